@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <string>
+
+// The closing line of a benchmark program: "RESULT <name> key=value ...",
+// keys in the order they were added, figures with their unit in the key.
+class ResultLine
+{
+public:
+    explicit ResultLine(QString name);
+    ResultLine& add(const QString& key, double value, int decimals = 2);
+    ResultLine& add(const QString& key, const QString& value);
+    QString text() const;
+    void print() const;
+
+private:
+    QString m_name;
+    QStringList m_entries;
+};
+
+// Runs the registered Google Benchmark cases with the usual console report and
+// returns each case's real time per iteration in nanoseconds, keyed by name.
+std::map<std::string, double> runRegisteredBenchmarks(int argc, char** argv);
+
+// Resident memory of this process in MB, for memory figures of a benchmark.
+double residentMemoryMB();

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// True when `path` is `folder` itself or lies somewhere below it. The test is
+// exact and separator-aware: "/a/Desktop2/x" is not inside "/a/Desktop", and
+// case matters as it does on the file system. Trailing slashes on `folder`
+// are ignored.
+bool isInside(QStringView path, QStringView folder);
+
+// The extension of the path's last component without the dot, as written
+// (callers lower-case it when comparing). A leading dot does not start an
+// extension: ".mov" and "notes" have none.
+QString pathExtension(QStringView path);

@@ -1,0 +1,92 @@
+#include "core/Console.h"
+#include "core/Graphemes.h"
+#include "core/PathUtils.h"
+#include "core/Uuid.h"
+#include "support/Capture.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+TEST(Uuid, TextIsUpperCaseWithoutBracesAndParsesBack)
+{
+    const QUuid id = QUuid::fromString(u"{6ba7b810-9dad-11d1-80b4-00c04fd430c8}"_s);
+    EXPECT_EQ(uuidText(id), u"6BA7B810-9DAD-11D1-80B4-00C04FD430C8"_s);
+    EXPECT_EQ(parseUuid(uuidText(id)), id);
+    EXPECT_EQ(parseUuid(u"6ba7b810-9dad-11d1-80b4-00c04fd430c8"_s), id);
+}
+
+TEST(Uuid, RejectsAnythingButTheBareForm)
+{
+    EXPECT_FALSE(parseUuid(u""_s));
+    EXPECT_FALSE(parseUuid(u"{6ba7b810-9dad-11d1-80b4-00c04fd430c8}"_s));
+    EXPECT_FALSE(parseUuid(u" 6ba7b810-9dad-11d1-80b4-00c04fd430c"_s));
+    EXPECT_FALSE(parseUuid(u"6ba7b810-9dad-11d1-80b4-00c04fd430cz"_s));
+    EXPECT_FALSE(parseUuid(u"not a uuid at all, but 36 chars long"_s));
+    EXPECT_EQ(parseUuid(u"00000000-0000-0000-0000-000000000000"_s), QUuid());
+}
+
+TEST(IsInside, FolderItselfAndDescendantsBelong)
+{
+    EXPECT_TRUE(isInside(u"/a/Desktop", u"/a/Desktop"));
+    EXPECT_TRUE(isInside(u"/a/Desktop/x.png", u"/a/Desktop"));
+    EXPECT_TRUE(isInside(u"/a/Desktop/sub/deeper/z.png", u"/a/Desktop"));
+    EXPECT_TRUE(isInside(u"/a/Desktop/x.png", u"/a/Desktop/"));
+    EXPECT_TRUE(isInside(u"/a/Desktop", u"/a/Desktop//"));
+    EXPECT_TRUE(isInside(u"/anything/at/all", u"/"));
+}
+
+TEST(IsInside, SiblingsWithACommonPrefixAndOtherCasesDoNot)
+{
+    EXPECT_FALSE(isInside(u"/a/Desktop2/x.png", u"/a/Desktop"));
+    EXPECT_FALSE(isInside(u"/a/Desktopx/y.png", u"/a/Desktop"));
+    EXPECT_FALSE(isInside(u"/a/Desktop_x", u"/a/Desktop"));
+    EXPECT_FALSE(isInside(u"/a/desktop/x.png", u"/a/Desktop"));
+    EXPECT_FALSE(isInside(u"/a", u"/a/Desktop"));
+    EXPECT_FALSE(isInside(u"/a/Desktop/x.png", u""));
+}
+
+TEST(PathExtension, LastDotOfTheNameOnly)
+{
+    EXPECT_EQ(pathExtension(u"/a/b/shot.PNG"), u"PNG"_s);
+    EXPECT_EQ(pathExtension(u"/a/b/archive.tar.gz"), u"gz"_s);
+    EXPECT_EQ(pathExtension(u"/a/b.d/name"), QString());
+    EXPECT_EQ(pathExtension(u"/a/b/.mov"), QString());
+    EXPECT_EQ(pathExtension(u"/a/b/trailing."), QString());
+}
+
+TEST(Graphemes, CountsAndCutsUserPerceivedCharacters)
+{
+    const QString family = u"\U0001F468\u200D\U0001F469\u200D\U0001F467"_s; // one emoji, five code points
+    const QString accented = u"e\u0301"_s;                                  // e + combining acute
+    const QString text = u"ab"_s + family + accented + u"z"_s;
+    EXPECT_EQ(graphemeLength(text), 5);
+    EXPECT_EQ(graphemeLength(QString()), 0);
+    EXPECT_EQ(graphemePrefix(text, 3), u"ab"_s + family);
+    EXPECT_EQ(graphemePrefix(text, 4), u"ab"_s + family + accented);
+    EXPECT_EQ(graphemePrefix(text, 99), text);
+    EXPECT_EQ(graphemePrefix(text, 0), QString());
+}
+
+TEST(Console, LinesFromManyThreadsArriveWhole)
+{
+    ConsoleCapture capture;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 100; ++i)
+                Console::printLine(u"✅ thread %1 line %2"_s.arg(t).arg(i));
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    const QStringList lines = capture.lines();
+    ASSERT_EQ(lines.size(), 400);
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.startsWith(u"✅ thread "_s)) << line.toStdString();
+}
