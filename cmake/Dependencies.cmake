@@ -25,3 +25,9 @@ foreach(module core imgproc dnn)
 endforeach()
 target_include_directories(brindle_opencv SYSTEM INTERFACE ${OPENCV_INCLUDE_DIR})
 add_library(OpenCV::dnn ALIAS brindle_opencv)
+
+# The pinned npm assets (models, word vectors, icons) fetched by scripts/setup.
+execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/assets-dir OUTPUT_VARIABLE default_assets_dir
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+set(BRINDLE_ASSETS_DIR "${default_assets_dir}" CACHE PATH "Folder holding node_modules of the pinned assets")
+set(BRINDLE_ASSET_PACKAGES "${BRINDLE_ASSETS_DIR}/node_modules")
