@@ -31,3 +31,4 @@ execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/assets-dir OUTPUT_VARIABLE d
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
 set(BRINDLE_ASSETS_DIR "${default_assets_dir}" CACHE PATH "Folder holding node_modules of the pinned assets")
 set(BRINDLE_ASSET_PACKAGES "${BRINDLE_ASSETS_DIR}/node_modules")
+configure_file(${CMAKE_SOURCE_DIR}/cmake/BuildInfo.h.in ${CMAKE_BINARY_DIR}/generated/core/BuildInfo.h @ONLY)

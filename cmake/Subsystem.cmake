@@ -14,7 +14,7 @@ function(brindle_subsystem name)
         add_library(brindle_${name} INTERFACE)
         set(scope INTERFACE)
     endif()
-    target_include_directories(brindle_${name} ${scope} ${CMAKE_SOURCE_DIR}/src)
+    target_include_directories(brindle_${name} ${scope} ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
     target_link_libraries(brindle_${name} ${scope} ${ARG_DEPS})
 endfunction()
 
