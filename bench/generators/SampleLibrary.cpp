@@ -1,0 +1,440 @@
+#include "generators/SampleLibrary.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <libheif/heif.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+struct Theme
+{
+    QColor desktop, window, titleBar, sidebar, text, dimText, accent, panel, bubbleMine, bubbleTheirs;
+};
+
+const Theme kLight{QColor(0x3B, 0x5B, 0x8C), QColor(0xFF, 0xFF, 0xFF), QColor(0xEC, 0xEC, 0xEC),
+                   QColor(0xF3, 0xF3, 0xF5), QColor(0x1D, 0x1D, 0x1F), QColor(0x6E, 0x6E, 0x73),
+                   QColor(0x25, 0x63, 0xEB), QColor(0xF5, 0xF5, 0xF7), QColor(0x25, 0x63, 0xEB),
+                   QColor(0xE5, 0xE5, 0xEA)};
+const Theme kDark{QColor(0x1E, 0x1B, 0x2E), QColor(0x1E, 0x1E, 0x1E), QColor(0x2D, 0x2D, 0x2D),
+                  QColor(0x25, 0x25, 0x26), QColor(0xEE, 0xEE, 0xEE), QColor(0x9A, 0x9A, 0xA0),
+                  QColor(0x60, 0xA5, 0xFA), QColor(0x2A, 0x2A, 0x2E), QColor(0x3B, 0x82, 0xF6),
+                  QColor(0x3A, 0x3A, 0x3C)};
+
+constexpr std::array<QSize, 6> kScreenSizes{QSize(1280, 800),  QSize(1440, 900),  QSize(1680, 1050),
+                                            QSize(1920, 1080), QSize(2560, 1600), QSize(2880, 1800)};
+
+constexpr std::array kSentences{
+    "The quarterly report is due on Friday afternoon.",
+    "Please review the attached invoice before the payment date.",
+    "Our meeting moved to Tuesday at half past ten.",
+    "The build failed because a test timed out on the server.",
+    "Remember to renew the domain before it expires next month.",
+    "Shipping confirmation: your order left the warehouse today.",
+    "The new design uses a darker sidebar and larger headings.",
+    "Flight 482 to Lisbon boards at gate 12 at 7:45 PM.",
+    "Your password was changed from a new device yesterday.",
+    "Dinner reservation for four people on Saturday evening.",
+    "The library search now ranks recent screenshots higher.",
+    "Budget summary for March shows lower travel costs.",
+    "Release notes describe three fixes and one new feature.",
+    "The recipe needs two cups of flour and a pinch of salt.",
+    "Server status is healthy and all checks are passing.",
+    "Tickets for the concert go on sale at noon tomorrow.",
+    "Draft the welcome email for new customers this week.",
+    "The photo backup finished with no errors reported.",
+    "Meeting notes: agree on scope, then split the work.",
+    "Weather forecast: light rain in the morning, sunny later.",
+};
+
+constexpr std::array kUrls{"https://github.com/brindlework/issues/42",         "docs.python.org/3/library/json.html",
+                           "https://news.example.com/articles/today?ref=home", "www.wikipedia.org",
+                           "https://calendar.example.org/event/1734",          "stackoverflow.com/questions/11227809",
+                           "http://intranet.example.net/wiki/Onboarding",      "shop.example.co.uk/orders/88421"};
+
+constexpr std::array kSidebarItems{"Inbox",     "Drafts", "Projects", "Documents", "Downloads", "Archive",
+                                   "Favorites", "Recent", "Shared",   "Settings",  "Notes",     "Photos"};
+
+constexpr std::array kCodeLines{"fn main() {",
+                                "    let total = items.iter().map(|i| i.price).sum();",
+                                "    println!(\"Total: {}\", total);",
+                                "}",
+                                "def parse_invoice(path):",
+                                "    with open(path) as handle:",
+                                "        return json.load(handle)",
+                                "const response = await fetch(url);",
+                                "if (response.status !== 200) throw new Error(\"failed\");",
+                                "SELECT id, name FROM customers WHERE active = 1;"};
+
+constexpr std::array kSubfolders{"Work", "Receipts", "Projects/2025", "Chats", "Travel", "Design/Mockups"};
+
+enum class Content { article, code, chat, receipt, terminal };
+
+class Painter
+{
+public:
+    Painter(QImage& image, const Theme& theme, double scale, std::mt19937& random)
+        : m_painter(&image)
+        , m_theme(theme)
+        , m_scale(scale)
+        , m_random(random)
+    {
+        m_painter.setRenderHint(QPainter::Antialiasing);
+        m_painter.setRenderHint(QPainter::TextAntialiasing);
+    }
+
+    int px(double logical) const { return int(logical * m_scale + 0.5); }
+
+    void text(const QString& line, QPoint at, double size, const QColor& color, bool bold = false, bool mono = false)
+    {
+        QFont font(mono ? u"DejaVu Sans Mono"_s : u"Inter"_s);
+        font.setPixelSize(px(size));
+        font.setBold(bold);
+        m_painter.setFont(font);
+        m_painter.setPen(color);
+        m_painter.drawText(at, line);
+        m_lines.append(line);
+    }
+
+    void roundedRect(const QRect& rect, double radius, const QColor& color)
+    {
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(color);
+        m_painter.drawRoundedRect(rect, px(radius), px(radius));
+    }
+
+    template <typename List>
+    QString pick(const List& list)
+    {
+        std::uniform_int_distribution<size_t> index(0, list.size() - 1);
+        return QString::fromUtf8(list[index(m_random)]);
+    }
+    int between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
+
+    const Theme& theme() const { return m_theme; }
+    QStringList takeLines() { return std::move(m_lines); }
+
+private:
+    QPainter m_painter;
+    const Theme& m_theme;
+    double m_scale;
+    std::mt19937& m_random;
+    QStringList m_lines;
+};
+
+void drawArticle(Painter& p, QPoint origin, int lines)
+{
+    p.text(u"Weekly summary"_s, origin, 24, p.theme().text, true);
+    int y = origin.y() + p.px(44);
+    for (int i = 0; i < lines; ++i, y += p.px(28)) {
+        const bool link = i == lines / 2;
+        p.text(link ? p.pick(kUrls) : p.pick(kSentences), {origin.x(), y}, 16,
+               link ? p.theme().accent : p.theme().text);
+    }
+}
+
+void drawCode(Painter& p, QPoint origin, int lines, const QColor& color)
+{
+    int y = origin.y();
+    p.text(u"// see "_s + p.pick(kUrls), {origin.x(), y}, 15, p.theme().dimText, false, true);
+    for (int i = 0; i < lines; ++i) {
+        y += p.px(24);
+        p.text(p.pick(kCodeLines), {origin.x(), y}, 15, color, false, true);
+    }
+}
+
+void drawChat(Painter& p, QRect area)
+{
+    int y = area.top();
+    for (int i = 0; i < 5; ++i) {
+        const bool mine = i % 2 == 1;
+        const QString line = i == 3 ? u"Have a look: "_s + p.pick(kUrls) : p.pick(kSentences);
+        const int width = std::min(area.width() * 3 / 4, p.px(9.0 * line.size() + 32));
+        const QRect bubble(mine ? area.right() - width : area.left(), y, width, p.px(44));
+        p.roundedRect(bubble, 18, mine ? p.theme().bubbleMine : p.theme().bubbleTheirs);
+        p.text(line, {bubble.left() + p.px(16), bubble.top() + p.px(28)}, 15, mine ? Qt::white : p.theme().text);
+        y += p.px(60);
+    }
+}
+
+void drawReceipt(Painter& p, QPoint origin)
+{
+    const int number = p.between(1000, 9999);
+    p.text(u"Invoice #%1"_s.arg(number), origin, 24, p.theme().text, true);
+    int y = origin.y() + p.px(44);
+    int cents = 0;
+    for (const char* item : {"Design review", "Hosting (March)", "Support hours"}) {
+        const int price = p.between(500, 9999);
+        cents += price;
+        p.text(u"%1    %2.%3"_s.arg(QString::fromUtf8(item)).arg(price / 100).arg(price % 100, 2, 10, QChar(u'0')),
+               {origin.x(), y}, 16, p.theme().text);
+        y += p.px(28);
+    }
+    p.text(u"Total %1.%2"_s.arg(cents / 100).arg(cents % 100, 2, 10, QChar(u'0')), {origin.x(), y + p.px(8)}, 18,
+           p.theme().text, true);
+    p.text(u"Pay online at "_s + p.pick(kUrls), {origin.x(), y + p.px(44)}, 15, p.theme().accent);
+}
+
+void drawTerminal(Painter& p, QRect area)
+{
+    p.roundedRect(area, 8, QColor(0x0C, 0x0C, 0x0C));
+    const QPoint origin(area.left() + p.px(16), area.top() + p.px(28));
+    p.text(u"$ make test"_s, origin, 15, QColor(0x4A, 0xDE, 0x80), false, true);
+    p.text(u"error: build failed with exit code 2"_s, origin + QPoint(0, p.px(24)), 15, QColor(0xF8, 0x71, 0x71), false,
+           true);
+    drawCode(p, origin + QPoint(0, p.px(48)), 4, QColor(0xE5, 0xE5, 0xE5));
+}
+
+QStringList drawWindow(QImage& image, std::mt19937& random)
+{
+    const bool dark = std::uniform_int_distribution<int>(0, 1)(random) == 1;
+    const Theme& theme = dark ? kDark : kLight;
+    const double scale = image.width() / 1440.0;
+    image.fill(theme.desktop);
+    Painter p(image, theme, scale, random);
+
+    const QRect window = image.rect().adjusted(p.px(40), p.px(40), -p.px(40), -p.px(40));
+    p.roundedRect(window, 10, theme.window);
+    const QRect titleBar(window.left(), window.top(), window.width(), p.px(36));
+    p.roundedRect(titleBar, 10, theme.titleBar);
+    p.text(p.pick(kSidebarItems) + u" — Notes"_s, {window.center().x() - p.px(60), titleBar.top() + p.px(24)}, 13,
+           theme.text, true);
+
+    const QRect sidebar(window.left(), titleBar.bottom(), p.px(220), window.bottom() - titleBar.bottom());
+    p.roundedRect(sidebar, 0, theme.sidebar);
+    for (int i = 0; i < 6; ++i)
+        p.text(QString::fromUtf8(kSidebarItems[size_t(i * 2 + (dark ? 1 : 0))]),
+               {sidebar.left() + p.px(20), sidebar.top() + p.px(36 + 30 * i)}, 14, theme.dimText);
+
+    const QRect content(sidebar.right() + p.px(32), titleBar.bottom() + p.px(36),
+                        window.right() - sidebar.right() - p.px(64), window.bottom() - titleBar.bottom() - p.px(72));
+    switch (Content(p.between(0, 4))) {
+    case Content::article:
+        drawArticle(p, content.topLeft() + QPoint(0, p.px(20)), p.between(4, 8));
+        break;
+    case Content::code:
+        p.roundedRect(content.adjusted(0, 0, 0, -content.height() / 3), 8, theme.panel);
+        drawCode(p, content.topLeft() + QPoint(p.px(16), p.px(32)), p.between(5, 9), theme.text);
+        break;
+    case Content::chat:
+        drawChat(p, content);
+        break;
+    case Content::receipt:
+        drawReceipt(p, content.topLeft() + QPoint(0, p.px(20)));
+        break;
+    case Content::terminal:
+        drawTerminal(p, content.adjusted(0, 0, 0, -content.height() / 3));
+        break;
+    }
+    return p.takeLines();
+}
+
+enum class Kind { png, heic, webp, recording };
+
+Kind kindOf(int index, const SampleLibrary::Options& options)
+{
+    if (options.recordingEvery > 0 && index % options.recordingEvery == options.recordingEvery / 2)
+        return Kind::recording;
+    if (options.heicEvery > 0 && index % options.heicEvery == 3 % options.heicEvery)
+        return Kind::heic;
+    if (options.webpEvery > 0 && index % options.webpEvery == 11 % options.webpEvery)
+        return Kind::webp;
+    return Kind::png;
+}
+
+QDateTime takenAt(std::mt19937& random)
+{
+    const QDateTime start(QDate(2025, 1, 1), QTime(8, 0));
+    return start.addSecs(std::uniform_int_distribution<qint64>(0, 365LL * 24 * 3600)(random));
+}
+
+QString relativeName(std::mt19937& random, const SampleLibrary::Options& options, Kind kind, int index,
+                     const QDateTime& when)
+{
+    QString folder;
+    if (options.subfolders > 0 && std::uniform_int_distribution<int>(0, 9)(random) < 3) {
+        const int which =
+            std::uniform_int_distribution<int>(0, std::min<int>(options.subfolders, kSubfolders.size()) - 1)(random);
+        folder = QString::fromUtf8(kSubfolders[size_t(which)]) + u'/';
+    }
+    const QString stamp = when.toString(u"yyyy-MM-dd 'at' HH.mm.ss"_s);
+    static const char* const extensions[] = {"png", "heic", "webp", "mov"};
+    const QString prefix = kind == Kind::recording ? u"Screen Recording "_s : u"Screenshot "_s;
+    return u"%1%2%3 (%4).%5"_s.arg(folder, prefix, stamp).arg(index).arg(QString::fromUtf8(extensions[int(kind)]));
+}
+
+bool saveImage(const QImage& image, const QString& path, Kind kind, QString* error)
+{
+    if (kind == Kind::heic)
+        return SampleLibrary::writeHeic(image, path, 80, error);
+    if (image.save(path, kind == Kind::webp ? "WEBP" : "PNG", kind == Kind::webp ? 85 : -1))
+        return true;
+    *error = u"could not write "_s + path;
+    return false;
+}
+
+// libheif's release functions differ in constness; one deleter serves them all.
+template <auto Release>
+struct HeifDeleter
+{
+    template <typename T>
+    void operator()(T* object) const
+    {
+        Release(object);
+    }
+};
+using HeifContext = std::unique_ptr<heif_context, HeifDeleter<heif_context_free>>;
+using HeifEncoder = std::unique_ptr<heif_encoder, HeifDeleter<heif_encoder_release>>;
+using HeifImage = std::unique_ptr<heif_image, HeifDeleter<heif_image_release>>;
+using HeifHandle = std::unique_ptr<heif_image_handle, HeifDeleter<heif_image_handle_release>>;
+
+bool heifFailed(const heif_error& result, QString* error)
+{
+    if (result.code == heif_error_Ok)
+        return false;
+    if (error)
+        *error = QString::fromUtf8(result.message);
+    return true;
+}
+} // namespace
+
+SampleLibrary::Drawing SampleLibrary::draw(quint32 seed, int index, bool small)
+{
+    std::mt19937 random(seed * 7919u + quint32(index));
+    const QSize size = small ? QSize(64, 40) : kScreenSizes[std::uniform_int_distribution<size_t>(0, 5)(random)];
+    Drawing drawing{QImage(size, QImage::Format_RGB32), {}};
+    if (small) {
+        drawing.image.fill(QColor::fromHsv(int(random() % 360), 120, 200));
+        return drawing;
+    }
+    drawing.lines = drawWindow(drawing.image, random);
+    return drawing;
+}
+
+SampleLibrary::Result SampleLibrary::write(const Options& options)
+{
+    QDir().mkpath(options.folder);
+    QList<int> indices(options.count);
+    std::iota(indices.begin(), indices.end(), 0);
+
+    const auto writeOne = [&options](int index) {
+        std::mt19937 random(options.seed * 104729u + quint32(index));
+        const Kind kind = kindOf(index, options);
+        const QDateTime when = takenAt(random);
+        Entry entry{relativeName(random, options, kind, index, when), {}, false};
+        const QString path = options.folder + u'/' + entry.relativePath;
+        QDir().mkpath(QFileInfo(path).path());
+
+        QString error;
+        bool written = false;
+        if (kind == Kind::recording) {
+            written =
+                writeRecording(path, options.small ? QSize(160, 100) : QSize(1280, 720), options.small ? 1 : 3, &error);
+        } else {
+            Drawing drawing = draw(options.seed, index, options.small);
+            entry.lines = drawing.lines;
+            written = saveImage(drawing.image, path, kind, &error);
+        }
+        if (written) {
+            QFile file(path);
+            if (file.open(QIODevice::ReadWrite))
+                file.setFileTime(when, QFileDevice::FileModificationTime);
+        }
+        return std::make_pair(entry, written ? QString() : error);
+    };
+
+    Result result;
+    for (const auto& [entry, error] : QtConcurrent::blockingMapped(indices, writeOne)) {
+        if (error.isEmpty())
+            result.entries.append(entry);
+        else
+            result.errors.append(error);
+    }
+
+    std::mt19937 random(options.seed);
+    const int duplicates = int(options.count * options.duplicateShare + 0.5);
+    const int originals = int(result.entries.size());
+    for (int i = 0; i < duplicates && originals > 0; ++i) {
+        Entry copy = result.entries[std::uniform_int_distribution<int>(0, originals - 1)(random)];
+        const QString source = options.folder + u'/' + copy.relativePath;
+        const int dot = int(copy.relativePath.lastIndexOf(u'.'));
+        copy.relativePath = copy.relativePath.left(dot) + u" copy %1"_s.arg(i) + copy.relativePath.mid(dot);
+        copy.isDuplicate = true;
+        if (QFile::copy(source, options.folder + u'/' + copy.relativePath))
+            result.entries.append(copy);
+        else
+            result.errors.append(u"could not copy "_s + source);
+    }
+    return result;
+}
+
+QByteArray SampleLibrary::groundTruthJson(const Result& result)
+{
+    QJsonArray files;
+    for (const Entry& entry : result.entries) {
+        files.append(QJsonObject{{u"path"_s, entry.relativePath},
+                                 {u"lines"_s, QJsonArray::fromStringList(entry.lines)},
+                                 {u"duplicate"_s, entry.isDuplicate}});
+    }
+    return QJsonDocument(QJsonObject{{u"files"_s, files}}).toJson(QJsonDocument::Indented);
+}
+
+bool SampleLibrary::writeHeic(const QImage& source, const QString& path, int quality, QString* error)
+{
+    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+    HeifContext context(heif_context_alloc());
+    heif_encoder* rawEncoder = nullptr;
+    if (heifFailed(heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder), error))
+        return false;
+    HeifEncoder encoder(rawEncoder);
+    heif_encoder_set_lossy_quality(encoder.get(), quality);
+
+    heif_image* rawImage = nullptr;
+    if (heifFailed(
+            heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &rawImage),
+            error))
+        return false;
+    HeifImage image(rawImage);
+    if (heifFailed(heif_image_add_plane(image.get(), heif_channel_interleaved, rgb.width(), rgb.height(), 8), error))
+        return false;
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(plane + qsizetype(y) * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+
+    heif_image_handle* rawHandle = nullptr;
+    if (heifFailed(heif_context_encode_image(context.get(), image.get(), encoder.get(), nullptr, &rawHandle), error))
+        return false;
+    HeifHandle handle(rawHandle);
+    return !heifFailed(heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()), error);
+}
+
+bool SampleLibrary::writeRecording(const QString& path, QSize size, double seconds, QString* error)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(u"ffmpeg"_s,
+                 {u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                  u"testsrc2=size=%1x%2:rate=30:duration=%3"_s.arg(size.width()).arg(size.height()).arg(seconds),
+                  u"-c:v"_s, u"libx264"_s, u"-pix_fmt"_s, u"yuv420p"_s, path});
+    if (ffmpeg.waitForFinished(60000) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0)
+        return true;
+    if (error)
+        *error = u"ffmpeg failed for "_s + path + u": "_s + QString::fromUtf8(ffmpeg.readAllStandardError()).trimmed();
+    return false;
+}

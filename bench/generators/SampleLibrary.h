@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Writes a folder that looks like a real screenshot folder: windows with
+// title bars, sidebars, paragraphs, code, chat bubbles, receipts and links,
+// light and dark, at common screen sizes; a few screen recordings, HEIC and
+// WebP files, sub-folders and byte-identical duplicates. The same seed gives
+// the same files.
+class SampleLibrary
+{
+public:
+    struct Options
+    {
+        QString folder;
+        int count = 40;
+        quint32 seed = 1;
+        // Tiny images (64×40) for benchmarks that need many files, not pixels.
+        bool small = false;
+        // One file in every N of each kind (so even a small folder has each).
+        int recordingEvery = 40;
+        int heicEvery = 20;
+        int webpEvery = 20;
+        double duplicateShare = 0.03;
+        int subfolders = 4;
+    };
+
+    // One written file and the text drawn in it, line by line (empty for
+    // recordings), with its path relative to the folder.
+    struct Entry
+    {
+        QString relativePath;
+        QStringList lines;
+        bool isDuplicate = false;
+    };
+
+    struct Result
+    {
+        QList<Entry> entries;
+        QStringList errors;
+    };
+
+    static Result write(const Options& options);
+
+    // The screenshot of one index, drawn in memory (what write() saves).
+    struct Drawing
+    {
+        QImage image;
+        QStringList lines;
+    };
+    static Drawing draw(quint32 seed, int index, bool small);
+
+    // The ground truth as JSON: {"files": [{"path", "lines", "duplicate"}]}.
+    static QByteArray groundTruthJson(const Result& result);
+    static constexpr const char* groundTruthName = ".ground-truth.json";
+
+    static bool writeHeic(const QImage& image, const QString& path, int quality, QString* error = nullptr);
+    static bool writeRecording(const QString& path, QSize size, double seconds, QString* error = nullptr);
+};
