@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Lasting access to a folder the user chose. The desktop needs no grant to
+// read a user's own folder, so a bookmark is simply the folder's absolute path
+// in UTF-8, and "starting access" checks that the folder can be read.
+namespace FolderAccess {
+struct Error
+{
+    QString type;        // a short name of the kind of failure
+    QString description; // what went wrong, for the console
+};
+
+struct Resolved
+{
+    QString path;
+    bool isStale = false; // a path bookmark never goes stale
+};
+
+// Fails when the path is not an existing folder.
+std::optional<QByteArray> createBookmark(const QString& folderPath, Error* error = nullptr);
+// Fails when the data is not a path bookmark or the folder is gone.
+std::optional<Resolved> resolveBookmark(const QByteArray& bookmark, Error* error = nullptr);
+// True when the folder can be read now.
+bool startAccessing(const QString& folderPath);
+void stopAccessing(const QString& folderPath);
+
+struct Permissions
+{
+    bool readable = false;
+    bool writable = false;
+    bool deletable = false; // the entry can be removed from its folder
+};
+Permissions permissionsOf(const QString& path);
+} // namespace FolderAccess

@@ -1,0 +1,75 @@
+#include "platform/Trash.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QString trashFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Trash"_s;
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes = "pixels")
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+} // namespace
+
+TEST(SystemTrash, MovesAFileIntoTheUsersTrashWithItsRecord)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath(u"Screenshot 1.png"_s));
+
+    SystemTrash trash;
+    const Trash::Result result = trash.moveToTrash(path);
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(result.trashedPath.startsWith(trashFolder() + u"/files/"_s)) << result.trashedPath.toStdString();
+    EXPECT_TRUE(QFile::exists(result.trashedPath));
+
+    const QString info = trashFolder() + u"/info/"_s + QFileInfo(result.trashedPath).fileName() + u".trashinfo"_s;
+    QFile record(info);
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly)) << info.toStdString();
+    EXPECT_TRUE(record.readAll().contains("[Trash Info]"));
+}
+
+TEST(SystemTrash, TwoFilesOfTheSameNameBothSurvive)
+{
+    QTemporaryDir first;
+    QTemporaryDir second;
+    SystemTrash trash;
+    const auto a = trash.moveToTrash(writeFile(first.filePath(u"same.png"_s), "a"));
+    const auto b = trash.moveToTrash(writeFile(second.filePath(u"same.png"_s), "b"));
+    ASSERT_TRUE(a.ok && b.ok);
+    EXPECT_NE(a.trashedPath, b.trashedPath);
+}
+
+TEST(SystemTrash, RefusesFoldersLinksAndMissingFiles)
+{
+    QTemporaryDir dir;
+    SystemTrash trash;
+
+    const QString folder = dir.filePath(u"x.png"_s);
+    QDir().mkpath(folder);
+    const auto folderResult = trash.moveToTrash(folder);
+    EXPECT_FALSE(folderResult.ok);
+    EXPECT_FALSE(folderResult.error.isEmpty());
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    const QString target = writeFile(dir.filePath(u"real.png"_s));
+    const QString link = dir.filePath(u"link.png"_s);
+    ASSERT_TRUE(QFile::link(target, link));
+    EXPECT_FALSE(trash.moveToTrash(link).ok);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+
+    EXPECT_FALSE(trash.moveToTrash(dir.filePath(u"missing.png"_s)).ok);
+}
