@@ -107,35 +107,27 @@ TEST_F(PreferencesTest, WritesAreSavedAtOnceAndAnnouncedPerKey)
               (QStringList{u"monitoredPath"_s, u"folderBookmark"_s, u"hasCompletedOnboarding"_s, u"monitoredPath"_s}));
 }
 
-TEST_F(PreferencesTest, FirstLaunchUsesTheDefaultsAndWritesNothing)
+TEST_F(PreferencesTest, MissingOrWrongTypedValuesGiveTheDefaultsAndNothingIsWrittenAtStart)
 {
     Settings settings(settingsPath());
     auto calls = std::make_shared<LoginItemCalls>();
     AppPreferences preferences(settings, std::make_unique<FakeLoginItem>(calls));
     QSignalSpy policy(&preferences, &AppPreferences::dockPolicyApplied);
-
     EXPECT_TRUE(preferences.showInDock());
     EXPECT_FALSE(preferences.launchAtLogin());
     QCoreApplication::processEvents();
-    EXPECT_FALSE(settings.contains(u"showInDock"_s));
-    EXPECT_FALSE(settings.contains(u"launchAtLogin"_s));
+    EXPECT_TRUE(fileText().isEmpty());
     EXPECT_TRUE(calls->requests.isEmpty()); // the login item keeps whatever the desktop holds
     EXPECT_EQ(policy.count(), 0);           // the application applies the policy itself
-}
 
-TEST_F(PreferencesTest, StoredValuesOfTheWrongTypeFallBackToTheDefaults)
-{
     writeFile("[General]\nshowInDock=1\nlaunchAtLogin=on\n");
-    Settings settings(settingsPath());
-    AppPreferences preferences(settings);
-    EXPECT_TRUE(preferences.showInDock());
-    EXPECT_FALSE(preferences.launchAtLogin());
-
+    Settings wrongTyped(settingsPath());
+    EXPECT_TRUE(AppPreferences(wrongTyped).showInDock());
+    EXPECT_FALSE(AppPreferences(wrongTyped).launchAtLogin());
     writeFile("[General]\nshowInDock=false\nlaunchAtLogin=true\n");
     Settings stored(settingsPath());
-    AppPreferences restored(stored);
-    EXPECT_FALSE(restored.showInDock());
-    EXPECT_TRUE(restored.launchAtLogin());
+    EXPECT_FALSE(AppPreferences(stored).showInDock());
+    EXPECT_TRUE(AppPreferences(stored).launchAtLogin());
 }
 
 TEST_F(PreferencesTest, EveryDockChangeIsStoredSavedAndAppliedLater)
@@ -152,21 +144,13 @@ TEST_F(PreferencesTest, EveryDockChangeIsStoredSavedAndAppliedLater)
     ASSERT_TRUE(policy.wait(1000));
     EXPECT_FALSE(policy.last().first().toBool());
 
-    preferences.setProperty("showInDock", false); // the same value still counts
-    EXPECT_EQ(changed.count(), 2);
-    EXPECT_TRUE(policy.wait(1000));
-}
-
-TEST_F(PreferencesTest, QuickDockTogglesEndOnTheLastChoice)
-{
-    Settings settings(settingsPath());
-    AppPreferences preferences(settings);
-    QSignalSpy policy(&preferences, &AppPreferences::dockPolicyApplied);
-    preferences.setShowInDock(false);
+    // The same value still counts; quick toggles each apply the value current then.
+    preferences.setProperty("showInDock", false);
     preferences.setShowInDock(true);
-    ASSERT_TRUE(waitUntil([&] { return policy.count() == 2; }));
-    EXPECT_TRUE(policy.at(0).first().toBool());
+    EXPECT_EQ(changed.count(), 3);
+    ASSERT_TRUE(waitUntil([&] { return policy.count() == 3; }));
     EXPECT_TRUE(policy.at(1).first().toBool());
+    EXPECT_TRUE(policy.at(2).first().toBool());
 }
 
 TEST_F(PreferencesTest, LaunchAtLoginRegistersAndKeepsTheChoiceWhenThatFails)
