@@ -1,0 +1,7 @@
+#include "core/AppEvents.h"
+
+AppEvents& AppEvents::shared()
+{
+    static AppEvents instance;
+    return instance;
+}

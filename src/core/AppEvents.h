@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QObject>
+#include <QVariantMap>
+
+// Application-wide announcements that any object may observe.
+class AppEvents : public QObject
+{
+    Q_OBJECT
+
+public:
+    static AppEvents& shared();
+
+signals:
+    // Whenever the monitor's processing or incomplete-files flag is assigned.
+    void processingStateChanged(bool isProcessing);
+    // Open one screenshot in the gallery: {"id": its UUID text}.
+    void openScreenshot(const QVariantMap& userInfo);
+};

@@ -1,0 +1,184 @@
+#pragma once
+
+#include "core/Screenshot.h"
+#include "core/SerialQueue.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QUuid>
+
+#include <atomic>
+#include <memory>
+
+class FolderChooser;
+class MemoryMonitor;
+class Settings;
+
+// Owns the monitored folder and the live library of its screenshots: access
+// to the folder (kept across launches as a bookmark in the settings), the
+// start, stop and restart of monitoring, and the state every screen observes.
+// Lives on the GUI thread; every published property is written there.
+class ScreenshotMonitor : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<Screenshot> screenshots READ screenshots NOTIFY screenshotsChanged)
+    Q_PROPERTY(QString monitoredPath READ monitoredPath WRITE setMonitoredPath NOTIFY monitoredPathChanged)
+    Q_PROPERTY(bool hasFileAccess READ hasFileAccess NOTIFY hasFileAccessChanged)
+    Q_PROPERTY(bool isProcessingBlocking READ isProcessingBlocking NOTIFY isProcessingBlockingChanged)
+    Q_PROPERTY(double processingProgressValue READ processingProgressValue NOTIFY processingProgressValueChanged)
+    Q_PROPERTY(int processedCount READ processedCount NOTIFY processedCountChanged)
+    Q_PROPERTY(int processingProgress READ processingProgress NOTIFY processingProgressChanged)
+    Q_PROPERTY(int totalToProcess READ totalToProcess NOTIFY totalToProcessChanged)
+    Q_PROPERTY(int currentBatchNumber READ currentBatchNumber NOTIFY currentBatchNumberChanged)
+    Q_PROPERTY(int totalBatches READ totalBatches NOTIFY totalBatchesChanged)
+    Q_PROPERTY(bool isUnderMemoryPressure READ isUnderMemoryPressure NOTIFY isUnderMemoryPressureChanged)
+    Q_PROPERTY(bool isProcessing READ isProcessing WRITE setIsProcessing NOTIFY isProcessingChanged)
+    Q_PROPERTY(
+        bool hasIncompleteFiles READ hasIncompleteFiles WRITE setHasIncompleteFiles NOTIFY hasIncompleteFilesChanged)
+
+public:
+    static constexpr int BATCH_SIZE = 4;
+    static constexpr quint64 BATCH_DELAY_MS = 10'000'000; // nanoseconds, whatever the name says
+    static constexpr int MAX_INITIAL_PROCESSING = 10000;
+    static constexpr int pollingIntervalMs = 2000;
+
+    static inline const QString monitoredPathKey = QStringLiteral("monitoredPath");
+    static inline const QString folderBookmarkKey = QStringLiteral("folderBookmark");
+
+    static const QStringList& supportedExtensions();
+
+    // Reads the stored folder and restores its access; when that works,
+    // monitoring starts on the next turn of the event loop.
+    ScreenshotMonitor(Settings& settings, MemoryMonitor& memoryMonitor, QObject* parent = nullptr);
+    ~ScreenshotMonitor() override;
+
+    // Built on first use from the shared settings and memory monitor.
+    static ScreenshotMonitor& shared();
+
+    // The dialog that asks for a folder; the application installs the real one.
+    void setFolderChooser(std::unique_ptr<FolderChooser> chooser);
+
+    const QList<Screenshot>& screenshots() const { return m_screenshots; }
+    const QString& monitoredPath() const { return m_monitoredPath; }
+    // Saves the path and restarts monitoring, even when it is unchanged.
+    void setMonitoredPath(const QString& path);
+    bool hasFileAccess() const { return m_hasFileAccess; }
+    bool isProcessingBlocking() const { return m_isProcessingBlocking; }
+    double processingProgressValue() const { return m_processingProgressValue; }
+    int processedCount() const { return m_processedCount; }
+    int processingProgress() const { return m_processingProgress; }
+    int totalToProcess() const { return m_totalToProcess; }
+    int currentBatchNumber() const { return m_currentBatchNumber; }
+    int totalBatches() const { return m_totalBatches; }
+    bool isUnderMemoryPressure() const { return m_isUnderMemoryPressure; }
+    bool isProcessing() const { return m_isProcessing; }
+    // Each assignment also announces the value through AppEvents.
+    void setIsProcessing(bool value);
+    bool hasIncompleteFiles() const { return m_hasIncompleteFiles; }
+    void setHasIncompleteFiles(bool value);
+
+    const QSet<QString>& knownFiles() const { return m_knownFiles; }
+    bool isMonitoringActive() const { return m_isMonitoringActive; }
+    bool isCancelled() const { return m_isCancelled; }
+    const QString& monitoredURL() const { return m_monitoredURL; }
+    bool isRequestingAccess() const { return m_isRequestingAccess; }
+    const QUuid& currentProcessingID() const { return m_currentProcessingID; }
+    const QDateTime& lastScanDate() const { return m_lastScanDate; }
+    bool isPolling() const { return m_timer.isActive(); }
+    SerialQueue& monitorQueue() { return m_monitorQueue; }
+
+    // Starts on the next turn of the event loop unless monitoring is active.
+    void startMonitoring();
+    // With `force`, reloads the library even while monitoring is active.
+    void startMonitoringAsync(bool force);
+    void stopMonitoring();
+    void restartMonitoring();
+    void cancelProcessing();
+    // Replaces the record with the same id; an unknown id changes nothing.
+    void updateScreenshot(const Screenshot& screenshot);
+    void startPollingTimer();
+
+    // Folder access, kept across launches as a bookmark.
+    bool restoreFolderAccess();
+    void requestFolderAccess();
+    void changeMonitoredFolder(const QString& path);
+    // Gives the folder up entirely (the processing screen's Cancel): stops
+    // everything, releases access and empties the library, so that the next
+    // request asks the user again. Work still in flight is dropped.
+    void forgetFolder();
+
+    // Filled in by the library load, the polling scan and the pipeline.
+    void loadScreenshotLibrary();
+    void checkForChanges();
+    void startBatchProcessing(const QList<Screenshot>& files, const QString& folderPath = {});
+
+    // The progress state, written by the library load and the pipeline.
+    void setScreenshots(QList<Screenshot> screenshots);
+    void setHasFileAccess(bool value);
+    void setIsProcessingBlocking(bool value);
+    void setProcessingProgressValue(double value);
+    void setProcessedCount(int value);
+    void setProcessingProgress(int value);
+    void setTotalToProcess(int value);
+    void setCurrentBatchNumber(int value);
+    void setTotalBatches(int value);
+    void setIsUnderMemoryPressure(bool value);
+
+signals:
+    void screenshotsChanged();
+    void monitoredPathChanged(const QString& path);
+    void hasFileAccessChanged(bool value);
+    void isProcessingBlockingChanged(bool value);
+    void processingProgressValueChanged(double value);
+    void processedCountChanged(int value);
+    void processingProgressChanged(int value);
+    void totalToProcessChanged(int value);
+    void currentBatchNumberChanged(int value);
+    void totalBatchesChanged(int value);
+    void isUnderMemoryPressureChanged(bool value);
+    void isProcessingChanged(bool value);
+    void hasIncompleteFilesChanged(bool value);
+    // Each file the polling scan finds.
+    void newScreenshot(const Screenshot& screenshot);
+
+private:
+    void assignMonitoredPath(const QString& path);
+    void resetProgressState();
+    void printPermissionDiagnostics(const QString& folder, const QString& area);
+    // Whether work begun for `folder` in `generation` may still publish.
+    bool isCurrent(const QString& folder, quint64 generation) const;
+
+    Settings& m_settings;
+    MemoryMonitor& m_memoryMonitor;
+    std::unique_ptr<FolderChooser> m_folderChooser;
+
+    QList<Screenshot> m_screenshots;
+    QString m_monitoredPath;
+    QTimer m_timer;
+    SerialQueue m_monitorQueue;
+    QDateTime m_lastScanDate;
+    QSet<QString> m_knownFiles;
+    bool m_hasFileAccess = false;
+    bool m_isMonitoringActive = false;
+    std::atomic<bool> m_isCancelled{false};
+    bool m_isProcessingBlocking = false;
+    double m_processingProgressValue = 0;
+    int m_processedCount = 0;
+    int m_processingProgress = 0;
+    int m_totalToProcess = 0;
+    int m_currentBatchNumber = 0;
+    int m_totalBatches = 0;
+    bool m_isUnderMemoryPressure = false;
+    bool m_isProcessing = false;
+    bool m_hasIncompleteFiles = false;
+    QString m_monitoredURL;
+    bool m_isRequestingAccess = false;
+    QUuid m_currentProcessingID = QUuid::createUuid();
+    // Raised by every restart and by forgetFolder(): queued work of an older
+    // generation publishes nothing, even for the same folder.
+    quint64 m_generation = 0;
+};

@@ -1,0 +1,169 @@
+// Folder access: restoring it at launch from the stored bookmark, asking the
+// user for a folder, and switching to another folder.
+
+#include "ingest/ScreenshotMonitor.h"
+
+#include "core/Console.h"
+#include "core/Settings.h"
+#include "library/ClusteringService.h"
+#include "platform/FolderAccess.h"
+#include "platform/FolderChooser.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QString flag(bool value)
+{
+    return value ? u"true"_s : u"false"_s;
+}
+
+QString permissionText(const FolderAccess::Permissions& permissions)
+{
+    return u"R=%1, W=%2, D=%3"_s.arg(flag(permissions.readable), flag(permissions.writable),
+                                     flag(permissions.deletable));
+}
+} // namespace
+
+bool ScreenshotMonitor::restoreFolderAccess()
+{
+    Console::printLine(u"🔐 RESTORE: Attempting to restore folder access from bookmark"_s);
+    const QByteArray bookmark = m_settings.value(folderBookmarkKey).toByteArray();
+    if (bookmark.isEmpty()) {
+        Console::printLine(u"⚠️ RESTORE: No bookmark found in UserDefaults"_s);
+        return false;
+    }
+    Console::printLine(u"✅ RESTORE: Bookmark data found (%1 bytes)"_s.arg(bookmark.size()));
+    Console::printLine(u"🔍 RESTORE: Resolving bookmark data..."_s);
+
+    FolderAccess::Error error;
+    const auto resolved = FolderAccess::resolveBookmark(bookmark, &error);
+    if (!resolved) {
+        Console::printLine(u"❌ RESTORE: Failed to resolve bookmark: "_s + error.description);
+        Console::printLine(u"   → Error type: "_s + error.type);
+        Console::printLine(u"   → Error description: "_s + error.description);
+        return false;
+    }
+    Console::printLine(u"✅ RESTORE: Bookmark resolved to: "_s + resolved->path);
+    Console::printLine(u"   → Stale: "_s + flag(resolved->isStale));
+    if (resolved->isStale) {
+        Console::printLine(u"⚠️ RESTORE: Bookmark is stale, needs new permission"_s);
+        return false;
+    }
+
+    Console::printLine(u"🔓 RESTORE: Attempting to start accessing security-scoped resource..."_s);
+    const bool started = FolderAccess::startAccessing(resolved->path);
+    Console::printLine(u"   → startAccessingSecurityScopedResource() returned: "_s + flag(started));
+    if (!started) {
+        Console::printLine(u"❌ RESTORE: startAccessingSecurityScopedResource() returned FALSE"_s);
+        return false;
+    }
+
+    m_monitoredURL = resolved->path;
+    setMonitoredPath(resolved->path);
+    setHasFileAccess(true);
+    Console::printLine(u"✅ RESTORE: Security-scoped access started successfully"_s);
+    Console::printLine(u"   → monitoredURL set to: "_s + resolved->path);
+    Console::printLine(u"🔍 RESTORE: Testing actual file system permissions..."_s);
+    printPermissionDiagnostics(resolved->path, u"RESTORE"_s);
+    return true;
+}
+
+void ScreenshotMonitor::requestFolderAccess()
+{
+    if (m_isRequestingAccess || m_hasFileAccess || !m_folderChooser)
+        return;
+    m_isRequestingAccess = true;
+    Console::printLine(u"🔓 Requesting folder access with READ-WRITE permissions..."_s);
+    const std::optional<QString> chosen =
+        m_folderChooser->chooseFolder({u"Grant access to monitor screenshots"_s, u"Grant Access"_s, m_monitoredPath});
+    m_isRequestingAccess = false;
+    if (!chosen || chosen->isEmpty())
+        return;
+
+    FolderAccess::Error error;
+    const auto bookmark = FolderAccess::createBookmark(*chosen, &error);
+    if (!bookmark) {
+        Console::printLine(u"⚠️ Failed to create bookmark: "_s + error.description);
+        return;
+    }
+    m_settings.setValue(folderBookmarkKey, *bookmark);
+    const QString path = QString::fromUtf8(*bookmark);
+    if (FolderAccess::startAccessing(path)) {
+        m_monitoredURL = path;
+        Console::printLine(u"✅ Started accessing security-scoped resource with READ-WRITE access"_s);
+    }
+    setMonitoredPath(path);
+    setHasFileAccess(true);
+    Console::printLine(u"✅ File access granted: "_s + path);
+    Console::printLine(u"   → Access level: READ-WRITE (delete enabled)"_s);
+    Console::printLine(u"🔍 REQUEST: Testing actual file system permissions..."_s);
+    printPermissionDiagnostics(path, u"REQUEST"_s);
+}
+
+void ScreenshotMonitor::changeMonitoredFolder(const QString& path)
+{
+    if (!QFileInfo::exists(path)) {
+        Console::printLine(u"⚠️ Path does not exist: "_s + path);
+        return;
+    }
+    if (!QFileInfo(path).isDir()) {
+        Console::printLine(u"⚠️ Not a folder: "_s + path);
+        return;
+    }
+    ClusteringService::shared().resetCache();
+    cancelProcessing();
+    resetProgressState();
+    Console::printLine(u"📂 Changing monitored folder to: "_s + path);
+
+    if (!m_monitoredURL.isEmpty())
+        FolderAccess::stopAccessing(m_monitoredURL);
+    m_monitoredURL.clear();
+
+    FolderAccess::Error error;
+    const auto bookmark = FolderAccess::createBookmark(path, &error);
+    const auto resolved = bookmark ? FolderAccess::resolveBookmark(*bookmark, &error) : std::nullopt;
+    if (bookmark) {
+        m_settings.setValue(folderBookmarkKey, *bookmark);
+        Console::printLine(u"✅ Saved new folder bookmark with READ-WRITE access"_s);
+    }
+    if (resolved) {
+        if (FolderAccess::startAccessing(resolved->path)) {
+            m_monitoredURL = resolved->path;
+            setHasFileAccess(true);
+            Console::printLine(u"✅ Started accessing new security-scoped resource with READ-WRITE"_s);
+        } else {
+            Console::printLine(u"⚠️ Failed to start accessing new secure resource"_s);
+        }
+    } else {
+        Console::printLine(u"⚠️ Failed to create/save bookmark for new path: "_s + error.description);
+    }
+    setMonitoredPath(path);
+}
+
+void ScreenshotMonitor::printPermissionDiagnostics(const QString& folder, const QString& area)
+{
+    Console::printLine(u"   → Folder permissions: "_s + permissionText(FolderAccess::permissionsOf(folder)));
+    const QDir directory(folder);
+    if (!directory.isReadable()) {
+        Console::printLine(u"⚠️ %1: Could not list directory contents: the folder cannot be read"_s.arg(area));
+        return;
+    }
+    const QStringList entries =
+        directory.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+    if (entries.isEmpty())
+        return;
+    const FolderAccess::Permissions sample = FolderAccess::permissionsOf(directory.filePath(entries.first()));
+    Console::printLine(u"   → Sample file '%1': %2"_s.arg(entries.first(), permissionText(sample)));
+    const bool usable = sample.writable && sample.deletable;
+    if (area == u"RESTORE"_s) {
+        if (!usable)
+            Console::printLine(
+                u"⚠️ RESTORE: WARNING - Security-scoped access granted but files NOT writable/deletable!"_s);
+        return;
+    }
+    Console::printLine(usable ? u"🎉 REQUEST: Write permissions successfully granted!"_s
+                              : u"❌ REQUEST: CRITICAL - canCreateDirectories flag did NOT grant write access!"_s);
+}

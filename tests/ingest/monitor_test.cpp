@@ -1,0 +1,307 @@
+#include "core/AppEvents.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "platform/FolderChooser.h"
+#include "support/Capture.h"
+#include "support/Wait.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+class PlentyOfMemory : public MemoryMonitor::Source
+{
+public:
+    double residentMB() override { return 100; }
+    std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
+    qint64 physicalBytes() override { return qint64(16) << 30; }
+};
+
+// Answers with a prepared folder (or a cancel) and counts how often it was shown.
+class FakeChooser : public FolderChooser
+{
+public:
+    std::optional<QString> answer;
+    int shown = 0;
+    Request lastRequest;
+    std::function<void()> whileOpen;
+
+    std::optional<QString> chooseFolder(const Request& request) override
+    {
+        ++shown;
+        lastRequest = request;
+        if (whileOpen)
+            whileOpen();
+        return answer;
+    }
+};
+
+class MonitorTest : public ::testing::Test
+{
+protected:
+    MonitorTest()
+        : m_settings(m_dir.filePath(u"settings.conf"_s))
+        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
+    {
+        m_folder = makeFolder(u"Desktop"_s);
+    }
+
+    QString makeFolder(const QString& name)
+    {
+        const QString path = m_dir.filePath(name);
+        QDir().mkpath(path);
+        return path;
+    }
+
+    std::unique_ptr<ScreenshotMonitor> makeMonitor(FakeChooser** chooser = nullptr)
+    {
+        auto monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
+        auto fake = std::make_unique<FakeChooser>();
+        if (chooser)
+            *chooser = fake.get();
+        monitor->setFolderChooser(std::move(fake));
+        return monitor;
+    }
+
+    QTemporaryDir m_dir;
+    Settings m_settings;
+    MemoryMonitor m_memory;
+    QString m_folder;
+    ConsoleCapture m_console;
+};
+} // namespace
+
+TEST_F(MonitorTest, FirstLaunchUsesTheDesktopAndStartsNothing)
+{
+    const auto monitor = makeMonitor();
+    EXPECT_EQ(monitor->monitoredPath(), QDir::homePath() + u"/Desktop"_s);
+    EXPECT_FALSE(monitor->hasFileAccess());
+    EXPECT_FALSE(monitor->isMonitoringActive());
+    EXPECT_TRUE(m_console.contains(u"⚠️ RESTORE: No bookmark found in UserDefaults"_s));
+    EXPECT_TRUE(m_console.contains(u"ℹ️ Using standard path: "_s + monitor->monitoredPath()));
+    EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::monitoredPathKey));
+}
+
+TEST_F(MonitorTest, GrantedFolderIsRestoredAtTheNextLaunchAndMonitored)
+{
+    FakeChooser* chooser = nullptr;
+    {
+        const auto first = makeMonitor(&chooser);
+        chooser->answer = m_folder;
+        first->requestFolderAccess();
+        EXPECT_EQ(chooser->shown, 1);
+        EXPECT_EQ(chooser->lastRequest.acceptLabel, u"Grant Access"_s);
+        EXPECT_EQ(chooser->lastRequest.message, u"Grant access to monitor screenshots"_s);
+        EXPECT_TRUE(first->hasFileAccess());
+        EXPECT_EQ(first->monitoredPath(), m_folder);
+        EXPECT_TRUE(m_console.contains(u"🎉 REQUEST: Write permissions successfully granted!"_s) ||
+                    QDir(m_folder).isEmpty());
+    }
+    m_console.clear();
+    const auto second = makeMonitor();
+    EXPECT_TRUE(m_console.contains(u"✅ Restored secure access to: "_s + m_folder));
+    EXPECT_EQ(second->monitoredPath(), m_folder);
+    EXPECT_TRUE(second->hasFileAccess());
+    ASSERT_TRUE(waitUntil([&] { return second->isMonitoringActive(); }));
+    EXPECT_TRUE(m_console.contains(u"✅ Monitoring started"_s));
+}
+
+TEST_F(MonitorTest, ARequestOpensOneChooserAndNoneOnceAccessIsGranted)
+{
+    FakeChooser* chooser = nullptr;
+    const auto monitor = makeMonitor(&chooser);
+    chooser->answer = m_folder;
+    chooser->whileOpen = [&] { monitor->requestFolderAccess(); }; // a second click while it is open
+    monitor->requestFolderAccess();
+    EXPECT_EQ(chooser->shown, 1);
+    EXPECT_FALSE(monitor->isRequestingAccess());
+
+    chooser->whileOpen = nullptr;
+    monitor->requestFolderAccess();
+    EXPECT_EQ(chooser->shown, 1);
+}
+
+TEST_F(MonitorTest, CancellingTheChooserChangesNothing)
+{
+    FakeChooser* chooser = nullptr;
+    const auto monitor = makeMonitor(&chooser);
+    const QString before = monitor->monitoredPath();
+    monitor->requestFolderAccess();
+    EXPECT_EQ(chooser->shown, 1);
+    EXPECT_FALSE(monitor->hasFileAccess());
+    EXPECT_FALSE(monitor->isRequestingAccess());
+    EXPECT_EQ(monitor->monitoredPath(), before);
+    EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::folderBookmarkKey));
+
+    monitor->requestFolderAccess(); // the user may ask again
+    EXPECT_EQ(chooser->shown, 2);
+}
+
+TEST_F(MonitorTest, ConfirmingTheMonitoredFolderAgainStoresTheBookmarkAndRestarts)
+{
+    m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_folder);
+    FakeChooser* chooser = nullptr;
+    const auto monitor = makeMonitor(&chooser);
+    ASSERT_EQ(monitor->monitoredPath(), m_folder);
+    chooser->answer = m_folder;
+    QSignalSpy listChanges(monitor.get(), &ScreenshotMonitor::screenshotsChanged);
+
+    monitor->requestFolderAccess();
+
+    EXPECT_EQ(m_settings.value(ScreenshotMonitor::folderBookmarkKey).toByteArray(), m_folder.toUtf8());
+    EXPECT_TRUE(m_console.contains(u"🛑 Stopping file monitoring..."_s));
+    EXPECT_EQ(listChanges.count(), 1);
+    ASSERT_TRUE(waitUntil([&] { return monitor->isMonitoringActive(); }));
+}
+
+TEST_F(MonitorTest, ABookmarkOfADeletedFolderRestoresAndStartsNothing)
+{
+    const QString gone = makeFolder(u"Gone"_s);
+    m_settings.setValue(ScreenshotMonitor::folderBookmarkKey, gone.toUtf8());
+    m_settings.setValue(ScreenshotMonitor::monitoredPathKey, gone);
+    QDir(gone).removeRecursively();
+
+    const auto monitor = makeMonitor();
+    EXPECT_TRUE(m_console.contains(u"❌ RESTORE: Failed to resolve bookmark: "_s));
+    EXPECT_FALSE(monitor->hasFileAccess());
+    waitUntil([] { return false; }, 50);
+    EXPECT_FALSE(monitor->isMonitoringActive());
+    EXPECT_EQ(m_settings.value(ScreenshotMonitor::folderBookmarkKey).toByteArray(), gone.toUtf8())
+        << "the bookmark stays until a new choice";
+}
+
+TEST_F(MonitorTest, ChangingToAMissingPathOrAFileChangesNothing)
+{
+    const auto monitor = makeMonitor();
+    const QString file = m_dir.filePath(u"plain.png"_s);
+    QFile(file).open(QIODevice::WriteOnly);
+    QSignalSpy events(&AppEvents::shared(), &AppEvents::processingStateChanged);
+
+    monitor->changeMonitoredFolder(m_dir.filePath(u"missing"_s));
+    monitor->changeMonitoredFolder(file);
+
+    EXPECT_TRUE(m_console.contains(u"⚠️ Path does not exist: "_s + m_dir.filePath(u"missing"_s)));
+    EXPECT_TRUE(m_console.contains(u"⚠️ Not a folder: "_s + file));
+    EXPECT_EQ(events.count(), 0);
+    EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::folderBookmarkKey));
+    EXPECT_NE(monitor->monitoredPath(), file);
+}
+
+TEST_F(MonitorTest, ChangingTheFolderAnnouncesNotProcessingThreeTimesAndRestarts)
+{
+    const auto monitor = makeMonitor();
+    const QString other = makeFolder(u"Other"_s);
+    QSignalSpy events(&AppEvents::shared(), &AppEvents::processingStateChanged);
+
+    monitor->changeMonitoredFolder(other);
+
+    ASSERT_EQ(events.count(), 3);
+    for (const auto& arguments : events)
+        EXPECT_FALSE(arguments.at(0).toBool());
+    EXPECT_EQ(monitor->monitoredPath(), other);
+    EXPECT_EQ(m_settings.value(ScreenshotMonitor::monitoredPathKey).toString(), other);
+    EXPECT_EQ(monitor->monitoredURL(), other);
+    EXPECT_TRUE(monitor->hasFileAccess());
+    EXPECT_TRUE(m_console.contains(u"🔄 Resetting clustering cache..."_s));
+    ASSERT_TRUE(waitUntil([&] { return monitor->isMonitoringActive(); }));
+}
+
+TEST_F(MonitorTest, TwoStartsInOneTurnStartOnce)
+{
+    m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_folder);
+    const auto monitor = makeMonitor();
+    monitor->startMonitoring();
+    monitor->startMonitoring();
+    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"reshing monitoring skipped (already active)"_s); }));
+    EXPECT_EQ(m_console.matching(u"🔍 Starting file monitoring (Force: false)..."_s).size(), 1);
+
+    monitor->startMonitoring();
+    EXPECT_TRUE(m_console.contains(u"✅ Monitor already active, skipping start"_s));
+
+    monitor->startMonitoringAsync(true);
+    EXPECT_TRUE(m_console.contains(u"🔄 FORCE Reloading monitoring data..."_s));
+}
+
+TEST_F(MonitorTest, AnUnreadableFolderKeepsMonitoringMarkedActiveUntilARestart)
+{
+    m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_dir.filePath(u"absent"_s));
+    const auto monitor = makeMonitor();
+    monitor->startMonitoringAsync(false);
+    EXPECT_TRUE(m_console.contains(u"⚠️ No file access needed for: "_s + m_dir.filePath(u"absent"_s)));
+    EXPECT_TRUE(monitor->isMonitoringActive());
+    EXPECT_FALSE(monitor->hasFileAccess());
+
+    monitor->startMonitoring();
+    EXPECT_TRUE(m_console.contains(u"✅ Monitor already active, skipping start"_s));
+
+    monitor->setMonitoredPath(m_folder);
+    ASSERT_TRUE(waitUntil([&] { return monitor->hasFileAccess(); }));
+}
+
+TEST_F(MonitorTest, FlagsAnnounceEveryAssignmentUnderTheProcessingKey)
+{
+    const auto monitor = makeMonitor();
+    QSignalSpy events(&AppEvents::shared(), &AppEvents::processingStateChanged);
+    monitor->setHasIncompleteFiles(true);
+    monitor->setIsProcessing(false);
+    monitor->setIsProcessing(false);
+    ASSERT_EQ(events.count(), 3);
+    EXPECT_TRUE(events.at(0).at(0).toBool());
+    EXPECT_FALSE(events.at(2).at(0).toBool());
+}
+
+TEST_F(MonitorTest, UpdatingAnUnknownScreenshotAnnouncesNothing)
+{
+    const auto monitor = makeMonitor();
+    Screenshot known(m_folder + u"/a.png"_s, QUuid::createUuid());
+    monitor->setScreenshots({known});
+    QSignalSpy changes(monitor.get(), &ScreenshotMonitor::screenshotsChanged);
+
+    monitor->updateScreenshot(Screenshot(m_folder + u"/b.png"_s, QUuid::createUuid()));
+    EXPECT_EQ(changes.count(), 0);
+
+    known.userNotes = u"note"_s;
+    monitor->updateScreenshot(known);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(monitor->screenshots().first().userNotes, u"note"_s);
+}
+
+TEST_F(MonitorTest, ProgressStaysAFiniteShare)
+{
+    const auto monitor = makeMonitor();
+    monitor->setProcessingProgressValue(3.0 / 0.0);
+    EXPECT_EQ(monitor->processingProgressValue(), 0.0);
+    monitor->setProcessingProgressValue(1.5);
+    EXPECT_EQ(monitor->processingProgressValue(), 1.0);
+    monitor->setProcessingProgressValue(-0.5);
+    EXPECT_EQ(monitor->processingProgressValue(), 0.0);
+}
+
+TEST_F(MonitorTest, ForgettingTheFolderLetsTheNextRequestAskAgain)
+{
+    FakeChooser* chooser = nullptr;
+    const auto monitor = makeMonitor(&chooser);
+    chooser->answer = m_folder;
+    monitor->requestFolderAccess();
+    ASSERT_TRUE(monitor->hasFileAccess());
+    monitor->setScreenshots({Screenshot(m_folder + u"/a.png"_s, QUuid::createUuid())});
+
+    monitor->forgetFolder();
+
+    EXPECT_FALSE(monitor->hasFileAccess());
+    EXPECT_FALSE(monitor->isMonitoringActive());
+    EXPECT_TRUE(monitor->screenshots().isEmpty());
+    EXPECT_TRUE(monitor->knownFiles().isEmpty());
+    EXPECT_TRUE(monitor->monitoredURL().isEmpty());
+    EXPECT_FALSE(monitor->isPolling());
+
+    monitor->requestFolderAccess();
+    EXPECT_EQ(chooser->shown, 2);
+}
