@@ -37,6 +37,12 @@ namespace {
 class CollectingReporter : public benchmark::ConsoleReporter
 {
 public:
+    // Colour codes only on a terminal: piped output is searched for lines
+    // that begin with "RESULT ", and a stray reset code would hide them.
+    CollectingReporter()
+        : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular)
+    {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& run : runs) {

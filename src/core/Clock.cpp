@@ -17,6 +17,16 @@ QDateTime Clock::now()
     return QDateTime::currentDateTime();
 }
 
+qint64 Clock::nowMSecsSinceEpoch()
+{
+    {
+        std::lock_guard lock(g_mutex);
+        if (g_source)
+            return g_source().toMSecsSinceEpoch();
+    }
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
 void Clock::setSource(std::function<QDateTime()> source)
 {
     std::lock_guard lock(g_mutex);
