@@ -39,10 +39,10 @@ BENCHMARK(BM_SerialQueueSyncRoundTrip)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    const auto timesNs = runRegisteredBenchmarks(argc, argv);
+    auto timesNs = runRegisteredBenchmarks(argc, argv);
     ResultLine(QStringLiteral("core"))
-        .add(QStringLiteral("isinside_ns_per_path"), timesNs.at("BM_IsInside") / 1000.0)
-        .add(QStringLiteral("queue_sync_roundtrip_us"), timesNs.at("BM_SerialQueueSyncRoundTrip/real_time") / 1000.0)
+        .add(QStringLiteral("isinside_ns_per_path"), timesNs["BM_IsInside"] / 1000.0)
+        .add(QStringLiteral("queue_sync_roundtrip_us"), timesNs["BM_SerialQueueSyncRoundTrip/real_time"] / 1000.0)
         .print();
     return 0;
 }
