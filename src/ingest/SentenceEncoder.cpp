@@ -35,18 +35,22 @@ QString SentenceEncoder::defaultPath()
 
 QStringList SentenceEncoder::tokens(const QString& text)
 {
+    // The vocabulary is plain ASCII ("cafe"), so accents are folded away.
+    const QString folded = text.normalized(QString::NormalizationForm_KD).toLower();
     QStringList words;
-    const QString lower = text.toLower();
-    qsizetype start = -1;
-    for (qsizetype i = 0; i <= lower.size(); ++i) {
-        const bool inWord = i < lower.size() && (lower.at(i).isLetterOrNumber() || lower.at(i).isMark());
-        if (inWord && start < 0)
-            start = i;
-        else if (!inWord && start >= 0) {
-            words.append(lower.mid(start, i - start));
-            start = -1;
+    QString word;
+    for (const QChar c : folded) {
+        if (c.isMark())
+            continue;
+        if (c.isLetterOrNumber()) {
+            word += c;
+        } else if (!word.isEmpty()) {
+            words.append(word);
+            word.clear();
         }
     }
+    if (!word.isEmpty())
+        words.append(word);
     return words;
 }
 

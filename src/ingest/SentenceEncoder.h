@@ -25,7 +25,7 @@ public:
     // Absent when the text holds no known word.
     std::optional<QList<double>> encode(const QString& text) const;
 
-    // Lower-case runs of letters and digits.
+    // Lower-case runs of letters and digits, accents removed.
     static QStringList tokens(const QString& text);
     // a / (a + p(w)), with p(w) estimated from the word's frequency rank (Zipf).
     double weight(quint32 rank) const;
