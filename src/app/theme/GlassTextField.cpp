@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 constexpr int padding = 16;
 constexpr int spacing = 12;
@@ -36,7 +38,8 @@ GlassTextField::GlassTextField(const QString& placeholder, const QString& symbol
     palette.setColor(QPalette::Text, PremiumTheme::textPrimary());
     palette.setColor(QPalette::PlaceholderText, PremiumTheme::textTertiary());
     m_edit->setPalette(palette);
-    m_edit->setAttribute(Qt::WA_MacShowFocusRect, false);
+    // The application style sheet would otherwise give the field its own box.
+    m_edit->setStyleSheet(u"QLineEdit { background: transparent; border: none; padding: 0; }"_s);
     row->addWidget(m_edit, 1);
     connect(m_edit, &QLineEdit::textChanged, this, &GlassTextField::textChanged);
 }
