@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: setup build run test bench format clean
+.PHONY: setup build run test bench screenshots format clean
 
 setup:
 	@scripts/setup
@@ -23,6 +23,10 @@ test: build
 # All benchmarks, or one: make bench BENCH=core
 bench: build
 	@scripts/run-benchmarks $(BUILD_DIR)/bench $(BENCH)
+
+# Review screenshots under a virtual display, into $(BUILD_DIR)/screenshots.
+screenshots: build
+	@scripts/screenshots $(BUILD_DIR)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,6 +1,14 @@
 #pragma once
 
+#include <QPalette>
+#include <QString>
+
 class QApplication;
 
-// Fusion with a dark palette: the one look of every window.
+// Fusion with the theme's dark palette, Inter as the application font and a
+// style sheet for the pieces a palette cannot reach (tooltips, menus, scroll
+// bars): the one look of every window.
 void applyDarkStyle(QApplication& app);
+
+QPalette darkPalette();
+QString applicationStyleSheet();
