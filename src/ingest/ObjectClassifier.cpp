@@ -67,10 +67,11 @@ ObjectClassifier::~ObjectClassifier() = default;
 
 ObjectClassifier& ObjectClassifier::shared()
 {
-    // Each network holds its own working memory (tens of MB at 512 x 512), so
-    // no more are made than there are cores to run them.
+    // Each network holds about 100 MB of working memory at 512 x 512. Two keep
+    // the resident size of a large library within budget; text recognition,
+    // not classification, is what the other analysis threads spend most time on.
     static ObjectClassifier* instance =
-        new ObjectClassifier(defaultModelPath(), defaultLabelsPath(), qMin(4, QThread::idealThreadCount()));
+        new ObjectClassifier(defaultModelPath(), defaultLabelsPath(), qMin(2, QThread::idealThreadCount()));
     return *instance;
 }
 
