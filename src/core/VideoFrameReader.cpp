@@ -157,9 +157,9 @@ bool VideoFrameReader::State::open(const QString& path)
     format.reset(raw);
 
     int index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    // Probing decodes a few packets; the container's header usually says
-    // enough, so probe only when it does not.
-    if (index < 0 || raw->streams[index]->codecpar->width <= 0) {
+    // Probing decodes a few packets; a plain MP4 header says enough, so probe
+    // only when it does not (a fragmented MP4 names no start time).
+    if (index < 0 || raw->streams[index]->codecpar->width <= 0 || raw->streams[index]->start_time == AV_NOPTS_VALUE) {
         if (const int code = avformat_find_stream_info(raw, nullptr); code < 0)
             return fail(u"Cannot read the recording's streams (%1)"_s.arg(describe(code)));
         index = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);

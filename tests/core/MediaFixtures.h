@@ -141,7 +141,10 @@ constexpr int patternWidth = 160;
 constexpr int patternHeight = 96;
 constexpr int patternFps = 30;
 
-inline bool writeFrameNumberVideo(const QString& path, double seconds)
+// `extra` adds output options, e.g. a fragmented MP4 as some screen recorders
+// write (its header names no start time, and its key frames are found by
+// decoding time).
+inline bool writeFrameNumberVideo(const QString& path, double seconds, const QStringList& extra = {})
 {
     const QString source = QStringLiteral("color=c=black:s=%1x%2:r=%3:d=%4,format=yuv420p,"
                                           "geq=lum='255*mod(floor(N/pow(2\\,floor(X/20)))\\,2)':cb=128:cr=128")
@@ -149,11 +152,12 @@ inline bool writeFrameNumberVideo(const QString& path, double seconds)
                                .arg(patternHeight)
                                .arg(patternFps)
                                .arg(seconds);
-    return runFfmpeg({QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source,
-                      QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-qp"), QStringLiteral("10"),
-                      QStringLiteral("-x264-params"),
-                      QStringLiteral("keyint=12:min-keyint=12:scenecut=0:bframes=2:b-adapt=0"),
-                      QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), path});
+    return runFfmpeg(QStringList{QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source,
+                                 QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-qp"),
+                                 QStringLiteral("10"), QStringLiteral("-x264-params"),
+                                 QStringLiteral("keyint=12:min-keyint=12:scenecut=0:bframes=2:b-adapt=0"),
+                                 QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p")} +
+                     extra + QStringList{path});
 }
 
 // The same recording with a display matrix that turns it a quarter turn
