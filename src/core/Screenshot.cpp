@@ -116,7 +116,9 @@ QImage imageThumbnail(const QString& filePath, const QSizeF& target)
         return {};
     const auto geometry = Screenshot::previewGeometry(QSizeF(imageSize), target);
     // No fit exists for an empty target: the whole image is the best answer.
-    const int maxPixelSize = geometry ? std::max(1, int(std::lround(geometry->maxPixelSize))) : 0;
+    // The bound never exceeds the image, which is never enlarged.
+    const double longerSide = std::max(imageSize.width(), imageSize.height());
+    const int maxPixelSize = geometry ? int(std::lround(std::clamp(geometry->maxPixelSize, 1.0, longerSide))) : 0;
     QImage preview = ImageLoader::load(filePath, maxPixelSize);
     if (preview.isNull() && maxPixelSize > 0)
         preview = ImageLoader::load(filePath);
@@ -267,7 +269,10 @@ std::optional<Screenshot> Screenshot::fromJson(const QJsonObject& json, QString*
 
 std::optional<Screenshot::PreviewGeometry> Screenshot::previewGeometry(const QSizeF& imageSize, const QSizeF& target)
 {
-    if (imageSize.width() <= 0 || imageSize.height() <= 0 || target.width() <= 0 || target.height() <= 0)
+    // Written so that NaN fails too.
+    const auto positive = [](double value) { return value > 0 && std::isfinite(value); };
+    if (!positive(imageSize.width()) || !positive(imageSize.height()) || !positive(target.width()) ||
+        !positive(target.height()))
         return std::nullopt;
     PreviewGeometry geometry;
     geometry.scale = std::min(target.width() / imageSize.width(), target.height() / imageSize.height());

@@ -127,6 +127,7 @@ struct VideoFrameReader::State
 
     bool open(const QString& path);
     QImage frameAt(double seconds);
+    std::optional<double> duration() const;
 
 private:
     enum class Landing { Found, TooLate, Failed };
@@ -137,13 +138,11 @@ private:
         return false;
     }
     bool openDecoder();
-    std::optional<double> duration() const;
     int64_t toStreamTime(double seconds) const;
     bool seekTo(int64_t point);
     int readPacket();
     Landing decodeUpTo(int64_t target, bool fromStart);
     int64_t lengthOf(const AVFrame* decoded) const;
-    friend class VideoFrameReader;
 };
 
 bool VideoFrameReader::State::open(const QString& path)

@@ -58,14 +58,21 @@ TEST_F(ThumbnailTest, ImagesComeOutUpright)
               (std::array{Quadrant::Blue, Quadrant::Red, Quadrant::White, Quadrant::Green}));
 }
 
-TEST_F(ThumbnailTest, AnEmptyTargetGivesTheWholeImage)
+TEST_F(ThumbnailTest, TargetsWithoutAFitGiveTheWholeImage)
 {
     ASSERT_TRUE(fixtures::quadrants(120, 80).save(path(u"shot.png"_s)));
-    for (const QSizeF& target : {QSizeF(0, 0), QSizeF(100, 0), QSizeF(-5, 40)}) {
+    const double nan = std::nan("");
+    const double infinity = std::numeric_limits<double>::infinity();
+    for (const QSizeF& target :
+         {QSizeF(0, 0), QSizeF(100, 0), QSizeF(-5, 40), QSizeF(nan, 40), QSizeF(infinity, infinity)}) {
         const QImage image = record(u"shot.png"_s).generateThumbnail(target);
         EXPECT_EQ(image.size(), QSize(120, 80));
         EXPECT_EQ(image.devicePixelRatio(), 1.0);
     }
+    // A huge but finite target declares a huge size; the pixels stay as they are.
+    const QImage huge = record(u"shot.png"_s).generateThumbnail(QSizeF(1.2e10, 1.2e10));
+    EXPECT_EQ(huge.size(), QSize(120, 80));
+    EXPECT_DOUBLE_EQ(huge.deviceIndependentSize().width(), 1.2e10);
 }
 
 TEST_F(ThumbnailTest, UnreadableImagesGiveNothingQuietly)
