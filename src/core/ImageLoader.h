@@ -1,13 +1,31 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 
-// Decodes an image file upright (orientation applied). Thread-safe.
+// The one way this program decodes still images (png, jpg, jpeg, webp, heic):
+// results are always upright (EXIF or HEIF orientation applied), and a bounded
+// load never decodes the full image where the codec can avoid it. Every
+// function is safe to call from any thread and returns QImage, never QPixmap.
 class ImageLoader
 {
 public:
-    // A null image when the file cannot be read. With maxPixelSize > 0 the
-    // longer side is bounded by it (aspect ratio kept).
+    // Qt refuses images above 128 MB by default, which a large panorama or a
+    // 16-bit screenshot of a 6K display exceeds. The loader raises the bound
+    // once, process-wide, to this many megabytes.
+    static constexpr int allocationLimitMB = 512;
+
+    // The image at `path`, upright. With `maxPixelSize` > 0 its longer side is
+    // at most that many pixels (never enlarged). A null image when the file is
+    // missing, unreadable or not an image.
     static QImage load(const QString& path, int maxPixelSize = 0);
+
+    // The upright pixel size from the file's header alone, without decoding
+    // the pixels; an invalid size when the file cannot be read as an image.
+    static QSize imageSize(const QString& path);
+
+    // Applies allocationLimitMB; load() and imageSize() call it themselves.
+    // Idempotent and thread-safe.
+    static void raiseAllocationLimit();
 };

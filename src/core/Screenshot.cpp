@@ -1,11 +1,15 @@
 #include "core/Screenshot.h"
 
+#include "core/Console.h"
+#include "core/ImageLoader.h"
 #include "core/PathUtils.h"
 #include "core/Uuid.h"
+#include "core/VideoFrameReader.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -94,6 +98,39 @@ private:
     QString m_error;
 };
 
+QImage videoThumbnail(const QString& filePath, const QString& filename)
+{
+    VideoFrameReader reader(filePath);
+    QImage frame = reader.frameAt(1.0);
+    if (frame.isNull())
+        frame = reader.frameAt(0.0);
+    if (frame.isNull())
+        Console::printLine(u"❌ Failed to generate video thumbnail for "_s + filename + u": "_s + reader.errorString());
+    return frame;
+}
+
+QImage imageThumbnail(const QString& filePath, const QSizeF& target)
+{
+    const QSize imageSize = ImageLoader::imageSize(filePath);
+    if (!imageSize.isValid())
+        return {};
+    const auto geometry = Screenshot::previewGeometry(QSizeF(imageSize), target);
+    // No fit exists for an empty target: the whole image is the best answer.
+    // The bound never exceeds the image, which is never enlarged.
+    const double longerSide = std::max(imageSize.width(), imageSize.height());
+    const int maxPixelSize = geometry ? int(std::lround(std::clamp(geometry->maxPixelSize, 1.0, longerSide))) : 0;
+    QImage preview = ImageLoader::load(filePath, maxPixelSize);
+    if (preview.isNull() && maxPixelSize > 0)
+        preview = ImageLoader::load(filePath);
+    if (preview.isNull() || !geometry)
+        return preview;
+    // Declared size over pixel size, on the longer side where rounding weighs least.
+    const QSizeF declared = geometry->declaredSize;
+    const bool wide = declared.width() >= declared.height();
+    preview.setDevicePixelRatio(wide ? preview.width() / declared.width() : preview.height() / declared.height());
+    return preview;
+}
+
 std::optional<QDateTime> parseIsoDate(const QString& text)
 {
     QDateTime date = QDateTime::fromString(text, Qt::ISODateWithMs);
@@ -125,6 +162,11 @@ bool Screenshot::isVideo() const
 {
     const QString extension = pathExtension(filePath).toLower();
     return extension == u"mp4" || extension == u"mov";
+}
+
+QImage Screenshot::generateThumbnail(QSizeF target) const
+{
+    return isVideo() ? videoThumbnail(filePath, filename) : imageThumbnail(filePath, target);
 }
 
 QJsonObject Screenshot::toJson() const
@@ -227,7 +269,10 @@ std::optional<Screenshot> Screenshot::fromJson(const QJsonObject& json, QString*
 
 std::optional<Screenshot::PreviewGeometry> Screenshot::previewGeometry(const QSizeF& imageSize, const QSizeF& target)
 {
-    if (imageSize.width() <= 0 || imageSize.height() <= 0 || target.width() <= 0 || target.height() <= 0)
+    // Written so that NaN fails too.
+    const auto positive = [](double value) { return value > 0 && std::isfinite(value); };
+    if (!positive(imageSize.width()) || !positive(imageSize.height()) || !positive(target.width()) ||
+        !positive(target.height()))
         return std::nullopt;
     PreviewGeometry geometry;
     geometry.scale = std::min(target.width() / imageSize.width(), target.height() / imageSize.height());

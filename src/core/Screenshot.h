@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QHashFunctions>
+#include <QImage>
 #include <QJsonObject>
 #include <QList>
 #include <QSizeF>
@@ -38,6 +39,16 @@ struct Screenshot
     Screenshot(const QString& filePath, const QUuid& id, std::optional<QString> sourceApp = std::nullopt);
 
     bool isVideo() const;
+
+    // A preview of the file, read synchronously: call it off the GUI thread.
+    // Images are fitted into `target` (logical pixels, aspect kept, enlarged
+    // when the target is larger) and decoded no larger than that; the
+    // returned image's devicePixelRatio is set so that its
+    // deviceIndependentSize() is that fitted size, so QPainter and QPixmap
+    // draw it at that size directly. A video gives its upright frame at 1.0 s,
+    // else at 0 s, at the frame's own pixel size whatever the target. A null
+    // image when nothing can be decoded.
+    QImage generateThumbnail(QSizeF target) const;
 
     // Identity is the id alone: a record before and after analysis is the same.
     bool operator==(const Screenshot& other) const { return id == other.id; }

@@ -1,0 +1,141 @@
+#include "generators/MediaGenerator.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QProcess>
+#include <QRadialGradient>
+
+#include <libheif/heif.h>
+
+#include <cstring>
+#include <memory>
+
+MediaGenerator::MediaGenerator(quint32 seed)
+    : m_random(seed)
+{}
+
+int MediaGenerator::between(int low, int high)
+{
+    return std::uniform_int_distribution<int>(low, high)(m_random);
+}
+
+QColor MediaGenerator::color()
+{
+    return QColor(between(0, 255), between(0, 255), between(0, 255));
+}
+
+QImage MediaGenerator::photo(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, size.height());
+    sky.setColorAt(0, color());
+    sky.setColorAt(1, color());
+    painter.fillRect(image.rect(), sky);
+    for (int i = 0; i < 40; ++i) {
+        const QPointF centre(between(0, size.width()), between(0, size.height()));
+        const double radius = between(size.width() / 30, size.width() / 5);
+        QRadialGradient blob(centre, radius);
+        QColor inner = color();
+        inner.setAlpha(between(80, 220));
+        blob.setColorAt(0, inner);
+        blob.setColorAt(1, Qt::transparent);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(blob);
+        painter.drawEllipse(centre, radius, radius);
+    }
+    painter.end();
+
+    // Grain: a cheap generator per row keeps 12 megapixels fast to make.
+    quint32 state = m_random();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int noise = int(state >> 28) - 8;
+            const QRgb pixel = row[x];
+            row[x] = qRgb(std::clamp(qRed(pixel) + noise, 0, 255), std::clamp(qGreen(pixel) + noise, 0, 255),
+                          std::clamp(qBlue(pixel) + noise, 0, 255));
+        }
+    }
+    return image;
+}
+
+QImage MediaGenerator::screenshot(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(30, 30, 34));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    QFont font;
+    font.setPixelSize(std::max(12, size.height() / 60));
+    painter.setFont(font);
+    const int lineHeight = font.pixelSize() * 3 / 2;
+
+    for (int window = 0; window < 4; ++window) {
+        const QRect frame(between(0, size.width() / 2), between(0, size.height() / 2),
+                          between(size.width() / 3, size.width() / 2), between(size.height() / 3, size.height() / 2));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(window % 2 ? QColor(245, 245, 247) : QColor(44, 44, 50));
+        painter.drawRoundedRect(frame, 10, 10);
+        painter.setBrush(color());
+        painter.drawRect(frame.x(), frame.y(), frame.width(), lineHeight * 2);
+        painter.setPen(window % 2 ? QColor(20, 20, 20) : QColor(230, 230, 230));
+        for (int y = frame.y() + lineHeight * 3; y < frame.bottom() - lineHeight; y += lineHeight) {
+            QString line;
+            const int words = between(3, 12);
+            for (int w = 0; w < words; ++w)
+                line += QString(between(2, 9), QChar(u'a' + between(0, 25))) + u' ';
+            painter.drawText(frame.x() + lineHeight, y, line);
+        }
+        for (int icon = 0; icon < 6; ++icon) {
+            painter.setBrush(color());
+            painter.drawEllipse(QPoint(frame.x() + lineHeight * (2 * icon + 2), frame.bottom() - lineHeight),
+                                lineHeight / 2, lineHeight / 2);
+        }
+    }
+    return image;
+}
+
+bool MediaGenerator::writeHeic(const QString& path, const QImage& source, int quality)
+{
+    const auto ok = [](heif_error error) { return error.code == heif_error_Ok; };
+    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+    std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
+    heif_image* rawImage = nullptr;
+    if (!ok(heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &rawImage)))
+        return false;
+    std::unique_ptr<heif_image, void (*)(const heif_image*)> image(rawImage, heif_image_release);
+    if (!ok(heif_image_add_plane(rawImage, heif_channel_interleaved, rgb.width(), rgb.height(), 8)))
+        return false;
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(rawImage, heif_channel_interleaved, &stride);
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(plane + qsizetype(y) * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
+
+    heif_encoder* rawEncoder = nullptr;
+    if (!ok(heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder)))
+        return false;
+    std::unique_ptr<heif_encoder, void (*)(heif_encoder*)> encoder(rawEncoder, heif_encoder_release);
+    heif_encoder_set_lossy_quality(rawEncoder, quality);
+    heif_encoder_set_parameter(rawEncoder, "preset", "fast");
+    return ok(heif_context_encode_image(context.get(), rawImage, rawEncoder, nullptr, nullptr)) &&
+           ok(heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()));
+}
+
+bool MediaGenerator::writeRecording(const QString& path, const QSize& size, double seconds, int framesPerSecond)
+{
+    const QString source = QStringLiteral("testsrc2=s=%1x%2:r=%3:d=%4")
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(framesPerSecond)
+                               .arg(seconds);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-nostdin"), QStringLiteral("-y"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"), source, QStringLiteral("-c:v"),
+                  QStringLiteral("libx264"), QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"), path});
+    return ffmpeg.waitForFinished(300000) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <random>
+
+// Deterministic pictures and recordings for decoding benchmarks: the same
+// seed draws the same picture on every run. Drawing text needs a
+// QGuiApplication.
+class MediaGenerator
+{
+public:
+    explicit MediaGenerator(quint32 seed);
+
+    // A camera-like picture: soft gradients, blurred shapes and sensor grain,
+    // which gives JPEG the entropy of a real photo.
+    QImage photo(const QSize& size);
+    // A screen-like picture: flat window panels, lines of text, a few icons.
+    QImage screenshot(const QSize& size);
+
+    // HEIC through libheif's HEVC encoder at `quality` (0–100).
+    static bool writeHeic(const QString& path, const QImage& image, int quality = 80);
+    // An H.264 screen recording made by the ffmpeg command: a moving test
+    // pattern with a clock, key frames as the encoder picks them.
+    static bool writeRecording(const QString& path, const QSize& size, double seconds, int framesPerSecond = 30);
+
+private:
+    QColor color();
+    int between(int low, int high);
+
+    std::mt19937 m_random;
+};
