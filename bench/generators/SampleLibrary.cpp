@@ -1,5 +1,7 @@
 #include "generators/SampleLibrary.h"
 
+#include "core/HeicWriter.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -11,8 +13,6 @@
 #include <QPainterPath>
 #include <QProcess>
 #include <QtConcurrent/QtConcurrentMap>
-
-#include <libheif/heif.h>
 
 #include <array>
 #include <cstring>
@@ -282,36 +282,13 @@ QString relativeName(std::mt19937& random, const SampleLibrary::Options& options
 bool saveImage(const QImage& image, const QString& path, Kind kind, QString* error)
 {
     if (kind == Kind::heic)
-        return SampleLibrary::writeHeic(image, path, 80, error);
+        return HeicWriter::write(image, path, 80, error);
     if (image.save(path, kind == Kind::webp ? "WEBP" : "PNG", kind == Kind::webp ? 85 : -1))
         return true;
     *error = u"could not write "_s + path;
     return false;
 }
 
-// libheif's release functions differ in constness; one deleter serves them all.
-template <auto Release>
-struct HeifDeleter
-{
-    template <typename T>
-    void operator()(T* object) const
-    {
-        Release(object);
-    }
-};
-using HeifContext = std::unique_ptr<heif_context, HeifDeleter<heif_context_free>>;
-using HeifEncoder = std::unique_ptr<heif_encoder, HeifDeleter<heif_encoder_release>>;
-using HeifImage = std::unique_ptr<heif_image, HeifDeleter<heif_image_release>>;
-using HeifHandle = std::unique_ptr<heif_image_handle, HeifDeleter<heif_image_handle_release>>;
-
-bool heifFailed(const heif_error& result, QString* error)
-{
-    if (result.code == heif_error_Ok)
-        return false;
-    if (error)
-        *error = QString::fromUtf8(result.message);
-    return true;
-}
 } // namespace
 
 SampleLibrary::Drawing SampleLibrary::draw(quint32 seed, int index, bool small)
@@ -393,36 +370,6 @@ QByteArray SampleLibrary::groundTruthJson(const Result& result)
                                  {u"duplicate"_s, entry.isDuplicate}});
     }
     return QJsonDocument(QJsonObject{{u"files"_s, files}}).toJson(QJsonDocument::Indented);
-}
-
-bool SampleLibrary::writeHeic(const QImage& source, const QString& path, int quality, QString* error)
-{
-    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
-    HeifContext context(heif_context_alloc());
-    heif_encoder* rawEncoder = nullptr;
-    if (heifFailed(heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder), error))
-        return false;
-    HeifEncoder encoder(rawEncoder);
-    heif_encoder_set_lossy_quality(encoder.get(), quality);
-
-    heif_image* rawImage = nullptr;
-    if (heifFailed(
-            heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &rawImage),
-            error))
-        return false;
-    HeifImage image(rawImage);
-    if (heifFailed(heif_image_add_plane(image.get(), heif_channel_interleaved, rgb.width(), rgb.height(), 8), error))
-        return false;
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
-    for (int y = 0; y < rgb.height(); ++y)
-        std::memcpy(plane + qsizetype(y) * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
-
-    heif_image_handle* rawHandle = nullptr;
-    if (heifFailed(heif_context_encode_image(context.get(), image.get(), encoder.get(), nullptr, &rawHandle), error))
-        return false;
-    HeifHandle handle(rawHandle);
-    return !heifFailed(heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()), error);
 }
 
 bool SampleLibrary::writeRecording(const QString& path, QSize size, double seconds, QString* error)

@@ -57,6 +57,5 @@ public:
     static QByteArray groundTruthJson(const Result& result);
     static constexpr const char* groundTruthName = ".ground-truth.json";
 
-    static bool writeHeic(const QImage& image, const QString& path, int quality, QString* error = nullptr);
     static bool writeRecording(const QString& path, QSize size, double seconds, QString* error = nullptr);
 };

@@ -1,11 +1,10 @@
 #include "core/ImageLoader.h"
 
+#include "core/Heif.h"
 #include "core/PathUtils.h"
 
 #include <QFile>
 #include <QImageReader>
-
-#include <libheif/heif.h>
 
 #include <algorithm>
 #include <memory>
@@ -13,38 +12,13 @@
 #include <optional>
 
 namespace {
-struct HeifContextDeleter
-{
-    void operator()(heif_context* context) const { heif_context_free(context); }
-};
-struct HeifHandleDeleter
-{
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-};
-struct HeifImageDeleter
-{
-    void operator()(heif_image* image) const { heif_image_release(image); }
-};
-struct HeifOptionsDeleter
-{
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
-};
-using HeifContextPtr = std::unique_ptr<heif_context, HeifContextDeleter>;
-using HeifHandlePtr = std::unique_ptr<heif_image_handle, HeifHandleDeleter>;
-using HeifImagePtr = std::unique_ptr<heif_image, HeifImageDeleter>;
-using HeifOptionsPtr = std::unique_ptr<heif_decoding_options, HeifOptionsDeleter>;
-
-bool ok(const heif_error& error)
-{
-    return error.code == heif_error_Ok;
-}
 
 // The primary image of a HEIF file. The handle keeps the context's data
 // alive by itself, but the context is held too so both are released together.
 struct HeifPrimary
 {
-    HeifContextPtr context;
-    HeifHandlePtr handle;
+    heif::Context context;
+    heif::Handle handle;
 };
 
 std::optional<HeifPrimary> openHeif(const QString& path)
@@ -52,13 +26,13 @@ std::optional<HeifPrimary> openHeif(const QString& path)
     static std::once_flag initialised;
     std::call_once(initialised, [] { heif_init(nullptr); });
 
-    HeifContextPtr context(heif_context_alloc());
-    if (!context || !ok(heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr)))
+    heif::Context context(heif_context_alloc());
+    if (!context || !heif::ok(heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr)))
         return std::nullopt;
     heif_image_handle* handle = nullptr;
-    if (!ok(heif_context_get_primary_image_handle(context.get(), &handle)))
+    if (!heif::ok(heif_context_get_primary_image_handle(context.get(), &handle)))
         return std::nullopt;
-    return HeifPrimary{std::move(context), HeifHandlePtr(handle)};
+    return HeifPrimary{std::move(context), heif::Handle(handle)};
 }
 
 QSize boundedSize(const QSize& size, int maxPixelSize)
@@ -86,15 +60,15 @@ QImage decodeHeif(const QString& path, int maxPixelSize)
     const bool hasAlpha = heif_image_handle_has_alpha_channel(heif->handle.get());
     const bool premultiplied = heif_image_handle_is_premultiplied_alpha(heif->handle.get());
 
-    HeifOptionsPtr options(heif_decoding_options_alloc());
+    heif::DecodingOptions options(heif_decoding_options_alloc());
     options->convert_hdr_to_8bit = 1;
     heif_image* raw = nullptr;
     // RGBA even without alpha: four-byte pixels are what Qt scales and paints
     // without another conversion.
-    if (!ok(heif_decode_image(heif->handle.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
-                              options.get())))
+    if (!heif::ok(heif_decode_image(heif->handle.get(), &raw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
+                                    options.get())))
         return {};
-    HeifImagePtr decoded(raw);
+    heif::Image decoded(raw);
 
     int stride = 0;
     const uint8_t* pixels = heif_image_get_plane_readonly(raw, heif_channel_interleaved, &stride);

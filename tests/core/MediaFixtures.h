@@ -13,7 +13,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <libheif/heif.h>
+#include "core/HeicWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -94,28 +94,7 @@ inline QByteArray jpegWithOrientation(const QImage& image, quint16 orientation)
 
 inline bool writeHeic(const QString& path, const QImage& source, int quality = 85)
 {
-    const auto ok = [](heif_error error) { return error.code == heif_error_Ok; };
-    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
-    std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
-    heif_image* rawImage = nullptr;
-    if (!ok(heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB, &rawImage)))
-        return false;
-    std::unique_ptr<heif_image, void (*)(const heif_image*)> image(rawImage, heif_image_release);
-    if (!ok(heif_image_add_plane(rawImage, heif_channel_interleaved, rgb.width(), rgb.height(), 8)))
-        return false;
-    int stride = 0;
-    uint8_t* plane = heif_image_get_plane(rawImage, heif_channel_interleaved, &stride);
-    for (int y = 0; y < rgb.height(); ++y)
-        memcpy(plane + qsizetype(y) * stride, rgb.constScanLine(y), size_t(rgb.width()) * 3);
-
-    heif_encoder* rawEncoder = nullptr;
-    if (!ok(heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &rawEncoder)))
-        return false;
-    std::unique_ptr<heif_encoder, void (*)(heif_encoder*)> encoder(rawEncoder, heif_encoder_release);
-    heif_encoder_set_lossy_quality(rawEncoder, quality);
-    heif_encoder_set_parameter(rawEncoder, "preset", "ultrafast");
-    return ok(heif_context_encode_image(context.get(), rawImage, rawEncoder, nullptr, nullptr)) &&
-           ok(heif_context_write_to_file(context.get(), QFile::encodeName(path).constData()));
+    return HeicWriter::write(source, path, quality, nullptr, "ultrafast");
 }
 
 // Runs the ffmpeg command quietly; the test fails with its message otherwise.
