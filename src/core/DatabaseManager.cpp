@@ -189,7 +189,11 @@ DatabaseManager::DatabaseManager(const QString& path)
     m_queue.sync([this] { createTables(); });
 }
 
-DatabaseManager::~DatabaseManager() = default;
+DatabaseManager::~DatabaseManager()
+{
+    // The backfill is redone at the next start; quitting must not wait for it.
+    m_closing = true;
+}
 
 void DatabaseManager::open()
 {
@@ -293,6 +297,8 @@ void DatabaseManager::rescanForLinks(bool quiet)
 // so a large library's backfill never holds the store for long.
 void DatabaseManager::backfillBatch(std::shared_ptr<BackfillRun> run)
 {
+    if (m_closing)
+        return;
     int rowsRead = 0;
     const QList<LinkUpdate> updates = collectLinkUpdates(*run, rowsRead);
     run->rowsChanged += int(updates.size());

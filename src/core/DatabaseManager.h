@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <atomic>
 #include <optional>
 
 class LogTimer;
@@ -38,7 +39,8 @@ public:
     // Opens (creating it and its folder when missing) the file at `path`,
     // brings its schema up to date and queues a quiet link backfill.
     explicit DatabaseManager(const QString& path);
-    // Finishes queued work (a running backfill included), then closes the file.
+    // Finishes queued work, except what remains of a link backfill, then
+    // closes the file.
     ~DatabaseManager();
 
     DatabaseManager(const DatabaseManager&) = delete;
@@ -125,5 +127,6 @@ private:
     // its work while the connection is still open.
     SqliteConnection m_db;
     std::optional<PageCursor> m_pageCursor; // used on the queue only
+    std::atomic<bool> m_closing = false;    // stops a running backfill
     SerialQueue m_queue;
 };

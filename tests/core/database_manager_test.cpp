@@ -324,6 +324,41 @@ TEST_F(DatabaseManagerTest, PagesComeNewestFirstAndEndTheirTimer)
     EXPECT_EQ(pathsOf(db->fetchPage(std::nullopt, 100, 0, false, timer)), QStringList{existing});
 }
 
+TEST_F(DatabaseManagerTest, PagingThroughAFolderReturnsEveryRowOnceEvenWithEqualDates)
+{
+    auto db = openStore();
+    QList<Screenshot> records;
+    for (int i = 0; i < 300; ++i) {
+        // Runs of equal dates, one of 35 rows that spans several pages.
+        const double date = i >= 100 && i < 135 ? 1'600'000'500.0 : 1'600'000'000.0 + (i / 7) * 60.0;
+        records.append(record(u"/f/%1.png"_s.arg(i), date));
+    }
+    records.append(record(u"/elsewhere/x.png"_s, 1'700'000'000.0));
+    db->upsertMany(records);
+
+    QList<Screenshot> continued;
+    QList<Screenshot> byOffset;
+    for (int offset = 0; offset < 320; offset += 10) {
+        continued += page(*db, u"/f"_s, 10, offset);
+        page(*db, u"/elsewhere"_s, 1, 0); // forget where the folder's last page ended
+        byOffset += page(*db, u"/f"_s, 10, offset);
+    }
+    ASSERT_EQ(continued.size(), 300);
+    for (qsizetype i = 0; i < continued.size(); ++i) {
+        EXPECT_EQ(continued[i].id, byOffset[i].id) << i;
+        if (i > 0)
+            EXPECT_GE(continued[i - 1].dateCreated, continued[i].dateCreated);
+    }
+    const QStringList paths = pathsOf(continued);
+    EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), 300);
+
+    // A newer row arriving between two pages shifts nothing into the next page.
+    const QList<Screenshot> first = page(*db, u"/f"_s, 10, 0);
+    db->upsert(record(u"/f/new.png"_s, 1'800'000'000.0));
+    const QList<Screenshot> second = page(*db, u"/f"_s, 10, 10);
+    EXPECT_EQ(second.first().id, byOffset[10].id);
+}
+
 TEST_F(DatabaseManagerTest, UpsertManyWritesTheSameRowsAsUpsert)
 {
     auto db = openStore();
@@ -433,18 +468,11 @@ TEST_F(DatabaseManagerTest, BackfillPagesThroughEveryRowWithText)
     // The quiet backfill of every start: only what was written is printed.
     m_console.clear();
     auto db = openStore();
-    db.reset(); // waits for the backfill
+    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"✅ Backfill complete."_s); }));
     const QStringList quietLines =
         m_console.lines().mid(m_console.lines().indexOf(u"🚀 Manual Rescan Started (DB Queue)"_s) + 1);
     EXPECT_EQ(quietLines, QStringList({u"🔗 Found 250 screenshots with new links to backfill."_s,
                                        u"🔗 Backfilling URLs for 250 screenshots..."_s, u"✅ Backfill complete."_s}));
-
-    // Links already stored as detected are not rewritten: the next start is silent.
-    m_console.clear();
-    openStore().reset();
-    EXPECT_FALSE(m_console.contains(u"🔗"_s));
-
-    db = openStore();
     for (int i : {0, 99, 100, 249}) {
         const auto read = db->fetchByPath(u"/b/%1.png"_s.arg(i));
         ASSERT_TRUE(read);
@@ -455,11 +483,15 @@ TEST_F(DatabaseManagerTest, BackfillPagesThroughEveryRowWithText)
     EXPECT_FALSE(db->fetchByPath(u"/b/untouched.png"_s)->detectedUrls);
     EXPECT_EQ(RawDatabase(dbPath()).text(u"SELECT detected_urls FROM screenshot WHERE id = 'bad-id'"_s), u"NULL"_s);
 
-    // The manual rescan reports what it scans.
+    // At the next start the stored links are current: nothing is rewritten.
+    // A manual rescan queued behind that start's backfill reports what it scans.
+    db.reset();
     m_console.clear();
+    db = openStore();
     db->rescanForLinks(false);
-    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"🔗 Found"_s); }));
-    EXPECT_EQ(m_console.lines().first(), u"🚀 Manual Rescan Initiated (Main Thread)"_s);
+    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"📉 Scanned"_s); }));
+    db->dbQueue().sync([] {});
+    EXPECT_FALSE(m_console.contains(u"🔗 Backfilling"_s));
     EXPECT_TRUE(m_console.contains(u"📊 Total Screenshots in DB: 253"_s));
     EXPECT_EQ(m_console.matching(u"🔍 Scanning: "_s).size(), 3);
     EXPECT_EQ(m_console.matching(u"✅ Match found in: "_s).size(), 250);
