@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <cmath>
@@ -561,7 +562,7 @@ std::optional<Screenshot> DatabaseManager::fetchByPath(const QString& path)
         statement.bindText(1, path);
         if (statement.step() != SQLITE_ROW)
             return std::nullopt;
-        return readRecord(statement);
+        return readRecord(statement, QTimeZone::systemTimeZone());
     });
 }
 
@@ -613,6 +614,9 @@ void DatabaseManager::readPage(const PageRequest& request, QList<Screenshot>& re
     page.bindInt(parameter++, request.limit);
     page.bindInt(parameter, cursor ? cursor->rowsAtLastDate : request.offset);
 
+    // Dates in the system zone, like local time, but without the zone look-up
+    // that local time repeats for every value.
+    const QTimeZone zone = QTimeZone::systemTimeZone();
     int rowsRead = 0;
     int rowsAtLastDate = 0;
     std::optional<double> lastDate;
@@ -624,7 +628,7 @@ void DatabaseManager::readPage(const PageRequest& request, QList<Screenshot>& re
         lastDate = date;
         if (!request.skipFileCheck && !QFileInfo::exists(page.columnText(FilePath)))
             continue;
-        if (std::optional<Screenshot> record = readRecord(page))
+        if (std::optional<Screenshot> record = readRecord(page, zone))
             records.append(std::move(*record));
     }
     rememberCursor(request, cursor, rowsRead, lastDate, rowsAtLastDate);
@@ -664,7 +668,7 @@ void DatabaseManager::rememberCursor(const PageRequest& request, const std::opti
 // from the stored path, so it follows path updates) rather than from the file:
 // a library load must not stat every file, and tools account for the sizes
 // the store holds. Only a row missing them is completed from the file.
-std::optional<Screenshot> DatabaseManager::readRecord(const SqliteStatement& row) const
+std::optional<Screenshot> DatabaseManager::readRecord(const SqliteStatement& row, const QTimeZone& zone) const
 {
     if (row.isNull(Id) || row.isNull(FilePath))
         return std::nullopt;
@@ -675,9 +679,10 @@ std::optional<Screenshot> DatabaseManager::readRecord(const SqliteStatement& row
     record.id = *id;
     record.filePath = row.columnText(FilePath);
     record.filename = fileNameOf(record.filePath);
-    record.dateCreated = row.isNull(DateCreated)
-                             ? fileCreationDate(record.filePath)
-                             : QDateTime::fromMSecsSinceEpoch(std::llround(row.columnDouble(DateCreated) * 1000.0));
+    record.dateCreated =
+        row.isNull(DateCreated)
+            ? fileCreationDate(record.filePath)
+            : QDateTime::fromMSecsSinceEpoch(std::llround(row.columnDouble(DateCreated) * 1000.0), zone);
     record.fileSize = row.isNull(SizeBytes) ? QFileInfo(record.filePath).size() : row.columnInt64(SizeBytes);
     record.ocrText = row.columnOptionalText(OcrText);
     if (!row.isNull(Embedding))

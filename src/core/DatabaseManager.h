@@ -14,6 +14,7 @@
 #include <optional>
 
 class LogTimer;
+class QTimeZone;
 class SqliteStatement;
 
 // The store of screenshot rows: one SQLite file, one connection kept open for
@@ -120,7 +121,7 @@ private:
     std::optional<PageCursor> continuingCursor(const PageRequest& request) const;
     void rememberCursor(const PageRequest& request, const std::optional<PageCursor>& used, int rowsRead,
                         std::optional<double> lastDate, int rowsAtLastDate);
-    std::optional<Screenshot> readRecord(const SqliteStatement& statement) const;
+    std::optional<Screenshot> readRecord(const SqliteStatement& statement, const QTimeZone& zone) const;
 
     QString m_path;
     // Declared before the queue so that the queue, destroyed first, finishes
