@@ -89,17 +89,6 @@ private:
         QUuid id;
         QByteArray encodedLinks;
     };
-
-    void open();
-    void createTables();
-    void addColumnIfMissing(const QString& name, const QString& type);
-    void migrateEmptyEmbeddings();
-    void createIndexes();
-    void backfillBatch(std::shared_ptr<BackfillRun> run);
-    QList<LinkUpdate> collectLinkUpdates(BackfillRun& run, int& rowsRead);
-    bool writeLinkUpdates(const QList<LinkUpdate>& updates);
-    void finishBackfill(const BackfillRun& run);
-    void upsertRow(SqliteStatement& statement, const Screenshot& screenshot);
     struct PageRequest
     {
         bool hasFolder = false;
@@ -117,6 +106,17 @@ private:
         double lastDate = 0;
         int rowsAtLastDate = 0; // rows with lastDate already returned
     };
+
+    void open();
+    void createTables();
+    void addColumnIfMissing(const QString& name, const QString& type);
+    void migrateEmptyEmbeddings();
+    void createIndexes();
+    void backfillBatch(std::shared_ptr<BackfillRun> run);
+    QList<LinkUpdate> collectLinkUpdates(BackfillRun& run, int& rowsRead);
+    bool writeLinkUpdates(const QList<LinkUpdate>& updates);
+    void finishBackfill(const BackfillRun& run);
+    void upsertRow(SqliteStatement& statement, const Screenshot& screenshot);
     void readPage(const PageRequest& request, QList<Screenshot>& records);
     std::optional<PageCursor> continuingCursor(const PageRequest& request) const;
     void rememberCursor(const PageRequest& request, const std::optional<PageCursor>& used, int rowsRead,
