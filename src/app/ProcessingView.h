@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 
 class GlowProgressBar;
@@ -54,5 +55,6 @@ private:
     QLabel* m_percentage = nullptr;
     QPushButton* m_cancel = nullptr;
     qreal m_glowScale = 0.8;
+    QTimer m_backdropRepaint;
     bool m_isAnimating = false;
 };
