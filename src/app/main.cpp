@@ -1,20 +1,56 @@
 #include "app/AppStyle.h"
+#include "app/BrindleworkApp.h"
+#include "core/AppPreferences.h"
+#include "core/Settings.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "platform/FolderChooser.h"
+#include "platform/LoginItem.h"
+#include "platform/SingleInstance.h"
 
 #include <QApplication>
-#include <QMainWindow>
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+// Text recognition runs one engine per worker thread; OpenMP inside each
+// engine would multiply the threads and slow everything down. OpenMP reads
+// the limit when it loads, before main(), so the program starts itself again
+// with the limit set.
+void limitOpenMpThreads(char* argv[])
+{
+    if (std::getenv("OMP_THREAD_LIMIT"))
+        return;
+    ::setenv("OMP_THREAD_LIMIT", "1", 1);
+    ::execv("/proc/self/exe", argv);
+    // Could not start again: carry on, only slower.
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    limitOpenMpThreads(argv);
+    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Glimmerdeck"));
     QApplication::setOrganizationName(QStringLiteral("Brindlework"));
     QApplication::setDesktopFileName(QStringLiteral("org.brindlework.Glimmerdeck"));
-    applyDarkStyle(app);
 
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("main"));
-    window.setWindowTitle(QStringLiteral("Glimmerdeck"));
-    window.resize(1200, 800);
-    window.show();
-    return app.exec();
+    // A second launch hands its command line (a link, or nothing) to the
+    // running copy and ends here, before any window or service exists.
+    auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
+    if (!instance->claim(QApplication::arguments()))
+        return 0;
+
+    applyDarkStyle(application);
+    AppPreferences::shared().setLoginItemService(std::make_unique<LoginItem>());
+
+    // The monitor is first used, and so created, as the window content is built.
+    BrindleworkApp app(Settings::shared(), AppPreferences::shared(), ScreenshotMonitor::shared());
+    ScreenshotMonitor::shared().setFolderChooser(std::make_unique<DialogFolderChooser>());
+    app.listenForLaterLaunches(std::move(instance));
+    app.activateDashboard();
+    const QStringList arguments = QApplication::arguments();
+    QMetaObject::invokeMethod(
+        &app, [&app, arguments] { app.handleArguments(arguments); }, Qt::QueuedConnection);
+    return application.exec();
 }

@@ -1,0 +1,95 @@
+#include "app/BrindleworkApp.h"
+
+#include "app/ContentView.h"
+#include "app/theme/PremiumTheme.h"
+#include "app/theme/SymbolRegistry.h"
+#include "core/AppEvents.h"
+#include "core/Logger.h"
+#include "core/Uuid.h"
+#include "platform/SingleInstance.h"
+
+#include <QMainWindow>
+#include <QUrl>
+#include <QUrlQuery>
+
+using namespace Qt::StringLiterals;
+
+BrindleworkApp::BrindleworkApp(Settings& settings, AppPreferences& preferences, ScreenshotMonitor& monitor,
+                               QObject* parent)
+    : QObject(parent)
+    , m_preferences(preferences)
+    , m_window(std::make_unique<QMainWindow>())
+    , m_contentView(new ContentView(monitor, settings))
+{
+    // Native decorations: the desktop's window manager keeps moving, snapping
+    // and tiling the window; the dark palette colours everything inside it.
+    m_window->setObjectName(windowIdentifier);
+    m_window->setWindowTitle(u"Glimmerdeck"_s);
+    m_window->setWindowIcon(SymbolRegistry::icon(u"photo.stack"_s, PremiumTheme::primary()));
+    m_window->setCentralWidget(m_contentView);
+    m_window->resize(defaultWindowSize);
+}
+
+BrindleworkApp::~BrindleworkApp() = default;
+
+void BrindleworkApp::activateDashboard()
+{
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void BrindleworkApp::listenForLaterLaunches(std::unique_ptr<SingleInstance> instance)
+{
+    m_instance = std::move(instance);
+    if (m_instance)
+        connect(m_instance.get(), &SingleInstance::argumentsReceived, this, &BrindleworkApp::handleArguments);
+}
+
+bool BrindleworkApp::isAppLink(const QString& argument)
+{
+    return argument.startsWith(urlScheme + u':', Qt::CaseInsensitive);
+}
+
+void BrindleworkApp::handleArguments(const QStringList& arguments)
+{
+    QStringList links;
+    for (const QString& argument : arguments.mid(1))
+        if (isAppLink(argument))
+            links.append(argument);
+    if (links.isEmpty()) {
+        activateDashboard();
+        return;
+    }
+    for (const QString& link : links)
+        openLink(link);
+}
+
+void BrindleworkApp::openLink(const QString& link)
+{
+    const std::optional<QString> id = screenshotIdFromLink(link);
+    if (!id) {
+        Logger::log(LogLevel::warning, u"Spotlight"_s, u"Ignored a link without a valid screenshot id"_s,
+                    {{u"link"_s, link.left(200)}});
+        return;
+    }
+    activateDashboard();
+    Q_EMIT AppEvents::shared().openScreenshot({{u"id"_s, *id}});
+}
+
+std::optional<QString> BrindleworkApp::screenshotIdFromLink(const QString& link)
+{
+    const QUrl url(link, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme() != urlScheme || url.host() != u"open"_s || !url.userInfo().isEmpty() ||
+        url.port() != -1 || !(url.path().isEmpty() || url.path() == u"/"_s) || url.hasFragment())
+        return std::nullopt;
+    const QUrlQuery query(url);
+    const QStringList ids = query.allQueryItemValues(u"id"_s, QUrl::FullyDecoded);
+    if (ids.size() != 1 || query.queryItems().size() != 1)
+        return std::nullopt;
+    const std::optional<QUuid> id = parseUuid(ids.constFirst());
+    if (!id)
+        return std::nullopt;
+    return uuidText(*id);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class AppPreferences;
+class ContentView;
+class QMainWindow;
+class ScreenshotMonitor;
+class Settings;
+class SingleInstance;
+
+// The application: the dashboard window (identifier "main") holding the root
+// view, and the hand-off of later launches — a glimmerdeck://open?id=<UUID>
+// link opens that screenshot, a plain launch brings the dashboard forward.
+class BrindleworkApp : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr QSize defaultWindowSize{1200, 800};
+    static inline const QString windowIdentifier = QStringLiteral("main");
+    static inline const QString urlScheme = QStringLiteral("glimmerdeck");
+
+    // Builds the dashboard window and its content (hidden until shown).
+    BrindleworkApp(Settings& settings, AppPreferences& preferences, ScreenshotMonitor& monitor,
+                   QObject* parent = nullptr);
+    ~BrindleworkApp() override;
+
+    QMainWindow& dashboardWindow() const { return *m_window; }
+    ContentView& contentView() const { return *m_contentView; }
+    AppPreferences& preferences() const { return m_preferences; }
+
+    // Shows, restores and raises the dashboard window.
+    void activateDashboard();
+    // Takes over the running-instance channel: every later launch's
+    // arguments go to handleArguments().
+    void listenForLaterLaunches(std::unique_ptr<SingleInstance> instance);
+    // A launch's command line (the program name first). Links to this
+    // application open their screenshot; a command line without any brings
+    // the dashboard forward; a link without a valid screenshot id is ignored.
+    void handleArguments(const QStringList& arguments);
+
+    // The screenshot id (upper-case UUID text) of an open link, or nothing
+    // when `link` is not exactly glimmerdeck://open?id=<UUID>.
+    static std::optional<QString> screenshotIdFromLink(const QString& link);
+    static bool isAppLink(const QString& argument);
+
+private:
+    void openLink(const QString& link);
+
+    AppPreferences& m_preferences;
+    std::unique_ptr<QMainWindow> m_window;
+    ContentView* m_contentView;
+    std::unique_ptr<SingleInstance> m_instance;
+};

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "app/Onboarding.h"
+#include "app/theme/Motion.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "platform/FolderChooser.h"
+#include "support/Capture.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+// Screens over a real monitor and settings file in a scratch folder; only the
+// folder chooser (a person) and the memory figures (the machine) are fakes.
+class ScreenFixture : public ::testing::Test
+{
+protected:
+    class PlentyOfMemory : public MemoryMonitor::Source
+    {
+    public:
+        double residentMB() override { return 100; }
+        std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
+        qint64 physicalBytes() override { return qint64(16) << 30; }
+    };
+
+    // Answers with `answer` (nothing: the user cancelled) and counts openings.
+    class FakeChooser : public FolderChooser
+    {
+    public:
+        std::optional<QString> answer;
+        int shown = 0;
+        std::optional<QString> chooseFolder(const Request&) override
+        {
+            ++shown;
+            return answer;
+        }
+    };
+
+    ScreenFixture()
+        : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
+        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
+    {
+        m_folder = m_dir.filePath(QStringLiteral("Screenshots"));
+        QDir().mkpath(m_folder);
+    }
+
+    // A new monitor, as at launch: it restores whatever the settings hold.
+    ScreenshotMonitor& makeMonitor()
+    {
+        m_monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
+        auto chooser = std::make_unique<FakeChooser>();
+        m_chooser = chooser.get();
+        m_monitor->setFolderChooser(std::move(chooser));
+        return *m_monitor;
+    }
+
+    // The user has picked m_folder before (its bookmark is stored).
+    void grantFolder()
+    {
+        m_chooser->answer = m_folder;
+        m_monitor->requestFolderAccess();
+        m_chooser->shown = 0;
+        ASSERT_TRUE(m_monitor->hasFileAccess());
+    }
+
+    void setOnboarded(bool value) { Onboarding::setComplete(m_settings, value); }
+    bool onboarded() const { return Onboarding::isComplete(m_settings); }
+
+    ConsoleCapture m_console;
+    InstantMotionScope m_instant;
+    QTemporaryDir m_dir;
+    Settings m_settings;
+    MemoryMonitor m_memory;
+    QString m_folder;
+    std::unique_ptr<ScreenshotMonitor> m_monitor;
+    FakeChooser* m_chooser = nullptr;
+};

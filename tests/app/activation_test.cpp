@@ -1,0 +1,129 @@
+#include "ScreenFixture.h"
+
+#include "app/BrindleworkApp.h"
+#include "app/ContentView.h"
+#include "core/AppEvents.h"
+#include "core/AppPreferences.h"
+#include "platform/SingleInstance.h"
+#include "support/Wait.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <QProcess>
+#include <QSignalSpy>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString screenshotId = u"6F9619FF-8B86-D011-B42D-00C04FC964FF"_s;
+
+// The running copy, listening where a later launch of the real program looks
+// for it: the socket lives in TMPDIR, here a scratch folder of this test.
+class Activation : public ScreenFixture
+{
+protected:
+    Activation()
+        : m_previousTmp(qgetenv("TMPDIR"))
+        , m_preferences(m_settings)
+    {
+        qputenv("TMPDIR", m_sockets.path().toLocal8Bit());
+        m_app = std::make_unique<BrindleworkApp>(m_settings, m_preferences, makeMonitor());
+        auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
+        m_claimed = instance->claim({u"glimmerdeck"_s});
+        m_app->listenForLaterLaunches(std::move(instance));
+        m_app->activateDashboard();
+    }
+
+    ~Activation() override
+    {
+        m_app.reset();
+        qputenv("TMPDIR", m_previousTmp);
+    }
+
+    // Runs the program with `arguments` and waits for it to end; its exit code.
+    int launchAgain(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral(GLIMMERDECK_BINARY), arguments);
+        EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 15000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        return process.exitCode();
+    }
+
+    static int visibleWindows()
+    {
+        int count = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            count += widget->isVisible() ? 1 : 0;
+        return count;
+    }
+
+    QTemporaryDir m_sockets;
+    QByteArray m_previousTmp;
+    AppPreferences m_preferences;
+    std::unique_ptr<BrindleworkApp> m_app;
+    bool m_claimed = false;
+};
+} // namespace
+
+TEST(AppLinks, OnlyAnOpenLinkWithOneValidIdCarriesAScreenshot)
+{
+    const auto id = [](const QString& link) { return BrindleworkApp::screenshotIdFromLink(link); };
+    EXPECT_EQ(id(u"glimmerdeck://open?id="_s + screenshotId), screenshotId);
+    EXPECT_EQ(id(u"glimmerdeck://open?id="_s + screenshotId.toLower()), screenshotId) << "stored ids are upper-case";
+    EXPECT_EQ(id(u"GLIMMERDECK://open/?id="_s + screenshotId), screenshotId);
+
+    for (const QString& bad :
+         {u"glimmerdeck://open?id=not-a-uuid"_s, u"glimmerdeck://open?id=%7B"_s + screenshotId + u"%7D"_s,
+          u"glimmerdeck://open?id="_s, u"glimmerdeck://open"_s, u"glimmerdeck://delete?id="_s + screenshotId,
+          u"glimmerdeck://open/elsewhere?id="_s + screenshotId,
+          u"glimmerdeck://open?id="_s + screenshotId + u"&id="_s + screenshotId,
+          u"glimmerdeck://open?id="_s + screenshotId + u"&then=more"_s, u"https://open?id="_s + screenshotId,
+          u"glimmerdeck:open?id="_s + screenshotId})
+        EXPECT_EQ(id(bad), std::nullopt) << bad.toStdString();
+}
+
+TEST_F(Activation, TheDashboardWindowIsTheMainWindowAtItsDefaultSize)
+{
+    const QMainWindow& window = m_app->dashboardWindow();
+    EXPECT_EQ(window.objectName(), u"main"_s);
+    EXPECT_EQ(window.windowTitle(), u"Glimmerdeck"_s);
+    EXPECT_EQ(window.size(), QSize(1200, 800));
+    EXPECT_GE(window.minimumSizeHint().width(), 800);
+    EXPECT_GE(window.minimumSizeHint().height(), 600);
+    EXPECT_EQ(window.centralWidget(), &m_app->contentView());
+}
+
+TEST_F(Activation, ASecondLaunchWithALinkOpensTheScreenshotInTheFirst)
+{
+    ASSERT_TRUE(m_claimed);
+    QSignalSpy opened(&AppEvents::shared(), &AppEvents::openScreenshot);
+    const int windows = visibleWindows();
+
+    EXPECT_EQ(launchAgain({u"glimmerdeck://open?id="_s + screenshotId.toLower()}), 0);
+    ASSERT_TRUE(waitUntil([&] { return opened.size() == 1; }));
+    waitUntil([] { return false; }, 200);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0][0].toMap(), (QVariantMap{{u"id"_s, screenshotId}}));
+    EXPECT_EQ(visibleWindows(), windows);
+}
+
+TEST_F(Activation, ASecondLaunchWithABadLinkRaisesNothing)
+{
+    ASSERT_TRUE(m_claimed);
+    QSignalSpy opened(&AppEvents::shared(), &AppEvents::openScreenshot);
+    LogCapture log;
+    EXPECT_EQ(launchAgain({u"glimmerdeck://open?id=12345"_s}), 0);
+    ASSERT_TRUE(waitUntil([&] { return log.contains(u"Ignored a link without a valid screenshot id"_s); }));
+    EXPECT_EQ(opened.size(), 0);
+}
+
+TEST_F(Activation, APlainSecondLaunchBringsTheDashboardBack)
+{
+    ASSERT_TRUE(m_claimed);
+    QSignalSpy opened(&AppEvents::shared(), &AppEvents::openScreenshot);
+    m_app->dashboardWindow().hide();
+    EXPECT_EQ(launchAgain({}), 0);
+    EXPECT_TRUE(waitUntil([&] { return m_app->dashboardWindow().isVisible(); }));
+    EXPECT_EQ(opened.size(), 0);
+}

@@ -1,0 +1,186 @@
+#include "ScreenFixture.h"
+
+#include "app/AnimatedChange.h"
+#include "app/ContentView.h"
+#include "app/CrossFadeOverlay.h"
+#include "app/ProcessingView.h"
+#include "app/WelcomeActionButton.h"
+#include "app/WelcomeView.h"
+#include "support/Wait.h"
+
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QSignalSpy>
+
+using namespace Qt::StringLiterals;
+using Screen = ContentView::Screen;
+
+namespace {
+class RootView : public ScreenFixture
+{
+protected:
+    // Lets the view apply what changed.
+    static void settle() { QCoreApplication::processEvents(); }
+
+    int linesContaining(const QString& part) const { return int(m_console.matching(part).size()); }
+};
+
+const QString appearedLine = u"📱 ContentView appeared"_s;
+const QString resetLine = u"⚠️ Onboarded but no file access (Bookmark missing/stale). Resetting onboarding."_s;
+const QString completedLine = u"🔓 Onboarding newly completed - Starting Monitor via ContentView"_s;
+} // namespace
+
+TEST_F(RootView, ScreenFollowsTheFlagAndProcessingBeatsTheMainView)
+{
+    ScreenshotMonitor& monitor = makeMonitor();
+    ContentView view(monitor, m_settings);
+    EXPECT_EQ(view.currentScreen(), Screen::welcome);
+    EXPECT_NE(qobject_cast<WelcomeView*>(view.currentWidget()), nullptr);
+
+    monitor.setIsProcessingBlocking(true);
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::welcome) << "no processing screen before onboarding";
+
+    setOnboarded(true);
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::processing);
+    EXPECT_NE(qobject_cast<ProcessingView*>(view.currentWidget()), nullptr);
+
+    monitor.setIsProcessingBlocking(false);
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::main);
+
+    monitor.setIsProcessingBlocking(true);
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::processing);
+
+    setOnboarded(false);
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::welcome);
+    EXPECT_GE(view.minimumSize().width(), 800);
+    EXPECT_GE(view.minimumSize().height(), 600);
+}
+
+TEST_F(RootView, AppearingOnboardedWithoutFolderAccessGoesBackToWelcome)
+{
+    setOnboarded(true);
+    ScreenshotMonitor& monitor = makeMonitor(); // no bookmark stored
+    ContentView view(monitor, m_settings);
+    view.show();
+
+    const QStringList lines = m_console.lines();
+    const auto appeared = lines.indexOf(appearedLine);
+    ASSERT_GE(appeared, 0);
+    EXPECT_EQ(lines.indexOf(resetLine), appeared + 1);
+    EXPECT_EQ(m_settings.boolValue(Onboarding::key), std::optional<bool>(false));
+    EXPECT_EQ(view.currentScreen(), Screen::welcome) << "switched at once, without waiting for the event loop";
+    EXPECT_EQ(linesContaining(completedLine), 0);
+}
+
+TEST_F(RootView, AppearingWithRestoredAccessOrBeforeOnboardingChangesNothing)
+{
+    makeMonitor();
+    grantFolder();
+    setOnboarded(true);
+    ScreenshotMonitor& restored = makeMonitor(); // the next launch
+    ASSERT_TRUE(restored.hasFileAccess());
+    {
+        ContentView view(restored, m_settings);
+        view.show();
+        EXPECT_EQ(view.currentScreen(), Screen::main);
+        EXPECT_EQ(linesContaining(resetLine), 0);
+        EXPECT_EQ(linesContaining(completedLine), 0) << "a launch that is already onboarded starts no monitoring here";
+        EXPECT_TRUE(onboarded());
+    }
+
+    setOnboarded(false);
+    ContentView fresh(makeMonitor(), m_settings);
+    m_console.clear();
+    fresh.show();
+    EXPECT_EQ(m_console.lines(), QStringList{appearedLine});
+}
+
+TEST_F(RootView, CompletingOnboardingStartsMonitoringOncePerChange)
+{
+    ScreenshotMonitor& monitor = makeMonitor();
+    grantFolder();
+    ASSERT_TRUE(waitUntil([&] { return monitor.isMonitoringActive(); }));
+    monitor.stopMonitoring();
+    ContentView view(monitor, m_settings);
+
+    setOnboarded(true);
+    EXPECT_EQ(linesContaining(completedLine), 1);
+    EXPECT_TRUE(waitUntil([&] { return monitor.isMonitoringActive(); }));
+
+    setOnboarded(true); // the same value again: no change
+    settle();
+    EXPECT_EQ(linesContaining(completedLine), 1);
+
+    setOnboarded(false);
+    setOnboarded(true);
+    EXPECT_EQ(linesContaining(completedLine), 2);
+}
+
+TEST_F(RootView, OnlyAnimatedChangesCrossFade)
+{
+    const InstantMotionScope animated(false);
+    ScreenshotMonitor& monitor = makeMonitor();
+    ContentView view(monitor, m_settings);
+    view.resize(900, 700);
+    view.show();
+    const auto overlays = [&view] { return view.findChildren<CrossFadeOverlay*>().size(); };
+
+    {
+        const AnimatedChange change(QEasingCurve::InOutQuad, 500);
+        setOnboarded(true);
+    }
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::main);
+    EXPECT_EQ(overlays(), 1);
+    EXPECT_TRUE(waitUntil([&] { return overlays() == 0; }, 3000)) << "the fade ends and removes itself";
+
+    monitor.setIsProcessingBlocking(true); // the monitor's own change: at once
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::processing);
+    EXPECT_EQ(overlays(), 0);
+}
+
+TEST_F(RootView, CancelForgetsTheFolderAndTheNextChoiceAsksAgain)
+{
+    ScreenshotMonitor& monitor = makeMonitor();
+    grantFolder();
+    ASSERT_TRUE(waitUntil([&] { return monitor.isMonitoringActive(); })) << "the run begins after the start";
+    setOnboarded(true);
+    monitor.setIsProcessing(true);
+    monitor.setIsProcessingBlocking(true);
+    ContentView view(monitor, m_settings);
+    view.show();
+    ASSERT_EQ(view.currentScreen(), Screen::processing);
+    QSignalSpy screens(&view, &ContentView::screenChanged);
+
+    view.currentWidget()->findChild<QPushButton*>(u"cancel"_s)->click();
+    EXPECT_TRUE(m_console.contains(u"🛑 Cancelling processing and rolling back..."_s));
+    EXPECT_TRUE(m_console.lines().contains(u"   ✅ Cleared folder bookmark and path"_s));
+    EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::folderBookmarkKey));
+    EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::monitoredPathKey));
+    EXPECT_EQ(m_settings.boolValue(Onboarding::key), std::optional<bool>(false));
+    EXPECT_FALSE(monitor.isProcessing());
+    EXPECT_FALSE(monitor.isProcessingBlocking());
+    EXPECT_FALSE(monitor.isMonitoringActive());
+    EXPECT_FALSE(monitor.hasFileAccess());
+
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::welcome);
+    ASSERT_EQ(screens.size(), 1) << "straight to welcome; no main view in between";
+    EXPECT_EQ(screens[0][0].value<Screen>(), Screen::welcome);
+
+    const QString other = m_dir.filePath(u"Elsewhere"_s);
+    QDir().mkpath(other);
+    m_chooser->answer = other;
+    auto* welcome = qobject_cast<WelcomeView*>(view.currentWidget());
+    ASSERT_NE(welcome, nullptr);
+    welcome->actionButton()->click();
+    EXPECT_EQ(m_chooser->shown, 1) << "the chooser opens again instead of reusing the forgotten folder";
+    EXPECT_EQ(monitor.monitoredPath(), other);
+    EXPECT_TRUE(welcome->isShowingConfetti());
+}
