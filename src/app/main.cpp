@@ -1,6 +1,7 @@
 #include "app/AppStyle.h"
 #include "app/BrindleworkApp.h"
 #include "core/AppPreferences.h"
+#include "core/Console.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
@@ -38,8 +39,18 @@ int main(int argc, char* argv[])
     // A second launch hands its command line (a link, or nothing) to the
     // running copy and ends here, before any window or service exists.
     auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
-    if (!instance->claim(QApplication::arguments()))
+    switch (instance->claim(QApplication::arguments())) {
+    case SingleInstance::Claim::forwarded:
         return 0;
+    case SingleInstance::Claim::unavailable:
+        // Better a running program that misses later launches than none at all.
+        Console::printLine(
+            QStringLiteral("⚠️ Could not listen for later launches; each launch opens its own window"));
+        instance.reset();
+        break;
+    case SingleInstance::Claim::primary:
+        break;
+    }
 
     applyDarkStyle(application);
     AppPreferences::shared().setLoginItemService(std::make_unique<LoginItem>());
@@ -47,7 +58,8 @@ int main(int argc, char* argv[])
     // The monitor is first used, and so created, as the window content is built.
     BrindleworkApp app(Settings::shared(), AppPreferences::shared(), ScreenshotMonitor::shared());
     ScreenshotMonitor::shared().setFolderChooser(std::make_unique<DialogFolderChooser>());
-    app.listenForLaterLaunches(std::move(instance));
+    if (instance)
+        app.listenForLaterLaunches(std::move(instance));
     app.activateDashboard();
     const QStringList arguments = QApplication::arguments();
     QMetaObject::invokeMethod(

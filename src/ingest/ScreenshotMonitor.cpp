@@ -165,8 +165,14 @@ void ScreenshotMonitor::startMonitoring()
         Console::printLine(u"✅ Monitor already active, skipping start"_s);
         return;
     }
+    // A start still queued when the folder is given up or changed again must not run.
     QMetaObject::invokeMethod(
-        this, [this] { startMonitoringAsync(false); }, Qt::QueuedConnection);
+        this,
+        [this, generation = m_generation] {
+            if (generation == m_generation)
+                startMonitoringAsync(false);
+        },
+        Qt::QueuedConnection);
 }
 
 void ScreenshotMonitor::startMonitoringAsync(bool force)

@@ -48,13 +48,13 @@ QString SingleInstance::defaultName()
     return u"org.brindlework.Glimmerdeck-%1"_s.arg(::getuid());
 }
 
-bool SingleInstance::claim(const QStringList& arguments)
+SingleInstance::Claim SingleInstance::claim(const QStringList& arguments)
 {
     if (forward(arguments))
-        return false;
+        return Claim::forwarded;
     // Nobody answered: a socket file left by a crashed instance would block listen().
     QLocalServer::removeServer(m_name);
-    return listen();
+    return listen() ? Claim::primary : Claim::unavailable;
 }
 
 bool SingleInstance::forward(const QStringList& arguments)

@@ -22,9 +22,12 @@ public:
     explicit SingleInstance(const QString& name, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // True when this process is now the running instance. False when another
-    // instance took `arguments` (this process should quit).
-    bool claim(const QStringList& arguments);
+    enum class Claim {
+        primary,     // this process is now the running instance
+        forwarded,   // another instance took `arguments`; this process should quit
+        unavailable, // nobody answered and no socket could be opened
+    };
+    Claim claim(const QStringList& arguments);
 
     static QString defaultName();
 

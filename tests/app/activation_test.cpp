@@ -29,7 +29,7 @@ protected:
         qputenv("TMPDIR", m_sockets.path().toLocal8Bit());
         m_app = std::make_unique<BrindleworkApp>(m_settings, m_preferences, makeMonitor());
         auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
-        m_claimed = instance->claim({u"glimmerdeck"_s});
+        m_claimed = instance->claim({u"glimmerdeck"_s}) == SingleInstance::Claim::primary;
         m_app->listenForLaterLaunches(std::move(instance));
         m_app->activateDashboard();
     }

@@ -305,3 +305,14 @@ TEST_F(MonitorTest, ForgettingTheFolderLetsTheNextRequestAskAgain)
     monitor->requestFolderAccess();
     EXPECT_EQ(chooser->shown, 2);
 }
+
+TEST_F(MonitorTest, AStartQueuedBeforeTheFolderIsForgottenDoesNotRun)
+{
+    m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_folder);
+    const auto monitor = makeMonitor();
+    monitor->startMonitoring();
+    monitor->forgetFolder();
+    waitUntil([] { return false; }, 50);
+    EXPECT_FALSE(monitor->isMonitoringActive());
+    EXPECT_FALSE(monitor->hasFileAccess());
+}

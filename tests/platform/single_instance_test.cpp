@@ -21,16 +21,16 @@ TEST(SingleInstance, FirstClaimsLaterLaunchesForwardTheirArguments)
 {
     const QString name = uniqueName();
     SingleInstance first(name);
-    ASSERT_TRUE(first.claim({u"glimmerdeck"_s}));
+    ASSERT_EQ(first.claim({u"glimmerdeck"_s}), SingleInstance::Claim::primary);
 
     QList<QStringList> received;
     QObject::connect(&first, &SingleInstance::argumentsReceived,
                      [&received](const QStringList& arguments) { received.append(arguments); });
 
     SingleInstance second(name);
-    EXPECT_FALSE(second.claim({u"glimmerdeck"_s, u"glimmerdeck://open?id=1"_s}));
+    EXPECT_EQ(second.claim({u"glimmerdeck"_s, u"glimmerdeck://open?id=1"_s}), SingleInstance::Claim::forwarded);
     SingleInstance third(name);
-    EXPECT_FALSE(third.claim({u"glimmerdeck"_s}));
+    EXPECT_EQ(third.claim({u"glimmerdeck"_s}), SingleInstance::Claim::forwarded);
 
     ASSERT_TRUE(waitUntil([&] { return received.size() == 2; }));
     EXPECT_EQ(received[0], (QStringList{u"glimmerdeck"_s, u"glimmerdeck://open?id=1"_s}));
@@ -42,17 +42,17 @@ TEST(SingleInstance, ALeftoverSocketOfACrashedInstanceDoesNotBlockTheNextStart)
     const QString name = uniqueName();
     {
         SingleInstance crashed(name);
-        ASSERT_TRUE(crashed.claim({}));
+        ASSERT_EQ(crashed.claim({}), SingleInstance::Claim::primary);
     } // the server closes; a crash would leave the socket file, which claim() removes
     SingleInstance next(name);
-    EXPECT_TRUE(next.claim({}));
+    EXPECT_EQ(next.claim({}), SingleInstance::Claim::primary);
 }
 
 TEST(SingleInstance, OversizedOrMalformedMessagesAreDropped)
 {
     const QString name = uniqueName();
     SingleInstance running(name);
-    ASSERT_TRUE(running.claim({}));
+    ASSERT_EQ(running.claim({}), SingleInstance::Claim::primary);
     int received = 0;
     QObject::connect(&running, &SingleInstance::argumentsReceived, [&received] { ++received; });
 
@@ -72,8 +72,14 @@ TEST(SingleInstance, OversizedOrMalformedMessagesAreDropped)
     send(notJson + "hello");
 
     SingleInstance later(name);
-    EXPECT_FALSE(later.claim({u"ok"_s}));
+    EXPECT_EQ(later.claim({u"ok"_s}), SingleInstance::Claim::forwarded);
     ASSERT_TRUE(waitUntil([&] { return received == 1; }));
     waitUntil([] { return false; }, 100);
     EXPECT_EQ(received, 1);
+}
+
+TEST(SingleInstance, SaysSoWhenItCanNeitherForwardNorListen)
+{
+    SingleInstance nowhere(u"/nonexistent-folder/glimmerdeck-socket"_s);
+    EXPECT_EQ(nowhere.claim({}), SingleInstance::Claim::unavailable);
 }
