@@ -215,6 +215,7 @@ void ScreenshotMonitor::cancelProcessing()
 {
     Console::printLine(u"🛑 CANCEL: User requested cancellation"_s);
     m_isCancelled = true;
+    stopProcessingRun();
     setIsProcessing(false);
     setIsProcessingBlocking(false);
     setScreenshots({});
@@ -266,5 +267,3 @@ void ScreenshotMonitor::loadScreenshotLibrary()
 }
 
 void ScreenshotMonitor::checkForChanges() {}
-
-void ScreenshotMonitor::startBatchProcessing(const QList<Screenshot>&, const QString&) {}
