@@ -93,6 +93,9 @@ private:
     void endBatch(int batchFiles);
     void finish(Exit exit);
     void releasePending(Exit exit);
+    // Gives `results` to the run that replaced this one, when that run works
+    // on the same folder; false when there is none.
+    bool handOver(QList<ProcessedFileResult>& results);
     void sleep(std::chrono::milliseconds duration, std::function<void()> then);
     void wake(quint64 token);
 
@@ -251,7 +254,10 @@ void ScreenshotMonitor::ProcessingRun::flush(std::function<void()> then)
     // flush, so nothing is applied before it is in the store.
     QList<ProcessedFileResult> taken = std::exchange(m_pending, {});
     m_monitor.writeResults(taken, [self = shared_from_this(), taken, then = std::move(then)]() mutable {
-        self->m_monitor.flushProcessedResults(taken, self->m_handled, self->m_id);
+        // Replaced while writing: the run that replaced it shows the results
+        // (writing them once more changes nothing).
+        if (self->isCurrent() || !self->handOver(taken))
+            self->m_monitor.flushProcessedResults(taken, self->m_handled, self->m_id);
         then();
     });
 }
@@ -317,18 +323,23 @@ void ScreenshotMonitor::ProcessingRun::releasePending(Exit exit)
 {
     if (m_pending.isEmpty())
         return;
-    const auto& successor = m_monitor.m_processingRun;
-    const bool handOver = !isCurrent() && !m_monitor.m_isCancelled && successor && !successor->isFinished() &&
-                          successor->folder() == m_folder;
-    if (handOver) {
-        successor->adoptResults(std::exchange(m_pending, {}));
+    if (!isCurrent() && handOver(m_pending))
         return;
-    }
     // A completed run may still hold results adopted after its last flush.
     if (exit == Exit::completed && isCurrent())
         flush([] {});
     else
         m_monitor.writeResults(std::exchange(m_pending, {}), nullptr);
+}
+
+bool ScreenshotMonitor::ProcessingRun::handOver(QList<ProcessedFileResult>& results)
+{
+    const auto& successor = m_monitor.m_processingRun;
+    if (m_monitor.m_isCancelled || !successor || successor.get() == this || successor->isFinished() ||
+        successor->folder() != m_folder)
+        return false;
+    successor->adoptResults(std::exchange(results, {}));
+    return true;
 }
 
 void ScreenshotMonitor::ProcessingRun::sleep(std::chrono::milliseconds duration, std::function<void()> then)
