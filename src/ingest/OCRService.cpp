@@ -17,3 +17,8 @@ QList<QUrl> OCRService::extractUrls(const QString& text)
     }
     return detector->detect(text);
 }
+
+std::optional<QString> OCRService::recognizeText(const QString&)
+{
+    return std::nullopt;
+}

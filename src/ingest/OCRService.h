@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <optional>
+
 // Text and links of a screenshot. Holds no state: its operations belong to
 // the type and may run on any thread.
 class OCRService
@@ -15,4 +17,8 @@ public:
     // (see LinkDetector). Never fails: when no detector can be built it prints
     // the reason and gives an empty list.
     static QList<QUrl> extractUrls(const QString& text);
+
+    // The text recognised in the image at `filePath`; none when nothing could
+    // be read.
+    static std::optional<QString> recognizeText(const QString& filePath);
 };

@@ -221,6 +221,7 @@ void ScreenshotMonitor::cancelProcessing()
 {
     Console::printLine(u"🛑 CANCEL: User requested cancellation"_s);
     m_isCancelled = true;
+    stopProcessingRun();
     setIsProcessing(false);
     setIsProcessingBlocking(false);
     setScreenshots({});
@@ -272,5 +273,3 @@ void ScreenshotMonitor::loadScreenshotLibrary()
 }
 
 void ScreenshotMonitor::checkForChanges() {}
-
-void ScreenshotMonitor::startBatchProcessing(const QList<Screenshot>&, const QString&) {}

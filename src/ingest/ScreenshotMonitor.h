@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ProcessedFileResult.h"
 #include "core/Screenshot.h"
 #include "core/SerialQueue.h"
 
@@ -8,12 +9,17 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUuid>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
+class DatabaseManager;
 class FolderChooser;
 class MemoryMonitor;
 class Settings;
@@ -181,4 +187,52 @@ private:
     // Raised by every restart and by forgetFolder(): queued work of an older
     // generation publishes nothing, even for the same folder.
     quint64 m_generation = 0;
+
+    // Batch analysis pipeline
+public:
+    // The four analyses of one file. Called on the analysis pool's threads,
+    // up to four files at once.
+    class FileAnalyzer
+    {
+    public:
+        virtual ~FileAnalyzer() = default;
+        virtual std::optional<QString> recognizeText(const QString& filePath) = 0;
+        virtual QList<QUrl> extractUrls(const QString& text) = 0;
+        virtual QStringList labels(const QString& filePath) = 0;
+        virtual std::optional<QList<double>> embedding(const QString& text) = 0;
+    };
+
+    // Analyses for the batches started from now on; none restores the real services.
+    void setFileAnalyzer(std::shared_ptr<FileAnalyzer> analyzer);
+    // The store that receives results; none means DatabaseManager::shared().
+    void setDatabase(DatabaseManager* database);
+
+    // Nothing for a file outside `folderPath`. Blank text with no labels gets
+    // an empty (present) embedding without asking the analyzer.
+    static std::optional<ProcessedFileResult> processFile(FileAnalyzer& analyzer, const Screenshot& file,
+                                                          const QString& folderPath);
+    // The pause after a batch that took `seconds`: 10 ms, 100 ms above 1 s,
+    // 500 ms above 2 s (logged as throttling).
+    static std::chrono::milliseconds pauseAfterBatch(double seconds);
+    // Empties `pending`; when `runId` is still the current run, copies the
+    // results into `screenshots` by id and publishes the progress of `handled`.
+    void flushProcessedResults(QList<ProcessedFileResult>& pending, int handled, const QUuid& runId);
+    // Clears the processing flags when `runId` is still the current run.
+    void resetProcessingState(const QUuid& runId);
+
+private:
+    class ProcessingRun;
+
+    // Asks the current run to stop at its next check point and forgets it.
+    void stopProcessingRun();
+    void writeResults(QList<ProcessedFileResult> results, std::function<void()> then);
+    std::shared_ptr<FileAnalyzer> fileAnalyzer();
+
+    std::shared_ptr<FileAnalyzer> m_fileAnalyzer;
+    DatabaseManager* m_database = nullptr;
+    std::shared_ptr<ProcessingRun> m_processingRun;
+    // Declared last so they are destroyed first: their destructors wait for
+    // analyses and store writes that still post back to this object.
+    QThreadPool m_storeWritePool; // one thread: writes reach the store in order
+    QThreadPool m_analysisPool;
 };
