@@ -5,6 +5,7 @@
 #include "core/GuiThread.h"
 
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QThreadPool>
 #include <QtConcurrent>
 
@@ -208,14 +209,19 @@ void GalleryViewModel::updateSections()
     // fit in a frame. The current sections stay until the new ones arrive,
     // and a rebuild that a newer one has replaced is never shown.
     const RebuildInput input{m_searchText, m_screenshots, m_activeCollection, Clock::now().toLocalTime().date()};
-    QtConcurrent::run(&galleryPool(), [input, cancelled] {
-        return buildSections(input, *cancelled);
-    }).then(this, [this, cancelled](QList<GallerySection> sections) {
+    // The watcher reports on a later turn of the event loop even when the
+    // work is already done, and reports nothing once this model is gone.
+    auto* watcher = new QFutureWatcher<QList<GallerySection>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, cancelled] {
+        QList<GallerySection> sections = watcher->future().takeResult();
+        watcher->deleteLater();
         if (*cancelled)
             releaseOnWorker(std::move(sections));
         else
             setSections(std::move(sections));
     });
+    watcher->setFuture(
+        QtConcurrent::run(&galleryPool(), [input, cancelled] { return buildSections(input, *cancelled); }));
 }
 
 void GalleryViewModel::cancelRebuild()
