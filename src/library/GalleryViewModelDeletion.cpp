@@ -5,6 +5,7 @@
 
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
+#include "core/GuiThread.h"
 #include "core/Settings.h"
 #include "core/Uuid.h"
 #include "platform/FolderAccess.h"
@@ -25,7 +26,7 @@ QString threadDescription()
 {
     QString text;
     QDebug(&text).nospace() << QThread::currentThread();
-    return text;
+    return isGuiThread() ? text + u" (main)"_s : text;
 }
 
 QString flag(bool value)
