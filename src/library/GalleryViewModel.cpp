@@ -240,9 +240,9 @@ QList<GalleryViewModel::GallerySection> GalleryViewModel::buildSections(const Re
                                .arg(input.screenshots.size())
                                .arg(candidates.size()));
     }
-    // Only a text without any character shows the days; a blank searches.
     if (cancelled)
         return {};
+    // Only a text without any character shows the days; a blank searches.
     if (input.searchText.isEmpty())
         return groupByDay(candidates, input.today);
     const QList<Screenshot> results = performSearch(input.searchText, candidates, cancelled);

@@ -92,7 +92,8 @@ public:
     void setMonitoredPath(const QString& path);
     bool needsPermission() const { return m_needsPermission; }
     void setNeedsPermission(bool value);
-    // When set, only its members are shown or searched.
+    // When set, only its members are shown or searched. Its test runs on a
+    // worker thread, like every rebuild.
     const std::optional<SmartCollection>& activeCollection() const { return m_activeCollection; }
     void setActiveCollection(std::optional<SmartCollection> collection);
 
