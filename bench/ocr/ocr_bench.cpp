@@ -85,8 +85,9 @@ std::vector<Sample> writeSamples(const QString& folder)
     std::vector<Sample> samples;
     for (int i = 0; i < fileCount; ++i) {
         const bool dark = i % 2 == 1;
+        // Each content twice, light and dark, so the two accuracies compare like with like.
         SampleLibrary::Drawing drawing = SampleLibrary::draw(
-            seed, i, sizes[(i / 2) % 3], dark ? SampleLibrary::Appearance::dark : SampleLibrary::Appearance::light);
+            seed, i / 2, sizes[(i / 2) % 3], dark ? SampleLibrary::Appearance::dark : SampleLibrary::Appearance::light);
         // 96 dpi in the file, which is what our engine is told as well.
         drawing.image.setDotsPerMeterX(3780);
         drawing.image.setDotsPerMeterY(3780);
