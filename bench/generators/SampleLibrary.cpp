@@ -201,9 +201,8 @@ void drawTerminal(Painter& p, QRect area)
     drawCode(p, origin + QPoint(0, p.px(48)), 4, QColor(0xE5, 0xE5, 0xE5));
 }
 
-QStringList drawWindow(QImage& image, std::mt19937& random)
+QStringList drawWindow(QImage& image, std::mt19937& random, bool dark)
 {
-    const bool dark = std::uniform_int_distribution<int>(0, 1)(random) == 1;
     const Theme& theme = dark ? kDark : kLight;
     const double scale = image.width() / 1440.0;
     image.fill(theme.desktop);
@@ -300,7 +299,19 @@ SampleLibrary::Drawing SampleLibrary::draw(quint32 seed, int index, bool small)
         drawing.image.fill(QColor::fromHsv(int(random() % 360), 120, 200));
         return drawing;
     }
-    drawing.lines = drawWindow(drawing.image, random);
+    const bool dark = std::uniform_int_distribution<int>(0, 1)(random) == 1;
+    drawing.lines = drawWindow(drawing.image, random, dark);
+    return drawing;
+}
+
+SampleLibrary::Drawing SampleLibrary::draw(quint32 seed, int index, QSize size, Appearance appearance)
+{
+    std::mt19937 random(seed * 7919u + quint32(index));
+    // The same draws as above, so that the content matches the seed's.
+    std::uniform_int_distribution<size_t>(0, 5)(random);
+    std::uniform_int_distribution<int>(0, 1)(random);
+    Drawing drawing{QImage(size, QImage::Format_RGB32), {}};
+    drawing.lines = drawWindow(drawing.image, random, appearance == Appearance::dark);
     return drawing;
 }
 

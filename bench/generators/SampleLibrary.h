@@ -52,6 +52,10 @@ public:
         QStringList lines;
     };
     static Drawing draw(quint32 seed, int index, bool small);
+    // The same content at a chosen size and appearance (for measurements that
+    // must cover each).
+    enum class Appearance { light, dark };
+    static Drawing draw(quint32 seed, int index, QSize size, Appearance appearance);
 
     // The ground truth as JSON: {"files": [{"path", "lines", "duplicate"}]}.
     static QByteArray groundTruthJson(const Result& result);

@@ -2,6 +2,7 @@
 #include "app/BrindleworkApp.h"
 #include "core/AppPreferences.h"
 #include "core/Console.h"
+#include "core/OmpThreadLimit.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
@@ -10,27 +11,11 @@
 
 #include <QApplication>
 
-#include <cstdlib>
-#include <unistd.h>
-
-namespace {
-// Text recognition runs one engine per worker thread; OpenMP inside each
-// engine would multiply the threads and slow everything down. OpenMP reads
-// the limit when it loads, before main(), so the program starts itself again
-// with the limit set.
-void limitOpenMpThreads(char* argv[])
-{
-    if (std::getenv("OMP_THREAD_LIMIT"))
-        return;
-    ::setenv("OMP_THREAD_LIMIT", "1", 1);
-    ::execv("/proc/self/exe", argv);
-    // Could not start again: carry on, only slower.
-}
-} // namespace
-
 int main(int argc, char* argv[])
 {
-    limitOpenMpThreads(argv);
+    // Text recognition runs one engine per worker thread; OpenMP inside each
+    // engine would multiply the threads (it reads the limit before main()).
+    ensureOmpThreadLimit(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Glimmerdeck"));
     QApplication::setOrganizationName(QStringLiteral("Brindlework"));

@@ -20,10 +20,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// Switch on once OCRService::recognizeText reads text (it returns nothing for
-// now): the rows must then hold the drawn words and the links among them.
-constexpr bool textRecognitionIsReal = false;
-
 class PlentyOfMemory : public MemoryMonitor::Source
 {
 public:
@@ -110,11 +106,9 @@ TEST(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
         else
             expectSameVector(*row->embedding, EmbeddingService::shared().generateEmbedding(joined).value());
 
-        if (textRecognitionIsReal) {
-            EXPECT_GE(wordRecall(samples.entries[i].lines, *row->ocrText), 0.5) << row->ocrText->toStdString();
-            EXPECT_FALSE(row->embedding->isEmpty());
-        }
+        // The rows hold the drawn words and the links among them.
+        EXPECT_GE(wordRecall(samples.entries[i].lines, *row->ocrText), 0.5) << row->ocrText->toStdString();
+        EXPECT_FALSE(row->embedding->isEmpty());
     }
-    if (textRecognitionIsReal)
-        EXPECT_GT(rowsWithLinks, 0);
+    EXPECT_GT(rowsWithLinks, 0);
 }
