@@ -1,0 +1,623 @@
+#include "core/DatabaseManager.h"
+
+#include "core/Console.h"
+#include "core/Graphemes.h"
+#include "core/JsonArrayCodec.h"
+#include "core/LinkDetector.h"
+#include "core/LogTimer.h"
+#include "core/Logger.h"
+#include "core/SqliteStatement.h"
+#include "core/Uuid.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int backfillBatchSize = 100;
+constexpr qsizetype upsertChunkSize = 500;
+
+constexpr const char* createTableSql = "CREATE TABLE IF NOT EXISTS screenshot (\n"
+                                       "    id TEXT PRIMARY KEY,\n"
+                                       "    filename TEXT,\n"
+                                       "    filepath TEXT,\n"
+                                       "    date_created REAL,\n"
+                                       "    size_bytes INTEGER,\n"
+                                       "    tags TEXT,\n"
+                                       "    notes TEXT,\n"
+                                       "    ocr_text TEXT,\n"
+                                       "    embedding_json TEXT,\n"
+                                       "    detected_urls TEXT\n"
+                                       ");";
+
+constexpr const char* upsertSql =
+    "INSERT INTO screenshot (id, filename, filepath, date_created, size_bytes, source_app)\n"
+    "VALUES (?, ?, ?, ?, ?, ?)\n"
+    "ON CONFLICT(id) DO UPDATE SET\n"
+    "    filename=excluded.filename,\n"
+    "    filepath=excluded.filepath,\n"
+    "    date_created=excluded.date_created,\n"
+    "    size_bytes=excluded.size_bytes,\n"
+    "    source_app=excluded.source_app;";
+
+constexpr const char* selectColumns =
+    "    SELECT id, filename, filepath, date_created, size_bytes, ocr_text, embedding_json, tags, source_app, "
+    "detected_urls, custom_tags, user_notes\n";
+
+// Exact, separator-aware and case-sensitive: ?1 itself or anything in
+// [?1 + "/", ?1 + "0"), "0" being the character after "/". A range on
+// filepath, so idx_filepath serves it.
+constexpr const char* folderFilter = "filepath = ?1 OR (filepath >= ?1 || '/' AND filepath < ?1 || '0')";
+
+enum Column {
+    Id,
+    Filename,
+    FilePath,
+    DateCreated,
+    SizeBytes,
+    OcrText,
+    Embedding,
+    Tags,
+    SourceApp,
+    Urls,
+    CustomTags,
+    Notes
+};
+
+// The text bound as ?1 of folderFilter: the folder without trailing slashes,
+// the root as "". Absent for an empty folder, which holds nothing.
+std::optional<QByteArray> folderKey(const QString& folder)
+{
+    QStringView key(folder);
+    while (key.endsWith(u'/'))
+        key.chop(1);
+    if (key.isEmpty() && !folder.startsWith(u'/'))
+        return std::nullopt;
+    return key.toUtf8();
+}
+
+QByteArray encodeUrls(const QList<QUrl>& urls)
+{
+    QStringList texts;
+    texts.reserve(urls.size());
+    for (const QUrl& url : urls)
+        texts.append(url.toString(QUrl::FullyEncoded));
+    return JsonArrayCodec::encodeStrings(texts);
+}
+
+QByteArray encodeEmbedding(const std::optional<QList<double>>& embedding)
+{
+    if (!embedding)
+        return "[]";
+    return JsonArrayCodec::encodeNumbers(*embedding).value_or("[]");
+}
+
+QStringList decodeTextList(const SqliteStatement& row, int column)
+{
+    if (row.isNull(column))
+        return {};
+    return JsonArrayCodec::decodeStrings(row.columnBytes(column)).value_or(QStringList());
+}
+
+std::optional<QList<QUrl>> decodeUrls(const SqliteStatement& row, int column)
+{
+    if (row.isNull(column))
+        return std::nullopt;
+    const auto texts = JsonArrayCodec::decodeStrings(row.columnBytes(column));
+    if (!texts)
+        return std::nullopt;
+    QList<QUrl> urls;
+    for (const QString& text : *texts) {
+        QUrl url(text, QUrl::StrictMode);
+        if (url.isValid())
+            urls.append(url);
+    }
+    return urls;
+}
+
+std::optional<QString> nonEmptyText(const SqliteStatement& row, int column)
+{
+    std::optional<QString> text = row.columnOptionalText(column);
+    if (text && text->isEmpty())
+        return std::nullopt;
+    return text;
+}
+
+QString fileNameOf(const QString& path)
+{
+    return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+// Sorted by Unicode code point (UTF-8 byte order is code point order; UTF-16
+// order is not, for characters above U+FFFF).
+QStringList sortedByCodePoint(const QSet<QString>& set)
+{
+    std::vector<std::pair<QByteArray, QString>> keyed;
+    keyed.reserve(size_t(set.size()));
+    for (const QString& text : set)
+        keyed.emplace_back(text.toUtf8(), text);
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList sorted;
+    sorted.reserve(qsizetype(keyed.size()));
+    for (auto& entry : keyed)
+        sorted.append(std::move(entry.second));
+    return sorted;
+}
+
+QString quotedList(const QList<QUrl>& urls)
+{
+    QStringList quoted;
+    for (const QUrl& url : urls)
+        quoted.append(u'"' + url.toString(QUrl::FullyEncoded) + u'"');
+    return u'[' + quoted.join(u", "_s) + u']';
+}
+} // namespace
+
+struct DatabaseManager::BackfillRun
+{
+    bool quiet = true;
+    QByteArray afterId; // keyset cursor: batches continue after this id
+    int rowsWithText = 0;
+    int rowsWithLinks = 0;
+    bool updateFailed = false;
+};
+
+DatabaseManager& DatabaseManager::shared()
+{
+    static DatabaseManager instance(dataFolder().isEmpty() ? QString() : dataFolder() + u"/Brindlework.sqlite"_s);
+    return instance;
+}
+
+QString DatabaseManager::dataFolder()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : base + u"/Brindlework"_s;
+}
+
+DatabaseManager::DatabaseManager(const QString& path)
+    : m_path(path)
+    , m_queue(u"org.brindlework.Glimmerdeck.db"_s)
+{
+    open();
+    m_queue.sync([this] { createTables(); });
+}
+
+DatabaseManager::~DatabaseManager() = default;
+
+void DatabaseManager::open()
+{
+    Console::printLine(u"💾 Database path: "_s + m_path);
+    QString error;
+    if (m_path.isEmpty()) {
+        error = u"no data folder"_s;
+    } else if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
+        error = u"the folder cannot be created"_s;
+    } else {
+        sqlite3* handle = nullptr;
+        const int result = sqlite3_open(m_path.toUtf8().constData(), &handle);
+        SqliteConnection connection(handle); // closed again on failure
+        if (result == SQLITE_OK)
+            m_db = std::move(connection);
+        else
+            error = QString::fromUtf8(sqlite3_errstr(result));
+    }
+    if (m_db)
+        return;
+    Console::printLine(u"❌ Error opening database"_s);
+    Logger::log(LogLevel::error, u"Database"_s, u"Failed to open database"_s,
+                {{u"path"_s, m_path}, {u"error"_s, error}});
+}
+
+void DatabaseManager::createTables()
+{
+    if (!m_db)
+        return;
+    {
+        SqliteStatement table(m_db.get(), createTableSql);
+        if (table.isPrepared() && table.stepDone())
+            Console::printLine(u"✅ Screenshot table created/verified"_s);
+    }
+    for (const char* column :
+         {"ocr_text", "embedding_json", "source_app", "detected_urls", "custom_tags", "user_notes"})
+        addColumnIfMissing(QString::fromLatin1(column), u"TEXT"_s);
+    migrateEmptyEmbeddings();
+    createIndexes();
+    Console::printLine(u"✅ Database indexes created/verified"_s);
+    rescanForLinks(true);
+}
+
+void DatabaseManager::addColumnIfMissing(const QString& name, const QString& type)
+{
+    {
+        SqliteStatement columns(m_db.get(), "PRAGMA table_info(screenshot);");
+        while (columns.step() == SQLITE_ROW) {
+            if (!columns.isNull(1) && columns.columnText(1) == name)
+                return;
+        }
+    }
+    const QByteArray alter = "ALTER TABLE screenshot ADD COLUMN " + name.toUtf8() + ' ' + type.toUtf8() + ';';
+    SqliteStatement statement(m_db.get(), alter.constData());
+    if (!statement.isPrepared())
+        return;
+    statement.step();
+    Console::printLine(u"ℹ️ Added column "_s + name);
+}
+
+void DatabaseManager::migrateEmptyEmbeddings()
+{
+    SqliteStatement repair(
+        m_db.get(), "UPDATE screenshot SET embedding_json = '[]' WHERE embedding_json = '' OR embedding_json IS NULL;");
+    if (!repair.isPrepared() || !repair.stepDone())
+        return;
+    if (const int fixed = sqlite3_changes(m_db.get()); fixed >= 1)
+        Console::printLine(u"🔧 Migration: Fixed %1 records with empty embeddings"_s.arg(fixed));
+}
+
+void DatabaseManager::createIndexes()
+{
+    for (const char* sql : {"CREATE INDEX IF NOT EXISTS idx_date_created ON screenshot(date_created DESC);",
+                            "CREATE INDEX IF NOT EXISTS idx_filepath ON screenshot(filepath);",
+                            "CREATE INDEX IF NOT EXISTS idx_ocr_text ON screenshot(ocr_text);"}) {
+        SqliteStatement index(m_db.get(), sql);
+        index.step();
+    }
+}
+
+void DatabaseManager::rescanForLinks(bool quiet)
+{
+    Console::printLine(u"🚀 Manual Rescan Initiated (Main Thread)"_s);
+    m_queue.async([this, quiet] {
+        Console::printLine(u"🚀 Manual Rescan Started (DB Queue)"_s);
+        if (!m_db)
+            return;
+        auto run = std::make_shared<BackfillRun>();
+        run->quiet = quiet;
+        if (!quiet) {
+            SqliteStatement total(m_db.get(), "SELECT COUNT(*) FROM screenshot");
+            const qint64 count = total.step() == SQLITE_ROW ? total.columnInt64(0) : 0;
+            Console::printLine(u"📊 Total Screenshots in DB: %1"_s.arg(count));
+        }
+        backfillBatch(std::move(run));
+    });
+}
+
+// One batch of rows with text, read and rewritten in one queue task and one
+// transaction; the next batch is queued behind whatever callers are waiting,
+// so a large library's backfill never holds the store for long.
+void DatabaseManager::backfillBatch(std::shared_ptr<BackfillRun> run)
+{
+    struct Update
+    {
+        QUuid id;
+        QList<QUrl> links;
+    };
+    QList<Update> updates;
+    int rowsRead = 0;
+    {
+        SqliteStatement rows(m_db.get(), "SELECT id, ocr_text FROM screenshot WHERE ocr_text IS NOT NULL AND "
+                                         "ocr_text != '' AND id > ? ORDER BY id LIMIT 100;");
+        rows.bindText(1, QByteArrayView(run->afterId));
+        while (rows.step() == SQLITE_ROW) {
+            ++rowsRead;
+            run->afterId = rows.columnBytes(0).toByteArray();
+            ++run->rowsWithText;
+            const QString text = rows.columnText(1);
+            const std::optional<QUuid> id = parseUuid(rows.columnText(0));
+            if (!id)
+                continue;
+            QString error;
+            const auto detector = LinkDetector::shared(&error);
+            if (!detector) {
+                Console::printLine(u"Migration error: "_s + error);
+                continue;
+            }
+            const QList<QUrl> links = detector->detect(text);
+            if (!run->quiet && run->rowsWithLinks + updates.size() < 3)
+                Console::printLine(
+                    u"🔍 Scanning: %1... Found: %2 links"_s.arg(graphemePrefix(text, 30)).arg(links.size()));
+            if (links.isEmpty())
+                continue;
+            if (!run->quiet)
+                Console::printLine(u"✅ Match found in: "_s + graphemePrefix(text, 20) + u"... -> "_s +
+                                   quotedList(links));
+            updates.append({*id, links});
+        }
+    }
+    if (!updates.isEmpty()) {
+        run->rowsWithLinks += int(updates.size());
+        SqliteStatement update(m_db.get(), "UPDATE screenshot SET detected_urls = ? WHERE id = ?;");
+        if (!update.isPrepared()) {
+            run->updateFailed = true;
+            finishBackfill(*run);
+            return;
+        }
+        sqliteExec(m_db.get(), "BEGIN TRANSACTION;");
+        for (const Update& entry : updates) {
+            update.bindText(1, QByteArrayView(encodeUrls(entry.links)));
+            update.bindText(2, uuidText(entry.id));
+            update.step();
+            update.reset();
+        }
+        sqliteExec(m_db.get(), "COMMIT;");
+    }
+    if (rowsRead == backfillBatchSize)
+        m_queue.async([this, run] { backfillBatch(run); });
+    else
+        finishBackfill(*run);
+}
+
+// The summary of every batch written.
+void DatabaseManager::finishBackfill(const BackfillRun& run)
+{
+    if (!run.quiet)
+        Console::printLine(
+            u"📉 Scanned %1 rows with text. Found %2 with links."_s.arg(run.rowsWithText).arg(run.rowsWithLinks));
+    if (run.rowsWithLinks == 0 && run.quiet)
+        return;
+    Console::printLine(u"🔗 Found %1 screenshots with new links to backfill."_s.arg(run.rowsWithLinks));
+    if (run.rowsWithLinks == 0)
+        return;
+    Console::printLine(u"🔗 Backfilling URLs for %1 screenshots..."_s.arg(run.rowsWithLinks));
+    if (!run.updateFailed)
+        Console::printLine(u"✅ Backfill complete."_s);
+}
+
+void DatabaseManager::upsertRow(SqliteStatement& statement, const Screenshot& screenshot)
+{
+    statement.bindText(1, uuidText(screenshot.id));
+    statement.bindText(2, screenshot.filename);
+    statement.bindText(3, screenshot.filePath);
+    statement.bindDouble(4, double(screenshot.dateCreated.toMSecsSinceEpoch()) / 1000.0);
+    statement.bindInt64(5, screenshot.fileSize);
+    statement.bindText(6, screenshot.sourceApp.value_or(QString()));
+    if (!statement.stepDone())
+        Console::printLine(u"Could not upsert row."_s);
+    statement.reset();
+}
+
+void DatabaseManager::upsert(const Screenshot& screenshot)
+{
+    Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshot"_s, {{u"filename"_s, screenshot.filename}});
+    m_queue.sync([&] {
+        if (!m_db)
+            return;
+        SqliteStatement statement(m_db.get(), upsertSql);
+        if (!statement.isPrepared()) {
+            Console::printLine(u"UPSERT statement could not be prepared."_s);
+            return;
+        }
+        upsertRow(statement, screenshot);
+    });
+}
+
+void DatabaseManager::upsertMany(const QList<Screenshot>& screenshots)
+{
+    for (qsizetype start = 0; start < screenshots.size(); start += upsertChunkSize) {
+        const QList<Screenshot> chunk = screenshots.mid(start, upsertChunkSize);
+        Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshots"_s, {{u"count"_s, chunk.size()}});
+        // One submission per chunk lets other callers in between chunks.
+        m_queue.sync([&] {
+            if (!m_db)
+                return;
+            SqliteStatement statement(m_db.get(), upsertSql);
+            if (!statement.isPrepared()) {
+                Console::printLine(u"UPSERT statement could not be prepared."_s);
+                return;
+            }
+            sqliteExec(m_db.get(), "BEGIN TRANSACTION");
+            for (const Screenshot& screenshot : chunk)
+                upsertRow(statement, screenshot);
+            sqliteExec(m_db.get(), "COMMIT");
+        });
+    }
+}
+
+void DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& results)
+{
+    if (results.isEmpty())
+        return;
+    LogTimer timer(u"db_batch_update"_s);
+    m_queue.sync([&] {
+        if (!m_db)
+            return;
+        sqliteExec(m_db.get(), "BEGIN TRANSACTION");
+        {
+            SqliteStatement update(
+                m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, detected_urls = ? "
+                            "WHERE id = ?;");
+            for (const ProcessedFileResult& result : results) {
+                if (!update.isPrepared())
+                    break;
+                update.bindText(1, result.ocrText);
+                update.bindText(2, QByteArrayView(JsonArrayCodec::encodeStrings(result.tags)));
+                update.bindText(3, QByteArrayView(encodeEmbedding(result.embedding)));
+                update.bindText(4, QByteArrayView(encodeUrls(result.urls)));
+                update.bindText(5, uuidText(result.id));
+                if (!update.stepDone())
+                    Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
+                update.reset();
+            }
+        }
+        sqliteExec(m_db.get(), "COMMIT");
+    });
+    timer.end({{u"count"_s, int(results.size())}});
+}
+
+void DatabaseManager::saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes)
+{
+    m_queue.sync([&] {
+        if (!m_db)
+            return;
+        SqliteStatement update(m_db.get(), "UPDATE screenshot SET custom_tags = ?, user_notes = ? WHERE id = ?;");
+        if (!update.isPrepared())
+            return;
+        update.bindText(1, QByteArrayView(JsonArrayCodec::encodeStrings(customTags)));
+        if (notes && !notes->isEmpty())
+            update.bindText(2, *notes);
+        else
+            update.bindNull(2);
+        update.bindText(3, uuidText(id));
+        if (update.stepDone())
+            Console::printLine(u"✅ User data saved for "_s + uuidText(id).left(8));
+        else
+            Console::printLine(u"❌ Failed to save user data"_s);
+    });
+}
+
+void DatabaseManager::deleteScreenshot(const QUuid& id)
+{
+    m_queue.sync([&] {
+        if (!m_db)
+            return;
+        SqliteStatement statement(m_db.get(), "DELETE FROM screenshot WHERE id = ?;");
+        if (!statement.isPrepared())
+            return;
+        statement.bindText(1, uuidText(id));
+        Console::printLine(statement.stepDone() ? u"Successfully deleted row."_s : u"Could not delete row."_s);
+    });
+}
+
+void DatabaseManager::updateFilePath(const QString& newPath, const QString& id)
+{
+    const std::optional<QUuid> parsed = parseUuid(id);
+    const QString idText = parsed ? uuidText(*parsed) : id;
+    m_queue.sync([&] {
+        if (!m_db)
+            return;
+        SqliteStatement update(m_db.get(), "UPDATE screenshot SET filepath = ? WHERE id = ?;");
+        if (!update.isPrepared())
+            return;
+        update.bindText(1, newPath);
+        update.bindText(2, idText);
+        if (!update.stepDone())
+            Console::printLine(u"❌ Failed to update file path for "_s + idText);
+    });
+}
+
+QStringList DatabaseManager::allCustomTags()
+{
+    return m_queue.sync([&] {
+        QSet<QString> tags;
+        if (!m_db)
+            return QStringList();
+        SqliteStatement rows(m_db.get(), "SELECT custom_tags FROM screenshot WHERE custom_tags IS NOT NULL AND "
+                                         "custom_tags != '' AND custom_tags != '[]';");
+        while (rows.step() == SQLITE_ROW) {
+            if (rows.isNull(0))
+                continue;
+            if (const auto decoded = JsonArrayCodec::decodeStrings(rows.columnBytes(0))) {
+                for (const QString& tag : *decoded)
+                    tags.insert(tag);
+            }
+        }
+        return sortedByCodePoint(tags);
+    });
+}
+
+int DatabaseManager::count(const std::optional<QString>& folder)
+{
+    return m_queue.sync([&] {
+        if (!m_db)
+            return 0;
+        std::optional<QByteArray> key;
+        if (folder && !(key = folderKey(*folder)))
+            return 0;
+        const QByteArray sql =
+            "SELECT COUNT(*) FROM screenshot" + (key ? QByteArray(" WHERE ") + folderFilter : QByteArray()) + ';';
+        SqliteStatement statement(m_db.get(), sql.constData());
+        if (key)
+            statement.bindText(1, QByteArrayView(*key));
+        return statement.step() == SQLITE_ROW ? int(statement.columnInt64(0)) : 0;
+    });
+}
+
+std::optional<Screenshot> DatabaseManager::fetchByPath(const QString& path)
+{
+    return m_queue.sync([&]() -> std::optional<Screenshot> {
+        if (!m_db)
+            return std::nullopt;
+        const QByteArray sql = QByteArray(selectColumns) + "    FROM screenshot\n    WHERE filepath = ?\n    LIMIT 1;";
+        SqliteStatement statement(m_db.get(), sql.constData());
+        statement.bindText(1, path);
+        if (statement.step() != SQLITE_ROW)
+            return std::nullopt;
+        return readRecord(statement);
+    });
+}
+
+QList<Screenshot> DatabaseManager::fetchPage(const std::optional<QString>& folder, int limit, int offset,
+                                             bool skipFileCheck, LogTimer& timer)
+{
+    return m_queue.sync([&] {
+        QList<Screenshot> records;
+        std::optional<QByteArray> key;
+        const bool hasFilter = folder.has_value();
+        if (m_db && (!folder || (key = folderKey(*folder)))) {
+            const QByteArray sql = QByteArray(selectColumns) + "    FROM screenshot " +
+                                   (key ? QByteArray(" WHERE (") + folderFilter + ") " : QByteArray()) +
+                                   "    ORDER BY date_created DESC \n    LIMIT ? OFFSET ?;";
+            // A negative limit means "no limit" to SQLite; the bound keeps a
+            // huge one from reserving memory it will never use.
+            records.reserve(std::clamp(limit, 0, 100000));
+            readPage(sql, key, limit, offset, skipFileCheck, records);
+        }
+        timer.end({{u"results"_s, int(records.size())},
+                   {u"limit"_s, limit},
+                   {u"offset"_s, offset},
+                   {u"hasFilter"_s, hasFilter}});
+        return records;
+    });
+}
+
+void DatabaseManager::readPage(const QByteArray& sql, const std::optional<QByteArray>& folderKey, int limit, int offset,
+                               bool skipFileCheck, QList<Screenshot>& records) const
+{
+    SqliteStatement page(m_db.get(), sql.constData());
+    int parameter = 1;
+    if (folderKey)
+        page.bindText(parameter++, QByteArrayView(*folderKey));
+    page.bindInt(parameter++, limit);
+    page.bindInt(parameter, offset);
+    while (page.step() == SQLITE_ROW) {
+        if (!skipFileCheck && !QFileInfo::exists(page.columnText(FilePath)))
+            continue;
+        if (std::optional<Screenshot> record = readRecord(page))
+            records.append(std::move(*record));
+    }
+}
+
+// The record a row describes. Name, date and size come from the row (the name
+// from the stored path, so it follows path updates) rather than from the file:
+// a library load must not stat every file, and tools account for the sizes
+// the store holds. Only a row missing them is completed from the file.
+std::optional<Screenshot> DatabaseManager::readRecord(const SqliteStatement& row) const
+{
+    if (row.isNull(Id) || row.isNull(FilePath))
+        return std::nullopt;
+    const std::optional<QUuid> id = parseUuid(row.columnText(Id));
+    if (!id)
+        return std::nullopt;
+    Screenshot record;
+    record.id = *id;
+    record.filePath = row.columnText(FilePath);
+    record.filename = fileNameOf(record.filePath);
+    record.dateCreated = row.isNull(DateCreated)
+                             ? fileCreationDate(record.filePath)
+                             : QDateTime::fromMSecsSinceEpoch(std::llround(row.columnDouble(DateCreated) * 1000.0));
+    record.fileSize = row.isNull(SizeBytes) ? QFileInfo(record.filePath).size() : row.columnInt64(SizeBytes);
+    record.ocrText = row.columnOptionalText(OcrText);
+    if (!row.isNull(Embedding))
+        record.embedding = JsonArrayCodec::decodeNumbers(row.columnBytes(Embedding)).value_or(QList<double>());
+    record.tags = decodeTextList(row, Tags);
+    record.sourceApp = nonEmptyText(row, SourceApp);
+    record.detectedUrls = decodeUrls(row, Urls);
+    record.customTags = decodeTextList(row, CustomTags);
+    record.userNotes = nonEmptyText(row, Notes);
+    return record;
+}

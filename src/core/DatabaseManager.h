@@ -1,0 +1,102 @@
+#pragma once
+
+#include "core/ProcessedFileResult.h"
+#include "core/Screenshot.h"
+#include "core/SerialQueue.h"
+#include "core/SqliteConnection.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+#include <optional>
+
+class LogTimer;
+class SqliteStatement;
+
+// The store of screenshot rows: one SQLite file, one connection kept open for
+// the life of the object, and one serial queue on which every statement runs.
+//
+// Every operation may be called from any thread, including from work already
+// running on dbQueue() (the queue runs nested submissions inline). Callers that
+// need several reads to see one consistent state (a count and its first page)
+// wrap them in one dbQueue().sync(...) of their own.
+//
+// Failures never escape: they show as console lines, log lines and empty
+// results. When the file cannot be opened, every operation returns its empty
+// result without touching SQLite.
+class DatabaseManager
+{
+public:
+    // The application's store, "Brindlework.sqlite" in the data folder, made
+    // on first use (the first caller waits for the schema work).
+    static DatabaseManager& shared();
+    // The folder the shared store lives in ($XDG_DATA_HOME/Brindlework).
+    static QString dataFolder();
+
+    // Opens (creating it and its folder when missing) the file at `path`,
+    // brings its schema up to date and queues a quiet link backfill.
+    explicit DatabaseManager(const QString& path);
+    // Finishes queued work (a running backfill included), then closes the file.
+    ~DatabaseManager();
+
+    DatabaseManager(const DatabaseManager&) = delete;
+    DatabaseManager& operator=(const DatabaseManager&) = delete;
+
+    SerialQueue& dbQueue() { return m_queue; }
+    bool isOpen() const { return m_db != nullptr; }
+    const QString& path() const { return m_path; }
+
+    // Inserts the record's file facts, or refreshes them (name, path, date,
+    // size, source application) while keeping analysis results and user data.
+    void upsert(const Screenshot& screenshot);
+    // The same rows as upserting each record, in transactions of up to 500
+    // rows: for a first import of a large folder.
+    void upsertMany(const QList<Screenshot>& screenshots);
+    // Writes text, tags, embedding and links of each result in one transaction;
+    // an id without a row changes nothing and does not stop the others.
+    void updateMetadataBatch(const QList<ProcessedFileResult>& results);
+    // Empty or absent notes are stored as NULL.
+    void saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes);
+    void deleteScreenshot(const QUuid& id);
+    // `id` is a UUID's text in either case.
+    void updateFilePath(const QString& newPath, const QString& id);
+
+    // Every user tag of every row, once each, sorted by code point.
+    QStringList allCustomTags();
+    // Rows whose path is `folder` or lies below it (exact, case-sensitive,
+    // separator-aware); every row when no folder is given.
+    int count(const std::optional<QString>& folder = std::nullopt);
+    std::optional<Screenshot> fetchByPath(const QString& path);
+    // Newest first. The record's name comes from its path, date and size from
+    // the stored columns. Unless `skipFileCheck`, rows whose file is gone are
+    // left out. Ends `timer` (started by the caller) with the figures.
+    QList<Screenshot> fetchPage(const std::optional<QString>& folder, int limit, int offset, bool skipFileCheck,
+                                LogTimer& timer);
+
+    // Queues a re-derivation of the detected links of every row with text;
+    // returns at once. Quiet prints only what was written.
+    void rescanForLinks(bool quiet);
+
+private:
+    struct BackfillRun;
+
+    void open();
+    void createTables();
+    void addColumnIfMissing(const QString& name, const QString& type);
+    void migrateEmptyEmbeddings();
+    void createIndexes();
+    void backfillBatch(std::shared_ptr<BackfillRun> run);
+    void finishBackfill(const BackfillRun& run);
+    void upsertRow(SqliteStatement& statement, const Screenshot& screenshot);
+    void readPage(const QByteArray& sql, const std::optional<QByteArray>& folderKey, int limit, int offset,
+                  bool skipFileCheck, QList<Screenshot>& records) const;
+    std::optional<Screenshot> readRecord(const SqliteStatement& statement) const;
+
+    QString m_path;
+    // Declared before the queue so that the queue, destroyed first, finishes
+    // its work while the connection is still open.
+    SqliteConnection m_db;
+    SerialQueue m_queue;
+};

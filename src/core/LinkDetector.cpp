@@ -1,0 +1,276 @@
+#include "core/LinkDetector.h"
+
+#include <libpsl.h>
+
+#include <QSet>
+
+#include <mutex>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Top-level domains that are far more often a file's extension than a web
+// address when written bare ("readme.md", "install.sh", "clip.mov"). Common
+// web domains such as .ai, .app, .in, .pl and .so are deliberately absent.
+bool isFileExtensionDomain(const QString& lowerTld)
+{
+    static const QSet<QString> extensions{u"md"_s,  u"zip"_s, u"mov"_s, u"sh"_s,   u"py"_s,         u"rs"_s,
+                                          u"pm"_s,  u"ps"_s,  u"mk"_s,  u"java"_s, u"properties"_s, u"tf"_s,
+                                          u"map"_s, u"ml"_s,  u"mm"_s,  u"sc"_s};
+    return extensions.contains(lowerTld);
+}
+
+bool isHostChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'-';
+}
+
+// Characters that glue a position to the word before it: a link never starts
+// right after one of them ("ex_ample.com" holds no link "ample.com").
+bool continuesWord(QChar c)
+{
+    return c.isLetterOrNumber() || QStringView(u".-_@/%+~\\").contains(c);
+}
+
+bool isBodyChar(QChar c)
+{
+    if (c.isSpace() || c.category() == QChar::Other_Control)
+        return false;
+    return !QStringView(u"<>\"`{}|^\\\u201C\u201D\u00AB\u00BB").contains(c);
+}
+
+bool isTrailingPunctuation(QChar c)
+{
+    return QStringView(u".,;:!?'\"*\u2018\u2019\u2026\u3001\u3002\uFF0C").contains(c);
+}
+
+QChar openerOf(QChar closer)
+{
+    switch (closer.unicode()) {
+    case u')':
+        return u'(';
+    case u']':
+        return u'[';
+    case u'}':
+        return u'{';
+    default:
+        return {};
+    }
+}
+
+// Drops trailing punctuation, and closing brackets that close nothing inside.
+qsizetype trimmedEnd(QStringView text, qsizetype start, qsizetype end)
+{
+    while (end > start) {
+        const QChar last = text[end - 1];
+        const QChar opener = openerOf(last);
+        const QStringView candidate = text.sliced(start, end - start);
+        if (isTrailingPunctuation(last) || (!opener.isNull() && candidate.count(opener) < candidate.count(last)))
+            --end;
+        else
+            break;
+    }
+    return end;
+}
+
+bool isLocalPartChar(QChar c)
+{
+    return c.isLetterOrNumber() || QStringView(u"._%+-").contains(c);
+}
+
+bool startsWithCaseless(QStringView text, qsizetype at, QStringView prefix)
+{
+    return text.sliced(at).startsWith(prefix, Qt::CaseInsensitive);
+}
+} // namespace
+
+void LinkDetector::PslFree::operator()(psl_ctx_st* context) const
+{
+    psl_free(context);
+}
+
+// One pass over one text; positions count UTF-16 units.
+class LinkDetector::Scanner
+{
+public:
+    Scanner(const LinkDetector& detector, const QString& text)
+        : m_detector(detector)
+        , m_text(text)
+    {}
+
+    QList<QUrl> run()
+    {
+        QList<QUrl> links;
+        qsizetype at = 0;
+        while (at < m_text.size()) {
+            if (at > 0 && continuesWord(m_text[at - 1])) {
+                ++at;
+                continue;
+            }
+            const Match match = matchAt(at);
+            if (match.end > at) {
+                QUrl url(match.url, QUrl::TolerantMode);
+                if (url.isValid())
+                    links.append(url);
+                at = match.end;
+            } else {
+                ++at;
+            }
+        }
+        return links;
+    }
+
+private:
+    struct Match
+    {
+        QString url;
+        qsizetype end = 0; // 0: no match
+    };
+    struct Host
+    {
+        qsizetype end = 0;
+        int labels = 0;
+        QStringView tld;
+    };
+
+    Match matchAt(qsizetype at) const
+    {
+        if (Match m = schemeUrl(at); m.end)
+            return m;
+        if (Match m = email(at); m.end)
+            return m;
+        return bareHost(at);
+    }
+
+    Match schemeUrl(qsizetype at) const
+    {
+        static const QStringView schemes[] = {u"https://", u"http://", u"ftp://"};
+        for (QStringView scheme : schemes) {
+            if (!startsWithCaseless(m_text, at, scheme))
+                continue;
+            const qsizetype hostStart = at + scheme.size();
+            if (hostStart >= m_text.size() || !(isHostChar(m_text[hostStart]) || m_text[hostStart] == u'['))
+                return {};
+            const qsizetype end = trimmedEnd(m_text, at, bodyEnd(hostStart));
+            return {m_text.sliced(at, end - at).toString(), end};
+        }
+        return {};
+    }
+
+    Match email(qsizetype at) const
+    {
+        qsizetype local = at;
+        while (local < m_text.size() && isLocalPartChar(m_text[local]))
+            ++local;
+        if (local == at || local >= m_text.size() || m_text[local] != u'@')
+            return {};
+        if (m_text[at] == u'.' || m_text[local - 1] == u'.')
+            return {};
+        const Host host = scanHost(local + 1);
+        if (host.labels < 2 || !m_detector.isTopLevelDomain(host.tld))
+            return {};
+        return {u"mailto:"_s + m_text.sliced(at, host.end - at).toString(), host.end};
+    }
+
+    // "www." hosts need no known domain; other bare hosts do, and must not
+    // read as a file name unless a port or path follows.
+    Match bareHost(qsizetype at) const
+    {
+        const Host host = scanHost(at);
+        if (host.labels < 2)
+            return {};
+        const bool isWww = startsWithCaseless(m_text, at, u"www.");
+        if (isWww && host.labels < 3)
+            return {};
+        const qsizetype end = portAndPathEnd(at, host.end);
+        if (!isWww) {
+            if (!m_detector.isTopLevelDomain(host.tld))
+                return {};
+            if (end == host.end && isFileExtensionDomain(host.tld.toString().toLower()))
+                return {};
+        }
+        // "example.com_old" or "example.com@x" is some other kind of word.
+        if (end == host.end && host.end < m_text.size() && QStringView(u"_@%+~\\").contains(m_text[host.end]))
+            return {};
+        return {u"http://"_s + m_text.sliced(at, end - at).toString(), end};
+    }
+
+    // Labels of host characters separated by single dots; a final dot is not part of it.
+    Host scanHost(qsizetype at) const
+    {
+        Host host;
+        qsizetype position = at;
+        for (;;) {
+            const qsizetype labelStart = position;
+            while (position < m_text.size() && isHostChar(m_text[position]))
+                ++position;
+            if (position == labelStart)
+                break;
+            ++host.labels;
+            host.end = position;
+            host.tld = m_text.sliced(labelStart, position - labelStart);
+            if (position + 1 < m_text.size() && m_text[position] == u'.' && isHostChar(m_text[position + 1]))
+                ++position;
+            else
+                break;
+        }
+        return host;
+    }
+
+    qsizetype portAndPathEnd(qsizetype start, qsizetype hostEnd) const
+    {
+        qsizetype end = hostEnd;
+        if (end + 1 < m_text.size() && m_text[end] == u':' && m_text[end + 1].isDigit()) {
+            ++end;
+            while (end < m_text.size() && m_text[end].isDigit())
+                ++end;
+        }
+        if (end < m_text.size() && QStringView(u"/?#").contains(m_text[end]))
+            end = trimmedEnd(m_text, start, bodyEnd(end));
+        return end;
+    }
+
+    qsizetype bodyEnd(qsizetype at) const
+    {
+        while (at < m_text.size() && isBodyChar(m_text[at]))
+            ++at;
+        return at;
+    }
+
+    const LinkDetector& m_detector;
+    const QStringView m_text;
+};
+
+LinkDetector::LinkDetector(Key, PslContext context)
+    : m_psl(std::move(context))
+{}
+
+LinkDetector::~LinkDetector() = default;
+
+std::shared_ptr<const LinkDetector> LinkDetector::shared(QString* error)
+{
+    static std::once_flag once;
+    static std::shared_ptr<const LinkDetector> detector;
+    std::call_once(once, [] {
+        // The newest of the system's list and the library's built-in copy.
+        PslContext context(psl_latest(nullptr));
+        if (context)
+            detector = std::make_shared<const LinkDetector>(Key(), std::move(context));
+    });
+    if (!detector && error)
+        *error = u"The public suffix list could not be loaded"_s;
+    return detector;
+}
+
+QList<QUrl> LinkDetector::detect(const QString& text) const
+{
+    return Scanner(*this, text).run();
+}
+
+bool LinkDetector::isTopLevelDomain(QStringView label) const
+{
+    if (label.isEmpty())
+        return false;
+    const QByteArray lower = label.toString().toLower().toUtf8();
+    return psl_is_public_suffix2(m_psl.get(), lower.constData(), PSL_TYPE_ICANN | PSL_TYPE_NO_STAR_RULE) == 1;
+}

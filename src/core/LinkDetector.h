@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+struct psl_ctx_st;
+
+// Finds the links written in a text, in order of occurrence, duplicates kept:
+// - http, https and ftp URLs as written;
+// - "www." hosts and bare host names ("example.com", "example.com/path",
+//   "example.com:8080"), given the scheme "http://"; a bare host counts only
+//   when the public suffix list knows its top-level domain, and not when it
+//   looks like a file name ("readme.md", "notes.zip");
+// - e-mail addresses, as "mailto:" URLs.
+// Trailing punctuation and closing brackets without an opening one inside the
+// link are left out ("(see example.com/a)." gives "http://example.com/a").
+// Immutable after construction; safe to use from any thread.
+class LinkDetector
+{
+public:
+    // The detector of this process, built on first use. Null, with `error`
+    // set, when no public suffix list can be loaded.
+    static std::shared_ptr<const LinkDetector> shared(QString* error = nullptr);
+
+private:
+    struct PslFree
+    {
+        void operator()(psl_ctx_st* context) const;
+    };
+    struct Key
+    {
+        explicit Key() = default;
+    };
+
+public:
+    using PslContext = std::unique_ptr<psl_ctx_st, PslFree>;
+    // Only shared() makes detectors (Key is private); public for make_shared.
+    LinkDetector(Key, PslContext context);
+    ~LinkDetector();
+    LinkDetector(const LinkDetector&) = delete;
+    LinkDetector& operator=(const LinkDetector&) = delete;
+
+    QList<QUrl> detect(const QString& text) const;
+
+    // Whether `label` (any case) is a top-level domain of the public suffix list.
+    bool isTopLevelDomain(QStringView label) const;
+
+private:
+    class Scanner;
+
+    PslContext m_psl;
+};

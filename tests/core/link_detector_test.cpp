@@ -1,0 +1,109 @@
+#include "core/LinkDetector.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QStringList linksIn(const QString& text)
+{
+    const auto detector = LinkDetector::shared();
+    EXPECT_NE(detector, nullptr);
+    QStringList links;
+    for (const QUrl& url : detector->detect(text))
+        links.append(url.toString(QUrl::FullyEncoded));
+    return links;
+}
+
+struct LinkCase
+{
+    const char* text;
+    QStringList expected;
+};
+
+// What a reader of the text would click; printed on failure with its input.
+const LinkCase linkTable[] = {
+    // Schemes, queries and fragments, as written.
+    {"Visit https://example.com/path?q=1&r=2#frag now", {u"https://example.com/path?q=1&r=2#frag"_s}},
+    {"ftp://files.example.org/pub/file.tar.gz", {u"ftp://files.example.org/pub/file.tar.gz"_s}},
+    {"HTTP://EXAMPLE.COM/Page", {u"http://example.com/Page"_s}},
+    {"https://example.com/search?q=a,b", {u"https://example.com/search?q=a,b"_s}},
+    {"https://example.com/dir/", {u"https://example.com/dir/"_s}},
+    {"url=https://example.com/x", {u"https://example.com/x"_s}},
+    {"https:// is not a link", {}},
+    // Brackets and trailing punctuation.
+    {"See https://en.wikipedia.org/wiki/Foo_(bar) for more", {u"https://en.wikipedia.org/wiki/Foo_(bar)"_s}},
+    {"(see https://example.com/a)", {u"https://example.com/a"_s}},
+    {"(https://en.wikipedia.org/wiki/Foo_(bar)).", {u"https://en.wikipedia.org/wiki/Foo_(bar)"_s}},
+    {"[docs](https://example.com/docs)", {u"https://example.com/docs"_s}},
+    {"<https://example.com>", {u"https://example.com"_s}},
+    {"Go to https://example.com.", {u"https://example.com"_s}},
+    {"Links: https://a.com, https://b.org; done!", {u"https://a.com"_s, u"https://b.org"_s}},
+    {"\u201Chttps://example.com/q\u201D", {u"https://example.com/q"_s}},
+    {"Really? https://example.com/?!", {u"https://example.com/"_s}},
+    // www. hosts and bare hosts get "http://".
+    {"www.example.com", {u"http://www.example.com"_s}},
+    {"WWW.Example.co.uk/about.", {u"http://www.example.co.uk/about"_s}},
+    {"Find it on github.com/user/repo.", {u"http://github.com/user/repo"_s}},
+    {"example.com", {u"http://example.com"_s}},
+    {"(example.org)", {u"http://example.org"_s}},
+    {"example.com:8080/admin", {u"http://example.com:8080/admin"_s}},
+    {"docs.rs/serde", {u"http://docs.rs/serde"_s}},
+    {"bücher.de", {u"http://xn--bcher-kva.de"_s}},
+    {"пример.рф", {u"http://xn--e1afmkfd.xn--p1ai"_s}},
+    // File names and other dotted words are not links.
+    {"readme.md", {}},
+    {"report.pdf", {}},
+    {"notes.zip", {}},
+    {"image.png", {}},
+    {"Screen Recording 2024.mov and install.sh", {}},
+    {"e.g. i.e. 3.14 v1.2.3 end.", {}},
+    {"ex_ample.com", {}},
+    {"localhost:8080/x", {}},
+    // IP addresses: with a scheme only.
+    {"http://192.168.1.1:8080/admin", {u"http://192.168.1.1:8080/admin"_s}},
+    {"http://[::1]:3000/", {u"http://[::1]:3000/"_s}},
+    {"ping 192.168.1.1 now", {}},
+    // E-mail addresses.
+    {"mail john.doe+tag@example.com.", {u"mailto:john.doe+tag@example.com"_s}},
+    {"support@example.org, sales@example.org", {u"mailto:support@example.org"_s, u"mailto:sales@example.org"_s}},
+    {"mailto:someone@example.com", {u"mailto:someone@example.com"_s}},
+    {"user@localhost", {}},
+    // Order of occurrence, duplicates kept.
+    {"https://a.com then b.org then https://a.com", {u"https://a.com"_s, u"http://b.org"_s, u"https://a.com"_s}},
+    {"", {}},
+};
+} // namespace
+
+TEST(LinkDetector, FindsWhatAReaderWouldClick)
+{
+    for (const LinkCase& entry : linkTable) {
+        const QString text = QString::fromUtf8(entry.text);
+        EXPECT_EQ(linksIn(text), entry.expected) << "text: " << entry.text;
+    }
+}
+
+TEST(LinkDetector, KnowsTopLevelDomainsFromThePublicSuffixList)
+{
+    const auto detector = LinkDetector::shared();
+    ASSERT_NE(detector, nullptr);
+    EXPECT_TRUE(detector->isTopLevelDomain(u"COM"));
+    EXPECT_TRUE(detector->isTopLevelDomain(u"рф"));
+    // Unknown names must not pass through the list's implicit "*" rule.
+    EXPECT_FALSE(detector->isTopLevelDomain(u"png"));
+    EXPECT_FALSE(detector->isTopLevelDomain(u"localhost"));
+    EXPECT_FALSE(detector->isTopLevelDomain(u""));
+}
+
+TEST(LinkDetector, ScansLongTextsWithManyLinks)
+{
+    QString text;
+    for (int i = 0; i < 500; ++i)
+        text += u"Item %1: see https://example.com/item/%1, or write to team%1@example.org.\n"_s.arg(i);
+    const QStringList links = linksIn(text);
+    ASSERT_EQ(links.size(), 1000);
+    EXPECT_EQ(links[998], u"https://example.com/item/499"_s);
+    EXPECT_EQ(links[999], u"mailto:team499@example.org"_s);
+}
