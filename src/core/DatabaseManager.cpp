@@ -165,6 +165,7 @@ struct DatabaseManager::BackfillRun
     QByteArray afterId; // keyset cursor: batches continue after this id
     int rowsWithText = 0;
     int rowsWithLinks = 0;
+    int rowsChanged = 0; // rows whose stored links were rewritten
     bool updateFailed = false;
 };
 
@@ -292,64 +293,71 @@ void DatabaseManager::rescanForLinks(bool quiet)
 // so a large library's backfill never holds the store for long.
 void DatabaseManager::backfillBatch(std::shared_ptr<BackfillRun> run)
 {
-    struct Update
-    {
-        QUuid id;
-        QList<QUrl> links;
-    };
-    QList<Update> updates;
     int rowsRead = 0;
-    {
-        SqliteStatement rows(m_db.get(), "SELECT id, ocr_text FROM screenshot WHERE ocr_text IS NOT NULL AND "
-                                         "ocr_text != '' AND id > ? ORDER BY id LIMIT 100;");
-        rows.bindText(1, QByteArrayView(run->afterId));
-        while (rows.step() == SQLITE_ROW) {
-            ++rowsRead;
-            run->afterId = rows.columnBytes(0).toByteArray();
-            ++run->rowsWithText;
-            const QString text = rows.columnText(1);
-            const std::optional<QUuid> id = parseUuid(rows.columnText(0));
-            if (!id)
-                continue;
-            QString error;
-            const auto detector = LinkDetector::shared(&error);
-            if (!detector) {
-                Console::printLine(u"Migration error: "_s + error);
-                continue;
-            }
-            const QList<QUrl> links = detector->detect(text);
-            if (!run->quiet && run->rowsWithLinks + updates.size() < 3)
-                Console::printLine(
-                    u"🔍 Scanning: %1... Found: %2 links"_s.arg(graphemePrefix(text, 30)).arg(links.size()));
-            if (links.isEmpty())
-                continue;
-            if (!run->quiet)
-                Console::printLine(u"✅ Match found in: "_s + graphemePrefix(text, 20) + u"... -> "_s +
-                                   quotedList(links));
-            updates.append({*id, links});
-        }
-    }
-    if (!updates.isEmpty()) {
-        run->rowsWithLinks += int(updates.size());
-        SqliteStatement update(m_db.get(), "UPDATE screenshot SET detected_urls = ? WHERE id = ?;");
-        if (!update.isPrepared()) {
-            run->updateFailed = true;
-            finishBackfill(*run);
-            return;
-        }
-        sqliteExec(m_db.get(), "BEGIN TRANSACTION;");
-        for (const Update& entry : updates) {
-            update.bindText(1, QByteArrayView(encodeUrls(entry.links)));
-            update.bindText(2, uuidText(entry.id));
-            update.step();
-            update.reset();
-        }
-        sqliteExec(m_db.get(), "COMMIT;");
+    const QList<LinkUpdate> updates = collectLinkUpdates(*run, rowsRead);
+    run->rowsChanged += int(updates.size());
+    if (!updates.isEmpty() && !writeLinkUpdates(updates)) {
+        run->updateFailed = true;
+        finishBackfill(*run);
+        return;
     }
     if (rowsRead == backfillBatchSize)
         m_queue.async([this, run] { backfillBatch(run); });
     else
         finishBackfill(*run);
+}
+
+// Rows whose stored links differ from what the detector finds now; rewriting
+// every row with links at every start would rewrite most of the file.
+QList<DatabaseManager::LinkUpdate> DatabaseManager::collectLinkUpdates(BackfillRun& run, int& rowsRead)
+{
+    QList<LinkUpdate> updates;
+    SqliteStatement rows(m_db.get(), "SELECT id, ocr_text, detected_urls FROM screenshot WHERE ocr_text IS NOT NULL "
+                                     "AND ocr_text != '' AND id > ? ORDER BY id LIMIT 100;");
+    rows.bindText(1, QByteArrayView(run.afterId));
+    while (rows.step() == SQLITE_ROW) {
+        ++rowsRead;
+        ++run.rowsWithText;
+        run.afterId = rows.columnBytes(0).toByteArray();
+        const std::optional<QUuid> id = parseUuid(rows.columnText(0));
+        if (!id)
+            continue;
+        QString error;
+        const auto detector = LinkDetector::shared(&error);
+        if (!detector) {
+            Console::printLine(u"Migration error: "_s + error);
+            continue;
+        }
+        const QString text = rows.columnText(1);
+        const QList<QUrl> links = detector->detect(text);
+        if (!run.quiet && run.rowsWithLinks < 3)
+            Console::printLine(u"🔍 Scanning: %1... Found: %2 links"_s.arg(graphemePrefix(text, 30)).arg(links.size()));
+        if (links.isEmpty())
+            continue;
+        ++run.rowsWithLinks;
+        if (!run.quiet)
+            Console::printLine(u"✅ Match found in: "_s + graphemePrefix(text, 20) + u"... -> "_s + quotedList(links));
+        QByteArray encoded = encodeUrls(links);
+        if (rows.isNull(2) || rows.columnBytes(2) != encoded)
+            updates.append({*id, std::move(encoded)});
+    }
+    return updates;
+}
+
+bool DatabaseManager::writeLinkUpdates(const QList<LinkUpdate>& updates)
+{
+    SqliteStatement update(m_db.get(), "UPDATE screenshot SET detected_urls = ? WHERE id = ?;");
+    if (!update.isPrepared())
+        return false;
+    sqliteExec(m_db.get(), "BEGIN TRANSACTION;");
+    for (const LinkUpdate& entry : updates) {
+        update.bindText(1, QByteArrayView(entry.encodedLinks));
+        update.bindText(2, uuidText(entry.id));
+        update.step();
+        update.reset();
+    }
+    sqliteExec(m_db.get(), "COMMIT;");
+    return true;
 }
 
 // The summary of every batch written.
@@ -358,12 +366,12 @@ void DatabaseManager::finishBackfill(const BackfillRun& run)
     if (!run.quiet)
         Console::printLine(
             u"📉 Scanned %1 rows with text. Found %2 with links."_s.arg(run.rowsWithText).arg(run.rowsWithLinks));
-    if (run.rowsWithLinks == 0 && run.quiet)
+    if (run.rowsChanged == 0 && run.quiet)
         return;
-    Console::printLine(u"🔗 Found %1 screenshots with new links to backfill."_s.arg(run.rowsWithLinks));
-    if (run.rowsWithLinks == 0)
+    Console::printLine(u"🔗 Found %1 screenshots with new links to backfill."_s.arg(run.rowsChanged));
+    if (run.rowsChanged == 0)
         return;
-    Console::printLine(u"🔗 Backfilling URLs for %1 screenshots..."_s.arg(run.rowsWithLinks));
+    Console::printLine(u"🔗 Backfilling URLs for %1 screenshots..."_s.arg(run.rowsChanged));
     if (!run.updateFailed)
         Console::printLine(u"✅ Backfill complete."_s);
 }
@@ -556,40 +564,94 @@ QList<Screenshot> DatabaseManager::fetchPage(const std::optional<QString>& folde
 {
     return m_queue.sync([&] {
         QList<Screenshot> records;
-        std::optional<QByteArray> key;
-        const bool hasFilter = folder.has_value();
-        if (m_db && (!folder || (key = folderKey(*folder)))) {
-            const QByteArray sql = QByteArray(selectColumns) + "    FROM screenshot " +
-                                   (key ? QByteArray(" WHERE (") + folderFilter + ") " : QByteArray()) +
-                                   "    ORDER BY date_created DESC \n    LIMIT ? OFFSET ?;";
+        const std::optional<QByteArray> key = folder ? folderKey(*folder) : std::nullopt;
+        if (m_db && (!folder || key)) {
             // A negative limit means "no limit" to SQLite; the bound keeps a
             // huge one from reserving memory it will never use.
             records.reserve(std::clamp(limit, 0, 100000));
-            readPage(sql, key, limit, offset, skipFileCheck, records);
+            readPage({folder.has_value(), key, limit, offset, skipFileCheck}, records);
         }
         timer.end({{u"results"_s, int(records.size())},
                    {u"limit"_s, limit},
                    {u"offset"_s, offset},
-                   {u"hasFilter"_s, hasFilter}});
+                   {u"hasFilter"_s, folder.has_value()}});
         return records;
     });
 }
 
-void DatabaseManager::readPage(const QByteArray& sql, const std::optional<QByteArray>& folderKey, int limit, int offset,
-                               bool skipFileCheck, QList<Screenshot>& records) const
+// Pages are read along idx_date_created: the date order is the index order,
+// so a page stops after `limit` rows instead of sorting the whole folder
+// (the unary "+" keeps SQLite from choosing idx_filepath and a full sort).
+// A page that continues where the previous one of the same folder ended seeks
+// to the previous last date instead of stepping over `offset` rows, which
+// keeps reading a large library in pages linear rather than quadratic.
+void DatabaseManager::readPage(const PageRequest& request, QList<Screenshot>& records)
 {
+    const std::optional<PageCursor> cursor = continuingCursor(request);
+    QByteArray sql = QByteArray(selectColumns) + "    FROM screenshot ";
+    QByteArrayList conditions;
+    if (request.folderKey)
+        conditions.append("(+filepath = ?1 OR (+filepath >= ?1 || '/' AND +filepath < ?1 || '0'))");
+    if (cursor)
+        conditions.append("date_created <= ?");
+    if (!conditions.isEmpty())
+        sql += " WHERE " + conditions.join(" AND ") + ' ';
+    sql += "    ORDER BY date_created DESC \n    LIMIT ? OFFSET ?;";
+
     SqliteStatement page(m_db.get(), sql.constData());
     int parameter = 1;
-    if (folderKey)
-        page.bindText(parameter++, QByteArrayView(*folderKey));
-    page.bindInt(parameter++, limit);
-    page.bindInt(parameter, offset);
+    if (request.folderKey)
+        page.bindText(parameter++, QByteArrayView(*request.folderKey));
+    if (cursor)
+        page.bindDouble(parameter++, cursor->lastDate);
+    page.bindInt(parameter++, request.limit);
+    page.bindInt(parameter, cursor ? cursor->rowsAtLastDate : request.offset);
+
+    int rowsRead = 0;
+    int rowsAtLastDate = 0;
+    std::optional<double> lastDate;
     while (page.step() == SQLITE_ROW) {
-        if (!skipFileCheck && !QFileInfo::exists(page.columnText(FilePath)))
+        ++rowsRead;
+        const std::optional<double> date =
+            page.isNull(DateCreated) ? std::nullopt : std::optional<double>(page.columnDouble(DateCreated));
+        rowsAtLastDate = date == lastDate ? rowsAtLastDate + 1 : 1;
+        lastDate = date;
+        if (!request.skipFileCheck && !QFileInfo::exists(page.columnText(FilePath)))
             continue;
         if (std::optional<Screenshot> record = readRecord(page))
             records.append(std::move(*record));
     }
+    rememberCursor(request, cursor, rowsRead, lastDate, rowsAtLastDate);
+}
+
+std::optional<DatabaseManager::PageCursor> DatabaseManager::continuingCursor(const PageRequest& request) const
+{
+    if (!m_pageCursor || request.offset <= 0 || m_pageCursor->nextOffset != request.offset ||
+        m_pageCursor->hasFolder != request.hasFolder || m_pageCursor->folderKey != request.folderKey)
+        return std::nullopt;
+    // Rows without a date sort last and are out of reach of a date seek.
+    SqliteStatement undated(m_db.get(), "SELECT 1 FROM screenshot WHERE date_created IS NULL LIMIT 1;");
+    if (undated.step() != SQLITE_DONE)
+        return std::nullopt;
+    return m_pageCursor;
+}
+
+void DatabaseManager::rememberCursor(const PageRequest& request, const std::optional<PageCursor>& used, int rowsRead,
+                                     std::optional<double> lastDate, int rowsAtLastDate)
+{
+    m_pageCursor.reset();
+    if (rowsRead == 0 || !lastDate)
+        return;
+    if (rowsAtLastDate == rowsRead) {
+        // The whole page shares one date: the rows before it with that date
+        // are known only when this page was itself a continuation or the first.
+        if (used && used->lastDate == *lastDate)
+            rowsAtLastDate += used->rowsAtLastDate;
+        else if (request.offset != 0)
+            return;
+    }
+    m_pageCursor =
+        PageCursor{request.hasFolder, request.folderKey, request.offset + rowsRead, *lastDate, rowsAtLastDate};
 }
 
 // The record a row describes. Name, date and size come from the row (the name

@@ -81,6 +81,11 @@ public:
 
 private:
     struct BackfillRun;
+    struct LinkUpdate
+    {
+        QUuid id;
+        QByteArray encodedLinks;
+    };
 
     void open();
     void createTables();
@@ -88,15 +93,37 @@ private:
     void migrateEmptyEmbeddings();
     void createIndexes();
     void backfillBatch(std::shared_ptr<BackfillRun> run);
+    QList<LinkUpdate> collectLinkUpdates(BackfillRun& run, int& rowsRead);
+    bool writeLinkUpdates(const QList<LinkUpdate>& updates);
     void finishBackfill(const BackfillRun& run);
     void upsertRow(SqliteStatement& statement, const Screenshot& screenshot);
-    void readPage(const QByteArray& sql, const std::optional<QByteArray>& folderKey, int limit, int offset,
-                  bool skipFileCheck, QList<Screenshot>& records) const;
+    struct PageRequest
+    {
+        bool hasFolder = false;
+        std::optional<QByteArray> folderKey;
+        int limit = 0;
+        int offset = 0;
+        bool skipFileCheck = false;
+    };
+    // Where the last page read ended, so that the next one can continue there.
+    struct PageCursor
+    {
+        bool hasFolder = false;
+        std::optional<QByteArray> folderKey;
+        int nextOffset = 0;
+        double lastDate = 0;
+        int rowsAtLastDate = 0; // rows with lastDate already returned
+    };
+    void readPage(const PageRequest& request, QList<Screenshot>& records);
+    std::optional<PageCursor> continuingCursor(const PageRequest& request) const;
+    void rememberCursor(const PageRequest& request, const std::optional<PageCursor>& used, int rowsRead,
+                        std::optional<double> lastDate, int rowsAtLastDate);
     std::optional<Screenshot> readRecord(const SqliteStatement& statement) const;
 
     QString m_path;
     // Declared before the queue so that the queue, destroyed first, finishes
     // its work while the connection is still open.
     SqliteConnection m_db;
+    std::optional<PageCursor> m_pageCursor; // used on the queue only
     SerialQueue m_queue;
 };

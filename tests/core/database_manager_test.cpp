@@ -1,0 +1,508 @@
+#include "core/DatabaseManager.h"
+#include "core/LogTimer.h"
+#include "core/SqliteConnection.h"
+#include "core/SqliteStatement.h"
+#include "core/Uuid.h"
+#include "support/Capture.h"
+#include "support/Wait.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// A second connection to the same file, to see and shape rows as stored.
+class RawDatabase
+{
+public:
+    explicit RawDatabase(const QString& path)
+    {
+        sqlite3* handle = nullptr;
+        sqlite3_open(path.toUtf8().constData(), &handle);
+        m_db.reset(handle);
+    }
+    void exec(const char* sql) { ASSERT_TRUE(sqliteExec(m_db.get(), sql)) << sqlite3_errmsg(m_db.get()); }
+    // Column 0 of the first row; "NULL" for NULL, "" when there is no row.
+    QString text(const QString& sql)
+    {
+        const QByteArray utf8 = sql.toUtf8();
+        SqliteStatement statement(m_db.get(), utf8.constData());
+        if (statement.step() != SQLITE_ROW)
+            return {};
+        return statement.isNull(0) ? u"NULL"_s : statement.columnText(0);
+    }
+    QStringList columns()
+    {
+        QStringList names;
+        SqliteStatement statement(m_db.get(), "PRAGMA table_info(screenshot);");
+        while (statement.step() == SQLITE_ROW)
+            names.append(statement.columnText(1));
+        return names;
+    }
+
+private:
+    SqliteConnection m_db;
+};
+
+Screenshot record(const QString& path, double secondsSince1970 = 1'700'000'000.0, qint64 size = 1000)
+{
+    Screenshot s;
+    s.id = QUuid::createUuid();
+    s.filePath = path;
+    s.filename = path.section(u'/', -1);
+    s.dateCreated = QDateTime::fromMSecsSinceEpoch(qint64(secondsSince1970 * 1000));
+    s.fileSize = size;
+    return s;
+}
+
+ProcessedFileResult result(const QUuid& id, const QString& text)
+{
+    return {id, text, {}, QList<double>{}, {}};
+}
+
+class DatabaseManagerTest : public ::testing::Test
+{
+protected:
+    // A folder that does not exist yet: the store creates it.
+    QString dbPath() const { return m_dir.filePath(u"data/Brindlework/Brindlework.sqlite"_s); }
+    std::unique_ptr<DatabaseManager> openStore() { return std::make_unique<DatabaseManager>(dbPath()); }
+
+    QList<Screenshot> page(DatabaseManager& db, const std::optional<QString>& folder, int limit = 1000, int offset = 0)
+    {
+        LogTimer timer(u"db_query_screenshots"_s);
+        return db.fetchPage(folder, limit, offset, true, timer);
+    }
+    QStringList pathsOf(const QList<Screenshot>& records)
+    {
+        QStringList paths;
+        for (const Screenshot& s : records)
+            paths.append(s.filePath);
+        paths.sort();
+        return paths;
+    }
+
+    QTemporaryDir m_dir;
+    ConsoleCapture m_console;
+};
+
+const QStringList oldLayoutColumns{u"id"_s,   u"filename"_s, u"filepath"_s, u"date_created"_s,   u"size_bytes"_s,
+                                   u"tags"_s, u"notes"_s,    u"ocr_text"_s, u"embedding_json"_s, u"detected_urls"_s};
+const QStringList addedColumns{u"source_app"_s, u"custom_tags"_s, u"user_notes"_s};
+} // namespace
+
+TEST_F(DatabaseManagerTest, FreshStartCreatesFolderFileAndSchemaAndSaysSo)
+{
+    openStore().reset();
+
+    EXPECT_TRUE(QFile::exists(dbPath()));
+    EXPECT_EQ(m_console.lines(),
+              QStringList({u"💾 Database path: "_s + dbPath(), u"✅ Screenshot table created/verified"_s,
+                           u"ℹ️ Added column source_app"_s, u"ℹ️ Added column custom_tags"_s,
+                           u"ℹ️ Added column user_notes"_s, u"✅ Database indexes created/verified"_s,
+                           u"🚀 Manual Rescan Initiated (Main Thread)"_s, u"🚀 Manual Rescan Started (DB Queue)"_s}));
+    RawDatabase raw(dbPath());
+    EXPECT_EQ(raw.columns(), oldLayoutColumns + addedColumns);
+    EXPECT_EQ(raw.text(u"SELECT group_concat(name) FROM (SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                       u"name LIKE 'idx%' ORDER BY name)"_s),
+              u"idx_date_created,idx_filepath,idx_ocr_text"_s);
+
+    m_console.clear();
+    openStore().reset();
+    EXPECT_TRUE(m_console.contains(u"✅ Screenshot table created/verified"_s));
+    EXPECT_FALSE(m_console.contains(u"Added column"_s));
+    EXPECT_FALSE(m_console.contains(u"Migration"_s));
+}
+
+TEST_F(DatabaseManagerTest, OldLayoutGainsMissingColumnsAndEmptyEmbeddingsAreRepaired)
+{
+    QDir().mkpath(QFileInfo(dbPath()).absolutePath());
+    {
+        RawDatabase raw(dbPath());
+        raw.exec("CREATE TABLE screenshot (id TEXT PRIMARY KEY, filename TEXT, filepath TEXT, date_created REAL, "
+                 "size_bytes INTEGER, tags TEXT, notes TEXT, ocr_text TEXT, embedding_json TEXT, detected_urls TEXT);"
+                 "INSERT INTO screenshot (id, filepath, embedding_json) VALUES "
+                 "('A', '/x/a.png', NULL), ('B', '/x/b.png', ''), ('C', '/x/c.png', '[0.5]');");
+    }
+    openStore().reset();
+
+    EXPECT_EQ(m_console.matching(u"Added column"_s).size(), 3);
+    EXPECT_TRUE(m_console.contains(u"🔧 Migration: Fixed 2 records with empty embeddings"_s));
+    RawDatabase raw(dbPath());
+    EXPECT_EQ(raw.columns(), oldLayoutColumns + addedColumns);
+    EXPECT_EQ(raw.text(u"SELECT group_concat(embedding_json, '|') FROM screenshot"_s), u"[]|[]|[0.5]"_s);
+
+    m_console.clear();
+    openStore().reset();
+    EXPECT_FALSE(m_console.contains(u"Migration"_s));
+}
+
+TEST_F(DatabaseManagerTest, AFileThatCannotBeOpenedLeavesEveryOperationEmpty)
+{
+    QFile blocker(m_dir.filePath(u"data"_s));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+    blocker.close();
+    LogCapture log;
+
+    auto db = openStore();
+    EXPECT_FALSE(db->isOpen());
+    EXPECT_TRUE(m_console.contains(u"❌ Error opening database"_s));
+    EXPECT_TRUE(log.contains(u"[Database] [ERROR] Failed to open database"_s));
+
+    const Screenshot s = record(u"/x/a.png"_s);
+    db->upsert(s);
+    db->upsertMany({s});
+    db->updateMetadataBatch({result(s.id, u"text"_s)});
+    db->saveUserData(s.id, {u"Work"_s}, u"note"_s);
+    db->updateFilePath(u"/y"_s, uuidText(s.id));
+    db->deleteScreenshot(s.id);
+    EXPECT_EQ(db->count(), 0);
+    EXPECT_FALSE(db->fetchByPath(u"/x/a.png"_s));
+    EXPECT_TRUE(db->allCustomTags().isEmpty());
+    EXPECT_TRUE(page(*db, std::nullopt).isEmpty());
+    EXPECT_TRUE(log.contains(u"results=0"_s)); // the page's timer still ends
+    // Nothing reached SQLite, so no statement reported a failure either.
+    for (const char* line : {"Could not", "Failed", "UPSERT", "Successfully", "saved"})
+        EXPECT_FALSE(m_console.contains(QString::fromLatin1(line))) << line;
+}
+
+TEST_F(DatabaseManagerTest, ColumnsEncodeAndDecodeAsStored)
+{
+    auto db = openStore();
+    Screenshot s = record(u"/a/Desk\"top/100% _x 'q' 😀.png"_s, 1'700'000'123.456, 4242);
+    db->upsert(s);
+
+    RawDatabase raw(dbPath());
+    const QString where = u" FROM screenshot WHERE id = '"_s + uuidText(s.id) + u"'"_s;
+    EXPECT_EQ(raw.text(u"SELECT source_app"_s + where), u""_s); // absent is stored as empty text
+    EXPECT_EQ(raw.text(u"SELECT id"_s + where), uuidText(s.id));
+
+    auto read = db->fetchByPath(s.filePath);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->id, s.id);
+    EXPECT_EQ(read->filename, u"100% _x 'q' 😀.png"_s);
+    EXPECT_EQ(read->dateCreated, s.dateCreated);
+    EXPECT_EQ(read->fileSize, 4242); // the stored size: the file does not exist
+    EXPECT_FALSE(read->sourceApp || read->ocrText || read->embedding || read->detectedUrls || read->userNotes);
+
+    // Empty text and an absent embedding are present-but-empty once analysed.
+    ProcessedFileResult analysed{s.id,
+                                 u""_s,
+                                 {u"text"_s, u"cell phone"_s},
+                                 std::nullopt,
+                                 {QUrl(u"https://a.b/c?d=1"_s), QUrl(u"http://x.org"_s)}};
+    db->updateMetadataBatch({analysed});
+    EXPECT_EQ(raw.text(u"SELECT ocr_text"_s + where), u""_s);
+    EXPECT_EQ(raw.text(u"SELECT embedding_json"_s + where), u"[]"_s);
+    EXPECT_EQ(raw.text(u"SELECT tags"_s + where), u"[\"text\",\"cell phone\"]"_s);
+    EXPECT_EQ(raw.text(u"SELECT detected_urls"_s + where), u"[\"https:\\/\\/a.b\\/c?d=1\",\"http:\\/\\/x.org\"]"_s);
+    read = db->fetchByPath(s.filePath);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->ocrText, u""_s);
+    EXPECT_EQ(read->embedding, QList<double>());
+    EXPECT_EQ(read->tags, analysed.tags);
+    EXPECT_EQ(read->detectedUrls, analysed.urls);
+
+    analysed.embedding = QList<double>{0.1, -2.5, 1e-7, 0.12345678901234568};
+    db->updateMetadataBatch({analysed});
+    EXPECT_EQ(db->fetchByPath(s.filePath)->embedding, analysed.embedding);
+
+    // User data: an empty note is NULL, an empty tag list "[]".
+    db->saveUserData(s.id, {}, u""_s);
+    EXPECT_EQ(raw.text(u"SELECT user_notes"_s + where), u"NULL"_s);
+    EXPECT_EQ(raw.text(u"SELECT custom_tags"_s + where), u"[]"_s);
+    EXPECT_TRUE(m_console.contains(u"✅ User data saved for "_s + uuidText(s.id).left(8)));
+    db->saveUserData(s.id, {u"Work/Home"_s}, u"remember \"this\""_s);
+    read = db->fetchByPath(s.filePath);
+    EXPECT_EQ(read->customTags, QStringList{u"Work/Home"_s});
+    EXPECT_EQ(read->userNotes, u"remember \"this\""_s);
+
+    // Upserting again with a new path keeps analysis and user data.
+    s.filePath = u"/b/moved.png"_s;
+    s.sourceApp = u"Firefox"_s;
+    db->upsert(s);
+    EXPECT_EQ(db->count(), 1);
+    read = db->fetchByPath(u"/b/moved.png"_s);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->sourceApp, u"Firefox"_s);
+    EXPECT_EQ(read->ocrText, u""_s);
+    EXPECT_EQ(read->userNotes, u"remember \"this\""_s);
+}
+
+TEST_F(DatabaseManagerTest, DamagedColumnsReadBackAsTheirFallbacks)
+{
+    auto db = openStore();
+    const Screenshot s = record(u"/x/a.png"_s);
+    db->upsert(s);
+    RawDatabase raw(dbPath());
+    raw.exec(QByteArray("UPDATE screenshot SET detected_urls = 'not json', tags = '[1]', custom_tags = '{', "
+                        "embedding_json = '', user_notes = '' WHERE id = '" +
+                        uuidText(s.id).toUtf8() + "';")
+                 .constData());
+    raw.exec("INSERT INTO screenshot (id, filepath, date_created) VALUES ('not-a-uuid', '/x/b.png', 2e9), "
+             "('"
+             "00000000-0000-0000-0000-00000000000Z"
+             "', '/x/c.png', 2e9), (NULL, '/x/d.png', 2e9);");
+
+    auto read = db->fetchByPath(u"/x/a.png"_s);
+    ASSERT_TRUE(read);
+    EXPECT_FALSE(read->detectedUrls);
+    EXPECT_TRUE(read->tags.isEmpty());
+    EXPECT_TRUE(read->customTags.isEmpty());
+    EXPECT_EQ(read->embedding, QList<double>());
+    EXPECT_FALSE(read->userNotes);
+
+    raw.exec(QByteArray("UPDATE screenshot SET detected_urls = '[]' WHERE id = '" + uuidText(s.id).toUtf8() + "';")
+                 .constData());
+    EXPECT_EQ(db->fetchByPath(u"/x/a.png"_s)->detectedUrls, QList<QUrl>());
+
+    // Rows without a usable id are never returned.
+    EXPECT_FALSE(db->fetchByPath(u"/x/b.png"_s));
+    EXPECT_FALSE(db->fetchByPath(u"/x/c.png"_s));
+    EXPECT_EQ(pathsOf(page(*db, std::nullopt)), QStringList{u"/x/a.png"_s});
+    EXPECT_EQ(db->count(), 4);
+}
+
+TEST_F(DatabaseManagerTest, FolderFilterIsExactCaseSensitiveAndSeparatorAware)
+{
+    auto db = openStore();
+    const QStringList paths{u"/a/Desktop/one.png"_s,  u"/a/Desktop/sub/z.png"_s, u"/a/Desktop2/x.png"_s,
+                            u"/a/desktop/x.png"_s,    u"/a/Desktopx/y.png"_s,    u"/a/Desktop"_s,
+                            u"/a/Desk_top/u.png"_s,   u"/a/DeskXtop/v.png"_s,    u"/a/100%/w.png"_s,
+                            u"/a/100 percent/w.png"_s};
+    for (const QString& path : paths)
+        db->upsert(record(path));
+
+    const QStringList desktop{u"/a/Desktop"_s, u"/a/Desktop/one.png"_s, u"/a/Desktop/sub/z.png"_s};
+    for (const QString& folder : {u"/a/Desktop"_s, u"/a/Desktop/"_s}) {
+        EXPECT_EQ(db->count(folder), 3) << folder.toStdString();
+        EXPECT_EQ(pathsOf(page(*db, folder)), desktop) << folder.toStdString();
+    }
+    // "_" and "%" are plain characters.
+    EXPECT_EQ(pathsOf(page(*db, u"/a/Desk_top"_s)), QStringList{u"/a/Desk_top/u.png"_s});
+    EXPECT_EQ(pathsOf(page(*db, u"/a/100%"_s)), QStringList{u"/a/100%/w.png"_s});
+    EXPECT_EQ(db->count(u"/a/Desktop/sub"_s), 1);
+    EXPECT_EQ(db->count(u"/b"_s), 0);
+    EXPECT_EQ(db->count(u"/"_s), paths.size());
+    EXPECT_EQ(db->count(std::nullopt), paths.size());
+    EXPECT_EQ(db->count(u""_s), 0);
+}
+
+TEST_F(DatabaseManagerTest, PagesComeNewestFirstAndEndTheirTimer)
+{
+    auto db = openStore();
+    QList<Screenshot> records;
+    for (int i = 0; i < 25; ++i)
+        records.append(record(u"/p/%1.png"_s.arg(i), 1'600'000'000.0 + i * 60));
+    db->upsertMany(records);
+
+    LogCapture log;
+    const QList<Screenshot> first = page(*db, u"/p"_s, 10, 0);
+    ASSERT_EQ(first.size(), 10);
+    EXPECT_EQ(first[0].filePath, u"/p/24.png"_s);
+    EXPECT_EQ(first[9].filePath, u"/p/15.png"_s);
+    EXPECT_EQ(page(*db, u"/p"_s, 10, 20).size(), 5);
+    EXPECT_TRUE(log.contains(u"results=10, limit=10, offset=0, hasFilter=true"_s));
+
+    log.clear();
+    EXPECT_TRUE(page(*db, std::nullopt, 10, 25).isEmpty());
+    EXPECT_TRUE(log.contains(u"id=db_query_screenshots"_s));
+    EXPECT_TRUE(log.contains(u"results=0, limit=10, offset=25, hasFilter=false"_s));
+
+    // Without skipping the check, rows of missing files are left out.
+    const QString existing = m_dir.filePath(u"real.png"_s);
+    QFile(existing).open(QIODevice::WriteOnly);
+    db->upsert(record(existing));
+    LogTimer timer(u"db_query_screenshots"_s);
+    EXPECT_EQ(pathsOf(db->fetchPage(std::nullopt, 100, 0, false, timer)), QStringList{existing});
+}
+
+TEST_F(DatabaseManagerTest, UpsertManyWritesTheSameRowsAsUpsert)
+{
+    auto db = openStore();
+    QList<Screenshot> records;
+    for (int i = 0; i < 1203; ++i)
+        records.append(record(u"/m/%1.png"_s.arg(i)));
+    records[7].sourceApp = u"Terminal"_s;
+    db->upsertMany(records);
+    EXPECT_EQ(db->count(), 1203);
+    EXPECT_EQ(db->fetchByPath(u"/m/7.png"_s)->sourceApp, u"Terminal"_s);
+
+    // A second import refreshes instead of duplicating.
+    records[0].filePath = u"/m/renamed.png"_s;
+    db->upsertMany(records);
+    EXPECT_EQ(db->count(), 1203);
+    EXPECT_EQ(db->fetchByPath(u"/m/renamed.png"_s)->id, records[0].id);
+}
+
+TEST_F(DatabaseManagerTest, MetadataBatchWithAnUnknownIdCommitsTheOthers)
+{
+    auto db = openStore();
+    const Screenshot a = record(u"/x/a.png"_s);
+    const Screenshot b = record(u"/x/b.png"_s);
+    db->upsertMany({a, b});
+
+    LogCapture log;
+    db->updateMetadataBatch(
+        {result(a.id, u"alpha"_s), result(QUuid::createUuid(), u"ghost"_s), result(b.id, u"beta"_s)});
+    EXPECT_EQ(db->fetchByPath(u"/x/a.png"_s)->ocrText, u"alpha"_s);
+    EXPECT_EQ(db->fetchByPath(u"/x/b.png"_s)->ocrText, u"beta"_s);
+    EXPECT_EQ(db->count(), 2);
+    EXPECT_FALSE(m_console.contains(u"Failed"_s));
+    EXPECT_TRUE(log.contains(u"Timer ended | count=3, id=db_batch_update"_s));
+
+    log.clear();
+    db->updateMetadataBatch({});
+    EXPECT_TRUE(log.entries().isEmpty());
+}
+
+TEST_F(DatabaseManagerTest, UserTagsPathUpdatesAndDeletion)
+{
+    auto db = openStore();
+    const Screenshot a = record(u"/x/a.png"_s), b = record(u"/x/b.png"_s), c = record(u"/x/c.png"_s);
+    db->upsertMany({a, b, c});
+    db->saveUserData(a.id, {u"Work"_s}, std::nullopt);
+    db->saveUserData(b.id, {u"home"_s, u"😀"_s, u"\uFFFD"_s}, std::nullopt);
+    db->saveUserData(c.id, {u"Work"_s}, std::nullopt);
+    // Code point order: U+FFFD comes before U+1F600, unlike UTF-16 order.
+    EXPECT_EQ(db->allCustomTags(), QStringList({u"Work"_s, u"home"_s, u"\uFFFD"_s, u"😀"_s}));
+
+    // An id in lower case still finds its row; the name follows the path.
+    db->updateFilePath(u"/y/renamed.png"_s, a.id.toString(QUuid::WithoutBraces));
+    const auto moved = db->fetchByPath(u"/y/renamed.png"_s);
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->filename, u"renamed.png"_s);
+
+    db->deleteScreenshot(a.id);
+    db->deleteScreenshot(QUuid::createUuid());
+    EXPECT_EQ(m_console.matching(u"Successfully deleted row."_s).size(), 2);
+    EXPECT_EQ(db->count(), 2);
+    EXPECT_FALSE(db->fetchByPath(u"/y/renamed.png"_s));
+}
+
+TEST_F(DatabaseManagerTest, OperationsNestInsideQueueSubmissionsWithoutDeadlock)
+{
+    auto db = openStore();
+    const Screenshot s = record(u"/n/a.png"_s);
+    std::thread other([&db] {
+        for (int i = 0; i < 200; ++i)
+            db->upsert(record(u"/other/%1.png"_s.arg(i)));
+    });
+    const int counted = db->dbQueue().sync([&] {
+        db->upsert(s);
+        db->updateMetadataBatch({result(s.id, u"nested"_s)});
+        db->saveUserData(s.id, {u"tag"_s}, std::nullopt);
+        const int count = db->count(u"/n"_s);
+        EXPECT_EQ(page(*db, u"/n"_s).size(), 1);
+        EXPECT_EQ(db->fetchByPath(u"/n/a.png"_s)->ocrText, u"nested"_s);
+        EXPECT_EQ(db->allCustomTags(), QStringList{u"tag"_s});
+        db->rescanForLinks(true); // only queues
+        return count;
+    });
+    other.join();
+    EXPECT_EQ(counted, 1);
+    EXPECT_EQ(db->count(), 201);
+}
+
+TEST_F(DatabaseManagerTest, BackfillPagesThroughEveryRowWithText)
+{
+    QList<Screenshot> records;
+    {
+        auto db = openStore();
+        QList<ProcessedFileResult> results;
+        for (int i = 0; i < 250; ++i) {
+            records.append(record(u"/b/%1.png"_s.arg(i)));
+            results.append(result(records.last().id, u"Row %1 see https://example.com/%1 or mail a%1@b.org"_s.arg(i)));
+        }
+        records.append(record(u"/b/plain.png"_s));
+        results.append(result(records.last().id, u"no links in this text at all"_s));
+        records.append(record(u"/b/untouched.png"_s)); // no text
+        db->upsertMany(records);
+        db->updateMetadataBatch(results); // stored without links
+        RawDatabase(dbPath()).exec("INSERT INTO screenshot (id, filepath, ocr_text) VALUES ('bad-id', '/b/bad.png', "
+                                   "'https://example.com/bad');");
+    }
+
+    // The quiet backfill of every start: only what was written is printed.
+    m_console.clear();
+    auto db = openStore();
+    db.reset(); // waits for the backfill
+    const QStringList quietLines =
+        m_console.lines().mid(m_console.lines().indexOf(u"🚀 Manual Rescan Started (DB Queue)"_s) + 1);
+    EXPECT_EQ(quietLines, QStringList({u"🔗 Found 250 screenshots with new links to backfill."_s,
+                                       u"🔗 Backfilling URLs for 250 screenshots..."_s, u"✅ Backfill complete."_s}));
+
+    // Links already stored as detected are not rewritten: the next start is silent.
+    m_console.clear();
+    openStore().reset();
+    EXPECT_FALSE(m_console.contains(u"🔗"_s));
+
+    db = openStore();
+    for (int i : {0, 99, 100, 249}) {
+        const auto read = db->fetchByPath(u"/b/%1.png"_s.arg(i));
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->detectedUrls,
+                  QList<QUrl>({QUrl(u"https://example.com/%1"_s.arg(i)), QUrl(u"mailto:a%1@b.org"_s.arg(i))}));
+    }
+    EXPECT_EQ(db->fetchByPath(u"/b/plain.png"_s)->detectedUrls, QList<QUrl>());
+    EXPECT_FALSE(db->fetchByPath(u"/b/untouched.png"_s)->detectedUrls);
+    EXPECT_EQ(RawDatabase(dbPath()).text(u"SELECT detected_urls FROM screenshot WHERE id = 'bad-id'"_s), u"NULL"_s);
+
+    // The manual rescan reports what it scans.
+    m_console.clear();
+    db->rescanForLinks(false);
+    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"🔗 Found"_s); }));
+    EXPECT_EQ(m_console.lines().first(), u"🚀 Manual Rescan Initiated (Main Thread)"_s);
+    EXPECT_TRUE(m_console.contains(u"📊 Total Screenshots in DB: 253"_s));
+    EXPECT_EQ(m_console.matching(u"🔍 Scanning: "_s).size(), 3);
+    EXPECT_EQ(m_console.matching(u"✅ Match found in: "_s).size(), 250);
+    EXPECT_EQ(m_console.lines().mid(m_console.lines().size() - 2),
+              QStringList({u"📉 Scanned 252 rows with text. Found 250 with links."_s,
+                           u"🔗 Found 0 screenshots with new links to backfill."_s}));
+}
+
+TEST_F(DatabaseManagerTest, BackfillLineFormatsAndAnEmptyManualRescan)
+{
+    auto db = openStore();
+    db->dbQueue().sync([] {}); // the start-up backfill has run
+    m_console.clear();
+    db->rescanForLinks(false);
+    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"🔗 Found 0"_s); }));
+    db->dbQueue().sync([] {});
+    EXPECT_EQ(m_console.lines(),
+              QStringList({u"🚀 Manual Rescan Initiated (Main Thread)"_s, u"🚀 Manual Rescan Started (DB Queue)"_s,
+                           u"📊 Total Screenshots in DB: 0"_s, u"📉 Scanned 0 rows with text. Found 0 with links."_s,
+                           u"🔗 Found 0 screenshots with new links to backfill."_s}));
+
+    const Screenshot s = record(u"/x/a.png"_s);
+    db->upsert(s);
+    db->updateMetadataBatch(
+        {result(s.id, u"👩‍👩‍👧 family photos at https://photos.example.com/album/1 today"_s)});
+    m_console.clear();
+    db->rescanForLinks(false);
+    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"✅ Backfill complete."_s); }));
+    // Prefixes count user-perceived characters: the family emoji is one.
+    EXPECT_TRUE(
+        m_console.contains(u"🔍 Scanning: 👩‍👩‍👧 family photos at https://pho... Found: 1 links"_s));
+    EXPECT_TRUE(m_console.contains(
+        u"✅ Match found in: 👩‍👩‍👧 family photos at h... -> [\"https://photos.example.com/album/1\"]"_s));
+}
+
+TEST(DatabaseManagerShared, LivesInTheDataFolder)
+{
+    const QString expected =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Brindlework/Brindlework.sqlite"_s;
+    DatabaseManager& db = DatabaseManager::shared();
+    EXPECT_EQ(&db, &DatabaseManager::shared());
+    EXPECT_EQ(db.path(), expected);
+    EXPECT_TRUE(db.isOpen());
+    EXPECT_TRUE(QFile::exists(expected));
+    EXPECT_EQ(db.dbQueue().label(), u"org.brindlework.Glimmerdeck.db"_s);
+}
