@@ -260,11 +260,4 @@ void ScreenshotMonitor::forgetFolder()
     resetProgressState();
 }
 
-void ScreenshotMonitor::loadScreenshotLibrary()
-{
-    Console::printLine(u"📸 Loading screenshot library..."_s);
-}
-
-void ScreenshotMonitor::checkForChanges() {}
-
 void ScreenshotMonitor::startBatchProcessing(const QList<Screenshot>&, const QString&) {}

@@ -2,6 +2,8 @@
 
 #include "core/Screenshot.h"
 #include "core/SerialQueue.h"
+#include "ingest/FolderTreeWatcher.h"
+#include "platform/FrontmostApplication.h"
 
 #include <QList>
 #include <QObject>
@@ -12,8 +14,11 @@
 #include <QUuid>
 
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <optional>
 
+class DatabaseManager;
 class FolderChooser;
 class MemoryMonitor;
 class Settings;
@@ -179,6 +184,70 @@ private:
     bool m_isRequestingAccess = false;
     QUuid m_currentProcessingID = QUuid::createUuid();
     // Raised by every restart and by forgetFolder(): queued work of an older
-    // generation publishes nothing, even for the same folder.
-    quint64 m_generation = 0;
+    // generation publishes nothing, even for the same folder. Atomic because
+    // work on the file queue reads it to stop early.
+    std::atomic<quint64> m_generation{0};
+
+    // Library load and polling scan
+public:
+    // Files needing analysis above which the first-run processing screen shows.
+    static constexpr int blockingProcessingThreshold = 10;
+    // With change notices working, an unchanged tree is walked only on every
+    // Nth check, as a safety net for notices the system may have dropped.
+    static constexpr int safetyWalkEveryTicks = 30;
+
+    // The store the load and the scan read and write: the shared one unless
+    // another is given before monitoring starts.
+    void setDatabase(DatabaseManager& database);
+    // Where the frontmost application's name comes from (the window system
+    // by default).
+    void setFrontmostApplicationSource(std::function<std::optional<QString>()> source);
+    void setPollingInterval(int milliseconds);
+
+private:
+    struct LoadOutcome;
+    struct ScanChanges;
+
+    DatabaseManager& database();
+    std::optional<QString> frontmostApplicationName();
+    bool shouldWalkNow();
+    bool isWalkAbandoned(quint64 generation) const;
+
+    // On the file queue.
+    void runLibraryLoad(const QString& folder, quint64 generation);
+    QList<Screenshot> loadStoredRows(const QString& folder, quint64 generation);
+    void publishLoadedRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
+                           const QSet<QString>& paths, int total);
+    QList<Screenshot> importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
+                                     QSet<QString>& known);
+    void scanFolderForChanges(const QString& folder, const QStringList& extensions, const QSet<QString>& known,
+                              const std::optional<QString>& sourceApp, quint64 generation);
+    Screenshot recordForNewPath(const QString& path, const std::optional<QString>& sourceApp);
+
+    // On the GUI thread.
+    void finishLibraryLoad(const LoadOutcome& outcome);
+    void applyScanChanges(const QString& folder, quint64 generation, const QSet<QString>& deleted,
+                          const QList<Screenshot>& added);
+    void updateLastScanDate();
+    void listNewestFirst(QList<Screenshot> added);
+
+    DatabaseManager* m_database = nullptr;
+    FrontmostApplication m_frontmostApplication;
+    std::function<std::optional<QString>()> m_frontmostApplicationSource;
+    FolderTreeWatcher m_treeWatcher;
+    int m_quietTicks = 0;
+    // Loads and walks submitted and not yet handed back: at most one walk is
+    // in flight, so no two walks work from the same snapshot of known paths.
+    int m_walksInFlight = 0;
+    std::atomic<bool> m_isShuttingDown{false};
+
+    // Declared last, so destroyed first: stops queued loads and walks and waits
+    // for the running one before the members they use go away.
+    struct QueueWorkStopper
+    {
+        SerialQueue& queue;
+        std::atomic<bool>& isShuttingDown;
+        ~QueueWorkStopper();
+    };
+    QueueWorkStopper m_queueWorkStopper{m_monitorQueue, m_isShuttingDown};
 };
