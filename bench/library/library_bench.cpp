@@ -4,7 +4,7 @@
 // pages left out), one walk of the tree, and what the 2-second change check
 // costs while nothing changes: a minute of idle ticks, its safety walk included.
 //
-// Usage: bench_library [files]   (default 100000)
+// Usage: bench_library [files] [idle seconds]   (defaults 100000 and 60)
 
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
@@ -31,7 +31,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-constexpr int idleSeconds = 60;
 
 class SteadyMemory : public MemoryMonitor::Source
 {
@@ -176,6 +175,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const int files = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
+    const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
 
     QTemporaryDir work;
     const QString folder = work.filePath(u"Desktop"_s);

@@ -219,14 +219,14 @@ private:
     void publishLoadedRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
                            const QSet<QString>& paths, int total);
     QList<Screenshot> importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
-                                     QSet<QString>& known);
+                                     int loadedRows, QSet<QString>& known);
     void scanFolderForChanges(const QString& folder, const QStringList& extensions, const QSet<QString>& known,
-                              const std::optional<QString>& sourceApp, quint64 generation);
+                              const std::optional<QString>& sourceApp, quint64 generation, quint64 loadsBefore);
     Screenshot recordForNewPath(const QString& path, const std::optional<QString>& sourceApp);
 
     // On the GUI thread.
     void finishLibraryLoad(const LoadOutcome& outcome);
-    void applyScanChanges(const QString& folder, quint64 generation, const QSet<QString>& deleted,
+    void applyScanChanges(const QString& folder, quint64 generation, quint64 loadsBefore, const QSet<QString>& deleted,
                           const QList<Screenshot>& added);
     void updateLastScanDate();
     void listNewestFirst(QList<Screenshot> added);
@@ -239,6 +239,9 @@ private:
     // Loads and walks submitted and not yet handed back: at most one walk is
     // in flight, so no two walks work from the same snapshot of known paths.
     int m_walksInFlight = 0;
+    // Loads started so far: a walk's changes that arrive after a later load
+    // began are left to that load, which lists the folder afresh.
+    quint64 m_loadsSubmitted = 0;
     std::atomic<bool> m_isShuttingDown{false};
 
     // Declared last, so destroyed first: stops queued loads and walks and waits

@@ -27,10 +27,12 @@ constexpr unsigned long pauseBetweenPagesMs = 50;
 
 QList<Screenshot> rowsInside(const QList<Screenshot>& rows, const QString& folder)
 {
+    const auto isInFolder = [&folder](const Screenshot& row) { return isInside(row.filePath, folder); };
+    if (std::all_of(rows.begin(), rows.end(), isInFolder))
+        return rows;
     QList<Screenshot> inside;
     inside.reserve(rows.size());
-    std::copy_if(rows.begin(), rows.end(), std::back_inserter(inside),
-                 [&folder](const Screenshot& row) { return isInside(row.filePath, folder); });
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(inside), isInFolder);
     return inside;
 }
 
@@ -94,6 +96,7 @@ void ScreenshotMonitor::loadScreenshotLibrary()
     Console::printLine(u"📸 Loading screenshot library..."_s);
     const QString folder = m_monitoredPath;
     const quint64 generation = m_generation;
+    ++m_loadsSubmitted;
     // The old tree's notices mean nothing for this load; it watches its own.
     m_treeWatcher.clear();
     ++m_walksInFlight;
@@ -132,7 +135,7 @@ void ScreenshotMonitor::runLibraryLoad(const QString& folder, quint64 generation
     addPaths(known, loaded);
 
     FolderWalker::Result walk = FolderWalker::walk(folder, supportedExtensions());
-    QList<Screenshot> found = importNewFiles(folder, generation, walk.files, known);
+    QList<Screenshot> found = importNewFiles(folder, generation, walk.files, int(loaded.size()), known);
     if (isWalkAbandoned(generation))
         return;
     if (!found.isEmpty()) {
@@ -229,16 +232,21 @@ void ScreenshotMonitor::publishLoadedRows(const QString& folder, quint64 generat
 // after all keeps its row (id, analysis, user data); every other one becomes
 // a new record. All are written in large transactions.
 QList<Screenshot> ScreenshotMonitor::importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
-                                                    QSet<QString>& known)
+                                                    int loadedRows, QSet<QString>& known)
 {
     DatabaseManager& store = database();
+    // While a load runs nothing else of ours adds rows (a walk's changes that
+    // arrive meanwhile are dropped), so when the folder still counts the rows
+    // loaded, no unknown path can have one: a first import then skips a
+    // lookup per file.
+    const bool mayHoldOthers = store.count(folder) != loadedRows;
     QList<Screenshot> found;
     for (const QString& path : files) {
         if (isWalkAbandoned(generation))
             break;
         if (known.contains(path) || !isInside(path, folder))
             continue;
-        std::optional<Screenshot> stored = store.fetchByPath(path);
+        std::optional<Screenshot> stored = mayHoldOthers ? store.fetchByPath(path) : std::nullopt;
         found.append(stored ? std::move(*stored) : Screenshot(path, QUuid::createUuid()));
         known.insert(path);
     }

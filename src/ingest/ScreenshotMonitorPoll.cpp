@@ -43,8 +43,8 @@ void ScreenshotMonitor::checkForChanges()
     }
     ++m_walksInFlight;
     m_monitorQueue.async([this, folder = m_monitoredPath, known = m_knownFiles, sourceApp = frontmostApplicationName(),
-                          generation = quint64(m_generation)] {
-        scanFolderForChanges(folder, supportedExtensions(), known, sourceApp, generation);
+                          generation = quint64(m_generation), loadsBefore = m_loadsSubmitted] {
+        scanFolderForChanges(folder, supportedExtensions(), known, sourceApp, generation, loadsBefore);
     });
 }
 
@@ -60,7 +60,7 @@ bool ScreenshotMonitor::shouldWalkNow()
 
 void ScreenshotMonitor::scanFolderForChanges(const QString& folder, const QStringList& extensions,
                                              const QSet<QString>& known, const std::optional<QString>& sourceApp,
-                                             quint64 generation)
+                                             quint64 generation, quint64 loadsBefore)
 {
     if (m_isShuttingDown)
         return;
@@ -80,14 +80,15 @@ void ScreenshotMonitor::scanFolderForChanges(const QString& folder, const QStrin
             deleted.insert(path);
     }
 
-    runOnThreadOf(this, [this, folder, generation, deleted, added, directories = std::move(walk.directories)] {
-        --m_walksInFlight;
-        if (!deleted.isEmpty() || !added.isEmpty())
-            applyScanChanges(folder, generation, deleted, added);
-        updateLastScanDate();
-        if (isCurrent(folder, generation))
-            m_treeWatcher.watch(directories);
-    });
+    runOnThreadOf(this,
+                  [this, folder, generation, loadsBefore, deleted, added, directories = std::move(walk.directories)] {
+                      --m_walksInFlight;
+                      if (!deleted.isEmpty() || !added.isEmpty())
+                          applyScanChanges(folder, generation, loadsBefore, deleted, added);
+                      updateLastScanDate();
+                      if (isCurrent(folder, generation))
+                          m_treeWatcher.watch(directories);
+                  });
 }
 
 // A path the store still holds (a row left behind) keeps its row, and takes
@@ -102,10 +103,10 @@ Screenshot ScreenshotMonitor::recordForNewPath(const QString& path, const std::o
     return std::move(*stored);
 }
 
-void ScreenshotMonitor::applyScanChanges(const QString& folder, quint64 generation, const QSet<QString>& deleted,
-                                         const QList<Screenshot>& added)
+void ScreenshotMonitor::applyScanChanges(const QString& folder, quint64 generation, quint64 loadsBefore,
+                                         const QSet<QString>& deleted, const QList<Screenshot>& added)
 {
-    if (!isCurrent(folder, generation))
+    if (!isCurrent(folder, generation) || m_loadsSubmitted != loadsBefore)
         return;
     if (!deleted.isEmpty()) {
         Console::printLine(u"🗑️ Detected %1 deletions"_s.arg(deleted.size()));
