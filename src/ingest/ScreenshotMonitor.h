@@ -202,16 +202,17 @@ public:
     // Where the frontmost application's name comes from (the window system
     // by default).
     void setFrontmostApplicationSource(std::function<std::optional<QString>()> source);
+    // The time between change checks; pollingIntervalMs unless changed.
     void setPollingInterval(int milliseconds);
 
 private:
     struct LoadOutcome;
-    struct ScanChanges;
 
     DatabaseManager& database();
     std::optional<QString> frontmostApplicationName();
     bool shouldWalkNow();
-    bool isWalkAbandoned(quint64 generation) const;
+    // Whether queued work of `generation` can no longer show anything.
+    bool isWorkAbandoned(quint64 generation) const;
 
     // On the file queue.
     void runLibraryLoad(const QString& folder, quint64 generation);

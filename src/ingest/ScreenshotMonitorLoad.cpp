@@ -25,15 +25,9 @@ constexpr int laterPageSize = 1000;
 constexpr int publishEveryRows = 5000;
 constexpr unsigned long pauseBetweenPagesMs = 50;
 
-QList<Screenshot> rowsInside(const QList<Screenshot>& rows, const QString& folder)
+void keepRowsInside(QList<Screenshot>& rows, const QString& folder)
 {
-    const auto isInFolder = [&folder](const Screenshot& row) { return isInside(row.filePath, folder); };
-    if (std::all_of(rows.begin(), rows.end(), isInFolder))
-        return rows;
-    QList<Screenshot> inside;
-    inside.reserve(rows.size());
-    std::copy_if(rows.begin(), rows.end(), std::back_inserter(inside), isInFolder);
-    return inside;
+    rows.removeIf([&folder](const Screenshot& row) { return !isInside(row.filePath, folder); });
 }
 
 void addPaths(QSet<QString>& paths, const QList<Screenshot>& rows)
@@ -86,7 +80,7 @@ DatabaseManager& ScreenshotMonitor::database()
     return m_database ? *m_database : DatabaseManager::shared();
 }
 
-bool ScreenshotMonitor::isWalkAbandoned(quint64 generation) const
+bool ScreenshotMonitor::isWorkAbandoned(quint64 generation) const
 {
     return m_isShuttingDown || m_generation != generation;
 }
@@ -128,7 +122,7 @@ void ScreenshotMonitor::runLibraryLoad(const QString& folder, quint64 generation
     }
 
     QList<Screenshot> loaded = loadStoredRows(folder, generation);
-    if (isWalkAbandoned(generation))
+    if (isWorkAbandoned(generation))
         return;
     QSet<QString> known;
     known.reserve(loaded.size());
@@ -136,7 +130,7 @@ void ScreenshotMonitor::runLibraryLoad(const QString& folder, quint64 generation
 
     FolderWalker::Result walk = FolderWalker::walk(folder, supportedExtensions());
     QList<Screenshot> found = importNewFiles(folder, generation, walk.files, int(loaded.size()), known);
-    if (isWalkAbandoned(generation))
+    if (isWorkAbandoned(generation))
         return;
     if (!found.isEmpty()) {
         Console::printLine(u"🆕 Found %1 new screenshots on disk"_s.arg(found.size()));
@@ -154,9 +148,14 @@ void ScreenshotMonitor::runLibraryLoad(const QString& folder, quint64 generation
     if (need.isEmpty())
         Logger::log(LogLevel::info, u"Scan"_s, u"All files already processed"_s);
 
-    LoadOutcome outcome{folder,          generation, std::move(found),           std::move(known),
-                        std::move(need), false,      std::move(walk.directories)};
-    outcome.raiseBlocking = outcome.needProcessing.size() > blockingProcessingThreshold && !m_isCancelled;
+    const bool raiseBlocking = need.size() > blockingProcessingThreshold && !m_isCancelled;
+    LoadOutcome outcome{.folder = folder,
+                        .generation = generation,
+                        .found = std::move(found),
+                        .known = std::move(known),
+                        .needProcessing = std::move(need),
+                        .raiseBlocking = raiseBlocking,
+                        .directories = std::move(walk.directories)};
     runOnThreadOf(this, [this, outcome = std::move(outcome)] { finishLibraryLoad(outcome); });
 }
 
@@ -167,38 +166,42 @@ QList<Screenshot> ScreenshotMonitor::loadStoredRows(const QString& folder, quint
 {
     DatabaseManager& store = database();
     // Count and first page in one submission, so they describe the same rows.
-    const auto [total, firstPage] = store.dbQueue().sync([&] {
+    auto [total, firstPage] = store.dbQueue().sync([&] {
         const int count = store.count(folder);
         LogTimer timer(u"db_query_screenshots"_s);
         return std::make_pair(count, store.fetchPage(folder, firstPageSize, 0, true, timer));
     });
     Console::printLine(u"📚 Found %1 screenshots in database for: "_s.arg(total) + folder);
 
-    QList<Screenshot> loaded = rowsInside(firstPage, folder);
+    const qsizetype firstPageRows = firstPage.size();
+    QList<Screenshot> loaded = std::move(firstPage);
+    keepRowsInside(loaded, folder);
     Console::printLine(
-        u"⚡️ Loaded %1 valid screenshots (filtered from %2)"_s.arg(loaded.size()).arg(firstPage.size()));
+        u"⚡️ Loaded %1 valid screenshots (filtered from %2)"_s.arg(loaded.size()).arg(firstPageRows));
     QSet<QString> paths;
     addPaths(paths, loaded);
-    runOnThreadOf(this, [this, folder, generation, loaded, paths, pageSize = firstPage.size()] {
+    runOnThreadOf(this, [this, folder, generation, loaded, paths, firstPageRows] {
         if (!isCurrent(folder, generation))
             return;
         setScreenshots(loaded);
         m_knownFiles = paths;
-        Console::printLine(u"✅ Gallery ready with %1 screenshots"_s.arg(pageSize));
+        Console::printLine(u"✅ Gallery ready with %1 screenshots"_s.arg(firstPageRows));
     });
     if (total <= firstPageSize)
         return loaded;
 
     Console::printLine(u"📥 Loading remaining %1 screenshots in background..."_s.arg(total - firstPageSize));
+    loaded.reserve(total);
+    paths.reserve(total);
     // A load abandoned by a restart stops early: nothing of it would be shown.
-    for (int offset = firstPageSize; offset < total && !isWalkAbandoned(generation);) {
-        const QList<Screenshot> page = store.dbQueue().sync([&] {
+    for (int offset = firstPageSize; offset < total && !isWorkAbandoned(generation);) {
+        QList<Screenshot> page = store.dbQueue().sync([&] {
             LogTimer timer(u"db_query_screenshots"_s);
             return store.fetchPage(folder, laterPageSize, offset, true, timer);
         });
-        const QList<Screenshot> inside = rowsInside(page, folder);
-        loaded.append(inside);
-        addPaths(paths, inside);
+        keepRowsInside(page, folder);
+        addPaths(paths, page);
+        loaded.append(std::move(page));
         offset += laterPageSize;
         if (offset % publishEveryRows == 0 || offset >= total)
             publishLoadedRows(folder, generation, loaded, paths, total);
@@ -242,7 +245,7 @@ QList<Screenshot> ScreenshotMonitor::importNewFiles(const QString& folder, quint
     const bool mayHoldOthers = store.count(folder) != loadedRows;
     QList<Screenshot> found;
     for (const QString& path : files) {
-        if (isWalkAbandoned(generation))
+        if (isWorkAbandoned(generation))
             break;
         if (known.contains(path) || !isInside(path, folder))
             continue;

@@ -70,7 +70,7 @@ void ScreenshotMonitor::scanFolderForChanges(const QString& folder, const QStrin
     QList<Screenshot> added;
     for (const QString& path : std::as_const(walk.files)) {
         seen.insert(path);
-        if (!isInside(path, folder) || known.contains(path) || isWalkAbandoned(generation))
+        if (!isInside(path, folder) || known.contains(path) || isWorkAbandoned(generation))
             continue;
         added.append(recordForNewPath(path, sourceApp));
     }
