@@ -89,22 +89,6 @@ TEST_F(LibraryLoadTest, ASiblingFolderSharingTheNamePrefixNeverEntersTheList)
     EXPECT_TRUE(listedPaths().filter(u"Desktop2"_s).isEmpty());
 }
 
-TEST_F(LibraryLoadTest, NewFilesJoinStoredRowsNewestFirst)
-{
-    storeRows(m_folder, 2, true); // dated now and a second before
-    writeFile(m_folder + u"/Later/fresh.png"_s);
-    ScreenshotMonitor& monitor = startOn(m_folder, 60000);
-
-    ASSERT_EQ(monitor.screenshots().size(), 3);
-    EXPECT_EQ(m_console.matching(u"🆕 Found 1 new screenshots on disk"_s).size(), 1);
-    const auto& list = monitor.screenshots();
-    for (qsizetype i = 1; i < list.size(); ++i)
-        EXPECT_GE(list[i - 1].dateCreated, list[i].dateCreated);
-    // Only the new file lacks analysis; the stored rows keep theirs.
-    EXPECT_EQ(monitor.totalToProcess(), 1);
-    EXPECT_FALSE(monitor.isProcessingBlocking());
-}
-
 TEST_F(LibraryLoadTest, ALoadOutlivedByAFolderChangeAppliesNothing)
 {
     for (int i = 0; i < 12; ++i)
@@ -130,39 +114,4 @@ TEST_F(LibraryLoadTest, ALoadOutlivedByAFolderChangeAppliesNothing)
     EXPECT_EQ(totals.count(), 0);
     EXPECT_EQ(incomplete.count(), 0);
     EXPECT_FALSE(monitor.isPolling());
-}
-
-TEST_F(LibraryLoadTest, ALoadQueuedForAnEarlierFolderIsCancelled)
-{
-    const QString other = makeFolder(u"Other"_s);
-    ScreenshotMonitor& monitor = makeMonitor();
-    {
-        QueueBlock fileQueueBusy(monitor.monitorQueue());
-        monitor.setMonitoredPath(m_folder);
-        waitUntil([&] { return m_console.contains(u"📸 Loading screenshot library..."_s); });
-        monitor.setMonitoredPath(other);
-        waitUntil([&] { return m_console.matching(u"📸 Loading screenshot library..."_s).size() == 2; });
-    }
-    EXPECT_TRUE(waitUntil([&] {
-        return m_console.contains(u"🛑 Scan cancelled - Folder changed from "_s + m_folder + u" to "_s + other);
-    }));
-    EXPECT_TRUE(waitUntil([&] { return monitor.isPolling(); }));
-    EXPECT_EQ(m_console.matching(u"📚 Found "_s).size(), 1);
-}
-
-TEST_F(LibraryLoadTest, CancellingDuringTheLoadStartsNoProcessingButPolls)
-{
-    for (int i = 0; i < 12; ++i)
-        writeFile(m_folder + u"/Shot %1.png"_s.arg(i));
-    ScreenshotMonitor& monitor = makeMonitor();
-    QSignalSpy blocking(&monitor, &ScreenshotMonitor::isProcessingBlockingChanged);
-    {
-        QueueBlock storeBusy(m_store->dbQueue());
-        monitor.setMonitoredPath(m_folder);
-        waitUntil([&] { return m_console.contains(u"📸 Loading screenshot library..."_s); });
-        monitor.cancelProcessing();
-    }
-    ASSERT_TRUE(waitUntil([&] { return monitor.isPolling(); }));
-    EXPECT_EQ(blocking.count(), 0);
-    EXPECT_EQ(monitor.totalToProcess(), 12);
 }
