@@ -217,7 +217,7 @@ int main(int argc, char** argv)
     MemoryMonitor memory(std::make_unique<ProcMemorySource>());
     DatabaseManager store(home.filePath(u"store.sqlite"_s));
     ScreenshotMonitor monitor(settings, memory);
-    monitor.setDatabase(&store);
+    monitor.setDatabase(store);
     const QString folder = monitor.monitoredPath();
     QDir().mkpath(folder);
 

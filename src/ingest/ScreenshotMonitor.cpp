@@ -168,7 +168,7 @@ void ScreenshotMonitor::startMonitoring()
     // A start still queued when the folder is given up or changed again must not run.
     QMetaObject::invokeMethod(
         this,
-        [this, generation = m_generation] {
+        [this, generation = m_generation.load()] {
             if (generation == m_generation)
                 startMonitoringAsync(false);
         },
@@ -267,9 +267,3 @@ void ScreenshotMonitor::forgetFolder()
     resetProgressState();
 }
 
-void ScreenshotMonitor::loadScreenshotLibrary()
-{
-    Console::printLine(u"📸 Loading screenshot library..."_s);
-}
-
-void ScreenshotMonitor::checkForChanges() {}

@@ -3,6 +3,8 @@
 #include "core/ProcessedFileResult.h"
 #include "core/Screenshot.h"
 #include "core/SerialQueue.h"
+#include "ingest/FolderTreeWatcher.h"
+#include "platform/FrontmostApplication.h"
 
 #include <QList>
 #include <QObject>
@@ -185,8 +187,9 @@ private:
     bool m_isRequestingAccess = false;
     QUuid m_currentProcessingID = QUuid::createUuid();
     // Raised by every restart and by forgetFolder(): queued work of an older
-    // generation publishes nothing, even for the same folder.
-    quint64 m_generation = 0;
+    // generation publishes nothing, even for the same folder. Atomic because
+    // work on the file queue reads it to stop early.
+    std::atomic<quint64> m_generation{0};
 
     // Batch analysis pipeline
 public:
@@ -204,8 +207,6 @@ public:
 
     // Analyses for the batches started from now on; none restores the real services.
     void setFileAnalyzer(std::shared_ptr<FileAnalyzer> analyzer);
-    // The store that receives results; none means DatabaseManager::shared().
-    void setDatabase(DatabaseManager* database);
 
     // Nothing for a file outside `folderPath`. Blank text with no labels gets
     // an empty (present) embedding without asking the analyzer.
@@ -229,10 +230,76 @@ private:
     std::shared_ptr<FileAnalyzer> fileAnalyzer();
 
     std::shared_ptr<FileAnalyzer> m_fileAnalyzer;
-    DatabaseManager* m_database = nullptr;
     std::shared_ptr<ProcessingRun> m_processingRun;
-    // Declared last so they are destroyed first: their destructors wait for
-    // analyses and store writes that still post back to this object.
+
+    // Library load and polling scan
+public:
+    // Files needing analysis above which the first-run processing screen shows.
+    static constexpr int blockingProcessingThreshold = 10;
+    // With change notices working, an unchanged tree is walked only on every
+    // Nth check, as a safety net for notices the system may have dropped.
+    static constexpr int safetyWalkEveryTicks = 30;
+
+    // The store the load, the scan and the pipeline read and write: the shared
+    // one unless another is given before monitoring starts.
+    void setDatabase(DatabaseManager& database);
+    // Where the frontmost application's name comes from (the window system
+    // by default).
+    void setFrontmostApplicationSource(std::function<std::optional<QString>()> source);
+    // The time between change checks; pollingIntervalMs unless changed.
+    void setPollingInterval(int milliseconds);
+
+private:
+    struct LoadOutcome;
+
+    DatabaseManager& database();
+    std::optional<QString> frontmostApplicationName();
+    bool shouldWalkNow();
+    // Whether queued work of `generation` can no longer show anything.
+    bool isWorkAbandoned(quint64 generation) const;
+
+    // On the file queue.
+    void runLibraryLoad(const QString& folder, quint64 generation);
+    QList<Screenshot> loadStoredRows(const QString& folder, quint64 generation);
+    void publishLoadedRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
+                           const QSet<QString>& paths, int total);
+    QList<Screenshot> importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
+                                     int loadedRows, QSet<QString>& known);
+    void scanFolderForChanges(const QString& folder, const QStringList& extensions, const QSet<QString>& known,
+                              const std::optional<QString>& sourceApp, quint64 generation, quint64 loadsBefore);
+    Screenshot recordForNewPath(const QString& path, const std::optional<QString>& sourceApp);
+
+    // On the GUI thread.
+    void finishLibraryLoad(const LoadOutcome& outcome);
+    void applyScanChanges(const QString& folder, quint64 generation, quint64 loadsBefore, const QSet<QString>& deleted,
+                          const QList<Screenshot>& added);
+    void updateLastScanDate();
+    void listNewestFirst(QList<Screenshot> added);
+
+    DatabaseManager* m_database = nullptr;
+    FrontmostApplication m_frontmostApplication;
+    std::function<std::optional<QString>()> m_frontmostApplicationSource;
+    FolderTreeWatcher m_treeWatcher;
+    int m_quietTicks = 0;
+    // Loads and walks submitted and not yet handed back: at most one walk is
+    // in flight, so no two walks work from the same snapshot of known paths.
+    int m_walksInFlight = 0;
+    // Loads started so far: a walk's changes that arrive after a later load
+    // began are left to that load, which lists the folder afresh.
+    quint64 m_loadsSubmitted = 0;
+    std::atomic<bool> m_isShuttingDown{false};
+
+    // Declared last, so destroyed first: their destructors wait for running
+    // analyses and store writes (which post back to this object), and stop
+    // queued loads and walks and wait for the running one, before the members
+    // they use go away.
     QThreadPool m_storeWritePool; // one thread: writes reach the store in order
     QThreadPool m_analysisPool;
+    struct QueueWorkStopper
+    {
+        SerialQueue& queue;
+        std::atomic<bool>& isShuttingDown;
+        ~QueueWorkStopper();
+    };
+    QueueWorkStopper m_queueWorkStopper{m_monitorQueue, m_isShuttingDown};
 };

@@ -472,11 +472,6 @@ void ScreenshotMonitor::setFileAnalyzer(std::shared_ptr<FileAnalyzer> analyzer)
     m_fileAnalyzer = std::move(analyzer);
 }
 
-void ScreenshotMonitor::setDatabase(DatabaseManager* database)
-{
-    m_database = database;
-}
-
 std::shared_ptr<ScreenshotMonitor::FileAnalyzer> ScreenshotMonitor::fileAnalyzer()
 {
     if (!m_fileAnalyzer)

@@ -8,6 +8,13 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+bool isWaylandSession()
+{
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qEnvironmentVariable("XDG_SESSION_TYPE") == u"wayland"_s;
+}
+} // namespace
+
 struct FrontmostApplication::Connection
 {
     xcb_connection_t* connection = nullptr;
@@ -16,7 +23,9 @@ struct FrontmostApplication::Connection
 
     Connection()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        // Under Wayland the X server sees only its own clients' windows, so
+        // its active window names the wrong application more often than not.
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || isWaylandSession())
             return;
         connection = xcb_connect(nullptr, nullptr);
         if (xcb_connection_has_error(connection))

@@ -61,7 +61,7 @@ TEST(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
     ConsoleCapture console;
     LogCapture log;
     ScreenshotMonitor monitor(settings, memory);
-    monitor.setDatabase(&store);
+    monitor.setDatabase(store);
     const QString folder = monitor.monitoredPath();
 
     SampleLibrary::Options options;

@@ -112,7 +112,7 @@ protected:
         , m_monitor(std::make_unique<ScreenshotMonitor>(m_settings, m_memory))
     {
         m_folder = m_monitor->monitoredPath();
-        m_monitor->setDatabase(&m_store);
+        m_monitor->setDatabase(m_store);
         m_monitor->setFileAnalyzer(m_analyzer);
     }
 

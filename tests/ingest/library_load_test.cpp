@@ -1,0 +1,117 @@
+#include "LibraryHarness.h"
+
+#include <QSignalSpy>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+class LibraryLoadTest : public LibraryHarness
+{};
+
+struct PagingCase
+{
+    int rows;
+    QList<int> offsets;
+    QStringList publishes; // the "📊 Loaded" lines, in order
+};
+} // namespace
+
+TEST_F(LibraryLoadTest, StoredRowsArriveInPagesWithTheirPublishPoints)
+{
+    const QList<PagingCase> cases{
+        {2000, {0}, {}},
+        {2500, {0, 2000}, {u"📊 Loaded 2500/2500 screenshots"_s}},
+        {12000,
+         {0, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10000, 11000},
+         {u"📊 Loaded 5000/12000 screenshots"_s, u"📊 Loaded 10000/12000 screenshots"_s,
+          u"📊 Loaded 12000/12000 screenshots"_s}},
+    };
+    for (const PagingCase& expected : cases) {
+        SCOPED_TRACE(expected.rows);
+        const QString folder = makeFolder(u"Rows%1"_s.arg(expected.rows));
+        storeRows(folder, expected.rows, true);
+        m_console.clear();
+        m_log.clear();
+
+        ScreenshotMonitor& monitor = startOn(folder, 60000);
+
+        EXPECT_EQ(pageOffsets(), expected.offsets);
+        EXPECT_EQ(m_console.matching(u"📊 Loaded "_s), expected.publishes);
+        EXPECT_TRUE(m_console.contains(u"✅ Gallery ready with 2000 screenshots"_s));
+        EXPECT_EQ(m_console.contains(u"📥 Loading remaining"_s), expected.rows > 2000);
+        EXPECT_EQ(monitor.screenshots().size(), expected.rows);
+        EXPECT_EQ(monitor.knownFiles().size(), expected.rows);
+        EXPECT_FALSE(monitor.isProcessingBlocking());
+        EXPECT_FALSE(monitor.hasIncompleteFiles());
+        EXPECT_TRUE(m_log.contains(u"All files already processed"_s));
+    }
+}
+
+TEST_F(LibraryLoadTest, ElevenFilesNeedingAnalysisBlockAndTenDoNot)
+{
+    for (const int files : {10, 11}) {
+        SCOPED_TRACE(files);
+        const QString folder = makeFolder(u"Files%1"_s.arg(files));
+        for (int i = 0; i < files; ++i)
+            writeFile(folder + u"/Shot %1.png"_s.arg(i));
+        m_log.clear();
+        ScreenshotMonitor& monitor = makeMonitor(60000);
+        QSignalSpy blocking(&monitor, &ScreenshotMonitor::isProcessingBlockingChanged);
+        QSignalSpy totals(&monitor, &ScreenshotMonitor::totalToProcessChanged);
+
+        startOn(folder);
+
+        EXPECT_EQ(blocking.count() > 0 && blocking.first().first().toBool(), files > 10);
+        ASSERT_FALSE(totals.isEmpty());
+        EXPECT_EQ(totals.first().first().toInt(), files);
+        EXPECT_TRUE(monitor.hasIncompleteFiles());
+        EXPECT_EQ(monitor.screenshots().size(), files);
+        // The first import writes its rows in one go, not one statement each.
+        EXPECT_EQ(m_store->count(folder), files);
+        EXPECT_EQ(m_log.matching(u"Upserting screenshots | count=%1"_s.arg(files)).size(), 1);
+        EXPECT_FALSE(m_log.contains(u"Upserting screenshot |"_s));
+        EXPECT_TRUE(m_log.contains(u"Scan complete | total=%1, needProcessing=%1, alreadyProcessed=0"_s.arg(files)));
+    }
+}
+
+TEST_F(LibraryLoadTest, ASiblingFolderSharingTheNamePrefixNeverEntersTheList)
+{
+    const QString sibling = makeFolder(u"Desktop2"_s);
+    storeRows(sibling, 3);
+    writeFile(sibling + u"/on disk.png"_s);
+    storeRows(m_folder, 2);
+
+    ScreenshotMonitor& monitor = startOn(m_folder);
+    settle();
+
+    for (const QString& path : monitor.knownFiles())
+        EXPECT_TRUE(path.startsWith(m_folder + u'/')) << path.toStdString();
+    EXPECT_TRUE(listedPaths().filter(u"Desktop2"_s).isEmpty());
+}
+
+TEST_F(LibraryLoadTest, ALoadOutlivedByAFolderChangeAppliesNothing)
+{
+    for (int i = 0; i < 12; ++i)
+        writeFile(m_folder + u"/Shot %1.png"_s.arg(i));
+    ScreenshotMonitor& monitor = makeMonitor();
+    QSignalSpy blocking(&monitor, &ScreenshotMonitor::isProcessingBlockingChanged);
+    QSignalSpy totals(&monitor, &ScreenshotMonitor::totalToProcessChanged);
+    QSignalSpy incomplete(&monitor, &ScreenshotMonitor::hasIncompleteFilesChanged);
+    {
+        QueueBlock storeBusy(m_store->dbQueue());
+        monitor.setMonitoredPath(m_folder);
+        waitUntil([&] { return m_console.contains(u"📸 Loading screenshot library..."_s); });
+        // The load now waits for the store; the user picks a folder that is gone.
+        monitor.setMonitoredPath(m_dir.filePath(u"missing"_s));
+        waitUntil([&] { return m_console.contains(u"⚠️ No file access needed for: "_s); });
+    }
+    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"📚 Found 0 screenshots in database for: "_s); }));
+    settle();
+
+    EXPECT_TRUE(monitor.screenshots().isEmpty());
+    EXPECT_TRUE(monitor.knownFiles().isEmpty());
+    EXPECT_EQ(blocking.count(), 0);
+    EXPECT_EQ(totals.count(), 0);
+    EXPECT_EQ(incomplete.count(), 0);
+    EXPECT_FALSE(monitor.isPolling());
+}

@@ -1,0 +1,182 @@
+#include "LibraryHarness.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+class PollingScanTest : public LibraryHarness
+{
+protected:
+    // Entries of every kind the walks must tell apart, below `folder`.
+    void writeMixedTree(const QString& folder)
+    {
+        writeFile(folder + u"/Shot.PNG"_s);
+        writeFile(folder + u"/sub/inner.jpeg"_s);
+        writeFile(folder + u"/x.png/inside.webp"_s);
+        writeFile(folder + u"/.hidden.png"_s);
+        writeFile(folder + u"/notes.txt"_s);
+        writeFile(folder + u"/.secret/a.png"_s);
+        const QString outside = makeFolder(u"Outside"_s);
+        writeFile(outside + u"/out.png"_s);
+        QFile::link(outside, folder + u"/link"_s);
+        QFile::link(folder + u"/Shot.PNG"_s, folder + u"/linked.png"_s);
+    }
+
+    QStringList relativeListing(const QString& folder) const
+    {
+        QStringList relative;
+        for (const QString& path : listedPaths())
+            relative.append(path.mid(folder.size() + 1));
+        relative.sort();
+        return relative;
+    }
+};
+} // namespace
+
+TEST_F(PollingScanTest, ANewUpperCaseFileInASubFolderIsFoundWithinOneTick)
+{
+    ScreenshotMonitor& monitor = startOn(m_folder, ScreenshotMonitor::pollingIntervalMs);
+    settle(2 * ScreenshotMonitor::pollingIntervalMs + 200); // the walk after the load is done
+    QSignalSpy announced(&monitor, &ScreenshotMonitor::newScreenshot);
+
+    const QString path = writeFile(m_folder + u"/Work/Shot 1.PNG"_s);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ASSERT_TRUE(waitUntil([&] { return isListed(path); }, ScreenshotMonitor::pollingIntervalMs + 600));
+
+    const Screenshot found = monitor.screenshots().first();
+    EXPECT_EQ(found.filePath, path);
+    EXPECT_FALSE(found.id.isNull());
+    EXPECT_EQ(found.sourceApp, appName);
+    EXPECT_TRUE(monitor.knownFiles().contains(path));
+    ASSERT_EQ(announced.count(), 1);
+    EXPECT_EQ(announced.first().first().value<Screenshot>().filePath, path);
+    const auto stored = m_store->fetchByPath(path);
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->id, found.id);
+    EXPECT_EQ(stored->sourceApp, appName);
+    EXPECT_TRUE(m_console.contains(u"🆕 Watcher found 1 new files"_s));
+}
+
+TEST_F(PollingScanTest, BothWalksTakeOnlyVisibleRegularFilesOfTheListedKinds)
+{
+    const QStringList expected{u"Shot.PNG"_s, u"sub/inner.jpeg"_s, u"x.png/inside.webp"_s};
+
+    writeMixedTree(m_folder);
+    startOn(m_folder);
+    settle();
+    EXPECT_EQ(relativeListing(m_folder), expected) << "library load";
+
+    const QString later = makeFolder(u"Later"_s);
+    startOn(later);
+    settle();
+    writeMixedTree(later);
+    ASSERT_TRUE(waitUntil([&] { return relativeListing(later).size() >= expected.size(); }));
+    settle();
+    EXPECT_EQ(relativeListing(later), expected) << "change check";
+}
+
+TEST_F(PollingScanTest, AStoredRowIsReusedByPathAndKeepsItsSource)
+{
+    ScreenshotMonitor& monitor = startOn(m_folder);
+    settle();
+
+    Screenshot kept(m_folder + u"/kept.png"_s, QUuid::createUuid());
+    Screenshot sourced(m_folder + u"/sourced.png"_s, QUuid::createUuid(), u"Terminal"_s);
+    m_store->upsertMany({kept, sourced});
+    m_store->updateMetadataBatch({{kept.id, u"hello"_s, {}, QList<double>{1.0}, {}}});
+    writeFile(kept.filePath);
+    writeFile(sourced.filePath);
+    ASSERT_TRUE(waitUntil([&] { return monitor.screenshots().size() == 2; }));
+
+    for (const Screenshot& listed : monitor.screenshots()) {
+        if (listed.filePath == kept.filePath) {
+            EXPECT_EQ(listed.id, kept.id);
+            EXPECT_EQ(listed.ocrText, u"hello"_s);
+            EXPECT_EQ(listed.sourceApp, appName) << "a row without a source takes the frontmost application";
+        } else {
+            EXPECT_EQ(listed.id, sourced.id);
+            EXPECT_EQ(listed.sourceApp, u"Terminal"_s);
+        }
+    }
+    EXPECT_EQ(m_store->count(m_folder), 2);
+    EXPECT_EQ(m_store->fetchByPath(kept.filePath)->sourceApp, appName);
+}
+
+TEST_F(PollingScanTest, DeletionsAreAppliedBeforeAdditions)
+{
+    const QString gone = writeFile(m_folder + u"/gone.png"_s);
+    const QString stays = writeFile(m_folder + u"/stays.png"_s);
+    ScreenshotMonitor& monitor = startOn(m_folder);
+    settle();
+    QList<QStringList> published;
+    QObject::connect(&monitor, &ScreenshotMonitor::screenshotsChanged, &monitor,
+                     [&] { published.append(listedPaths()); });
+
+    QFile::remove(gone);
+    const QString first = writeFile(m_folder + u"/first.png"_s);
+    const QString second = writeFile(m_folder + u"/second.png"_s);
+    ASSERT_TRUE(waitUntil([&] { return isListed(first) && isListed(second); }));
+
+    const QStringList lines = m_console.lines();
+    const qsizetype deletions = lines.indexOf(u"🗑️ Detected 1 deletions"_s);
+    const qsizetype additions = lines.indexOf(u"🆕 Watcher found 2 new files"_s);
+    ASSERT_GE(deletions, 0);
+    EXPECT_GT(additions, deletions);
+    ASSERT_GE(published.size(), 2);
+    EXPECT_EQ(published[0], QStringList{stays});
+    EXPECT_EQ(published[1].size(), 3);
+    EXPECT_FALSE(monitor.knownFiles().contains(gone));
+    EXPECT_TRUE(m_store->fetchByPath(gone).has_value()) << "a vanished file keeps its row";
+}
+
+TEST_F(PollingScanTest, AWalkSlowerThanTheIntervalListsEveryFileOnce)
+{
+    ScreenshotMonitor& monitor = startOn(m_folder);
+    settle();
+    QSignalSpy announced(&monitor, &ScreenshotMonitor::newScreenshot);
+    QString first, second;
+    {
+        // The walk that finds the first file waits for the store over many ticks,
+        // while a second file arrives.
+        QueueBlock storeBusy(m_store->dbQueue());
+        first = writeFile(m_folder + u"/first.png"_s);
+        settle();
+        second = writeFile(m_folder + u"/second.png"_s);
+        settle();
+    }
+    ASSERT_TRUE(waitUntil([&] { return isListed(first) && isListed(second); }));
+    settle();
+
+    QStringList paths = listedPaths();
+    paths.sort();
+    EXPECT_EQ(paths, QStringList({first, second}));
+    EXPECT_EQ(monitor.knownFiles().size(), 2);
+    EXPECT_EQ(announced.count(), 2);
+    EXPECT_EQ(m_store->count(m_folder), 2);
+}
+
+TEST_F(PollingScanTest, AFolderChangeBetweenWalkAndApplyDropsTheChanges)
+{
+    const QString other = makeFolder(u"Other"_s);
+    ScreenshotMonitor& monitor = startOn(m_folder);
+    settle();
+    QString late;
+    {
+        QueueBlock storeBusy(m_store->dbQueue());
+        late = writeFile(m_folder + u"/late.png"_s);
+        settle(); // the walk has found the file and waits for the store
+        monitor.setMonitoredPath(other);
+    }
+    ASSERT_TRUE(waitUntil([&] { return monitor.isPolling(); }));
+    settle();
+
+    EXPECT_FALSE(isListed(late));
+    EXPECT_FALSE(monitor.knownFiles().contains(late));
+    EXPECT_FALSE(m_store->fetchByPath(late).has_value());
+    EXPECT_FALSE(m_console.contains(u"🆕 Watcher found"_s));
+}
