@@ -122,6 +122,9 @@ public:
     // Filled in by the library load, the polling scan and the pipeline.
     void loadScreenshotLibrary();
     void checkForChanges();
+    // A change check that walks the folder even when no change was noticed
+    // (the tray's "Force Scan"); while a walk is in flight, the next tick walks.
+    void forceChangeCheck();
     void startBatchProcessing(const QList<Screenshot>& files, const QString& folderPath = {});
 
     // The progress state, written by the library load and the pipeline.
@@ -281,6 +284,7 @@ private:
     std::function<std::optional<QString>()> m_frontmostApplicationSource;
     FolderTreeWatcher m_treeWatcher;
     int m_quietTicks = 0;
+    bool m_isWalkRequested = false;
     // Loads and walks submitted and not yet handed back: at most one walk is
     // in flight, so no two walks work from the same snapshot of known paths.
     int m_walksInFlight = 0;

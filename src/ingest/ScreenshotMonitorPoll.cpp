@@ -48,11 +48,18 @@ void ScreenshotMonitor::checkForChanges()
     });
 }
 
+void ScreenshotMonitor::forceChangeCheck()
+{
+    m_isWalkRequested = true;
+    checkForChanges();
+}
+
 bool ScreenshotMonitor::shouldWalkNow()
 {
     const bool changed = m_treeWatcher.takeChange();
-    if (changed || !m_treeWatcher.isComplete() || ++m_quietTicks >= safetyWalkEveryTicks) {
+    if (changed || m_isWalkRequested || !m_treeWatcher.isComplete() || ++m_quietTicks >= safetyWalkEveryTicks) {
         m_quietTicks = 0;
+        m_isWalkRequested = false;
         return true;
     }
     return false;
