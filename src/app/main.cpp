@@ -1,5 +1,7 @@
+#include "app/AppDelegate.h"
 #include "app/AppStyle.h"
 #include "app/BrindleworkApp.h"
+#include "app/SystemTrayIcon.h"
 #include "core/AppPreferences.h"
 #include "core/Console.h"
 #include "core/OmpThreadLimit.h"
@@ -42,6 +44,9 @@ int main(int argc, char* argv[])
 
     // The monitor is first used, and so created, as the window content is built.
     BrindleworkApp app(Settings::shared(), AppPreferences::shared(), ScreenshotMonitor::shared());
+    AppDelegate delegate(app, ScreenshotMonitor::shared(), std::make_unique<SystemTrayIcon>());
+    // The tray icon, popup and dock policy come once launching has finished.
+    QMetaObject::invokeMethod(&delegate, &AppDelegate::setup, Qt::QueuedConnection);
     ScreenshotMonitor::shared().setFolderChooser(std::make_unique<DialogFolderChooser>());
     if (instance)
         app.listenForLaterLaunches(std::move(instance));

@@ -1,14 +1,20 @@
 // screen-tour <output-dir> <folder>
 // Runs the application's own window and services, with the user's folder
 // choice answered by <folder>, and saves the screens as a new user meets them:
-// welcome.png, welcome-confetti.png, processing.png, main.png. Run it with
-// HOME and the XDG folders pointing at a scratch folder: it writes settings.
+// welcome.png, welcome-confetti.png, processing.png, main.png; then, from the
+// desktop's tray (when one runs), tray.png, tray-processing.png and popup.png.
+// Run it with HOME and the XDG folders pointing at a scratch folder: it
+// writes settings.
+#include "app/AppDelegate.h"
 #include "app/AppStyle.h"
 #include "app/BrindleworkApp.h"
 #include "app/ContentView.h"
+#include "app/SystemTrayIcon.h"
+#include "app/TrayPopup.h"
 #include "app/WelcomeActionButton.h"
 #include "app/WelcomeView.h"
 #include "app/theme/SymbolRegistry.h"
+#include "core/AppEvents.h"
 #include "core/AppPreferences.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
@@ -18,7 +24,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QMainWindow>
+#include <QScreen>
 #include <QTextStream>
 #include <QTimer>
 
@@ -64,6 +72,55 @@ bool save(QWidget& window, const QString& folder, const QString& name)
     return true;
 }
 
+// A part of the screen, `scale` times enlarged.
+bool saveScreenArea(const QRect& area, int scale, const QString& folder, const QString& name)
+{
+    QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (scale > 1)
+        shot = shot.scaled(shot.size() * scale, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QString path = QDir(folder).filePath(name);
+    if (!shot.save(path)) {
+        QTextStream(stderr) << "could not write " << path << "\n";
+        return false;
+    }
+    QTextStream(stdout) << "wrote " << path << "\n";
+    return true;
+}
+
+// The tray icon idle and busy, then its popup open beside it. Without a tray
+// only the popup is saved, opened at the pointer.
+bool tourTray(AppDelegate& delegate, const QString& output)
+{
+    delegate.setup();
+    TrayIcon& tray = delegate.trayIcon();
+    QElapsedTimer timer;
+    timer.start();
+    while (!(tray.isAvailable() && tray.geometry().isValid()) && timer.elapsed() < 3000)
+        pause(50);
+    pause(500);
+    const QRect icon = tray.geometry();
+    bool ok = true;
+    if (icon.isValid()) {
+        const QRect around = icon.adjusted(-24, -6, 24, 6);
+        ok = saveScreenArea(around, 3, output, u"tray.png"_s);
+        Q_EMIT AppEvents::shared().processingStateChanged(true);
+        pause(300);
+        ok = ok && saveScreenArea(around, 3, output, u"tray-processing.png"_s);
+        Q_EMIT AppEvents::shared().processingStateChanged(false);
+    } else {
+        QTextStream(stderr) << "no system tray: saving the popup alone\n";
+    }
+    delegate.togglePopover();
+    pause(600);
+    TrayPopup& popup = *delegate.popup();
+    if (icon.isValid())
+        ok = ok && saveScreenArea(popup.geometry().united(icon).adjusted(-16, -8, 16, 16), 1, output, u"popup.png"_s);
+    else
+        ok = ok && save(popup, output, u"popup.png"_s);
+    popup.close();
+    return ok;
+}
+
 // A first run part-way through, as the monitor publishes it.
 void showFirstRunInProgress(ScreenshotMonitor& monitor)
 {
@@ -93,6 +150,7 @@ int main(int argc, char* argv[])
 
     ScreenshotMonitor& monitor = ScreenshotMonitor::shared();
     BrindleworkApp app(Settings::shared(), AppPreferences::shared(), monitor);
+    AppDelegate delegate(app, monitor, std::make_unique<SystemTrayIcon>());
     monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(folder));
     QMainWindow& window = app.dashboardWindow();
     ContentView& content = app.contentView();
@@ -117,6 +175,7 @@ int main(int argc, char* argv[])
     ok = ok && waitForScreen(content, ContentView::Screen::main, 2000);
     pause(800);
     ok = ok && save(window, output, u"main.png"_s);
+    ok = ok && tourTray(delegate, output);
 
     if (!SymbolRegistry::unknownRequests().isEmpty()) {
         QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";

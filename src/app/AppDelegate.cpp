@@ -1,0 +1,185 @@
+#include "app/AppDelegate.h"
+
+#include "app/BrindleworkApp.h"
+#include "app/MiniGalleryView.h"
+#include "app/TrayPopup.h"
+#include "core/AppEvents.h"
+#include "core/AppPreferences.h"
+#include "core/Console.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "library/GalleryViewModel.h"
+#include "platform/TaskbarPresence.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+AppDelegate::AppDelegate(BrindleworkApp& app, ScreenshotMonitor& monitor, std::unique_ptr<TrayIcon> trayIcon,
+                         QObject* parent)
+    : QObject(parent)
+    , m_app(app)
+    , m_monitor(monitor)
+    , m_trayIcon(std::move(trayIcon))
+    , m_taskbarPresence(new TaskbarPresence(app.dashboardWindow()))
+{
+    app.dashboardWindow().installEventFilter(this);
+    // Decided before the window first shows, so it never flashes in the taskbar.
+    m_taskbarPresence->setShownInTaskbar(app.preferences().showInDock());
+    connect(m_trayIcon.get(), &TrayIcon::clicked, this, &AppDelegate::handleClick);
+}
+
+AppDelegate::~AppDelegate()
+{
+    m_app.dashboardWindow().removeEventFilter(this);
+    delete m_taskbarPresence;
+}
+
+void AppDelegate::setup()
+{
+    if (m_isSetUp)
+        return;
+    m_isSetUp = true;
+    // The program lives on in the tray when its last window goes; a close
+    // without a tray ends it explicitly (handleDashboardClose).
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    setupStatusItem();
+    setupPopover();
+    AppPreferences& preferences = m_app.preferences();
+    connect(&preferences, &AppPreferences::dockPolicyApplied, m_taskbarPresence, &TaskbarPresence::setShownInTaskbar);
+    preferences.applyDockPolicy();
+}
+
+void AppDelegate::setupStatusItem()
+{
+    // The monitor may already be busy with the first load.
+    updateStatusIcon(m_monitor.isProcessing());
+    setupMenu();
+    connect(&AppEvents::shared(), &AppEvents::processingStateChanged, this, &AppDelegate::updateStatusIcon);
+    m_trayIcon->show();
+}
+
+void AppDelegate::updateStatusIcon(bool isProcessing)
+{
+    if (isProcessing)
+        m_trayIcon->setSymbol(processingSymbol, processingDescription);
+    else
+        m_trayIcon->setSymbol(idleSymbol, idleDescription);
+}
+
+void AppDelegate::setupPopover()
+{
+    m_popupViewModel = std::make_unique<GalleryViewModel>(m_monitor);
+    QPointer<AppDelegate> self(this);
+    auto* gallery = new MiniGalleryView(
+        *m_popupViewModel,
+        [self] {
+            if (self)
+                self->m_popup->close();
+            if (self)
+                self->activateDashboard();
+        },
+        [self] {
+            if (self)
+                self->quitApp();
+        });
+    m_popup = std::make_unique<TrayPopup>(gallery);
+}
+
+void AppDelegate::setupMenu()
+{
+    m_menu = std::make_unique<QMenu>();
+    m_menu->setObjectName(u"trayMenu"_s);
+    m_menu->addAction(u"Open Dashboard"_s, QKeySequence(Qt::CTRL | Qt::Key_O), this, &AppDelegate::activateDashboard);
+    m_menu->addSeparator();
+    m_menu->addAction(u"Force Scan"_s, QKeySequence(Qt::CTRL | Qt::Key_R), this, &AppDelegate::forceScan);
+    m_menu->addSeparator();
+    m_menu->addAction(u"Quit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q), this, &AppDelegate::quitApp);
+}
+
+void AppDelegate::handleClick(TrayIcon::Button button, Qt::KeyboardModifiers modifiers)
+{
+    if (button == TrayIcon::Button::right || modifiers.testFlag(Qt::ControlModifier))
+        showMenu();
+    else
+        togglePopover();
+}
+
+void AppDelegate::togglePopover()
+{
+    if (!m_popup)
+        return;
+    if (m_popup->isVisible()) {
+        m_popup->close();
+        return;
+    }
+    m_popup->showNear(m_trayIcon->geometry());
+}
+
+void AppDelegate::showMenu()
+{
+    if (!m_menu)
+        return;
+    if (m_popup)
+        m_popup->close();
+    const QRect anchor = m_trayIcon->geometry();
+    const QPoint cursor = QCursor::pos();
+    QScreen* screen = QGuiApplication::screenAt(anchor.isValid() ? anchor.center() : cursor);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    m_menu->popup(TrayPopup::placement(anchor, cursor, available, m_menu->sizeHint()));
+}
+
+void AppDelegate::activateDashboard()
+{
+    Console::printLine(u"🔓 Activating Dashboard Window"_s);
+    m_app.activateDashboard();
+}
+
+void AppDelegate::forceScan()
+{
+    // Starting an active monitor does nothing at all; the user asked for a look now.
+    if (m_monitor.isMonitoringActive())
+        m_monitor.checkForChanges();
+    else
+        m_monitor.startMonitoring();
+}
+
+void AppDelegate::quitApp()
+{
+    m_isQuitting = true;
+    if (m_popup)
+        m_popup->close();
+    QCoreApplication::quit();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &m_app.dashboardWindow() && event->type() == QEvent::Close)
+        return handleDashboardClose(event);
+    return QObject::eventFilter(watched, event);
+}
+
+bool AppDelegate::handleDashboardClose(QEvent* event)
+{
+    if (m_isQuitting)
+        return false;
+    if (m_trayIcon->isAvailable()) {
+        // Hidden, not closed: the tray brings the same window back.
+        event->ignore();
+        m_app.dashboardWindow().hide();
+        return true;
+    }
+    // Nothing would be left to bring the program back, so closing ends it.
+    // The close goes through first; the quit follows on the next turn.
+    m_isQuitting = true;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    return false;
+}

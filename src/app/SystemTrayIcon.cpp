@@ -1,0 +1,50 @@
+#include "app/SystemTrayIcon.h"
+
+#include "app/theme/PremiumTheme.h"
+#include "app/theme/SymbolRegistry.h"
+
+#include <QGuiApplication>
+
+SystemTrayIcon::SystemTrayIcon(QObject* parent)
+    : TrayIcon(parent)
+{
+    connect(&m_icon, &QSystemTrayIcon::activated, this, &SystemTrayIcon::handleActivation);
+}
+
+bool SystemTrayIcon::isAvailable() const
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void SystemTrayIcon::show()
+{
+    m_icon.show();
+}
+
+void SystemTrayIcon::setSymbol(const QString& symbolName, const QString& accessibleDescription)
+{
+    m_icon.setIcon(SymbolRegistry::icon(symbolName, PremiumTheme::primary()));
+    m_icon.setToolTip(accessibleDescription);
+}
+
+QRect SystemTrayIcon::geometry() const
+{
+    return m_icon.geometry();
+}
+
+void SystemTrayIcon::handleActivation(QSystemTrayIcon::ActivationReason reason)
+{
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        Q_EMIT clicked(Button::left, QGuiApplication::keyboardModifiers());
+        break;
+    case QSystemTrayIcon::Context:
+        Q_EMIT clicked(Button::right, QGuiApplication::keyboardModifiers());
+        break;
+    case QSystemTrayIcon::DoubleClick:
+    case QSystemTrayIcon::MiddleClick:
+    case QSystemTrayIcon::Unknown:
+        // A double click already came as a click; toggling again would undo it.
+        break;
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/TrayIcon.h"
+
+#include <QSystemTrayIcon>
+
+// The tray icon of the running desktop (XEmbed or StatusNotifierItem, as Qt
+// finds them).
+class SystemTrayIcon : public TrayIcon
+{
+    Q_OBJECT
+
+public:
+    explicit SystemTrayIcon(QObject* parent = nullptr);
+
+    bool isAvailable() const override;
+    void show() override;
+    void setSymbol(const QString& symbolName, const QString& accessibleDescription) override;
+    QRect geometry() const override;
+
+private:
+    void handleActivation(QSystemTrayIcon::ActivationReason reason);
+
+    QSystemTrayIcon m_icon;
+};

@@ -1,0 +1,340 @@
+#include "ScreenFixture.h"
+
+#include "app/AppDelegate.h"
+#include "app/BrindleworkApp.h"
+#include "app/MiniGalleryView.h"
+#include "app/TrayPopup.h"
+#include "app/theme/SymbolRegistry.h"
+#include "core/AppEvents.h"
+#include "core/AppPreferences.h"
+#include "library/GalleryViewModel.h"
+#include "platform/TaskbarPresence.h"
+#include "support/Wait.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Stands in for the desktop's tray, which the offscreen platform lacks.
+class FakeTrayIcon : public TrayIcon
+{
+public:
+    bool available = true;
+    bool shown = false;
+    QString symbol;
+    QString description;
+    QRect place;
+
+    bool isAvailable() const override { return available; }
+    void show() override { shown = true; }
+    void setSymbol(const QString& symbolName, const QString& accessibleDescription) override
+    {
+        symbol = symbolName;
+        description = accessibleDescription;
+    }
+    QRect geometry() const override { return place; }
+
+    void click(Button button, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { Q_EMIT clicked(button, modifiers); }
+};
+
+class AppDelegateTest : public ScreenFixture
+{
+protected:
+    AppDelegateTest()
+        : m_preferences(m_settings)
+    {
+        m_app = std::make_unique<BrindleworkApp>(m_settings, m_preferences, makeMonitor());
+        auto tray = std::make_unique<FakeTrayIcon>();
+        m_tray = tray.get();
+        m_delegate = std::make_unique<AppDelegate>(*m_app, *m_monitor, std::move(tray));
+    }
+
+    ~AppDelegateTest() override
+    {
+        if (QMenu* menu = m_delegate->menu())
+            menu->close();
+        m_delegate.reset();
+        m_app.reset();
+    }
+
+    QMainWindow& window() const { return m_app->dashboardWindow(); }
+    TrayPopup& popup() const { return *m_delegate->popup(); }
+    QMenu& menu() const { return *m_delegate->menu(); }
+
+    QAction* menuItem(const QString& title) const
+    {
+        for (QAction* action : menu().actions())
+            if (action->text() == title)
+                return action;
+        ADD_FAILURE() << "no menu item " << title.toStdString();
+        return nullptr;
+    }
+
+    // Runs the program's event loop after `action`; whether the program
+    // ended by itself within a few seconds.
+    static bool quitsAfter(const std::function<void()>& action)
+    {
+        bool timedOut = false;
+        QTimer::singleShot(0, action);
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&] {
+            timedOut = true;
+            QCoreApplication::exit(1);
+        });
+        watchdog.start(5000);
+        QCoreApplication::exec();
+        return !timedOut;
+    }
+
+    AppPreferences m_preferences;
+    std::unique_ptr<BrindleworkApp> m_app;
+    FakeTrayIcon* m_tray = nullptr;
+    std::unique_ptr<AppDelegate> m_delegate;
+};
+
+QRect screenArea()
+{
+    return {0, 0, 1920, 1080};
+}
+} // namespace
+
+TEST_F(AppDelegateTest, TheTrayIconFollowsTheProcessingState)
+{
+    m_delegate->setup();
+    EXPECT_TRUE(m_tray->shown);
+    EXPECT_EQ(m_tray->symbol, u"photo.stack"_s);
+    EXPECT_EQ(m_tray->description, u"Glimmerdeck"_s);
+
+    Q_EMIT AppEvents::shared().processingStateChanged(true);
+    EXPECT_EQ(m_tray->symbol, u"arrow.triangle.2.circlepath"_s);
+    EXPECT_EQ(m_tray->description, u"Processing"_s);
+
+    Q_EMIT AppEvents::shared().processingStateChanged(false);
+    EXPECT_EQ(m_tray->symbol, u"photo.stack"_s);
+    EXPECT_EQ(m_tray->description, u"Glimmerdeck"_s);
+
+    EXPECT_TRUE(SymbolRegistry::contains(AppDelegate::idleSymbol));
+    EXPECT_TRUE(SymbolRegistry::contains(AppDelegate::processingSymbol));
+}
+
+TEST_F(AppDelegateTest, ALaunchDuringProcessingStartsWithTheProcessingIcon)
+{
+    m_monitor->setIsProcessing(true);
+    m_delegate->setup();
+    EXPECT_EQ(m_tray->symbol, u"arrow.triangle.2.circlepath"_s);
+}
+
+TEST_F(AppDelegateTest, ClicksBeforeLaunchSetUpDoNothing)
+{
+    m_tray->click(TrayIcon::Button::left);
+    m_tray->click(TrayIcon::Button::right);
+    EXPECT_EQ(m_delegate->popup(), nullptr);
+    EXPECT_EQ(m_delegate->menu(), nullptr);
+}
+
+TEST_F(AppDelegateTest, ALeftClickTogglesThePopupOverItsOwnGalleryModel)
+{
+    m_delegate->setup();
+    m_tray->click(TrayIcon::Button::left);
+    ASSERT_TRUE(popup().isVisible());
+    EXPECT_EQ(popup().size(), QSize(450, 500));
+    EXPECT_TRUE(popup().windowFlags().testFlag(Qt::Popup)) << "closes on a click outside it";
+
+    auto* gallery = qobject_cast<MiniGalleryView*>(popup().content());
+    ASSERT_NE(gallery, nullptr);
+    EXPECT_EQ(&gallery->viewModel(), m_delegate->popupViewModel());
+    EXPECT_EQ(&gallery->viewModel().monitor(), m_monitor.get());
+
+    m_tray->click(TrayIcon::Button::left);
+    EXPECT_FALSE(popup().isVisible());
+    m_tray->click(TrayIcon::Button::left);
+    EXPECT_TRUE(popup().isVisible());
+}
+
+TEST_F(AppDelegateTest, ARightClickOrCtrlClickShowsTheMenuAndLeftClicksStillReachThePopup)
+{
+    m_delegate->setup();
+    m_tray->click(TrayIcon::Button::right);
+    ASSERT_TRUE(menu().isVisible());
+    EXPECT_FALSE(popup().isVisible());
+
+    QStringList titles;
+    QStringList shortcuts;
+    for (const QAction* action : menu().actions()) {
+        titles.append(action->isSeparator() ? u"-"_s : action->text());
+        shortcuts.append(action->shortcut().toString(QKeySequence::PortableText));
+    }
+    EXPECT_EQ(titles, (QStringList{u"Open Dashboard"_s, u"-"_s, u"Force Scan"_s, u"-"_s, u"Quit"_s}));
+    EXPECT_EQ(shortcuts, (QStringList{u"Ctrl+O"_s, u""_s, u"Ctrl+R"_s, u""_s, u"Ctrl+Q"_s}));
+
+    menu().close();
+    m_tray->click(TrayIcon::Button::left, Qt::ControlModifier);
+    EXPECT_TRUE(menu().isVisible());
+    EXPECT_FALSE(popup().isVisible());
+
+    menu().close();
+    m_tray->click(TrayIcon::Button::left);
+    EXPECT_TRUE(popup().isVisible());
+    EXPECT_FALSE(menu().isVisible());
+}
+
+TEST_F(AppDelegateTest, OpenDashboardShowsRestoresAndRaisesTheSameWindow)
+{
+    m_delegate->setup();
+    QMainWindow* const before = &window();
+
+    window().hide();
+    menuItem(u"Open Dashboard"_s)->trigger();
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_TRUE(m_console.contains(u"🔓 Activating Dashboard Window"_s));
+
+    window().showMinimized();
+    menuItem(u"Open Dashboard"_s)->trigger();
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_FALSE(window().windowState().testFlag(Qt::WindowMinimized));
+    EXPECT_EQ(&window(), before);
+}
+
+TEST_F(AppDelegateTest, ThePopupsOpenDashboardClosesThePopupFirst)
+{
+    m_delegate->setup();
+    window().hide();
+    m_tray->click(TrayIcon::Button::left);
+    auto* gallery = qobject_cast<MiniGalleryView*>(popup().content());
+    ASSERT_NE(gallery, nullptr);
+
+    gallery->openDashboardButton()->click();
+    EXPECT_FALSE(popup().isVisible());
+    EXPECT_TRUE(window().isVisible());
+}
+
+TEST_F(AppDelegateTest, ClosingTheDashboardHidesItWhileTheTrayCanBringItBack)
+{
+    m_delegate->setup();
+    m_app->activateDashboard();
+    EXPECT_FALSE(window().close());
+    EXPECT_FALSE(window().isVisible());
+    EXPECT_FALSE(QGuiApplication::quitOnLastWindowClosed());
+
+    m_tray->click(TrayIcon::Button::right);
+    menuItem(u"Open Dashboard"_s)->trigger();
+    EXPECT_TRUE(window().isVisible());
+}
+
+TEST_F(AppDelegateTest, QuitEndsTheProgramWhetherTheDashboardIsShownOrHidden)
+{
+    m_delegate->setup();
+    m_app->activateDashboard();
+    // Quitting asks every window to close; the hide-on-close must not refuse.
+    EXPECT_TRUE(quitsAfter([&] { menuItem(u"Quit"_s)->trigger(); }));
+}
+
+TEST_F(AppDelegateTest, QuitEndsTheProgramWithTheDashboardHidden)
+{
+    m_delegate->setup();
+    m_app->activateDashboard();
+    window().close();
+    ASSERT_FALSE(window().isVisible());
+    EXPECT_TRUE(quitsAfter([&] { menuItem(u"Quit"_s)->trigger(); }));
+}
+
+TEST_F(AppDelegateTest, ThePopupsQuitEndsTheProgram)
+{
+    m_delegate->setup();
+    m_tray->click(TrayIcon::Button::left);
+    auto* gallery = qobject_cast<MiniGalleryView*>(popup().content());
+    ASSERT_NE(gallery, nullptr);
+    EXPECT_TRUE(quitsAfter([&] { gallery->quitButton()->click(); }));
+    EXPECT_FALSE(popup().isVisible());
+}
+
+TEST_F(AppDelegateTest, WithoutATrayClosingTheDashboardEndsTheProgram)
+{
+    m_tray->available = false;
+    m_delegate->setup();
+    m_app->activateDashboard();
+    EXPECT_TRUE(quitsAfter([&] { window().close(); }));
+    EXPECT_FALSE(window().isVisible());
+}
+
+TEST_F(AppDelegateTest, ForceScanStartsAStoppedMonitor)
+{
+    m_delegate->setup();
+    ASSERT_FALSE(m_monitor->isMonitoringActive());
+    m_tray->click(TrayIcon::Button::right);
+    menuItem(u"Force Scan"_s)->trigger();
+    EXPECT_TRUE(waitUntil([&] { return m_monitor->isMonitoringActive(); }));
+}
+
+TEST_F(AppDelegateTest, ForceScanOfARunningMonitorChecksForChangesInsteadOfStartingAgain)
+{
+    grantFolder();
+    ASSERT_TRUE(waitUntil([&] { return m_monitor->isMonitoringActive(); }));
+    m_delegate->setup();
+    waitUntil([] { return false; }, 100); // the start's own queued work
+    m_console.clear();
+
+    m_delegate->forceScan();
+    waitUntil([] { return false; }, 100);
+    EXPECT_FALSE(m_console.contains(u"already active"_s)) << m_console.lines().join(u'\n').toStdString();
+    EXPECT_FALSE(m_console.contains(u"Starting file monitoring"_s));
+    EXPECT_TRUE(m_monitor->isMonitoringActive());
+}
+
+TEST_F(AppDelegateTest, TheDockPolicyDecidesWhetherTheDashboardIsInTheTaskbar)
+{
+    m_delegate->setup();
+    m_preferences.setShowInDock(false);
+    EXPECT_TRUE(waitUntil([&] { return !m_delegate->taskbarPresence().isShownInTaskbar(); }));
+
+    m_preferences.setShowInDock(true);
+    EXPECT_TRUE(waitUntil([&] { return m_delegate->taskbarPresence().isShownInTaskbar(); }));
+}
+
+TEST_F(AppDelegateTest, ADashboardKeptOutOfTheTaskbarIsOutBeforeItFirstShows)
+{
+    m_preferences.setShowInDock(false);
+    waitUntil([] { return false; }, 50);
+    AppDelegate delegate(*m_app, *m_monitor, std::make_unique<FakeTrayIcon>());
+    EXPECT_FALSE(delegate.taskbarPresence().isShownInTaskbar());
+}
+
+TEST(TrayPopupPlacement, OpensUnderAnIconAtTheTopAndAboveOneAtTheBottom)
+{
+    const QSize size = TrayPopup::popupSize;
+    const QPoint underTop = TrayPopup::placement({900, 0, 24, 24}, {}, screenArea(), size);
+    EXPECT_NEAR(underTop.x() + 225, 912, 1) << "centred on the icon";
+    EXPECT_EQ(underTop.y(), 24 + TrayPopup::anchorGap);
+
+    const QPoint aboveBottom = TrayPopup::placement({900, 1056, 24, 24}, {}, screenArea(), size);
+    EXPECT_EQ(aboveBottom.x(), underTop.x());
+    EXPECT_EQ(aboveBottom.y(), 1056 - TrayPopup::anchorGap - 500);
+}
+
+TEST(TrayPopupPlacement, StaysOnScreenBesideAnIconInACorner)
+{
+    const QPoint corner = TrayPopup::placement({1896, 0, 24, 24}, {}, screenArea(), TrayPopup::popupSize);
+    EXPECT_EQ(corner, QPoint(1920 - 450, 24 + TrayPopup::anchorGap));
+
+    // A panel on a second screen to the right: coordinates do not start at 0.
+    const QRect second(1920, 0, 1280, 1024);
+    const QPoint left = TrayPopup::placement({1920, 1000, 24, 24}, {}, second, TrayPopup::popupSize);
+    EXPECT_EQ(left, QPoint(1920, 1000 - TrayPopup::anchorGap - 500));
+}
+
+TEST(TrayPopupPlacement, WithoutAnIconOpensAtThePointerAndFlipsAtTheEdges)
+{
+    const QSize size = TrayPopup::popupSize;
+    EXPECT_EQ(TrayPopup::placement({}, {100, 100}, screenArea(), size), QPoint(100, 100));
+    EXPECT_EQ(TrayPopup::placement({}, {1900, 1070}, screenArea(), size), QPoint(1900 - 450, 1070 - 500));
+    // Too close to both sides for either way: pushed back inside.
+    EXPECT_EQ(TrayPopup::placement({}, {300, 300}, {0, 0, 600, 600}, size), QPoint(0, 0));
+}
