@@ -147,7 +147,7 @@ void AppDelegate::forceScan()
 {
     // Starting an active monitor does nothing at all; the user asked for a look now.
     if (m_monitor.isMonitoringActive())
-        m_monitor.checkForChanges();
+        m_monitor.forceChangeCheck();
     else
         m_monitor.startMonitoring();
 }

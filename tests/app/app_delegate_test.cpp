@@ -274,7 +274,7 @@ TEST_F(AppDelegateTest, ForceScanStartsAStoppedMonitor)
     EXPECT_TRUE(waitUntil([&] { return m_monitor->isMonitoringActive(); }));
 }
 
-TEST_F(AppDelegateTest, ForceScanOfARunningMonitorChecksForChangesInsteadOfStartingAgain)
+TEST_F(AppDelegateTest, ForceScanOfARunningMonitorLooksForNewFilesAtOnce)
 {
     grantFolder();
     ASSERT_TRUE(waitUntil([&] { return m_monitor->isMonitoringActive(); }));
@@ -282,8 +282,17 @@ TEST_F(AppDelegateTest, ForceScanOfARunningMonitorChecksForChangesInsteadOfStart
     waitUntil([] { return false; }, 100); // the start's own queued work
     m_console.clear();
 
+    QImage pixel(4, 4, QImage::Format_RGB32);
+    pixel.fill(Qt::red);
+    ASSERT_TRUE(pixel.save(m_folder + u"/new.png"_s));
     m_delegate->forceScan();
-    waitUntil([] { return false; }, 100);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const auto& list = m_monitor->screenshots();
+            return std::any_of(list.begin(), list.end(),
+                               [](const Screenshot& s) { return s.filename == u"new.png"_s; });
+        },
+        1500));
     EXPECT_FALSE(m_console.contains(u"already active"_s)) << m_console.lines().join(u'\n').toStdString();
     EXPECT_FALSE(m_console.contains(u"Starting file monitoring"_s));
     EXPECT_TRUE(m_monitor->isMonitoringActive());
