@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QPainter>
 
 #include <algorithm>
 #include <memory>
@@ -179,4 +180,18 @@ QSize ImageLoader::imageSize(const QString& path)
     if (!size.isValid() && looksLikeHeif(path))
         return heifSize(path);
     return size;
+}
+
+QImage ImageLoader::flattenedOnWhite(const QImage& image, QImage::Format format)
+{
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(format);
+    QImage canvas(image.size(), QImage::Format_RGB32);
+    if (canvas.isNull())
+        return canvas;
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return canvas.convertToFormat(format);
 }

@@ -28,4 +28,8 @@ public:
     // Applies allocationLimitMB; load() and imageSize() call it themselves.
     // Idempotent and thread-safe.
     static void raiseAllocationLimit();
+
+    // `image` in `format` without transparency: transparent areas (window
+    // shadows) become white, as they look in a viewer.
+    static QImage flattenedOnWhite(const QImage& image, QImage::Format format);
 };

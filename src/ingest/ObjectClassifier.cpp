@@ -1,5 +1,7 @@
 #include "ingest/ObjectClassifier.h"
 
+#include "core/ImageLoader.h"
+
 #include "ingest/ModelAssets.h"
 
 #include <QFile>
@@ -32,21 +34,6 @@ QStringList readIdentifiers(const QString& path, QString* error)
     return identifiers;
 }
 
-// The model sees an opaque RGB picture; transparent areas count as white,
-// as they look in a viewer.
-QImage opaqueRgb(const QImage& image)
-{
-    if (!image.hasAlphaChannel())
-        return image.convertToFormat(QImage::Format_RGB888);
-    QImage canvas(image.size(), QImage::Format_RGB888);
-    if (canvas.isNull())
-        return canvas;
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    painter.drawImage(0, 0, image);
-    painter.end();
-    return canvas;
-}
 } // namespace
 
 ObjectClassifier::ObjectClassifier(QString modelPath, QString labelsPath, int maximumNetworks)
@@ -145,7 +132,7 @@ ObjectClassifier::Result ObjectClassifier::classify(const QImage& image)
 
 ObjectClassifier::Result ObjectClassifier::run(Network& network, const QImage& image) const
 {
-    const QImage rgb = opaqueRgb(image);
+    const QImage rgb = ImageLoader::flattenedOnWhite(image, QImage::Format_RGB888);
     if (rgb.isNull())
         return {std::nullopt, Result::Failure::network, u"Cannot convert the image to RGB"_s};
     const cv::Mat pixels(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),

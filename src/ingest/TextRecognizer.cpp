@@ -1,5 +1,7 @@
 #include "ingest/TextRecognizer.h"
 
+#include "core/ImageLoader.h"
+
 #include <QPainter>
 
 #include <opencv2/imgproc.hpp>
@@ -26,21 +28,6 @@ void silenceDiagnostics(tesseract::TessBaseAPI& engine)
 {
     static std::once_flag once;
     std::call_once(once, [&engine] { engine.SetVariable("debug_file", "/dev/null"); });
-}
-
-QImage opaqueGrey(const QImage& image)
-{
-    if (!image.hasAlphaChannel())
-        return image.convertToFormat(QImage::Format_Grayscale8);
-    // Transparent areas (window shadows) look white in a viewer.
-    QImage canvas(image.size(), QImage::Format_RGB32);
-    if (canvas.isNull())
-        return canvas;
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    painter.drawImage(0, 0, image);
-    painter.end();
-    return canvas.convertToFormat(QImage::Format_Grayscale8);
 }
 
 cv::Mat matOver(QImage& grey)
@@ -114,7 +101,7 @@ TextRecognizer::Result TextRecognizer::recognizeLines(const QImage& image)
 
 QImage TextRecognizer::inkOnWhite(const QImage& image)
 {
-    QImage grey = opaqueGrey(image);
+    QImage grey = ImageLoader::flattenedOnWhite(image, QImage::Format_Grayscale8);
     if (grey.isNull() || grey.width() < 3 || grey.height() < 3)
         return grey;
     cv::Mat pixels = matOver(grey);
