@@ -1,7 +1,6 @@
 #include "ingest/ObjectClassifier.h"
 
 #include "core/ImageLoader.h"
-
 #include "ingest/ModelAssets.h"
 
 #include <QFile>
