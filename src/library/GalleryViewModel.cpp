@@ -1,0 +1,257 @@
+#include "library/GalleryViewModel.h"
+
+#include "core/Clock.h"
+#include "core/Console.h"
+#include "core/GuiThread.h"
+
+#include <QFuture>
+#include <QFutureWatcher>
+#include <QThreadPool>
+#include <QtConcurrent>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Section builds and searches of every gallery run here.
+QThreadPool& galleryPool()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
+// Dropping the last copy of a large list frees every record in it, which
+// takes longer than a frame for a large library: it is done on a worker.
+template <typename T>
+void releaseOnWorker(T&& value)
+{
+    galleryPool().start([held = std::forward<T>(value)]() mutable { held = {}; });
+}
+
+// The store keeps empty notes as no notes, so both read the same.
+QString notesText(const std::optional<QString>& notes)
+{
+    return notes.value_or(QString());
+}
+
+bool hasSameUserData(const Screenshot& screenshot, const QStringList& customTags,
+                     const std::optional<QString>& userNotes)
+{
+    return screenshot.customTags == customTags && notesText(screenshot.userNotes) == notesText(userNotes);
+}
+} // namespace
+
+GalleryViewModel::GalleryViewModel(ScreenshotMonitor& monitor, QObject* parent)
+    : QObject(parent)
+    , m_monitor(monitor)
+{
+    Console::printLine(u"📸 GalleryViewModel: Init"_s);
+    m_dayTimer.setSingleShot(true);
+    m_dayTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_dayTimer, &QTimer::timeout, this, [this] {
+        if (m_searchText.isEmpty())
+            updateSections();
+        scheduleDayChange();
+    });
+    setupBindings();
+    updateSections();
+    scheduleDayChange();
+}
+
+GalleryViewModel::~GalleryViewModel()
+{
+    cancelRebuild();
+}
+
+void GalleryViewModel::setupBindings()
+{
+    // Each value is taken when the monitor publishes it and applied on a later
+    // turn of the event loop: deliveries keep the monitor's order, and a model
+    // that is gone by then receives nothing.
+    const auto deliverScreenshots = [this] {
+        runOnThreadOf(this, [this, incoming = m_monitor.screenshots()] { mergeIncomingScreenshots(incoming); });
+    };
+    connect(&m_monitor, &ScreenshotMonitor::screenshotsChanged, this, deliverScreenshots);
+    connect(&m_monitor, &ScreenshotMonitor::monitoredPathChanged, this, &GalleryViewModel::setMonitoredPath,
+            Qt::QueuedConnection);
+    connect(
+        &m_monitor, &ScreenshotMonitor::hasFileAccessChanged, this,
+        [this](bool access) { setNeedsPermission(!access); }, Qt::QueuedConnection);
+
+    // Like any observer, the model first receives the values as they stand.
+    deliverScreenshots();
+    runOnThreadOf(this, [this, path = m_monitor.monitoredPath()] { setMonitoredPath(path); });
+    runOnThreadOf(this, [this, access = m_monitor.hasFileAccess()] { setNeedsPermission(!access); });
+}
+
+void GalleryViewModel::setSearchText(const QString& text)
+{
+    m_searchText = text;
+    Q_EMIT searchTextChanged(m_searchText);
+    updateSections();
+}
+
+void GalleryViewModel::setScreenshots(QList<Screenshot> screenshots)
+{
+    std::swap(m_screenshots, screenshots);
+    releaseOnWorker(std::move(screenshots));
+    Q_EMIT screenshotsChanged();
+    screenshotsDidChange();
+}
+
+void GalleryViewModel::setSections(QList<GallerySection> sections)
+{
+    std::swap(m_sections, sections);
+    releaseOnWorker(std::move(sections));
+    Q_EMIT sectionsChanged();
+}
+
+void GalleryViewModel::setSelectedIds(QSet<QUuid> ids)
+{
+    m_selectedIds = std::move(ids);
+    Q_EMIT selectedIdsChanged();
+}
+
+void GalleryViewModel::setIsSelectionMode(bool value)
+{
+    m_isSelectionMode = value;
+    Q_EMIT isSelectionModeChanged(m_isSelectionMode);
+    if (!m_isSelectionMode)
+        setSelectedIds({});
+}
+
+void GalleryViewModel::setIsMonitoring(bool value)
+{
+    m_isMonitoring = value;
+    Q_EMIT isMonitoringChanged(m_isMonitoring);
+}
+
+void GalleryViewModel::setMonitoredPath(const QString& path)
+{
+    m_monitoredPath = path;
+    Q_EMIT monitoredPathChanged(m_monitoredPath);
+}
+
+void GalleryViewModel::setNeedsPermission(bool value)
+{
+    m_needsPermission = value;
+    Q_EMIT needsPermissionChanged(m_needsPermission);
+}
+
+void GalleryViewModel::setActiveCollection(std::optional<SmartCollection> collection)
+{
+    m_activeCollection = std::move(collection);
+    Q_EMIT activeCollectionChanged();
+    updateSections();
+}
+
+void GalleryViewModel::mergeIncomingScreenshots(const QList<Screenshot>& incoming)
+{
+    if (m_localEdits.isEmpty()) {
+        setScreenshots(incoming);
+        return;
+    }
+    // A local edit holds until the monitor publishes the same tags and notes;
+    // after that the monitor's values hold, so a removed tag stays removed.
+    QList<Screenshot> merged = incoming;
+    QHash<QUuid, UserData> stillPending;
+    for (qsizetype i = 0; i < incoming.size(); ++i) {
+        const Screenshot& screenshot = incoming.at(i);
+        const auto edit = m_localEdits.constFind(screenshot.id);
+        if (edit == m_localEdits.cend() || hasSameUserData(screenshot, edit->customTags, edit->userNotes))
+            continue;
+        stillPending.insert(screenshot.id, *edit);
+        merged[i].customTags = edit->customTags;
+        merged[i].userNotes = edit->userNotes;
+    }
+    m_localEdits = std::move(stillPending);
+    setScreenshots(std::move(merged));
+}
+
+void GalleryViewModel::screenshotsDidChange()
+{
+    Console::printLine(u"📸 GalleryViewModel: Screenshots updated to "_s + QString::number(m_screenshots.size()));
+    updateSections();
+}
+
+void GalleryViewModel::updateScreenshot(const Screenshot& screenshot)
+{
+    const qsizetype index = m_screenshots.indexOf(screenshot);
+    if (index < 0)
+        return;
+    if (!hasSameUserData(m_screenshots.at(index), screenshot.customTags, screenshot.userNotes))
+        m_localEdits.insert(screenshot.id, {screenshot.customTags, screenshot.userNotes});
+    m_screenshots[index] = screenshot;
+    Q_EMIT screenshotsChanged();
+    screenshotsDidChange();
+}
+
+QList<Screenshot> GalleryViewModel::visibleScreenshots() const
+{
+    QList<Screenshot> visible;
+    qsizetype count = 0;
+    for (const GallerySection& section : m_sections)
+        count += section.screenshots.size();
+    visible.reserve(count);
+    for (const GallerySection& section : m_sections)
+        visible.append(section.screenshots);
+    return visible;
+}
+
+void GalleryViewModel::updateSections()
+{
+    cancelRebuild();
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    m_rebuildCancelled = cancelled;
+    // The sections are built on a worker from a snapshot: over a large
+    // library neither the collection's test nor the copies into the sections
+    // fit in a frame. The current sections stay until the new ones arrive,
+    // and a rebuild that a newer one has replaced is never shown.
+    const RebuildInput input{m_searchText, m_screenshots, m_activeCollection, Clock::now().toLocalTime().date()};
+    // The watcher reports on a later turn of the event loop even when the
+    // work is already done, and reports nothing once this model is gone.
+    auto* watcher = new QFutureWatcher<QList<GallerySection>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, cancelled] {
+        QList<GallerySection> sections = watcher->future().takeResult();
+        watcher->deleteLater();
+        if (*cancelled)
+            releaseOnWorker(std::move(sections));
+        else
+            setSections(std::move(sections));
+    });
+    watcher->setFuture(
+        QtConcurrent::run(&galleryPool(), [input, cancelled] { return buildSections(input, *cancelled); }));
+}
+
+void GalleryViewModel::cancelRebuild()
+{
+    if (m_rebuildCancelled)
+        *m_rebuildCancelled = true;
+}
+
+QList<GalleryViewModel::GallerySection> GalleryViewModel::buildSections(const RebuildInput& input,
+                                                                        const std::atomic<bool>& cancelled)
+{
+    QList<Screenshot> candidates = input.screenshots;
+    if (input.collection) {
+        candidates.removeIf([&input](const Screenshot& screenshot) { return !input.collection->contains(screenshot); });
+        Console::printLine(u"📊 Collection '%1': Filtered %2 -> %3 screenshots"_s.arg(input.collection->name)
+                               .arg(input.screenshots.size())
+                               .arg(candidates.size()));
+    }
+    // Only a text without any character shows the days; a blank searches.
+    if (cancelled)
+        return {};
+    if (input.searchText.isEmpty())
+        return groupByDay(candidates, input.today);
+    const QList<Screenshot> results = performSearch(input.searchText, candidates, cancelled);
+    return {GallerySection{u"Top Results (%1)"_s.arg(results.size()), results}};
+}
+
+void GalleryViewModel::scheduleDayChange()
+{
+    const QDateTime now = Clock::now().toLocalTime();
+    const QDateTime midnight = now.date().addDays(1).startOfDay();
+    m_dayTimer.start(int(std::clamp<qint64>(now.msecsTo(midnight), 1, 25 * 3600 * 1000)));
+}

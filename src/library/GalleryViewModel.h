@@ -1,0 +1,176 @@
+#pragma once
+
+#include "core/Screenshot.h"
+#include "core/SmartCollection.h"
+#include "ingest/ScreenshotMonitor.h"
+
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QUuid>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class DatabaseManager;
+class Settings;
+class Trash;
+
+// The state behind a gallery: a local copy of the monitor's library, the day
+// sections or search results that the grid shows, and the grid's selection.
+// Every screen owns its own instance (the dashboard one, the tray popup
+// another); instances share the monitor and nothing else.
+//
+// Lives on the GUI thread. Each property is stored before its change signal
+// is emitted and before its change rule runs; the monitor's values reach the
+// model on a later turn of the event loop, in the order they were published.
+class GalleryViewModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
+    Q_PROPERTY(QList<Screenshot> screenshots READ screenshots WRITE setScreenshots NOTIFY screenshotsChanged)
+    Q_PROPERTY(QList<GalleryViewModel::GallerySection> sections READ sections WRITE setSections NOTIFY sectionsChanged)
+    Q_PROPERTY(QSet<QUuid> selectedIds READ selectedIds WRITE setSelectedIds NOTIFY selectedIdsChanged)
+    Q_PROPERTY(bool isSelectionMode READ isSelectionMode WRITE setIsSelectionMode NOTIFY isSelectionModeChanged)
+    Q_PROPERTY(bool isMonitoring READ isMonitoring WRITE setIsMonitoring NOTIFY isMonitoringChanged)
+    Q_PROPERTY(QString monitoredPath READ monitoredPath WRITE setMonitoredPath NOTIFY monitoredPathChanged)
+    Q_PROPERTY(bool needsPermission READ needsPermission WRITE setNeedsPermission NOTIFY needsPermissionChanged)
+
+public:
+    // One group of the grid; its title is its identity and unique per list.
+    struct GallerySection
+    {
+        QString title;
+        QList<Screenshot> screenshots;
+
+        bool operator==(const GallerySection& other) const
+        {
+            return title == other.title && screenshots == other.screenshots;
+        }
+    };
+
+    // What a deletion did, for the gallery screen to tell the user.
+    struct DeletionResult
+    {
+        struct FileError
+        {
+            QString filename;
+            QString error;
+        };
+
+        int deleted = 0; // moved to the Trash, or already gone from disk
+        int failed = 0;  // still on disk (or not in the list at all)
+        QList<FileError> errors;
+    };
+
+    explicit GalleryViewModel(ScreenshotMonitor& monitor = ScreenshotMonitor::shared(), QObject* parent = nullptr);
+    ~GalleryViewModel() override;
+
+    ScreenshotMonitor& monitor() const { return m_monitor; }
+
+    const QString& searchText() const { return m_searchText; }
+    void setSearchText(const QString& text);
+    const QList<Screenshot>& screenshots() const { return m_screenshots; }
+    void setScreenshots(QList<Screenshot> screenshots);
+    const QList<GallerySection>& sections() const { return m_sections; }
+    void setSections(QList<GallerySection> sections);
+    const QSet<QUuid>& selectedIds() const { return m_selectedIds; }
+    void setSelectedIds(QSet<QUuid> ids);
+    bool isSelectionMode() const { return m_isSelectionMode; }
+    // Leaving selection mode empties the selection; entering keeps it.
+    void setIsSelectionMode(bool value);
+    // Kept for the screens; the model itself never changes it.
+    bool isMonitoring() const { return m_isMonitoring; }
+    void setIsMonitoring(bool value);
+    const QString& monitoredPath() const { return m_monitoredPath; }
+    void setMonitoredPath(const QString& path);
+    bool needsPermission() const { return m_needsPermission; }
+    void setNeedsPermission(bool value);
+    // When set, only its members are shown or searched.
+    const std::optional<SmartCollection>& activeCollection() const { return m_activeCollection; }
+    void setActiveCollection(std::optional<SmartCollection> collection);
+
+    // Day sections when the search text is empty (a blank is not empty),
+    // else one section of search results. Built off the GUI thread: the new
+    // sections replace the old ones on a later turn of the event loop, unless
+    // a newer rebuild has started meanwhile.
+    void updateSections();
+    // An edit made in this screen (tags, notes); an unknown id changes nothing.
+    void updateScreenshot(const Screenshot& screenshot);
+    // Every shown screenshot, section after section.
+    QList<Screenshot> visibleScreenshots() const;
+
+    // Moves the selected files to the Trash and drops their rows from the
+    // store. Only what really left the disk leaves the list; the selection
+    // is emptied either way.
+    DeletionResult deleteSelected();
+    DeletionResult deleteSelected(Trash& trash, DatabaseManager& database, Settings& settings);
+
+    // Ranks `candidates` against `query`, best first. Runs on a worker over a
+    // snapshot; `cancelled` turns true when a newer rebuild has replaced it
+    // (the result is then dropped, so it may stop early and return nothing).
+    static QList<Screenshot> performSearch(const QString& query, const QList<Screenshot>& candidates,
+                                           const std::atomic<bool>& cancelled);
+
+    // "Today", "Yesterday", then one section per date ("MMMM d, yyyy" in the
+    // default locale), newest first; `today` is a date of the local zone.
+    static QList<GallerySection> groupByDay(const QList<Screenshot>& candidates, const QDate& today);
+
+signals:
+    void searchTextChanged(const QString& text);
+    void screenshotsChanged();
+    void sectionsChanged();
+    void selectedIdsChanged();
+    void isSelectionModeChanged(bool value);
+    void isMonitoringChanged(bool value);
+    void monitoredPathChanged(const QString& path);
+    void needsPermissionChanged(bool value);
+    void activeCollectionChanged();
+
+private:
+    struct UserData
+    {
+        QStringList customTags;
+        std::optional<QString> userNotes;
+    };
+
+    // What one rebuild works from, taken on the GUI thread.
+    struct RebuildInput
+    {
+        QString searchText;
+        QList<Screenshot> screenshots;
+        std::optional<SmartCollection> collection;
+        QDate today;
+    };
+
+    void setupBindings();
+    void mergeIncomingScreenshots(const QList<Screenshot>& incoming);
+    void screenshotsDidChange();
+    void cancelRebuild();
+    static QList<GallerySection> buildSections(const RebuildInput& input, const std::atomic<bool>& cancelled);
+    void scheduleDayChange();
+
+    ScreenshotMonitor& m_monitor;
+    QString m_searchText;
+    QList<Screenshot> m_screenshots;
+    QList<GallerySection> m_sections;
+    QSet<QUuid> m_selectedIds;
+    bool m_isSelectionMode = false;
+    bool m_isMonitoring = false;
+    QString m_monitoredPath;
+    bool m_needsPermission = false;
+    std::optional<SmartCollection> m_activeCollection;
+    // Edits of this screen that the monitor has not published back yet.
+    QHash<QUuid, UserData> m_localEdits;
+    // Raised to drop the rebuild (day sections or search) that is running or
+    // last ran.
+    std::shared_ptr<std::atomic<bool>> m_rebuildCancelled;
+    // Fires at the next local midnight, when "Today" becomes "Yesterday".
+    QTimer m_dayTimer;
+};

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "core/Clock.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "library/GalleryViewModel.h"
+#include "support/Capture.h"
+#include "support/Wait.h"
+
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A real monitor on a settings file of its own that never starts: tests
+// publish its snapshots themselves with setScreenshots().
+class GalleryTest : public ::testing::Test
+{
+protected:
+    class PlentyOfMemory : public MemoryMonitor::Source
+    {
+    public:
+        double residentMB() override { return 100; }
+        std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
+        qint64 physicalBytes() override { return qint64(16) << 30; }
+    };
+
+    GalleryTest()
+        : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
+        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
+        , m_monitor(m_settings, m_memory)
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        pinClock(QDateTime(QDate(2024, 3, 15), QTime(12, 0)));
+    }
+
+    ~GalleryTest() override
+    {
+        Clock::setSource({});
+        QLocale::setDefault(QLocale::system());
+    }
+
+    static void pinClock(const QDateTime& now)
+    {
+        Clock::setSource([now] { return now; });
+    }
+
+    static Screenshot shot(const QString& name, const QDateTime& created)
+    {
+        Screenshot screenshot;
+        screenshot.id = QUuid::createUuid();
+        screenshot.filename = name;
+        screenshot.filePath = QStringLiteral("/home/user/Desktop/") + name;
+        screenshot.dateCreated = created;
+        return screenshot;
+    }
+
+    static QDateTime at(int month, int day, int hour = 12, int minute = 0, int year = 2024)
+    {
+        return QDateTime(QDate(year, month, day), QTime(hour, minute));
+    }
+
+    // Publishes `list` and waits until `model` has taken it and shown it.
+    // Sections that change after the list did come from a rebuild of it: the
+    // model drops every rebuild that started before.
+    void publish(GalleryViewModel& model, const QList<Screenshot>& list)
+    {
+        bool delivered = false;
+        bool rebuilt = false;
+        QObject context;
+        QObject::connect(&model, &GalleryViewModel::screenshotsChanged, &context, [&] { delivered = true; });
+        QObject::connect(&model, &GalleryViewModel::sectionsChanged, &context, [&] { rebuilt = delivered; });
+        m_monitor.setScreenshots(list);
+        ASSERT_TRUE(waitUntil([&] { return rebuilt && isShowing(model, list); }));
+    }
+
+    static QStringList titles(const GalleryViewModel& model)
+    {
+        QStringList result;
+        for (const auto& section : model.sections())
+            result.append(section.title);
+        return result;
+    }
+
+    static QStringList names(const QList<Screenshot>& screenshots)
+    {
+        QStringList result;
+        for (const Screenshot& screenshot : screenshots)
+            result.append(screenshot.filename);
+        return result;
+    }
+
+    // Whether the day sections show exactly `list` (in any order).
+    static bool isShowing(const GalleryViewModel& model, const QList<Screenshot>& list)
+    {
+        if (model.screenshots() != list || !model.searchText().isEmpty())
+            return false;
+        QStringList shown = names(model.visibleScreenshots());
+        QStringList expected = names(list);
+        shown.sort();
+        expected.sort();
+        return shown == expected;
+    }
+
+    QTemporaryDir m_dir;
+    Settings m_settings;
+    MemoryMonitor m_memory;
+    ScreenshotMonitor m_monitor;
+    ConsoleCapture m_console;
+};
