@@ -5,6 +5,10 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+constexpr int iconKeyRole = Qt::UserRole + 1;
+}
+
 CollectionList::CollectionList(OnSelect onSelect, QWidget* parent)
     : QListWidget(parent)
     , m_onSelect(std::move(onSelect))
@@ -28,16 +32,37 @@ CollectionList::CollectionList(OnSelect onSelect, QWidget* parent)
 void CollectionList::setCollections(QList<SmartCollection> collections)
 {
     m_collections = std::move(collections);
-    setUpdatesEnabled(false);
-    clear();
-    for (const SmartCollection& collection : std::as_const(m_collections)) {
+    // Rebuilds usually change a few counts at most: existing entries are
+    // rewritten only where they differ, so a long list is not laid out anew.
+    while (count() > m_collections.size())
+        delete takeItem(count() - 1);
+    for (qsizetype row = 0; row < m_collections.size(); ++row) {
+        const SmartCollection& collection = m_collections.at(row);
+        QListWidgetItem* entry = item(int(row));
+        if (!entry) {
+            entry = new QListWidgetItem(this);
+            entry->setTextAlignment(Qt::AlignCenter);
+        }
+        const QString text = u"%1\n%2"_s.arg(collection.name).arg(collection.itemCount);
+        if (entry->text() != text)
+            entry->setText(text);
         const QColor tint = collection.color ? PremiumTheme::systemColor(*collection.color) : PremiumTheme::primary();
-        auto* item = new QListWidgetItem(u"%1\n%2"_s.arg(collection.name).arg(collection.itemCount), this);
-        if (SymbolRegistry::contains(collection.icon))
-            item->setIcon(SymbolRegistry::icon(collection.icon, tint));
-        item->setTextAlignment(Qt::AlignCenter);
+        const QString iconKey = collection.icon + u'|' + tint.name(QColor::HexArgb);
+        if (entry->data(iconKeyRole).toString() != iconKey) {
+            entry->setIcon(icon(collection.icon, tint, iconKey));
+            entry->setData(iconKeyRole, iconKey);
+        }
     }
-    setUpdatesEnabled(true);
+}
+
+QIcon CollectionList::icon(const QString& name, const QColor& tint, const QString& key)
+{
+    if (!SymbolRegistry::contains(name))
+        return {};
+    auto cached = m_icons.constFind(key);
+    if (cached == m_icons.cend())
+        cached = m_icons.insert(key, SymbolRegistry::icon(name, tint));
+    return *cached;
 }
 
 void CollectionList::setTiled(bool tiled)

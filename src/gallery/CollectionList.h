@@ -2,6 +2,8 @@
 
 #include "core/SmartCollection.h"
 
+#include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QListWidget>
 
@@ -24,6 +26,9 @@ public:
     void setTiled(bool tiled);
 
 private:
+    QIcon icon(const QString& name, const QColor& tint, const QString& key);
+
     OnSelect m_onSelect;
     QList<SmartCollection> m_collections;
+    QHash<QString, QIcon> m_icons;
 };
