@@ -192,6 +192,14 @@ TEST_F(MainView, AppliedCollectionsUpdateTheShownScreenInPlace)
     EXPECT_EQ(view->detailWidget(), grid) << "the screen keeps its own state";
     EXPECT_EQ(grid->viewMode(), CollectionsGridView::ViewMode::list);
     EXPECT_EQ(names(grid->collections()), QStringList({u"Elsewhere"_s}));
+
+    // Entries rewritten in place still open the collection now at their row.
+    view->applyCollections(
+        {collection(u"Work"_s, CollectionType::folder), collection(u"Receipts"_s, CollectionType::userTag)});
+    EXPECT_EQ(grid->list()->count(), 2);
+    clickEntry(grid, u"Receipts"_s);
+    ASSERT_TRUE(view->selectedCollection());
+    EXPECT_EQ(view->selectedCollection()->name, u"Receipts"_s);
 }
 
 TEST_F(MainView, FirstListsRebuildOnlyWhenHalfOfThemAreAnalysed)
