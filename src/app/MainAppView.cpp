@@ -484,7 +484,10 @@ void MainAppView::replaceDetail(const DetailKey& key, const std::optional<Animat
         auto* slide = new SlidingPicture(area, outgoing);
         QVariantAnimation* move =
             Motion::animate(slide, "pos", QPoint(area->width(), 0), animation->curve, animation->durationMs);
-        connect(move, &QAbstractAnimation::finished, slide, &QObject::deleteLater);
+        if (move)
+            connect(move, &QAbstractAnimation::finished, slide, &QObject::deleteLater);
+        else
+            delete slide;
         return;
     }
     CrossFadeOverlay::fadeOut(area, outgoing, animation->curve, animation->durationMs);

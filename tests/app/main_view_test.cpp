@@ -334,3 +334,30 @@ TEST(SidebarButtonLook, HoverGivesUnselectedRowsAFaintGrowingBackground)
     EXPECT_EQ(button.background(), SidebarButton::Background::none);
     EXPECT_EQ(button.property("symbolName").toString(), u"folder"_s);
 }
+
+TEST_F(MainView, AnimatedOpenAndCloseEndWithTheScreenInPlaceAndNoLeftovers)
+{
+    auto view = makeView();
+    view->show();
+    ASSERT_TRUE(waitForRebuild(*view));
+    InstantMotionScope animated(false);
+    view->applyCollections(everyType());
+    click(view->sidebarButton(Item::smartGroups));
+    QWidget* area = view->findChild<QWidget*>(u"detailArea"_s);
+    auto visibleLayers = [area] {
+        int visible = 0;
+        for (QWidget* child : area->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            visible += child->isVisible();
+        return visible;
+    };
+
+    view->openCollection(everyType().first());
+    QWidget* gallery = view->detailWidget();
+    EXPECT_GT(gallery->x(), 0) << "enters from the trailing edge";
+    EXPECT_TRUE(waitUntil([&] { return gallery->pos() == QPoint(0, 0); }));
+
+    view->closeCollection();
+    EXPECT_NE(qobject_cast<CollectionsGridView*>(view->detailWidget()), nullptr);
+    EXPECT_TRUE(waitUntil([&] { return visibleLayers() == 1; })) << "overlays of the transitions are gone";
+    EXPECT_EQ(view->detailWidget()->geometry(), area->rect());
+}
