@@ -18,6 +18,10 @@ CollectionList::CollectionList(OnSelect onSelect, QWidget* parent)
     setUniformItemSizes(true);
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
+    // Hundreds of domains are laid out a batch per event-loop turn, so a
+    // first fill never holds up the interface.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(100);
     setSelectionMode(QAbstractItemView::NoSelection);
     setStyleSheet(u"QListWidget { background: transparent; }"_s);
     viewport()->setAutoFillBackground(false);
