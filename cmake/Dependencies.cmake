@@ -31,4 +31,9 @@ execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/assets-dir OUTPUT_VARIABLE d
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
 set(BRINDLE_ASSETS_DIR "${default_assets_dir}" CACHE PATH "Folder holding node_modules of the pinned assets")
 set(BRINDLE_ASSET_PACKAGES "${BRINDLE_ASSETS_DIR}/node_modules")
+# The build number shown beside the version in the settings, and the two
+# mailboxes (comma-separated) that "Contact Support" writes to.
+set(GLIMMERDECK_BUILD "1" CACHE STRING "Build number shown in the settings window")
+set(GLIMMERDECK_SUPPORT_RECIPIENTS "hello@brindlework.org,support@brindlework.org"
+    CACHE STRING "Comma-separated addresses that Contact Support writes to")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/BuildInfo.h.in ${CMAKE_BINARY_DIR}/generated/core/BuildInfo.h @ONLY)

@@ -1,13 +1,16 @@
 #include "app/BrindleworkApp.h"
 
 #include "app/ContentView.h"
+#include "app/SettingsView.h"
 #include "app/theme/PremiumTheme.h"
 #include "app/theme/SymbolRegistry.h"
 #include "core/AppEvents.h"
+#include "core/DatabaseManager.h"
 #include "core/Logger.h"
 #include "core/Uuid.h"
 #include "platform/SingleInstance.h"
 
+#include <QAction>
 #include <QMainWindow>
 #include <QUrl>
 #include <QUrlQuery>
@@ -18,6 +21,7 @@ BrindleworkApp::BrindleworkApp(Settings& settings, AppPreferences& preferences, 
                                QObject* parent)
     : QObject(parent)
     , m_preferences(preferences)
+    , m_monitor(monitor)
     , m_window(std::make_unique<QMainWindow>())
     , m_contentView(new ContentView(monitor, settings))
 {
@@ -28,6 +32,12 @@ BrindleworkApp::BrindleworkApp(Settings& settings, AppPreferences& preferences, 
     m_window->setWindowIcon(SymbolRegistry::icon(u"photo.stack"_s, PremiumTheme::primary()));
     m_window->setCentralWidget(m_contentView);
     m_window->resize(defaultWindowSize);
+
+    auto* openSettings = new QAction(u"Settings"_s, m_window.get());
+    openSettings->setShortcut(QKeySequence(u"Ctrl+,"_s));
+    openSettings->setShortcutContext(Qt::WindowShortcut);
+    connect(openSettings, &QAction::triggered, this, &BrindleworkApp::showSettings);
+    m_window->addAction(openSettings);
 }
 
 BrindleworkApp::~BrindleworkApp() = default;
@@ -38,6 +48,21 @@ void BrindleworkApp::activateDashboard()
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
+}
+
+void BrindleworkApp::showSettings()
+{
+    if (!m_settingsWindow) {
+        auto* view = new SettingsView(m_preferences, m_monitor, DatabaseManager::shared());
+        view->setWindowTitle(u"Settings"_s);
+        view->setWindowIcon(m_window->windowIcon());
+        view->setFixedSize(view->sizeHint());
+        connect(view, &SettingsView::dismissRequested, view, &QWidget::close);
+        m_settingsWindow.reset(view);
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void BrindleworkApp::listenForLaterLaunches(std::unique_ptr<SingleInstance> instance)

@@ -13,7 +13,9 @@ class ContentView;
 class QMainWindow;
 class ScreenshotMonitor;
 class Settings;
+class SettingsView;
 class SingleInstance;
+class QWidget;
 
 // The application: the dashboard window (identifier "main") holding the root
 // view, and the hand-off of later launches — a glimmerdeck://open?id=<UUID>
@@ -38,6 +40,9 @@ public:
 
     // Shows, restores and raises the dashboard window.
     void activateDashboard();
+    // The settings window (also on Ctrl+, in the dashboard), made on first use.
+    void showSettings();
+    QWidget* settingsWindow() const { return m_settingsWindow.get(); }
     // Takes over the running-instance channel: every later launch's
     // arguments go to handleArguments().
     void listenForLaterLaunches(std::unique_ptr<SingleInstance> instance);
@@ -55,7 +60,9 @@ private:
     void openLink(const QString& link);
 
     AppPreferences& m_preferences;
+    ScreenshotMonitor& m_monitor;
     std::unique_ptr<QMainWindow> m_window;
+    std::unique_ptr<QWidget> m_settingsWindow;
     ContentView* m_contentView;
     std::unique_ptr<SingleInstance> m_instance;
 };

@@ -116,7 +116,7 @@ QWidget* ContentView::buildScreen(Screen screen)
     case Screen::processing:
         return new ProcessingView(m_monitor, m_settings, this);
     case Screen::main:
-        return new MainAppView(m_monitor, this);
+        return new MainAppView(m_monitor, m_settings, this);
     }
     Q_UNREACHABLE();
     return nullptr;

@@ -1,14 +1,17 @@
 // screen-tour <output-dir> <folder>
 // Runs the application's own window and services, with the user's folder
 // choice answered by <folder>, and saves the screens as a new user meets them:
-// welcome.png, welcome-confetti.png, processing.png, main.png; then, from the
-// desktop's tray (when one runs), tray.png, tray-processing.png and popup.png.
-// Run it with HOME and the XDG folders pointing at a scratch folder: it
-// writes settings.
+// welcome.png, welcome-confetti.png, processing.png, main.png, then the main
+// view at each destination (main-<destination>.png) and the three tabs of the
+// settings sheet (settings-<tab>.png); then, from the desktop's tray (when one
+// runs), tray.png, tray-processing.png and popup.png. Run it with HOME and the
+// XDG folders pointing at a scratch folder: it writes settings.
 #include "app/AppDelegate.h"
 #include "app/AppStyle.h"
 #include "app/BrindleworkApp.h"
 #include "app/ContentView.h"
+#include "app/MainAppView.h"
+#include "app/SettingsView.h"
 #include "app/SystemTrayIcon.h"
 #include "app/TrayPopup.h"
 #include "app/WelcomeActionButton.h"
@@ -21,12 +24,15 @@
 #include "platform/FolderChooser.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMainWindow>
+#include <QMetaEnum>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
 
@@ -121,6 +127,40 @@ bool tourTray(AppDelegate& delegate, const QString& output)
     return ok;
 }
 
+// Every destination of the sidebar, once the first collections are in.
+bool tourDestinations(QMainWindow& window, MainAppView& main, const QString& output)
+{
+    for (int i = 0; i < 100 && main.isAnalyzing(); ++i)
+        pause(50);
+    bool ok = true;
+    const QMetaEnum items = QMetaEnum::fromType<MainAppView::SidebarItem>();
+    for (int i = 0; i < items.keyCount(); ++i) {
+        main.select(MainAppView::SidebarItem(items.value(i)));
+        pause(400);
+        ok = save(window, output, u"main-%1.png"_s.arg(QString::fromLatin1(items.key(i)))) && ok;
+    }
+    main.select(MainAppView::SidebarItem::screenshots);
+    return ok;
+}
+
+bool tourSettings(MainAppView& main, const QString& output)
+{
+    main.showSettings();
+    pause(400);
+    QDialog* sheet = main.settingsSheet();
+    auto* settings = sheet ? sheet->findChild<SettingsView*>() : nullptr;
+    if (!settings)
+        return false;
+    bool ok = true;
+    for (int tab = 0; tab < settings->tabs()->count(); ++tab) {
+        settings->tabs()->setCurrentIndex(tab);
+        pause(200);
+        ok = save(*sheet, output, u"settings-%1.png"_s.arg(settings->tabs()->tabText(tab).toLower())) && ok;
+    }
+    sheet->close();
+    return ok;
+}
+
 // A first run part-way through, as the monitor publishes it.
 void showFirstRunInProgress(ScreenshotMonitor& monitor)
 {
@@ -176,6 +216,10 @@ int main(int argc, char* argv[])
     pause(800);
     ok = ok && save(window, output, u"main.png"_s);
     ok = ok && tourTray(delegate, output);
+
+    auto* main = qobject_cast<MainAppView*>(content.currentWidget());
+    ok = ok && main && tourDestinations(window, *main, output);
+    ok = ok && main && tourSettings(*main, output);
 
     if (!SymbolRegistry::unknownRequests().isEmpty()) {
         QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";

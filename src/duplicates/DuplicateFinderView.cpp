@@ -1,0 +1,19 @@
+#include "duplicates/DuplicateFinderView.h"
+
+#include "app/LibrarySummary.h"
+#include "app/PlaceholderBody.h"
+#include "duplicates/DuplicateFinderViewModel.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+DuplicateFinderView::DuplicateFinderView(ScreenshotMonitor& monitor, QWidget* parent)
+    : QWidget(parent)
+    , m_viewModel(new DuplicateFinderViewModel(monitor, this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(
+        makePlaceholderBody(u"doc.on.doc.fill"_s, u"Duplicate Finder"_s, new QLabel(librarySummary(monitor))));
+}

@@ -1,0 +1,6 @@
+#include "duplicates/DuplicateFinderViewModel.h"
+
+DuplicateFinderViewModel::DuplicateFinderViewModel(ScreenshotMonitor& monitor, QObject* parent)
+    : QObject(parent)
+    , m_monitor(monitor)
+{}

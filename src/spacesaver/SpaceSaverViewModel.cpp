@@ -1,0 +1,6 @@
+#include "spacesaver/SpaceSaverViewModel.h"
+
+SpaceSaverViewModel::SpaceSaverViewModel(ScreenshotMonitor& monitor, QObject* parent)
+    : QObject(parent)
+    , m_monitor(monitor)
+{}
