@@ -7,6 +7,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
 #include "support/Capture.h"
+#include "support/Fakes.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -20,27 +21,6 @@
 class ScreenFixture : public ::testing::Test
 {
 protected:
-    class PlentyOfMemory : public MemoryMonitor::Source
-    {
-    public:
-        double residentMB() override { return 100; }
-        std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-        qint64 physicalBytes() override { return qint64(16) << 30; }
-    };
-
-    // Answers with `answer` (nothing: the user cancelled) and counts openings.
-    class FakeChooser : public FolderChooser
-    {
-    public:
-        std::optional<QString> answer;
-        int shown = 0;
-        std::optional<QString> chooseFolder(const Request&) override
-        {
-            ++shown;
-            return answer;
-        }
-    };
-
     ScreenFixture()
         : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
         , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
@@ -53,7 +33,7 @@ protected:
     ScreenshotMonitor& makeMonitor()
     {
         m_monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
-        auto chooser = std::make_unique<FakeChooser>();
+        auto chooser = std::make_unique<FakeFolderChooser>();
         m_chooser = chooser.get();
         m_monitor->setFolderChooser(std::move(chooser));
         return *m_monitor;
@@ -78,5 +58,5 @@ protected:
     MemoryMonitor m_memory;
     QString m_folder;
     std::unique_ptr<ScreenshotMonitor> m_monitor;
-    FakeChooser* m_chooser = nullptr;
+    FakeFolderChooser* m_chooser = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "support/Capture.h"
+#include "support/Fakes.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -30,14 +31,6 @@ inline void PrintTo(const QString& text, std::ostream* out)
 class LibraryHarness : public ::testing::Test
 {
 protected:
-    class PlentyOfMemory : public MemoryMonitor::Source
-    {
-    public:
-        double residentMB() override { return 100; }
-        std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-        qint64 physicalBytes() override { return qint64(16) << 30; }
-    };
-
     // Holds a serial queue busy until released, so that work behind it waits.
     class QueueBlock
     {

@@ -4,6 +4,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
 #include "support/Capture.h"
+#include "support/Fakes.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -16,32 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-class PlentyOfMemory : public MemoryMonitor::Source
-{
-public:
-    double residentMB() override { return 100; }
-    std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-    qint64 physicalBytes() override { return qint64(16) << 30; }
-};
-
-// Answers with a prepared folder (or a cancel) and counts how often it was shown.
-class FakeChooser : public FolderChooser
-{
-public:
-    std::optional<QString> answer;
-    int shown = 0;
-    Request lastRequest;
-    std::function<void()> whileOpen;
-
-    std::optional<QString> chooseFolder(const Request& request) override
-    {
-        ++shown;
-        lastRequest = request;
-        if (whileOpen)
-            whileOpen();
-        return answer;
-    }
-};
 
 class MonitorTest : public ::testing::Test
 {
@@ -60,10 +35,10 @@ protected:
         return path;
     }
 
-    std::unique_ptr<ScreenshotMonitor> makeMonitor(FakeChooser** chooser = nullptr)
+    std::unique_ptr<ScreenshotMonitor> makeMonitor(FakeFolderChooser** chooser = nullptr)
     {
         auto monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
-        auto fake = std::make_unique<FakeChooser>();
+        auto fake = std::make_unique<FakeFolderChooser>();
         if (chooser)
             *chooser = fake.get();
         monitor->setFolderChooser(std::move(fake));
@@ -91,7 +66,7 @@ TEST_F(MonitorTest, FirstLaunchUsesTheDesktopAndStartsNothing)
 
 TEST_F(MonitorTest, GrantedFolderIsRestoredAtTheNextLaunchAndMonitored)
 {
-    FakeChooser* chooser = nullptr;
+    FakeFolderChooser* chooser = nullptr;
     {
         const auto first = makeMonitor(&chooser);
         chooser->answer = m_folder;
@@ -115,7 +90,7 @@ TEST_F(MonitorTest, GrantedFolderIsRestoredAtTheNextLaunchAndMonitored)
 
 TEST_F(MonitorTest, ARequestOpensOneChooserAndNoneOnceAccessIsGranted)
 {
-    FakeChooser* chooser = nullptr;
+    FakeFolderChooser* chooser = nullptr;
     const auto monitor = makeMonitor(&chooser);
     chooser->answer = m_folder;
     chooser->whileOpen = [&] { monitor->requestFolderAccess(); }; // a second click while it is open
@@ -130,7 +105,7 @@ TEST_F(MonitorTest, ARequestOpensOneChooserAndNoneOnceAccessIsGranted)
 
 TEST_F(MonitorTest, CancellingTheChooserChangesNothing)
 {
-    FakeChooser* chooser = nullptr;
+    FakeFolderChooser* chooser = nullptr;
     const auto monitor = makeMonitor(&chooser);
     const QString before = monitor->monitoredPath();
     monitor->requestFolderAccess();
@@ -147,7 +122,7 @@ TEST_F(MonitorTest, CancellingTheChooserChangesNothing)
 TEST_F(MonitorTest, ConfirmingTheMonitoredFolderAgainStoresTheBookmarkAndRestarts)
 {
     m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_folder);
-    FakeChooser* chooser = nullptr;
+    FakeFolderChooser* chooser = nullptr;
     const auto monitor = makeMonitor(&chooser);
     ASSERT_EQ(monitor->monitoredPath(), m_folder);
     chooser->answer = m_folder;
@@ -286,7 +261,7 @@ TEST_F(MonitorTest, ProgressStaysAFiniteShare)
 
 TEST_F(MonitorTest, ForgettingTheFolderLetsTheNextRequestAskAgain)
 {
-    FakeChooser* chooser = nullptr;
+    FakeFolderChooser* chooser = nullptr;
     const auto monitor = makeMonitor(&chooser);
     chooser->answer = m_folder;
     monitor->requestFolderAccess();

@@ -9,6 +9,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "ingest/VisualAnalysisService.h"
 #include "support/Capture.h"
+#include "support/Fakes.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -20,13 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-class PlentyOfMemory : public MemoryMonitor::Source
-{
-public:
-    double residentMB() override { return 100; }
-    std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-    qint64 physicalBytes() override { return qint64(16) << 30; }
-};
 
 // Share of the drawn words (four letters or more) found in the recognised text.
 double wordRecall(const QStringList& drawnLines, const QString& recognised)

@@ -6,6 +6,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
 #include "support/Capture.h"
+#include "support/Fakes.h"
 #include "support/Wait.h"
 
 #include <QLocale>
@@ -20,14 +21,6 @@
 class GalleryTest : public ::testing::Test
 {
 protected:
-    class PlentyOfMemory : public MemoryMonitor::Source
-    {
-    public:
-        double residentMB() override { return 100; }
-        std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-        qint64 physicalBytes() override { return qint64(16) << 30; }
-    };
-
     GalleryTest()
         : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
         , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
