@@ -10,7 +10,12 @@
 
 #include <QElapsedTimer>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <span>
 
@@ -195,6 +200,65 @@ double similarityBonus(const std::optional<QList<double>>& queryEmbedding, const
     return similarity > 0.2 ? 5 * similarity : 0;
 }
 
+// Bounds how far a similarity estimated in floats from unit vectors may be
+// from the one computed in doubles (about 1e-6 for 100 dimensions).
+constexpr double kEstimateError = 1e-3;
+
+float dotScalar(const float* a, const float* b, qsizetype n)
+{
+    float sum = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        sum += a[i] * b[i];
+    return sum;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2,fma"))) float dotAvx2(const float* a, const float* b, qsizetype n)
+{
+    __m256 sum0 = _mm256_setzero_ps();
+    __m256 sum1 = _mm256_setzero_ps();
+    qsizetype i = 0;
+    for (; i + 16 <= n; i += 16) {
+        sum0 = _mm256_fmadd_ps(_mm256_loadu_ps(a + i), _mm256_loadu_ps(b + i), sum0);
+        sum1 = _mm256_fmadd_ps(_mm256_loadu_ps(a + i + 8), _mm256_loadu_ps(b + i + 8), sum1);
+    }
+    alignas(32) float lanes[8];
+    _mm256_store_ps(lanes, _mm256_add_ps(sum0, sum1));
+    float sum = 0;
+    for (const float lane : lanes)
+        sum += lane;
+    return sum + dotScalar(a + i, b + i, n - i);
+}
+#endif
+
+float dot(const float* a, const float* b, qsizetype n)
+{
+#if defined(__x86_64__)
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (hasAvx2)
+        return dotAvx2(a, b, n);
+#endif
+    return dotScalar(a, b, n);
+}
+
+// The query's embedding as a unit vector of floats; empty when it has none
+// or its norm is zero.
+std::vector<float> unitVector(const std::optional<QList<double>>& embedding)
+{
+    if (!embedding)
+        return {};
+    double squares = 0;
+    for (const double value : *embedding)
+        squares += value * value;
+    if (!(squares > 0) || !std::isfinite(squares))
+        return {};
+    std::vector<float> unit;
+    unit.reserve(size_t(embedding->size()));
+    for (const double value : *embedding)
+        unit.push_back(float(value / std::sqrt(squares)));
+    return unit;
+}
+
 double recencyBonus(qint64 nowMSecs, qint64 createdMSecs)
 {
     if (createdMSecs == SearchIndex::unknownTime)
@@ -204,6 +268,36 @@ double recencyBonus(qint64 nowMSecs, qint64 createdMSecs)
     const double bonus = 2.0 * ((30.0 - days) / 30.0);
     return bonus >= 0 ? bonus : 0;
 }
+
+// Most screenshots are not like the query at all: an estimate from the
+// index's unit vectors shows that their bonus is 0, or too small to make them
+// hits, without reading their embeddings. Everything else gets the exact
+// similarity.
+class SimilarityEstimates
+{
+public:
+    SimilarityEstimates(const std::optional<QList<double>>& queryEmbedding, bool onlyHitsMatter)
+        : m_unitQuery(unitVector(queryEmbedding))
+        , m_onlyHitsMatter(onlyHitsMatter)
+    {}
+
+    bool rulesOut(const SearchIndex::Block& block, qsizetype member, int points, double recency) const
+    {
+        if (m_unitQuery.empty() || block.dimensions != qsizetype(m_unitQuery.size()) ||
+            !block.hasUnitEmbedding[size_t(member)])
+            return false;
+        const double estimate =
+            dot(m_unitQuery.data(), &block.unitEmbeddings[size_t(member * block.dimensions)], block.dimensions);
+        if (estimate + kEstimateError <= 0.2)
+            return true;
+        return m_onlyHitsMatter && points == 0 &&
+               5 * (estimate + kEstimateError) + recency <= GallerySearch::hitThreshold;
+    }
+
+private:
+    std::vector<float> m_unitQuery;
+    bool m_onlyHitsMatter;
+};
 
 void splitIntoLongWords(const QString& text, QStringList& terms)
 {
@@ -280,6 +374,7 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
                         const std::vector<qsizetype>* members, double threshold, const std::atomic<bool>& cancelled)
 {
     const std::vector<Needle> needles = needlesFor(query, index.folder());
+    const SimilarityEstimates estimates(query.embedding, threshold >= hitThreshold);
     const std::vector<SearchIndex::Placement>& blocks = index.blocks();
     std::vector<std::vector<Hit>> hitsOfBlock(blocks.size());
     SearchPool::parallelFor(qsizetype(blocks.size()), [&](qsizetype k) {
@@ -295,10 +390,13 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
                 if (cancelled.load(std::memory_order_relaxed))
                     return;
                 const qsizetype position = placement.first + member;
-                double score = scorer.points(member);
-                score += similarityBonus(query.embedding, library.at(position));
+                const int points = scorer.points(member);
+                const double recency = recencyBonus(query.nowMSecs, placement.block->createdMSecs[size_t(member)]);
+                double score = points;
+                if (!estimates.rulesOut(*placement.block, member, points, recency))
+                    score += similarityBonus(query.embedding, library.at(position));
                 if (score > 0)
-                    score += recencyBonus(query.nowMSecs, placement.block->createdMSecs[size_t(member)]);
+                    score += recency;
                 if (score > threshold)
                     hits.push_back({position, score});
             }

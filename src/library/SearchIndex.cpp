@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QTimeZone>
 
+#include <cmath>
 #include <unordered_map>
 
 namespace {
@@ -147,6 +148,31 @@ private:
     const TextFolder& m_folder;
 };
 
+void addUnitEmbeddings(SearchIndex::Block& block, const QList<Screenshot>& library, const Range& range)
+{
+    for (qsizetype i = range.first; i < range.first + range.count && block.dimensions == 0; ++i)
+        block.dimensions = library.at(i).embedding.value_or(QList<double>()).size();
+    block.hasUnitEmbedding.assign(size_t(range.count), 0);
+    if (block.dimensions == 0)
+        return;
+    block.unitEmbeddings.assign(size_t(range.count * block.dimensions), 0.0f);
+    for (qsizetype i = 0; i < range.count; ++i) {
+        const std::optional<QList<double>>& embedding = library.at(range.first + i).embedding;
+        if (!embedding || embedding->size() != block.dimensions)
+            continue;
+        double squares = 0;
+        for (const double value : *embedding)
+            squares += value * value;
+        if (!(squares > 0) || !std::isfinite(squares))
+            continue;
+        const double norm = std::sqrt(squares);
+        float* unit = &block.unitEmbeddings[size_t(i * block.dimensions)];
+        for (qsizetype d = 0; d < block.dimensions; ++d)
+            unit[d] = float(embedding->at(d) / norm);
+        block.hasUnitEmbedding[size_t(i)] = 1;
+    }
+}
+
 std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& library, const Range& range,
                                                      std::vector<quint64> fingerprints, const TextFolder& folder)
 {
@@ -155,6 +181,7 @@ std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& li
     block->firstId = library.at(range.first).id;
     block->fingerprints = std::move(fingerprints);
     block->createdMSecs.reserve(size_t(range.count));
+    addUnitEmbeddings(*block, library, range);
     BlockWriter writer(*block, folder);
     writer.reserve(library, range);
     EpochTimes times;
@@ -172,6 +199,11 @@ size_t hashOf(const std::optional<QString>& text, size_t seed)
     return text ? qHash(*text, seed) : seed * 31 + 7;
 }
 
+size_t hashOf(const std::optional<QList<double>>& embedding)
+{
+    return embedding ? qHashRange(embedding->begin(), embedding->end(), 5) : 0;
+}
+
 size_t hashOf(const QDateTime& time)
 {
     // A local time's date and time of day are stored as such; turning them
@@ -184,7 +216,9 @@ size_t hashOf(const QDateTime& time)
 
 size_t SearchIndex::Block::memoryBytes() const
 {
-    size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) + createdMSecs.capacity() * sizeof(qint64);
+    size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) +
+                   createdMSecs.capacity() * sizeof(qint64) + unitEmbeddings.capacity() * sizeof(float) +
+                   hasUnitEmbedding.capacity();
     for (int field = 0; field < fieldCount; ++field)
         bytes += texts[field].capacity() + starts[field].capacity() * sizeof(quint32);
     return bytes;
@@ -195,7 +229,7 @@ quint64 SearchIndex::fingerprint(const Screenshot& screenshot)
     return qHashMulti(0x5eed, qHash(screenshot.filename), hashOf(screenshot.ocrText, 1),
                       hashOf(screenshot.userNotes, 2), qHashRange(screenshot.tags.begin(), screenshot.tags.end(), 3),
                       qHashRange(screenshot.customTags.begin(), screenshot.customTags.end(), 4), screenshot.tags.size(),
-                      screenshot.customTags.size(), hashOf(screenshot.dateCreated));
+                      screenshot.customTags.size(), hashOf(screenshot.dateCreated), hashOf(screenshot.embedding));
 }
 
 SearchIndex::SearchIndex()

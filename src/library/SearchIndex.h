@@ -56,6 +56,13 @@ public:
         std::vector<qint64> createdMSecs; // since 1970; unknownTime when invalid
         std::array<std::string, fieldCount> texts;
         std::array<std::vector<quint32>, fieldCount> starts;
+        // The embeddings as unit vectors of floats, `dimensions` per
+        // screenshot (zeros where hasUnitEmbedding is 0: none, another
+        // length, or a zero norm): a quarter of the bytes to read for a
+        // close estimate of each similarity.
+        qsizetype dimensions = 0;
+        std::vector<float> unitEmbeddings;
+        std::vector<quint8> hasUnitEmbedding;
 
         size_t memoryBytes() const;
     };
@@ -99,7 +106,7 @@ public:
     // How many blocks were taken over from the previous index.
     qsizetype reusedBlocks() const { return m_reusedBlocks; }
 
-    // Changes whenever a searched field of the screenshot changes.
+    // Changes whenever a field that searches read changes.
     static quint64 fingerprint(const Screenshot& screenshot);
 
 private:

@@ -374,6 +374,7 @@ TEST_F(ReferenceTest, ARebuiltIndexRefoldsOnlyChangedBlocksAndNeverServesStaleTe
     // New files arrive at the front, one is analysed, one re-dated, one gone.
     library[2500].ocrText = u"freshly recognised payment"_s;
     library[4000].dateCreated = now();
+    library[4500].embedding = QList<double>{4, -2, 1};
     library.removeAt(300);
     const QList<Screenshot> arrivals = randomLibrary(3, 12);
     library = arrivals + library;
