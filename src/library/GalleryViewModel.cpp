@@ -45,6 +45,8 @@ bool hasSameUserData(const Screenshot& screenshot, const QStringList& customTags
 GalleryViewModel::GalleryViewModel(ScreenshotMonitor& monitor, QObject* parent)
     : QObject(parent)
     , m_monitor(monitor)
+    , m_search(GallerySearch::shared())
+    , m_searchIndex(std::make_shared<SearchIndex::Cache>())
 {
     Console::printLine(u"📸 GalleryViewModel: Init"_s);
     m_dayTimer.setSingleShot(true);
@@ -95,6 +97,7 @@ void GalleryViewModel::setSearchText(const QString& text)
 void GalleryViewModel::setScreenshots(QList<Screenshot> screenshots)
 {
     std::swap(m_screenshots, screenshots);
+    ++m_libraryGeneration;
     releaseOnWorker(std::move(screenshots));
     Q_EMIT screenshotsChanged();
     screenshotsDidChange();
@@ -146,6 +149,11 @@ void GalleryViewModel::setActiveCollection(std::optional<SmartCollection> collec
     updateSections();
 }
 
+void GalleryViewModel::setSearch(std::shared_ptr<const GallerySearch> search)
+{
+    m_search = std::move(search);
+}
+
 void GalleryViewModel::mergeIncomingScreenshots(const QList<Screenshot>& incoming)
 {
     if (m_localEdits.isEmpty()) {
@@ -183,6 +191,7 @@ void GalleryViewModel::updateScreenshot(const Screenshot& screenshot)
     if (!hasSameUserData(m_screenshots.at(index), screenshot.customTags, screenshot.userNotes))
         m_localEdits.insert(screenshot.id, {screenshot.customTags, screenshot.userNotes});
     m_screenshots[index] = screenshot;
+    ++m_libraryGeneration;
     Q_EMIT screenshotsChanged();
     screenshotsDidChange();
 }
@@ -208,7 +217,8 @@ void GalleryViewModel::updateSections()
     // library neither the collection's test nor the copies into the sections
     // fit in a frame. The current sections stay until the new ones arrive,
     // and a rebuild that a newer one has replaced is never shown.
-    const RebuildInput input{m_searchText, m_screenshots, m_activeCollection, Clock::now().toLocalTime().date()};
+    const RebuildInput input{m_searchText, m_screenshots, m_activeCollection, Clock::now().toLocalTime().date(),
+                             m_search,     m_searchIndex, m_libraryGeneration};
     // The watcher reports on a later turn of the event loop even when the
     // work is already done, and reports nothing once this model is gone.
     auto* watcher = new QFutureWatcher<QList<GallerySection>>(this);
@@ -233,20 +243,36 @@ void GalleryViewModel::cancelRebuild()
 QList<GalleryViewModel::GallerySection> GalleryViewModel::buildSections(const RebuildInput& input,
                                                                         const std::atomic<bool>& cancelled)
 {
-    QList<Screenshot> candidates = input.screenshots;
+    // A collection's members are named by their positions in the library,
+    // which the search index shares.
+    std::vector<qsizetype> members;
     if (input.collection) {
-        candidates.removeIf([&input](const Screenshot& screenshot) { return !input.collection->contains(screenshot); });
+        for (qsizetype i = 0; i < input.screenshots.size(); ++i) {
+            if (input.collection->contains(input.screenshots.at(i)))
+                members.push_back(i);
+        }
         Console::printLine(u"📊 Collection '%1': Filtered %2 -> %3 screenshots"_s.arg(input.collection->name)
                                .arg(input.screenshots.size())
-                               .arg(candidates.size()));
+                               .arg(members.size()));
     }
     if (cancelled)
         return {};
     // Only a text without any character shows the days; a blank searches.
     if (input.searchText.isEmpty())
-        return groupByDay(candidates, input.today);
-    const QList<Screenshot> results = performSearch(input.searchText, candidates, cancelled);
+        return groupByDay(input.collection ? membersOf(input.screenshots, members) : input.screenshots, input.today);
+    const QList<Screenshot> results =
+        input.search->search(input.searchText, input.screenshots, input.collection ? &members : nullptr,
+                             *input.searchIndex, input.libraryGeneration, cancelled);
     return {GallerySection{u"Top Results (%1)"_s.arg(results.size()), results}};
+}
+
+QList<Screenshot> GalleryViewModel::membersOf(const QList<Screenshot>& library, const std::vector<qsizetype>& members)
+{
+    QList<Screenshot> screenshots;
+    screenshots.reserve(qsizetype(members.size()));
+    for (const qsizetype position : members)
+        screenshots.append(library.at(position));
+    return screenshots;
 }
 
 void GalleryViewModel::scheduleDayChange()

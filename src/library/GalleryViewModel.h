@@ -3,6 +3,8 @@
 #include "core/Screenshot.h"
 #include "core/SmartCollection.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "library/GallerySearch.h"
+#include "library/SearchIndex.h"
 
 #include <QDate>
 #include <QHash>
@@ -17,6 +19,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class DatabaseManager;
 class Settings;
@@ -113,9 +116,15 @@ public:
     DeletionResult deleteSelected();
     DeletionResult deleteSelected(Trash& trash, DatabaseManager& database, Settings& settings);
 
-    // Ranks `candidates` against `query`, best first. Runs on a worker over a
-    // snapshot; `cancelled` turns true when a newer rebuild has replaced it
-    // (the result is then dropped, so it may stop early and return nothing).
+    // The search that rebuilds run: the shared one unless replaced (tests
+    // give one with a spell checker and embeddings of their own). Applies
+    // from the next rebuild on.
+    void setSearch(std::shared_ptr<const GallerySearch> search);
+
+    // Ranks `candidates` against `query` with the shared search, best first.
+    // Runs on a worker over a snapshot; `cancelled` turns true when a newer
+    // rebuild has replaced it (the result is then dropped, so it may stop
+    // early and return nothing).
     static QList<Screenshot> performSearch(const QString& query, const QList<Screenshot>& candidates,
                                            const std::atomic<bool>& cancelled);
 
@@ -148,6 +157,9 @@ private:
         QList<Screenshot> screenshots;
         std::optional<SmartCollection> collection;
         QDate today;
+        std::shared_ptr<const GallerySearch> search;
+        std::shared_ptr<SearchIndex::Cache> searchIndex;
+        quint64 libraryGeneration = 0;
     };
 
     void setupBindings();
@@ -155,6 +167,7 @@ private:
     void screenshotsDidChange();
     void cancelRebuild();
     static QList<GallerySection> buildSections(const RebuildInput& input, const std::atomic<bool>& cancelled);
+    static QList<Screenshot> membersOf(const QList<Screenshot>& library, const std::vector<qsizetype>& members);
     void scheduleDayChange();
 
     ScreenshotMonitor& m_monitor;
@@ -167,6 +180,11 @@ private:
     QString m_monitoredPath;
     bool m_needsPermission = false;
     std::optional<SmartCollection> m_activeCollection;
+    std::shared_ptr<const GallerySearch> m_search;
+    // The folded texts of the library as of a generation, kept between
+    // searches; every change of `m_screenshots` starts a new generation.
+    std::shared_ptr<SearchIndex::Cache> m_searchIndex;
+    quint64 m_libraryGeneration = 0;
     // Edits of this screen that the monitor has not published back yet.
     QHash<QUuid, UserData> m_localEdits;
     // Raised to drop the rebuild (day sections or search) that is running or

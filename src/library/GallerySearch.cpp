@@ -1,0 +1,476 @@
+#include "library/GallerySearch.h"
+
+#include "core/Clock.h"
+#include "core/Console.h"
+#include "core/Graphemes.h"
+#include "ingest/EmbeddingService.h"
+#include "library/SearchPool.h"
+#include "library/SubstringFinder.h"
+#include "platform/HunspellSpellChecker.h"
+
+#include <QElapsedTimer>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <span>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Where one term was found in one screenshot.
+enum Found : quint8 {
+    inFilename = 1 << 0,
+    inCustomTag = 1 << 1,
+    isCustomTag = 1 << 2,
+    inTag = 1 << 3,
+    isTag = 1 << 4,
+    inNotes = 1 << 5,
+    inText = 1 << 6,
+};
+constexpr int kFoundCombinations = 1 << 7;
+
+// Points of one term, the whole query included.
+int termPoints(int found)
+{
+    int points = 0;
+    points += found & inFilename ? 10 : 0;
+    points += found & isCustomTag ? 45 : found & inCustomTag ? 20 : 0;
+    points += found & isTag ? 15 : found & inTag ? 5 : 0;
+    points += found & inNotes ? 15 : 0;
+    points += found & inText ? 5 : 0;
+    return points;
+}
+
+// Points of the whole query, on top of its points as a term.
+int queryPoints(int found)
+{
+    int points = 0;
+    points += found & inFilename ? 50 : 0;
+    points += found & isCustomTag ? 120 : found & inCustomTag ? 80 : 0;
+    points += found & inTag ? 40 : 0;
+    points += found & inNotes ? 60 : 0;
+    points += found & inText ? 30 : 0;
+    return points;
+}
+
+// Terms that fold to the same bytes are looked for once and counted as
+// often as they occur in the term set.
+struct Needle
+{
+    SubstringFinder contained;
+    SubstringFinder whole; // an entire tag: separator, term, separator
+    std::array<int, kFoundCombinations> points{};
+};
+
+std::vector<Needle> needlesFor(const GallerySearch::Query& query, const TextFolder& folder)
+{
+    std::vector<Needle> needles;
+    for (const QString& term : query.terms) {
+        std::string contained = folder.forContains(term);
+        std::string whole = SearchIndex::separator + folder.forEquality(term) + SearchIndex::separator;
+        auto same = std::find_if(needles.begin(), needles.end(), [&](const Needle& needle) {
+            return needle.contained.needle() == contained && needle.whole.needle() == whole;
+        });
+        if (same == needles.end()) {
+            needles.push_back({SubstringFinder(std::move(contained)), SubstringFinder(std::move(whole)), {}});
+            same = needles.end() - 1;
+        }
+        const bool isQuery = term == query.text;
+        for (int found = 0; found < kFoundCombinations; ++found)
+            same->points[size_t(found)] += termPoints(found) + (isQuery ? queryPoints(found) : 0);
+    }
+    return needles;
+}
+
+struct Scan
+{
+    SearchIndex::Field field;
+    bool wholeElement;
+    Found found;
+};
+
+constexpr Scan kScans[] = {
+    {SearchIndex::filename, false, inFilename},
+    {SearchIndex::customTagText, false, inCustomTag},
+    {SearchIndex::customTagSet, true, isCustomTag},
+    {SearchIndex::tagText, false, inTag},
+    {SearchIndex::tagSet, true, isTag},
+    {SearchIndex::userNotes, false, inNotes},
+    {SearchIndex::ocrText, false, inText},
+};
+
+struct Run
+{
+    qsizetype from = 0;
+    qsizetype to = 0; // past the last
+};
+
+// The scoring of one block: which needle occurs where, then the points.
+class BlockScorer
+{
+public:
+    BlockScorer(const SearchIndex::Block& block, const std::vector<Needle>& needles)
+        : m_block(block)
+        , m_needles(needles)
+        , m_found(size_t(block.count) * needles.size(), 0)
+    {}
+
+    void findAll(const std::vector<Run>& runs)
+    {
+        for (size_t needle = 0; needle < m_needles.size(); ++needle) {
+            for (const Scan& scan : kScans) {
+                if (m_block.texts[scan.field].empty())
+                    continue;
+                const SubstringFinder& finder =
+                    scan.wholeElement ? m_needles[needle].whole : m_needles[needle].contained;
+                for (const Run& run : runs)
+                    find(scan, finder, needle, run);
+            }
+        }
+    }
+
+    int points(qsizetype member) const
+    {
+        int points = 0;
+        const quint8* found = &m_found[size_t(member) * m_needles.size()];
+        for (size_t needle = 0; needle < m_needles.size(); ++needle)
+            points += m_needles[needle].points[found[needle]];
+        return points;
+    }
+
+private:
+    // Marks every member of the run whose field holds the needle; after a
+    // hit the search goes on at the next member's text.
+    void find(const Scan& scan, const SubstringFinder& finder, size_t needle, const Run& run)
+    {
+        const std::string& text = m_block.texts[scan.field];
+        const std::vector<quint32>& starts = m_block.starts[scan.field];
+        const char* base = text.data();
+        const char* end = base + starts[size_t(run.to)];
+        const char* at = base + starts[size_t(run.from)];
+        qsizetype member = run.from;
+        while (at < end) {
+            const char* hit = finder.find(at, end);
+            if (hit == end)
+                return;
+            const auto offset = quint32(hit - base);
+            member =
+                std::upper_bound(starts.begin() + member + 1, starts.begin() + run.to + 1, offset) - starts.begin() - 1;
+            m_found[size_t(member) * m_needles.size() + needle] |= scan.found;
+            at = base + starts[size_t(member) + 1];
+        }
+    }
+
+    const SearchIndex::Block& m_block;
+    const std::vector<Needle>& m_needles;
+    std::vector<quint8> m_found; // member × needle
+};
+
+// The block's members as runs of neighbours: all of it, or the given
+// library positions that fall inside it.
+std::vector<Run> runsOf(const SearchIndex::Placement& placement, const std::vector<qsizetype>* members)
+{
+    const qsizetype count = placement.block->count;
+    if (!members)
+        return {{0, count}};
+    std::vector<Run> runs;
+    auto it = std::lower_bound(members->begin(), members->end(), placement.first);
+    for (; it != members->end() && *it < placement.first + count; ++it) {
+        const qsizetype local = *it - placement.first;
+        if (!runs.empty() && runs.back().to == local)
+            ++runs.back().to;
+        else
+            runs.push_back({local, local + 1});
+    }
+    return runs;
+}
+
+double similarityBonus(const std::optional<QList<double>>& queryEmbedding, const Screenshot& screenshot)
+{
+    if (!queryEmbedding || !screenshot.embedding)
+        return 0;
+    const double similarity = EmbeddingService::cosineSimilarity(
+        std::span<const double>(queryEmbedding->constData(), size_t(queryEmbedding->size())),
+        std::span<const double>(screenshot.embedding->constData(), size_t(screenshot.embedding->size())));
+    return similarity > 0.2 ? 5 * similarity : 0;
+}
+
+// Bounds how far a similarity estimated in floats from unit vectors may be
+// from the one computed in doubles (about 1e-6 for 100 dimensions).
+constexpr double kEstimateError = 1e-3;
+
+float dotScalar(const float* a, const float* b, qsizetype n)
+{
+    float sum = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        sum += a[i] * b[i];
+    return sum;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2,fma"))) float dotAvx2(const float* a, const float* b, qsizetype n)
+{
+    __m256 sum0 = _mm256_setzero_ps();
+    __m256 sum1 = _mm256_setzero_ps();
+    qsizetype i = 0;
+    for (; i + 16 <= n; i += 16) {
+        sum0 = _mm256_fmadd_ps(_mm256_loadu_ps(a + i), _mm256_loadu_ps(b + i), sum0);
+        sum1 = _mm256_fmadd_ps(_mm256_loadu_ps(a + i + 8), _mm256_loadu_ps(b + i + 8), sum1);
+    }
+    alignas(32) float lanes[8];
+    _mm256_store_ps(lanes, _mm256_add_ps(sum0, sum1));
+    float sum = 0;
+    for (const float lane : lanes)
+        sum += lane;
+    return sum + dotScalar(a + i, b + i, n - i);
+}
+#endif
+
+float dot(const float* a, const float* b, qsizetype n)
+{
+#if defined(__x86_64__)
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (hasAvx2)
+        return dotAvx2(a, b, n);
+#endif
+    return dotScalar(a, b, n);
+}
+
+// The query's embedding as a unit vector of floats; empty when it has none
+// or its norm is zero.
+std::vector<float> unitVector(const std::optional<QList<double>>& embedding)
+{
+    if (!embedding)
+        return {};
+    double squares = 0;
+    for (const double value : *embedding)
+        squares += value * value;
+    if (!(squares > 0) || !std::isfinite(squares))
+        return {};
+    std::vector<float> unit;
+    unit.reserve(size_t(embedding->size()));
+    for (const double value : *embedding)
+        unit.push_back(float(value / std::sqrt(squares)));
+    return unit;
+}
+
+double recencyBonus(qint64 nowMSecs, qint64 createdMSecs)
+{
+    if (createdMSecs == SearchIndex::unknownTime)
+        return 0;
+    const double ageSeconds = double(nowMSecs - createdMSecs) / 1000.0;
+    const double days = ageSeconds / 86400.0;
+    const double bonus = 2.0 * ((30.0 - days) / 30.0);
+    return bonus >= 0 ? bonus : 0;
+}
+
+// Most screenshots are not like the query at all: an estimate from the
+// index's unit vectors shows that their bonus is 0, or too small to make them
+// hits, without reading their embeddings. Everything else gets the exact
+// similarity.
+class SimilarityEstimates
+{
+public:
+    SimilarityEstimates(const std::optional<QList<double>>& queryEmbedding, bool onlyHitsMatter)
+        : m_unitQuery(unitVector(queryEmbedding))
+        , m_onlyHitsMatter(onlyHitsMatter)
+    {}
+
+    bool rulesOut(const SearchIndex::Block& block, qsizetype member, int points, double recency) const
+    {
+        if (m_unitQuery.empty() || block.dimensions != qsizetype(m_unitQuery.size()) ||
+            !block.hasUnitEmbedding[size_t(member)])
+            return false;
+        const double estimate =
+            dot(m_unitQuery.data(), &block.unitEmbeddings[size_t(member * block.dimensions)], block.dimensions);
+        if (estimate + kEstimateError <= 0.2)
+            return true;
+        return m_onlyHitsMatter && points == 0 &&
+               5 * (estimate + kEstimateError) + recency <= GallerySearch::hitThreshold;
+    }
+
+private:
+    std::vector<float> m_unitQuery;
+    bool m_onlyHitsMatter;
+};
+
+void splitIntoLongWords(const QString& text, QStringList& terms)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !text.at(i).isSpace())
+            continue;
+        const qsizetype length = i - start;
+        // Two UTF-16 units are at most two characters.
+        if (length > 2) {
+            const QString word = text.sliced(start, length);
+            if (graphemeLength(word) > 2 && !terms.contains(word))
+                terms.append(word);
+        }
+        start = i + 1;
+    }
+}
+} // namespace
+
+GallerySearch::GallerySearch(std::shared_ptr<SpellChecker> spellChecker, EmbeddingProvider embeddingProvider)
+    : m_spellChecker(std::move(spellChecker))
+    , m_embeddingProvider(std::move(embeddingProvider))
+{}
+
+std::shared_ptr<GallerySearch> GallerySearch::shared()
+{
+    static const auto instance =
+        std::make_shared<GallerySearch>(std::make_shared<HunspellSpellChecker>(), [](const QString& text) {
+            return EmbeddingService::shared().generateEmbedding(text);
+        });
+    return instance;
+}
+
+std::optional<QStringList> GallerySearch::termSet(const QString& query, const std::atomic<bool>& cancelled) const
+{
+    QStringList terms{query};
+    splitIntoLongWords(query, terms);
+    const std::optional<QString> correction =
+        m_spellChecker ? m_spellChecker->correction(query, cancelled) : std::nullopt;
+    if (cancelled)
+        return std::nullopt;
+    if (correction && !correction->isEmpty() && *correction != query) {
+        if (!terms.contains(*correction))
+            terms.append(*correction);
+        splitIntoLongWords(*correction, terms);
+    }
+    return terms;
+}
+
+std::optional<GallerySearch::Query> GallerySearch::prepare(const QString& query,
+                                                           const std::atomic<bool>& cancelled) const
+{
+    std::optional<QStringList> terms = termSet(query, cancelled);
+    if (!terms)
+        return std::nullopt;
+    Query prepared{query, std::move(*terms), std::nullopt, 0};
+    if (m_embeddingProvider)
+        prepared.embedding = m_embeddingProvider(query);
+    prepared.nowMSecs = Clock::nowMSecsSinceEpoch();
+    return prepared;
+}
+
+double GallerySearch::score(const Screenshot& screenshot, const Query& query)
+{
+    const QList<Screenshot> one{screenshot};
+    const std::atomic<bool> running{false};
+    const auto index = SearchIndex::build(one, nullptr, running);
+    const auto hits = scoreAll(query, one, *index, nullptr, -std::numeric_limits<double>::infinity(), running);
+    return hits->front().score;
+}
+
+std::optional<std::vector<GallerySearch::Hit>>
+GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, const SearchIndex& index,
+                        const std::vector<qsizetype>* members, double threshold, const std::atomic<bool>& cancelled)
+{
+    const std::vector<Needle> needles = needlesFor(query, index.folder());
+    const SimilarityEstimates estimates(query.embedding, threshold >= hitThreshold);
+    const std::vector<SearchIndex::Placement>& blocks = index.blocks();
+    std::vector<std::vector<Hit>> hitsOfBlock(blocks.size());
+    SearchPool::parallelFor(qsizetype(blocks.size()), [&](qsizetype k) {
+        const SearchIndex::Placement& placement = blocks[size_t(k)];
+        const std::vector<Run> runs = runsOf(placement, members);
+        if (runs.empty() || cancelled)
+            return;
+        BlockScorer scorer(*placement.block, needles);
+        scorer.findAll(runs);
+        std::vector<Hit>& hits = hitsOfBlock[size_t(k)];
+        for (const Run& run : runs) {
+            for (qsizetype member = run.from; member < run.to; ++member) {
+                if (cancelled.load(std::memory_order_relaxed))
+                    return;
+                const qsizetype position = placement.first + member;
+                const int points = scorer.points(member);
+                const double recency = recencyBonus(query.nowMSecs, placement.block->createdMSecs[size_t(member)]);
+                double score = points;
+                if (!estimates.rulesOut(*placement.block, member, points, recency))
+                    score += similarityBonus(query.embedding, library.at(position));
+                if (score > 0)
+                    score += recency;
+                if (score > threshold)
+                    hits.push_back({position, score});
+            }
+        }
+    });
+    if (cancelled)
+        return std::nullopt;
+    std::vector<Hit> hits;
+    size_t total = 0;
+    for (const auto& blockHits : hitsOfBlock)
+        total += blockHits.size();
+    hits.reserve(total);
+    for (const auto& blockHits : hitsOfBlock)
+        hits.insert(hits.end(), blockHits.begin(), blockHits.end());
+    return hits;
+}
+
+void GallerySearch::sortByScore(std::vector<Hit>& hits)
+{
+    std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.score > b.score; });
+}
+
+QList<GallerySearch::ScoredResult> GallerySearch::sorted(std::vector<Hit> hits, const QList<Screenshot>& library)
+{
+    sortByScore(hits);
+    QList<ScoredResult> results;
+    results.reserve(qsizetype(hits.size()));
+    for (const Hit& hit : hits)
+        results.append({library.at(hit.position), hit.score});
+    return results;
+}
+
+std::optional<QList<GallerySearch::ScoredResult>>
+GallerySearch::rank(const Query& query, const QList<Screenshot>& library, const SearchIndex& index,
+                    const std::vector<qsizetype>* members, const std::atomic<bool>& cancelled)
+{
+    std::optional<std::vector<Hit>> hits = scoreAll(query, library, index, members, hitThreshold, cancelled);
+    if (!hits)
+        return std::nullopt;
+    return sorted(std::move(*hits), library);
+}
+
+QList<Screenshot> GallerySearch::search(const QString& query, const QList<Screenshot>& library,
+                                        const std::vector<qsizetype>* members, SearchIndex::Cache& cache,
+                                        quint64 generation, const std::atomic<bool>& cancelled) const
+{
+    Console::printLine(u"🔍 Searching for: "_s + query);
+    QElapsedTimer timer;
+    timer.start();
+    const std::optional<Query> prepared = prepare(query, cancelled);
+    if (!prepared || cancelled)
+        return {};
+    const std::shared_ptr<const SearchIndex> index = cache.indexFor(library, generation, cancelled);
+    if (!index)
+        return {};
+    std::optional<std::vector<Hit>> hits = scoreAll(*prepared, library, *index, members, hitThreshold, cancelled);
+    if (!hits)
+        return {};
+    Console::printLine(u"⚡️ Search completed serially in %1s. Found %2 results."_s
+                           .arg(QString::asprintf("%.3f", double(timer.nsecsElapsed()) / 1e9))
+                           .arg(hits->size()));
+    if (hits->empty() || cancelled)
+        return {};
+    sortByScore(*hits);
+    QList<Screenshot> screenshots;
+    screenshots.reserve(qsizetype(hits->size()));
+    for (const Hit& hit : *hits)
+        screenshots.append(library.at(hit.position));
+    return screenshots;
+}
+
+QList<Screenshot> GallerySearch::search(const QString& query, const QList<Screenshot>& candidates,
+                                        const std::atomic<bool>& cancelled) const
+{
+    SearchIndex::Cache cache;
+    return search(query, candidates, nullptr, cache, 0, cancelled);
+}

@@ -1,0 +1,309 @@
+#include "library/SearchIndex.h"
+
+#include "library/SearchPool.h"
+
+#include <QHash>
+#include <QTimeZone>
+
+#include <cmath>
+#include <unordered_map>
+
+namespace {
+// Blocks hold about 600 screenshots (a megabyte of text or less): enough to
+// spread a search over the cores, few enough to stay in a core's cache
+// while all the terms of a query are looked for.
+constexpr qsizetype kMinimumBlock = 128;
+constexpr size_t kBlockDivisor = 512;
+constexpr qsizetype kMaximumBlock = 2048;
+constexpr qint64 kJulianDayOf1970 = 2440588;
+constexpr qint64 kMSecsPerDay = 86'400'000;
+
+struct Range
+{
+    qsizetype first = 0;
+    qsizetype count = 0;
+};
+
+std::vector<Range> blockRanges(const QList<Screenshot>& library)
+{
+    std::vector<Range> ranges;
+    qsizetype first = 0;
+    for (qsizetype i = 0; i < library.size(); ++i) {
+        const qsizetype count = i - first + 1;
+        const bool endsHere = count >= kMaximumBlock ||
+                              (count >= kMinimumBlock && qHash(library.at(i).id, 0) % kBlockDivisor == 0) ||
+                              i + 1 == library.size();
+        if (endsHere) {
+            ranges.push_back({first, count});
+            first = i + 1;
+        }
+    }
+    return ranges;
+}
+
+// Milliseconds since 1970 of local times without asking the time zone for
+// every file (each question reads the zone's rules again): a day's offset
+// is looked up once, and only days with a clock change are done per file.
+class EpochTimes
+{
+public:
+    qint64 msecs(const QDateTime& time)
+    {
+        if (!time.isValid())
+            return SearchIndex::unknownTime;
+        if (time.timeSpec() != Qt::LocalTime)
+            return time.toMSecsSinceEpoch();
+        const QDate date = time.date();
+        const std::optional<int> offset = offsetOfDay(date);
+        if (!offset)
+            return time.toMSecsSinceEpoch();
+        return (date.toJulianDay() - kJulianDayOf1970) * kMSecsPerDay + time.time().msecsSinceStartOfDay() -
+               qint64(*offset) * 1000;
+    }
+
+private:
+    std::optional<int> offsetOfDay(const QDate& date)
+    {
+        const auto [found, isNew] = m_offsets.try_emplace(date.toJulianDay());
+        if (isNew) {
+            const int atStart = QDateTime(date, QTime(0, 0)).offsetFromUtc();
+            const int atEnd = QDateTime(date, QTime(23, 59, 59, 999)).offsetFromUtc();
+            if (atStart == atEnd)
+                found->second = atStart;
+        }
+        return found->second;
+    }
+
+    std::unordered_map<qint64, std::optional<int>> m_offsets;
+};
+
+class BlockWriter
+{
+public:
+    BlockWriter(SearchIndex::Block& block, const TextFolder& folder)
+        : m_block(block)
+        , m_folder(folder)
+    {}
+
+    void reserve(const QList<Screenshot>& library, const Range& range)
+    {
+        size_t ocrSize = 0;
+        size_t notesSize = 0;
+        for (qsizetype i = range.first; i < range.first + range.count; ++i) {
+            const Screenshot& screenshot = library.at(i);
+            ocrSize += size_t(screenshot.ocrText ? screenshot.ocrText->size() : 0) + 1;
+            notesSize += size_t(screenshot.userNotes ? screenshot.userNotes->size() : 0) + 1;
+        }
+        m_block.texts[SearchIndex::ocrText].reserve(ocrSize);
+        m_block.texts[SearchIndex::userNotes].reserve(notesSize);
+        for (auto& starts : m_block.starts)
+            starts.reserve(size_t(range.count) + 1);
+    }
+
+    void add(const Screenshot& screenshot)
+    {
+        startEntry();
+        m_folder.appendForContains(screenshot.filename, text(SearchIndex::filename));
+        if (screenshot.userNotes)
+            m_folder.appendForContains(*screenshot.userNotes, text(SearchIndex::userNotes));
+        if (screenshot.ocrText)
+            m_folder.appendForContains(*screenshot.ocrText, text(SearchIndex::ocrText));
+        addList(screenshot.customTags, SearchIndex::customTagText, SearchIndex::customTagSet);
+        addList(screenshot.tags, SearchIndex::tagText, SearchIndex::tagSet);
+        for (const SearchIndex::Field field : {SearchIndex::filename, SearchIndex::customTagText, SearchIndex::tagText,
+                                               SearchIndex::userNotes, SearchIndex::ocrText})
+            text(field).push_back(SearchIndex::separator);
+    }
+
+    void finish()
+    {
+        startEntry();
+        for (auto& text : m_block.texts)
+            text.shrink_to_fit();
+    }
+
+private:
+    std::string& text(SearchIndex::Field field) { return m_block.texts[field]; }
+
+    void startEntry()
+    {
+        for (int field = 0; field < SearchIndex::fieldCount; ++field)
+            m_block.starts[field].push_back(quint32(m_block.texts[field].size()));
+    }
+
+    void addList(const QStringList& list, SearchIndex::Field textField, SearchIndex::Field setField)
+    {
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            if (i > 0)
+                text(textField).push_back(SearchIndex::separator);
+            m_folder.appendForContains(list.at(i), text(textField));
+            text(setField).push_back(SearchIndex::separator);
+            m_folder.appendForEquality(list.at(i), text(setField));
+        }
+        if (!list.isEmpty())
+            text(setField).push_back(SearchIndex::separator);
+    }
+
+    SearchIndex::Block& m_block;
+    const TextFolder& m_folder;
+};
+
+void addUnitEmbeddings(SearchIndex::Block& block, const QList<Screenshot>& library, const Range& range)
+{
+    for (qsizetype i = range.first; i < range.first + range.count && block.dimensions == 0; ++i)
+        block.dimensions = library.at(i).embedding.value_or(QList<double>()).size();
+    block.hasUnitEmbedding.assign(size_t(range.count), 0);
+    if (block.dimensions == 0)
+        return;
+    block.unitEmbeddings.assign(size_t(range.count * block.dimensions), 0.0f);
+    for (qsizetype i = 0; i < range.count; ++i) {
+        const std::optional<QList<double>>& embedding = library.at(range.first + i).embedding;
+        if (!embedding || embedding->size() != block.dimensions)
+            continue;
+        double squares = 0;
+        for (const double value : *embedding)
+            squares += value * value;
+        if (!(squares > 0) || !std::isfinite(squares))
+            continue;
+        const double norm = std::sqrt(squares);
+        float* unit = &block.unitEmbeddings[size_t(i * block.dimensions)];
+        for (qsizetype d = 0; d < block.dimensions; ++d)
+            unit[d] = float(embedding->at(d) / norm);
+        block.hasUnitEmbedding[size_t(i)] = 1;
+    }
+}
+
+std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& library, const Range& range,
+                                                     std::vector<quint64> fingerprints, const TextFolder& folder)
+{
+    auto block = std::make_shared<SearchIndex::Block>();
+    block->count = range.count;
+    block->firstId = library.at(range.first).id;
+    block->fingerprints = std::move(fingerprints);
+    block->createdMSecs.reserve(size_t(range.count));
+    addUnitEmbeddings(*block, library, range);
+    BlockWriter writer(*block, folder);
+    writer.reserve(library, range);
+    EpochTimes times;
+    for (qsizetype i = range.first; i < range.first + range.count; ++i) {
+        const Screenshot& screenshot = library.at(i);
+        block->createdMSecs.push_back(times.msecs(screenshot.dateCreated));
+        writer.add(screenshot);
+    }
+    writer.finish();
+    return block;
+}
+
+size_t hashOf(const std::optional<QString>& text, size_t seed)
+{
+    return text ? qHash(*text, seed) : seed * 31 + 7;
+}
+
+size_t hashOf(const std::optional<QList<double>>& embedding)
+{
+    return embedding ? qHashRange(embedding->begin(), embedding->end(), 5) : 0;
+}
+
+size_t hashOf(const QDateTime& time)
+{
+    // A local time's date and time of day are stored as such; turning them
+    // into an instant would ask the time zone.
+    if (time.timeSpec() == Qt::LocalTime)
+        return qHashMulti(1, time.date().toJulianDay(), time.time().msecsSinceStartOfDay());
+    return qHashMulti(2, time.isValid() ? time.toMSecsSinceEpoch() : 0, int(time.timeSpec()));
+}
+} // namespace
+
+size_t SearchIndex::Block::memoryBytes() const
+{
+    size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) +
+                   createdMSecs.capacity() * sizeof(qint64) + unitEmbeddings.capacity() * sizeof(float) +
+                   hasUnitEmbedding.capacity();
+    for (int field = 0; field < fieldCount; ++field)
+        bytes += texts[field].capacity() + starts[field].capacity() * sizeof(quint32);
+    return bytes;
+}
+
+quint64 SearchIndex::fingerprint(const Screenshot& screenshot)
+{
+    return qHashMulti(0x5eed, qHash(screenshot.filename), hashOf(screenshot.ocrText, 1),
+                      hashOf(screenshot.userNotes, 2), qHashRange(screenshot.tags.begin(), screenshot.tags.end(), 3),
+                      qHashRange(screenshot.customTags.begin(), screenshot.customTags.end(), 4), screenshot.tags.size(),
+                      screenshot.customTags.size(), hashOf(screenshot.dateCreated), hashOf(screenshot.embedding));
+}
+
+SearchIndex::SearchIndex()
+    : m_timeZoneId(QTimeZone::systemTimeZoneId())
+{}
+
+bool SearchIndex::hasSameSettings(const SearchIndex& other) const
+{
+    return m_folder.localeName() == other.m_folder.localeName() && m_timeZoneId == other.m_timeZoneId;
+}
+
+size_t SearchIndex::memoryBytes() const
+{
+    // A block taken over from a previous index is counted here as well: the
+    // indexes share it.
+    size_t bytes = sizeof(SearchIndex) + m_blocks.capacity() * sizeof(Placement);
+    for (const Placement& placement : m_blocks)
+        bytes += placement.block->memoryBytes();
+    return bytes;
+}
+
+std::shared_ptr<const SearchIndex> SearchIndex::build(const QList<Screenshot>& library, const SearchIndex* previous,
+                                                      const std::atomic<bool>& cancelled)
+{
+    auto index = std::shared_ptr<SearchIndex>(new SearchIndex);
+    index->m_size = library.size();
+    QHash<QUuid, std::shared_ptr<const Block>> previousBlocks;
+    if (previous && previous->hasSameSettings(*index)) {
+        for (const Placement& placement : previous->blocks())
+            previousBlocks.insert(placement.block->firstId, placement.block);
+    }
+
+    const std::vector<Range> ranges = blockRanges(library);
+    index->m_blocks.resize(ranges.size());
+    std::atomic<qsizetype> reused{0};
+    SearchPool::parallelFor(qsizetype(ranges.size()), [&](qsizetype k) {
+        if (cancelled)
+            return;
+        const Range& range = ranges[size_t(k)];
+        std::vector<quint64> fingerprints(size_t(range.count));
+        for (qsizetype i = 0; i < range.count; ++i)
+            fingerprints[size_t(i)] = fingerprint(library.at(range.first + i));
+        const std::shared_ptr<const Block> old = previousBlocks.value(library.at(range.first).id);
+        Placement& placement = index->m_blocks[size_t(k)];
+        placement.first = range.first;
+        if (old && old->fingerprints == fingerprints) {
+            placement.block = old;
+            ++reused;
+        } else {
+            placement.block = buildBlock(library, range, std::move(fingerprints), index->folder());
+        }
+    });
+    if (cancelled)
+        return nullptr;
+    index->m_reusedBlocks = reused;
+    return index;
+}
+
+std::shared_ptr<const SearchIndex> SearchIndex::Cache::indexFor(const QList<Screenshot>& library, quint64 generation,
+                                                                const std::atomic<bool>& cancelled)
+{
+    std::shared_ptr<const SearchIndex> kept;
+    {
+        std::lock_guard lock(m_mutex);
+        kept = m_index;
+        if (kept && m_generation == generation && kept->size() == library.size() &&
+            kept->folder().localeName() == QLocale().name() && kept->timeZoneId() == QTimeZone::systemTimeZoneId())
+            return kept;
+    }
+    std::shared_ptr<const SearchIndex> built = build(library, kept.get(), cancelled);
+    if (built) {
+        std::lock_guard lock(m_mutex);
+        m_index = built;
+        m_generation = generation;
+    }
+    return built;
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "core/Screenshot.h"
+#include "library/TextFolder.h"
+
+#include <QList>
+#include <QUuid>
+
+#include <array>
+#include <atomic>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// The searchable texts of a library, folded once (see TextFolder) so that a
+// search only compares bytes. Immutable once built, so any number of
+// searches may read it at once.
+//
+// The library is cut into blocks of a few hundred screenshots, each with
+// every field of its screenshots in one buffer. Blocks end where a
+// screenshot's id says so rather than at fixed counts: when files are added
+// or removed, the other blocks keep their members and are taken over from the
+// previous index unchanged. A block whose screenshots changed in any searched
+// field is folded again.
+class SearchIndex
+{
+public:
+    enum Field {
+        filename,
+        customTagText, // every custom tag, for "contains"
+        customTagSet,  // every custom tag, whole, for "equal"
+        tagText,
+        tagSet,
+        userNotes,
+        ocrText,
+        fieldCount
+    };
+
+    // Separates texts in a buffer, and marks the ends of whole tags; folded
+    // text never holds this byte.
+    static constexpr char separator = '\xFF';
+    static constexpr qint64 unknownTime = std::numeric_limits<qint64>::min();
+
+    // A run of screenshots of the library. In the text fields, screenshot i
+    // owns the bytes [starts[i], starts[i + 1]): its folded text (for a list,
+    // the folded elements with a separator between them) and a separator. In
+    // the set fields it owns a separator before every element and one after
+    // the last, so a whole element `t` is found as separator + t + separator.
+    struct Block
+    {
+        qsizetype count = 0;
+        QUuid firstId;
+        std::vector<quint64> fingerprints;
+        std::vector<qint64> createdMSecs; // since 1970; unknownTime when invalid
+        std::array<std::string, fieldCount> texts;
+        std::array<std::vector<quint32>, fieldCount> starts;
+        // The embeddings as unit vectors of floats, `dimensions` per
+        // screenshot (zeros where hasUnitEmbedding is 0: none, another
+        // length, or a zero norm): a quarter of the bytes to read for a
+        // close estimate of each similarity.
+        qsizetype dimensions = 0;
+        std::vector<float> unitEmbeddings;
+        std::vector<quint8> hasUnitEmbedding;
+
+        size_t memoryBytes() const;
+    };
+
+    struct Placement
+    {
+        std::shared_ptr<const Block> block;
+        qsizetype first = 0; // position of its first screenshot in the library
+    };
+
+    // The index of the latest library one owner searched, for its next
+    // search. Thread-safe.
+    class Cache
+    {
+    public:
+        // The index of `library`, the owner's list as of `generation`: the
+        // one kept when the generation and locale are unchanged, else one
+        // built from it. Null when cancelled.
+        std::shared_ptr<const SearchIndex> indexFor(const QList<Screenshot>& library, quint64 generation,
+                                                    const std::atomic<bool>& cancelled);
+
+    private:
+        std::mutex m_mutex;
+        std::shared_ptr<const SearchIndex> m_index;
+        quint64 m_generation = 0;
+    };
+
+    // Folds `library`, taking over the blocks of `previous` that still hold
+    // the same screenshots with the same texts. Large libraries are folded
+    // on every core. Null when cancelled.
+    static std::shared_ptr<const SearchIndex> build(const QList<Screenshot>& library, const SearchIndex* previous,
+                                                    const std::atomic<bool>& cancelled);
+
+    qsizetype size() const { return m_size; }
+    const std::vector<Placement>& blocks() const { return m_blocks; }
+    const TextFolder& folder() const { return m_folder; }
+    // The system time zone the creation times were converted in.
+    const QByteArray& timeZoneId() const { return m_timeZoneId; }
+    // The folded copies and their bookkeeping.
+    size_t memoryBytes() const;
+    // How many blocks were taken over from the previous index.
+    qsizetype reusedBlocks() const { return m_reusedBlocks; }
+
+    // Changes whenever a field that searches read changes.
+    static quint64 fingerprint(const Screenshot& screenshot);
+
+private:
+    SearchIndex();
+
+    // Whether blocks of an index built with these settings read the same.
+    bool hasSameSettings(const SearchIndex& other) const;
+
+    TextFolder m_folder;
+    QByteArray m_timeZoneId;
+    qsizetype m_size = 0;
+    qsizetype m_reusedBlocks = 0;
+    std::vector<Placement> m_blocks;
+};

@@ -1,0 +1,414 @@
+#include "core/Clock.h"
+#include "ingest/EmbeddingService.h"
+#include "library/GallerySearch.h"
+#include "library/SearchIndex.h"
+#include "library/SubstringFinder.h"
+#include "platform/SpellChecker.h"
+#include "support/Capture.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const std::atomic<bool> kRunning{false};
+
+// Offers one fixed correction for one text.
+class FixedSpellChecker : public SpellChecker
+{
+public:
+    FixedSpellChecker(QString text, QString correction)
+        : m_text(std::move(text))
+        , m_correction(std::move(correction))
+    {}
+
+    std::optional<QString> correction(const QString& text, const std::atomic<bool>&) override
+    {
+        return text == m_text ? std::optional<QString>(m_correction) : std::nullopt;
+    }
+
+private:
+    QString m_text;
+    QString m_correction;
+};
+
+class GallerySearchTest : public ::testing::Test
+{
+protected:
+    GallerySearchTest()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        Clock::setSource([] { return now(); });
+    }
+
+    ~GallerySearchTest() override
+    {
+        Clock::setSource({});
+        QLocale::setDefault(QLocale::system());
+    }
+
+    static QDateTime now() { return QDateTime(QDate(2024, 3, 15), QTime(12, 0)); }
+    static QDateTime daysAgo(double days) { return now().addMSecs(-qint64(days * 86'400'000)); }
+
+    static Screenshot shot(const QString& filename, const QDateTime& created = daysAgo(45))
+    {
+        Screenshot screenshot;
+        screenshot.id = QUuid::createUuid();
+        screenshot.filename = filename;
+        screenshot.filePath = u"/home/user/Desktop/"_s + filename;
+        screenshot.dateCreated = created;
+        return screenshot;
+    }
+
+    GallerySearch::Query query(const QString& text, std::optional<QList<double>> embedding = std::nullopt,
+                               std::shared_ptr<SpellChecker> spellChecker = std::make_shared<NullSpellChecker>())
+    {
+        GallerySearch search(std::move(spellChecker), [embedding](const QString&) { return embedding; });
+        return *search.prepare(text, kRunning);
+    }
+
+    static QStringList namesOf(const QList<GallerySearch::ScoredResult>& results)
+    {
+        QStringList names;
+        for (const auto& result : results)
+            names.append(result.screenshot.filename);
+        return names;
+    }
+
+    static QList<GallerySearch::ScoredResult> ranked(const GallerySearch::Query& query,
+                                                     const QList<Screenshot>& library,
+                                                     const std::vector<qsizetype>* members = nullptr)
+    {
+        const auto index = SearchIndex::build(library, nullptr, kRunning);
+        return *GallerySearch::rank(query, library, *index, members, kRunning);
+    }
+};
+
+TEST_F(GallerySearchTest, TermSetHoldsTheQueryItsLongWordsAndAChangedCorrection)
+{
+    GallerySearch plain(std::make_shared<NullSpellChecker>(), {});
+    EXPECT_EQ(*plain.termSet(u"ab cd"_s, kRunning), QStringList{u"ab cd"_s});
+    EXPECT_EQ(*plain.termSet(u"find\tmy  invoice\n"_s, kRunning),
+              (QStringList{u"find\tmy  invoice\n"_s, u"find"_s, u"invoice"_s}));
+    EXPECT_EQ(*plain.termSet(u"invoice"_s, kRunning), QStringList{u"invoice"_s});
+    // Three UTF-16 units, two characters: too short.
+    EXPECT_EQ(*plain.termSet(u"e\u0301x 👍🏽"_s, kRunning), QStringList{u"e\u0301x 👍🏽"_s});
+
+    GallerySearch same(std::make_shared<FixedSpellChecker>(u"tax form"_s, u"tax form"_s), {});
+    EXPECT_EQ(*same.termSet(u"tax form"_s, kRunning), (QStringList{u"tax form"_s, u"tax"_s, u"form"_s}));
+
+    GallerySearch corrected(std::make_shared<FixedSpellChecker>(u"recieve it"_s, u"receive it"_s), {});
+    EXPECT_EQ(*corrected.termSet(u"recieve it"_s, kRunning),
+              (QStringList{u"recieve it"_s, u"recieve"_s, u"receive it"_s, u"receive"_s}));
+
+    GallerySearch caseOnly(std::make_shared<FixedSpellChecker>(u"paris"_s, u"Paris"_s), {});
+    EXPECT_EQ(*caseOnly.termSet(u"paris"_s, kRunning), (QStringList{u"paris"_s, u"Paris"_s}));
+}
+
+TEST_F(GallerySearchTest, ScoresFollowTheTablesWithEachRowAtMostOnce)
+{
+    Screenshot tagged = shot(u"scan.png"_s);
+    tagged.customTags = {u"Invoice"_s, u"INVOICE"_s, u"invoices 2024"_s};
+    EXPECT_EQ(GallerySearch::score(tagged, query(u"invoice"_s)), 165); // 120 + 45, the "contains" rows not added
+
+    Screenshot text = shot(u"scan.png"_s);
+    text.ocrText = u"Your INVOICE is attached; invoice total 42"_s;
+    EXPECT_EQ(GallerySearch::score(text, query(u"invoice"_s)), 35);
+
+    Screenshot everywhere = shot(u"invoice march.png"_s);
+    everywhere.customTags = {u"my invoices"_s};
+    everywhere.tags = {u"invoice"_s, u"document"_s};
+    everywhere.userNotes = u"pay the invoice"_s;
+    everywhere.ocrText = u"Invoice"_s;
+    // Query: 50 + 80 + 40 + 60 + 30; as a term: 10 + 20 + 15 + 15 + 5.
+    EXPECT_EQ(GallerySearch::score(everywhere, query(u"invoice"_s)), 325);
+
+    // A two-word query: the whole query once, then each long word as a term.
+    Screenshot words = shot(u"scan.png"_s);
+    words.ocrText = u"Payment received for the invoice"_s;
+    words.tags = {u"receipt"_s};
+    EXPECT_EQ(GallerySearch::score(words, query(u"invoice payment"_s)), 10); // 5 + 5, the query itself absent
+    EXPECT_EQ(GallerySearch::score(words, query(u"invoice receipt"_s)), 20); // 5 + 15
+
+    // Absent fields, and a visual tag that only contains the term.
+    Screenshot bare = shot(u"scan.png"_s);
+    bare.tags = {u"invoices"_s};
+    EXPECT_EQ(GallerySearch::score(bare, query(u"invoice"_s)), 45); // 40 + 5
+    EXPECT_EQ(GallerySearch::score(shot(u"scan.png"_s), query(u"invoice"_s)), 0);
+}
+
+TEST_F(GallerySearchTest, CorrectionsAndTheirWordsScoreAsTerms)
+{
+    Screenshot screenshot = shot(u"scan.png"_s);
+    screenshot.ocrText = u"receive the parcel"_s;
+    const auto spellChecker = std::make_shared<FixedSpellChecker>(u"recieve parcel"_s, u"receive parcel"_s);
+    // "parcel" and "receive"; the query, "recieve" and the corrected query
+    // are not in the text.
+    EXPECT_EQ(GallerySearch::score(screenshot, query(u"recieve parcel"_s, std::nullopt, spellChecker)), 5 + 5);
+    screenshot.ocrText = u"receive parcel"_s;
+    EXPECT_EQ(GallerySearch::score(screenshot, query(u"recieve parcel"_s, std::nullopt, spellChecker)), 15);
+}
+
+TEST_F(GallerySearchTest, ContainsFollowsTheLocaleAndEqualityDoesNot)
+{
+    Screenshot screenshot = shot(u"CAFÉ MENU.png"_s);
+    screenshot.customTags = {u"INVOICE"_s};
+    screenshot.ocrText = u"cafe\u0301 crème brûlée"_s; // decomposed é
+    EXPECT_EQ(GallerySearch::score(screenshot, query(u"café"_s)), 50 + 10 + 30 + 5);
+    EXPECT_EQ(GallerySearch::score(screenshot, query(u"CRÈME"_s)), 35);
+
+    QLocale::setDefault(QLocale(QLocale::Turkish, QLocale::Turkey));
+    Screenshot turkish = shot(u"INVOICE.png"_s);
+    turkish.customTags = {u"INVOICE"_s};
+    // In Turkish an upper-case I is a dotless ı: the name does not contain
+    // "invoice", while the tag still equals it ignoring case.
+    EXPECT_EQ(GallerySearch::score(turkish, query(u"invoice"_s)), 165);
+}
+
+TEST_F(GallerySearchTest, SimilarityAndRecencyBonuses)
+{
+    const QList<double> east{1, 0};
+    Screenshot close = shot(u"a.png"_s);
+    close.embedding = QList<double>{4, 3}; // cosine 0.8: 4 points
+    EXPECT_EQ(GallerySearch::score(close, query(u"zzz"_s, east)), 4.0);
+    close.embedding = QList<double>{1, 3}; // cosine 0.316...
+    EXPECT_NEAR(GallerySearch::score(close, query(u"zzz"_s, east)), 5 / std::sqrt(10.0), 1e-12);
+    close.embedding = QList<double>{1, 5}; // cosine 0.196: no bonus, so no recency either
+    close.dateCreated = now();
+    EXPECT_EQ(GallerySearch::score(close, query(u"zzz"_s, east)), 0);
+    close.embedding = std::nullopt;
+    close.ocrText = u"zzz"_s;
+    EXPECT_EQ(GallerySearch::score(close, query(u"zzz"_s, east)), 35 + 2);
+
+    Screenshot text = shot(u"a.png"_s);
+    text.ocrText = u"zzz"_s;
+    const auto scoreAged = [&](const QDateTime& created) {
+        text.dateCreated = created;
+        return GallerySearch::score(text, query(u"zzz"_s));
+    };
+    EXPECT_DOUBLE_EQ(scoreAged(daysAgo(15)), 36);
+    EXPECT_DOUBLE_EQ(scoreAged(daysAgo(30)), 35);
+    EXPECT_DOUBLE_EQ(scoreAged(daysAgo(-15)), 38); // from the future: no cap
+    text.dateCreated = QDateTime();
+    EXPECT_EQ(GallerySearch::score(text, query(u"zzz"_s)), 35);
+}
+
+TEST_F(GallerySearchTest, OnlyScoresAboveFourAreHitsAndTiesKeepTheirOrder)
+{
+    const QList<double> east{1, 0};
+    Screenshot exactlyFour = shot(u"four.png"_s, daysAgo(45));
+    exactlyFour.embedding = QList<double>{4, 3};
+    Screenshot justAbove = shot(u"above.png"_s, daysAgo(29.85));
+    justAbove.embedding = QList<double>{4, 3};
+    Screenshot noEmbedding = shot(u"none.png"_s, now());
+    const auto close = query(u"zzz"_s, east);
+    EXPECT_GT(GallerySearch::score(justAbove, close), 4.0);
+    EXPECT_LT(GallerySearch::score(justAbove, close), 4.011);
+    EXPECT_EQ(namesOf(ranked(close, {exactlyFour, noEmbedding, justAbove})), QStringList{u"above.png"_s});
+
+    QList<Screenshot> library;
+    for (const QString& name : {u"first.png"_s, u"second.png"_s, u"third.png"_s, u"fourth.png"_s}) {
+        library.append(shot(name));
+        library.last().ocrText = u"zzz"_s;
+    }
+    library[2].userNotes = u"zzz"_s;
+    const auto results = ranked(query(u"zzz"_s), library);
+    EXPECT_EQ(namesOf(results), (QStringList{u"third.png"_s, u"first.png"_s, u"second.png"_s, u"fourth.png"_s}));
+    EXPECT_EQ(results.first().score, 35 + 75);
+
+    const std::vector<qsizetype> members{1, 3};
+    EXPECT_EQ(namesOf(ranked(query(u"zzz"_s), library, &members)), (QStringList{u"second.png"_s, u"fourth.png"_s}));
+}
+
+TEST_F(GallerySearchTest, SearchPrintsItsLinesAndStopsWhenCancelled)
+{
+    ConsoleCapture console;
+    GallerySearch search(std::make_shared<NullSpellChecker>(), {});
+    Screenshot hit = shot(u"report.png"_s);
+    EXPECT_EQ(search.search(u"report"_s, QList<Screenshot>{hit, shot(u"other.png"_s)}, kRunning),
+              QList<Screenshot>{hit});
+    EXPECT_EQ(console.matching(u"🔍 Searching for: report"_s).size(), 1);
+    const QRegularExpression completed(u"^⚡️ Search completed serially in \\d+\\.\\d{3}s\\. Found 1 results\\.$"_s);
+    ASSERT_EQ(console.lines().size(), 2);
+    EXPECT_TRUE(completed.match(console.lines().last()).hasMatch()) << console.lines().last().toStdString();
+
+    console.clear();
+    EXPECT_TRUE(search.search(u"report"_s, QList<Screenshot>{}, kRunning).isEmpty());
+    EXPECT_TRUE(console.lines().last().endsWith(u"s. Found 0 results."_s));
+
+    console.clear();
+    const std::atomic<bool> cancelled{true};
+    EXPECT_TRUE(search.search(u"report"_s, QList<Screenshot>{hit}, cancelled).isEmpty());
+    EXPECT_EQ(console.lines(), QStringList{u"🔍 Searching for: report"_s});
+}
+
+// The index and its block-wise scans against the rules applied one
+// screenshot at a time with Qt's own case-insensitive operations, over
+// enough screenshots for many blocks.
+class ReferenceTest : public GallerySearchTest
+{
+protected:
+    static double referenceScore(const Screenshot& s, const GallerySearch::Query& query)
+    {
+        const auto contains = [](const QString& field, const QString& t) {
+            return field.contains(t, Qt::CaseInsensitive);
+        };
+        const auto anyContains = [&](const QStringList& list, const QString& t) {
+            return std::any_of(list.begin(), list.end(), [&](const QString& tag) { return contains(tag, t); });
+        };
+        const auto anyEquals = [](const QStringList& list, const QString& t) {
+            return std::any_of(list.begin(), list.end(),
+                               [&](const QString& tag) { return tag.compare(t, Qt::CaseInsensitive) == 0; });
+        };
+        const QString notes = s.userNotes.value_or(QString());
+        const QString text = s.ocrText.value_or(QString());
+        const QString& q = query.text;
+        double score = 0;
+        score += contains(s.filename, q) ? 50 : 0;
+        score += anyEquals(s.customTags, q) ? 120 : anyContains(s.customTags, q) ? 80 : 0;
+        score += anyContains(s.tags, q) ? 40 : 0;
+        score += contains(notes, q) ? 60 : 0;
+        score += contains(text, q) ? 30 : 0;
+        for (const QString& t : query.terms) {
+            score += contains(s.filename, t) ? 10 : 0;
+            score += anyEquals(s.customTags, t) ? 45 : anyContains(s.customTags, t) ? 20 : 0;
+            score += anyEquals(s.tags, t) ? 15 : anyContains(s.tags, t) ? 5 : 0;
+            score += contains(notes, t) ? 15 : 0;
+            score += contains(text, t) ? 5 : 0;
+        }
+        if (query.embedding && s.embedding) {
+            const double similarity = EmbeddingService::cosineSimilarity(*query.embedding, *s.embedding);
+            score += similarity > 0.2 ? 5 * similarity : 0;
+        }
+        if (score > 0) {
+            const double days = double(query.nowMSecs - s.dateCreated.toMSecsSinceEpoch()) / 1000.0 / 86400.0;
+            score += std::max(0.0, 2.0 * ((30.0 - days) / 30.0));
+        }
+        return score;
+    }
+
+    static QList<Screenshot> randomLibrary(int size, quint32 seed)
+    {
+        const QStringList words{u"invoice"_s, u"Invoice"_s, u"payment"_s,  u"ÉCLAIR"_s, u"éclair"_s, u"über"_s,
+                                u"Über"_s,    u"receipt"_s, u"terminal"_s, u"error"_s,  u"build"_s,  u"meeting"_s,
+                                u"ice"_s,     u"pay"_s,     u"x"_s,        u"ZONE"_s,   u"zone"_s};
+        std::mt19937 random(seed);
+        const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
+        const auto sentence = [&](int count) {
+            QStringList parts;
+            for (int i = 0; i < count; ++i)
+                parts.append(words.at(pick(int(words.size()))));
+            return parts.join(pick(4) == 0 ? u"\n"_s : u" "_s);
+        };
+        QList<Screenshot> library;
+        for (int i = 0; i < size; ++i) {
+            Screenshot s = shot(u"Shot %1 %2.png"_s.arg(i).arg(sentence(pick(2))), daysAgo(pick(40 * 24) / 24.0));
+            if (pick(5) != 0)
+                s.ocrText = sentence(pick(30));
+            if (pick(3) == 0)
+                s.userNotes = sentence(pick(4));
+            for (int tag = pick(4); tag > 0; --tag)
+                s.tags.append(sentence(1));
+            for (int tag = pick(3) - 1; tag > 0; --tag)
+                s.customTags.append(sentence(1 + pick(2)));
+            if (pick(2) == 0)
+                s.embedding = QList<double>{double(pick(5)), double(pick(5)) - 2, 1};
+            library.append(s);
+        }
+        return library;
+    }
+
+    void expectSameAsReference(const QList<Screenshot>& library, const SearchIndex& index,
+                               const std::vector<qsizetype>* members)
+    {
+        const QStringList queries{
+            u"invoice"_s, u"INVOICE PAYMENT"_s, u"éclair"_s,  u"Éclair über"_s, u"ice pay"_s, u"x"_s, u"voice"_s,
+            u" "_s,       u"receipt error"_s,   u"nothing"_s, u"Shot 12"_s,     u"zone"_s};
+        for (const QString& text : queries) {
+            const GallerySearch::Query q = query(text, QList<double>{1, 1, 1});
+            QList<std::pair<QString, double>> expected;
+            for (qsizetype i = 0; i < library.size(); ++i) {
+                if (members && !std::binary_search(members->begin(), members->end(), i))
+                    continue;
+                const double score = referenceScore(library.at(i), q);
+                if (score > 4.0)
+                    expected.append({library.at(i).filename, score});
+            }
+            std::stable_sort(expected.begin(), expected.end(),
+                             [](const auto& a, const auto& b) { return a.second > b.second; });
+            const auto actual = *GallerySearch::rank(q, library, index, members, kRunning);
+            ASSERT_EQ(actual.size(), expected.size()) << text.toStdString();
+            for (qsizetype i = 0; i < actual.size(); ++i) {
+                ASSERT_EQ(actual.at(i).screenshot.filename, expected.at(i).first) << text.toStdString() << " #" << i;
+                ASSERT_NEAR(actual.at(i).score, expected.at(i).second, 1e-9) << text.toStdString();
+            }
+        }
+    }
+};
+
+TEST_F(ReferenceTest, BlockScansScoreLikeOneScreenshotAtATime)
+{
+    const QList<Screenshot> library = randomLibrary(5000, 7);
+    const auto index = SearchIndex::build(library, nullptr, kRunning);
+    ASSERT_GT(index->blocks().size(), 3u);
+    expectSameAsReference(library, *index, nullptr);
+
+    std::vector<qsizetype> members;
+    for (qsizetype i = 0; i < library.size(); ++i) {
+        if (i % 7 == 0 || (i > 1000 && i < 1800))
+            members.push_back(i);
+    }
+    expectSameAsReference(library, *index, &members);
+}
+
+TEST_F(ReferenceTest, ARebuiltIndexRefoldsOnlyChangedBlocksAndNeverServesStaleText)
+{
+    QList<Screenshot> library = randomLibrary(5000, 11);
+    const auto first = SearchIndex::build(library, nullptr, kRunning);
+
+    // New files arrive at the front, one is analysed, one re-dated, one gone.
+    library[2500].ocrText = u"freshly recognised payment"_s;
+    library[4000].dateCreated = now();
+    library[4500].embedding = QList<double>{4, -2, 1};
+    library.removeAt(300);
+    const QList<Screenshot> arrivals = randomLibrary(3, 12);
+    library = arrivals + library;
+    const auto second = SearchIndex::build(library, first.get(), kRunning);
+    EXPECT_GE(second->reusedBlocks(), qsizetype(second->blocks().size()) - 5);
+    expectSameAsReference(library, *second, nullptr);
+
+    // Nothing changed: every block is taken over.
+    const auto third = SearchIndex::build(library, second.get(), kRunning);
+    EXPECT_EQ(third->reusedBlocks(), qsizetype(third->blocks().size()));
+}
+
+TEST(SubstringFinderTest, FindsTheFirstOccurrenceAtEveryOffsetAndLength)
+{
+    std::mt19937 random(3);
+    for (int needleSize = 1; needleSize <= 40; ++needleSize) {
+        for (int haystackSize = 0; haystackSize <= 90; ++haystackSize) {
+            // Two letters only, so partial matches abound.
+            std::string haystack(size_t(haystackSize), 'a');
+            for (char& c : haystack)
+                c = random() % 3 == 0 ? 'b' : 'a';
+            const size_t at = haystackSize > 0 ? random() % size_t(haystackSize) : 0;
+            std::string needle = haystack.substr(at, size_t(needleSize));
+            if (needle.size() < size_t(needleSize))
+                needle.append(size_t(needleSize) - needle.size(), 'b');
+            const SubstringFinder finder(needle);
+            const char* found = finder.find(haystack.data(), haystack.data() + haystack.size());
+            const size_t expected = haystack.find(needle);
+            EXPECT_EQ(size_t(found - haystack.data()), expected == std::string::npos ? haystack.size() : expected)
+                << needle << " in " << haystack;
+        }
+    }
+    const SubstringFinder empty{std::string()};
+    const std::string text = "abc";
+    EXPECT_EQ(empty.find(text.data(), text.data() + 3), text.data());
+}
+} // namespace
