@@ -6,6 +6,7 @@
 
 #include <QFuture>
 #include <QFutureWatcher>
+#include <QThread>
 #include <QThreadPool>
 #include <QtConcurrent>
 
@@ -14,10 +15,16 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// Section builds and searches of every gallery run here.
+// Section builds and searches of every gallery run here. At least two
+// threads, so that a search still winding down never holds up the day
+// sections of a cleared search on a one-core machine.
 QThreadPool& galleryPool()
 {
-    static QThreadPool pool;
+    struct GalleryPool : QThreadPool
+    {
+        GalleryPool() { setMaxThreadCount(std::max(2, QThread::idealThreadCount())); }
+    };
+    static GalleryPool pool;
     return pool;
 }
 
