@@ -6,6 +6,7 @@
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
+#include "core/OmpThreadLimit.h"
 #include "core/ProcMemorySource.h"
 #include "core/Settings.h"
 #include "generators/SampleLibrary.h"
@@ -203,6 +204,8 @@ Throughput measureThroughput(ScreenshotMonitor& monitor, DatabaseManager& store,
 
 int main(int argc, char** argv)
 {
+    // As the application does: one OpenMP thread per text-recognition engine.
+    ensureOmpThreadLimit(argc, argv);
     // The monitor's folder comes from the home folder: never the user's own.
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
