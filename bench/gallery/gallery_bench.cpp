@@ -27,14 +27,6 @@ constexpr int kDays = 1000;
 constexpr int kLocalEdits = 20;
 constexpr int kPublishes = 30;
 
-class FixedMemory : public MemoryMonitor::Source
-{
-public:
-    double residentMB() override { return 100; }
-    std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-    qint64 physicalBytes() override { return qint64(16) << 30; }
-};
-
 // 100k files spread over the last 1000 days, newest first as the monitor
 // publishes them; a tenth carry tags, all carry some recognised text.
 QList<Screenshot> makeLibrary()
@@ -110,7 +102,7 @@ PublishFigures publishToSections()
 {
     QTemporaryDir dir;
     Settings settings(dir.filePath(u"settings.conf"_s));
-    MemoryMonitor memory(std::make_unique<FixedMemory>(), std::chrono::hours(1));
+    MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
     ScreenshotMonitor monitor(settings, memory);
     GalleryViewModel model(monitor);
     bool updated = false;

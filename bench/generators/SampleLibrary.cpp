@@ -315,6 +315,20 @@ SampleLibrary::Drawing SampleLibrary::draw(quint32 seed, int index, QSize size, 
     return drawing;
 }
 
+SampleLibrary::Options SampleLibrary::Options::screenshotsOnly(const QString& folder, int count, quint32 seed)
+{
+    Options options;
+    options.folder = folder;
+    options.count = count;
+    options.seed = seed;
+    options.recordingEvery = 0;
+    options.heicEvery = 0;
+    options.webpEvery = 0;
+    options.duplicateShare = 0;
+    options.subfolders = 0;
+    return options;
+}
+
 SampleLibrary::Result SampleLibrary::write(const Options& options)
 {
     QDir().mkpath(options.folder);

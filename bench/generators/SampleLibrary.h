@@ -26,6 +26,10 @@ public:
         int webpEvery = 20;
         double duplicateShare = 0.03;
         int subfolders = 4;
+
+        // Only screenshots (PNG), all in the folder itself: no recordings,
+        // HEIC, WebP, duplicates or sub-folders.
+        static Options screenshotsOnly(const QString& folder, int count, quint32 seed);
     };
 
     // One written file and the text drawn in it, line by line (empty for

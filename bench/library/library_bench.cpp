@@ -32,14 +32,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class SteadyMemory : public MemoryMonitor::Source
-{
-public:
-    double residentMB() override { return 200; }
-    std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-    qint64 physicalBytes() override { return qint64(16) << 30; }
-};
-
 double cpuSeconds()
 {
     rusage usage{};
@@ -182,7 +174,7 @@ int main(int argc, char* argv[])
     writeFolder(folder, files);
 
     Settings settings(work.filePath(u"settings.conf"_s));
-    MemoryMonitor memory(std::make_unique<SteadyMemory>(), std::chrono::hours(1));
+    MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
     DatabaseManager store(work.filePath(u"Brindlework.sqlite"_s));
 
     double firstImportMs = 0;

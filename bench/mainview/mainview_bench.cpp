@@ -35,14 +35,6 @@ constexpr int kHosts = 500;
 const QString kDesktop = u"/home/user/Desktop"_s;
 const QString kFinalTag = u"Final publish"_s;
 
-class PlentyOfMemory : public MemoryMonitor::Source
-{
-public:
-    double residentMB() override { return 100; }
-    std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-    qint64 physicalBytes() override { return qint64(16) << 30; }
-};
-
 // Half analysed (an embedding), 30 % with links to 500 hosts, 10 % tagged,
 // spread over 50 folders and the last year.
 QList<Screenshot> makeLibrary()

@@ -227,16 +227,8 @@ int main(int argc, char** argv)
     double freeWorkMs = 0;
     const double overheadMs = overheadPerBatchMs(monitor, store, folder, freeWorkMs);
 
-    SampleLibrary::Options options;
-    options.folder = folder + u"/real"_s;
-    options.count = 60;
-    options.seed = 3;
-    options.recordingEvery = 0;
-    options.heicEvery = 0;
-    options.webpEvery = 0;
-    options.duplicateShare = 0;
-    options.subfolders = 0;
-    const SampleLibrary::Result samples = SampleLibrary::write(options);
+    const SampleLibrary::Result samples =
+        SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder + u"/real"_s, 60, 3));
     QStringList paths;
     for (const SampleLibrary::Entry& entry : samples.entries)
         paths.append(u"real/"_s + entry.relativePath);

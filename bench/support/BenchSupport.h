@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/MemoryMonitor.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -28,3 +30,12 @@ std::map<std::string, double> runRegisteredBenchmarks(int argc, char** argv);
 
 // Resident memory of this process in MB, for memory figures of a benchmark.
 double residentMemoryMB();
+
+// A machine with memory to spare, so no benchmark run pauses for pressure.
+class PlentyOfMemory : public MemoryMonitor::Source
+{
+public:
+    double residentMB() override { return 100; }
+    std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
+    qint64 physicalBytes() override { return qint64(16) << 30; }
+};

@@ -399,16 +399,7 @@ void DatabaseManager::upsertRow(SqliteStatement& statement, const Screenshot& sc
 void DatabaseManager::upsert(const Screenshot& screenshot)
 {
     Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshot"_s, {{u"filename"_s, screenshot.filename}});
-    m_queue.sync([&] {
-        if (!m_db)
-            return;
-        SqliteStatement statement(m_db.get(), upsertSql);
-        if (!statement.isPrepared()) {
-            Console::printLine(u"UPSERT statement could not be prepared."_s);
-            return;
-        }
-        upsertRow(statement, screenshot);
-    });
+    m_queue.sync([&] { writeUpserts({screenshot}, false); });
 }
 
 void DatabaseManager::upsertMany(const QList<Screenshot>& screenshots)
@@ -417,20 +408,25 @@ void DatabaseManager::upsertMany(const QList<Screenshot>& screenshots)
         const QList<Screenshot> chunk = screenshots.mid(start, upsertChunkSize);
         Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshots"_s, {{u"count"_s, chunk.size()}});
         // One submission per chunk lets other callers in between chunks.
-        m_queue.sync([&] {
-            if (!m_db)
-                return;
-            SqliteStatement statement(m_db.get(), upsertSql);
-            if (!statement.isPrepared()) {
-                Console::printLine(u"UPSERT statement could not be prepared."_s);
-                return;
-            }
-            sqliteExec(m_db.get(), "BEGIN TRANSACTION");
-            for (const Screenshot& screenshot : chunk)
-                upsertRow(statement, screenshot);
-            sqliteExec(m_db.get(), "COMMIT");
-        });
+        m_queue.sync([&] { writeUpserts(chunk, true); });
     }
+}
+
+void DatabaseManager::writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction)
+{
+    if (!m_db)
+        return;
+    SqliteStatement statement(m_db.get(), upsertSql);
+    if (!statement.isPrepared()) {
+        Console::printLine(u"UPSERT statement could not be prepared."_s);
+        return;
+    }
+    if (inTransaction)
+        sqliteExec(m_db.get(), "BEGIN TRANSACTION");
+    for (const Screenshot& screenshot : screenshots)
+        upsertRow(statement, screenshot);
+    if (inTransaction)
+        sqliteExec(m_db.get(), "COMMIT");
 }
 
 void DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& results)

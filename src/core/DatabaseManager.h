@@ -117,6 +117,8 @@ private:
     bool writeLinkUpdates(const QList<LinkUpdate>& updates);
     void finishBackfill(const BackfillRun& run);
     void upsertRow(SqliteStatement& statement, const Screenshot& screenshot);
+    // On the queue: one prepared statement for all rows, in one transaction when asked.
+    void writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction);
     void readPage(const PageRequest& request, QList<Screenshot>& records);
     std::optional<PageCursor> continuingCursor(const PageRequest& request) const;
     void rememberCursor(const PageRequest& request, const std::optional<PageCursor>& used, int rowsRead,

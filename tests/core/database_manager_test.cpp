@@ -346,8 +346,9 @@ TEST_F(DatabaseManagerTest, PagingThroughAFolderReturnsEveryRowOnceEvenWithEqual
     ASSERT_EQ(continued.size(), 300);
     for (qsizetype i = 0; i < continued.size(); ++i) {
         EXPECT_EQ(continued[i].id, byOffset[i].id) << i;
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(continued[i - 1].dateCreated, continued[i].dateCreated);
+        }
     }
     const QStringList paths = pathsOf(continued);
     EXPECT_EQ(QSet<QString>(paths.begin(), paths.end()).size(), 300);

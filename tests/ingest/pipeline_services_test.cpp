@@ -58,16 +58,7 @@ TEST(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
     monitor.setDatabase(store);
     const QString folder = monitor.monitoredPath();
 
-    SampleLibrary::Options options;
-    options.folder = folder;
-    options.count = 8;
-    options.seed = 9;
-    options.recordingEvery = 0;
-    options.heicEvery = 0;
-    options.webpEvery = 0;
-    options.duplicateShare = 0;
-    options.subfolders = 0;
-    const SampleLibrary::Result samples = SampleLibrary::write(options);
+    const SampleLibrary::Result samples = SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder, 8, 9));
     ASSERT_TRUE(samples.errors.isEmpty()) << samples.errors.join(u'\n').toStdString();
     ASSERT_EQ(samples.entries.size(), 8);
 
