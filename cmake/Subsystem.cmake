@@ -1,21 +1,37 @@
-# brindle_subsystem(<name> [DEPS <targets>...])
+# brindle_subsystem(<name> [PUBLIC <targets>...] [PRIVATE <targets>...])
 # Builds the folder's *.cpp and *.h into the static library brindle_<name>.
-# New source files are picked up without touching any CMakeLists.
+# New source files are picked up without touching any CMakeLists. Link a
+# dependency PUBLIC only when a public header of the folder needs it.
 function(brindle_subsystem name)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS
         ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
     if(sources)
         add_library(brindle_${name} STATIC ${sources})
-        set(scope PUBLIC)
+        target_include_directories(brindle_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+        target_link_libraries(brindle_${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+        brindle_use_precompiled_headers(brindle_${name})
     else()
         # A subsystem whose first files have not landed yet still gives its
         # dependents a target to link.
         add_library(brindle_${name} INTERFACE)
-        set(scope INTERFACE)
+        target_include_directories(brindle_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+        target_link_libraries(brindle_${name} INTERFACE ${ARG_PUBLIC})
     endif()
-    target_include_directories(brindle_${name} ${scope} ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
-    target_link_libraries(brindle_${name} ${scope} ${ARG_DEPS})
+endfunction()
+
+# Qt's and GoogleTest's headers are the bulk of every translation unit; they
+# are parsed once per target instead.
+function(brindle_use_precompiled_headers target)
+    get_target_property(links ${target} LINK_LIBRARIES)
+    set(headers <QObject> <QString> <QList> <QHash> <QDateTime> <QUuid> <memory> <functional> <optional>)
+    if("Qt6::Widgets" IN_LIST links OR "brindle_ui" IN_LIST links)
+        list(APPEND headers <QWidget> <QPainter>)
+    endif()
+    if("GTest::gtest" IN_LIST links OR "brindle_test_support" IN_LIST links)
+        list(APPEND headers <gtest/gtest.h> <gmock/gmock.h>)
+    endif()
+    target_precompile_headers(${target} PRIVATE ${headers})
 endfunction()
 
 # brindle_tests(<folder> [DEPS <targets>...])
@@ -30,6 +46,7 @@ function(brindle_tests folder)
         set(target ${folder}_${stem})
         add_executable(${target} ${test_source} ${helpers})
         target_link_libraries(${target} PRIVATE brindle_test_support ${ARG_DEPS})
+        brindle_use_precompiled_headers(${target})
         add_test(NAME ${target} COMMAND ${target})
         set_tests_properties(${target} PROPERTIES TIMEOUT 300 ENVIRONMENT "OMP_THREAD_LIMIT=1")
     endforeach()

@@ -1,6 +1,6 @@
 #include "app/AppSymbolView.h"
 
-#include "app/theme/SymbolRegistry.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLinearGradient>

@@ -2,13 +2,13 @@
 
 #include "app/ContentView.h"
 #include "app/SettingsView.h"
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/SymbolRegistry.h"
 #include "core/AppEvents.h"
 #include "core/DatabaseManager.h"
 #include "core/Logger.h"
 #include "core/Uuid.h"
 #include "platform/SingleInstance.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QAction>
 #include <QMainWindow>

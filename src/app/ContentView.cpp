@@ -1,6 +1,5 @@
 #include "app/ContentView.h"
 
-#include "app/CrossFadeOverlay.h"
 #include "app/MainAppView.h"
 #include "app/Onboarding.h"
 #include "app/ProcessingView.h"
@@ -8,6 +7,7 @@
 #include "core/Console.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "ui/CrossFadeOverlay.h"
 
 #include <QVBoxLayout>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AnimatedChange.h"
+#include "ui/AnimatedChange.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,16 +1,7 @@
 #include "app/MainAppView.h"
 
-#include "app/CrossFadeOverlay.h"
 #include "app/SettingsView.h"
 #include "app/SidebarButton.h"
-#include "app/TextLabel.h"
-#include "app/theme/BlurView.h"
-#include "app/theme/BlurredGlow.h"
-#include "app/theme/ColorFromHex.h"
-#include "app/theme/Motion.h"
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/SymbolLabel.h"
-#include "app/theme/SymbolRegistry.h"
 #include "core/AppPreferences.h"
 #include "core/DatabaseManager.h"
 #include "core/Settings.h"
@@ -21,6 +12,15 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "organize/PremiumReOrganizerView.h"
 #include "spacesaver/SpaceSaverView.h"
+#include "ui/BlurView.h"
+#include "ui/BlurredGlow.h"
+#include "ui/ColorFromHex.h"
+#include "ui/CrossFadeOverlay.h"
+#include "ui/Motion.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolLabel.h"
+#include "ui/SymbolRegistry.h"
+#include "ui/TextLabel.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

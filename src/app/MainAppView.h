@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/AnimatedChange.h"
 #include "app/CollectionRebuilder.h"
 #include "core/Screenshot.h"
 #include "core/SmartCollection.h"
+#include "ui/AnimatedChange.h"
 
 #include <QDialog>
 #include <QHash>

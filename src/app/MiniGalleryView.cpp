@@ -1,7 +1,7 @@
 #include "app/MiniGalleryView.h"
 
-#include "app/TextLabel.h"
-#include "app/theme/PremiumTheme.h"
+#include "ui/PremiumTheme.h"
+#include "ui/TextLabel.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

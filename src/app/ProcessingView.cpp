@@ -1,18 +1,18 @@
 #include "app/ProcessingView.h"
 
-#include "app/AnimatedChange.h"
-#include "app/BouncingSymbol.h"
-#include "app/GlowProgressBar.h"
 #include "app/Onboarding.h"
-#include "app/TextLabel.h"
-#include "app/theme/BlurredGlow.h"
-#include "app/theme/Motion.h"
-#include "app/theme/PremiumGlassCard.h"
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/SymbolLabel.h"
 #include "core/Console.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "ui/AnimatedChange.h"
+#include "ui/BlurredGlow.h"
+#include "ui/BouncingSymbol.h"
+#include "ui/GlowProgressBar.h"
+#include "ui/Motion.h"
+#include "ui/PremiumGlassCard.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolLabel.h"
+#include "ui/TextLabel.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

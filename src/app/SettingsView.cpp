@@ -1,8 +1,8 @@
 #include "app/SettingsView.h"
 
-#include "app/theme/SymbolRegistry.h"
 #include "core/BuildInfo.h"
 #include "core/Console.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>

@@ -1,9 +1,9 @@
 #include "app/SidebarButton.h"
 
-#include "app/theme/BlurredGlow.h"
-#include "app/theme/Motion.h"
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/SymbolRegistry.h"
+#include "ui/BlurredGlow.h"
+#include "ui/Motion.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QFontMetrics>
 #include <QPainter>

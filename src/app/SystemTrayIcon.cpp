@@ -1,7 +1,7 @@
 #include "app/SystemTrayIcon.h"
 
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/SymbolRegistry.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QGuiApplication>
 

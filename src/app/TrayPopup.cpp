@@ -1,6 +1,6 @@
 #include "app/TrayPopup.h"
 
-#include "app/theme/PremiumTheme.h"
+#include "ui/PremiumTheme.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #include "app/WelcomeActionButton.h"
 
-#include "app/theme/Motion.h"
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/SymbolRegistry.h"
+#include "ui/Motion.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QFontMetrics>
 #include <QGraphicsDropShadowEffect>

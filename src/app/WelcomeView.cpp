@@ -1,18 +1,18 @@
 #include "app/WelcomeView.h"
 
-#include "app/AnimatedChange.h"
 #include "app/AppSymbolView.h"
 #include "app/Onboarding.h"
-#include "app/TextLabel.h"
 #include "app/WelcomeActionButton.h"
-#include "app/theme/BlurredGlow.h"
-#include "app/theme/ColorFromHex.h"
-#include "app/theme/ConfettiView.h"
-#include "app/theme/Motion.h"
-#include "app/theme/PremiumGlassCard.h"
-#include "app/theme/PremiumTheme.h"
 #include "core/Clock.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "ui/AnimatedChange.h"
+#include "ui/BlurredGlow.h"
+#include "ui/ColorFromHex.h"
+#include "ui/ConfettiView.h"
+#include "ui/Motion.h"
+#include "ui/PremiumGlassCard.h"
+#include "ui/PremiumTheme.h"
+#include "ui/TextLabel.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsOpacityEffect>

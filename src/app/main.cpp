@@ -1,5 +1,4 @@
 #include "app/AppDelegate.h"
-#include "app/AppStyle.h"
 #include "app/BrindleworkApp.h"
 #include "app/SystemTrayIcon.h"
 #include "core/AppPreferences.h"
@@ -7,9 +6,11 @@
 #include "core/OmpThreadLimit.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "library/ClusteringService.h"
 #include "platform/FolderChooser.h"
 #include "platform/LoginItem.h"
 #include "platform/SingleInstance.h"
+#include "ui/AppStyle.h"
 
 #include <QApplication>
 
@@ -48,6 +49,8 @@ int main(int argc, char* argv[])
     // The tray icon, popup and dock policy come once launching has finished.
     QMetaObject::invokeMethod(&delegate, &AppDelegate::setup, Qt::QueuedConnection);
     ScreenshotMonitor::shared().setFolderChooser(std::make_unique<DialogFolderChooser>());
+    QObject::connect(&ScreenshotMonitor::shared(), &ScreenshotMonitor::folderChangeStarting, &app,
+                     [] { ClusteringService::shared().resetCache(); });
     if (instance)
         app.listenForLaterLaunches(std::move(instance));
     app.activateDashboard();

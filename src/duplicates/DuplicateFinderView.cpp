@@ -1,8 +1,8 @@
 #include "duplicates/DuplicateFinderView.h"
 
-#include "app/LibrarySummary.h"
-#include "app/PlaceholderBody.h"
 #include "duplicates/DuplicateFinderViewModel.h"
+#include "ui/LibrarySummary.h"
+#include "ui/PlaceholderBody.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,7 +1,7 @@
 #include "gallery/CollectionList.h"
 
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/SymbolRegistry.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolRegistry.h"
 
 using namespace Qt::StringLiterals;
 

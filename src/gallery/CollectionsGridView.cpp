@@ -1,8 +1,8 @@
 #include "gallery/CollectionsGridView.h"
 
-#include "app/TextLabel.h"
-#include "app/theme/PremiumTheme.h"
 #include "gallery/CollectionList.h"
+#include "ui/PremiumTheme.h"
+#include "ui/TextLabel.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,10 +1,10 @@
 #include "gallery/GalleryView.h"
 
-#include "app/PlaceholderBody.h"
-#include "app/TextLabel.h"
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/SymbolRegistry.h"
 #include "library/GalleryViewModel.h"
+#include "ui/PlaceholderBody.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolRegistry.h"
+#include "ui/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

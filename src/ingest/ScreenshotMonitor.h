@@ -155,6 +155,9 @@ signals:
     void hasIncompleteFilesChanged(bool value);
     // Each file the polling scan finds.
     void newScreenshot(const Screenshot& screenshot);
+    // A valid folder is about to replace the monitored one: whatever was
+    // computed for the old folder is stale from here on.
+    void folderChangeStarting();
 
 private:
     void assignMonitoredPath(const QString& path);

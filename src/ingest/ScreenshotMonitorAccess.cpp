@@ -5,7 +5,6 @@
 
 #include "core/Console.h"
 #include "core/Settings.h"
-#include "library/ClusteringService.h"
 #include "platform/FolderAccess.h"
 #include "platform/FolderChooser.h"
 
@@ -113,7 +112,7 @@ void ScreenshotMonitor::changeMonitoredFolder(const QString& path)
         Console::printLine(u"⚠️ Not a folder: "_s + path);
         return;
     }
-    ClusteringService::shared().resetCache();
+    emit folderChangeStarting();
     cancelProcessing();
     resetProgressState();
     Console::printLine(u"📂 Changing monitored folder to: "_s + path);

@@ -1,8 +1,8 @@
 #include "organize/PremiumReOrganizerView.h"
 
-#include "app/LibrarySummary.h"
-#include "app/PlaceholderBody.h"
 #include "organize/ReOrganizerViewModel.h"
+#include "ui/LibrarySummary.h"
+#include "ui/PlaceholderBody.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,8 +1,8 @@
 #include "spacesaver/SpaceSaverView.h"
 
-#include "app/LibrarySummary.h"
-#include "app/PlaceholderBody.h"
 #include "spacesaver/SpaceSaverViewModel.h"
+#include "ui/LibrarySummary.h"
+#include "ui/PlaceholderBody.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "app/Onboarding.h"
-#include "app/theme/Motion.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "ui/Motion.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -4,12 +4,12 @@
 #include "app/BrindleworkApp.h"
 #include "app/MiniGalleryView.h"
 #include "app/TrayPopup.h"
-#include "app/theme/SymbolRegistry.h"
 #include "core/AppEvents.h"
 #include "core/AppPreferences.h"
 #include "library/GalleryViewModel.h"
 #include "platform/TaskbarPresence.h"
 #include "support/Wait.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -2,7 +2,6 @@
 
 #include "app/SettingsView.h"
 #include "app/SidebarButton.h"
-#include "app/theme/SymbolLabel.h"
 #include "duplicates/DuplicateFinderView.h"
 #include "gallery/CollectionList.h"
 #include "gallery/CollectionsGridView.h"
@@ -13,6 +12,7 @@
 #include "library/CollectionService.h"
 #include "organize/PremiumReOrganizerView.h"
 #include "spacesaver/SpaceSaverView.h"
+#include "ui/SymbolLabel.h"
 
 #include <QAbstractButton>
 #include <QDialog>

@@ -1,11 +1,11 @@
 #include "ScreenFixture.h"
 
-#include "app/GlowProgressBar.h"
 #include "app/ProcessingView.h"
 #include "app/WelcomeActionButton.h"
 #include "app/WelcomeView.h"
-#include "app/theme/PremiumGlassCard.h"
 #include "support/Wait.h"
+#include "ui/GlowProgressBar.h"
+#include "ui/PremiumGlassCard.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -1,12 +1,12 @@
 #include "ScreenFixture.h"
 
-#include "app/AnimatedChange.h"
 #include "app/ContentView.h"
-#include "app/CrossFadeOverlay.h"
 #include "app/ProcessingView.h"
 #include "app/WelcomeActionButton.h"
 #include "app/WelcomeView.h"
 #include "support/Wait.h"
+#include "ui/AnimatedChange.h"
+#include "ui/CrossFadeOverlay.h"
 
 #include <QCoreApplication>
 #include <QPushButton>

@@ -1,15 +1,15 @@
 #include "ComponentGallery.h"
 
-#include "app/theme/BlurView.h"
-#include "app/theme/BlurredGlow.h"
-#include "app/theme/ConfettiView.h"
-#include "app/theme/GlassTextField.h"
-#include "app/theme/GradientButton.h"
-#include "app/theme/PremiumGlassCard.h"
-#include "app/theme/PremiumTheme.h"
-#include "app/theme/ShimmerEffect.h"
-#include "app/theme/SymbolLabel.h"
-#include "app/theme/SymbolRegistry.h"
+#include "ui/BlurView.h"
+#include "ui/BlurredGlow.h"
+#include "ui/ConfettiView.h"
+#include "ui/GlassTextField.h"
+#include "ui/GradientButton.h"
+#include "ui/PremiumGlassCard.h"
+#include "ui/PremiumTheme.h"
+#include "ui/ShimmerEffect.h"
+#include "ui/SymbolLabel.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
 // Renders the component gallery to a PNG: component-gallery <output.png>
 #include "ComponentGallery.h"
 
-#include "app/AppStyle.h"
-#include "app/theme/Motion.h"
-#include "app/theme/SymbolRegistry.h"
+#include "ui/AppStyle.h"
+#include "ui/Motion.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,7 +7,6 @@
 // runs), tray.png, tray-processing.png and popup.png. Run it with HOME and the
 // XDG folders pointing at a scratch folder: it writes settings.
 #include "app/AppDelegate.h"
-#include "app/AppStyle.h"
 #include "app/BrindleworkApp.h"
 #include "app/ContentView.h"
 #include "app/MainAppView.h"
@@ -16,12 +15,13 @@
 #include "app/TrayPopup.h"
 #include "app/WelcomeActionButton.h"
 #include "app/WelcomeView.h"
-#include "app/theme/SymbolRegistry.h"
 #include "core/AppEvents.h"
 #include "core/AppPreferences.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
+#include "ui/AppStyle.h"
+#include "ui/SymbolRegistry.h"
 
 #include <QApplication>
 #include <QDialog>

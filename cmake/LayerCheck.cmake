@@ -1,0 +1,52 @@
+# The folders under src/ are floors: a folder includes headers of its own floor
+# and of those below it, never of a floor above. Configuring fails on the first
+# include that runs upward, so the build shows the violation where it is made.
+#
+#   core → platform → ingest → library → ui → screens → app
+#
+# Among the screens, only the gallery may include the preview (it hosts it);
+# the three tools are independent of each other.
+set(brindle_floor_core core)
+set(brindle_floor_platform ${brindle_floor_core} platform)
+set(brindle_floor_ingest ${brindle_floor_platform} ingest)
+set(brindle_floor_library ${brindle_floor_ingest} library)
+set(brindle_floor_ui ${brindle_floor_library} ui)
+set(brindle_floor_preview ${brindle_floor_ui} preview)
+set(brindle_floor_gallery ${brindle_floor_preview} gallery)
+set(brindle_floor_organize ${brindle_floor_ui} organize)
+set(brindle_floor_duplicates ${brindle_floor_ui} duplicates)
+set(brindle_floor_spacesaver ${brindle_floor_ui} spacesaver)
+set(brindle_floor_app ${brindle_floor_gallery} organize duplicates spacesaver app)
+
+function(brindle_check_layers src_dir)
+    file(GLOB folders LIST_DIRECTORIES true RELATIVE ${src_dir} ${src_dir}/*)
+    set(violations "")
+    foreach(folder ${folders})
+        if(NOT IS_DIRECTORY ${src_dir}/${folder})
+            continue()
+        endif()
+        if(NOT DEFINED brindle_floor_${folder})
+            list(APPEND violations "src/${folder} has no place in the layer order (cmake/LayerCheck.cmake)")
+            continue()
+        endif()
+        set(allowed ${brindle_floor_${folder}})
+        file(GLOB_RECURSE files CONFIGURE_DEPENDS ${src_dir}/${folder}/*.h ${src_dir}/${folder}/*.cpp)
+        foreach(file ${files})
+            file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z]+/")
+            foreach(line ${includes})
+                string(REGEX MATCH "\"([a-z]+)/" _ "${line}")
+                set(target_folder ${CMAKE_MATCH_1})
+                if(IS_DIRECTORY ${src_dir}/${target_folder} AND NOT target_folder IN_LIST allowed)
+                    file(RELATIVE_PATH rel ${src_dir} ${file})
+                    string(STRIP "${line}" line)
+                    string(JOIN ", " allowed_text ${allowed})
+                    list(APPEND violations "src/${rel}: ${line} (${folder} may include only: ${allowed_text})")
+                endif()
+            endforeach()
+        endforeach()
+    endforeach()
+    if(violations)
+        list(JOIN violations "\n  " text)
+        message(FATAL_ERROR "Includes against the layer order:\n  ${text}")
+    endif()
+endfunction()
