@@ -2,12 +2,21 @@
 
 #include "ui/BlurView.h"
 #include "ui/BlurredGlow.h"
+#include "ui/CenteredOverlay.h"
 #include "ui/ConfettiView.h"
+#include "ui/DimmedBackdrop.h"
+#include "ui/GlassCard.h"
 #include "ui/GlassTextField.h"
+#include "ui/GlowEffect.h"
 #include "ui/GradientButton.h"
+#include "ui/LabelContent.h"
+#include "ui/LinearProgressBar.h"
+#include "ui/PlainButton.h"
 #include "ui/PremiumGlassCard.h"
 #include "ui/PremiumTheme.h"
+#include "ui/ProgressRing.h"
 #include "ui/ShimmerEffect.h"
+#include "ui/StyledSymbol.h"
 #include "ui/SymbolLabel.h"
 #include "ui/SymbolRegistry.h"
 
@@ -232,6 +241,105 @@ QWidget* materials()
     return row;
 }
 
+// A titled button of the tool screens: labelContent in a stack styled by the
+// button, on the given background.
+PlainButton* toolButton(const QString& symbol, const QString& title, const RoundedBackground& background,
+                        const QColor& textColor)
+{
+    auto* button = new PlainButton(background, QMargins(20, 16, 20, 16));
+    button->contentLayout()->setSpacing(12);
+    button->contentLayout()->addStretch();
+    labelContent(*button->contentLayout(), symbol, title);
+    button->contentLayout()->addStretch();
+    button->setFont(PremiumTheme::buttonFont());
+    button->setTextColor(textColor);
+    return button;
+}
+
+QWidget* toolCard()
+{
+    auto* card = new GlassCard;
+    card->setFixedWidth(460);
+    QBoxLayout* column = card->contentLayout();
+    column->setSpacing(20);
+    auto* heading = new QHBoxLayout;
+    heading->addWidget(new StyledSymbol(u"slider.horizontal.3"_s, PremiumTheme::primaryGradient(), 16));
+    heading->addWidget(text(u"Glass card"_s, PremiumTheme::buttonFont(), PremiumTheme::textPrimary()));
+    heading->addStretch();
+    column->addLayout(heading);
+
+    auto* clear =
+        new PlainButton(RoundedBackground::tinted(8, PremiumTheme::error(), 0.1, 0.3), QMargins(12, 6, 12, 6));
+    clear->contentLayout()->setSpacing(6);
+    labelContent(*clear->contentLayout(), u"trash"_s, u"Clear History"_s);
+    clear->setFont(PremiumTheme::smallLabelFont());
+    clear->setTextColor(PremiumTheme::error());
+    column->addWidget(clear, 0, Qt::AlignLeft);
+
+    auto* actions = new QHBoxLayout;
+    actions->setSpacing(16);
+    actions->addWidget(toolButton(u"xmark"_s, u"Cancel"_s, RoundedBackground::glass(12), PremiumTheme::textPrimary()));
+    RoundedBackground gradient{12, PremiumTheme::primaryGradient(), Qt::transparent, 0, std::nullopt};
+    gradient.shadow = RoundedBackground::Shadow{withOpacity(PremiumTheme::primary(), 0.5), 20, QPointF(0, 10)};
+    actions->addWidget(toolButton(u"bolt.fill"_s, u"Organize Now"_s, gradient, Qt::white));
+    column->addLayout(actions);
+    return card;
+}
+
+// A stand-in screen under a progress overlay.
+QWidget* overlayDemo()
+{
+    auto* screen = new QWidget;
+    screen->setFixedSize(520, 360);
+    auto* under = new QVBoxLayout(screen);
+    under->addWidget(text(u"Content under the overlay"_s, PremiumTheme::headingFont(), PremiumTheme::textPrimary()), 0,
+                     Qt::AlignTop | Qt::AlignLeft);
+    auto* overlay = new CenteredOverlay(*screen, [](CenteredOverlay& stack) {
+        stack.addLayer(new DimmedBackdrop);
+        auto* panel = new RoundedPanel(RoundedBackground::overlayPanel(), 28);
+        QBoxLayout* column = panel->contentLayout();
+        column->setSpacing(14);
+        auto* ring = new ProgressRing({withOpacity(PremiumTheme::primary(), 0.2), PremiumTheme::primaryGradient(),
+                                       u"folder.badge.gearshape"_s, PremiumTheme::primaryGradient(), 40});
+        ring->setFraction(0.62);
+        column->addWidget(ring, 0, Qt::AlignHCenter);
+        column->addWidget(text(u"62 of 100 files"_s, PremiumTheme::bodyFont(), PremiumTheme::textSecondary()), 0,
+                          Qt::AlignHCenter);
+        auto* bar = new LinearProgressBar;
+        bar->setFixedWidth(300);
+        bar->setProgress(62, 100);
+        column->addWidget(bar, 0, Qt::AlignHCenter);
+        stack.addLayer(panel);
+    });
+    overlay->show();
+    return screen;
+}
+
+QWidget* successBadge()
+{
+    auto* badge = new QWidget;
+    badge->setFixedSize(120, 120);
+    auto* centre = new QVBoxLayout(badge);
+    centre->setContentsMargins(0, 0, 0, 0);
+    auto* symbol = new StyledSymbol(u"checkmark.circle.fill"_s, PremiumTheme::success(), 80);
+    centre->addWidget(symbol, 0, Qt::AlignCenter);
+    badge->setGraphicsEffect(new GlowEffect(withOpacity(PremiumTheme::success(), 0.2), 120, 30));
+    return badge;
+}
+
+QWidget* toolBlocks()
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(40);
+    layout->addWidget(toolCard(), 0, Qt::AlignTop);
+    layout->addWidget(overlayDemo(), 0, Qt::AlignTop);
+    layout->addWidget(successBadge(), 0, Qt::AlignVCenter);
+    layout->addStretch();
+    return row;
+}
+
 QLabel* heading(const QString& title)
 {
     return text(title, PremiumTheme::labelFont(), PremiumTheme::textTertiary());
@@ -285,6 +393,8 @@ ComponentGallery::ComponentGallery(QWidget* parent)
 
     page->addWidget(heading(u"SYMBOLS"_s));
     page->addWidget(symbolGrid());
+    page->addWidget(heading(u"TOOL SCREEN BLOCKS"_s));
+    page->addWidget(toolBlocks());
     page->addStretch();
 
     static QRandomGenerator confettiRandom(2024);

@@ -22,7 +22,7 @@ int main(int argc, char* argv[])
     Motion::setInstant(true);
 
     ComponentGallery gallery;
-    gallery.resize(1480, 1240);
+    gallery.resize(1480, 1660);
     gallery.show();
     QApplication::processEvents();
     gallery.advanceConfetti(45);

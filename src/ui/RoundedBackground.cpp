@@ -1,0 +1,94 @@
+#include "ui/RoundedBackground.h"
+
+#include "ui/PremiumTheme.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QPainter>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+constexpr qreal cornerReach = 1.28;
+// Puts the curve's midpoint at the circular corner's midpoint, 0.293 r from
+// the corner: a/8 + 3b/8 = 1 - 1/sqrt(2).
+constexpr qreal controlReach = 0.354;
+} // namespace
+
+QColor withOpacity(QColor color, qreal opacity)
+{
+    color.setAlphaF(float(color.alphaF() * opacity));
+    return color;
+}
+
+RoundedBackground RoundedBackground::glass(qreal cornerRadius)
+{
+    return {cornerRadius, PremiumTheme::glassFill(), PremiumTheme::glassBorder(), 1, std::nullopt};
+}
+
+RoundedBackground RoundedBackground::overlayPanel()
+{
+    return {24, PremiumTheme::surface(), PremiumTheme::glassBorder(), 1, std::nullopt};
+}
+
+RoundedBackground RoundedBackground::tinted(qreal cornerRadius, const QColor& color, qreal fillOpacity,
+                                            qreal strokeOpacity)
+{
+    return {cornerRadius, withOpacity(color, fillOpacity), withOpacity(color, strokeOpacity), 1, std::nullopt};
+}
+
+void RoundedBackground::paint(QPainter& painter, const QRectF& rect) const
+{
+    const bool stroked = stroke.alpha() > 0 && strokeWidth > 0;
+    // The outline is drawn inside the rectangle, like a stroked border.
+    const qreal inset = stroked ? strokeWidth / 2 : 0;
+    const QRectF shape = rect.adjusted(inset, inset, -inset, -inset);
+    const QPainterPath outline = path(shape, std::max<qreal>(0, cornerRadius - inset));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (fill.style() != Qt::NoBrush)
+        painter.fillPath(outline, fill);
+    if (stroked)
+        painter.strokePath(outline, QPen(stroke, strokeWidth));
+    painter.restore();
+}
+
+void RoundedBackground::applyShadow(QWidget& widget) const
+{
+    if (!shadow) {
+        if (qobject_cast<QGraphicsDropShadowEffect*>(widget.graphicsEffect()))
+            widget.setGraphicsEffect(nullptr);
+        return;
+    }
+    auto* effect = new QGraphicsDropShadowEffect(&widget);
+    effect->setColor(shadow->color);
+    effect->setBlurRadius(shadow->radius);
+    effect->setOffset(shadow->offset);
+    widget.setGraphicsEffect(effect);
+}
+
+QPainterPath RoundedBackground::path(const QRectF& rect, qreal cornerRadius)
+{
+    QPainterPath result;
+    if (rect.isEmpty())
+        return result;
+    const qreal halfSide = std::min(rect.width(), rect.height()) / 2;
+    const qreal reach = std::min(cornerRadius * cornerReach, halfSide);
+    if (reach <= 0) {
+        result.addRect(rect);
+        return result;
+    }
+    const qreal control = reach * controlReach / cornerReach;
+    const qreal l = rect.left(), t = rect.top(), r = rect.right(), b = rect.bottom();
+    result.moveTo(l + reach, t);
+    result.lineTo(r - reach, t);
+    result.cubicTo(r - control, t, r, t + control, r, t + reach);
+    result.lineTo(r, b - reach);
+    result.cubicTo(r, b - control, r - control, b, r - reach, b);
+    result.lineTo(l + reach, b);
+    result.cubicTo(l + control, b, l, b - control, l, b - reach);
+    result.lineTo(l, t + reach);
+    result.cubicTo(l, t + control, l + control, t, l + reach, t);
+    result.closeSubpath();
+    return result;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QBrush>
+#include <QColor>
+#include <QPainterPath>
+#include <QPointF>
+#include <QRectF>
+
+#include <optional>
+
+class QPainter;
+class QWidget;
+
+// A rounded rectangle with continuous (curvature-smoothed) corners, filled and
+// optionally stroked along its outline: the background of cards, panels and
+// plain buttons. Gradients in object-bounding mode stretch over the shape.
+struct RoundedBackground
+{
+    struct Shadow
+    {
+        QColor color;
+        qreal radius = 0;
+        QPointF offset;
+    };
+
+    qreal cornerRadius = 0;
+    QBrush fill = Qt::NoBrush;
+    QColor stroke = Qt::transparent;
+    qreal strokeWidth = 1;
+    // Cast around the widget that carries the background (applyShadow).
+    std::optional<Shadow> shadow;
+
+    // Fill glassFill, stroke glassBorder: the glass card's surface.
+    static RoundedBackground glass(qreal cornerRadius);
+    // Fill surface, stroke glassBorder: the panels of full-window overlays.
+    static RoundedBackground overlayPanel();
+    // `color` at two opacities: a tinted fill inside a stronger outline.
+    static RoundedBackground tinted(qreal cornerRadius, const QColor& color, qreal fillOpacity, qreal strokeOpacity);
+
+    void paint(QPainter& painter, const QRectF& rect) const;
+    // Gives `widget` this background's shadow (drawn beyond its bounds, as a
+    // graphics effect), or takes away a shadow it had.
+    void applyShadow(QWidget& widget) const;
+
+    // Corners whose curvature eases in along the edges instead of jumping
+    // from straight to circular; each corner reaches 1.28 × radius into its
+    // edges and passes where a circular corner would at its middle.
+    static QPainterPath path(const QRectF& rect, qreal cornerRadius);
+};
+
+QColor withOpacity(QColor color, qreal opacity);
