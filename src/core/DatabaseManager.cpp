@@ -7,6 +7,7 @@
 #include "core/LogTimer.h"
 #include "core/Logger.h"
 #include "core/SqliteStatement.h"
+#include "core/SqliteTransaction.h"
 #include "core/Uuid.h"
 
 #include <QDir>
@@ -354,17 +355,17 @@ QList<DatabaseManager::LinkUpdate> DatabaseManager::collectLinkUpdates(BackfillR
 bool DatabaseManager::writeLinkUpdates(const QList<LinkUpdate>& updates)
 {
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET detected_urls = ? WHERE id = ?;");
-    if (!update.isPrepared())
+    SqliteTransaction transaction(m_db.get());
+    if (!update.isPrepared() || !transaction.isActive())
         return false;
-    sqliteExec(m_db.get(), "BEGIN TRANSACTION;");
     for (const LinkUpdate& entry : updates) {
         update.bindText(1, QByteArrayView(entry.encodedLinks));
         update.bindText(2, uuidText(entry.id));
-        update.step();
+        if (!update.stepDone())
+            return false;
         update.reset();
     }
-    sqliteExec(m_db.get(), "COMMIT;");
-    return true;
+    return transaction.commit();
 }
 
 // The summary of every batch written.
@@ -383,7 +384,7 @@ void DatabaseManager::finishBackfill(const BackfillRun& run)
         Console::printLine(u"✅ Backfill complete."_s);
 }
 
-void DatabaseManager::upsertRow(SqliteStatement& statement, const Screenshot& screenshot)
+bool DatabaseManager::upsertRow(SqliteStatement& statement, const Screenshot& screenshot)
 {
     statement.bindText(1, uuidText(screenshot.id));
     statement.bindText(2, screenshot.filename);
@@ -391,123 +392,138 @@ void DatabaseManager::upsertRow(SqliteStatement& statement, const Screenshot& sc
     statement.bindDouble(4, double(screenshot.dateCreated.toMSecsSinceEpoch()) / 1000.0);
     statement.bindInt64(5, screenshot.fileSize);
     statement.bindText(6, screenshot.sourceApp.value_or(QString()));
-    if (!statement.stepDone())
+    const bool written = statement.stepDone();
+    if (!written)
         Console::printLine(u"Could not upsert row."_s);
     statement.reset();
+    return written;
 }
 
-void DatabaseManager::upsert(const Screenshot& screenshot)
+bool DatabaseManager::upsert(const Screenshot& screenshot)
 {
     Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshot"_s, {{u"filename"_s, screenshot.filename}});
-    m_queue.sync([&] { writeUpserts({screenshot}, false); });
+    return m_queue.sync([&] { return writeUpserts({screenshot}, false); });
 }
 
-void DatabaseManager::upsertMany(const QList<Screenshot>& screenshots)
+bool DatabaseManager::upsertMany(const QList<Screenshot>& screenshots)
 {
+    bool allWritten = true;
     for (qsizetype start = 0; start < screenshots.size(); start += upsertChunkSize) {
         const QList<Screenshot> chunk = screenshots.mid(start, upsertChunkSize);
         Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshots"_s, {{u"count"_s, chunk.size()}});
         // One submission per chunk lets other callers in between chunks.
-        m_queue.sync([&] { writeUpserts(chunk, true); });
+        allWritten = m_queue.sync([&] { return writeUpserts(chunk, true); }) && allWritten;
     }
+    return allWritten;
 }
 
-void DatabaseManager::writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction)
+bool DatabaseManager::writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction)
 {
     if (!m_db)
-        return;
+        return false;
     SqliteStatement statement(m_db.get(), upsertSql);
     if (!statement.isPrepared()) {
         Console::printLine(u"UPSERT statement could not be prepared."_s);
-        return;
+        return false;
     }
-    if (inTransaction)
-        sqliteExec(m_db.get(), "BEGIN TRANSACTION");
-    for (const Screenshot& screenshot : screenshots)
-        upsertRow(statement, screenshot);
-    if (inTransaction)
-        sqliteExec(m_db.get(), "COMMIT");
+    std::optional<SqliteTransaction> transaction;
+    if (inTransaction && !transaction.emplace(m_db.get()).isActive())
+        return false;
+    for (const Screenshot& screenshot : screenshots) {
+        if (!upsertRow(statement, screenshot))
+            return false; // the transaction rolls back: a chunk is written whole or not at all
+    }
+    return !transaction || transaction->commit();
 }
 
-void DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& results)
+bool DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& results)
 {
     if (results.isEmpty())
-        return;
+        return true;
     LogTimer timer(u"db_batch_update"_s);
-    m_queue.sync([&] {
-        if (!m_db)
-            return;
-        sqliteExec(m_db.get(), "BEGIN TRANSACTION");
-        {
-            SqliteStatement update(
-                m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, detected_urls = ? "
-                            "WHERE id = ?;");
-            for (const ProcessedFileResult& result : results) {
-                if (!update.isPrepared())
-                    break;
-                update.bindText(1, result.ocrText);
-                update.bindText(2, QByteArrayView(JsonArrayCodec::encodeStrings(result.tags)));
-                update.bindText(3, QByteArrayView(encodeEmbedding(result.embedding)));
-                update.bindText(4, QByteArrayView(encodeUrls(result.urls)));
-                update.bindText(5, uuidText(result.id));
-                if (!update.stepDone())
-                    Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
-                update.reset();
-            }
-        }
-        sqliteExec(m_db.get(), "COMMIT");
-    });
+    const bool written = m_queue.sync([&] { return writeMetadata(results); });
     timer.end({{u"count"_s, int(results.size())}});
+    return written;
 }
 
-void DatabaseManager::saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes)
+bool DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
 {
-    m_queue.sync([&] {
+    if (!m_db)
+        return false;
+    SqliteStatement update(m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, "
+                                       "detected_urls = ? WHERE id = ?;");
+    SqliteTransaction transaction(m_db.get());
+    if (!update.isPrepared() || !transaction.isActive())
+        return false;
+    for (const ProcessedFileResult& result : results) {
+        update.bindText(1, result.ocrText);
+        update.bindText(2, QByteArrayView(JsonArrayCodec::encodeStrings(result.tags)));
+        update.bindText(3, QByteArrayView(encodeEmbedding(result.embedding)));
+        update.bindText(4, QByteArrayView(encodeUrls(result.urls)));
+        update.bindText(5, uuidText(result.id));
+        if (!update.stepDone()) {
+            // The batch is kept whole: nothing of it is marked analysed unless all of it is.
+            Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
+            return false;
+        }
+        update.reset();
+    }
+    return transaction.commit();
+}
+
+bool DatabaseManager::saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes)
+{
+    return m_queue.sync([&] {
         if (!m_db)
-            return;
+            return false;
         SqliteStatement update(m_db.get(), "UPDATE screenshot SET custom_tags = ?, user_notes = ? WHERE id = ?;");
         if (!update.isPrepared())
-            return;
+            return false;
         update.bindText(1, QByteArrayView(JsonArrayCodec::encodeStrings(customTags)));
         if (notes && !notes->isEmpty())
             update.bindText(2, *notes);
         else
             update.bindNull(2);
         update.bindText(3, uuidText(id));
-        if (update.stepDone())
-            Console::printLine(u"✅ User data saved for "_s + uuidText(id).left(8));
-        else
-            Console::printLine(u"❌ Failed to save user data"_s);
+        const bool written = update.stepDone();
+        Console::printLine(written ? u"✅ User data saved for "_s + uuidText(id).left(8)
+                                   : u"❌ Failed to save user data"_s);
+        return written;
     });
 }
 
-void DatabaseManager::deleteScreenshot(const QUuid& id)
+bool DatabaseManager::deleteScreenshot(const QUuid& id)
 {
-    m_queue.sync([&] {
+    return m_queue.sync([&] {
         if (!m_db)
-            return;
+            return false;
         SqliteStatement statement(m_db.get(), "DELETE FROM screenshot WHERE id = ?;");
         if (!statement.isPrepared())
-            return;
+            return false;
         statement.bindText(1, uuidText(id));
-        Console::printLine(statement.stepDone() ? u"Successfully deleted row."_s : u"Could not delete row."_s);
+        const bool done = statement.stepDone();
+        Console::printLine(done ? u"Successfully deleted row."_s : u"Could not delete row."_s);
+        return done && sqlite3_changes(m_db.get()) > 0;
     });
 }
 
-void DatabaseManager::updateFilePath(const QString& newPath, const QString& id)
+bool DatabaseManager::updateFilePath(const QString& newPath, const QString& id)
 {
     const std::optional<QUuid> parsed = parseUuid(id);
     const QString idText = parsed ? uuidText(*parsed) : id;
-    m_queue.sync([&] {
+    return m_queue.sync([&] {
         if (!m_db)
-            return;
+            return false;
         SqliteStatement update(m_db.get(), "UPDATE screenshot SET filepath = ? WHERE id = ?;");
         if (!update.isPrepared())
-            return;
+            return false;
         update.bindText(1, newPath);
         update.bindText(2, idText);
-        if (!update.stepDone())
+        if (!update.stepDone()) {
             Console::printLine(u"❌ Failed to update file path for "_s + idText);
+            return false;
+        }
+        return sqlite3_changes(m_db.get()) > 0;
     });
 }
 

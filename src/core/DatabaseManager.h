@@ -25,9 +25,11 @@ class SqliteStatement;
 // need several reads to see one consistent state (a count and its first page)
 // wrap them in one dbQueue().sync(...) of their own.
 //
-// Failures never escape: they show as console lines, log lines and empty
-// results. When the file cannot be opened, every operation returns its empty
-// result without touching SQLite.
+// Failures never escape as exceptions: reads show them as console lines, log
+// lines and empty results; every write also returns whether it reached the
+// file, so that its caller can keep what was not saved. When the file cannot be
+// opened, every operation returns its empty or false result without touching
+// SQLite.
 class DatabaseManager
 {
 public:
@@ -53,18 +55,22 @@ public:
 
     // Inserts the record's file facts, or refreshes them (name, path, date,
     // size, source application) while keeping analysis results and user data.
-    void upsert(const Screenshot& screenshot);
+    bool upsert(const Screenshot& screenshot);
     // The same rows as upserting each record, in transactions of up to 500
-    // rows: for a first import of a large folder.
-    void upsertMany(const QList<Screenshot>& screenshots);
+    // rows: for a first import of a large folder. False when any chunk failed
+    // (a failed chunk is rolled back whole).
+    bool upsertMany(const QList<Screenshot>& screenshots);
     // Writes text, tags, embedding and links of each result in one transaction;
-    // an id without a row changes nothing and does not stop the others.
-    void updateMetadataBatch(const QList<ProcessedFileResult>& results);
-    // Empty or absent notes are stored as NULL.
-    void saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes);
-    void deleteScreenshot(const QUuid& id);
-    // `id` is a UUID's text in either case.
-    void updateFilePath(const QString& newPath, const QString& id);
+    // an id without a row changes nothing and does not stop the others. False
+    // (and nothing written) when any statement failed.
+    bool updateMetadataBatch(const QList<ProcessedFileResult>& results);
+    // Empty or absent notes are stored as NULL. True when the statement ran,
+    // also for an id without a row.
+    bool saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes);
+    // True only when a row was removed.
+    bool deleteScreenshot(const QUuid& id);
+    // `id` is a UUID's text in either case. True only when a row now has the new path.
+    bool updateFilePath(const QString& newPath, const QString& id);
 
     // Every user tag of every row, once each, sorted by code point.
     QStringList allCustomTags();
@@ -116,9 +122,10 @@ private:
     QList<LinkUpdate> collectLinkUpdates(BackfillRun& run, int& rowsRead);
     bool writeLinkUpdates(const QList<LinkUpdate>& updates);
     void finishBackfill(const BackfillRun& run);
-    void upsertRow(SqliteStatement& statement, const Screenshot& screenshot);
+    bool upsertRow(SqliteStatement& statement, const Screenshot& screenshot);
     // On the queue: one prepared statement for all rows, in one transaction when asked.
-    void writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction);
+    bool writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction);
+    bool writeMetadata(const QList<ProcessedFileResult>& results);
     void readPage(const PageRequest& request, QList<Screenshot>& records);
     std::optional<PageCursor> continuingCursor(const PageRequest& request) const;
     void rememberCursor(const PageRequest& request, const std::optional<PageCursor>& used, int rowsRead,

@@ -26,3 +26,7 @@ inline bool isGuiThread()
     const QCoreApplication* app = QCoreApplication::instance();
     return app && QThread::currentThread() == app->thread();
 }
+
+// For entry points that touch state only the GUI thread may change; compiled
+// out of release builds like every Q_ASSERT.
+#define assertGuiThread() Q_ASSERT_X(isGuiThread(), Q_FUNC_INFO, "called off the GUI thread")

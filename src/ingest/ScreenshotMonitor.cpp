@@ -240,7 +240,8 @@ void ScreenshotMonitor::updateScreenshot(const Screenshot& screenshot)
 void ScreenshotMonitor::startPollingTimer()
 {
     Console::printLine(u"⏰ Starting polling timer..."_s);
-    m_timer.start();
+    if (m_pollingPauses == 0)
+        m_timer.start();
 }
 
 void ScreenshotMonitor::resetProgressState()
@@ -266,4 +267,3 @@ void ScreenshotMonitor::forgetFolder()
     m_knownFiles.clear();
     resetProgressState();
 }
-

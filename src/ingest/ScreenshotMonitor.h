@@ -125,6 +125,14 @@ public:
     // A change check that walks the folder even when no change was noticed
     // (the tray's "Force Scan"); while a walk is in flight, the next tick walks.
     void forceChangeCheck();
+    // For a tool that moves, replaces or trashes files: waits for a walk or
+    // load in flight to finish and drops its changes, and starts no walk until
+    // as many resumePolling() calls have come. A walk would otherwise see a
+    // moved file before its row follows and list it a second time. The first
+    // change check after the last resume walks the whole folder.
+    void pausePolling();
+    void resumePolling();
+    bool isPollingPaused() const { return m_pollingPauses > 0; }
     void startBatchProcessing(const QList<Screenshot>& files, const QString& folderPath = {});
 
     // The progress state, written by the library load and the pipeline.
@@ -272,7 +280,8 @@ private:
     QList<Screenshot> importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
                                      int loadedRows, QSet<QString>& known);
     void scanFolderForChanges(const QString& folder, const QStringList& extensions, const QSet<QString>& known,
-                              const std::optional<QString>& sourceApp, quint64 generation, quint64 loadsBefore);
+                              const std::optional<QString>& sourceApp, quint64 generation, quint64 loadsBefore,
+                              quint64 epoch);
     Screenshot recordForNewPath(const QString& path, const std::optional<QString>& sourceApp);
 
     // On the GUI thread.
@@ -287,6 +296,9 @@ private:
     std::function<std::optional<QString>()> m_frontmostApplicationSource;
     FolderTreeWatcher m_treeWatcher;
     int m_quietTicks = 0;
+    int m_pollingPauses = 0;
+    // Raised by every pause: a walk begun before it publishes nothing.
+    quint64 m_walkEpoch = 0;
     bool m_isWalkRequested = false;
     // Loads and walks submitted and not yet handed back: at most one walk is
     // in flight, so no two walks work from the same snapshot of known paths.

@@ -32,6 +32,10 @@ void ScreenshotMonitor::checkForChanges()
 {
     if (!m_hasFileAccess)
         return;
+    if (m_pollingPauses > 0) {
+        m_isWalkRequested = true;
+        return;
+    }
     // A walk still in flight works from an older snapshot of the known paths;
     // a second one would find the same new files again. The change mark stays
     // set, so the next tick walks.
@@ -43,9 +47,28 @@ void ScreenshotMonitor::checkForChanges()
     }
     ++m_walksInFlight;
     m_monitorQueue.async([this, folder = m_monitoredPath, known = m_knownFiles, sourceApp = frontmostApplicationName(),
-                          generation = quint64(m_generation), loadsBefore = m_loadsSubmitted] {
-        scanFolderForChanges(folder, supportedExtensions(), known, sourceApp, generation, loadsBefore);
+                          generation = quint64(m_generation), loadsBefore = m_loadsSubmitted, epoch = m_walkEpoch] {
+        scanFolderForChanges(folder, supportedExtensions(), known, sourceApp, generation, loadsBefore, epoch);
     });
+}
+
+void ScreenshotMonitor::pausePolling()
+{
+    assertGuiThread();
+    ++m_pollingPauses;
+    ++m_walkEpoch;
+    m_timer.stop();
+    m_monitorQueue.sync([] {});
+}
+
+void ScreenshotMonitor::resumePolling()
+{
+    assertGuiThread();
+    if (m_pollingPauses == 0 || --m_pollingPauses > 0)
+        return;
+    m_isWalkRequested = true;
+    if (m_isMonitoringActive && m_hasFileAccess)
+        m_timer.start();
 }
 
 void ScreenshotMonitor::forceChangeCheck()
@@ -67,7 +90,7 @@ bool ScreenshotMonitor::shouldWalkNow()
 
 void ScreenshotMonitor::scanFolderForChanges(const QString& folder, const QStringList& extensions,
                                              const QSet<QString>& known, const std::optional<QString>& sourceApp,
-                                             quint64 generation, quint64 loadsBefore)
+                                             quint64 generation, quint64 loadsBefore, quint64 epoch)
 {
     if (m_isShuttingDown)
         return;
@@ -87,15 +110,19 @@ void ScreenshotMonitor::scanFolderForChanges(const QString& folder, const QStrin
             deleted.insert(path);
     }
 
-    runOnThreadOf(this,
-                  [this, folder, generation, loadsBefore, deleted, added, directories = std::move(walk.directories)] {
-                      --m_walksInFlight;
-                      if (!deleted.isEmpty() || !added.isEmpty())
-                          applyScanChanges(folder, generation, loadsBefore, deleted, added);
-                      updateLastScanDate();
-                      if (isCurrent(folder, generation))
-                          m_treeWatcher.watch(directories);
-                  });
+    runOnThreadOf(this, [this, folder, generation, loadsBefore, epoch, deleted, added,
+                         directories = std::move(walk.directories)] {
+        --m_walksInFlight;
+        if (epoch != m_walkEpoch) {
+            m_isWalkRequested = true;
+            return;
+        }
+        if (!deleted.isEmpty() || !added.isEmpty())
+            applyScanChanges(folder, generation, loadsBefore, deleted, added);
+        updateLastScanDate();
+        if (isCurrent(folder, generation))
+            m_treeWatcher.watch(directories);
+    });
 }
 
 // A path the store still holds (a row left behind) keeps its row, and takes

@@ -157,12 +157,13 @@ TEST_F(DatabaseManagerTest, AFileThatCannotBeOpenedLeavesEveryOperationEmpty)
     EXPECT_TRUE(log.contains(u"[Database] [ERROR] Failed to open database"_s));
 
     const Screenshot s = record(u"/x/a.png"_s);
-    db->upsert(s);
-    db->upsertMany({s});
-    db->updateMetadataBatch({result(s.id, u"text"_s)});
-    db->saveUserData(s.id, {u"Work"_s}, u"note"_s);
-    db->updateFilePath(u"/y"_s, uuidText(s.id));
-    db->deleteScreenshot(s.id);
+    // Every write says it did not reach the file.
+    EXPECT_FALSE(db->upsert(s));
+    EXPECT_FALSE(db->upsertMany({s}));
+    EXPECT_FALSE(db->updateMetadataBatch({result(s.id, u"text"_s)}));
+    EXPECT_FALSE(db->saveUserData(s.id, {u"Work"_s}, u"note"_s));
+    EXPECT_FALSE(db->updateFilePath(u"/y"_s, uuidText(s.id)));
+    EXPECT_FALSE(db->deleteScreenshot(s.id));
     EXPECT_EQ(db->count(), 0);
     EXPECT_FALSE(db->fetchByPath(u"/x/a.png"_s));
     EXPECT_TRUE(db->allCustomTags().isEmpty());
@@ -399,6 +400,33 @@ TEST_F(DatabaseManagerTest, MetadataBatchWithAnUnknownIdCommitsTheOthers)
     EXPECT_TRUE(log.entries().isEmpty());
 }
 
+TEST_F(DatabaseManagerTest, AStatementFailingMidBatchRollsTheWholeBatchBackAndSaysSo)
+{
+    auto db = openStore();
+    const Screenshot a = record(u"/x/a.png"_s), b = record(u"/x/b.png"_s), c = record(u"/x/c.png"_s);
+    ASSERT_TRUE(db->upsertMany({a, b}));
+    // A trigger stands in for a full disk or an I/O error on one row.
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &raw), SQLITE_OK);
+        SqliteConnection injector(raw);
+        ASSERT_TRUE(sqliteExec(raw,
+                               "CREATE TRIGGER fail_update BEFORE UPDATE ON screenshot WHEN NEW.ocr_text = 'boom' "
+                               "BEGIN SELECT RAISE(ABORT, 'injected'); END;"
+                               "CREATE TRIGGER fail_insert BEFORE INSERT ON screenshot WHEN NEW.filepath = '/x/c.png' "
+                               "BEGIN SELECT RAISE(ABORT, 'injected'); END;"));
+    }
+
+    EXPECT_FALSE(db->updateMetadataBatch({result(a.id, u"alpha"_s), result(b.id, u"boom"_s)}));
+    EXPECT_FALSE(db->fetchByPath(u"/x/a.png"_s)->ocrText) << "the row before the failure is rolled back too";
+    EXPECT_FALSE(db->upsertMany({record(u"/x/d.png"_s), c}));
+    EXPECT_FALSE(db->fetchByPath(u"/x/d.png"_s)) << "a failed chunk is written whole or not at all";
+
+    // The store stays usable: the next batch is written.
+    EXPECT_TRUE(db->updateMetadataBatch({result(a.id, u"alpha"_s)}));
+    EXPECT_EQ(db->fetchByPath(u"/x/a.png"_s)->ocrText, u"alpha"_s);
+}
+
 TEST_F(DatabaseManagerTest, UserTagsPathUpdatesAndDeletion)
 {
     auto db = openStore();
@@ -410,14 +438,17 @@ TEST_F(DatabaseManagerTest, UserTagsPathUpdatesAndDeletion)
     // Code point order: U+FFFD comes before U+1F600, unlike UTF-16 order.
     EXPECT_EQ(db->allCustomTags(), QStringList({u"Work"_s, u"home"_s, u"\uFFFD"_s, u"😀"_s}));
 
-    // An id in lower case still finds its row; the name follows the path.
-    db->updateFilePath(u"/y/renamed.png"_s, a.id.toString(QUuid::WithoutBraces));
+    // An id in lower case still finds its row; the name follows the path. An
+    // unknown id changes nothing and says so.
+    EXPECT_TRUE(db->updateFilePath(u"/y/renamed.png"_s, a.id.toString(QUuid::WithoutBraces)));
+    EXPECT_FALSE(db->updateFilePath(u"/y/other.png"_s, uuidText(QUuid::createUuid())));
     const auto moved = db->fetchByPath(u"/y/renamed.png"_s);
     ASSERT_TRUE(moved);
     EXPECT_EQ(moved->filename, u"renamed.png"_s);
 
-    db->deleteScreenshot(a.id);
-    db->deleteScreenshot(QUuid::createUuid());
+    // Only a row really removed counts as deleted.
+    EXPECT_TRUE(db->deleteScreenshot(a.id));
+    EXPECT_FALSE(db->deleteScreenshot(QUuid::createUuid()));
     EXPECT_EQ(m_console.matching(u"Successfully deleted row."_s).size(), 2);
     EXPECT_EQ(db->count(), 2);
     EXPECT_FALSE(db->fetchByPath(u"/y/renamed.png"_s));

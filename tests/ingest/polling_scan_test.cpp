@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 
 #include <algorithm>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -179,4 +180,52 @@ TEST_F(PollingScanTest, AFolderChangeBetweenWalkAndApplyDropsTheChanges)
     EXPECT_FALSE(monitor.knownFiles().contains(late));
     EXPECT_FALSE(m_store->fetchByPath(late).has_value());
     EXPECT_FALSE(m_console.contains(u"🆕 Watcher found"_s));
+}
+
+TEST_F(PollingScanTest, APauseWaitsForTheWalkInFlightAndNoWalkRunsUntilResumed)
+{
+    ScreenshotMonitor& monitor = startOn(m_folder);
+    settle();
+    QString moved;
+    {
+        auto storeBusy = std::make_shared<QueueBlock>(m_store->dbQueue());
+        moved = writeFile(m_folder + u"/moved.png"_s);
+        settle(); // the walk has found the file and waits for the store
+        std::thread releaser([storeBusy] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            storeBusy->release();
+        });
+        monitor.pausePolling(); // returns only once that walk is over
+        releaser.join();
+    }
+    EXPECT_TRUE(monitor.isPollingPaused());
+    settle(); // the walk's result arrives now and is dropped; no tick walks
+    EXPECT_FALSE(isListed(moved));
+
+    // A tool moves the file while polling is paused.
+    const QString target = m_folder + u"/2026/moved.png"_s;
+    QDir().mkpath(QFileInfo(target).path());
+    ASSERT_TRUE(QFile::rename(moved, target));
+    settle();
+    EXPECT_FALSE(isListed(target));
+
+    monitor.resumePolling();
+    ASSERT_TRUE(waitUntil([&] { return isListed(target); }));
+    settle();
+    EXPECT_EQ(listedPaths(), QStringList{target});
+    EXPECT_EQ(m_store->count(m_folder), 1);
+}
+
+TEST_F(PollingScanTest, NestedPausesResumeOnlyAfterTheLast)
+{
+    ScreenshotMonitor& monitor = startOn(m_folder);
+    monitor.pausePolling();
+    monitor.pausePolling();
+    monitor.resumePolling();
+    const QString file = writeFile(m_folder + u"/still-paused.png"_s);
+    settle();
+    EXPECT_FALSE(isListed(file));
+    monitor.resumePolling();
+    EXPECT_FALSE(monitor.isPollingPaused());
+    EXPECT_TRUE(waitUntil([&] { return isListed(file); }));
 }
