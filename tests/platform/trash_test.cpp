@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -72,4 +74,36 @@ TEST(SystemTrash, RefusesFoldersLinksAndMissingFiles)
     EXPECT_TRUE(QFileInfo(link).isSymLink());
 
     EXPECT_FALSE(trash.moveToTrash(dir.filePath(u"missing.png"_s)).ok);
+}
+
+TEST(SystemTrash, RecordNamesTheOriginalPath)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath(u"Shot 2.png"_s));
+    const Trash::Result result = SystemTrash().moveToTrash(path);
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+
+    QFile record(QFileInfo(result.trashedPath).dir().filePath(u"../info/"_s) +
+                 QFileInfo(result.trashedPath).fileName() + u".trashinfo"_s);
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(record.readAll());
+    const qsizetype at = text.indexOf(u"\nPath="_s);
+    ASSERT_GE(at, 0) << text.toStdString();
+    const QString recorded = text.mid(at + 6).section(u'\n', 0, 0);
+    EXPECT_EQ(QUrl::fromPercentEncoding(recorded.toUtf8()), path);
+}
+
+TEST(SystemTrash, RefusesWhenTheTrashWouldNotBeAbsolute)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath(u"keep.png"_s));
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", "relative/data");
+    const Trash::Result result = SystemTrash().moveToTrash(path);
+    qputenv("XDG_DATA_HOME", saved);
+
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.error.isEmpty());
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_FALSE(QFileInfo::exists(u"relative"_s));
 }
