@@ -3,12 +3,12 @@
 #include "app/SettingsView.h"
 #include "app/SidebarButton.h"
 #include "duplicates/DuplicateFinderView.h"
-#include "gallery/CollectionList.h"
 #include "gallery/CollectionsGridView.h"
 #include "gallery/GalleryView.h"
 #include "gallery/GalleryViewMode.h"
 #include "gallery/QuickLinkViewMode.h"
 #include "gallery/QuickLinksView.h"
+#include "gallery/TileSections.h"
 #include "library/CollectionService.h"
 #include "organize/PremiumReOrganizerView.h"
 #include "spacesaver/SpaceSaverView.h"
@@ -32,16 +32,17 @@ protected:
     // Clicks the entry of `name` in a collection or quick-link screen.
     static void clickEntry(QWidget* screen, const QString& name)
     {
-        auto* list = screen->findChild<CollectionList*>();
-        ASSERT_NE(list, nullptr);
-        for (int row = 0; row < list->count(); ++row) {
-            if (list->item(row)->text().startsWith(name + u'\n')) {
-                list->scrollToItem(list->item(row));
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-                return;
-            }
-        }
-        FAIL() << "no entry " << name.toStdString();
+        auto click = [&name](auto* view) {
+            for (const SmartCollection& c : view->collections())
+                if (c.name == name)
+                    QTest::mouseClick(view->tiles(), Qt::LeftButton, {}, view->entryRect(c.id).center());
+        };
+        if (auto* grid = qobject_cast<CollectionsGridView*>(screen))
+            click(grid);
+        else if (auto* links = qobject_cast<QuickLinksView*>(screen))
+            click(links);
+        else
+            FAIL() << "not a collection screen";
     }
 
     static QStringList names(const QList<SmartCollection>& collections)
@@ -196,7 +197,7 @@ TEST_F(MainView, AppliedCollectionsUpdateTheShownScreenInPlace)
     // Entries rewritten in place still open the collection now at their row.
     view->applyCollections(
         {collection(u"Work"_s, CollectionType::folder), collection(u"Receipts"_s, CollectionType::userTag)});
-    EXPECT_EQ(grid->list()->count(), 2);
+    EXPECT_EQ(grid->tiles()->sections().size(), 2);
     clickEntry(grid, u"Receipts"_s);
     ASSERT_TRUE(view->selectedCollection());
     EXPECT_EQ(view->selectedCollection()->name, u"Receipts"_s);
@@ -303,9 +304,9 @@ TEST_F(MainView, ViewModesAreStoredUnderTheirKeys)
     QuickLinksView links({}, {}, m_settings);
     links.setViewMode(QuickLinkViewMode::list);
     EXPECT_EQ(m_settings.value(u"quickLinkViewMode"_s).toString(), u"List"_s);
-    EXPECT_EQ(links.list()->viewMode(), QListView::ListMode);
+    EXPECT_EQ(links.viewMode(), QuickLinkViewMode::list);
     storeQuickLinkViewMode(m_settings, QuickLinkViewMode::grid);
-    EXPECT_EQ(links.list()->viewMode(), QListView::IconMode);
+    EXPECT_EQ(links.viewMode(), QuickLinkViewMode::grid);
 }
 
 TEST(SidebarButtonLook, HoverGivesUnselectedRowsAFaintGrowingBackground)

@@ -1,0 +1,46 @@
+#include "gallery/ScreenScrollArea.h"
+
+#include <QResizeEvent>
+#include <QScrollBar>
+
+namespace {
+constexpr int barWidth = 10;
+}
+
+ScreenScrollArea::ScreenScrollArea(QWidget* content, QWidget* parent)
+    : QScrollArea(parent)
+    , m_overlay(new QScrollBar(Qt::Vertical, this))
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWidgetResizable(true);
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    setWidget(content);
+
+    QScrollBar* model = verticalScrollBar();
+    connect(model, &QScrollBar::rangeChanged, this, &ScreenScrollArea::followRange);
+    connect(model, &QScrollBar::valueChanged, m_overlay, &QScrollBar::setValue);
+    connect(m_overlay, &QScrollBar::valueChanged, model, &QScrollBar::setValue);
+    followRange(model->minimum(), model->maximum());
+}
+
+void ScreenScrollArea::followRange(int minimum, int maximum)
+{
+    const QScrollBar* model = verticalScrollBar();
+    m_overlay->setRange(minimum, maximum);
+    m_overlay->setPageStep(model->pageStep());
+    m_overlay->setSingleStep(model->singleStep());
+    m_overlay->setValue(model->value());
+    m_overlay->setVisible(maximum > minimum);
+    m_overlay->raise();
+}
+
+void ScreenScrollArea::resizeEvent(QResizeEvent* event)
+{
+    QScrollArea::resizeEvent(event);
+    m_overlay->setGeometry(width() - barWidth, 0, barWidth, height());
+    m_overlay->setPageStep(verticalScrollBar()->pageStep());
+}
