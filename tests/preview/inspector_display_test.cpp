@@ -1,0 +1,251 @@
+#include "InspectorFixture.h"
+
+#include "preview/InspectorText.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTextEdit>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+const QString text = u"Intelligent Text"_s;
+const QString tags = u"Custom Tags"_s;
+const QString notes = u"Notes"_s;
+const QString links = u"Smart Links"_s;
+const QString labels = u"Smart Tags"_s;
+const QString facts = u"File DNA"_s;
+
+struct SectionCase
+{
+    const char* name;
+    std::optional<QString> ocrText;
+    std::optional<QList<QUrl>> urls;
+    QStringList labels;
+    std::optional<QString> sourceApp;
+    bool indicator;
+    bool copyButton;
+    QStringList sections;
+    QStringList factLabels;
+};
+
+void PrintTo(const SectionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+} // namespace
+
+class InspectorSections : public InspectorFixture, public ::testing::WithParamInterface<SectionCase>
+{};
+
+TEST_P(InspectorSections, ShowWhatTheRecordHolds)
+{
+    const SectionCase& c = GetParam();
+    Screenshot shot = stored(u"a.png"_s);
+    shot.ocrText = c.ocrText;
+    shot.detectedUrls = c.urls;
+    shot.tags = c.labels;
+    shot.sourceApp = c.sourceApp;
+    show(shot);
+
+    EXPECT_FALSE(m_inspector->showsPlaceholder());
+    EXPECT_EQ(m_inspector->showsTextIndicator(), c.indicator);
+    EXPECT_EQ(m_inspector->copyButton() != nullptr, c.copyButton);
+    EXPECT_EQ(m_inspector->findChild<QWidget*>(u"noTextPlaceholder"_s) != nullptr, !c.copyButton);
+    EXPECT_EQ(m_inspector->sectionTitles(), c.sections);
+    EXPECT_EQ(m_inspector->fileFactLabels(), c.factLabels);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, InspectorSections,
+                         ::testing::Values(SectionCase{"NotAnalysed",
+                                                       std::nullopt,
+                                                       std::nullopt,
+                                                       {},
+                                                       std::nullopt,
+                                                       false,
+                                                       false,
+                                                       {text, tags, notes, facts},
+                                                       {u"Filename"_s, u"Created"_s, u"Size"_s}},
+                                           SectionCase{"AnalysedWithoutText",
+                                                       u""_s,
+                                                       QList<QUrl>{},
+                                                       {},
+                                                       std::nullopt,
+                                                       true,
+                                                       false,
+                                                       {text, tags, notes, facts},
+                                                       {u"Filename"_s, u"Created"_s, u"Size"_s}},
+                                           SectionCase{"Everything",
+                                                       u"Total due $168"_s,
+                                                       QList<QUrl>{QUrl(u"https://a.example/x"_s)},
+                                                       {u"laptop"_s},
+                                                       u"firefox"_s,
+                                                       true,
+                                                       true,
+                                                       {text, tags, notes, links, labels, facts},
+                                                       {u"Filename"_s, u"Created"_s, u"Size"_s, u"Source"_s}},
+                                           SectionCase{"LabelsWithoutLinks",
+                                                       u"x"_s,
+                                                       std::nullopt,
+                                                       {u"book"_s},
+                                                       std::nullopt,
+                                                       true,
+                                                       true,
+                                                       {text, tags, notes, labels, facts},
+                                                       {u"Filename"_s, u"Created"_s, u"Size"_s}}),
+                         [](const ::testing::TestParamInfo<SectionCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(InspectorFixture, WithoutAScreenshotOnlyThePlaceholderShows)
+{
+    show(std::nullopt);
+    EXPECT_TRUE(m_inspector->showsPlaceholder());
+    EXPECT_FALSE(m_inspector->showsTextIndicator());
+    EXPECT_TRUE(m_inspector->sectionTitles().isEmpty());
+}
+
+TEST_F(InspectorFixture, ChipsAndFactsShowTheRecordAsPlainText)
+{
+    Screenshot shot = stored(u"<b>report</b>.png"_s);
+    shot.detectedUrls = QList<QUrl>{QUrl(u"https://www.example.org/a?b=1"_s), QUrl(u"mailto:sam@example.org"_s)};
+    shot.tags = {u"cell phone"_s, u"TEDDY bear"_s};
+    shot.sourceApp = u"org.gnome.Nautilus"_s;
+    shot.fileSize = 2'348'112;
+    show(shot);
+
+    EXPECT_EQ(texts(m_inspector->linkChips()), (QStringList{u"www.example.org"_s, u"mailto:sam@example.org"_s}));
+    EXPECT_EQ(texts(m_inspector->smartTagChips()), (QStringList{u"Cell Phone"_s, u"Teddy Bear"_s}));
+    EXPECT_EQ(m_inspector->fileFactValue(u"Filename"_s), u"<b>report</b>.png"_s);
+    EXPECT_EQ(m_inspector->fileFactValue(u"Size"_s), InspectorText::fileSize(2'348'112));
+    EXPECT_EQ(m_inspector->fileFactValue(u"Source"_s), u"org.gnome.Nautilus"_s);
+}
+
+TEST_F(InspectorFixture, OnlyWebAndMailLinksOpen)
+{
+    show(stored(u"a.png"_s));
+    LogCapture log;
+    for (const QString& link :
+         {u"javascript:alert(1)"_s, u"file:///etc/passwd"_s, u"smb://server/share"_s, u"x-custom:run"_s,
+          u"https://example.org"_s, u"HTTP://example.org"_s, u"mailto:sam@example.org"_s})
+        m_inspector->openLink(QUrl(link));
+    EXPECT_EQ(m_opened, (QList<QUrl>{QUrl(u"https://example.org"_s), QUrl(u"HTTP://example.org"_s),
+                                     QUrl(u"mailto:sam@example.org"_s)}));
+    EXPECT_EQ(log.matching(u"Refused to open a link"_s).size(), 4);
+}
+
+TEST_F(InspectorFixture, AClickOnALinkChipOpensItsLink)
+{
+    Screenshot shot = stored(u"a.png"_s);
+    shot.detectedUrls = QList<QUrl>{QUrl(u"https://example.org/page"_s)};
+    show(shot);
+    m_inspector->linkChips().first()->click();
+    EXPECT_EQ(m_opened, QList<QUrl>{QUrl(u"https://example.org/page"_s)});
+}
+
+TEST_F(InspectorFixture, CopiedShowsForTwoSecondsFromTheFirstCopy)
+{
+    Screenshot shot = stored(u"a.png"_s);
+    shot.ocrText = u"Total due $168.00"_s;
+    show(shot);
+    QGuiApplication::clipboard()->clear();
+
+    m_inspector->copyButton()->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"Total due $168.00"_s);
+    EXPECT_EQ(m_inspector->copyButton()->text(), u"Copied"_s);
+    EXPECT_EQ(m_inspector->copyButton()->symbolName(), u"checkmark"_s);
+
+    m_clock.advance(1s);
+    m_inspector->copyButton()->click();
+    m_clock.advance(999ms);
+    EXPECT_TRUE(m_inspector->isCopied());
+    m_clock.advance(1ms);
+    EXPECT_FALSE(m_inspector->isCopied());
+    EXPECT_EQ(m_inspector->copyButton()->text(), u"Copy Text"_s);
+    EXPECT_EQ(m_inspector->copyButton()->symbolName(), u"doc.on.doc"_s);
+}
+
+TEST_F(InspectorFixture, TheSameRecordUpdatedRefreshesFactsButKeepsTheEdits)
+{
+    const Screenshot shot = stored(u"a.png"_s, {u"Work"_s}, u"draft"_s);
+    show(shot);
+    m_inspector->notesEditor()->setPlainText(u"typing"_s);
+
+    Screenshot analysed = shot;
+    analysed.ocrText = u"Hello"_s;
+    analysed.customTags = {u"Other"_s};
+    analysed.userNotes = u"other"_s;
+    m_inspector->setScreenshot(analysed);
+
+    EXPECT_TRUE(m_inspector->showsTextIndicator());
+    EXPECT_NE(m_inspector->copyButton(), nullptr);
+    EXPECT_EQ(m_inspector->customTags(), QStringList{u"Work"_s});
+    EXPECT_EQ(m_inspector->notesText(), u"typing"_s);
+}
+
+TEST_F(InspectorFixture, AnotherRecordReplacesTagsAndNoteButNotTheTagFieldOrItsSuggestions)
+{
+    const Screenshot a = stored(u"a.png"_s, {u"Receipt"_s, u"Recipes"_s});
+    const Screenshot b = stored(u"b.png"_s, {u"Work"_s}, u"for B"_s);
+    show(a);
+    m_inspector->tagField()->setText(u"re"_s);
+    EXPECT_TRUE(m_inspector->tagSuggestions().isEmpty()); // both are on A already
+
+    m_inspector->setScreenshot(b);
+
+    EXPECT_EQ(m_inspector->customTags(), QStringList{u"Work"_s});
+    EXPECT_EQ(m_inspector->notesText(), u"for B"_s);
+    EXPECT_EQ(m_inspector->newTagInput(), u"re"_s);
+    EXPECT_EQ(m_inspector->tagSuggestions(), (QStringList{u"Receipt"_s, u"Recipes"_s}));
+}
+
+TEST_F(InspectorFixture, StoredTagsArrivingAfterTheInspectorClosedAreDropped)
+{
+    stored(u"a.png"_s, {u"Work"_s});
+    auto* inspector = makeInspector();
+    inspector->show();
+    delete inspector; // waits for its reader; the answer is still queued
+    QCoreApplication::processEvents();
+    SUCCEED();
+}
+
+namespace {
+struct SizeCase
+{
+    qint64 bytes;
+    const char* text;
+};
+} // namespace
+
+TEST(InspectorText, FileSizesInDecimalKilobytesAndMegabytes)
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    for (const SizeCase& c : std::initializer_list<SizeCase>{{0, "Zero KB"},
+                                                             {1, "1 KB"},
+                                                             {1'499, "1 KB"},
+                                                             {1'500, "2 KB"},
+                                                             {999'499, "999 KB"},
+                                                             {999'500, "1 MB"},
+                                                             {2'348'112, "2.3 MB"},
+                                                             {2'000'000, "2 MB"},
+                                                             {1'204'000'000, "1,204 MB"}})
+        EXPECT_EQ(InspectorText::fileSize(c.bytes, us), QString::fromUtf8(c.text)) << c.bytes;
+}
+
+TEST(InspectorText, MediumDateAndShortTimeInTheLocale)
+{
+    const QDateTime when(QDate(2024, 3, 14), QTime(21, 41, 22));
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    EXPECT_EQ(InspectorText::dateAndTime(when, us),
+              u"Mar 14, 2024 at "_s + us.toString(QTime(21, 41), QLocale::ShortFormat));
+    EXPECT_EQ(InspectorText::dateAndTime(when, QLocale(QLocale::English, QLocale::UnitedKingdom)),
+              u"14 Mar 2024 at 21:41"_s);
+}
+
+TEST(InspectorText, WordsAreCapitalized)
+{
+    EXPECT_EQ(InspectorText::capitalizedWords(u"cell phone"_s), u"Cell Phone"_s);
+    EXPECT_EQ(InspectorText::capitalizedWords(u"TEDDY bear"_s), u"Teddy Bear"_s);
+    EXPECT_EQ(InspectorText::capitalizedWords(u"hot-dog 2go"_s), u"Hot-Dog 2go"_s);
+}
