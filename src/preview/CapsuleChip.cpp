@@ -1,10 +1,12 @@
 #include "preview/CapsuleChip.h"
 
+#include "ui/PlainButton.h"
+#include "ui/RoundedBackground.h"
+#include "ui/SymbolLabel.h"
 #include "ui/SymbolRegistry.h"
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 
@@ -47,8 +49,13 @@ void CapsuleChip::setLabel(const QString& text)
 QAbstractButton* CapsuleChip::addRemoveButton(const QString& symbol, int symbolSize, const QColor& color)
 {
     delete m_removeButton;
-    m_removeButton = new SymbolButton(symbol, symbolSize, color, this);
-    m_removeButton->resize(symbolSize + 2 * removeHitMargin, symbolSize + 2 * removeHitMargin);
+    const QMargins hitMargins(removeHitMargin, removeHitMargin, removeHitMargin, removeHitMargin);
+    auto* button = new PlainButton(RoundedBackground{}, hitMargins, QBoxLayout::LeftToRight, this);
+    button->contentLayout()->addWidget(new SymbolLabel(symbol, symbolSize, color, button));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    button->resize(button->sizeHint());
+    m_removeButton = button;
     updateGeometry();
     return m_removeButton;
 }
@@ -102,13 +109,8 @@ void CapsuleChip::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const qreal radius = m_style.cornerRadius < 0 ? box.height() / 2 : m_style.cornerRadius;
-    QPainterPath shape;
-    shape.addRoundedRect(box, radius, radius);
-    painter.fillPath(shape, m_style.fill);
-    if (m_style.stroke.alpha() > 0)
-        painter.strokePath(shape, QPen(m_style.stroke, 1));
+    const qreal radius = m_style.cornerRadius < 0 ? height() / 2.0 : m_style.cornerRadius;
+    RoundedBackground{radius, m_style.fill, m_style.stroke, 1, std::nullopt}.paint(painter, QRectF(rect()));
 
     const QRect content = rect().marginsRemoved(m_style.padding);
     int x = content.left();
@@ -118,32 +120,9 @@ void CapsuleChip::paintEvent(QPaintEvent*)
                               m_style.symbol, color);
         x += symbol + m_style.spacing;
     }
-    QFont font = m_style.font;
-    painter.setFont(font);
+    painter.setFont(m_style.font);
     painter.setPen(m_style.foreground);
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics(m_style.font);
     const QString shown = metrics.elidedText(text(), Qt::ElideMiddle, maxTextWidth);
     painter.drawText(QRect(x, content.top(), textWidth(), content.height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
-}
-
-SymbolButton::SymbolButton(const QString& symbol, int symbolSize, const QColor& color, QWidget* parent)
-    : QAbstractButton(parent)
-    , m_symbol(symbol)
-    , m_symbolSize(symbolSize)
-    , m_color(color)
-{
-    setFocusPolicy(Qt::NoFocus);
-    setCursor(Qt::PointingHandCursor);
-}
-
-QSize SymbolButton::sizeHint() const
-{
-    return QSize(m_symbolSize, m_symbolSize);
-}
-
-void SymbolButton::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    const QRectF box(QPointF(0, 0), QSizeF(m_symbolSize, m_symbolSize));
-    SymbolRegistry::paint(painter, box.translated(QRectF(rect()).center() - box.center()), m_symbol, m_color);
 }

@@ -58,24 +58,3 @@ private:
     Style m_style;
     QAbstractButton* m_removeButton = nullptr;
 };
-
-// A bare symbol that acts as a button.
-class SymbolButton : public QAbstractButton
-{
-    Q_OBJECT
-    Q_PROPERTY(QString symbolName READ symbolName)
-
-public:
-    SymbolButton(const QString& symbol, int symbolSize, const QColor& color, QWidget* parent = nullptr);
-
-    QString symbolName() const { return m_symbol; }
-    QSize sizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QString m_symbol;
-    int m_symbolSize;
-    QColor m_color;
-};

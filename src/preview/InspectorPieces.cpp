@@ -1,6 +1,7 @@
 #include "preview/InspectorPieces.h"
 
 #include "ui/PremiumTheme.h"
+#include "ui/RoundedBackground.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 
@@ -8,7 +9,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -18,9 +18,7 @@ namespace InspectorPieces {
 
 QColor tint(SystemColor color, qreal opacity)
 {
-    QColor result = PremiumTheme::systemColor(color);
-    result.setAlphaF(float(opacity));
-    return result;
+    return withOpacity(PremiumTheme::systemColor(color), opacity);
 }
 
 QColor white(qreal opacity)
@@ -83,34 +81,6 @@ void clearLayout(QLayout* layout)
 }
 
 } // namespace InspectorPieces
-
-RoundedPanel::RoundedPanel(const QColor& fill, const QColor& stroke, qreal radius, QWidget* parent)
-    : QWidget(parent)
-    , m_fill(fill)
-    , m_stroke(stroke)
-    , m_radius(radius)
-{
-    setAttribute(Qt::WA_TranslucentBackground);
-}
-
-void RoundedPanel::setStroke(const QColor& stroke)
-{
-    if (stroke == m_stroke)
-        return;
-    m_stroke = stroke;
-    update();
-}
-
-void RoundedPanel::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), m_radius, m_radius);
-    painter.fillPath(shape, m_fill);
-    if (m_stroke.alpha() > 0)
-        painter.strokePath(shape, QPen(m_stroke, 1));
-}
 
 SelectableTextBlock::SelectableTextBlock(const QString& text, const QFont& font, const QColor& color, QWidget* parent)
     : QTextEdit(parent)

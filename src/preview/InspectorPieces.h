@@ -31,26 +31,6 @@ void clearLayout(QLayout* layout);
 
 } // namespace InspectorPieces
 
-// A rounded rectangle filled and optionally outlined behind its children.
-class RoundedPanel : public QWidget
-{
-    Q_OBJECT
-
-public:
-    RoundedPanel(const QColor& fill, const QColor& stroke, qreal radius, QWidget* parent = nullptr);
-
-    void setStroke(const QColor& stroke);
-    QColor stroke() const { return m_stroke; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QColor m_fill;
-    QColor m_stroke;
-    qreal m_radius;
-};
-
 // Read-only text that wraps anywhere it must, grows to show all of itself and
 // can be selected and copied.
 class SelectableTextBlock : public QTextEdit

@@ -8,13 +8,12 @@
 #include "preview/InspectorPieces.h"
 #include "preview/MetadataInspectorView.h"
 #include "ui/PremiumTheme.h"
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFocusEvent>
-#include <QGraphicsDropShadowEffect>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,16 +63,11 @@ QWidget* MetadataInspectorView::makeCustomTagsSection()
     stack->setSpacing(0);
     stack->addWidget(makeTagInputRow(inputStack));
 
-    auto* list = new RoundedPanel(QColor::fromRgbF(0.12f, 0.10f, 0.08f), orange(0.3), 8, inputStack);
+    RoundedBackground listBackground{8, QColor::fromRgbF(0.12f, 0.10f, 0.08f), orange(0.3), 1,
+                                     RoundedBackground::Shadow{black(0.4), 8, QPointF(0, 4)}};
+    auto* list = new RoundedPanel(listBackground, 1, QBoxLayout::TopToBottom, inputStack);
     list->setObjectName(u"tagSuggestions"_s);
-    auto* shadow = new QGraphicsDropShadowEffect(list);
-    shadow->setColor(black(0.4));
-    shadow->setBlurRadius(16);
-    shadow->setOffset(0, 4);
-    list->setGraphicsEffect(shadow);
-    m_suggestionRows = new QVBoxLayout(list);
-    m_suggestionRows->setContentsMargins(1, 1, 1, 1);
-    m_suggestionRows->setSpacing(0);
+    m_suggestionRows = list->contentLayout();
     list->hide();
     m_suggestionList = list;
     stack->addWidget(list);
@@ -84,8 +78,9 @@ QWidget* MetadataInspectorView::makeCustomTagsSection()
 
 QWidget* MetadataInspectorView::makeTagInputRow(QWidget* parent)
 {
-    auto* row = new RoundedPanel(orange(0.1), orange(0.3), 8, parent);
-    auto* layout = new QHBoxLayout(row);
+    auto* row = new RoundedPanel(RoundedBackground::tinted(8, PremiumTheme::systemColor(SystemColor::orange), 0.1, 0.3),
+                                 0, QBoxLayout::LeftToRight, parent);
+    QBoxLayout* layout = row->contentLayout();
     layout->setContentsMargins(10, 7, 10, 7);
     layout->setSpacing(8);
     layout->addWidget(new SymbolLabel(u"plus.circle.fill"_s, 13, orange(0.7), row));
@@ -111,9 +106,8 @@ QWidget* MetadataInspectorView::makeTagInputRow(QWidget* parent)
 QWidget* MetadataInspectorView::makeNotesSection()
 {
     QWidget* parent = m_scroll->widget();
-    m_notesFrame = new RoundedPanel(black(0.25), orange(0.2), 8, parent);
-    auto* grid = new QGridLayout(m_notesFrame);
-    grid->setContentsMargins(10, 10, 10, 10);
+    m_notesFrame = new RoundedPanel(RoundedBackground{8, black(0.25), orange(0.2), 1, std::nullopt}, 10,
+                                    QBoxLayout::TopToBottom, parent);
 
     m_notesEditor = new QTextEdit(m_notesFrame);
     m_notesEditor->setObjectName(u"notesEditor"_s);
@@ -132,13 +126,17 @@ QWidget* MetadataInspectorView::makeNotesSection()
     connect(m_notesEditor, &QTextEdit::textChanged, this, &MetadataInspectorView::notesChanged);
     connect(m_notesEditor->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &MetadataInspectorView::fitNotesHeight);
-    grid->addWidget(m_notesEditor, 0, 0);
+    m_notesFrame->contentLayout()->addWidget(m_notesEditor);
 
+    // Where the editor's first line starts, so the caret lands on the placeholder.
     const int margin = int(m_notesEditor->document()->documentMargin());
-    m_notesPlaceholder = makeTextLabel(u"Add a note…"_s, PremiumTheme::systemFont(12), white(0.3), m_notesFrame);
+    m_notesPlaceholder =
+        makeTextLabel(u"Add a note…"_s, PremiumTheme::systemFont(12), white(0.3), m_notesEditor->viewport());
     m_notesPlaceholder->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_notesPlaceholder->setContentsMargins(margin, margin, 0, 0);
-    grid->addWidget(m_notesPlaceholder, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+    // Inside the editor the style sheet's colours win over a palette.
+    m_notesPlaceholder->setStyleSheet(u"color: rgba(255, 255, 255, 0.3); background: transparent;"_s);
+    m_notesPlaceholder->move(margin, margin);
+    m_notesPlaceholder->adjustSize();
     fitNotesHeight();
 
     return section({sectionHeader(u"Notes"_s, u"note.text"_s, orange(0.9), parent), m_notesFrame}, parent);
@@ -150,9 +148,11 @@ QWidget* MetadataInspectorView::makeSaveErrorRow()
     holder->setObjectName(u"saveError"_s);
     auto* margins = new QVBoxLayout(holder);
     margins->setContentsMargins(16, 12, 16, 0);
-    auto* panel = new RoundedPanel(tint(SystemColor::red, 0.15), tint(SystemColor::red, 0.45), 8, holder);
+    auto* panel =
+        new RoundedPanel(RoundedBackground::tinted(8, PremiumTheme::systemColor(SystemColor::red), 0.15, 0.45), 0,
+                         QBoxLayout::LeftToRight, holder);
     margins->addWidget(panel);
-    auto* row = new QHBoxLayout(panel);
+    QBoxLayout* row = panel->contentLayout();
     row->setContentsMargins(10, 8, 8, 8);
     row->setSpacing(8);
     row->addWidget(new SymbolLabel(u"exclamationmark.triangle.fill"_s, 12, tint(SystemColor::red, 1), panel));
@@ -377,7 +377,9 @@ void MetadataInspectorView::updateEditing()
     // The application's focus widget has already moved when a control hears
     // that it lost focus, so going from one control to the other stays editing.
     const bool notesFocused = m_notesEditor->hasFocus();
-    m_notesFrame->setStroke(orange(notesFocused ? 0.5 : 0.2));
+    RoundedBackground frame = m_notesFrame->background();
+    frame.stroke = orange(notesFocused ? 0.5 : 0.2);
+    m_notesFrame->setBackground(frame);
     m_notesPlaceholder->setVisible(m_notesEditor->document()->isEmpty() && !notesFocused);
     const bool editing = m_tagField->hasFocus() || notesFocused;
     if (editing == m_isEditing)

@@ -10,6 +10,7 @@
 #include "preview/TextStyles.h"
 #include "ui/BlurView.h"
 #include "ui/PremiumTheme.h"
+#include "ui/RoundedPanel.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 
@@ -260,12 +261,11 @@ QWidget* MetadataInspectorView::makeIntelligentTextSection(const Screenshot& scr
 
     QWidget* body = nullptr;
     if (hasText) {
-        auto* panel = new RoundedPanel(black(0.3), Qt::transparent, 8, parent);
-        auto* layout = new QVBoxLayout(panel);
-        layout->setContentsMargins(12, 12, 12, 12);
+        auto* panel = new RoundedPanel(RoundedBackground{8, black(0.3), Qt::transparent, 1, std::nullopt}, 12,
+                                       QBoxLayout::TopToBottom, parent);
         auto* text = new SelectableTextBlock(*screenshot.ocrText, PremiumTheme::monoFont(), white(0.9), panel);
         text->setObjectName(u"recognizedText"_s);
-        layout->addWidget(text);
+        panel->contentLayout()->addWidget(text);
         body = panel;
     } else {
         body = new QWidget(parent);

@@ -16,6 +16,7 @@ class DatabaseManager;
 class ElidedLabel;
 class FlowLayout;
 class QAbstractButton;
+class QBoxLayout;
 class QLabel;
 class QLineEdit;
 class QScrollArea;
@@ -188,7 +189,7 @@ private:
     QWidget* m_customTagChips = nullptr;
     QLineEdit* m_tagField = nullptr;
     QWidget* m_suggestionList = nullptr;
-    QVBoxLayout* m_suggestionRows = nullptr;
+    QBoxLayout* m_suggestionRows = nullptr;
     QTextEdit* m_notesEditor = nullptr;
     QLabel* m_notesPlaceholder = nullptr;
     RoundedPanel* m_notesFrame = nullptr;
