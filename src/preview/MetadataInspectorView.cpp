@@ -7,12 +7,12 @@
 #include "preview/FlowLayout.h"
 #include "preview/InspectorPieces.h"
 #include "preview/InspectorText.h"
-#include "preview/TextStyles.h"
 #include "ui/BlurView.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedPanel.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
+#include "ui/TextStyle.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
