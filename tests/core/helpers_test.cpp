@@ -1,3 +1,4 @@
+#include "core/ByteCount.h"
 #include "core/Console.h"
 #include "core/Graphemes.h"
 #include "core/PathUtils.h"
@@ -58,6 +59,32 @@ TEST(PathExtension, LastDotOfTheNameOnly)
     EXPECT_EQ(pathExtension(u"/a/b.d/name"), QString());
     EXPECT_EQ(pathExtension(u"/a/b/.mov"), QString());
     EXPECT_EQ(pathExtension(u"/a/b/trailing."), QString());
+}
+
+TEST(ByteCount, FileStyleInDecimalUnits)
+{
+    const struct
+    {
+        qint64 bytes;
+        const char* text;
+    } cases[] = {
+        {0, "Zero KB"},
+        {1, "1 byte"},
+        {999, "999 bytes"},
+        {1000, "1 KB"},
+        {1499, "1 KB"},
+        {1500, "2 KB"},
+        {999'499, "999 KB"},
+        {999'500, "1 MB"}, // never "1000 KB"
+        {1'250'000, "1.3 MB"},
+        {2'000'000, "2 MB"},
+        {999'960'000, "1 GB"},
+        {1'234'567'890, "1.23 GB"},
+        {5'000'000'000'000, "5 TB"},
+        {-2000, "-2 KB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatFileByteCount(c.bytes), QString::fromUtf8(c.text)) << c.bytes;
 }
 
 TEST(Graphemes, CountsAndCutsUserPerceivedCharacters)
