@@ -438,7 +438,7 @@ QWidget* MainAppView::buildDetail(const DetailKey& key)
     case Kind::spaceSaver:
         return new SpaceSaverView(m_monitor);
     case Kind::duplicateFinder:
-        return new DuplicateFinderView(m_monitor);
+        return new DuplicateFinderView(m_monitor, DatabaseManager::shared(), m_trash);
     }
     return nullptr;
 }

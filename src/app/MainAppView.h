@@ -3,6 +3,7 @@
 #include "app/CollectionRebuilder.h"
 #include "core/Screenshot.h"
 #include "core/SmartCollection.h"
+#include "platform/Trash.h"
 #include "ui/AnimatedChange.h"
 
 #include <QDialog>
@@ -113,6 +114,7 @@ private:
     void refreshButtons();
 
     ScreenshotMonitor& m_monitor;
+    SystemTrash m_trash; // for the duplicate finder
     Settings& m_settings;
     std::optional<SidebarItem> m_selectedItem = SidebarItem::screenshots;
     bool m_isPreviewActive = false;

@@ -1,6 +1,7 @@
 #include "duplicates/DuplicateFinderView.h"
 
 #include "duplicates/DuplicateFinderViewModel.h"
+#include "ingest/ScreenshotMonitor.h"
 #include "ui/LibrarySummary.h"
 #include "ui/PlaceholderBody.h"
 
@@ -9,9 +10,10 @@
 
 using namespace Qt::StringLiterals;
 
-DuplicateFinderView::DuplicateFinderView(ScreenshotMonitor& monitor, QWidget* parent)
+DuplicateFinderView::DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash,
+                                         QWidget* parent)
     : QWidget(parent)
-    , m_viewModel(new DuplicateFinderViewModel(monitor, this))
+    , m_viewModel(new DuplicateFinderViewModel(monitor, database, trash, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(

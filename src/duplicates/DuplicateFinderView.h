@@ -1,19 +1,19 @@
 #pragma once
 
-#include "ingest/ScreenshotMonitor.h"
-
 #include <QWidget>
 
+class DatabaseManager;
 class DuplicateFinderViewModel;
+class ScreenshotMonitor;
+class Trash;
 
 // The duplicate-finder screen, with a view model of its own over the monitor's library.
-// So far it names the library it will work on.
 class DuplicateFinderView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit DuplicateFinderView(ScreenshotMonitor& monitor = ScreenshotMonitor::shared(), QWidget* parent = nullptr);
+    DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash, QWidget* parent = nullptr);
 
     DuplicateFinderViewModel& viewModel() const { return *m_viewModel; }
 

@@ -1,0 +1,249 @@
+#include "DuplicateLibrary.h"
+
+#include <QSignalSpy>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QByteArray kShot(4000, 's');
+const QByteArray kOther(2500, 'o');
+
+QStringList pathsIn(const QString& folder, const QStringList& names)
+{
+    QStringList paths;
+    for (const QString& name : names)
+        paths.append(folder + u'/' + name);
+    paths.sort();
+    return paths;
+}
+} // namespace
+
+class DuplicateFinderViewModelTest : public DuplicateLibrary
+{
+protected:
+    // a, b and c hold the same bytes (c newest, a oldest); x and y another.
+    void plantTwoGroups()
+    {
+        plant(u"a.png"_s, kShot, 30);
+        plant(u"b.png"_s, kShot, 20);
+        plant(u"c.png"_s, kShot, 10);
+        plant(u"x.png"_s, kOther, 5);
+        plant(u"y.png"_s, kOther, 3);
+        plant(u"single.png"_s, "alone", 2);
+        startMonitoring(6);
+    }
+
+    QStringList remaining() const
+    {
+        QStringList names = QDir(m_folder).entryList(QDir::Files);
+        names.sort();
+        return names;
+    }
+};
+
+TEST_F(DuplicateFinderViewModelTest, AnalysisPublishesGroupsAndProgressAndKeepsTheOldResultMeanwhile)
+{
+    plantTwoGroups();
+    QSignalSpy progress(&model(), &DuplicateFinderViewModel::progressChanged);
+    analyse();
+    ASSERT_TRUE(model().result().has_value());
+    const auto& groups = model().result()->groups;
+    ASSERT_EQ(groups.size(), 2);
+    EXPECT_EQ(groups[0].screenshots.size(), 3); // 8000 reclaimable before 2500
+    EXPECT_EQ(model().result()->totalDuplicates, 3);
+    EXPECT_EQ(model().result()->totalSavings, 2 * 4000 + 2500);
+    EXPECT_EQ(model().progress(), (DuplicateFinderViewModel::Progress{5, 5}));
+
+    const QUuid firstId = groups[0].id;
+    model().analyze();
+    EXPECT_TRUE(model().isAnalyzing());
+    EXPECT_EQ(model().progress(), (DuplicateFinderViewModel::Progress{0, 0}));
+    ASSERT_TRUE(model().result().has_value());
+    EXPECT_EQ(model().result()->groups[0].id, firstId);
+    ASSERT_TRUE(waitUntil([&] { return !model().isAnalyzing(); }));
+    EXPECT_NE(model().result()->groups[0].id, firstId); // every analysis makes new groups
+}
+
+TEST_F(DuplicateFinderViewModelTest, ANewerAnalysisDropsTheOlderOnesResult)
+{
+    plantTwoGroups();
+    QSignalSpy results(&model(), &DuplicateFinderViewModel::resultChanged);
+    model().analyze();
+    QList<Screenshot> fewer = m_monitor->screenshots();
+    fewer.removeIf([](const Screenshot& s) { return s.filename == u"y.png"_s; });
+    m_monitor->setScreenshots(fewer);
+    model().analyze();
+    ASSERT_TRUE(waitUntil([&] { return !model().isAnalyzing(); }));
+    waitUntil([] { return false; }, 100); // a late result would arrive now
+    EXPECT_EQ(results.count(), 1);
+    EXPECT_EQ(model().result()->groups.size(), 1);
+}
+
+TEST_F(DuplicateFinderViewModelTest, KeepNewestTrashesTheOthersAndRemovesTheirRows)
+{
+    plantTwoGroups();
+    analyse();
+    m_console.clear();
+    QSignalSpy finished(&model(), &DuplicateFinderViewModel::deletionFinished);
+    model().autoDeleteKeepingNewest();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1 && !model().isAnalyzing(); }));
+    EXPECT_EQ(finished.first().first().toInt(), 3);
+
+    EXPECT_EQ(remaining(), (QStringList{u"c.png"_s, u"single.png"_s, u"y.png"_s}));
+    EXPECT_EQ(trashedOriginals(), pathsIn(m_folder, {u"a.png"_s, u"b.png"_s, u"x.png"_s}));
+    EXPECT_FALSE(hasRow(m_folder + u"/a.png"_s));
+    EXPECT_FALSE(hasRow(m_folder + u"/x.png"_s));
+    EXPECT_TRUE(hasRow(m_folder + u"/c.png"_s));
+    EXPECT_EQ(model().trashedIds().size(), 3);
+
+    const QStringList lines = m_console.lines();
+    EXPECT_TRUE(lines.contains(u"🤖 AUTO-DELETE: Automatically deleting all duplicates, keeping newest files"_s));
+    EXPECT_TRUE(lines.contains(u"📊 Will delete 3 files, keeping 2 newest"_s));
+    EXPECT_TRUE(lines.contains(u"🗑️ DUPLICATES: Deleting 3 duplicate files"_s));
+    EXPECT_TRUE(lines.contains(u"✅ Deleted 3 duplicate files"_s));
+    EXPECT_TRUE(m_console.contains(u"monitoring skipped (already active)"_s)); // the monitor was asked to refresh
+    ASSERT_TRUE(model().result().has_value());
+    EXPECT_TRUE(model().result()->groups.isEmpty()); // analysed again
+}
+
+TEST_F(DuplicateFinderViewModelTest, AutoDeleteBeforeAnyAnalysisDoesNothing)
+{
+    plantTwoGroups();
+    m_console.clear();
+    model().autoDeleteKeepingNewest();
+    waitUntil([] { return false; }, 100);
+    EXPECT_TRUE(m_console.lines().isEmpty());
+    EXPECT_FALSE(model().isAnalyzing());
+}
+
+TEST_F(DuplicateFinderViewModelTest, NoGroupCanLoseItsLastCopyWhateverTheOrder)
+{
+    // Each case is a sequence of deletion requests sent without waiting, as
+    // a preview's "Delete This" and "Keep This" and a row's delete button can.
+    const struct
+    {
+        const char* name;
+        QList<QStringList> requests;
+        QStringList survivors; // of a, b, c
+    } cases[] = {
+        {"all three at once", {{u"a.png"_s, u"b.png"_s, u"c.png"_s}}, {u"c.png"_s}},
+        {"delete this, then keep this on the deleted one", {{u"a.png"_s}, {u"b.png"_s, u"c.png"_s}}, {u"c.png"_s}},
+        {"delete this on every member in turn", {{u"c.png"_s}, {u"b.png"_s}, {u"a.png"_s}}, {u"a.png"_s}},
+        {"row delete, then keep this on a deleted one", {{u"a.png"_s, u"b.png"_s}, {u"c.png"_s}}, {u"c.png"_s}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString& name : {u"a.png"_s, u"b.png"_s, u"c.png"_s})
+            QFile::remove(m_folder + u'/' + name);
+        m_model.reset();
+        m_monitor.reset();
+        plant(u"a.png"_s, kShot, 30);
+        plant(u"b.png"_s, kShot, 20);
+        plant(u"c.png"_s, kShot, 10);
+        startMonitoring(3);
+        analyse();
+
+        QList<QList<QUuid>> requests;
+        for (const QStringList& names : c.requests) {
+            requests.append(QList<QUuid>{});
+            for (const QString& name : names)
+                requests.last().append(idOf(name));
+        }
+        m_console.clear();
+        deleteInTurn(requests);
+        EXPECT_EQ(remaining(), c.survivors);
+        EXPECT_TRUE(m_console.contains(u"no other copy of it would remain"_s));
+    }
+}
+
+TEST_F(DuplicateFinderViewModelTest, AFileChangedSinceHashingIsNotTrashed)
+{
+    plant(u"a.png"_s, kShot, 30);
+    plant(u"b.png"_s, kShot, 20);
+    plant(u"c.png"_s, kShot, 10);
+    startMonitoring(3);
+    analyse();
+
+    // Same size, other bytes: the victim no longer holds the group's content.
+    QByteArray edited = kShot;
+    edited[100] = 'e';
+    plant(u"a.png"_s, edited, 30);
+    // Touched but unchanged: re-hashing shows the content is still the same.
+    plant(u"b.png"_s, kShot, 25);
+
+    m_console.clear();
+    deleteInTurn({{idOf(u"a.png"_s), idOf(u"b.png"_s)}});
+    EXPECT_TRUE(m_console.lines().contains(u"❌ Failed to delete: a.png"_s));
+    EXPECT_EQ(remaining(), (QStringList{u"a.png"_s, u"c.png"_s}));
+    EXPECT_TRUE(hasRow(m_folder + u"/a.png"_s));
+    EXPECT_TRUE(m_console.lines().contains(u"✅ Deleted 1 duplicate files"_s));
+}
+
+TEST_F(DuplicateFinderViewModelTest, AVictimWhoseOnlyKeeperChangedIsKept)
+{
+    plant(u"a.png"_s, kShot, 30);
+    plant(u"b.png"_s, kShot, 20);
+    startMonitoring(2);
+    analyse();
+    QByteArray edited = kShot;
+    edited[0] = 'e';
+    plant(u"b.png"_s, edited, 20);
+
+    deleteInTurn({{idOf(u"a.png"_s)}});
+    EXPECT_EQ(remaining(), (QStringList{u"a.png"_s, u"b.png"_s}));
+}
+
+TEST_F(DuplicateFinderViewModelTest, ARefusedTrashMoveKeepsTheRowAndTheFile)
+{
+    plantTwoGroups();
+    analyse();
+    m_trash.refused.append(m_folder + u"/a.png"_s);
+    m_console.clear();
+    deleteInTurn({{idOf(u"a.png"_s), idOf(u"b.png"_s)}});
+
+    EXPECT_TRUE(m_console.lines().contains(u"❌ Failed to delete: a.png"_s));
+    EXPECT_TRUE(m_console.lines().contains(u"✅ Deleted 1 duplicate files"_s));
+    EXPECT_TRUE(hasRow(m_folder + u"/a.png"_s));
+    EXPECT_FALSE(hasRow(m_folder + u"/b.png"_s));
+    EXPECT_FALSE(model().trashedIds().contains(idOf(u"a.png"_s)));
+    ASSERT_TRUE(model().result().has_value());
+    EXPECT_EQ(model().result()->groups[0].screenshots.size(), 2); // a and c are still copies
+}
+
+TEST_F(DuplicateFinderViewModelTest, IdsOutsideTheListOrFolderDeleteNothing)
+{
+    plantTwoGroups();
+    // A copy outside the monitored folder, listed by mistake.
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(u"a.png"_s);
+    QFile::copy(m_folder + u"/a.png"_s, outside);
+    Screenshot stray = listed(u"a.png"_s);
+    stray.id = QUuid::createUuid();
+    stray.filePath = outside;
+    m_monitor->setScreenshots(QList<Screenshot>(m_monitor->screenshots()) << stray);
+    analyse();
+    ASSERT_EQ(model().result()->groups[0].screenshots.size(), 4);
+
+    m_console.clear();
+    deleteInTurn({{QUuid::createUuid(), stray.id}});
+    EXPECT_TRUE(QFile::exists(outside));
+    EXPECT_TRUE(m_console.lines().contains(u"✅ Deleted 0 duplicate files"_s));
+    EXPECT_EQ(m_console.matching(u"Failed to delete"_s).size(), 1);
+    EXPECT_TRUE(model().result().has_value());
+}
+
+TEST_F(DuplicateFinderViewModelTest, PollingPausesWhileDeletingAndResumesWhateverHappens)
+{
+    plantTwoGroups();
+    analyse();
+    model().deleteDuplicates({idOf(u"a.png"_s)});
+    EXPECT_TRUE(m_monitor->isPollingPaused());
+    deleteInTurn({});
+    EXPECT_FALSE(m_monitor->isPollingPaused());
+
+    // The screen closes while a deletion is under way.
+    model().deleteDuplicates({idOf(u"b.png"_s)});
+    m_model.reset();
+    EXPECT_FALSE(m_monitor->isPollingPaused());
+    EXPECT_EQ(remaining(), (QStringList{u"c.png"_s, u"single.png"_s, u"x.png"_s, u"y.png"_s}));
+}
