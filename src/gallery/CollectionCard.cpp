@@ -30,8 +30,8 @@ void CollectionCard::paint(QPainter& painter, const QRectF& rect, const SmartCol
 
     const QRectF tile(rect.topLeft(), QSizeF(rect.width(), tileHeight));
     SoftShadow::paintRoundedRect(painter, tile, cornerRadius, QColor::fromRgbF(0, 0, 0, 0.2f), 8, QPointF(0, 4));
-    painter.fillPath(roundedRect(tile, cornerRadius), diagonal(tile, tint.fillStart, tint.fillEnd));
-    strokeRoundedRect(painter, tile, cornerRadius, diagonal(tile, tint.cardOutlineStart, tint.cardOutlineEnd));
+    paintSurface(painter, tile,
+                 {cornerRadius, tint.fillStart, tint.fillEnd, tint.cardOutlineStart, tint.cardOutlineEnd});
 
     const QRectF symbol(tile.center() - QPointF(symbolSize / 2.0, symbolSize / 2.0), QSizeF(symbolSize, symbolSize));
     const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;

@@ -17,6 +17,8 @@ struct CollectionCard
     static constexpr int cornerRadius = 16;
     static constexpr int symbolSize = 32;
     static constexpr qreal hoveredScale = 1.03;
+    // How far the shadow of a card at rest reaches beyond its rectangle.
+    static constexpr int restingOverflow = 16;
 
     static const QFont& nameFont();
     // Tile, gap and the name's line.

@@ -5,6 +5,7 @@
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolRegistry.h"
 
+#include <QCache>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QTextLayout>
@@ -62,10 +63,18 @@ int CollectionListRow::nameWidth(int width)
 
 int CollectionListRow::height(const QString& name, int width)
 {
+    // Measuring a name shapes it; a long list is laid out again for every
+    // width and every new list, while its names rarely change.
+    static QCache<QString, int> advances(20000);
     const QFontMetrics metrics(nameFont());
+    int* advance = advances.object(name);
+    if (!advance) {
+        advance = new int(metrics.horizontalAdvance(name));
+        advances.insert(name, advance);
+    }
     const int available = nameWidth(width);
     int textHeight = metrics.height();
-    if (metrics.horizontalAdvance(name) > available)
+    if (*advance > available)
         textHeight = std::max(textHeight, wrappedHeight(name, nameFont(), available));
     return std::max(tileSize, textHeight) + 2 * verticalMargin;
 }
@@ -75,11 +84,10 @@ void CollectionListRow::paint(QPainter& painter, const QRectF& rect, const Smart
     using namespace TilePainting;
     const CollectionTint tint = CollectionTint::of(collection.color);
     if (hovered)
-        painter.fillPath(roundedRect(rect, cornerRadius), QColor::fromRgbF(1, 1, 1, 0.08f));
+        paintSurface(painter, rect, Surface::solid(cornerRadius, QColor::fromRgbF(1, 1, 1, 0.08f)));
 
     const QRectF tile(rect.left() + horizontalMargin, rect.center().y() - tileSize / 2.0, tileSize, tileSize);
-    painter.fillPath(roundedRect(tile, cornerRadius), diagonal(tile, tint.fillStart, tint.fillEnd));
-    strokeRoundedRect(painter, tile, cornerRadius, tint.rowOutline);
+    paintSurface(painter, tile, {cornerRadius, tint.fillStart, tint.fillEnd, tint.rowOutline, tint.rowOutline});
     const QRectF symbol(tile.center() - QPointF(symbolSize / 2.0, symbolSize / 2.0), QSizeF(symbolSize, symbolSize));
     SymbolRegistry::paint(painter, symbol, collection.icon, tint.symbol);
 

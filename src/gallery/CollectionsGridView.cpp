@@ -4,6 +4,7 @@
 #include "gallery/CollectionListRow.h"
 #include "gallery/ScreenScrollArea.h"
 #include "gallery/SymbolSwitch.h"
+#include "gallery/TilePainting.h"
 #include "gallery/TileSections.h"
 #include "ui/PremiumTheme.h"
 #include "ui/TextLabel.h"
@@ -138,12 +139,17 @@ void CollectionsGridView::refresh()
             tiles.rowSpacing = 16;
             tiles.tileHeight = CollectionCard::height();
             tiles.hoverMotion = PremiumTheme::standardSpring();
+            tiles.cacheKey = [members = section.collections](int index) {
+                return TilePainting::restingKey(u"card", members.at(index));
+            };
+            tiles.cacheMargin = CollectionCard::restingOverflow;
         } else {
             tiles.rowSpacing = 8;
-            // The list holds only this section's names; it lives as long as
-            // the layout that asks.
-            tiles.heightOf = [names = section.collections](int index, int width) {
-                return CollectionListRow::height(names.at(index).name, width);
+            tiles.heightOf = [members = section.collections](int index, int width) {
+                return CollectionListRow::height(members.at(index).name, width);
+            };
+            tiles.cacheKey = [members = section.collections](int index) {
+                return TilePainting::restingKey(u"row", members.at(index));
             };
         }
         sections.append(std::move(tiles));

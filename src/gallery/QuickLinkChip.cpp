@@ -57,8 +57,9 @@ void QuickLinkChip::paint(QPainter& painter, const QRectF& rect, const SmartColl
     using namespace TilePainting;
     scaleAbout(painter, rect, scale(hover));
     const QColor faint = QColor::fromRgbF(1, 1, 1, 0.05f);
-    painter.fillPath(roundedRect(rect, cornerRadius), mix(faint, QColor::fromRgbF(1, 1, 1, 0.1f), hover));
-    strokeRoundedRect(painter, rect, cornerRadius, mix(faint, QColor::fromRgbF(1, 1, 1, 0.2f), hover));
+    paintSurface(painter, rect,
+                 Surface::solid(cornerRadius, mix(faint, QColor::fromRgbF(1, 1, 1, 0.1f), hover),
+                                mix(faint, QColor::fromRgbF(1, 1, 1, 0.2f), hover)));
 
     const QRectF row = rect.adjusted(horizontalMargin, verticalMargin, -horizontalMargin, -verticalMargin);
     symbolInCircle(painter, QPointF(row.left() + circleSize / 2.0, row.center().y()), circleSize,

@@ -30,8 +30,8 @@ void QuickLinkHeroCard::paint(QPainter& painter, const QRectF& rect, const Smart
     // The shadow fades in and out with the hover.
     SoftShadow::paintRoundedRect(painter, card, cornerRadius, withOpacity(accent, 0.2 * std::clamp<qreal>(hover, 0, 1)),
                                  10, QPointF(0, 5));
-    painter.fillPath(roundedRect(card, cornerRadius), diagonal(card, withOpacity(tint, 0.3), withOpacity(tint, 0.1)));
-    strokeRoundedRect(painter, card, cornerRadius, QColor::fromRgbF(1, 1, 1, 0.1f));
+    const QColor outline = QColor::fromRgbF(1, 1, 1, 0.1f);
+    paintSurface(painter, card, {cornerRadius, withOpacity(tint, 0.3), withOpacity(tint, 0.1), outline, outline});
 
     const QRectF content = card.adjusted(margin, margin, -margin, -margin);
     const qreal circle = globeSize + 2 * globeMargin;

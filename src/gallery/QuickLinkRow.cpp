@@ -31,7 +31,7 @@ void QuickLinkRow::paint(QPainter& painter, const QRectF& rect, const SmartColle
     using namespace TilePainting;
     const QRectF body(rect.topLeft(), QSizeF(rect.width(), rect.height() - dividerHeight));
     if (hovered)
-        painter.fillPath(roundedRect(body, cornerRadius), QColor::fromRgbF(1, 1, 1, 0.05f));
+        paintSurface(painter, body, Surface::solid(cornerRadius, QColor::fromRgbF(1, 1, 1, 0.05f)));
     painter.fillRect(QRectF(rect.left() + dividerInset, body.bottom(), rect.width() - dividerInset, dividerHeight),
                      QColor::fromRgbF(1, 1, 1, 0.1f));
 

@@ -6,6 +6,7 @@
 #include "gallery/QuickLinkRow.h"
 #include "gallery/ScreenScrollArea.h"
 #include "gallery/SymbolSwitch.h"
+#include "gallery/TilePainting.h"
 #include "gallery/TileSections.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
@@ -291,6 +292,12 @@ void QuickLinksView::refresh()
             sections.append(chipSection(matches - heroCount));
     } else if (matches > 0) {
         sections.append(listSection(matches));
+    }
+    for (int s = 0; s < sections.size(); ++s) {
+        const QString kind = m_viewMode == QuickLinkViewMode::list ? u"row"_s : s == 0 ? u"hero"_s : u"chip"_s;
+        sections[s].cacheKey = [this, s, kind](int index) {
+            return TilePainting::restingKey(kind, collectionAt(s, index));
+        };
     }
     m_tiles->setSections(std::move(sections));
 }

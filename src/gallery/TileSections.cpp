@@ -36,9 +36,15 @@ private:
     qreal m_progress = 0;
 };
 
+namespace {
+// Room for several screenfuls of kept tiles, in KB.
+constexpr int pictureBudgetKB = 48 * 1024;
+} // namespace
+
 TileSections::TileSections(TilePainter painter, QWidget* parent)
     : QWidget(parent)
     , m_painter(std::move(painter))
+    , m_pictures(pictureBudgetKB)
 {
     setMouseTracking(true);
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
@@ -314,9 +320,44 @@ void TileSections::paintEvent(QPaintEvent* event)
 
 void TileSections::paintTile(QPainter& painter, Tile tile)
 {
+    const QRect rect = tileRect(tile);
+    if (!m_hoverStates.contains(key(tile))) {
+        const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+        if (const QPixmap picture = restingPicture(tile, rect, dpr); !picture.isNull()) {
+            const int margin = m_sections.at(tile.section).cacheMargin;
+            painter.drawPixmap(rect.topLeft() - QPoint(margin, margin), picture);
+            return;
+        }
+    }
     painter.save();
-    m_painter(painter, tileRect(tile), tile, hoverProgress(tile));
+    m_painter(painter, rect, tile, hoverProgress(tile));
     painter.restore();
+}
+
+QPixmap TileSections::restingPicture(Tile tile, const QRect& rect, qreal devicePixelRatio)
+{
+    const Section& section = m_sections.at(tile.section);
+    if (!section.cacheKey)
+        return {};
+    const QString key = section.cacheKey(tile.index) + u'|' + QString::number(rect.width()) + u'x' +
+                        QString::number(rect.height()) + u'@' + QString::number(devicePixelRatio);
+    if (const QPixmap* kept = m_pictures.object(key))
+        return *kept;
+    const int margin = section.cacheMargin;
+    QPixmap picture((rect.size() + QSize(2 * margin, 2 * margin)) * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setFont(font());
+        painter.translate(margin - rect.left(), margin - rect.top());
+        m_painter(painter, rect, tile, 0.0);
+    }
+    const qsizetype bytes = qsizetype(picture.width()) * picture.height() * 4;
+    m_pictures.insert(key, new QPixmap(picture), int(std::max<qsizetype>(1, bytes / 1024)));
+    return picture;
 }
 
 qreal TileSections::hoverProgress(Tile tile) const

@@ -2,11 +2,13 @@
 
 #include "ui/Spring.h"
 
+#include <QCache>
 #include <QColor>
 #include <QFont>
 #include <QHash>
 #include <QList>
 #include <QMargins>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
@@ -64,6 +66,13 @@ public:
         // Around the tiles; left and right also inset the heading.
         QMargins insets;
         HoverMotion hoverMotion;
+        // What a tile at rest shows, as text: tiles are painted once per key
+        // and size and then copied, which is far cheaper than painting their
+        // shapes and texts again on every scroll step. Empty: never kept.
+        std::function<QString(int index)> cacheKey;
+        // How far a kept tile's picture reaches beyond its rectangle (its
+        // shadow at rest).
+        int cacheMargin = 0;
     };
 
     // Paints one tile into its rectangle. `hover` runs from 0 (pointer away)
@@ -132,6 +141,8 @@ private:
     std::optional<Tile> tileAt(const Layout& layout, const QPoint& position) const;
     std::pair<int, int> rowsIn(int section, const Placement& placement, int top, int bottom) const;
     void paintTile(QPainter& painter, Tile tile);
+    // The tile at rest, painted once and kept; null when its section keeps none.
+    QPixmap restingPicture(Tile tile, const QRect& rect, qreal devicePixelRatio);
 
     void setHovered(std::optional<Tile> tile);
     void animateHover(Tile tile, qreal target);
@@ -150,4 +161,5 @@ private:
     std::optional<Tile> m_hovered;
     std::optional<Tile> m_pressed;
     QHash<quint64, TileHover*> m_hoverStates;
+    QCache<QString, QPixmap> m_pictures;
 };

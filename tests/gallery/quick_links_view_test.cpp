@@ -200,6 +200,26 @@ TEST_F(QuickLinksScreen, ANewListKeepsScrollPositionSearchAndMode)
     }
 }
 
+TEST_F(QuickLinksScreen, TilesKeptFromEarlierFramesShowWhatANewListSays)
+{
+    auto screen = makeScreen(domains(5));
+    for (const Mode mode : {Mode::grid, Mode::list}) {
+        screen->setViewMode(mode);
+        screen->setCollections(domains(5));
+        const QImage before = painted(screen->tiles());
+        screen->setCollections(domains(5));
+        EXPECT_EQ(painted(screen->tiles()), before) << "the same list looks the same";
+
+        QList<SmartCollection> recounted = domains(5);
+        recounted[0].itemCount = 1234;
+        screen->setCollections(recounted);
+        const QRect first = screen->tiles()->tileRect({0, 0});
+        EXPECT_NE(painted(screen->tiles()).copy(first), before.copy(first));
+        EXPECT_EQ(painted(screen->tiles()).copy(screen->tiles()->tileRect({0, 1})),
+                  before.copy(screen->tiles()->tileRect({0, 1})));
+    }
+}
+
 TEST(QuickLinkTiles, CountsShowOnlyAboveZero)
 {
     struct Case
