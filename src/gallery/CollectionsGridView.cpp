@@ -8,12 +8,10 @@
 #include "gallery/TileSections.h"
 #include "ui/PremiumTheme.h"
 #include "ui/TextLabel.h"
-#include "ui/TextStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScrollArea>
-#include <QVBoxLayout>
 
 #include <array>
 
@@ -52,12 +50,10 @@ CollectionsGridView::CollectionsGridView(QList<SmartCollection> collections, OnS
     : QWidget(parent)
     , m_onSelect(std::move(onSelect))
 {
-    m_tiles = new TileSections([this](QPainter& painter, const QRect& rect, TileSections::Tile tile, qreal hover) {
-        paintTile(painter, rect, tile.section, tile.index, hover);
-    });
-    m_tiles->setHeadingStyle(TextStyle::headline(), QColor::fromRgbF(1, 1, 1, 0.6f));
-    m_tiles->setSectionSpacing(sectionSpacing);
-    m_tiles->setContentsMargins(0, TileSections::overflowMargin, 0, TileSections::overflowMargin);
+    m_tiles =
+        TileSections::forScreen([this](QPainter& painter, const QRect& rect, TileSections::Tile tile,
+                                       qreal hover) { paintTile(painter, rect, tile.section, tile.index, hover); },
+                                sectionSpacing);
     connect(m_tiles, &TileSections::tileClicked, this, [this](TileSections::Tile tile) {
         // A copy: the callback may replace this screen's list.
         const SmartCollection clicked = m_sections.at(tile.section).collections.at(tile.index);
@@ -65,19 +61,7 @@ CollectionsGridView::CollectionsGridView(QList<SmartCollection> collections, OnS
             m_onSelect(clicked);
     });
 
-    auto* content = new QWidget;
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, bottomMargin - TileSections::overflowMargin);
-    column->setSpacing(0);
-    column->addWidget(buildHeader());
-    column->addSpacing(headerToContent - TileSections::overflowMargin);
-    column->addWidget(m_tiles);
-    column->addStretch(1);
-
-    m_scrollArea = new ScreenScrollArea(content);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_scrollArea);
+    m_scrollArea = ScreenScrollArea::layOut(this, buildHeader(), {m_tiles}, headerToContent, bottomMargin);
 
     setCollections(std::move(collections));
 }

@@ -121,12 +121,10 @@ QuickLinksView::QuickLinksView(QList<SmartCollection> collections, OnSelect onSe
     , m_onSelect(std::move(onSelect))
     , m_viewMode(storedQuickLinkViewMode(settings))
 {
-    m_tiles = new TileSections([this](QPainter& painter, const QRect& rect, TileSections::Tile tile, qreal hover) {
-        paintTile(painter, rect, tile.section, tile.index, hover);
-    });
-    m_tiles->setHeadingStyle(TextStyle::headline(), QColor::fromRgbF(1, 1, 1, 0.6f));
-    m_tiles->setSectionSpacing(headerToContent);
-    m_tiles->setContentsMargins(0, TileSections::overflowMargin, 0, TileSections::overflowMargin);
+    m_tiles =
+        TileSections::forScreen([this](QPainter& painter, const QRect& rect, TileSections::Tile tile,
+                                       qreal hover) { paintTile(painter, rect, tile.section, tile.index, hover); },
+                                headerToContent);
     connect(m_tiles, &TileSections::tileClicked, this, [this](TileSections::Tile tile) {
         // A copy: the callback may replace this screen's list.
         const SmartCollection clicked = collectionAt(tile.section, tile.index);
@@ -139,20 +137,7 @@ QuickLinksView::QuickLinksView(QList<SmartCollection> collections, OnSelect onSe
     m_noMatches->setContentsMargins(0, TileSections::overflowMargin, 0, TileSections::overflowMargin);
     m_noMatches->setMinimumHeight(noMatchesHeight + 2 * TileSections::overflowMargin);
 
-    auto* content = new QWidget;
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, bottomMargin - TileSections::overflowMargin);
-    column->setSpacing(0);
-    column->addWidget(buildHeader());
-    column->addSpacing(headerToContent - TileSections::overflowMargin);
-    column->addWidget(m_noMatches);
-    column->addWidget(m_tiles);
-    column->addStretch(1);
-
-    m_scrollArea = new ScreenScrollArea(content);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_scrollArea);
+    m_scrollArea = ScreenScrollArea::layOut(this, buildHeader(), {m_noMatches, m_tiles}, headerToContent, bottomMargin);
 
     connect(&settings, &Settings::keyChanged, this, [this](const QString& key) {
         if (key == quickLinkViewModeKey)

@@ -1,7 +1,10 @@
 #include "gallery/ScreenScrollArea.h"
 
+#include "gallery/TileSections.h"
+
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QVBoxLayout>
 
 namespace {
 constexpr int barWidth = 10;
@@ -25,6 +28,26 @@ ScreenScrollArea::ScreenScrollArea(QWidget* content, QWidget* parent)
     connect(model, &QScrollBar::valueChanged, m_overlay, &QScrollBar::setValue);
     connect(m_overlay, &QScrollBar::valueChanged, model, &QScrollBar::setValue);
     followRange(model->minimum(), model->maximum());
+}
+
+ScreenScrollArea* ScreenScrollArea::layOut(QWidget* screen, QWidget* header, const QList<QWidget*>& bodies, int gap,
+                                           int bottomMargin)
+{
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(0, 0, 0, bottomMargin - TileSections::overflowMargin);
+    column->setSpacing(0);
+    column->addWidget(header);
+    column->addSpacing(gap - TileSections::overflowMargin);
+    for (QWidget* body : bodies)
+        column->addWidget(body);
+    column->addStretch(1);
+
+    auto* area = new ScreenScrollArea(content);
+    auto* layout = new QVBoxLayout(screen);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(area);
+    return area;
 }
 
 void ScreenScrollArea::followRange(int minimum, int maximum)

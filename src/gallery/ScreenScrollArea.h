@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QScrollArea>
 
 class QScrollBar;
@@ -15,6 +16,13 @@ class ScreenScrollArea : public QScrollArea
 
 public:
     explicit ScreenScrollArea(QWidget* content, QWidget* parent = nullptr);
+
+    // Fills `screen` with one scrolling column: `header`, `gap` below it the
+    // bodies, then `bottomMargin`. Bodies keep TileSections::overflowMargin
+    // free above and below them for what tiles draw beyond their bounds; it
+    // is taken from the gap and the margin.
+    static ScreenScrollArea* layOut(QWidget* screen, QWidget* header, const QList<QWidget*>& bodies, int gap,
+                                    int bottomMargin);
 
     // The bar the user sees and drags; verticalScrollBar() stays the model.
     QScrollBar* overlayBar() const { return m_overlay; }

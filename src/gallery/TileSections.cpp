@@ -1,6 +1,7 @@
 #include "gallery/TileSections.h"
 
 #include "ui/Motion.h"
+#include "ui/TextStyle.h"
 
 #include <QCursor>
 #include <QMouseEvent>
@@ -53,6 +54,15 @@ TileSections::TileSections(TilePainter painter, QWidget* parent)
 }
 
 TileSections::~TileSections() = default;
+
+TileSections* TileSections::forScreen(TilePainter painter, int sectionSpacing)
+{
+    auto* tiles = new TileSections(std::move(painter));
+    tiles->setHeadingStyle(TextStyle::headline(), QColor::fromRgbF(1, 1, 1, 0.6f));
+    tiles->setSectionSpacing(sectionSpacing);
+    tiles->setContentsMargins(0, overflowMargin, 0, overflowMargin);
+    return tiles;
+}
 
 void TileSections::setHeadingStyle(const QFont& font, const QColor& color)
 {

@@ -82,6 +82,10 @@ public:
     static constexpr int overflowMargin = 24;
 
     explicit TileSections(TilePainter painter, QWidget* parent = nullptr);
+    // The look of the collection screens: headings in the headline style,
+    // white at 60 %, `sectionSpacing` apart, and overflowMargin kept free
+    // above and below.
+    static TileSections* forScreen(TilePainter painter, int sectionSpacing);
     ~TileSections() override;
 
     void setHeadingStyle(const QFont& font, const QColor& color);
