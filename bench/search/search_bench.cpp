@@ -13,6 +13,7 @@
 #include "core/SqliteStatement.h"
 #include "generators/ScreenshotCorpus.h"
 #include "generators/TextGenerator.h"
+#include "generators/TextLibrary.h"
 #include "ingest/EmbeddingService.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GallerySearch.h"
@@ -42,83 +43,6 @@ constexpr int kScreenshots = 100'000;
 constexpr int kCores = 2;
 constexpr int kRuns = 7;
 const std::atomic<bool> kRunning{false};
-
-// The process keeps to the first two cores it may use, and so do the
-// search's threads (Qt counts the cores the process may use).
-void keepToCores(int count)
-{
-    cpu_set_t allowed;
-    CPU_ZERO(&allowed);
-    sched_getaffinity(0, sizeof(allowed), &allowed);
-    cpu_set_t chosen;
-    CPU_ZERO(&chosen);
-    for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < count; ++cpu) {
-        if (CPU_ISSET(cpu, &allowed)) {
-            CPU_SET(cpu, &chosen);
-            ++taken;
-        }
-    }
-    sched_setaffinity(0, sizeof(chosen), &chosen);
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double msSince(const QElapsedTimer& timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// A screenful of text: everyday screens from the corpus (a few of them the
-// screens users look for again), order numbers and amounts, 1-2 KB.
-QList<Screenshot> makeLibrary()
-{
-    const ScreenshotCorpus corpus = ScreenshotCorpus::generate(5, 4000);
-    TextGenerator filler(9);
-    std::mt19937 random(17);
-    const QStringList labels{u"person"_s, u"laptop"_s, u"tv"_s,  u"cell phone"_s, u"keyboard"_s,
-                             u"book"_s,   u"cup"_s,    u"car"_s, u"dog"_s,        u"clock"_s};
-    std::normal_distribution<double> gaussian;
-    const qint64 nowSecs = Clock::now().toSecsSinceEpoch();
-    const auto pick = [&random](qsizetype n) { return std::uniform_int_distribution<qsizetype>(0, n - 1)(random); };
-
-    QList<Screenshot> library;
-    library.reserve(kScreenshots);
-    for (int i = 0; i < kScreenshots; ++i) {
-        Screenshot s;
-        s.id = QUuid::createUuid();
-        s.dateCreated = QDateTime::fromSecsSinceEpoch(nowSecs - qint64(i) * 600 - pick(600));
-        s.filename = s.dateCreated.toString(u"'Screenshot' yyyy-MM-dd 'at' HH.mm.ss'.png'"_s);
-        s.filePath = u"/home/user/Desktop/"_s + s.filename;
-        const qsizetype size = 1000 + pick(1000);
-        QString text;
-        text.reserve(size + 400);
-        while (text.size() < size) {
-            text += corpus.texts.at(pick(corpus.texts.size()));
-            text += u"\nRef %1-%2 "_s.arg(pick(100000)).arg(pick(1000));
-            if (pick(3) == 0)
-                text += filler.word() + u' ';
-        }
-        s.ocrText = text;
-        for (qsizetype label = pick(4); label > 0; --label)
-            s.tags.append(labels.at(pick(labels.size())));
-        if (i % 20 == 0)
-            s.customTags = {u"work"_s, labels.at(pick(labels.size()))};
-        if (i % 50 == 0)
-            s.userNotes = u"follow up next week"_s;
-        QList<double> embedding(100);
-        for (double& value : embedding)
-            value = gaussian(random);
-        s.embedding = embedding;
-        library.append(std::move(s));
-    }
-    return library;
-}
 
 struct Query
 {
@@ -266,13 +190,6 @@ double cancellationLatency(const GallerySearch& search, const QList<Screenshot>&
     return median(latencies);
 }
 
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
 // Types queries into a real gallery one character at a time, each time
 // waiting for the results, and measures the GUI thread's own work per
 // keystroke (its CPU time, from taking the text to showing the results):
@@ -318,7 +235,7 @@ int main(int argc, char** argv)
     Console::setSink([](const QString&) {});
 
     std::printf("generating %d screenshots...\n", kScreenshots);
-    const QList<Screenshot> library = makeLibrary();
+    const QList<Screenshot> library = TextLibrary::generate(kScreenshots);
     const auto search = GallerySearch::shared();
     search->search(u"warm up"_s, QList<Screenshot>{library.first()}, kRunning); // dictionary, word vectors
 

@@ -6,7 +6,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sched.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 ResultLine::ResultLine(QString name)
     : m_name(std::move(name))
@@ -62,6 +66,44 @@ std::map<std::string, double> runRegisteredBenchmarks(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return reporter.m_timesNs;
+}
+
+// The process keeps to the first two cores it may use, and so do the
+// search's threads (Qt counts the cores the process may use).
+void keepToCores(int count)
+{
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    sched_getaffinity(0, sizeof(allowed), &allowed);
+    cpu_set_t chosen;
+    CPU_ZERO(&chosen);
+    for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < count; ++cpu) {
+        if (CPU_ISSET(cpu, &allowed)) {
+            CPU_SET(cpu, &chosen);
+            ++taken;
+        }
+    }
+    sched_setaffinity(0, sizeof(chosen), &chosen);
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double msSince(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 double residentMemoryMB()

@@ -2,11 +2,13 @@
 
 #include "core/MemoryMonitor.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
 #include <map>
 #include <string>
+#include <vector>
 
 // The closing line of a benchmark program: "RESULT <name> key=value ...",
 // keys in the order they were added, figures with their unit in the key.
@@ -27,6 +29,15 @@ private:
 // Runs the registered Google Benchmark cases with the usual console report and
 // returns each case's real time per iteration in nanoseconds, keyed by name.
 std::map<std::string, double> runRegisteredBenchmarks(int argc, char** argv);
+
+// Keeps the process, and the threads it starts later, to the first `count`
+// cores it may use (Qt's pools size themselves from the same set).
+void keepToCores(int count);
+
+double median(std::vector<double> values);
+double msSince(const QElapsedTimer& timer);
+// CPU time of the calling thread: what a thread itself spent, not waits.
+double threadCpuMs();
 
 // Resident memory of this process in MB, for memory figures of a benchmark.
 double residentMemoryMB();
