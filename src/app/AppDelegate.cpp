@@ -1,7 +1,6 @@
 #include "app/AppDelegate.h"
 
 #include "app/BrindleworkApp.h"
-#include "app/MiniGalleryView.h"
 #include "app/TrayPopup.h"
 #include "core/AppEvents.h"
 #include "core/AppPreferences.h"
@@ -9,6 +8,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
 #include "platform/TaskbarPresence.h"
+#include "preview/MiniGalleryView.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -2,12 +2,12 @@
 
 #include "app/AppDelegate.h"
 #include "app/BrindleworkApp.h"
-#include "app/MiniGalleryView.h"
 #include "app/TrayPopup.h"
 #include "core/AppEvents.h"
 #include "core/AppPreferences.h"
 #include "library/GalleryViewModel.h"
 #include "platform/TaskbarPresence.h"
+#include "preview/MiniGalleryView.h"
 #include "support/Wait.h"
 #include "ui/SymbolRegistry.h"
 

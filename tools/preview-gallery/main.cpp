@@ -1,8 +1,11 @@
 // preview-gallery <output.png>
-// Renders the metadata inspector in its states, each as the gallery docks it
-// (320 wide), side by side: a full record with the tag suggestions open, the
-// same scrolled to its end, a record not yet analysed, one whose save failed,
-// and no record at all.
+// Renders states of the preview screens side by side into one PNG, chosen by
+// the file's name:
+// - inspector.png: the metadata inspector as the gallery docks it (320 wide):
+//   a full record with the tag suggestions open, the same scrolled to its
+//   end, a record not yet analysed, one whose save failed, and no record;
+// - mini-gallery.png: the tray popup (450 by 500) with a hovered cell, just
+//   after a copy, searched without results, and with the quick preview open.
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/ProcMemorySource.h"
@@ -11,8 +14,13 @@
 #include "core/SqliteConnection.h"
 #include "core/SqliteStatement.h"
 #include "core/Uuid.h"
+#include "generators/SampleLibrary.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "library/GalleryViewModel.h"
 #include "preview/MetadataInspectorView.h"
+#include "preview/MiniGalleryGrid.h"
+#include "preview/MiniGalleryView.h"
+#include "preview/QuickPreviewOverlay.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
@@ -24,6 +32,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -81,32 +90,55 @@ void refuseUserDataWrites(DatabaseManager& database, const QUuid& id)
     sqliteExec(connection.get(), sql.constData());
 }
 
-void waitUntil(const std::function<bool()>& condition)
+bool waitUntil(const std::function<bool()>& condition)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!condition() && timer.elapsed() < 3000)
+    while (!condition() && timer.elapsed() < 5000)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
 }
-} // namespace
 
-int main(int argc, char* argv[])
+// A dark page that lays its panels out in a row.
+class Page : public QWidget
 {
-    QApplication app(argc, argv);
-    applyDarkStyle(app);
-    if (argc != 2) {
-        QTextStream(stderr) << "usage: preview-gallery <output.png>\n";
-        return 2;
+public:
+    Page()
+        : m_row(new QHBoxLayout(this))
+    {
+        setAutoFillBackground(true);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, PremiumTheme::background());
+        setPalette(palette);
+        m_row->setContentsMargins(24, 24, 24, 24);
+        m_row->setSpacing(24);
     }
-    const QString output = QString::fromLocal8Bit(argv[1]);
-    Motion::setInstant(true);
+    template <typename Panel>
+    Panel* add(Panel* panel, QSize size)
+    {
+        panel->setParent(this);
+        panel->setFixedSize(size);
+        m_row->addWidget(panel);
+        return panel;
+    }
 
+private:
+    QHBoxLayout* m_row;
+};
+
+// Every service a screen of the preview needs, in a scratch folder.
+struct Services
+{
     QTemporaryDir scratch;
-    Settings settings(scratch.filePath(u"settings.conf"_s));
-    MemoryMonitor memory(std::make_unique<ProcMemorySource>());
-    ScreenshotMonitor monitor(settings, memory);
-    DatabaseManager database(scratch.filePath(u"Brindlework.sqlite"_s));
+    Settings settings{scratch.filePath(u"settings.conf"_s)};
+    MemoryMonitor memory{std::make_unique<ProcMemorySource>()};
+    ScreenshotMonitor monitor{settings, memory};
+    DatabaseManager database{scratch.filePath(u"Brindlework.sqlite"_s)};
+};
 
+void renderInspectorStates(Services& services, Page& page)
+{
+    DatabaseManager& database = services.database;
     const Screenshot receipt = analysedReceipt();
     database.upsert(receipt);
     database.saveUserData(receipt.id, receipt.customTags, receipt.userNotes);
@@ -114,19 +146,9 @@ int main(int argc, char* argv[])
     database.upsert(other);
     database.saveUserData(other.id, {u"Reading list"_s, u"Recipes"_s, u"Research"_s}, std::nullopt);
 
-    QWidget page;
-    page.setAutoFillBackground(true);
-    QPalette palette = page.palette();
-    palette.setColor(QPalette::Window, PremiumTheme::background());
-    page.setPalette(palette);
-    auto* row = new QHBoxLayout(&page);
-    row->setContentsMargins(24, 24, 24, 24);
-    row->setSpacing(24);
     const auto addPanel = [&](const std::optional<Screenshot>& shot) {
-        auto* inspector = new MetadataInspectorView(database, monitor, &page);
-        inspector->setFixedSize(panelSize);
+        auto* inspector = page.add(new MetadataInspectorView(database, services.monitor), panelSize);
         inspector->setScreenshot(shot);
-        row->addWidget(inspector);
         return inspector;
     };
     MetadataInspectorView* full = addPanel(receipt);
@@ -148,6 +170,83 @@ int main(int argc, char* argv[])
     auto* scroll = scrolled->findChild<QScrollArea*>();
     scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
     QApplication::processEvents();
+}
+
+// A sample folder's screenshots as the library has them after analysis,
+// newest first, one every 7 minutes of an afternoon.
+QList<Screenshot> sampleLibrary(const QString& folder)
+{
+    const SampleLibrary::Result written = SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder, 14, 7));
+    QList<Screenshot> library;
+    QDateTime when(QDate(2024, 3, 14), QTime(16, 45));
+    for (const SampleLibrary::Entry& entry : written.entries) {
+        Screenshot shot(QDir(folder).filePath(entry.relativePath), QUuid::createUuid());
+        shot.dateCreated = when;
+        shot.ocrText = entry.lines.join(u'\n');
+        library.append(shot);
+        when = when.addSecs(-7 * 60);
+    }
+    return library;
+}
+
+void hover(MiniGalleryGrid& grid, int index)
+{
+    const QPointF point = grid.cellRect(index).center() + QPointF(0, 40);
+    QMouseEvent move(QEvent::MouseMove, point, grid.viewport()->mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(grid.viewport(), &move);
+}
+
+void renderMiniGalleryStates(Services& services, Page& page)
+{
+    services.monitor.setScreenshots(sampleLibrary(services.scratch.filePath(u"Screenshots"_s)));
+    std::vector<std::unique_ptr<GalleryViewModel>> models;
+    const auto addPopup = [&] {
+        models.push_back(std::make_unique<GalleryViewModel>(services.monitor));
+        return page.add(new MiniGalleryView(
+                            *models.back(), [] {}, [] {}),
+                        QSize(450, 500));
+    };
+    MiniGalleryView* hovered = addPopup();
+    MiniGalleryView* copied = addPopup();
+    MiniGalleryView* searched = addPopup();
+    MiniGalleryView* previewing = addPopup();
+    page.show();
+    waitUntil([&] { return previewing->filteredScreenshots().size() == services.monitor.screenshots().size(); });
+
+    hover(*hovered->grid(), 4);
+    copied->copyImage(copied->filteredScreenshots().at(1));
+    searched->setSearchText(u"quarterly zebra"_s);
+    previewing->openQuickPreview(previewing->filteredScreenshots().at(2));
+    waitUntil([&] { return previewing->quickPreview()->content() != QuickPreviewOverlay::Content::loading; });
+    // Thumbnails arrive from their own threads.
+    waitUntil([&] {
+        for (MiniGalleryView* view : {hovered, copied})
+            if (!view->isThumbnailLoadingIdle())
+                return false;
+        return true;
+    });
+    QApplication::processEvents();
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    applyDarkStyle(app);
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: preview-gallery <inspector.png|mini-gallery.png>\n";
+        return 2;
+    }
+    const QString output = QString::fromLocal8Bit(argv[1]);
+    Motion::setInstant(true);
+
+    Services services;
+    Page page;
+    if (QFileInfo(output).fileName() == u"mini-gallery.png"_s)
+        renderMiniGalleryStates(services, page);
+    else
+        renderInspectorStates(services, page);
 
     QDir().mkpath(QFileInfo(output).absolutePath());
     if (!page.grab().save(output)) {

@@ -1,0 +1,269 @@
+#include "preview/MiniGalleryGrid.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace MiniScreenshotItem;
+
+namespace {
+constexpr int floatingBarWidth = 10;
+constexpr qreal rowStep = cellHeight + MiniGalleryGrid::spacing;
+} // namespace
+
+MiniGalleryGrid::MiniGalleryGrid(QWidget* parent)
+    : QAbstractScrollArea(parent)
+    , m_floatingBar(new QScrollBar(Qt::Vertical, this))
+{
+    setObjectName(QStringLiteral("miniGalleryGrid"));
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    viewport()->setMouseTracking(true);
+    viewport()->setAutoFillBackground(false);
+    // The hidden built-in bar keeps doing the scrolling (wheel, keys); the
+    // floating one shows it and follows it both ways.
+    QScrollBar* inner = verticalScrollBar();
+    connect(inner, &QScrollBar::rangeChanged, m_floatingBar, &QScrollBar::setRange);
+    connect(inner, &QScrollBar::valueChanged, m_floatingBar, &QScrollBar::setValue);
+    connect(m_floatingBar, &QScrollBar::valueChanged, inner, &QScrollBar::setValue);
+    connect(inner, &QScrollBar::rangeChanged, this,
+            [this](int, int maximum) { m_floatingBar->setVisible(maximum > 0); });
+    m_floatingBar->hide();
+}
+
+MiniGalleryGrid::Columns MiniGalleryGrid::columnsFor(qreal width)
+{
+    const qreal available = std::max<qreal>(0, width - 2 * padding);
+    const int count = std::max(1, int(std::floor((available + spacing) / (minColumnWidth + spacing))));
+    const qreal fitted = (available - (count - 1) * spacing) / count;
+    const qreal columnWidth = std::clamp<qreal>(fitted, 0, maxColumnWidth);
+    const qreal used = count * columnWidth + (count - 1) * spacing;
+    return {count, columnWidth, padding + (available - used) / 2};
+}
+
+qreal MiniGalleryGrid::contentHeight(int count, qreal width)
+{
+    if (count <= 0)
+        return 0;
+    const int rows = (count + columnsFor(width).count - 1) / columnsFor(width).count;
+    return 2 * padding + rows * cellHeight + (rows - 1) * spacing;
+}
+
+void MiniGalleryGrid::setScreenshots(const QList<Screenshot>& screenshots)
+{
+    m_screenshots = screenshots;
+    m_hovered = -1;
+    m_pressed = {};
+    updateScrollRange();
+    viewport()->update();
+    // Under a still pointer the cell now there is the hovered one.
+    const QPoint pointer = viewport()->mapFromGlobal(QCursor::pos());
+    if (viewport()->underMouse() && viewport()->rect().contains(pointer))
+        setHovered(indexAt(pointer));
+}
+
+void MiniGalleryGrid::setCopiedId(const std::optional<QUuid>& id)
+{
+    if (id == m_copiedId)
+        return;
+    m_copiedId = id;
+    viewport()->update();
+}
+
+void MiniGalleryGrid::scrollToTop()
+{
+    verticalScrollBar()->setValue(0);
+}
+
+void MiniGalleryGrid::thumbnailArrived(const QUuid& id)
+{
+    if (m_visibleIds.contains(id))
+        viewport()->update();
+}
+
+QRectF MiniGalleryGrid::cellRect(int index) const
+{
+    const Columns columns = columnsFor(viewport()->width());
+    const int row = index / columns.count;
+    const int column = index % columns.count;
+    return QRectF(columns.left + column * (columns.width + spacing),
+                  padding + row * rowStep - verticalScrollBar()->value(), columns.width, cellHeight);
+}
+
+QList<Button> MiniGalleryGrid::buttonsOf(int index) const
+{
+    if (index < 0 || index >= m_screenshots.size())
+        return {};
+    return buttons(m_screenshots.at(index), cellRect(index));
+}
+
+int MiniGalleryGrid::indexAt(const QPointF& point) const
+{
+    const Columns columns = columnsFor(viewport()->width());
+    const qreal y = point.y() + verticalScrollBar()->value() - padding;
+    const qreal x = point.x() - columns.left;
+    if (y < 0 || x < 0)
+        return -1;
+    const int row = int(y / rowStep);
+    const int column = int(x / (columns.width + spacing));
+    if (column >= columns.count || y - row * rowStep > cellHeight ||
+        x - column * (columns.width + spacing) > columns.width)
+        return -1;
+    const int index = row * columns.count + column;
+    return index < m_screenshots.size() ? index : -1;
+}
+
+MiniGalleryGrid::Hit MiniGalleryGrid::hitAt(const QPointF& point) const
+{
+    Hit hit{indexAt(point), std::nullopt};
+    for (const Button& button : buttonsOf(hit.index)) {
+        // Round buttons answer inside their circle.
+        const QPointF offset = point - button.rect.center();
+        if (std::hypot(offset.x(), offset.y()) <= button.rect.width() / 2)
+            hit.action = button.action;
+    }
+    return hit;
+}
+
+std::pair<int, int> MiniGalleryGrid::visibleRange(qreal margin) const
+{
+    const Columns columns = columnsFor(viewport()->width());
+    const qreal top = verticalScrollBar()->value() - padding - margin;
+    const qreal bottom = verticalScrollBar()->value() + viewport()->height() + margin;
+    const int firstRow = std::max(0, int(std::floor(top / rowStep)));
+    const int lastRow = std::max(0, int(std::floor(bottom / rowStep)));
+    const int first = std::min(int(m_screenshots.size()), firstRow * columns.count);
+    const int last = std::min(int(m_screenshots.size()), (lastRow + 1) * columns.count);
+    return {first, last};
+}
+
+void MiniGalleryGrid::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    const auto [first, last] = visibleRange(0);
+    for (int index = first; index < last; ++index) {
+        const QRectF cell = cellRect(index);
+        if (!cell.intersects(QRectF(viewport()->rect())))
+            continue;
+        const Screenshot& screenshot = m_screenshots.at(index);
+        const std::optional<QImage> thumbnail = m_thumbnails ? m_thumbnails(screenshot) : std::nullopt;
+        paint(painter, cell, screenshot, thumbnail, {index == m_hovered, m_copiedId == screenshot.id});
+    }
+    updateVisibleIds();
+}
+
+void MiniGalleryGrid::updateVisibleIds()
+{
+    const auto [first, last] = visibleRange(rowStep);
+    QSet<QUuid> ids;
+    ids.reserve(last - first);
+    for (int index = first; index < last; ++index)
+        ids.insert(m_screenshots.at(index).id);
+    if (ids == m_visibleIds)
+        return;
+    m_visibleIds = ids;
+    Q_EMIT visibleIdsChanged(m_visibleIds);
+}
+
+void MiniGalleryGrid::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollRange();
+    placeScrollBar();
+}
+
+void MiniGalleryGrid::scrollContentsBy(int, int)
+{
+    viewport()->update();
+    const QPoint pointer = viewport()->mapFromGlobal(QCursor::pos());
+    if (m_hovered >= 0)
+        setHovered(viewport()->rect().contains(pointer) ? indexAt(pointer) : -1);
+}
+
+void MiniGalleryGrid::updateScrollRange()
+{
+    const qreal height = contentHeight(int(m_screenshots.size()), viewport()->width());
+    verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setSingleStep(int(rowStep / 3));
+    verticalScrollBar()->setRange(0, std::max(0, int(std::ceil(height)) - viewport()->height()));
+}
+
+void MiniGalleryGrid::placeScrollBar()
+{
+    const QRect area = viewport()->geometry();
+    m_floatingBar->setGeometry(area.right() + 1 - floatingBarWidth, area.top(), floatingBarWidth, area.height());
+    m_floatingBar->raise();
+}
+
+void MiniGalleryGrid::setHovered(int index)
+{
+    if (index == m_hovered)
+        return;
+    m_hovered = index;
+    viewport()->setCursor(index >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    viewport()->update();
+}
+
+bool MiniGalleryGrid::viewportEvent(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Leave:
+        setHovered(-1);
+        break;
+    case QEvent::ToolTip: {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const Hit hit = hitAt(help->pos());
+        QString tip;
+        for (const Button& button : buttonsOf(hit.index)) {
+            if (hit.action == button.action)
+                tip = button.tooltip;
+        }
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void MiniGalleryGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    setHovered(indexAt(event->position()));
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void MiniGalleryGrid::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        // A press means the pointer is over the cell, whose buttons then show.
+        setHovered(indexAt(event->position()));
+        m_pressed = hitAt(event->position());
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void MiniGalleryGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    const Hit pressed = std::exchange(m_pressed, Hit{});
+    if (event->button() != Qt::LeftButton || pressed.index < 0)
+        return;
+    const Hit released = hitAt(event->position());
+    if (released.index != pressed.index || released.action != pressed.action)
+        return;
+    const Screenshot screenshot = m_screenshots.at(pressed.index);
+    // A button acts alone: the cell's own click does not follow.
+    if (pressed.action)
+        Q_EMIT actionTriggered(*pressed.action, screenshot);
+    else
+        Q_EMIT cellClicked(screenshot);
+}

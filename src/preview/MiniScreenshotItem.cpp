@@ -1,0 +1,113 @@
+#include "preview/MiniScreenshotItem.h"
+
+#include "ui/PremiumTheme.h"
+#include "ui/RoundedBackground.h"
+#include "ui/SymbolRegistry.h"
+
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+
+using namespace Qt::StringLiterals;
+
+namespace MiniScreenshotItem {
+
+namespace {
+constexpr qreal buttonSymbolSize = 14;
+constexpr qreal copiedSymbolSize = 17; // the title-2 text style
+constexpr qreal labelPadding = 4;
+
+QColor black(qreal opacity)
+{
+    return QColor::fromRgbF(0, 0, 0, float(opacity));
+}
+
+// The image scaled to cover `cell`, centred; what overflows is clipped.
+QRectF coverRect(const QSizeF& image, const QRectF& cell)
+{
+    if (image.isEmpty())
+        return cell;
+    const qreal scale = std::max(cell.width() / image.width(), cell.height() / image.height());
+    QRectF target(QPointF(0, 0), image * scale);
+    target.moveCenter(cell.center());
+    return target;
+}
+
+void paintTimeLabel(QPainter& painter, const QRectF& cell, const QString& text)
+{
+    const QFont font = PremiumTheme::systemFont(10, QFont::Bold);
+    const QFontMetricsF metrics(font);
+    const QSizeF box(metrics.horizontalAdvance(text) + 2 * labelPadding, metrics.height() + 2 * labelPadding);
+    const QRectF label(cell.center().x() - box.width() / 2, cell.bottom() - labelPadding - box.height(), box.width(),
+                       box.height());
+    RoundedBackground{4, black(0.6), Qt::transparent, 1, std::nullopt}.paint(painter, label);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(label, Qt::AlignCenter, text);
+}
+} // namespace
+
+QList<Button> buttons(const Screenshot& screenshot, const QRectF& cell)
+{
+    QList<Button> result{{Action::preview, u"eye.fill"_s, u"Quick Preview"_s, {}},
+                         {Action::copyImage, u"doc.on.doc.fill"_s, u"Copy Image"_s, {}}};
+    if (screenshot.ocrText)
+        result.append({Action::copyText, u"text.viewfinder"_s, u"Copy Text"_s, {}});
+    const qreal total = result.size() * buttonDiameter + (result.size() - 1) * buttonSpacing;
+    qreal x = cell.center().x() - total / 2;
+    const qreal y = cell.center().y() - buttonDiameter / 2;
+    for (Button& button : result) {
+        button.rect = QRectF(x, y, buttonDiameter, buttonDiameter);
+        x += buttonDiameter + buttonSpacing;
+    }
+    return result;
+}
+
+QString timeLabel(const Screenshot& screenshot)
+{
+    return QLocale().toString(screenshot.dateCreated.toLocalTime().time(), QLocale::ShortFormat);
+}
+
+void paint(QPainter& painter, const QRectF& cell, const Screenshot& screenshot, const std::optional<QImage>& thumbnail,
+           State state)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPainterPath frame = RoundedBackground::path(cell, cornerRadius);
+
+    painter.save();
+    painter.setClipPath(frame);
+    if (thumbnail && !thumbnail->isNull())
+        painter.drawImage(coverRect(thumbnail->deviceIndependentSize(), cell), *thumbnail);
+    else
+        painter.fillPath(frame, withOpacity(PremiumTheme::textSecondary(), 0.1));
+    if (state.hovered)
+        painter.fillPath(frame, black(0.5));
+    painter.restore();
+    // A 2 wide line centred on the outline.
+    painter.strokePath(frame, QPen(state.hovered ? PremiumTheme::accent() : withOpacity(Qt::white, 0.1), 2));
+
+    if (state.hovered) {
+        for (const Button& button : buttons(screenshot, cell)) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(black(0.7));
+            painter.drawEllipse(button.rect);
+            const QRectF symbol(button.rect.center() - QPointF(buttonSymbolSize, buttonSymbolSize) / 2,
+                                QSizeF(buttonSymbolSize, buttonSymbolSize));
+            SymbolRegistry::paint(painter, symbol, button.symbol, Qt::white);
+        }
+    }
+    if (state.copied) {
+        painter.fillPath(frame, black(0.6));
+        const QRectF mark(cell.center() - QPointF(copiedSymbolSize, copiedSymbolSize) / 2,
+                          QSizeF(copiedSymbolSize, copiedSymbolSize));
+        SymbolRegistry::paint(painter, mark, u"checkmark.circle.fill"_s, PremiumTheme::systemColor(SystemColor::green));
+    }
+    if (!state.hovered)
+        paintTimeLabel(painter, cell, timeLabel(screenshot));
+    painter.restore();
+}
+
+} // namespace MiniScreenshotItem

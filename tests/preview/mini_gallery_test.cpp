@@ -1,0 +1,348 @@
+#include "ManualScheduler.h"
+
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "library/GalleryViewModel.h"
+#include "preview/CustomSearchBar.h"
+#include "preview/MiniGalleryFilter.h"
+#include "preview/MiniGalleryGrid.h"
+#include "preview/MiniGalleryView.h"
+#include "preview/QuickPreviewOverlay.h"
+#include "preview/QuickVideoPlayer.h"
+#include "support/Capture.h"
+#include "support/Fakes.h"
+#include "support/Wait.h"
+#include "ui/Motion.h"
+
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using Action = MiniScreenshotItem::Action;
+
+namespace {
+Screenshot record(const QString& path, std::optional<QString> text = std::nullopt)
+{
+    Screenshot shot;
+    shot.id = QUuid::createUuid();
+    shot.filePath = path;
+    shot.filename = path.section(u'/', -1);
+    shot.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(16, 45));
+    shot.ocrText = text;
+    return shot;
+}
+
+QStringList names(const QList<Screenshot>& list)
+{
+    QStringList result;
+    for (const Screenshot& shot : list)
+        result.append(shot.filename);
+    return result;
+}
+} // namespace
+
+// The popup's gallery over a real monitor and view model; the copy
+// confirmation's delay runs on a hand-driven clock.
+class MiniGallery : public ::testing::Test
+{
+protected:
+    MiniGallery()
+        : m_settings(m_dir.filePath(u"settings.conf"_s))
+        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
+        , m_monitor(m_settings, m_memory)
+        , m_viewModel(m_monitor)
+        , m_view(
+              m_viewModel, [this] { ++m_dashboardRequests; }, [this] { ++m_quitRequests; })
+    {
+        m_view.setScheduler(m_clock.scheduler());
+        m_view.resize(450, 500);
+        m_view.show();
+    }
+
+    void setLibrary(const QList<Screenshot>& library)
+    {
+        m_monitor.setScreenshots(library);
+        ASSERT_TRUE(waitUntil([&] { return m_view.filteredScreenshots().size() == library.size(); }));
+    }
+
+    void search(const QString& text)
+    {
+        m_view.searchBar()->field()->setText(text);
+        ASSERT_TRUE(waitUntil([&] { return !m_view.isFiltering(); }));
+    }
+
+    MiniGalleryGrid& grid() { return *m_view.grid(); }
+
+    void hoverAndClick(int index, std::optional<Action> action)
+    {
+        QPointF point = grid().cellRect(index).topLeft() + QPointF(10, 10); // clear of the buttons
+        for (const auto& button : grid().buttonsOf(index)) {
+            if (action == button.action)
+                point = button.rect.center();
+        }
+        QTest::mouseMove(grid().viewport(), point.toPoint());
+        QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, point.toPoint());
+    }
+
+    ConsoleCapture m_console;
+    InstantMotionScope m_instant;
+    QTemporaryDir m_dir;
+    Settings m_settings;
+    MemoryMonitor m_memory;
+    ScreenshotMonitor m_monitor;
+    GalleryViewModel m_viewModel;
+    ManualScheduler m_clock;
+    int m_dashboardRequests = 0;
+    int m_quitRequests = 0;
+    MiniGalleryView m_view;
+};
+
+TEST_F(MiniGallery, SearchesEachOfTheFiveFieldsWholeAndIgnoringCase)
+{
+    Screenshot byName = record(u"/s/Invoice March.png"_s);
+    Screenshot byText = record(u"/s/b.png"_s, u"Total due: 168"_s);
+    Screenshot byLabel = record(u"/s/c.png"_s);
+    byLabel.tags = {u"cell phone"_s};
+    Screenshot byTag = record(u"/s/d.png"_s);
+    byTag.customTags = {u"Work"_s, u"Receipt"_s};
+    Screenshot byNote = record(u"/s/e.png"_s);
+    byNote.userNotes = u"call Sam back"_s;
+    Screenshot accented = record(u"/s/f.png"_s, u"Café opening hours"_s);
+    setLibrary({byName, byText, byLabel, byTag, byNote, accented});
+
+    const std::vector<std::pair<QString, QStringList>> cases{
+        {u"invoice"_s, {u"Invoice March.png"_s}},
+        {u"TOTAL DUE"_s, {u"b.png"_s}},
+        {u"Phone"_s, {u"c.png"_s}},
+        {u"receipt"_s, {u"d.png"_s}},
+        {u"SAM"_s, {u"e.png"_s}},
+        {u"cafe"_s, {}},                                                                    // accents count
+        {u"café"_s, {u"f.png"_s}},                                                          //
+        {u" "_s, {u"Invoice March.png"_s, u"b.png"_s, u"c.png"_s, u"e.png"_s, u"f.png"_s}}, // untrimmed
+        {u"due 168"_s, {}},                                                                 // the text is used whole
+        {u"PNG"_s, {u"Invoice March.png"_s, u"b.png"_s, u"c.png"_s, u"d.png"_s, u"e.png"_s, u"f.png"_s}},
+    };
+    for (const auto& [query, expected] : cases) {
+        search(query);
+        EXPECT_EQ(names(m_view.filteredScreenshots()), expected) << query.toStdString();
+    }
+}
+
+TEST_F(MiniGallery, ALargeLibraryIsSearchedOffTheGuiThreadWithTheSameResultAndOrder)
+{
+    QList<Screenshot> library;
+    const QStringList words{u"alpha"_s, u"Beta"_s, u"gamma"_s, u"DELTA"_s, u"epsilon"_s, u"zeta"_s, u"eta"_s};
+    for (int i = 0; i < 3 * int(MiniGalleryView::synchronousFilterLimit); ++i) {
+        Screenshot shot = record(u"/s/shot-%1.png"_s.arg(i), words[i % 7] + u" "_s + words[(i / 7) % 7]);
+        if (i % 11 == 0)
+            shot.customTags = {words[i % 5]};
+        if (i % 13 == 0)
+            shot.userNotes = words[i % 3] + u"!"_s;
+        library.append(shot);
+    }
+    setLibrary(library);
+
+    // Keystrokes faster than the worker: only the last one's result shows.
+    for (const QString& text : {u"e"_s, u"ep"_s, u"eps"_s, u"epsilon "_s})
+        m_view.setSearchText(text);
+    EXPECT_TRUE(m_view.isFiltering());
+    ASSERT_TRUE(waitUntil([&] { return !m_view.isFiltering(); }));
+
+    QList<Screenshot> expected;
+    for (const Screenshot& shot : library) {
+        if (MiniGalleryFilter::matches(shot, u"epsilon "_s))
+            expected.append(shot);
+    }
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(names(m_view.filteredScreenshots()), names(expected));
+    EXPECT_EQ(names(grid().screenshots()), names(expected));
+
+    m_view.setSearchText({});
+    EXPECT_EQ(m_view.filteredScreenshots().size(), library.size()); // at once: nothing to filter
+}
+
+TEST_F(MiniGallery, TheEmptyStateSaysWhetherTheLibraryOrTheSearchIsEmpty)
+{
+    setLibrary({});
+    EXPECT_EQ(m_view.emptyStateText(), u"No screenshots yet"_s);
+    setLibrary({record(u"/s/a.png"_s)});
+    EXPECT_EQ(m_view.emptyStateText(), std::nullopt);
+    search(u"nothing like it"_s);
+    EXPECT_EQ(m_view.emptyStateText(), u"No results found"_s);
+    // The clear button shows for any text, blanks too, and empties the search.
+    search(u" "_s);
+    EXPECT_FALSE(m_view.searchBar()->clearButton()->isHidden());
+    m_view.searchBar()->clearButton()->click();
+    EXPECT_TRUE(m_view.searchText().isEmpty());
+    EXPECT_TRUE(m_view.searchBar()->clearButton()->isHidden());
+}
+
+TEST_F(MiniGallery, ACellClickCopiesExactlyOneFileUrlWhateverTheName)
+{
+    const QStringList paths{u"/tmp/a b/#1 100%.png"_s, u"/tmp/c%20d.png"_s, u"/tmp/é?.png"_s};
+    QList<Screenshot> library;
+    for (const QString& path : paths)
+        library.append(record(path, u"text"_s));
+    setLibrary(library);
+
+    for (int i = 0; i < paths.size(); ++i) {
+        hoverAndClick(i, std::nullopt);
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        ASSERT_NE(data, nullptr);
+        EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(paths[i])});
+        EXPECT_EQ(data->urls().first().toLocalFile(), paths[i]);
+        EXPECT_EQ(m_view.copiedId(), library[i].id);
+    }
+    EXPECT_TRUE(m_view.showsCopiedConfirmation());
+}
+
+TEST_F(MiniGallery, CopyTextCopiesOnlyTheTextAndNothingWithoutText)
+{
+    const Screenshot withText = record(u"/s/a.png"_s, u"Total due: 168"_s);
+    const Screenshot emptyText = record(u"/s/b.png"_s, u""_s);
+    const Screenshot noText = record(u"/s/c.png"_s);
+    setLibrary({withText, emptyText, noText});
+
+    hoverAndClick(0, Action::copyText);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"Total due: 168"_s);
+    EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasUrls()) << "the cell's own click did not follow";
+
+    hoverAndClick(1, Action::copyText);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u""_s);
+    EXPECT_EQ(m_view.copiedId(), emptyText.id);
+
+    m_clock.advance(2s);
+    QGuiApplication::clipboard()->setText(u"before"_s);
+    m_view.copyText(noText);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"before"_s);
+    EXPECT_FALSE(m_view.copiedId());
+    EXPECT_FALSE(m_view.showsCopiedConfirmation());
+}
+
+TEST_F(MiniGallery, EachCopyKeepsItsMarkerForItsOwnTimeButASecondCopyDoesNotExtendIt)
+{
+    const Screenshot a = record(u"/s/a.png"_s, u"a"_s);
+    const Screenshot b = record(u"/s/b.png"_s, u"b"_s);
+    setLibrary({a, b});
+
+    m_view.copyImage(a);
+    m_clock.advance(1000ms);
+    m_view.copyText(b);
+    m_clock.advance(500ms); // A's time is up, the marker is B's
+    EXPECT_EQ(m_view.copiedId(), b.id);
+    EXPECT_TRUE(m_view.showsCopiedConfirmation());
+    m_clock.advance(1000ms);
+    EXPECT_FALSE(m_view.copiedId());
+    EXPECT_FALSE(m_view.showsCopiedConfirmation());
+
+    m_view.copyImage(a);
+    m_clock.advance(1000ms);
+    m_view.copyImage(a);
+    m_clock.advance(500ms);
+    EXPECT_FALSE(m_view.copiedId()) << "ends 1.5 s after the first copy";
+}
+
+TEST_F(MiniGallery, CellsHaveTwoButtonsWithoutTextAndThreeWithEmptyText)
+{
+    const QRectF cell(0, 0, 134, 120);
+    EXPECT_EQ(MiniScreenshotItem::buttons(record(u"/s/a.png"_s), cell).size(), 2);
+    const auto three = MiniScreenshotItem::buttons(record(u"/s/a.png"_s, u""_s), cell);
+    ASSERT_EQ(three.size(), 3);
+    EXPECT_EQ(three[0].tooltip, u"Quick Preview"_s);
+    EXPECT_EQ(three[1].tooltip, u"Copy Image"_s);
+    EXPECT_EQ(three[2].tooltip, u"Copy Text"_s);
+    // A row of 30-wide circles 12 apart, centred in the cell.
+    EXPECT_EQ(three[0].rect, QRectF(67 - 57, 45, 30, 30));
+    EXPECT_EQ(three[2].rect.right(), 67 + 57);
+}
+
+TEST_F(MiniGallery, ThreeColumnsOf134FillThePopupsWidthAndTheGridTakesTheRestOfItsHeight)
+{
+    const MiniGalleryGrid::Columns columns = MiniGalleryGrid::columnsFor(450);
+    EXPECT_EQ(columns.count, 3);
+    EXPECT_EQ(columns.width, 134);
+    EXPECT_EQ(columns.left, 12);
+    EXPECT_EQ(MiniGalleryGrid::columnsFor(600).count, 4);
+    EXPECT_EQ(MiniGalleryGrid::columnsFor(100).count, 1);
+    EXPECT_EQ(MiniGalleryGrid::contentHeight(7, 450), 12 + 3 * 120 + 2 * 12 + 12);
+
+    setLibrary({record(u"/s/a.png"_s)});
+    EXPECT_EQ(grid().viewport()->width(), 450);
+    EXPECT_GT(grid().height(), 330);
+    EXPECT_EQ(grid().cellRect(0), QRectF(12, 12, 134, 120));
+}
+
+TEST_F(MiniGallery, TheQuickPreviewClosesOnTheBackdropTheImageAndItsButton)
+{
+    const QString path = m_dir.filePath(u"shot.png"_s);
+    QImage image(800, 500, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    ASSERT_TRUE(image.save(path));
+    const Screenshot shot = record(path);
+    setLibrary({shot});
+
+    const auto open = [&] {
+        hoverAndClick(0, Action::preview);
+        EXPECT_FALSE(m_view.copiedId()) << "the preview button does not copy";
+        ASSERT_TRUE(m_view.quickPreview());
+        EXPECT_EQ(m_view.previewScreenshot(), shot);
+        ASSERT_TRUE(waitUntil([&] { return m_view.quickPreview()->content() == QuickPreviewOverlay::Content::image; }));
+    };
+    open();
+    QTest::mouseClick(m_view.quickPreview(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(m_view.previewScreenshot());
+
+    open();
+    QTest::mouseClick(m_view.quickPreview(), Qt::LeftButton, {}, m_view.quickPreview()->imageRect().center().toPoint());
+    EXPECT_FALSE(m_view.previewScreenshot());
+
+    open();
+    m_view.quickPreview()->closeButton()->click();
+    EXPECT_FALSE(m_view.previewScreenshot());
+    EXPECT_FALSE(m_view.copiedId());
+}
+
+TEST_F(MiniGallery, AnUnreadableImageSaysSoAndStillCloses)
+{
+    const Screenshot shot = record(m_dir.filePath(u"missing.png"_s));
+    setLibrary({shot});
+    m_view.openQuickPreview(shot);
+    ASSERT_TRUE(waitUntil([&] { return m_view.quickPreview()->content() != QuickPreviewOverlay::Content::loading; }));
+    EXPECT_EQ(m_view.quickPreview()->content(), QuickPreviewOverlay::Content::unreadable);
+    QTest::mouseClick(m_view.quickPreview(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(m_view.previewScreenshot());
+}
+
+TEST_F(MiniGallery, ARecordingDoesNotPlayByItselfAndAClickOnItDoesNotClose)
+{
+    const Screenshot video = record(m_dir.filePath(u"Screen Recording.mov"_s));
+    setLibrary({video});
+    m_view.openQuickPreview(video);
+    QuickPreviewOverlay* preview = m_view.quickPreview();
+    ASSERT_EQ(preview->content(), QuickPreviewOverlay::Content::video);
+    QuickVideoPlayer* player = preview->videoPlayer();
+    QTest::mouseClick(player, Qt::LeftButton, {}, player->rect().center());
+    EXPECT_EQ(m_view.previewScreenshot(), video);
+    EXPECT_NE(player->player()->playbackState(), QMediaPlayer::PlayingState);
+}
+
+TEST_F(MiniGallery, HeaderAndFooterButtonsRunTheirCallbacks)
+{
+    m_view.headerDashboardButton()->click();
+    m_view.openDashboardButton()->click();
+    m_view.quitButton()->click();
+    EXPECT_EQ(m_dashboardRequests, 2);
+    EXPECT_EQ(m_quitRequests, 1);
+    EXPECT_EQ(m_view.headerDashboardButton()->toolTip(), u"Open Dashboard"_s);
+}
