@@ -1,0 +1,197 @@
+// gallery-screens <output-dir>
+// Writes a library of about 200 generated screenshots and recordings over
+// several days into a scratch home, shows the gallery screen over it and
+// saves each state into the folder (gallery-<state>.png). Everything
+// it writes (settings, store, trash) stays in the scratch home.
+#include "core/ImageCache.h"
+#include "core/MemoryMonitor.h"
+#include "core/ProcMemorySource.h"
+#include "core/Settings.h"
+#include "gallery/GalleryGridView.h"
+#include "gallery/GalleryView.h"
+#include "generators/SampleLibrary.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "library/GalleryViewModel.h"
+#include "platform/DesktopIntegration.h"
+#include "platform/FolderChooser.h"
+#include "ui/AppStyle.h"
+#include "ui/Motion.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolRegistry.h"
+#include "ui/ThumbnailLoader.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+class PresetFolderChooser : public FolderChooser
+{
+public:
+    explicit PresetFolderChooser(QString folder)
+        : m_folder(std::move(folder))
+    {}
+    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
+
+private:
+    QString m_folder;
+};
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < timeoutMs)
+        pause(20);
+    return condition();
+}
+
+// The generated files as the monitor would list them, spread over the last
+// days, newest first; a few still wait for analysis.
+QList<Screenshot> libraryOf(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    files.sort();
+    QList<Screenshot> list;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int i = 0; i < files.size(); ++i) {
+        if (!ScreenshotMonitor::supportedExtensions().contains(QFileInfo(files[i]).suffix().toLower()))
+            continue;
+        Screenshot shot(files[i], QUuid::createUuid());
+        shot.dateCreated = now.addSecs(-qint64(i) * 2400 - 600);
+        if (i % 23 != 5)
+            shot.ocrText = u"Recognised text"_s;
+        list.append(shot);
+    }
+    return list;
+}
+
+struct Tour
+{
+    QString outputFolder;
+    QWidget& window;
+    GalleryView& gallery;
+    bool ok = true;
+
+    void save(const QString& state)
+    {
+        QApplication::processEvents();
+        const QString path = QDir(outputFolder).filePath(u"gallery-%1.png"_s.arg(state));
+        if (!window.grab().save(path)) {
+            QTextStream(stderr) << "could not write " << path << "\n";
+            ok = false;
+            return;
+        }
+        QTextStream(stdout) << "wrote " << path << "\n";
+    }
+
+    void waitForThumbnails()
+    {
+        GalleryGridView& grid = gallery.grid();
+        waitFor([&] {
+            grid.viewport()->repaint();
+            return grid.thumbnailLoader().isIdle();
+        });
+        grid.viewport()->repaint();
+    }
+
+    void hover(const Screenshot& shot)
+    {
+        GalleryGridView& grid = gallery.grid();
+        const QPoint at = grid.cardRect(shot.id)->center();
+        QMouseEvent move(QEvent::MouseMove, at, grid.viewport()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(grid.viewport(), &move);
+    }
+};
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QTemporaryDir scratch;
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        qputenv(name, path.toLocal8Bit());
+    }
+    QApplication app(argc, argv);
+    applyDarkStyle(app);
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: gallery-screens <output-dir>\n";
+        return 2;
+    }
+    Motion::setInstant(true);
+    const QString outputFolder = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    QDir().mkpath(outputFolder);
+
+    const QString folder = scratch.filePath(u"HOME/Desktop/Screenshots"_s);
+    SampleLibrary::Options options;
+    options.folder = folder;
+    options.count = 200;
+    options.seed = 23;
+    options.duplicateShare = 0;
+    SampleLibrary::write(options);
+
+    Settings settings(scratch.filePath(u"settings.conf"_s));
+    MemoryMonitor memory(std::make_unique<ProcMemorySource>());
+    ScreenshotMonitor monitor(settings, memory);
+    const QString emptyFolder = scratch.filePath(u"HOME/Empty"_s);
+    QDir().mkpath(emptyFolder);
+    monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(emptyFolder));
+    monitor.requestFolderAccess();
+
+    ImageCache thumbnails;
+    QWidget window;
+    window.setAutoFillBackground(true);
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, PremiumTheme::background());
+    window.setPalette(palette);
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    SystemDesktopIntegration desktop;
+    PresetFolderChooser sheetChooser(folder);
+    auto* gallery = new GalleryView(std::nullopt, {}, {monitor, settings, thumbnails, desktop, sheetChooser});
+    layout->addWidget(gallery);
+    window.resize(1440, 900);
+    window.show();
+    pause(300);
+
+    // The monitor watches an empty folder; the generated library is
+    // published as if it had loaded it.
+    const QList<Screenshot> library = libraryOf(folder);
+    monitor.setScreenshots(library);
+    waitFor([&] { return gallery->viewModel().visibleScreenshots().size() == library.size(); });
+
+    Tour tour{outputFolder, window, *gallery};
+    const auto visible = gallery->viewModel().visibleScreenshots();
+    gallery->viewModel().setSelectedIds({visible[3].id});
+    tour.waitForThumbnails();
+    tour.hover(visible[1]);
+    tour.save(u"informative"_s);
+
+    if (!SymbolRegistry::unknownRequests().isEmpty()) {
+        QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
+        return 1;
+    }
+    return tour.ok ? 0 : 1;
+}
