@@ -1,6 +1,6 @@
 # Every external library the subsystems link, found once so that a subsystem's
 # own CMakeLists only names imported targets.
-find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg Concurrent Network Multimedia MultimediaWidgets Test)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets Svg Concurrent Network DBus Multimedia MultimediaWidgets Test)
 find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 find_package(OpenSSL REQUIRED)

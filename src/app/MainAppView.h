@@ -1,8 +1,11 @@
 #pragma once
 
 #include "app/CollectionRebuilder.h"
+#include "core/ImageCache.h"
 #include "core/Screenshot.h"
 #include "core/SmartCollection.h"
+#include "platform/DesktopIntegration.h"
+#include "platform/FolderChooser.h"
 #include "platform/Trash.h"
 #include "ui/AnimatedChange.h"
 
@@ -121,6 +124,11 @@ private:
     std::optional<SmartCollection> m_selectedCollection;
     QList<SmartCollection> m_collections;
     CollectionRebuilder m_rebuilder;
+    // What the galleries this view builds work with; the thumbnails are kept
+    // across them.
+    ImageCache m_thumbnails;
+    SystemDesktopIntegration m_desktop;
+    DialogFolderChooser m_folderChooser;
 
     QHash<SidebarItem, SidebarButton*> m_buttons;
     QAbstractButton* m_settingsRow = nullptr;

@@ -1,63 +1,181 @@
 #include "gallery/GalleryView.h"
 
+#include "core/Console.h"
+#include "gallery/GalleryGridLayout.h"
+#include "gallery/GalleryGridView.h"
+#include "gallery/GalleryHeader.h"
+#include "gallery/GalleryOverlays.h"
+#include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
-#include "ui/PlaceholderBody.h"
+#include "platform/DesktopIntegration.h"
 #include "ui/PremiumTheme.h"
-#include "ui/SymbolRegistry.h"
+#include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 
+#include <QAbstractButton>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QToolButton>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStackedLayout>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+QWidget* makeEmptyState()
+{
+    auto* body = new QWidget;
+    body->setObjectName(u"emptyState"_s);
+    auto* column = new QVBoxLayout(body);
+    column->setSpacing(16);
+    column->addStretch();
+    column->addWidget(new SymbolLabel(u"photo.on.rectangle"_s, 64, PremiumTheme::textTertiary()), 0, Qt::AlignHCenter);
+    column->addWidget(makeTextLabel(u"No photos found"_s, PremiumTheme::systemFont(20), PremiumTheme::textSecondary()),
+                      0, Qt::AlignHCenter);
+    column->addStretch();
+    return body;
+}
+
+// The docked inspector's place, 320 wide behind a divider.
+QWidget* makeInspectorPanel()
+{
+    auto* panel = new QWidget;
+    panel->setObjectName(u"inspectorPanel"_s);
+    panel->setFixedWidth(GalleryView::inspectorWidth + 1);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    auto* divider = new QWidget;
+    divider->setFixedWidth(1);
+    divider->setStyleSheet(u"background: rgba(255,255,255,26);"_s);
+    row->addWidget(divider);
+    row->addWidget(new QWidget, 1);
+    return panel;
+}
+} // namespace
+
 GalleryView::GalleryView(std::optional<SmartCollection> activeCollection, std::function<void()> onBack,
-                         ScreenshotMonitor& monitor, Settings& settings, QWidget* parent)
+                         Services services, QWidget* parent)
     : QWidget(parent)
     , m_activeCollection(std::move(activeCollection))
     , m_onBack(std::move(onBack))
-    , m_monitor(monitor)
-    , m_settings(settings)
-    , m_viewModel(new GalleryViewModel(monitor, this))
+    , m_services(services)
+    , m_viewModel(new GalleryViewModel(services.monitor, this))
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 24, 24, 24);
-    auto* header = new QHBoxLayout;
-    header->setSpacing(12);
-    if (m_activeCollection) {
-        auto* back = new QToolButton;
-        back->setObjectName(u"back"_s);
-        back->setProperty("symbolName", u"chevron.left"_s);
-        back->setIcon(SymbolRegistry::icon(u"chevron.left"_s, PremiumTheme::textPrimary()));
-        back->setAutoRaise(true);
-        back->setCursor(Qt::PointingHandCursor);
-        connect(back, &QToolButton::clicked, this, [this] {
-            if (m_onBack)
-                m_onBack();
-        });
-        m_backButton = back;
-        header->addWidget(back);
+    buildLayout(bool(m_onBack));
+    connectViewModel();
+    connectHeader();
+    connectGrid();
+    for (const QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}) {
+        // A focused text field takes these keys first (shortcut override).
+        auto* shortcut = new QShortcut(key, this, this, &GalleryView::deleteCommand, Qt::WidgetWithChildrenShortcut);
+        m_deleteShortcuts.append(shortcut);
     }
-    auto* title = makeTextLabel(this->title(), PremiumTheme::titleFont(), PremiumTheme::textPrimary());
-    title->setObjectName(u"title"_s);
-    header->addWidget(title);
-    header->addStretch();
-    column->addLayout(header);
-
-    m_count = new QLabel;
-    m_count->setObjectName(u"count"_s);
-    column->addWidget(makePlaceholderBody(u"photo.on.rectangle"_s, QString(), m_count), 1);
-    connect(m_viewModel, &GalleryViewModel::sectionsChanged, this, &GalleryView::refreshCount);
-    refreshCount();
+    syncMode();
+    syncSelection();
+    m_header->setProcessing(m_services.monitor.isProcessing());
+    m_banner->setVisible(m_viewModel->needsPermission());
+    showLibraryOrEmptyState();
 }
 
 GalleryView::~GalleryView() = default;
 
+void GalleryView::buildLayout(bool hasBack)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_header = new GalleryHeader(title(), hasBack);
+    column->addWidget(m_header);
+    m_banner = new PermissionBanner;
+    column->addWidget(m_banner);
+
+    auto* content = new QHBoxLayout;
+    content->setSpacing(0);
+    m_grid = new GalleryGridView(*m_viewModel, m_services.thumbnails);
+    m_grid->setObjectName(u"grid"_s);
+    m_emptyState = makeEmptyState();
+    auto* libraryArea = new QWidget;
+    m_libraryArea = new QStackedLayout(libraryArea);
+    m_libraryArea->addWidget(m_grid);
+    m_libraryArea->addWidget(m_emptyState);
+    content->addWidget(libraryArea, 1);
+    m_inspectorPanel = makeInspectorPanel();
+    content->addWidget(m_inspectorPanel);
+    column->addLayout(content, 1);
+
+    m_selectionBar = new SelectionBar(this);
+    m_selectionBar->hide();
+}
+
+void GalleryView::connectViewModel()
+{
+    connect(m_viewModel, &GalleryViewModel::screenshotsChanged, this, [this] {
+        showLibraryOrEmptyState();
+        forgetDeletedFocus();
+    });
+    connect(m_viewModel, &GalleryViewModel::searchTextChanged, m_header, &GalleryHeader::setSearchText);
+    connect(m_viewModel, &GalleryViewModel::selectedIdsChanged, this, &GalleryView::syncSelection);
+    connect(m_viewModel, &GalleryViewModel::isSelectionModeChanged, this, &GalleryView::syncSelection);
+    connect(m_viewModel, &GalleryViewModel::needsPermissionChanged, m_banner, &QWidget::setVisible);
+    connect(&m_services.monitor, &ScreenshotMonitor::isProcessingChanged, m_header, &GalleryHeader::setProcessing);
+}
+
+void GalleryView::connectHeader()
+{
+    connect(m_header, &GalleryHeader::backClicked, this, [this] {
+        if (m_onBack)
+            m_onBack();
+    });
+    connect(m_header, &GalleryHeader::searchTextEdited, m_viewModel, &GalleryViewModel::setSearchText);
+    connect(m_header, &GalleryHeader::clearSearchClicked, this, [this] {
+        m_viewModel->setSearchText(QString());
+        m_viewModel->updateSections();
+    });
+    connect(m_header, &GalleryHeader::zoomOutClicked, this, &GalleryView::zoomOut);
+    connect(m_header, &GalleryHeader::zoomInClicked, this, &GalleryView::zoomIn);
+    connect(m_header, &GalleryHeader::sliderMoved, this, &GalleryView::setGridScale);
+    connect(m_header, &GalleryHeader::modeChosen, this, &GalleryView::setGalleryMode);
+    connect(m_header, &GalleryHeader::selectModeClicked, this, [this] { m_viewModel->setIsSelectionMode(true); });
+    connect(m_header, &GalleryHeader::doneClicked, this, [this] { m_viewModel->setIsSelectionMode(false); });
+    connect(m_header, &GalleryHeader::changeFolderClicked, this, &GalleryView::openFolderPicker);
+    connect(m_banner, &PermissionBanner::grantAccessClicked, this,
+            [this] { m_services.monitor.requestFolderAccess(); });
+    connect(m_selectionBar, &SelectionBar::deleteClicked, this, &GalleryView::askToDelete);
+}
+
+void GalleryView::connectGrid()
+{
+    connect(m_grid, &GalleryGridView::clicked, this, &GalleryView::handleSingleTap);
+    connect(m_grid, &GalleryGridView::doubleClicked, this, &GalleryView::handleDoubleTap);
+    connect(m_grid, &GalleryGridView::checkToggled, this,
+            [this](const Screenshot& screenshot) { toggleSelection(screenshot.id); });
+    connect(m_grid, &GalleryGridView::contextMenuRequested, this,
+            [this](const Screenshot& screenshot, const QPoint& at) { contextMenu(screenshot)->popup(at); });
+    connect(m_grid, &GalleryGridView::magnified, this, &GalleryView::applyMagnification);
+}
+
 QString GalleryView::title() const
 {
     return m_activeCollection ? m_activeCollection->name : u"Gallery"_s;
+}
+
+QAbstractButton* GalleryView::backButton() const
+{
+    return m_header->findChild<QAbstractButton*>(u"back"_s);
+}
+
+void GalleryView::setActiveCollection(std::optional<SmartCollection> collection)
+{
+    m_activeCollection = std::move(collection);
+    m_viewModel->setActiveCollection(m_activeCollection);
+    m_viewModel->updateSections();
 }
 
 void GalleryView::setShowingPreview(bool showing)
@@ -70,12 +188,224 @@ void GalleryView::setShowingPreview(bool showing)
 
 GalleryViewMode GalleryView::galleryMode() const
 {
-    return storedGalleryViewMode(m_settings);
+    return storedGalleryViewMode(m_services.settings);
 }
 
 void GalleryView::setGalleryMode(GalleryViewMode mode)
 {
-    storeGalleryViewMode(m_settings, mode);
+    storeGalleryViewMode(m_services.settings, mode);
+    syncMode();
+}
+
+// The focus is kept across modes; only the informative mode shows it.
+void GalleryView::syncMode()
+{
+    const bool informative = galleryMode() == GalleryViewMode::informative;
+    m_header->setMode(galleryMode());
+    m_inspectorPanel->setVisible(informative);
+    m_grid->setFocusedId(informative && m_focusedScreenshot ? std::optional(m_focusedScreenshot->id) : std::nullopt);
+}
+
+void GalleryView::setGridScale(double scale)
+{
+    m_gridScale = std::clamp(scale, GalleryGridLayout::minScale, GalleryGridLayout::maxScale);
+    m_grid->setGridScale(m_gridScale);
+    m_header->setGridScale(m_gridScale);
+}
+
+void GalleryView::zoomOut()
+{
+    setGridScale(m_gridScale - zoomStep);
+}
+
+void GalleryView::zoomIn()
+{
+    setGridScale(m_gridScale + zoomStep);
+}
+
+void GalleryView::applyMagnification(double magnification)
+{
+    setGridScale(m_gridScale * (1 + (magnification - 1) * 0.5));
+}
+
+void GalleryView::handleSingleTap(const Screenshot& screenshot, Qt::KeyboardModifiers modifiers)
+{
+    if (m_viewModel->isSelectionMode()) {
+        toggleSelection(screenshot.id);
+    } else if (modifiers & Qt::ControlModifier) {
+        m_viewModel->setIsSelectionMode(true);
+        toggleSelection(screenshot.id);
+    } else if (galleryMode() == GalleryViewMode::informative) {
+        setFocused(screenshot);
+    } else {
+        openPreview(screenshot);
+    }
+}
+
+void GalleryView::handleDoubleTap(const Screenshot& screenshot)
+{
+    if (!m_viewModel->isSelectionMode())
+        openPreview(screenshot);
+}
+
+void GalleryView::toggleSelection(const QUuid& id)
+{
+    QSet<QUuid> ids = m_viewModel->selectedIds();
+    if (!ids.remove(id))
+        ids.insert(id);
+    m_viewModel->setSelectedIds(std::move(ids));
+}
+
+QMenu* GalleryView::contextMenu(const Screenshot& screenshot)
+{
+    if (m_contextMenu)
+        m_contextMenu->deleteLater();
+    auto* menu = new QMenu(this);
+    menu->setObjectName(u"cardMenu"_s);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(u"Open"_s, this, [this, screenshot] { openPreview(screenshot); });
+    menu->addAction(u"Show in File Manager"_s, this,
+                    [this, path = screenshot.filePath] { m_services.desktop.showInFileManager(path); });
+    menu->addSeparator();
+    menu->addAction(u"Select"_s, this, [this, id = screenshot.id] {
+        m_viewModel->setIsSelectionMode(true);
+        m_viewModel->setSelectedIds(m_viewModel->selectedIds() + QSet<QUuid>{id});
+    });
+    menu->addAction(u"Delete"_s, this, [this, id = screenshot.id] {
+        m_viewModel->setSelectedIds({id});
+        askToDelete();
+    });
+    m_contextMenu = menu;
+    return menu;
+}
+
+void GalleryView::deleteCommand()
+{
+    if (!m_viewModel->selectedIds().isEmpty())
+        askToDelete();
+}
+
+void GalleryView::askToDelete()
+{
+    if (m_deleteConfirmation || m_viewModel->selectedIds().isEmpty())
+        return;
+    auto* box = new QMessageBox(QMessageBox::Warning, u"Delete %1 Photos?"_s.arg(m_viewModel->selectedIds().size()),
+                                u"This will move the selected items to the Trash."_s, QMessageBox::NoButton, this);
+    box->setObjectName(u"deleteConfirmation"_s);
+    box->setTextFormat(Qt::PlainText);
+    auto* confirm = box->addButton(u"Delete"_s, QMessageBox::DestructiveRole);
+    box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton* clicked) {
+        if (clicked == confirm)
+            confirmDeletion();
+    });
+    m_deleteConfirmation = box;
+    box->open();
+}
+
+void GalleryView::confirmDeletion()
+{
+    const auto result = m_viewModel->deleteSelected();
+    m_viewModel->setIsSelectionMode(false);
+    forgetDeletedFocus();
+    if (result.failed == 0)
+        return;
+    QStringList details;
+    for (const auto& error : result.errors)
+        details.append(error.filename + u": "_s + error.error);
+    auto* box = new QMessageBox(QMessageBox::Warning, u"Delete"_s,
+                                u"%1 could not be moved to the Trash"_s.arg(result.failed), QMessageBox::Ok, this);
+    box->setObjectName(u"deletionFailed"_s);
+    box->setTextFormat(Qt::PlainText);
+    box->setInformativeText(details.join(u'\n'));
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+// A trashed screenshot must not stay on show in a preview or inspector.
+void GalleryView::forgetDeletedFocus()
+{
+    if (m_focusedScreenshot && !m_viewModel->screenshots().contains(*m_focusedScreenshot))
+        setFocused(std::nullopt);
+}
+
+void GalleryView::setFocused(std::optional<Screenshot> screenshot)
+{
+    m_focusedScreenshot = std::move(screenshot);
+    syncMode();
+}
+
+void GalleryView::openPreview(const Screenshot& screenshot)
+{
+    m_previewScreenshot = screenshot;
+    setShowingPreview(true);
+}
+
+void GalleryView::handleSpotlightOpen(const QVariantMap& userInfo)
+{
+    if (!isVisible())
+        return;
+    const QVariant value = userInfo.value(u"id"_s);
+    if (value.typeId() != QMetaType::QString)
+        return;
+    const QUuid id(value.toString());
+    if (id.isNull())
+        return;
+    const auto& all = m_viewModel->screenshots();
+    const auto found = std::find_if(all.begin(), all.end(), [&](const Screenshot& s) { return s.id == id; });
+    if (found == all.end())
+        return;
+    Console::printLine(u"🔦 Opening from Spotlight: "_s + found->filename);
+    m_viewModel->setSelectedIds({id});
+    openPreview(*found);
+}
+
+void GalleryView::openFolderPicker()
+{
+    if (m_folderPicker)
+        return;
+    auto* picker = new FolderPickerView(
+        m_viewModel->monitoredPath(), m_services.folderChooser,
+        [this](const QString& path) { m_services.monitor.changeMonitoredFolder(path); }, this);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    m_folderPicker = picker;
+    picker->open();
+}
+
+void GalleryView::syncSelection()
+{
+    m_header->setSelectionMode(m_viewModel->isSelectionMode());
+    m_selectionBar->setVisible(!m_viewModel->selectedIds().isEmpty());
+    placeSelectionBar();
+    m_grid->viewport()->update();
+}
+
+bool GalleryView::isSelectionBarShown() const
+{
+    return !m_selectionBar->isHidden();
+}
+
+bool GalleryView::isInspectorShown() const
+{
+    return !m_inspectorPanel->isHidden();
+}
+
+void GalleryView::placeSelectionBar()
+{
+    m_selectionBar->adjustSize();
+    const QSize size = m_selectionBar->sizeHint();
+    m_selectionBar->setGeometry((width() - size.width()) / 2, height() - 24 - size.height(), size.width(),
+                                size.height());
+    m_selectionBar->raise();
+}
+
+void GalleryView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeSelectionBar();
 }
 
 void GalleryView::showEvent(QShowEvent* event)
@@ -93,12 +423,13 @@ void GalleryView::appear()
         m_viewModel->setActiveCollection(m_activeCollection);
         m_viewModel->updateSections();
     }
-    m_monitor.startMonitoring();
+    m_services.monitor.startMonitoring();
     m_viewModel->setIsMonitoring(true);
 }
 
-void GalleryView::refreshCount()
+// The whole library decides, not the sections: a search without hits
+// shows an empty grid, not the empty state.
+void GalleryView::showLibraryOrEmptyState()
 {
-    const qsizetype count = m_viewModel->visibleScreenshots().size();
-    m_count->setText(count == 1 ? u"1 screenshot"_s : u"%1 screenshots"_s.arg(count));
+    m_libraryArea->setCurrentWidget(m_viewModel->screenshots().isEmpty() ? m_emptyState : m_grid);
 }

@@ -1,41 +1,69 @@
 #pragma once
 
 #include "core/Screenshot.h"
-#include "core/Settings.h"
 #include "core/SmartCollection.h"
+#include "gallery/GalleryOverlays.h"
 #include "gallery/GalleryViewMode.h"
-#include "ingest/ScreenshotMonitor.h"
 
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QVariantMap>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
 
-class GalleryViewModel;
+class DesktopIntegration;
 class QAbstractButton;
-class QLabel;
+class FolderChooser;
+class GalleryGridView;
+class GalleryHeader;
+class GalleryViewModel;
+class ImageCache;
+class QShortcut;
+class QStackedLayout;
+class ScreenshotMonitor;
+class Settings;
 
 // The gallery screen: the whole library, or the members of one collection
-// with a back control. Owns its view model for as long as it lives. So far it
-// shows its title and how many screenshots it holds.
+// with a back control, as a zoomable grid with search, selection, deletion
+// to the Trash and a choice of folder. Owns its view model for as long as it
+// lives; every change of the library goes through it or the monitor.
 class GalleryView : public QWidget
 {
     Q_OBJECT
-    // The caller's flag for the gallery's open preview.
+    // The caller's flag for the gallery's open full preview.
     Q_PROPERTY(bool isShowingPreview READ isShowingPreview WRITE setShowingPreview NOTIFY isShowingPreviewChanged)
 
 public:
-    GalleryView(std::optional<SmartCollection> activeCollection, std::function<void()> onBack,
-                ScreenshotMonitor& monitor = ScreenshotMonitor::shared(), Settings& settings = Settings::shared(),
+    // What the screen works with, owned by the application.
+    struct Services
+    {
+        ScreenshotMonitor& monitor;
+        Settings& settings;
+        ImageCache& thumbnails;
+        DesktopIntegration& desktop;
+        FolderChooser& folderChooser;
+    };
+
+    static constexpr double zoomStep = 0.25;
+    static constexpr int inspectorWidth = 320;
+
+    GalleryView(std::optional<SmartCollection> activeCollection, std::function<void()> onBack, Services services,
                 QWidget* parent = nullptr);
     ~GalleryView() override;
 
     const std::optional<SmartCollection>& activeCollection() const { return m_activeCollection; }
+    // A new collection for a living screen: the view model refilters.
+    void setActiveCollection(std::optional<SmartCollection> collection);
     GalleryViewModel& viewModel() const { return *m_viewModel; }
+    GalleryGridView& grid() const { return *m_grid; }
+    GalleryHeader& header() const { return *m_header; }
     // The collection's name, or "Gallery".
     QString title() const;
-    // Present only with a collection; it calls onBack.
-    QAbstractButton* backButton() const { return m_backButton; }
+    // Present only with onBack; it calls onBack.
+    QAbstractButton* backButton() const;
 
     bool isShowingPreview() const { return m_isShowingPreview; }
     void setShowingPreview(bool showing);
@@ -43,36 +71,74 @@ public:
     GalleryViewMode galleryMode() const;
     void setGalleryMode(GalleryViewMode mode);
 
-    bool showFolderPicker() const { return m_showFolderPicker; }
+    bool showFolderPicker() const { return m_folderPicker != nullptr; }
+    FolderPickerView* folderPicker() const { return m_folderPicker; }
     const std::optional<Screenshot>& previewScreenshot() const { return m_previewScreenshot; }
-    bool showDeleteConfirmation() const { return m_showDeleteConfirmation; }
+    bool showDeleteConfirmation() const { return m_deleteConfirmation != nullptr; }
+    QMessageBox* deleteConfirmation() const { return m_deleteConfirmation; }
     double gridScale() const { return m_gridScale; }
+    void setGridScale(double scale);
     const std::optional<Screenshot>& focusedScreenshot() const { return m_focusedScreenshot; }
     bool isInspectorEditing() const { return m_isInspectorEditing; }
+    bool isSelectionBarShown() const;
+    bool isInspectorShown() const;
+
+    void zoomIn();
+    void zoomOut();
+    // One report of a pinch in progress: its magnification since it began.
+    void applyMagnification(double magnification);
+    void handleSingleTap(const Screenshot& screenshot, Qt::KeyboardModifiers modifiers = {});
+    void handleDoubleTap(const Screenshot& screenshot);
+    void toggleSelection(const QUuid& id);
+    // The card's menu: "Open", "Show in File Manager", "Select", "Delete".
+    QMenu* contextMenu(const Screenshot& screenshot);
+    void deleteCommand();
+    // "OpenScreenshot": {"id": UUID text}; acted on only while on screen.
+    void handleSpotlightOpen(const QVariantMap& userInfo);
 
 signals:
     void isShowingPreviewChanged(bool showing);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void buildLayout(bool hasBack);
+    void connectViewModel();
+    void connectHeader();
+    void connectGrid();
     void appear();
-    void refreshCount();
+    void showLibraryOrEmptyState();
+    void syncSelection();
+    void syncMode();
+    void forgetDeletedFocus();
+    void openPreview(const Screenshot& screenshot);
+    void setFocused(std::optional<Screenshot> screenshot);
+    void askToDelete();
+    void confirmDeletion();
+    void openFolderPicker();
+    void placeSelectionBar();
 
     std::optional<SmartCollection> m_activeCollection;
     std::function<void()> m_onBack;
-    ScreenshotMonitor& m_monitor;
-    Settings& m_settings;
+    Services m_services;
     GalleryViewModel* m_viewModel;
+    GalleryHeader* m_header = nullptr;
+    PermissionBanner* m_banner = nullptr;
+    GalleryGridView* m_grid = nullptr;
+    QStackedLayout* m_libraryArea = nullptr;
+    QWidget* m_emptyState = nullptr;
+    QWidget* m_inspectorPanel = nullptr;
+    SelectionBar* m_selectionBar = nullptr;
+    QList<QShortcut*> m_deleteShortcuts;
+    QPointer<FolderPickerView> m_folderPicker;
+    QPointer<QMessageBox> m_deleteConfirmation;
+    QPointer<QMenu> m_contextMenu;
     bool m_isShowingPreview = false;
-    bool m_showFolderPicker = false;
     std::optional<Screenshot> m_previewScreenshot;
-    bool m_showDeleteConfirmation = false;
     double m_gridScale = 1.0;
     std::optional<Screenshot> m_focusedScreenshot;
     bool m_isInspectorEditing = false;
     bool m_hasAppeared = false;
-    QAbstractButton* m_backButton = nullptr;
-    QLabel* m_count = nullptr;
 };
