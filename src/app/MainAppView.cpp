@@ -407,8 +407,9 @@ QWidget* MainAppView::buildGallery(std::optional<SmartCollection> collection)
     std::function<void()> onBack;
     if (collection)
         onBack = [this] { closeCollection(); };
-    auto* gallery = new GalleryView(std::move(collection), std::move(onBack),
-                                    {m_monitor, m_settings, m_thumbnails, m_desktop, m_folderChooser});
+    auto* gallery = new GalleryView(
+        std::move(collection), std::move(onBack),
+        {m_monitor, m_settings, m_thumbnails, m_desktop, m_folderChooser, m_trash, DatabaseManager::shared()});
     gallery->setShowingPreview(m_isPreviewActive);
     connect(gallery, &GalleryView::isShowingPreviewChanged, this,
             [this](bool showing) { m_isPreviewActive = showing; });

@@ -129,6 +129,7 @@ private:
     ImageCache m_thumbnails;
     SystemDesktopIntegration m_desktop;
     DialogFolderChooser m_folderChooser;
+    SystemTrash m_trash;
 
     QHash<SidebarItem, SidebarButton*> m_buttons;
     QAbstractButton* m_settingsRow = nullptr;

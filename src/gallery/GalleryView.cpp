@@ -8,6 +8,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
 #include "platform/DesktopIntegration.h"
+#include "preview/MetadataInspectorView.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
@@ -42,8 +43,8 @@ QWidget* makeEmptyState()
     return body;
 }
 
-// The docked inspector's place, 320 wide behind a divider.
-QWidget* makeInspectorPanel()
+// The docked inspector, 320 wide behind a divider.
+QWidget* makeInspectorPanel(QWidget* inspector)
 {
     auto* panel = new QWidget;
     panel->setObjectName(u"inspectorPanel"_s);
@@ -55,7 +56,7 @@ QWidget* makeInspectorPanel()
     divider->setFixedWidth(1);
     divider->setStyleSheet(u"background: rgba(255,255,255,26);"_s);
     row->addWidget(divider);
-    row->addWidget(new QWidget, 1);
+    row->addWidget(inspector, 1);
     return panel;
 }
 } // namespace
@@ -106,7 +107,17 @@ void GalleryView::buildLayout(bool hasBack)
     m_libraryArea->addWidget(m_grid);
     m_libraryArea->addWidget(m_emptyState);
     content->addWidget(libraryArea, 1);
-    m_inspectorPanel = makeInspectorPanel();
+    m_inspector = new MetadataInspectorView(m_services.database, m_services.monitor);
+    m_inspector->setOnScreenshotUpdated([this](const Screenshot& edited) {
+        // A note saved on the way out belongs to a screenshot no longer
+        // focused: it updates the list, not the focus.
+        if (m_focusedScreenshot && m_focusedScreenshot->id == edited.id)
+            m_focusedScreenshot = edited;
+        m_viewModel->updateScreenshot(edited);
+    });
+    connect(m_inspector, &MetadataInspectorView::isEditingChanged, this,
+            [this](bool editing) { m_isInspectorEditing = editing; });
+    m_inspectorPanel = makeInspectorPanel(m_inspector);
     content->addWidget(m_inspectorPanel);
     column->addLayout(content, 1);
 
@@ -289,8 +300,9 @@ void GalleryView::askToDelete()
 {
     if (m_deleteConfirmation || m_viewModel->selectedIds().isEmpty())
         return;
-    auto* box = new QMessageBox(QMessageBox::Warning, u"Delete %1 Photos?"_s.arg(m_viewModel->selectedIds().size()),
-                                u"This will move the selected items to the Trash."_s, QMessageBox::NoButton, this);
+    const QString title = u"Delete %1 Photos?"_s.arg(m_viewModel->selectedIds().size());
+    auto* box = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::NoButton, this);
+    box->setInformativeText(u"This will move the selected items to the Trash."_s);
     box->setObjectName(u"deleteConfirmation"_s);
     box->setTextFormat(Qt::PlainText);
     auto* confirm = box->addButton(u"Delete"_s, QMessageBox::DestructiveRole);
@@ -307,7 +319,7 @@ void GalleryView::askToDelete()
 
 void GalleryView::confirmDeletion()
 {
-    const auto result = m_viewModel->deleteSelected();
+    const auto result = m_viewModel->deleteSelected(m_services.trash, m_services.database, m_services.settings);
     m_viewModel->setIsSelectionMode(false);
     forgetDeletedFocus();
     if (result.failed == 0)
@@ -335,6 +347,7 @@ void GalleryView::forgetDeletedFocus()
 void GalleryView::setFocused(std::optional<Screenshot> screenshot)
 {
     m_focusedScreenshot = std::move(screenshot);
+    m_inspector->setScreenshot(m_focusedScreenshot);
     syncMode();
 }
 

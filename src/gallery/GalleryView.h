@@ -14,7 +14,10 @@
 #include <functional>
 #include <optional>
 
+class DatabaseManager;
 class DesktopIntegration;
+class MetadataInspectorView;
+class Trash;
 class QAbstractButton;
 class FolderChooser;
 class GalleryGridView;
@@ -45,6 +48,8 @@ public:
         ImageCache& thumbnails;
         DesktopIntegration& desktop;
         FolderChooser& folderChooser;
+        Trash& trash;
+        DatabaseManager& database;
     };
 
     static constexpr double zoomStep = 0.25;
@@ -82,6 +87,7 @@ public:
     bool isInspectorEditing() const { return m_isInspectorEditing; }
     bool isSelectionBarShown() const;
     bool isInspectorShown() const;
+    MetadataInspectorView& inspector() const { return *m_inspector; }
 
     void zoomIn();
     void zoomOut();
@@ -130,6 +136,7 @@ private:
     QStackedLayout* m_libraryArea = nullptr;
     QWidget* m_emptyState = nullptr;
     QWidget* m_inspectorPanel = nullptr;
+    MetadataInspectorView* m_inspector = nullptr;
     SelectionBar* m_selectionBar = nullptr;
     QList<QShortcut*> m_deleteShortcuts;
     QPointer<FolderPickerView> m_folderPicker;

@@ -3,6 +3,7 @@
 // several days into a scratch home, shows the gallery screen over it and
 // saves each state into the folder (gallery-<state>.png). Everything
 // it writes (settings, store, trash) stays in the scratch home.
+#include "core/DatabaseManager.h"
 #include "core/ImageCache.h"
 #include "core/MemoryMonitor.h"
 #include "core/ProcMemorySource.h"
@@ -14,6 +15,7 @@
 #include "library/GalleryViewModel.h"
 #include "platform/DesktopIntegration.h"
 #include "platform/FolderChooser.h"
+#include "platform/Trash.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
@@ -170,7 +172,9 @@ int main(int argc, char* argv[])
     layout->setContentsMargins(0, 0, 0, 0);
     SystemDesktopIntegration desktop;
     PresetFolderChooser sheetChooser(folder);
-    auto* gallery = new GalleryView(std::nullopt, {}, {monitor, settings, thumbnails, desktop, sheetChooser});
+    SystemTrash trash;
+    auto* gallery = new GalleryView(
+        std::nullopt, {}, {monitor, settings, thumbnails, desktop, sheetChooser, trash, DatabaseManager::shared()});
     layout->addWidget(gallery);
     window.resize(1440, 900);
     window.show();

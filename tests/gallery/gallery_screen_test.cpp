@@ -1,0 +1,381 @@
+#include "core/DatabaseManager.h"
+#include "core/ImageCache.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "gallery/GalleryGridView.h"
+#include "gallery/GalleryHeader.h"
+#include "gallery/GalleryView.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "library/GalleryViewModel.h"
+#include "platform/Trash.h"
+#include "preview/MetadataInspectorView.h"
+#include "support/Capture.h"
+#include "support/FakeDesktop.h"
+#include "support/Fakes.h"
+#include "support/TestEnvironment.h"
+#include "support/Wait.h"
+#include "ui/Motion.h"
+#include "ui/ThumbnailLoader.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+namespace {
+// Refuses the files whose names it is given; the others go to the real Trash.
+class PickyTrash : public Trash
+{
+public:
+    QStringList refused;
+    Result moveToTrash(const QString& path) override
+    {
+        if (refused.contains(QFileInfo(path).fileName()))
+            return {false, {}, QStringLiteral("Permission denied")};
+        return m_system.moveToTrash(path);
+    }
+
+private:
+    SystemTrash m_system;
+};
+
+// A gallery over real files in a granted folder, a real monitor and store;
+// only the person (folder chooser) and the desktop are fakes.
+class GalleryScreenTest : public ::testing::Test
+{
+protected:
+    GalleryScreenTest()
+        : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
+        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
+        , m_monitor(m_settings, m_memory)
+    {
+        m_folder = m_dir.filePath(QStringLiteral("Shots"));
+        QDir().mkpath(m_folder);
+        auto chooser = std::make_unique<FakeFolderChooser>();
+        m_monitorChooser = chooser.get();
+        m_monitor.setFolderChooser(std::move(chooser));
+    }
+
+    ~GalleryScreenTest() override
+    {
+        m_gallery.reset();
+        ThumbnailLoader::pool().waitForDone();
+    }
+
+    QString writeShot(const QString& name)
+    {
+        QImage image(320, 200, QImage::Format_RGB32);
+        image.fill(Qt::darkBlue);
+        const QString path = QDir(m_folder).filePath(name);
+        image.save(path);
+        return path;
+    }
+
+    // `count` files, granted and loaded by the real monitor.
+    void makeLibrary(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            writeShot(QStringLiteral("shot-%1.png").arg(i));
+        m_monitorChooser->answer = m_folder;
+        m_monitor.requestFolderAccess();
+        openGallery();
+        ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().size() == count; }, 10000));
+    }
+
+    void openGallery(std::optional<SmartCollection> collection = std::nullopt)
+    {
+        m_gallery =
+            std::make_unique<GalleryView>(collection, nullptr,
+                                          GalleryView::Services{m_monitor, m_settings, m_cache, m_desktop,
+                                                                m_sheetChooser, m_trash, DatabaseManager::shared()});
+        m_gallery->resize(1200, 800);
+        m_gallery->show();
+        QApplication::processEvents();
+    }
+
+    GalleryViewModel& model() const { return m_gallery->viewModel(); }
+    Screenshot shot(int index) const { return model().visibleScreenshots().at(index); }
+    QMessageBox* box(const QString& name) const { return m_gallery->findChild<QMessageBox*>(name); }
+
+    void press(QMessageBox* message, const QString& text)
+    {
+        for (QAbstractButton* button : message->buttons()) {
+            if (button->text() == text) {
+                button->click();
+                return;
+            }
+        }
+        FAIL() << "no button " << text.toStdString();
+    }
+
+    InstantMotionScope m_instant;
+    ConsoleCapture m_console;
+    QTemporaryDir m_dir;
+    Settings m_settings;
+    MemoryMonitor m_memory;
+    ScreenshotMonitor m_monitor;
+    FakeFolderChooser* m_monitorChooser = nullptr;
+    FakeFolderChooser m_sheetChooser;
+    FakeDesktop m_desktop;
+    PickyTrash m_trash;
+    ImageCache m_cache;
+    QString m_folder;
+    std::unique_ptr<GalleryView> m_gallery;
+};
+
+TEST_F(GalleryScreenTest, ZoomStepsClampAndTheSliderNeverFeedsBack)
+{
+    openGallery();
+    struct Case
+    {
+        double from;
+        bool in;
+        double to;
+    };
+    for (const Case c : {Case{0.6, false, 0.5}, Case{0.5, false, 0.5}, Case{1.9, true, 2.0}, Case{2.0, true, 2.0},
+                         Case{1.0, true, 1.25}}) {
+        m_gallery->setGridScale(c.from);
+        c.in ? m_gallery->zoomIn() : m_gallery->zoomOut();
+        EXPECT_DOUBLE_EQ(m_gallery->gridScale(), c.to) << c.from;
+    }
+    // A pinch compounds: 1.2 on 1.0 gives 1.1, again 1.21; the slider
+    // follows without rounding the scale.
+    m_gallery->setGridScale(1.0);
+    m_gallery->applyMagnification(1.2);
+    EXPECT_DOUBLE_EQ(m_gallery->gridScale(), 1.1);
+    m_gallery->applyMagnification(1.2);
+    EXPECT_DOUBLE_EQ(m_gallery->gridScale(), 1.1 * 1.1);
+    EXPECT_EQ(m_gallery->header().zoomSlider()->value(), 121);
+    m_gallery->applyMagnification(50);
+    EXPECT_DOUBLE_EQ(m_gallery->gridScale(), 2.0);
+    EXPECT_DOUBLE_EQ(m_gallery->grid().gridScale(), 2.0);
+}
+
+TEST_F(GalleryScreenTest, ClicksFollowModeAndSelection)
+{
+    makeLibrary(4);
+    const Screenshot a = shot(0), b = shot(1);
+
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    m_gallery->handleSingleTap(a);
+    ASSERT_TRUE(m_gallery->focusedScreenshot());
+    EXPECT_EQ(m_gallery->focusedScreenshot()->id, a.id);
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+    EXPECT_EQ(m_gallery->inspector().screenshot()->id, a.id);
+
+    m_gallery->setGalleryMode(GalleryViewMode::minimal);
+    EXPECT_FALSE(m_gallery->isInspectorShown());
+    m_gallery->handleSingleTap(b);
+    EXPECT_TRUE(m_gallery->isShowingPreview());
+    EXPECT_EQ(m_gallery->previewScreenshot()->id, b.id);
+    m_gallery->setShowingPreview(false);
+
+    // Ctrl+click enters selection mode and selects; a plain click then
+    // deselects and the mode stays on.
+    m_gallery->handleSingleTap(a, Qt::ControlModifier);
+    EXPECT_TRUE(model().isSelectionMode());
+    EXPECT_EQ(model().selectedIds(), QSet<QUuid>{a.id});
+    m_gallery->handleSingleTap(a);
+    EXPECT_TRUE(model().selectedIds().isEmpty());
+    EXPECT_TRUE(model().isSelectionMode());
+    // A double click in selection mode opens nothing.
+    m_gallery->handleDoubleTap(a);
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+}
+
+TEST_F(GalleryScreenTest, CheckButtonTogglesWithoutFocusing)
+{
+    makeLibrary(2);
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    const Screenshot a = shot(0);
+    Q_EMIT m_gallery->grid().checkToggled(a);
+    EXPECT_EQ(model().selectedIds(), QSet<QUuid>{a.id});
+    EXPECT_FALSE(m_gallery->focusedScreenshot());
+    EXPECT_TRUE(m_gallery->isSelectionBarShown());
+}
+
+TEST_F(GalleryScreenTest, ContextDeleteAsksForOneAndCancelKeepsOnlyThatCard)
+{
+    makeLibrary(5);
+    model().setIsSelectionMode(true);
+    model().setSelectedIds({shot(0).id, shot(1).id, shot(2).id});
+    const Screenshot other = shot(4);
+    QMenu* menu = m_gallery->contextMenu(other);
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts.append(action->text());
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Open"), QStringLiteral("Show in File Manager"), QString(),
+                                  QStringLiteral("Select"), QStringLiteral("Delete")}));
+    menu->actions().at(4)->trigger();
+    QMessageBox* confirm = box(QStringLiteral("deleteConfirmation"));
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_EQ(confirm->text(), QStringLiteral("Delete 1 Photos?"));
+    EXPECT_EQ(confirm->windowModality(), Qt::WindowModal);
+    press(confirm, QStringLiteral("Cancel"));
+    EXPECT_EQ(model().selectedIds(), QSet<QUuid>{other.id});
+    EXPECT_EQ(model().visibleScreenshots().size(), 5);
+
+    menu = m_gallery->contextMenu(other);
+    menu->actions().at(1)->trigger();
+    EXPECT_EQ(m_desktop.shown, QStringList{other.filePath});
+}
+
+TEST_F(GalleryScreenTest, ConfirmedDeletionTrashesRemovesAndReportsRefusals)
+{
+    makeLibrary(4);
+    const Screenshot kept = shot(0), gone = shot(1), refused = shot(2);
+    m_trash.refused = {refused.filename};
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    m_gallery->handleSingleTap(gone); // focused, then trashed
+    model().setIsSelectionMode(true);
+    model().setSelectedIds({gone.id, refused.id});
+    m_gallery->deleteCommand();
+    QMessageBox* confirm = box(QStringLiteral("deleteConfirmation"));
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_EQ(confirm->text(), QStringLiteral("Delete 2 Photos?"));
+    press(confirm, QStringLiteral("Delete"));
+
+    EXPECT_FALSE(QFile::exists(gone.filePath));
+    EXPECT_TRUE(QFile::exists(refused.filePath));
+    EXPECT_FALSE(model().isSelectionMode());
+    EXPECT_FALSE(m_gallery->isSelectionBarShown());
+    EXPECT_FALSE(m_gallery->focusedScreenshot()) << "a trashed file stays on show";
+    ASSERT_TRUE(waitUntil([&] { return !model().visibleScreenshots().contains(gone); }));
+    const auto shown = model().visibleScreenshots();
+    EXPECT_TRUE(shown.contains(refused));
+    EXPECT_TRUE(shown.contains(kept));
+    QMessageBox* failed = box(QStringLiteral("deletionFailed"));
+    ASSERT_NE(failed, nullptr);
+    EXPECT_EQ(failed->text(), QStringLiteral("1 could not be moved to the Trash"));
+    const QString trashed = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                                .filePath(QStringLiteral("Trash/files/") + gone.filename);
+    EXPECT_TRUE(QFile::exists(trashed));
+}
+
+TEST_F(GalleryScreenTest, DeleteKeysBelongToAFocusedTextField)
+{
+    makeLibrary(2);
+    model().setSelectedIds({shot(0).id});
+    QLineEdit* search = m_gallery->header().searchField();
+    search->setFocus();
+    QTest::keyClicks(search, QStringLiteral("abc"));
+    QTest::keyClick(search, Qt::Key_Backspace);
+    EXPECT_EQ(search->text(), QStringLiteral("ab"));
+    EXPECT_EQ(box(QStringLiteral("deleteConfirmation")), nullptr);
+
+    m_gallery->grid().setFocus();
+    QTest::keyClick(&m_gallery->grid(), Qt::Key_Delete);
+    EXPECT_NE(box(QStringLiteral("deleteConfirmation")), nullptr);
+}
+
+TEST_F(GalleryScreenTest, SpotlightOpensOnlyValidKnownIdsOnAVisibleGallery)
+{
+    makeLibrary(3);
+    const Screenshot target = shot(1);
+    const QVariantMap ignored[] = {
+        {},
+        {{QStringLiteral("id"), 42}},
+        {{QStringLiteral("id"), QStringLiteral("not-a-uuid")}},
+        {{QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()}},
+    };
+    for (const QVariantMap& info : ignored)
+        m_gallery->handleSpotlightOpen(info);
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+    EXPECT_TRUE(model().selectedIds().isEmpty());
+
+    const QVariantMap valid{{QStringLiteral("id"), target.id.toString(QUuid::WithoutBraces).toUpper()}};
+    m_gallery->hide();
+    m_gallery->handleSpotlightOpen(valid);
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+
+    m_gallery->show();
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    m_gallery->handleSpotlightOpen(valid);
+    EXPECT_TRUE(m_gallery->isShowingPreview());
+    EXPECT_EQ(m_gallery->previewScreenshot()->id, target.id);
+    EXPECT_EQ(model().selectedIds(), QSet<QUuid>{target.id});
+    EXPECT_FALSE(model().isSelectionMode());
+    EXPECT_TRUE(m_console.lines().contains(QStringLiteral("🔦 Opening from Spotlight: ") + target.filename));
+}
+
+TEST_F(GalleryScreenTest, SpotlightOpensAScreenshotOutsideTheActiveCollection)
+{
+    makeLibrary(3);
+    const Screenshot target = shot(2);
+    SmartCollection none;
+    none.id = QUuid::createUuid();
+    none.name = QStringLiteral("Nothing");
+    none.predicate = [](const Screenshot&) { return false; };
+    m_gallery->setActiveCollection(none);
+    ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().isEmpty(); }));
+    m_gallery->handleSpotlightOpen({{QStringLiteral("id"), target.id.toString(QUuid::WithoutBraces)}});
+    EXPECT_TRUE(m_gallery->isShowingPreview());
+}
+
+TEST_F(GalleryScreenTest, FolderSheetOutcomes)
+{
+    makeLibrary(1);
+    const QString other = m_dir.filePath(QStringLiteral("Other"));
+    QDir().mkpath(other);
+
+    // Cancel in the chooser keeps the sheet and the folder.
+    Q_EMIT m_gallery->header().changeFolderClicked();
+    ASSERT_TRUE(m_gallery->showFolderPicker());
+    EXPECT_EQ(m_gallery->folderPicker()->windowModality(), Qt::WindowModal);
+    m_sheetChooser.answer.reset();
+    m_gallery->folderPicker()->chooseFolder();
+    EXPECT_TRUE(m_gallery->showFolderPicker());
+    EXPECT_EQ(m_monitor.monitoredPath(), m_folder);
+
+    // "Cancel" closes it and changes nothing.
+    m_gallery->folderPicker()->findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+    ASSERT_TRUE(waitUntil([&] { return !m_gallery->showFolderPicker(); }));
+    EXPECT_EQ(m_monitor.monitoredPath(), m_folder);
+
+    // A chosen folder is monitored and the sheet closes.
+    Q_EMIT m_gallery->header().changeFolderClicked();
+    m_sheetChooser.answer = other;
+    m_gallery->folderPicker()->chooseFolder();
+    EXPECT_EQ(m_monitor.monitoredPath(), other);
+    ASSERT_TRUE(waitUntil([&] { return !m_gallery->showFolderPicker(); }));
+}
+
+TEST_F(GalleryScreenTest, GrantAccessAsksTheMonitorAndTheModeOutlivesTheScreen)
+{
+    openGallery();
+    ASSERT_TRUE(waitUntil([&] { return model().needsPermission(); }));
+    auto* grant = m_gallery->findChild<QPushButton*>(QStringLiteral("grantAccess"));
+    ASSERT_NE(grant, nullptr);
+    EXPECT_TRUE(grant->isVisible());
+    m_monitorChooser->answer = m_folder;
+    grant->click();
+    EXPECT_EQ(m_monitorChooser->shown, 1);
+    ASSERT_TRUE(waitUntil([&] { return !model().needsPermission(); }));
+    EXPECT_FALSE(grant->isVisible());
+
+    m_gallery->setGalleryMode(GalleryViewMode::minimal);
+    openGallery();
+    EXPECT_EQ(m_gallery->galleryMode(), GalleryViewMode::minimal);
+    EXPECT_FALSE(m_gallery->isInspectorShown());
+}
+
+TEST_F(GalleryScreenTest, EmptyStateOnlyForAnEmptyLibraryNotForASearchWithoutHits)
+{
+    openGallery();
+    EXPECT_TRUE(m_gallery->findChild<QWidget*>(QStringLiteral("emptyState"))->isVisible());
+    m_gallery.reset();
+    makeLibrary(2);
+    model().setSearchText(QStringLiteral("zzzzqqqq"));
+    ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().isEmpty(); }));
+    EXPECT_FALSE(m_gallery->findChild<QWidget*>(QStringLiteral("emptyState"))->isVisible());
+    EXPECT_TRUE(m_gallery->grid().isVisible());
+}
+} // namespace
