@@ -117,7 +117,7 @@ private:
     void refreshButtons();
 
     ScreenshotMonitor& m_monitor;
-    SystemTrash m_trash; // for the duplicate finder
+    SystemTrash m_trash; // for the duplicate finder and the gallery
     Settings& m_settings;
     std::optional<SidebarItem> m_selectedItem = SidebarItem::screenshots;
     bool m_isPreviewActive = false;
@@ -129,7 +129,6 @@ private:
     ImageCache m_thumbnails;
     SystemDesktopIntegration m_desktop;
     DialogFolderChooser m_folderChooser;
-    SystemTrash m_trash;
 
     QHash<SidebarItem, SidebarButton*> m_buttons;
     QAbstractButton* m_settingsRow = nullptr;
