@@ -15,11 +15,18 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// Linux cannot set a birth time: a file that was copied, restored or
+// recompressed is born today but keeps its modification time, which then
+// holds the older and truer date.
 QDateTime creationDateOf(const QFileInfo& info)
 {
-    if (QDateTime birth = info.birthTime(); birth.isValid())
+    const QDateTime birth = info.birthTime();
+    const QDateTime modified = info.lastModified();
+    if (birth.isValid() && modified.isValid())
+        return std::min(birth, modified);
+    if (birth.isValid())
         return birth;
-    if (QDateTime modified = info.lastModified(); modified.isValid())
+    if (modified.isValid())
         return modified;
     return QDateTime::currentDateTime();
 }

@@ -83,7 +83,7 @@ struct std::hash<Screenshot>
     size_t operator()(const Screenshot& screenshot) const noexcept { return qHash(screenshot.id); }
 };
 
-// The creation date used for a file: its birth time where the file system
-// keeps one, else its last modification, else now. Falling back to "now" for
-// every file would re-date the whole library at each load.
+// The creation date used for a file: the earlier of its birth time (where the
+// file system keeps one) and its last modification, else now. Falling back to
+// "now" for every file would re-date the whole library at each load.
 QDateTime fileCreationDate(const QString& filePath);
