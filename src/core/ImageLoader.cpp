@@ -15,25 +15,52 @@
 namespace {
 
 // The primary image of a HEIF file. The handle keeps the context's data
-// alive by itself, but the context is held too so both are released together.
+// alive by itself, but the context is held too so both are released together;
+// a file read from memory keeps its bytes here, since libheif does not copy them.
 struct HeifPrimary
 {
+    QByteArray bytes;
     heif::Context context;
     heif::Handle handle;
 };
 
-std::optional<HeifPrimary> openHeif(const QString& path)
+void initialiseHeif()
 {
     static std::once_flag initialised;
     std::call_once(initialised, [] { heif_init(nullptr); });
+}
 
-    heif::Context context(heif_context_alloc());
-    if (!context || !heif::ok(heif_context_read_from_file(context.get(), QFile::encodeName(path).constData(), nullptr)))
+std::optional<HeifPrimary> primaryOf(HeifPrimary heif, const heif_error& read)
+{
+    if (!heif.context || !heif::ok(read))
         return std::nullopt;
     heif_image_handle* handle = nullptr;
-    if (!heif::ok(heif_context_get_primary_image_handle(context.get(), &handle)))
+    if (!heif::ok(heif_context_get_primary_image_handle(heif.context.get(), &handle)))
         return std::nullopt;
-    return HeifPrimary{std::move(context), heif::Handle(handle)};
+    heif.handle.reset(handle);
+    return heif;
+}
+
+std::optional<HeifPrimary> openHeif(const QString& path)
+{
+    initialiseHeif();
+    HeifPrimary heif{{}, heif::Context(heif_context_alloc()), {}};
+    if (!heif.context)
+        return std::nullopt;
+    const heif_error read =
+        heif_context_read_from_file(heif.context.get(), QFile::encodeName(path).constData(), nullptr);
+    return primaryOf(std::move(heif), read);
+}
+
+std::optional<HeifPrimary> openHeif(QByteArray bytes)
+{
+    initialiseHeif();
+    HeifPrimary heif{std::move(bytes), heif::Context(heif_context_alloc()), {}};
+    if (!heif.context)
+        return std::nullopt;
+    const heif_error read = heif_context_read_from_memory_without_copy(heif.context.get(), heif.bytes.constData(),
+                                                                       size_t(heif.bytes.size()), nullptr);
+    return primaryOf(std::move(heif), read);
 }
 
 QSize boundedSize(const QSize& size, int maxPixelSize)
@@ -53,9 +80,8 @@ QImage bounded(const QImage& image, int maxPixelSize)
     return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-QImage decodeHeif(const QString& path, int maxPixelSize)
+QImage decodeHeif(const std::optional<HeifPrimary>& heif, int maxPixelSize)
 {
-    auto heif = openHeif(path);
     if (!heif)
         return {};
     const bool hasAlpha = heif_image_handle_has_alpha_channel(heif->handle.get());
@@ -88,9 +114,8 @@ QImage decodeHeif(const QString& path, int maxPixelSize)
     return bounded(image, maxPixelSize);
 }
 
-QSize heifSize(const QString& path)
+QSize heifSize(const std::optional<HeifPrimary>& heif)
 {
-    auto heif = openHeif(path);
     if (!heif)
         return {};
     // libheif reports the size after rotation and mirroring.
@@ -98,9 +123,8 @@ QSize heifSize(const QString& path)
     return size.isEmpty() ? QSize() : size;
 }
 
-QImage decodeWithQt(const QString& path, int maxPixelSize)
+QImage decodeWithQt(QImageReader& reader, int maxPixelSize)
 {
-    QImageReader reader(path);
     reader.setAutoTransform(true);
     if (maxPixelSize > 0) {
         // The scaled size applies before the orientation, which keeps the
@@ -113,9 +137,8 @@ QImage decodeWithQt(const QString& path, int maxPixelSize)
     return bounded(reader.read(), maxPixelSize);
 }
 
-QSize qtSize(const QString& path)
+QSize qtSize(QImageReader& reader)
 {
-    QImageReader reader(path);
     reader.setAutoTransform(true);
     QSize size = reader.size();
     if (size.isEmpty())
@@ -131,16 +154,29 @@ bool hasHeifExtension(const QString& path)
     return extension == u"heic" || extension == u"heif";
 }
 
+bool isHeifHead(const QByteArray& head)
+{
+    const auto kind = heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
+    return kind == heif_filetype_yes_supported || kind == heif_filetype_maybe;
+}
+
 // Only asked after another decoder failed, so the extra read costs nothing
 // on the usual path.
 bool looksLikeHeif(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(32);
-    const auto kind = heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
-    return kind == heif_filetype_yes_supported || kind == heif_filetype_maybe;
+    return file.open(QIODevice::ReadOnly) && isHeifHead(file.read(32));
+}
+
+// The device's whole content when it holds a HEIF file, read from its start.
+std::optional<QByteArray> heifContent(QIODevice& device)
+{
+    if (!device.isSequential() && !device.seek(0))
+        return std::nullopt;
+    QByteArray bytes = device.readAll();
+    if (!isHeifHead(bytes.first(std::min<qsizetype>(bytes.size(), 32))))
+        return std::nullopt;
+    return bytes;
 }
 } // namespace
 
@@ -159,26 +195,50 @@ QImage ImageLoader::load(const QString& path, int maxPixelSize)
     raiseAllocationLimit();
     // Names lie now and then (a JPEG saved as .heic, a HEIC renamed .png);
     // the other decoder gets its turn before the file counts as unreadable.
+    QImageReader reader(path);
     if (hasHeifExtension(path)) {
-        QImage image = decodeHeif(path, maxPixelSize);
-        return image.isNull() ? decodeWithQt(path, maxPixelSize) : image;
+        QImage image = decodeHeif(openHeif(path), maxPixelSize);
+        return image.isNull() ? decodeWithQt(reader, maxPixelSize) : image;
     }
-    QImage image = decodeWithQt(path, maxPixelSize);
+    QImage image = decodeWithQt(reader, maxPixelSize);
     if (image.isNull() && looksLikeHeif(path))
-        image = decodeHeif(path, maxPixelSize);
+        image = decodeHeif(openHeif(path), maxPixelSize);
     return image;
 }
 
 QSize ImageLoader::imageSize(const QString& path)
 {
     raiseAllocationLimit();
+    QImageReader reader(path);
     if (hasHeifExtension(path)) {
-        const QSize size = heifSize(path);
-        return size.isValid() ? size : qtSize(path);
+        const QSize size = heifSize(openHeif(path));
+        return size.isValid() ? size : qtSize(reader);
     }
-    const QSize size = qtSize(path);
+    const QSize size = qtSize(reader);
     if (!size.isValid() && looksLikeHeif(path))
-        return heifSize(path);
+        return heifSize(openHeif(path));
+    return size;
+}
+
+QImage ImageLoader::load(QIODevice& device, int maxPixelSize)
+{
+    raiseAllocationLimit();
+    QImageReader reader(&device);
+    QImage image = decodeWithQt(reader, maxPixelSize);
+    if (image.isNull())
+        if (auto bytes = heifContent(device))
+            image = decodeHeif(openHeif(std::move(*bytes)), maxPixelSize);
+    return image;
+}
+
+QSize ImageLoader::imageSize(QIODevice& device)
+{
+    raiseAllocationLimit();
+    QImageReader reader(&device);
+    const QSize size = qtSize(reader);
+    if (!size.isValid())
+        if (auto bytes = heifContent(device))
+            return heifSize(openHeif(std::move(*bytes)));
     return size;
 }
 

@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QString>
 
+class QIODevice;
+
 // The one way this program decodes still images (png, jpg, jpeg, webp, heic):
 // results are always upright (EXIF or HEIF orientation applied), and a bounded
 // load never decodes the full image where the codec can avoid it. Every
@@ -24,6 +26,12 @@ public:
     // The upright pixel size from the file's header alone, without decoding
     // the pixels; an invalid size when the file cannot be read as an image.
     static QSize imageSize(const QString& path);
+
+    // The same from an open device positioned at the file's start (a file
+    // that the caller opened itself, having checked what it is). The device
+    // is read, never closed.
+    static QImage load(QIODevice& device, int maxPixelSize = 0);
+    static QSize imageSize(QIODevice& device);
 
     // Applies allocationLimitMB; load() and imageSize() call it themselves.
     // Idempotent and thread-safe.
