@@ -1,0 +1,294 @@
+#include "spacesaver/CompressionRun.h"
+
+#include "core/ByteCount.h"
+#include "core/Console.h"
+#include "core/DatabaseManager.h"
+#include "platform/FileOps.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QtConcurrent>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+using Service = CompressionService;
+
+QString bytes(qint64 count)
+{
+    return ByteCount::format(count, ByteCount::Units::KilobytesToGigabytes);
+}
+
+QString fileName(const QString& path)
+{
+    return QFileInfo(path).fileName();
+}
+
+QString folderOf(const QString& path)
+{
+    return QFileInfo(path).path();
+}
+
+// Room kept free beyond the renditions, for everything else on the disk.
+constexpr qint64 freeSpaceReserve = 64'000'000;
+} // namespace
+
+CompressionRun::CompressionRun(const Service& service, const QList<Operation>& operations,
+                               const Service::CompressionOptions& options, const QString& folder,
+                               const Service::Progress& progress)
+    : m_service(service)
+    , m_options(options)
+    , m_folder(folder)
+    , m_progress(progress)
+{
+    m_entries.reserve(operations.size());
+    for (const Operation& operation : operations) {
+        Entry entry;
+        entry.operation = operation;
+        entry.imagePath = operation.originalPath;
+        entry.temporaryPath = Service::renditionPath(operation.originalPath, u"temp.heic"_s);
+        entry.heicPath = Service::renditionPath(operation.originalPath, u"heic"_s);
+        m_entries.append(std::move(entry));
+    }
+    m_encoders.setMaxThreadCount(std::clamp(options.maxConcurrentOperations, 1, 16));
+}
+
+CompressionRun::~CompressionRun()
+{
+    stopEncoding();
+}
+
+CompressionRun::Result CompressionRun::execute()
+{
+    Console::printLine(u"🚀 COMPRESS: Starting atomic compression..."_s);
+    Console::printLine(u"   → Total files: %1"_s.arg(m_entries.size()));
+    Console::printLine(u"   ⚠️ ONE-TIME OPERATION - Original files will be replaced"_s);
+    if (auto refusal = checkFreeSpace()) {
+        Console::printLine(u"❌ COMPRESS: "_s + *refusal);
+        Result result;
+        result.refusal = *refusal;
+        return result;
+    }
+
+    for (qsizetype index = 0; index < m_entries.size(); ++index) {
+        encodeAhead(index);
+        const Step step = commit(index);
+        if (const auto* failure = std::get_if<Service::Failure>(&step))
+            return fail(index, *failure);
+        if (const auto* skipped = std::get_if<Skipped>(&step))
+            Console::printLine(u"   ⚠️ %1Skipped: %2 - %3"_s.arg(
+                position(index), fileName(m_entries[index].imagePath), skipped->reason));
+        report(index);
+    }
+
+    if (auto failure = syncRenditions())
+        return fail(m_entries.size() - 1, *failure);
+    Result result;
+    result.success = true;
+    result.compressedFiles = removeImages();
+    for (const Result::CompressedFile& file : std::as_const(result.compressedFiles))
+        result.totalSavings += file.savings;
+    Console::printLine(u"✅ COMPRESS: Complete"_s);
+    Console::printLine(u"   → Compressed: %1"_s.arg(result.compressedFiles.size()));
+    Console::printLine(u"   → Total savings: "_s + bytes(result.totalSavings));
+    return result;
+}
+
+std::optional<QString> CompressionRun::checkFreeSpace() const
+{
+    // Images and renditions share the disk until the very end.
+    QHash<QString, qint64> needed;
+    for (const Entry& entry : m_entries)
+        needed[folderOf(entry.imagePath)] += entry.operation.estimatedCompressedSize;
+    for (auto it = needed.cbegin(); it != needed.cend(); ++it) {
+        const std::optional<qint64> free = m_service.freeSpace()(it.key());
+        if (free && *free < it.value() + freeSpaceReserve)
+            return u"Not enough free space: the compressed copies need %1, %2 is free"_s.arg(bytes(it.value()),
+                                                                                             bytes(*free));
+    }
+    return std::nullopt;
+}
+
+void CompressionRun::prepare(qsizetype index)
+{
+    Entry& entry = m_entries[index];
+    if (const SafeFile::Outcome inside = SafeFile::checkInside(entry.imagePath, m_folder); !inside)
+        entry.skipReason = u"Not in the monitored folder"_s;
+    else if (SafeFile::isTaken(entry.temporaryPath))
+        entry.skipReason = fileName(entry.temporaryPath) + u" already exists"_s;
+    else if (SafeFile::isTaken(entry.heicPath))
+        entry.skipReason = fileName(entry.heicPath) + u" already exists"_s;
+    if (!entry.skipReason.isEmpty())
+        return;
+    const int quality = Service::encoderQuality(m_options.quality);
+    entry.rendition = QtConcurrent::run(&m_encoders, [this, path = entry.imagePath, quality] {
+        return m_stopped ? HeicRendition{} : HeicRendition::make(path, quality, m_service.encoder());
+    });
+}
+
+void CompressionRun::encodeAhead(qsizetype committed)
+{
+    // A few renditions wait in memory at most, whatever the plan's length.
+    const qsizetype window = 2 * qsizetype(m_encoders.maxThreadCount());
+    for (; m_prepared < m_entries.size() && m_prepared <= committed + window; ++m_prepared)
+        prepare(m_prepared);
+}
+
+CompressionRun::Step CompressionRun::commit(qsizetype index)
+{
+    Entry& entry = m_entries[index];
+    if (!entry.skipReason.isEmpty())
+        return Skipped{entry.skipReason};
+    const HeicRendition rendition = entry.rendition.result();
+    entry.rendition = {};
+    if (rendition.failure)
+        return *rendition.failure;
+    if (rendition.size() < 1)
+        return Service::Failure{Service::CompressionError::invalidCompression, {}};
+    // The size on disk now, not the size the library stored some time ago.
+    if (rendition.source.size <= rendition.size())
+        return Skipped{u"Compression not beneficial (would be %1 vs %2)"_s.arg(bytes(rendition.size()),
+                                                                               bytes(rendition.source.size))};
+    return place(index, rendition);
+}
+
+CompressionRun::Step CompressionRun::place(qsizetype index, const HeicRendition& rendition)
+{
+    Entry& entry = m_entries[index];
+    FileOps& files = m_service.fileOps();
+    // The names may have been taken while the image was being encoded.
+    for (const QString& path : {entry.temporaryPath, entry.heicPath})
+        if (SafeFile::isTaken(path))
+            return Skipped{fileName(path) + u" already exists"_s};
+    if (const auto written = files.write(entry.temporaryPath, rendition.data, FileOps::Write::CreateNew); !written)
+        return Service::Failure{std::nullopt, written.error};
+    entry.temporaryMade = true;
+    if (const auto moved = files.move(entry.temporaryPath, entry.heicPath); !moved) {
+        if (!SafeFile::isTaken(entry.heicPath))
+            return Service::Failure{std::nullopt, moved.error};
+        (void)files.remove(entry.temporaryPath);
+        entry.temporaryMade = false;
+        return Skipped{fileName(entry.heicPath) + u" already exists"_s};
+    }
+    entry.temporaryMade = false;
+    entry.renditionPlaced = true;
+    entry.source = rendition.source;
+    entry.compressedSize = rendition.size();
+
+    const SafeFile::FileTimes times = HeicRendition::timesFor(entry.imagePath, rendition.sourceTimes);
+    if (const auto dated = files.setTimes(entry.heicPath, times); !dated)
+        return Service::Failure{std::nullopt, dated.error};
+    if (!m_service.store().updateFilePath(entry.heicPath, entry.operation.screenshotId))
+        return Service::Failure{std::nullopt, u"Failed to update the library entry"_s};
+    entry.rowUpdated = true;
+
+    m_committed.append(index);
+    const Result::CompressedFile file = compressedFile(entry);
+    Console::printLine(u"   ✅ %1%2: %3 → %4 (saved %5)"_s.arg(position(index), fileName(entry.imagePath),
+                                                              bytes(file.originalSize), bytes(file.compressedSize),
+                                                              bytes(file.savings)));
+    return Committed{};
+}
+
+std::optional<CompressionService::Failure> CompressionRun::syncRenditions() const
+{
+    // Every rendition's name must be on disk before any image goes; one
+    // rendition per folder stands for its folder.
+    QHash<QString, QString> folders;
+    for (const Entry& entry : m_entries)
+        if (entry.renditionPlaced)
+            folders.insert(folderOf(entry.heicPath), entry.heicPath);
+    for (const QString& rendition : std::as_const(folders))
+        if (const auto synced = SafeFile::syncFolderOf(rendition); !synced)
+            return Service::Failure{std::nullopt, synced.error};
+    return std::nullopt;
+}
+
+CompressionService::CompressionResult::CompressedFile CompressionRun::compressedFile(const Entry& entry)
+{
+    return {entry.operation.screenshotId, entry.imagePath, entry.source.size, entry.compressedSize,
+            entry.source.size - entry.compressedSize};
+}
+
+QList<CompressionService::CompressionResult::CompressedFile> CompressionRun::removeImages()
+{
+    // Nothing is rolled back from here on: the renditions stand and the store
+    // points at them. An image that cannot go, or that changed meanwhile,
+    // stays beside its rendition and saves nothing.
+    QList<Result::CompressedFile> replaced;
+    for (const qsizetype index : std::as_const(m_committed)) {
+        const Entry& entry = m_entries[index];
+        QString problem;
+        if (SafeFile::stampOf(entry.imagePath) != std::optional(entry.source))
+            problem = u"it changed during the run"_s;
+        else if (const auto removed = m_service.fileOps().remove(entry.imagePath); !removed)
+            problem = removed.error;
+        if (problem.isEmpty())
+            replaced.append(compressedFile(entry));
+        else
+            Console::printLine(
+                u"   ⚠️ Kept %1 beside its HEIC version: %2"_s.arg(fileName(entry.imagePath), problem));
+    }
+    return replaced;
+}
+
+CompressionRun::Result CompressionRun::fail(qsizetype index, const Service::Failure& failure)
+{
+    const Entry& entry = m_entries[index];
+    Console::printLine(
+        u"   ❌ %1Failed: %2 - %3"_s.arg(position(index), entry.operation.originalPath, failure.localizedDescription()));
+    Console::printLine(u"🔄 COMPRESS: Rolling back all changes due to failure..."_s);
+    stopEncoding();
+    rollback(index);
+    Result result;
+    result.failedFiles.append({entry.operation, failure});
+    return result;
+}
+
+void CompressionRun::rollback(qsizetype upTo)
+{
+    FileOps& files = m_service.fileOps();
+    const auto placed = std::count_if(m_entries.cbegin(), m_entries.cbegin() + upTo + 1,
+                                      [](const Entry& entry) { return entry.renditionPlaced; });
+    Console::printLine(u"   → Rolling back %1 operations..."_s.arg(placed));
+    for (qsizetype index = 0; index <= upTo; ++index) {
+        Entry& entry = m_entries[index];
+        if (entry.renditionPlaced)
+            (void)files.remove(entry.heicPath);
+        if (entry.rowUpdated && !m_service.store().updateFilePath(entry.imagePath, entry.operation.screenshotId))
+            Console::printLine(u"   ⚠️ Could not point the library back at "_s + entry.imagePath);
+        if (entry.temporaryMade)
+            (void)files.remove(entry.temporaryPath);
+        entry.renditionPlaced = entry.rowUpdated = entry.temporaryMade = false;
+    }
+    Console::printLine(u"   ✅ Rollback complete - all files restored"_s);
+}
+
+void CompressionRun::stopEncoding()
+{
+    // Encodings not yet begun end at once; none of them has written anything.
+    m_stopped = true;
+    m_encoders.waitForDone();
+}
+
+QString CompressionRun::position(qsizetype index) const
+{
+    return u"[%1/%2] "_s.arg(index + 1).arg(m_entries.size());
+}
+
+void CompressionRun::report(qsizetype index) const
+{
+    if (m_progress)
+        m_progress(int(index + 1), int(m_entries.size()));
+}
+
+CompressionService::CompressionResult CompressionService::compress(const QList<CompressionPlan::FileOperation>& files,
+                                                                   const CompressionOptions& options,
+                                                                   const QString& folder,
+                                                                   const Progress& progress) const
+{
+    CompressionRun run(*this, files, options, folder, progress);
+    return run.execute();
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/SafeFile.h"
+#include "spacesaver/CompressionService.h"
+#include "spacesaver/HeicRendition.h"
+
+#include <QFuture>
+#include <QThreadPool>
+
+#include <atomic>
+#include <variant>
+
+// One run of a compression plan. Images are encoded ahead on a few workers;
+// each entry is committed on the calling thread in plan order: rendition
+// written beside the image under a temporary name, moved to its final name,
+// dated, and its store row pointed at it. Only when every entry is committed
+// and on disk are the images removed. The first failure undoes exactly what
+// this run did.
+class CompressionRun
+{
+public:
+    using Service = CompressionService;
+    using Operation = CompressionService::CompressionPlan::FileOperation;
+    using Result = CompressionService::CompressionResult;
+
+    CompressionRun(const Service& service, const QList<Operation>& operations,
+                   const Service::CompressionOptions& options, const QString& folder,
+                   const Service::Progress& progress);
+    ~CompressionRun();
+
+    CompressionRun(const CompressionRun&) = delete;
+    CompressionRun& operator=(const CompressionRun&) = delete;
+
+    Result execute();
+
+private:
+    // What this run has done to one entry, so that a rollback undoes exactly that.
+    struct Entry
+    {
+        Operation operation;
+        QString imagePath;
+        QString temporaryPath;
+        QString heicPath;
+        QString skipReason; // known before encoding
+        QFuture<HeicRendition> rendition;
+        SafeFile::FileStamp source;
+        qint64 compressedSize = 0;
+        bool temporaryMade = false;
+        bool renditionPlaced = false;
+        bool rowUpdated = false;
+    };
+    struct Skipped
+    {
+        QString reason;
+    };
+    struct Committed
+    {};
+    using Step = std::variant<Committed, Skipped, Service::Failure>;
+
+    std::optional<QString> checkFreeSpace() const;
+    void prepare(qsizetype index);
+    void encodeAhead(qsizetype committed);
+    Step commit(qsizetype index);
+    Step place(qsizetype index, const HeicRendition& rendition);
+    std::optional<Service::Failure> syncRenditions() const;
+    static Result::CompressedFile compressedFile(const Entry& entry);
+    QList<Result::CompressedFile> removeImages();
+    Result fail(qsizetype index, const Service::Failure& failure);
+    void rollback(qsizetype upTo);
+    void stopEncoding();
+
+    QString position(qsizetype index) const;
+    void report(qsizetype index) const;
+
+    const Service& m_service;
+    Service::CompressionOptions m_options;
+    QString m_folder;
+    const Service::Progress& m_progress;
+    QList<Entry> m_entries;
+    QList<qsizetype> m_committed; // entries replaced by their renditions, in plan order
+    QThreadPool m_encoders;
+    std::atomic<bool> m_stopped{false};
+    qsizetype m_prepared = 0;
+};
