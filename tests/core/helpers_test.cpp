@@ -87,6 +87,27 @@ TEST(ByteCount, FileStyleInDecimalUnits)
         EXPECT_EQ(formatFileByteCount(c.bytes), QString::fromUtf8(c.text)) << c.bytes;
 }
 
+TEST(ByteCount, KilobytesToGigabytesOnly)
+{
+    const struct
+    {
+        qint64 bytes;
+        const char* text;
+    } cases[] = {
+        {0, "Zero KB"},
+        {1, "1 KB"}, // a file with bytes is never "0 KB"
+        {400, "1 KB"},
+        {999, "1 KB"},
+        {1'500, "2 KB"},
+        {999'500, "1 MB"},
+        {1'234'567'890, "1.23 GB"},
+        {5'000'000'000'000, "5,000 GB"},
+        {-1'500'000, "-1.5 MB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatFileByteCount(c.bytes, ByteUnits::kilobytesToGigabytes), QString::fromUtf8(c.text)) << c.bytes;
+}
+
 TEST(Graphemes, CountsAndCutsUserPerceivedCharacters)
 {
     const QString family = u"\U0001F468\u200D\U0001F469\u200D\U0001F467"_s; // one emoji, five code points
