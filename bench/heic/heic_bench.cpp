@@ -211,7 +211,7 @@ int main(int argc, char** argv)
     const QString source = work.filePath(u"source"_s);
     generate(source);
     out << fileCount << " screenshots, 1440×900 to 2880×1800, "
-        << ByteCount::format(totalSize(source, u"*.png"_s), ByteCount::Units::KilobytesToGigabytes)
+        << formatFileByteCount(totalSize(source, u"*.png"_s), ByteUnits::kilobytesToGigabytes)
         << " of PNG; wall time of the whole command, one run per side" << Qt::endl
         << Qt::endl
         << u"quality  mode"_s.leftJustified(22) << u"ours ms"_s.rightJustified(10)

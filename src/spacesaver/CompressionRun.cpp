@@ -18,7 +18,7 @@ using Service = CompressionService;
 
 QString bytes(qint64 count)
 {
-    return ByteCount::format(count, ByteCount::Units::KilobytesToGigabytes);
+    return formatFileByteCount(count, ByteUnits::kilobytesToGigabytes);
 }
 
 QString fileName(const QString& path)
@@ -183,6 +183,9 @@ CompressionRun::Step CompressionRun::place(qsizetype index, const HeicRendition&
     if (!m_service.store().updateFilePath(entry.heicPath, entry.operation.screenshotId))
         return Service::Failure{std::nullopt, u"Failed to update the library entry"_s};
     entry.rowUpdated = true;
+    // Only a courtesy to the statistics, which read stored sizes: a row that
+    // keeps its old size is not worth undoing the run for.
+    (void)storeSize(entry.heicPath, rendition.size());
 
     m_committed.append(index);
     const Result::CompressedFile file = compressedFile(entry);
@@ -257,13 +260,24 @@ void CompressionRun::rollback(qsizetype upTo)
         Entry& entry = m_entries[index];
         if (entry.renditionPlaced)
             (void)files.remove(entry.heicPath);
-        if (entry.rowUpdated && !m_service.store().updateFilePath(entry.imagePath, entry.operation.screenshotId))
+        if (entry.rowUpdated && (!m_service.store().updateFilePath(entry.imagePath, entry.operation.screenshotId) ||
+                                 !storeSize(entry.imagePath, entry.operation.originalSize)))
             Console::printLine(u"   ⚠️ Could not point the library back at "_s + entry.imagePath);
         if (entry.temporaryMade)
             (void)files.remove(entry.temporaryPath);
         entry.renditionPlaced = entry.rowUpdated = entry.temporaryMade = false;
     }
     Console::printLine(u"   ✅ Rollback complete - all files restored"_s);
+}
+
+bool CompressionRun::storeSize(const QString& path, qint64 size) const
+{
+    DatabaseManager& store = m_service.store();
+    std::optional<Screenshot> row = store.fetchByPath(path);
+    if (!row)
+        return false;
+    row->fileSize = size;
+    return store.upsert(*row);
 }
 
 void CompressionRun::stopEncoding()

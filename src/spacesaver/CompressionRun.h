@@ -68,6 +68,8 @@ private:
     Result fail(qsizetype index, const Service::Failure& failure);
     void rollback(qsizetype upTo);
     void stopEncoding();
+    // Sets the stored size of the row at `path`.
+    bool storeSize(const QString& path, qint64 size) const;
 
     QString position(qsizetype index) const;
     void report(qsizetype index) const;
