@@ -96,7 +96,8 @@ TEST_F(CompressionRunTest, EveryImageIsReplacedByItsCheckedRendition)
     }
     EXPECT_EQ(result.totalSavings, savings);
     EXPECT_TRUE(result.failedFiles.isEmpty());
-    EXPECT_FALSE(std::any_of(entries().begin(), entries().end(), isTemporary));
+    const QStringList left = entries();
+    EXPECT_FALSE(std::any_of(left.begin(), left.end(), isTemporary));
     EXPECT_EQ(m_progress, (QList<std::pair<int, int>>{{1, 5}, {2, 5}, {3, 5}, {4, 5}, {5, 5}}));
     EXPECT_TRUE(console.contains(u"   → Compressed: 5"_s));
     EXPECT_EQ(console.matching(u"   ✅ ["_s).size(), 5);
