@@ -1,0 +1,176 @@
+#pragma once
+
+#include "core/Screenshot.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+#include <variant>
+
+class DatabaseManager;
+class FileOps;
+class QJsonObject;
+class ScreenshotMonitor;
+
+// Moves the monitored folder's screenshots into one "GLIMMERDECK" folder,
+// optionally by year and month, with every moved file's store row following
+// it; keeps the undo data of the latest run and a history of runs on disk, and
+// undoes runs from that history, newest first.
+//
+// Holds no state between calls. Any one thread may call it at a time; moves
+// and undos run on a worker thread while the GUI thread stays free.
+class OrganizeService
+{
+public:
+    static inline const QString targetFolderName = QStringLiteral("GLIMMERDECK");
+    static inline const QString historyFileName = QStringLiteral("organize_history.json");
+    static inline const QString undoFileName = QStringLiteral("organize_undo.json");
+    // The undo file is brought up to date after this many moves, so that a
+    // run cut short leaves every moved file undoable.
+    static constexpr int undoCheckpointInterval = 100;
+
+    struct OrganizationOptions
+    {
+        QUrl baseURL; // the monitored folder
+        bool groupByYear = false;
+        bool groupByMonth = false; // only inside year folders
+        bool includeSubfolders = false;
+    };
+
+    struct FileMoveOperation
+    {
+        QString screenshotId; // upper-case UUID text of the store row
+        QUrl originalURL;
+        QUrl targetURL;
+        QString relativePath; // below the base folder
+    };
+
+    struct OrganizationPlan
+    {
+        QUrl baseURL;
+        QUrl targetBaseURL;
+        QList<FileMoveOperation> filesToMove; // newest first
+        qint64 totalFiles = 0;
+        double estimatedDuration = 0; // seconds
+    };
+
+    struct OrganizationResult
+    {
+        struct UndoData
+        {
+            struct UndoOperation
+            {
+                QString screenshotId;
+                QString newPath;
+                QString originalPath;
+                bool operator==(const UndoOperation&) const = default;
+            };
+            QDateTime timestamp;
+            QUrl baseURL;
+            QList<UndoOperation> operations; // in the order of the moves
+            bool operator==(const UndoData&) const = default;
+        };
+        struct FailedFile
+        {
+            FileMoveOperation operation;
+            QString error;
+        };
+
+        bool success = true; // no file failed
+        QList<FileMoveOperation> movedFiles;
+        QList<FailedFile> failedFiles;
+        std::optional<UndoData> undoData; // present when a file moved
+    };
+    using UndoData = OrganizationResult::UndoData;
+    using UndoOperation = UndoData::UndoOperation;
+
+    struct OrganizationHistory
+    {
+        struct HistoryOperation
+        {
+            struct HistoryOptions
+            {
+                bool groupByYear = false;
+                bool groupByMonth = false;
+                bool includeSubfolders = false;
+                bool operator==(const HistoryOptions&) const = default;
+            };
+            QUuid id;
+            QDateTime timestamp;
+            QString description;
+            qint64 moveCount = 0;
+            HistoryOptions options;
+            UndoData undoData;
+            bool operator==(const HistoryOperation&) const = default;
+        };
+
+        QList<HistoryOperation> operations; // newest first
+        qint64 maxOperations = 10;
+
+        // Puts the entry first, then drops the last one if that makes the
+        // history longer than maxOperations (one at most).
+        void add(const HistoryOperation& operation);
+        bool operator==(const OrganizationHistory&) const = default;
+    };
+    using HistoryOperation = OrganizationHistory::HistoryOperation;
+
+    // (files done, total), after every file of a run.
+    using Progress = std::function<void(int current, int total)>;
+
+    // The history and undo files live directly in `dataFolder`.
+    OrganizeService(DatabaseManager& store, ScreenshotMonitor& monitor, FileOps& fileOps, QString dataFolder);
+
+    OrganizationPlan analyze(const OrganizationOptions& options) const;
+    OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress);
+    // Moves every file of `undoData` back; true when all came back. Files
+    // restored are taken out of `remaining`, when given.
+    bool undo(const UndoData& undoData, QList<UndoOperation>* remaining = nullptr);
+    // Undoes the entry and every newer one, newest first, for files inside
+    // `monitoredFolder` (the folder the monitor held when the user asked).
+    bool undoOperation(const QUuid& id, const QString& monitoredFolder);
+    // `target`, or, when something is there already, the name made of the
+    // source's folder name, "_" and the source's name, in the same folder.
+    QUrl resolveTargetConflict(const QUrl& target, const QUrl& source) const;
+    static bool isDirectlyInFolder(const Screenshot& screenshot, const QUrl& folder);
+
+    void saveUndoData(const UndoData& undoData);
+    std::optional<UndoData> loadUndoData() const;
+    void clearUndoData();
+    QString undoDataFileURL() const;
+    OrganizationHistory loadHistory() const;
+    void clearHistory();
+    void saveHistory(const OrganizationHistory& history);
+    QString historyFileURL() const;
+
+    // The two files' JSON forms (exposed for tests and tools). A decode
+    // failure is a description of what is wrong.
+    static QByteArray encodeHistory(const OrganizationHistory& history);
+    static QByteArray encodeUndoData(const UndoData& undoData);
+    static std::variant<OrganizationHistory, QString> decodeHistory(const QByteArray& json);
+    static std::variant<UndoData, QString> decodeUndoData(const QByteArray& json);
+    static QString formatDate(const QDateTime& date);
+    static std::optional<QDateTime> parseDate(const QString& text);
+
+private:
+    class PollingPause;
+    struct MoveRun;
+
+    QString targetFolderFor(const QString& targetBase, const QDateTime& date, const OrganizationOptions& options) const;
+    // The conflict rule, counting `claimed` paths as taken too.
+    QUrl resolveTargetConflict(const QUrl& target, const QUrl& source, const QSet<QString>& claimed) const;
+    void reserveTargets(MoveRun& run, int first);
+    void moveOne(MoveRun& run, const FileMoveOperation& entry, int index);
+    bool undoOne(const UndoOperation& operation, int position, int count);
+    bool entriesLieInside(const QList<HistoryOperation>& entries, const QString& monitoredFolder) const;
+
+    DatabaseManager& m_store;
+    ScreenshotMonitor& m_monitor;
+    FileOps& m_fileOps;
+    QString m_dataFolder;
+};

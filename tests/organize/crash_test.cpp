@@ -1,0 +1,132 @@
+#include "core/DatabaseManager.h"
+#include "core/LogTimer.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "organize/OrganizeService.h"
+#include "platform/FileOps.h"
+#include "support/Fakes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+// A run killed part-way: the child process moves the files, the parent kills
+// it, then checks what a crash would leave and undoes it.
+namespace {
+const char* const childVariable = "ORGANIZE_CRASH_FOLDER";
+constexpr int fileCount = 2000;
+
+QString fileName(int index)
+{
+    return u"shot %1.png"_s.arg(index, 4, 10, QChar(u'0'));
+}
+
+struct Services
+{
+    explicit Services(const QString& folder)
+        : settings(folder + u"/settings.conf"_s)
+        , memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
+        , store(folder + u"/data/Brindlework.sqlite"_s)
+        , monitor(settings, memory)
+        , service(store, monitor, fileOps, folder + u"/data"_s)
+    {}
+
+    Settings settings;
+    MemoryMonitor memory;
+    DatabaseManager store;
+    ScreenshotMonitor monitor;
+    SystemFileOps fileOps;
+    OrganizeService service;
+};
+} // namespace
+
+TEST(OrganizerCrash, ChildRun)
+{
+    const QString folder = qEnvironmentVariable(childVariable);
+    if (folder.isEmpty())
+        GTEST_SKIP() << "runs only as the child of KilledRunLeavesEveryFileUndoable";
+    Services services(folder);
+    const auto plan = services.service.analyze({QUrl::fromLocalFile(folder + u"/Shots"_s), false, false, false});
+    services.service.organize(plan, [](int current, int) {
+        if (current % 100 == 0) {
+            std::fprintf(stderr, "moved %d\n", current);
+            std::fflush(stderr);
+        }
+    });
+}
+
+TEST(OrganizerCrash, KilledRunLeavesEveryFileUndoable)
+{
+    QTemporaryDir dir;
+    const QString base = dir.filePath(u"Shots"_s);
+    QDir().mkpath(base);
+    {
+        DatabaseManager store(dir.filePath(u"data/Brindlework.sqlite"_s));
+        QList<Screenshot> rows;
+        for (int i = 0; i < fileCount; ++i) {
+            const QString path = base + u'/' + fileName(i);
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(path.toUtf8());
+            file.close();
+            rows.append(Screenshot(path, QUuid::createUuid()));
+        }
+        store.upsertMany(rows);
+    }
+
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(childVariable), dir.path());
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {u"--gtest_filter=OrganizerCrash.ChildRun"_s});
+    ASSERT_TRUE(child.waitForStarted());
+    QByteArray progress;
+    while (!progress.contains("moved 500") && child.state() == QProcess::Running)
+        if (child.waitForReadyRead(20'000))
+            progress += child.readAllStandardError();
+        else
+            break;
+    child.kill();
+    child.waitForFinished();
+    ASSERT_TRUE(progress.contains("moved 500")) << progress.toStdString();
+
+    Services services(dir.path());
+    const auto undoData = services.service.loadUndoData();
+    ASSERT_TRUE(undoData.has_value());
+    QSet<QString> covered;
+    for (const auto& operation : undoData->operations)
+        covered.insert(operation.newPath);
+    LogTimer timer(u"test"_s);
+    const QList<Screenshot> rows = services.store.fetchPage(std::nullopt, fileCount, 0, true, timer);
+    ASSERT_EQ(rows.size(), fileCount);
+    int moved = 0, disagreeing = 0;
+    for (const Screenshot& row : rows) {
+        const QString source = base + u'/' + row.filename;
+        const QString target = base + u"/GLIMMERDECK/"_s + QFileInfo(row.filePath).fileName();
+        const bool atSource = QFileInfo(source).isFile(), atTarget = QFileInfo(target).isFile();
+        ASSERT_NE(atSource, atTarget) << row.filePath.toStdString();
+        if (atTarget) {
+            ++moved;
+            EXPECT_TRUE(covered.contains(target)) << target.toStdString();
+        }
+        disagreeing += (atTarget ? target : source) != row.filePath;
+    }
+    EXPECT_GE(moved, 500);
+    EXPECT_LE(disagreeing, 1);
+
+    EXPECT_TRUE(services.service.undo(*undoData));
+    for (const Screenshot& row : services.store.fetchPage(std::nullopt, fileCount, 0, true, timer)) {
+        EXPECT_EQ(row.filePath, base + u'/' + QFileInfo(row.filePath).fileName());
+        EXPECT_TRUE(QFileInfo(row.filePath).isFile());
+    }
+}
