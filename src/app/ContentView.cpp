@@ -108,6 +108,13 @@ void ContentView::appear()
     updateScreen();
 }
 
+void ContentView::setToolServices(const ToolServices& services)
+{
+    m_toolServices = services;
+    if (auto* main = qobject_cast<MainAppView*>(m_current.data()))
+        main->setToolServices(services);
+}
+
 QWidget* ContentView::buildScreen(Screen screen)
 {
     switch (screen) {
@@ -115,8 +122,11 @@ QWidget* ContentView::buildScreen(Screen screen)
         return new WelcomeView(m_monitor, m_settings, this);
     case Screen::processing:
         return new ProcessingView(m_monitor, m_settings, this);
-    case Screen::main:
-        return new MainAppView(m_monitor, m_settings, this);
+    case Screen::main: {
+        auto* main = new MainAppView(m_monitor, m_settings, this);
+        main->setToolServices(m_toolServices);
+        return main;
+    }
     }
     Q_UNREACHABLE();
     return nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ToolServices.h"
+
 #include "ui/AnimatedChange.h"
 
 #include <QPointer>
@@ -29,6 +31,9 @@ public:
 
     static Screen chooseScreen(bool hasCompletedOnboarding, bool isProcessingBlocking);
 
+    // For the main view's tool screens, now and whenever it is built again.
+    void setToolServices(const ToolServices& services);
+
     Screen currentScreen() const { return m_screen; }
     QWidget* currentWidget() const { return m_current; }
 
@@ -56,4 +61,5 @@ private:
     std::optional<AnimatedChange::Animation> m_pendingAnimation;
     Screen m_screen;
     QPointer<QWidget> m_current;
+    ToolServices m_toolServices;
 };

@@ -436,7 +436,9 @@ QWidget* MainAppView::buildDetail(const DetailKey& key)
     case Kind::noLinks:
         return emptyState(u"link"_s, u"No links detected yet"_s);
     case Kind::reorganizer:
-        return new PremiumReOrganizerView(m_monitor);
+        if (!m_toolServices.organizer)
+            return emptyState(u"folder.badge.gearshape"_s, u"Re-Organizer"_s);
+        return new PremiumReOrganizerView(m_monitor, *m_toolServices.organizer);
     case Kind::spaceSaver:
         return new SpaceSaverView(m_monitor);
     case Kind::duplicateFinder:

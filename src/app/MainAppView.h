@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ToolServices.h"
+
 #include "app/CollectionRebuilder.h"
 #include "core/ImageCache.h"
 #include "core/Screenshot.h"
@@ -58,6 +60,9 @@ public:
     // Shows the destination's screen at once; closes an open collection.
     void select(SidebarItem item);
     void openCollection(const SmartCollection& collection);
+    // The services the tool screens work with; a tool without one shows its
+    // name only.
+    void setToolServices(const ToolServices& services) { m_toolServices = services; }
     // Back to the screen of the unchanged destination.
     void closeCollection();
     // Presents the settings as a sheet over the dashboard window.
@@ -119,6 +124,7 @@ private:
     ScreenshotMonitor& m_monitor;
     SystemTrash m_trash; // for the duplicate finder and the gallery
     Settings& m_settings;
+    ToolServices m_toolServices;
     std::optional<SidebarItem> m_selectedItem = SidebarItem::screenshots;
     bool m_isPreviewActive = false;
     std::optional<SmartCollection> m_selectedCollection;

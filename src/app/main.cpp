@@ -1,12 +1,16 @@
 #include "app/AppDelegate.h"
 #include "app/BrindleworkApp.h"
+#include "app/ContentView.h"
 #include "app/SystemTrayIcon.h"
 #include "core/AppPreferences.h"
 #include "core/Console.h"
+#include "core/DatabaseManager.h"
 #include "core/OmpThreadLimit.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "library/ClusteringService.h"
+#include "organize/OrganizeService.h"
+#include "platform/FileOps.h"
 #include "platform/FolderChooser.h"
 #include "platform/LoginItem.h"
 #include "platform/SingleInstance.h"
@@ -43,8 +47,15 @@ int main(int argc, char* argv[])
     applyDarkStyle(application);
     AppPreferences::shared().setLoginItemService(std::make_unique<LoginItem>());
 
+    // The tools' services outlive the window, whose screens may still wait
+    // for a job of theirs when it closes.
+    SystemFileOps fileOps;
+    OrganizeService organizer(DatabaseManager::shared(), ScreenshotMonitor::shared(), fileOps,
+                              DatabaseManager::dataFolder());
+
     // The monitor is first used, and so created, as the window content is built.
     BrindleworkApp app(Settings::shared(), AppPreferences::shared(), ScreenshotMonitor::shared());
+    app.contentView().setToolServices({&organizer});
     AppDelegate delegate(app, ScreenshotMonitor::shared(), std::make_unique<SystemTrayIcon>());
     // The tray icon, popup and dock policy come once launching has finished.
     QMetaObject::invokeMethod(&delegate, &AppDelegate::setup, Qt::QueuedConnection);

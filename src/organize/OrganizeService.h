@@ -125,28 +125,33 @@ public:
 
     // The history and undo files live directly in `dataFolder`.
     OrganizeService(DatabaseManager& store, ScreenshotMonitor& monitor, FileOps& fileOps, QString dataFolder);
+    virtual ~OrganizeService() = default;
+    OrganizeService(const OrganizeService&) = delete;
+    OrganizeService& operator=(const OrganizeService&) = delete;
 
-    OrganizationPlan analyze(const OrganizationOptions& options) const;
-    OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress);
+    // Every operation may be overridden (the view model's tests do).
+
+    virtual OrganizationPlan analyze(const OrganizationOptions& options) const;
+    virtual OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress);
     // Moves every file of `undoData` back; true when all came back. Files
     // restored are taken out of `remaining`, when given.
-    bool undo(const UndoData& undoData, QList<UndoOperation>* remaining = nullptr);
+    virtual bool undo(const UndoData& undoData, QList<UndoOperation>* remaining = nullptr);
     // Undoes the entry and every newer one, newest first, for files inside
     // `monitoredFolder` (the folder the monitor held when the user asked).
-    bool undoOperation(const QUuid& id, const QString& monitoredFolder);
+    virtual bool undoOperation(const QUuid& id, const QString& monitoredFolder);
     // `target`, or, when something is there already, the name made of the
     // source's folder name, "_" and the source's name, in the same folder.
-    QUrl resolveTargetConflict(const QUrl& target, const QUrl& source) const;
+    virtual QUrl resolveTargetConflict(const QUrl& target, const QUrl& source) const;
     static bool isDirectlyInFolder(const Screenshot& screenshot, const QUrl& folder);
 
-    void saveUndoData(const UndoData& undoData);
-    std::optional<UndoData> loadUndoData() const;
-    void clearUndoData();
-    QString undoDataFileURL() const;
-    OrganizationHistory loadHistory() const;
-    void clearHistory();
-    void saveHistory(const OrganizationHistory& history);
-    QString historyFileURL() const;
+    virtual void saveUndoData(const UndoData& undoData);
+    virtual std::optional<UndoData> loadUndoData() const;
+    virtual void clearUndoData();
+    virtual QString undoDataFileURL() const;
+    virtual OrganizationHistory loadHistory() const;
+    virtual void clearHistory();
+    virtual void saveHistory(const OrganizationHistory& history);
+    virtual QString historyFileURL() const;
 
     // The two files' JSON forms (exposed for tests and tools). A decode
     // failure is a description of what is wrong.

@@ -1,19 +1,106 @@
 #pragma once
 
-#include "ingest/ScreenshotMonitor.h"
+#include "organize/OrganizeService.h"
 
 #include <QObject>
+#include <QThreadPool>
 
-// The state behind the Re-Organizer screen; it works on the monitor's library.
+#include <atomic>
+#include <optional>
+
+class ScreenshotMonitor;
+
+// The state behind the re-organizer screen: the three layout switches, the
+// current plan, the busy flags and progress of an analysis, a run or an undo,
+// the success flag, the history shown and two library counts. Analyses, runs
+// and undos happen on a worker thread, one at a time, while polling is paused;
+// their results come back to the GUI thread. Every change is announced by
+// changed(), after the new value is stored.
 class ReOrganizerViewModel : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit ReOrganizerViewModel(ScreenshotMonitor& monitor = ScreenshotMonitor::shared(), QObject* parent = nullptr);
+    struct OrganizationProgress
+    {
+        int current = 0;
+        int total = 0;
+        bool operator==(const OrganizationProgress&) const = default;
+    };
 
+    ReOrganizerViewModel(OrganizeService& service, ScreenshotMonitor& monitor, QObject* parent = nullptr);
+    // Waits for a job still running, so that no file is left half-handled.
+    ~ReOrganizerViewModel() override;
+
+    const OrganizeService::OrganizationHistory& history() const { return m_history; }
+    const std::optional<OrganizeService::OrganizationPlan>& plan() const { return m_plan; }
+    bool groupByYear() const { return m_groupByYear; }
+    bool groupByMonth() const { return m_groupByMonth; }
+    bool includeSubfolders() const { return m_includeSubfolders; }
+    // Switching years off switches months off too (months live in years).
+    void setGroupByYear(bool on);
+    void setGroupByMonth(bool on);
+    void setIncludeSubfolders(bool on);
+    bool isAnalyzing() const { return m_isAnalyzing; }
+    bool isOrganizing() const { return m_isOrganizing; }
+    bool isUndoing() const { return m_isUndoing; }
+    // Something runs on the worker; every action waits its turn.
+    bool isBusy() const { return m_isAnalyzing || m_isOrganizing || m_isUndoing; }
+    const OrganizationProgress& organizationProgress() const { return m_progress; }
+    bool showingSuccess() const { return m_showingSuccess; }
+    int totalFiles() const { return m_totalFiles; }
+    int totalFolders() const { return m_totalFolders; }
     ScreenshotMonitor& monitor() const { return m_monitor; }
 
+    // The monitored folder and the current switches.
+    OrganizeService::OrganizationOptions options() const;
+
+    // The screen's actions. Those that start work answer whether they did.
+    void loadOnAppear();
+    bool analyze();
+    void cancel();
+    bool organize();
+    void dismissSuccess();
+    bool undo(const QUuid& id);
+    void clearHistory();
+    void updateStats();
+
+    // "<date and time>: Organized N file(s) from <folder> into …".
+    QString historyDescription() const;
+
+signals:
+    void changed();
+
 private:
+    template <typename Field, typename Value>
+    void assign(Field& field, const Value& value);
+    // Runs `job` on the worker with polling paused; `finish` gets its result
+    // on the GUI thread (not at all once this view model is gone).
+    template <typename Job, typename Finish>
+    void startJob(bool pausePolling, Job job, Finish finish);
+    void reportProgress(int current, int total);
+    void finishAnalysis(const OrganizeService::OrganizationPlan& plan);
+    void finishOrganization(const OrganizeService::OrganizationResult& result);
+    void finishUndo(bool undone);
+    void recordRun(const OrganizeService::OrganizationResult& result);
+    void refreshMonitor();
+
+    OrganizeService& m_service;
     ScreenshotMonitor& m_monitor;
+    OrganizeService::OrganizationHistory m_history;
+    std::optional<OrganizeService::OrganizationPlan> m_plan;
+    bool m_groupByYear = false;
+    bool m_groupByMonth = false;
+    bool m_includeSubfolders = false;
+    bool m_isAnalyzing = false;
+    bool m_isOrganizing = false;
+    bool m_isUndoing = false;
+    OrganizationProgress m_progress;
+    bool m_showingSuccess = false;
+    int m_totalFiles = 0;
+    int m_totalFolders = 0;
+    int m_pollingPauses = 0; // taken by jobs and not yet given back
+    // The newest progress from the worker; one queued report carries it.
+    std::atomic<qint64> m_pendingProgress{-1};
+    QThreadPool m_worker;
 };

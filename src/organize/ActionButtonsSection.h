@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+class PlainButton;
+class QLabel;
+class QProgressBar;
+class ReOrganizerViewModel;
+class StyledSymbol;
+
+// "Analyze Structure" while there is no plan (a spinner and "Analyzing..."
+// while it works), otherwise "Cancel" and "Organize Now" side by side.
+class ActionButtonsSection : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ActionButtonsSection(ReOrganizerViewModel& viewModel, QWidget* parent = nullptr);
+
+    PlainButton* analyzeButton() const { return m_analyze; }
+    PlainButton* cancelButton() const { return m_cancel; }
+    PlainButton* organizeButton() const { return m_organize; }
+    QString analyzeTitle() const;
+
+private:
+    void refresh();
+
+    ReOrganizerViewModel& m_viewModel;
+    PlainButton* m_analyze;
+    QProgressBar* m_spinner;
+    StyledSymbol* m_sparkles;
+    QLabel* m_analyzeTitle;
+    PlainButton* m_cancel;
+    PlainButton* m_organize;
+};
