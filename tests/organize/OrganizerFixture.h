@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScratchFolder.h"
 #include "core/DatabaseManager.h"
 #include "core/LogTimer.h"
 #include "core/MemoryMonitor.h"
@@ -86,7 +87,7 @@ protected:
         return files;
     }
 
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir{scratchTemplate()};
     ConsoleCapture m_console;
     Settings m_settings;
     MemoryMonitor m_memory;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ScratchFolder.h"
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
@@ -46,7 +47,7 @@ protected:
 
     QString dataFolder() const { return m_dir.filePath(QStringLiteral("data")); }
 
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir{scratchTemplate()};
     ConsoleCapture m_console;
     InstantMotionScope m_instant;
     Settings m_settings;

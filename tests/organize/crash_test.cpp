@@ -1,3 +1,4 @@
+#include "ScratchFolder.h"
 #include "core/DatabaseManager.h"
 #include "core/LogTimer.h"
 #include "core/MemoryMonitor.h"
@@ -21,7 +22,8 @@
 using namespace Qt::StringLiterals;
 
 // A run killed part-way: the child process moves the files, the parent kills
-// it, then checks what a crash would leave and undoes it.
+// it right after a move whose row has not followed yet (the worst moment),
+// then checks what the crash left and undoes it.
 namespace {
 const char* const childVariable = "ORGANIZE_CRASH_FOLDER";
 constexpr int fileCount = 2000;
@@ -30,6 +32,28 @@ QString fileName(int index)
 {
     return u"shot %1.png"_s.arg(index, 4, 10, QChar(u'0'));
 }
+
+// Moves like the real thing, but after move number `stopAfter` has happened,
+// and before the run can record it, says so and waits to be killed.
+class StoppingFileOps : public SystemFileOps
+{
+public:
+    static constexpr int stopAfter = 501;
+
+    SafeFile::Outcome move(const QString& from, const QString& to) override
+    {
+        SafeFile::Outcome outcome = SystemFileOps::move(from, to);
+        if (++m_moves == stopAfter) {
+            std::fprintf(stderr, "stopped after a move\n");
+            std::fflush(stderr);
+            std::getchar(); // the parent never writes: this is where the kill lands
+        }
+        return outcome;
+    }
+
+private:
+    int m_moves = 0;
+};
 
 struct Services
 {
@@ -45,7 +69,7 @@ struct Services
     MemoryMonitor memory;
     DatabaseManager store;
     ScreenshotMonitor monitor;
-    SystemFileOps fileOps;
+    StoppingFileOps fileOps;
     OrganizeService service;
 };
 } // namespace
@@ -57,17 +81,12 @@ TEST(OrganizerCrash, ChildRun)
         GTEST_SKIP() << "runs only as the child of KilledRunLeavesEveryFileUndoable";
     Services services(folder);
     const auto plan = services.service.analyze({QUrl::fromLocalFile(folder + u"/Shots"_s), false, false, false});
-    services.service.organize(plan, [](int current, int) {
-        if (current % 100 == 0) {
-            std::fprintf(stderr, "moved %d\n", current);
-            std::fflush(stderr);
-        }
-    });
+    services.service.organize(plan, {});
 }
 
 TEST(OrganizerCrash, KilledRunLeavesEveryFileUndoable)
 {
-    QTemporaryDir dir;
+    QTemporaryDir dir(scratchTemplate());
     const QString base = dir.filePath(u"Shots"_s);
     QDir().mkpath(base);
     {
@@ -88,17 +107,16 @@ TEST(OrganizerCrash, KilledRunLeavesEveryFileUndoable)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(childVariable), dir.path());
     child.setProcessEnvironment(environment);
+    child.setStandardOutputFile(QProcess::nullDevice());
+    child.setReadChannel(QProcess::StandardError);
     child.start(QCoreApplication::applicationFilePath(), {u"--gtest_filter=OrganizerCrash.ChildRun"_s});
     ASSERT_TRUE(child.waitForStarted());
-    QByteArray progress;
-    while (!progress.contains("moved 500") && child.state() == QProcess::Running)
-        if (child.waitForReadyRead(20'000))
-            progress += child.readAllStandardError();
-        else
-            break;
+    QByteArray said;
+    while (!said.contains("stopped after a move") && child.waitForReadyRead(20'000))
+        said += child.readAllStandardError();
     child.kill();
     child.waitForFinished();
-    ASSERT_TRUE(progress.contains("moved 500")) << progress.toStdString();
+    ASSERT_TRUE(said.contains("stopped after a move")) << said.toStdString();
 
     Services services(dir.path());
     const auto undoData = services.service.loadUndoData();
@@ -121,8 +139,8 @@ TEST(OrganizerCrash, KilledRunLeavesEveryFileUndoable)
         }
         disagreeing += (atTarget ? target : source) != row.filePath;
     }
-    EXPECT_GE(moved, 500);
-    EXPECT_LE(disagreeing, 1);
+    EXPECT_EQ(moved, StoppingFileOps::stopAfter);
+    EXPECT_EQ(disagreeing, 1); // the file moved last, whose row had no time to follow
 
     EXPECT_TRUE(services.service.undo(*undoData));
     for (const Screenshot& row : services.store.fetchPage(std::nullopt, fileCount, 0, true, timer)) {
