@@ -91,8 +91,8 @@ TEST_F(HistoryFiles, UnreadableFilesLoadAsAnEmptyHistoryThatTheNextSaveReplaces)
         const History loaded = m_service.loadHistory();
         EXPECT_TRUE(loaded.operations.isEmpty());
         EXPECT_EQ(loaded.maxOperations, 10);
-        ASSERT_EQ(m_console.lines().size(), 1);
-        EXPECT_TRUE(m_console.lines()[0].startsWith(u"❌ ORGANIZE: Failed to load history: "_s));
+        ASSERT_EQ(m_console.matching(u"ORGANIZE"_s).size(), 1);
+        EXPECT_TRUE(m_console.matching(u"ORGANIZE"_s)[0].startsWith(u"❌ ORGANIZE: Failed to load history: "_s));
     }
     writeHistoryText(good);
     EXPECT_EQ(m_service.loadHistory().operations.size(), 1);
@@ -100,7 +100,7 @@ TEST_F(HistoryFiles, UnreadableFilesLoadAsAnEmptyHistoryThatTheNextSaveReplaces)
     QFile::remove(m_service.historyFileURL());
     m_console.clear();
     EXPECT_EQ(m_service.loadHistory(), History());
-    EXPECT_TRUE(m_console.lines().isEmpty());
+    EXPECT_TRUE(m_console.matching(u"ORGANIZE"_s).isEmpty());
 }
 
 TEST_F(HistoryFiles, EntriesOlderThanThirtyDaysAreDroppedOnLoading)
@@ -114,7 +114,7 @@ TEST_F(HistoryFiles, EntriesOlderThanThirtyDaysAreDroppedOnLoading)
     const History loaded = m_service.loadHistory();
     ASSERT_EQ(loaded.operations.size(), 2);
     EXPECT_EQ(loaded.operations[1].timestamp, pinnedNow.addSecs(-2'592'000));
-    EXPECT_EQ(m_console.lines(), QStringList{u"📚 ORGANIZE: Loaded history with 2 operations"_s});
+    EXPECT_EQ(m_console.matching(u"ORGANIZE"_s), QStringList{u"📚 ORGANIZE: Loaded history with 2 operations"_s});
 }
 
 TEST_F(HistoryFiles, AddingTrimsOneEntryFromTheEnd)
@@ -166,7 +166,7 @@ TEST_F(HistoryFiles, ClearingLogsEvenWithoutAFileAndAFailedSaveKeepsTheOldFile)
     m_console.clear();
     m_service.clearHistory();
     m_service.clearUndoData();
-    EXPECT_EQ(m_console.lines(),
+    EXPECT_EQ(m_console.matching(u"ORGANIZE"_s),
               (QStringList{u"🗑️ ORGANIZE: History cleared"_s, u"🗑️ ORGANIZE: Undo data cleared"_s}));
 
     History history;
@@ -177,6 +177,6 @@ TEST_F(HistoryFiles, ClearingLogsEvenWithoutAFileAndAFailedSaveKeepsTheOldFile)
     longer.add(entry(pinnedNow));
     m_console.clear();
     m_service.saveHistory(longer);
-    EXPECT_TRUE(m_console.lines()[0].startsWith(u"❌ ORGANIZE: Failed to save history: "_s));
+    EXPECT_TRUE(m_console.matching(u"ORGANIZE"_s)[0].startsWith(u"❌ ORGANIZE: Failed to save history: "_s));
     EXPECT_EQ(m_service.loadHistory(), history);
 }

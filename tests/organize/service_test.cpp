@@ -151,7 +151,7 @@ TEST_F(OrganizeService_, AnEmptyFolderGivesAnEmptyPlanWithItsTargetFolder)
     const auto plan = m_service.analyze({QUrl::fromLocalFile(empty), true, true, true});
     EXPECT_EQ(plan.totalFiles, 0);
     EXPECT_EQ(pathOf(plan.targetBaseURL), empty + u"/GLIMMERDECK"_s);
-    EXPECT_EQ(m_console.lines().last(), u"   → No screenshots found"_s);
+    EXPECT_EQ(m_console.matching(u"   → "_s).last(), u"   → No screenshots found"_s);
     EXPECT_FALSE(m_console.contains(u"Analysis complete"_s));
     EXPECT_FALSE(QFileInfo::exists(empty + u"/GLIMMERDECK"_s)); // analysing creates nothing
 }
