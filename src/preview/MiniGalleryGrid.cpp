@@ -1,10 +1,13 @@
 #include "preview/MiniGalleryGrid.h"
 
+#include "ui/Motion.h"
+
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
+#include <QVariantAnimation>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +16,7 @@ using namespace MiniScreenshotItem;
 
 namespace {
 constexpr int floatingBarWidth = 10;
+constexpr int hoverFadeMs = 200;
 constexpr qreal rowStep = cellHeight + MiniGalleryGrid::spacing;
 } // namespace
 
@@ -59,6 +63,9 @@ void MiniGalleryGrid::setScreenshots(const QList<Screenshot>& screenshots)
 {
     m_screenshots = screenshots;
     m_hovered = -1;
+    m_hover.clear();
+    for (QVariantAnimation* fade : findChildren<QVariantAnimation*>(QString(), Qt::FindDirectChildrenOnly))
+        delete fade;
     m_pressed = {};
     updateScrollRange();
     viewport()->update();
@@ -153,7 +160,7 @@ void MiniGalleryGrid::paintEvent(QPaintEvent*)
             continue;
         const Screenshot& screenshot = m_screenshots.at(index);
         const std::optional<QImage> thumbnail = m_thumbnails ? m_thumbnails(screenshot) : std::nullopt;
-        paint(painter, cell, screenshot, thumbnail, {index == m_hovered, m_copiedId == screenshot.id});
+        paint(painter, cell, screenshot, thumbnail, {m_hover.value(index, 0), m_copiedId == screenshot.id});
     }
     updateVisibleIds();
 }
@@ -205,9 +212,38 @@ void MiniGalleryGrid::setHovered(int index)
 {
     if (index == m_hovered)
         return;
+    fadeHover(m_hovered, 0);
     m_hovered = index;
+    fadeHover(m_hovered, 1);
     viewport()->setCursor(index >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
     viewport()->update();
+}
+
+void MiniGalleryGrid::fadeHover(int index, qreal target)
+{
+    if (index < 0)
+        return;
+    const QString name = QString::number(index);
+    delete findChild<QVariantAnimation*>(name, Qt::FindDirectChildrenOnly);
+    const auto set = [this, index](qreal value) {
+        if (value > 0)
+            m_hover[index] = value;
+        else
+            m_hover.remove(index);
+        viewport()->update();
+    };
+    if (Motion::isInstant()) {
+        set(target);
+        return;
+    }
+    auto* fade = new QVariantAnimation(this);
+    fade->setObjectName(name);
+    fade->setStartValue(m_hover.value(index, 0));
+    fade->setEndValue(target);
+    fade->setDuration(hoverFadeMs);
+    fade->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(fade, &QVariantAnimation::valueChanged, this, [set](const QVariant& value) { set(value.toReal()); });
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 bool MiniGalleryGrid::viewportEvent(QEvent* event)

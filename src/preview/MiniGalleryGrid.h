@@ -89,6 +89,8 @@ private:
 
     Hit hitAt(const QPointF& point) const;
     void setHovered(int index);
+    // Eases a cell's hover towards `target` over 0.2 s.
+    void fadeHover(int index, qreal target);
     void updateScrollRange();
     void placeScrollBar();
     std::pair<int, int> visibleRange(qreal margin) const;
@@ -98,6 +100,8 @@ private:
     std::optional<QUuid> m_copiedId;
     ThumbnailSource m_thumbnails;
     int m_hovered = -1;
+    // Cells whose hover is not at rest (0), by index.
+    QHash<int, qreal> m_hover;
     Hit m_pressed;
     QSet<QUuid> m_visibleIds;
     QScrollBar* m_floatingBar;

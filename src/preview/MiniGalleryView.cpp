@@ -13,6 +13,7 @@
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedBackground.h"
+#include "ui/Spring.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 #include "ui/TextStyle.h"
@@ -36,6 +37,23 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int largeTitleSize = 26;
 constexpr int copiedFadeMs = 250;
+
+// Fades a layer in along the quick preview's spring; the effect goes when
+// done (a video picture must not be drawn through it).
+void fadeIn(QWidget& layer)
+{
+    if (Motion::isInstant())
+        return;
+    auto* effect = new QGraphicsOpacityEffect(&layer);
+    effect->setOpacity(0);
+    layer.setGraphicsEffect(effect);
+    QVariantAnimation* fade = Motion::animate(effect, "opacity", 1.0, Spring{0.3, 0.8, 0});
+    if (!fade) {
+        layer.setGraphicsEffect(nullptr);
+        return;
+    }
+    QObject::connect(fade, &QAbstractAnimation::finished, &layer, [&layer] { layer.setGraphicsEffect(nullptr); });
+}
 
 QWidget* divider(QWidget* parent)
 {
@@ -398,6 +416,7 @@ void MiniGalleryView::openQuickPreview(const Screenshot& screenshot)
     connect(m_preview, &QuickPreviewOverlay::closeRequested, this, &MiniGalleryView::closeQuickPreview);
     m_preview->show();
     m_preview->raise();
+    fadeIn(*m_preview);
 }
 
 void MiniGalleryView::closeQuickPreview()

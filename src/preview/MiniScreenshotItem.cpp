@@ -23,6 +23,13 @@ QColor black(qreal opacity)
     return QColor::fromRgbF(0, 0, 0, float(opacity));
 }
 
+QColor blend(const QColor& from, const QColor& to, qreal amount)
+{
+    const auto mix = [amount](float a, float b) { return a + (b - a) * float(amount); };
+    return QColor::fromRgbF(mix(from.redF(), to.redF()), mix(from.greenF(), to.greenF()), mix(from.blueF(), to.blueF()),
+                            mix(from.alphaF(), to.alphaF()));
+}
+
 // The image scaled to cover `cell`, centred; what overflows is clipped.
 QRectF coverRect(const QSizeF& image, const QRectF& cell)
 {
@@ -83,13 +90,15 @@ void paint(QPainter& painter, const QRectF& cell, const Screenshot& screenshot, 
         painter.drawImage(coverRect(thumbnail->deviceIndependentSize(), cell), *thumbnail);
     else
         painter.fillPath(frame, withOpacity(PremiumTheme::textSecondary(), 0.1));
-    if (state.hovered)
-        painter.fillPath(frame, black(0.5));
+    if (state.hover > 0)
+        painter.fillPath(frame, black(0.5 * state.hover));
     painter.restore();
     // A 2 wide line centred on the outline.
-    painter.strokePath(frame, QPen(state.hovered ? PremiumTheme::accent() : withOpacity(Qt::white, 0.1), 2));
+    painter.strokePath(frame, QPen(blend(withOpacity(Qt::white, 0.1), PremiumTheme::accent(), state.hover), 2));
 
-    if (state.hovered) {
+    if (state.hover > 0) {
+        painter.save();
+        painter.setOpacity(state.hover);
         for (const Button& button : buttons(screenshot, cell)) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(black(0.7));
@@ -98,6 +107,7 @@ void paint(QPainter& painter, const QRectF& cell, const Screenshot& screenshot, 
                                 QSizeF(buttonSymbolSize, buttonSymbolSize));
             SymbolRegistry::paint(painter, symbol, button.symbol, Qt::white);
         }
+        painter.restore();
     }
     if (state.copied) {
         painter.fillPath(frame, black(0.6));
@@ -105,8 +115,10 @@ void paint(QPainter& painter, const QRectF& cell, const Screenshot& screenshot, 
                           QSizeF(copiedSymbolSize, copiedSymbolSize));
         SymbolRegistry::paint(painter, mark, u"checkmark.circle.fill"_s, PremiumTheme::systemColor(SystemColor::green));
     }
-    if (!state.hovered)
+    if (state.hover < 1) {
+        painter.setOpacity(1 - state.hover);
         paintTimeLabel(painter, cell, timeLabel(screenshot));
+    }
     painter.restore();
 }
 

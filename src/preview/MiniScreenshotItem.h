@@ -29,7 +29,8 @@ struct Button
 
 struct State
 {
-    bool hovered = false;
+    // 0 at rest, 1 under the pointer; in between while the hover eases in or out.
+    qreal hover = 0;
     bool copied = false;
 };
 
