@@ -17,6 +17,7 @@
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 #include "ui/TextStyle.h"
+#include "ui/ThumbnailLoader.h"
 
 #include <QClipboard>
 #include <QGraphicsOpacityEffect>
@@ -81,6 +82,7 @@ MiniGalleryView::MiniGalleryView(GalleryViewModel& viewModel, std::function<void
 {
     setObjectName(u"miniGallery"_s);
     m_filterPool.setMaxThreadCount(1);
+    m_thumbnails = new ThumbnailLoader(m_thumbnailCache, thumbnailSize, this);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -143,6 +145,10 @@ QWidget* MiniGalleryView::makeContent()
     m_grid = new MiniGalleryGrid(holder);
     m_content->addWidget(m_grid);
     m_content->addWidget(makeEmptyState());
+    m_grid->setThumbnailSource([this](const Screenshot& screenshot) { return m_thumbnails->request(screenshot); });
+    connect(m_thumbnails, &ThumbnailLoader::thumbnailReady, m_grid, &MiniGalleryGrid::thumbnailArrived);
+    connect(m_thumbnails, &ThumbnailLoader::thumbnailFailed, m_grid, &MiniGalleryGrid::thumbnailArrived);
+    connect(m_grid, &MiniGalleryGrid::visibleIdsChanged, m_thumbnails, &ThumbnailLoader::retainOnly);
     connect(m_grid, &MiniGalleryGrid::cellClicked, this, &MiniGalleryView::copyImage);
     connect(m_grid, &MiniGalleryGrid::actionTriggered, this, &MiniGalleryView::cellAction);
     return holder;
@@ -395,7 +401,7 @@ void MiniGalleryView::showCopiedConfirmation(bool show)
 
 bool MiniGalleryView::isThumbnailLoadingIdle() const
 {
-    return true;
+    return m_thumbnails->isIdle();
 }
 
 QuickPreviewOverlay* MiniGalleryView::quickPreview() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ImageCache.h"
 #include "core/Screenshot.h"
 #include "library/SearchIndex.h"
 #include "preview/MiniScreenshotItem.h"
@@ -24,6 +25,7 @@ class QGraphicsOpacityEffect;
 class QLabel;
 class QStackedLayout;
 class QuickPreviewOverlay;
+class ThumbnailLoader;
 
 // The tray popup's gallery over a view model of its own: every screenshot of
 // the library, newest first, with a search over file names, recognised text,
@@ -43,6 +45,7 @@ public:
     // Up to this many screenshots are filtered at once on the GUI thread.
     static constexpr qsizetype synchronousFilterLimit = 2000;
     static inline const QString placeholder = QStringLiteral("Search screenshots...");
+    static constexpr QSizeF thumbnailSize{160, 160};
 
     MiniGalleryView(GalleryViewModel& viewModel, std::function<void()> onOpenDashboard, std::function<void()> onQuit,
                     QWidget* parent = nullptr);
@@ -71,6 +74,7 @@ public:
     // Parts of the view.
     CustomSearchBar* searchBar() const { return m_searchBar; }
     MiniGalleryGrid* grid() const { return m_grid; }
+    ThumbnailLoader& thumbnails() const { return *m_thumbnails; }
     QuickPreviewOverlay* quickPreview() const;
     QAbstractButton* headerDashboardButton() const { return m_headerDashboardButton; }
     QAbstractButton* openDashboardButton() const { return m_openDashboardButton; }
@@ -127,6 +131,10 @@ private:
     std::shared_ptr<std::atomic<bool>> m_filterCancelled;
     std::shared_ptr<std::atomic<bool>> m_preparationCancelled;
     QThreadPool m_filterPool;
+
+    // The popup's own small thumbnails, apart from the gallery cards' cache.
+    ImageCache m_thumbnailCache;
+    ThumbnailLoader* m_thumbnails = nullptr;
 
     CustomSearchBar* m_searchBar = nullptr;
     MiniGalleryGrid* m_grid = nullptr;

@@ -1,5 +1,6 @@
 #include "ManualScheduler.h"
 
+#include "core/ImageCache.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
@@ -14,6 +15,7 @@
 #include "support/Fakes.h"
 #include "support/Wait.h"
 #include "ui/Motion.h"
+#include "ui/ThumbnailLoader.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -345,4 +347,31 @@ TEST_F(MiniGallery, HeaderAndFooterButtonsRunTheirCallbacks)
     EXPECT_EQ(m_dashboardRequests, 2);
     EXPECT_EQ(m_quitRequests, 1);
     EXPECT_EQ(m_view.headerDashboardButton()->toolTip(), u"Open Dashboard"_s);
+}
+
+TEST_F(MiniGallery, ThumbnailsOf160ComeFromTheGalleriesLoaderIntoACacheOfThePopupsOwn)
+{
+    QList<Screenshot> library;
+    for (const QString& name : {u"wide.png"_s, u"tall.png"_s}) {
+        QImage image(name == u"wide.png"_s ? QSize(1600, 1000) : QSize(500, 1000), QImage::Format_RGB32);
+        image.fill(Qt::darkMagenta);
+        ASSERT_TRUE(image.save(m_dir.filePath(name)));
+        library.append(record(m_dir.filePath(name)));
+    }
+    library.append(record(m_dir.filePath(u"gone.png"_s)));
+    setLibrary(library);
+    grid().viewport()->repaint();
+
+    ASSERT_TRUE(waitUntil([&] { return m_view.isThumbnailLoadingIdle(); }));
+    ThumbnailLoader& loader = m_view.thumbnails();
+    EXPECT_EQ(loader.targetSize(), QSizeF(160, 160));
+    EXPECT_NE(&loader.cache(), &ImageCache::shared());
+    const std::optional<QImage> wide = loader.cache().image(library[0].id);
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->deviceIndependentSize(), QSizeF(160, 100));
+    EXPECT_TRUE(loader.cache().image(library[1].id));
+    // A file that cannot be read keeps its placeholder and is not asked again while shown.
+    EXPECT_TRUE(loader.hasFailed(library[2].id));
+    grid().viewport()->repaint();
+    EXPECT_TRUE(loader.isIdle());
 }
