@@ -41,7 +41,7 @@ QWidget* detail(const QString& symbol, const QString& text)
     return box;
 }
 
-PlainButton* undoButton()
+PlainButton* makeUndoButton()
 {
     auto* button =
         new PlainButton(RoundedBackground::tinted(8, PremiumTheme::warning(), 0.1, 0), QMargins(16, 8, 16, 8));
@@ -61,7 +61,7 @@ HistoryCard::HistoryCard(const OrganizeService::HistoryOperation& operation, ReO
                          QWidget* parent)
     : QWidget(parent)
     , m_operation(operation)
-    , m_undo(undoButton())
+    , m_undo(makeUndoButton())
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 16, 16, 16);
