@@ -1,6 +1,6 @@
 #include "preview/InspectorText.h"
 
-#include <QRegularExpression>
+#include "core/DateText.h"
 
 #include <cmath>
 
@@ -9,16 +9,6 @@ using namespace Qt::StringLiterals;
 namespace InspectorText {
 
 namespace {
-// The locale's long date with the weekday left out and the month abbreviated.
-QString mediumDateFormat(const QLocale& locale)
-{
-    QString format = locale.dateFormat(QLocale::LongFormat);
-    static const QRegularExpression weekday(u"d{4}[,.]?\\s*"_s);
-    format.remove(weekday);
-    format.replace(u"MMMM"_s, u"MMM"_s);
-    return format.trimmed();
-}
-
 QString withoutZeroFraction(const QString& number, const QLocale& locale)
 {
     const QString zero = locale.decimalPoint() + locale.zeroDigit();
@@ -28,11 +18,7 @@ QString withoutZeroFraction(const QString& number, const QLocale& locale)
 
 QString dateAndTime(const QDateTime& dateTime, const QLocale& locale)
 {
-    const QDateTime local = dateTime.toLocalTime();
-    const QString date = locale.toString(local.date(), mediumDateFormat(locale));
-    const QString time = locale.toString(local.time(), QLocale::ShortFormat);
-    const QString joiner = locale.language() == QLocale::English ? u" at "_s : u", "_s;
-    return date + joiner + time;
+    return DateText::mediumDateAndTime(dateTime, locale);
 }
 
 QString fileSize(qint64 bytes, const QLocale& locale)

@@ -1,5 +1,6 @@
 #include "core/ByteCount.h"
 #include "core/Console.h"
+#include "core/DateText.h"
 #include "core/Graphemes.h"
 #include "core/PathUtils.h"
 #include "core/Uuid.h"
@@ -106,6 +107,16 @@ TEST(ByteCount, KilobytesToGigabytesOnly)
     };
     for (const auto& c : cases)
         EXPECT_EQ(formatFileByteCount(c.bytes, ByteUnits::kilobytesToGigabytes), QString::fromUtf8(c.text)) << c.bytes;
+}
+
+TEST(DateText, ShortAndMediumStylesInTheLocale)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QDateTime when(QDate(2024, 3, 5), QTime(14, 7));
+    EXPECT_EQ(DateText::shortDateAndTime(when, english), u"3/5/24, 2:07 PM"_s);
+    EXPECT_EQ(DateText::mediumDateAndTime(when, english), u"Mar 5, 2024 at 2:07 PM"_s);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(DateText::shortDateAndTime(when, german), u"05.03.24, 14:07"_s);
 }
 
 TEST(Graphemes, CountsAndCutsUserPerceivedCharacters)
