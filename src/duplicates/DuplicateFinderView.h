@@ -1,22 +1,68 @@
 #pragma once
 
+#include "duplicates/DuplicatePreviewView.h"
+
+#include <QPointer>
 #include <QWidget>
 
 class DatabaseManager;
 class DuplicateFinderViewModel;
+class DuplicateGroupList;
+class MemberThumbnails;
+class PlainButton;
+class QLabel;
+class QStackedWidget;
 class ScreenshotMonitor;
 class Trash;
 
-// The duplicate-finder screen, with a view model of its own over the monitor's library.
+// The duplicate finder screen: a fixed header with the summary and the
+// actions, and below it the idle state, the empty state or the list of
+// groups. Clicking a member opens its group's preview as a sheet.
 class DuplicateFinderView : public QWidget
 {
     Q_OBJECT
 
 public:
+    enum class Content {
+        Idle,
+        Empty,
+        Groups,
+    };
+
     DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash, QWidget* parent = nullptr);
+    ~DuplicateFinderView() override;
 
     DuplicateFinderViewModel& viewModel() const { return *m_viewModel; }
+    Content content() const;
+    DuplicateGroupList* groupList() const { return m_list; }
+    DuplicatePreviewView* preview() const { return m_preview; }
+    QLabel* subtitle() const { return m_subtitle; }
+    PlainButton* analyzeButton() const { return m_analyze; }
+    PlainButton* autoDeleteButton() const { return m_autoDelete; }
+    PlainButton* startScanButton() const { return m_startScan; }
+    QWidget* progressBlock() const { return m_progressBlock; }
+    QLabel* progressText() const { return m_progressText; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    QWidget* makeHeader();
+    QWidget* makeIdleState();
+    QWidget* makeEmptyState() const;
+    void showResult();
+    void showProgress();
+    void showPreview();
+
     DuplicateFinderViewModel* m_viewModel;
+    MemberThumbnails* m_thumbnails;
+    QLabel* m_subtitle = nullptr;
+    PlainButton* m_autoDelete = nullptr;
+    PlainButton* m_analyze = nullptr;
+    PlainButton* m_startScan = nullptr;
+    QWidget* m_progressBlock = nullptr;
+    QLabel* m_progressText = nullptr;
+    QStackedWidget* m_content = nullptr;
+    DuplicateGroupList* m_list = nullptr;
+    QPointer<DuplicatePreviewView> m_preview;
 };
