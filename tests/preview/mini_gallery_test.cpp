@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMediaPlayer>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -374,4 +375,45 @@ TEST_F(MiniGallery, ThumbnailsOf160ComeFromTheGalleriesLoaderIntoACacheOfThePopu
     EXPECT_TRUE(loader.hasFailed(library[2].id));
     grid().viewport()->repaint();
     EXPECT_TRUE(loader.isIdle());
+}
+
+TEST_F(MiniGallery, PointsInTheGapsHitNoCellAndButtonsAnswerInsideTheirCircle)
+{
+    QList<Screenshot> library;
+    for (int i = 0; i < 30; ++i)
+        library.append(record(u"/s/%1.png"_s.arg(i), u"t"_s));
+    setLibrary(library);
+
+    const struct
+    {
+        QPointF point;
+        int index;
+    } cases[] = {{{12, 12}, 0},  {{145.9, 131.9}, 0}, {{150, 50}, -1}, {{158, 50}, 1}, {{50, 133}, -1},
+                 {{50, 144}, 3}, {{5, 50}, -1},       {{437, 50}, 2},  {{439, 50}, -1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(grid().indexAt(c.point), c.index) << c.point.x() << "," << c.point.y();
+
+    grid().verticalScrollBar()->setValue(132);
+    EXPECT_EQ(grid().indexAt({50, 20}), 3);
+    EXPECT_EQ(grid().cellRect(3).top(), 12);
+
+    // The corner of a button's square is the cell, not the button.
+    const auto button = grid().buttonsOf(3).at(1);
+    QTest::mouseMove(grid().viewport(), button.rect.topLeft().toPoint() + QPoint(1, 1));
+    QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, button.rect.topLeft().toPoint() + QPoint(1, 1));
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(u"/s/3.png"_s)});
+}
+
+TEST_F(MiniGallery, AClosedPopupFiltersWhenItOpensAgain)
+{
+    setLibrary({record(u"/s/a.png"_s), record(u"/s/b.png"_s)});
+    search(u"a.png"_s);
+    m_view.hide();
+    m_monitor.setScreenshots({record(u"/s/a.png"_s), record(u"/s/b.png"_s), record(u"/s/another a.png"_s)});
+    ASSERT_TRUE(waitUntil([&] { return m_viewModel.screenshots().size() == 3; }));
+    EXPECT_EQ(names(m_view.filteredScreenshots()), QStringList{u"a.png"_s});
+
+    m_view.show();
+    ASSERT_TRUE(waitUntil([&] { return !m_view.isFiltering(); }));
+    EXPECT_EQ(names(m_view.filteredScreenshots()), (QStringList{u"a.png"_s, u"another a.png"_s}));
 }
