@@ -1,8 +1,8 @@
 #include "preview/QuickPreviewOverlay.h"
 
 #include "core/GuiThread.h"
-#include "preview/BusyIndicator.h"
 #include "preview/QuickVideoPlayer.h"
+#include "ui/ActivitySpinner.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedBackground.h"
@@ -58,7 +58,7 @@ QuickPreviewOverlay::QuickPreviewOverlay(const Screenshot& screenshot, QWidget* 
         m_content = Content::video;
         m_video = new QuickVideoPlayer(QUrl::fromLocalFile(screenshot.filePath), this);
     } else {
-        m_busy = new BusyIndicator(30, this);
+        m_busy = new ActivitySpinner(1.5, this);
         m_message = makeTextLabel(u"This image can't be opened."_s, PremiumTheme::systemFont(13),
                                   PremiumTheme::textSecondary(), this);
         m_message->hide();

@@ -7,7 +7,7 @@
 #include <QThreadPool>
 #include <QWidget>
 
-class BusyIndicator;
+class ActivitySpinner;
 class QAbstractButton;
 class QLabel;
 class QuickVideoPlayer;
@@ -52,7 +52,7 @@ private:
     Content m_content = Content::loading;
     QImage m_image;
     QAbstractButton* m_closeButton = nullptr;
-    BusyIndicator* m_busy = nullptr;
+    ActivitySpinner* m_busy = nullptr;
     QLabel* m_message = nullptr;
     QuickVideoPlayer* m_video = nullptr;
     // The decoding thread; waited for when the overlay goes.
