@@ -24,8 +24,6 @@ PlainButton* wideButton(const RoundedBackground& background, const QColor& textC
     auto* button = new PlainButton(background, QMargins(16, 16, 16, 16));
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     button->contentLayout()->setSpacing(12);
-    button->setFont(PremiumTheme::buttonFont());
-    button->setTextColor(textColor);
     return button;
 }
 
@@ -36,6 +34,7 @@ PlainButton* titledButton(const QString& symbol, const QString& title, const Rou
     button->contentLayout()->addStretch();
     labelContent(*button->contentLayout(), symbol, title);
     button->contentLayout()->addStretch();
+    button->setTextStyle(PremiumTheme::buttonFont(), textColor);
     return button;
 }
 } // namespace
@@ -46,7 +45,7 @@ ActionButtonsSection::ActionButtonsSection(ReOrganizerViewModel& viewModel, QWid
     , m_analyze(wideButton(gradientFill(), Qt::white))
     , m_spinner(new QProgressBar)
     , m_sparkles(new StyledSymbol(u"sparkles"_s))
-    , m_analyzeTitle(new QLabel)
+    , m_analyzeTitle(inheritingLabel(QString()))
     , m_cancel(titledButton(u"xmark"_s, u"Cancel"_s, RoundedBackground::glass(12), PremiumTheme::textPrimary()))
 {
     RoundedBackground glowing = gradientFill();
@@ -62,6 +61,7 @@ ActionButtonsSection::ActionButtonsSection(ReOrganizerViewModel& viewModel, QWid
     label->addWidget(m_sparkles, 0, Qt::AlignVCenter);
     label->addWidget(m_analyzeTitle, 0, Qt::AlignVCenter);
     label->addStretch();
+    m_analyze->setTextStyle(PremiumTheme::buttonFont(), Qt::white);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

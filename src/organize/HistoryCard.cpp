@@ -31,13 +31,8 @@ QWidget* detail(const QString& symbol, const QString& text)
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
     row->addWidget(new StyledSymbol(symbol));
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    row->addWidget(label);
-    box->setFont(PremiumTheme::smallLabelFont());
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::WindowText, PremiumTheme::textTertiary());
-    box->setPalette(palette);
+    row->addWidget(inheritingLabel(text));
+    applyTextStyle(*box, PremiumTheme::smallLabelFont(), PremiumTheme::textTertiary());
     return box;
 }
 
@@ -48,10 +43,8 @@ PlainButton* makeUndoButton()
     button->setHoverBackground(RoundedBackground::tinted(8, PremiumTheme::warning(), 0.2, 0));
     button->contentLayout()->setSpacing(6);
     button->contentLayout()->addWidget(new StyledSymbol(u"arrow.uturn.backward"_s));
-    auto* title = new QLabel(u"Undo"_s);
-    button->contentLayout()->addWidget(title);
-    button->setFont(PremiumTheme::labelFont());
-    button->setTextColor(PremiumTheme::warning());
+    button->contentLayout()->addWidget(inheritingLabel(u"Undo"_s));
+    button->setTextStyle(PremiumTheme::labelFont(), PremiumTheme::warning());
     button->setObjectName(u"undo"_s);
     return button;
 }

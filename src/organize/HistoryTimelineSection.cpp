@@ -40,8 +40,7 @@ HistoryTimelineSection::HistoryTimelineSection(ReOrganizerViewModel& viewModel, 
 
     m_clear->contentLayout()->setSpacing(6);
     labelContent(*m_clear->contentLayout(), u"trash"_s, u"Clear History"_s);
-    m_clear->setFont(PremiumTheme::smallLabelFont());
-    m_clear->setTextColor(PremiumTheme::error());
+    m_clear->setTextStyle(PremiumTheme::smallLabelFont(), PremiumTheme::error());
     m_clear->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     contentLayout()->addWidget(m_clear, 0, Qt::AlignLeft);
     connect(m_clear, &QAbstractButton::clicked, &viewModel, &ReOrganizerViewModel::clearHistory);

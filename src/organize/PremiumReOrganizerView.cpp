@@ -9,8 +9,9 @@
 #include "organize/ReOrganizerViewModel.h"
 #include "organize/StatsCardView.h"
 #include "organize/SuccessCelebration.h"
-#include "ui/GlowEffect.h"
+#include "ui/BlurredGlow.h"
 #include "ui/PremiumTheme.h"
+#include "ui/RoundedBackground.h"
 #include "ui/StyledSymbol.h"
 #include "ui/TextLabel.h"
 
@@ -35,9 +36,7 @@ public:
         centre->setContentsMargins(0, 0, 0, 0);
         centre->addWidget(new StyledSymbol(u"folder.badge.gearshape"_s, PremiumTheme::primaryGradient(), 28), 0,
                           Qt::AlignCenter);
-        QColor glow = PremiumTheme::primary();
-        glow.setAlphaF(0.6f);
-        setGraphicsEffect(new GlowEffect(glow, 64, 20));
+        setObjectName(u"headerIcon"_s);
     }
 
 protected:
@@ -48,6 +47,24 @@ protected:
         painter.setBrush(PremiumTheme::glassFill());
         painter.setPen(QPen(PremiumTheme::glassBorder(), 1));
         painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+};
+
+// The scrolling column. It draws the header icon's glow itself: the light
+// spills past the icon, which a widget cannot paint beyond its own bounds.
+class ContentColumn : public QWidget
+{
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const QWidget* icon = findChild<QWidget*>(u"headerIcon"_s);
+        if (!icon)
+            return;
+        QPainter painter(this);
+        const QPointF centre = QRectF(icon->rect()).center() + QPointF(icon->mapTo(this, QPoint(0, 0)));
+        // The gradient's two ends, side by side, blur into one light.
+        BlurredGlow::paint(painter, centre - QPointF(8, 0), withOpacity(PremiumTheme::primary(), 0.55), 56, 20);
+        BlurredGlow::paint(painter, centre + QPointF(8, 0), withOpacity(PremiumTheme::secondary(), 0.45), 56, 20);
     }
 };
 
@@ -94,7 +111,7 @@ PremiumReOrganizerView::PremiumReOrganizerView(ScreenshotMonitor& monitor, Organ
 
 QWidget* PremiumReOrganizerView::contentStack()
 {
-    auto* content = new QWidget;
+    auto* content = new ContentColumn;
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(40, 40, 40, 40);
     column->setSpacing(32);

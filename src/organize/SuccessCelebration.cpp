@@ -3,6 +3,7 @@
 #include "organize/ReOrganizerViewModel.h"
 #include "ui/DimmedBackdrop.h"
 #include "ui/GlowEffect.h"
+#include "ui/LabelContent.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedPanel.h"
@@ -42,9 +43,8 @@ void successContent(CenteredOverlay& stack, ReOrganizerViewModel& viewModel)
                          0, Qt::AlignHCenter);
     column->addLayout(texts);
     auto* done = new PlainButton(RoundedBackground::glass(12), QMargins(32, 16, 32, 16));
-    done->contentLayout()->addWidget(new QLabel(u"Done"_s));
-    done->setFont(PremiumTheme::buttonFont());
-    done->setTextColor(PremiumTheme::textPrimary());
+    done->contentLayout()->addWidget(inheritingLabel(u"Done"_s));
+    done->setTextStyle(PremiumTheme::buttonFont(), PremiumTheme::textPrimary());
     done->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     done->setObjectName(u"done"_s);
     QObject::connect(done, &QAbstractButton::clicked, &viewModel, &ReOrganizerViewModel::dismissSuccess);

@@ -1,5 +1,6 @@
 #include "ui/PlainButton.h"
 
+#include "ui/LabelContent.h"
 #include "ui/PremiumTheme.h"
 
 #include <QChildEvent>
@@ -36,12 +37,9 @@ const RoundedBackground& PlainButton::currentBackground() const
     return m_hovered && m_hoverBackground ? *m_hoverBackground : m_background;
 }
 
-void PlainButton::setTextColor(const QColor& color)
+void PlainButton::setTextStyle(const QFont& font, const QColor& color)
 {
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::ButtonText, color);
-    setPalette(palette);
+    applyTextStyle(*this, font, color);
 }
 
 QSize PlainButton::sizeHint() const

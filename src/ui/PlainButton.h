@@ -29,8 +29,9 @@ public:
     const RoundedBackground& currentBackground() const;
 
     bool isHovered() const { return m_hovered; }
-    // Sets the text colour of the label (the palette's window text).
-    void setTextColor(const QColor& color);
+    // The label's font and text colour, handed to the parts made by
+    // labelContent() and inheritingLabel().
+    void setTextStyle(const QFont& font, const QColor& color);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -11,11 +11,13 @@ StyledSymbol::StyledSymbol(const QString& symbolName, QWidget* parent)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_TranslucentBackground);
+    setProperty("inheritsTextStyle", true);
 }
 
 StyledSymbol::StyledSymbol(const QString& symbolName, const QBrush& brush, int symbolSize, QWidget* parent)
     : StyledSymbol(symbolName, parent)
 {
+    setProperty("inheritsTextStyle", false);
     m_brush = brush;
     m_symbolSize = symbolSize;
 }

@@ -1,3 +1,4 @@
+#include "ui/AppStyle.h"
 #include "ui/CenteredOverlay.h"
 #include "ui/DimmedBackdrop.h"
 #include "ui/GlassCard.h"
@@ -70,15 +71,16 @@ TEST(LabelContent, SymbolThenTitleUnstyledUntilTheStackStylesBoth)
         EXPECT_FALSE(part->testAttribute(Qt::WA_SetPalette));
     }
 
-    holder.setFont(PremiumTheme::smallLabelFont());
-    QPalette palette = holder.palette();
-    palette.setColor(QPalette::WindowText, PremiumTheme::error());
-    holder.setPalette(palette);
+    // The application's style sheet stops fonts flowing down by themselves.
+    qApp->setStyleSheet(applicationStyleSheet());
+    holder.show();
+    applyTextStyle(holder, PremiumTheme::smallLabelFont(), PremiumTheme::error());
     EXPECT_EQ(title->font().pixelSize(), 11);
     EXPECT_EQ(title->palette().color(QPalette::WindowText), PremiumTheme::error());
     EXPECT_EQ(symbol->symbolSize(), 11);
     EXPECT_EQ(symbol->sizeHint(), QSize(11, 11));
     EXPECT_EQ(symbol->effectiveBrush().color(), PremiumTheme::error());
+    qApp->setStyleSheet(QString());
 }
 
 TEST(StyledSymbol, GradientPaintsBothEndsOfTheBrush)
@@ -164,8 +166,7 @@ TEST(PlainButton, ClicksOnTheLabelReachTheButtonAndHoverSwapsTheBackground)
     PlainButton button(RoundedBackground::tinted(8, PremiumTheme::warning(), 0.1, 0), QMargins(16, 8, 16, 8));
     button.setHoverBackground(RoundedBackground::tinted(8, PremiumTheme::warning(), 0.2, 0));
     labelContent(*button.contentLayout(), u"arrow.uturn.backward"_s, u"Undo"_s);
-    button.setFont(PremiumTheme::labelFont());
-    button.setTextColor(PremiumTheme::warning());
+    button.setTextStyle(PremiumTheme::labelFont(), PremiumTheme::warning());
     button.show();
     const QSize hint = button.sizeHint();
     EXPECT_GE(hint.height(), 13 + 16);

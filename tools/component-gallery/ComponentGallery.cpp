@@ -251,8 +251,7 @@ PlainButton* toolButton(const QString& symbol, const QString& title, const Round
     button->contentLayout()->addStretch();
     labelContent(*button->contentLayout(), symbol, title);
     button->contentLayout()->addStretch();
-    button->setFont(PremiumTheme::buttonFont());
-    button->setTextColor(textColor);
+    button->setTextStyle(PremiumTheme::buttonFont(), textColor);
     return button;
 }
 
@@ -272,8 +271,7 @@ QWidget* toolCard()
         new PlainButton(RoundedBackground::tinted(8, PremiumTheme::error(), 0.1, 0.3), QMargins(12, 6, 12, 6));
     clear->contentLayout()->setSpacing(6);
     labelContent(*clear->contentLayout(), u"trash"_s, u"Clear History"_s);
-    clear->setFont(PremiumTheme::smallLabelFont());
-    clear->setTextColor(PremiumTheme::error());
+    clear->setTextStyle(PremiumTheme::smallLabelFont(), PremiumTheme::error());
     column->addWidget(clear, 0, Qt::AlignLeft);
 
     auto* actions = new QHBoxLayout;
