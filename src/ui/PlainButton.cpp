@@ -42,6 +42,11 @@ void PlainButton::setTextStyle(const QFont& font, const QColor& color)
     applyTextStyle(*this, font, color);
 }
 
+void PlainButton::setTextColor(const QColor& color)
+{
+    applyTextStyle(*this, font(), color);
+}
+
 QSize PlainButton::sizeHint() const
 {
     return m_content->totalSizeHint();

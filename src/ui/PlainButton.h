@@ -32,6 +32,8 @@ public:
     // The label's font and text colour, handed to the parts made by
     // labelContent() and inheritingLabel().
     void setTextStyle(const QFont& font, const QColor& color);
+    // The same with the button's current font.
+    void setTextColor(const QColor& color);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
