@@ -1,45 +1,20 @@
 #pragma once
 
-#include "ScratchFolder.h"
-#include "core/DatabaseManager.h"
+#include "ViewModelFixture.h"
+
 #include "core/LogTimer.h"
-#include "core/MemoryMonitor.h"
-#include "core/Settings.h"
-#include "ingest/ScreenshotMonitor.h"
 #include "organize/OrganizeService.h"
-#include "support/Capture.h"
-#include "support/Fakes.h"
-#include "support/FaultyFileOps.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
-#include <memory>
-
-// A monitored folder on disk with a real store and the real file operations
-// (any step of which a test may make fail), in a scratch folder.
-class OrganizerFixture : public ::testing::Test
+// The scratch library of ViewModelFixture (not granted to the monitor)
+// with a service over it; any step of the file operations may be made to fail.
+class OrganizerFixture : public ViewModelFixture
 {
 protected:
-    OrganizerFixture()
-        : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
-        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
-        , m_store(m_dir.filePath(QStringLiteral("data/Brindlework.sqlite")))
-        , m_monitor(m_settings, m_memory)
-        , m_base(m_dir.filePath(QStringLiteral("Shots")))
-        , m_service(m_store, m_monitor, m_fileOps, m_dir.filePath(QStringLiteral("data")))
-    {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QDir().mkpath(m_base);
-    }
-    ~OrganizerFixture() override { QLocale::setDefault(QLocale::c()); }
-
     // A file below the base folder (or anywhere, given an absolute path),
     // dated `date`, with its row in the store unless the caller stores it.
     Screenshot addFile(const QString& path, const QDateTime& date, const QByteArray& content = {}, bool store = true)
@@ -87,13 +62,6 @@ protected:
         return files;
     }
 
-    QTemporaryDir m_dir{scratchTemplate()};
-    ConsoleCapture m_console;
-    Settings m_settings;
-    MemoryMonitor m_memory;
-    DatabaseManager m_store;
-    ScreenshotMonitor m_monitor;
-    FaultyFileOps m_fileOps;
-    QString m_base;
-    OrganizeService m_service;
+    const QString& m_base = m_folder;
+    OrganizeService m_service{m_store, m_monitor, m_fileOps, dataFolder()};
 };

@@ -9,6 +9,7 @@
 #include "platform/FileOps.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/FaultyFileOps.h"
 #include "ui/Motion.h"
 
 #include <QDir>
@@ -19,8 +20,9 @@
 
 #include <memory>
 
-// A real monitor granted a scratch folder (the folder dialog is the only
-// fake), with a store and the data folder of the organizer's files.
+// A real monitor, a store and a screenshots folder in a scratch folder, with
+// the real file operations (any step of which a test may make fail); the
+// folder dialog, when a test grants the folder, is the only stand-in.
 class ViewModelFixture : public ::testing::Test
 {
 protected:
@@ -54,6 +56,6 @@ protected:
     MemoryMonitor m_memory;
     DatabaseManager m_store;
     ScreenshotMonitor m_monitor;
-    SystemFileOps m_fileOps;
+    FaultyFileOps m_fileOps;
     QString m_folder;
 };
