@@ -10,6 +10,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "library/ClusteringService.h"
 #include "organize/OrganizeService.h"
+#include "organize/ReOrganizerViewModel.h"
 #include "platform/FileOps.h"
 #include "platform/FolderChooser.h"
 #include "platform/LoginItem.h"
@@ -68,5 +69,8 @@ int main(int argc, char* argv[])
     const QStringList arguments = QApplication::arguments();
     QMetaObject::invokeMethod(
         &app, [&app, arguments] { app.handleArguments(arguments); }, Qt::QueuedConnection);
-    return application.exec();
+    const int status = application.exec();
+    // A run or an undo still under way finishes before its service goes.
+    ReOrganizerViewModel::waitForJobs();
+    return status;
 }

@@ -6,6 +6,7 @@
 
 #include <QLocale>
 #include <QSet>
+#include <QThreadPool>
 
 using namespace Qt::StringLiterals;
 
@@ -32,19 +33,41 @@ QString layoutSuffix(bool year, bool month)
 }
 } // namespace
 
+struct ReOrganizerViewModel::JobLink
+{
+    QPointer<ReOrganizerViewModel> owner; // read on the GUI thread only
+    // The newest progress from the worker; one queued report carries it.
+    std::atomic<qint64> pendingProgress{-1};
+};
+
+namespace {
+QThreadPool& jobWorker()
+{
+    static QThreadPool* worker = [] {
+        auto* pool = new QThreadPool;
+        pool->setMaxThreadCount(1);
+        return pool;
+    }();
+    return *worker;
+}
+
+qint64 packProgress(int current, int total)
+{
+    return (qint64(current) << 32) | quint32(total);
+}
+} // namespace
+
 ReOrganizerViewModel::ReOrganizerViewModel(OrganizeService& service, ScreenshotMonitor& monitor, QObject* parent)
     : QObject(parent)
     , m_service(service)
     , m_monitor(monitor)
-{
-    m_worker.setMaxThreadCount(1);
-}
+{}
 
-ReOrganizerViewModel::~ReOrganizerViewModel()
+ReOrganizerViewModel::~ReOrganizerViewModel() = default;
+
+void ReOrganizerViewModel::waitForJobs()
 {
-    m_worker.waitForDone();
-    for (; m_pollingPauses > 0; --m_pollingPauses)
-        m_monitor.resumePolling();
+    jobWorker().waitForDone();
 }
 
 template <typename Field, typename Value>
@@ -59,20 +82,21 @@ void ReOrganizerViewModel::assign(Field& field, const Value& value)
 template <typename Job, typename Finish>
 void ReOrganizerViewModel::startJob(bool pausePolling, Job job, Finish finish)
 {
-    if (pausePolling) {
+    if (pausePolling)
         m_monitor.pausePolling();
-        ++m_pollingPauses;
-    }
-    m_worker.start([this, pausePolling, job = std::move(job), finish = std::move(finish)]() mutable {
-        auto result = job();
+    auto link = std::make_shared<JobLink>();
+    link->owner = this;
+    m_job = link;
+    // The monitor outlives every screen: results travel through it.
+    ScreenshotMonitor* monitor = &m_monitor;
+    jobWorker().start([link, monitor, pausePolling, job = std::move(job), finish = std::move(finish)]() mutable {
+        auto result = job(link);
         QMetaObject::invokeMethod(
-            this,
-            [this, pausePolling, result = std::move(result), finish = std::move(finish)] {
-                if (pausePolling && m_pollingPauses > 0) {
-                    --m_pollingPauses;
-                    m_monitor.resumePolling();
-                }
-                (this->*finish)(result);
+            monitor,
+            [link, monitor, pausePolling, result = std::move(result), finish = std::move(finish)] {
+                if (pausePolling)
+                    monitor->resumePolling();
+                finish(link->owner.data(), result);
             },
             Qt::QueuedConnection);
     });
@@ -114,8 +138,14 @@ bool ReOrganizerViewModel::analyze()
         return false;
     assign(m_isAnalyzing, true);
     startJob(
-        false, [this, options = options()] { return m_service.analyze(options); },
-        &ReOrganizerViewModel::finishAnalysis);
+        false,
+        [&service = m_service, options = options()](const std::shared_ptr<JobLink>&) {
+            return service.analyze(options);
+        },
+        [](ReOrganizerViewModel* owner, const OrganizeService::OrganizationPlan& plan) {
+            if (owner)
+                owner->finishAnalysis(plan);
+        });
     return true;
 }
 
@@ -140,41 +170,50 @@ bool ReOrganizerViewModel::organize()
         return false;
     assign(m_isOrganizing, true);
     assign(m_progress, OrganizationProgress{0, int(m_plan->totalFiles)});
-    m_pendingProgress = -1;
+    const OrganizeService::OrganizationOptions used = options();
+    ScreenshotMonitor* monitor = &m_monitor;
     startJob(
         true,
-        [this, plan = *m_plan] {
-            return m_service.organize(plan, [this](int current, int total) { reportProgress(current, total); });
+        [&service = m_service, plan = *m_plan, monitor](const std::shared_ptr<JobLink>& link) {
+            return service.organize(plan, [link, monitor](int current, int total) {
+                // Only the newest pair matters: one report is queued at a
+                // time however fast files move.
+                if (link->pendingProgress.exchange(packProgress(current, total)) != -1)
+                    return;
+                QMetaObject::invokeMethod(
+                    monitor,
+                    [link] {
+                        if (ReOrganizerViewModel* owner = link->owner.data())
+                            owner->applyProgress(*link);
+                    },
+                    Qt::QueuedConnection);
+            });
         },
-        &ReOrganizerViewModel::finishOrganization);
+        [&service = m_service, plan = *m_plan, used](ReOrganizerViewModel* owner,
+                                                     const OrganizeService::OrganizationResult& result) {
+            // A run that moved files stays undoable, failures or not, and
+            // whether or not its screen is still open.
+            if (result.undoData)
+                recordRun(service, result,
+                          describe(plan, used.baseURL.toLocalFile(), used.groupByYear, used.groupByMonth), used);
+            if (owner)
+                owner->finishOrganization(result);
+        });
     return true;
 }
 
-void ReOrganizerViewModel::reportProgress(int current, int total)
+void ReOrganizerViewModel::applyProgress(JobLink& link)
 {
-    // On the worker: only the newest pair matters, so one report is queued
-    // at a time however fast files move.
-    const qint64 packed = (qint64(current) << 32) | quint32(total);
-    if (m_pendingProgress.exchange(packed) != -1)
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            const qint64 latest = m_pendingProgress.exchange(-1);
-            if (latest != -1 && m_isOrganizing)
-                assign(m_progress, OrganizationProgress{int(latest >> 32), int(quint32(latest))});
-        },
-        Qt::QueuedConnection);
+    const qint64 latest = link.pendingProgress.exchange(-1);
+    if (latest != -1 && m_isOrganizing && m_job.get() == &link)
+        assign(m_progress, OrganizationProgress{int(latest >> 32), int(quint32(latest))});
 }
 
 void ReOrganizerViewModel::finishOrganization(const OrganizeService::OrganizationResult& result)
 {
-    if (const qint64 latest = m_pendingProgress.exchange(-1); latest != -1)
-        assign(m_progress, OrganizationProgress{int(latest >> 32), int(quint32(latest))});
+    if (m_job)
+        applyProgress(*m_job);
     assign(m_isOrganizing, false);
-    // A run that moved files stays undoable even when others failed.
-    if (result.undoData)
-        recordRun(result);
     if (!result.success && !result.undoData)
         return; // nothing changed: the same plan is offered again
     if (result.success)
@@ -183,18 +222,17 @@ void ReOrganizerViewModel::finishOrganization(const OrganizeService::Organizatio
     refreshMonitor();
 }
 
-void ReOrganizerViewModel::recordRun(const OrganizeService::OrganizationResult& result)
+void ReOrganizerViewModel::recordRun(OrganizeService& service, const OrganizeService::OrganizationResult& result,
+                                     const QString& description, const OrganizeService::OrganizationOptions& used)
 {
-    const QString description = historyDescription();
-    const OrganizeService::OrganizationOptions used = options();
-    OrganizeService::OrganizationHistory history = m_service.loadHistory();
+    OrganizeService::OrganizationHistory history = service.loadHistory();
     history.add({QUuid::createUuid(),
                  Clock::now(),
                  description,
                  result.movedFiles.size(),
                  {used.groupByYear, used.groupByMonth, used.includeSubfolders},
                  *result.undoData});
-    m_service.saveHistory(history);
+    service.saveHistory(history);
     Console::printLine(u"💾 ORGANIZE: Saved to history: "_s + description);
 }
 
@@ -214,8 +252,16 @@ bool ReOrganizerViewModel::undo(const QUuid& id)
         return false;
     assign(m_isUndoing, true);
     startJob(
-        true, [this, id, folder = m_monitor.monitoredURL()] { return m_service.undoOperation(id, folder); },
-        &ReOrganizerViewModel::finishUndo);
+        true,
+        [&service = m_service, id, folder = m_monitor.monitoredURL()](const std::shared_ptr<JobLink>&) {
+            return service.undoOperation(id, folder);
+        },
+        [](ReOrganizerViewModel* owner, bool undone) {
+            if (owner)
+                owner->finishUndo(undone);
+            else if (!undone)
+                Console::printLine(u"❌ Failed to undo operation"_s);
+        });
     return true;
 }
 
@@ -255,8 +301,16 @@ QString ReOrganizerViewModel::historyDescription() const
     const QString folder = m_monitor.monitoredURL();
     if (!m_plan || folder.isEmpty())
         return u"Organized screenshots"_s;
-    return mediumDateShortTime(Clock::now()) + u": Organized "_s + QString::number(m_plan->totalFiles) +
-           u" file(s) from "_s + folder.mid(folder.lastIndexOf(u'/') + 1) + layoutSuffix(m_groupByYear, m_groupByMonth);
+    return describe(*m_plan, folder, m_groupByYear, m_groupByMonth);
+}
+
+QString ReOrganizerViewModel::describe(const OrganizeService::OrganizationPlan& plan, const QString& folder, bool year,
+                                       bool month)
+{
+    if (folder.isEmpty())
+        return u"Organized screenshots"_s;
+    return mediumDateShortTime(Clock::now()) + u": Organized "_s + QString::number(plan.totalFiles) +
+           u" file(s) from "_s + folder.mid(folder.lastIndexOf(u'/') + 1) + layoutSuffix(year, month);
 }
 
 void ReOrganizerViewModel::refreshMonitor()

@@ -3,9 +3,10 @@
 #include "organize/OrganizeService.h"
 
 #include <QObject>
-#include <QThreadPool>
+#include <QPointer>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 
 class ScreenshotMonitor;
@@ -29,8 +30,13 @@ public:
     };
 
     ReOrganizerViewModel(OrganizeService& service, ScreenshotMonitor& monitor, QObject* parent = nullptr);
-    // Waits for a job still running, so that no file is left half-handled.
     ~ReOrganizerViewModel() override;
+
+    // Jobs run one after another on one worker shared by every view model;
+    // a job whose screen has closed finishes all the same (a run still records
+    // its history entry and polling resumes). main() waits for them before
+    // the services go.
+    static void waitForJobs();
 
     const OrganizeService::OrganizationHistory& history() const { return m_history; }
     const std::optional<OrganizeService::OrganizationPlan>& plan() const { return m_plan; }
@@ -76,14 +82,21 @@ private:
     void assign(Field& field, const Value& value);
     // Runs `job` on the worker with polling paused; `finish` gets its result
     // on the GUI thread (not at all once this view model is gone).
+    struct JobLink;
+    // Runs `job(link)` on the worker with polling paused when asked; then, on
+    // the GUI thread, `finish(owner, result)`, owner null once this view
+    // model is gone.
     template <typename Job, typename Finish>
     void startJob(bool pausePolling, Job job, Finish finish);
-    void reportProgress(int current, int total);
+    void applyProgress(JobLink& link);
     void finishAnalysis(const OrganizeService::OrganizationPlan& plan);
     void finishOrganization(const OrganizeService::OrganizationResult& result);
     void finishUndo(bool undone);
-    void recordRun(const OrganizeService::OrganizationResult& result);
     void refreshMonitor();
+    static void recordRun(OrganizeService& service, const OrganizeService::OrganizationResult& result,
+                          const QString& description, const OrganizeService::OrganizationOptions& used);
+    static QString describe(const OrganizeService::OrganizationPlan& plan, const QString& folder, bool year,
+                            bool month);
 
     OrganizeService& m_service;
     ScreenshotMonitor& m_monitor;
@@ -99,8 +112,5 @@ private:
     bool m_showingSuccess = false;
     int m_totalFiles = 0;
     int m_totalFolders = 0;
-    int m_pollingPauses = 0; // taken by jobs and not yet given back
-    // The newest progress from the worker; one queued report carries it.
-    std::atomic<qint64> m_pendingProgress{-1};
-    QThreadPool m_worker;
+    std::shared_ptr<JobLink> m_job;
 };

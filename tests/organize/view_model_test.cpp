@@ -94,6 +94,7 @@ protected:
     ~ReOrganizerViewModel_() override
     {
         m_fake.gate.release(100); // nothing may stay blocked
+        ReOrganizerViewModel::waitForJobs();
         Clock::setSource({});
     }
 
@@ -194,6 +195,22 @@ TEST_F(ReOrganizerViewModel_, FailedRunsKeepThePlanAndRecordOnlyWhatMoved)
     ASSERT_TRUE(finishJob());
     EXPECT_TRUE(m_viewModel.showingSuccess());
     EXPECT_EQ(m_viewModel.history().operations.size(), 1);
+}
+
+TEST_F(ReOrganizerViewModel_, ARunOutlivesItsClosedScreenAndIsStillRecorded)
+{
+    grantFolder();
+    auto closing = std::make_unique<ReOrganizerViewModel>(m_fake, m_monitor);
+    ASSERT_TRUE(closing->analyze());
+    m_fake.gate.release();
+    ASSERT_TRUE(waitUntil([&closing] { return closing->plan().has_value(); }));
+    ASSERT_TRUE(closing->organize());
+    closing.reset(); // the screen goes while the run waits at its gate
+    m_fake.gate.release();
+    ReOrganizerViewModel::waitForJobs();
+    ASSERT_TRUE(waitUntil([this] { return !m_monitor.isPollingPaused(); }));
+    ASSERT_EQ(m_fake.history.operations.size(), 1);
+    EXPECT_EQ(m_fake.history.operations[0].moveCount, 3);
 }
 
 TEST_F(ReOrganizerViewModel_, NothingStartsWithoutAFolderOrAPlan)
