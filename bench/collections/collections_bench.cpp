@@ -73,12 +73,17 @@ const QList<Screenshot>& library()
 
 qsizetype g_collectionCount = 0;
 
+const CollectionService& service()
+{
+    static const CollectionService instance;
+    return instance;
+}
+
 void BM_BuildCollections(benchmark::State& state)
 {
     const QList<Screenshot>& screenshots = library();
     for (auto _ : state) {
-        const QList<SmartCollection> collections =
-            CollectionService::shared().generateCollections(screenshots, kDesktop);
+        const QList<SmartCollection> collections = service().generateCollections(screenshots, kDesktop);
         g_collectionCount = collections.size();
         benchmark::DoNotOptimize(collections.constData());
     }
@@ -94,7 +99,7 @@ const QList<SmartCollection>& oneOfEachKind()
     static const QList<SmartCollection> sample = [] {
         QList<SmartCollection> picked;
         QSet<CollectionType> seen;
-        for (const SmartCollection& c : CollectionService::shared().generateCollections(library(), kDesktop)) {
+        for (const SmartCollection& c : service().generateCollections(library(), kDesktop)) {
             if (c.name == u"Today" || c.name == u"Last 30 Days" || !seen.contains(c.type))
                 picked.append(c);
             seen.insert(c.type);

@@ -4,11 +4,15 @@
 
 #include "core/Clock.h"
 #include "core/Console.h"
+#include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
-#include "ingest/ScreenshotMonitor.h"
+#include "core/Workers.h"
 #include "library/GalleryViewModel.h"
+#include "platform/SpellChecker.h"
+#include "platform/Trash.h"
 #include "support/BenchSupport.h"
+#include "support/FakeLibrary.h"
 
 #include <benchmark/benchmark.h>
 
@@ -101,10 +105,14 @@ double median(std::vector<double> values)
 PublishFigures publishToSections()
 {
     QTemporaryDir dir;
+    Workers workers;
     Settings settings(dir.filePath(u"settings.conf"_s));
-    MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
-    ScreenshotMonitor monitor(settings, memory);
-    GalleryViewModel model(monitor);
+    DatabaseManager store(dir.filePath(u"store.sqlite"_s));
+    SystemTrash trash;
+    FakeLibrary monitor;
+    const auto search = std::make_shared<GallerySearch>(std::make_shared<NullSpellChecker>(),
+                                                        GallerySearch::EmbeddingProvider(), workers.search().threads());
+    GalleryViewModel model(GalleryViewModel::Services{monitor, store, trash, settings, workers, search});
     bool updated = false;
     QObject::connect(&model, &GalleryViewModel::sectionsChanged, [&updated] { updated = true; });
 

@@ -8,6 +8,7 @@
 //   of 2880x1800 PNGs shows its picture, against vipsthumbnail making the
 //   same 600-px thumbnails of the same files with as many threads;
 // - resident memory after scrolling through the whole library.
+#include "core/DatabaseManager.h"
 #include "core/ImageCache.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
@@ -16,6 +17,8 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
 #include "support/BenchSupport.h"
+#include "support/GalleryServices.h"
+#include "support/MonitorTestAccess.h"
 #include "ui/ThumbnailLoader.h"
 
 #include <QApplication>
@@ -96,8 +99,10 @@ struct Services
     QTemporaryDir dir;
     Settings settings{dir.filePath(u"settings.conf"_s)};
     MemoryMonitor memory{std::make_unique<PlentyOfMemory>(), std::chrono::hours(1)};
-    ScreenshotMonitor monitor{settings, memory};
-    GalleryViewModel model{monitor};
+    DatabaseManager store{dir.filePath(u"store.sqlite"_s)};
+    GalleryServices parts;
+    ScreenshotMonitor monitor{parts.with(settings, memory, store)};
+    GalleryViewModel model{parts.over(monitor, store, settings)};
     ImageCache cache;
 };
 
@@ -217,7 +222,7 @@ struct Fill
 Fill coldFill(Services& services, GalleryGridView& grid, const QDir& scratch)
 {
     Fill fill;
-    const int threads = ThumbnailLoader::pool().maxThreadCount();
+    const int threads = services.parts.workers.thumbnails().maxThreadCount();
     grid.setScrollOffset(0);
     const auto& layout = grid.gridLayout();
     for (const auto& span : layout.visibleItems(0, grid.viewport()->height()))

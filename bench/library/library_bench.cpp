@@ -14,6 +14,7 @@
 #include "ingest/FolderWalker.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "support/BenchSupport.h"
+#include "support/MonitorServices.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -176,11 +177,11 @@ int main(int argc, char* argv[])
     Settings settings(work.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
     DatabaseManager store(work.filePath(u"Brindlework.sqlite"_s));
+    MonitorServices parts;
 
     double firstImportMs = 0;
     {
-        ScreenshotMonitor importer(settings, memory);
-        importer.setDatabase(store);
+        ScreenshotMonitor importer(parts.with(settings, memory, store));
         QElapsedTimer clock;
         clock.start();
         importer.setMonitoredPath(folder);
@@ -193,8 +194,7 @@ int main(int argc, char* argv[])
         storeAnalysis(store, imported);
     }
 
-    ScreenshotMonitor monitor(settings, memory);
-    monitor.setDatabase(store);
+    ScreenshotMonitor monitor(parts.with(settings, memory, store));
     const LoadFigures load = measureLoad(monitor, folder, store.count(folder));
     std::printf("load: first publish %.1f ms, all rows %.1f ms\n", load.firstPublishMs, load.allRowsMs);
 

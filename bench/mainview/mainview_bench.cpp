@@ -8,13 +8,17 @@
 // flight (running plus pending), the longest the GUI thread went without
 // turning its event loop, and whether the last list's collections are shown.
 
+#include "app/AppServices.h"
 #include "app/MainAppView.h"
 #include "core/Clock.h"
 #include "core/Console.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "platform/SpellChecker.h"
 #include "support/BenchSupport.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -89,10 +93,13 @@ int main(int argc, char** argv)
     QList<Screenshot> last = first;
     last[0].customTags = {kFinalTag};
 
-    Settings settings(home.filePath(u"settings.conf"_s));
-    MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
-    ScreenshotMonitor monitor(settings, memory);
-    MainAppView view(monitor, settings);
+    AppServices services(AppServices::Options{.settingsPath = home.filePath(u"settings.conf"_s),
+                                              .databasePath = home.filePath(u"store.sqlite"_s),
+                                              .memorySource = std::make_unique<PlentyOfMemory>(),
+                                              .analyzer = std::make_shared<NothingAnalyzer>(),
+                                              .spellChecker = std::make_shared<NullSpellChecker>()});
+    ScreenshotMonitor& monitor = services.monitor();
+    MainAppView view(services);
     view.resize(1200, 800);
     view.show();
     view.select(MainAppView::SidebarItem::quickLinks);
@@ -117,7 +124,7 @@ int main(int argc, char** argv)
     sinceTick.start();
     probe.start();
     for (int i = 0; i < kPublishes; ++i) {
-        monitor.setScreenshots(i == kPublishes - 1 ? last : (i % 2 ? second : first));
+        ScreenshotMonitorTestAccess::setScreenshots(monitor, i == kPublishes - 1 ? last : (i % 2 ? second : first));
         maxInFlight = std::max(maxInFlight, view.rebuilder().buildsInFlight());
         pause(kPublishIntervalMs);
     }

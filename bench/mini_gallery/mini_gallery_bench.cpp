@@ -8,6 +8,7 @@
 // is what filtering on the GUI thread would block it for.
 
 #include "core/Console.h"
+#include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "generators/TextLibrary.h"
@@ -17,6 +18,8 @@
 #include "preview/CustomSearchBar.h"
 #include "preview/MiniGalleryView.h"
 #include "support/BenchSupport.h"
+#include "support/GalleryServices.h"
+#include "support/MonitorTestAccess.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -86,20 +89,22 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Console::setSink([](const QString&) {});
-    std::printf("search threads: %d\n", SearchPool::pool().maxThreadCount());
 
     std::printf("generating %d screenshots...\n", kScreenshots);
     const QList<Screenshot> library = TextLibrary::generate(kScreenshots);
     QTemporaryDir dir;
+    GalleryServices parts;
+    std::printf("search threads: %d\n", parts.workers.search().maxThreadCount());
     Settings settings(dir.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
-    ScreenshotMonitor monitor(settings, memory);
-    GalleryViewModel viewModel(monitor);
+    DatabaseManager store(dir.filePath(u"store.sqlite"_s));
+    ScreenshotMonitor monitor(parts.with(settings, memory, store));
+    GalleryViewModel viewModel(parts.over(monitor, store, settings));
     MiniGalleryView view(
         viewModel, [] {}, [] {});
     view.resize(450, 500);
     view.show();
-    monitor.setScreenshots(library);
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, library);
     QElapsedTimer loading;
     loading.start();
     while (view.filteredScreenshots().size() != kScreenshots && loading.elapsed() < 60'000)
@@ -112,7 +117,7 @@ int main(int argc, char** argv)
 
     // The popup folds the texts when its search field takes the focus; the
     // user's first keystroke comes about half a second later.
-    monitor.setScreenshots(TextLibrary::generate(kScreenshots));
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, TextLibrary::generate(kScreenshots));
     while (viewModel.screenshots().first().id == library.first().id)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     view.setSearchText({});

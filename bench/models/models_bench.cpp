@@ -68,9 +68,15 @@ double classifyMs(ObjectClassifier& classifier, const QString& path, int threads
     return runMany(perThread);
 }
 
+EmbeddingService& embeddingService()
+{
+    static EmbeddingService service;
+    return service;
+}
+
 double embedMicroseconds(const QStringList& sentences)
 {
-    EmbeddingService& service = EmbeddingService::shared();
+    EmbeddingService& service = embeddingService();
     for (const QString& sentence : sentences)
         service.generateEmbedding(sentence);
     QElapsedTimer timer;
@@ -85,7 +91,7 @@ double embedMicroseconds(const QStringList& sentences)
 
 double meanReciprocalRank(const ScreenshotCorpus& corpus)
 {
-    EmbeddingService& service = EmbeddingService::shared();
+    EmbeddingService& service = embeddingService();
     QList<QList<double>> vectors;
     for (const QString& text : corpus.texts)
         vectors.append(service.generateEmbedding(text).value_or(QList<double>{}));
@@ -121,7 +127,8 @@ int main(int argc, char** argv)
     const double embeddingMB = residentMemoryMB() - baseMB;
 
     const double beforeClassifierMB = residentMemoryMB();
-    ObjectClassifier& pooled = ObjectClassifier::shared();
+    ObjectClassifier pooled(ObjectClassifier::defaultModelPath(), ObjectClassifier::defaultLabelsPath(),
+                            ObjectClassifier::defaultMaximumNetworks());
     const double ms1 = classifyMs(pooled, image, 1, 12);
     const double classifierMB = residentMemoryMB() - beforeClassifierMB;
     const double ms2 = classifyMs(pooled, image, 2, 8);

@@ -12,6 +12,7 @@
 #include "organize/OrganizeService.h"
 #include "platform/FileOps.h"
 #include "support/BenchSupport.h"
+#include "support/MonitorServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,7 +61,9 @@ Figures measure(int files, int rows)
     QTemporaryDir dir;
     Settings settings(dir.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
-    ScreenshotMonitor monitor(settings, memory);
+    DatabaseManager monitorStore(dir.filePath(u"data/monitor.sqlite"_s));
+    MonitorServices parts;
+    ScreenshotMonitor monitor(parts.with(settings, memory, monitorStore));
     SystemFileOps fileOps;
     Figures figures;
     {

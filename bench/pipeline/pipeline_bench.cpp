@@ -13,8 +13,11 @@
 #include "ingest/EmbeddingService.h"
 #include "ingest/OCRService.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "ingest/ServiceAnalyzer.h"
 #include "ingest/VisualAnalysisService.h"
 #include "support/BenchSupport.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,26 +36,13 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-class FreeAnalyzer : public ScreenshotMonitor::FileAnalyzer
+class FreeAnalyzer : public FileAnalyzer
 {
 public:
     std::optional<QString> recognizeText(const QString&) override { return u"Invoice due at example.com"_s; }
     QList<QUrl> extractUrls(const QString&) override { return {QUrl(u"http://example.com"_s)}; }
     QStringList labels(const QString&) override { return {u"screen"_s}; }
     std::optional<QList<double>> embedding(const QString&) override { return QList<double>(100, 0.1); }
-};
-
-// The same calls the monitor makes with its default analyses.
-class ServiceAnalyzer : public ScreenshotMonitor::FileAnalyzer
-{
-public:
-    std::optional<QString> recognizeText(const QString& path) override { return OCRService::recognizeText(path); }
-    QList<QUrl> extractUrls(const QString& text) override { return OCRService::extractUrls(text); }
-    QStringList labels(const QString& path) override { return VisualAnalysisService::analyze(path); }
-    std::optional<QList<double>> embedding(const QString& text) override
-    {
-        return EmbeddingService::shared().generateEmbedding(text);
-    }
 };
 
 // Watches the GUI thread while a run goes on, with 1 ms ticks: the longest
@@ -122,7 +112,7 @@ double runPipeline(ScreenshotMonitor& monitor, DatabaseManager& store, const QLi
                    StallProbe* probe = nullptr)
 {
     store.upsertMany(files);
-    monitor.setScreenshots(files);
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, files);
     QEventLoop loop;
     const auto connection = QObject::connect(&monitor, &ScreenshotMonitor::isProcessingChanged, [&](bool processing) {
         if (!processing)
@@ -146,13 +136,12 @@ double overheadPerBatchMs(ScreenshotMonitor& monitor, DatabaseManager& store, co
     QStringList paths;
     for (int i = 0; i < 1000; ++i)
         paths.append(u"free/shot%1.png"_s.arg(i));
-    monitor.setFileAnalyzer(std::make_shared<FreeAnalyzer>());
     runPipeline(monitor, store, recordsFor(folder, paths.mid(0, 40))); // warm
     StallProbe probe;
     const double seconds = runPipeline(monitor, store, recordsFor(folder, paths), &probe);
     maxWorkMs = probe.maxWorkMs();
     const int batches = 1000 / ScreenshotMonitor::BATCH_SIZE;
-    const double pauseMs = double(ScreenshotMonitor::pauseAfterBatch(0).count());
+    const double pauseMs = double(AnalysisPipeline::pauseAfterBatch(0).count());
     const double overhead = (seconds * 1000.0 - batches * pauseMs) / batches;
     Console::printLine(u"(a) 1000 free files: %1 s for %2 batches, %3 ms per batch beyond the %4 ms pause; "
                        "GUI thread busy at most %5 ms at a stretch"_s.arg(seconds, 0, 'f', 3)
@@ -160,19 +149,17 @@ double overheadPerBatchMs(ScreenshotMonitor& monitor, DatabaseManager& store, co
                            .arg(overhead, 0, 'f', 3)
                            .arg(pauseMs)
                            .arg(maxWorkMs, 0, 'f', 2));
-    monitor.setFileAnalyzer(nullptr);
     return overhead;
 }
 
 // Files per second analysing one file after another on this thread.
-double singleFileRate(const QList<Screenshot>& files, const QString& folder)
+double singleFileRate(FileAnalyzer& analyzer, const QList<Screenshot>& files, const QString& folder)
 {
-    ServiceAnalyzer analyzer;
-    ScreenshotMonitor::processFile(analyzer, files.first(), folder); // models loaded
+    AnalysisPipeline::processFile(analyzer, files.first(), folder); // models loaded
     QElapsedTimer timer;
     timer.start();
     for (const Screenshot& file : files)
-        ScreenshotMonitor::processFile(analyzer, file, folder);
+        AnalysisPipeline::processFile(analyzer, file, folder);
     return files.size() / (double(timer.nsecsElapsed()) / 1e9);
 }
 
@@ -186,11 +173,11 @@ struct Throughput
 };
 
 // One file at a time, then the pipeline over the same files.
-Throughput measureThroughput(ScreenshotMonitor& monitor, DatabaseManager& store, const QString& folder,
-                             const QStringList& paths)
+Throughput measureThroughput(ScreenshotMonitor& monitor, FileAnalyzer& analyzer, DatabaseManager& store,
+                             const QString& folder, const QStringList& paths)
 {
     Throughput result;
-    result.singleRate = singleFileRate(recordsFor(folder, paths), folder);
+    result.singleRate = singleFileRate(analyzer, recordsFor(folder, paths), folder);
     runPipeline(monitor, store, recordsFor(folder, paths.mid(0, 8))); // each pool thread's models made
     StallProbe probe;
     const double seconds = runPipeline(monitor, store, recordsFor(folder, paths), &probe);
@@ -219,13 +206,18 @@ int main(int argc, char** argv)
     Settings settings(home.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<ProcMemorySource>());
     DatabaseManager store(home.filePath(u"store.sqlite"_s));
-    ScreenshotMonitor monitor(settings, memory);
-    monitor.setDatabase(store);
-    const QString folder = monitor.monitoredPath();
-    QDir().mkpath(folder);
-
+    MonitorServices parts;
+    EmbeddingService embedding;
+    const auto analyzer = std::make_shared<ServiceAnalyzer>(embedding);
     double freeWorkMs = 0;
-    const double overheadMs = overheadPerBatchMs(monitor, store, folder, freeWorkMs);
+    double overheadMs = 0;
+    {
+        ScreenshotMonitor free(parts.with(settings, memory, store, std::make_shared<FreeAnalyzer>()));
+        QDir().mkpath(free.monitoredPath());
+        overheadMs = overheadPerBatchMs(free, store, free.monitoredPath(), freeWorkMs);
+    }
+    ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
+    const QString folder = monitor.monitoredPath();
 
     const SampleLibrary::Result samples =
         SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder + u"/real"_s, 60, 3));
@@ -237,11 +229,11 @@ int main(int argc, char** argv)
     const int parallel = std::min(cores, ScreenshotMonitor::BATCH_SIZE);
     // As the application runs: the classifier spreads one image over OpenCV's
     // own threads, so one file at a time already uses several cores.
-    const Throughput asShipped = measureThroughput(monitor, store, folder, paths);
+    const Throughput asShipped = measureThroughput(monitor, *analyzer, store, folder, paths);
     // One OpenCV thread per analysis: the single-file rate is one core's, so
     // the ratio shows how well the pipeline itself scales.
     cv::setNumThreads(1);
-    const Throughput oneCoreEach = measureThroughput(monitor, store, folder, paths);
+    const Throughput oneCoreEach = measureThroughput(monitor, *analyzer, store, folder, paths);
     const double efficiency = oneCoreEach.filesPerSecond / (parallel * oneCoreEach.singleRate);
 
     for (const auto& [name, figures] :

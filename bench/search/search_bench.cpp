@@ -7,21 +7,23 @@
 
 #include "core/Clock.h"
 #include "core/Console.h"
+#include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "core/SqliteConnection.h"
 #include "core/SqliteStatement.h"
+#include "core/Workers.h"
 #include "generators/ScreenshotCorpus.h"
 #include "generators/TextGenerator.h"
 #include "generators/TextLibrary.h"
 #include "ingest/EmbeddingService.h"
-#include "ingest/ScreenshotMonitor.h"
 #include "library/GallerySearch.h"
 #include "library/GalleryViewModel.h"
 #include "library/SearchIndex.h"
-#include "library/SearchPool.h"
 #include "platform/HunspellSpellChecker.h"
+#include "platform/Trash.h"
 #include "support/BenchSupport.h"
+#include "support/FakeLibrary.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -39,6 +41,21 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+Workers& workers()
+{
+    static Workers instance;
+    return instance;
+}
+
+// The application's search: Hunspell en_US and the sentence model.
+std::shared_ptr<const GallerySearch> appSearch()
+{
+    static EmbeddingService embedding;
+    static const auto search = std::make_shared<GallerySearch>(
+        std::make_shared<HunspellSpellChecker>(), [](const QString& text) { return embedding.generateEmbedding(text); },
+        workers().search().threads());
+    return search;
+}
 constexpr int kScreenshots = 100'000;
 constexpr int kCores = 2;
 constexpr int kRuns = 7;
@@ -199,9 +216,10 @@ std::vector<double> guiTimePerKeystroke(const QList<Screenshot>& library)
 {
     QTemporaryDir dir;
     Settings settings(dir.filePath(u"settings.conf"_s));
-    MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
-    ScreenshotMonitor monitor(settings, memory);
-    GalleryViewModel model(monitor);
+    DatabaseManager store(dir.filePath(u"store.sqlite"_s));
+    SystemTrash trash;
+    FakeLibrary monitor;
+    GalleryViewModel model(GalleryViewModel::Services{monitor, store, trash, settings, workers(), appSearch()});
     bool updated = false;
     QObject::connect(&model, &GalleryViewModel::sectionsChanged, [&updated] { updated = true; });
     const auto waitForSections = [&] {
@@ -231,19 +249,19 @@ int main(int argc, char** argv)
 {
     keepToCores(kCores);
     QCoreApplication app(argc, argv);
-    std::printf("search threads: %d\n", SearchPool::pool().maxThreadCount());
+    std::printf("search threads: %d\n", workers().search().maxThreadCount());
     Console::setSink([](const QString&) {});
 
     std::printf("generating %d screenshots...\n", kScreenshots);
     const QList<Screenshot> library = TextLibrary::generate(kScreenshots);
-    const auto search = GallerySearch::shared();
+    const auto search = appSearch();
     search->search(u"warm up"_s, QList<Screenshot>{library.first()}, kRunning); // dictionary, word vectors
 
     const double rssBefore = residentMemoryMB();
     SearchIndex::Cache cache;
     QElapsedTimer build;
     build.start();
-    const auto index = cache.indexFor(library, 1, kRunning);
+    const auto index = cache.indexFor(library, 1, workers().search().threads(), kRunning);
     const double buildMs = msSince(build);
     const double rssAfter = residentMemoryMB();
     std::printf("index: %.1f ms to fold, %.1f MB of folded text (resident +%.1f MB), %zu blocks\n", buildMs,

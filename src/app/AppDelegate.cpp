@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/AppServices.h"
 #include "app/BrindleworkApp.h"
 #include "app/TrayPopup.h"
 #include "core/AppEvents.h"
@@ -31,7 +32,7 @@ AppDelegate::AppDelegate(BrindleworkApp& app, ScreenshotMonitor& monitor, std::u
 {
     app.dashboardWindow().installEventFilter(this);
     // Decided before the window first shows, so it never flashes in the taskbar.
-    m_taskbarPresence->setShownInTaskbar(app.preferences().showInDock());
+    m_taskbarPresence->setShownInTaskbar(app.services().preferences().showInDock());
     connect(m_trayIcon.get(), &TrayIcon::clicked, this, &AppDelegate::handleClick);
 }
 
@@ -51,7 +52,7 @@ void AppDelegate::setup()
     QGuiApplication::setQuitOnLastWindowClosed(false);
     setupStatusItem();
     setupPopover();
-    AppPreferences& preferences = m_app.preferences();
+    AppPreferences& preferences = m_app.services().preferences();
     connect(&preferences, &AppPreferences::dockPolicyApplied, m_taskbarPresence, &TaskbarPresence::setShownInTaskbar);
     preferences.applyDockPolicy();
 }
@@ -61,7 +62,7 @@ void AppDelegate::setupStatusItem()
     // The monitor may already be busy with the first load.
     updateStatusIcon(m_monitor.isProcessing());
     setupMenu();
-    connect(&AppEvents::shared(), &AppEvents::processingStateChanged, this, &AppDelegate::updateStatusIcon);
+    connect(&m_app.services().events(), &AppEvents::processingStateChanged, this, &AppDelegate::updateStatusIcon);
     m_trayIcon->show();
 }
 
@@ -75,7 +76,7 @@ void AppDelegate::updateStatusIcon(bool isProcessing)
 
 void AppDelegate::setupPopover()
 {
-    m_popupViewModel = std::make_unique<GalleryViewModel>(m_monitor);
+    m_popupViewModel = std::make_unique<GalleryViewModel>(m_app.services().galleryServices());
     QPointer<AppDelegate> self(this);
     auto* gallery = new MiniGalleryView(
         *m_popupViewModel,

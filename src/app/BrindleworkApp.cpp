@@ -1,5 +1,6 @@
 #include "app/BrindleworkApp.h"
 
+#include "app/AppServices.h"
 #include "app/ContentView.h"
 #include "app/SettingsView.h"
 #include "core/AppEvents.h"
@@ -17,13 +18,11 @@
 
 using namespace Qt::StringLiterals;
 
-BrindleworkApp::BrindleworkApp(Settings& settings, AppPreferences& preferences, ScreenshotMonitor& monitor,
-                               QObject* parent)
+BrindleworkApp::BrindleworkApp(AppServices& services, QObject* parent)
     : QObject(parent)
-    , m_preferences(preferences)
-    , m_monitor(monitor)
+    , m_services(services)
     , m_window(std::make_unique<QMainWindow>())
-    , m_contentView(new ContentView(monitor, settings))
+    , m_contentView(new ContentView(services))
 {
     // Native decorations: the desktop's window manager keeps moving, snapping
     // and tiling the window; the dark palette colours everything inside it.
@@ -53,7 +52,7 @@ void BrindleworkApp::activateDashboard()
 void BrindleworkApp::showSettings()
 {
     if (!m_settingsWindow) {
-        auto* view = new SettingsView(m_preferences, m_monitor, DatabaseManager::shared());
+        auto* view = new SettingsView(m_services.preferences(), m_services.monitor(), m_services.store());
         view->setWindowTitle(u"Settings"_s);
         view->setWindowIcon(m_window->windowIcon());
         view->setFixedSize(view->sizeHint());
@@ -100,7 +99,7 @@ void BrindleworkApp::openLink(const QString& link)
         return;
     }
     activateDashboard();
-    Q_EMIT AppEvents::shared().openScreenshot({{u"id"_s, *id}});
+    Q_EMIT m_services.events().openScreenshot({{u"id"_s, *id}});
 }
 
 std::optional<QString> BrindleworkApp::screenshotIdFromLink(const QString& link)

@@ -9,6 +9,7 @@
 #include <optional>
 
 class AppPreferences;
+class AppServices;
 class ContentView;
 class QMainWindow;
 class ScreenshotMonitor;
@@ -30,13 +31,12 @@ public:
     static inline const QString urlScheme = QStringLiteral("glimmerdeck");
 
     // Builds the dashboard window and its content (hidden until shown).
-    BrindleworkApp(Settings& settings, AppPreferences& preferences, ScreenshotMonitor& monitor,
-                   QObject* parent = nullptr);
+    explicit BrindleworkApp(AppServices& services, QObject* parent = nullptr);
     ~BrindleworkApp() override;
 
     QMainWindow& dashboardWindow() const { return *m_window; }
     ContentView& contentView() const { return *m_contentView; }
-    AppPreferences& preferences() const { return m_preferences; }
+    AppServices& services() const { return m_services; }
 
     // Shows, restores and raises the dashboard window.
     void activateDashboard();
@@ -59,8 +59,7 @@ public:
 private:
     void openLink(const QString& link);
 
-    AppPreferences& m_preferences;
-    ScreenshotMonitor& m_monitor;
+    AppServices& m_services;
     std::unique_ptr<QMainWindow> m_window;
     std::unique_ptr<QWidget> m_settingsWindow;
     ContentView* m_contentView;

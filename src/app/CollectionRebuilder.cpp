@@ -1,11 +1,10 @@
 #include "app/CollectionRebuilder.h"
 
 #include "core/Console.h"
-#include "library/CollectionService.h"
+#include "core/Workers.h"
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -13,11 +12,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-QList<SmartCollection> buildWithService(const QList<Screenshot>& screenshots, const QString& monitoredPath)
-{
-    return CollectionService::shared().generateCollections(screenshots, monitoredPath);
-}
-
 void printSummary(const QList<SmartCollection>& collections)
 {
     const auto links = std::count_if(collections.cbegin(), collections.cend(),
@@ -26,9 +20,10 @@ void printSummary(const QList<SmartCollection>& collections)
 }
 } // namespace
 
-CollectionRebuilder::CollectionRebuilder(QObject* parent)
+CollectionRebuilder::CollectionRebuilder(Workers& workers, BuildFunction build, QObject* parent)
     : QObject(parent)
-    , m_build(buildWithService)
+    , m_workers(workers)
+    , m_build(std::move(build))
 {}
 
 // A build still running finishes on the pool; its result finds no receiver.
@@ -42,17 +37,6 @@ void CollectionRebuilder::setBuildFunction(BuildFunction build)
 void CollectionRebuilder::setApplyDelayMs(int delayMs)
 {
     m_applyDelayMs = std::max(0, delayMs);
-}
-
-QThreadPool& CollectionRebuilder::pool()
-{
-    static QThreadPool* instance = [] {
-        auto* pool = new QThreadPool; // lives until the process ends
-        pool->setMaxThreadCount(1);
-        pool->setObjectName(u"collections"_s);
-        return pool;
-    }();
-    return *instance;
 }
 
 bool CollectionRebuilder::passesGate(bool isAnalyzing, const QList<Screenshot>& screenshots)
@@ -82,7 +66,7 @@ void CollectionRebuilder::start(Request request)
     m_building = request.generation;
     Q_EMIT buildStarted(request.generation);
     QPointer<CollectionRebuilder> receiver(this);
-    pool().start([receiver, build = m_build, request = std::move(request)] {
+    m_workers.collections().start([receiver, build = m_build, request = std::move(request)] {
         QList<SmartCollection> collections = build(request.screenshots, request.monitoredPath);
         printSummary(collections);
         QCoreApplication* app = QCoreApplication::instance();

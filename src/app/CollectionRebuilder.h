@@ -10,7 +10,7 @@
 #include <functional>
 #include <optional>
 
-class QThreadPool;
+class Workers;
 
 // Keeps the main view's smart collections in step with the monitor's library
 // without ever building on the GUI thread.
@@ -20,7 +20,8 @@ class QThreadPool;
 // carry an embedding (analysis would otherwise reshuffle the collections many
 // times over); any other list starts one.
 //
-// Builds run one at a time on a dedicated one-thread pool. A list that
+// Builds run one at a time on the collections pool (one thread, so a large
+// library never takes more than one core away from the screens). A list that
 // arrives while one is under way waits as the single pending list; a newer
 // list replaces it, so only the latest is ever built next. A finished build
 // is applied after a short settling delay, timed on the GUI thread, and only
@@ -36,8 +37,7 @@ public:
 
     static constexpr int defaultApplyDelayMs = 300;
 
-    // Builds with CollectionService::shared().
-    explicit CollectionRebuilder(QObject* parent = nullptr);
+    CollectionRebuilder(Workers& workers, BuildFunction build, QObject* parent = nullptr);
     ~CollectionRebuilder() override;
 
     void setBuildFunction(BuildFunction build);
@@ -57,9 +57,6 @@ public:
     bool hasPending() const { return m_pending.has_value(); }
     int buildsInFlight() const { return (isBuilding() ? 1 : 0) + (hasPending() ? 1 : 0); }
 
-    // The pool every main view builds on: one thread, so a large library
-    // never takes more than one core away from the screens.
-    static QThreadPool& pool();
     // Whether `screenshots` would start a build in that state.
     static bool passesGate(bool isAnalyzing, const QList<Screenshot>& screenshots);
 
@@ -78,6 +75,7 @@ private:
     void start(Request request);
     void apply(quint64 generation, const QList<SmartCollection>& collections);
 
+    Workers& m_workers;
     BuildFunction m_build;
     int m_applyDelayMs = defaultApplyDelayMs;
     bool m_isAnalyzing = true;

@@ -1,5 +1,6 @@
 #include "app/ContentView.h"
 
+#include "app/AppServices.h"
 #include "app/MainAppView.h"
 #include "app/Onboarding.h"
 #include "app/ProcessingView.h"
@@ -13,12 +14,13 @@
 
 using namespace Qt::StringLiterals;
 
-ContentView::ContentView(ScreenshotMonitor& monitor, Settings& settings, QWidget* parent)
+ContentView::ContentView(AppServices& services, QWidget* parent)
     : QWidget(parent)
-    , m_monitor(monitor)
-    , m_settings(settings)
-    , m_hasCompletedOnboarding(Onboarding::isComplete(settings))
-    , m_screen(chooseScreen(m_hasCompletedOnboarding, monitor.isProcessingBlocking()))
+    , m_services(services)
+    , m_monitor(services.monitor())
+    , m_settings(services.settings())
+    , m_hasCompletedOnboarding(Onboarding::isComplete(m_settings))
+    , m_screen(chooseScreen(m_hasCompletedOnboarding, m_monitor.isProcessingBlocking()))
 {
     setMinimumSize(minimumContentSize);
     auto* layout = new QVBoxLayout(this);
@@ -26,11 +28,11 @@ ContentView::ContentView(ScreenshotMonitor& monitor, Settings& settings, QWidget
     m_current = buildScreen(m_screen);
     layout->addWidget(m_current);
 
-    connect(&settings, &Settings::keyChanged, this, [this](const QString& key) {
+    connect(&m_settings, &Settings::keyChanged, this, [this](const QString& key) {
         if (key == Onboarding::key)
             onboardingFlagChanged();
     });
-    connect(&monitor, &ScreenshotMonitor::isProcessingBlockingChanged, this, &ContentView::scheduleUpdate);
+    connect(&m_monitor, &ScreenshotMonitor::isProcessingBlockingChanged, this, &ContentView::scheduleUpdate);
 }
 
 ContentView::Screen ContentView::chooseScreen(bool hasCompletedOnboarding, bool isProcessingBlocking)
@@ -108,13 +110,6 @@ void ContentView::appear()
     updateScreen();
 }
 
-void ContentView::setToolServices(const ToolServices& services)
-{
-    m_toolServices = services;
-    if (auto* main = qobject_cast<MainAppView*>(m_current.data()))
-        main->setToolServices(services);
-}
-
 QWidget* ContentView::buildScreen(Screen screen)
 {
     switch (screen) {
@@ -122,11 +117,8 @@ QWidget* ContentView::buildScreen(Screen screen)
         return new WelcomeView(m_monitor, m_settings, this);
     case Screen::processing:
         return new ProcessingView(m_monitor, m_settings, this);
-    case Screen::main: {
-        auto* main = new MainAppView(m_monitor, m_settings, this);
-        main->setToolServices(m_toolServices);
-        return main;
-    }
+    case Screen::main:
+        return new MainAppView(m_services, this);
     }
     Q_UNREACHABLE();
     return nullptr;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/ToolServices.h"
 
 #include "ui/AnimatedChange.h"
 
@@ -9,6 +8,7 @@
 
 #include <optional>
 
+class AppServices;
 class ScreenshotMonitor;
 class Settings;
 
@@ -27,12 +27,11 @@ public:
 
     static constexpr QSize minimumContentSize{800, 600};
 
-    ContentView(ScreenshotMonitor& monitor, Settings& settings, QWidget* parent = nullptr);
+    explicit ContentView(AppServices& services, QWidget* parent = nullptr);
 
     static Screen chooseScreen(bool hasCompletedOnboarding, bool isProcessingBlocking);
 
     // For the main view's tool screens, now and whenever it is built again.
-    void setToolServices(const ToolServices& services);
 
     Screen currentScreen() const { return m_screen; }
     QWidget* currentWidget() const { return m_current; }
@@ -53,6 +52,7 @@ private:
     void appear();
     QWidget* buildScreen(Screen screen);
 
+    AppServices& m_services;
     ScreenshotMonitor& m_monitor;
     Settings& m_settings;
     bool m_hasCompletedOnboarding;
@@ -61,5 +61,4 @@ private:
     std::optional<AnimatedChange::Animation> m_pendingAnimation;
     Screen m_screen;
     QPointer<QWidget> m_current;
-    ToolServices m_toolServices;
 };

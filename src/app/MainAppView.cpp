@@ -1,5 +1,7 @@
 #include "app/MainAppView.h"
 
+#include "app/AppServices.h"
+
 #include "app/SettingsView.h"
 #include "app/SidebarButton.h"
 #include "core/AppPreferences.h"
@@ -213,10 +215,15 @@ bool isLibraryCollection(const SmartCollection& collection)
 }
 } // namespace
 
-MainAppView::MainAppView(ScreenshotMonitor& monitor, Settings& settings, QWidget* parent)
+MainAppView::MainAppView(AppServices& services, QWidget* parent)
     : QWidget(parent)
-    , m_monitor(monitor)
-    , m_settings(settings)
+    , m_services(services)
+    , m_monitor(services.monitor())
+    , m_settings(services.settings())
+    , m_rebuilder(services.workers(), [collections = &services.collections()](const QList<Screenshot>& screenshots,
+                                                                              const QString& monitoredPath) {
+        return collections->generateCollections(screenshots, monitoredPath);
+    })
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -228,9 +235,9 @@ MainAppView::MainAppView(ScreenshotMonitor& monitor, Settings& settings, QWidget
     updateDetail(std::nullopt);
 
     connect(&m_rebuilder, &CollectionRebuilder::collectionsReady, this, &MainAppView::applyCollections);
-    connect(&monitor, &ScreenshotMonitor::screenshotsChanged, this,
+    connect(&m_monitor, &ScreenshotMonitor::screenshotsChanged, this,
             [this] { screenshotsChanged(m_monitor.screenshots()); });
-    screenshotsChanged(monitor.screenshots());
+    screenshotsChanged(m_monitor.screenshots());
 }
 
 MainAppView::~MainAppView() = default;
@@ -343,7 +350,7 @@ void MainAppView::showSettings()
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* settings = new SettingsView(AppPreferences::shared(), m_monitor, DatabaseManager::shared());
+    auto* settings = new SettingsView(m_services.preferences(), m_monitor, m_services.store());
     layout->addWidget(settings);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(settings, &SettingsView::dismissRequested, sheet, &QDialog::close);
@@ -409,7 +416,8 @@ QWidget* MainAppView::buildGallery(std::optional<SmartCollection> collection)
         onBack = [this] { closeCollection(); };
     auto* gallery = new GalleryView(
         std::move(collection), std::move(onBack),
-        {m_monitor, m_settings, m_thumbnails, m_desktop, m_folderChooser, m_trash, DatabaseManager::shared()});
+        {m_monitor, m_settings, m_services.imageCache(), m_desktop, m_folderChooser, m_services.trash(),
+         m_services.store(), m_services.workers(), m_services.search()});
     gallery->setShowingPreview(m_isPreviewActive);
     connect(gallery, &GalleryView::isShowingPreviewChanged, this,
             [this](bool showing) { m_isPreviewActive = showing; });
@@ -436,13 +444,11 @@ QWidget* MainAppView::buildDetail(const DetailKey& key)
     case Kind::noLinks:
         return emptyState(u"link"_s, u"No links detected yet"_s);
     case Kind::reorganizer:
-        if (!m_toolServices.organizer)
-            return emptyState(u"folder.badge.gearshape"_s, u"Re-Organizer"_s);
-        return new PremiumReOrganizerView(m_monitor, *m_toolServices.organizer);
+        return new PremiumReOrganizerView(m_monitor, m_services.organizer());
     case Kind::spaceSaver:
         return new SpaceSaverView(m_monitor);
     case Kind::duplicateFinder:
-        return new DuplicateFinderView(m_monitor, DatabaseManager::shared(), m_trash);
+        return new DuplicateFinderView(m_monitor, m_services.store(), m_services.trash());
     }
     return nullptr;
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/ToolServices.h"
-
 #include "app/CollectionRebuilder.h"
 #include "core/ImageCache.h"
 #include "core/Screenshot.h"
@@ -20,6 +18,7 @@
 
 #include <optional>
 
+class AppServices;
 class QAbstractButton;
 class ScreenshotMonitor;
 class Settings;
@@ -43,7 +42,7 @@ public:
 
     static constexpr int sidebarWidth = 260;
 
-    MainAppView(ScreenshotMonitor& monitor, Settings& settings, QWidget* parent = nullptr);
+    explicit MainAppView(AppServices& services, QWidget* parent = nullptr);
     ~MainAppView() override;
 
     ScreenshotMonitor& monitor() const { return m_monitor; }
@@ -62,7 +61,6 @@ public:
     void openCollection(const SmartCollection& collection);
     // The services the tool screens work with; a tool without one shows its
     // name only.
-    void setToolServices(const ToolServices& services) { m_toolServices = services; }
     // Back to the screen of the unchanged destination.
     void closeCollection();
     // Presents the settings as a sheet over the dashboard window.
@@ -121,18 +119,16 @@ private:
     void replaceDetail(const DetailKey& key, const std::optional<AnimatedChange::Animation>& animation);
     void refreshButtons();
 
+    AppServices& m_services;
     ScreenshotMonitor& m_monitor;
-    SystemTrash m_trash; // for the duplicate finder and the gallery
     Settings& m_settings;
-    ToolServices m_toolServices;
     std::optional<SidebarItem> m_selectedItem = SidebarItem::screenshots;
     bool m_isPreviewActive = false;
     std::optional<SmartCollection> m_selectedCollection;
     QList<SmartCollection> m_collections;
     CollectionRebuilder m_rebuilder;
-    // What the galleries this view builds work with; the thumbnails are kept
-    // across them.
-    ImageCache m_thumbnails;
+    // What the galleries this view builds work with besides the application's
+    // services.
     SystemDesktopIntegration m_desktop;
     DialogFolderChooser m_folderChooser;
 

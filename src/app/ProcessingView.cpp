@@ -185,14 +185,14 @@ void ProcessingView::refresh()
 void ProcessingView::cancelProcessing()
 {
     Console::printLine(u"🛑 Cancelling processing and rolling back..."_s);
-    // Forgetting releases the folder's access as well, so the welcome
-    // screen's next choice opens the chooser instead of reusing this folder.
+    // The way back to the welcome screen is animated; forgetting the folder
+    // ends the blocking run, and releases the folder's access as well, so the
+    // welcome screen's next choice opens the chooser instead of reusing it.
+    const AnimatedChange change;
     m_monitor.forgetFolder();
     m_settings.remove(ScreenshotMonitor::folderBookmarkKey);
     m_settings.remove(ScreenshotMonitor::monitoredPathKey);
     Console::printLine(u"   ✅ Cleared folder bookmark and path"_s);
-    const AnimatedChange change;
-    m_monitor.setIsProcessingBlocking(false);
     Onboarding::setComplete(m_settings, false);
 }
 

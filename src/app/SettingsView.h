@@ -33,9 +33,8 @@ public:
 
     using UrlOpener = std::function<bool(const QUrl&)>;
 
-    explicit SettingsView(AppPreferences& preferences = AppPreferences::shared(),
-                          ScreenshotMonitor& monitor = ScreenshotMonitor::shared(),
-                          DatabaseManager& database = DatabaseManager::shared(), QWidget* parent = nullptr);
+    SettingsView(AppPreferences& preferences, ScreenshotMonitor& monitor, DatabaseManager& database,
+                 QWidget* parent = nullptr);
 
     // Opens mail links; by default the desktop's handler.
     void setUrlOpener(UrlOpener opener);

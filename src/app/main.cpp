@@ -1,17 +1,11 @@
 #include "app/AppDelegate.h"
+#include "app/AppServices.h"
 #include "app/BrindleworkApp.h"
 #include "app/ContentView.h"
 #include "app/SystemTrayIcon.h"
-#include "core/AppPreferences.h"
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
 #include "core/OmpThreadLimit.h"
-#include "core/Settings.h"
-#include "ingest/ScreenshotMonitor.h"
-#include "library/ClusteringService.h"
-#include "organize/OrganizeService.h"
-#include "organize/ReOrganizerViewModel.h"
-#include "platform/FileOps.h"
 #include "platform/FolderChooser.h"
 #include "platform/LoginItem.h"
 #include "platform/SingleInstance.h"
@@ -46,31 +40,21 @@ int main(int argc, char* argv[])
     }
 
     applyDarkStyle(application);
-    AppPreferences::shared().setLoginItemService(std::make_unique<LoginItem>());
+    // Every service, in dependency order; the store opens on its own queue,
+    // so the first window does not wait for it.
+    AppServices services({.loginItem = std::make_unique<LoginItem>()});
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &services, &AppServices::shutDown);
 
-    // The tools' services outlive the window, whose screens may still wait
-    // for a job of theirs when it closes.
-    SystemFileOps fileOps;
-    OrganizeService organizer(DatabaseManager::shared(), ScreenshotMonitor::shared(), fileOps,
-                              DatabaseManager::dataFolder());
-
-    // The monitor is first used, and so created, as the window content is built.
-    BrindleworkApp app(Settings::shared(), AppPreferences::shared(), ScreenshotMonitor::shared());
-    app.contentView().setToolServices({&organizer});
-    AppDelegate delegate(app, ScreenshotMonitor::shared(), std::make_unique<SystemTrayIcon>());
+    BrindleworkApp app(services);
+    AppDelegate delegate(app, services.monitor(), std::make_unique<SystemTrayIcon>());
     // The tray icon, popup and dock policy come once launching has finished.
     QMetaObject::invokeMethod(&delegate, &AppDelegate::setup, Qt::QueuedConnection);
-    ScreenshotMonitor::shared().setFolderChooser(std::make_unique<DialogFolderChooser>());
-    QObject::connect(&ScreenshotMonitor::shared(), &ScreenshotMonitor::folderChangeStarting, &app,
-                     [] { ClusteringService::shared().resetCache(); });
+    services.monitor().setFolderChooser(std::make_unique<DialogFolderChooser>());
     if (instance)
         app.listenForLaterLaunches(std::move(instance));
     app.activateDashboard();
     const QStringList arguments = QApplication::arguments();
     QMetaObject::invokeMethod(
         &app, [&app, arguments] { app.handleArguments(arguments); }, Qt::QueuedConnection);
-    const int status = application.exec();
-    // A run or an undo still under way finishes before its service goes.
-    ReOrganizerViewModel::waitForJobs();
-    return status;
+    return application.exec();
 }

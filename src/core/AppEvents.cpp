@@ -1,7 +1,1 @@
 #include "core/AppEvents.h"
-
-AppEvents& AppEvents::shared()
-{
-    static AppEvents instance;
-    return instance;
-}

@@ -3,13 +3,11 @@
 #include <QObject>
 #include <QVariantMap>
 
-// Application-wide announcements that any object may observe.
+// Application-wide announcements that any object may observe; one instance,
+// owned with the other services and handed to whoever posts or observes.
 class AppEvents : public QObject
 {
     Q_OBJECT
-
-public:
-    static AppEvents& shared();
 
 signals:
     // Whenever the monitor's processing or incomplete-files flag is assigned.

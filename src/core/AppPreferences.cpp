@@ -18,12 +18,6 @@ AppPreferences::AppPreferences(Settings& settings, std::unique_ptr<LoginItemServ
 
 AppPreferences::~AppPreferences() = default;
 
-AppPreferences& AppPreferences::shared()
-{
-    static AppPreferences* instance = new AppPreferences(Settings::shared()); // lives until the process ends
-    return *instance;
-}
-
 void AppPreferences::setLoginItemService(std::unique_ptr<LoginItemService> loginItem)
 {
     m_loginItem = std::move(loginItem);

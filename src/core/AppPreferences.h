@@ -34,9 +34,7 @@ public:
                             QObject* parent = nullptr);
     ~AppPreferences() override;
 
-    // Backed by Settings::shared(). Until the application installs a login
-    // item service, launch at login is only saved.
-    static AppPreferences& shared();
+    // Until a login item service is installed, launch at login is only saved.
     void setLoginItemService(std::unique_ptr<LoginItemService> loginItem);
 
     bool showInDock() const { return m_showInDock; }

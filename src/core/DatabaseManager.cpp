@@ -171,24 +171,31 @@ struct DatabaseManager::BackfillRun
     bool updateFailed = false;
 };
 
-DatabaseManager& DatabaseManager::shared()
-{
-    static DatabaseManager instance(dataFolder().isEmpty() ? QString() : dataFolder() + u"/Brindlework.sqlite"_s);
-    return instance;
-}
-
 QString DatabaseManager::dataFolder()
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     return base.isEmpty() ? QString() : base + u"/Brindlework"_s;
 }
 
+QString DatabaseManager::defaultPath()
+{
+    const QString folder = dataFolder();
+    return folder.isEmpty() ? QString() : folder + u"/Brindlework.sqlite"_s;
+}
+
 DatabaseManager::DatabaseManager(const QString& path)
     : m_path(path)
     , m_queue(u"org.brindlework.Glimmerdeck.db"_s)
 {
-    open();
-    m_queue.sync([this] { createTables(); });
+    m_queue.async([this] {
+        open();
+        createTables();
+    });
+}
+
+bool DatabaseManager::isOpen()
+{
+    return m_queue.sync([this] { return m_db != nullptr; });
 }
 
 DatabaseManager::~DatabaseManager()

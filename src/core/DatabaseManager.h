@@ -33,14 +33,15 @@ class SqliteStatement;
 class DatabaseManager
 {
 public:
-    // The application's store, "Brindlework.sqlite" in the data folder, made
-    // on first use (the first caller waits for the schema work).
-    static DatabaseManager& shared();
-    // The folder the shared store lives in ($XDG_DATA_HOME/Brindlework).
+    // The folder the application's store lives in ($XDG_DATA_HOME/Brindlework).
     static QString dataFolder();
+    // "Brindlework.sqlite" in dataFolder().
+    static QString defaultPath();
 
     // Opens (creating it and its folder when missing) the file at `path`,
-    // brings its schema up to date and queues a quiet link backfill.
+    // brings its schema up to date and queues a quiet link backfill, all on
+    // the store's queue: the constructor returns at once, and the first call
+    // waits for that work.
     explicit DatabaseManager(const QString& path);
     // Finishes queued work, except what remains of a link backfill, then
     // closes the file.
@@ -50,7 +51,7 @@ public:
     DatabaseManager& operator=(const DatabaseManager&) = delete;
 
     SerialQueue& dbQueue() { return m_queue; }
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen();
     const QString& path() const { return m_path; }
 
     // Inserts the record's file facts, or refreshes them (name, path, date,

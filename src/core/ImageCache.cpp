@@ -6,12 +6,6 @@ ImageCache::ImageCache()
     : m_cache(countLimit)
 {}
 
-ImageCache& ImageCache::shared()
-{
-    static ImageCache instance;
-    return instance;
-}
-
 std::optional<QImage> ImageCache::image(const QString& key) const
 {
     QMutexLocker lock(&m_mutex);

@@ -17,7 +17,6 @@ public:
     static constexpr int countLimit = 300;
 
     ImageCache();
-    static ImageCache& shared();
 
     std::optional<QImage> image(const QString& key) const;
     std::optional<QImage> image(const QUuid& id) const;

@@ -22,13 +22,6 @@ MemoryMonitor::MemoryMonitor(std::unique_ptr<Source> source, std::chrono::millis
 
 MemoryMonitor::~MemoryMonitor() = default;
 
-MemoryMonitor& MemoryMonitor::shared()
-{
-    // Lives until the process ends.
-    static MemoryMonitor* instance = new MemoryMonitor(std::make_unique<ProcMemorySource>());
-    return *instance;
-}
-
 void MemoryMonitor::startMonitoring()
 {
     checkMemory();

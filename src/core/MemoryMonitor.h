@@ -42,9 +42,6 @@ public:
                            QObject* parent = nullptr);
     ~MemoryMonitor() override;
 
-    // Reads the system's figures (/proc and the cgroup limit).
-    static MemoryMonitor& shared();
-
     bool isUnderPressure() const;
     qint64 availableMemoryMB() const;
     double appMemoryUsageMB() const;

@@ -12,17 +12,6 @@ Settings::Settings(const QString& filePath, QObject* parent)
     , m_settings(filePath, QSettings::IniFormat)
 {}
 
-Settings& Settings::shared()
-{
-    static Settings* instance = [] {
-        auto* settings = new Settings(defaultFilePath()); // lives until the process ends
-        if (QCoreApplication::instance() && !isGuiThread())
-            settings->moveToThread(QCoreApplication::instance()->thread());
-        return settings;
-    }();
-    return *instance;
-}
-
 QString Settings::defaultFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/Brindlework/Glimmerdeck.conf"_s;

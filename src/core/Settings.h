@@ -18,8 +18,6 @@ class Settings : public QObject
 public:
     explicit Settings(const QString& filePath, QObject* parent = nullptr);
 
-    // The application's instance, backed by defaultFilePath().
-    static Settings& shared();
     // $XDG_CONFIG_HOME/Brindlework/Glimmerdeck.conf
     static QString defaultFilePath();
 

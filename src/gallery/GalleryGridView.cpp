@@ -32,7 +32,7 @@ constexpr double wheelNotchMagnification = 0.1;
 GalleryGridView::GalleryGridView(GalleryViewModel& viewModel, ImageCache& cache, QWidget* parent)
     : QAbstractScrollArea(parent)
     , m_viewModel(viewModel)
-    , m_loader(new ThumbnailLoader(cache, thumbnailSize, this))
+    , m_loader(new ThumbnailLoader(cache, thumbnailSize, viewModel.workers(), this))
     , m_pictures(minimumPictures)
 {
     setFrameShape(QFrame::NoFrame);

@@ -67,7 +67,9 @@ GalleryView::GalleryView(std::optional<SmartCollection> activeCollection, std::f
     , m_activeCollection(std::move(activeCollection))
     , m_onBack(std::move(onBack))
     , m_services(services)
-    , m_viewModel(new GalleryViewModel(services.monitor, this))
+    , m_viewModel(new GalleryViewModel(
+          {services.monitor, services.database, services.trash, services.settings, services.workers, services.search},
+          this))
 {
     buildLayout(bool(m_onBack));
     connectViewModel();
@@ -319,7 +321,14 @@ void GalleryView::askToDelete()
 
 void GalleryView::confirmDeletion()
 {
-    const auto result = m_viewModel->deleteSelected(m_services.trash, m_services.database, m_services.settings);
+    m_viewModel->deleteSelected([self = QPointer(this)](const GalleryViewModel::DeletionResult& result) {
+        if (self)
+            self->deletionFinished(result);
+    });
+}
+
+void GalleryView::deletionFinished(const GalleryViewModel::DeletionResult& result)
+{
     m_viewModel->setIsSelectionMode(false);
     forgetDeletedFocus();
     if (result.failed == 0)

@@ -4,6 +4,7 @@
 #include "core/SmartCollection.h"
 #include "gallery/GalleryOverlays.h"
 #include "gallery/GalleryViewMode.h"
+#include "library/GalleryViewModel.h"
 
 #include <QMenu>
 #include <QMessageBox>
@@ -22,12 +23,12 @@ class QAbstractButton;
 class FolderChooser;
 class GalleryGridView;
 class GalleryHeader;
-class GalleryViewModel;
 class ImageCache;
 class QShortcut;
 class QStackedLayout;
 class ScreenshotMonitor;
 class Settings;
+class Workers;
 
 // The gallery screen: the whole library, or the members of one collection
 // with a back control, as a zoomable grid with search, selection, deletion
@@ -50,6 +51,8 @@ public:
         FolderChooser& folderChooser;
         Trash& trash;
         DatabaseManager& database;
+        Workers& workers;
+        std::shared_ptr<const GallerySearch> search;
     };
 
     static constexpr double zoomStep = 0.25;
@@ -123,6 +126,7 @@ private:
     void setFocused(std::optional<Screenshot> screenshot);
     void askToDelete();
     void confirmDeletion();
+    void deletionFinished(const GalleryViewModel::DeletionResult& result);
     void openFolderPicker();
     void placeSelectionBar();
 

@@ -21,16 +21,10 @@ EmbeddingService::EmbeddingService(QString modelPath, QObject* parent)
     if (m_embedding)
         Console::printLine(u"🧠 Embedding model loaded successfully"_s);
     else
-        Console::printLine(u"⚠️ Failed to load NLEmbedding model"_s);
+        Console::printLine(u"⚠️ Failed to load the sentence embedding model"_s);
 }
 
 EmbeddingService::~EmbeddingService() = default;
-
-EmbeddingService& EmbeddingService::shared()
-{
-    static EmbeddingService* instance = new EmbeddingService; // kept until the process ends
-    return *instance;
-}
 
 bool EmbeddingService::isModelLoaded()
 {

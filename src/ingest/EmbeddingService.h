@@ -23,8 +23,6 @@ public:
     explicit EmbeddingService(QString modelPath = SentenceEncoder::defaultPath(), QObject* parent = nullptr);
     ~EmbeddingService() override;
 
-    static EmbeddingService& shared();
-
     // The text's vector (trimmed, cut to its first 1000 characters); absent for
     // blank text or when no vector can be made. Blocks until the queue has
     // computed it; callable from any thread.

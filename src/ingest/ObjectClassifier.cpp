@@ -51,14 +51,12 @@ ObjectClassifier::ObjectClassifier(QString modelPath, QString labelsPath, int ma
 
 ObjectClassifier::~ObjectClassifier() = default;
 
-ObjectClassifier& ObjectClassifier::shared()
+int ObjectClassifier::defaultMaximumNetworks()
 {
     // Each network holds about 100 MB of working memory at 512 x 512. Two keep
     // the resident size of a large library within budget; text recognition,
     // not classification, is what the other analysis threads spend most time on.
-    static ObjectClassifier* instance =
-        new ObjectClassifier(defaultModelPath(), defaultLabelsPath(), qMin(2, QThread::idealThreadCount()));
-    return *instance;
+    return qMin(2, QThread::idealThreadCount());
 }
 
 QString ObjectClassifier::defaultModelPath()

@@ -37,7 +37,7 @@ public:
     ObjectClassifier(QString modelPath, QString labelsPath, int maximumNetworks);
     ~ObjectClassifier();
 
-    static ObjectClassifier& shared();
+    static int defaultMaximumNetworks();
     static QString defaultModelPath();
     static QString defaultLabelsPath();
 

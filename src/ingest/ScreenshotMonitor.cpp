@@ -1,54 +1,72 @@
 #include "ingest/ScreenshotMonitor.h"
 
 #include "core/AppEvents.h"
-#include "core/Clock.h"
 #include "core/Console.h"
-#include "core/MemoryMonitor.h"
+#include "core/DatabaseManager.h"
+#include "core/GuiThread.h"
+#include "core/Logger.h"
+#include "core/Scheduler.h"
 #include "core/Settings.h"
-#include "platform/FolderAccess.h"
+#include "core/Workers.h"
+#include "ingest/SupportedFiles.h"
 #include "platform/FolderChooser.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-// Assigns and announces only real changes; callers that must announce every
-// assignment do so themselves.
-template <typename T, typename Signal>
-void assign(ScreenshotMonitor* monitor, T& field, const T& value, Signal signal)
-{
-    if (field == value)
-        return;
-    field = value;
-    Q_EMIT(monitor->*signal)(value);
-}
-
 QString defaultFolder()
 {
     return QDir::homePath() + u"/Desktop"_s;
+}
+
+bool isNewer(const Screenshot& a, const Screenshot& b)
+{
+    return a.dateCreated > b.dateCreated;
+}
+
+// Stores `value` in `field` when one is given and announces real changes.
+template <typename T, typename Signal>
+void assign(ScreenshotMonitor* monitor, T& field, const std::optional<T>& value, Signal signal)
+{
+    if (!value || field == *value)
+        return;
+    field = *value;
+    Q_EMIT(monitor->*signal)(field);
+}
+
+// A share of the run: never NaN or outside 0..1, whatever the counts were.
+std::optional<double> clampedShare(std::optional<double> value)
+{
+    if (!value)
+        return std::nullopt;
+    return std::isfinite(*value) ? std::clamp(*value, 0.0, 1.0) : 0.0;
 }
 } // namespace
 
 const QStringList& ScreenshotMonitor::supportedExtensions()
 {
-    static const QStringList extensions{u"png"_s, u"jpg"_s, u"jpeg"_s, u"heic"_s, u"webp"_s, u"mp4"_s, u"mov"_s};
-    return extensions;
+    return SupportedFiles::extensions();
 }
 
-ScreenshotMonitor::ScreenshotMonitor(Settings& settings, MemoryMonitor& memoryMonitor, QObject* parent)
-    : QObject(parent)
-    , m_settings(settings)
-    , m_memoryMonitor(memoryMonitor)
-    , m_monitorQueue(u"org.brindlework.Glimmerdeck.filemonitor"_s)
-    , m_lastScanDate(Clock::now())
+ScreenshotMonitor::ScreenshotMonitor(const Services& services, QObject* parent)
+    : LibrarySource(parent)
+    , m_settings(services.settings)
+    , m_events(services.events)
+    , m_store(services.store)
+    , m_workers(services.workers)
+    , m_folderAccess(*this, services.settings)
+    , m_scanner(*this, services.store, services.workers.fileQueue())
+    , m_loader(*this, services.store, services.workers.fileQueue())
+    , m_pipeline(*this, services.store, services.memoryMonitor, services.workers, services.analyzer,
+                 services.scheduler ? *services.scheduler : Scheduler::eventLoop())
 {
-    m_timer.setInterval(pollingIntervalMs);
-    connect(&m_timer, &QTimer::timeout, this, &ScreenshotMonitor::checkForChanges);
-
     const QString stored = m_settings.value(monitoredPathKey).toString();
     m_monitoredPath = stored.isEmpty() ? defaultFolder() : stored;
 
@@ -61,19 +79,22 @@ ScreenshotMonitor::ScreenshotMonitor(Settings& settings, MemoryMonitor& memoryMo
 
 ScreenshotMonitor::~ScreenshotMonitor()
 {
-    if (!m_monitoredURL.isEmpty())
-        FolderAccess::stopAccessing(m_monitoredURL);
-}
-
-ScreenshotMonitor& ScreenshotMonitor::shared()
-{
-    static ScreenshotMonitor* instance = new ScreenshotMonitor(Settings::shared(), MemoryMonitor::shared());
-    return *instance;
+    shutDown();
 }
 
 void ScreenshotMonitor::setFolderChooser(std::unique_ptr<FolderChooser> chooser)
 {
-    m_folderChooser = std::move(chooser);
+    m_folderAccess.setFolderChooser(std::move(chooser));
+}
+
+void ScreenshotMonitor::setFrontmostApplicationSource(std::function<std::optional<QString>()> source)
+{
+    m_scanner.setFrontmostApplicationSource(std::move(source));
+}
+
+void ScreenshotMonitor::setPollingInterval(int milliseconds)
+{
+    m_scanner.setPollingInterval(milliseconds);
 }
 
 void ScreenshotMonitor::setMonitoredPath(const QString& path)
@@ -85,73 +106,47 @@ void ScreenshotMonitor::setMonitoredPath(const QString& path)
 
 void ScreenshotMonitor::assignMonitoredPath(const QString& path)
 {
-    assign(this, m_monitoredPath, path, &ScreenshotMonitor::monitoredPathChanged);
+    if (m_monitoredPath == path)
+        return;
+    m_monitoredPath = path;
+    Q_EMIT monitoredPathChanged(m_monitoredPath);
 }
 
-void ScreenshotMonitor::setIsProcessing(bool value)
+void ScreenshotMonitor::setHasFileAccess(bool value)
 {
-    assign(this, m_isProcessing, value, &ScreenshotMonitor::isProcessingChanged);
-    Q_EMIT AppEvents::shared().processingStateChanged(m_isProcessing);
+    if (m_hasFileAccess == value)
+        return;
+    m_hasFileAccess = value;
+    Q_EMIT hasFileAccessChanged(value);
 }
 
-void ScreenshotMonitor::setHasIncompleteFiles(bool value)
+// The one place the processing state changes. Each field given is stored
+// before its change is announced; the processing and incomplete-files flags
+// are also announced application-wide on every assignment, changed or not.
+void ScreenshotMonitor::publishProgress(const ProgressUpdate& update)
 {
-    assign(this, m_hasIncompleteFiles, value, &ScreenshotMonitor::hasIncompleteFilesChanged);
-    // Announced under the processing key, as observers expect.
-    Q_EMIT AppEvents::shared().processingStateChanged(m_hasIncompleteFiles);
+    Progress& p = m_progress;
+    assign(this, p.isProcessing, update.isProcessing, &ScreenshotMonitor::isProcessingChanged);
+    if (update.isProcessing)
+        Q_EMIT m_events.processingStateChanged(p.isProcessing);
+    assign(this, p.isProcessingBlocking, update.isProcessingBlocking, &ScreenshotMonitor::isProcessingBlockingChanged);
+    assign(this, p.hasIncompleteFiles, update.hasIncompleteFiles, &ScreenshotMonitor::hasIncompleteFilesChanged);
+    if (update.hasIncompleteFiles)
+        Q_EMIT m_events.processingStateChanged(p.hasIncompleteFiles);
+    assign(this, p.totalToProcess, update.totalToProcess, &ScreenshotMonitor::totalToProcessChanged);
+    assign(this, p.processedCount, update.processedCount, &ScreenshotMonitor::processedCountChanged);
+    assign(this, p.processingProgress, update.processingProgress, &ScreenshotMonitor::processingProgressChanged);
+    assign(this, p.currentBatchNumber, update.currentBatchNumber, &ScreenshotMonitor::currentBatchNumberChanged);
+    assign(this, p.totalBatches, update.totalBatches, &ScreenshotMonitor::totalBatchesChanged);
+    assign(this, p.value, clampedShare(update.value), &ScreenshotMonitor::processingProgressValueChanged);
+    assign(this, p.isUnderMemoryPressure, update.isUnderMemoryPressure,
+           &ScreenshotMonitor::isUnderMemoryPressureChanged);
 }
 
 void ScreenshotMonitor::setScreenshots(QList<Screenshot> screenshots)
 {
     m_screenshots = std::move(screenshots);
     Q_EMIT screenshotsChanged();
-}
-
-void ScreenshotMonitor::setHasFileAccess(bool value)
-{
-    assign(this, m_hasFileAccess, value, &ScreenshotMonitor::hasFileAccessChanged);
-}
-
-void ScreenshotMonitor::setIsProcessingBlocking(bool value)
-{
-    assign(this, m_isProcessingBlocking, value, &ScreenshotMonitor::isProcessingBlockingChanged);
-}
-
-void ScreenshotMonitor::setProcessingProgressValue(double value)
-{
-    // A share of the run: never NaN or outside 0..1, whatever the counts were.
-    const double clamped = std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0;
-    assign(this, m_processingProgressValue, clamped, &ScreenshotMonitor::processingProgressValueChanged);
-}
-
-void ScreenshotMonitor::setProcessedCount(int value)
-{
-    assign(this, m_processedCount, value, &ScreenshotMonitor::processedCountChanged);
-}
-
-void ScreenshotMonitor::setProcessingProgress(int value)
-{
-    assign(this, m_processingProgress, value, &ScreenshotMonitor::processingProgressChanged);
-}
-
-void ScreenshotMonitor::setTotalToProcess(int value)
-{
-    assign(this, m_totalToProcess, value, &ScreenshotMonitor::totalToProcessChanged);
-}
-
-void ScreenshotMonitor::setCurrentBatchNumber(int value)
-{
-    assign(this, m_currentBatchNumber, value, &ScreenshotMonitor::currentBatchNumberChanged);
-}
-
-void ScreenshotMonitor::setTotalBatches(int value)
-{
-    assign(this, m_totalBatches, value, &ScreenshotMonitor::totalBatchesChanged);
-}
-
-void ScreenshotMonitor::setIsUnderMemoryPressure(bool value)
-{
-    assign(this, m_isUnderMemoryPressure, value, &ScreenshotMonitor::isUnderMemoryPressureChanged);
 }
 
 bool ScreenshotMonitor::isCurrent(const QString& folder, quint64 generation) const
@@ -177,6 +172,7 @@ void ScreenshotMonitor::startMonitoring()
 
 void ScreenshotMonitor::startMonitoringAsync(bool force)
 {
+    assertGuiThread();
     m_isCancelled = false;
     if (m_isMonitoringActive && !force) {
         Console::printLine(u"reshing monitoring skipped (already active)"_s);
@@ -184,7 +180,7 @@ void ScreenshotMonitor::startMonitoringAsync(bool force)
     }
     if (force) {
         Console::printLine(u"🔄 FORCE Reloading monitoring data..."_s);
-        m_timer.stop();
+        m_scanner.stopPolling();
     }
     m_isMonitoringActive = true;
     Console::printLine(u"🔍 Starting file monitoring (Force: %1)..."_s.arg(force ? u"true"_s : u"false"_s));
@@ -204,7 +200,7 @@ void ScreenshotMonitor::stopMonitoring()
 {
     Console::printLine(u"🛑 Stopping file monitoring..."_s);
     m_isMonitoringActive = false;
-    m_timer.stop();
+    m_scanner.stopPolling();
 }
 
 void ScreenshotMonitor::restartMonitoring()
@@ -213,7 +209,7 @@ void ScreenshotMonitor::restartMonitoring()
     ++m_generation;
     setScreenshots({});
     m_knownFiles.clear();
-    m_lastScanDate = Clock::now();
+    m_scanner.updateLastScanDate();
     startMonitoring();
 }
 
@@ -221,15 +217,15 @@ void ScreenshotMonitor::cancelProcessing()
 {
     Console::printLine(u"🛑 CANCEL: User requested cancellation"_s);
     m_isCancelled = true;
-    stopProcessingRun();
-    setIsProcessing(false);
-    setIsProcessingBlocking(false);
+    m_pipeline.stop();
+    publishProgress({.isProcessing = false, .isProcessingBlocking = false});
     setScreenshots({});
     Console::printLine(u"   ✅ Processing cancelled, state reset"_s);
 }
 
 void ScreenshotMonitor::updateScreenshot(const Screenshot& screenshot)
 {
+    assertGuiThread();
     const qsizetype index = m_screenshots.indexOf(screenshot);
     if (index < 0)
         return;
@@ -240,19 +236,18 @@ void ScreenshotMonitor::updateScreenshot(const Screenshot& screenshot)
 void ScreenshotMonitor::startPollingTimer()
 {
     Console::printLine(u"⏰ Starting polling timer..."_s);
-    if (m_pollingPauses == 0)
-        m_timer.start();
+    m_scanner.startPolling();
 }
 
 void ScreenshotMonitor::resetProgressState()
 {
-    setHasIncompleteFiles(false);
-    setTotalToProcess(0);
-    setProcessingProgress(0);
-    setProcessedCount(0);
-    setProcessingProgressValue(0.0);
-    setIsProcessing(false);
-    setIsProcessingBlocking(false);
+    publishProgress({.isProcessing = false,
+                     .isProcessingBlocking = false,
+                     .hasIncompleteFiles = false,
+                     .totalToProcess = 0,
+                     .processedCount = 0,
+                     .processingProgress = 0,
+                     .value = 0.0});
 }
 
 void ScreenshotMonitor::forgetFolder()
@@ -260,10 +255,181 @@ void ScreenshotMonitor::forgetFolder()
     cancelProcessing();
     stopMonitoring();
     ++m_generation;
-    if (!m_monitoredURL.isEmpty())
-        FolderAccess::stopAccessing(m_monitoredURL);
-    m_monitoredURL.clear();
+    m_folderAccess.release();
     setHasFileAccess(false);
     m_knownFiles.clear();
     resetProgressState();
+}
+
+bool ScreenshotMonitor::restoreFolderAccess()
+{
+    return m_folderAccess.restore();
+}
+
+void ScreenshotMonitor::requestFolderAccess()
+{
+    m_folderAccess.request();
+}
+
+void ScreenshotMonitor::changeMonitoredFolder(const QString& path)
+{
+    m_folderAccess.changeFolder(path);
+}
+
+void ScreenshotMonitor::prepareFolderChange()
+{
+    Q_EMIT folderChangeStarting();
+    cancelProcessing();
+    resetProgressState();
+}
+
+void ScreenshotMonitor::loadScreenshotLibrary()
+{
+    Console::printLine(u"📸 Loading screenshot library..."_s);
+    m_scanner.loadStarted();
+    m_loader.start(m_monitoredPath, m_generation, [this] { m_scanner.loadEnded(); });
+}
+
+void ScreenshotMonitor::publishLoadedRows(const QList<Screenshot>& rows, const QSet<QString>& paths)
+{
+    setScreenshots(rows);
+    m_knownFiles = paths;
+}
+
+// A load for a folder or generation that is no longer current applies none of
+// its results, flags or timers: the current folder's own load sets them.
+void ScreenshotMonitor::finishLibraryLoad(const LibraryLoader::Outcome& outcome)
+{
+    if (!isCurrent(outcome.folder, outcome.generation))
+        return;
+    if (!outcome.found.isEmpty())
+        listNewestFirst(outcome.found);
+    m_knownFiles = outcome.known;
+
+    const QList<Screenshot>& need = outcome.needProcessing;
+    publishProgress(
+        {.hasIncompleteFiles = !need.isEmpty(), .totalToProcess = int(need.size()), .processingProgress = 0});
+    if (need.isEmpty()) {
+        publishProgress({.isProcessingBlocking = false});
+    } else {
+        if (outcome.raiseBlocking)
+            publishProgress({.isProcessingBlocking = true});
+        if (!m_isCancelled)
+            startBatchProcessing(need, outcome.folder);
+    }
+    startPollingTimer();
+    m_scanner.watch(outcome.directories);
+}
+
+void ScreenshotMonitor::checkForChanges()
+{
+    m_scanner.check();
+}
+
+void ScreenshotMonitor::forceChangeCheck()
+{
+    m_scanner.forceCheck();
+}
+
+void ScreenshotMonitor::pausePolling()
+{
+    m_scanner.pause();
+}
+
+void ScreenshotMonitor::resumePolling()
+{
+    m_scanner.resume();
+}
+
+void ScreenshotMonitor::applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added)
+{
+    if (!deleted.isEmpty()) {
+        Console::printLine(u"🗑️ Detected %1 deletions"_s.arg(deleted.size()));
+        for (const QString& path : deleted)
+            m_knownFiles.remove(path);
+        QList<Screenshot> remaining = m_screenshots;
+        remaining.removeIf([&deleted](const Screenshot& s) { return deleted.contains(s.filePath); });
+        setScreenshots(std::move(remaining));
+    }
+
+    // Whatever became known since the walk's snapshot (a load, an earlier
+    // walk) is listed already; a path is never listed twice.
+    QList<Screenshot> fresh;
+    for (const Screenshot& record : added) {
+        if (!m_knownFiles.contains(record.filePath)) {
+            m_knownFiles.insert(record.filePath);
+            fresh.append(record);
+        }
+    }
+    if (fresh.isEmpty())
+        return;
+    Console::printLine(u"🆕 Watcher found %1 new files"_s.arg(fresh.size()));
+    // One batched write, off this thread and ahead of the analyses' own writes.
+    m_workers.storeWrites().start([store = &m_store, fresh] { store->upsertMany(fresh); });
+    listNewestFirst(fresh);
+    for (const Screenshot& record : std::as_const(fresh))
+        Q_EMIT newScreenshot(record);
+    startBatchProcessing(fresh, m_monitoredPath);
+}
+
+// Puts `added` ahead of the list and orders the whole newest first; among
+// equal dates the added records come first, in their own order. The list is
+// normally ordered already, so a merge does instead of a full sort.
+void ScreenshotMonitor::listNewestFirst(QList<Screenshot> added)
+{
+    if (!std::is_sorted(added.begin(), added.end(), isNewer))
+        std::stable_sort(added.begin(), added.end(), isNewer);
+    const QList<Screenshot>& current = m_screenshots;
+    QList<Screenshot> merged;
+    merged.reserve(added.size() + current.size());
+    if (std::is_sorted(current.begin(), current.end(), isNewer)) {
+        std::merge(std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()), current.begin(),
+                   current.end(), std::back_inserter(merged), isNewer);
+    } else {
+        merged = added + current;
+        std::stable_sort(merged.begin(), merged.end(), isNewer);
+    }
+    setScreenshots(std::move(merged));
+}
+
+void ScreenshotMonitor::startBatchProcessing(const QList<Screenshot>& files, const QString& folderPath)
+{
+    if (files.isEmpty())
+        return;
+    const QString folder = folderPath.isEmpty() ? m_monitoredPath : folderPath;
+    if (folder != m_monitoredPath) {
+        Logger::log(LogLevel::warning, u"Processing"_s, u"Processing aborted - folder changed"_s,
+                    {{u"expected"_s, folder}, {u"actual"_s, m_monitoredPath}});
+        return;
+    }
+    m_pipeline.start(files, folder);
+}
+
+void ScreenshotMonitor::applyResults(const QList<ProcessedFileResult>& results)
+{
+    QHash<QUuid, const ProcessedFileResult*> byId;
+    for (const ProcessedFileResult& result : results)
+        byId.insert(result.id, &result);
+    QList<Screenshot> updated = m_screenshots;
+    bool changed = false;
+    for (Screenshot& screenshot : updated) {
+        const ProcessedFileResult* result = byId.value(screenshot.id);
+        if (!result)
+            continue;
+        screenshot.ocrText = result->ocrText;
+        screenshot.tags = result->tags;
+        screenshot.embedding = result->embedding;
+        screenshot.detectedUrls = result->urls;
+        changed = true;
+    }
+    if (changed)
+        setScreenshots(std::move(updated));
+}
+
+void ScreenshotMonitor::shutDown()
+{
+    m_isMonitoringActive = false;
+    m_scanner.shutDown();
+    m_loader.shutDown();
+    m_pipeline.shutDown();
 }

@@ -16,7 +16,7 @@ QStringList classifyFile(const QString& path, const QString& fileName, ObjectCla
     const LogMetadata file{{u"file"_s, fileName}};
     const QImage image = ImageLoader::load(path, VisualAnalysisService::decodeSize);
     if (image.isNull()) {
-        Logger::log(LogLevel::warning, category, u"Failed to load NSImage"_s, file);
+        Logger::log(LogLevel::warning, category, u"Failed to load the image"_s, file);
         return {};
     }
     if (image.width() <= 0 || image.height() <= 0 || image.format() == QImage::Format_Invalid) {
@@ -39,11 +39,6 @@ QStringList classifyFile(const QString& path, const QString& fileName, ObjectCla
     return VisualAnalysisService::labelsFromObservations(fileName, *result.observations);
 }
 } // namespace
-
-QStringList VisualAnalysisService::analyze(const QString& path)
-{
-    return analyze(path, ObjectClassifier::shared());
-}
 
 QStringList VisualAnalysisService::analyze(const QString& path, ObjectClassifier& classifier)
 {

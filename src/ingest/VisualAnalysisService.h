@@ -18,7 +18,6 @@ public:
 
     // Never fails towards the caller: a file that cannot be loaded or
     // classified gives an empty list (and its log line).
-    static QStringList analyze(const QString& path);
     static QStringList analyze(const QString& path, ObjectClassifier& classifier);
 
     // Logs "Found classifications", then keeps, in the order given, the first

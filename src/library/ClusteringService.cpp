@@ -2,12 +2,6 @@
 
 #include "core/Console.h"
 
-ClusteringService& ClusteringService::shared()
-{
-    static ClusteringService instance;
-    return instance;
-}
-
 void ClusteringService::resetCache()
 {
     Console::printLine(QStringLiteral("🔄 Resetting clustering cache..."));

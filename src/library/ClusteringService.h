@@ -27,8 +27,6 @@ public:
     static constexpr int minPoints = 4;
     static constexpr int maxClusters = 15;
 
-    static ClusteringService& shared();
-
     void resetCache();
 
     const QList<StableCluster>& lastClusters() const { return m_lastClusters; }

@@ -215,20 +215,6 @@ void appendBigEndian(QByteArray& bytes, quint32 value)
 }
 } // namespace
 
-CollectionService::CollectionService()
-{
-    // The first caller may be a worker thread; the service belongs with the
-    // application's other long-lived objects.
-    if (QCoreApplication* app = QCoreApplication::instance(); app && thread() != app->thread())
-        moveToThread(app->thread());
-}
-
-CollectionService& CollectionService::shared()
-{
-    static CollectionService instance;
-    return instance;
-}
-
 QList<SmartCollection> CollectionService::generateCollections(const QList<Screenshot>& screenshots,
                                                               const QString& monitoredPath) const
 {

@@ -39,8 +39,6 @@ public:
         QTimeZone timeZone = QTimeZone::systemTimeZone();
     };
 
-    static CollectionService& shared();
-
     // Recent days, videos, domains, folders and tags, in that order. The first
     // form builds at Clock::now() in the system's time zone.
     QList<SmartCollection> generateCollections(const QList<Screenshot>& screenshots,
@@ -66,7 +64,4 @@ public:
     // The URL's host in lower case without a leading "www."; empty when the
     // URL has no host.
     static QString normalizedHost(const QUrl& url);
-
-private:
-    CollectionService();
 };

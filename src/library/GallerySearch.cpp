@@ -6,7 +6,7 @@
 #include "ingest/EmbeddingService.h"
 #include "library/SearchPool.h"
 #include "library/SubstringFinder.h"
-#include "platform/HunspellSpellChecker.h"
+#include "platform/SpellChecker.h"
 
 #include <QElapsedTimer>
 
@@ -317,19 +317,12 @@ void splitIntoLongWords(const QString& text, QStringList& terms)
 }
 } // namespace
 
-GallerySearch::GallerySearch(std::shared_ptr<SpellChecker> spellChecker, EmbeddingProvider embeddingProvider)
+GallerySearch::GallerySearch(std::shared_ptr<SpellChecker> spellChecker, EmbeddingProvider embeddingProvider,
+                             QThreadPool& pool)
     : m_spellChecker(std::move(spellChecker))
     , m_embeddingProvider(std::move(embeddingProvider))
+    , m_pool(pool)
 {}
-
-std::shared_ptr<GallerySearch> GallerySearch::shared()
-{
-    static const auto instance =
-        std::make_shared<GallerySearch>(std::make_shared<HunspellSpellChecker>(), [](const QString& text) {
-            return EmbeddingService::shared().generateEmbedding(text);
-        });
-    return instance;
-}
 
 std::optional<QStringList> GallerySearch::termSet(const QString& query, const std::atomic<bool>& cancelled) const
 {
@@ -364,20 +357,23 @@ double GallerySearch::score(const Screenshot& screenshot, const Query& query)
 {
     const QList<Screenshot> one{screenshot};
     const std::atomic<bool> running{false};
-    const auto index = SearchIndex::build(one, nullptr, running);
-    const auto hits = scoreAll(query, one, *index, nullptr, -std::numeric_limits<double>::infinity(), running);
+    QThreadPool callerOnly; // one screenshot is one block, scored on this thread
+    const auto index = SearchIndex::build(one, nullptr, callerOnly, running);
+    const auto hits =
+        scoreAll(query, one, *index, nullptr, -std::numeric_limits<double>::infinity(), callerOnly, running);
     return hits->front().score;
 }
 
 std::optional<std::vector<GallerySearch::Hit>>
 GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, const SearchIndex& index,
-                        const std::vector<qsizetype>* members, double threshold, const std::atomic<bool>& cancelled)
+                        const std::vector<qsizetype>* members, double threshold, QThreadPool& pool,
+                        const std::atomic<bool>& cancelled)
 {
     const std::vector<Needle> needles = needlesFor(query, index.folder());
     const SimilarityEstimates estimates(query.embedding, threshold >= hitThreshold);
     const std::vector<SearchIndex::Placement>& blocks = index.blocks();
     std::vector<std::vector<Hit>> hitsOfBlock(blocks.size());
-    SearchPool::parallelFor(qsizetype(blocks.size()), [&](qsizetype k) {
+    SearchPool::parallelFor(pool, qsizetype(blocks.size()), [&](qsizetype k) {
         const SearchIndex::Placement& placement = blocks[size_t(k)];
         const std::vector<Run> runs = runsOf(placement, members);
         if (runs.empty() || cancelled)
@@ -431,9 +427,9 @@ QList<GallerySearch::ScoredResult> GallerySearch::sorted(std::vector<Hit> hits, 
 
 std::optional<QList<GallerySearch::ScoredResult>>
 GallerySearch::rank(const Query& query, const QList<Screenshot>& library, const SearchIndex& index,
-                    const std::vector<qsizetype>* members, const std::atomic<bool>& cancelled)
+                    const std::vector<qsizetype>* members, QThreadPool& pool, const std::atomic<bool>& cancelled)
 {
-    std::optional<std::vector<Hit>> hits = scoreAll(query, library, index, members, hitThreshold, cancelled);
+    std::optional<std::vector<Hit>> hits = scoreAll(query, library, index, members, hitThreshold, pool, cancelled);
     if (!hits)
         return std::nullopt;
     return sorted(std::move(*hits), library);
@@ -449,10 +445,11 @@ QList<Screenshot> GallerySearch::search(const QString& query, const QList<Screen
     const std::optional<Query> prepared = prepare(query, cancelled);
     if (!prepared || cancelled)
         return {};
-    const std::shared_ptr<const SearchIndex> index = cache.indexFor(library, generation, cancelled);
+    const std::shared_ptr<const SearchIndex> index = cache.indexFor(library, generation, m_pool, cancelled);
     if (!index)
         return {};
-    std::optional<std::vector<Hit>> hits = scoreAll(*prepared, library, *index, members, hitThreshold, cancelled);
+    std::optional<std::vector<Hit>> hits =
+        scoreAll(*prepared, library, *index, members, hitThreshold, m_pool, cancelled);
     if (!hits)
         return {};
     Console::printLine(u"⚡️ Search completed serially in %1s. Found %2 results."_s

@@ -48,10 +48,8 @@ public:
     // The score a screenshot must exceed to be a hit.
     static constexpr double hitThreshold = 4.0;
 
-    GallerySearch(std::shared_ptr<SpellChecker> spellChecker, EmbeddingProvider embeddingProvider);
-
-    // Hunspell en_US and the shared embedding service, both used lazily.
-    static std::shared_ptr<GallerySearch> shared();
+    // Scores spread over the threads of `pool`.
+    GallerySearch(std::shared_ptr<SpellChecker> spellChecker, EmbeddingProvider embeddingProvider, QThreadPool& pool);
 
     // The query, each of its blank-separated words longer than two
     // characters, and the spelling correction with its own long words when
@@ -68,7 +66,7 @@ public:
     // Nothing when cancelled.
     static std::optional<QList<ScoredResult>> rank(const Query& query, const QList<Screenshot>& library,
                                                    const SearchIndex& index, const std::vector<qsizetype>* members,
-                                                   const std::atomic<bool>& cancelled);
+                                                   QThreadPool& pool, const std::atomic<bool>& cancelled);
 
     // A whole search with its console lines: "🔍 Searching for: <query>",
     // then, unless cancelled first, "⚡️ Search completed serially in <s>s.
@@ -91,11 +89,13 @@ private:
     // Every member scoring above `threshold`, in library order.
     static std::optional<std::vector<Hit>> scoreAll(const Query& query, const QList<Screenshot>& library,
                                                     const SearchIndex& index, const std::vector<qsizetype>* members,
-                                                    double threshold, const std::atomic<bool>& cancelled);
+                                                    double threshold, QThreadPool& pool,
+                                                    const std::atomic<bool>& cancelled);
     // Best first; equal scores keep their order.
     static void sortByScore(std::vector<Hit>& hits);
     static QList<ScoredResult> sorted(std::vector<Hit> hits, const QList<Screenshot>& library);
 
     std::shared_ptr<SpellChecker> m_spellChecker;
     EmbeddingProvider m_embeddingProvider;
+    QThreadPool& m_pool;
 };

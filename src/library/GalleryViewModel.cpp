@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/Console.h"
 #include "core/GuiThread.h"
+#include "core/Workers.h"
 
 #include <QFuture>
 #include <QFutureWatcher>
@@ -15,25 +16,13 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// Section builds and searches of every gallery run here. At least two
-// threads, so that a search still winding down never holds up the day
-// sections of a cleared search on a one-core machine.
-QThreadPool& galleryPool()
-{
-    struct GalleryPool : QThreadPool
-    {
-        GalleryPool() { setMaxThreadCount(std::max(2, QThread::idealThreadCount())); }
-    };
-    static GalleryPool pool;
-    return pool;
-}
-
 // Dropping the last copy of a large list frees every record in it, which
 // takes longer than a frame for a large library: it is done on a worker.
 template <typename T>
-void releaseOnWorker(T&& value)
+void releaseOnWorker(Workers& workers, T&& value)
 {
-    galleryPool().start([held = std::forward<T>(value)]() mutable { held = {}; });
+    workers.gallery().start(
+        [held = std::make_shared<std::decay_t<T>>(std::forward<T>(value))]() mutable { *held = {}; });
 }
 
 // The store keeps empty notes as no notes, so both read the same.
@@ -49,10 +38,9 @@ bool hasSameUserData(const Screenshot& screenshot, const QStringList& customTags
 }
 } // namespace
 
-GalleryViewModel::GalleryViewModel(ScreenshotMonitor& monitor, QObject* parent)
+GalleryViewModel::GalleryViewModel(const Services& services, QObject* parent)
     : QObject(parent)
-    , m_monitor(monitor)
-    , m_search(GallerySearch::shared())
+    , m_services(services)
     , m_searchIndex(std::make_shared<SearchIndex::Cache>())
 {
     Console::printLine(u"📸 GalleryViewModel: Init"_s);
@@ -79,19 +67,19 @@ void GalleryViewModel::setupBindings()
     // turn of the event loop: deliveries keep the monitor's order, and a model
     // that is gone by then receives nothing.
     const auto deliverScreenshots = [this] {
-        runOnThreadOf(this, [this, incoming = m_monitor.screenshots()] { mergeIncomingScreenshots(incoming); });
+        runOnThreadOf(this, [this, incoming = library().screenshots()] { mergeIncomingScreenshots(incoming); });
     };
-    connect(&m_monitor, &ScreenshotMonitor::screenshotsChanged, this, deliverScreenshots);
-    connect(&m_monitor, &ScreenshotMonitor::monitoredPathChanged, this, &GalleryViewModel::setMonitoredPath,
+    connect(&library(), &LibrarySource::screenshotsChanged, this, deliverScreenshots);
+    connect(&library(), &LibrarySource::monitoredPathChanged, this, &GalleryViewModel::setMonitoredPath,
             Qt::QueuedConnection);
     connect(
-        &m_monitor, &ScreenshotMonitor::hasFileAccessChanged, this,
-        [this](bool access) { setNeedsPermission(!access); }, Qt::QueuedConnection);
+        &library(), &LibrarySource::hasFileAccessChanged, this, [this](bool access) { setNeedsPermission(!access); },
+        Qt::QueuedConnection);
 
     // Like any observer, the model first receives the values as they stand.
     deliverScreenshots();
-    runOnThreadOf(this, [this, path = m_monitor.monitoredPath()] { setMonitoredPath(path); });
-    runOnThreadOf(this, [this, access = m_monitor.hasFileAccess()] { setNeedsPermission(!access); });
+    runOnThreadOf(this, [this, path = library().monitoredPath()] { setMonitoredPath(path); });
+    runOnThreadOf(this, [this, access = library().hasFileAccess()] { setNeedsPermission(!access); });
 }
 
 void GalleryViewModel::setSearchText(const QString& text)
@@ -105,7 +93,7 @@ void GalleryViewModel::setScreenshots(QList<Screenshot> screenshots)
 {
     std::swap(m_screenshots, screenshots);
     ++m_libraryGeneration;
-    releaseOnWorker(std::move(screenshots));
+    releaseOnWorker(m_services.workers, std::move(screenshots));
     Q_EMIT screenshotsChanged();
     screenshotsDidChange();
 }
@@ -113,7 +101,7 @@ void GalleryViewModel::setScreenshots(QList<Screenshot> screenshots)
 void GalleryViewModel::setSections(QList<GallerySection> sections)
 {
     std::swap(m_sections, sections);
-    releaseOnWorker(std::move(sections));
+    releaseOnWorker(m_services.workers, std::move(sections));
     Q_EMIT sectionsChanged();
 }
 
@@ -154,11 +142,6 @@ void GalleryViewModel::setActiveCollection(std::optional<SmartCollection> collec
     m_activeCollection = std::move(collection);
     Q_EMIT activeCollectionChanged();
     updateSections();
-}
-
-void GalleryViewModel::setSearch(std::shared_ptr<const GallerySearch> search)
-{
-    m_search = std::move(search);
 }
 
 void GalleryViewModel::mergeIncomingScreenshots(const QList<Screenshot>& incoming)
@@ -224,8 +207,8 @@ void GalleryViewModel::updateSections()
     // library neither the collection's test nor the copies into the sections
     // fit in a frame. The current sections stay until the new ones arrive,
     // and a rebuild that a newer one has replaced is never shown.
-    const RebuildInput input{m_searchText, m_screenshots, m_activeCollection, Clock::now().toLocalTime().date(),
-                             m_search,     m_searchIndex, m_libraryGeneration};
+    const RebuildInput input{m_searchText,      m_screenshots, m_activeCollection, Clock::now().toLocalTime().date(),
+                             m_services.search, m_searchIndex, m_libraryGeneration};
     // The watcher reports on a later turn of the event loop even when the
     // work is already done, and reports nothing once this model is gone.
     auto* watcher = new QFutureWatcher<QList<GallerySection>>(this);
@@ -233,12 +216,12 @@ void GalleryViewModel::updateSections()
         QList<GallerySection> sections = watcher->future().takeResult();
         watcher->deleteLater();
         if (*cancelled)
-            releaseOnWorker(std::move(sections));
+            releaseOnWorker(m_services.workers, std::move(sections));
         else
             setSections(std::move(sections));
     });
-    watcher->setFuture(
-        QtConcurrent::run(&galleryPool(), [input, cancelled] { return buildSections(input, *cancelled); }));
+    watcher->setFuture(QtConcurrent::run(&m_services.workers.gallery().threads(),
+                                         [input, cancelled] { return buildSections(input, *cancelled); }));
 }
 
 void GalleryViewModel::cancelRebuild()

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/LibrarySource.h"
 #include "core/Screenshot.h"
 #include "core/SmartCollection.h"
-#include "ingest/ScreenshotMonitor.h"
 #include "library/GallerySearch.h"
 #include "library/SearchIndex.h"
 
@@ -24,6 +24,7 @@
 class DatabaseManager;
 class Settings;
 class Trash;
+class Workers;
 
 // The state behind a gallery: a local copy of the monitor's library, the day
 // sections or search results that the grid shows, and the grid's selection.
@@ -72,10 +73,24 @@ public:
         QList<FileError> errors;
     };
 
-    explicit GalleryViewModel(ScreenshotMonitor& monitor = ScreenshotMonitor::shared(), QObject* parent = nullptr);
+    // What a gallery works with, owned by the application and outliving it.
+    struct Services
+    {
+        LibrarySource& library;
+        DatabaseManager& store;
+        Trash& trash;
+        // Where the folder's bookmark is kept, for deletion without held access.
+        Settings& settings;
+        Workers& workers;
+        std::shared_ptr<const GallerySearch> search;
+    };
+
+    explicit GalleryViewModel(const Services& services, QObject* parent = nullptr);
     ~GalleryViewModel() override;
 
-    ScreenshotMonitor& monitor() const { return m_monitor; }
+    LibrarySource& library() const { return m_services.library; }
+    // The application's pools, for views that work on the model's list.
+    Workers& workers() const { return m_services.workers; }
 
     const QString& searchText() const { return m_searchText; }
     void setSearchText(const QString& text);
@@ -111,22 +126,11 @@ public:
     QList<Screenshot> visibleScreenshots() const;
 
     // Moves the selected files to the Trash and drops their rows from the
-    // store. Only what really left the disk leaves the list; the selection
-    // is emptied either way.
-    DeletionResult deleteSelected();
-    DeletionResult deleteSelected(Trash& trash, DatabaseManager& database, Settings& settings);
-
-    // The search that rebuilds run: the shared one unless replaced (tests
-    // give one with a spell checker and embeddings of their own). Applies
-    // from the next rebuild on.
-    void setSearch(std::shared_ptr<const GallerySearch> search);
-
-    // Ranks `candidates` against `query` with the shared search, best first.
-    // Runs on a worker over a snapshot; `cancelled` turns true when a newer
-    // rebuild has replaced it (the result is then dropped, so it may stop
-    // early and return nothing).
-    static QList<Screenshot> performSearch(const QString& query, const QList<Screenshot>& candidates,
-                                           const std::atomic<bool>& cancelled);
+    // store, on a worker. When it is done, on the GUI thread: only what really
+    // left the disk (and the store) leaves the list and the sections, the
+    // selection is emptied, and then `done` gets the result.
+    void deleteSelected(std::function<void(const DeletionResult&)> done = {});
+    bool isDeleting() const { return m_isDeleting; }
 
     // "Today", "Yesterday", then one section per date ("MMMM d, yyyy" in the
     // default locale), newest first; `today` is a date of the local zone.
@@ -142,6 +146,7 @@ signals:
     void monitoredPathChanged(const QString& path);
     void needsPermissionChanged(bool value);
     void activeCollectionChanged();
+    void deletionFinished(const GalleryViewModel::DeletionResult& result);
 
 private:
     struct UserData
@@ -168,9 +173,10 @@ private:
     void cancelRebuild();
     static QList<GallerySection> buildSections(const RebuildInput& input, const std::atomic<bool>& cancelled);
     static QList<Screenshot> membersOf(const QList<Screenshot>& library, const std::vector<qsizetype>& members);
+    void applyDeletion(const QSet<QUuid>& removed, const DeletionResult& result);
     void scheduleDayChange();
 
-    ScreenshotMonitor& m_monitor;
+    Services m_services;
     QString m_searchText;
     QList<Screenshot> m_screenshots;
     QList<GallerySection> m_sections;
@@ -180,7 +186,7 @@ private:
     QString m_monitoredPath;
     bool m_needsPermission = false;
     std::optional<SmartCollection> m_activeCollection;
-    std::shared_ptr<const GallerySearch> m_search;
+    bool m_isDeleting = false;
     // The folded texts of the library as of a generation, kept between
     // searches; every change of `m_screenshots` starts a new generation.
     std::shared_ptr<SearchIndex::Cache> m_searchIndex;

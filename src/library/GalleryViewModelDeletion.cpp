@@ -8,12 +8,15 @@
 #include "core/GuiThread.h"
 #include "core/Settings.h"
 #include "core/Uuid.h"
+#include "core/Workers.h"
+#include "ingest/FolderAccessController.h"
 #include "platform/FolderAccess.h"
 #include "platform/Trash.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPointer>
 #include <QThread>
 #include <QUrl>
 
@@ -39,14 +42,13 @@ QString flag(bool value)
 class FolderAccessScope
 {
 public:
-    FolderAccessScope(const ScreenshotMonitor& monitor, Settings& settings)
+    FolderAccessScope(const QString& grantedFolder, const QByteArray& bookmark)
     {
-        if (!monitor.monitoredURL().isEmpty()) {
-            Console::printLine(u"✅ DELETE: Using existing security-scoped URL: "_s + monitor.monitoredURL());
+        if (!grantedFolder.isEmpty()) {
+            Console::printLine(u"✅ DELETE: Using existing security-scoped URL: "_s + grantedFolder);
             return;
         }
         Console::printLine(u"⚠️ DELETE: No security-scoped URL available, attempting to use bookmark"_s);
-        const QByteArray bookmark = settings.value(ScreenshotMonitor::folderBookmarkKey).toByteArray();
         if (bookmark.isEmpty())
             return;
         FolderAccess::Error error;
@@ -111,67 +113,41 @@ void printSummary(const GalleryViewModel::DeletionResult& result, qsizetype tota
         Console::printLine(
             u"⚠️ DELETE: Partial success - %1 deleted, %2 failed"_s.arg(result.deleted).arg(result.failed));
 }
-} // namespace
 
-GalleryViewModel::DeletionResult GalleryViewModel::deleteSelected()
+// One selected file as the worker sees it; absent when the id is not listed.
+struct DeletionItem
 {
-    SystemTrash trash;
-    return deleteSelected(trash, DatabaseManager::shared(), Settings::shared());
-}
+    QUuid id;
+    std::optional<Screenshot> screenshot;
+};
 
-GalleryViewModel::DeletionResult GalleryViewModel::deleteSelected(Trash& trash, DatabaseManager& database,
-                                                                  Settings& settings)
+struct DeletionOutcome
 {
-    DeletionResult result;
-    if (m_selectedIds.isEmpty()) {
-        Console::printLine(u"⚠️ DELETE: No files selected"_s);
-        return result;
-    }
-    QElapsedTimer timer;
-    timer.start();
-
-    QHash<QUuid, qsizetype> indexOf;
-    indexOf.reserve(m_screenshots.size());
-    for (qsizetype i = m_screenshots.size() - 1; i >= 0; --i) // the first of an id wins
-        indexOf.insert(m_screenshots.at(i).id, i);
-    const QList<QUuid> selection = orderedSelection(m_selectedIds, indexOf);
-    const qsizetype total = selection.size();
-
-    QStringList prefixes;
-    for (const QUuid& id : selection)
-        prefixes.append(uuidText(id).left(8));
-    Console::printLine(u"🗑️ DELETE: Starting deletion of %1 file(s)"_s.arg(total));
-    Console::printLine(u"   → Thread: "_s + threadDescription());
-    Console::printLine(u"   → Selected IDs: "_s + prefixes.join(u", "_s));
-
+    GalleryViewModel::DeletionResult result;
     QSet<QUuid> removed;
-    {
-        const FolderAccessScope access(m_monitor, settings);
-        for (qsizetype i = 0; i < total; ++i) {
-            const QUuid& id = selection.at(i);
-            const auto found = indexOf.constFind(id);
-            if (found == indexOf.cend()) {
-                Console::printLine(u"⚠️ DELETE: Screenshot with ID "_s + uuidText(id) +
-                                   u" not found in screenshots array"_s);
-                ++result.failed;
-                continue;
-            }
-            const Screenshot& screenshot = m_screenshots.at(*found);
-            Console::printLine(
-                u"🗑️ DELETE [%1/%2]: Processing %3"_s.arg(i + 1).arg(total).arg(screenshot.filename));
-            Console::printLine(u"   → File path: "_s + screenshot.filePath);
-            Console::printLine(u"   → Using direct file URL: "_s + QUrl::fromLocalFile(screenshot.filePath).path());
+};
 
-            const bool exists = QFileInfo::exists(screenshot.filePath);
-            Console::printLine(u"   → File exists: "_s + flag(exists));
-            if (!exists) {
-                Console::printLine(u"⚠️ DELETE: File does not exist, skipping deletion but will remove from DB"_s);
-                database.deleteScreenshot(id);
-                removed.insert(id);
-                ++result.deleted;
-                continue;
-            }
+DeletionOutcome deleteItems(const QList<DeletionItem>& items, Trash& trash, DatabaseManager& store)
+{
+    DeletionOutcome outcome;
+    GalleryViewModel::DeletionResult& result = outcome.result;
+    const qsizetype total = items.size();
+    for (qsizetype i = 0; i < total; ++i) {
+        const QUuid& id = items.at(i).id;
+        if (!items.at(i).screenshot) {
+            Console::printLine(u"⚠️ DELETE: Screenshot with ID "_s + uuidText(id) +
+                               u" not found in screenshots array"_s);
+            ++result.failed;
+            continue;
+        }
+        const Screenshot& screenshot = *items.at(i).screenshot;
+        Console::printLine(u"🗑️ DELETE [%1/%2]: Processing %3"_s.arg(i + 1).arg(total).arg(screenshot.filename));
+        Console::printLine(u"   → File path: "_s + screenshot.filePath);
+        Console::printLine(u"   → Using direct file URL: "_s + QUrl::fromLocalFile(screenshot.filePath).path());
 
+        const bool exists = QFileInfo::exists(screenshot.filePath);
+        Console::printLine(u"   → File exists: "_s + flag(exists));
+        if (exists) {
             Console::printLine(u"   → Attempting delete..."_s);
             const Trash::Result moved = trash.moveToTrash(screenshot.filePath);
             if (!moved.ok) {
@@ -185,23 +161,104 @@ GalleryViewModel::DeletionResult GalleryViewModel::deleteSelected(Trash& trash, 
             Console::printLine(u"   → Trash location: "_s +
                                (moved.trashedPath.isEmpty() ? u"unknown"_s : moved.trashedPath));
             Console::printLine(u"   → Removing from database..."_s);
-            database.deleteScreenshot(id);
-            Console::printLine(u"   → Database cleanup complete"_s);
-            removed.insert(id);
-            ++result.deleted;
+        } else {
+            Console::printLine(u"⚠️ DELETE: File does not exist, skipping deletion but will remove from DB"_s);
         }
+        // The file has left the disk either way, so it leaves the list; it
+        // counts as deleted only once its row is gone too (a row left behind
+        // would come back as a card at the next load).
+        outcome.removed.insert(id);
+        if (!store.deleteScreenshot(id)) {
+            result.errors.append({screenshot.filename, u"Its entry could not be removed from the library"_s});
+            ++result.failed;
+            continue;
+        }
+        if (exists)
+            Console::printLine(u"   → Database cleanup complete"_s);
+        ++result.deleted;
     }
+    return outcome;
+}
 
-    // Files that are still on disk keep their place in the list.
+QList<GalleryViewModel::GallerySection> withoutIds(const QList<GalleryViewModel::GallerySection>& sections,
+                                                   const QSet<QUuid>& ids)
+{
+    QList<GalleryViewModel::GallerySection> kept;
+    for (GalleryViewModel::GallerySection section : sections) {
+        section.screenshots.removeIf([&ids](const Screenshot& s) { return ids.contains(s.id); });
+        if (!section.screenshots.isEmpty())
+            kept.append(std::move(section));
+    }
+    return kept;
+}
+} // namespace
+
+void GalleryViewModel::deleteSelected(std::function<void(const DeletionResult&)> done)
+{
+    assertGuiThread();
+    if (m_selectedIds.isEmpty() || m_isDeleting) {
+        if (m_selectedIds.isEmpty())
+            Console::printLine(u"⚠️ DELETE: No files selected"_s);
+        if (done)
+            done({});
+        return;
+    }
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+
+    QHash<QUuid, qsizetype> indexOf;
+    indexOf.reserve(m_screenshots.size());
+    for (qsizetype i = m_screenshots.size() - 1; i >= 0; --i) // the first of an id wins
+        indexOf.insert(m_screenshots.at(i).id, i);
+    const QList<QUuid> selection = orderedSelection(m_selectedIds, indexOf);
+
+    QStringList prefixes;
+    QList<DeletionItem> items;
+    for (const QUuid& id : selection) {
+        prefixes.append(uuidText(id).left(8));
+        const auto found = indexOf.constFind(id);
+        items.append({id, found == indexOf.cend() ? std::nullopt : std::optional(m_screenshots.at(*found))});
+    }
+    Console::printLine(u"🗑️ DELETE: Starting deletion of %1 file(s)"_s.arg(selection.size()));
+    Console::printLine(u"   → Thread: "_s + threadDescription());
+    Console::printLine(u"   → Selected IDs: "_s + prefixes.join(u", "_s));
+
+    m_isDeleting = true;
+    const QString granted = library().grantedFolder();
+    const QByteArray bookmark = m_services.settings.value(FolderAccessController::folderBookmarkKey).toByteArray();
+    m_services.workers.tasks().start([this, self = QPointer(this), items, granted, bookmark, timer,
+                                      done = std::move(done), trash = &m_services.trash,
+                                      store = &m_services.store]() mutable {
+        DeletionOutcome outcome;
+        {
+            const FolderAccessScope access(granted, bookmark);
+            outcome = deleteItems(items, *trash, *store);
+        }
+        runOnGuiThread([this, self, outcome = std::move(outcome), total = items.size(), timer, done] {
+            if (!self)
+                return;
+            applyDeletion(outcome.removed, outcome.result);
+            printSummary(outcome.result, total, *timer);
+            Q_EMIT deletionFinished(outcome.result);
+            if (done)
+                done(outcome.result);
+        });
+    });
+}
+
+// Files that are still on disk keep their place in the list; the sections
+// lose the others at once, before the rebuild from the new list arrives.
+void GalleryViewModel::applyDeletion(const QSet<QUuid>& removed, const DeletionResult& result)
+{
+    m_isDeleting = false;
     Console::printLine(u"🔄 DELETE: Updating local screenshot array..."_s);
     const qsizetype before = m_screenshots.size();
     QList<Screenshot> remaining = m_screenshots;
     remaining.removeIf([&removed](const Screenshot& screenshot) { return removed.contains(screenshot.id); });
     const qsizetype after = remaining.size();
+    if (!removed.isEmpty())
+        setSections(withoutIds(m_sections, removed));
     setScreenshots(std::move(remaining));
     Console::printLine(u"   → Screenshots: %1 → %2 (removed %3)"_s.arg(before).arg(after).arg(before - after));
-
     setSelectedIds({});
-    printSummary(result, total, timer);
-    return result;
 }

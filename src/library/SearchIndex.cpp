@@ -252,7 +252,7 @@ size_t SearchIndex::memoryBytes() const
 }
 
 std::shared_ptr<const SearchIndex> SearchIndex::build(const QList<Screenshot>& library, const SearchIndex* previous,
-                                                      const std::atomic<bool>& cancelled)
+                                                      QThreadPool& pool, const std::atomic<bool>& cancelled)
 {
     auto index = std::shared_ptr<SearchIndex>(new SearchIndex);
     index->m_size = library.size();
@@ -265,7 +265,7 @@ std::shared_ptr<const SearchIndex> SearchIndex::build(const QList<Screenshot>& l
     const std::vector<Range> ranges = blockRanges(library);
     index->m_blocks.resize(ranges.size());
     std::atomic<qsizetype> reused{0};
-    SearchPool::parallelFor(qsizetype(ranges.size()), [&](qsizetype k) {
+    SearchPool::parallelFor(pool, qsizetype(ranges.size()), [&](qsizetype k) {
         if (cancelled)
             return;
         const Range& range = ranges[size_t(k)];
@@ -289,7 +289,7 @@ std::shared_ptr<const SearchIndex> SearchIndex::build(const QList<Screenshot>& l
 }
 
 std::shared_ptr<const SearchIndex> SearchIndex::Cache::indexFor(const QList<Screenshot>& library, quint64 generation,
-                                                                const std::atomic<bool>& cancelled)
+                                                                QThreadPool& pool, const std::atomic<bool>& cancelled)
 {
     std::shared_ptr<const SearchIndex> kept;
     {
@@ -299,7 +299,7 @@ std::shared_ptr<const SearchIndex> SearchIndex::Cache::indexFor(const QList<Scre
             kept->folder().localeName() == QLocale().name() && kept->timeZoneId() == QTimeZone::systemTimeZoneId())
             return kept;
     }
-    std::shared_ptr<const SearchIndex> built = build(library, kept.get(), cancelled);
+    std::shared_ptr<const SearchIndex> built = build(library, kept.get(), pool, cancelled);
     if (built) {
         std::lock_guard lock(m_mutex);
         m_index = built;

@@ -4,6 +4,7 @@
 #include "library/TextFolder.h"
 
 #include <QList>
+#include <QThreadPool>
 #include <QUuid>
 
 #include <array>
@@ -82,7 +83,7 @@ public:
         // one kept when the generation and locale are unchanged, else one
         // built from it. Null when cancelled.
         std::shared_ptr<const SearchIndex> indexFor(const QList<Screenshot>& library, quint64 generation,
-                                                    const std::atomic<bool>& cancelled);
+                                                    QThreadPool& pool, const std::atomic<bool>& cancelled);
 
     private:
         std::mutex m_mutex;
@@ -92,9 +93,9 @@ public:
 
     // Folds `library`, taking over the blocks of `previous` that still hold
     // the same screenshots with the same texts. Large libraries are folded
-    // on every core. Null when cancelled.
+    // on the threads of `pool`. Null when cancelled.
     static std::shared_ptr<const SearchIndex> build(const QList<Screenshot>& library, const SearchIndex* previous,
-                                                    const std::atomic<bool>& cancelled);
+                                                    QThreadPool& pool, const std::atomic<bool>& cancelled);
 
     qsizetype size() const { return m_size; }
     const std::vector<Placement>& blocks() const { return m_blocks; }

@@ -30,24 +30,14 @@ private:
 };
 } // namespace
 
-QThreadPool& SearchPool::pool()
-{
-    static QThreadPool* instance = [] {
-        auto* threads = new QThreadPool; // kept until the process ends
-        threads->setObjectName(QStringLiteral("search"));
-        return threads;
-    }();
-    return *instance;
-}
-
-void SearchPool::parallelFor(qsizetype count, const std::function<void(qsizetype)>& body)
+void SearchPool::parallelFor(QThreadPool& pool, qsizetype count, const std::function<void(qsizetype)>& body)
 {
     std::atomic<qsizetype> next{0};
     const std::function<void()> work = [&] {
         for (qsizetype item = next++; item < count; item = next++)
             body(item);
     };
-    const qsizetype helperCount = std::min<qsizetype>(count, pool().maxThreadCount()) - 1;
+    const qsizetype helperCount = std::min<qsizetype>(count, pool.maxThreadCount()) - 1;
     if (helperCount <= 0) {
         work();
         return;
@@ -56,14 +46,14 @@ void SearchPool::parallelFor(qsizetype count, const std::function<void(qsizetype
     std::vector<std::unique_ptr<Helper>> helpers;
     for (qsizetype i = 0; i < helperCount; ++i) {
         helpers.push_back(std::make_unique<Helper>(work, done));
-        pool().start(helpers.back().get());
+        pool.start(helpers.back().get());
     }
     work();
     // A helper that has not started yet (the pool busy with another search)
     // is not waited for: there is nothing left for it to do.
     int started = 0;
     for (const auto& helper : helpers) {
-        if (!pool().tryTake(helper.get()))
+        if (!pool.tryTake(helper.get()))
             ++started;
     }
     done.acquire(started);

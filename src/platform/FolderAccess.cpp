@@ -64,3 +64,38 @@ FolderAccess::Permissions FolderAccess::permissionsOf(const QString& path)
     permissions.deletable = canAccess(parent, W_OK | X_OK);
     return permissions;
 }
+
+std::optional<GrantedFolder> GrantedFolder::start(const QString& folderPath)
+{
+    if (!FolderAccess::startAccessing(folderPath))
+        return std::nullopt;
+    return GrantedFolder(folderPath);
+}
+
+GrantedFolder::GrantedFolder(QString path)
+    : m_path(std::move(path))
+{}
+
+GrantedFolder::GrantedFolder(GrantedFolder&& other) noexcept
+    : m_path(std::exchange(other.m_path, QString()))
+{}
+
+GrantedFolder& GrantedFolder::operator=(GrantedFolder&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_path = std::exchange(other.m_path, QString());
+    }
+    return *this;
+}
+
+GrantedFolder::~GrantedFolder()
+{
+    release();
+}
+
+void GrantedFolder::release()
+{
+    if (!m_path.isEmpty())
+        FolderAccess::stopAccessing(std::exchange(m_path, QString()));
+}

@@ -37,3 +37,26 @@ struct Permissions
 };
 Permissions permissionsOf(const QString& path);
 } // namespace FolderAccess
+
+// Access to one folder, held from a successful start until the object goes
+// (or is replaced): whoever lets go of it, access ends exactly once.
+class GrantedFolder
+{
+public:
+    // Nothing when the folder cannot be accessed now.
+    static std::optional<GrantedFolder> start(const QString& folderPath);
+
+    GrantedFolder(GrantedFolder&& other) noexcept;
+    GrantedFolder& operator=(GrantedFolder&& other) noexcept;
+    GrantedFolder(const GrantedFolder&) = delete;
+    GrantedFolder& operator=(const GrantedFolder&) = delete;
+    ~GrantedFolder();
+
+    const QString& path() const { return m_path; }
+
+private:
+    explicit GrantedFolder(QString path);
+    void release();
+
+    QString m_path; // empty once moved from
+};

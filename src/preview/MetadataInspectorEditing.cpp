@@ -317,7 +317,7 @@ void MetadataInspectorView::notesChanged()
     // the note was typed for, whatever is shown when it runs.
     const quint64 generation = ++m_noteGeneration;
     m_pendingNote = PendingNoteSave{generation, *m_screenshot};
-    m_scheduler(noteSaveDelay, this, [this, generation] {
+    m_scheduler->runAfter(noteSaveDelay, this, [this, generation] {
         if (m_pendingNote && m_pendingNote->generation == generation)
             flushPendingNote(true);
     });

@@ -76,7 +76,7 @@ MetadataInspectorView::MetadataInspectorView(DatabaseManager& database, Screensh
     : QWidget(parent)
     , m_database(database)
     , m_monitor(monitor)
-    , m_scheduler(timerScheduler())
+    , m_scheduler(&Scheduler::eventLoop())
     , m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
 {
     setObjectName(u"metadataInspector"_s);
@@ -364,7 +364,7 @@ void MetadataInspectorView::copyRecognizedText(const QString& text)
     QGuiApplication::clipboard()->setText(text);
     setCopied(true);
     // Every copy ends its own confirmation; a later copy does not extend an earlier one.
-    m_scheduler(copiedResetDelay, this, [this] { setCopied(false); });
+    m_scheduler->runAfter(copiedResetDelay, this, [this] { setCopied(false); });
 }
 
 void MetadataInspectorView::setCopied(bool copied)

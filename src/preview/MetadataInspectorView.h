@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/Scheduler.h"
 #include "core/Screenshot.h"
-#include "preview/Scheduler.h"
 
 #include <QStringList>
 #include <QThreadPool>
@@ -63,7 +63,7 @@ public:
     bool isEditing() const { return m_isEditing; }
 
     // Seams for tests: the delays and the desktop's link handler.
-    void setScheduler(Scheduler scheduler) { m_scheduler = std::move(scheduler); }
+    void setScheduler(Scheduler& scheduler) { m_scheduler = &scheduler; }
     void setUrlOpener(UrlOpener opener) { m_openUrl = std::move(opener); }
 
     // The panel's state.
@@ -158,7 +158,7 @@ private:
 
     DatabaseManager& m_database;
     ScreenshotMonitor& m_monitor;
-    Scheduler m_scheduler;
+    Scheduler* m_scheduler;
     UrlOpener m_openUrl;
     UpdateCallback m_onScreenshotUpdated;
     std::optional<Screenshot> m_screenshot;

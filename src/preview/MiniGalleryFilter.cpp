@@ -51,12 +51,12 @@ bool matches(const Screenshot& screenshot, const QString& text, const TextFolder
 }
 
 std::optional<std::vector<qsizetype>> matchingPositions(const SearchIndex& index, const std::string& foldedNeedle,
-                                                        const std::atomic<bool>& cancelled)
+                                                        QThreadPool& pool, const std::atomic<bool>& cancelled)
 {
     const SubstringFinder finder(foldedNeedle);
     const std::vector<SearchIndex::Placement>& blocks = index.blocks();
     std::vector<std::vector<qsizetype>> found(blocks.size());
-    SearchPool::parallelFor(qsizetype(blocks.size()), [&](qsizetype k) {
+    SearchPool::parallelFor(pool, qsizetype(blocks.size()), [&](qsizetype k) {
         if (cancelled)
             return;
         const SearchIndex::Block& block = *blocks[size_t(k)].block;
@@ -77,16 +77,16 @@ std::optional<std::vector<qsizetype>> matchingPositions(const SearchIndex& index
 }
 
 std::optional<QList<Screenshot>> filter(const QList<Screenshot>& library, const QString& text,
-                                        SearchIndex::Cache& cache, quint64 generation,
+                                        SearchIndex::Cache& cache, quint64 generation, QThreadPool& pool,
                                         const std::atomic<bool>& cancelled)
 {
     if (text.isEmpty())
         return library;
-    const std::shared_ptr<const SearchIndex> index = cache.indexFor(library, generation, cancelled);
+    const std::shared_ptr<const SearchIndex> index = cache.indexFor(library, generation, pool, cancelled);
     if (!index)
         return std::nullopt;
     const std::optional<std::vector<qsizetype>> positions =
-        matchingPositions(*index, index->folder().forContains(text), cancelled);
+        matchingPositions(*index, index->folder().forContains(text), pool, cancelled);
     if (!positions)
         return std::nullopt;
     QList<Screenshot> result;

@@ -25,13 +25,14 @@ bool matches(const Screenshot& screenshot, const QString& text, const TextFolder
 
 // The members of `library` that match `text`, in order; all of them for an
 // empty text. Nothing when cancelled.
+// Large libraries are searched on the threads of `pool`.
 std::optional<QList<Screenshot>> filter(const QList<Screenshot>& library, const QString& text,
-                                        SearchIndex::Cache& cache, quint64 generation,
+                                        SearchIndex::Cache& cache, quint64 generation, QThreadPool& pool,
                                         const std::atomic<bool>& cancelled);
 
 // The positions in `index` (ascending) that hold the folded needle in one of
 // the five fields. Nothing when cancelled.
 std::optional<std::vector<qsizetype>> matchingPositions(const SearchIndex& index, const std::string& foldedNeedle,
-                                                        const std::atomic<bool>& cancelled);
+                                                        QThreadPool& pool, const std::atomic<bool>& cancelled);
 
 } // namespace MiniGalleryFilter

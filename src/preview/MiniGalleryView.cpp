@@ -1,5 +1,7 @@
 #include "preview/MiniGalleryView.h"
 
+#include "core/Workers.h"
+
 #include "core/GuiThread.h"
 #include "library/GalleryViewModel.h"
 #include "preview/CustomSearchBar.h"
@@ -77,12 +79,11 @@ MiniGalleryView::MiniGalleryView(GalleryViewModel& viewModel, std::function<void
     , m_viewModel(viewModel)
     , m_onOpenDashboard(std::move(onOpenDashboard))
     , m_onQuit(std::move(onQuit))
-    , m_scheduler(timerScheduler())
+    , m_scheduler(&Scheduler::eventLoop())
     , m_searchIndex(std::make_shared<SearchIndex::Cache>())
 {
     setObjectName(u"miniGallery"_s);
-    m_filterPool.setMaxThreadCount(1);
-    m_thumbnails = new ThumbnailLoader(m_thumbnailCache, thumbnailSize, this);
+    m_thumbnails = new ThumbnailLoader(m_thumbnailCache, thumbnailSize, m_viewModel.workers(), this);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -243,7 +244,8 @@ void MiniGalleryView::refilter()
     const QList<Screenshot> library = m_viewModel.screenshots();
     if (m_searchText.isEmpty() || library.size() <= synchronousFilterLimit) {
         const std::atomic<bool> running{false};
-        showFiltered(*MiniGalleryFilter::filter(library, m_searchText, *m_searchIndex, m_libraryGeneration, running));
+        showFiltered(*MiniGalleryFilter::filter(library, m_searchText, *m_searchIndex, m_libraryGeneration,
+                                                searchThreads(), running));
         return;
     }
     const quint64 run = ++m_filterRun;
@@ -251,19 +253,19 @@ void MiniGalleryView::refilter()
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     m_filterCancelled = cancelled;
     QPointer<MiniGalleryView> self(this);
-    m_filterPool.start(
-        [self, run, cancelled, library, text = m_searchText, index = m_searchIndex, generation = m_libraryGeneration] {
-            std::optional<QList<Screenshot>> result =
-                MiniGalleryFilter::filter(library, text, *index, generation, *cancelled);
-            if (!result)
+    m_viewModel.workers().gallery().start([self, run, cancelled, library, text = m_searchText, index = m_searchIndex,
+                                           generation = m_libraryGeneration, pool = &searchThreads()] {
+        std::optional<QList<Screenshot>> result =
+            MiniGalleryFilter::filter(library, text, *index, generation, *pool, *cancelled);
+        if (!result)
+            return;
+        runOnGuiThread([self, run, result = std::move(*result)] {
+            if (!self || self->m_filterRun != run)
                 return;
-            runOnGuiThread([self, run, result = std::move(*result)] {
-                if (!self || self->m_filterRun != run)
-                    return;
-                self->m_filterRunning = false;
-                self->showFiltered(result);
-            });
+            self->m_filterRunning = false;
+            self->showFiltered(result);
         });
+    });
 }
 
 void MiniGalleryView::releaseOffGuiThread(QList<Screenshot>&& list)
@@ -271,7 +273,12 @@ void MiniGalleryView::releaseOffGuiThread(QList<Screenshot>&& list)
     // Freeing the last copy of a list of 100k records takes tens of
     // milliseconds: the worker does it.
     if (list.size() > synchronousFilterLimit && !list.isSharedWith(m_viewModel.screenshots()))
-        m_filterPool.start([list = std::move(list)] {});
+        m_viewModel.workers().gallery().start([list = std::move(list)] {});
+}
+
+QThreadPool& MiniGalleryView::searchThreads() const
+{
+    return m_viewModel.workers().search().threads();
 }
 
 void MiniGalleryView::prepareSearch()
@@ -285,9 +292,10 @@ void MiniGalleryView::prepareSearch()
     if (m_preparationCancelled)
         m_preparationCancelled->store(true);
     m_preparationCancelled = cancelled;
-    m_filterPool.start([cancelled, library, index = m_searchIndex, generation = m_libraryGeneration] {
-        index->indexFor(library, generation, *cancelled);
-    });
+    m_viewModel.workers().gallery().start(
+        [cancelled, library, index = m_searchIndex, generation = m_libraryGeneration, pool = &searchThreads()] {
+            index->indexFor(library, generation, *pool, *cancelled);
+        });
 }
 
 bool MiniGalleryView::eventFilter(QObject* watched, QEvent* event)
@@ -361,7 +369,7 @@ void MiniGalleryView::markCopied(const Screenshot& screenshot)
     m_grid->setCopiedId(m_copiedId);
     showCopiedConfirmation(true);
     const QUuid id = screenshot.id;
-    m_scheduler(copiedMarkerDuration, this, [this, id] { clearCopiedMarker(id); });
+    m_scheduler->runAfter(copiedMarkerDuration, this, [this, id] { clearCopiedMarker(id); });
 }
 
 void MiniGalleryView::clearCopiedMarker(const QUuid& id)

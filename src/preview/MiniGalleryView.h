@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/ImageCache.h"
+#include "core/Scheduler.h"
 #include "core/Screenshot.h"
 #include "library/SearchIndex.h"
 #include "preview/MiniScreenshotItem.h"
-#include "preview/Scheduler.h"
 
 #include <QList>
 #include <QPointer>
@@ -53,7 +53,7 @@ public:
 
     GalleryViewModel& viewModel() const { return m_viewModel; }
     // The delays (the copy confirmation's end); for tests.
-    void setScheduler(Scheduler scheduler) { m_scheduler = std::move(scheduler); }
+    void setScheduler(Scheduler& scheduler) { m_scheduler = &scheduler; }
 
     const QString& searchText() const { return m_searchText; }
     void setSearchText(const QString& text);
@@ -103,6 +103,7 @@ private:
 
     void libraryChanged();
     void refilter();
+    QThreadPool& searchThreads() const;
     void showFiltered(const QList<Screenshot>& screenshots);
     void cancelFilter();
     void prepareSearch();
@@ -115,7 +116,7 @@ private:
     GalleryViewModel& m_viewModel;
     std::function<void()> m_onOpenDashboard;
     std::function<void()> m_onQuit;
-    Scheduler m_scheduler;
+    Scheduler* m_scheduler;
 
     QString m_searchText;
     QList<Screenshot> m_shown;
@@ -130,7 +131,6 @@ private:
     bool m_filterRunning = false;
     std::shared_ptr<std::atomic<bool>> m_filterCancelled;
     std::shared_ptr<std::atomic<bool>> m_preparationCancelled;
-    QThreadPool m_filterPool;
 
     // The popup's own small thumbnails, apart from the gallery cards' cache.
     ImageCache m_thumbnailCache;

@@ -13,7 +13,7 @@ class SpaceSaverView : public QWidget
     Q_OBJECT
 
 public:
-    explicit SpaceSaverView(ScreenshotMonitor& monitor = ScreenshotMonitor::shared(), QWidget* parent = nullptr);
+    explicit SpaceSaverView(ScreenshotMonitor& monitor, QWidget* parent = nullptr);
 
     SpaceSaverViewModel& viewModel() const { return *m_viewModel; }
 

@@ -10,7 +10,7 @@ class SpaceSaverViewModel : public QObject
     Q_OBJECT
 
 public:
-    explicit SpaceSaverViewModel(ScreenshotMonitor& monitor = ScreenshotMonitor::shared(), QObject* parent = nullptr);
+    explicit SpaceSaverViewModel(ScreenshotMonitor& monitor, QObject* parent = nullptr);
 
     ScreenshotMonitor& monitor() const { return m_monitor; }
 

@@ -1,5 +1,7 @@
 #include "ui/ThumbnailLoader.h"
 
+#include "core/Workers.h"
+
 #include "core/ImageCache.h"
 #include "core/Uuid.h"
 
@@ -18,12 +20,13 @@ struct ThumbnailLoader::Mailbox
     ThumbnailLoader* loader = nullptr;
 };
 
-ThumbnailLoader::ThumbnailLoader(ImageCache& cache, QSizeF targetSize, QObject* parent)
+ThumbnailLoader::ThumbnailLoader(ImageCache& cache, QSizeF targetSize, Workers& workers, QObject* parent)
     : QObject(parent)
     , m_cache(cache)
+    , m_workers(workers)
     , m_targetSize(targetSize)
     , m_generator([](const Screenshot& s, QSizeF size) { return s.generateThumbnail(size); })
-    , m_maxRunning(pool().maxThreadCount())
+    , m_maxRunning(workers.thumbnails().maxThreadCount())
     , m_mailbox(std::make_shared<Mailbox>())
 {
     m_mailbox->loader = this;
@@ -33,16 +36,6 @@ ThumbnailLoader::~ThumbnailLoader()
 {
     QMutexLocker lock(&m_mailbox->mutex);
     m_mailbox->loader = nullptr;
-}
-
-QThreadPool& ThumbnailLoader::pool()
-{
-    static QThreadPool* instance = [] {
-        auto* threads = new QThreadPool; // lives until exit: workers may still run
-        threads->setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
-        return threads;
-    }();
-    return *instance;
 }
 
 void ThumbnailLoader::setGenerator(Generator generator)
@@ -98,8 +91,8 @@ void ThumbnailLoader::startQueued()
         m_queue.pop_front();
         m_queued.remove(next.id);
         m_running.insert(next.id);
-        pool().start([mailbox = m_mailbox, generator = m_generator, size = m_targetSize, generation = m_generation,
-                      screenshot = std::move(next)] {
+        m_workers.thumbnails().start([mailbox = m_mailbox, generator = m_generator, size = m_targetSize,
+                                      generation = m_generation, screenshot = std::move(next)] {
             const QImage image = generator(screenshot, size);
             QMutexLocker lock(&mailbox->mutex);
             if (ThumbnailLoader* loader = mailbox->loader) {

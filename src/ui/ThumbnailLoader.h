@@ -15,7 +15,7 @@
 #include <optional>
 
 class ImageCache;
-class QThreadPool;
+class Workers;
 
 // Thumbnails for a view that shows many screenshots at once: a cache hit is
 // answered at once; a miss queues one generation off the GUI thread. The
@@ -34,7 +34,8 @@ public:
     // Runs on a worker thread; a null image is a failure.
     using Generator = std::function<QImage(const Screenshot&, QSizeF)>;
 
-    ThumbnailLoader(ImageCache& cache, QSizeF targetSize, QObject* parent = nullptr);
+    // Generations run on the workers' thumbnail pool.
+    ThumbnailLoader(ImageCache& cache, QSizeF targetSize, Workers& workers, QObject* parent = nullptr);
     ~ThumbnailLoader() override;
 
     // Screenshot::generateThumbnail unless replaced.
@@ -59,9 +60,6 @@ public:
     bool hasFailed(const QUuid& id) const { return m_failed.contains(id); }
     bool isIdle() const { return m_queue.empty() && m_running.isEmpty(); }
 
-    // The pool every loader runs its generations on.
-    static QThreadPool& pool();
-
 signals:
     void thumbnailReady(const QUuid& id, const QImage& image);
     void thumbnailFailed(const QUuid& id);
@@ -73,6 +71,7 @@ private:
     void finished(quint64 generation, const QUuid& id, const QImage& image);
 
     ImageCache& m_cache;
+    Workers& m_workers;
     QSizeF m_targetSize;
     Generator m_generator;
     int m_maxRunning;

@@ -3,11 +3,8 @@
 #include "ScreenFixture.h"
 
 #include "app/MainAppView.h"
-#include "core/DatabaseManager.h"
 #include "core/Screenshot.h"
 #include "core/SmartCollection.h"
-#include "organize/OrganizeService.h"
-#include "platform/FileOps.h"
 #include "support/Wait.h"
 
 #include <QDateTime>
@@ -20,17 +17,9 @@
 class MainViewFixture : public ScreenFixture
 {
 protected:
-    MainViewFixture()
-    {
-        makeMonitor();
-        m_organizer =
-            std::make_unique<OrganizeService>(m_store, *m_monitor, m_fileOps, m_dir.filePath(QStringLiteral("data")));
-    }
-
     std::unique_ptr<MainAppView> makeView()
     {
-        auto view = std::make_unique<MainAppView>(*m_monitor, m_settings);
-        view->setToolServices({m_organizer.get()});
+        auto view = std::make_unique<MainAppView>(services());
         view->rebuilder().setApplyDelayMs(0);
         view->resize(1200, 800);
         return view;
@@ -63,11 +52,6 @@ protected:
         c.predicate = [](const Screenshot&) { return true; };
         return c;
     }
-
-    // The tool screens' services, on a store of their own.
-    DatabaseManager m_store{m_dir.filePath(QStringLiteral("data/Brindlework.sqlite"))};
-    SystemFileOps m_fileOps;
-    std::unique_ptr<OrganizeService> m_organizer;
 
     static bool waitForRebuild(MainAppView& view)
     {

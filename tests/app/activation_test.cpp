@@ -24,10 +24,9 @@ class Activation : public ScreenFixture
 protected:
     Activation()
         : m_previousTmp(qgetenv("TMPDIR"))
-        , m_preferences(m_settings)
     {
         qputenv("TMPDIR", m_sockets.path().toLocal8Bit());
-        m_app = std::make_unique<BrindleworkApp>(m_settings, m_preferences, makeMonitor());
+        m_app = std::make_unique<BrindleworkApp>(services());
         auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
         m_claimed = instance->claim({u"glimmerdeck"_s}) == SingleInstance::Claim::primary;
         m_app->listenForLaterLaunches(std::move(instance));
@@ -60,7 +59,6 @@ protected:
 
     QTemporaryDir m_sockets;
     QByteArray m_previousTmp;
-    AppPreferences m_preferences;
     std::unique_ptr<BrindleworkApp> m_app;
     bool m_claimed = false;
 };
@@ -97,7 +95,7 @@ TEST_F(Activation, TheDashboardWindowIsTheMainWindowAtItsDefaultSize)
 TEST_F(Activation, ASecondLaunchWithALinkOpensTheScreenshotInTheFirst)
 {
     ASSERT_TRUE(m_claimed);
-    QSignalSpy opened(&AppEvents::shared(), &AppEvents::openScreenshot);
+    QSignalSpy opened(&services().events(), &AppEvents::openScreenshot);
     const int windows = visibleWindows();
 
     EXPECT_EQ(launchAgain({u"glimmerdeck://open?id="_s + screenshotId.toLower()}), 0);
@@ -111,7 +109,7 @@ TEST_F(Activation, ASecondLaunchWithALinkOpensTheScreenshotInTheFirst)
 TEST_F(Activation, ASecondLaunchWithABadLinkRaisesNothing)
 {
     ASSERT_TRUE(m_claimed);
-    QSignalSpy opened(&AppEvents::shared(), &AppEvents::openScreenshot);
+    QSignalSpy opened(&services().events(), &AppEvents::openScreenshot);
     LogCapture log;
     EXPECT_EQ(launchAgain({u"glimmerdeck://open?id=12345"_s}), 0);
     ASSERT_TRUE(waitUntil([&] { return log.contains(u"Ignored a link without a valid screenshot id"_s); }));
@@ -121,7 +119,7 @@ TEST_F(Activation, ASecondLaunchWithABadLinkRaisesNothing)
 TEST_F(Activation, APlainSecondLaunchBringsTheDashboardBack)
 {
     ASSERT_TRUE(m_claimed);
-    QSignalSpy opened(&AppEvents::shared(), &AppEvents::openScreenshot);
+    QSignalSpy opened(&services().events(), &AppEvents::openScreenshot);
     m_app->dashboardWindow().hide();
     EXPECT_EQ(launchAgain({}), 0);
     EXPECT_TRUE(waitUntil([&] { return m_app->dashboardWindow().isVisible(); }));

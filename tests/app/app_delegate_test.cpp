@@ -48,9 +48,8 @@ class AppDelegateTest : public ScreenFixture
 {
 protected:
     AppDelegateTest()
-        : m_preferences(m_settings)
     {
-        m_app = std::make_unique<BrindleworkApp>(m_settings, m_preferences, makeMonitor());
+        m_app = std::make_unique<BrindleworkApp>(services());
         auto tray = std::make_unique<FakeTrayIcon>();
         m_tray = tray.get();
         m_delegate = std::make_unique<AppDelegate>(*m_app, *m_monitor, std::move(tray));
@@ -94,7 +93,6 @@ protected:
         return !timedOut;
     }
 
-    AppPreferences m_preferences;
     std::unique_ptr<BrindleworkApp> m_app;
     FakeTrayIcon* m_tray = nullptr;
     std::unique_ptr<AppDelegate> m_delegate;
@@ -113,11 +111,11 @@ TEST_F(AppDelegateTest, TheTrayIconFollowsTheProcessingState)
     EXPECT_EQ(m_tray->symbol, u"photo.stack"_s);
     EXPECT_EQ(m_tray->description, u"Glimmerdeck"_s);
 
-    Q_EMIT AppEvents::shared().processingStateChanged(true);
+    Q_EMIT services().events().processingStateChanged(true);
     EXPECT_EQ(m_tray->symbol, u"arrow.triangle.2.circlepath"_s);
     EXPECT_EQ(m_tray->description, u"Processing"_s);
 
-    Q_EMIT AppEvents::shared().processingStateChanged(false);
+    Q_EMIT services().events().processingStateChanged(false);
     EXPECT_EQ(m_tray->symbol, u"photo.stack"_s);
     EXPECT_EQ(m_tray->description, u"Glimmerdeck"_s);
 
@@ -127,7 +125,7 @@ TEST_F(AppDelegateTest, TheTrayIconFollowsTheProcessingState)
 
 TEST_F(AppDelegateTest, ALaunchDuringProcessingStartsWithTheProcessingIcon)
 {
-    m_monitor->setIsProcessing(true);
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.isProcessing = true});
     m_delegate->setup();
     EXPECT_EQ(m_tray->symbol, u"arrow.triangle.2.circlepath"_s);
 }
@@ -151,7 +149,7 @@ TEST_F(AppDelegateTest, ALeftClickTogglesThePopupOverItsOwnGalleryModel)
     auto* gallery = qobject_cast<MiniGalleryView*>(popup().content());
     ASSERT_NE(gallery, nullptr);
     EXPECT_EQ(&gallery->viewModel(), m_delegate->popupViewModel());
-    EXPECT_EQ(&gallery->viewModel().monitor(), m_monitor.get());
+    EXPECT_EQ(&gallery->viewModel().library(), m_monitor);
 
     m_tray->click(TrayIcon::Button::left);
     EXPECT_FALSE(popup().isVisible());
@@ -301,16 +299,16 @@ TEST_F(AppDelegateTest, ForceScanOfARunningMonitorLooksForNewFilesAtOnce)
 TEST_F(AppDelegateTest, TheDockPolicyDecidesWhetherTheDashboardIsInTheTaskbar)
 {
     m_delegate->setup();
-    m_preferences.setShowInDock(false);
+    services().preferences().setShowInDock(false);
     EXPECT_TRUE(waitUntil([&] { return !m_delegate->taskbarPresence().isShownInTaskbar(); }));
 
-    m_preferences.setShowInDock(true);
+    services().preferences().setShowInDock(true);
     EXPECT_TRUE(waitUntil([&] { return m_delegate->taskbarPresence().isShownInTaskbar(); }));
 }
 
 TEST_F(AppDelegateTest, ADashboardKeptOutOfTheTaskbarIsOutBeforeItFirstShows)
 {
-    m_preferences.setShowInDock(false);
+    services().preferences().setShowInDock(false);
     waitUntil([] { return false; }, 50);
     AppDelegate delegate(*m_app, *m_monitor, std::make_unique<FakeTrayIcon>());
     EXPECT_FALSE(delegate.taskbarPresence().isShownInTaskbar());

@@ -1,4 +1,5 @@
 #include "app/CollectionRebuilder.h"
+#include "core/Workers.h"
 #include "support/Capture.h"
 #include "support/Wait.h"
 
@@ -70,16 +71,12 @@ struct RecordingBuild
 class Rebuilder : public ::testing::Test
 {
 protected:
-    Rebuilder()
-    {
-        m_rebuilder.setBuildFunction(m_build.function());
-        m_rebuilder.setApplyDelayMs(0);
-    }
+    Rebuilder() { m_rebuilder.setApplyDelayMs(0); }
     ~Rebuilder() override
     {
         m_build.state->hold = false;
         m_build.state->release.release(100);
-        CollectionRebuilder::pool().waitForDone();
+        m_workers.collections().threads().waitForDone();
     }
 
     static QString lastName(const QSignalSpy& spy)
@@ -88,8 +85,9 @@ protected:
     }
 
     ConsoleCapture m_console;
+    Workers m_workers;
     RecordingBuild m_build;
-    CollectionRebuilder m_rebuilder;
+    CollectionRebuilder m_rebuilder{m_workers, m_build.function()};
 };
 } // namespace
 
@@ -150,7 +148,7 @@ TEST_F(Rebuilder, TheSettlingDelayHoldsNoPoolThread)
     m_rebuilder.setApplyDelayMs(1500);
     ASSERT_TRUE(m_rebuilder.screenshotsChanged(analysedList(3), {}));
     ASSERT_TRUE(waitUntil([this] { return m_build.state->finished == 1; }));
-    ASSERT_TRUE(waitUntil([] { return CollectionRebuilder::pool().activeThreadCount() == 0; }));
+    ASSERT_TRUE(waitUntil([this] { return m_workers.collections().threads().activeThreadCount() == 0; }));
     EXPECT_EQ(ready.count(), 0) << "still settling";
     EXPECT_TRUE(m_rebuilder.isBuilding());
     EXPECT_TRUE(waitUntil([&ready] { return ready.count() == 1; }));
@@ -158,14 +156,13 @@ TEST_F(Rebuilder, TheSettlingDelayHoldsNoPoolThread)
 
 TEST_F(Rebuilder, ARebuilderGoneBeforeItsBuildEndsReceivesNothing)
 {
-    auto rebuilder = std::make_unique<CollectionRebuilder>();
-    rebuilder->setBuildFunction(m_build.function());
+    auto rebuilder = std::make_unique<CollectionRebuilder>(m_workers, m_build.function());
     m_build.state->hold = true;
     ASSERT_TRUE(rebuilder->screenshotsChanged(analysedList(1), {}));
     rebuilder.reset();
     m_build.state->hold = false;
     m_build.state->release.release();
-    CollectionRebuilder::pool().waitForDone();
+    m_workers.collections().threads().waitForDone();
     QCoreApplication::processEvents(); // the result's delivery finds no receiver
     EXPECT_EQ(m_build.state->finished, 1);
 }

@@ -213,7 +213,7 @@ TEST_F(MainView, FirstListsRebuildOnlyWhenHalfOfThemAreAnalysed)
     };
     for (const Case& c : {Case{10, 4, false}, Case{10, 5, true}, Case{7, 3, true}, Case{0, 0, true}}) {
         SCOPED_TRACE(testing::Message() << c.count << " with " << c.withEmbedding);
-        m_monitor->setScreenshots(library(c.count, c.withEmbedding));
+        ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, library(c.count, c.withEmbedding));
         auto view = makeView();
         QSignalSpy started(&view->rebuilder(), &CollectionRebuilder::buildStarted);
         // The current list is delivered as the view is made.
@@ -228,14 +228,14 @@ TEST_F(MainView, FirstListsRebuildOnlyWhenHalfOfThemAreAnalysed)
 
 TEST_F(MainView, AfterTheFirstRebuildEveryListRebuilds)
 {
-    m_monitor->setScreenshots(library(10, 4));
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, library(10, 4));
     auto view = makeView();
     EXPECT_FALSE(view->rebuilder().isBuilding());
 
-    m_monitor->setScreenshots(library(10, 5));
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, library(10, 5));
     ASSERT_TRUE(waitForRebuild(*view));
     QSignalSpy started(&view->rebuilder(), &CollectionRebuilder::buildStarted);
-    m_monitor->setScreenshots(library(10, 0));
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, library(10, 0));
     EXPECT_EQ(started.count(), 1);
     EXPECT_TRUE(view->isAnalyzing());
     EXPECT_TRUE(waitForRebuild(*view));
@@ -248,7 +248,7 @@ TEST_F(MainView, AnEmptyLibraryRebuildsWithWhatTheBuilderGivesAndSaysSo)
     ASSERT_TRUE(waitForRebuild(*view));
     EXPECT_EQ(changed.count(), 1);
     const QList<SmartCollection> expected =
-        CollectionService::shared().generateCollections({}, m_monitor->monitoredPath());
+        services().collections().generateCollections({}, m_monitor->monitoredPath());
     EXPECT_EQ(names(view->collections()), names(expected));
     EXPECT_EQ(m_console.matching(u"📊 Generated"_s),
               QStringList(u"📊 Generated %1 collections. (Links: 0)"_s.arg(expected.size())));
@@ -286,26 +286,26 @@ TEST_F(MainView, GalleryHandsItsPreviewFlagToTheView)
 
 TEST_F(MainView, ViewModesAreStoredUnderTheirKeys)
 {
-    EXPECT_EQ(storedGalleryViewMode(m_settings), GalleryViewMode::informative);
-    EXPECT_EQ(storedQuickLinkViewMode(m_settings), QuickLinkViewMode::grid);
-    storeGalleryViewMode(m_settings, GalleryViewMode::minimal);
-    storeQuickLinkViewMode(m_settings, QuickLinkViewMode::list);
-    EXPECT_EQ(m_settings.value(u"galleryViewMode"_s).toString(), u"Minimal"_s);
-    EXPECT_EQ(m_settings.value(u"quickLinkViewMode"_s).toString(), u"List"_s);
-    EXPECT_EQ(storedGalleryViewMode(m_settings), GalleryViewMode::minimal);
+    EXPECT_EQ(storedGalleryViewMode(settings()), GalleryViewMode::informative);
+    EXPECT_EQ(storedQuickLinkViewMode(settings()), QuickLinkViewMode::grid);
+    storeGalleryViewMode(settings(), GalleryViewMode::minimal);
+    storeQuickLinkViewMode(settings(), QuickLinkViewMode::list);
+    EXPECT_EQ(settings().value(u"galleryViewMode"_s).toString(), u"Minimal"_s);
+    EXPECT_EQ(settings().value(u"quickLinkViewMode"_s).toString(), u"List"_s);
+    EXPECT_EQ(storedGalleryViewMode(settings()), GalleryViewMode::minimal);
 
     // Anything else reads as the default; nothing is rewritten.
-    m_settings.setValue(u"galleryViewMode"_s, u"minimal"_s);
-    m_settings.setValue(u"quickLinkViewMode"_s, 3);
-    EXPECT_EQ(storedGalleryViewMode(m_settings), GalleryViewMode::informative);
-    EXPECT_EQ(storedQuickLinkViewMode(m_settings), QuickLinkViewMode::grid);
+    settings().setValue(u"galleryViewMode"_s, u"minimal"_s);
+    settings().setValue(u"quickLinkViewMode"_s, 3);
+    EXPECT_EQ(storedGalleryViewMode(settings()), GalleryViewMode::informative);
+    EXPECT_EQ(storedQuickLinkViewMode(settings()), QuickLinkViewMode::grid);
 
     // The quick-links screen follows the stored mode while it is shown.
-    QuickLinksView links({}, {}, m_settings);
+    QuickLinksView links({}, {}, settings());
     links.setViewMode(QuickLinkViewMode::list);
-    EXPECT_EQ(m_settings.value(u"quickLinkViewMode"_s).toString(), u"List"_s);
+    EXPECT_EQ(settings().value(u"quickLinkViewMode"_s).toString(), u"List"_s);
     EXPECT_EQ(links.viewMode(), QuickLinkViewMode::list);
-    storeQuickLinkViewMode(m_settings, QuickLinkViewMode::grid);
+    storeQuickLinkViewMode(settings(), QuickLinkViewMode::grid);
     EXPECT_EQ(links.viewMode(), QuickLinkViewMode::grid);
 }
 

@@ -41,7 +41,7 @@ protected:
 
 TEST_F(Welcome, CancellingTheChooserChangesNothingAndTheButtonWorksAgain)
 {
-    WelcomeView view(*m_monitor, m_settings);
+    WelcomeView view(*m_monitor, settings());
     m_chooser->answer.reset();
     press(view);
     EXPECT_EQ(m_chooser->shown, 1);
@@ -49,12 +49,12 @@ TEST_F(Welcome, CancellingTheChooserChangesNothingAndTheButtonWorksAgain)
     EXPECT_FALSE(m_monitor->hasFileAccess());
     press(view);
     EXPECT_EQ(m_chooser->shown, 2);
-    EXPECT_FALSE(waitUntil([&] { return m_settings.contains(Onboarding::key); }, 300));
+    EXPECT_FALSE(waitUntil([&] { return settings().contains(Onboarding::key); }, 300));
 }
 
 TEST_F(Welcome, ConfirmingCelebratesAndCompletesOnboardingTwoSecondsLater)
 {
-    WelcomeView view(*m_monitor, m_settings);
+    WelcomeView view(*m_monitor, settings());
     m_chooser->answer = m_folder;
     QElapsedTimer clock;
     clock.start();
@@ -70,7 +70,7 @@ TEST_F(Welcome, ConfirmingCelebratesAndCompletesOnboardingTwoSecondsLater)
 TEST_F(Welcome, HeldAccessSkipsTheChooser)
 {
     grantFolder();
-    WelcomeView view(*m_monitor, m_settings);
+    WelcomeView view(*m_monitor, settings());
     press(view);
     EXPECT_EQ(m_chooser->shown, 0);
     EXPECT_TRUE(view.isShowingConfetti());
@@ -80,7 +80,7 @@ TEST_F(Welcome, LeavingWithinTheDelayLeavesOnboardingIncomplete)
 {
     m_chooser->answer = m_folder;
     {
-        WelcomeView view(*m_monitor, m_settings);
+        WelcomeView view(*m_monitor, settings());
         press(view);
     }
     EXPECT_FALSE(waitUntil([&] { return onboarded(); }, WelcomeView::completionDelayMs + 500));
@@ -101,7 +101,7 @@ TEST_F(Welcome, ButtonBrightensAndGrowsUnderThePointer)
 
 TEST_F(Welcome, CardKeepsItsSizeAndRisesIntoPlaceOnEntrance)
 {
-    WelcomeView view(*m_monitor, m_settings);
+    WelcomeView view(*m_monitor, settings());
     view.resize(800, 600);
     EXPECT_EQ(view.card()->geometry(), QRect(150, WelcomeView::entranceRise, 500, 600)) << "low before the entrance";
     EXPECT_EQ(view.entranceProgress(), 0.0);
@@ -116,16 +116,16 @@ TEST_F(Welcome, CardKeepsItsSizeAndRisesIntoPlaceOnEntrance)
 
 TEST_F(Processing, StatusLinesFollowTheMonitor)
 {
-    ProcessingView view(*m_monitor, m_settings);
+    ProcessingView view(*m_monitor, settings());
     EXPECT_FALSE(shows(view, u"batch"_s)) << "no batch line at 0 batches";
     EXPECT_FALSE(shows(view, u"memoryPressure"_s));
     EXPECT_EQ(textOf(view, u"percentage"_s), u"0%"_s);
 
-    m_monitor->setTotalToProcess(120);
-    m_monitor->setProcessedCount(45);
-    m_monitor->setTotalBatches(3);
-    m_monitor->setCurrentBatchNumber(1);
-    m_monitor->setProcessingProgressValue(0.456);
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.totalToProcess = 120});
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.processedCount = 45});
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.totalBatches = 3});
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.currentBatchNumber = 1});
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.value = 0.456});
     EXPECT_EQ(textOf(view, u"processedCount"_s), u"45"_s);
     EXPECT_EQ(textOf(view, u"totalToProcess"_s), u"120"_s);
     EXPECT_TRUE(shows(view, u"batch"_s));
@@ -133,9 +133,9 @@ TEST_F(Processing, StatusLinesFollowTheMonitor)
     EXPECT_EQ(textOf(view, u"percentage"_s), u"45%"_s);
     EXPECT_DOUBLE_EQ(view.findChild<GlowProgressBar*>()->displayedValue(), 0.456);
 
-    m_monitor->setIsUnderMemoryPressure(true);
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.isUnderMemoryPressure = true});
     EXPECT_TRUE(shows(view, u"memoryPressure"_s));
-    m_monitor->setIsUnderMemoryPressure(false);
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.isUnderMemoryPressure = false});
     EXPECT_FALSE(shows(view, u"memoryPressure"_s));
 }
 

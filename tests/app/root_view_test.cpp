@@ -33,11 +33,11 @@ const QString completedLine = u"🔓 Onboarding newly completed - Starting Monit
 TEST_F(RootView, ScreenFollowsTheFlagAndProcessingBeatsTheMainView)
 {
     ScreenshotMonitor& monitor = makeMonitor();
-    ContentView view(monitor, m_settings);
+    ContentView view(services());
     EXPECT_EQ(view.currentScreen(), Screen::welcome);
     EXPECT_NE(qobject_cast<WelcomeView*>(view.currentWidget()), nullptr);
 
-    monitor.setIsProcessingBlocking(true);
+    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessingBlocking = true});
     settle();
     EXPECT_EQ(view.currentScreen(), Screen::welcome) << "no processing screen before onboarding";
 
@@ -46,11 +46,11 @@ TEST_F(RootView, ScreenFollowsTheFlagAndProcessingBeatsTheMainView)
     EXPECT_EQ(view.currentScreen(), Screen::processing);
     EXPECT_NE(qobject_cast<ProcessingView*>(view.currentWidget()), nullptr);
 
-    monitor.setIsProcessingBlocking(false);
+    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessingBlocking = false});
     settle();
     EXPECT_EQ(view.currentScreen(), Screen::main);
 
-    monitor.setIsProcessingBlocking(true);
+    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessingBlocking = true});
     settle();
     EXPECT_EQ(view.currentScreen(), Screen::processing);
 
@@ -65,14 +65,14 @@ TEST_F(RootView, AppearingOnboardedWithoutFolderAccessGoesBackToWelcome)
 {
     setOnboarded(true);
     ScreenshotMonitor& monitor = makeMonitor(); // no bookmark stored
-    ContentView view(monitor, m_settings);
+    ContentView view(services());
     view.show();
 
     const QStringList lines = m_console.lines();
     const auto appeared = lines.indexOf(appearedLine);
     ASSERT_GE(appeared, 0);
     EXPECT_EQ(lines.indexOf(resetLine), appeared + 1);
-    EXPECT_EQ(m_settings.boolValue(Onboarding::key), std::optional<bool>(false));
+    EXPECT_EQ(settings().boolValue(Onboarding::key), std::optional<bool>(false));
     EXPECT_EQ(view.currentScreen(), Screen::welcome) << "switched at once, without waiting for the event loop";
     EXPECT_EQ(linesContaining(completedLine), 0);
 }
@@ -85,7 +85,7 @@ TEST_F(RootView, AppearingWithRestoredAccessOrBeforeOnboardingChangesNothing)
     ScreenshotMonitor& restored = makeMonitor(); // the next launch
     ASSERT_TRUE(restored.hasFileAccess());
     {
-        ContentView view(restored, m_settings);
+        ContentView view(services());
         view.show();
         EXPECT_EQ(view.currentScreen(), Screen::main);
         EXPECT_EQ(linesContaining(resetLine), 0);
@@ -94,7 +94,8 @@ TEST_F(RootView, AppearingWithRestoredAccessOrBeforeOnboardingChangesNothing)
     }
 
     setOnboarded(false);
-    ContentView fresh(makeMonitor(), m_settings);
+    makeMonitor();
+    ContentView fresh(services());
     m_console.clear();
     fresh.show();
     EXPECT_EQ(m_console.lines(), QStringList{appearedLine});
@@ -106,7 +107,7 @@ TEST_F(RootView, CompletingOnboardingStartsMonitoringOncePerChange)
     grantFolder();
     ASSERT_TRUE(waitUntil([&] { return monitor.isMonitoringActive(); }));
     monitor.stopMonitoring();
-    ContentView view(monitor, m_settings);
+    ContentView view(services());
 
     setOnboarded(true);
     EXPECT_EQ(linesContaining(completedLine), 1);
@@ -125,7 +126,7 @@ TEST_F(RootView, OnlyAnimatedChangesCrossFade)
 {
     const InstantMotionScope animated(false);
     ScreenshotMonitor& monitor = makeMonitor();
-    ContentView view(monitor, m_settings);
+    ContentView view(services());
     view.resize(900, 700);
     view.show();
     const auto overlays = [&view] { return view.findChildren<CrossFadeOverlay*>().size(); };
@@ -139,7 +140,8 @@ TEST_F(RootView, OnlyAnimatedChangesCrossFade)
     EXPECT_EQ(overlays(), 1);
     EXPECT_TRUE(waitUntil([&] { return overlays() == 0; }, 3000)) << "the fade ends and removes itself";
 
-    monitor.setIsProcessingBlocking(true); // the monitor's own change: at once
+    ScreenshotMonitorTestAccess::publishProgress(monitor,
+                                                 {.isProcessingBlocking = true}); // the monitor's own change: at once
     settle();
     EXPECT_EQ(view.currentScreen(), Screen::processing);
     EXPECT_EQ(overlays(), 0);
@@ -151,9 +153,9 @@ TEST_F(RootView, CancelForgetsTheFolderAndTheNextChoiceAsksAgain)
     grantFolder();
     ASSERT_TRUE(waitUntil([&] { return monitor.isMonitoringActive(); })) << "the run begins after the start";
     setOnboarded(true);
-    monitor.setIsProcessing(true);
-    monitor.setIsProcessingBlocking(true);
-    ContentView view(monitor, m_settings);
+    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessing = true});
+    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessingBlocking = true});
+    ContentView view(services());
     view.show();
     ASSERT_EQ(view.currentScreen(), Screen::processing);
     QSignalSpy screens(&view, &ContentView::screenChanged);
@@ -161,9 +163,9 @@ TEST_F(RootView, CancelForgetsTheFolderAndTheNextChoiceAsksAgain)
     view.currentWidget()->findChild<QPushButton*>(u"cancel"_s)->click();
     EXPECT_TRUE(m_console.contains(u"🛑 Cancelling processing and rolling back..."_s));
     EXPECT_TRUE(m_console.lines().contains(u"   ✅ Cleared folder bookmark and path"_s));
-    EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::folderBookmarkKey));
-    EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::monitoredPathKey));
-    EXPECT_EQ(m_settings.boolValue(Onboarding::key), std::optional<bool>(false));
+    EXPECT_FALSE(settings().contains(ScreenshotMonitor::folderBookmarkKey));
+    EXPECT_FALSE(settings().contains(ScreenshotMonitor::monitoredPathKey));
+    EXPECT_EQ(settings().boolValue(Onboarding::key), std::optional<bool>(false));
     EXPECT_FALSE(monitor.isProcessing());
     EXPECT_FALSE(monitor.isProcessingBlocking());
     EXPECT_FALSE(monitor.isMonitoringActive());

@@ -20,22 +20,18 @@ class SettingsWindow : public ScreenFixture
 {
 protected:
     SettingsWindow()
-        : m_database(m_dir.filePath(u"store.sqlite"_s))
-        , m_preferences(m_settings, std::make_unique<LoginItem>(u"/usr/bin/glimmerdeck"_s))
-    {
-        makeMonitor();
-    }
+        : m_preferences(settings(), std::make_unique<LoginItem>(u"/usr/bin/glimmerdeck"_s))
+    {}
 
     std::unique_ptr<SettingsView> makeView()
     {
-        auto view = std::make_unique<SettingsView>(m_preferences, *m_monitor, m_database);
+        auto view = std::make_unique<SettingsView>(m_preferences, *m_monitor, services().store());
         view->show();
         return view;
     }
 
     static void click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-    DatabaseManager m_database;
     AppPreferences m_preferences;
 };
 
@@ -51,15 +47,15 @@ TEST_F(SettingsWindow, TogglesWriteThePreferencesAndTheAutostartEntry)
 
     click(view->launchAtLoginToggle());
     EXPECT_TRUE(m_preferences.launchAtLogin());
-    EXPECT_EQ(m_settings.boolValue(AppPreferences::launchAtLoginKey), std::optional<bool>(true));
+    EXPECT_EQ(settings().boolValue(AppPreferences::launchAtLoginKey), std::optional<bool>(true));
     EXPECT_TRUE(QFileInfo::exists(entry));
     click(view->launchAtLoginToggle());
-    EXPECT_EQ(m_settings.boolValue(AppPreferences::launchAtLoginKey), std::optional<bool>(false));
+    EXPECT_EQ(settings().boolValue(AppPreferences::launchAtLoginKey), std::optional<bool>(false));
     EXPECT_FALSE(QFileInfo::exists(entry));
 
     QSignalSpy applied(&m_preferences, &AppPreferences::dockPolicyApplied);
     click(view->showInDockToggle());
-    EXPECT_EQ(m_settings.boolValue(AppPreferences::showInDockKey), std::optional<bool>(false));
+    EXPECT_EQ(settings().boolValue(AppPreferences::showInDockKey), std::optional<bool>(false));
     ASSERT_TRUE(waitUntil([&applied] { return applied.count() == 1; }));
     EXPECT_FALSE(applied.first().at(0).toBool());
 

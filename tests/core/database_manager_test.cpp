@@ -73,7 +73,14 @@ class DatabaseManagerTest : public ::testing::Test
 protected:
     // A folder that does not exist yet: the store creates it.
     QString dbPath() const { return m_dir.filePath(u"data/Brindlework/Brindlework.sqlite"_s); }
-    std::unique_ptr<DatabaseManager> openStore() { return std::make_unique<DatabaseManager>(dbPath()); }
+    // Returns once the store has opened and its start-up backfill has run.
+    std::unique_ptr<DatabaseManager> openStore()
+    {
+        auto store = std::make_unique<DatabaseManager>(dbPath());
+        store->isOpen();
+        store->dbQueue().sync([] {});
+        return store;
+    }
 
     QList<Screenshot> page(DatabaseManager& db, const std::optional<QString>& folder, int limit = 1000, int offset = 0)
     {
@@ -410,6 +417,7 @@ TEST_F(DatabaseManagerTest, AStatementFailingMidBatchRollsTheWholeBatchBackAndSa
         sqlite3* raw = nullptr;
         ASSERT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &raw), SQLITE_OK);
         SqliteConnection injector(raw);
+        sqlite3_busy_timeout(raw, 5000); // the store's own start-up work may hold the file for a moment
         ASSERT_TRUE(sqliteExec(raw,
                                "CREATE TRIGGER fail_update BEFORE UPDATE ON screenshot WHEN NEW.ocr_text = 'boom' "
                                "BEGIN SELECT RAISE(ABORT, 'injected'); END;"
@@ -562,12 +570,12 @@ TEST_F(DatabaseManagerTest, BackfillLineFormatsAndAnEmptyManualRescan)
         u"✅ Match found in: 👩‍👩‍👧 family photos at h... -> [\"https://photos.example.com/album/1\"]"_s));
 }
 
-TEST(DatabaseManagerShared, LivesInTheDataFolder)
+TEST(DatabaseManagerDefault, LivesInTheDataFolder)
 {
     const QString expected =
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Brindlework/Brindlework.sqlite"_s;
-    DatabaseManager& db = DatabaseManager::shared();
-    EXPECT_EQ(&db, &DatabaseManager::shared());
+    EXPECT_EQ(DatabaseManager::defaultPath(), expected);
+    DatabaseManager db(DatabaseManager::defaultPath());
     EXPECT_EQ(db.path(), expected);
     EXPECT_TRUE(db.isOpen());
     EXPECT_TRUE(QFile::exists(expected));

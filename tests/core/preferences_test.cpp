@@ -61,7 +61,6 @@ private:
 TEST(SettingsLocation, LivesInTheConfigFolderUnderTheOrganisation)
 {
     EXPECT_EQ(Settings::defaultFilePath(), TestEnvironment::home() + u"/.config/Brindlework/Glimmerdeck.conf"_s);
-    EXPECT_EQ(Settings::shared().filePath(), Settings::defaultFilePath());
 }
 
 TEST_F(PreferencesTest, BoolsAreRealBoolsOrTheirTextAndAnythingElseIsAbsent)

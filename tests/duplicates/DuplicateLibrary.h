@@ -12,6 +12,7 @@
 #include "platform/Trash.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/MonitorServices.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -91,9 +92,8 @@ protected:
     // Starts monitoring the folder and waits until it lists `expected` files.
     void startMonitoring(int expected)
     {
-        m_monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
-        m_monitor->setDatabase(m_store);
-        m_monitor->setFileAnalyzer(std::make_shared<NoAnalysis>());
+        m_monitor = std::make_unique<ScreenshotMonitor>(
+            m_parts.with(m_settings, m_memory, m_store, std::make_shared<NoAnalysis>()));
         m_monitor->setMonitoredPath(m_folder);
         ASSERT_TRUE(waitUntil([&] { return m_monitor->isPolling() && m_monitor->screenshots().size() == expected; }))
             << m_monitor->screenshots().size();
@@ -165,6 +165,7 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    MonitorServices m_parts;
     Settings m_settings;
     MemoryMonitor m_memory;
     DatabaseManager m_store;

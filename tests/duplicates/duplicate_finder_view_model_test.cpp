@@ -1,4 +1,5 @@
 #include "DuplicateLibrary.h"
+#include "support/MonitorTestAccess.h"
 
 #include <QSignalSpy>
 
@@ -71,7 +72,7 @@ TEST_F(DuplicateFinderViewModelTest, ANewerAnalysisDropsTheOlderOnesResult)
     model().analyze();
     QList<Screenshot> fewer = m_monitor->screenshots();
     fewer.removeIf([](const Screenshot& s) { return s.filename == u"y.png"_s; });
-    m_monitor->setScreenshots(fewer);
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, fewer);
     model().analyze();
     ASSERT_TRUE(waitUntil([&] { return !model().isAnalyzing(); }));
     waitUntil([] { return false; }, 100); // a late result would arrive now
@@ -220,7 +221,7 @@ TEST_F(DuplicateFinderViewModelTest, IdsOutsideTheListOrFolderDeleteNothing)
     Screenshot stray = listed(u"a.png"_s);
     stray.id = QUuid::createUuid();
     stray.filePath = outside;
-    m_monitor->setScreenshots(QList<Screenshot>(m_monitor->screenshots()) << stray);
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, QList<Screenshot>(m_monitor->screenshots()) << stray);
     analyse();
     ASSERT_EQ(model().result()->groups[0].screenshots.size(), 4);
 

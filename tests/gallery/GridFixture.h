@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/DatabaseManager.h"
 #include "core/ImageCache.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
 #include "support/Fakes.h"
+#include "support/GalleryServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/Wait.h"
 #include "ui/Motion.h"
 
@@ -23,8 +26,9 @@ protected:
     GridFixture()
         : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
         , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
-        , m_monitor(m_settings, m_memory)
-        , m_model(m_monitor)
+        , m_store(m_dir.filePath(QStringLiteral("store.sqlite")))
+        , m_monitor(m_parts.with(m_settings, m_memory, m_store))
+        , m_model(m_parts.over(m_monitor, m_store, m_settings))
     {}
 
     static Screenshot shot(int n, bool analysed = true)
@@ -58,7 +62,7 @@ protected:
     // shows all of it in day sections.
     void publish(const QList<Screenshot>& list)
     {
-        m_monitor.setScreenshots(list);
+        ScreenshotMonitorTestAccess::setScreenshots(m_monitor, list);
         ASSERT_TRUE(waitUntil([&] {
             return m_model.screenshots().size() == list.size() && m_model.visibleScreenshots().size() == list.size();
         }));
@@ -66,8 +70,10 @@ protected:
 
     InstantMotionScope m_instant;
     QTemporaryDir m_dir;
+    GalleryServices m_parts;
     Settings m_settings;
     MemoryMonitor m_memory;
+    DatabaseManager m_store;
     ScreenshotMonitor m_monitor;
     GalleryViewModel m_model;
     ImageCache m_cache;

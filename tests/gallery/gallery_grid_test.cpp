@@ -32,7 +32,7 @@ protected:
         m_grid.show();
     }
 
-    ~GalleryGridTest() override { ThumbnailLoader::pool().waitForDone(); }
+    ~GalleryGridTest() override { m_parts.workers.thumbnails().waitForDone(); }
 
     void showLibrary(int days, int perDay)
     {
@@ -193,7 +193,7 @@ TEST_F(GalleryGridTest, FlingOverAHugeLibraryKeepsTheQueueWithinTwoViewports)
 TEST_F(GalleryGridTest, DestroyingTheGridWithJobsInFlightIsClean)
 {
     ImageCache cache; // its own: the fixture's grid sees the same library
-    auto model = std::make_unique<GalleryViewModel>(m_monitor);
+    auto model = std::make_unique<GalleryViewModel>(m_parts.over(m_monitor, m_store, m_settings));
     auto grid = std::make_unique<GalleryGridView>(*model, cache);
     std::atomic<bool> open{false};
     std::atomic<int> started{0};
@@ -205,14 +205,14 @@ TEST_F(GalleryGridTest, DestroyingTheGridWithJobsInFlightIsClean)
     });
     grid->resize(800, 600);
     grid->show();
-    m_monitor.setScreenshots(library(1, 40));
+    ScreenshotMonitorTestAccess::setScreenshots(m_monitor, library(1, 40));
     ASSERT_TRUE(waitUntil([&] { return model->visibleScreenshots().size() == 40; }));
     grid->viewport()->repaint();
     ASSERT_TRUE(waitUntil([&] { return started > 0; }));
     grid.reset();
     model.reset();
     open = true;
-    ThumbnailLoader::pool().waitForDone();
+    m_parts.workers.thumbnails().waitForDone();
     QCoreApplication::processEvents();
     EXPECT_EQ(cache.count(), 0);
 }

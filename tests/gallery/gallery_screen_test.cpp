@@ -12,6 +12,7 @@
 #include "support/Capture.h"
 #include "support/FakeDesktop.h"
 #include "support/Fakes.h"
+#include "support/GalleryServices.h"
 #include "support/TestEnvironment.h"
 #include "support/Wait.h"
 #include "ui/Motion.h"
@@ -55,7 +56,8 @@ protected:
     GalleryScreenTest()
         : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
         , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
-        , m_monitor(m_settings, m_memory)
+        , m_store(m_dir.filePath(QStringLiteral("store.sqlite")))
+        , m_monitor(m_parts.with(m_settings, m_memory, m_store))
     {
         m_folder = m_dir.filePath(QStringLiteral("Shots"));
         QDir().mkpath(m_folder);
@@ -67,7 +69,7 @@ protected:
     ~GalleryScreenTest() override
     {
         m_gallery.reset();
-        ThumbnailLoader::pool().waitForDone();
+        m_parts.workers.thumbnails().waitForDone();
     }
 
     QString writeShot(const QString& name)
@@ -92,10 +94,10 @@ protected:
 
     void openGallery(std::optional<SmartCollection> collection = std::nullopt)
     {
-        m_gallery =
-            std::make_unique<GalleryView>(collection, nullptr,
-                                          GalleryView::Services{m_monitor, m_settings, m_cache, m_desktop,
-                                                                m_sheetChooser, m_trash, DatabaseManager::shared()});
+        m_gallery = std::make_unique<GalleryView>(collection, nullptr,
+                                                  GalleryView::Services{m_monitor, m_settings, m_cache, m_desktop,
+                                                                        m_sheetChooser, m_trash, m_store,
+                                                                        m_parts.workers, m_parts.search});
         m_gallery->resize(1200, 800);
         m_gallery->show();
         QApplication::processEvents();
@@ -119,8 +121,10 @@ protected:
     InstantMotionScope m_instant;
     ConsoleCapture m_console;
     QTemporaryDir m_dir;
+    GalleryServices m_parts;
     Settings m_settings;
     MemoryMonitor m_memory;
+    DatabaseManager m_store;
     ScreenshotMonitor m_monitor;
     FakeFolderChooser* m_monitorChooser = nullptr;
     FakeFolderChooser m_sheetChooser;
@@ -242,6 +246,8 @@ TEST_F(GalleryScreenTest, ConfirmedDeletionTrashesRemovesAndReportsRefusals)
     ASSERT_NE(confirm, nullptr);
     EXPECT_EQ(confirm->text(), QStringLiteral("Delete 2 Photos?"));
     press(confirm, QStringLiteral("Delete"));
+    // The files are handled off the GUI thread; the screen changes once they are.
+    ASSERT_TRUE(waitUntil([&] { return !model().isDeleting(); }));
 
     EXPECT_FALSE(QFile::exists(gone.filePath));
     EXPECT_TRUE(QFile::exists(refused.filePath));

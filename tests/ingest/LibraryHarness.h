@@ -9,6 +9,8 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -81,8 +83,7 @@ protected:
 
     ScreenshotMonitor& makeMonitor(int pollingMs = 50)
     {
-        m_monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
-        m_monitor->setDatabase(*m_store);
+        m_monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, *m_store));
         m_monitor->setFrontmostApplicationSource([] { return std::optional<QString>(appName); });
         m_monitor->setPollingInterval(pollingMs);
         return *m_monitor;
@@ -150,6 +151,7 @@ protected:
     QTemporaryDir m_dir;
     ConsoleCapture m_console;
     LogCapture m_log;
+    MonitorServices m_parts;
     Settings m_settings;
     MemoryMonitor m_memory;
     std::unique_ptr<DatabaseManager> m_store;

@@ -57,7 +57,7 @@ TEST(EmbeddingService, MissingModelIsRetriedOnEveryCallUntilItAppears)
     const QString path = dir.filePath(u"word-vectors.bin"_s);
     ConsoleCapture console;
     EmbeddingService lazy(path);
-    EXPECT_EQ(console.lines(), QStringList{u"⚠️ Failed to load NLEmbedding model"_s});
+    EXPECT_EQ(console.lines(), QStringList{u"⚠️ Failed to load the sentence embedding model"_s});
 
     LogCapture log;
     EXPECT_FALSE(lazy.generateEmbedding(u"invoice payment due"_s).has_value());

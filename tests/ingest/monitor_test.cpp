@@ -1,10 +1,13 @@
 #include "core/AppEvents.h"
+#include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -37,7 +40,7 @@ protected:
 
     std::unique_ptr<ScreenshotMonitor> makeMonitor(FakeFolderChooser** chooser = nullptr)
     {
-        auto monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
+        auto monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store));
         auto fake = std::make_unique<FakeFolderChooser>();
         if (chooser)
             *chooser = fake.get();
@@ -46,8 +49,10 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    MonitorServices m_parts;
     Settings m_settings;
     MemoryMonitor m_memory;
+    DatabaseManager m_store{m_dir.filePath(QStringLiteral("store.sqlite"))};
     QString m_folder;
     ConsoleCapture m_console;
 };
@@ -59,7 +64,7 @@ TEST_F(MonitorTest, FirstLaunchUsesTheDesktopAndStartsNothing)
     EXPECT_EQ(monitor->monitoredPath(), QDir::homePath() + u"/Desktop"_s);
     EXPECT_FALSE(monitor->hasFileAccess());
     EXPECT_FALSE(monitor->isMonitoringActive());
-    EXPECT_TRUE(m_console.contains(u"⚠️ RESTORE: No bookmark found in UserDefaults"_s));
+    EXPECT_TRUE(m_console.contains(u"⚠️ RESTORE: No bookmark found in the settings"_s));
     EXPECT_TRUE(m_console.contains(u"ℹ️ Using standard path: "_s + monitor->monitoredPath()));
     EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::monitoredPathKey));
 }
@@ -157,7 +162,7 @@ TEST_F(MonitorTest, ChangingToAMissingPathOrAFileChangesNothing)
     const auto monitor = makeMonitor();
     const QString file = m_dir.filePath(u"plain.png"_s);
     QFile(file).open(QIODevice::WriteOnly);
-    QSignalSpy events(&AppEvents::shared(), &AppEvents::processingStateChanged);
+    QSignalSpy events(&m_parts.events, &AppEvents::processingStateChanged);
 
     monitor->changeMonitoredFolder(m_dir.filePath(u"missing"_s));
     monitor->changeMonitoredFolder(file);
@@ -173,7 +178,7 @@ TEST_F(MonitorTest, ChangingTheFolderAnnouncesNotProcessingThreeTimesAndRestarts
 {
     const auto monitor = makeMonitor();
     const QString other = makeFolder(u"Other"_s);
-    QSignalSpy events(&AppEvents::shared(), &AppEvents::processingStateChanged);
+    QSignalSpy events(&m_parts.events, &AppEvents::processingStateChanged);
     QSignalSpy folderChanges(monitor.get(), &ScreenshotMonitor::folderChangeStarting);
 
     monitor->changeMonitoredFolder(other);
@@ -224,10 +229,10 @@ TEST_F(MonitorTest, AnUnreadableFolderKeepsMonitoringMarkedActiveUntilARestart)
 TEST_F(MonitorTest, FlagsAnnounceEveryAssignmentUnderTheProcessingKey)
 {
     const auto monitor = makeMonitor();
-    QSignalSpy events(&AppEvents::shared(), &AppEvents::processingStateChanged);
-    monitor->setHasIncompleteFiles(true);
-    monitor->setIsProcessing(false);
-    monitor->setIsProcessing(false);
+    QSignalSpy events(&m_parts.events, &AppEvents::processingStateChanged);
+    ScreenshotMonitorTestAccess::publishProgress(*monitor, {.hasIncompleteFiles = true});
+    ScreenshotMonitorTestAccess::publishProgress(*monitor, {.isProcessing = false});
+    ScreenshotMonitorTestAccess::publishProgress(*monitor, {.isProcessing = false});
     ASSERT_EQ(events.count(), 3);
     EXPECT_TRUE(events.at(0).at(0).toBool());
     EXPECT_FALSE(events.at(2).at(0).toBool());
@@ -237,7 +242,7 @@ TEST_F(MonitorTest, UpdatingAnUnknownScreenshotAnnouncesNothing)
 {
     const auto monitor = makeMonitor();
     Screenshot known(m_folder + u"/a.png"_s, QUuid::createUuid());
-    monitor->setScreenshots({known});
+    ScreenshotMonitorTestAccess::setScreenshots(*monitor, {known});
     QSignalSpy changes(monitor.get(), &ScreenshotMonitor::screenshotsChanged);
 
     monitor->updateScreenshot(Screenshot(m_folder + u"/b.png"_s, QUuid::createUuid()));
@@ -252,11 +257,11 @@ TEST_F(MonitorTest, UpdatingAnUnknownScreenshotAnnouncesNothing)
 TEST_F(MonitorTest, ProgressStaysAFiniteShare)
 {
     const auto monitor = makeMonitor();
-    monitor->setProcessingProgressValue(3.0 / 0.0);
+    ScreenshotMonitorTestAccess::publishProgress(*monitor, {.value = 3.0 / 0.0});
     EXPECT_EQ(monitor->processingProgressValue(), 0.0);
-    monitor->setProcessingProgressValue(1.5);
+    ScreenshotMonitorTestAccess::publishProgress(*monitor, {.value = 1.5});
     EXPECT_EQ(monitor->processingProgressValue(), 1.0);
-    monitor->setProcessingProgressValue(-0.5);
+    ScreenshotMonitorTestAccess::publishProgress(*monitor, {.value = -0.5});
     EXPECT_EQ(monitor->processingProgressValue(), 0.0);
 }
 
@@ -267,7 +272,7 @@ TEST_F(MonitorTest, ForgettingTheFolderLetsTheNextRequestAskAgain)
     chooser->answer = m_folder;
     monitor->requestFolderAccess();
     ASSERT_TRUE(monitor->hasFileAccess());
-    monitor->setScreenshots({Screenshot(m_folder + u"/a.png"_s, QUuid::createUuid())});
+    ScreenshotMonitorTestAccess::setScreenshots(*monitor, {Screenshot(m_folder + u"/a.png"_s, QUuid::createUuid())});
 
     monitor->forgetFolder();
 

@@ -7,9 +7,12 @@
 #include "generators/SampleLibrary.h"
 #include "ingest/EmbeddingService.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "ingest/ServiceAnalyzer.h"
 #include "ingest/VisualAnalysisService.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -54,8 +57,10 @@ TEST(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
     DatabaseManager store(dir.filePath(u"store.sqlite"_s));
     ConsoleCapture console;
     LogCapture log;
-    ScreenshotMonitor monitor(settings, memory);
-    monitor.setDatabase(store);
+    MonitorServices parts;
+    EmbeddingService embedding;
+    const auto analyzer = std::make_shared<ServiceAnalyzer>(embedding);
+    ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
     const QString folder = monitor.monitoredPath();
 
     const SampleLibrary::Result samples = SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder, 8, 9));
@@ -66,7 +71,7 @@ TEST(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
     for (const SampleLibrary::Entry& entry : samples.entries)
         files.append(Screenshot(folder + u'/' + entry.relativePath, QUuid::createUuid()));
     store.upsertMany(files);
-    monitor.setScreenshots(files);
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, files);
 
     monitor.startBatchProcessing(files);
     ASSERT_TRUE(waitUntil([&] { return !monitor.isProcessing(); }, 120000));
@@ -84,12 +89,12 @@ TEST(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
         rowsWithLinks += !row->detectedUrls->isEmpty();
 
         // What the services give for the file directly is what was stored.
-        EXPECT_EQ(row->tags, VisualAnalysisService::analyze(files[i].filePath));
+        EXPECT_EQ(row->tags, analyzer->labels(files[i].filePath));
         const QString joined = *row->ocrText + u' ' + row->tags.join(u' ');
         if (joined.trimmed().isEmpty())
             EXPECT_TRUE(row->embedding->isEmpty());
         else
-            expectSameVector(*row->embedding, EmbeddingService::shared().generateEmbedding(joined).value());
+            expectSameVector(*row->embedding, embedding.generateEmbedding(joined).value());
 
         // The rows hold the drawn words and the links among them.
         EXPECT_GE(wordRecall(samples.entries[i].lines, *row->ocrText), 0.5) << row->ocrText->toStdString();

@@ -3,6 +3,9 @@
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "support/Capture.h"
+#include "support/ManualScheduler.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -109,11 +112,10 @@ protected:
         : m_settings(m_dir.filePath(u"settings.conf"_s))
         , m_memory(std::make_unique<SwitchableMemory>(m_pressure), std::chrono::hours(1))
         , m_store(m_dir.filePath(u"store.sqlite"_s))
-        , m_monitor(std::make_unique<ScreenshotMonitor>(m_settings, m_memory))
+        , m_monitor(
+              std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store, m_analyzer, &m_time)))
     {
         m_folder = m_monitor->monitoredPath();
-        m_monitor->setDatabase(m_store);
-        m_monitor->setFileAnalyzer(m_analyzer);
     }
 
     // Records in the store and in the published list, named "<stem>N.png".
@@ -129,13 +131,38 @@ protected:
             files.append(file);
         }
         m_store.upsertMany(files);
-        m_monitor->setScreenshots(m_monitor->screenshots() + files);
+        ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, m_monitor->screenshots() + files);
         return files;
+    }
+
+    // Handles events until `condition` holds; whenever it does not, the
+    // pipeline's next pause ends at once, so pauses cost no real time.
+    bool runUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
+    {
+        return waitUntil(
+            [&] {
+                if (condition())
+                    return true;
+                m_time.runNext();
+                return false;
+            },
+            timeoutMs);
     }
 
     bool finishes(int timeoutMs = 10000)
     {
-        return waitUntil([&] { return !m_monitor->isProcessing(); }, timeoutMs);
+        return runUntil([&] { return !m_monitor->isProcessing(); }, timeoutMs);
+    }
+
+    // Lets `span` of the pipeline's time pass, handling events as it goes.
+    void letTimePass(std::chrono::milliseconds span)
+    {
+        const auto end = m_time.now() + span;
+        while (m_time.now() < end) {
+            QCoreApplication::processEvents();
+            m_time.advance(std::chrono::milliseconds(10));
+        }
+        QCoreApplication::processEvents();
     }
 
     std::optional<Screenshot> listed(const QUuid& id) const
@@ -157,6 +184,8 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    MonitorServices m_parts;
+    ManualScheduler m_time;
     Settings m_settings;
     std::shared_ptr<std::atomic<bool>> m_pressure = std::make_shared<std::atomic<bool>>(false);
     MemoryMonitor m_memory;
@@ -172,7 +201,7 @@ protected:
 TEST_F(PipelineTest, FiveFilesRunAsTwoBatchesOfAtMostFourConcurrentAnalyses)
 {
     const QList<Screenshot> files = addFiles(5);
-    m_analyzer->delayMs = 80;
+    m_analyzer->delayMs = 250; // long enough for all four threads to start on a busy machine
     m_monitor->startBatchProcessing(files);
 
     EXPECT_TRUE(m_log.contains(u"[Processing] [INFO] Starting batch processing pipeline | totalFiles=5, batches=2, "
@@ -238,7 +267,7 @@ TEST_F(PipelineTest, FlushesWhenMoreThan99ResultsArePendingAndAfterTheLastBatch)
 
     // Eight files of a sibling folder yield nothing, so the count first passes
     // 99 after batch 27; they still count as handled.
-    m_monitor->setScreenshots({});
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, {});
     QList<Screenshot> mixed = addFiles(8, u"other"_s, m_folder + u"2"_s) + addFiles(142, u"more"_s);
     flushes.clear();
     m_monitor->startBatchProcessing(mixed);
@@ -285,19 +314,19 @@ TEST_F(PipelineTest, BlankTextAndNoLabelsGiveAnEmptyPresentEmbedding)
         std::optional<QString> recognizeText(const QString&) override { return u"\t  \t"_s; }
         QStringList labels(const QString&) override { return {}; }
     } tabs;
-    EXPECT_EQ(ScreenshotMonitor::processFile(tabs, file, m_folder)->embedding, QList<double>());
+    EXPECT_EQ(AnalysisPipeline::processFile(tabs, file, m_folder)->embedding, QList<double>());
     EXPECT_EQ(tabs.embeddingCalls, 0);
 }
 
 TEST_F(PipelineTest, PauseAfterABatchGrowsOnlyAboveOneAndTwoSeconds)
 {
     using std::chrono::milliseconds;
-    EXPECT_EQ(ScreenshotMonitor::pauseAfterBatch(0.2), milliseconds(10));
-    EXPECT_EQ(ScreenshotMonitor::pauseAfterBatch(1.0), milliseconds(10));
-    EXPECT_EQ(ScreenshotMonitor::pauseAfterBatch(1.001), milliseconds(100));
-    EXPECT_EQ(ScreenshotMonitor::pauseAfterBatch(2.0), milliseconds(100));
+    EXPECT_EQ(AnalysisPipeline::pauseAfterBatch(0.2), milliseconds(10));
+    EXPECT_EQ(AnalysisPipeline::pauseAfterBatch(1.0), milliseconds(10));
+    EXPECT_EQ(AnalysisPipeline::pauseAfterBatch(1.001), milliseconds(100));
+    EXPECT_EQ(AnalysisPipeline::pauseAfterBatch(2.0), milliseconds(100));
     EXPECT_FALSE(m_log.contains(u"Thermal throttling"_s));
-    EXPECT_EQ(ScreenshotMonitor::pauseAfterBatch(2.01), milliseconds(500));
+    EXPECT_EQ(AnalysisPipeline::pauseAfterBatch(2.01), milliseconds(500));
     EXPECT_TRUE(m_log.contains(u"[Processing] [WARNING] Thermal throttling detected - increasing delay | "
                                "duration=2.01"_s));
 }
@@ -305,19 +334,21 @@ TEST_F(PipelineTest, PauseAfterABatchGrowsOnlyAboveOneAndTwoSeconds)
 TEST_F(PipelineTest, ASlowBatchIsFollowedByTheLongerPause)
 {
     m_analyzer->delayMs = 1050;
-    QElapsedTimer sinceBatchEnd;
-    qint64 gapMs = -1;
+    std::chrono::milliseconds batchEnd{-1};
+    std::chrono::milliseconds gap{-1};
     QObject::connect(m_monitor.get(), &ScreenshotMonitor::processedCountChanged, [&](int count) {
-        if (count == 4)
-            sinceBatchEnd.start();
+        if (count == 4) {
+            batchEnd = m_time.now();
+            m_analyzer->delayMs = 0;
+        }
     });
     QObject::connect(m_monitor.get(), &ScreenshotMonitor::currentBatchNumberChanged, [&](int number) {
         if (number == 2)
-            gapMs = sinceBatchEnd.elapsed();
+            gap = m_time.now() - batchEnd;
     });
     m_monitor->startBatchProcessing(addFiles(5));
     ASSERT_TRUE(finishes());
-    EXPECT_GE(gapMs, 95);
+    EXPECT_EQ(gap, std::chrono::milliseconds(100));
 }
 
 TEST_F(PipelineTest, OnlyTheCurrentRunAppliesResultsToTheList)
@@ -330,8 +361,8 @@ TEST_F(PipelineTest, OnlyTheCurrentRunAppliesResultsToTheList)
     // The folder changes while batch 1 is analysed; the new folder's list
     // happens to hold the same records.
     m_monitor->setMonitoredPath(m_dir.filePath(u"Elsewhere"_s));
-    m_monitor->setScreenshots(files);
-    ASSERT_TRUE(waitUntil([&] { return m_log.contains(u"Folder changed during processing - stopping"_s); }));
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, files);
+    ASSERT_TRUE(runUntil([&] { return m_log.contains(u"Folder changed during processing - stopping"_s); }));
     EXPECT_TRUE(m_log.contains(u"[WARNING] Folder changed during processing - stopping | batchNumber=2"_s));
     EXPECT_FALSE(m_monitor->isProcessing());
 
@@ -342,7 +373,7 @@ TEST_F(PipelineTest, OnlyTheCurrentRunAppliesResultsToTheList)
 
     QList<ProcessedFileResult> stale{{files[0].id, u"old"_s, {}, QList<double>(), {}}};
     QSignalSpy changes(m_monitor.get(), &ScreenshotMonitor::screenshotsChanged);
-    m_monitor->flushProcessedResults(stale, 99, QUuid::createUuid());
+    ScreenshotMonitorTestAccess::pipeline(*m_monitor).flushProcessedResults(stale, 99, QUuid::createUuid());
     EXPECT_TRUE(stale.isEmpty());
     EXPECT_EQ(changes.count(), 0);
     EXPECT_NE(m_monitor->processedCount(), 99);
@@ -353,7 +384,7 @@ TEST_F(PipelineTest, AReplacingRunTakesOverTheFilesTheOldOneHadNotStarted)
     const QList<Screenshot> first = addFiles(150);
     m_analyzer->delayMs = 15;
     m_monitor->startBatchProcessing(first);
-    ASSERT_TRUE(waitUntil([&] { return m_monitor->currentBatchNumber() >= 3; }));
+    ASSERT_TRUE(runUntil([&] { return m_monitor->currentBatchNumber() >= 3; }));
 
     // The poll finds one new file; the list it hands over also repeats one
     // file the first run had not reached.
@@ -380,17 +411,16 @@ TEST_F(PipelineTest, MemoryPressurePausesBeforeTheNextBatchUntilRelieved)
     ASSERT_EQ(m_monitor->currentBatchNumber(), 1);
     *m_pressure = true;
 
-    ASSERT_TRUE(waitUntil([&] { return m_monitor->isUnderMemoryPressure(); }));
+    ASSERT_TRUE(runUntil([&] { return m_monitor->isUnderMemoryPressure(); }));
     EXPECT_TRUE(m_log.contains(u"[WARNING] Memory pressure detected - pausing | availableMemoryMB=100"_s));
-    waitUntil([] { return false; }, 1300); // at least one re-test under pressure
+    letTimePass(std::chrono::milliseconds(3500)); // several re-tests under pressure
     EXPECT_EQ(m_analyzer->totalCalls(), 4);
     EXPECT_EQ(m_monitor->currentBatchNumber(), 1);
 
-    QElapsedTimer sinceRelief;
-    sinceRelief.start();
+    const auto relief = m_time.now();
     *m_pressure = false;
-    ASSERT_TRUE(waitUntil([&] { return m_monitor->currentBatchNumber() == 2; }));
-    EXPECT_LE(sinceRelief.elapsed(), 1100);
+    ASSERT_TRUE(runUntil([&] { return m_monitor->currentBatchNumber() == 2; }));
+    EXPECT_LE(m_time.now() - relief, std::chrono::milliseconds(1000));
     EXPECT_FALSE(m_monitor->isUnderMemoryPressure());
     EXPECT_TRUE(m_log.contains(u"[INFO] Memory pressure relieved - resuming"_s));
     ASSERT_TRUE(finishes());
@@ -402,18 +432,17 @@ TEST_F(PipelineTest, CancellingDuringAMemoryPauseEndsTheRunAtOnce)
     *m_pressure = true;
     m_monitor->startBatchProcessing(addFiles(8));
     ASSERT_TRUE(m_monitor->isUnderMemoryPressure());
-    waitUntil([] { return false; }, 300);
+    letTimePass(std::chrono::milliseconds(300));
 
-    QElapsedTimer sinceCancel;
-    sinceCancel.start();
+    const auto cancelled = m_time.now();
     m_monitor->cancelProcessing();
     // The pause flag is cleared when the run leaves it.
-    ASSERT_TRUE(waitUntil([&] { return !m_monitor->isUnderMemoryPressure(); }, 1000));
-    EXPECT_LT(sinceCancel.elapsed(), 1000);
+    ASSERT_TRUE(runUntil([&] { return !m_monitor->isUnderMemoryPressure(); }, 1000));
+    EXPECT_LT(m_time.now() - cancelled, std::chrono::milliseconds(1000));
     EXPECT_FALSE(m_monitor->isProcessing());
 
     *m_pressure = false;
-    waitUntil([] { return false; }, 1200);
+    letTimePass(std::chrono::milliseconds(1200));
     EXPECT_EQ(m_analyzer->totalCalls(), 0);
     EXPECT_FALSE(m_log.contains(u"Processing batch"_s));
 }
@@ -423,10 +452,10 @@ TEST_F(PipelineTest, ACancelledRunStillWritesWhatItAnalysed)
     const QList<Screenshot> files = addFiles(16);
     m_analyzer->delayMs = 100;
     m_monitor->startBatchProcessing(files);
-    ASSERT_TRUE(waitUntil([&] { return m_monitor->processedCount() == 4; }));
+    ASSERT_TRUE(runUntil([&] { return m_monitor->processedCount() == 4; }));
     m_monitor->cancelProcessing();
 
-    ASSERT_TRUE(waitUntil([&] { return m_log.contains(u"[INFO] Batch processing cancelled"_s); }, 1000));
+    ASSERT_TRUE(runUntil([&] { return m_log.contains(u"[INFO] Batch processing cancelled"_s); }, 1000));
     const int analysed = m_analyzer->totalCalls();
     EXPECT_GE(analysed, 4);
     EXPECT_LT(analysed, 16);
@@ -452,7 +481,8 @@ TEST_F(PipelineTest, ProgressStaysWithinBoundsWhenTheTotalIsResetMidRun)
 {
     m_analyzer->delayMs = 50;
     m_monitor->startBatchProcessing(addFiles(8));
-    m_monitor->setTotalToProcess(0); // as a library load that found nothing to do would
+    // As a library load that found nothing to do would.
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.totalToProcess = 0});
     QList<double> values;
     QObject::connect(m_monitor.get(), &ScreenshotMonitor::processingProgressValueChanged,
                      [&](double value) { values.append(value); });

@@ -56,8 +56,8 @@ TEST_F(PollingScanTest, ANewUpperCaseFileInASubFolderIsFoundWithinOneTick)
     EXPECT_TRUE(monitor.knownFiles().contains(path));
     ASSERT_EQ(announced.count(), 1);
     EXPECT_EQ(announced.first().first().value<Screenshot>().filePath, path);
+    ASSERT_TRUE(waitUntil([&] { return m_store->fetchByPath(path).has_value(); }));
     const auto stored = m_store->fetchByPath(path);
-    ASSERT_TRUE(stored.has_value());
     EXPECT_EQ(stored->id, found.id);
     EXPECT_EQ(stored->sourceApp, appName);
     EXPECT_TRUE(m_console.contains(u"🆕 Watcher found 1 new files"_s));
@@ -104,8 +104,9 @@ TEST_F(PollingScanTest, AStoredRowIsReusedByPathAndKeepsItsSource)
             EXPECT_EQ(listed.sourceApp, u"Terminal"_s);
         }
     }
+    // The rows are written off the GUI thread, soon after.
+    EXPECT_TRUE(waitUntil([&] { return m_store->fetchByPath(kept.filePath)->sourceApp == appName; }));
     EXPECT_EQ(m_store->count(m_folder), 2);
-    EXPECT_EQ(m_store->fetchByPath(kept.filePath)->sourceApp, appName);
 }
 
 TEST_F(PollingScanTest, DeletionsAreAppliedBeforeAdditions)

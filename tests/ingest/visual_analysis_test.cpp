@@ -12,6 +12,14 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// The application's classifier, read once for all tests of this program.
+ObjectClassifier& classifier()
+{
+    static ObjectClassifier instance(ObjectClassifier::defaultModelPath(), ObjectClassifier::defaultLabelsPath(),
+                                     ObjectClassifier::defaultMaximumNetworks());
+    return instance;
+}
+
 using Observation = VisualAnalysisService::Observation;
 
 QString foundLine(const LogCapture& log)
@@ -85,12 +93,12 @@ TEST(VisualAnalysis, ClassifierGivesEveryCocoClassInOrder)
 {
     QImage image(640, 480, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
-    const ObjectClassifier::Result result = ObjectClassifier::shared().classify(image);
+    const ObjectClassifier::Result result = classifier().classify(image);
     ASSERT_TRUE(result.observations.has_value()) << result.error.toStdString();
     ASSERT_EQ(result.observations->size(), 80u);
     EXPECT_EQ(result.observations->front().identifier, u"person"_s);
     EXPECT_EQ(result.observations->back().identifier, u"toothbrush"_s);
-    EXPECT_TRUE(ObjectClassifier::shared().identifiers().contains(u"cell_phone"_s));
+    EXPECT_TRUE(classifier().identifiers().contains(u"cell_phone"_s));
     for (const Observation& observation : *result.observations) {
         EXPECT_GE(observation.confidence, 0.0f);
         EXPECT_LE(observation.confidence, 1.0f);
@@ -102,7 +110,7 @@ TEST(VisualAnalysis, TextScreenshotGetsNoLabelAndNoError)
     QTemporaryDir dir;
     const QString path = writeTextScreenshot(dir);
     LogCapture log;
-    EXPECT_TRUE(VisualAnalysisService::analyze(path).isEmpty());
+    EXPECT_TRUE(VisualAnalysisService::analyze(path, classifier()).isEmpty());
     EXPECT_TRUE(
         log.contains(u"[Vision] [DEBUG] Starting visual analysis | file=Screenshot 2025-03-01 at 10.00.00.png"_s));
     EXPECT_TRUE(log.contains(u"[Vision] [DEBUG] Image loaded, performing classification"_s));
@@ -128,8 +136,9 @@ TEST(VisualAnalysis, UnreadableFilesGiveTheWarningAndStillEndTheTimer)
 
     for (const QString& name : {u"missing.png"_s, u"recording.mp4"_s}) {
         LogCapture log;
-        EXPECT_TRUE(VisualAnalysisService::analyze(dir.filePath(name)).isEmpty());
-        EXPECT_TRUE(log.contains(u"[Vision] [WARNING] Failed to load NSImage | file="_s + name)) << name.toStdString();
+        EXPECT_TRUE(VisualAnalysisService::analyze(dir.filePath(name), classifier()).isEmpty());
+        EXPECT_TRUE(log.contains(u"[Vision] [WARNING] Failed to load the image | file="_s + name))
+            << name.toStdString();
         EXPECT_FALSE(log.contains(u"Found classifications"_s));
         EXPECT_TRUE(log.contains(u"Timer ended | file=%1, tagsFound=0, tags=, id=vision_%1"_s.arg(name)));
     }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/Clock.h"
-#include "core/MemoryMonitor.h"
+#include "core/DatabaseManager.h"
 #include "core/Settings.h"
-#include "ingest/ScreenshotMonitor.h"
+#include "core/Workers.h"
 #include "library/GalleryViewModel.h"
+#include "platform/SpellChecker.h"
+#include "platform/Trash.h"
 #include "support/Capture.h"
-#include "support/Fakes.h"
+#include "support/FakeLibrary.h"
 #include "support/Wait.h"
 
 #include <QLocale>
@@ -16,16 +18,23 @@
 
 #include <memory>
 
-// A real monitor on a settings file of its own that never starts: tests
-// publish its snapshots themselves with setScreenshots().
+// A library that tests publish themselves, a real store and settings file
+// of its own, and the desktop's Trash of the test's scratch home.
 class GalleryTest : public ::testing::Test
 {
 protected:
     GalleryTest()
         : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
-        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
-        , m_monitor(m_settings, m_memory)
+        , m_store(m_dir.filePath(QStringLiteral("store.sqlite")))
+        , m_search(std::make_shared<GallerySearch>(
+              std::make_shared<NullSpellChecker>(), [](const QString&) { return std::nullopt; },
+              m_workers.search().threads()))
     {
+        // The store's opening work and its first link backfill print before
+        // any test's own lines.
+        m_store.isOpen();
+        m_store.dbQueue().sync([] {});
+        m_source.setMonitoredPath(QStringLiteral("/home/user/Desktop"));
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         pinClock(QDateTime(QDate(2024, 3, 15), QTime(12, 0)));
     }
@@ -66,7 +75,7 @@ protected:
         QObject context;
         QObject::connect(&model, &GalleryViewModel::screenshotsChanged, &context, [&] { delivered = true; });
         QObject::connect(&model, &GalleryViewModel::sectionsChanged, &context, [&] { rebuilt = delivered; });
-        m_monitor.setScreenshots(list);
+        m_source.setScreenshots(list);
         ASSERT_TRUE(waitUntil([&] { return rebuilt && isShowing(model, list); }));
     }
 
@@ -98,9 +107,22 @@ protected:
         return shown == expected;
     }
 
+    GalleryViewModel::Services services(std::shared_ptr<const GallerySearch> search = {}, Trash* trash = nullptr)
+    {
+        return {.library = m_source,
+                .store = m_store,
+                .trash = trash ? *trash : m_systemTrash,
+                .settings = m_settings,
+                .workers = m_workers,
+                .search = search ? std::move(search) : m_search};
+    }
+
     QTemporaryDir m_dir;
+    Workers m_workers;
     Settings m_settings;
-    MemoryMonitor m_memory;
-    ScreenshotMonitor m_monitor;
+    DatabaseManager m_store;
+    SystemTrash m_systemTrash;
+    FakeLibrary m_source;
+    std::shared_ptr<const GallerySearch> m_search;
     ConsoleCapture m_console;
 };

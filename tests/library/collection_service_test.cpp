@@ -65,7 +65,8 @@ QList<qint64> counts(const QList<SmartCollection>& collections)
 
 const CollectionService& service()
 {
-    return CollectionService::shared();
+    static const CollectionService instance;
+    return instance;
 }
 
 // Pins the clock and makes Berlin the system's zone, so dates kept in local
@@ -368,7 +369,7 @@ TEST(CollectionService, BuildsConcurrentlyOnWorkerThreads)
     QList<QFuture<QList<SmartCollection>>> builds;
     for (int i = 0; i < 6; ++i)
         builds.append(QtConcurrent::run([&library] {
-            QList<SmartCollection> built = CollectionService::shared().generateCollections(library, kDesktop);
+            QList<SmartCollection> built = service().generateCollections(library, kDesktop);
             for (const SmartCollection& collection : built)
                 for (const Screenshot& s : library)
                     collection.contains(s);

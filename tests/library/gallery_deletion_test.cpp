@@ -2,6 +2,7 @@
 
 #include "core/DatabaseManager.h"
 #include "core/Uuid.h"
+#include "ingest/FolderAccessController.h"
 #include "platform/FolderAccess.h"
 #include "platform/Trash.h"
 
@@ -35,7 +36,6 @@ class GalleryDeletionTest : public GalleryTest
 protected:
     GalleryDeletionTest()
         : m_folder(m_dir.filePath(u"Desktop"_s))
-        , m_database(m_dir.filePath(u"store.sqlite"_s))
     {
         QDir().mkpath(m_folder);
     }
@@ -51,14 +51,14 @@ protected:
         }
         Screenshot screenshot = shot(name, at(3, 15));
         screenshot.filePath = path;
-        m_database.upsert(screenshot);
-        m_library.append(screenshot);
+        m_store.upsert(screenshot);
+        m_files.append(screenshot);
         return screenshot;
     }
 
-    void showLibrary(GalleryViewModel& model) { publish(model, m_library); }
+    void showLibrary(GalleryViewModel& model) { publish(model, m_files); }
 
-    bool hasRow(const Screenshot& screenshot) { return m_database.fetchByPath(screenshot.filePath).has_value(); }
+    bool hasRow(const Screenshot& screenshot) { return m_store.fetchByPath(screenshot.filePath).has_value(); }
 
     static QString trashFolder()
     {
@@ -72,13 +72,17 @@ protected:
             ids.insert(screenshot.id);
         model.setSelectedIds(ids);
         m_console.clear();
-        return model.deleteSelected(m_trash, m_database, m_settings);
+        std::optional<GalleryViewModel::DeletionResult> result;
+        model.deleteSelected([&result](const GalleryViewModel::DeletionResult& r) { result = r; });
+        EXPECT_TRUE(waitUntil([&result] { return result.has_value(); }));
+        return result.value_or(GalleryViewModel::DeletionResult{});
     }
 
+    GalleryViewModel::Services services() { return GalleryTest::services({}, &m_trash); }
+
     QString m_folder;
-    DatabaseManager m_database;
     RefusingTrash m_trash;
-    QList<Screenshot> m_library;
+    QList<Screenshot> m_files;
 };
 } // namespace
 
@@ -87,7 +91,7 @@ TEST_F(GalleryDeletionTest, SelectedFilesGoToTheTrashAndLeaveStoreAndList)
     const Screenshot first = addFile(u"first.png"_s);
     const Screenshot second = addFile(u"second.png"_s);
     const Screenshot kept = addFile(u"kept.png"_s);
-    GalleryViewModel model(m_monitor);
+    GalleryViewModel model(services());
     showLibrary(model);
     model.setIsSelectionMode(true);
 
@@ -123,7 +127,7 @@ TEST_F(GalleryDeletionTest, AFileTheTrashRefusesStaysOnDiskInTheStoreAndInTheLis
     const Screenshot moved = addFile(u"moved.png"_s);
     const Screenshot refused = addFile(u"refused.png"_s);
     m_trash.refused = {refused.filePath};
-    GalleryViewModel model(m_monitor);
+    GalleryViewModel model(services());
     showLibrary(model);
 
     const auto result = deleteSelection(model, {moved, refused});
@@ -153,7 +157,7 @@ TEST_F(GalleryDeletionTest, AFileTheTrashRefusesStaysOnDiskInTheStoreAndInTheLis
 TEST_F(GalleryDeletionTest, AMissingFileOnlyLosesItsRow)
 {
     const Screenshot missing = addFile(u"missing.png"_s, false);
-    GalleryViewModel model(m_monitor);
+    GalleryViewModel model(services());
     showLibrary(model);
 
     const auto result = deleteSelection(model, {missing});
@@ -173,7 +177,7 @@ TEST_F(GalleryDeletionTest, AFolderNamedLikeAnImageIsRefused)
     QFile inside(folder.filePath + u"/keep.txt"_s);
     ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
     inside.close();
-    GalleryViewModel model(m_monitor);
+    GalleryViewModel model(services());
     showLibrary(model);
 
     const auto result = deleteSelection(model, {folder});
@@ -187,7 +191,7 @@ TEST_F(GalleryDeletionTest, AFolderNamedLikeAnImageIsRefused)
 TEST_F(GalleryDeletionTest, NothingOrUnknownSelectedChangesNothing)
 {
     const Screenshot file = addFile(u"file.png"_s);
-    GalleryViewModel model(m_monitor);
+    GalleryViewModel model(services());
     showLibrary(model);
 
     const auto empty = deleteSelection(model, {});
@@ -207,11 +211,11 @@ TEST_F(GalleryDeletionTest, NothingOrUnknownSelectedChangesNothing)
 TEST_F(GalleryDeletionTest, WithoutTheMonitorsAccessTheBookmarkIsUsedForTheDeletion)
 {
     const Screenshot file = addFile(u"file.png"_s);
-    GalleryViewModel model(m_monitor);
+    GalleryViewModel model(services());
     showLibrary(model);
-    ASSERT_TRUE(m_monitor.monitoredURL().isEmpty());
+    ASSERT_TRUE(m_source.grantedFolder().isEmpty());
 
-    m_settings.setValue(ScreenshotMonitor::folderBookmarkKey, FolderAccess::createBookmark(m_folder).value());
+    m_settings.setValue(FolderAccessController::folderBookmarkKey, FolderAccess::createBookmark(m_folder).value());
     deleteSelection(model, {file});
     EXPECT_TRUE(m_console.contains(u"⚠️ DELETE: No security-scoped URL available, attempting to use bookmark"_s));
     EXPECT_TRUE(m_console.contains(u"✅ DELETE: Started accessing security-scoped resource: "_s + m_folder));
@@ -223,7 +227,7 @@ TEST_F(GalleryDeletionTest, WithoutTheMonitorsAccessTheBookmarkIsUsedForTheDelet
     // A bookmark of a folder that is gone: the deletion goes on without.
     const Screenshot other = addFile(u"other.png"_s);
     showLibrary(model);
-    m_settings.setValue(ScreenshotMonitor::folderBookmarkKey, QByteArray("/nowhere/at/all"));
+    m_settings.setValue(FolderAccessController::folderBookmarkKey, QByteArray("/nowhere/at/all"));
     const auto result = deleteSelection(model, {other});
     EXPECT_TRUE(m_console.contains(u"❌ DELETE: Failed to resolve bookmark: "_s));
     EXPECT_FALSE(m_console.contains(u"🔒 DELETE"_s));

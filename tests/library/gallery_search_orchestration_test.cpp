@@ -47,10 +47,16 @@ private:
 class GallerySearchOrchestrationTest : public GalleryTest
 {
 protected:
+    static QThreadPool& searchThreads()
+    {
+        static QThreadPool pool;
+        return pool;
+    }
+
     static std::shared_ptr<GallerySearch> searchWith(std::shared_ptr<SpellChecker> spellChecker)
     {
-        return std::make_shared<GallerySearch>(std::move(spellChecker),
-                                               [](const QString&) { return std::optional<QList<double>>(); });
+        return std::make_shared<GallerySearch>(
+            std::move(spellChecker), [](const QString&) { return std::optional<QList<double>>(); }, searchThreads());
     }
 
     static Screenshot withText(Screenshot screenshot, const QString& text)
@@ -67,8 +73,7 @@ protected:
 
 TEST_F(GallerySearchOrchestrationTest, OnlyTheLastOfManyQuickChangesIsApplied)
 {
-    GalleryViewModel model(m_monitor);
-    model.setSearch(searchWith(std::make_shared<NullSpellChecker>()));
+    GalleryViewModel model(services(searchWith(std::make_shared<NullSpellChecker>())));
     QList<Screenshot> library;
     for (int i = 0; i < 3000; ++i)
         library.append(withText(shot(u"shot %1.png"_s.arg(i), at(3, 1)), u"invoice number %1 paid"_s.arg(i)));
@@ -91,8 +96,7 @@ TEST_F(GallerySearchOrchestrationTest, OnlyTheLastOfManyQuickChangesIsApplied)
 TEST_F(GallerySearchOrchestrationTest, AClearedSearchNeverWritesItsResult)
 {
     const auto gate = std::make_shared<GateSpellChecker>();
-    GalleryViewModel model(m_monitor);
-    model.setSearch(searchWith(gate));
+    GalleryViewModel model(services(searchWith(gate)));
     const QList<Screenshot> library{withText(shot(u"a.png"_s, at(3, 15)), u"invoice"_s), shot(u"b.png"_s, at(3, 14))};
     publish(model, library);
 
@@ -111,8 +115,7 @@ TEST_F(GallerySearchOrchestrationTest, AClearedSearchNeverWritesItsResult)
 TEST_F(GallerySearchOrchestrationTest, APublishDuringASearchRunsItAgainOnTheNewList)
 {
     const auto gate = std::make_shared<GateSpellChecker>();
-    GalleryViewModel model(m_monitor);
-    model.setSearch(searchWith(gate));
+    GalleryViewModel model(services(searchWith(gate)));
     const Screenshot old = withText(shot(u"old.png"_s, at(3, 10)), u"receipt"_s);
     publish(model, {old});
 
@@ -121,7 +124,7 @@ TEST_F(GallerySearchOrchestrationTest, APublishDuringASearchRunsItAgainOnTheNewL
     model.setSearchText(u"receipt"_s);
     gate->waitForSearches(1);
     const Screenshot arrived = withText(shot(u"new.png"_s, at(3, 15)), u"Receipt for your order"_s);
-    m_monitor.setScreenshots({arrived, old});
+    m_source.setScreenshots({arrived, old});
     ASSERT_TRUE(waitUntil([&] { return model.screenshots().size() == 2; }));
     gate->waitForSearches(2);
     gate->open();
@@ -134,8 +137,7 @@ TEST_F(GallerySearchOrchestrationTest, APublishDuringASearchRunsItAgainOnTheNewL
 
 TEST_F(GallerySearchOrchestrationTest, TheActiveCollectionLimitsTheCandidates)
 {
-    GalleryViewModel model(m_monitor);
-    model.setSearch(searchWith(std::make_shared<NullSpellChecker>()));
+    GalleryViewModel model(services(searchWith(std::make_shared<NullSpellChecker>())));
     const Screenshot video = withText(shot(u"report.mov"_s, at(3, 14)), u"quarterly report"_s);
     publish(model,
             {withText(shot(u"report.png"_s, at(3, 15)), u"quarterly report"_s), video, shot(u"clip.mp4"_s, at(3, 13))});

@@ -16,6 +16,12 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// Scores spread over every core, as in the application.
+QThreadPool& searchThreads()
+{
+    static QThreadPool pool;
+    return pool;
+}
 const std::atomic<bool> kRunning{false};
 
 // Offers one fixed correction for one text.
@@ -68,7 +74,8 @@ protected:
     GallerySearch::Query query(const QString& text, std::optional<QList<double>> embedding = std::nullopt,
                                std::shared_ptr<SpellChecker> spellChecker = std::make_shared<NullSpellChecker>())
     {
-        GallerySearch search(std::move(spellChecker), [embedding](const QString&) { return embedding; });
+        GallerySearch search(
+            std::move(spellChecker), [embedding](const QString&) { return embedding; }, searchThreads());
         return *search.prepare(text, kRunning);
     }
 
@@ -84,14 +91,14 @@ protected:
                                                      const QList<Screenshot>& library,
                                                      const std::vector<qsizetype>* members = nullptr)
     {
-        const auto index = SearchIndex::build(library, nullptr, kRunning);
-        return *GallerySearch::rank(query, library, *index, members, kRunning);
+        const auto index = SearchIndex::build(library, nullptr, searchThreads(), kRunning);
+        return *GallerySearch::rank(query, library, *index, members, searchThreads(), kRunning);
     }
 };
 
 TEST_F(GallerySearchTest, TermSetHoldsTheQueryItsLongWordsAndAChangedCorrection)
 {
-    GallerySearch plain(std::make_shared<NullSpellChecker>(), {});
+    GallerySearch plain(std::make_shared<NullSpellChecker>(), {}, searchThreads());
     EXPECT_EQ(*plain.termSet(u"ab cd"_s, kRunning), QStringList{u"ab cd"_s});
     EXPECT_EQ(*plain.termSet(u"find\tmy  invoice\n"_s, kRunning),
               (QStringList{u"find\tmy  invoice\n"_s, u"find"_s, u"invoice"_s}));
@@ -99,14 +106,14 @@ TEST_F(GallerySearchTest, TermSetHoldsTheQueryItsLongWordsAndAChangedCorrection)
     // Three UTF-16 units, two characters: too short.
     EXPECT_EQ(*plain.termSet(u"e\u0301x 👍🏽"_s, kRunning), QStringList{u"e\u0301x 👍🏽"_s});
 
-    GallerySearch same(std::make_shared<FixedSpellChecker>(u"tax form"_s, u"tax form"_s), {});
+    GallerySearch same(std::make_shared<FixedSpellChecker>(u"tax form"_s, u"tax form"_s), {}, searchThreads());
     EXPECT_EQ(*same.termSet(u"tax form"_s, kRunning), (QStringList{u"tax form"_s, u"tax"_s, u"form"_s}));
 
-    GallerySearch corrected(std::make_shared<FixedSpellChecker>(u"recieve it"_s, u"receive it"_s), {});
+    GallerySearch corrected(std::make_shared<FixedSpellChecker>(u"recieve it"_s, u"receive it"_s), {}, searchThreads());
     EXPECT_EQ(*corrected.termSet(u"recieve it"_s, kRunning),
               (QStringList{u"recieve it"_s, u"recieve"_s, u"receive it"_s, u"receive"_s}));
 
-    GallerySearch caseOnly(std::make_shared<FixedSpellChecker>(u"paris"_s, u"Paris"_s), {});
+    GallerySearch caseOnly(std::make_shared<FixedSpellChecker>(u"paris"_s, u"Paris"_s), {}, searchThreads());
     EXPECT_EQ(*caseOnly.termSet(u"paris"_s, kRunning), (QStringList{u"paris"_s, u"Paris"_s}));
 }
 
@@ -228,7 +235,7 @@ TEST_F(GallerySearchTest, OnlyScoresAboveFourAreHitsAndTiesKeepTheirOrder)
 TEST_F(GallerySearchTest, SearchPrintsItsLinesAndStopsWhenCancelled)
 {
     ConsoleCapture console;
-    GallerySearch search(std::make_shared<NullSpellChecker>(), {});
+    GallerySearch search(std::make_shared<NullSpellChecker>(), {}, searchThreads());
     Screenshot hit = shot(u"report.png"_s);
     EXPECT_EQ(search.search(u"report"_s, QList<Screenshot>{hit, shot(u"other.png"_s)}, kRunning),
               QList<Screenshot>{hit});
@@ -341,7 +348,7 @@ protected:
             }
             std::stable_sort(expected.begin(), expected.end(),
                              [](const auto& a, const auto& b) { return a.second > b.second; });
-            const auto actual = *GallerySearch::rank(q, library, index, members, kRunning);
+            const auto actual = *GallerySearch::rank(q, library, index, members, searchThreads(), kRunning);
             ASSERT_EQ(actual.size(), expected.size()) << text.toStdString();
             for (qsizetype i = 0; i < actual.size(); ++i) {
                 ASSERT_EQ(actual.at(i).screenshot.filename, expected.at(i).first) << text.toStdString() << " #" << i;
@@ -354,7 +361,7 @@ protected:
 TEST_F(ReferenceTest, BlockScansScoreLikeOneScreenshotAtATime)
 {
     const QList<Screenshot> library = randomLibrary(5000, 7);
-    const auto index = SearchIndex::build(library, nullptr, kRunning);
+    const auto index = SearchIndex::build(library, nullptr, searchThreads(), kRunning);
     ASSERT_GT(index->blocks().size(), 3u);
     expectSameAsReference(library, *index, nullptr);
 
@@ -369,7 +376,7 @@ TEST_F(ReferenceTest, BlockScansScoreLikeOneScreenshotAtATime)
 TEST_F(ReferenceTest, ARebuiltIndexRefoldsOnlyChangedBlocksAndNeverServesStaleText)
 {
     QList<Screenshot> library = randomLibrary(5000, 11);
-    const auto first = SearchIndex::build(library, nullptr, kRunning);
+    const auto first = SearchIndex::build(library, nullptr, searchThreads(), kRunning);
 
     // New files arrive at the front, one is analysed, one re-dated, one gone.
     library[2500].ocrText = u"freshly recognised payment"_s;
@@ -378,12 +385,12 @@ TEST_F(ReferenceTest, ARebuiltIndexRefoldsOnlyChangedBlocksAndNeverServesStaleTe
     library.removeAt(300);
     const QList<Screenshot> arrivals = randomLibrary(3, 12);
     library = arrivals + library;
-    const auto second = SearchIndex::build(library, first.get(), kRunning);
+    const auto second = SearchIndex::build(library, first.get(), searchThreads(), kRunning);
     EXPECT_GE(second->reusedBlocks(), qsizetype(second->blocks().size()) - 5);
     expectSameAsReference(library, *second, nullptr);
 
     // Nothing changed: every block is taken over.
-    const auto third = SearchIndex::build(library, second.get(), kRunning);
+    const auto third = SearchIndex::build(library, second.get(), searchThreads(), kRunning);
     EXPECT_EQ(third->reusedBlocks(), qsizetype(third->blocks().size()));
 }
 

@@ -10,6 +10,7 @@
 #include "support/Capture.h"
 #include "support/Fakes.h"
 #include "support/FaultyFileOps.h"
+#include "support/MonitorServices.h"
 #include "ui/Motion.h"
 
 #include <QDir>
@@ -30,7 +31,7 @@ protected:
         : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
         , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
         , m_store(m_dir.filePath(QStringLiteral("data/Brindlework.sqlite")))
-        , m_monitor(m_settings, m_memory)
+        , m_monitor(m_parts.with(m_settings, m_memory, m_store))
         , m_folder(m_dir.filePath(QStringLiteral("Shots")))
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -52,6 +53,7 @@ protected:
     QTemporaryDir m_dir{scratchTemplate()};
     ConsoleCapture m_console;
     InstantMotionScope m_instant;
+    MonitorServices m_parts;
     Settings m_settings;
     MemoryMonitor m_memory;
     DatabaseManager m_store;

@@ -7,6 +7,7 @@
 #include "organize/OrganizeService.h"
 #include "platform/FileOps.h"
 #include "support/Fakes.h"
+#include "support/MonitorServices.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,10 +62,11 @@ struct Services
         : settings(folder + u"/settings.conf"_s)
         , memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
         , store(folder + u"/data/Brindlework.sqlite"_s)
-        , monitor(settings, memory)
+        , monitor(parts.with(settings, memory, store))
         , service(store, monitor, fileOps, folder + u"/data"_s)
     {}
 
+    MonitorServices parts;
     Settings settings;
     MemoryMonitor memory;
     DatabaseManager store;

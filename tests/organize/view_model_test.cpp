@@ -1,4 +1,5 @@
 #include "ViewModelFixture.h"
+#include "support/MonitorTestAccess.h"
 
 #include "core/Clock.h"
 #include "organize/HistoryCard.h"
@@ -292,7 +293,7 @@ TEST_F(ReOrganizerViewModel_, CountsScreenshotsAndTheFoldersHoldingThem)
         s.filePath = path;
         screenshots.append(s);
     }
-    m_monitor.setScreenshots(screenshots);
+    ScreenshotMonitorTestAccess::setScreenshots(m_monitor, screenshots);
     m_viewModel.updateStats();
     EXPECT_EQ(m_viewModel.totalFiles(), 3);
     EXPECT_EQ(m_viewModel.totalFolders(), 2);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ManualScheduler.h"
+#include "support/ManualScheduler.h"
 
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
@@ -12,6 +12,8 @@
 #include "preview/MetadataInspectorView.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/Wait.h"
 #include "ui/Motion.h"
 
@@ -42,8 +44,8 @@ protected:
     InspectorFixture()
         : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
         , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
-        , m_monitor(m_settings, m_memory)
         , m_database(m_dir.filePath(QStringLiteral("Brindlework.sqlite")))
+        , m_monitor(m_parts.with(m_settings, m_memory, m_database))
     {
         auto* row = new QHBoxLayout(&m_window);
         m_outside = new QLineEdit(&m_window);
@@ -56,7 +58,7 @@ protected:
     MetadataInspectorView* makeInspector()
     {
         auto* inspector = new MetadataInspectorView(m_database, m_monitor, &m_window);
-        inspector->setScheduler(m_clock.scheduler());
+        inspector->setScheduler(m_clock);
         inspector->setUrlOpener([this](const QUrl& url) {
             m_opened.append(url);
             return true;
@@ -82,7 +84,7 @@ protected:
             m_database.saveUserData(shot.id, customTags, notes);
         QList<Screenshot> list = m_monitor.screenshots();
         list.append(shot);
-        m_monitor.setScreenshots(list);
+        ScreenshotMonitorTestAccess::setScreenshots(m_monitor, list);
         m_console.clear();
         return shot;
     }
@@ -115,10 +117,11 @@ protected:
     ConsoleCapture m_console;
     InstantMotionScope m_instant;
     QTemporaryDir m_dir;
+    MonitorServices m_parts;
     Settings m_settings;
     MemoryMonitor m_memory;
-    ScreenshotMonitor m_monitor;
     DatabaseManager m_database;
+    ScreenshotMonitor m_monitor;
     ManualScheduler m_clock;
     QWidget m_window;
     QLineEdit* m_outside = nullptr;

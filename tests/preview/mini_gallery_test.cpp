@@ -1,4 +1,7 @@
-#include "ManualScheduler.h"
+#include "core/DatabaseManager.h"
+#include "support/GalleryServices.h"
+#include "support/ManualScheduler.h"
+#include "support/MonitorTestAccess.h"
 
 #include "core/ImageCache.h"
 #include "core/MemoryMonitor.h"
@@ -63,19 +66,20 @@ protected:
     MiniGallery()
         : m_settings(m_dir.filePath(u"settings.conf"_s))
         , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
-        , m_monitor(m_settings, m_memory)
-        , m_viewModel(m_monitor)
+        , m_store(m_dir.filePath(u"store.sqlite"_s))
+        , m_monitor(m_parts.with(m_settings, m_memory, m_store))
+        , m_viewModel(m_parts.over(m_monitor, m_store, m_settings))
         , m_view(
               m_viewModel, [this] { ++m_dashboardRequests; }, [this] { ++m_quitRequests; })
     {
-        m_view.setScheduler(m_clock.scheduler());
+        m_view.setScheduler(m_clock);
         m_view.resize(450, 500);
         m_view.show();
     }
 
     void setLibrary(const QList<Screenshot>& library)
     {
-        m_monitor.setScreenshots(library);
+        ScreenshotMonitorTestAccess::setScreenshots(m_monitor, library);
         ASSERT_TRUE(waitUntil([&] { return m_view.filteredScreenshots().size() == library.size(); }));
     }
 
@@ -101,8 +105,10 @@ protected:
     ConsoleCapture m_console;
     InstantMotionScope m_instant;
     QTemporaryDir m_dir;
+    GalleryServices m_parts;
     Settings m_settings;
     MemoryMonitor m_memory;
+    DatabaseManager m_store;
     ScreenshotMonitor m_monitor;
     GalleryViewModel m_viewModel;
     ManualScheduler m_clock;
@@ -366,7 +372,6 @@ TEST_F(MiniGallery, ThumbnailsOf160ComeFromTheGalleriesLoaderIntoACacheOfThePopu
     ASSERT_TRUE(waitUntil([&] { return m_view.isThumbnailLoadingIdle(); }));
     ThumbnailLoader& loader = m_view.thumbnails();
     EXPECT_EQ(loader.targetSize(), QSizeF(160, 160));
-    EXPECT_NE(&loader.cache(), &ImageCache::shared());
     const std::optional<QImage> wide = loader.cache().image(library[0].id);
     ASSERT_TRUE(wide);
     EXPECT_EQ(wide->deviceIndependentSize(), QSizeF(160, 100));
@@ -409,7 +414,7 @@ TEST_F(MiniGallery, AClosedPopupFiltersWhenItOpensAgain)
     setLibrary({record(u"/s/a.png"_s), record(u"/s/b.png"_s)});
     search(u"a.png"_s);
     m_view.hide();
-    m_monitor.setScreenshots({record(u"/s/a.png"_s), record(u"/s/b.png"_s), record(u"/s/another a.png"_s)});
+    ScreenshotMonitorTestAccess::setScreenshots(m_monitor, {record(u"/s/a.png"_s), record(u"/s/b.png"_s), record(u"/s/another a.png"_s)});
     ASSERT_TRUE(waitUntil([&] { return m_viewModel.screenshots().size() == 3; }));
     EXPECT_EQ(names(m_view.filteredScreenshots()), QStringList{u"a.png"_s});
 

@@ -1,4 +1,5 @@
 #include "core/ImageCache.h"
+#include "core/Workers.h"
 #include "support/Wait.h"
 #include "ui/ThumbnailLoader.h"
 
@@ -63,7 +64,7 @@ protected:
     {
         m_generator->hold = false;
         m_generator->released.release(100);
-        ThumbnailLoader::pool().waitForDone();
+        m_workers.thumbnails().waitForDone();
     }
 
     bool idle()
@@ -73,8 +74,9 @@ protected:
 
     // Shared with the pool's workers, which may outlive a test's loader.
     std::shared_ptr<FakeGenerator> m_generator = std::make_shared<FakeGenerator>();
+    Workers m_workers;
     ImageCache m_cache;
-    std::unique_ptr<ThumbnailLoader> m_loader = std::make_unique<ThumbnailLoader>(m_cache, QSizeF(600, 600));
+    std::unique_ptr<ThumbnailLoader> m_loader = std::make_unique<ThumbnailLoader>(m_cache, QSizeF(600, 600), m_workers);
 };
 
 TEST_F(ThumbnailLoaderTest, CacheHitStartsNoJob)
@@ -83,7 +85,7 @@ TEST_F(ThumbnailLoaderTest, CacheHitStartsNoJob)
     m_cache.insert(s.id, picture());
     EXPECT_TRUE(m_loader->request(s).has_value());
     EXPECT_EQ(m_loader->runningCount() + m_loader->queuedCount(), 0);
-    ThumbnailLoader::pool().waitForDone();
+    m_workers.thumbnails().waitForDone();
     EXPECT_EQ(m_generator->calls, 0);
 }
 
@@ -156,7 +158,7 @@ TEST_F(ThumbnailLoaderTest, ResultsAfterResetOrDestructionAreDropped)
     ASSERT_TRUE(waitUntil([&] { return m_generator->calls == 1; }));
     m_loader->reset();
     m_generator->released.release();
-    ThumbnailLoader::pool().waitForDone();
+    m_workers.thumbnails().waitForDone();
     QCoreApplication::processEvents();
     EXPECT_FALSE(m_cache.image(beforeReset.id).has_value()) << "a result of the old folder";
 
@@ -165,7 +167,7 @@ TEST_F(ThumbnailLoaderTest, ResultsAfterResetOrDestructionAreDropped)
     ASSERT_TRUE(waitUntil([&] { return m_generator->calls == 2; }));
     m_loader.reset(); // the grid goes away mid-generation
     m_generator->released.release();
-    ThumbnailLoader::pool().waitForDone();
+    m_workers.thumbnails().waitForDone();
     QCoreApplication::processEvents();
     EXPECT_FALSE(m_cache.image(inFlight.id).has_value());
 }

@@ -7,6 +7,7 @@
 //   quicklinks-search.png (a few matches), quicklinks-nomatch.png.
 // Nothing is read from or written to the user's files: the monitor never
 // starts and the settings live in a scratch folder.
+#include "app/AppServices.h"
 #include "app/MainAppView.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
@@ -16,6 +17,9 @@
 #include "gallery/SymbolSwitch.h"
 #include "gallery/TileSections.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "platform/SpellChecker.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
 #include "ui/PlainButton.h"
 #include "ui/SymbolRegistry.h"
@@ -212,13 +216,18 @@ int main(int argc, char* argv[])
     // A folder that does not exist: the monitor has nothing to load.
     const QString root = scratch.filePath(u"Screenshots"_s);
     settings.setValue(ScreenshotMonitor::monitoredPathKey, root);
-    MemoryMonitor memory(std::make_unique<AmpleMemory>(), std::chrono::hours(1));
-    ScreenshotMonitor monitor(settings, memory);
-    MainAppView view(monitor, settings);
+    AppServices services(AppServices::Options{.settingsPath = scratch.filePath(u"settings.conf"_s),
+                                              .databasePath = scratch.filePath(u"store.sqlite"_s),
+                                              .memorySource = std::make_unique<AmpleMemory>(),
+                                              .analyzer = std::make_shared<NothingAnalyzer>(),
+                                              .spellChecker = std::make_shared<NullSpellChecker>(),
+                                              .dataFolder = scratch.filePath(u"data"_s)});
+    ScreenshotMonitor& monitor = services.monitor();
+    MainAppView view(services);
     view.rebuilder().setApplyDelayMs(0);
     view.resize(1200, 800);
     view.show();
-    monitor.setScreenshots(makeLibrary(root));
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, makeLibrary(root));
     QElapsedTimer waited;
     waited.start();
     while ((view.isAnalyzing() || view.rebuilder().isBuilding()) && waited.elapsed() < 10'000)

@@ -19,6 +19,7 @@
 #include "generators/SampleLibrary.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/Trash.h"
+#include "support/MonitorServices.h"
 #include "ui/AppStyle.h"
 #include "ui/PlainButton.h"
 
@@ -123,9 +124,8 @@ int main(int argc, char** argv)
     Settings settings(scratch.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<AmpleMemory>(), std::chrono::hours(1));
     DatabaseManager store(scratch.filePath(u"store.sqlite"_s));
-    ScreenshotMonitor monitor(settings, memory);
-    monitor.setDatabase(store);
-    monitor.setFileAnalyzer(std::make_shared<NoAnalysis>());
+    MonitorServices parts;
+    ScreenshotMonitor monitor(parts.with(settings, memory, store, std::make_shared<NoAnalysis>()));
     monitor.setMonitoredPath(folder);
     waitFor([&] { return monitor.isPolling() && !monitor.screenshots().isEmpty(); });
 

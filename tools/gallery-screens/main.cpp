@@ -16,6 +16,8 @@
 #include "platform/DesktopIntegration.h"
 #include "platform/FolderChooser.h"
 #include "platform/Trash.h"
+#include "support/GalleryServices.h"
+#include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
@@ -156,7 +158,9 @@ int main(int argc, char* argv[])
 
     Settings settings(scratch.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<ProcMemorySource>());
-    ScreenshotMonitor monitor(settings, memory);
+    DatabaseManager store(scratch.filePath(u"store.sqlite"_s));
+    GalleryServices parts;
+    ScreenshotMonitor monitor(parts.with(settings, memory, store));
     const QString emptyFolder = scratch.filePath(u"HOME/Empty"_s);
     QDir().mkpath(emptyFolder);
     monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(emptyFolder));
@@ -174,7 +178,8 @@ int main(int argc, char* argv[])
     PresetFolderChooser sheetChooser(folder);
     SystemTrash trash;
     auto* gallery = new GalleryView(
-        std::nullopt, {}, {monitor, settings, thumbnails, desktop, sheetChooser, trash, DatabaseManager::shared()});
+        std::nullopt, {},
+        {monitor, settings, thumbnails, desktop, sheetChooser, trash, store, parts.workers, parts.search});
     layout->addWidget(gallery);
     window.resize(1440, 900);
     window.show();
@@ -183,7 +188,7 @@ int main(int argc, char* argv[])
     // The monitor watches an empty folder; the generated library is
     // published as if it had loaded it.
     const QList<Screenshot> library = libraryOf(folder);
-    monitor.setScreenshots(library);
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, library);
     waitFor([&] { return gallery->viewModel().visibleScreenshots().size() == library.size(); });
 
     Tour tour{outputFolder, window, *gallery};

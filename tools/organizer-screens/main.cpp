@@ -22,6 +22,7 @@
 #include "ui/PlainButton.h"
 #include "ui/SymbolRegistry.h"
 #include "ui/ToggleSwitch.h"
+#include "support/MonitorServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -155,7 +156,8 @@ int main(int argc, char* argv[])
     Settings settings(scratch.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<ProcMemorySource>(), std::chrono::hours(1));
     DatabaseManager store(scratch.filePath(u"data/Brindlework.sqlite"_s));
-    ScreenshotMonitor monitor(settings, memory);
+    MonitorServices parts;
+    ScreenshotMonitor monitor(parts.with(settings, memory, store));
     monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(folder));
     makeLibrary(folder, store);
     monitor.requestFolderAccess();

@@ -21,6 +21,8 @@
 #include "preview/MiniGalleryGrid.h"
 #include "preview/MiniGalleryView.h"
 #include "preview/QuickPreviewOverlay.h"
+#include "support/GalleryServices.h"
+#include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
@@ -132,8 +134,9 @@ struct Services
     QTemporaryDir scratch;
     Settings settings{scratch.filePath(u"settings.conf"_s)};
     MemoryMonitor memory{std::make_unique<ProcMemorySource>()};
-    ScreenshotMonitor monitor{settings, memory};
     DatabaseManager database{scratch.filePath(u"Brindlework.sqlite"_s)};
+    GalleryServices parts;
+    ScreenshotMonitor monitor{parts.with(settings, memory, database)};
 };
 
 void renderInspectorStates(Services& services, Page& page)
@@ -199,10 +202,12 @@ void hover(MiniGalleryGrid& grid, int index)
 
 void renderMiniGalleryStates(Services& services, Page& page)
 {
-    services.monitor.setScreenshots(sampleLibrary(services.scratch.filePath(u"Screenshots"_s)));
+    ScreenshotMonitorTestAccess::setScreenshots(services.monitor,
+                                                sampleLibrary(services.scratch.filePath(u"Screenshots"_s)));
     std::vector<std::unique_ptr<GalleryViewModel>> models;
     const auto addPopup = [&] {
-        models.push_back(std::make_unique<GalleryViewModel>(services.monitor));
+        models.push_back(std::make_unique<GalleryViewModel>(
+            services.parts.over(services.monitor, services.database, services.settings)));
         return page.add(new MiniGalleryView(
                             *models.back(), [] {}, [] {}),
                         QSize(450, 500));

@@ -7,6 +7,7 @@
 // runs), tray.png, tray-processing.png and popup.png. Run it with HOME and the
 // XDG folders pointing at a scratch folder: it writes settings.
 #include "app/AppDelegate.h"
+#include "app/AppServices.h"
 #include "app/BrindleworkApp.h"
 #include "app/ContentView.h"
 #include "app/MainAppView.h"
@@ -20,6 +21,7 @@
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
+#include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
 #include "ui/SymbolRegistry.h"
 
@@ -95,7 +97,7 @@ bool saveScreenArea(const QRect& area, int scale, const QString& folder, const Q
 
 // The tray icon idle and busy, then its popup open beside it. Without a tray
 // only the popup is saved, opened at the pointer.
-bool tourTray(AppDelegate& delegate, const QString& output)
+bool tourTray(AppDelegate& delegate, AppEvents& events, const QString& output)
 {
     delegate.setup();
     TrayIcon& tray = delegate.trayIcon();
@@ -109,10 +111,10 @@ bool tourTray(AppDelegate& delegate, const QString& output)
     if (icon.isValid()) {
         const QRect around = icon.adjusted(-24, -6, 24, 6);
         ok = saveScreenArea(around, 3, output, u"tray.png"_s);
-        Q_EMIT AppEvents::shared().processingStateChanged(true);
+        Q_EMIT events.processingStateChanged(true);
         pause(300);
         ok = ok && saveScreenArea(around, 3, output, u"tray-processing.png"_s);
-        Q_EMIT AppEvents::shared().processingStateChanged(false);
+        Q_EMIT events.processingStateChanged(false);
     } else {
         QTextStream(stderr) << "no system tray: saving the popup alone\n";
     }
@@ -164,13 +166,13 @@ bool tourSettings(MainAppView& main, const QString& output)
 // A first run part-way through, as the monitor publishes it.
 void showFirstRunInProgress(ScreenshotMonitor& monitor)
 {
-    monitor.setTotalToProcess(120);
-    monitor.setProcessedCount(45);
-    monitor.setTotalBatches(30);
-    monitor.setCurrentBatchNumber(12);
-    monitor.setProcessingProgressValue(45.0 / 120.0);
-    monitor.setIsUnderMemoryPressure(true);
-    monitor.setIsProcessingBlocking(true);
+    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessingBlocking = true,
+                                                           .totalToProcess = 120,
+                                                           .processedCount = 45,
+                                                           .currentBatchNumber = 12,
+                                                           .totalBatches = 30,
+                                                           .value = 45.0 / 120.0,
+                                                           .isUnderMemoryPressure = true});
 }
 } // namespace
 
@@ -188,8 +190,9 @@ int main(int argc, char* argv[])
     QDir().mkpath(output);
     applyDarkStyle(application);
 
-    ScreenshotMonitor& monitor = ScreenshotMonitor::shared();
-    BrindleworkApp app(Settings::shared(), AppPreferences::shared(), monitor);
+    AppServices services(AppServices::Options{});
+    ScreenshotMonitor& monitor = services.monitor();
+    BrindleworkApp app(services);
     AppDelegate delegate(app, monitor, std::make_unique<SystemTrayIcon>());
     monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(folder));
     QMainWindow& window = app.dashboardWindow();
@@ -211,11 +214,11 @@ int main(int argc, char* argv[])
     pause(1200);
     ok = ok && save(window, output, u"processing.png"_s);
 
-    monitor.setIsProcessingBlocking(false);
+    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessingBlocking = false});
     ok = ok && waitForScreen(content, ContentView::Screen::main, 2000);
     pause(800);
     ok = ok && save(window, output, u"main.png"_s);
-    ok = ok && tourTray(delegate, output);
+    ok = ok && tourTray(delegate, services.events(), output);
 
     auto* main = qobject_cast<MainAppView*>(content.currentWidget());
     ok = ok && main && tourDestinations(window, *main, output);

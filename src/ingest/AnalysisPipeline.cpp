@@ -1,14 +1,16 @@
+#include "ingest/AnalysisPipeline.h"
+
 #include "core/DatabaseManager.h"
+#include "core/GuiThread.h"
 #include "core/LogTimer.h"
 #include "core/Logger.h"
 #include "core/MemoryInfo.h"
 #include "core/MemoryMonitor.h"
 #include "core/PathUtils.h"
-#include "ingest/EmbeddingService.h"
-#include "ingest/OCRService.h"
-#include "ingest/ScreenshotMonitor.h"
-#include "ingest/VisualAnalysisService.h"
+#include "core/Scheduler.h"
+#include "core/Workers.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QSet>
 
@@ -31,31 +33,16 @@ bool isBlankLine(const QString& text)
 {
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c == u' ' || c == u'\t'; });
 }
-
-class ServiceAnalyzer : public ScreenshotMonitor::FileAnalyzer
-{
-public:
-    std::optional<QString> recognizeText(const QString& filePath) override
-    {
-        return OCRService::recognizeText(filePath);
-    }
-    QList<QUrl> extractUrls(const QString& text) override { return OCRService::extractUrls(text); }
-    QStringList labels(const QString& filePath) override { return VisualAnalysisService::analyze(filePath); }
-    std::optional<QList<double>> embedding(const QString& text) override
-    {
-        return EmbeddingService::shared().generateEmbedding(text);
-    }
-};
 } // namespace
 
 // One processing run: batches in sequence, the files of a batch analysed
 // concurrently on the analysis pool. Everything here except the pool tasks
 // runs on the GUI thread; waits are timers, never blocking sleeps.
-class ScreenshotMonitor::ProcessingRun : public std::enable_shared_from_this<ProcessingRun>
+class AnalysisPipeline::ProcessingRun : public std::enable_shared_from_this<ProcessingRun>
 {
 public:
-    ProcessingRun(ScreenshotMonitor& monitor, QUuid id, QString folder, QList<Screenshot> files)
-        : m_monitor(monitor)
+    ProcessingRun(AnalysisPipeline& pipeline, QUuid id, QString folder, QList<Screenshot> files)
+        : m_pipeline(pipeline)
         , m_id(id)
         , m_folder(std::move(folder))
         , m_files(std::move(files))
@@ -70,6 +57,9 @@ public:
     // The files no batch has started yet: a replacing run takes them over.
     QList<Screenshot> unstartedFiles() const { return m_files.mid(m_nextFile); }
 
+    // What is analysed and not yet written, handed over at shutdown.
+    QList<ProcessedFileResult> takePending() { return std::exchange(m_pending, {}); }
+
     // Results of a replaced run, written and applied with this run's next flush.
     void adoptResults(const QList<ProcessedFileResult>& results) { m_pending.append(results); }
 
@@ -80,8 +70,8 @@ public:
 private:
     enum class Exit { completed, cancelled, folderChanged };
 
-    bool isCurrent() const { return m_monitor.m_currentProcessingID == m_id; }
-    bool isStopping() const { return m_isStopRequested || m_monitor.m_isCancelled; }
+    bool isCurrent() const { return m_pipeline.m_currentRunId == m_id; }
+    bool isStopping() const { return m_isStopRequested || m_pipeline.m_host.isCancelled(); }
     void nextBatch();
     void enterMemoryPause();
     void recheckMemory();
@@ -99,7 +89,7 @@ private:
     void sleep(std::chrono::milliseconds duration, std::function<void()> then);
     void wake(quint64 token);
 
-    ScreenshotMonitor& m_monitor;
+    AnalysisPipeline& m_pipeline;
     const QUuid m_id;
     const QString m_folder;
     const QList<Screenshot> m_files;
@@ -119,26 +109,27 @@ private:
     std::function<void()> m_afterSleep;
 };
 
-void ScreenshotMonitor::ProcessingRun::start()
+void AnalysisPipeline::ProcessingRun::start()
 {
-    m_monitor.setIsProcessing(true);
-    m_monitor.setTotalToProcess(int(m_files.size()));
-    m_monitor.setProcessedCount(0);
-    m_monitor.setProcessingProgress(0);
-    m_monitor.setCurrentBatchNumber(0);
-    m_monitor.setTotalBatches(m_batchCount);
-    m_monitor.setProcessingProgressValue(0.0);
+    m_pipeline.m_host.publishProgress({.isProcessing = true,
+                                       .totalToProcess = int(m_files.size()),
+                                       .processedCount = 0,
+                                       .processingProgress = 0,
+                                       .currentBatchNumber = 0,
+                                       .totalBatches = m_batchCount,
+                                       .value = 0.0});
     nextBatch();
 }
 
-void ScreenshotMonitor::ProcessingRun::requestStop()
+void AnalysisPipeline::ProcessingRun::requestStop()
 {
     m_isStopRequested = true;
     if (m_afterSleep)
-        QTimer::singleShot(0, &m_monitor, [self = shared_from_this(), token = m_sleepToken] { self->wake(token); });
+        m_pipeline.m_scheduler.runAfter(std::chrono::milliseconds(0), m_pipeline.m_host.context(),
+                                        [self = shared_from_this(), token = m_sleepToken] { self->wake(token); });
 }
 
-void ScreenshotMonitor::ProcessingRun::nextBatch()
+void AnalysisPipeline::ProcessingRun::nextBatch()
 {
     if (m_batchIndex == m_batchCount) {
         logProcessing(LogLevel::info, u"All processing complete!"_s, {{u"totalProcessed"_s, m_handled}});
@@ -150,54 +141,54 @@ void ScreenshotMonitor::ProcessingRun::nextBatch()
         finish(Exit::cancelled);
         return;
     }
-    if (m_monitor.m_monitoredPath != m_folder) {
+    if (m_pipeline.m_host.monitoredPath() != m_folder) {
         logProcessing(LogLevel::warning, u"Folder changed during processing - stopping"_s,
                       {{u"batchNumber"_s, m_batchIndex + 1}});
         finish(Exit::folderChanged);
         return;
     }
-    m_monitor.m_memoryMonitor.checkMemory();
-    if (m_monitor.m_memoryMonitor.isUnderPressure())
+    m_pipeline.m_memoryMonitor.checkMemory();
+    if (m_pipeline.m_memoryMonitor.isUnderPressure())
         enterMemoryPause();
     else
         startBatch();
 }
 
-void ScreenshotMonitor::ProcessingRun::enterMemoryPause()
+void AnalysisPipeline::ProcessingRun::enterMemoryPause()
 {
     logProcessing(LogLevel::warning, u"Memory pressure detected - pausing"_s,
-                  {{u"availableMemoryMB"_s, m_monitor.m_memoryMonitor.availableMemoryMB()}});
+                  {{u"availableMemoryMB"_s, m_pipeline.m_memoryMonitor.availableMemoryMB()}});
     m_isInMemoryPause = true;
-    m_monitor.setIsUnderMemoryPressure(true);
-    m_monitor.m_memoryMonitor.checkMemory();
-    if (m_monitor.m_memoryMonitor.isUnderPressure())
+    m_pipeline.m_host.publishProgress({.isUnderMemoryPressure = true});
+    m_pipeline.m_memoryMonitor.checkMemory();
+    if (m_pipeline.m_memoryMonitor.isUnderPressure())
         sleep(memoryRecheckInterval, [this] { recheckMemory(); });
     else
         leaveMemoryPause();
 }
 
-void ScreenshotMonitor::ProcessingRun::recheckMemory()
+void AnalysisPipeline::ProcessingRun::recheckMemory()
 {
     if (isStopping()) {
         finish(Exit::cancelled);
         return;
     }
-    m_monitor.m_memoryMonitor.checkMemory();
-    if (m_monitor.m_memoryMonitor.isUnderPressure())
+    m_pipeline.m_memoryMonitor.checkMemory();
+    if (m_pipeline.m_memoryMonitor.isUnderPressure())
         sleep(memoryRecheckInterval, [this] { recheckMemory(); });
     else
         leaveMemoryPause();
 }
 
-void ScreenshotMonitor::ProcessingRun::leaveMemoryPause()
+void AnalysisPipeline::ProcessingRun::leaveMemoryPause()
 {
     m_isInMemoryPause = false;
-    m_monitor.setIsUnderMemoryPressure(false);
+    m_pipeline.m_host.publishProgress({.isUnderMemoryPressure = false});
     logProcessing(LogLevel::info, u"Memory pressure relieved - resuming"_s);
     startBatch();
 }
 
-void ScreenshotMonitor::ProcessingRun::startBatch()
+void AnalysisPipeline::ProcessingRun::startBatch()
 {
     const int number = m_batchIndex + 1;
     const QList<Screenshot> batch = m_files.mid(qsizetype(m_batchIndex) * BATCH_SIZE, BATCH_SIZE);
@@ -206,13 +197,14 @@ void ScreenshotMonitor::ProcessingRun::startBatch()
     // A replaced run finishing its last batch must not move the progress of
     // the run that replaced it.
     if (isCurrent())
-        m_monitor.setCurrentBatchNumber(number);
+        m_pipeline.m_host.publishProgress({.currentBatchNumber = number});
 
     m_nextFile += batch.size();
     m_outstanding = int(batch.size());
-    const std::shared_ptr<FileAnalyzer> analyzer = m_monitor.fileAnalyzer();
+    const std::shared_ptr<FileAnalyzer> analyzer = m_pipeline.m_analyzer;
     for (const Screenshot& file : batch) {
-        m_monitor.m_analysisPool.start([self = shared_from_this(), analyzer, file, monitor = &m_monitor] {
+        m_pipeline.m_workers.analysis().start([self = shared_from_this(), analyzer, file,
+                                               monitor = m_pipeline.m_host.context()] {
             std::optional<ProcessedFileResult> result = processFile(*analyzer, file, self->m_folder);
             QMetaObject::invokeMethod(
                 monitor, [self, result = std::move(result)]() mutable { self->fileAnalysed(std::move(result)); },
@@ -221,7 +213,7 @@ void ScreenshotMonitor::ProcessingRun::startBatch()
     }
 }
 
-void ScreenshotMonitor::ProcessingRun::fileAnalysed(std::optional<ProcessedFileResult> result)
+void AnalysisPipeline::ProcessingRun::fileAnalysed(std::optional<ProcessedFileResult> result)
 {
     if (result)
         m_pending.append(std::move(*result));
@@ -230,39 +222,40 @@ void ScreenshotMonitor::ProcessingRun::fileAnalysed(std::optional<ProcessedFileR
     finishBatch(int(qMin<qsizetype>(BATCH_SIZE, m_files.size() - qsizetype(m_batchIndex) * BATCH_SIZE)));
 }
 
-void ScreenshotMonitor::ProcessingRun::finishBatch(int batchFiles)
+void AnalysisPipeline::ProcessingRun::finishBatch(int batchFiles)
 {
     // Files outside the folder and files without a result count as handled too.
     m_handled += batchFiles;
     if (isCurrent()) {
-        m_monitor.setProcessedCount(m_handled);
-        m_monitor.setProcessingProgress(m_handled);
-        m_monitor.setProcessingProgressValue(double(m_handled) / double(m_monitor.m_totalToProcess));
+        m_pipeline.m_host.publishProgress(
+            {.processedCount = m_handled,
+             .processingProgress = m_handled,
+             .value = double(m_handled) / double(m_pipeline.m_host.progress().totalToProcess)});
     }
     const bool isLastBatch = m_batchIndex == m_batchCount - 1;
     // A stopping run leaves its results to its exit, which hands them to the
     // run that replaced it or writes them.
-    if (!isStopping() && (m_pending.size() > 99 || isLastBatch))
+    if (!isStopping() && (m_pending.size() >= flushThreshold || isLastBatch))
         flush([this, batchFiles] { endBatch(batchFiles); });
     else
         endBatch(batchFiles);
 }
 
-void ScreenshotMonitor::ProcessingRun::flush(std::function<void()> then)
+void AnalysisPipeline::ProcessingRun::flush(std::function<void()> then)
 {
     // Taken before the write: results adopted meanwhile wait for the next
     // flush, so nothing is applied before it is in the store.
     QList<ProcessedFileResult> taken = std::exchange(m_pending, {});
-    m_monitor.writeResults(taken, [self = shared_from_this(), taken, then = std::move(then)]() mutable {
+    m_pipeline.writeResults(taken, [self = shared_from_this(), taken, then = std::move(then)]() mutable {
         // Replaced while writing: the run that replaced it shows the results
         // (writing them once more changes nothing).
         if (self->isCurrent() || !self->handOver(taken))
-            self->m_monitor.flushProcessedResults(taken, self->m_handled, self->m_id);
+            self->m_pipeline.flushProcessedResults(taken, self->m_handled, self->m_id);
         then();
     });
 }
 
-void ScreenshotMonitor::ProcessingRun::endBatch(int batchFiles)
+void AnalysisPipeline::ProcessingRun::endBatch(int batchFiles)
 {
     const double seconds = m_batchTimer->end({{u"filesProcessed"_s, batchFiles},
                                               {u"totalProcessed"_s, m_handled},
@@ -276,16 +269,16 @@ void ScreenshotMonitor::ProcessingRun::endBatch(int batchFiles)
         sleep(pause, [this] { nextBatch(); });
 }
 
-void ScreenshotMonitor::ProcessingRun::finish(Exit exit)
+void AnalysisPipeline::ProcessingRun::finish(Exit exit)
 {
     m_isFinished = true;
     m_afterSleep = nullptr;
     if (m_isInMemoryPause) {
         m_isInMemoryPause = false;
         // Left true, the flag would show a pause that no longer exists.
-        const auto& successor = m_monitor.m_processingRun;
+        const auto& successor = m_pipeline.m_run;
         if (!successor || !successor->isInMemoryPause())
-            m_monitor.setIsUnderMemoryPressure(false);
+            m_pipeline.m_host.publishProgress({.isUnderMemoryPressure = false});
     }
     releasePending(exit);
 
@@ -293,33 +286,33 @@ void ScreenshotMonitor::ProcessingRun::finish(Exit exit)
     switch (exit) {
     case Exit::completed:
         if (current) {
-            m_monitor.setIsProcessing(false);
-            m_monitor.setIsProcessingBlocking(false);
-            m_monitor.setHasIncompleteFiles(false);
-            m_monitor.setProcessingProgress(m_handled);
-            m_monitor.setProcessedCount(m_handled);
-            m_monitor.setProcessingProgressValue(1.0);
-            m_monitor.setCurrentBatchNumber(0);
-            m_monitor.setTotalBatches(0);
+            m_pipeline.m_host.publishProgress({.isProcessing = false,
+                                               .isProcessingBlocking = false,
+                                               .hasIncompleteFiles = false,
+                                               .processedCount = m_handled,
+                                               .processingProgress = m_handled,
+                                               .currentBatchNumber = 0,
+                                               .totalBatches = 0,
+                                               .value = 1.0});
         }
         break;
     case Exit::cancelled:
         if (current)
-            m_monitor.setIsProcessing(false);
+            m_pipeline.m_host.publishProgress({.isProcessing = false});
         break;
     case Exit::folderChanged: {
         // Not while a newer run (for the new folder) is at work.
-        const auto& successor = m_monitor.m_processingRun;
+        const auto& successor = m_pipeline.m_run;
         if (current || !successor || successor->isFinished())
-            m_monitor.setIsProcessing(false);
+            m_pipeline.m_host.publishProgress({.isProcessing = false});
         break;
     }
     }
-    QMetaObject::invokeMethod(
-        &m_monitor, [monitor = &m_monitor, id = m_id] { monitor->resetProcessingState(id); }, Qt::QueuedConnection);
+    runOnThreadOf(m_pipeline.m_host.context(),
+                  [pipeline = &m_pipeline, id = m_id] { pipeline->resetProcessingState(id); });
 }
 
-void ScreenshotMonitor::ProcessingRun::releasePending(Exit exit)
+void AnalysisPipeline::ProcessingRun::releasePending(Exit exit)
 {
     if (m_pending.isEmpty())
         return;
@@ -329,26 +322,27 @@ void ScreenshotMonitor::ProcessingRun::releasePending(Exit exit)
     if (exit == Exit::completed && isCurrent())
         flush([] {});
     else
-        m_monitor.writeResults(std::exchange(m_pending, {}), nullptr);
+        m_pipeline.writeResults(std::exchange(m_pending, {}), nullptr);
 }
 
-bool ScreenshotMonitor::ProcessingRun::handOver(QList<ProcessedFileResult>& results)
+bool AnalysisPipeline::ProcessingRun::handOver(QList<ProcessedFileResult>& results)
 {
-    const auto& successor = m_monitor.m_processingRun;
-    if (m_monitor.m_isCancelled || !successor || successor.get() == this || successor->isFinished() ||
+    const auto& successor = m_pipeline.m_run;
+    if (m_pipeline.m_host.isCancelled() || !successor || successor.get() == this || successor->isFinished() ||
         successor->folder() != m_folder)
         return false;
     successor->adoptResults(std::exchange(results, {}));
     return true;
 }
 
-void ScreenshotMonitor::ProcessingRun::sleep(std::chrono::milliseconds duration, std::function<void()> then)
+void AnalysisPipeline::ProcessingRun::sleep(std::chrono::milliseconds duration, std::function<void()> then)
 {
     m_afterSleep = std::move(then);
-    QTimer::singleShot(duration, &m_monitor, [self = shared_from_this(), token = m_sleepToken] { self->wake(token); });
+    m_pipeline.m_scheduler.runAfter(duration, m_pipeline.m_host.context(),
+                                    [self = shared_from_this(), token = m_sleepToken] { self->wake(token); });
 }
 
-void ScreenshotMonitor::ProcessingRun::wake(quint64 token)
+void AnalysisPipeline::ProcessingRun::wake(quint64 token)
 {
     if (token != m_sleepToken || !m_afterSleep)
         return;
@@ -356,19 +350,30 @@ void ScreenshotMonitor::ProcessingRun::wake(quint64 token)
     std::exchange(m_afterSleep, nullptr)();
 }
 
-void ScreenshotMonitor::startBatchProcessing(const QList<Screenshot>& files, const QString& folderPath)
-{
-    if (files.isEmpty())
-        return;
-    const QString folder = folderPath.isEmpty() ? m_monitoredPath : folderPath;
-    if (folder != m_monitoredPath) {
-        logProcessing(LogLevel::warning, u"Processing aborted - folder changed"_s,
-                      {{u"expected"_s, folder}, {u"actual"_s, m_monitoredPath}});
-        return;
-    }
+AnalysisPipeline::AnalysisPipeline(Host& host, DatabaseManager& store, MemoryMonitor& memoryMonitor, Workers& workers,
+                                   std::shared_ptr<FileAnalyzer> analyzer, Scheduler& scheduler)
+    : m_host(host)
+    , m_store(store)
+    , m_memoryMonitor(memoryMonitor)
+    , m_workers(workers)
+    , m_analyzer(std::move(analyzer))
+    , m_scheduler(scheduler)
+{}
 
+AnalysisPipeline::~AnalysisPipeline()
+{
+    stop();
+    // Their tasks post back to the host; none may be left when it goes.
+    m_workers.analysis().waitForDone();
+    m_workers.storeWrites().waitForDone();
+}
+
+void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& folder)
+{
+    if (files.isEmpty() || m_isShuttingDown)
+        return;
     QList<Screenshot> runFiles = files;
-    if (const std::shared_ptr<ProcessingRun> previous = m_processingRun; previous && !previous->isFinished()) {
+    if (const std::shared_ptr<ProcessingRun> previous = m_run; previous && !previous->isFinished()) {
         previous->requestStop();
         // A new file found by the poll must not abandon an import in progress.
         if (previous->folder() == folder) {
@@ -384,26 +389,44 @@ void ScreenshotMonitor::startBatchProcessing(const QList<Screenshot>& files, con
         }
     }
 
-    m_analysisPool.setMaxThreadCount(BATCH_SIZE);
-    m_storeWritePool.setMaxThreadCount(1);
-    m_currentProcessingID = QUuid::createUuid();
+    m_currentRunId = QUuid::createUuid();
     const int fileCount = int(runFiles.size());
-    auto run = std::make_shared<ProcessingRun>(*this, m_currentProcessingID, folder, std::move(runFiles));
+    auto run = std::make_shared<ProcessingRun>(*this, m_currentRunId, folder, std::move(runFiles));
     logProcessing(LogLevel::info, u"Starting batch processing pipeline"_s,
                   {{u"totalFiles"_s, fileCount}, {u"batches"_s, run->batchCount()}, {u"batchSize"_s, BATCH_SIZE}});
-    m_processingRun = run;
+    m_run = run;
     run->start();
 }
 
-void ScreenshotMonitor::stopProcessingRun()
+void AnalysisPipeline::stop()
 {
-    if (m_processingRun)
-        m_processingRun->requestStop();
-    m_processingRun.reset();
+    if (m_run)
+        m_run->requestStop();
+    m_run.reset();
 }
 
-std::optional<ProcessedFileResult> ScreenshotMonitor::processFile(FileAnalyzer& analyzer, const Screenshot& file,
-                                                                  const QString& folderPath)
+void AnalysisPipeline::shutDown()
+{
+    assertGuiThread();
+    m_isShuttingDown = true;
+    const std::shared_ptr<ProcessingRun> run = m_run;
+    if (run)
+        run->requestStop();
+    m_workers.analysis().waitForDone();
+    // Analyses that finished meanwhile have posted their results; take them
+    // in now, so that the run writes them as it stops.
+    QCoreApplication::sendPostedEvents(m_host.context(), QEvent::MetaCall);
+    m_workers.storeWrites().waitForDone();
+    if (run) {
+        const QList<ProcessedFileResult> rest = run->takePending();
+        if (!rest.isEmpty())
+            m_store.updateMetadataBatch(rest);
+    }
+    m_run.reset();
+}
+
+std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& analyzer, const Screenshot& file,
+                                                                 const QString& folderPath)
 {
     if (!isInside(file.filePath, folderPath))
         return std::nullopt;
@@ -417,7 +440,7 @@ std::optional<ProcessedFileResult> ScreenshotMonitor::processFile(FileAnalyzer& 
     return ProcessedFileResult{file.id, text, std::move(tags), std::move(embedding), std::move(urls)};
 }
 
-std::chrono::milliseconds ScreenshotMonitor::pauseAfterBatch(double seconds)
+std::chrono::milliseconds AnalysisPipeline::pauseAfterBatch(double seconds)
 {
     if (seconds > 2.0) {
         logProcessing(LogLevel::warning, u"Thermal throttling detected - increasing delay"_s,
@@ -429,63 +452,32 @@ std::chrono::milliseconds ScreenshotMonitor::pauseAfterBatch(double seconds)
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds(BATCH_DELAY_MS));
 }
 
-void ScreenshotMonitor::flushProcessedResults(QList<ProcessedFileResult>& pending, int handled, const QUuid& runId)
+void AnalysisPipeline::flushProcessedResults(QList<ProcessedFileResult>& pending, int handled, const QUuid& runId)
 {
     if (pending.isEmpty())
         return;
     const QList<ProcessedFileResult> taken = std::exchange(pending, {});
-    if (runId != m_currentProcessingID)
+    if (runId != m_currentRunId)
         return;
-
-    QHash<QUuid, const ProcessedFileResult*> byId;
-    for (const ProcessedFileResult& result : taken)
-        byId.insert(result.id, &result);
-    QList<Screenshot> updated = m_screenshots;
-    bool changed = false;
-    for (Screenshot& screenshot : updated) {
-        const ProcessedFileResult* result = byId.value(screenshot.id);
-        if (!result)
-            continue;
-        screenshot.ocrText = result->ocrText;
-        screenshot.tags = result->tags;
-        screenshot.embedding = result->embedding;
-        screenshot.detectedUrls = result->urls;
-        changed = true;
-    }
-    if (changed)
-        setScreenshots(std::move(updated));
-    setProcessedCount(handled);
-    setProcessingProgress(handled);
-    setProcessingProgressValue(double(handled) / double(m_totalToProcess));
+    m_host.applyResults(taken);
+    m_host.publishProgress({.processedCount = handled,
+                            .processingProgress = handled,
+                            .value = double(handled) / double(m_host.progress().totalToProcess)});
 }
 
-void ScreenshotMonitor::resetProcessingState(const QUuid& runId)
+void AnalysisPipeline::resetProcessingState(const QUuid& runId)
 {
-    if (runId != m_currentProcessingID)
+    if (runId != m_currentRunId)
         return;
-    setIsProcessing(false);
-    setIsProcessingBlocking(false);
+    m_host.publishProgress({.isProcessing = false, .isProcessingBlocking = false});
 }
 
-void ScreenshotMonitor::setFileAnalyzer(std::shared_ptr<FileAnalyzer> analyzer)
+void AnalysisPipeline::writeResults(QList<ProcessedFileResult> results, std::function<void()> then)
 {
-    m_fileAnalyzer = std::move(analyzer);
-}
-
-std::shared_ptr<ScreenshotMonitor::FileAnalyzer> ScreenshotMonitor::fileAnalyzer()
-{
-    if (!m_fileAnalyzer)
-        m_fileAnalyzer = std::make_shared<ServiceAnalyzer>();
-    return m_fileAnalyzer;
-}
-
-void ScreenshotMonitor::writeResults(QList<ProcessedFileResult> results, std::function<void()> then)
-{
-    // The shared store is resolved on the worker: its first use opens the
-    // file, which the GUI thread must not wait for.
-    m_storeWritePool.start([this, database = m_database, results = std::move(results), then = std::move(then)] {
-        (database ? *database : DatabaseManager::shared()).updateMetadataBatch(results);
-        if (then)
-            QMetaObject::invokeMethod(this, then, Qt::QueuedConnection);
-    });
+    m_workers.storeWrites().start(
+        [store = &m_store, context = m_host.context(), results = std::move(results), then = std::move(then)] {
+            store->updateMetadataBatch(results);
+            if (then)
+                QMetaObject::invokeMethod(context, then, Qt::QueuedConnection);
+        });
 }

@@ -1,11 +1,8 @@
-// Folder access: restoring it at launch from the stored bookmark, asking the
-// user for a folder, and switching to another folder.
-
-#include "ingest/ScreenshotMonitor.h"
+#include "ingest/FolderAccessController.h"
 
 #include "core/Console.h"
+#include "core/GuiThread.h"
 #include "core/Settings.h"
-#include "platform/FolderAccess.h"
 #include "platform/FolderChooser.h"
 
 #include <QDir>
@@ -26,12 +23,29 @@ QString permissionText(const FolderAccess::Permissions& permissions)
 }
 } // namespace
 
-bool ScreenshotMonitor::restoreFolderAccess()
+FolderAccessController::FolderAccessController(Host& host, Settings& settings)
+    : m_host(host)
+    , m_settings(settings)
+{}
+
+FolderAccessController::~FolderAccessController() = default;
+
+void FolderAccessController::setFolderChooser(std::unique_ptr<FolderChooser> chooser)
+{
+    m_chooser = std::move(chooser);
+}
+
+void FolderAccessController::release()
+{
+    m_granted.reset();
+}
+
+bool FolderAccessController::restore()
 {
     Console::printLine(u"🔐 RESTORE: Attempting to restore folder access from bookmark"_s);
     const QByteArray bookmark = m_settings.value(folderBookmarkKey).toByteArray();
     if (bookmark.isEmpty()) {
-        Console::printLine(u"⚠️ RESTORE: No bookmark found in UserDefaults"_s);
+        Console::printLine(u"⚠️ RESTORE: No bookmark found in the settings"_s);
         return false;
     }
     Console::printLine(u"✅ RESTORE: Bookmark data found (%1 bytes)"_s.arg(bookmark.size()));
@@ -53,16 +67,16 @@ bool ScreenshotMonitor::restoreFolderAccess()
     }
 
     Console::printLine(u"🔓 RESTORE: Attempting to start accessing security-scoped resource..."_s);
-    const bool started = FolderAccess::startAccessing(resolved->path);
-    Console::printLine(u"   → startAccessingSecurityScopedResource() returned: "_s + flag(started));
-    if (!started) {
+    std::optional<GrantedFolder> granted = GrantedFolder::start(resolved->path);
+    Console::printLine(u"   → startAccessingSecurityScopedResource() returned: "_s + flag(granted.has_value()));
+    if (!granted) {
         Console::printLine(u"❌ RESTORE: startAccessingSecurityScopedResource() returned FALSE"_s);
         return false;
     }
 
-    m_monitoredURL = resolved->path;
-    setMonitoredPath(resolved->path);
-    setHasFileAccess(true);
+    m_granted = std::move(granted);
+    m_host.setMonitoredPath(resolved->path);
+    m_host.setHasFileAccess(true);
     Console::printLine(u"✅ RESTORE: Security-scoped access started successfully"_s);
     Console::printLine(u"   → monitoredURL set to: "_s + resolved->path);
     Console::printLine(u"🔍 RESTORE: Testing actual file system permissions..."_s);
@@ -70,15 +84,16 @@ bool ScreenshotMonitor::restoreFolderAccess()
     return true;
 }
 
-void ScreenshotMonitor::requestFolderAccess()
+void FolderAccessController::request()
 {
-    if (m_isRequestingAccess || m_hasFileAccess || !m_folderChooser)
+    assertGuiThread();
+    if (m_isRequesting || m_host.hasFileAccess() || !m_chooser)
         return;
-    m_isRequestingAccess = true;
+    m_isRequesting = true;
     Console::printLine(u"🔓 Requesting folder access with READ-WRITE permissions..."_s);
-    const std::optional<QString> chosen =
-        m_folderChooser->chooseFolder({u"Grant access to monitor screenshots"_s, u"Grant Access"_s, m_monitoredPath});
-    m_isRequestingAccess = false;
+    const std::optional<QString> chosen = m_chooser->chooseFolder(
+        {u"Grant access to monitor screenshots"_s, u"Grant Access"_s, m_host.monitoredPath()});
+    m_isRequesting = false;
     if (!chosen || chosen->isEmpty())
         return;
 
@@ -90,20 +105,21 @@ void ScreenshotMonitor::requestFolderAccess()
     }
     m_settings.setValue(folderBookmarkKey, *bookmark);
     const QString path = QString::fromUtf8(*bookmark);
-    if (FolderAccess::startAccessing(path)) {
-        m_monitoredURL = path;
+    if (std::optional<GrantedFolder> granted = GrantedFolder::start(path)) {
+        m_granted = std::move(granted);
         Console::printLine(u"✅ Started accessing security-scoped resource with READ-WRITE access"_s);
     }
-    setMonitoredPath(path);
-    setHasFileAccess(true);
+    m_host.setMonitoredPath(path);
+    m_host.setHasFileAccess(true);
     Console::printLine(u"✅ File access granted: "_s + path);
     Console::printLine(u"   → Access level: READ-WRITE (delete enabled)"_s);
     Console::printLine(u"🔍 REQUEST: Testing actual file system permissions..."_s);
     printPermissionDiagnostics(path, u"REQUEST"_s);
 }
 
-void ScreenshotMonitor::changeMonitoredFolder(const QString& path)
+void FolderAccessController::changeFolder(const QString& path)
 {
+    assertGuiThread();
     if (!QFileInfo::exists(path)) {
         Console::printLine(u"⚠️ Path does not exist: "_s + path);
         return;
@@ -112,14 +128,9 @@ void ScreenshotMonitor::changeMonitoredFolder(const QString& path)
         Console::printLine(u"⚠️ Not a folder: "_s + path);
         return;
     }
-    emit folderChangeStarting();
-    cancelProcessing();
-    resetProgressState();
+    m_host.prepareFolderChange();
     Console::printLine(u"📂 Changing monitored folder to: "_s + path);
-
-    if (!m_monitoredURL.isEmpty())
-        FolderAccess::stopAccessing(m_monitoredURL);
-    m_monitoredURL.clear();
+    m_granted.reset();
 
     FolderAccess::Error error;
     const auto bookmark = FolderAccess::createBookmark(path, &error);
@@ -129,9 +140,9 @@ void ScreenshotMonitor::changeMonitoredFolder(const QString& path)
         Console::printLine(u"✅ Saved new folder bookmark with READ-WRITE access"_s);
     }
     if (resolved) {
-        if (FolderAccess::startAccessing(resolved->path)) {
-            m_monitoredURL = resolved->path;
-            setHasFileAccess(true);
+        if (std::optional<GrantedFolder> granted = GrantedFolder::start(resolved->path)) {
+            m_granted = std::move(granted);
+            m_host.setHasFileAccess(true);
             Console::printLine(u"✅ Started accessing new security-scoped resource with READ-WRITE"_s);
         } else {
             Console::printLine(u"⚠️ Failed to start accessing new secure resource"_s);
@@ -139,10 +150,10 @@ void ScreenshotMonitor::changeMonitoredFolder(const QString& path)
     } else {
         Console::printLine(u"⚠️ Failed to create/save bookmark for new path: "_s + error.description);
     }
-    setMonitoredPath(path);
+    m_host.setMonitoredPath(path);
 }
 
-void ScreenshotMonitor::printPermissionDiagnostics(const QString& folder, const QString& area)
+void FolderAccessController::printPermissionDiagnostics(const QString& folder, const QString& area)
 {
     Console::printLine(u"   → Folder permissions: "_s + permissionText(FolderAccess::permissionsOf(folder)));
     const QDir directory(folder);

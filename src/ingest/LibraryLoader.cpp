@@ -1,8 +1,4 @@
-// The library load: the folder's stored rows in pages (the first published at
-// once), then the walk for files the store lacks, then the hand-over of every
-// file that still lacks analysis, and last the polling timer.
-
-#include "ingest/ScreenshotMonitor.h"
+#include "ingest/LibraryLoader.h"
 
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
@@ -10,7 +6,9 @@
 #include "core/LogTimer.h"
 #include "core/Logger.h"
 #include "core/PathUtils.h"
+#include "core/SerialQueue.h"
 #include "ingest/FolderWalker.h"
+#include "ingest/SupportedFiles.h"
 
 #include <QFileInfo>
 #include <QThread>
@@ -52,85 +50,68 @@ bool hasLinks(const Screenshot& screenshot)
 }
 } // namespace
 
-// What the end of a load hands to the GUI thread.
-struct ScreenshotMonitor::LoadOutcome
-{
-    QString folder;
-    quint64 generation = 0;
-    QList<Screenshot> found;
-    QSet<QString> known;
-    QList<Screenshot> needProcessing;
-    bool raiseBlocking = false;
-    QStringList directories;
-};
+LibraryLoader::LibraryLoader(Host& host, DatabaseManager& store, SerialQueue& fileQueue)
+    : m_host(host)
+    , m_store(store)
+    , m_fileQueue(fileQueue)
+{}
 
-ScreenshotMonitor::QueueWorkStopper::~QueueWorkStopper()
+LibraryLoader::~LibraryLoader()
 {
-    isShuttingDown = true;
-    queue.sync([] {});
+    shutDown();
 }
 
-void ScreenshotMonitor::setDatabase(DatabaseManager& database)
+void LibraryLoader::start(const QString& folder, quint64 generation, std::function<void()> ended)
 {
-    m_database = &database;
-}
-
-DatabaseManager& ScreenshotMonitor::database()
-{
-    return m_database ? *m_database : DatabaseManager::shared();
-}
-
-bool ScreenshotMonitor::isWorkAbandoned(quint64 generation) const
-{
-    return m_isShuttingDown || m_generation != generation;
-}
-
-void ScreenshotMonitor::loadScreenshotLibrary()
-{
-    Console::printLine(u"📸 Loading screenshot library..."_s);
-    const QString folder = m_monitoredPath;
-    const quint64 generation = m_generation;
-    ++m_loadsSubmitted;
-    // The old tree's notices mean nothing for this load; it watches its own.
-    m_treeWatcher.clear();
-    ++m_walksInFlight;
-    m_monitorQueue.async([this, folder, generation] {
-        runLibraryLoad(folder, generation);
-        runOnThreadOf(this, [this] { --m_walksInFlight; });
+    m_fileQueue.async([this, folder, generation, ended = std::move(ended)] {
+        run(folder, generation);
+        runOnThreadOf(m_host.context(), ended);
     });
 }
 
-void ScreenshotMonitor::runLibraryLoad(const QString& folder, quint64 generation)
+void LibraryLoader::shutDown()
+{
+    m_isShuttingDown = true;
+    // A load in flight uses this object; it gives up early and is waited for.
+    m_fileQueue.sync([] {});
+}
+
+bool LibraryLoader::isAbandoned(quint64 generation) const
+{
+    return m_isShuttingDown || m_host.generation() != generation;
+}
+
+void LibraryLoader::run(const QString& folder, quint64 generation)
 {
     if (m_isShuttingDown)
         return;
-    if (m_generation != generation) {
-        runOnThreadOf(this, [this, folder] {
-            if (m_monitoredPath != folder)
-                Console::printLine(u"🛑 Scan cancelled - Folder changed from "_s + folder + u" to "_s +
-                                   m_monitoredPath);
+    if (m_host.generation() != generation) {
+        runOnThreadOf(m_host.context(), [this, folder] {
+            const QString& current = m_host.monitoredPath();
+            if (current != folder)
+                Console::printLine(u"🛑 Scan cancelled - Folder changed from "_s + folder + u" to "_s + current);
         });
         return;
     }
     const QFileInfo info(folder);
     if (!info.isDir() || !info.isReadable()) {
-        runOnThreadOf(this, [this, folder, generation] {
-            if (isCurrent(folder, generation) && !m_hasFileAccess)
-                requestFolderAccess();
+        runOnThreadOf(m_host.context(), [this, folder, generation] {
+            if (m_host.isCurrent(folder, generation) && !m_host.hasFileAccess())
+                m_host.requestFolderAccess();
         });
         return;
     }
 
     QList<Screenshot> loaded = loadStoredRows(folder, generation);
-    if (isWorkAbandoned(generation))
+    if (isAbandoned(generation))
         return;
     QSet<QString> known;
     known.reserve(loaded.size());
     addPaths(known, loaded);
 
-    FolderWalker::Result walk = FolderWalker::walk(folder, supportedExtensions());
+    FolderWalker::Result walk = FolderWalker::walk(folder, SupportedFiles::extensions());
     QList<Screenshot> found = importNewFiles(folder, generation, walk.files, int(loaded.size()), known);
-    if (isWorkAbandoned(generation))
+    if (isAbandoned(generation))
         return;
     if (!found.isEmpty()) {
         Console::printLine(u"🆕 Found %1 new screenshots on disk"_s.arg(found.size()));
@@ -148,23 +129,23 @@ void ScreenshotMonitor::runLibraryLoad(const QString& folder, quint64 generation
     if (need.isEmpty())
         Logger::log(LogLevel::info, u"Scan"_s, u"All files already processed"_s);
 
-    const bool raiseBlocking = need.size() > blockingProcessingThreshold && !m_isCancelled;
-    LoadOutcome outcome{.folder = folder,
+    const bool raiseBlocking = need.size() > blockingProcessingThreshold && !m_host.isCancelled();
+    Outcome outcome{.folder = folder,
                         .generation = generation,
                         .found = std::move(found),
                         .known = std::move(known),
                         .needProcessing = std::move(need),
                         .raiseBlocking = raiseBlocking,
                         .directories = std::move(walk.directories)};
-    runOnThreadOf(this, [this, outcome = std::move(outcome)] { finishLibraryLoad(outcome); });
+    runOnThreadOf(m_host.context(), [this, outcome = std::move(outcome)] { m_host.finishLibraryLoad(outcome); });
 }
 
 // The folder's rows, newest first: a first page published at once so that the
 // gallery fills, then smaller pages with a pause after each so that the store
 // stays available to others, republished every few thousand rows.
-QList<Screenshot> ScreenshotMonitor::loadStoredRows(const QString& folder, quint64 generation)
+QList<Screenshot> LibraryLoader::loadStoredRows(const QString& folder, quint64 generation)
 {
-    DatabaseManager& store = database();
+    DatabaseManager& store = m_store;
     // Count and first page in one submission, so they describe the same rows.
     auto [total, firstPage] = store.dbQueue().sync([&] {
         const int count = store.count(folder);
@@ -180,11 +161,10 @@ QList<Screenshot> ScreenshotMonitor::loadStoredRows(const QString& folder, quint
         u"⚡️ Loaded %1 valid screenshots (filtered from %2)"_s.arg(loaded.size()).arg(firstPageRows));
     QSet<QString> paths;
     addPaths(paths, loaded);
-    runOnThreadOf(this, [this, folder, generation, loaded, paths, firstPageRows] {
-        if (!isCurrent(folder, generation))
+    runOnThreadOf(m_host.context(), [this, folder, generation, loaded, paths, firstPageRows] {
+        if (!m_host.isCurrent(folder, generation))
             return;
-        setScreenshots(loaded);
-        m_knownFiles = paths;
+        m_host.publishLoadedRows(loaded, paths);
         Console::printLine(u"✅ Gallery ready with %1 screenshots"_s.arg(firstPageRows));
     });
     if (total <= firstPageSize)
@@ -194,7 +174,7 @@ QList<Screenshot> ScreenshotMonitor::loadStoredRows(const QString& folder, quint
     loaded.reserve(total);
     paths.reserve(total);
     // A load abandoned by a restart stops early: nothing of it would be shown.
-    for (int offset = firstPageSize; offset < total && !isWorkAbandoned(generation);) {
+    for (int offset = firstPageSize; offset < total && !isAbandoned(generation);) {
         QList<Screenshot> page = store.dbQueue().sync([&] {
             LogTimer timer(u"db_query_screenshots"_s);
             return store.fetchPage(folder, laterPageSize, offset, true, timer);
@@ -204,7 +184,7 @@ QList<Screenshot> ScreenshotMonitor::loadStoredRows(const QString& folder, quint
         loaded.append(std::move(page));
         offset += laterPageSize;
         if (offset % publishEveryRows == 0 || offset >= total)
-            publishLoadedRows(folder, generation, loaded, paths, total);
+            publishRows(folder, generation, loaded, paths, total);
         QThread::msleep(pauseBetweenPagesMs);
     }
     Console::printLine(u"✅ All %1 screenshots loaded from database"_s.arg(total));
@@ -213,17 +193,16 @@ QList<Screenshot> ScreenshotMonitor::loadStoredRows(const QString& folder, quint
 
 // Each publish carries its own copy of the rows so far (shared until the next
 // page is appended), so a later page never changes what an earlier one shows.
-void ScreenshotMonitor::publishLoadedRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
+void LibraryLoader::publishRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
                                           const QSet<QString>& paths, int total)
 {
     const qsizetype withLinks = std::count_if(rows.begin(), rows.end(), hasLinks);
     const auto firstWithLinks = std::find_if(rows.begin(), rows.end(), hasLinks);
     const QString example = firstWithLinks == rows.end() ? QString() : firstWithLinks->detectedUrls->first().toString();
-    runOnThreadOf(this, [this, folder, generation, rows, paths, total, withLinks, example] {
-        if (!isCurrent(folder, generation))
+    runOnThreadOf(m_host.context(), [this, folder, generation, rows, paths, total, withLinks, example] {
+        if (!m_host.isCurrent(folder, generation))
             return;
-        setScreenshots(rows);
-        m_knownFiles = paths;
+        m_host.publishLoadedRows(rows, paths);
         Console::printLine(u"📊 Loaded %1/%2 screenshots"_s.arg(rows.size()).arg(total));
         Console::printLine(u"🔍 DEBUG: Found %1 screenshots with URLs in current batch"_s.arg(withLinks));
         if (withLinks != 0)
@@ -234,10 +213,10 @@ void ScreenshotMonitor::publishLoadedRows(const QString& folder, quint64 generat
 // The files of the walk that no loaded row covers. A path the store holds
 // after all keeps its row (id, analysis, user data); every other one becomes
 // a new record. All are written in large transactions.
-QList<Screenshot> ScreenshotMonitor::importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
+QList<Screenshot> LibraryLoader::importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
                                                     int loadedRows, QSet<QString>& known)
 {
-    DatabaseManager& store = database();
+    DatabaseManager& store = m_store;
     // While a load runs nothing else of ours adds rows (a walk's changes that
     // arrive meanwhile are dropped), so when the folder still counts the rows
     // loaded, no unknown path can have one: a first import then skips a
@@ -245,7 +224,7 @@ QList<Screenshot> ScreenshotMonitor::importNewFiles(const QString& folder, quint
     const bool mayHoldOthers = store.count(folder) != loadedRows;
     QList<Screenshot> found;
     for (const QString& path : files) {
-        if (isWorkAbandoned(generation))
+        if (isAbandoned(generation))
             break;
         if (known.contains(path) || !isInside(path, folder))
             continue;
@@ -255,50 +234,4 @@ QList<Screenshot> ScreenshotMonitor::importNewFiles(const QString& folder, quint
     }
     store.upsertMany(found);
     return found;
-}
-
-// A load for a folder or generation that is no longer current applies none of
-// its results, flags or timers: the current folder's own load sets them.
-void ScreenshotMonitor::finishLibraryLoad(const LoadOutcome& outcome)
-{
-    if (!isCurrent(outcome.folder, outcome.generation))
-        return;
-    if (!outcome.found.isEmpty())
-        listNewestFirst(outcome.found);
-    m_knownFiles = outcome.known;
-
-    const QList<Screenshot>& need = outcome.needProcessing;
-    setHasIncompleteFiles(!need.isEmpty());
-    setTotalToProcess(int(need.size()));
-    setProcessingProgress(0);
-    if (need.isEmpty()) {
-        setIsProcessingBlocking(false);
-    } else {
-        if (outcome.raiseBlocking)
-            setIsProcessingBlocking(true);
-        if (!m_isCancelled)
-            startBatchProcessing(need, outcome.folder);
-    }
-    startPollingTimer();
-    m_treeWatcher.watch(outcome.directories);
-}
-
-// Puts `added` ahead of the list and orders the whole newest first; among
-// equal dates the added records come first, in their own order. The list is
-// normally ordered already, so a merge does instead of a full sort.
-void ScreenshotMonitor::listNewestFirst(QList<Screenshot> added)
-{
-    if (!std::is_sorted(added.begin(), added.end(), isNewer))
-        std::stable_sort(added.begin(), added.end(), isNewer);
-    const QList<Screenshot>& current = m_screenshots;
-    QList<Screenshot> merged;
-    merged.reserve(added.size() + current.size());
-    if (std::is_sorted(current.begin(), current.end(), isNewer)) {
-        std::merge(std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()), current.begin(),
-                   current.end(), std::back_inserter(merged), isNewer);
-    } else {
-        merged = added + current;
-        std::stable_sort(merged.begin(), merged.end(), isNewer);
-    }
-    setScreenshots(std::move(merged));
 }

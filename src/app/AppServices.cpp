@@ -1,0 +1,78 @@
+#include "app/AppServices.h"
+
+#include "core/Console.h"
+#include "core/ProcMemorySource.h"
+#include "ingest/SentenceEncoder.h"
+#include "ingest/ServiceAnalyzer.h"
+#include "organize/ReOrganizerViewModel.h"
+#include "platform/HunspellSpellChecker.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+template <typename T, typename Default>
+auto orDefault(T&& given, Default make)
+{
+    return given ? std::forward<T>(given) : make();
+}
+} // namespace
+
+AppServices::AppServices(Options options)
+    : m_settings(options.settingsPath)
+    , m_preferences(m_settings, std::move(options.loginItem))
+    , m_memoryMonitor(orDefault(std::move(options.memorySource),
+                                [] { return std::unique_ptr<MemoryMonitor::Source>(new ProcMemorySource); }))
+    , m_store(options.databasePath)
+    , m_embedding(options.embeddingModelPath.isEmpty() ? SentenceEncoder::defaultPath() : options.embeddingModelPath)
+    , m_trash(orDefault(std::move(options.trash), [] { return std::unique_ptr<Trash>(new SystemTrash); }))
+    , m_fileOps(orDefault(std::move(options.fileOps), [] { return std::unique_ptr<FileOps>(new SystemFileOps); }))
+    , m_search(std::make_shared<GallerySearch>(
+          orDefault(std::move(options.spellChecker),
+                    [] { return std::shared_ptr<SpellChecker>(std::make_shared<HunspellSpellChecker>()); }),
+          [embedding = &m_embedding](const QString& text) { return embedding->generateEmbedding(text); },
+          m_workers.search().threads()))
+    , m_monitor({.settings = m_settings,
+                 .memoryMonitor = m_memoryMonitor,
+                 .store = m_store,
+                 .events = m_events,
+                 .workers = m_workers,
+                 .analyzer = orDefault(std::move(options.analyzer),
+                                       [this] {
+                                           return std::shared_ptr<ScreenshotMonitor::FileAnalyzer>(
+                                               std::make_shared<ServiceAnalyzer>(m_embedding));
+                                       }),
+                 .scheduler = options.scheduler})
+    , m_organizer(m_store, m_monitor, *m_fileOps, options.dataFolder)
+{
+    // A new folder makes every cluster of the old one meaningless.
+    connect(&m_monitor, &ScreenshotMonitor::folderChangeStarting, this, [this] { m_clustering.resetCache(); });
+}
+
+AppServices::~AppServices()
+{
+    shutDown();
+}
+
+GalleryViewModel::Services AppServices::galleryServices()
+{
+    return {.library = m_monitor,
+            .store = m_store,
+            .trash = *m_trash,
+            .settings = m_settings,
+            .workers = m_workers,
+            .search = m_search};
+}
+
+void AppServices::shutDown()
+{
+    if (m_isShutDown)
+        return;
+    m_isShutDown = true;
+    // A re-organizer run or undo under way finishes first: it moves files
+    // and keeps their rows in step.
+    ReOrganizerViewModel::waitForJobs();
+    m_monitor.shutDown();
+    m_workers.waitForAll();
+    // The store's own queue finishes what was submitted to it when it is
+    // destroyed, after everything above it.
+}

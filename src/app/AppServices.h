@@ -1,0 +1,102 @@
+#pragma once
+
+#include "core/AppEvents.h"
+#include "core/AppPreferences.h"
+#include "core/DatabaseManager.h"
+#include "core/ImageCache.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "core/Workers.h"
+#include "ingest/EmbeddingService.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "library/ClusteringService.h"
+#include "library/CollectionService.h"
+#include "library/GallerySearch.h"
+#include "library/GalleryViewModel.h"
+#include "organize/OrganizeService.h"
+#include "platform/FileOps.h"
+#include "platform/Trash.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class FolderChooser;
+class Scheduler;
+class SpellChecker;
+
+// The one owner of every long-lived service. main() builds it before the
+// first window, in dependency order (the member order below), and passes
+// references down; nothing in the libraries reaches a global instead.
+//
+// Quitting runs shutDown() (on the application's aboutToQuit): polling stops,
+// processing is cancelled, every result already analysed is written, the
+// worker pools drain, and only then does the store close. Destruction after
+// that releases the services in reverse order.
+class AppServices : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        QString settingsPath = Settings::defaultFilePath();
+        QString databasePath = DatabaseManager::defaultPath();
+        QString embeddingModelPath;                                  // the bundled model when empty
+        std::unique_ptr<MemoryMonitor::Source> memorySource;         // /proc when absent
+        std::unique_ptr<AppPreferences::LoginItemService> loginItem; // only saved when absent
+        std::shared_ptr<ScreenshotMonitor::FileAnalyzer> analyzer;   // the real analyses when absent
+        std::shared_ptr<SpellChecker> spellChecker;                  // Hunspell en_US when absent
+        std::unique_ptr<Trash> trash;                                // the desktop's Trash when absent
+        std::unique_ptr<FileOps> fileOps;                            // the real file system when absent
+        QString dataFolder = DatabaseManager::dataFolder();          // the organizer's history and undo files
+        Scheduler* scheduler = nullptr;                              // the event loop's timers when absent
+    };
+
+    explicit AppServices(Options options);
+    ~AppServices() override;
+
+    Workers& workers() { return m_workers; }
+    Settings& settings() { return m_settings; }
+    AppPreferences& preferences() { return m_preferences; }
+    AppEvents& events() { return m_events; }
+    MemoryMonitor& memoryMonitor() { return m_memoryMonitor; }
+    DatabaseManager& store() { return m_store; }
+    ImageCache& imageCache() { return m_imageCache; }
+    EmbeddingService& embedding() { return m_embedding; }
+    Trash& trash() { return *m_trash; }
+    FileOps& fileOps() { return *m_fileOps; }
+    const std::shared_ptr<const GallerySearch>& search() const { return m_search; }
+    CollectionService& collections() { return m_collections; }
+    ClusteringService& clustering() { return m_clustering; }
+    ScreenshotMonitor& monitor() { return m_monitor; }
+    OrganizeService& organizer() { return m_organizer; }
+
+    // What every gallery view model is built with.
+    GalleryViewModel::Services galleryServices();
+
+    // Ordered, idempotent; see the class comment.
+    void shutDown();
+    bool isShutDown() const { return m_isShutDown; }
+
+private:
+    Workers m_workers;
+    Settings m_settings;
+    AppPreferences m_preferences;
+    AppEvents m_events;
+    MemoryMonitor m_memoryMonitor;
+    DatabaseManager m_store;
+    ImageCache m_imageCache;
+    EmbeddingService m_embedding;
+    std::unique_ptr<Trash> m_trash;
+    std::unique_ptr<FileOps> m_fileOps;
+    std::shared_ptr<const GallerySearch> m_search;
+    CollectionService m_collections;
+    ClusteringService m_clustering;
+    ScreenshotMonitor m_monitor;
+    // The tools' services outlive the window, whose screens may still wait
+    // for a job of theirs when it closes.
+    OrganizeService m_organizer;
+    bool m_isShutDown = false;
+};

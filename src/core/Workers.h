@@ -1,0 +1,94 @@
+#pragma once
+
+#include "core/SerialQueue.h"
+
+#include <QString>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+
+// Every thread the application starts besides the GUI thread, created, named
+// and sized here, so that one page says what runs where:
+//
+//   GUI thread        widgets, every published property, the polling timer
+//                     (2 s) and the memory sampling (5 s); never waits on
+//                     analysis or on a walk of the folder.
+//   fileQueue         "<id>.filemonitor": the library load and every polling
+//                     walk, one at a time, in order.
+//   analysis          text recognition, labels and embedding of one batch:
+//                     the four files of a batch at once, at a lower
+//                     scheduling priority so the desktop stays responsive.
+//   storeWrites       one thread: the pipeline's result writes reach the
+//                     store in the order the batches finished.
+//   gallery           day sections and search orchestration of every gallery
+//                     view model (two threads at least, so a search winding
+//                     down never holds up the sections of a cleared one).
+//   search            scoring of one search spread over every core.
+//   collections       one thread: smart collections rebuilt from a snapshot.
+//   thumbnails        card and cell thumbnails decoded off the GUI thread
+//                     (two threads at least, newest request first).
+//   tasks             short jobs a view hands off (deletion to the Trash,
+//                     tag lists read from the store), one at a time.
+//
+// The store ("<id>.db") and the sentence model ("<id>.embedding") keep their
+// serial queues with the resource they guard: the queue must drain before the
+// connection or the model goes, so DatabaseManager and EmbeddingService own
+// them.
+//
+// Built once by main() before any service; shutDown() is the last step of an
+// ordered quit (after the services stopped submitting work).
+class Workers
+{
+public:
+    // A pool whose threads carry its name (shown by ps, top and debuggers).
+    class Pool
+    {
+    public:
+        Pool(QString name, int maxThreads, bool isBackground = false);
+
+        void start(std::function<void()> task);
+        QThreadPool& threads() { return m_pool; }
+        const QString& name() const { return m_name; }
+        int maxThreadCount() const { return m_pool.maxThreadCount(); }
+        void setMaxThreadCount(int count) { m_pool.setMaxThreadCount(count); }
+        // Waits for every started task.
+        void waitForDone() { m_pool.waitForDone(); }
+
+    private:
+        QString m_name;
+        bool m_isBackground;
+        QThreadPool m_pool;
+    };
+
+    static inline const QString applicationId = QStringLiteral("org.brindlework.Glimmerdeck");
+    static constexpr int analysisThreads = 4;
+
+    Workers();
+    ~Workers();
+
+    Workers(const Workers&) = delete;
+    Workers& operator=(const Workers&) = delete;
+
+    SerialQueue& fileQueue() { return *m_fileQueue; }
+    Pool& analysis() { return m_analysis; }
+    Pool& storeWrites() { return m_storeWrites; }
+    Pool& gallery() { return m_gallery; }
+    Pool& search() { return m_search; }
+    Pool& collections() { return m_collections; }
+    Pool& thumbnails() { return m_thumbnails; }
+    Pool& tasks() { return m_tasks; }
+
+    // Waits for every task already started in every pool and queue.
+    void waitForAll();
+
+private:
+    std::unique_ptr<SerialQueue> m_fileQueue;
+    Pool m_analysis;
+    Pool m_storeWrites;
+    Pool m_gallery;
+    Pool m_search;
+    Pool m_collections;
+    Pool m_thumbnails;
+    Pool m_tasks;
+};

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "core/ProcessedFileResult.h"
+#include "core/Screenshot.h"
+#include "ingest/FileAnalyzer.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class DatabaseManager;
+class MemoryMonitor;
+class Scheduler;
+class Workers;
+
+// The batched analysis of new files: one run at a time, batches in sequence,
+// the files of a batch analysed concurrently on the analysis pool, results
+// written to the store in transactions and then shown. GUI thread, except
+// the analyses themselves and the store writes.
+class AnalysisPipeline
+{
+public:
+    static constexpr int BATCH_SIZE = 4;
+    static constexpr quint64 BATCH_DELAY_MS = 10'000'000; // nanoseconds, whatever the name says
+    // Results written together once this many are waiting.
+    static constexpr int flushThreshold = 100;
+
+    // The processing state every screen observes.
+    struct Progress
+    {
+        bool isProcessing = false;
+        bool isProcessingBlocking = false;
+        bool hasIncompleteFiles = false;
+        int totalToProcess = 0;
+        int processedCount = 0;
+        int processingProgress = 0;
+        int currentBatchNumber = 0;
+        int totalBatches = 0;
+        double value = 0; // 0 to 1
+        bool isUnderMemoryPressure = false;
+    };
+    // The fields of one assignment; those left out keep their value.
+    struct ProgressUpdate
+    {
+        std::optional<bool> isProcessing;
+        std::optional<bool> isProcessingBlocking;
+        std::optional<bool> hasIncompleteFiles;
+        std::optional<int> totalToProcess;
+        std::optional<int> processedCount;
+        std::optional<int> processingProgress;
+        std::optional<int> currentBatchNumber;
+        std::optional<int> totalBatches;
+        std::optional<double> value;
+        std::optional<bool> isUnderMemoryPressure;
+    };
+
+    // What the pipeline reads and changes of the monitor that owns it.
+    class Host
+    {
+    public:
+        virtual const QString& monitoredPath() const = 0;
+        virtual bool isCancelled() const = 0;
+        virtual const Progress& progress() const = 0;
+        virtual void publishProgress(const ProgressUpdate& update) = 0;
+        // Copies each result into the live list's record of the same id.
+        virtual void applyResults(const QList<ProcessedFileResult>& results) = 0;
+        // The GUI-thread object that work posts back to.
+        virtual QObject* context() = 0;
+
+    protected:
+        ~Host() = default;
+    };
+
+    AnalysisPipeline(Host& host, DatabaseManager& store, MemoryMonitor& memoryMonitor, Workers& workers,
+                     std::shared_ptr<FileAnalyzer> analyzer, Scheduler& scheduler);
+    // Waits for analyses and writes in flight; nothing posts back afterwards.
+    ~AnalysisPipeline();
+
+    // Starts a run over `files` for `folder`. A run still going stops at its
+    // next check point; when it works on the same folder, this run takes over
+    // the files it had not started and writes the results it had not written.
+    void start(const QList<Screenshot>& files, const QString& folder);
+    // Asks the current run to stop at its next check point and forgets it.
+    void stop();
+    // Stops for good: no run starts any more, analyses in flight end, and
+    // every result already analysed is in the store when this returns.
+    void shutDown();
+
+    const QUuid& currentRunId() const { return m_currentRunId; }
+
+    // Nothing for a file outside `folderPath`. Blank text with no labels gets
+    // an empty (present) embedding without asking the analyzer.
+    static std::optional<ProcessedFileResult> processFile(FileAnalyzer& analyzer, const Screenshot& file,
+                                                          const QString& folderPath);
+    // The pause after a batch that took `seconds`: 10 ms, 100 ms above 1 s,
+    // 500 ms above 2 s (logged as throttling).
+    static std::chrono::milliseconds pauseAfterBatch(double seconds);
+
+    // Empties `pending`; when `runId` is still the current run, shows the
+    // results and publishes the progress of `handled`.
+    void flushProcessedResults(QList<ProcessedFileResult>& pending, int handled, const QUuid& runId);
+    // Clears the processing flags when `runId` is still the current run.
+    void resetProcessingState(const QUuid& runId);
+
+private:
+    class ProcessingRun;
+
+    void writeResults(QList<ProcessedFileResult> results, std::function<void()> then);
+
+    Host& m_host;
+    DatabaseManager& m_store;
+    MemoryMonitor& m_memoryMonitor;
+    Workers& m_workers;
+    std::shared_ptr<FileAnalyzer> m_analyzer;
+    Scheduler& m_scheduler;
+    QUuid m_currentRunId = QUuid::createUuid();
+    std::shared_ptr<ProcessingRun> m_run;
+    bool m_isShuttingDown = false;
+};

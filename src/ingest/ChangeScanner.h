@@ -1,0 +1,120 @@
+#pragma once
+
+#include "core/Screenshot.h"
+#include "ingest/FolderTreeWatcher.h"
+#include "platform/FrontmostApplication.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+class DatabaseManager;
+class SerialQueue;
+
+// The change check of every polling tick: which files appeared in or vanished
+// from the folder since it was last looked at. Change notices keep it cheap:
+// a tree that reported no change is walked only now and then, as a safety
+// net. One walk at a time, on the file queue; its changes are applied on the
+// GUI thread by the host. Also counts the library loads, which list the
+// folder themselves: a walk that a load overtook is dropped.
+class ChangeScanner
+{
+public:
+    static constexpr int pollingIntervalMs = 2000;
+    // With change notices working, an unchanged tree is walked only on every
+    // Nth check, as a safety net for notices the system may have dropped.
+    static constexpr int safetyWalkEveryTicks = 30;
+
+    class Host
+    {
+    public:
+        virtual bool hasFileAccess() const = 0;
+        virtual bool isMonitoringActive() const = 0;
+        virtual const QString& monitoredPath() const = 0;
+        virtual const QSet<QString>& knownFiles() const = 0;
+        virtual quint64 generation() const = 0;
+        virtual bool isCurrent(const QString& folder, quint64 generation) const = 0;
+        // The files that vanished and the new records (not yet in the store).
+        virtual void applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added) = 0;
+        virtual QObject* context() = 0;
+
+    protected:
+        ~Host() = default;
+    };
+
+    ChangeScanner(Host& host, DatabaseManager& store, SerialQueue& fileQueue);
+    ~ChangeScanner();
+
+    void setFrontmostApplicationSource(std::function<std::optional<QString>()> source);
+    void setPollingInterval(int milliseconds);
+
+    void startPolling();
+    void stopPolling();
+    bool isPolling() const { return m_timer.isActive(); }
+
+    void check();
+    void forceCheck();
+    void pause();
+    void resume();
+    bool isPaused() const { return m_pauses > 0; }
+
+    // A library load begins or ends: the load lists the folder afresh, so
+    // notices of the old tree mean nothing and walks submitted before it are
+    // dropped when they come back.
+    void loadStarted();
+    void loadEnded();
+    quint64 loadsSubmitted() const { return m_loadsSubmitted; }
+    // The folders the last listing entered, for change notices.
+    void watch(const QStringList& directories);
+
+    const QDateTime& lastScanDate() const { return m_lastScanDate; }
+    void updateLastScanDate();
+
+    // No walk starts any more; one in flight gives up early.
+    void shutDown();
+
+private:
+    struct Changes
+    {
+        QSet<QString> deleted;
+        QList<Screenshot> added;
+        QStringList directories;
+    };
+
+    bool shouldWalkNow();
+    std::optional<QString> frontmostApplicationName();
+    // On the file queue.
+    Changes walk(const QString& folder, const QSet<QString>& known, const std::optional<QString>& sourceApp,
+                 quint64 generation);
+    Screenshot recordForNewPath(const QString& path, const std::optional<QString>& sourceApp);
+    // Back on the GUI thread.
+    void walkEnded(const QString& folder, quint64 generation, quint64 loadsBefore, quint64 epoch,
+                   const Changes& changes);
+
+    Host& m_host;
+    DatabaseManager& m_store;
+    SerialQueue& m_fileQueue;
+    QTimer m_timer;
+    QDateTime m_lastScanDate;
+    FrontmostApplication m_frontmostApplication;
+    std::function<std::optional<QString>()> m_frontmostApplicationSource;
+    FolderTreeWatcher m_treeWatcher;
+    int m_quietTicks = 0;
+    bool m_isWalkRequested = false;
+    // Loads and walks submitted and not yet handed back: at most one walk is
+    // in flight, so no two walks work from the same snapshot of known paths.
+    int m_walksInFlight = 0;
+    quint64 m_loadsSubmitted = 0;
+    int m_pauses = 0;
+    // Raised by every pause: a walk begun before it publishes nothing.
+    quint64 m_walkEpoch = 0;
+    std::atomic<bool> m_isShuttingDown{false};
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ingest/ScreenshotMonitor.h"
+
+// What tests may do to a monitor that nothing else in the program may: write
+// its published state directly, as its parts would.
+class ScreenshotMonitorTestAccess
+{
+public:
+    static void publishProgress(ScreenshotMonitor& monitor, const ScreenshotMonitor::ProgressUpdate& update)
+    {
+        monitor.publishProgress(update);
+    }
+    static void setScreenshots(ScreenshotMonitor& monitor, QList<Screenshot> screenshots)
+    {
+        monitor.setScreenshots(std::move(screenshots));
+    }
+    static void setHasFileAccess(ScreenshotMonitor& monitor, bool value) { monitor.setHasFileAccess(value); }
+    static AnalysisPipeline& pipeline(ScreenshotMonitor& monitor) { return monitor.m_pipeline; }
+};
