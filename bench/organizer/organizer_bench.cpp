@@ -99,6 +99,8 @@ Figures measure(int files, int rows)
 
 int main(int argc, char** argv)
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 10'000;
     const int rows = argc > 2 ? std::atoi(argv[2]) : 100'000;
