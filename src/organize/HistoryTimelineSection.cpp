@@ -3,6 +3,7 @@
 #include "organize/HistoryCard.h"
 #include "organize/ReOrganizerViewModel.h"
 #include "ui/LabelContent.h"
+#include "ui/Motion.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
 #include "ui/StyledSymbol.h"
@@ -10,6 +11,7 @@
 
 #include <QLabel>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 using namespace Qt::StringLiterals;
 
@@ -57,7 +59,28 @@ void HistoryTimelineSection::setExpanded(bool expanded)
 {
     m_isExpanded = expanded;
     m_chevron->setSymbolName(expanded ? u"chevron.up"_s : u"chevron.down"_s);
-    m_list->setVisible(expanded);
+    const auto settle = [this] {
+        m_revealed = m_isExpanded ? 1 : 0;
+        m_list->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_list->setVisible(m_isExpanded);
+    };
+    if (!isVisible()) {
+        settle();
+        return;
+    }
+    m_list->setVisible(true);
+    QVariantAnimation* animation =
+        Motion::animate(this, "revealed", expanded ? 1.0 : 0.0, PremiumTheme::standardSpring());
+    if (animation)
+        connect(animation, &QAbstractAnimation::finished, this, settle);
+    else
+        settle();
+}
+
+void HistoryTimelineSection::setRevealed(qreal revealed)
+{
+    m_revealed = revealed;
+    m_list->setMaximumHeight(std::max(0, qRound(m_list->sizeHint().height() * revealed)));
 }
 
 QList<HistoryCard*> HistoryTimelineSection::cards() const

@@ -16,12 +16,19 @@ class StyledSymbol;
 class HistoryTimelineSection : public GlassCard
 {
     Q_OBJECT
+    // How much of the list shows while it folds or unfolds (0 to 1, with the
+    // spring's overshoot).
+    Q_PROPERTY(qreal revealed READ revealed WRITE setRevealed)
 
 public:
     explicit HistoryTimelineSection(ReOrganizerViewModel& viewModel, QWidget* parent = nullptr);
 
     bool isExpanded() const { return m_isExpanded; }
+    // Unfolds or folds the list on the standard spring (at once while hidden
+    // or with motion off).
     void setExpanded(bool expanded);
+    qreal revealed() const { return m_revealed; }
+    void setRevealed(qreal revealed);
     QList<HistoryCard*> cards() const;
     PlainButton* headingButton() const { return m_heading; }
     PlainButton* clearButton() const { return m_clear; }
@@ -32,6 +39,7 @@ private:
 
     ReOrganizerViewModel& m_viewModel;
     bool m_isExpanded = true;
+    qreal m_revealed = 1;
     PlainButton* m_heading;
     QLabel* m_count;
     StyledSymbol* m_chevron;

@@ -161,3 +161,40 @@ TEST(PremiumReOrganizerView, HomeAndRootAreSweepingFolders)
     EXPECT_FALSE(PremiumReOrganizerView::isSweepingFolder(QDir::homePath() + u"/Desktop"_s));
     EXPECT_FALSE(PremiumReOrganizerView::isSweepingFolder(QString()));
 }
+
+TEST_F(ReOrganizerScreen, TheHeadingFoldsTheHistoryAndClearingRemovesTheSection)
+{
+    grantFolder();
+    OrganizeService::OrganizationHistory history;
+    history.add({QUuid::createUuid(),
+                 QDateTime::currentDateTimeUtc(),
+                 u"A run"_s,
+                 2,
+                 {},
+                 {QDateTime::currentDateTimeUtc(), QUrl::fromLocalFile(m_folder), {}}});
+    m_service.saveHistory(history);
+    PremiumReOrganizerView screen(m_monitor, m_service);
+    screen.resize(1000, 900);
+    screen.show();
+    HistoryTimelineSection& section = *screen.history();
+    ASSERT_TRUE(section.isVisible());
+    ASSERT_EQ(section.cards().size(), 1);
+    EXPECT_TRUE(section.cards().first()->isVisible());
+
+    click(section.headingButton());
+    EXPECT_FALSE(section.isExpanded());
+    EXPECT_FALSE(section.cards().first()->isVisible());
+    EXPECT_TRUE(section.clearButton()->isVisible());
+    {
+        InstantMotionScope animated(false);
+        click(section.headingButton());
+        EXPECT_TRUE(section.isExpanded());
+        EXPECT_TRUE(section.cards().first()->isVisible()); // it grows from the heading
+        EXPECT_TRUE(waitUntil([&section] { return section.revealed() == 1.0; }));
+    }
+
+    click(section.clearButton());
+    EXPECT_FALSE(section.isVisible());
+    EXPECT_TRUE(section.isExpanded()); // unfolded again when a run comes back
+    EXPECT_FALSE(QFileInfo::exists(m_service.historyFileURL()));
+}
