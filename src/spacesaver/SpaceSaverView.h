@@ -1,22 +1,53 @@
 #pragma once
 
-#include "ingest/ScreenshotMonitor.h"
-
 #include <QWidget>
 
+class CompressionFailureView;
+class CompressionOptionsSection;
+class CompressionProgressOverlay;
+class CompressionService;
+class CompressionSuccessView;
+class FileTypeBreakdown;
+class ScreenshotMonitor;
+class SpaceAnalyticsDashboard;
+class SpaceSaverActions;
 class SpaceSaverViewModel;
 
-// The space-saver screen, with a view model of its own over the monitor's library.
-// So far it names the library it will work on.
+// The space saver screen: in one scrolling column a title, the analytics
+// card, the breakdown by file type, the quality choice while a plan exists
+// and the actions; the progress, success and failure overlays above
+// everything. It owns its view model and analyses the library each time it
+// is shown.
 class SpaceSaverView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit SpaceSaverView(ScreenshotMonitor& monitor, QWidget* parent = nullptr);
+    SpaceSaverView(CompressionService& service, ScreenshotMonitor& monitor, QWidget* parent = nullptr);
 
     SpaceSaverViewModel& viewModel() const { return *m_viewModel; }
+    SpaceAnalyticsDashboard* dashboard() const { return m_dashboard; }
+    FileTypeBreakdown* breakdown() const { return m_breakdown; }
+    CompressionOptionsSection* options() const { return m_options; }
+    SpaceSaverActions* actions() const { return m_actions; }
+    CompressionProgressOverlay* progressOverlay() const { return m_progress; }
+    CompressionSuccessView* successOverlay() const { return m_success; }
+    CompressionFailureView* failureOverlay() const { return m_failure; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    QWidget* contentColumn();
+    void refresh();
+
     SpaceSaverViewModel* m_viewModel;
+    SpaceAnalyticsDashboard* m_dashboard = nullptr;
+    FileTypeBreakdown* m_breakdown = nullptr;
+    CompressionOptionsSection* m_options = nullptr;
+    SpaceSaverActions* m_actions = nullptr;
+    CompressionProgressOverlay* m_progress = nullptr;
+    CompressionSuccessView* m_success = nullptr;
+    CompressionFailureView* m_failure = nullptr;
 };

@@ -1,6 +1,224 @@
 #include "spacesaver/SpaceSaverViewModel.h"
 
-SpaceSaverViewModel::SpaceSaverViewModel(ScreenshotMonitor& monitor, QObject* parent)
+#include "core/PathUtils.h"
+#include "ingest/ScreenshotMonitor.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QPointer>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+bool isHeicPath(const QString& path)
+{
+    // As the store names them: a case-sensitive test on the whole path.
+    return path.endsWith(u".heic"_s);
+}
+
+double savingsPercentFor(const QString& type)
+{
+    if (type == u"png")
+        return 65;
+    if (type == u"jpg" || type == u"jpeg")
+        return 40;
+    return 0;
+}
+
+QList<Screenshot> compressibleOf(const QList<Screenshot>& screenshots)
+{
+    QList<Screenshot> compressible;
+    for (const Screenshot& screenshot : screenshots)
+        if (!isHeicPath(screenshot.filePath))
+            compressible.append(screenshot);
+    return compressible;
+}
+} // namespace
+
+SpaceSaverViewModel::SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor, QObject* parent)
     : QObject(parent)
+    , m_service(service)
     , m_monitor(monitor)
-{}
+{
+    m_worker.setMaxThreadCount(1);
+}
+
+SpaceSaverViewModel::~SpaceSaverViewModel()
+{
+    m_worker.waitForDone();
+    m_run.waitForFinished();
+}
+
+template <typename Field, typename Value>
+void SpaceSaverViewModel::assign(Field& field, const Value& value)
+{
+    if (field == value)
+        return;
+    field = value;
+    emit changed();
+}
+
+double SpaceSaverViewModel::savingsPercent() const
+{
+    if (totalSize() < 1)
+        return 0;
+    return double(potentialSavings()) / double(totalSize()) * 100;
+}
+
+QString SpaceSaverViewModel::co2SavedText() const
+{
+    const double kilograms = double(potentialSavings()) / 1e9 * kilogramsPerGigabyte;
+    if (kilograms < 1)
+        return QString::number(qint64(kilograms * 1000)) + u"g"_s;
+    return QString::asprintf("%.1fkg", kilograms);
+}
+
+SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Screenshot>& screenshots)
+{
+    Statistics statistics;
+    statistics.totalFiles = int(screenshots.size());
+    QHash<QString, FileTypeStat> byType;
+    qint64 compressibleSize = 0;
+    for (const Screenshot& screenshot : screenshots) {
+        const QString type = pathExtension(screenshot.filePath).toLower();
+        FileTypeStat& stat = byType[type];
+        ++stat.count;
+        stat.totalSize += screenshot.fileSize;
+        statistics.totalSize += screenshot.fileSize;
+        if (!isHeicPath(screenshot.filePath)) {
+            ++statistics.compressibleFiles;
+            compressibleSize += screenshot.fileSize;
+        }
+    }
+    for (auto it = byType.begin(); it != byType.end(); ++it) {
+        FileTypeStat stat = it.value();
+        stat.type = it.key();
+        stat.canCompress = it.key() != u"heic";
+        stat.potentialSavingsPercent = savingsPercentFor(it.key());
+        statistics.fileTypeStats.append(stat);
+    }
+    // Largest first; equal totals by name, so the order never flickers.
+    std::sort(statistics.fileTypeStats.begin(), statistics.fileTypeStats.end(),
+              [](const FileTypeStat& a, const FileTypeStat& b) {
+                  return a.totalSize != b.totalSize ? a.totalSize > b.totalSize : a.type < b.type;
+              });
+    statistics.potentialSavings = qint64(assumedSavingsShare * double(compressibleSize));
+    return statistics;
+}
+
+void SpaceSaverViewModel::analyze()
+{
+    // The worker's results come back through this object's queue; the
+    // destructor waits for the worker, and Qt drops what is still queued.
+    const quint64 generation = ++m_statisticsGeneration;
+    m_worker.start([this, generation, screenshots = m_monitor.screenshots()] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, statistics = statisticsOf(screenshots)] {
+                if (generation == m_statisticsGeneration)
+                    applyStatistics(statistics);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void SpaceSaverViewModel::applyStatistics(const Statistics& statistics)
+{
+    assign(m_statistics.totalFiles, statistics.totalFiles);
+    assign(m_statistics.totalSize, statistics.totalSize);
+    assign(m_statistics.fileTypeStats, statistics.fileTypeStats);
+    assign(m_statistics.compressibleFiles, statistics.compressibleFiles);
+    assign(m_statistics.potentialSavings, statistics.potentialSavings);
+}
+
+void SpaceSaverViewModel::setSelectedQuality(const CompressionService::CompressionOptions& options)
+{
+    assign(m_selectedQuality, options);
+}
+
+bool SpaceSaverViewModel::createPlan()
+{
+    if (m_isAnalyzing || m_isCompressing || compressibleFiles() == 0)
+        return false;
+    assign(m_isAnalyzing, true);
+    m_worker.start([this, options = m_selectedQuality, screenshots = compressibleOf(m_monitor.screenshots())] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, plan = m_service.analyzeForCompression(screenshots, options)] {
+                m_plan = plan;
+                emit changed();
+                assign(m_isAnalyzing, false);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void SpaceSaverViewModel::cancelPlan()
+{
+    if (m_isCompressing || !m_plan)
+        return;
+    m_plan.reset();
+    emit changed();
+}
+
+bool SpaceSaverViewModel::compress()
+{
+    if (!m_plan || m_isCompressing || m_isAnalyzing || m_monitor.monitoredURL().isEmpty())
+        return false;
+    assign(m_isCompressing, true);
+    assign(m_progress, CompressionProgress{0, int(m_plan->files.size())});
+    // The run outlives nothing: the destructor waits for it, but its last
+    // hops to the GUI thread may find this object gone.
+    QPointer<SpaceSaverViewModel> self(this);
+    m_run = m_service.compressInBackground(
+        m_monitor, m_plan->files, m_selectedQuality,
+        [self](int current, int total) {
+            if (self && self->m_isCompressing)
+                self->assign(self->m_progress, CompressionProgress{current, total});
+        },
+        [self](const CompressionService::CompressionResult& result) {
+            if (self)
+                self->finishCompression(result);
+        });
+    return true;
+}
+
+void SpaceSaverViewModel::finishCompression(const CompressionService::CompressionResult& result)
+{
+    assign(m_isCompressing, false);
+    if (!result.success) {
+        // The console has the details; the person gets the gist.
+        QString message = result.refusal;
+        if (!result.failedFiles.isEmpty()) {
+            const auto& failed = result.failedFiles.first();
+            message =
+                QFileInfo(failed.operation.originalPath).fileName() + u": "_s + failed.error.localizedDescription();
+        }
+        assign(m_failureMessage, std::optional<QString>(message));
+        return;
+    }
+    assign(m_actualSavings, result.totalSavings);
+    assign(m_showingSuccess, true);
+    QMetaObject::invokeMethod(
+        &m_monitor, [monitor = &m_monitor] { monitor->startMonitoringAsync(false); }, Qt::QueuedConnection);
+    analyze();
+}
+
+void SpaceSaverViewModel::dismissSuccess()
+{
+    assign(m_showingSuccess, false);
+    if (m_plan) {
+        m_plan.reset();
+        emit changed();
+    }
+    assign(m_progress, CompressionProgress{});
+    analyze();
+}
+
+void SpaceSaverViewModel::dismissFailure()
+{
+    assign(m_failureMessage, std::optional<QString>());
+}

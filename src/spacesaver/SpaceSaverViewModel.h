@@ -1,19 +1,119 @@
 #pragma once
 
-#include "ingest/ScreenshotMonitor.h"
+#include "spacesaver/CompressionService.h"
 
+#include <QFuture>
 #include <QObject>
+#include <QThreadPool>
 
-// The state behind the Space Saver screen; it works on the monitor's library.
+#include <optional>
+
+class ScreenshotMonitor;
+
+// The state behind the space saver screen: the library's space statistics by
+// file type, the compression plan at the chosen quality, a run's progress and
+// its outcome. Statistics, planning and the run work on other threads over a
+// copy of the monitor's list, so a library of any size never holds the window
+// up; their results come back to the GUI thread. Every change is announced by
+// changed(), after the new value is stored.
 class SpaceSaverViewModel : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit SpaceSaverViewModel(ScreenshotMonitor& monitor, QObject* parent = nullptr);
+    struct FileTypeStat
+    {
+        QString type; // lower-case extension, empty for none
+        int count = 0;
+        qint64 totalSize = 0;
+        bool canCompress = true;
+        double potentialSavingsPercent = 0;
 
+        bool operator==(const FileTypeStat&) const = default;
+    };
+
+    struct CompressionProgress
+    {
+        int current = 0;
+        int total = 0;
+
+        bool operator==(const CompressionProgress&) const = default;
+    };
+
+    // The figures of one analysis, computed together off the GUI thread.
+    struct Statistics
+    {
+        qint64 totalSize = 0;
+        qint64 potentialSavings = 0;
+        int totalFiles = 0;
+        int compressibleFiles = 0;
+        QList<FileTypeStat> fileTypeStats;
+    };
+
+    static constexpr double assumedSavingsShare = 0.6;
+    static constexpr double kilogramsPerGigabyte = 0.5;
+
+    SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor, QObject* parent = nullptr);
+    // Waits for work still running, so that no run is left half-done.
+    ~SpaceSaverViewModel() override;
+
+    qint64 totalSize() const { return m_statistics.totalSize; }
+    qint64 potentialSavings() const { return m_statistics.potentialSavings; }
+    qint64 actualSavings() const { return m_actualSavings; }
+    int totalFiles() const { return m_statistics.totalFiles; }
+    int compressibleFiles() const { return m_statistics.compressibleFiles; }
+    const QList<FileTypeStat>& fileTypeStats() const { return m_statistics.fileTypeStats; }
+    const std::optional<CompressionService::CompressionPlan>& plan() const { return m_plan; }
+    const CompressionService::CompressionOptions& selectedQuality() const { return m_selectedQuality; }
+    bool isAnalyzing() const { return m_isAnalyzing; }
+    bool isCompressing() const { return m_isCompressing; }
+    const CompressionProgress& compressionProgress() const { return m_progress; }
+    bool showingSuccess() const { return m_showingSuccess; }
+    // Why the last run was undone, until the person has read it.
+    const std::optional<QString>& failureMessage() const { return m_failureMessage; }
     ScreenshotMonitor& monitor() const { return m_monitor; }
 
+    // Potential savings as a share of the total size, 0 to 100.
+    double savingsPercent() const;
+    // The carbon that the potential savings would spare: "750g", "1.5kg".
+    QString co2SavedText() const;
+
+    // Recomputes the statistics from the monitor's current list.
+    void analyze();
+    void setSelectedQuality(const CompressionService::CompressionOptions& options);
+    // The screen's actions. Those that start work answer whether they did:
+    // nothing starts while a plan is made or a run is under way.
+    bool createPlan();
+    void cancelPlan();
+    bool compress();
+    void dismissSuccess();
+    void dismissFailure();
+
+    // The statistics of a list of records (any thread).
+    static Statistics statisticsOf(const QList<Screenshot>& screenshots);
+
+signals:
+    void changed();
+
 private:
+    template <typename Field, typename Value>
+    void assign(Field& field, const Value& value);
+    void applyStatistics(const Statistics& statistics);
+    void finishCompression(const CompressionService::CompressionResult& result);
+
+    CompressionService& m_service;
     ScreenshotMonitor& m_monitor;
+    Statistics m_statistics;
+    qint64 m_actualSavings = 0;
+    std::optional<CompressionService::CompressionPlan> m_plan;
+    CompressionService::CompressionOptions m_selectedQuality;
+    bool m_isAnalyzing = false;
+    bool m_isCompressing = false;
+    CompressionProgress m_progress;
+    bool m_showingSuccess = false;
+    std::optional<QString> m_failureMessage;
+    // Only the newest analysis may publish its figures.
+    quint64 m_statisticsGeneration = 0;
+    QThreadPool m_worker;
+    QFuture<void> m_run;
 };

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+class PlainButton;
+class QLabel;
+class SpaceSaverViewModel;
+class StyledSymbol;
+
+// The button row: "Create Compression Plan" while there is no plan (reading
+// "Analyzing..." beside a spinner while one is made), else "Cancel" and
+// "Compress Now".
+class SpaceSaverActions : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit SpaceSaverActions(SpaceSaverViewModel& viewModel, QWidget* parent = nullptr);
+
+    PlainButton* planButton() const { return m_plan; }
+    PlainButton* cancelButton() const { return m_cancel; }
+    PlainButton* compressButton() const { return m_compress; }
+    QString planTitle() const;
+    bool isSpinning() const;
+
+private:
+    void refresh();
+
+    SpaceSaverViewModel& m_viewModel;
+    PlainButton* m_plan;
+    QWidget* m_spinner;
+    StyledSymbol* m_planSymbol;
+    QLabel* m_planTitle;
+    PlainButton* m_cancel;
+    PlainButton* m_compress;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+// A monitored temporary folder of images with a store of its own, the
+// compression service over them and the space saver's view model.
+
+#include "CompressionFixture.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "spacesaver/SpaceSaverViewModel.h"
+#include "support/Fakes.h"
+#include "support/NoAnalysis.h"
+#include "support/Wait.h"
+
+class SpaceSaverLibrary : public CompressionFixture
+{
+public:
+    SpaceSaverLibrary()
+        : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
+        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
+    {}
+
+    // Starts monitoring the folder and waits until it lists every image added.
+    void startMonitoring()
+    {
+        m_monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
+        m_monitor->setDatabase(m_store);
+        m_monitor->setFileAnalyzer(std::make_shared<NoAnalysis>());
+        m_monitor->setPollingInterval(50);
+        m_monitor->setMonitoredPath(m_folder);
+        ASSERT_TRUE(waitUntil([&] {
+            return m_monitor->isPolling() && m_monitor->screenshots().size() == m_screenshots.size();
+        })) << m_monitor->screenshots().size();
+        m_model = std::make_unique<SpaceSaverViewModel>(m_service, *m_monitor);
+    }
+
+    // Whether the monitor lists exactly `paths` (in any order).
+    bool lists(QStringList paths) const
+    {
+        QStringList listed;
+        for (const Screenshot& screenshot : m_monitor->screenshots())
+            listed.append(screenshot.filePath);
+        listed.sort();
+        paths.sort();
+        return listed == paths;
+    }
+
+    Settings m_settings;
+    MemoryMonitor m_memory;
+    std::unique_ptr<ScreenshotMonitor> m_monitor;
+    std::unique_ptr<SpaceSaverViewModel> m_model;
+};
