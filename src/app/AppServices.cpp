@@ -43,6 +43,7 @@ AppServices::AppServices(Options options)
                                        }),
                  .scheduler = options.scheduler})
     , m_organizer(m_store, m_monitor, *m_fileOps, options.dataFolder)
+    , m_compression(m_store, *m_fileOps)
 {
     // A new folder makes every cluster of the old one meaningless.
     connect(&m_monitor, &ScreenshotMonitor::folderChangeStarting, this, [this] { m_clustering.resetCache(); });

@@ -16,6 +16,7 @@
 #include "organize/OrganizeService.h"
 #include "platform/FileOps.h"
 #include "platform/Trash.h"
+#include "spacesaver/CompressionService.h"
 
 #include <QObject>
 #include <QString>
@@ -72,6 +73,7 @@ public:
     ClusteringService& clustering() { return m_clustering; }
     ScreenshotMonitor& monitor() { return m_monitor; }
     OrganizeService& organizer() { return m_organizer; }
+    CompressionService& compression() { return m_compression; }
 
     // What every gallery view model is built with.
     GalleryViewModel::Services galleryServices();
@@ -98,5 +100,6 @@ private:
     // The tools' services outlive the window, whose screens may still wait
     // for a job of theirs when it closes.
     OrganizeService m_organizer;
+    CompressionService m_compression;
     bool m_isShutDown = false;
 };

@@ -446,7 +446,7 @@ QWidget* MainAppView::buildDetail(const DetailKey& key)
     case Kind::reorganizer:
         return new PremiumReOrganizerView(m_monitor, m_services.organizer());
     case Kind::spaceSaver:
-        return new SpaceSaverView(m_monitor);
+        return new SpaceSaverView(m_services.compression(), m_monitor);
     case Kind::duplicateFinder:
         return new DuplicateFinderView(m_monitor, m_services.store(), m_services.trash());
     }

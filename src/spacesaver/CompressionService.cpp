@@ -207,8 +207,8 @@ QFuture<void> CompressionService::compressInBackground(ScreenshotMonitor& monito
     auto reportProgress = [onGuiThread, progress = std::move(progress)](int current, int total) {
         onGuiThread([progress, current, total] { progress(current, total); });
     };
-    return QtConcurrent::run([this, files, options, folder = monitor.monitoredURL(), reportProgress, onGuiThread, guard,
-                              done = std::move(done)] {
+    return QtConcurrent::run([this, files, options, folder = monitor.monitoredPath(), reportProgress, onGuiThread,
+                              guard, done = std::move(done)] {
         CompressionResult result = compress(files, options, folder, reportProgress);
         onGuiThread([guard, result = std::move(result), done] {
             guard->resumePolling();

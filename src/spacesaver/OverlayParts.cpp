@@ -11,6 +11,8 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -25,12 +27,16 @@ QWidget* badge(const QString& symbol, const QColor& tint)
     return box;
 }
 
-QLabel* centredText(const QString& text, const QFont& font, const QColor& color)
+// Titles stay on one line; longer texts (a file name and a reason) wrap
+// within a width the card keeps however short they are.
+QLabel* centredText(const QString& text, const QFont& font, const QColor& color, bool wraps)
 {
     QLabel* label = makeTextLabel(text, font, color);
     label->setAlignment(Qt::AlignHCenter);
-    label->setWordWrap(true);
-    label->setMaximumWidth(520);
+    if (wraps) {
+        label->setWordWrap(true);
+        label->setFixedWidth(std::max(360, std::min(label->sizeHint().width(), 520)));
+    }
     return label;
 }
 } // namespace
@@ -44,11 +50,11 @@ void OverlayParts::resultCard(CenteredOverlay& stack, const ResultCard& card, st
     column->addWidget(badge(card.symbol, card.tint), 0, Qt::AlignHCenter);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(12);
-    texts->addWidget(centredText(card.title, PremiumTheme::titleFont(), PremiumTheme::textPrimary()), 0,
+    texts->addWidget(centredText(card.title, PremiumTheme::titleFont(), PremiumTheme::textPrimary(), false), 0,
                      Qt::AlignHCenter);
-    texts->addWidget(centredText(card.line, PremiumTheme::bodyLargeFont(), card.lineColor), 0, Qt::AlignHCenter);
+    texts->addWidget(centredText(card.line, PremiumTheme::bodyLargeFont(), card.lineColor, true), 0, Qt::AlignHCenter);
     if (!card.note.isEmpty())
-        texts->addWidget(centredText(card.note, PremiumTheme::bodyFont(), PremiumTheme::textSecondary()), 0,
+        texts->addWidget(centredText(card.note, PremiumTheme::bodyFont(), PremiumTheme::textSecondary(), true), 0,
                          Qt::AlignHCenter);
     column->addLayout(texts);
     auto* button = new PlainButton({12, PremiumTheme::primaryGradient(), Qt::transparent, 0, std::nullopt},

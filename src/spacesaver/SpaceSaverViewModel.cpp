@@ -166,7 +166,7 @@ void SpaceSaverViewModel::cancelPlan()
 
 bool SpaceSaverViewModel::compress()
 {
-    if (!m_plan || m_isCompressing || m_isAnalyzing || m_monitor.monitoredURL().isEmpty())
+    if (!m_plan || m_isCompressing || m_isAnalyzing || m_monitor.monitoredPath().isEmpty())
         return false;
     assign(m_isCompressing, true);
     assign(m_progress, CompressionProgress{0, int(m_plan->files.size())});

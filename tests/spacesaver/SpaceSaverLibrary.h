@@ -9,7 +9,8 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "spacesaver/SpaceSaverViewModel.h"
 #include "support/Fakes.h"
-#include "support/NoAnalysis.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/Wait.h"
 
 class SpaceSaverLibrary : public CompressionFixture
@@ -23,9 +24,7 @@ public:
     // Starts monitoring the folder and waits until it lists every image added.
     void startMonitoring()
     {
-        m_monitor = std::make_unique<ScreenshotMonitor>(m_settings, m_memory);
-        m_monitor->setDatabase(m_store);
-        m_monitor->setFileAnalyzer(std::make_shared<NoAnalysis>());
+        m_monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store));
         m_monitor->setPollingInterval(50);
         m_monitor->setMonitoredPath(m_folder);
         ASSERT_TRUE(waitUntil([&] {
@@ -34,19 +33,25 @@ public:
         m_model = std::make_unique<SpaceSaverViewModel>(m_service, *m_monitor);
     }
 
+    QStringList listed() const
+    {
+        QStringList paths;
+        for (const Screenshot& screenshot : m_monitor->screenshots())
+            paths.append(screenshot.filePath);
+        paths.sort();
+        return paths;
+    }
+
     // Whether the monitor lists exactly `paths` (in any order).
     bool lists(QStringList paths) const
     {
-        QStringList listed;
-        for (const Screenshot& screenshot : m_monitor->screenshots())
-            listed.append(screenshot.filePath);
-        listed.sort();
         paths.sort();
-        return listed == paths;
+        return listed() == paths;
     }
 
     Settings m_settings;
     MemoryMonitor m_memory;
+    MonitorServices m_parts;
     std::unique_ptr<ScreenshotMonitor> m_monitor;
     std::unique_ptr<SpaceSaverViewModel> m_model;
 };

@@ -23,7 +23,7 @@ TEST_F(SpaceSaverLibrary, BackgroundRunPausesPollingAndTheLibraryFollows)
     std::optional<CompressionService::CompressionResult> result;
     QList<std::pair<int, int>> progress;
     QObject context;
-    const QFuture<void> run = m_service.compressInBackground(
+    QFuture<void> run = m_service.compressInBackground(
         *m_monitor, plan.files, {0.9, 2},
         [&](int current, int total) {
             EXPECT_EQ(QThread::currentThread(), context.thread());
@@ -43,7 +43,7 @@ TEST_F(SpaceSaverLibrary, BackgroundRunPausesPollingAndTheLibraryFollows)
     const QStringList renditions{CompressionService::renditionPath(first, u"heic"_s),
                                  CompressionService::renditionPath(second, u"heic"_s)};
     // The next walk lists the renditions in place of the images, same rows.
-    ASSERT_TRUE(waitUntil([&] { return lists(renditions); })) << m_monitor->screenshots().size();
+    ASSERT_TRUE(waitUntil([&] { return lists(renditions); })) << listed().join(u' ').toStdString();
     for (const Screenshot& listed : m_monitor->screenshots())
         EXPECT_TRUE(listed.id == m_screenshots[0].id || listed.id == m_screenshots[1].id);
 }

@@ -1,0 +1,191 @@
+#include "SpaceSaverLibrary.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+using Stat = SpaceSaverViewModel::FileTypeStat;
+using Progress = SpaceSaverViewModel::CompressionProgress;
+
+Screenshot record(const QString& path, qint64 size)
+{
+    Screenshot screenshot;
+    screenshot.id = QUuid::createUuid();
+    screenshot.filePath = path;
+    screenshot.fileSize = size;
+    return screenshot;
+}
+} // namespace
+
+class SpaceSaverViewModelTest : public SpaceSaverLibrary
+{
+public:
+    using Statistics = SpaceSaverViewModel::Statistics;
+
+    // Publishes `screenshots` as the monitor's list and waits for its figures.
+    void analyzeLibrary(const QList<Screenshot>& screenshots)
+    {
+        ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, screenshots);
+        m_model->analyze();
+        const Statistics expected = SpaceSaverViewModel::statisticsOf(screenshots);
+        ASSERT_TRUE(waitUntil([&] {
+            return m_model->totalFiles() == expected.totalFiles && m_model->totalSize() == expected.totalSize;
+        }));
+    }
+
+    void waitForPlan()
+    {
+        ASSERT_TRUE(waitUntil([&] { return m_model->plan().has_value() && !m_model->isAnalyzing(); }));
+    }
+};
+
+TEST_F(SpaceSaverViewModelTest, StatisticsByTypeWithShareAndCarbon)
+{
+    startMonitoring();
+    struct Case
+    {
+        const char* name;
+        QList<Screenshot> library;
+        qint64 totalSize;
+        qint64 potentialSavings;
+        int compressible;
+        double percent;
+        QList<Stat> stats;
+        QString co2;
+    };
+    const Case cases[] = {
+        {"empty", {}, 0, 0, 0, 0, {}, u"0g"_s},
+        {"png only",
+         {record(u"/d/a.png"_s, 4'000'000), record(u"/d/b.png"_s, 6'000'000)},
+         10'000'000,
+         6'000'000,
+         2,
+         60,
+         {{u"png"_s, 2, 10'000'000, true, 65}},
+         u"3g"_s},
+        // The suffix test is case-sensitive; the breakdown is not.
+        {"heic in both cases, videos and jpegs",
+         {record(u"/d/x.HEIC"_s, 1'000), record(u"/d/y.heic"_s, 2'000), record(u"/d/clip.mov"_s, 5'000),
+          record(u"/d/p.jpg"_s, 500), record(u"/d/q.JPEG"_s, 500)},
+         9'000,
+         4'200, // 0.6 × (1000 + 5000 + 500 + 500)
+         4,
+         9'000 > 0 ? 4'200.0 / 9'000 * 100 : 0,
+         {{u"mov"_s, 1, 5'000, true, 0},
+          {u"heic"_s, 2, 3'000, false, 0},
+          {u"jpeg"_s, 1, 500, true, 40},
+          {u"jpg"_s, 1, 500, true, 40}},
+         u"0g"_s},
+        {"carbon in grams",
+         {record(u"/d/big.png"_s, 2'500'000'000)},
+         2'500'000'000,
+         1'500'000'000,
+         1,
+         60,
+         {{u"png"_s, 1, 2'500'000'000, true, 65}},
+         u"750g"_s},
+        {"carbon in kilograms",
+         {record(u"/d/big.png"_s, 5'000'000'000)},
+         5'000'000'000,
+         3'000'000'000,
+         1,
+         60,
+         {{u"png"_s, 1, 5'000'000'000, true, 65}},
+         u"1.5kg"_s},
+        {"a whole kilogram keeps its decimal",
+         {record(u"/d/big.mov"_s, 3'333'333'334)},
+         3'333'333'334,
+         2'000'000'000,
+         1,
+         2'000'000'000.0 / 3'333'333'334 * 100,
+         {{u"mov"_s, 1, 3'333'333'334, true, 0}},
+         u"1.0kg"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        analyzeLibrary(c.library);
+        EXPECT_EQ(m_model->totalSize(), c.totalSize);
+        EXPECT_EQ(m_model->potentialSavings(), c.potentialSavings);
+        EXPECT_EQ(m_model->compressibleFiles(), c.compressible);
+        EXPECT_NEAR(m_model->savingsPercent(), c.percent, 1e-9);
+        EXPECT_EQ(m_model->fileTypeStats(), c.stats);
+        EXPECT_EQ(m_model->co2SavedText(), c.co2);
+    }
+}
+
+TEST_F(SpaceSaverViewModelTest, FromPlanThroughRunToSuccessAndBack)
+{
+    addImage(u"one.png"_s, images::photo(QSize(320, 200)));
+    addImage(u"two.png"_s, images::photo(QSize(330, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    QList<int> qualities;
+    const CompressionService::Encoder real = m_service.encoder();
+    m_service.setEncoder([&qualities, real](const QImage& image, int quality) {
+        qualities.append(quality); // both encode on one worker here, never at once
+        return real(image, quality);
+    });
+
+    EXPECT_FALSE(m_model->compress()) << "no plan yet";
+    ASSERT_TRUE(m_model->createPlan());
+    EXPECT_TRUE(m_model->isAnalyzing());
+    EXPECT_FALSE(m_model->createPlan()) << "one plan at a time";
+    waitForPlan();
+    EXPECT_EQ(m_model->plan()->files.size(), 2);
+
+    // The run takes the quality chosen when it starts, not the plan's.
+    m_model->setSelectedQuality({0.85, 1});
+    ConsoleCapture console;
+    ASSERT_TRUE(m_model->compress());
+    EXPECT_TRUE(m_model->isCompressing());
+    EXPECT_EQ(m_model->compressionProgress(), (Progress{0, 2}));
+    EXPECT_FALSE(m_model->compress()) << "one run at a time";
+    EXPECT_FALSE(m_model->createPlan());
+    ASSERT_TRUE(waitUntil([&] { return !m_model->isCompressing(); }, 30000));
+
+    EXPECT_TRUE(m_model->showingSuccess());
+    EXPECT_GT(m_model->actualSavings(), 0);
+    EXPECT_EQ(m_model->compressionProgress(), (Progress{2, 2}));
+    EXPECT_TRUE(m_model->plan().has_value()) << "kept until the success is dismissed";
+    EXPECT_EQ(qualities, (QList<int>{85, 85}));
+    EXPECT_TRUE(waitUntil([&] { return console.contains(u"reshing monitoring skipped (already active)"_s); }));
+
+    m_model->dismissSuccess();
+    EXPECT_FALSE(m_model->showingSuccess());
+    EXPECT_FALSE(m_model->plan().has_value());
+    EXPECT_EQ(m_model->compressionProgress(), (Progress{0, 0}));
+}
+
+TEST_F(SpaceSaverViewModelTest, AFailedRunKeepsThePlanAndSaysWhy)
+{
+    addImage(u"one.png"_s, images::photo(QSize(320, 200)));
+    addImage(u"two.png"_s, images::photo(QSize(330, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    m_service.setEncoder([](const QImage&, int) { return HeicWriter::Encoded{{}, u"gave up"_s, false}; });
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return !m_model->isCompressing(); }, 30000));
+
+    EXPECT_FALSE(m_model->showingSuccess());
+    EXPECT_EQ(m_model->actualSavings(), 0);
+    EXPECT_TRUE(m_model->plan().has_value());
+    ASSERT_TRUE(m_model->failureMessage().has_value());
+    const QString first = QFileInfo(m_model->plan()->files.first().originalPath).fileName();
+    EXPECT_EQ(*m_model->failureMessage(), first + u": Compression failed"_s);
+    EXPECT_FALSE(m_monitor->isPollingPaused());
+    m_model->dismissFailure();
+    EXPECT_FALSE(m_model->failureMessage().has_value());
+    EXPECT_TRUE(m_model->plan().has_value());
+}
+
+TEST_F(SpaceSaverViewModelTest, NothingToPlanWithoutCompressibleFiles)
+{
+    startMonitoring();
+    analyzeLibrary({record(u"/d/a.heic"_s, 1000)});
+    EXPECT_FALSE(m_model->createPlan());
+    EXPECT_FALSE(m_model->isAnalyzing());
+    m_model->cancelPlan(); // nothing to cancel, nothing changes
+    EXPECT_FALSE(m_model->plan().has_value());
+}
