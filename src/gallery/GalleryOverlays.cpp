@@ -1,6 +1,7 @@
 #include "gallery/GalleryOverlays.h"
 
 #include "platform/FolderChooser.h"
+#include "ui/Alert.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
@@ -78,10 +79,8 @@ PermissionBanner::PermissionBanner(QWidget* parent)
     row->addWidget(
         makeTextLabel(u"Permission needed to monitor folder"_s, PremiumTheme::bodyFont(), PremiumTheme::textPrimary()));
     row->addStretch();
-    auto* grant = new QPushButton(u"Grant Access"_s);
+    QPushButton* grant = Alert::makeProminentButton(u"Grant Access"_s);
     grant->setObjectName(u"grantAccess"_s);
-    grant->setDefault(true);
-    grant->setCursor(Qt::PointingHandCursor);
     connect(grant, &QPushButton::clicked, this, &PermissionBanner::grantAccessClicked);
     row->addWidget(grant);
 }
@@ -114,7 +113,7 @@ FolderPickerView::FolderPickerView(const QString& currentPath, FolderChooser& ch
     path->setObjectName(u"currentPath"_s);
     path->setTextFormat(Qt::PlainText); // a path is never markup
     column->addWidget(path, 0, Qt::AlignHCenter);
-    auto* select = new QPushButton(u"Select Folder"_s);
+    QPushButton* select = Alert::makeProminentButton(u"Select Folder"_s);
     select->setObjectName(u"selectFolder"_s);
     select->setDefault(true);
     connect(select, &QPushButton::clicked, this, &FolderPickerView::chooseFolder);

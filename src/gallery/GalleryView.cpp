@@ -1,5 +1,6 @@
 #include "gallery/GalleryView.h"
 
+#include "core/AppEvents.h"
 #include "core/Console.h"
 #include "gallery/GalleryGridLayout.h"
 #include "gallery/GalleryGridView.h"
@@ -9,6 +10,7 @@
 #include "library/GalleryViewModel.h"
 #include "platform/DesktopIntegration.h"
 #include "preview/MetadataInspectorView.h"
+#include "ui/Alert.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
@@ -75,6 +77,7 @@ GalleryView::GalleryView(std::optional<SmartCollection> activeCollection, std::f
     connectViewModel();
     connectHeader();
     connectGrid();
+    connect(&m_services.events, &AppEvents::openScreenshot, this, &GalleryView::handleSpotlightOpen);
     for (const QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}) {
         // A focused text field takes these keys first (shortcut override).
         auto* shortcut = new QShortcut(key, this, this, &GalleryView::deleteCommand, Qt::WidgetWithChildrenShortcut);
@@ -302,21 +305,9 @@ void GalleryView::askToDelete()
 {
     if (m_deleteConfirmation || m_viewModel->selectedIds().isEmpty())
         return;
-    const QString title = u"Delete %1 Photos?"_s.arg(m_viewModel->selectedIds().size());
-    auto* box = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::NoButton, this);
-    box->setInformativeText(u"This will move the selected items to the Trash."_s);
-    box->setObjectName(u"deleteConfirmation"_s);
-    box->setTextFormat(Qt::PlainText);
-    auto* confirm = box->addButton(u"Delete"_s, QMessageBox::DestructiveRole);
-    box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
-    box->setWindowModality(Qt::WindowModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    connect(box, &QMessageBox::buttonClicked, this, [this, confirm](QAbstractButton* clicked) {
-        if (clicked == confirm)
-            confirmDeletion();
-    });
-    m_deleteConfirmation = box;
-    box->open();
+    m_deleteConfirmation = Alert::openDeleteConfirmation(
+        this, u"deleteConfirmation"_s, u"Delete %1 Photos?"_s.arg(m_viewModel->selectedIds().size()),
+        u"This will move the selected items to the Trash."_s, [this] { confirmDeletion(); });
 }
 
 void GalleryView::confirmDeletion()
@@ -336,14 +327,8 @@ void GalleryView::deletionFinished(const GalleryViewModel::DeletionResult& resul
     QStringList details;
     for (const auto& error : result.errors)
         details.append(error.filename + u": "_s + error.error);
-    auto* box = new QMessageBox(QMessageBox::Warning, u"Delete"_s,
-                                u"%1 could not be moved to the Trash"_s.arg(result.failed), QMessageBox::Ok, this);
-    box->setObjectName(u"deletionFailed"_s);
-    box->setTextFormat(Qt::PlainText);
-    box->setInformativeText(details.join(u'\n'));
-    box->setWindowModality(Qt::WindowModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    Alert::open(this, u"deletionFailed"_s, u"%1 could not be moved to the Trash"_s.arg(result.failed),
+                details.join(u'\n'));
 }
 
 // A trashed screenshot must not stay on show in a preview or inspector.

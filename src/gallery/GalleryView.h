@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 
+class AppEvents;
 class DatabaseManager;
 class DesktopIntegration;
 class MetadataInspectorView;
@@ -53,6 +54,8 @@ public:
         DatabaseManager& database;
         Workers& workers;
         std::shared_ptr<const GallerySearch> search;
+        // "OpenScreenshot" arrives here.
+        AppEvents& events;
     };
 
     static constexpr double zoomStep = 0.25;

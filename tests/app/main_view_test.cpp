@@ -284,6 +284,29 @@ TEST_F(MainView, GalleryHandsItsPreviewFlagToTheView)
     EXPECT_TRUE(qobject_cast<GalleryView*>(view->detailWidget())->isShowingPreview());
 }
 
+TEST_F(MainView, OpenScreenshotReachesTheGalleryOnScreenOnly)
+{
+    auto view = makeView();
+    view->show();
+    const QList<Screenshot> shots = library(3);
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, shots);
+    auto* gallery = qobject_cast<GalleryView*>(view->detailWidget());
+    ASSERT_NE(gallery, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return gallery->viewModel().screenshots().size() == 3; }));
+    const QVariantMap open{{u"id"_s, shots[1].id.toString(QUuid::WithoutBraces).toUpper()}};
+
+    view->select(Item::spaceSaver);
+    Q_EMIT services().events().openScreenshot(open);
+    EXPECT_FALSE(view->isPreviewActive());
+
+    view->select(Item::screenshots);
+    gallery = qobject_cast<GalleryView*>(view->detailWidget());
+    ASSERT_TRUE(waitUntil([&] { return gallery->viewModel().screenshots().size() == 3; }));
+    Q_EMIT services().events().openScreenshot(open);
+    EXPECT_TRUE(view->isPreviewActive());
+    EXPECT_EQ(gallery->previewScreenshot()->id, shots[1].id);
+}
+
 TEST_F(MainView, ViewModesAreStoredUnderTheirKeys)
 {
     EXPECT_EQ(storedGalleryViewMode(settings()), GalleryViewMode::informative);

@@ -94,10 +94,10 @@ protected:
 
     void openGallery(std::optional<SmartCollection> collection = std::nullopt)
     {
-        m_gallery = std::make_unique<GalleryView>(collection, nullptr,
-                                                  GalleryView::Services{m_monitor, m_settings, m_cache, m_desktop,
-                                                                        m_sheetChooser, m_trash, m_store,
-                                                                        m_parts.workers, m_parts.search});
+        m_gallery = std::make_unique<GalleryView>(
+            collection, nullptr,
+            GalleryView::Services{m_monitor, m_settings, m_cache, m_desktop, m_sheetChooser, m_trash, m_store,
+                                  m_parts.workers, m_parts.search, m_parts.events});
         m_gallery->resize(1200, 800);
         m_gallery->show();
         QApplication::processEvents();
@@ -293,18 +293,18 @@ TEST_F(GalleryScreenTest, SpotlightOpensOnlyValidKnownIdsOnAVisibleGallery)
         {{QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()}},
     };
     for (const QVariantMap& info : ignored)
-        m_gallery->handleSpotlightOpen(info);
+        Q_EMIT m_parts.events.openScreenshot(info);
     EXPECT_FALSE(m_gallery->isShowingPreview());
     EXPECT_TRUE(model().selectedIds().isEmpty());
 
     const QVariantMap valid{{QStringLiteral("id"), target.id.toString(QUuid::WithoutBraces).toUpper()}};
     m_gallery->hide();
-    m_gallery->handleSpotlightOpen(valid);
+    Q_EMIT m_parts.events.openScreenshot(valid);
     EXPECT_FALSE(m_gallery->isShowingPreview());
 
     m_gallery->show();
     m_gallery->setGalleryMode(GalleryViewMode::informative);
-    m_gallery->handleSpotlightOpen(valid);
+    Q_EMIT m_parts.events.openScreenshot(valid);
     EXPECT_TRUE(m_gallery->isShowingPreview());
     EXPECT_EQ(m_gallery->previewScreenshot()->id, target.id);
     EXPECT_EQ(model().selectedIds(), QSet<QUuid>{target.id});
@@ -322,7 +322,7 @@ TEST_F(GalleryScreenTest, SpotlightOpensAScreenshotOutsideTheActiveCollection)
     none.predicate = [](const Screenshot&) { return false; };
     m_gallery->setActiveCollection(none);
     ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().isEmpty(); }));
-    m_gallery->handleSpotlightOpen({{QStringLiteral("id"), target.id.toString(QUuid::WithoutBraces)}});
+    Q_EMIT m_parts.events.openScreenshot({{QStringLiteral("id"), target.id.toString(QUuid::WithoutBraces)}});
     EXPECT_TRUE(m_gallery->isShowingPreview());
 }
 

@@ -9,6 +9,8 @@
 #include "core/ProcMemorySource.h"
 #include "core/Settings.h"
 #include "gallery/GalleryGridView.h"
+#include "gallery/GalleryHeader.h"
+#include "gallery/GalleryOverlays.h"
 #include "gallery/GalleryView.h"
 #include "generators/SampleLibrary.h"
 #include "ingest/ScreenshotMonitor.h"
@@ -30,7 +32,13 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMap>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
@@ -68,26 +76,45 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000)
 }
 
 // The generated files as the monitor would list them, spread over the last
-// days, newest first; a few still wait for analysis.
-QList<Screenshot> libraryOf(const QString& folder)
+// days, newest first, with the text drawn in them as their recognised text;
+// a few still wait for analysis.
+QList<Screenshot> libraryOf(const QString& folder, const SampleLibrary::Result& written)
 {
-    QStringList files;
-    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(it.next());
-    files.sort();
+    QList<SampleLibrary::Entry> entries = written.entries;
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.relativePath < b.relativePath; });
     QList<Screenshot> list;
     const QDateTime now = QDateTime::currentDateTime();
-    for (int i = 0; i < files.size(); ++i) {
-        if (!ScreenshotMonitor::supportedExtensions().contains(QFileInfo(files[i]).suffix().toLower()))
+    for (int i = 0; i < entries.size(); ++i) {
+        const QString path = QDir(folder).filePath(entries[i].relativePath);
+        if (!ScreenshotMonitor::supportedExtensions().contains(QFileInfo(path).suffix().toLower()))
             continue;
-        Screenshot shot(files[i], QUuid::createUuid());
+        Screenshot shot(path, QUuid::createUuid());
         shot.dateCreated = now.addSecs(-qint64(i) * 2400 - 600);
         if (i % 23 != 5)
-            shot.ocrText = u"Recognised text"_s;
+            shot.ocrText = entries[i].lines.join(u'\n');
         list.append(shot);
     }
     return list;
+}
+
+// A word of five letters or more found in a handful of the screenshots, so a
+// search for it shows a few results.
+QString searchWordOf(const QList<Screenshot>& library)
+{
+    QMap<QString, int> counts;
+    for (const Screenshot& shot : library) {
+        QSet<QString> words;
+        for (const QString& word : shot.ocrText.value_or(QString()).toLower().split(QRegularExpression(u"\\W+"_s)))
+            if (word.size() >= 5)
+                words.insert(word);
+        for (const QString& word : words)
+            ++counts[word];
+    }
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() >= 4 && it.value() <= 10)
+            return it.key();
+    return u"invoice"_s;
 }
 
 struct Tour
@@ -97,11 +124,18 @@ struct Tour
     GalleryView& gallery;
     bool ok = true;
 
-    void save(const QString& state)
+    // The window, with a sheet or alert of it drawn where it stands.
+    void save(const QString& state, QWidget* dialog = nullptr)
     {
         QApplication::processEvents();
         const QString path = QDir(outputFolder).filePath(u"gallery-%1.png"_s.arg(state));
-        if (!window.grab().save(path)) {
+        QPixmap picture = window.grab();
+        if (dialog) {
+            QPainter painter(&picture);
+            painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
+            painter.drawPixmap(window.mapFromGlobal(dialog->mapToGlobal(QPoint(0, 0))), dialog->grab());
+        }
+        if (!picture.save(path)) {
             QTextStream(stderr) << "could not write " << path << "\n";
             ok = false;
             return;
@@ -154,7 +188,7 @@ int main(int argc, char* argv[])
     options.count = 200;
     options.seed = 23;
     options.duplicateShare = 0;
-    SampleLibrary::write(options);
+    const SampleLibrary::Result written = SampleLibrary::write(options);
 
     Settings settings(scratch.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<ProcMemorySource>());
@@ -177,9 +211,9 @@ int main(int argc, char* argv[])
     SystemDesktopIntegration desktop;
     PresetFolderChooser sheetChooser(folder);
     SystemTrash trash;
-    auto* gallery = new GalleryView(
-        std::nullopt, {},
-        {monitor, settings, thumbnails, desktop, sheetChooser, trash, store, parts.workers, parts.search});
+    GalleryView* gallery = new GalleryView(std::nullopt, {},
+                                           {monitor, settings, thumbnails, desktop, sheetChooser, trash, store,
+                                            parts.workers, parts.search, parts.events});
     layout->addWidget(gallery);
     window.resize(1440, 900);
     window.show();
@@ -187,16 +221,62 @@ int main(int argc, char* argv[])
 
     // The monitor watches an empty folder; the generated library is
     // published as if it had loaded it.
-    const QList<Screenshot> library = libraryOf(folder);
+    const QList<Screenshot> library = libraryOf(folder, written);
     ScreenshotMonitorTestAccess::setScreenshots(monitor, library);
     waitFor([&] { return gallery->viewModel().visibleScreenshots().size() == library.size(); });
 
     Tour tour{outputFolder, window, *gallery};
-    const auto visible = gallery->viewModel().visibleScreenshots();
-    gallery->viewModel().setSelectedIds({visible[3].id});
+    GalleryViewModel& model = gallery->viewModel();
+    const auto visible = model.visibleScreenshots();
+    model.setSelectedIds({visible[3].id});
     tour.waitForThumbnails();
     tour.hover(visible[1]);
     tour.save(u"informative"_s);
+
+    model.setIsSelectionMode(true);
+    model.setSelectedIds({visible[0].id, visible[2].id, visible[5].id});
+    tour.save(u"selection"_s);
+    gallery->deleteCommand();
+    tour.save(u"delete-confirmation"_s, gallery->deleteConfirmation());
+    gallery->deleteConfirmation()->reject();
+    model.setIsSelectionMode(false);
+
+    Q_EMIT gallery->header().changeFolderClicked();
+    tour.save(u"folder-sheet"_s, gallery->folderPicker());
+    gallery->folderPicker()->reject();
+
+    ScreenshotMonitorTestAccess::setHasFileAccess(monitor, false);
+    waitFor([&] { return model.needsPermission(); });
+    tour.save(u"permission-banner"_s);
+    ScreenshotMonitorTestAccess::setHasFileAccess(monitor, true);
+    waitFor([&] { return !model.needsPermission(); });
+
+    const QString word = searchWordOf(library);
+    gallery->header().searchField()->setText(word);
+    Q_EMIT gallery->header().searchTextEdited(word);
+    waitFor([&] { return model.visibleScreenshots().size() < library.size(); });
+    tour.waitForThumbnails();
+    tour.save(u"search"_s);
+    Q_EMIT gallery->header().clearSearchClicked();
+
+    // An opened collection: the gallery rebuilt for one sub-folder, with its back button.
+    SmartCollection work;
+    work.id = QUuid::createUuid();
+    work.name = u"Work"_s;
+    work.type = CollectionType::folder;
+    work.icon = u"folder.fill"_s;
+    const QString workFolder = QDir(folder).filePath(u"Work"_s) + u'/';
+    work.predicate = [workFolder](const Screenshot& s) { return s.filePath.startsWith(workFolder); };
+    delete gallery;
+    gallery = new GalleryView(work, [] {},
+                              {monitor, settings, thumbnails, desktop, sheetChooser, trash, store, parts.workers,
+                               parts.search, parts.events});
+    layout->addWidget(gallery);
+    waitFor([&] { return !gallery->viewModel().visibleScreenshots().isEmpty(); });
+    Tour collectionTour{outputFolder, window, *gallery};
+    collectionTour.waitForThumbnails();
+    collectionTour.save(u"collection"_s);
+    tour.ok = tour.ok && collectionTour.ok;
 
     if (!SymbolRegistry::unknownRequests().isEmpty()) {
         QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
