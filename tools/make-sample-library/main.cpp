@@ -1,15 +1,65 @@
 // make-sample-library --out DIR [--count N] [--seed S] [--small]
+// make-sample-library --out DIR --screen-types [--seed S]
 // Writes a realistic screenshot folder and, beside the files, a hidden
-// ground-truth file of the text drawn in each image.
+// ground-truth file of the text drawn in each image. With --screen-types:
+// the screens of the findability benchmark instead (every screen kind, the
+// sought screens among everyday ones), with each screen's kind and the
+// queries that look for it in the ground truth.
 
 #include "core/Console.h"
+#include "generators/FindabilitySet.h"
 #include "generators/SampleLibrary.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+bool writeGroundTruth(const QString& folder, const QByteArray& json)
+{
+    QFile truth(folder + u'/' + QLatin1String(SampleLibrary::groundTruthName));
+    if (truth.open(QIODevice::WriteOnly) && truth.write(json) == json.size())
+        return true;
+    Console::printLine(u"❌ Could not write "_s + truth.fileName());
+    return false;
+}
+
+// The findability screens as PNG files, in the set's order.
+int writeScreenTypes(const QString& folder, quint32 seed)
+{
+    QDir().mkpath(folder);
+    const FindabilitySet set = FindabilitySet::make(seed);
+    QJsonArray files;
+    for (qsizetype i = 0; i < set.screens.size(); ++i) {
+        const QSize size = i % 2 ? QSize(1440, 900) : QSize(1920, 1080);
+        const ScreenTypes::Drawing drawing = ScreenTypes::draw(set.screens[i], size, quint32(i));
+        const QString name = u"Screen %1 %2.png"_s.arg(i, 3, 10, QChar(u'0')).arg(set.screens[i].kind);
+        if (!drawing.image.save(folder + u'/' + name)) {
+            Console::printLine(u"❌ Could not write "_s + name);
+            return 1;
+        }
+        QJsonArray queries;
+        for (const FindabilitySet::Query& query : set.queries) {
+            if (query.target == i)
+                queries.append(QJsonObject{{u"text"_s, query.text}, {u"kind"_s, FindabilitySet::kindName(query.kind)}});
+        }
+        files.append(QJsonObject{{u"path"_s, name},
+                                 {u"kind"_s, set.screens[i].kind},
+                                 {u"lines"_s, QJsonArray::fromStringList(drawing.lines)},
+                                 {u"queries"_s, queries}});
+    }
+    if (!writeGroundTruth(folder, QJsonDocument(QJsonObject{{u"files"_s, files}}).toJson()))
+        return 1;
+    Console::printLine(u"✅ Wrote %1 screens into %2"_s.arg(set.screens.size()).arg(folder));
+    return 0;
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -25,12 +75,16 @@ int main(int argc, char* argv[])
     const QCommandLineOption seed(u"seed"_s, u"Seed; the same seed gives the same files."_s, u"s"_s, u"1"_s);
     const QCommandLineOption small(u"small"_s, u"Tiny images, for benchmarks that need many files."_s);
     const QCommandLineOption subfolders(u"subfolders"_s, u"Number of sub-folders used (0-6)."_s, u"n"_s, u"4"_s);
-    parser.addOptions({out, count, seed, small, subfolders});
+    const QCommandLineOption screenTypes(u"screen-types"_s, u"The findability screens of every kind instead."_s);
+    parser.addOptions({out, count, seed, small, subfolders, screenTypes});
     parser.process(app);
     if (!parser.isSet(out)) {
         Console::printLine(u"❌ --out is required"_s);
         return 2;
     }
+
+    if (parser.isSet(screenTypes))
+        return writeScreenTypes(parser.value(out), parser.value(seed).toUInt());
 
     SampleLibrary::Options options;
     options.folder = parser.value(out);
@@ -40,11 +94,8 @@ int main(int argc, char* argv[])
     options.subfolders = parser.value(subfolders).toInt();
     const SampleLibrary::Result result = SampleLibrary::write(options);
 
-    QFile truth(options.folder + u'/' + QLatin1String(SampleLibrary::groundTruthName));
-    if (!truth.open(QIODevice::WriteOnly) || truth.write(SampleLibrary::groundTruthJson(result)) < 0) {
-        Console::printLine(u"❌ Could not write "_s + truth.fileName());
+    if (!writeGroundTruth(options.folder, SampleLibrary::groundTruthJson(result)))
         return 1;
-    }
     for (const QString& error : result.errors)
         Console::printLine(u"❌ "_s + error);
     Console::printLine(u"✅ Wrote %1 files into %2"_s.arg(result.entries.size()).arg(options.folder));

@@ -1,0 +1,293 @@
+// Findability: screens of fifteen kinds are drawn, analysed by the
+// application's own analysis (text recognition, labels, embedding) and
+// searched with the queries of FindabilitySet, worded as users remember
+// things. For each kind of query: how often the sought screen is first
+// (top-1), among the first three (top-3), and the mean reciprocal rank. The
+// peer is an SQLite FTS5 index of the same recognised texts, ranked by bm25.
+// Also the precision and recall of the screen-type labels against the kind
+// each screen was drawn as.
+//
+// bench_findability [--verbose]   (--verbose: every query with both ranks, and what
+// was read on the screens not found first)
+
+#include "core/Console.h"
+#include "core/OmpThreadLimit.h"
+#include "core/SqliteConnection.h"
+#include "core/SqliteStatement.h"
+#include "generators/FindabilitySet.h"
+#include "ingest/AnalysisPipeline.h"
+#include "ingest/EmbeddingService.h"
+#include "ingest/ServiceAnalyzer.h"
+#include "library/GallerySearch.h"
+#include "platform/HunspellSpellChecker.h"
+#include "support/BenchSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <array>
+#include <cstdio>
+#include <random>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+using QueryKind = FindabilitySet::QueryKind;
+constexpr quint32 kSeed = 37;
+constexpr int kKinds = int(QueryKind::count);
+const std::atomic<bool> kRunning{false};
+
+QSize screenSize(int index)
+{
+    static const QSize sizes[] = {{1440, 900}, {1280, 800}, {1680, 1050}, {1920, 1080}, {2560, 1600}};
+    return sizes[index % int(std::size(sizes))];
+}
+
+// Every screen as a file, dated within the last 90 days, newest first as a
+// library lists them.
+QList<Screenshot> writeScreens(const FindabilitySet& set, const QString& folder, QList<QStringList>& drawnLines)
+{
+    std::mt19937 random(kSeed);
+    const QDateTime now = QDateTime::currentDateTime();
+    QList<Screenshot> library;
+    drawnLines.clear();
+    for (qsizetype i = 0; i < set.screens.size(); ++i) {
+        const ScreenTypes::Drawing drawing = ScreenTypes::draw(set.screens[i], screenSize(int(i)), quint32(i));
+        const QDateTime taken = now.addSecs(-std::uniform_int_distribution<qint64>(600, 90LL * 86400)(random));
+        const QString name = u"Screenshot %1 (%2).png"_s.arg(taken.toString(u"yyyy-MM-dd 'at' HH.mm.ss"_s)).arg(i);
+        const QString path = folder + u'/' + name;
+        if (!drawing.image.save(path))
+            qFatal("cannot write %s", qPrintable(path));
+        Screenshot screenshot;
+        screenshot.id = QUuid::createUuidV5(QUuid(), QString::number(i));
+        screenshot.filePath = path;
+        screenshot.filename = name;
+        screenshot.dateCreated = taken;
+        library.append(screenshot);
+        drawnLines.append(drawing.lines);
+    }
+    return library;
+}
+
+// The application's analysis of every file, four at a time as its pipeline runs.
+void analyse(QList<Screenshot>& library, const QString& folder, EmbeddingService& embedding)
+{
+    ServiceAnalyzer analyzer(embedding);
+    QThreadPool pool;
+    pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount()));
+    QtConcurrent::blockingMap(&pool, library, [&](Screenshot& screenshot) {
+        const std::optional<ProcessedFileResult> result = AnalysisPipeline::processFile(analyzer, screenshot, folder);
+        if (!result)
+            qFatal("no analysis for %s", qPrintable(screenshot.filename));
+        screenshot.ocrText = result->ocrText;
+        screenshot.tags = result->tags;
+        screenshot.embedding = result->embedding;
+    });
+}
+
+// The peer: the same recognised texts, file names and labels in FTS5
+// (unicode61, diacritics folded), every word of the query as a prefix, any
+// of them matching, ranked by bm25.
+class Fts5Peer
+{
+public:
+    explicit Fts5Peer(const QList<Screenshot>& library)
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(":memory:", &db);
+        m_db.reset(db);
+        sqliteExec(m_db.get(), "CREATE VIRTUAL TABLE shots USING fts5(filename, tags, ocr, "
+                               "tokenize='unicode61 remove_diacritics 2')");
+        SqliteStatement insert(m_db.get(), "INSERT INTO shots(rowid, filename, tags, ocr) VALUES (?, ?, ?, ?)");
+        for (qsizetype i = 0; i < library.size(); ++i) {
+            insert.bindInt64(1, i);
+            insert.bindText(2, library[i].filename);
+            insert.bindText(3, library[i].tags.join(u' '));
+            insert.bindText(4, library[i].ocrText.value_or(QString()));
+            insert.step();
+            insert.reset();
+        }
+    }
+
+    // Positions in the library, best first.
+    QList<qsizetype> search(const QString& query)
+    {
+        static const QRegularExpression nonWord(u"[^\\p{L}\\p{N}]+"_s);
+        QStringList words;
+        for (const QString& word : query.split(nonWord, Qt::SkipEmptyParts))
+            words.append(u'"' + word + u"\"*"_s);
+        if (words.isEmpty())
+            return {};
+        SqliteStatement select(m_db.get(), "SELECT rowid FROM shots WHERE shots MATCH ? ORDER BY bm25(shots)");
+        select.bindText(1, words.join(u" OR "_s));
+        QList<qsizetype> found;
+        while (select.step() == SQLITE_ROW)
+            found.append(qsizetype(select.columnInt64(0)));
+        return found;
+    }
+
+private:
+    SqliteConnection m_db;
+};
+
+struct Tally
+{
+    int queries = 0;
+    int top1 = 0;
+    int top3 = 0;
+    double reciprocalRanks = 0;
+
+    void add(int rank) // 0: not found
+    {
+        ++queries;
+        top1 += rank == 1;
+        top3 += rank >= 1 && rank <= 3;
+        reciprocalRanks += rank > 0 ? 1.0 / rank : 0;
+    }
+    double top1Pct() const { return queries ? 100.0 * top1 / queries : 0; }
+    double top3Pct() const { return queries ? 100.0 * top3 / queries : 0; }
+    double mrr() const { return queries ? reciprocalRanks / queries : 0; }
+};
+
+int rankOf(qsizetype target, const QList<qsizetype>& found)
+{
+    const qsizetype at = found.indexOf(target);
+    return at < 0 ? 0 : int(at + 1);
+}
+
+// A query of the text kinds must be on its screen as drawn, a misspelling
+// must not be, and a paraphrase must not be there whole: otherwise the set
+// measures something else than it says.
+void checkQueries(const FindabilitySet& set, const QList<QStringList>& drawnLines)
+{
+    for (const FindabilitySet::Query& query : set.queries) {
+        const QString drawn = drawnLines[query.target].join(u'\n');
+        const bool onScreen = drawn.contains(query.text, Qt::CaseInsensitive);
+        const bool shouldBe = query.kind != QueryKind::misspelt && query.kind != QueryKind::paraphrase;
+        if (onScreen != shouldBe)
+            qFatal("query \"%s\" (%s) is %s its screen", qPrintable(query.text),
+                   qPrintable(FindabilitySet::kindName(query.kind)), onScreen ? "on" : "not on");
+    }
+}
+
+struct LabelScore
+{
+    double precision = 0;
+    double recall = 0;
+    int labelled = 0;
+};
+
+// Labels that name a screen kind, against the kind each screen was drawn as.
+LabelScore labelScore(const FindabilitySet& set, const QList<Screenshot>& library)
+{
+    int predicted = 0;
+    int correct = 0;
+    int found = 0;
+    LabelScore score;
+    for (qsizetype i = 0; i < library.size(); ++i) {
+        bool hit = false;
+        bool any = false;
+        for (const QString& tag : library[i].tags) {
+            if (!ScreenTypes::kinds().contains(tag))
+                continue;
+            any = true;
+            ++predicted;
+            if (tag == set.screens[i].kind) {
+                ++correct;
+                hit = true;
+            }
+        }
+        found += hit;
+        score.labelled += any;
+    }
+    score.precision = predicted ? double(correct) / predicted : 0;
+    score.recall = library.isEmpty() ? 0 : double(found) / double(library.size());
+    return score;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ensureOmpThreadLimit(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(u"org.brindlework.Glimmerdeck.*=false"_s);
+    const bool verbose = app.arguments().contains(u"--verbose"_s);
+
+    const FindabilitySet set = FindabilitySet::make(kSeed);
+    QTemporaryDir folder;
+    QList<QStringList> drawnLines;
+    QList<Screenshot> library = writeScreens(set, folder.path(), drawnLines);
+    checkQueries(set, drawnLines);
+
+    EmbeddingService embedding;
+    QElapsedTimer timer;
+    timer.start();
+    analyse(library, folder.path(), embedding);
+    std::printf("%lld screens analysed in %.1f s; %lld queries\n", qlonglong(library.size()), msSince(timer) / 1000,
+                qlonglong(set.queries.size()));
+
+    Console::setSink([](const QString&) {});
+    const GallerySearch search(
+        std::make_shared<HunspellSpellChecker>(),
+        [&embedding](const QString& text) { return embedding.generateEmbedding(text); },
+        *QThreadPool::globalInstance());
+    Fts5Peer peer(library);
+
+    std::array<Tally, kKinds> ours{}, theirs{};
+    Tally oursAll, theirsAll;
+    for (const FindabilitySet::Query& query : set.queries) {
+        QList<qsizetype> found;
+        for (const Screenshot& screenshot : search.search(query.text, library, kRunning))
+            found.append(library.indexOf(screenshot));
+        const int rank = rankOf(query.target, found);
+        const int peerRank = rankOf(query.target, peer.search(query.text));
+        ours[size_t(query.kind)].add(rank);
+        theirs[size_t(query.kind)].add(peerRank);
+        oursAll.add(rank);
+        theirsAll.add(peerRank);
+        if (verbose)
+            std::printf("  %-11s %-40s ours %3d  fts5 %3d\n", qPrintable(FindabilitySet::kindName(query.kind)),
+                        qPrintable(u'"' + query.text + u'"'), rank, peerRank);
+        if (verbose && rank != 1)
+            std::printf("      read: %s [%s]\n", qPrintable(library[query.target].ocrText.value_or(QString())),
+                        qPrintable(library[query.target].tags.join(u", "_s)));
+    }
+    Console::setSink({});
+
+    std::printf("%-11s %7s %7s %7s | %7s %7s %7s  (top-1 %%, top-3 %%, MRR: ours | FTS5 bm25)\n", "kind", "top1",
+                "top3", "mrr", "top1", "top3", "mrr");
+    int kindsAhead = 0;
+    for (int kind = 0; kind < kKinds; ++kind) {
+        const Tally& a = ours[size_t(kind)];
+        const Tally& b = theirs[size_t(kind)];
+        kindsAhead += a.top3 > b.top3 || (a.top3 == b.top3 && a.top3 == a.queries);
+        std::printf("%-11s %7.1f %7.1f %7.3f | %7.1f %7.1f %7.3f  (%d queries)\n",
+                    qPrintable(FindabilitySet::kindName(QueryKind(kind))), a.top1Pct(), a.top3Pct(), a.mrr(),
+                    b.top1Pct(), b.top3Pct(), b.mrr(), a.queries);
+    }
+    const LabelScore labels = labelScore(set, library);
+    std::printf("screen-type labels: precision %.3f, recall %.3f, %d of %lld screens labelled\n", labels.precision,
+                labels.recall, labels.labelled, qlonglong(library.size()));
+
+    ResultLine(u"findability"_s)
+        .add(u"top1_pct"_s, oursAll.top1Pct(), 1)
+        .add(u"top3_pct"_s, oursAll.top3Pct(), 1)
+        .add(u"mrr"_s, oursAll.mrr(), 3)
+        .add(u"misspelt_top3_pct"_s, ours[size_t(QueryKind::misspelt)].top3Pct(), 1)
+        .add(u"paraphrase_top3_pct"_s, ours[size_t(QueryKind::paraphrase)].top3Pct(), 1)
+        .add(u"fts5_top3_pct"_s, theirsAll.top3Pct(), 1)
+        .add(u"fts5_mrr"_s, theirsAll.mrr(), 3)
+        .add(u"kinds_ahead_of_fts5"_s, kindsAhead, 0)
+        .add(u"label_precision"_s, labels.precision, 3)
+        .add(u"label_recall"_s, labels.recall, 3)
+        .print();
+    return 0;
+}

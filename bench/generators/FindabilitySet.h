@@ -1,0 +1,34 @@
+#pragma once
+
+#include "generators/ScreenTypes.h"
+
+#include <QList>
+#include <QString>
+
+// Screens a user will look for again, among everyday screens of the same
+// kinds, and the queries a user types to find them, worded the way people
+// remember things: a word or a phrase from the screen, the start of a word,
+// a web address, a number, the wrong letter case, a misspelt name or
+// technical word, or other words for what the screen is about. The queries
+// were written from the screens' content, before any recognition ran on
+// them. Deterministic for a seed.
+struct FindabilitySet
+{
+    enum class QueryKind { word, phrase, prefix, domain, number, mixedCase, misspelt, paraphrase, count };
+
+    struct Query
+    {
+        QString text;
+        QueryKind kind = QueryKind::word;
+        int target = -1; // index into screens
+    };
+
+    QList<ScreenTypes::Screen> screens;
+    QList<Query> queries;
+
+    // The sought screens and `distractorsPerKind` everyday screens of every
+    // kind, shuffled.
+    static FindabilitySet make(quint32 seed, int distractorsPerKind = 9);
+
+    static QString kindName(QueryKind kind);
+};
