@@ -2,11 +2,10 @@
 
 #include <QWidget>
 
+#include "ui/ToolButtons.h"
+
 class PlainButton;
-class QLabel;
-class QProgressBar;
 class ReOrganizerViewModel;
-class StyledSymbol;
 
 // "Analyze Structure" while there is no plan (a spinner and "Analyzing..."
 // while it works), otherwise "Cancel" and "Organize Now" side by side.
@@ -27,9 +26,7 @@ private:
 
     ReOrganizerViewModel& m_viewModel;
     PlainButton* m_analyze;
-    QProgressBar* m_spinner;
-    StyledSymbol* m_sparkles;
-    QLabel* m_analyzeTitle;
+    BusyButtonLabel m_analyzeLabel;
     PlainButton* m_cancel;
     PlainButton* m_organize;
 };

@@ -10,6 +10,7 @@
 #include "organize/StatsCardView.h"
 #include "organize/SuccessCelebration.h"
 #include "ui/BlurredGlow.h"
+#include "ui/GlassDisc.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedBackground.h"
 #include "ui/StyledSymbol.h"
@@ -25,31 +26,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// The title's icon: a glowing glass disc holding the gradient symbol.
-class HeaderIcon : public QWidget
-{
-public:
-    HeaderIcon()
-    {
-        setFixedSize(64, 64);
-        auto* centre = new QVBoxLayout(this);
-        centre->setContentsMargins(0, 0, 0, 0);
-        centre->addWidget(new StyledSymbol(u"folder.badge.gearshape"_s, PremiumTheme::primaryGradient(), 28), 0,
-                          Qt::AlignCenter);
-        setObjectName(u"headerIcon"_s);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(PremiumTheme::glassFill());
-        painter.setPen(QPen(PremiumTheme::glassBorder(), 1));
-        painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-    }
-};
-
 // The scrolling column. It draws the header icon's glow itself: the light
 // spills past the icon, which a widget cannot paint beyond its own bounds.
 class ContentColumn : public QWidget
@@ -74,7 +50,9 @@ QWidget* headerSection()
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(16);
-    row->addWidget(new HeaderIcon);
+    auto* icon = new GlassDisc(u"folder.badge.gearshape"_s, PremiumTheme::primaryGradient(), 28);
+    icon->setObjectName(u"headerIcon"_s);
+    row->addWidget(icon);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
     titles->addWidget(makeTextLabel(u"Re-Organizer"_s, PremiumTheme::titleFont(), PremiumTheme::textPrimary()));

@@ -2,10 +2,10 @@
 
 #include <QWidget>
 
+#include "ui/ToolButtons.h"
+
 class PlainButton;
-class QLabel;
 class SpaceSaverViewModel;
-class StyledSymbol;
 
 // The button row: "Create Compression Plan" while there is no plan (reading
 // "Analyzing..." beside a spinner while one is made), else "Cancel" and
@@ -28,9 +28,7 @@ private:
 
     SpaceSaverViewModel& m_viewModel;
     PlainButton* m_plan;
-    QWidget* m_spinner;
-    StyledSymbol* m_planSymbol;
-    QLabel* m_planTitle;
+    BusyButtonLabel m_planLabel;
     PlainButton* m_cancel;
     PlainButton* m_compress;
 };
