@@ -20,7 +20,10 @@ ContentView::ContentView(AppServices& services, QWidget* parent)
     , m_monitor(services.monitor())
     , m_settings(services.settings())
     , m_hasCompletedOnboarding(Onboarding::isComplete(m_settings))
-    , m_screen(chooseScreen(m_hasCompletedOnboarding, m_monitor.isProcessingBlocking()))
+    // Onboarded without access to a folder the user chose, the first screen
+    // is the welcome screen: the main view's gallery would start monitoring
+    // whatever folder the settings name before the user had granted it.
+    , m_screen(chooseScreen(m_hasCompletedOnboarding && m_monitor.hasFileAccess(), m_monitor.isProcessingBlocking()))
 {
     setMinimumSize(minimumContentSize);
     auto* layout = new QVBoxLayout(this);

@@ -77,6 +77,25 @@ TEST_F(RootView, AppearingOnboardedWithoutFolderAccessGoesBackToWelcome)
     EXPECT_EQ(linesContaining(completedLine), 0);
 }
 
+TEST_F(RootView, AnUngrantedReadableFolderIsNeitherMonitoredNorTakenWithoutTheChooser)
+{
+    setOnboarded(true);
+    settings().setValue(ScreenshotMonitor::monitoredPathKey, m_folder); // readable, but never granted
+    ScreenshotMonitor& monitor = makeMonitor();
+    ContentView view(services());
+    view.show();
+    settle(); // whatever was queued at start-up runs
+    settle();
+    EXPECT_EQ(view.currentScreen(), Screen::welcome);
+    EXPECT_FALSE(monitor.isMonitoringActive());
+    EXPECT_FALSE(monitor.hasFileAccess());
+
+    auto* welcome = qobject_cast<WelcomeView*>(view.currentWidget());
+    ASSERT_NE(welcome, nullptr);
+    welcome->actionButton()->click();
+    EXPECT_EQ(m_chooser->shown, 1) << "the user chooses the folder again";
+}
+
 TEST_F(RootView, AppearingWithRestoredAccessOrBeforeOnboardingChangesNothing)
 {
     makeMonitor();
