@@ -170,7 +170,7 @@ void GalleryViewModel::mergeIncomingScreenshots(const QList<Screenshot>& incomin
 void GalleryViewModel::screenshotsDidChange()
 {
     Console::printLine(u"📸 GalleryViewModel: Screenshots updated to "_s + QString::number(m_screenshots.size()));
-    updateSections();
+    rebuildInBackground();
 }
 
 void GalleryViewModel::updateScreenshot(const Screenshot& screenshot)
@@ -198,7 +198,32 @@ QList<Screenshot> GalleryViewModel::visibleScreenshots() const
     return visible;
 }
 
+// What the user sees right after an action of theirs (clearing the search,
+// choosing a collection) is the new day sections, not the old ones for a
+// moment: those are built at once. A search, and every rebuild that follows a
+// publish of the library, runs on a worker.
 void GalleryViewModel::updateSections()
+{
+    if (m_searchText.isEmpty())
+        rebuildNow();
+    else
+        rebuildInBackground();
+}
+
+GalleryViewModel::RebuildInput GalleryViewModel::rebuildInput() const
+{
+    return {m_searchText,      m_screenshots, m_activeCollection, Clock::now().toLocalTime().date(),
+            m_services.search, m_searchIndex, m_libraryGeneration};
+}
+
+void GalleryViewModel::rebuildNow()
+{
+    cancelRebuild();
+    const std::atomic<bool> running{false};
+    setSections(buildSections(rebuildInput(), running));
+}
+
+void GalleryViewModel::rebuildInBackground()
 {
     cancelRebuild();
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
@@ -207,8 +232,7 @@ void GalleryViewModel::updateSections()
     // library neither the collection's test nor the copies into the sections
     // fit in a frame. The current sections stay until the new ones arrive,
     // and a rebuild that a newer one has replaced is never shown.
-    const RebuildInput input{m_searchText,      m_screenshots, m_activeCollection, Clock::now().toLocalTime().date(),
-                             m_services.search, m_searchIndex, m_libraryGeneration};
+    const RebuildInput input = rebuildInput();
     // The watcher reports on a later turn of the event loop even when the
     // work is already done, and reports nothing once this model is gone.
     auto* watcher = new QFutureWatcher<QList<GallerySection>>(this);

@@ -116,9 +116,10 @@ public:
     void setActiveCollection(std::optional<SmartCollection> collection);
 
     // Day sections when the search text is empty (a blank is not empty),
-    // else one section of search results. Built off the GUI thread: the new
-    // sections replace the old ones on a later turn of the event loop, unless
-    // a newer rebuild has started meanwhile.
+    // built before this returns; else one section of search results, built
+    // off the GUI thread, replacing the old ones on a later turn of the event
+    // loop unless a newer rebuild has started meanwhile. Rebuilds after a
+    // publish of the library always run off the GUI thread.
     void updateSections();
     // An edit made in this screen (tags, notes); an unknown id changes nothing.
     void updateScreenshot(const Screenshot& screenshot);
@@ -171,6 +172,9 @@ private:
     void mergeIncomingScreenshots(const QList<Screenshot>& incoming);
     void screenshotsDidChange();
     void cancelRebuild();
+    RebuildInput rebuildInput() const;
+    void rebuildNow();
+    void rebuildInBackground();
     static QList<GallerySection> buildSections(const RebuildInput& input, const std::atomic<bool>& cancelled);
     static QList<Screenshot> membersOf(const QList<Screenshot>& library, const std::vector<qsizetype>& members);
     void applyDeletion(const QSet<QUuid>& removed, const DeletionResult& result);

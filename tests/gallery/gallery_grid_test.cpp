@@ -54,8 +54,9 @@ TEST_F(GalleryGridTest, ScrollPositionSurvivesARebuildWithTheSameContentAndHidin
     ASSERT_EQ(m_grid.scrollOffset(), 2500);
 
     QSignalSpy rebuilt(&m_model, &GalleryViewModel::sectionsChanged);
-    m_model.updateSections(); // the same content again
-    ASSERT_TRUE(rebuilt.wait());
+    m_model.updateSections(); // the same content again, at once
+    ASSERT_EQ(rebuilt.count(), 1);
+    QCoreApplication::processEvents();
     EXPECT_EQ(m_grid.scrollOffset(), 2500);
 
     m_grid.hide();
