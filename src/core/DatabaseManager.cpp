@@ -216,9 +216,15 @@ void DatabaseManager::open()
         sqlite3* handle = nullptr;
         const int result = sqlite3_open(m_path.toUtf8().constData(), &handle);
         SqliteConnection connection(handle); // closed again on failure
-        if (result == SQLITE_OK)
+        if (result == SQLITE_OK) {
+            // Write-ahead logging: a write costs one sync instead of several,
+            // readers never wait for a writer, and a crash still leaves every
+            // committed transaction (only the last ones may be lost on power
+            // failure, never the file's consistency).
+            sqliteExec(connection.get(), "PRAGMA journal_mode=WAL;");
+            sqliteExec(connection.get(), "PRAGMA synchronous=NORMAL;");
             m_db = std::move(connection);
-        else
+        } else
             error = QString::fromUtf8(sqlite3_errstr(result));
     }
     if (m_db)

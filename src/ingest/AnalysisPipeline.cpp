@@ -203,13 +203,13 @@ void AnalysisPipeline::ProcessingRun::startBatch()
     m_outstanding = int(batch.size());
     const std::shared_ptr<FileAnalyzer> analyzer = m_pipeline.m_analyzer;
     for (const Screenshot& file : batch) {
-        m_pipeline.m_workers.analysis().start([self = shared_from_this(), analyzer, file,
-                                               monitor = m_pipeline.m_host.context()] {
-            std::optional<ProcessedFileResult> result = processFile(*analyzer, file, self->m_folder);
-            QMetaObject::invokeMethod(
-                monitor, [self, result = std::move(result)]() mutable { self->fileAnalysed(std::move(result)); },
-                Qt::QueuedConnection);
-        });
+        m_pipeline.m_workers.analysis().start(
+            [self = shared_from_this(), analyzer, file, monitor = m_pipeline.m_host.context()] {
+                std::optional<ProcessedFileResult> result = processFile(*analyzer, file, self->m_folder);
+                QMetaObject::invokeMethod(
+                    monitor, [self, result = std::move(result)]() mutable { self->fileAnalysed(std::move(result)); },
+                    Qt::QueuedConnection);
+            });
     }
 }
 

@@ -8,6 +8,8 @@
 #include "ingest/FolderWalker.h"
 #include "ingest/SupportedFiles.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 ChangeScanner::ChangeScanner(Host& host, DatabaseManager& store, SerialQueue& fileQueue)
@@ -120,6 +122,7 @@ void ChangeScanner::loadEnded()
 void ChangeScanner::watch(const QStringList& directories)
 {
     m_treeWatcher.watch(directories);
+    m_noticesReliable = !directories.isEmpty() && m_hasReliableNotices(directories.first());
 }
 
 void ChangeScanner::updateLastScanDate()
@@ -138,7 +141,8 @@ void ChangeScanner::shutDown()
 bool ChangeScanner::shouldWalkNow()
 {
     const bool changed = m_treeWatcher.takeChange();
-    if (changed || m_isWalkRequested || !m_treeWatcher.isComplete() || ++m_quietTicks >= safetyWalkEveryTicks) {
+    if (changed || m_isWalkRequested || !m_noticesReliable || !m_treeWatcher.isComplete() ||
+        ++m_quietTicks >= safetyWalkEveryTicks) {
         m_quietTicks = 0;
         m_isWalkRequested = false;
         return true;
@@ -152,7 +156,7 @@ ChangeScanner::Changes ChangeScanner::walk(const QString& folder, const QSet<QSt
     Changes changes;
     if (m_isShuttingDown)
         return changes;
-    FolderWalker::Result listing = FolderWalker::walk(folder, SupportedFiles::extensions());
+    FolderWalker::Result listing = m_walk(folder, SupportedFiles::extensions());
     QSet<QString> seen;
     seen.reserve(listing.files.size());
     for (const QString& path : std::as_const(listing.files)) {
@@ -161,8 +165,15 @@ ChangeScanner::Changes ChangeScanner::walk(const QString& folder, const QSet<QSt
             continue;
         changes.added.append(recordForNewPath(path, sourceApp));
     }
+    // A folder that cannot be read now (an unmounted drive, a changed
+    // permission) says nothing about its files: they stay until a walk can
+    // read it and finds them gone.
+    const auto isUnknown = [&listing](const QString& path) {
+        return std::any_of(listing.unreadable.cbegin(), listing.unreadable.cend(),
+                           [&path](const QString& folder) { return isInside(path, folder); });
+    };
     for (const QString& path : known) {
-        if (!seen.contains(path))
+        if (!seen.contains(path) && !isUnknown(path))
             changes.deleted.insert(path);
     }
     changes.directories = std::move(listing.directories);
@@ -197,5 +208,5 @@ void ChangeScanner::walkEnded(const QString& folder, quint64 generation, quint64
         m_host.applyScanChanges(changes.deleted, changes.added);
     updateLastScanDate();
     if (current)
-        m_treeWatcher.watch(changes.directories);
+        watch(changes.directories);
 }

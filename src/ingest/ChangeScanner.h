@@ -2,6 +2,7 @@
 
 #include "core/Screenshot.h"
 #include "ingest/FolderTreeWatcher.h"
+#include "ingest/FolderWalker.h"
 #include "platform/FrontmostApplication.h"
 
 #include <QDateTime>
@@ -53,8 +54,15 @@ public:
     ChangeScanner(Host& host, DatabaseManager& store, SerialQueue& fileQueue);
     ~ChangeScanner();
 
+    using Walk = std::function<FolderWalker::Result(const QString& folder, const QStringList& extensions)>;
+    using NoticeCheck = std::function<bool(const QString& folder)>;
+
     void setFrontmostApplicationSource(std::function<std::optional<QString>()> source);
     void setPollingInterval(int milliseconds);
+    // Seams for tests: how the folder is listed (FolderWalker::walk), and
+    // whether its file system reports changes (FolderTreeWatcher).
+    void setWalk(Walk walk) { m_walk = std::move(walk); }
+    void setNoticeCheck(NoticeCheck check) { m_hasReliableNotices = std::move(check); }
 
     void startPolling();
     void stopPolling();
@@ -107,6 +115,9 @@ private:
     FrontmostApplication m_frontmostApplication;
     std::function<std::optional<QString>()> m_frontmostApplicationSource;
     FolderTreeWatcher m_treeWatcher;
+    Walk m_walk = FolderWalker::walk;
+    NoticeCheck m_hasReliableNotices = FolderTreeWatcher::hasReliableNotices;
+    bool m_noticesReliable = false; // of the tree last watched
     int m_quietTicks = 0;
     bool m_isWalkRequested = false;
     // Loads and walks submitted and not yet handed back: at most one walk is

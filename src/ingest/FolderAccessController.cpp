@@ -91,8 +91,8 @@ void FolderAccessController::request()
         return;
     m_isRequesting = true;
     Console::printLine(u"🔓 Requesting folder access with READ-WRITE permissions..."_s);
-    const std::optional<QString> chosen = m_chooser->chooseFolder(
-        {u"Grant access to monitor screenshots"_s, u"Grant Access"_s, m_host.monitoredPath()});
+    const std::optional<QString> chosen =
+        m_chooser->chooseFolder({u"Grant access to monitor screenshots"_s, u"Grant Access"_s, m_host.monitoredPath()});
     m_isRequesting = false;
     if (!chosen || chosen->isEmpty())
         return;

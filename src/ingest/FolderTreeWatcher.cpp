@@ -1,6 +1,11 @@
 #include "ingest/FolderTreeWatcher.h"
 
+#include <QFile>
 #include <QSet>
+
+#include <array>
+
+#include <sys/vfs.h>
 
 FolderTreeWatcher::FolderTreeWatcher()
 {
@@ -46,4 +51,18 @@ void FolderTreeWatcher::clear()
 bool FolderTreeWatcher::takeChange()
 {
     return std::exchange(m_changed, false);
+}
+
+bool FolderTreeWatcher::hasReliableNotices(const QString& folder)
+{
+    // Magic numbers of statfs(2): NFS, SMB, CIFS, SMB2, FUSE, 9P, Ceph, AFS,
+    // Coda, NCP.
+    static constexpr std::array<unsigned long, 10> remoteKinds{
+        0x6969, 0x517B, 0xFF534D42, 0xFE534D42, 0x65735546, 0x01021997, 0x00C36400, 0x5346414F, 0x73757245, 0x564C};
+    struct statfs info
+    {};
+    if (statfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return false;
+    const auto kind = static_cast<unsigned long>(info.f_type);
+    return std::find(remoteKinds.begin(), remoteKinds.end(), kind) == remoteKinds.end();
 }

@@ -23,6 +23,12 @@ public:
     // Whether anything may have changed since the last call; clears the mark.
     bool takeChange();
 
+    // Whether the file system holding `folder` reports changes to this
+    // machine. Network and user-space file systems (NFS, SMB, FUSE and the
+    // like) do not report what other machines or processes change there, so
+    // their trees must be walked on every check.
+    static bool hasReliableNotices(const QString& folder);
+
 private:
     QFileSystemWatcher m_watcher;
     bool m_isComplete = false;

@@ -19,8 +19,20 @@ using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
 
 enum class EntryKind { directory, regularFile, other };
 
-// The entry's own kind, never its link target's. Most file systems report it
-// with the name; the others cost one lstat.
+// A symbolic link counts as the regular file it leads to; a link to a folder
+// is never followed (a link back up the tree would list files twice or never
+// end).
+EntryKind linkTargetKind(const QString& path)
+{
+    struct stat info
+    {};
+    if (stat(QFile::encodeName(path).constData(), &info) != 0)
+        return EntryKind::other;
+    return S_ISREG(info.st_mode) ? EntryKind::regularFile : EntryKind::other;
+}
+
+// Most file systems report an entry's kind with its name; the others cost
+// one lstat.
 EntryKind kindOf(const dirent& entry, const QString& prefix, const QString& name)
 {
     switch (entry.d_type) {
@@ -28,6 +40,8 @@ EntryKind kindOf(const dirent& entry, const QString& prefix, const QString& name
         return EntryKind::directory;
     case DT_REG:
         return EntryKind::regularFile;
+    case DT_LNK:
+        return linkTargetKind(prefix + name);
     case DT_UNKNOWN:
         break;
     default:
@@ -39,6 +53,8 @@ EntryKind kindOf(const dirent& entry, const QString& prefix, const QString& name
         return EntryKind::other;
     if (S_ISDIR(info.st_mode))
         return EntryKind::directory;
+    if (S_ISLNK(info.st_mode))
+        return linkTargetKind(prefix + name);
     return S_ISREG(info.st_mode) ? EntryKind::regularFile : EntryKind::other;
 }
 
@@ -62,8 +78,10 @@ FolderWalker::Result FolderWalker::walk(const QString& folder, const QStringList
     while (!pending.isEmpty()) {
         const QString directory = pending.takeLast();
         const DirectoryHandle handle(opendir(QFile::encodeName(directory).constData()));
-        if (!handle)
+        if (!handle) {
+            result.unreadable.append(directory);
             continue;
+        }
         result.directories.append(directory);
         const QString prefix = directory == u"/" ? directory : directory + u'/';
         QStringList subdirectories;

@@ -131,12 +131,12 @@ void LibraryLoader::run(const QString& folder, quint64 generation)
 
     const bool raiseBlocking = need.size() > blockingProcessingThreshold && !m_host.isCancelled();
     Outcome outcome{.folder = folder,
-                        .generation = generation,
-                        .found = std::move(found),
-                        .known = std::move(known),
-                        .needProcessing = std::move(need),
-                        .raiseBlocking = raiseBlocking,
-                        .directories = std::move(walk.directories)};
+                    .generation = generation,
+                    .found = std::move(found),
+                    .known = std::move(known),
+                    .needProcessing = std::move(need),
+                    .raiseBlocking = raiseBlocking,
+                    .directories = std::move(walk.directories)};
     runOnThreadOf(m_host.context(), [this, outcome = std::move(outcome)] { m_host.finishLibraryLoad(outcome); });
 }
 
@@ -194,7 +194,7 @@ QList<Screenshot> LibraryLoader::loadStoredRows(const QString& folder, quint64 g
 // Each publish carries its own copy of the rows so far (shared until the next
 // page is appended), so a later page never changes what an earlier one shows.
 void LibraryLoader::publishRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
-                                          const QSet<QString>& paths, int total)
+                                const QSet<QString>& paths, int total)
 {
     const qsizetype withLinks = std::count_if(rows.begin(), rows.end(), hasLinks);
     const auto firstWithLinks = std::find_if(rows.begin(), rows.end(), hasLinks);
@@ -214,7 +214,7 @@ void LibraryLoader::publishRows(const QString& folder, quint64 generation, const
 // after all keeps its row (id, analysis, user data); every other one becomes
 // a new record. All are written in large transactions.
 QList<Screenshot> LibraryLoader::importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
-                                                    int loadedRows, QSet<QString>& known)
+                                                int loadedRows, QSet<QString>& known)
 {
     DatabaseManager& store = m_store;
     // While a load runs nothing else of ours adds rows (a walk's changes that

@@ -1,5 +1,7 @@
 #include "LibraryHarness.h"
 
+#include "ingest/FolderWalker.h"
+
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
@@ -25,6 +27,7 @@ protected:
         writeFile(outside + u"/out.png"_s);
         QFile::link(outside, folder + u"/link"_s);
         QFile::link(folder + u"/Shot.PNG"_s, folder + u"/linked.png"_s);
+        QFile::link(folder + u"/gone.png"_s, folder + u"/dangling.png"_s);
     }
 
     QStringList relativeListing(const QString& folder) const
@@ -65,7 +68,9 @@ TEST_F(PollingScanTest, ANewUpperCaseFileInASubFolderIsFoundWithinOneTick)
 
 TEST_F(PollingScanTest, BothWalksTakeOnlyVisibleRegularFilesOfTheListedKinds)
 {
-    const QStringList expected{u"Shot.PNG"_s, u"sub/inner.jpeg"_s, u"x.png/inside.webp"_s};
+    // A link to a regular file is listed under its own name; links to folders
+    // and dangling ones are not.
+    const QStringList expected{u"Shot.PNG"_s, u"linked.png"_s, u"sub/inner.jpeg"_s, u"x.png/inside.webp"_s};
 
     writeMixedTree(m_folder);
     startOn(m_folder);
@@ -229,4 +234,65 @@ TEST_F(PollingScanTest, NestedPausesResumeOnlyAfterTheLast)
     monitor.resumePolling();
     EXPECT_FALSE(monitor.isPollingPaused());
     EXPECT_TRUE(waitUntil([&] { return isListed(file); }));
+}
+
+TEST_F(PollingScanTest, AFolderThatCannotBeReadKeepsItsFilesUntilAWalkCanReadIt)
+{
+    const QString inside = writeFile(m_folder + u"/Drive/on-drive.png"_s);
+    const QString top = writeFile(m_folder + u"/top.png"_s);
+    ScreenshotMonitor& monitor = makeMonitor();
+    std::atomic<bool> driveGone{false};
+    std::atomic<int> walks{0};
+    ScreenshotMonitorTestAccess::scanner(monitor).setWalk([&](const QString& folder, const QStringList& extensions) {
+        FolderWalker::Result result = FolderWalker::walk(folder, extensions);
+        if (driveGone) {
+            result.files.removeIf([](const QString& path) { return path.contains(u"/Drive/"_s); });
+            result.unreadable.append(folder + u"/Drive"_s);
+        }
+        ++walks;
+        return result;
+    });
+    startOn(m_folder);
+    ASSERT_TRUE(waitUntil([&] { return isListed(inside) && isListed(top); }));
+
+    driveGone = true; // unmounted: its folder cannot be opened
+    QFile::remove(top);
+    const int before = walks;
+    monitor.forceChangeCheck();
+    ASSERT_TRUE(waitUntil([&] { return walks > before && !isListed(top); }));
+    EXPECT_TRUE(isListed(inside)) << "unknown is not gone";
+
+    driveGone = false; // back, and now the file really is gone
+    QFile::remove(inside);
+    monitor.forceChangeCheck();
+    EXPECT_TRUE(waitUntil([&] { return !isListed(inside); }));
+    EXPECT_EQ(m_store->count(m_folder), 2) << "rows stay; no file was added twice";
+}
+
+TEST_F(PollingScanTest, AFileSystemWithoutChangeNoticesIsWalkedOnEveryCheck)
+{
+    for (const bool reliable : {true, false}) {
+        ScreenshotMonitor& monitor = makeMonitor();
+        std::atomic<int> walks{0};
+        ChangeScanner& scanner = ScreenshotMonitorTestAccess::scanner(monitor);
+        scanner.setNoticeCheck([reliable](const QString&) { return reliable; });
+        scanner.setWalk([&walks](const QString& folder, const QStringList& extensions) {
+            ++walks;
+            return FolderWalker::walk(folder, extensions);
+        });
+        startOn(m_folder);
+        // A few quiet checks: with notices only the first walk after the load
+        // runs; without them every check walks.
+        ASSERT_TRUE(waitUntil([&] { return walks >= 1; }));
+        const int afterStart = walks;
+        const QDateTime from = monitor.lastScanDate();
+        ASSERT_TRUE(waitUntil([&] { return from.msecsTo(monitor.lastScanDate()) >= 400; }));
+        if (reliable)
+            EXPECT_LE(walks - afterStart, 1);
+        else
+            EXPECT_GE(walks - afterStart, 4);
+        m_monitor.reset();
+    }
+    EXPECT_FALSE(FolderTreeWatcher().watch({m_dir.filePath(u"no such folder"_s)}))
+        << "a folder that cannot be watched leaves the tree to be walked";
 }

@@ -17,4 +17,5 @@ public:
     }
     static void setHasFileAccess(ScreenshotMonitor& monitor, bool value) { monitor.setHasFileAccess(value); }
     static AnalysisPipeline& pipeline(ScreenshotMonitor& monitor) { return monitor.m_pipeline; }
+    static ChangeScanner& scanner(ScreenshotMonitor& monitor) { return monitor.m_scanner; }
 };
