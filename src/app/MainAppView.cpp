@@ -414,10 +414,10 @@ QWidget* MainAppView::buildGallery(std::optional<SmartCollection> collection)
     std::function<void()> onBack;
     if (collection)
         onBack = [this] { closeCollection(); };
-    auto* gallery =
-        new GalleryView(std::move(collection), std::move(onBack),
-                        {m_monitor, m_settings, m_services.imageCache(), m_desktop, m_folderChooser, m_services.trash(),
-                         m_services.store(), m_services.workers(), m_services.search(), m_services.events()});
+    auto* gallery = new GalleryView(std::move(collection), std::move(onBack),
+                                    {m_monitor, m_settings, m_services.imageCache(), m_desktop, m_folderChooser,
+                                     m_services.trash(), m_services.store(), m_services.workers(), m_services.search(),
+                                     m_services.events(), m_videoBackend});
     gallery->setShowingPreview(m_isPreviewActive);
     connect(gallery, &GalleryView::isShowingPreviewChanged, this,
             [this](bool showing) { m_isPreviewActive = showing; });

@@ -8,6 +8,7 @@
 #include "platform/FolderChooser.h"
 #include "platform/Trash.h"
 #include "ui/AnimatedChange.h"
+#include "ui/VideoBackend.h"
 
 #include <QDialog>
 #include <QHash>
@@ -131,6 +132,7 @@ private:
     // services.
     SystemDesktopIntegration m_desktop;
     DialogFolderChooser m_folderChooser;
+    MultimediaVideoBackend m_videoBackend;
 
     QHash<SidebarItem, SidebarButton*> m_buttons;
     QAbstractButton* m_settingsRow = nullptr;

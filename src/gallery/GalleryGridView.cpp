@@ -362,19 +362,12 @@ bool GalleryGridView::viewportEvent(QEvent* event)
     case QEvent::Leave:
         setHovered(std::nullopt);
         break;
-    case QEvent::NativeGesture: {
-        auto* gesture = static_cast<QNativeGestureEvent*>(event);
-        if (gesture->gestureType() == Qt::BeginNativeGesture)
-            m_pinch = 1.0;
-        if (gesture->gestureType() == Qt::ZoomNativeGesture) {
-            // Qt reports each step's change; the gesture's magnification so
-            // far is relative to where it began.
-            m_pinch *= 1.0 + gesture->value();
-            Q_EMIT magnified(m_pinch);
+    case QEvent::NativeGesture:
+        if (const auto magnification = m_pinch.track(event)) {
+            Q_EMIT magnified(*magnification);
             return true;
         }
         break;
-    }
     default:
         break;
     }

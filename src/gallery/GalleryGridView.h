@@ -4,6 +4,7 @@
 #include "gallery/CleanScreenshotCard.h"
 #include "gallery/GalleryGridLayout.h"
 #include "library/GalleryViewModel.h"
+#include "ui/PinchTracker.h"
 
 #include <QAbstractScrollArea>
 #include <QCache>
@@ -112,7 +113,7 @@ private:
     // Where a press began, so that a release elsewhere is no click.
     std::optional<QUuid> m_pressedId;
     bool m_pressedOnCheck = false;
-    double m_pinch = 1.0;
+    PinchTracker m_pinch;
     CleanScreenshotCard m_card;
     // Cards' pictures at their current size, keyed by id.
     QCache<QUuid, QImage> m_pictures;

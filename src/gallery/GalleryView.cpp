@@ -2,6 +2,7 @@
 
 #include "core/AppEvents.h"
 #include "core/Console.h"
+#include "gallery/DashboardPreviewView.h"
 #include "gallery/GalleryGridLayout.h"
 #include "gallery/GalleryGridView.h"
 #include "gallery/GalleryHeader.h"
@@ -11,6 +12,9 @@
 #include "platform/DesktopIntegration.h"
 #include "preview/MetadataInspectorView.h"
 #include "ui/Alert.h"
+#include "ui/AnimatedChange.h"
+#include "ui/CrossFadeOverlay.h"
+#include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
@@ -87,7 +91,7 @@ GalleryView::GalleryView(std::optional<SmartCollection> activeCollection, std::f
     syncSelection();
     m_header->setProcessing(m_services.monitor.isProcessing());
     m_banner->setVisible(m_viewModel->needsPermission());
-    showLibraryOrEmptyState();
+    showLibraryArea();
 }
 
 GalleryView::~GalleryView() = default;
@@ -133,8 +137,12 @@ void GalleryView::buildLayout(bool hasBack)
 void GalleryView::connectViewModel()
 {
     connect(m_viewModel, &GalleryViewModel::screenshotsChanged, this, [this] {
-        showLibraryOrEmptyState();
+        showLibraryArea();
         forgetDeletedFocus();
+    });
+    connect(m_viewModel, &GalleryViewModel::sectionsChanged, this, [this] {
+        if (m_inPlacePreview)
+            m_inPlacePreview->setAllScreenshots(m_viewModel->visibleScreenshots());
     });
     connect(m_viewModel, &GalleryViewModel::searchTextChanged, m_header, &GalleryHeader::setSearchText);
     connect(m_viewModel, &GalleryViewModel::selectedIdsChanged, this, &GalleryView::syncSelection);
@@ -199,6 +207,7 @@ void GalleryView::setShowingPreview(bool showing)
     if (showing == m_isShowingPreview)
         return;
     m_isShowingPreview = showing;
+    syncDeleteShortcuts();
     Q_EMIT isShowingPreviewChanged(showing);
 }
 
@@ -220,6 +229,65 @@ void GalleryView::syncMode()
     m_header->setMode(galleryMode());
     m_inspectorPanel->setVisible(informative);
     m_grid->setFocusedId(informative && m_focusedScreenshot ? std::optional(m_focusedScreenshot->id) : std::nullopt);
+    syncInPlacePreview();
+}
+
+// Shown exactly while a screenshot is focused in the informative mode; it
+// keeps its own state (zoom, decoded image) only while it stays.
+void GalleryView::syncInPlacePreview()
+{
+    const bool wanted = galleryMode() == GalleryViewMode::informative && m_focusedScreenshot;
+    if (wanted && m_inPlacePreview) {
+        m_inPlacePreview->setScreenshot(*m_focusedScreenshot);
+        return;
+    }
+    if (wanted == bool(m_inPlacePreview))
+        return;
+    if (wanted) {
+        m_inPlacePreview = new DashboardPreviewView(
+            *m_focusedScreenshot, m_viewModel->visibleScreenshots(), [this] { setFocused(std::nullopt); },
+            [this](const Screenshot& shot) { setFocused(shot); },
+            [this](const Screenshot& shot) {
+                deleteSingle(shot);
+                setFocused(std::nullopt);
+            },
+            {m_services.desktop, m_services.video, m_services.workers});
+        m_libraryArea->addWidget(m_inPlacePreview);
+    }
+    showInPlacePreview(wanted);
+}
+
+// The preview and the grid cross-fade; the grid only hides behind the
+// preview, so it keeps its scroll position.
+void GalleryView::showInPlacePreview(bool shown)
+{
+    QWidget* area = m_libraryArea->parentWidget();
+    const auto animation = AnimatedChange::defaultAnimation();
+    const QPixmap outgoing = isVisible() && !Motion::isInstant() ? area->grab() : QPixmap();
+    if (!shown) {
+        m_libraryArea->removeWidget(m_inPlacePreview);
+        m_inPlacePreview->hide();
+        // Later: its own callback may be what closes it.
+        m_inPlacePreview->deleteLater();
+        m_inPlacePreview = nullptr;
+    }
+    showLibraryArea();
+    if (!outgoing.isNull())
+        CrossFadeOverlay::fadeOut(area, outgoing, animation.curve, animation.durationMs);
+    if (shown)
+        m_inPlacePreview->setFocus();
+    else if (isVisible())
+        m_grid->setFocus();
+    syncDeleteShortcuts();
+}
+
+// The gallery's Delete keys act on the selection only while the grid is on
+// show; a preview in front asks about its own screenshot.
+void GalleryView::syncDeleteShortcuts()
+{
+    const bool gridInFront = !m_inPlacePreview && !m_isShowingPreview;
+    for (QShortcut* shortcut : std::as_const(m_deleteShortcuts))
+        shortcut->setEnabled(gridInFront);
 }
 
 void GalleryView::setGridScale(double scale)
@@ -322,6 +390,21 @@ void GalleryView::deletionFinished(const GalleryViewModel::DeletionResult& resul
 {
     m_viewModel->setIsSelectionMode(false);
     forgetDeletedFocus();
+    reportFailures(result);
+}
+
+void GalleryView::deleteSingle(const Screenshot& screenshot)
+{
+    m_viewModel->setSelectedIds({screenshot.id});
+    m_viewModel->deleteSelected([self = QPointer(this)](const GalleryViewModel::DeletionResult& result) {
+        if (self)
+            self->reportFailures(result);
+    });
+    m_viewModel->setSelectedIds({});
+}
+
+void GalleryView::reportFailures(const GalleryViewModel::DeletionResult& result)
+{
     if (result.failed == 0)
         return;
     QStringList details;
@@ -395,6 +478,11 @@ bool GalleryView::isSelectionBarShown() const
     return !m_selectionBar->isHidden();
 }
 
+DashboardPreviewView* GalleryView::inPlacePreview() const
+{
+    return m_inPlacePreview;
+}
+
 bool GalleryView::isInspectorShown() const
 {
     return !m_inspectorPanel->isHidden();
@@ -434,9 +522,12 @@ void GalleryView::appear()
     m_viewModel->setIsMonitoring(true);
 }
 
-// The whole library decides, not the sections: a search without hits
-// shows an empty grid, not the empty state.
-void GalleryView::showLibraryOrEmptyState()
+// A preview covers the rest. Otherwise the whole library decides, not the
+// sections: a search without hits shows an empty grid, not the empty state.
+void GalleryView::showLibraryArea()
 {
-    m_libraryArea->setCurrentWidget(m_viewModel->screenshots().isEmpty() ? m_emptyState : m_grid);
+    if (m_inPlacePreview)
+        m_libraryArea->setCurrentWidget(m_inPlacePreview);
+    else
+        m_libraryArea->setCurrentWidget(m_viewModel->screenshots().isEmpty() ? m_emptyState : m_grid);
 }

@@ -16,6 +16,7 @@
 #include <optional>
 
 class AppEvents;
+class DashboardPreviewView;
 class DatabaseManager;
 class DesktopIntegration;
 class MetadataInspectorView;
@@ -29,6 +30,7 @@ class QShortcut;
 class QStackedLayout;
 class ScreenshotMonitor;
 class Settings;
+class VideoBackend;
 class Workers;
 
 // The gallery screen: the whole library, or the members of one collection
@@ -56,6 +58,7 @@ public:
         std::shared_ptr<const GallerySearch> search;
         // "OpenScreenshot" arrives here.
         AppEvents& events;
+        VideoBackend& video;
     };
 
     static constexpr double zoomStep = 0.25;
@@ -94,6 +97,8 @@ public:
     bool isSelectionBarShown() const;
     bool isInspectorShown() const;
     MetadataInspectorView& inspector() const { return *m_inspector; }
+    // The in-place preview of the focused screenshot (informative mode only).
+    DashboardPreviewView* inPlacePreview() const;
 
     void zoomIn();
     void zoomOut();
@@ -105,6 +110,9 @@ public:
     // The card's menu: "Open", "Show in File Manager", "Select", "Delete".
     QMenu* contextMenu(const Screenshot& screenshot);
     void deleteCommand();
+    // A deletion asked for by a preview: only this screenshot, then the
+    // selection is empty again; selection mode stays as it was.
+    void deleteSingle(const Screenshot& screenshot);
     // "OpenScreenshot": {"id": UUID text}; acted on only while on screen.
     void handleSpotlightOpen(const QVariantMap& userInfo);
 
@@ -121,7 +129,11 @@ private:
     void connectHeader();
     void connectGrid();
     void appear();
-    void showLibraryOrEmptyState();
+    void showLibraryArea();
+    void syncInPlacePreview();
+    void showInPlacePreview(bool shown);
+    void syncDeleteShortcuts();
+    void reportFailures(const GalleryViewModel::DeletionResult& result);
     void syncSelection();
     void syncMode();
     void forgetDeletedFocus();
@@ -149,6 +161,7 @@ private:
     QPointer<FolderPickerView> m_folderPicker;
     QPointer<QMessageBox> m_deleteConfirmation;
     QPointer<QMenu> m_contextMenu;
+    QPointer<DashboardPreviewView> m_inPlacePreview;
     bool m_isShowingPreview = false;
     std::optional<Screenshot> m_previewScreenshot;
     double m_gridScale = 1.0;

@@ -2,6 +2,7 @@
 #include "core/ImageCache.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
+#include "gallery/DashboardPreviewView.h"
 #include "gallery/GalleryGridView.h"
 #include "gallery/GalleryHeader.h"
 #include "gallery/GalleryView.h"
@@ -11,6 +12,7 @@
 #include "preview/MetadataInspectorView.h"
 #include "support/Capture.h"
 #include "support/FakeDesktop.h"
+#include "support/FakeVideoBackend.h"
 #include "support/Fakes.h"
 #include "support/GalleryServices.h"
 #include "support/TestEnvironment.h"
@@ -23,6 +25,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -97,7 +100,7 @@ protected:
         m_gallery = std::make_unique<GalleryView>(
             collection, nullptr,
             GalleryView::Services{m_monitor, m_settings, m_cache, m_desktop, m_sheetChooser, m_trash, m_store,
-                                  m_parts.workers, m_parts.search, m_parts.events});
+                                  m_parts.workers, m_parts.search, m_parts.events, m_video});
         m_gallery->resize(1200, 800);
         m_gallery->show();
         QApplication::processEvents();
@@ -129,6 +132,7 @@ protected:
     FakeFolderChooser* m_monitorChooser = nullptr;
     FakeFolderChooser m_sheetChooser;
     FakeDesktop m_desktop;
+    FakeVideoBackend m_video;
     PickyTrash m_trash;
     ImageCache m_cache;
     QString m_folder;
@@ -383,5 +387,84 @@ TEST_F(GalleryScreenTest, EmptyStateOnlyForAnEmptyLibraryNotForASearchWithoutHit
     ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().isEmpty(); }));
     EXPECT_FALSE(m_gallery->findChild<QWidget*>(QStringLiteral("emptyState"))->isVisible());
     EXPECT_TRUE(m_gallery->grid().isVisible());
+}
+} // namespace
+
+namespace {
+QMessageBox* openAlert(QWidget* owner, const QString& name)
+{
+    return owner->findChild<QMessageBox*>(name);
+}
+
+void pressButton(QMessageBox* box, const QString& text)
+{
+    ASSERT_NE(box, nullptr);
+    for (QAbstractButton* button : box->buttons())
+        if (button->text() == text)
+            return button->click();
+    FAIL() << "no button " << text.toStdString();
+}
+
+TEST_F(GalleryScreenTest, InPlacePreviewCoversTheGridWhichKeepsItsPlace)
+{
+    makeLibrary(40);
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    QScrollBar* scroll = m_gallery->grid().verticalScrollBar();
+    ASSERT_GT(scroll->maximum(), 300);
+    scroll->setValue(300);
+
+    m_gallery->handleSingleTap(shot(12));
+    DashboardPreviewView* preview = m_gallery->inPlacePreview();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->isVisible());
+    EXPECT_FALSE(m_gallery->grid().isVisible());
+    EXPECT_EQ(preview->screenshot().id, shot(12).id);
+    EXPECT_TRUE(preview->hasFocus());
+
+    // Another card focused from elsewhere (the inspector, a step) reuses the preview.
+    QTest::mouseClick(preview->nextButton(), Qt::LeftButton);
+    EXPECT_EQ(m_gallery->focusedScreenshot()->id, shot(13).id);
+    EXPECT_EQ(m_gallery->inspector().screenshot()->id, shot(13).id);
+    EXPECT_EQ(m_gallery->inPlacePreview(), preview);
+
+    QTest::keyClick(m_gallery->inPlacePreview(), Qt::Key_Escape);
+    EXPECT_FALSE(m_gallery->focusedScreenshot());
+    EXPECT_EQ(m_gallery->inPlacePreview(), nullptr);
+    EXPECT_TRUE(m_gallery->grid().isVisible());
+    EXPECT_EQ(scroll->value(), 300);
+
+    // Minimal mode hides it and keeps the focus; informative shows it again.
+    m_gallery->handleSingleTap(shot(5));
+    m_gallery->setGalleryMode(GalleryViewMode::minimal);
+    EXPECT_EQ(m_gallery->inPlacePreview(), nullptr);
+    EXPECT_TRUE(m_gallery->grid().isVisible());
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    ASSERT_NE(m_gallery->inPlacePreview(), nullptr);
+    EXPECT_EQ(m_gallery->inPlacePreview()->screenshot().id, shot(5).id);
+}
+
+TEST_F(GalleryScreenTest, DeletingFromTheInPlacePreviewTrashesOnlyItsScreenshot)
+{
+    makeLibrary(4);
+    const Screenshot shown = shot(2), selected = shot(0);
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    m_gallery->handleSingleTap(shown);
+    model().setIsSelectionMode(true);
+    model().setSelectedIds({selected.id});
+
+    // The preview in front asks about its own screenshot, not the selection.
+    QTest::keyClick(m_gallery->inPlacePreview(), Qt::Key_Delete);
+    EXPECT_EQ(box(QStringLiteral("deleteConfirmation")), nullptr);
+    pressButton(openAlert(m_gallery.get(), QStringLiteral("previewDeleteConfirmation")), QStringLiteral("Delete"));
+
+    EXPECT_FALSE(m_gallery->focusedScreenshot());
+    EXPECT_EQ(m_gallery->inPlacePreview(), nullptr);
+    EXPECT_TRUE(model().selectedIds().isEmpty());
+    EXPECT_TRUE(model().isSelectionMode());
+    ASSERT_TRUE(waitUntil([&] { return !model().isDeleting(); }));
+    EXPECT_FALSE(QFile::exists(shown.filePath));
+    EXPECT_TRUE(QFile::exists(selected.filePath));
+    ASSERT_TRUE(waitUntil([&] { return !model().visibleScreenshots().contains(shown); }));
+    EXPECT_EQ(model().visibleScreenshots().size(), 3);
 }
 } // namespace

@@ -8,6 +8,7 @@
 #include "core/MemoryMonitor.h"
 #include "core/ProcMemorySource.h"
 #include "core/Settings.h"
+#include "gallery/DashboardPreviewView.h"
 #include "gallery/GalleryGridView.h"
 #include "gallery/GalleryHeader.h"
 #include "gallery/GalleryOverlays.h"
@@ -21,10 +22,12 @@
 #include "support/GalleryServices.h"
 #include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
+#include "ui/CustomVideoPlayer.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolRegistry.h"
 #include "ui/ThumbnailLoader.h"
+#include "ui/VideoBackend.h"
 
 #include <QApplication>
 #include <QDir>
@@ -40,6 +43,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextStream>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -211,9 +215,10 @@ int main(int argc, char* argv[])
     SystemDesktopIntegration desktop;
     PresetFolderChooser sheetChooser(folder);
     SystemTrash trash;
+    MultimediaVideoBackend video;
     GalleryView* gallery = new GalleryView(std::nullopt, {},
                                            {monitor, settings, thumbnails, desktop, sheetChooser, trash, store,
-                                            parts.workers, parts.search, parts.events});
+                                            parts.workers, parts.search, parts.events, video});
     layout->addWidget(gallery);
     window.resize(1440, 900);
     window.show();
@@ -259,6 +264,28 @@ int main(int argc, char* argv[])
     tour.save(u"search"_s);
     Q_EMIT gallery->header().clearSearchClicked();
 
+    // The in-place preview: a screenshot zoomed to 150 %, then a recording
+    // paused on a frame, with its button.
+    gallery->setGalleryMode(GalleryViewMode::informative);
+    const auto firstOf = [&](bool video) {
+        const auto all = model.visibleScreenshots();
+        return *std::find_if(all.begin() + 2, all.end(), [video](const Screenshot& s) { return s.isVideo() == video; });
+    };
+    gallery->handleSingleTap(firstOf(false));
+    DashboardPreviewView* preview = gallery->inPlacePreview();
+    waitFor([&] { return !preview->isLoading(); });
+    preview->zoomIn();
+    preview->zoomIn();
+    pause(500);
+    tour.save(u"in-place-150"_s);
+    gallery->handleSingleTap(firstOf(true));
+    waitFor(
+        [&] { return !preview->videoPlayer()->currentFrame().isNull() && preview->videoPlayer()->positionMs() > 700; });
+    preview->videoPlayer()->togglePlayback();
+    pause(300);
+    tour.save(u"in-place-video"_s);
+    QTest::keyClick(preview, Qt::Key_Escape);
+
     // An opened collection: the gallery rebuilt for one sub-folder, with its back button.
     SmartCollection work;
     work.id = QUuid::createUuid();
@@ -270,7 +297,7 @@ int main(int argc, char* argv[])
     delete gallery;
     gallery = new GalleryView(work, [] {},
                               {monitor, settings, thumbnails, desktop, sheetChooser, trash, store, parts.workers,
-                               parts.search, parts.events});
+                               parts.search, parts.events, video});
     layout->addWidget(gallery);
     waitFor([&] { return !gallery->viewModel().visibleScreenshots().isEmpty(); });
     Tour collectionTour{outputFolder, window, *gallery};

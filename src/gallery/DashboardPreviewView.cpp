@@ -1,0 +1,379 @@
+#include "gallery/DashboardPreviewView.h"
+
+#include "platform/DesktopIntegration.h"
+#include "ui/ActivitySpinner.h"
+#include "ui/Alert.h"
+#include "ui/AnimatedChange.h"
+#include "ui/BlurView.h"
+#include "ui/CustomVideoPlayer.h"
+#include "ui/FullImageLoader.h"
+#include "ui/Motion.h"
+#include "ui/PlainButton.h"
+#include "ui/PremiumTheme.h"
+#include "ui/SymbolButtons.h"
+#include "ui/SymbolLabel.h"
+#include "ui/TextLabel.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int edgePadding = 16;
+constexpr int toolbarBottom = 24;
+
+QColor white(qreal opacity)
+{
+    return QColor::fromRgbF(1, 1, 1, float(opacity));
+}
+
+QColor black(qreal opacity)
+{
+    return QColor::fromRgbF(0, 0, 0, float(opacity));
+}
+
+// The toolbar's ground: the ultra-thin material on a rounded rectangle.
+class ToolbarPanel : public QWidget
+{
+public:
+    ToolbarPanel()
+    {
+        setAttribute(Qt::WA_TranslucentBackground);
+        RoundedBackground{20, Qt::NoBrush, Qt::transparent, 0, RoundedBackground::Shadow{black(0.33), 4, {}}}
+            .applyShadow(*this);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        RoundedBackground{20, BlurView::fillColor(BlurView::Material::ultraThin), Qt::transparent, 0, std::nullopt}
+            .paint(painter, rect());
+    }
+};
+
+QWidget* toolbarDivider()
+{
+    auto* divider = new QWidget;
+    divider->setFixedSize(1, 12);
+    divider->setAutoFillBackground(true);
+    QPalette palette = divider->palette();
+    palette.setColor(QPalette::Window, white(0.3));
+    divider->setPalette(palette);
+    return divider;
+}
+} // namespace
+
+DashboardPreviewView::DashboardPreviewView(const Screenshot& screenshot, QList<Screenshot> allScreenshots,
+                                           std::function<void()> onClose,
+                                           std::function<void(const Screenshot&)> onNavigate,
+                                           std::function<void(const Screenshot&)> onDelete, Services services,
+                                           QWidget* parent)
+    : QWidget(parent)
+    , m_screenshot(screenshot)
+    , m_allScreenshots(std::move(allScreenshots))
+    , m_onClose(std::move(onClose))
+    , m_onNavigate(std::move(onNavigate))
+    , m_onDelete(std::move(onDelete))
+    , m_services(services)
+    , m_loader(new FullImageLoader(services.workers, this))
+    , m_spinner(new ActivitySpinner(1.0, this))
+{
+    setObjectName(u"dashboardPreview"_s);
+    // The preview takes the keys (Esc, Delete); its buttons are clicked.
+    setFocusPolicy(Qt::StrongFocus);
+    connect(m_loader, &FullImageLoader::loaded, this, &DashboardPreviewView::imageLoaded);
+
+    m_previousButton = makeCircleSymbolButton(u"chevron.left"_s, 24, white(0.5), 16, black(0.2), Qt::transparent, this);
+    m_previousButton->setObjectName(u"previous"_s);
+    connect(m_previousButton, &QAbstractButton::clicked, this, [this] {
+        if (const auto shot = previous())
+            m_onNavigate(*shot);
+    });
+    m_nextButton = makeCircleSymbolButton(u"chevron.right"_s, 24, white(0.5), 16, black(0.2), Qt::transparent, this);
+    m_nextButton->setObjectName(u"next"_s);
+    connect(m_nextButton, &QAbstractButton::clicked, this, [this] {
+        if (const auto shot = next())
+            m_onNavigate(*shot);
+    });
+    m_closeButton = makeCircleSymbolButton(u"xmark"_s, 16, white(0.8), 10, black(0.3), white(0.1), this);
+    m_closeButton->setObjectName(u"close"_s);
+    m_closeButton->setToolTip(u"Close Preview (Esc)"_s);
+    connect(m_closeButton, &QAbstractButton::clicked, this, [this] { m_onClose(); });
+    m_toolbar = makeToolbar();
+    m_toolbar->setParent(this);
+
+    loadMedia();
+    syncNavigation();
+}
+
+DashboardPreviewView::~DashboardPreviewView() = default;
+
+QWidget* DashboardPreviewView::makeToolbar()
+{
+    auto* toolbar = new ToolbarPanel;
+    toolbar->setObjectName(u"previewToolbar"_s);
+    auto* row = new QHBoxLayout(toolbar);
+    row->setContentsMargins(16, 8, 16, 8);
+    row->setSpacing(12);
+
+    auto* zoom = new QHBoxLayout;
+    zoom->setSpacing(4);
+    m_zoomOutButton = makeBorderedButton(new SymbolLabel(u"minus"_s, 14, white(0.8)));
+    m_zoomOutButton->setObjectName(u"zoomOut"_s);
+    connect(m_zoomOutButton, &QAbstractButton::clicked, this, &DashboardPreviewView::zoomOut);
+    m_zoomLabel = makeTextLabel(zoomText(), PremiumTheme::captionFont(), white(0.8));
+    m_zoomLabel->setObjectName(u"zoomLabel"_s);
+    m_zoomLabel->setFixedWidth(40);
+    m_zoomLabel->setAlignment(Qt::AlignCenter);
+    m_zoomInButton = makeBorderedButton(new SymbolLabel(u"plus"_s, 14, white(0.8)));
+    m_zoomInButton->setObjectName(u"zoomIn"_s);
+    connect(m_zoomInButton, &QAbstractButton::clicked, this, &DashboardPreviewView::zoomIn);
+    zoom->addWidget(m_zoomOutButton);
+    zoom->addWidget(m_zoomLabel);
+    zoom->addWidget(m_zoomInButton);
+    row->addLayout(zoom);
+
+    row->addWidget(toolbarDivider());
+    m_openButton = makeBorderedButton(makeTextLabel(u"Open"_s, PremiumTheme::captionFont(), Qt::white));
+    m_openButton->setObjectName(u"open"_s);
+    connect(m_openButton, &QAbstractButton::clicked, this, &DashboardPreviewView::openInDefaultApp);
+    row->addWidget(m_openButton);
+    row->addWidget(toolbarDivider());
+    auto* trash = new PlainButton(RoundedBackground{}, QMargins(2, 2, 2, 2));
+    trash->contentLayout()->addWidget(
+        new SymbolLabel(u"trash"_s, 14, withOpacity(PremiumTheme::systemColor(SystemColor::red), 0.9)));
+    trash->setObjectName(u"trash"_s);
+    trash->setFocusPolicy(Qt::NoFocus);
+    trash->setCursor(Qt::PointingHandCursor);
+    connect(trash, &QAbstractButton::clicked, this, &DashboardPreviewView::askToDelete);
+    m_trashButton = trash;
+    row->addWidget(trash);
+    return toolbar;
+}
+
+void DashboardPreviewView::setScreenshot(const Screenshot& screenshot)
+{
+    const bool another = screenshot.id != m_screenshot.id;
+    m_screenshot = screenshot;
+    if (another) {
+        loadMedia();
+        setScale(1.0, false);
+    }
+    syncNavigation();
+}
+
+void DashboardPreviewView::setAllScreenshots(QList<Screenshot> screenshots)
+{
+    m_allScreenshots = std::move(screenshots);
+    syncNavigation();
+}
+
+std::optional<Screenshot> DashboardPreviewView::previous() const
+{
+    const auto i = std::find(m_allScreenshots.cbegin(), m_allScreenshots.cend(), m_screenshot);
+    if (i == m_allScreenshots.cend() || i == m_allScreenshots.cbegin())
+        return std::nullopt;
+    return *std::prev(i);
+}
+
+std::optional<Screenshot> DashboardPreviewView::next() const
+{
+    const auto i = std::find(m_allScreenshots.cbegin(), m_allScreenshots.cend(), m_screenshot);
+    if (i == m_allScreenshots.cend() || std::next(i) == m_allScreenshots.cend())
+        return std::nullopt;
+    return *std::next(i);
+}
+
+void DashboardPreviewView::syncNavigation()
+{
+    m_previousButton->setVisible(previous().has_value());
+    m_nextButton->setVisible(next().has_value());
+}
+
+// A recording needs no decoding: the player shows it at once, and the image
+// stays empty.
+void DashboardPreviewView::loadMedia()
+{
+    m_picture.setImage(QImage());
+    const bool video = m_screenshot.isVideo();
+    if (video) {
+        m_loader->cancel();
+        const QUrl url = DesktopIntegration::fileUrl(m_screenshot.filePath);
+        if (m_video) {
+            m_video->setUrl(url);
+        } else {
+            m_video = new CustomVideoPlayer(url, m_services.video, this);
+            m_video->lower();
+        }
+        m_video->show();
+    } else {
+        if (m_video)
+            m_video->hide();
+        m_loader->request(m_screenshot.filePath);
+    }
+    m_spinner->setVisible(!video);
+    layoutChildren();
+    update();
+}
+
+void DashboardPreviewView::imageLoaded(const QString& path, const QImage& image)
+{
+    // An unreadable file keeps the spinner, as before any picture arrived.
+    if (path != m_screenshot.filePath || image.isNull())
+        return;
+    m_picture.setImage(image);
+    m_spinner->hide();
+    update();
+}
+
+bool DashboardPreviewView::isLoading() const
+{
+    return !m_spinner->isHidden();
+}
+
+QString DashboardPreviewView::zoomText() const
+{
+    // A hair above, so that 0.29 reads 29% rather than 28%.
+    return u"%1%"_s.arg(qint64(std::trunc(m_scale * 100 + 1e-9)));
+}
+
+void DashboardPreviewView::zoomIn()
+{
+    const double zoomed = m_scale + zoomStep;
+    setScale(zoomed > maxZoom ? maxZoom : zoomed, true);
+}
+
+void DashboardPreviewView::zoomOut()
+{
+    const double zoomed = m_scale - zoomStep;
+    setScale(zoomed <= minZoom ? minZoom : zoomed, true);
+}
+
+void DashboardPreviewView::applyMagnification(double magnification)
+{
+    setScale(magnification, false);
+}
+
+void DashboardPreviewView::setScale(double scale, bool animated)
+{
+    m_scale = scale;
+    m_zoomLabel->setText(zoomText());
+    if (animated) {
+        const auto animation = AnimatedChange::defaultAnimation();
+        Motion::animate(this, "shownScale", scale, animation.curve, animation.durationMs);
+    } else {
+        Motion::animate(this, "shownScale", scale, QEasingCurve::Linear, 0);
+    }
+}
+
+void DashboardPreviewView::setShownScale(double scale)
+{
+    m_shownScale = scale;
+    layoutChildren();
+    update();
+}
+
+void DashboardPreviewView::openInDefaultApp()
+{
+    m_services.desktop.openFile(m_screenshot.filePath);
+}
+
+void DashboardPreviewView::askToDelete()
+{
+    if (m_deleteConfirmation)
+        return;
+    m_deleteConfirmation =
+        Alert::openDeleteConfirmation(this, u"previewDeleteConfirmation"_s, u"Delete this screenshot?"_s,
+                                      u"This will move the file to the Trash."_s, [this] {
+                                          // Copies: the gallery may let go of this view in either call.
+                                          const Screenshot shown = m_screenshot;
+                                          const auto onClose = m_onClose;
+                                          m_onDelete(shown);
+                                          onClose();
+                                      });
+}
+
+bool DashboardPreviewView::event(QEvent* event)
+{
+    if (const auto magnification = m_pinch.track(event)) {
+        applyMagnification(*magnification);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+// Esc and the Delete keys are the only keys; arrows do not step.
+void DashboardPreviewView::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        m_onClose();
+        return;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        askToDelete();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+// With Ctrl held, each notch of the wheel is one step of the zoom buttons.
+void DashboardPreviewView::wheelEvent(QWheelEvent* event)
+{
+    if (event->modifiers() & Qt::ControlModifier) {
+        const int notches = event->angleDelta().y() / 120;
+        for (int i = 0; i < std::abs(notches); ++i)
+            notches > 0 ? zoomIn() : zoomOut();
+    }
+    event->accept();
+}
+
+// Clicks anywhere in the preview stay in it.
+void DashboardPreviewView::mousePressEvent(QMouseEvent* event)
+{
+    setFocus(Qt::MouseFocusReason);
+    event->accept();
+}
+
+void DashboardPreviewView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutChildren();
+}
+
+void DashboardPreviewView::layoutChildren()
+{
+    const QRect area = rect();
+    if (m_video) {
+        QRectF zoomed(QPointF(0, 0), QSizeF(area.size()) * m_shownScale);
+        zoomed.moveCenter(QRectF(area).center());
+        m_video->setGeometry(zoomed.toRect());
+    }
+    m_spinner->move(area.center() - QPoint(m_spinner->width() / 2, m_spinner->height() / 2));
+    const int middle = area.height() / 2;
+    m_previousButton->move(edgePadding, middle - m_previousButton->height() / 2);
+    m_nextButton->move(area.width() - edgePadding - m_nextButton->width(), middle - m_nextButton->height() / 2);
+    m_closeButton->move(area.width() - edgePadding - m_closeButton->width(), edgePadding);
+    const QSize toolbar = m_toolbar->sizeHint();
+    m_toolbar->setGeometry((area.width() - toolbar.width()) / 2, area.height() - toolbarBottom - toolbar.height(),
+                           toolbar.width(), toolbar.height());
+}
+
+void DashboardPreviewView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    // The hit layer: all but invisible, yet it takes every click.
+    painter.fillRect(rect(), black(0.01));
+    if (!m_screenshot.isVideo())
+        m_picture.paint(painter, rect(), m_shownScale, devicePixelRatioF());
+}

@@ -1,0 +1,42 @@
+#include "ui/FittedPicture.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+void FittedPicture::setImage(const QImage& image)
+{
+    m_image = image;
+    m_copy = QPixmap();
+}
+
+QRectF FittedPicture::rectIn(const QRectF& area, double scale) const
+{
+    if (m_image.isNull() || area.isEmpty())
+        return {};
+    const QSizeF fitted = QSizeF(m_image.size()).scaled(area.size(), Qt::KeepAspectRatio) * scale;
+    QRectF rect(QPointF(0, 0), fitted);
+    rect.moveCenter(area.center());
+    return rect;
+}
+
+void FittedPicture::paint(QPainter& painter, const QRectF& area, double scale, qreal devicePixelRatio)
+{
+    const QRectF target = rectIn(area, scale);
+    if (target.isEmpty())
+        return;
+    // The copy is made for the zoom rounded up to the next half, never
+    // larger than the image itself.
+    const double band = std::max(0.5, std::ceil(scale * 2) / 2);
+    const QSize wanted = (rectIn(area, band).size() * devicePixelRatio).toSize().boundedTo(m_image.size());
+    if (m_copy.size() != wanted) {
+        m_copy = wanted == m_image.size()
+                     ? QPixmap::fromImage(m_image)
+                     : QPixmap::fromImage(m_image.scaled(wanted, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.drawPixmap(target, m_copy, QRectF(m_copy.rect()));
+    painter.restore();
+}
