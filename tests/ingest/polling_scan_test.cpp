@@ -121,7 +121,10 @@ TEST_F(PollingScanTest, DeletionsAreAppliedBeforeAdditions)
     ScreenshotMonitor& monitor = startOn(m_folder);
     settle();
     QList<QStringList> published;
-    QObject::connect(&monitor, &ScreenshotMonitor::screenshotsChanged, &monitor,
+    // Goes before `published` does: lists the monitor publishes after the
+    // test (its analyses finish later) must not reach a list that is gone.
+    QObject recorder;
+    QObject::connect(&monitor, &ScreenshotMonitor::screenshotsChanged, &recorder,
                      [&] { published.append(listedPaths()); });
 
     QFile::remove(gone);
