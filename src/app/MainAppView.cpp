@@ -42,12 +42,6 @@ QColor white(qreal alpha)
     return QColor::fromRgbF(1, 1, 1, float(alpha));
 }
 
-QColor withAlpha(QColor color, qreal alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
-
 // The sidebar's ground: black at 0.8 under the sidebar material, with a
 // hairline along the trailing edge.
 class SidebarPanel : public QWidget

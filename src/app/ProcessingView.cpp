@@ -1,4 +1,5 @@
 #include "app/ProcessingView.h"
+#include "ui/ColorFromHex.h"
 
 #include "app/Onboarding.h"
 #include "core/Console.h"
@@ -32,12 +33,6 @@ QFont boldMonospaced()
     QFont font = PremiumTheme::monoFont();
     font.setBold(true);
     return font;
-}
-
-QColor withAlpha(QColor color, qreal alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
 }
 
 // The glows are dim and pulse slowly: a repaint every fourth display frame

@@ -1,4 +1,5 @@
 #include "app/WelcomeActionButton.h"
+#include "ui/ColorFromHex.h"
 
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
@@ -26,9 +27,7 @@ QFont titleFont()
 
 QColor accentAt(qreal opacity)
 {
-    QColor color = PremiumTheme::accent();
-    color.setAlphaF(float(opacity));
-    return color;
+    return withAlpha(PremiumTheme::accent(), opacity);
 }
 } // namespace
 

@@ -41,10 +41,6 @@ struct GlowStyle
 
 std::array<GlowStyle, 3> glowStyles()
 {
-    const auto withAlpha = [](QColor color, float alpha) {
-        color.setAlphaF(alpha);
-        return color;
-    };
     return {{
         {withAlpha(colorFromHex(u"4A0E4E"_s), 0.3f), 600, 120},
         {withAlpha(colorFromHex(u"1A1A40"_s), 0.4f), 500, 100},

@@ -92,6 +92,17 @@ std::optional<qint64> ProcMemorySource::cgroupLimitBytes(const QByteArray& memor
     return toBytes(memoryMax);
 }
 
+std::optional<qint64> ProcMemorySource::statBytes(const QByteArray& memoryStat, QByteArrayView key)
+{
+    // "inactive_file 123456" lines, in bytes.
+    for (const QByteArray& line : memoryStat.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() == 2 && fields[0] == key)
+            return toBytes(fields[1]);
+    }
+    return std::nullopt;
+}
+
 std::optional<qint64> ProcMemorySource::cgroupHeadroomBytes(const QString& mountPoint, const QString& cgroupPath)
 {
     std::optional<qint64> headroom;
@@ -101,7 +112,11 @@ std::optional<qint64> ProcMemorySource::cgroupHeadroomBytes(const QString& mount
         const std::optional<qint64> limit = cgroupLimitBytes(readFile(folder + u"/memory.max"_s));
         const std::optional<qint64> usage = toBytes(readFile(folder + u"/memory.current"_s));
         if (limit && usage) {
-            const qint64 room = std::max<qint64>(0, *limit - *usage);
+            // The page cache of files read and no longer in use is counted
+            // in the usage, but the kernel hands it back on demand: after
+            // reading many images it would otherwise look like a full box.
+            const qint64 reclaimable = statBytes(readFile(folder + u"/memory.stat"_s), "inactive_file").value_or(0);
+            const qint64 room = std::max<qint64>(0, *limit - std::max<qint64>(0, *usage - reclaimable));
             headroom = std::min(headroom.value_or(room), room);
         }
         const qsizetype slash = path.lastIndexOf(u'/');

@@ -28,6 +28,8 @@ public:
     // Smallest (limit − usage) over the cgroup and its ancestors that have a
     // limit, never below 0; none when no level is limited.
     static std::optional<qint64> cgroupHeadroomBytes(const QString& mountPoint, const QString& cgroupPath);
+    // One "key value" line of a cgroup's memory.stat, in bytes.
+    static std::optional<qint64> statBytes(const QByteArray& memoryStat, QByteArrayView key);
     // MemAvailable, narrowed by the cgroup headroom when there is one.
     static std::optional<qint64> availableBytes(const QByteArray& meminfo, std::optional<qint64> cgroupHeadroom);
 };

@@ -1,4 +1,5 @@
 #include "gallery/CleanScreenshotCard.h"
+#include "ui/ColorFromHex.h"
 
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolRegistry.h"
@@ -13,12 +14,6 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr double checkSize = 20;
 constexpr double checkPadding = 8;
-
-QColor withAlpha(QColor color, double alpha)
-{
-    color.setAlphaF(float(alpha));
-    return color;
-}
 
 // A stroke centred on the cell's edge, as a border drawn along a shape is.
 void strokeEdge(QPainter& painter, const QRectF& cell, const QColor& color, double width)

@@ -1,5 +1,8 @@
 #include "ui/ColorFromHex.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "core/Graphemes.h"
 
 #include <QStringView>
@@ -90,4 +93,15 @@ QColor colorFromHex(const QString& text)
         break;
     }
     return QColor(red, green, blue, alpha);
+}
+
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(std::isfinite(alpha) ? float(std::clamp(alpha, 0.0, 1.0)) : 0.0f);
+    return color;
+}
+
+QColor withOpacity(QColor color, double opacity)
+{
+    return withAlpha(color, color.alphaF() * opacity);
 }

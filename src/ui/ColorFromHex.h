@@ -14,3 +14,14 @@
 //     AARRGGBB, 6 is RRGGBB, 3 is RGB with each digit doubled, anything else
 //     is black.
 QColor colorFromHex(const QString& text);
+
+// `color` with alpha `alpha`, the one place colours get their alpha: an
+// animation that overshoots (a spring above 1, a fade below 0) or a NaN gives
+// a valid colour instead of a runtime warning.
+QColor withAlpha(QColor color, double alpha);
+// `color` faded to `opacity` of its own alpha.
+QColor withOpacity(QColor color, double opacity);
+inline QColor whiteAt(double opacity)
+{
+    return withAlpha(Qt::white, opacity);
+}

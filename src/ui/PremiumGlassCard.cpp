@@ -1,4 +1,5 @@
 #include "ui/PremiumGlassCard.h"
+#include "ui/ColorFromHex.h"
 
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
@@ -14,13 +15,6 @@ constexpr qreal maxTiltDegrees = 10;
 constexpr qreal parallaxPerDegree = 5;
 const Spring hoverSpring{0.3, 0.6, 0.25};
 const Spring resetSpring{0.5, 0.6, 0.0};
-
-QColor whiteAt(double opacity)
-{
-    QColor color(Qt::white);
-    color.setAlphaF(float(opacity));
-    return color;
-}
 
 // Stands in for the desktop's thin material: a dark translucent fill.
 const QColor thinMaterial(44, 44, 50, int(0.8 * 140));

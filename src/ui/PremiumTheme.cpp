@@ -7,12 +7,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-QColor whiteAt(double opacity)
-{
-    QColor color(Qt::white);
-    color.setAlphaF(float(opacity));
-    return color;
-}
 
 QFont interFont(int pixelSize, QFont::Weight weight)
 {

@@ -1,5 +1,6 @@
 #include "ui/RoundedBackground.h"
 
+#include "ui/ColorFromHex.h"
 #include "ui/PremiumTheme.h"
 
 #include <QGraphicsDropShadowEffect>
@@ -14,12 +15,6 @@ constexpr qreal cornerReach = 1.28;
 // the corner: a/8 + 3b/8 = 1 - 1/sqrt(2).
 constexpr qreal controlReach = 0.354;
 } // namespace
-
-QColor withOpacity(QColor color, qreal opacity)
-{
-    color.setAlphaF(float(color.alphaF() * opacity));
-    return color;
-}
 
 RoundedBackground RoundedBackground::glass(qreal cornerRadius)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/ColorFromHex.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QPainterPath>
@@ -47,5 +49,3 @@ struct RoundedBackground
     // edges and passes where a circular corner would at its middle.
     static QPainterPath path(const QRectF& rect, qreal cornerRadius);
 };
-
-QColor withOpacity(QColor color, qreal opacity);

@@ -231,6 +231,14 @@ TEST(ProcMemoryParsing, HeadroomIsTheTightestLimitOnThePathToTheRoot)
     write(u"/box"_s, QByteArray::number(512 * MiB), QByteArray::number(700 * MiB));
     EXPECT_EQ(ProcMemorySource::cgroupHeadroomBytes(root.path(), u"/box/app"_s), 0);
 
+    // Page cache of files no longer in use counts as room: 300 MiB of it in
+    // the box leaves 512 - (700 - 300).
+    QFile stat(root.path() + u"/box/memory.stat"_s);
+    ASSERT_TRUE(stat.open(QIODevice::WriteOnly));
+    stat.write("anon 100000\nactive_file 5\ninactive_file " + QByteArray::number(300 * MiB) + "\nshmem 0\n");
+    stat.close();
+    EXPECT_EQ(ProcMemorySource::cgroupHeadroomBytes(root.path(), u"/box/app"_s), 112 * MiB);
+
     EXPECT_EQ(ProcMemorySource::cgroupHeadroomBytes(root.path(), u"/elsewhere"_s), std::nullopt);
 }
 

@@ -270,6 +270,7 @@ TEST_F(PollingScanTest, AFolderThatCannotBeReadKeepsItsFilesUntilAWalkCanReadIt)
     monitor.forceChangeCheck();
     EXPECT_TRUE(waitUntil([&] { return !isListed(inside); }));
     EXPECT_EQ(m_store->count(m_folder), 2) << "rows stay; no file was added twice";
+    m_monitor.reset(); // its walks use this test's variables
 }
 
 TEST_F(PollingScanTest, AFileSystemWithoutChangeNoticesIsWalkedOnEveryCheck)
