@@ -19,6 +19,7 @@
 #include "ingest/EmbeddingService.h"
 #include "ingest/ServiceAnalyzer.h"
 #include "library/GallerySearch.h"
+#include "library/LibrarySpellChecker.h"
 #include "platform/HunspellSpellChecker.h"
 #include "support/BenchSupport.h"
 
@@ -235,9 +236,11 @@ int main(int argc, char** argv)
                 qlonglong(set.queries.size()));
 
     Console::setSink([](const QString&) {});
+    // Spelling as the application corrects: the library's words, then Hunspell.
+    const auto spelling = std::make_shared<LibrarySpellChecker>(std::make_shared<HunspellSpellChecker>());
+    spelling->setVocabulary(Vocabulary::build(library, kRunning));
     const GallerySearch search(
-        std::make_shared<HunspellSpellChecker>(),
-        [&embedding](const QString& text) { return embedding.generateEmbedding(text); },
+        spelling, [&embedding](const QString& text) { return embedding.generateEmbedding(text); },
         *QThreadPool::globalInstance());
     Fts5Peer peer(library);
 

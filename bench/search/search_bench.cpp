@@ -3,7 +3,10 @@
 // 3-word queries, the GUI thread's share of a keystroke, how fast a search
 // stops when replaced, and the memory of the folded texts. The peer is an
 // SQLite FTS5 trigram index over the same texts, answering the same
-// substring terms in the same run.
+// substring terms in the same run. Also the spelling checker that knows the
+// library's words: how long counting them takes, their memory, and the time
+// to correct one misspelt word (with the library's words alone, and with a
+// vocabulary swollen by half a million words of recognition noise).
 
 #include "core/Clock.h"
 #include "core/Console.h"
@@ -19,6 +22,7 @@
 #include "ingest/EmbeddingService.h"
 #include "library/GallerySearch.h"
 #include "library/GalleryViewModel.h"
+#include "library/LibrarySpellChecker.h"
 #include "library/SearchIndex.h"
 #include "platform/HunspellSpellChecker.h"
 #include "platform/Trash.h"
@@ -185,6 +189,62 @@ std::vector<double> peerLatencies(Fts5Peer& peer, const GallerySearch& search)
     return latencies;
 }
 
+struct SpellingFigures
+{
+    double buildMs = 0;
+    double megabytes = 0;
+    qsizetype words = 0;
+    double msPerWord = 0;
+};
+
+// Misspellings of words the library holds, each corrected once by a checker
+// without a dictionary (the dictionary's own suggestions cost what they cost
+// today; the library's index is what is new).
+SpellingFigures spellingFigures(const QList<Screenshot>& library, const QStringList& noise)
+{
+    SpellingFigures figures;
+    QElapsedTimer timer;
+    timer.start();
+    std::shared_ptr<const Vocabulary> vocabulary = Vocabulary::build(library, kRunning);
+    if (!noise.isEmpty()) {
+        QList<Screenshot> noisy = library;
+        noisy.first().ocrText = *noisy.first().ocrText + u' ' + noise.join(u' ');
+        timer.restart();
+        vocabulary = Vocabulary::build(noisy, kRunning);
+    }
+    figures.buildMs = msSince(timer);
+    figures.megabytes = double(vocabulary->memoryBytes()) / 1048576.0;
+    figures.words = vocabulary->size();
+    LibrarySpellChecker checker(nullptr);
+    checker.setVocabulary(vocabulary);
+    const QStringList misspelt{u"recipt"_s,   u"pasword"_s,     u"thunderstrom"_s, u"garlik"_s,  u"delivry"_s,
+                               u"tracknig"_s, u"verifcation"_s, u"conflcit"_s,     u"forcast"_s, u"balanse"_s};
+    std::vector<double> times;
+    for (const QString& word : misspelt) {
+        QElapsedTimer one;
+        one.start();
+        checker.correction(word, kRunning);
+        times.push_back(msSince(one));
+    }
+    figures.msPerWord = median(times);
+    return figures;
+}
+
+// Words of four to twelve letters such as recognition makes of noise.
+QStringList noiseWords(int count)
+{
+    std::mt19937 random(3);
+    QStringList words;
+    words.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        QString word;
+        for (int n = std::uniform_int_distribution<int>(4, 12)(random); n > 0; --n)
+            word += QChar(u'a' + std::uniform_int_distribution<int>(0, 25)(random));
+        words.append(word);
+    }
+    return words;
+}
+
 // How long a search takes to return once it is cancelled halfway.
 double cancellationLatency(const GallerySearch& search, const QList<Screenshot>& library, SearchIndex::Cache& cache)
 {
@@ -277,6 +337,12 @@ int main(int argc, char** argv)
     std::printf("FTS5 trigram index: %.1f s to build\n", msSince(loading) / 1000.0);
     const std::vector<double> theirs = peerLatencies(peer, *search);
 
+    const SpellingFigures spelling = spellingFigures(library, {});
+    const SpellingFigures noisySpelling = spellingFigures(library, noiseWords(500'000));
+    for (const SpellingFigures& figures : {spelling, noisySpelling})
+        std::printf("spelling: %lld words counted in %.0f ms, %.1f MB, %.3f ms per misspelt word\n",
+                    qlonglong(figures.words), figures.buildMs, figures.megabytes, figures.msPerWord);
+
     const double cancelMs = cancellationLatency(*search, library, cache);
     const std::vector<double> perKey = guiTimePerKeystroke(library);
     Console::setSink({});
@@ -295,6 +361,10 @@ int main(int argc, char** argv)
         .add(u"cancel_ms"_s, cancelMs, 2)
         .add(u"extra_rss_mb"_s, rssAfter - rssBefore, 1)
         .add(u"ratio_vs_fts5"_s, theirsMedian > 0 ? oursMedian / theirsMedian : 0, 2)
+        .add(u"spell_ms_per_word"_s, std::max(spelling.msPerWord, noisySpelling.msPerWord), 3)
+        .add(u"vocabulary_build_ms"_s, spelling.buildMs, 0)
+        .add(u"vocabulary_mb"_s, spelling.megabytes, 1)
+        .add(u"noisy_vocabulary_mb"_s, noisySpelling.megabytes, 1)
         .print();
     return 0;
 }

@@ -26,9 +26,12 @@ AppServices::AppServices(Options options)
     , m_embedding(options.embeddingModelPath.isEmpty() ? SentenceEncoder::defaultPath() : options.embeddingModelPath)
     , m_trash(orDefault(std::move(options.trash), [] { return std::unique_ptr<Trash>(new SystemTrash); }))
     , m_fileOps(orDefault(std::move(options.fileOps), [] { return std::unique_ptr<FileOps>(new SystemFileOps); }))
+    , m_librarySpelling(options.spellChecker
+                            ? nullptr
+                            : std::make_shared<LibrarySpellChecker>(std::make_shared<HunspellSpellChecker>()))
     , m_search(std::make_shared<GallerySearch>(
           orDefault(std::move(options.spellChecker),
-                    [] { return std::shared_ptr<SpellChecker>(std::make_shared<HunspellSpellChecker>()); }),
+                    [this] { return std::shared_ptr<SpellChecker>(m_librarySpelling); }),
           [embedding = &m_embedding](const QString& text) { return embedding->generateEmbedding(text); },
           m_workers.search().threads()))
     , m_monitor({.settings = m_settings,
@@ -45,6 +48,11 @@ AppServices::AppServices(Options options)
     , m_organizer(m_store, m_monitor, *m_fileOps, options.dataFolder)
     , m_compression(m_store, *m_fileOps)
 {
+    if (m_librarySpelling) {
+        m_vocabulary =
+            std::make_unique<LibraryVocabulary>(m_monitor, *m_librarySpelling, m_workers.gallery(),
+                                                options.scheduler ? *options.scheduler : Scheduler::eventLoop());
+    }
     // A new folder makes every cluster of the old one meaningless.
     connect(&m_monitor, &ScreenshotMonitor::folderChangeStarting, this, [this] { m_clustering.resetCache(); });
 }
@@ -69,6 +77,7 @@ void AppServices::shutDown()
     if (m_isShutDown)
         return;
     m_isShutDown = true;
+    m_vocabulary.reset(); // a count under way stops at its next screenshot
     // A re-organizer run or undo under way finishes first: it moves files
     // and keeps their rows in step.
     ReOrganizerViewModel::waitForJobs();

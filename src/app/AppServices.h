@@ -13,6 +13,8 @@
 #include "library/CollectionService.h"
 #include "library/GallerySearch.h"
 #include "library/GalleryViewModel.h"
+#include "library/LibrarySpellChecker.h"
+#include "library/LibraryVocabulary.h"
 #include "organize/OrganizeService.h"
 #include "platform/FileOps.h"
 #include "platform/Trash.h"
@@ -48,11 +50,11 @@ public:
         std::unique_ptr<MemoryMonitor::Source> memorySource;         // /proc when absent
         std::unique_ptr<AppPreferences::LoginItemService> loginItem; // only saved when absent
         std::shared_ptr<ScreenshotMonitor::FileAnalyzer> analyzer;   // the real analyses when absent
-        std::shared_ptr<SpellChecker> spellChecker;                  // Hunspell en_US when absent
-        std::unique_ptr<Trash> trash;                                // the desktop's Trash when absent
-        std::unique_ptr<FileOps> fileOps;                            // the real file system when absent
-        QString dataFolder = DatabaseManager::dataFolder();          // the organizer's history and undo files
-        Scheduler* scheduler = nullptr;                              // the event loop's timers when absent
+        std::shared_ptr<SpellChecker> spellChecker;         // the library's words, then Hunspell en_US, when absent
+        std::unique_ptr<Trash> trash;                       // the desktop's Trash when absent
+        std::unique_ptr<FileOps> fileOps;                   // the real file system when absent
+        QString dataFolder = DatabaseManager::dataFolder(); // the organizer's history and undo files
+        Scheduler* scheduler = nullptr;                     // the event loop's timers when absent
     };
 
     explicit AppServices(Options options);
@@ -93,10 +95,12 @@ private:
     EmbeddingService m_embedding;
     std::unique_ptr<Trash> m_trash;
     std::unique_ptr<FileOps> m_fileOps;
+    std::shared_ptr<LibrarySpellChecker> m_librarySpelling; // null when the options gave a checker
     std::shared_ptr<const GallerySearch> m_search;
     CollectionService m_collections;
     ClusteringService m_clustering;
     ScreenshotMonitor m_monitor;
+    std::unique_ptr<LibraryVocabulary> m_vocabulary; // feeds m_librarySpelling
     // The tools' services outlive the window, whose screens may still wait
     // for a job of theirs when it closes.
     OrganizeService m_organizer;

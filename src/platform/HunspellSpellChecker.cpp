@@ -94,25 +94,56 @@ std::optional<QString> HunspellSpellChecker::correction(const QString& text, con
     return result;
 }
 
+bool HunspellSpellChecker::accepts(const QString& word)
+{
+    std::lock_guard lock(m_mutex);
+    if (!loadLocked())
+        return true;
+    if (const auto known = m_words.constFind(word); known != m_words.cend())
+        return *known == word;
+    return spellsLocked(word);
+}
+
+std::optional<QString> HunspellSpellChecker::suggestion(const QString& word)
+{
+    std::lock_guard lock(m_mutex);
+    if (!loadLocked())
+        return std::nullopt;
+    const QString replacement = correctWordLocked(word);
+    return replacement == word ? std::nullopt : std::optional<QString>(replacement);
+}
+
 QString HunspellSpellChecker::correctWordLocked(const QString& word)
 {
     if (const auto known = m_words.constFind(word); known != m_words.cend())
         return *known;
     QString replacement = word;
-    const std::string encoded = m_isUtf8 ? word.toStdString() : word.toLatin1().toStdString();
-    const auto decode = [this](const std::string& text) {
-        return m_isUtf8 ? QString::fromStdString(text) : QString::fromLatin1(text.data(), qsizetype(text.size()));
-    };
-    // A word outside the dictionary's alphabet cannot be checked: it stays.
-    if (decode(encoded) == word && !m_hunspell->spell(encoded)) {
-        const std::vector<std::string> suggestions = m_hunspell->suggest(encoded);
+    if (!spellsLocked(word)) {
+        const std::vector<std::string> suggestions = m_hunspell->suggest(encodedLocked(word));
         if (!suggestions.empty())
-            replacement = decode(suggestions.front());
+            replacement = decodedLocked(suggestions.front());
     }
     if (m_words.size() >= kMaximumRemembered)
         m_words.clear();
     m_words.insert(word, replacement);
     return replacement;
+}
+
+std::string HunspellSpellChecker::encodedLocked(const QString& word) const
+{
+    return m_isUtf8 ? word.toStdString() : word.toLatin1().toStdString();
+}
+
+QString HunspellSpellChecker::decodedLocked(const std::string& text) const
+{
+    return m_isUtf8 ? QString::fromStdString(text) : QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+bool HunspellSpellChecker::spellsLocked(const QString& word)
+{
+    // A word outside the dictionary's alphabet cannot be checked: it stays.
+    const std::string encoded = encodedLocked(word);
+    return decodedLocked(encoded) != word || m_hunspell->spell(encoded);
 }
 
 void HunspellSpellChecker::rememberLocked(const QString& text, const std::optional<QString>& correction)

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 
 class Hunspell;
 
@@ -15,7 +16,7 @@ class Hunspell;
 // remembered, since a suggestion costs 20 to 40 ms and a query is corrected
 // again at every keystroke. The dictionary is read on first use, not when
 // the checker is made.
-class HunspellSpellChecker : public SpellChecker
+class HunspellSpellChecker : public SpellChecker, public WordDictionary
 {
 public:
     // Empty paths: en_US.aff and en_US.dic in a "hunspell" folder of the XDG
@@ -24,6 +25,8 @@ public:
     ~HunspellSpellChecker() override;
 
     std::optional<QString> correction(const QString& text, const std::atomic<bool>& cancelled) override;
+    bool accepts(const QString& word) override;
+    std::optional<QString> suggestion(const QString& word) override;
 
     // False when the dictionary cannot be read; it then corrects nothing.
     bool isAvailable();
@@ -33,6 +36,10 @@ private:
     // The word's replacement; the word itself when it is accepted or the
     // dictionary has nothing to offer. Nothing when it cannot be encoded.
     QString correctWordLocked(const QString& word);
+    // Whether the dictionary takes the word (or cannot check it).
+    bool spellsLocked(const QString& word);
+    std::string encodedLocked(const QString& word) const;
+    QString decodedLocked(const std::string& text) const;
     void rememberLocked(const QString& text, const std::optional<QString>& correction);
 
     QString m_affixPath;

@@ -18,6 +18,21 @@ public:
     virtual std::optional<QString> correction(const QString& text, const std::atomic<bool>& cancelled) = 0;
 };
 
+// A dictionary asked one word at a time, for a corrector that weighs other
+// candidates as well. Callable from any thread.
+class WordDictionary
+{
+public:
+    virtual ~WordDictionary() = default;
+
+    // Whether the dictionary takes the word as spelt right; a word it cannot
+    // check (no dictionary, another alphabet) counts as right.
+    virtual bool accepts(const QString& word) = 0;
+    // Its first suggestion for a word it rejects; nothing when it has none.
+    // May take tens of milliseconds.
+    virtual std::optional<QString> suggestion(const QString& word) = 0;
+};
+
 // Corrects nothing: for tests, and where no dictionary is installed.
 class NullSpellChecker : public SpellChecker
 {
