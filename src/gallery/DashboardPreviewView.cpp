@@ -30,16 +30,6 @@ namespace {
 constexpr int edgePadding = 16;
 constexpr int toolbarBottom = 24;
 
-QColor white(qreal opacity)
-{
-    return QColor::fromRgbF(1, 1, 1, float(opacity));
-}
-
-QColor black(qreal opacity)
-{
-    return QColor::fromRgbF(0, 0, 0, float(opacity));
-}
-
 // The toolbar's ground: the ultra-thin material on a rounded rectangle.
 class ToolbarPanel : public QWidget
 {
@@ -47,7 +37,8 @@ public:
     ToolbarPanel()
     {
         setAttribute(Qt::WA_TranslucentBackground);
-        RoundedBackground{20, Qt::NoBrush, Qt::transparent, 0, RoundedBackground::Shadow{black(0.33), 4, {}}}
+        RoundedBackground{20, Qt::NoBrush, Qt::transparent, 0,
+                          RoundedBackground::Shadow{withOpacity(Qt::black, 0.33), 4, {}}}
             .applyShadow(*this);
     }
 
@@ -66,7 +57,7 @@ QWidget* toolbarDivider()
     divider->setFixedSize(1, 12);
     divider->setAutoFillBackground(true);
     QPalette palette = divider->palette();
-    palette.setColor(QPalette::Window, white(0.3));
+    palette.setColor(QPalette::Window, withOpacity(Qt::white, 0.3));
     divider->setPalette(palette);
     return divider;
 }
@@ -92,19 +83,22 @@ DashboardPreviewView::DashboardPreviewView(const Screenshot& screenshot, QList<S
     setFocusPolicy(Qt::StrongFocus);
     connect(m_loader, &FullImageLoader::loaded, this, &DashboardPreviewView::imageLoaded);
 
-    m_previousButton = makeCircleSymbolButton(u"chevron.left"_s, 24, white(0.5), 16, black(0.2), Qt::transparent, this);
+    m_previousButton = makeCircleSymbolButton(u"chevron.left"_s, 24, withOpacity(Qt::white, 0.5), 16,
+                                              withOpacity(Qt::black, 0.2), Qt::transparent, this);
     m_previousButton->setObjectName(u"previous"_s);
     connect(m_previousButton, &QAbstractButton::clicked, this, [this] {
         if (const auto shot = previous())
             m_onNavigate(*shot);
     });
-    m_nextButton = makeCircleSymbolButton(u"chevron.right"_s, 24, white(0.5), 16, black(0.2), Qt::transparent, this);
+    m_nextButton = makeCircleSymbolButton(u"chevron.right"_s, 24, withOpacity(Qt::white, 0.5), 16,
+                                          withOpacity(Qt::black, 0.2), Qt::transparent, this);
     m_nextButton->setObjectName(u"next"_s);
     connect(m_nextButton, &QAbstractButton::clicked, this, [this] {
         if (const auto shot = next())
             m_onNavigate(*shot);
     });
-    m_closeButton = makeCircleSymbolButton(u"xmark"_s, 16, white(0.8), 10, black(0.3), white(0.1), this);
+    m_closeButton = makeCircleSymbolButton(u"xmark"_s, 16, withOpacity(Qt::white, 0.8), 10, withOpacity(Qt::black, 0.3),
+                                           withOpacity(Qt::white, 0.1), this);
     m_closeButton->setObjectName(u"close"_s);
     m_closeButton->setToolTip(u"Close Preview (Esc)"_s);
     connect(m_closeButton, &QAbstractButton::clicked, this, [this] { m_onClose(); });
@@ -127,14 +121,14 @@ QWidget* DashboardPreviewView::makeToolbar()
 
     auto* zoom = new QHBoxLayout;
     zoom->setSpacing(4);
-    m_zoomOutButton = makeBorderedButton(new SymbolLabel(u"minus"_s, 14, white(0.8)));
+    m_zoomOutButton = makeBorderedButton(new SymbolLabel(u"minus"_s, 14, withOpacity(Qt::white, 0.8)));
     m_zoomOutButton->setObjectName(u"zoomOut"_s);
     connect(m_zoomOutButton, &QAbstractButton::clicked, this, &DashboardPreviewView::zoomOut);
-    m_zoomLabel = makeTextLabel(zoomText(), PremiumTheme::captionFont(), white(0.8));
+    m_zoomLabel = makeTextLabel(zoomText(), PremiumTheme::captionFont(), withOpacity(Qt::white, 0.8));
     m_zoomLabel->setObjectName(u"zoomLabel"_s);
     m_zoomLabel->setFixedWidth(40);
     m_zoomLabel->setAlignment(Qt::AlignCenter);
-    m_zoomInButton = makeBorderedButton(new SymbolLabel(u"plus"_s, 14, white(0.8)));
+    m_zoomInButton = makeBorderedButton(new SymbolLabel(u"plus"_s, 14, withOpacity(Qt::white, 0.8)));
     m_zoomInButton->setObjectName(u"zoomIn"_s);
     connect(m_zoomInButton, &QAbstractButton::clicked, this, &DashboardPreviewView::zoomIn);
     zoom->addWidget(m_zoomOutButton);
@@ -207,14 +201,8 @@ void DashboardPreviewView::loadMedia()
     const bool video = m_screenshot.isVideo();
     if (video) {
         m_loader->cancel();
-        const QUrl url = DesktopIntegration::fileUrl(m_screenshot.filePath);
-        if (m_video) {
-            m_video->setUrl(url);
-        } else {
-            m_video = new CustomVideoPlayer(url, m_services.video, this);
-            m_video->lower();
-        }
-        m_video->show();
+        m_video = CustomVideoPlayer::showFor(m_video, DesktopIntegration::fileUrl(m_screenshot.filePath),
+                                             m_services.video, this);
     } else {
         if (m_video)
             m_video->hide();
@@ -287,19 +275,22 @@ void DashboardPreviewView::openInDefaultApp()
     m_services.desktop.openFile(m_screenshot.filePath);
 }
 
+QMessageBox* DashboardPreviewView::deleteConfirmation() const
+{
+    return m_deleteConfirmation;
+}
+
 void DashboardPreviewView::askToDelete()
 {
     if (m_deleteConfirmation)
         return;
-    m_deleteConfirmation =
-        Alert::openDeleteConfirmation(this, u"previewDeleteConfirmation"_s, u"Delete this screenshot?"_s,
-                                      u"This will move the file to the Trash."_s, [this] {
-                                          // Copies: the gallery may let go of this view in either call.
-                                          const Screenshot shown = m_screenshot;
-                                          const auto onClose = m_onClose;
-                                          m_onDelete(shown);
-                                          onClose();
-                                      });
+    m_deleteConfirmation = Alert::openDeleteScreenshotConfirmation(this, [this] {
+        // Copies: the gallery may let go of this view in either call.
+        const Screenshot shown = m_screenshot;
+        const auto onClose = m_onClose;
+        m_onDelete(shown);
+        onClose();
+    });
 }
 
 bool DashboardPreviewView::event(QEvent* event)
@@ -373,7 +364,7 @@ void DashboardPreviewView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     // The hit layer: all but invisible, yet it takes every click.
-    painter.fillRect(rect(), black(0.01));
+    painter.fillRect(rect(), withOpacity(Qt::black, 0.01));
     if (!m_screenshot.isVideo())
         m_picture.paint(painter, rect(), m_shownScale, devicePixelRatioF());
 }

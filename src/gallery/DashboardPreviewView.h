@@ -75,7 +75,7 @@ public:
 
     // The trash button's and the Delete key's question.
     void askToDelete();
-    QMessageBox* deleteConfirmation() const { return m_deleteConfirmation; }
+    QMessageBox* deleteConfirmation() const;
     void openInDefaultApp();
 
     QAbstractButton* previousButton() const { return m_previousButton; }

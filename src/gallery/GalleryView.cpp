@@ -10,6 +10,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
 #include "platform/DesktopIntegration.h"
+#include "preview/ImagePreviewView.h"
 #include "preview/MetadataInspectorView.h"
 #include "ui/Alert.h"
 #include "ui/AnimatedChange.h"
@@ -20,7 +21,9 @@
 #include "ui/TextLabel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -29,6 +32,7 @@
 #include <QShortcut>
 #include <QStackedLayout>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 #include <algorithm>
 
@@ -143,6 +147,8 @@ void GalleryView::connectViewModel()
     connect(m_viewModel, &GalleryViewModel::sectionsChanged, this, [this] {
         if (m_inPlacePreview)
             m_inPlacePreview->setAllScreenshots(m_viewModel->visibleScreenshots());
+        if (m_fullPreview)
+            m_fullPreview->setAllScreenshots(m_viewModel->visibleScreenshots());
     });
     connect(m_viewModel, &GalleryViewModel::searchTextChanged, m_header, &GalleryHeader::setSearchText);
     connect(m_viewModel, &GalleryViewModel::selectedIdsChanged, this, &GalleryView::syncSelection);
@@ -207,8 +213,68 @@ void GalleryView::setShowingPreview(bool showing)
     if (showing == m_isShowingPreview)
         return;
     m_isShowingPreview = showing;
+    showing ? presentFullPreview() : dismissFullPreview();
     syncDeleteShortcuts();
     Q_EMIT isShowingPreviewChanged(showing);
+}
+
+// Over everything, the header and the selection bar included, sliding in
+// from the trailing edge; it takes the keys while it is there.
+void GalleryView::presentFullPreview()
+{
+    auto* preview = new ImagePreviewView(
+        m_previewScreenshot, m_viewModel->visibleScreenshots(),
+        {m_services.database, m_services.monitor, m_services.desktop, m_services.video, m_services.workers},
+        {.onNavigate = [this](const Screenshot& shot) { m_previewScreenshot = shot; },
+         .onClose = [this] { setShowingPreview(false); },
+         .onDelete = [this](const Screenshot& shot) { deleteSingle(shot); },
+         .onScreenshotUpdated = [this](const Screenshot& edited) { previewEdited(edited); }},
+        this);
+    m_fullPreview = preview;
+    preview->setGeometry(rect().translated(width(), 0));
+    preview->show();
+    preview->raise();
+    preview->setFocus();
+    Motion::animate(preview, "pos", QPoint(0, 0), Spring{0.3, 0.8, 0});
+}
+
+// It slides out on its own, taking no more clicks or keys; the keys go back
+// to what is in front of the gallery.
+void GalleryView::dismissFullPreview()
+{
+    ImagePreviewView* preview = m_fullPreview;
+    m_fullPreview = nullptr;
+    if (!preview)
+        return;
+    preview->setAttribute(Qt::WA_TransparentForMouseEvents);
+    preview->clearFocus();
+    if (isVisible())
+        m_inPlacePreview ? m_inPlacePreview->setFocus() : m_grid->setFocus();
+    QVariantAnimation* slide = Motion::animate(preview, "pos", QPoint(width(), 0), Spring{0.3, 0.8, 0});
+    if (slide)
+        connect(slide, &QAbstractAnimation::finished, preview, &QObject::deleteLater);
+    else
+        preview->deleteLater(); // later: its own key or button may be what closes it
+    preview->setEnabled(false);
+}
+
+// An edit in the full preview's inspector reaches the list as one in the
+// docked inspector does, so stepping away and back shows it; the docked
+// inspector, behind, shows it too.
+void GalleryView::previewEdited(const Screenshot& edited)
+{
+    if (m_previewScreenshot && m_previewScreenshot->id == edited.id)
+        m_previewScreenshot = edited;
+    m_viewModel->updateScreenshot(edited);
+    if (m_fullPreview)
+        m_fullPreview->setScreenshot(m_previewScreenshot);
+    if (m_focusedScreenshot && m_focusedScreenshot->id == edited.id) {
+        m_focusedScreenshot = edited;
+        // The same record would only refresh its facts; its tags and note
+        // are read again from a cleared panel.
+        m_inspector->setScreenshot(std::nullopt);
+        m_inspector->setScreenshot(edited);
+    }
 }
 
 GalleryViewMode GalleryView::galleryMode() const
@@ -252,6 +318,7 @@ void GalleryView::syncInPlacePreview()
                 setFocused(std::nullopt);
             },
             {m_services.desktop, m_services.video, m_services.workers});
+        m_inPlacePreview->installEventFilter(this);
         m_libraryArea->addWidget(m_inPlacePreview);
     }
     showInPlacePreview(wanted);
@@ -320,6 +387,7 @@ void GalleryView::handleSingleTap(const Screenshot& screenshot, Qt::KeyboardModi
         m_viewModel->setIsSelectionMode(true);
         toggleSelection(screenshot.id);
     } else if (galleryMode() == GalleryViewMode::informative) {
+        m_sinceFocusingClick.start();
         setFocused(screenshot);
     } else {
         openPreview(screenshot);
@@ -483,6 +551,24 @@ DashboardPreviewView* GalleryView::inPlacePreview() const
     return m_inPlacePreview;
 }
 
+ImagePreviewView* GalleryView::fullPreview() const
+{
+    return m_fullPreview;
+}
+
+// A card clicked twice: the first click focused it and brought up the
+// in-place preview, which the second click then hit.
+bool GalleryView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_inPlacePreview && event->type() == QEvent::MouseButtonDblClick && m_sinceFocusingClick.isValid() &&
+        m_sinceFocusingClick.elapsed() <= QApplication::doubleClickInterval() && m_focusedScreenshot) {
+        m_sinceFocusingClick.invalidate();
+        handleDoubleTap(*m_focusedScreenshot);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 bool GalleryView::isInspectorShown() const
 {
     return !m_inspectorPanel->isHidden();
@@ -497,9 +583,20 @@ void GalleryView::placeSelectionBar()
     m_selectionBar->raise();
 }
 
+// Leaving the dashboard's screen (not the window hiding) ends the preview,
+// so that the shared flag does not open an empty one on the next screen.
+void GalleryView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous() && window() != this && window()->isVisible())
+        setShowingPreview(false);
+}
+
 void GalleryView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    if (m_fullPreview)
+        m_fullPreview->setGeometry(rect());
     placeSelectionBar();
 }
 

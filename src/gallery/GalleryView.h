@@ -6,6 +6,7 @@
 #include "gallery/GalleryViewMode.h"
 #include "library/GalleryViewModel.h"
 
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
@@ -19,6 +20,7 @@ class AppEvents;
 class DashboardPreviewView;
 class DatabaseManager;
 class DesktopIntegration;
+class ImagePreviewView;
 class MetadataInspectorView;
 class Trash;
 class QAbstractButton;
@@ -99,6 +101,8 @@ public:
     MetadataInspectorView& inspector() const { return *m_inspector; }
     // The in-place preview of the focused screenshot (informative mode only).
     DashboardPreviewView* inPlacePreview() const;
+    // The full-window preview while isShowingPreview.
+    ImagePreviewView* fullPreview() const;
 
     void zoomIn();
     void zoomOut();
@@ -121,7 +125,9 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildLayout(bool hasBack);
@@ -138,6 +144,9 @@ private:
     void syncMode();
     void forgetDeletedFocus();
     void openPreview(const Screenshot& screenshot);
+    void presentFullPreview();
+    void dismissFullPreview();
+    void previewEdited(const Screenshot& edited);
     void setFocused(std::optional<Screenshot> screenshot);
     void askToDelete();
     void confirmDeletion();
@@ -162,6 +171,10 @@ private:
     QPointer<QMessageBox> m_deleteConfirmation;
     QPointer<QMenu> m_contextMenu;
     QPointer<DashboardPreviewView> m_inPlacePreview;
+    QPointer<ImagePreviewView> m_fullPreview;
+    // Since the last click that focused a card: the second click of a double
+    // click lands on the in-place preview that the first one brought up.
+    QElapsedTimer m_sinceFocusingClick;
     bool m_isShowingPreview = false;
     std::optional<Screenshot> m_previewScreenshot;
     double m_gridScale = 1.0;

@@ -65,6 +65,12 @@ QMessageBox* Alert::openDeleteConfirmation(QWidget* parent, const QString& objec
     return box;
 }
 
+QMessageBox* Alert::openDeleteScreenshotConfirmation(QWidget* parent, std::function<void()> onDelete)
+{
+    return openDeleteConfirmation(parent, u"previewDeleteConfirmation"_s, u"Delete this screenshot?"_s,
+                                  u"This will move the file to the Trash."_s, std::move(onDelete));
+}
+
 QPushButton* Alert::makeProminentButton(const QString& text, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);

@@ -22,6 +22,10 @@ QMessageBox* open(QWidget* parent, const QString& objectName, const QString& tit
 QMessageBox* openDeleteConfirmation(QWidget* parent, const QString& objectName, const QString& title,
                                     const QString& message, std::function<void()> onDelete);
 
+// The previews' question before one screenshot goes to the Trash ("Delete
+// this screenshot?"), named "previewDeleteConfirmation".
+QMessageBox* openDeleteScreenshotConfirmation(QWidget* parent, std::function<void()> onDelete);
+
 // The filled button in the accent colour of a sheet's or banner's main action.
 QPushButton* makeProminentButton(const QString& text, QWidget* parent = nullptr);
 

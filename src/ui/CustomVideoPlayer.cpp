@@ -23,6 +23,20 @@ CustomVideoPlayer::CustomVideoPlayer(const QUrl& url, VideoBackend& backend, QWi
 
 CustomVideoPlayer::~CustomVideoPlayer() = default;
 
+CustomVideoPlayer* CustomVideoPlayer::showFor(CustomVideoPlayer* existing, const QUrl& url, VideoBackend& backend,
+                                              QWidget* parent)
+{
+    CustomVideoPlayer* player = existing;
+    if (player) {
+        player->setUrl(url);
+    } else {
+        player = new CustomVideoPlayer(url, backend, parent);
+        player->lower();
+    }
+    player->show();
+    return player;
+}
+
 void CustomVideoPlayer::setUrl(const QUrl& url)
 {
     if (url == m_url)

@@ -27,6 +27,11 @@ public:
     CustomVideoPlayer(const QUrl& url, VideoBackend& backend, QWidget* parent = nullptr);
     ~CustomVideoPlayer() override;
 
+    // A preview's player shown for `url`: `existing` with the new file, or a
+    // new one beneath the preview's other children.
+    static CustomVideoPlayer* showFor(CustomVideoPlayer* existing, const QUrl& url, VideoBackend& backend,
+                                      QWidget* parent);
+
     const QUrl& url() const { return m_url; }
     void setUrl(const QUrl& url);
 

@@ -307,6 +307,25 @@ TEST_F(MainView, OpenScreenshotReachesTheGalleryOnScreenOnly)
     EXPECT_EQ(gallery->previewScreenshot()->id, shots[1].id);
 }
 
+TEST_F(MainView, LeavingTheGalleryEndsItsPreviewSoTheNextGalleryOpensNoEmptyOne)
+{
+    auto view = makeView();
+    view->show();
+    const QList<Screenshot> shots = library(2);
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, shots);
+    auto* gallery = qobject_cast<GalleryView*>(view->detailWidget());
+    ASSERT_TRUE(waitUntil([&] { return gallery->viewModel().screenshots().size() == 2; }));
+    Q_EMIT services().events().openScreenshot({{u"id"_s, shots[0].id.toString()}});
+    ASSERT_TRUE(view->isPreviewActive());
+
+    view->select(Item::quickLinks);
+    EXPECT_FALSE(view->isPreviewActive());
+    view->select(Item::screenshots);
+    gallery = qobject_cast<GalleryView*>(view->detailWidget());
+    EXPECT_FALSE(gallery->isShowingPreview());
+    EXPECT_EQ(gallery->fullPreview(), nullptr);
+}
+
 TEST_F(MainView, ViewModesAreStoredUnderTheirKeys)
 {
     EXPECT_EQ(storedGalleryViewMode(settings()), GalleryViewMode::informative);

@@ -9,12 +9,14 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
 #include "platform/Trash.h"
+#include "preview/ImagePreviewView.h"
 #include "preview/MetadataInspectorView.h"
 #include "support/Capture.h"
 #include "support/FakeDesktop.h"
 #include "support/FakeVideoBackend.h"
 #include "support/Fakes.h"
 #include "support/GalleryServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/TestEnvironment.h"
 #include "support/Wait.h"
 #include "ui/Motion.h"
@@ -466,5 +468,123 @@ TEST_F(GalleryScreenTest, DeletingFromTheInPlacePreviewTrashesOnlyItsScreenshot)
     EXPECT_TRUE(QFile::exists(selected.filePath));
     ASSERT_TRUE(waitUntil([&] { return !model().visibleScreenshots().contains(shown); }));
     EXPECT_EQ(model().visibleScreenshots().size(), 3);
+}
+} // namespace
+
+namespace {
+class FullPreviewTest : public GalleryScreenTest
+{
+protected:
+    // A library in an active window, so that keyboard focus is real.
+    void openActive(int count, GalleryViewMode mode)
+    {
+        makeLibrary(count);
+        m_gallery->setGalleryMode(mode);
+        m_gallery->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_gallery.get()));
+        m_gallery->grid().setFocus();
+    }
+
+    QVariantMap openInfo(const Screenshot& shot) const { return {{QStringLiteral("id"), shot.id.toString()}}; }
+};
+
+TEST_F(FullPreviewTest, OpenScreenshotOpensItInEitherModeAndClosingGivesTheKeysBack)
+{
+    for (const GalleryViewMode mode : {GalleryViewMode::informative, GalleryViewMode::minimal}) {
+        openActive(3, mode);
+        Q_EMIT m_parts.events.openScreenshot(openInfo(shot(1)));
+        ImagePreviewView* preview = m_gallery->fullPreview();
+        ASSERT_NE(preview, nullptr);
+        EXPECT_TRUE(preview->isVisible());
+        EXPECT_EQ(preview->screenshot()->id, shot(1).id);
+        EXPECT_TRUE(preview->hasFocus());
+        EXPECT_EQ(preview->geometry(), m_gallery->rect()) << "over the whole screen";
+
+        QTest::keyClick(preview, Qt::Key_Escape);
+        EXPECT_FALSE(m_gallery->isShowingPreview());
+        EXPECT_EQ(m_gallery->fullPreview(), nullptr);
+        EXPECT_TRUE(m_gallery->grid().hasFocus());
+        m_gallery.reset();
+    }
+}
+
+TEST_F(FullPreviewTest, DeleteInThePreviewAsksAboutItsScreenshotNotTheSelection)
+{
+    openActive(4, GalleryViewMode::minimal);
+    const Screenshot shown = shot(1), selected = shot(3);
+    model().setIsSelectionMode(true);
+    model().setSelectedIds({selected.id});
+    m_gallery->handleDoubleTap(shown); // opens nothing in selection mode
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+    model().setIsSelectionMode(false);
+    model().setSelectedIds({selected.id});
+    m_gallery->handleDoubleTap(shown);
+    ImagePreviewView* preview = m_gallery->fullPreview();
+    ASSERT_NE(preview, nullptr);
+
+    QTest::keyClick(preview, Qt::Key_Delete);
+    EXPECT_EQ(box(QStringLiteral("deleteConfirmation")), nullptr);
+    pressButton(preview->deleteConfirmation(), QStringLiteral("Delete"));
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+    EXPECT_TRUE(model().selectedIds().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return !model().isDeleting(); }));
+    EXPECT_FALSE(QFile::exists(shown.filePath));
+    EXPECT_TRUE(QFile::exists(selected.filePath));
+}
+
+TEST_F(FullPreviewTest, ATagSavedInThePreviewKeepsTheZoomAndThePicture)
+{
+    openActive(3, GalleryViewMode::minimal);
+    m_gallery->handleSingleTap(shot(0));
+    ImagePreviewView* preview = m_gallery->fullPreview();
+    ASSERT_TRUE(waitUntil([&] { return !preview->isLoading(); }));
+    preview->applyMagnification(2.0);
+    QTest::keyClick(preview, Qt::Key_I);
+    MetadataInspectorView& inspector = preview->inspector();
+    inspector.tagField()->setText(QStringLiteral("Receipt"));
+    inspector.addTag();
+
+    EXPECT_DOUBLE_EQ(preview->scale(), 2.0);
+    EXPECT_FALSE(preview->isLoading());
+    EXPECT_FALSE(preview->image().isNull());
+    EXPECT_EQ(m_gallery->previewScreenshot()->customTags, QStringList{QStringLiteral("Receipt")});
+    EXPECT_TRUE(waitUntil([&] { return shot(0).customTags == QStringList{QStringLiteral("Receipt")}; }));
+}
+
+TEST_F(FullPreviewTest, ALastTagRemovedInThePreviewStaysRemovedAcrossAPublish)
+{
+    openActive(3, GalleryViewMode::informative);
+    Screenshot tagged = shot(1);
+    tagged.customTags = {QStringLiteral("Travel")};
+    ASSERT_TRUE(m_store.saveUserData(tagged.id, tagged.customTags, std::nullopt));
+    m_monitor.updateScreenshot(tagged);
+    m_gallery->handleSingleTap(tagged); // the docked inspector shows the tag too
+    ASSERT_TRUE(waitUntil([&] { return shot(1).customTags == tagged.customTags; }));
+
+    m_gallery->handleDoubleTap(shot(1));
+    ImagePreviewView* preview = m_gallery->fullPreview();
+    QTest::keyClick(preview, Qt::Key_I);
+    preview->inspector().removeTag(QStringLiteral("Travel"));
+    ScreenshotMonitorTestAccess::setScreenshots(m_monitor, m_monitor.screenshots());
+    QApplication::processEvents();
+
+    QTest::keyClick(preview, Qt::Key_Right);
+    QTest::keyClick(preview, Qt::Key_Left);
+    EXPECT_EQ(preview->screenshot()->id, tagged.id);
+    EXPECT_TRUE(preview->inspector().customTags().isEmpty());
+    EXPECT_TRUE(shot(1).customTags.isEmpty());
+    EXPECT_TRUE(m_gallery->inspector().customTags().isEmpty()) << "the docked inspector behind shows it too";
+    EXPECT_TRUE(m_store.fetchByPath(tagged.filePath)->customTags.isEmpty());
+}
+
+TEST_F(FullPreviewTest, ADoubleClickInInformativeModeFocusesAndOpens)
+{
+    openActive(3, GalleryViewMode::informative);
+    m_gallery->handleSingleTap(shot(2));
+    // The second click lands on the in-place preview the first one brought up.
+    QTest::mouseDClick(m_gallery->inPlacePreview(), Qt::LeftButton, {}, QPoint(50, 50));
+    ASSERT_TRUE(m_gallery->isShowingPreview());
+    EXPECT_EQ(m_gallery->previewScreenshot()->id, shot(2).id);
+    EXPECT_EQ(m_gallery->focusedScreenshot()->id, shot(2).id);
 }
 } // namespace

@@ -5,6 +5,7 @@
 // it writes (settings, store, trash) stays in the scratch home.
 #include "core/DatabaseManager.h"
 #include "core/ImageCache.h"
+#include "core/LinkDetector.h"
 #include "core/MemoryMonitor.h"
 #include "core/ProcMemorySource.h"
 #include "core/Settings.h"
@@ -19,6 +20,7 @@
 #include "platform/DesktopIntegration.h"
 #include "platform/FolderChooser.h"
 #include "platform/Trash.h"
+#include "preview/ImagePreviewView.h"
 #include "support/GalleryServices.h"
 #include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
@@ -95,8 +97,16 @@ QList<Screenshot> libraryOf(const QString& folder, const SampleLibrary::Result& 
             continue;
         Screenshot shot(path, QUuid::createUuid());
         shot.dateCreated = now.addSecs(-qint64(i) * 2400 - 600);
-        if (i % 23 != 5)
+        if (i % 23 != 5) {
             shot.ocrText = entries[i].lines.join(u'\n');
+            if (const auto links = LinkDetector::shared(); links && !shot.isVideo())
+                shot.detectedUrls = links->detect(*shot.ocrText);
+        }
+        static const QStringList apps{u"Firefox"_s, u"Terminal"_s, u"Slack"_s};
+        if (i % 4 != 3)
+            shot.sourceApp = apps[i % apps.size()];
+        if (i % 5 == 0)
+            shot.tags = {u"laptop"_s, u"cell phone"_s};
         list.append(shot);
     }
     return list;
@@ -285,6 +295,20 @@ int main(int argc, char* argv[])
     pause(300);
     tour.save(u"in-place-video"_s);
     QTest::keyClick(preview, Qt::Key_Escape);
+
+    // The full preview over everything, first with the file's facts along
+    // the bottom, then with the inspector beside it.
+    const Screenshot opened = firstOf(false);
+    gallery->handleDoubleTap(opened);
+    ImagePreviewView* full = gallery->fullPreview();
+    waitFor([&] { return !full->isLoading(); });
+    pause(300);
+    tour.save(u"full-preview"_s);
+    QTest::keyClick(full, Qt::Key_I);
+    pause(300);
+    tour.save(u"full-preview-inspector"_s);
+    QTest::keyClick(full, Qt::Key_Escape);
+    QTest::keyClick(full, Qt::Key_Escape);
 
     // An opened collection: the gallery rebuilt for one sub-folder, with its back button.
     SmartCollection work;

@@ -1,0 +1,181 @@
+#pragma once
+
+#include "core/Screenshot.h"
+#include "ui/FittedPicture.h"
+#include "ui/PinchTracker.h"
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class ActivitySpinner;
+class CustomVideoPlayer;
+class DatabaseManager;
+class DesktopIntegration;
+class FullImageLoader;
+class MetadataInspectorView;
+class PlainButton;
+class QAbstractButton;
+class QLabel;
+class QMessageBox;
+class QSlider;
+class ScreenshotMonitor;
+class SymbolLabel;
+class VideoBackend;
+class Workers;
+
+// The full-window preview laid over the whole gallery: one screenshot at
+// full resolution (a recording in the video player), stepped through the
+// gallery's list with the arrows or the arrow keys, zoomed with buttons, a
+// slider or a pinch, shown in the file manager, deleted after a question,
+// with the metadata inspector in a side panel ("i"). The screenshot shown,
+// the list and the preview's own presence belong to the caller, told
+// through the callbacks; deleting is the caller's work too.
+class ImagePreviewView : public QWidget
+{
+    Q_OBJECT
+    // The zoom as painted, easing towards scale().
+    Q_PROPERTY(double shownScale READ shownScale WRITE setShownScale)
+    // How far the inspector panel has come in, 0 to 1.
+    Q_PROPERTY(double inspectorReveal READ inspectorReveal WRITE setInspectorReveal)
+
+public:
+    struct Services
+    {
+        DatabaseManager& database;
+        ScreenshotMonitor& monitor;
+        DesktopIntegration& desktop;
+        VideoBackend& video;
+        Workers& workers;
+    };
+
+    struct Callbacks
+    {
+        // The preview stepped to another screenshot.
+        std::function<void(const Screenshot&)> onNavigate;
+        // The preview wants to go (close button, Esc, the backdrop, deletion).
+        std::function<void()> onClose;
+        std::function<void(const Screenshot&)> onDelete;
+        // An edit saved in the inspector, for the caller's list.
+        std::function<void(const Screenshot&)> onScreenshotUpdated;
+    };
+
+    static constexpr int inspectorWidth = 320;
+    static constexpr double zoomStep = 0.5;
+    static constexpr double minZoom = 0.1;
+    static constexpr double maxZoom = 5.0;
+
+    ImagePreviewView(std::optional<Screenshot> screenshot, QList<Screenshot> allScreenshots, Services services,
+                     Callbacks callbacks, QWidget* parent = nullptr);
+    ~ImagePreviewView() override;
+
+    const std::optional<Screenshot>& screenshot() const { return m_screenshot; }
+    // The caller's current screenshot: another id (or none) reloads and
+    // goes back to 100 %; the same one updated only replaces the record.
+    void setScreenshot(const std::optional<Screenshot>& screenshot);
+    void setAllScreenshots(QList<Screenshot> screenshots);
+
+    bool hasPrevious() const;
+    bool hasNext() const;
+    void showPrevious();
+    void showNext();
+
+    double scale() const { return m_scale; }
+    // The slider's and a pinch's way in: at once, without easing.
+    void setScale(double scale);
+    void zoomIn();
+    void zoomOut();
+    // A pinch in progress: the zoom becomes its magnification, unbounded.
+    void applyMagnification(double magnification);
+
+    bool isInspectorVisible() const { return m_isInspectorVisible; }
+    void setInspectorVisible(bool visible);
+    bool isInspectorEditing() const { return m_isInspectorEditing; }
+    MetadataInspectorView& inspector() const { return *m_inspector; }
+
+    // "Loading high-res..." with the spinner is shown.
+    bool isLoading() const;
+    const QImage& image() const { return m_picture.image(); }
+    CustomVideoPlayer* videoPlayer() const { return m_video; }
+    FullImageLoader& imageLoader() const { return *m_loader; }
+
+    void askToDelete();
+    QMessageBox* deleteConfirmation() const;
+    void revealInFileManager();
+
+    double shownScale() const { return m_shownScale; }
+    void setShownScale(double scale);
+    double inspectorReveal() const { return m_inspectorReveal; }
+    void setInspectorReveal(double reveal);
+
+    QAbstractButton* previousButton() const;
+    QAbstractButton* nextButton() const;
+    QAbstractButton* closeButton() const;
+    QAbstractButton* revealButton() const;
+    QAbstractButton* inspectorButton() const;
+    QAbstractButton* deleteButton() const;
+    QSlider* zoomSlider() const { return m_slider; }
+    QWidget* infoBar() const { return m_infoBar; }
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QWidget* makeTopBar();
+    QWidget* makeZoomControl();
+    QWidget* makeInfoBar();
+    void showScreenshot();
+    void loadHighResImage();
+    void imageLoaded(const QString& path, const QImage& image);
+    void syncInspectorButton();
+    void syncInfoBar();
+    void syncChrome();
+    void changeScale(double scale, bool animated);
+    void layoutChildren();
+    QRect imageArea() const;
+    std::optional<qsizetype> position() const;
+
+    std::optional<Screenshot> m_screenshot;
+    QList<Screenshot> m_allScreenshots;
+    Services m_services;
+    Callbacks m_callbacks;
+    FullImageLoader* m_loader;
+    FittedPicture m_picture;
+    double m_scale = 1.0;
+    double m_shownScale = 1.0;
+    double m_inspectorReveal = 0.0;
+    bool m_isInspectorVisible = false;
+    bool m_isInspectorEditing = false;
+    PinchTracker m_pinch;
+    bool m_pressedOnBackdrop = false;
+
+    CustomVideoPlayer* m_video = nullptr;
+    QWidget* m_loading;
+    ActivitySpinner* m_spinner;
+    MetadataInspectorView* m_inspector;
+    PlainButton* m_previous;
+    PlainButton* m_next;
+    QWidget* m_topBar;
+    QWidget* m_fileButtons;
+    PlainButton* m_reveal = nullptr;
+    PlainButton* m_inspectorToggle = nullptr;
+    SymbolLabel* m_inspectorSymbol = nullptr;
+    PlainButton* m_delete = nullptr;
+    QSlider* m_slider = nullptr;
+    PlainButton* m_close = nullptr;
+    QWidget* m_infoBar;
+    QLabel* m_infoName = nullptr;
+    QLabel* m_infoFacts = nullptr;
+    QWidget* m_sourceBadge = nullptr;
+    QLabel* m_sourceName = nullptr;
+    QPointer<QMessageBox> m_deleteConfirmation;
+};
