@@ -10,7 +10,9 @@
 #include "core/SqliteTransaction.h"
 #include "core/Uuid.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <QStandardPaths>
@@ -51,6 +53,11 @@ constexpr const char* upsertSql =
 constexpr const char* selectColumns =
     "    SELECT id, filename, filepath, date_created, size_bytes, ocr_text, embedding_json, tags, source_app, "
     "detected_urls, custom_tags, user_notes\n";
+
+QByteArray byPathSql()
+{
+    return QByteArray(selectColumns) + "    FROM screenshot\n    WHERE filepath = ?\n    LIMIT 1;";
+}
 
 // Exact, separator-aware and case-sensitive: ?1 itself or anything in
 // [?1 + "/", ?1 + "0"), "0" being the character after "/". A range on
@@ -152,6 +159,37 @@ QStringList sortedByCodePoint(const QSet<QString>& set)
     return sorted;
 }
 
+// The result code of a write that just failed on `db`, read before a rollback
+// or another statement replaces it.
+int failureCode(sqlite3* db)
+{
+    const int code = sqlite3_extended_errcode(db);
+    return code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE ? SQLITE_ERROR : code;
+}
+
+bool isDamage(int code)
+{
+    return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
+}
+
+enum class FileCheck { intact, damaged, unknown };
+
+// With `thorough`, SQLite's quick integrity check, which reads every page;
+// otherwise the header and the schema, which an overwritten header or a
+// truncated file already fail. A file that cannot be read for another reason
+// (locked, an I/O error, no memory) is not called damaged: only what is
+// certainly damaged is ever moved aside.
+FileCheck checkFile(sqlite3* db, bool thorough)
+{
+    SqliteStatement check(db, thorough ? "PRAGMA quick_check;" : "SELECT count(*) FROM sqlite_master;");
+    if (!check.isPrepared())
+        return isDamage(sqlite3_extended_errcode(db)) ? FileCheck::damaged : FileCheck::unknown;
+    const int step = check.step();
+    if (step == SQLITE_ROW)
+        return !thorough || check.columnText(0) == u"ok"_s ? FileCheck::intact : FileCheck::damaged;
+    return isDamage(step) ? FileCheck::damaged : FileCheck::unknown;
+}
+
 QString quotedList(const QList<QUrl>& urls)
 {
     QStringList quoted;
@@ -208,30 +246,123 @@ void DatabaseManager::open()
 {
     Console::printLine(u"💾 Database path: "_s + m_path);
     QString error;
-    if (m_path.isEmpty()) {
-        error = u"no data folder"_s;
-    } else if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
-        error = u"the folder cannot be created"_s;
-    } else {
-        sqlite3* handle = nullptr;
-        const int result = sqlite3_open(m_path.toUtf8().constData(), &handle);
-        SqliteConnection connection(handle); // closed again on failure
-        if (result == SQLITE_OK) {
-            // Write-ahead logging: a write costs one sync instead of several,
-            // readers never wait for a writer, and a crash still leaves every
-            // committed transaction (only the last ones may be lost on power
-            // failure, never the file's consistency).
-            sqliteExec(connection.get(), "PRAGMA journal_mode=WAL;");
-            sqliteExec(connection.get(), "PRAGMA synchronous=NORMAL;");
-            m_db = std::move(connection);
-        } else
-            error = QString::fromUtf8(sqlite3_errstr(result));
+    m_db = openConnection(error);
+    // The thorough check reads the whole file: at every start only while that
+    // is quick, and otherwise once damage was met while running.
+    const QString marker = m_path + damageMarkerSuffix;
+    const bool thorough = QFileInfo(m_path).size() <= thoroughCheckLimitBytes || QFileInfo::exists(marker);
+    const FileCheck check = m_db ? checkFile(m_db.get(), thorough) : FileCheck::unknown;
+    if (check == FileCheck::intact && thorough)
+        QFile::remove(marker);
+    if (check == FileCheck::damaged) {
+        m_db.reset();
+        QFile::remove(marker);
+        const QString setAside = setDamagedFileAside();
+        if (setAside.isEmpty()) {
+            // Better a damaged file whose writes fail (and say so) than none.
+            Console::printLine(u"❌ The damaged library file could not be moved aside"_s);
+        } else {
+            Console::printLine(u"⚠️ The library file was damaged; it was moved to "_s + setAside +
+                               u" and a new one was started"_s);
+            Logger::log(LogLevel::error, u"Database"_s, u"Damaged database set aside"_s,
+                        {{u"path"_s, m_path}, {u"setAside"_s, setAside}});
+            m_health.recordSetAside(setAside);
+        }
+        m_db = openConnection(error);
     }
     if (m_db)
         return;
+    m_health.recordWrite(SQLITE_CANTOPEN);
     Console::printLine(u"❌ Error opening database"_s);
     Logger::log(LogLevel::error, u"Database"_s, u"Failed to open database"_s,
                 {{u"path"_s, m_path}, {u"error"_s, error}});
+}
+
+SqliteConnection DatabaseManager::openConnection(QString& error) const
+{
+    if (m_path.isEmpty()) {
+        error = u"no data folder"_s;
+        return {};
+    }
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
+        error = u"the folder cannot be created"_s;
+        return {};
+    }
+    sqlite3* handle = nullptr;
+    const int result = sqlite3_open(m_path.toUtf8().constData(), &handle);
+    SqliteConnection connection(handle); // closed again on failure
+    if (result == SQLITE_OK) {
+        // Write-ahead logging: a write costs one sync instead of several,
+        // readers never wait for a writer, and a crash still leaves every
+        // committed transaction (only the last ones may be lost on power
+        // failure, never the file's consistency).
+        sqliteExec(connection.get(), "PRAGMA journal_mode=WAL;");
+        sqliteExec(connection.get(), "PRAGMA synchronous=NORMAL;");
+        return connection;
+    }
+    error = QString::fromUtf8(sqlite3_errstr(result));
+    return {};
+}
+
+// Beside the original, named after the moment, never over another file. The
+// journal goes with it: left behind, it would be replayed into the new file.
+QString DatabaseManager::setDamagedFileAside()
+{
+    const QString base = m_path + u".damaged-"_s + QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s);
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = base + u'-' + QString::number(n);
+    if (!QFile::rename(m_path, target))
+        return {};
+    for (const QString& suffix : {u"-journal"_s, u"-wal"_s, u"-shm"_s}) {
+        if (QFileInfo::exists(m_path + suffix))
+            QFile::rename(m_path + suffix, target + suffix);
+    }
+    return target;
+}
+
+bool DatabaseManager::noteWrite(int code)
+{
+    m_health.recordWrite(code);
+    noteDamage(code);
+    return code == SQLITE_OK;
+}
+
+void DatabaseManager::noteRead(int lastStep)
+{
+    if (!isDamage(lastStep))
+        return;
+    m_health.recordWrite(lastStep);
+    noteDamage(lastStep);
+}
+
+// Remembered on disk, so that the next start checks the whole file and sets
+// it aside when the damage is real.
+void DatabaseManager::noteDamage(int code)
+{
+    if (!isDamage(code) || m_damageNoted)
+        return;
+    m_damageNoted = true;
+    QFile marker(m_path + damageMarkerSuffix);
+    marker.open(QIODevice::WriteOnly);
+    Logger::log(LogLevel::error, u"Database"_s, u"Damaged database detected"_s, {{u"path"_s, m_path}});
+}
+
+void DatabaseManager::simulateFault(Fault fault)
+{
+    m_queue.sync([&] {
+        if (!m_db)
+            return;
+        sqliteExec(m_db.get(), fault == Fault::readOnly ? "PRAGMA query_only = 1;" : "PRAGMA query_only = 0;");
+        if (fault != Fault::full) {
+            sqliteExec(m_db.get(), "PRAGMA max_page_count = 2147483646;");
+            return;
+        }
+        SqliteStatement pages(m_db.get(), "PRAGMA page_count;");
+        const qint64 count = pages.step() == SQLITE_ROW ? pages.columnInt64(0) : 1;
+        const QByteArray limit = "PRAGMA max_page_count = " + QByteArray::number(count) + ';';
+        sqliteExec(m_db.get(), limit.constData());
+    });
 }
 
 void DatabaseManager::createTables()
@@ -273,7 +404,8 @@ void DatabaseManager::migrateEmptyEmbeddings()
 {
     SqliteStatement repair(
         m_db.get(), "UPDATE screenshot SET embedding_json = '[]' WHERE embedding_json = '' OR embedding_json IS NULL;");
-    if (!repair.isPrepared() || !repair.stepDone())
+    // The first write of every start: a read-only or full store shows at once.
+    if (!noteWrite(repair.isPrepared() && repair.stepDone() ? SQLITE_OK : failureCode(m_db.get())))
         return;
     if (const int fixed = sqlite3_changes(m_db.get()); fixed >= 1)
         Console::printLine(u"🔧 Migration: Fixed %1 records with empty embeddings"_s.arg(fixed));
@@ -317,7 +449,7 @@ void DatabaseManager::backfillBatch(std::shared_ptr<BackfillRun> run)
     int rowsRead = 0;
     const QList<LinkUpdate> updates = collectLinkUpdates(*run, rowsRead);
     run->rowsChanged += int(updates.size());
-    if (!updates.isEmpty() && !writeLinkUpdates(updates)) {
+    if (!updates.isEmpty() && !noteWrite(writeLinkUpdates(updates))) {
         run->updateFailed = true;
         finishBackfill(*run);
         return;
@@ -365,20 +497,20 @@ QList<DatabaseManager::LinkUpdate> DatabaseManager::collectLinkUpdates(BackfillR
     return updates;
 }
 
-bool DatabaseManager::writeLinkUpdates(const QList<LinkUpdate>& updates)
+int DatabaseManager::writeLinkUpdates(const QList<LinkUpdate>& updates)
 {
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET detected_urls = ? WHERE id = ?;");
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !transaction.isActive())
-        return false;
+        return failureCode(m_db.get());
     for (const LinkUpdate& entry : updates) {
         update.bindText(1, QByteArrayView(entry.encodedLinks));
         update.bindText(2, uuidText(entry.id));
         if (!update.stepDone())
-            return false;
+            return failureCode(m_db.get());
         update.reset();
     }
-    return transaction.commit();
+    return transaction.commit() ? SQLITE_OK : failureCode(m_db.get());
 }
 
 // The summary of every batch written.
@@ -415,7 +547,7 @@ bool DatabaseManager::upsertRow(SqliteStatement& statement, const Screenshot& sc
 bool DatabaseManager::upsert(const Screenshot& screenshot)
 {
     Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshot"_s, {{u"filename"_s, screenshot.filename}});
-    return m_queue.sync([&] { return writeUpserts({screenshot}, false); });
+    return m_queue.sync([&] { return noteWrite(writeUpserts({screenshot}, false)); });
 }
 
 bool DatabaseManager::upsertMany(const QList<Screenshot>& screenshots)
@@ -425,28 +557,84 @@ bool DatabaseManager::upsertMany(const QList<Screenshot>& screenshots)
         const QList<Screenshot> chunk = screenshots.mid(start, upsertChunkSize);
         Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshots"_s, {{u"count"_s, chunk.size()}});
         // One submission per chunk lets other callers in between chunks.
-        allWritten = m_queue.sync([&] { return writeUpserts(chunk, true); }) && allWritten;
+        allWritten = m_queue.sync([&] { return noteWrite(writeUpserts(chunk, true)); }) && allWritten;
     }
     return allWritten;
 }
 
-bool DatabaseManager::writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction)
+int DatabaseManager::writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction)
 {
     if (!m_db)
-        return false;
+        return SQLITE_CANTOPEN;
     SqliteStatement statement(m_db.get(), upsertSql);
     if (!statement.isPrepared()) {
         Console::printLine(u"UPSERT statement could not be prepared."_s);
-        return false;
+        return failureCode(m_db.get());
     }
     std::optional<SqliteTransaction> transaction;
     if (inTransaction && !transaction.emplace(m_db.get()).isActive())
-        return false;
+        return failureCode(m_db.get());
     for (const Screenshot& screenshot : screenshots) {
         if (!upsertRow(statement, screenshot))
-            return false; // the transaction rolls back: a chunk is written whole or not at all
+            return failureCode(m_db.get()); // rolled back: a chunk is written whole or not at all
     }
-    return !transaction || transaction->commit();
+    return !transaction || transaction->commit() ? SQLITE_OK : failureCode(m_db.get());
+}
+
+std::optional<QList<Screenshot>> DatabaseManager::addFiles(const QList<Screenshot>& records)
+{
+    QList<Screenshot> stored;
+    stored.reserve(records.size());
+    for (qsizetype start = 0; start < records.size(); start += upsertChunkSize) {
+        const QList<Screenshot> chunk = records.mid(start, upsertChunkSize);
+        Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshots"_s, {{u"count"_s, chunk.size()}});
+        if (!m_queue.sync([&] { return noteWrite(writeNewFiles(chunk, stored)); }))
+            return std::nullopt;
+    }
+    return stored;
+}
+
+// The look-up and the insert share one transaction on the queue, so no other
+// writer can put a row at the path in between.
+int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, QList<Screenshot>& stored)
+{
+    if (!m_db)
+        return SQLITE_CANTOPEN;
+    SqliteStatement lookup(m_db.get(), byPathSql().constData());
+    SqliteStatement insert(m_db.get(), upsertSql);
+    SqliteStatement source(m_db.get(), "UPDATE screenshot SET source_app = ? WHERE id = ?;");
+    SqliteTransaction transaction(m_db.get());
+    if (!lookup.isPrepared() || !insert.isPrepared() || !source.isPrepared() || !transaction.isActive())
+        return failureCode(m_db.get());
+    const qsizetype before = stored.size();
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    for (const Screenshot& record : records) {
+        lookup.bindText(1, record.filePath);
+        const int found = lookup.step();
+        std::optional<Screenshot> existing = found == SQLITE_ROW ? readRecord(lookup, zone) : std::nullopt;
+        lookup.reset();
+        if (found != SQLITE_ROW && found != SQLITE_DONE)
+            return failureCode(m_db.get());
+        if (!existing) {
+            if (!upsertRow(insert, record))
+                return failureCode(m_db.get());
+            stored.append(record);
+            continue;
+        }
+        if (record.sourceApp && !existing->sourceApp) {
+            existing->sourceApp = record.sourceApp;
+            source.bindText(1, *record.sourceApp);
+            source.bindText(2, uuidText(existing->id));
+            if (!source.stepDone())
+                return failureCode(m_db.get());
+            source.reset();
+        }
+        stored.append(std::move(*existing));
+    }
+    if (transaction.commit())
+        return SQLITE_OK;
+    stored.resize(before);
+    return failureCode(m_db.get());
 }
 
 bool DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& results)
@@ -454,20 +642,20 @@ bool DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& resu
     if (results.isEmpty())
         return true;
     LogTimer timer(u"db_batch_update"_s);
-    const bool written = m_queue.sync([&] { return writeMetadata(results); });
+    const bool written = m_queue.sync([&] { return noteWrite(writeMetadata(results)); });
     timer.end({{u"count"_s, int(results.size())}});
     return written;
 }
 
-bool DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
+int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
 {
     if (!m_db)
-        return false;
+        return SQLITE_CANTOPEN;
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, "
                                        "detected_urls = ? WHERE id = ?;");
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !transaction.isActive())
-        return false;
+        return failureCode(m_db.get());
     for (const ProcessedFileResult& result : results) {
         update.bindText(1, result.ocrText);
         update.bindText(2, QByteArrayView(JsonArrayCodec::encodeStrings(result.tags)));
@@ -477,46 +665,55 @@ bool DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
         if (!update.stepDone()) {
             // The batch is kept whole: nothing of it is marked analysed unless all of it is.
             Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
-            return false;
+            return failureCode(m_db.get());
         }
         update.reset();
     }
-    return transaction.commit();
+    return transaction.commit() ? SQLITE_OK : failureCode(m_db.get());
 }
 
 bool DatabaseManager::saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes)
 {
     return m_queue.sync([&] {
-        if (!m_db)
-            return false;
-        SqliteStatement update(m_db.get(), "UPDATE screenshot SET custom_tags = ?, user_notes = ? WHERE id = ?;");
-        if (!update.isPrepared())
-            return false;
-        update.bindText(1, QByteArrayView(JsonArrayCodec::encodeStrings(customTags)));
-        if (notes && !notes->isEmpty())
-            update.bindText(2, *notes);
-        else
-            update.bindNull(2);
-        update.bindText(3, uuidText(id));
-        const bool written = update.stepDone();
-        Console::printLine(written ? u"✅ User data saved for "_s + uuidText(id).left(8)
-                                   : u"❌ Failed to save user data"_s);
-        return written;
+        bool rowChanged = false;
+        return noteWrite(writeUserData(id, customTags, notes, rowChanged)) && rowChanged;
     });
+}
+
+int DatabaseManager::writeUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes,
+                                   bool& rowChanged)
+{
+    if (!m_db)
+        return SQLITE_CANTOPEN;
+    SqliteStatement update(m_db.get(), "UPDATE screenshot SET custom_tags = ?, user_notes = ? WHERE id = ?;");
+    if (!update.isPrepared())
+        return failureCode(m_db.get());
+    update.bindText(1, QByteArrayView(JsonArrayCodec::encodeStrings(customTags)));
+    if (notes && !notes->isEmpty())
+        update.bindText(2, *notes);
+    else
+        update.bindNull(2);
+    update.bindText(3, uuidText(id));
+    const bool written = update.stepDone();
+    Console::printLine(written ? u"✅ User data saved for "_s + uuidText(id).left(8) : u"❌ Failed to save user data"_s);
+    if (!written)
+        return failureCode(m_db.get());
+    rowChanged = sqlite3_changes(m_db.get()) > 0;
+    return SQLITE_OK;
 }
 
 bool DatabaseManager::deleteScreenshot(const QUuid& id)
 {
     return m_queue.sync([&] {
         if (!m_db)
-            return false;
+            return noteWrite(SQLITE_CANTOPEN);
         SqliteStatement statement(m_db.get(), "DELETE FROM screenshot WHERE id = ?;");
         if (!statement.isPrepared())
-            return false;
+            return noteWrite(failureCode(m_db.get()));
         statement.bindText(1, uuidText(id));
         const bool done = statement.stepDone();
         Console::printLine(done ? u"Successfully deleted row."_s : u"Could not delete row."_s);
-        return done && sqlite3_changes(m_db.get()) > 0;
+        return noteWrite(done ? SQLITE_OK : failureCode(m_db.get())) && sqlite3_changes(m_db.get()) > 0;
     });
 }
 
@@ -525,19 +722,36 @@ bool DatabaseManager::updateFilePath(const QString& newPath, const QString& id)
     const std::optional<QUuid> parsed = parseUuid(id);
     const QString idText = parsed ? uuidText(*parsed) : id;
     return m_queue.sync([&] {
-        if (!m_db)
-            return false;
-        SqliteStatement update(m_db.get(), "UPDATE screenshot SET filepath = ? WHERE id = ?;");
-        if (!update.isPrepared())
-            return false;
-        update.bindText(1, newPath);
-        update.bindText(2, idText);
-        if (!update.stepDone()) {
-            Console::printLine(u"❌ Failed to update file path for "_s + idText);
-            return false;
-        }
-        return sqlite3_changes(m_db.get()) > 0;
+        bool rowChanged = false;
+        return noteWrite(writeFilePath(newPath, idText, rowChanged)) && rowChanged;
     });
+}
+
+int DatabaseManager::writeFilePath(const QString& newPath, const QString& idText, bool& rowChanged)
+{
+    if (!m_db)
+        return SQLITE_CANTOPEN;
+    SqliteStatement update(m_db.get(), "UPDATE screenshot SET filepath = ? WHERE id = ?;");
+    SqliteStatement stale(m_db.get(), "DELETE FROM screenshot WHERE filepath = ? AND id != ?;");
+    SqliteTransaction transaction(m_db.get());
+    if (!update.isPrepared() || !stale.isPrepared() || !transaction.isActive())
+        return failureCode(m_db.get());
+    update.bindText(1, newPath);
+    update.bindText(2, idText);
+    if (!update.stepDone()) {
+        Console::printLine(u"❌ Failed to update file path for "_s + idText);
+        return failureCode(m_db.get());
+    }
+    rowChanged = sqlite3_changes(m_db.get()) > 0;
+    if (rowChanged) {
+        stale.bindText(1, newPath);
+        stale.bindText(2, idText);
+        if (!stale.stepDone())
+            return failureCode(m_db.get());
+        if (const int removed = sqlite3_changes(m_db.get()); removed > 0)
+            Console::printLine(u"🗑️ Removed %1 row(s) of a file no longer at "_s.arg(removed) + newPath);
+    }
+    return transaction.commit() ? SQLITE_OK : failureCode(m_db.get());
 }
 
 QStringList DatabaseManager::allCustomTags()
@@ -573,7 +787,9 @@ int DatabaseManager::count(const std::optional<QString>& folder)
         SqliteStatement statement(m_db.get(), sql.constData());
         if (key)
             statement.bindText(1, QByteArrayView(*key));
-        return statement.step() == SQLITE_ROW ? int(statement.columnInt64(0)) : 0;
+        const int step = statement.step();
+        noteRead(step);
+        return step == SQLITE_ROW ? int(statement.columnInt64(0)) : 0;
     });
 }
 
@@ -582,10 +798,11 @@ std::optional<Screenshot> DatabaseManager::fetchByPath(const QString& path)
     return m_queue.sync([&]() -> std::optional<Screenshot> {
         if (!m_db)
             return std::nullopt;
-        const QByteArray sql = QByteArray(selectColumns) + "    FROM screenshot\n    WHERE filepath = ?\n    LIMIT 1;";
-        SqliteStatement statement(m_db.get(), sql.constData());
+        SqliteStatement statement(m_db.get(), byPathSql().constData());
         statement.bindText(1, path);
-        if (statement.step() != SQLITE_ROW)
+        const int step = statement.step();
+        noteRead(step);
+        if (step != SQLITE_ROW)
             return std::nullopt;
         return readRecord(statement, QTimeZone::systemTimeZone());
     });
@@ -645,7 +862,8 @@ void DatabaseManager::readPage(const PageRequest& request, QList<Screenshot>& re
     int rowsRead = 0;
     int rowsAtLastDate = 0;
     std::optional<double> lastDate;
-    while (page.step() == SQLITE_ROW) {
+    int step = SQLITE_DONE;
+    while ((step = page.step()) == SQLITE_ROW) {
         ++rowsRead;
         const std::optional<double> date =
             page.isNull(DateCreated) ? std::nullopt : std::optional<double>(page.columnDouble(DateCreated));
@@ -656,6 +874,7 @@ void DatabaseManager::readPage(const PageRequest& request, QList<Screenshot>& re
         if (std::optional<Screenshot> record = readRecord(page, zone))
             records.append(std::move(*record));
     }
+    noteRead(step);
     rememberCursor(request, cursor, rowsRead, lastDate, rowsAtLastDate);
 }
 

@@ -4,6 +4,7 @@
 #include "core/Screenshot.h"
 #include "core/SerialQueue.h"
 #include "core/SqliteConnection.h"
+#include "core/StoreHealth.h"
 
 #include <QList>
 #include <QString>
@@ -27,12 +28,23 @@ class SqliteStatement;
 //
 // Failures never escape as exceptions: reads show them as console lines, log
 // lines and empty results; every write also returns whether it reached the
-// file, so that its caller can keep what was not saved. When the file cannot be
+// file, so that its caller can keep what was not saved, and health() tells the
+// window whether changes can be saved and why not. When the file cannot be
 // opened, every operation returns its empty or false result without touching
 // SQLite.
+//
+// A file found damaged at open is moved aside (never deleted) and a new one is
+// started; health() names where the old one went. Damage met while running
+// is noted beside the file, and the next start checks it whole.
 class DatabaseManager
 {
 public:
+    // Up to this size every start checks every page of the file (tens of
+    // milliseconds); a larger file is checked whole only when damage was
+    // noted while it was in use, and otherwise by its header and schema.
+    static constexpr qint64 thoroughCheckLimitBytes = 16 << 20;
+    static inline const QString damageMarkerSuffix = QStringLiteral(".needs-check");
+
     // The folder the application's store lives in ($XDG_DATA_HOME/Brindlework).
     static QString dataFolder();
     // "Brindlework.sqlite" in dataFolder().
@@ -53,6 +65,7 @@ public:
     SerialQueue& dbQueue() { return m_queue; }
     bool isOpen();
     const QString& path() const { return m_path; }
+    StoreHealth& health() { return m_health; }
 
     // Inserts the record's file facts, or refreshes them (name, path, date,
     // size, source application) while keeping analysis results and user data.
@@ -65,12 +78,22 @@ public:
     // an id without a row changes nothing and does not stop the others. False
     // (and nothing written) when any statement failed.
     bool updateMetadataBatch(const QList<ProcessedFileResult>& results);
-    // Empty or absent notes are stored as NULL. True when the statement ran,
-    // also for an id without a row.
+    // Files found on disk, by path: a path without a row gets one from its
+    // record; a path that has a row keeps it, and the stored record stands
+    // in for the given one (taking the given source application when it
+    // recorded none). One row per path, whatever the caller knew. The
+    // records as stored, in the given order; nothing when the write failed
+    // (then nothing of it was written).
+    std::optional<QList<Screenshot>> addFiles(const QList<Screenshot>& records);
+    // Empty or absent notes are stored as NULL. True only when the row was
+    // written: an id without a row saves nothing.
     bool saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes);
     // True only when a row was removed.
     bool deleteScreenshot(const QUuid& id);
-    // `id` is a UUID's text in either case. True only when a row now has the new path.
+    // `id` is a UUID's text in either case. True only when a row now has the
+    // new path. The file now at that path is the row's, so any other row
+    // left there by a vanished file is removed with it: never two rows for
+    // one path.
     bool updateFilePath(const QString& newPath, const QString& id);
 
     // Every user tag of every row, once each, sorted by code point.
@@ -88,6 +111,13 @@ public:
     // Queues a re-derivation of the detected links of every row with text;
     // returns at once. Quiet prints only what was written.
     void rescanForLinks(bool quiet);
+
+    // Fault injection for tests and the soak benchmark (running as root
+    // makes permissions meaningless): every later write fails as on a
+    // read-only file, or as on a full disk once the file would grow; none
+    // lifts it again.
+    enum class Fault { none, readOnly, full };
+    void simulateFault(Fault fault);
 
 private:
     struct BackfillRun;
@@ -115,18 +145,31 @@ private:
     };
 
     void open();
+    SqliteConnection openConnection(QString& error) const;
+    // Moves the damaged file (and its journal) aside; where it went, or empty.
+    QString setDamagedFileAside();
+    // Records the write's result code in health(); true when it succeeded.
+    bool noteWrite(int code);
+    // A read that ended in damage says so too.
+    void noteRead(int lastStep);
+    void noteDamage(int code);
     void createTables();
     void addColumnIfMissing(const QString& name, const QString& type);
     void migrateEmptyEmbeddings();
     void createIndexes();
     void backfillBatch(std::shared_ptr<BackfillRun> run);
     QList<LinkUpdate> collectLinkUpdates(BackfillRun& run, int& rowsRead);
-    bool writeLinkUpdates(const QList<LinkUpdate>& updates);
+    int writeLinkUpdates(const QList<LinkUpdate>& updates);
     void finishBackfill(const BackfillRun& run);
     bool upsertRow(SqliteStatement& statement, const Screenshot& screenshot);
-    // On the queue: one prepared statement for all rows, in one transaction when asked.
-    bool writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction);
-    bool writeMetadata(const QList<ProcessedFileResult>& results);
+    // On the queue, each returning SQLite's result code: one prepared
+    // statement for all rows, in one transaction when asked.
+    int writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction);
+    int writeNewFiles(const QList<Screenshot>& records, QList<Screenshot>& stored);
+    int writeMetadata(const QList<ProcessedFileResult>& results);
+    int writeUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes,
+                      bool& rowChanged);
+    int writeFilePath(const QString& newPath, const QString& idText, bool& rowChanged);
     void readPage(const PageRequest& request, QList<Screenshot>& records);
     std::optional<PageCursor> continuingCursor(const PageRequest& request) const;
     void rememberCursor(const PageRequest& request, const std::optional<PageCursor>& used, int rowsRead,
@@ -134,6 +177,8 @@ private:
     std::optional<Screenshot> readRecord(const SqliteStatement& statement, const QTimeZone& zone) const;
 
     QString m_path;
+    StoreHealth m_health;
+    bool m_damageNoted = false; // on the queue only
     // Declared before the queue so that the queue, destroyed first, finishes
     // its work while the connection is still open.
     SqliteConnection m_db;

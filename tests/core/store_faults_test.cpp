@@ -1,0 +1,248 @@
+#include "core/DatabaseManager.h"
+#include "core/LogTimer.h"
+#include "core/SqliteConnection.h"
+#include "core/SqliteStatement.h"
+#include "core/Uuid.h"
+#include "support/Capture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+Screenshot record(const QString& path, std::optional<QString> sourceApp = std::nullopt)
+{
+    Screenshot s;
+    s.id = QUuid::createUuid();
+    s.filePath = path;
+    s.filename = path.section(u'/', -1);
+    s.dateCreated = QDateTime::fromSecsSinceEpoch(1'700'000'000);
+    s.fileSize = 10;
+    s.sourceApp = std::move(sourceApp);
+    return s;
+}
+
+class StoreFaultsTest : public ::testing::Test
+{
+protected:
+    QString dbPath() const { return m_dir.filePath(u"Brindlework.sqlite"_s); }
+
+    std::unique_ptr<DatabaseManager> openStore()
+    {
+        auto store = std::make_unique<DatabaseManager>(dbPath());
+        store->isOpen();
+        store->dbQueue().sync([] {});
+        return store;
+    }
+
+    // A closed library of `rows` rows with `textLength` characters of text each.
+    void writeLibrary(int rows, int textLength = 400)
+    {
+        auto store = openStore();
+        QList<Screenshot> records;
+        for (int i = 0; i < rows; ++i)
+            records.append(record(u"/lib/shot %1.png"_s.arg(i)));
+        ASSERT_TRUE(store->upsertMany(records));
+        QList<ProcessedFileResult> results;
+        for (const Screenshot& s : records)
+            results.append({s.id, QString(textLength, u'x'), {}, QList<double>{1.0}, {}});
+        ASSERT_TRUE(store->updateMetadataBatch(results));
+    }
+
+    QByteArray readFile() const
+    {
+        QFile file(dbPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void writeFile(const QByteArray& bytes) const
+    {
+        QFile file(dbPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+    // Every page after the first (which holds the schema) scribbled on.
+    static void scribbleOnPages(QByteArray& bytes)
+    {
+        for (qsizetype at = 4096 + 40; at + 64 < bytes.size(); at += 4096)
+            bytes.replace(at, 64, QByteArray(64, '\x7f'));
+    }
+
+    QStringList setAsideFiles() const
+    {
+        return QDir(m_dir.path()).entryList({u"Brindlework.sqlite.damaged-*"_s}, QDir::Files);
+    }
+
+    QTemporaryDir m_dir;
+    ConsoleCapture m_console;
+};
+} // namespace
+
+TEST_F(StoreFaultsTest, ADamagedFileIsMovedAsideUntouchedAndANewOneStarted)
+{
+    const std::vector<std::pair<const char*, std::function<void(QByteArray&)>>> damages{
+        {"header overwritten", [](QByteArray& bytes) { bytes.replace(0, 100, QByteArray(100, '\x5a')); }},
+        {"truncated", [](QByteArray& bytes) { bytes.truncate(bytes.size() / 2 + 100); }},
+        {"pages scribbled on", scribbleOnPages},
+    };
+    for (const auto& [name, damage] : damages) {
+        SCOPED_TRACE(name);
+        QFile::remove(dbPath());
+        for (const QString& old : setAsideFiles())
+            QFile::remove(m_dir.filePath(old));
+        writeLibrary(300);
+        QByteArray bytes = readFile();
+        damage(bytes);
+        writeFile(bytes);
+        m_console.clear();
+
+        auto store = openStore();
+
+        ASSERT_EQ(setAsideFiles().size(), 1);
+        const QString setAside = m_dir.filePath(setAsideFiles().first());
+        EXPECT_EQ(store->health().state().setAsidePath, setAside);
+        QFile kept(setAside);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), bytes) << "the damaged file is kept as it was";
+        EXPECT_TRUE(m_console.contains(u"⚠️ The library file was damaged; it was moved to "_s + setAside));
+        EXPECT_FALSE(m_console.contains(u"UPSERT statement could not be prepared."_s));
+
+        // The new file works: what is written is read back.
+        const Screenshot fresh = record(u"/lib/new.png"_s);
+        EXPECT_TRUE(store->upsert(fresh));
+        EXPECT_EQ(store->count(), 1);
+        EXPECT_TRUE(store->health().canWrite());
+    }
+}
+
+TEST_F(StoreFaultsTest, DamageMetInALargeFileIsSetAsideAtTheNextStart)
+{
+    writeLibrary(2500, 7000);
+    QByteArray bytes = readFile();
+    ASSERT_GT(bytes.size(), DatabaseManager::thoroughCheckLimitBytes);
+    scribbleOnPages(bytes);
+    writeFile(bytes);
+    {
+        auto store = openStore();
+        EXPECT_TRUE(setAsideFiles().isEmpty()) << "too large to read whole at every start";
+        LogTimer timer(u"db_query_screenshots"_s);
+        store->fetchPage(std::nullopt, 5000, 0, true, timer);
+        EXPECT_FALSE(store->health().canWrite());
+        EXPECT_EQ(store->health().state().writeProblem, StoreHealth::problemText(SQLITE_CORRUPT));
+    }
+    auto store = openStore();
+    ASSERT_EQ(setAsideFiles().size(), 1);
+    EXPECT_FALSE(QFile::exists(dbPath() + DatabaseManager::damageMarkerSuffix));
+    EXPECT_EQ(store->count(), 0);
+    EXPECT_TRUE(store->health().canWrite());
+}
+
+TEST_F(StoreFaultsTest, AnIntactOrMerelyLockedFileStaysWhereItIs)
+{
+    writeLibrary(50);
+    {
+        auto store = openStore();
+        EXPECT_EQ(store->count(), 50);
+        EXPECT_TRUE(store->health().state().setAsidePath.isEmpty());
+    }
+    // Another program holding the file locked makes it unreadable for a
+    // moment, not damaged.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &raw), SQLITE_OK);
+    SqliteConnection locker(raw);
+    ASSERT_TRUE(sqliteExec(raw, "BEGIN EXCLUSIVE;"));
+    auto store = openStore();
+    EXPECT_TRUE(setAsideFiles().isEmpty());
+    EXPECT_TRUE(QFile::exists(dbPath()));
+    ASSERT_TRUE(sqliteExec(raw, "ROLLBACK;"));
+    EXPECT_EQ(store->count(), 50);
+}
+
+TEST_F(StoreFaultsTest, FailedWritesSayWhyUntilWritingWorksAgain)
+{
+    const std::vector<std::pair<DatabaseManager::Fault, QString>> faults{
+        {DatabaseManager::Fault::readOnly, u"the library file is read-only"_s},
+        {DatabaseManager::Fault::full, u"the disk holding the library is full"_s},
+    };
+    auto store = openStore();
+    const Screenshot kept = record(u"/lib/kept.png"_s);
+    ASSERT_TRUE(store->upsert(kept));
+    for (const auto& [fault, reason] : faults) {
+        SCOPED_TRACE(reason.toStdString());
+        QSignalSpy changed(&store->health(), &StoreHealth::changed);
+        store->simulateFault(fault);
+
+        // Large enough that the file must grow.
+        QList<Screenshot> many;
+        for (int i = 0; i < 200; ++i)
+            many.append(record(u"/lib/%1/"_s.arg(i) + QString(300, u'p') + u".png"_s));
+        EXPECT_FALSE(store->upsertMany(many));
+        EXPECT_FALSE(store->updateMetadataBatch({{kept.id, QString(20000, u't'), {}, QList<double>{1.0}, {}}}));
+        EXPECT_FALSE(store->addFiles(many));
+        EXPECT_EQ(store->health().state().writeProblem, reason);
+        EXPECT_FALSE(store->health().canWrite());
+        EXPECT_EQ(changed.count(), 1) << "announced once, not per write";
+        EXPECT_EQ(store->count(), 1) << "nothing half-written";
+
+        store->simulateFault(DatabaseManager::Fault::none);
+        EXPECT_TRUE(store->updateMetadataBatch({{kept.id, u"saved"_s, {}, QList<double>{1.0}, {}}}));
+        EXPECT_TRUE(store->health().canWrite());
+        EXPECT_EQ(changed.count(), 2);
+        EXPECT_EQ(store->fetchByPath(kept.filePath)->ocrText, u"saved"_s);
+    }
+}
+
+TEST_F(StoreFaultsTest, AddingFilesNeverGivesAPathASecondRow)
+{
+    auto store = openStore();
+    Screenshot tagged = record(u"/lib/a.png"_s);
+    const Screenshot sourced = record(u"/lib/b.png"_s, u"Terminal"_s);
+    ASSERT_TRUE(store->upsertMany({tagged, sourced}));
+    ASSERT_TRUE(store->saveUserData(tagged.id, {u"Work"_s}, u"keep me"_s));
+
+    // Fresh records, as a walk that could not look the paths up would make them.
+    const Screenshot again = record(u"/lib/a.png"_s, u"Editor"_s);
+    const Screenshot againSourced = record(u"/lib/b.png"_s, u"Editor"_s);
+    const Screenshot fresh = record(u"/lib/c.png"_s, u"Editor"_s);
+    const Screenshot freshTwice = record(u"/lib/c.png"_s);
+    const auto stored = store->addFiles({again, againSourced, fresh, freshTwice});
+
+    ASSERT_TRUE(stored);
+    ASSERT_EQ(stored->size(), 4);
+    EXPECT_EQ((*stored)[0].id, tagged.id);
+    EXPECT_EQ((*stored)[0].customTags, QStringList{u"Work"_s});
+    EXPECT_EQ((*stored)[0].sourceApp, u"Editor"_s) << "a row without a source takes the given one";
+    EXPECT_EQ((*stored)[1].id, sourced.id);
+    EXPECT_EQ((*stored)[1].sourceApp, u"Terminal"_s);
+    EXPECT_EQ((*stored)[2].id, fresh.id);
+    EXPECT_EQ((*stored)[3].id, fresh.id) << "the same path twice is one row";
+    EXPECT_EQ(store->count(), 3);
+    EXPECT_EQ(store->fetchByPath(u"/lib/a.png"_s)->sourceApp, u"Editor"_s);
+    EXPECT_EQ(store->fetchByPath(u"/lib/a.png"_s)->userNotes, u"keep me"_s);
+}
+
+TEST_F(StoreFaultsTest, APathUpdateTakesThePlaceOfARowLeftByAVanishedFile)
+{
+    auto store = openStore();
+    const Screenshot moved = record(u"/lib/old.png"_s);
+    const Screenshot stale = record(u"/lib/new.png"_s);
+    ASSERT_TRUE(store->upsertMany({moved, stale}));
+    ASSERT_TRUE(store->saveUserData(moved.id, {u"mine"_s}, std::nullopt));
+
+    ASSERT_TRUE(store->updateFilePath(u"/lib/new.png"_s, uuidText(moved.id)));
+
+    EXPECT_EQ(store->count(), 1);
+    const auto atNew = store->fetchByPath(u"/lib/new.png"_s);
+    ASSERT_TRUE(atNew);
+    EXPECT_EQ(atNew->id, moved.id);
+    EXPECT_EQ(atNew->customTags, QStringList{u"mine"_s});
+    // User data for a row that is not there is not saved, and says so.
+    EXPECT_FALSE(store->saveUserData(stale.id, {u"lost"_s}, std::nullopt));
+    EXPECT_TRUE(store->health().canWrite()) << "a missing row is not a storage problem";
+}
