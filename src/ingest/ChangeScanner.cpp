@@ -1,12 +1,15 @@
 #include "ingest/ChangeScanner.h"
 
 #include "core/Clock.h"
+#include "core/Console.h"
 #include "core/DatabaseManager.h"
 #include "core/GuiThread.h"
 #include "core/PathUtils.h"
 #include "core/SerialQueue.h"
 #include "ingest/FolderWalker.h"
 #include "ingest/SupportedFiles.h"
+
+#include <QHash>
 
 #include <algorithm>
 
@@ -71,10 +74,10 @@ void ChangeScanner::check()
         return;
     }
     ++m_walksInFlight;
-    m_fileQueue.async([this, folder = m_host.monitoredPath(), known = m_host.knownFiles(),
+    m_fileQueue.async([this, folder = m_host.monitoredPath(), known = m_host.knownFiles(), previous = m_lastListing,
                        sourceApp = frontmostApplicationName(), generation = m_host.generation(),
                        loadsBefore = m_loadsSubmitted, epoch = m_walkEpoch] {
-        Changes changes = walk(folder, known, sourceApp, generation);
+        Changes changes = walk(folder, known, previous, sourceApp, generation);
         runOnThreadOf(m_host.context(), [this, folder, generation, loadsBefore, epoch, changes = std::move(changes)] {
             walkEnded(folder, generation, loadsBefore, epoch, changes);
         });
@@ -119,10 +122,31 @@ void ChangeScanner::loadEnded()
     --m_walksInFlight;
 }
 
+void ChangeScanner::listingLoaded(const FolderWalker::Result& listing, bool walkAgain)
+{
+    watch(listing.directories);
+    m_lastListing = listing;
+    reportSkipped(listing.skippedNames);
+    if (walkAgain)
+        m_isWalkRequested = true;
+}
+
 void ChangeScanner::watch(const QStringList& directories)
 {
     m_treeWatcher.watch(directories);
     m_noticesReliable = !directories.isEmpty() && m_hasReliableNotices(directories.first());
+}
+
+// Once per name while the program runs: the walks every few seconds would
+// repeat it otherwise.
+void ChangeScanner::reportSkipped(const QStringList& names)
+{
+    for (const QString& name : names) {
+        if (m_reportedSkips.contains(name))
+            continue;
+        m_reportedSkips.insert(name);
+        Console::printLine(u"⚠️ Skipped an entry whose name is not valid UTF-8: "_s + name);
+    }
 }
 
 void ChangeScanner::updateLastScanDate()
@@ -151,19 +175,22 @@ bool ChangeScanner::shouldWalkNow()
 }
 
 ChangeScanner::Changes ChangeScanner::walk(const QString& folder, const QSet<QString>& known,
+                                           const FolderWalker::Result& previous,
                                            const std::optional<QString>& sourceApp, quint64 generation)
 {
     Changes changes;
     if (m_isShuttingDown)
         return changes;
-    FolderWalker::Result listing = m_walk(folder, SupportedFiles::extensions());
+    changes.listing = m_walk(folder, SupportedFiles::extensions());
+    const FolderWalker::Result& listing = changes.listing;
+    const QStringList& files = listing.files;
     QSet<QString> seen;
-    seen.reserve(listing.files.size());
-    for (const QString& path : std::as_const(listing.files)) {
-        seen.insert(path);
-        if (!isInside(path, folder) || known.contains(path) || m_isShuttingDown || m_host.generation() != generation)
-            continue;
-        changes.added.append(recordForNewPath(path, sourceApp));
+    seen.reserve(files.size());
+    QList<qsizetype> fresh;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        seen.insert(files[i]);
+        if (isInside(files[i], folder) && !known.contains(files[i]))
+            fresh.append(i);
     }
     // A folder that cannot be read now (an unmounted drive, a changed
     // permission) says nothing about its files: they stay until a walk can
@@ -176,20 +203,70 @@ ChangeScanner::Changes ChangeScanner::walk(const QString& folder, const QSet<QSt
         if (!seen.contains(path) && !isUnknown(path))
             changes.deleted.insert(path);
     }
-    changes.directories = std::move(listing.directories);
+    // A walk whose results will not be applied leaves the store alone.
+    if (m_isShuttingDown || m_host.generation() != generation)
+        return changes;
+    followRenames(changes, previous, fresh);
+    addNewFiles(changes, fresh, sourceApp);
     return changes;
+}
+
+namespace {
+// A renamed file keeps its creation date to the millisecond (birth and
+// modification times go with the inode). A new file given the inode of a
+// deleted one (file systems reuse them at once) has a date of its own; it must
+// not inherit the old file's row.
+bool isSameFile(const Screenshot& stored, const Screenshot& now)
+{
+    return stored.dateCreated.toMSecsSinceEpoch() == now.dateCreated.toMSecsSinceEpoch();
+}
+} // namespace
+
+void ChangeScanner::followRenames(Changes& changes, const FolderWalker::Result& previous, QList<qsizetype>& fresh)
+{
+    if (changes.deleted.isEmpty() || fresh.isEmpty())
+        return;
+    QHash<FolderWalker::FileIdentity, QString> vanished;
+    for (qsizetype i = 0; i < previous.files.size(); ++i) {
+        if (changes.deleted.contains(previous.files[i]))
+            vanished.insert(previous.identities[i], previous.files[i]);
+    }
+    FolderWalker::Result& listing = changes.listing;
+    fresh.removeIf([&](qsizetype index) {
+        const QString from = vanished.take(listing.identities[index]);
+        const std::optional<Screenshot> row = from.isEmpty() ? std::nullopt : m_store.fetchByPath(from);
+        const QString& to = listing.files[index];
+        if (!row || !isSameFile(*row, Screenshot(to, row->id)))
+            return false;
+        if (!m_store.updateFilePath(to, row->id.toString(QUuid::WithoutBraces))) {
+            // Both names wait for the next walk, which tries again.
+            changes.isStoreBehind = true;
+            changes.deleted.remove(from);
+            listing.files.append(from);
+            listing.identities.append(listing.identities[index]);
+            return true;
+        }
+        changes.deleted.remove(from);
+        changes.renamed.append({from, to});
+        return true;
+    });
 }
 
 // A path the store still holds (a row left behind) keeps its row, and takes
 // the frontmost application only when it recorded none.
-Screenshot ChangeScanner::recordForNewPath(const QString& path, const std::optional<QString>& sourceApp)
+void ChangeScanner::addNewFiles(Changes& changes, const QList<qsizetype>& fresh,
+                                const std::optional<QString>& sourceApp)
 {
-    std::optional<Screenshot> stored = m_store.fetchByPath(path);
-    if (!stored)
-        return Screenshot(path, QUuid::createUuid(), sourceApp);
-    if (sourceApp && !stored->sourceApp)
-        stored->sourceApp = sourceApp;
-    return std::move(*stored);
+    if (fresh.isEmpty())
+        return;
+    QList<Screenshot> records;
+    records.reserve(fresh.size());
+    for (const qsizetype index : fresh)
+        records.append(Screenshot(changes.listing.files[index], QUuid::createUuid(), sourceApp));
+    if (std::optional<QList<Screenshot>> stored = m_store.addFiles(records))
+        changes.added = std::move(*stored);
+    else
+        changes.isStoreBehind = true; // unknown until stored: the next walk finds them again
 }
 
 void ChangeScanner::walkEnded(const QString& folder, quint64 generation, quint64 loadsBefore, quint64 epoch,
@@ -202,11 +279,19 @@ void ChangeScanner::walkEnded(const QString& folder, quint64 generation, quint64
         return;
     }
     const bool current = m_host.isCurrent(folder, generation);
+    if (changes.isStoreBehind)
+        m_isWalkRequested = true;
     // Changes of a walk that a load overtook are left to that load, which
     // lists the folder afresh.
-    if (current && loadsBefore == m_loadsSubmitted && (!changes.deleted.isEmpty() || !changes.added.isEmpty()))
-        m_host.applyScanChanges(changes.deleted, changes.added);
+    if (current && loadsBefore == m_loadsSubmitted) {
+        m_lastListing = changes.listing;
+        reportSkipped(changes.listing.skippedNames);
+        if (!changes.renamed.isEmpty())
+            m_host.applyRenames(changes.renamed);
+        if (!changes.deleted.isEmpty() || !changes.added.isEmpty())
+            m_host.applyScanChanges(changes.deleted, changes.added);
+    }
     updateLastScanDate();
     if (current)
-        watch(changes.directories);
+        watch(changes.listing.directories);
 }

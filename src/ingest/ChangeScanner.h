@@ -26,6 +26,13 @@ class SerialQueue;
 // net. One walk at a time, on the file queue; its changes are applied on the
 // GUI thread by the host. Also counts the library loads, which list the
 // folder themselves: a walk that a load overtook is dropped.
+//
+// A file that vanished under one name and appeared under another with the
+// same device and inode between two listings was renamed or moved: its row
+// takes the new path (keeping id, analysis, tags and notes) instead of the
+// new name getting a row of its own. New files get their rows during the
+// walk; when the store cannot take them, they stay unknown and the next
+// check walks again.
 class ChangeScanner
 {
 public:
@@ -33,6 +40,12 @@ public:
     // With change notices working, an unchanged tree is walked only on every
     // Nth check, as a safety net for notices the system may have dropped.
     static constexpr int safetyWalkEveryTicks = 30;
+
+    struct Rename
+    {
+        QString from;
+        QString to;
+    };
 
     class Host
     {
@@ -43,8 +56,10 @@ public:
         virtual const QSet<QString>& knownFiles() const = 0;
         virtual quint64 generation() const = 0;
         virtual bool isCurrent(const QString& folder, quint64 generation) const = 0;
-        // The files that vanished and the new records (not yet in the store).
+        // The files that vanished and the new records (already in the store).
         virtual void applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added) = 0;
+        // Files renamed or moved inside the folder; their rows have the new paths.
+        virtual void applyRenames(const QList<Rename>& renames) = 0;
         virtual QObject* context() = 0;
 
     protected:
@@ -80,8 +95,11 @@ public:
     void loadStarted();
     void loadEnded();
     quint64 loadsSubmitted() const { return m_loadsSubmitted; }
-    // The folders the last listing entered, for change notices.
-    void watch(const QStringList& directories);
+    // A load's listing of the folder: its folders are watched for change
+    // notices, its files' identities kept for telling renames, its skipped
+    // names reported. With `walkAgain`, the next check walks (the load could
+    // not store some new files).
+    void listingLoaded(const FolderWalker::Result& listing, bool walkAgain);
 
     const QDateTime& lastScanDate() const { return m_lastScanDate; }
     void updateLastScanDate();
@@ -94,15 +112,24 @@ private:
     {
         QSet<QString> deleted;
         QList<Screenshot> added;
-        QStringList directories;
+        QList<Rename> renamed;
+        // What the next walk compares identities with.
+        FolderWalker::Result listing;
+        // New files or renames the store did not take: tried again next tick.
+        bool isStoreBehind = false;
     };
 
     bool shouldWalkNow();
     std::optional<QString> frontmostApplicationName();
     // On the file queue.
-    Changes walk(const QString& folder, const QSet<QString>& known, const std::optional<QString>& sourceApp,
-                 quint64 generation);
-    Screenshot recordForNewPath(const QString& path, const std::optional<QString>& sourceApp);
+    Changes walk(const QString& folder, const QSet<QString>& known, const FolderWalker::Result& previous,
+                 const std::optional<QString>& sourceApp, quint64 generation);
+    // Moves each renamed file's row to its new path, out of `fresh` and the deletions.
+    void followRenames(Changes& changes, const FolderWalker::Result& previous, QList<qsizetype>& fresh);
+    void addNewFiles(Changes& changes, const QList<qsizetype>& fresh, const std::optional<QString>& sourceApp);
+    // The folders to take change notices from.
+    void watch(const QStringList& directories);
+    void reportSkipped(const QStringList& names);
     // Back on the GUI thread.
     void walkEnded(const QString& folder, quint64 generation, quint64 loadsBefore, quint64 epoch,
                    const Changes& changes);
@@ -118,6 +145,9 @@ private:
     Walk m_walk = FolderWalker::walk;
     NoticeCheck m_hasReliableNotices = FolderTreeWatcher::hasReliableNotices;
     bool m_noticesReliable = false; // of the tree last watched
+    // The last listing applied; GUI thread (a walk takes a copy).
+    FolderWalker::Result m_lastListing;
+    QSet<QString> m_reportedSkips;
     int m_quietTicks = 0;
     bool m_isWalkRequested = false;
     // Loads and walks submitted and not yet handed back: at most one walk is

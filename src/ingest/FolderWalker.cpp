@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include <dirent.h>
 #include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 struct DirectoryCloser
@@ -18,6 +21,12 @@ struct DirectoryCloser
 using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
 
 enum class EntryKind { directory, regularFile, other };
+
+struct Entry
+{
+    EntryKind kind = EntryKind::other;
+    FolderWalker::FileIdentity identity;
+};
 
 // A symbolic link counts as the regular file it leads to; a link to a folder
 // is never followed (a link back up the tree would list files twice or never
@@ -31,31 +40,63 @@ EntryKind linkTargetKind(const QString& path)
     return S_ISREG(info.st_mode) ? EntryKind::regularFile : EntryKind::other;
 }
 
-// Most file systems report an entry's kind with its name; the others cost
-// one lstat.
-EntryKind kindOf(const dirent& entry, const QString& prefix, const QString& name)
+// The entry's kind and identity. Most file systems report both with the
+// name; the others cost one lstat.
+Entry entryOf(const dirent& entry, quint64 device, const QString& path)
 {
+    const FolderWalker::FileIdentity identity{device, quint64(entry.d_ino)};
     switch (entry.d_type) {
     case DT_DIR:
-        return EntryKind::directory;
+        return {EntryKind::directory, identity};
     case DT_REG:
-        return EntryKind::regularFile;
+        return {EntryKind::regularFile, identity};
     case DT_LNK:
-        return linkTargetKind(prefix + name);
+        return {linkTargetKind(path), identity};
     case DT_UNKNOWN:
         break;
     default:
-        return EntryKind::other;
+        return {EntryKind::other, identity};
     }
     struct stat info
     {};
-    if (lstat(QFile::encodeName(prefix + name).constData(), &info) != 0)
-        return EntryKind::other;
+    if (lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    const FolderWalker::FileIdentity stated{quint64(info.st_dev), quint64(info.st_ino)};
     if (S_ISDIR(info.st_mode))
-        return EntryKind::directory;
+        return {EntryKind::directory, stated};
     if (S_ISLNK(info.st_mode))
-        return linkTargetKind(prefix + name);
-    return S_ISREG(info.st_mode) ? EntryKind::regularFile : EntryKind::other;
+        return {linkTargetKind(path), stated};
+    return {S_ISREG(info.st_mode) ? EntryKind::regularFile : EntryKind::other, stated};
+}
+
+// The name as text when it names the entry exactly: decoding must give back
+// the same bytes.
+std::optional<QString> exactName(const char* raw)
+{
+    const QByteArrayView bytes(raw);
+    QString name = QFile::decodeName(raw);
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }) ||
+        QFile::encodeName(name) == bytes)
+        return name;
+    return std::nullopt;
+}
+
+// Printable text for a name that is not UTF-8: valid parts as they are, every
+// other byte as \xNN.
+QString readableName(const char* raw)
+{
+    QString readable;
+    QByteArrayView rest(raw);
+    while (!rest.isEmpty()) {
+        qsizetype valid = rest.size();
+        while (valid > 0 && !rest.first(valid).isValidUtf8())
+            --valid;
+        readable += QString::fromUtf8(rest.first(valid));
+        if (valid < rest.size())
+            readable += u"\\x"_s + QString::number(uchar(rest[valid]), 16).toUpper().rightJustified(2, u'0');
+        rest = rest.sliced(std::min(rest.size(), valid + 1));
+    }
+    return readable;
 }
 
 QString withoutTrailingSlashes(QString folder)
@@ -83,17 +124,26 @@ FolderWalker::Result FolderWalker::walk(const QString& folder, const QStringList
             continue;
         }
         result.directories.append(directory);
+        struct stat folderInfo
+        {};
+        const quint64 device = fstat(dirfd(handle.get()), &folderInfo) == 0 ? quint64(folderInfo.st_dev) : 0;
         const QString prefix = directory == u"/" ? directory : directory + u'/';
         QStringList subdirectories;
         while (const dirent* entry = readdir(handle.get())) {
             if (entry->d_name[0] == '.') // hidden, and "." and ".."
                 continue;
-            const QString name = QFile::decodeName(entry->d_name);
-            const EntryKind kind = kindOf(*entry, prefix, name);
-            if (kind == EntryKind::directory)
-                subdirectories.append(prefix + name);
-            else if (kind == EntryKind::regularFile && extensions.contains(pathExtension(name).toLower()))
-                result.files.append(prefix + name);
+            const std::optional<QString> name = exactName(entry->d_name);
+            if (!name) {
+                result.skippedNames.append(prefix + readableName(entry->d_name));
+                continue;
+            }
+            const Entry found = entryOf(*entry, device, prefix + *name);
+            if (found.kind == EntryKind::directory) {
+                subdirectories.append(prefix + *name);
+            } else if (found.kind == EntryKind::regularFile && extensions.contains(pathExtension(*name).toLower())) {
+                result.files.append(prefix + *name);
+                result.identities.append(found.identity);
+            }
         }
         std::reverse(subdirectories.begin(), subdirectories.end());
         pending.append(subdirectories);

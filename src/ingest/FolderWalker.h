@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHashFunctions>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -9,21 +11,43 @@
 // Hidden entries (names beginning with a dot) and everything below them are
 // skipped; a symbolic link to a regular file is listed under its own name,
 // a link to a folder is not followed. Folders that cannot be read are named
-// in the result: what they hold is unknown, not gone.
+// in the result: what they hold is unknown, not gone. An entry whose name is
+// not valid UTF-8 is skipped and named too: no text path could name it
+// exactly, and two such names could come out as one.
 class FolderWalker
 {
 public:
+    // Which file a name holds: the same pair under a new name is the same
+    // file, renamed or moved (for a link, the link's own).
+    struct FileIdentity
+    {
+        quint64 device = 0;
+        quint64 inode = 0;
+
+        bool operator==(const FileIdentity&) const = default;
+    };
+
     struct Result
     {
         // The folder's text, "/", then the path below it: the form the store
         // and the monitor's known paths use.
         QStringList files;
+        // Of each file, in the same order.
+        QList<FileIdentity> identities;
         // The folder itself and every sub-folder entered, for change notices.
         QStringList directories;
         // Folders that could not be opened (the folder itself included):
         // an unmounted drive or a changed permission, for the moment.
         QStringList unreadable;
+        // Entries left out for their names, as readable text (bytes that are
+        // not UTF-8 written as \xNN).
+        QStringList skippedNames;
     };
 
     static Result walk(const QString& folder, const QStringList& extensions);
 };
+
+inline size_t qHash(const FolderWalker::FileIdentity& identity, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, identity.device, identity.inode);
+}

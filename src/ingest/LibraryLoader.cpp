@@ -110,9 +110,10 @@ void LibraryLoader::run(const QString& folder, quint64 generation)
     addPaths(known, loaded);
 
     FolderWalker::Result walk = FolderWalker::walk(folder, SupportedFiles::extensions());
-    QList<Screenshot> found = importNewFiles(folder, generation, walk.files, int(loaded.size()), known);
+    const std::optional<QList<Screenshot>> imported = importNewFiles(folder, generation, walk.files, known);
     if (isAbandoned(generation))
         return;
+    QList<Screenshot> found = imported.value_or(QList<Screenshot>());
     if (!found.isEmpty()) {
         Console::printLine(u"🆕 Found %1 new screenshots on disk"_s.arg(found.size()));
         std::stable_sort(found.begin(), found.end(), isNewer);
@@ -136,7 +137,8 @@ void LibraryLoader::run(const QString& folder, quint64 generation)
                     .known = std::move(known),
                     .needProcessing = std::move(need),
                     .raiseBlocking = raiseBlocking,
-                    .directories = std::move(walk.directories)};
+                    .listing = std::move(walk),
+                    .isStoreBehind = !imported};
     runOnThreadOf(m_host.context(), [this, outcome = std::move(outcome)] { m_host.finishLibraryLoad(outcome); });
 }
 
@@ -213,25 +215,18 @@ void LibraryLoader::publishRows(const QString& folder, quint64 generation, const
 // The files of the walk that no loaded row covers. A path the store holds
 // after all keeps its row (id, analysis, user data); every other one becomes
 // a new record. All are written in large transactions.
-QList<Screenshot> LibraryLoader::importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
-                                                int loadedRows, QSet<QString>& known)
+std::optional<QList<Screenshot>> LibraryLoader::importNewFiles(const QString& folder, quint64 generation,
+                                                               const QStringList& files, QSet<QString>& known)
 {
-    DatabaseManager& store = m_store;
-    // While a load runs nothing else of ours adds rows (a walk's changes that
-    // arrive meanwhile are dropped), so when the folder still counts the rows
-    // loaded, no unknown path can have one: a first import then skips a
-    // lookup per file.
-    const bool mayHoldOthers = store.count(folder) != loadedRows;
-    QList<Screenshot> found;
+    QList<Screenshot> candidates;
     for (const QString& path : files) {
         if (isAbandoned(generation))
             break;
-        if (known.contains(path) || !isInside(path, folder))
-            continue;
-        std::optional<Screenshot> stored = mayHoldOthers ? store.fetchByPath(path) : std::nullopt;
-        found.append(stored ? std::move(*stored) : Screenshot(path, QUuid::createUuid()));
-        known.insert(path);
+        if (!known.contains(path) && isInside(path, folder))
+            candidates.append(Screenshot(path, QUuid::createUuid()));
     }
-    store.upsertMany(found);
-    return found;
+    std::optional<QList<Screenshot>> stored = m_store.addFiles(candidates);
+    if (stored)
+        addPaths(known, *stored);
+    return stored;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Screenshot.h"
+#include "ingest/FolderWalker.h"
 
 #include <QList>
 #include <QObject>
@@ -34,7 +35,10 @@ public:
         QSet<QString> known;
         QList<Screenshot> needProcessing;
         bool raiseBlocking = false;
-        QStringList directories;
+        FolderWalker::Result listing;
+        // New files the store could not take; they are left for the change
+        // check to find again.
+        bool isStoreBehind = false;
     };
 
     class Host
@@ -70,8 +74,10 @@ private:
     QList<Screenshot> loadStoredRows(const QString& folder, quint64 generation);
     void publishRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
                      const QSet<QString>& paths, int total);
-    QList<Screenshot> importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
-                                     int loadedRows, QSet<QString>& known);
+    // The walk's files that no loaded row covers, as stored; nothing when the
+    // store could not take them.
+    std::optional<QList<Screenshot>> importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
+                                                    QSet<QString>& known);
 
     Host& m_host;
     DatabaseManager& m_store;

@@ -318,7 +318,7 @@ void ScreenshotMonitor::finishLibraryLoad(const LibraryLoader::Outcome& outcome)
             startBatchProcessing(need, outcome.folder);
     }
     startPollingTimer();
-    m_scanner.watch(outcome.directories);
+    m_scanner.listingLoaded(outcome.listing, outcome.isStoreBehind);
 }
 
 void ScreenshotMonitor::checkForChanges()
@@ -364,12 +364,37 @@ void ScreenshotMonitor::applyScanChanges(const QSet<QString>& deleted, const QLi
     if (fresh.isEmpty())
         return;
     Console::printLine(u"🆕 Watcher found %1 new files"_s.arg(fresh.size()));
-    // One batched write, off this thread and ahead of the analyses' own writes.
-    m_workers.storeWrites().start([store = &m_store, fresh] { store->upsertMany(fresh); });
+    // Their rows were written by the walk.
     listNewestFirst(fresh);
     for (const Screenshot& record : std::as_const(fresh))
         Q_EMIT newScreenshot(record);
     startBatchProcessing(fresh, m_monitoredPath);
+}
+
+// The rows already carry the new paths; the records follow, and a renamed
+// file still lacking analysis is analysed under its new name.
+void ScreenshotMonitor::applyRenames(const QList<ChangeScanner::Rename>& renames)
+{
+    QHash<QString, QString> newPaths;
+    for (const ChangeScanner::Rename& rename : renames) {
+        newPaths.insert(rename.from, rename.to);
+        m_knownFiles.remove(rename.from);
+        m_knownFiles.insert(rename.to);
+    }
+    Console::printLine(u"🔄 Detected %1 renamed or moved files"_s.arg(renames.size()));
+    QList<Screenshot> updated = m_screenshots;
+    QList<Screenshot> unanalysed;
+    for (Screenshot& screenshot : updated) {
+        const auto to = newPaths.constFind(screenshot.filePath);
+        if (to == newPaths.constEnd())
+            continue;
+        screenshot.filePath = *to;
+        screenshot.filename = to->section(u'/', -1);
+        if (!screenshot.ocrText || !screenshot.embedding)
+            unanalysed.append(screenshot);
+    }
+    setScreenshots(std::move(updated));
+    startBatchProcessing(unanalysed, m_monitoredPath);
 }
 
 // Puts `added` ahead of the list and orders the whole newest first; among

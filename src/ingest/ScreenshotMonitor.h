@@ -195,6 +195,7 @@ private:
     void publishLoadedRows(const QList<Screenshot>& rows, const QSet<QString>& paths) override;
     void finishLibraryLoad(const LibraryLoader::Outcome& outcome) override;
     void applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added) override;
+    void applyRenames(const QList<ChangeScanner::Rename>& renames) override;
     QObject* context() override { return this; }
 
     // AnalysisPipeline::Host

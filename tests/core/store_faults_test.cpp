@@ -156,11 +156,12 @@ TEST_F(StoreFaultsTest, AnIntactOrMerelyLockedFileStaysWhereItIs)
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &raw), SQLITE_OK);
     SqliteConnection locker(raw);
-    ASSERT_TRUE(sqliteExec(raw, "BEGIN EXCLUSIVE;"));
+    ASSERT_TRUE(sqliteExec(raw, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;"));
     auto store = openStore();
+    EXPECT_EQ(store->count(), 0) << "the lock keeps the store out";
     EXPECT_TRUE(setAsideFiles().isEmpty());
     EXPECT_TRUE(QFile::exists(dbPath()));
-    ASSERT_TRUE(sqliteExec(raw, "ROLLBACK;"));
+    locker.reset();
     EXPECT_EQ(store->count(), 50);
 }
 

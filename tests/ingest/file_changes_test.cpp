@@ -1,0 +1,142 @@
+#include "LibraryHarness.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+class FileChangesTest : public LibraryHarness
+{
+protected:
+    // A file whose name holds `rawName`'s bytes as they are, UTF-8 or not.
+    static void writeRaw(const QString& folder, const QByteArray& rawName)
+    {
+        const QByteArray path = QFile::encodeName(folder) + '/' + rawName;
+        const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0) << path.constData();
+        ASSERT_EQ(::write(fd, "not an image", 12), 12);
+        ::close(fd);
+    }
+
+    std::optional<Screenshot> listed(const QString& path) const
+    {
+        for (const Screenshot& screenshot : m_monitor->screenshots()) {
+            if (screenshot.filePath == path)
+                return screenshot;
+        }
+        return std::nullopt;
+    }
+
+    // Rows whose path is exactly `path`.
+    int rowsAt(const QString& path) { return m_store->count(path); }
+};
+} // namespace
+
+TEST_F(FileChangesTest, ARenamedOrMovedFileKeepsItsRowWithTagsAndNotes)
+{
+    const QString old = writeFile(m_folder + u"/old.png"_s);
+    const QString other = writeFile(m_folder + u"/other.png"_s);
+    startOn(m_folder);
+    ASSERT_TRUE(waitUntil([&] { return listed(old) && listed(other); }));
+    const QUuid id = listed(old)->id;
+    ASSERT_TRUE(m_store->saveUserData(id, {u"receipt"_s}, u"paid in May"_s));
+    ASSERT_TRUE(m_store->updateMetadataBatch({{id, u"total 42"_s, {}, QList<double>{0.5}, {}}}));
+
+    // Moved into a sub-folder under a new name while the store cannot be
+    // written: nothing changes until it can.
+    m_store->simulateFault(DatabaseManager::Fault::readOnly);
+    const QString moved = m_folder + u"/2026/new name.png"_s;
+    QDir().mkpath(QFileInfo(moved).path());
+    ASSERT_TRUE(QFile::rename(old, moved));
+    settle();
+    EXPECT_TRUE(listed(old)) << "the old name stays until the row can follow";
+    EXPECT_FALSE(listed(moved));
+
+    m_store->simulateFault(DatabaseManager::Fault::none);
+    ASSERT_TRUE(waitUntil([&] { return listed(moved).has_value(); }));
+    EXPECT_FALSE(listed(old));
+    EXPECT_EQ(listed(moved)->id, id);
+    EXPECT_EQ(listed(moved)->filename, u"new name.png"_s);
+    const auto row = m_store->fetchByPath(moved);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->id, id);
+    EXPECT_EQ(row->customTags, QStringList{u"receipt"_s});
+    EXPECT_EQ(row->userNotes, u"paid in May"_s);
+    EXPECT_EQ(row->ocrText, u"total 42"_s);
+    EXPECT_EQ(rowsAt(old), 0);
+    EXPECT_TRUE(m_console.contains(u"🔄 Detected 1 renamed or moved files"_s));
+
+    // A file deleted and another written at once may get the freed inode; it
+    // still is a new file, with a row of its own.
+    const QUuid otherId = listed(other)->id;
+    ASSERT_TRUE(m_store->saveUserData(otherId, {u"old tag"_s}, std::nullopt));
+    QFile::remove(other);
+    const QString fresh = writeFile(m_folder + u"/fresh.png"_s);
+    ASSERT_TRUE(waitUntil([&] { return listed(fresh) && !listed(other); }));
+    EXPECT_NE(listed(fresh)->id, otherId);
+    EXPECT_TRUE(m_store->fetchByPath(fresh)->customTags.isEmpty());
+    EXPECT_EQ(m_store->fetchByPath(other)->customTags, QStringList{u"old tag"_s}) << "the vanished file keeps its row";
+}
+
+TEST_F(FileChangesTest, NewFilesWaitUntilTheStoreTakesThem)
+{
+    // Found by the load, and found by a later walk.
+    for (const bool byLoad : {true, false}) {
+        SCOPED_TRACE(byLoad ? "load" : "walk");
+        const QString folder = makeFolder(byLoad ? u"Load"_s : u"Walk"_s);
+        const QString kept = writeFile(folder + u"/kept.png"_s);
+        QString waiting;
+        if (byLoad) {
+            waiting = writeFile(folder + u"/waiting.png"_s);
+            m_store->simulateFault(DatabaseManager::Fault::readOnly);
+            startOn(folder);
+        } else {
+            startOn(folder);
+            ASSERT_TRUE(waitUntil([&] { return listed(kept).has_value(); }));
+            m_store->simulateFault(DatabaseManager::Fault::readOnly);
+            waiting = writeFile(folder + u"/waiting.png"_s);
+        }
+        settle();
+        EXPECT_FALSE(listed(waiting)) << "a file without a row is not listed";
+        EXPECT_FALSE(m_monitor->knownFiles().contains(waiting));
+        EXPECT_FALSE(m_store->health().canWrite());
+
+        m_store->simulateFault(DatabaseManager::Fault::none);
+        ASSERT_TRUE(waitUntil([&] { return listed(waiting) && listed(kept); }));
+        settle();
+        EXPECT_EQ(m_store->count(folder), 2);
+        EXPECT_EQ(m_store->fetchByPath(waiting)->id, listed(waiting)->id);
+    }
+}
+
+TEST_F(FileChangesTest, NamesThatAreNotUtf8AreSkippedEachWithOneLine)
+{
+    const QString plain = writeFile(m_folder + u"/plain.png"_s);
+    // Two names that would both read "shot?.png" if decoded with replacement.
+    writeRaw(m_folder, "shot\xff.png");
+    writeRaw(m_folder, "shot\xfe.png");
+    const QByteArray badFolder = QFile::encodeName(m_folder) + "/dir\xc3";
+    ASSERT_EQ(::mkdir(badFolder.constData(), 0755), 0);
+    writeRaw(m_folder, "dir\xc3/inner.png");
+
+    startOn(m_folder);
+    settle();
+    writeFile(m_folder + u"/later.png"_s); // another walk, which meets the names again
+    ASSERT_TRUE(waitUntil([&] { return listed(m_folder + u"/later.png"_s).has_value(); }));
+
+    QStringList paths = listedPaths();
+    paths.sort();
+    EXPECT_EQ(paths, QStringList({m_folder + u"/later.png"_s, plain}));
+    EXPECT_EQ(m_store->count(m_folder), 2);
+    const QStringList lines = m_console.matching(u"⚠️ Skipped an entry whose name is not valid UTF-8: "_s);
+    EXPECT_EQ(lines.size(), 3);
+    for (const QString name : {u"/shot\\xFF.png"_s, u"/shot\\xFE.png"_s, u"/dir\\xC3"_s})
+        EXPECT_EQ(lines.filter(m_folder + name).size(), 1) << name.toStdString();
+
+    // Qt cannot name these to remove them with the temporary folder.
+    const QByteArray folder = QFile::encodeName(m_folder);
+    for (const char* name : {"/shot\xff.png", "/shot\xfe.png", "/dir\xc3/inner.png"})
+        ::unlink((folder + name).constData());
+    ::rmdir(badFolder.constData());
+}
