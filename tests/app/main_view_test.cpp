@@ -317,6 +317,10 @@ TEST_F(MainView, LeavingTheGalleryEndsItsPreviewSoTheNextGalleryOpensNoEmptyOne)
     ASSERT_TRUE(waitUntil([&] { return gallery->viewModel().screenshots().size() == 2; }));
     Q_EMIT services().events().openScreenshot({{u"id"_s, shots[0].id.toString()}});
     ASSERT_TRUE(view->isPreviewActive());
+    // The window going to the tray is not the gallery leaving.
+    view->hide();
+    view->show();
+    EXPECT_TRUE(view->isPreviewActive());
 
     view->select(Item::quickLinks);
     EXPECT_FALSE(view->isPreviewActive());
