@@ -126,7 +126,7 @@ void GalleryView::buildLayout(bool hasBack)
         // focused: it updates the list, not the focus.
         if (m_focusedScreenshot && m_focusedScreenshot->id == edited.id)
             m_focusedScreenshot = edited;
-        m_viewModel->updateScreenshot(edited);
+        listEdited(edited);
     });
     connect(m_inspector, &MetadataInspectorView::isEditingChanged, this,
             [this](bool editing) { m_isInspectorEditing = editing; });
@@ -144,12 +144,7 @@ void GalleryView::connectViewModel()
         showLibraryArea();
         forgetDeletedFocus();
     });
-    connect(m_viewModel, &GalleryViewModel::sectionsChanged, this, [this] {
-        if (m_inPlacePreview)
-            m_inPlacePreview->setAllScreenshots(m_viewModel->visibleScreenshots());
-        if (m_fullPreview)
-            m_fullPreview->setAllScreenshots(m_viewModel->visibleScreenshots());
-    });
+    connect(m_viewModel, &GalleryViewModel::sectionsChanged, this, &GalleryView::syncPreviewLists);
     connect(m_viewModel, &GalleryViewModel::searchTextChanged, m_header, &GalleryHeader::setSearchText);
     connect(m_viewModel, &GalleryViewModel::selectedIdsChanged, this, &GalleryView::syncSelection);
     connect(m_viewModel, &GalleryViewModel::isSelectionModeChanged, this, &GalleryView::syncSelection);
@@ -223,7 +218,7 @@ void GalleryView::setShowingPreview(bool showing)
 void GalleryView::presentFullPreview()
 {
     auto* preview = new ImagePreviewView(
-        m_previewScreenshot, m_viewModel->visibleScreenshots(),
+        m_previewScreenshot, previewList(),
         {m_services.database, m_services.monitor, m_services.desktop, m_services.video, m_services.workers},
         {.onNavigate = [this](const Screenshot& shot) { m_previewScreenshot = shot; },
          .onClose = [this] { setShowingPreview(false); },
@@ -258,6 +253,48 @@ void GalleryView::dismissFullPreview()
     preview->setEnabled(false);
 }
 
+void GalleryView::listEdited(const Screenshot& edited)
+{
+    m_viewModel->updateScreenshot(edited);
+    m_recentEdits.insert(edited.id, edited);
+    syncPreviewLists();
+}
+
+// The previews step through the day sections, which are rebuilt off the GUI
+// thread: until a rebuild has caught up with an edit, the edited record
+// stands in for the one in the sections, so a step never brings back what
+// was just removed.
+QList<Screenshot> GalleryView::previewList()
+{
+    QList<Screenshot> list = m_viewModel->visibleScreenshots();
+    if (m_recentEdits.isEmpty())
+        return list;
+    QSet<QUuid> caughtUp;
+    for (Screenshot& shot : list) {
+        const auto edit = m_recentEdits.constFind(shot.id);
+        if (edit == m_recentEdits.cend())
+            continue;
+        if (shot.customTags == edit->customTags && shot.userNotes == edit->userNotes)
+            caughtUp.insert(shot.id);
+        else
+            shot = *edit;
+    }
+    for (const QUuid& id : std::as_const(caughtUp))
+        m_recentEdits.remove(id);
+    return list;
+}
+
+void GalleryView::syncPreviewLists()
+{
+    if (!m_inPlacePreview && !m_fullPreview)
+        return;
+    const QList<Screenshot> list = previewList();
+    if (m_inPlacePreview)
+        m_inPlacePreview->setAllScreenshots(list);
+    if (m_fullPreview)
+        m_fullPreview->setAllScreenshots(list);
+}
+
 // An edit in the full preview's inspector reaches the list as one in the
 // docked inspector does, so stepping away and back shows it; the docked
 // inspector, behind, shows it too.
@@ -265,7 +302,7 @@ void GalleryView::previewEdited(const Screenshot& edited)
 {
     if (m_previewScreenshot && m_previewScreenshot->id == edited.id)
         m_previewScreenshot = edited;
-    m_viewModel->updateScreenshot(edited);
+    listEdited(edited);
     if (m_fullPreview)
         m_fullPreview->setScreenshot(m_previewScreenshot);
     if (m_focusedScreenshot && m_focusedScreenshot->id == edited.id) {
@@ -311,7 +348,7 @@ void GalleryView::syncInPlacePreview()
         return;
     if (wanted) {
         m_inPlacePreview = new DashboardPreviewView(
-            *m_focusedScreenshot, m_viewModel->visibleScreenshots(), [this] { setFocused(std::nullopt); },
+            *m_focusedScreenshot, previewList(), [this] { setFocused(std::nullopt); },
             [this](const Screenshot& shot) { setFocused(shot); },
             [this](const Screenshot& shot) {
                 deleteSingle(shot);

@@ -7,6 +7,7 @@
 #include "library/GalleryViewModel.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
@@ -147,6 +148,9 @@ private:
     void presentFullPreview();
     void dismissFullPreview();
     void previewEdited(const Screenshot& edited);
+    void listEdited(const Screenshot& edited);
+    QList<Screenshot> previewList();
+    void syncPreviewLists();
     void setFocused(std::optional<Screenshot> screenshot);
     void askToDelete();
     void confirmDeletion();
@@ -175,6 +179,8 @@ private:
     // Since the last click that focused a card: the second click of a double
     // click lands on the in-place preview that the first one brought up.
     QElapsedTimer m_sinceFocusingClick;
+    // Edits the day sections may not show yet, by id.
+    QHash<QUuid, Screenshot> m_recentEdits;
     bool m_isShowingPreview = false;
     std::optional<Screenshot> m_previewScreenshot;
     double m_gridScale = 1.0;

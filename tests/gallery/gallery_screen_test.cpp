@@ -572,8 +572,9 @@ TEST_F(FullPreviewTest, ALastTagRemovedInThePreviewStaysRemovedAcrossAPublish)
     QTest::keyClick(preview, Qt::Key_Left);
     EXPECT_EQ(preview->screenshot()->id, tagged.id);
     EXPECT_TRUE(preview->inspector().customTags().isEmpty());
-    EXPECT_TRUE(shot(1).customTags.isEmpty());
     EXPECT_TRUE(m_gallery->inspector().customTags().isEmpty()) << "the docked inspector behind shows it too";
+    // The day sections follow off the GUI thread.
+    EXPECT_TRUE(waitUntil([&] { return shot(1).customTags.isEmpty(); }));
     EXPECT_TRUE(m_store.fetchByPath(tagged.filePath)->customTags.isEmpty());
 }
 
