@@ -286,9 +286,9 @@ QList<Screenshot> GalleryView::previewList()
 
 void GalleryView::syncPreviewLists()
 {
-    if (!m_inPlacePreview && !m_fullPreview)
+    if (!m_inPlacePreview && !m_fullPreview && m_recentEdits.isEmpty())
         return;
-    const QList<Screenshot> list = previewList();
+    const QList<Screenshot> list = previewList(); // also forgets edits the sections show
     if (m_inPlacePreview)
         m_inPlacePreview->setAllScreenshots(list);
     if (m_fullPreview)
