@@ -16,9 +16,15 @@
 //                     analysis or on a walk of the folder.
 //   fileQueue         "<id>.filemonitor": the library load and every polling
 //                     walk, one at a time, in order.
-//   analysis          text recognition, labels and embedding of one batch:
-//                     the four files of a batch at once, at a lower
-//                     scheduling priority so the desktop stays responsive.
+//   analysis          text recognition, labels and embedding of one batch,
+//                     at a lower scheduling priority so the desktop stays
+//                     responsive: the four files of a batch at once, and
+//                     threads beyond those four help with the parts of their
+//                     pages (SharedWork). Sized to the machine by
+//                     AnalysisSizes: one thread per text-recognition engine
+//                     (one OpenMP thread each), at least four; engines up to
+//                     one per core, 2 to 32, and label networks one per two
+//                     cores, 1 to 4, both within an eighth of the memory.
 //   storeWrites       one thread: the pipeline's result writes reach the
 //                     store in the order the batches finished.
 //   gallery           day sections and search orchestration of every gallery
@@ -48,6 +54,8 @@ public:
         Pool(QString name, int maxThreads, bool isBackground = false);
 
         void start(std::function<void()> task);
+        // Starts `task` only when a thread is free now; false otherwise.
+        bool tryStart(std::function<void()> task);
         QThreadPool& threads() { return m_pool; }
         const QString& name() const { return m_name; }
         int maxThreadCount() const { return m_pool.maxThreadCount(); }
@@ -61,14 +69,28 @@ public:
         QThreadPool m_pool;
     };
 
+    // How much analysis runs at once on this machine.
+    struct AnalysisSizes
+    {
+        int threads = 4;  // files of a batch, and helpers up to one per engine
+        int engines = 2;  // text-recognition engines, ~15-40 MB each
+        int networks = 1; // label networks, ~80-100 MB each
+
+        static AnalysisSizes forMachine(int cores, qint64 physicalMB);
+        bool operator==(const AnalysisSizes&) const = default;
+    };
+
     static inline const QString applicationId = QStringLiteral("org.brindlework.Glimmerdeck");
-    static constexpr int analysisThreads = 4;
+    // The files of one batch, analysed at once whatever the machine.
+    static constexpr int batchFiles = 4;
 
     Workers();
     ~Workers();
 
     Workers(const Workers&) = delete;
     Workers& operator=(const Workers&) = delete;
+
+    const AnalysisSizes& analysisSizes() const { return m_analysisSizes; }
 
     SerialQueue& fileQueue() { return *m_fileQueue; }
     Pool& analysis() { return m_analysis; }
@@ -83,6 +105,7 @@ public:
     void waitForAll();
 
 private:
+    const AnalysisSizes m_analysisSizes;
     std::unique_ptr<SerialQueue> m_fileQueue;
     Pool m_analysis;
     Pool m_storeWrites;

@@ -1,0 +1,135 @@
+#include "core/SharedWork.h"
+
+#include <algorithm>
+
+SharedWork::SharedWork(Workers::Pool* pool)
+    : m_pool(pool)
+{}
+
+SharedWork::~SharedWork()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_helpers == 0; });
+}
+
+int SharedWork::helpedParts() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_helped;
+}
+
+int SharedWork::droppedParts() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_dropped;
+}
+
+void SharedWork::recruit()
+{
+    if (!m_pool)
+        return;
+    for (;;) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_helpers >= int(m_parts.size()))
+                return;
+            ++m_helpers;
+        }
+        if (!m_pool->tryStart([this] { help(); })) {
+            std::lock_guard lock(m_mutex);
+            --m_helpers;
+            m_changed.notify_all();
+            return;
+        }
+    }
+}
+
+void SharedWork::help()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_parts.empty()) {
+        Part part = std::move(m_parts.front());
+        m_parts.pop_front();
+        finish(lock, part);
+    }
+    --m_helpers;
+    m_changed.notify_all();
+}
+
+bool SharedWork::take(Group& group, Part& part)
+{
+    auto found = std::find_if(m_parts.begin(), m_parts.end(), [&group](const Part& p) { return p.group == &group; });
+    if (found == m_parts.end())
+        found = m_parts.begin();
+    if (found == m_parts.end())
+        return false;
+    part = std::move(*found);
+    m_parts.erase(found);
+    return true;
+}
+
+void SharedWork::dropQueued(Group& group)
+{
+    const auto dropped =
+        std::remove_if(m_parts.begin(), m_parts.end(), [&group](const Part& p) { return p.group == &group; });
+    const int count = int(std::distance(dropped, m_parts.end()));
+    group.m_unfinished -= count;
+    m_dropped += count;
+    m_parts.erase(dropped, m_parts.end());
+}
+
+void SharedWork::finish(std::unique_lock<std::mutex>& lock, Part& part)
+{
+    if (!part.group->m_stop.stop_requested()) {
+        if (std::this_thread::get_id() != part.group->m_waiter)
+            ++m_helped;
+        lock.unlock();
+        part.run();
+        // What the part holds goes before its group may end.
+        part.run = nullptr;
+        lock.lock();
+    } else {
+        ++m_dropped;
+    }
+    part.run = nullptr;
+    if (--part.group->m_unfinished == 0)
+        m_changed.notify_all();
+}
+
+SharedWork::Group::Group(SharedWork& work, std::stop_token stop)
+    : m_work(work)
+    , m_stop(std::move(stop))
+{}
+
+SharedWork::Group::~Group()
+{
+    wait();
+}
+
+void SharedWork::Group::post(std::function<void()> part)
+{
+    {
+        std::lock_guard lock(m_work.m_mutex);
+        m_work.m_parts.push_back({this, std::move(part)});
+        ++m_unfinished;
+    }
+    // Threads waiting for their own groups may take it too.
+    m_work.m_changed.notify_all();
+    m_work.recruit();
+}
+
+void SharedWork::Group::wait()
+{
+    std::unique_lock lock(m_work.m_mutex);
+    for (;;) {
+        if (m_stop.stop_requested())
+            m_work.dropQueued(*this);
+        if (m_unfinished == 0)
+            return;
+        Part part;
+        if (m_work.take(*this, part))
+            m_work.finish(lock, part);
+        else
+            m_work.m_changed.wait(lock);
+    }
+}

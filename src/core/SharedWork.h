@@ -1,0 +1,85 @@
+#pragma once
+
+#include "core/Workers.h"
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
+// Work that a thread cuts into parts for the idle threads of a pool to share.
+// The parts of a group run on whichever thread takes them first: an idle
+// thread of the pool, recruited when they are posted, or the thread waiting
+// for the group, which works through its own parts first and then helps with
+// other groups' parts until its own are done. Helpers take parts in the order
+// they were posted and leave when none is left, so nothing keeps a thread of
+// the pool once the work is done.
+//
+// A part of a stopped group that has not started is dropped; a running part
+// sees the stop through the group's token, if it looks.
+//
+// Without a pool no thread is recruited: every part runs on the thread that
+// waits for its group.
+class SharedWork
+{
+public:
+    explicit SharedWork(Workers::Pool* pool);
+    // Waits for the helpers still leaving.
+    ~SharedWork();
+    SharedWork(const SharedWork&) = delete;
+    SharedWork& operator=(const SharedWork&) = delete;
+
+    class Group
+    {
+    public:
+        explicit Group(SharedWork& work, std::stop_token stop = {});
+        // Waits for the parts still running.
+        ~Group();
+        Group(const Group&) = delete;
+        Group& operator=(const Group&) = delete;
+
+        void post(std::function<void()> part);
+        // Returns when every part posted so far has run or was dropped.
+        void wait();
+
+        const std::stop_token& stopToken() const { return m_stop; }
+
+    private:
+        friend class SharedWork;
+        SharedWork& m_work;
+        const std::stop_token m_stop;
+        const std::thread::id m_waiter = std::this_thread::get_id();
+        int m_unfinished = 0; // guarded by the work's mutex
+    };
+
+    bool isShared() const { return m_pool != nullptr; }
+    // Parts run by a thread other than the one that waits for their group.
+    int helpedParts() const;
+    // Parts dropped because their group was stopped before they started.
+    int droppedParts() const;
+
+private:
+    struct Part
+    {
+        Group* group = nullptr;
+        std::function<void()> run;
+    };
+
+    void recruit();
+    void help();
+    // Takes a part of `group`, else the oldest of any group.
+    bool take(Group& group, Part& part);
+    void dropQueued(Group& group);
+    // Runs `part` unlocked, unless its group stopped, and counts it done.
+    void finish(std::unique_lock<std::mutex>& lock, Part& part);
+
+    Workers::Pool* const m_pool;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Part> m_parts;
+    int m_helpers = 0;
+    int m_helped = 0;
+    int m_dropped = 0;
+};

@@ -1,0 +1,283 @@
+// The pieces that let idle analysis threads help: the pool sizes, leases of
+// costly objects, and parts of one thread's work taken on by others.
+
+#include "core/LeasePool.h"
+#include "core/SharedWork.h"
+#include "core/Workers.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+void PrintTo(const Workers::AnalysisSizes& sizes, std::ostream* out)
+{
+    *out << sizes.threads << " threads, " << sizes.engines << " engines, " << sizes.networks << " networks";
+}
+
+TEST(AnalysisSizes, FollowTheCoresWithinAnEighthOfTheMemory)
+{
+    struct Case
+    {
+        int cores;
+        qint64 physicalMB;
+        Workers::AnalysisSizes expected;
+    };
+    const Case cases[] = {
+        // Four files of a batch at once even where two engines serve them.
+        {1, 2048, {.threads = 4, .engines = 2, .networks = 1}},
+        {2, 4096, {.threads = 4, .engines = 2, .networks = 1}},
+        {4, 8192, {.threads = 4, .engines = 4, .networks = 2}},
+        {8, 24576, {.threads = 8, .engines = 8, .networks = 4}},
+        {32, 65536, {.threads = 32, .engines = 32, .networks = 4}},
+        {64, 262144, {.threads = 32, .engines = 32, .networks = 4}},
+        // Little memory: fewer networks first, then fewer engines.
+        {8, 2048, {.threads = 4, .engines = 3, .networks = 1}},
+        {32, 8192, {.threads = 15, .engines = 15, .networks = 4}},
+        // Unknown memory counts as 4 GB.
+        {8, 0, {.threads = 7, .engines = 7, .networks = 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cores << " cores, " << c.physicalMB << " MB");
+        EXPECT_EQ(Workers::AnalysisSizes::forMachine(c.cores, c.physicalMB), c.expected);
+    }
+}
+
+namespace {
+struct Counted
+{
+    explicit Counted(std::atomic<int>& alive)
+        : m_alive(alive)
+    {
+        ++m_alive;
+    }
+    ~Counted() { --m_alive; }
+    std::atomic<int>& m_alive;
+};
+
+// Waits up to 5 s for `condition`, polling; for conditions that other
+// threads make true.
+bool eventually(const std::function<bool()>& condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+} // namespace
+
+TEST(LeasePool, NeverHoldsMoreThanItsLimitAndReusesWhatItMade)
+{
+    std::atomic<int> alive{0};
+    std::atomic<int> made{0};
+    LeasePool<Counted> pool(3, [&](QString*) {
+        ++made;
+        return std::make_unique<Counted>(alive);
+    });
+    std::atomic<int> leased{0};
+    std::atomic<int> mostLeased{0};
+    std::vector<std::future<void>> callers;
+    for (int t = 0; t < 8; ++t) {
+        callers.push_back(std::async(std::launch::async, [&] {
+            for (int i = 0; i < 50; ++i) {
+                auto lease = pool.acquire();
+                const int now = ++leased;
+                for (int seen = mostLeased; now > seen && !mostLeased.compare_exchange_weak(seen, now);)
+                    ;
+                std::this_thread::yield();
+                --leased;
+            }
+        }));
+    }
+    for (auto& caller : callers)
+        caller.get();
+    EXPECT_LE(mostLeased, 3);
+    EXPECT_LE(made, 3);
+    EXPECT_EQ(alive, pool.existing());
+}
+
+TEST(LeasePool, ReleasingLetsIdleObjectsGoAtOnceAndLeasedOnesWhenReturned)
+{
+    std::atomic<int> alive{0};
+    LeasePool<Counted> pool(4, [&](QString*) { return std::make_unique<Counted>(alive); });
+    {
+        auto a = pool.acquire();
+        auto b = pool.acquire();
+    }
+    auto out = pool.acquire();
+    ASSERT_EQ(alive, 2);
+
+    pool.releaseIdle();
+    EXPECT_EQ(alive, 1) << "the idle one goes";
+    auto afterwards = pool.acquire(); // made anew, kept when returned
+    EXPECT_EQ(alive, 2);
+    out = {};
+    EXPECT_EQ(alive, 1) << "the one out at the release goes when it comes back";
+    afterwards = {};
+    EXPECT_EQ(alive, 1);
+    EXPECT_EQ(pool.existing(), 1);
+}
+
+TEST(LeasePool, AFailedMakeGivesAnEmptyLeaseWithTheReasonAndFreesItsPlace)
+{
+    bool fail = true;
+    std::atomic<int> alive{0};
+    LeasePool<Counted> pool(1, [&](QString* error) -> std::unique_ptr<Counted> {
+        if (fail) {
+            *error = QStringLiteral("no model");
+            return nullptr;
+        }
+        return std::make_unique<Counted>(alive);
+    });
+    QString error;
+    EXPECT_FALSE(pool.acquire(&error));
+    EXPECT_EQ(error, QStringLiteral("no model"));
+    fail = false;
+    EXPECT_TRUE(pool.acquire()) << "the failure must not use up the only place";
+}
+
+class SharedWorkTest : public ::testing::Test
+{
+protected:
+    Workers::Pool m_pool{QStringLiteral("analysis"), 4, true};
+};
+
+TEST_F(SharedWorkTest, IdleThreadsOfThePoolTakePartsWhileThePosterWorksToo)
+{
+    SharedWork work(&m_pool);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::set<std::thread::id> threads;
+    std::vector<int> ran(64, 0);
+    {
+        SharedWork::Group group(work);
+        for (int i = 0; i < 64; ++i) {
+            group.post([&, i] {
+                ++ran[size_t(i)];
+                std::unique_lock lock(mutex);
+                threads.insert(std::this_thread::get_id());
+                changed.notify_all();
+                // The first parts wait (boundedly) until a second thread joins in.
+                changed.wait_for(lock, 2s, [&] { return threads.size() > 1; });
+            });
+        }
+        group.wait();
+    }
+    EXPECT_EQ(ran, std::vector<int>(64, 1));
+    EXPECT_GT(threads.size(), 1u);
+    EXPECT_GT(work.helpedParts(), 0);
+    m_pool.waitForDone();
+}
+
+TEST_F(SharedWorkTest, HelpersRunAtTheLowerPriority)
+{
+    SharedWork work(&m_pool);
+    std::mutex mutex;
+    std::vector<int> helperNiceness;
+    const auto poster = std::this_thread::get_id();
+    {
+        SharedWork::Group group(work);
+        for (int i = 0; i < 32; ++i) {
+            group.post([&] {
+                std::this_thread::sleep_for(1ms);
+                if (std::this_thread::get_id() == poster)
+                    return;
+                std::lock_guard lock(mutex);
+                helperNiceness.push_back(getpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid))));
+            });
+        }
+    }
+    ASSERT_FALSE(helperNiceness.empty());
+    for (int niceness : helperNiceness)
+        EXPECT_GE(niceness, 10);
+    m_pool.waitForDone();
+}
+
+TEST_F(SharedWorkTest, WithoutAPoolEveryPartRunsOnTheWaitingThread)
+{
+    SharedWork work(nullptr);
+    std::set<std::thread::id> threads;
+    SharedWork::Group group(work);
+    for (int i = 0; i < 8; ++i)
+        group.post([&] { threads.insert(std::this_thread::get_id()); });
+    group.wait();
+    EXPECT_EQ(threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(work.helpedParts(), 0);
+}
+
+TEST_F(SharedWorkTest, AStoppedGroupDropsItsWaitingPartsAndItsRunningPartSeesTheStop)
+{
+    SharedWork work(&m_pool);
+    std::stop_source stop;
+    std::atomic<int> started{0};
+    std::atomic<bool> runningSawStop{false};
+    {
+        SharedWork::Group group(work, stop.get_token());
+        for (int i = 0; i < 40; ++i) {
+            group.post([&, token = stop.get_token()] {
+                if (++started == 1) {
+                    stop.request_stop();
+                    runningSawStop = token.stop_requested();
+                    return;
+                }
+                // A part already taken when the stop came: it may look.
+                eventually([&] { return token.stop_requested(); });
+            });
+        }
+        group.wait();
+    }
+    EXPECT_TRUE(runningSawStop);
+    // At most the parts that threads had taken before the stop ran.
+    EXPECT_LE(started, 1 + m_pool.maxThreadCount());
+    m_pool.waitForDone();
+}
+
+TEST(SharedWork, AThreadWaitingForItsRunningPartHelpsWithOtherGroups)
+{
+    // One helper thread: A's part runs on it until B's parts are all done,
+    // and B's waiter is busy elsewhere, so only A's waiter can run them.
+    Workers::Pool pool(QStringLiteral("analysis"), 1, true);
+    SharedWork work(&pool);
+    std::atomic<bool> aStarted{false};
+    std::atomic<int> bDone{0};
+    std::set<std::thread::id> bThreads;
+    std::promise<void> bPosted;
+
+    SharedWork::Group a(work);
+    a.post([&] {
+        aStarted = true;
+        eventually([&] { return bDone == 5; });
+    });
+    ASSERT_TRUE(eventually([&] { return bool(aStarted); }));
+    std::thread other([&] {
+        SharedWork::Group b(work);
+        for (int i = 0; i < 5; ++i) {
+            b.post([&] {
+                bThreads.insert(std::this_thread::get_id());
+                ++bDone;
+            });
+        }
+        bPosted.set_value();
+        eventually([&] { return bDone == 5; });
+    });
+    bPosted.get_future().wait();
+    a.wait();
+    EXPECT_EQ(bDone, 5);
+    EXPECT_EQ(bThreads, std::set<std::thread::id>{std::this_thread::get_id()});
+    other.join();
+    pool.waitForDone();
+}
