@@ -127,8 +127,7 @@ int main(int argc, char** argv)
     const double embeddingMB = residentMemoryMB() - baseMB;
 
     const double beforeClassifierMB = residentMemoryMB();
-    ObjectClassifier pooled(ObjectClassifier::defaultModelPath(), ObjectClassifier::defaultLabelsPath(),
-                            ObjectClassifier::defaultMaximumNetworks());
+    ObjectClassifier pooled(ObjectClassifier::defaultModelPath(), ObjectClassifier::defaultLabelsPath(), 2);
     const double ms1 = classifyMs(pooled, image, 1, 12);
     const double classifierMB = residentMemoryMB() - beforeClassifierMB;
     const double ms2 = classifyMs(pooled, image, 2, 8);
@@ -147,11 +146,11 @@ int main(int argc, char** argv)
     Console::printLine(u"   → 4 callers, one shared guarded network: %1 ms per image; two: %2 ms; %3: %4 ms"_s
                            .arg(guardedMs4, 0, 'f', 1)
                            .arg(pairMs4, 0, 'f', 1)
-                           .arg(pooled.networksCreated())
+                           .arg(pooled.networkCount())
                            .arg(ms4, 0, 'f', 1));
     Console::printLine(u"   → resident memory: %1 MB with one network, %2 MB with %3"_s.arg(classifierMB, 0, 'f', 1)
                            .arg(pooledMB, 0, 'f', 1)
-                           .arg(pooled.networksCreated()));
+                           .arg(pooled.networkCount()));
     Console::printLine(
         u"📊 encoder: %1 µs per sentence, %2 MB resident, MRR %3 over %4 queries in %5 texts"_s.arg(embedUs, 0, 'f', 1)
             .arg(embeddingMB, 0, 'f', 1)

@@ -41,6 +41,10 @@ double threadCpuMs();
 
 // Resident memory of this process in MB, for memory figures of a benchmark.
 double residentMemoryMB();
+// The most resident memory since the start or the last reset, in MB.
+double peakResidentMemoryMB();
+// Starts the peak anew from the present resident memory.
+void resetPeakResidentMemory();
 
 // A machine with memory to spare, so no benchmark run pauses for pressure.
 class PlentyOfMemory : public MemoryMonitor::Source

@@ -42,7 +42,7 @@ AppServices::AppServices(Options options)
                  .analyzer = orDefault(std::move(options.analyzer),
                                        [this] {
                                            return std::shared_ptr<ScreenshotMonitor::FileAnalyzer>(
-                                               std::make_shared<ServiceAnalyzer>(m_embedding));
+                                               std::make_shared<ServiceAnalyzer>(m_embedding, m_workers));
                                        }),
                  .scheduler = options.scheduler})
     , m_organizer(m_store, m_monitor, *m_fileOps, options.dataFolder)

@@ -64,8 +64,10 @@ public:
     void adoptResults(const QList<ProcessedFileResult>& results) { m_pending.append(results); }
 
     void start();
-    // Seen at the next check point; a pause in progress ends at once.
-    void requestStop();
+    // Seen at the next check point; a pause in progress ends at once. With
+    // `abortFiles`, the analyses under way stop too and give no result (their
+    // files stay unanalysed): nobody takes over this run's files.
+    void requestStop(bool abortFiles);
 
 private:
     enum class Exit { completed, cancelled, folderChanged };
@@ -101,6 +103,7 @@ private:
     QList<ProcessedFileResult> m_pending;
     std::optional<LogTimer> m_batchTimer;
     bool m_isStopRequested = false;
+    std::stop_source m_abortFiles;
     bool m_isInMemoryPause = false;
     bool m_isFinished = false;
     // A pause ends at the first of its timer and an early wake; the token
@@ -121,9 +124,11 @@ void AnalysisPipeline::ProcessingRun::start()
     nextBatch();
 }
 
-void AnalysisPipeline::ProcessingRun::requestStop()
+void AnalysisPipeline::ProcessingRun::requestStop(bool abortFiles)
 {
     m_isStopRequested = true;
+    if (abortFiles)
+        m_abortFiles.request_stop();
     if (m_afterSleep)
         m_pipeline.m_scheduler.runAfter(std::chrono::milliseconds(0), m_pipeline.m_host.context(),
                                         [self = shared_from_this(), token = m_sleepToken] { self->wake(token); });
@@ -203,13 +208,13 @@ void AnalysisPipeline::ProcessingRun::startBatch()
     m_outstanding = int(batch.size());
     const std::shared_ptr<FileAnalyzer> analyzer = m_pipeline.m_analyzer;
     for (const Screenshot& file : batch) {
-        m_pipeline.m_workers.analysis().start(
-            [self = shared_from_this(), analyzer, file, monitor = m_pipeline.m_host.context()] {
-                std::optional<ProcessedFileResult> result = processFile(*analyzer, file, self->m_folder);
-                QMetaObject::invokeMethod(
-                    monitor, [self, result = std::move(result)]() mutable { self->fileAnalysed(std::move(result)); },
-                    Qt::QueuedConnection);
-            });
+        m_pipeline.m_workers.analysis().start([self = shared_from_this(), analyzer, file,
+                                               stop = m_abortFiles.get_token(), monitor = m_pipeline.m_host.context()] {
+            std::optional<ProcessedFileResult> result = processFile(*analyzer, file, self->m_folder, stop);
+            QMetaObject::invokeMethod(
+                monitor, [self, result = std::move(result)]() mutable { self->fileAnalysed(std::move(result)); },
+                Qt::QueuedConnection);
+        });
     }
 }
 
@@ -310,6 +315,9 @@ void AnalysisPipeline::ProcessingRun::finish(Exit exit)
     }
     runOnThreadOf(m_pipeline.m_host.context(),
                   [pipeline = &m_pipeline, id = m_id] { pipeline->resetProcessingState(id); });
+    const auto& successor = m_pipeline.m_run;
+    if (!successor || successor.get() == this || successor->isFinished())
+        m_pipeline.releaseModels();
 }
 
 void AnalysisPipeline::ProcessingRun::releasePending(Exit exit)
@@ -374,7 +382,7 @@ void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& fold
         return;
     QList<Screenshot> runFiles = files;
     if (const std::shared_ptr<ProcessingRun> previous = m_run; previous && !previous->isFinished()) {
-        previous->requestStop();
+        previous->requestStop(previous->folder() != folder);
         // A new file found by the poll must not abandon an import in progress.
         if (previous->folder() == folder) {
             QSet<QUuid> ids;
@@ -401,8 +409,17 @@ void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& fold
 void AnalysisPipeline::stop()
 {
     if (m_run)
-        m_run->requestStop();
+        m_run->requestStop(true);
     m_run.reset();
+}
+
+void AnalysisPipeline::releaseModels()
+{
+    if (m_isShuttingDown)
+        return;
+    // Freeing models takes longer than a frame; a run started meanwhile
+    // makes what it needs again.
+    m_workers.analysis().start([analyzer = m_analyzer] { analyzer->releaseModels(); });
 }
 
 void AnalysisPipeline::shutDown()
@@ -411,7 +428,7 @@ void AnalysisPipeline::shutDown()
     m_isShuttingDown = true;
     const std::shared_ptr<ProcessingRun> run = m_run;
     if (run)
-        run->requestStop();
+        run->requestStop(true);
     m_workers.analysis().waitForDone();
     // Analyses that finished meanwhile have posted their results; take them
     // in now, so that the run writes them as it stops.
@@ -426,13 +443,16 @@ void AnalysisPipeline::shutDown()
 }
 
 std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& analyzer, const Screenshot& file,
-                                                                 const QString& folderPath)
+                                                                 const QString& folderPath, std::stop_token stop)
 {
     if (!isInside(file.filePath, folderPath))
         return std::nullopt;
-    const QString text = analyzer.recognizeText(file.filePath).value_or(QString());
+    FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop));
+    if (sight.stopped)
+        return std::nullopt;
+    const QString text = sight.text.value_or(QString());
     QList<QUrl> urls = analyzer.extractUrls(text);
-    QStringList tags = analyzer.labels(file.filePath);
+    QStringList tags = std::move(sight.labels);
     // Built even when both parts are empty, so it always holds a space.
     const QString joined = text + u' ' + tags.join(u' ');
     std::optional<QList<double>> embedding =

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 class DatabaseManager;
 class MemoryMonitor;
@@ -86,18 +87,21 @@ public:
     // next check point; when it works on the same folder, this run takes over
     // the files it had not started and writes the results it had not written.
     void start(const QList<Screenshot>& files, const QString& folder);
-    // Asks the current run to stop at its next check point and forgets it.
+    // Asks the current run to stop at its next check point, and the analyses
+    // under way to stop at once (their files stay unanalysed), and forgets it.
     void stop();
-    // Stops for good: no run starts any more, analyses in flight end, and
-    // every result already analysed is in the store when this returns.
+    // Stops for good: no run starts any more, analyses in flight stop (their
+    // files stay unanalysed), and every result already analysed is in the
+    // store when this returns.
     void shutDown();
 
     const QUuid& currentRunId() const { return m_currentRunId; }
 
-    // Nothing for a file outside `folderPath`. Blank text with no labels gets
-    // an empty (present) embedding without asking the analyzer.
+    // Nothing for a file outside `folderPath`, or whose analysis `stop` cut
+    // short. Blank text with no labels gets an empty (present) embedding
+    // without asking the analyzer.
     static std::optional<ProcessedFileResult> processFile(FileAnalyzer& analyzer, const Screenshot& file,
-                                                          const QString& folderPath);
+                                                          const QString& folderPath, std::stop_token stop = {});
     // The pause after a batch that took `seconds`: 10 ms, 100 ms above 1 s,
     // 500 ms above 2 s (logged as throttling).
     static std::chrono::milliseconds pauseAfterBatch(double seconds);
@@ -112,6 +116,8 @@ private:
     class ProcessingRun;
 
     void writeResults(QList<ProcessedFileResult> results, std::function<void()> then);
+    // No run is left: the analyzer may give back its models' memory.
+    void releaseModels();
 
     Host& m_host;
     DatabaseManager& m_store;

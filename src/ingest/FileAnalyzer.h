@@ -6,15 +6,38 @@
 #include <QUrl>
 
 #include <optional>
+#include <stop_token>
 
 // The four analyses of one file. Called on the analysis pool's threads, up to
 // four files at once.
 class FileAnalyzer
 {
 public:
+    // What recognition and classification make of one file.
+    struct Sight
+    {
+        std::optional<QString> text;
+        QStringList labels;
+        // Cut short by a stop request: nothing of it may be kept.
+        bool stopped = false;
+    };
+
     virtual ~FileAnalyzer() = default;
     virtual std::optional<QString> recognizeText(const QString& filePath) = 0;
     virtual QList<QUrl> extractUrls(const QString& text) = 0;
     virtual QStringList labels(const QString& filePath) = 0;
     virtual std::optional<QList<double>> embedding(const QString& text) = 0;
+
+    // Text and labels of the file. This one asks recognizeText, then labels;
+    // an analyzer that decodes a picture once for both, or can stop midway,
+    // does better.
+    virtual Sight look(const QString& filePath, std::stop_token /*stop*/)
+    {
+        std::optional<QString> text = recognizeText(filePath);
+        return {std::move(text), labels(filePath)};
+    }
+
+    // No run needs the analyses for now: models may give their memory back.
+    // Called on the GUI thread; analyses may still be winding down.
+    virtual void releaseModels() {}
 };

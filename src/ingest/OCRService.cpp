@@ -6,9 +6,12 @@
 #include "core/LinkDetector.h"
 #include "core/LogTimer.h"
 #include "core/Logger.h"
-#include "ingest/TextRecognizer.h"
+#include "ingest/PageReader.h"
 
 #include <QFileInfo>
+
+#include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -23,17 +26,17 @@ std::optional<QString> textOfLines(const QStringList& lines)
     return text;
 }
 
-std::optional<QString> recognizeFile(const QString& path, const QString& fileName)
+std::optional<QString> recognizeImage(QImage image, const QString& fileName, PageReader& reader,
+                                      const std::stop_token& stop)
 {
     const LogMetadata file{{u"file"_s, fileName}};
-    const QImage image = ImageLoader::load(path);
     if (image.isNull()) {
         Logger::log(LogLevel::warning, category, u"Failed to load image"_s, file);
         return std::nullopt;
     }
     Logger::log(LogLevel::debug, category, u"Image loaded, performing recognition"_s, file);
 
-    const TextRecognizer::Result result = TextRecognizer::forCurrentThread().recognizeLines(image);
+    const TextRecognizer::Result result = reader.read(std::move(image), stop);
     switch (result.failure) {
     case TextRecognizer::Result::Failure::engine:
         Logger::log(LogLevel::error, category, u"Handler error"_s, {{u"file"_s, fileName}, {u"error"_s, result.error}});
@@ -42,23 +45,41 @@ std::optional<QString> recognizeFile(const QString& path, const QString& fileNam
         Logger::log(LogLevel::warning, category, u"Recognition failed"_s,
                     {{u"file"_s, fileName}, {u"error"_s, result.error.isEmpty() ? u"Unknown"_s : result.error}});
         return std::nullopt;
+    case TextRecognizer::Result::Failure::stopped:
+        Logger::log(LogLevel::debug, category, u"Recognition stopped"_s, file);
+        return std::nullopt;
     case TextRecognizer::Result::Failure::none:
         break;
     }
     return textOfLines(result.lines.value_or(QStringList()));
 }
-} // namespace
 
-std::optional<QString> OCRService::recognizeText(const QString& filePath)
+// The text of the picture `decode` gives, between the start line and the
+// timer's end line.
+std::optional<QString> recognizeTimed(const QString& fileName, const std::function<QImage()>& decode,
+                                      PageReader& reader, const std::stop_token& stop)
 {
-    const QString fileName = QFileInfo(filePath).fileName();
     Logger::log(LogLevel::debug, category, u"Starting OCR"_s, {{u"file"_s, fileName}});
     LogTimer timer(u"ocr_"_s + fileName);
-    const std::optional<QString> text = recognizeFile(filePath, fileName);
+    const std::optional<QString> text = recognizeImage(decode(), fileName, reader, stop);
     timer.end({{u"file"_s, fileName},
                {u"success"_s, text.has_value()},
                {u"textLength"_s, qlonglong(text ? graphemeLength(*text) : 0)}});
     return text;
+}
+} // namespace
+
+std::optional<QString> OCRService::recognizeText(const QString& filePath, PageReader& reader, std::stop_token stop)
+{
+    return recognizeTimed(
+        QFileInfo(filePath).fileName(), [&filePath] { return ImageLoader::load(filePath); }, reader, stop);
+}
+
+std::optional<QString> OCRService::recognizeText(QImage image, const QString& fileName, PageReader& reader,
+                                                 std::stop_token stop)
+{
+    return recognizeTimed(
+        fileName, [&image] { return std::exchange(image, QImage()); }, reader, stop);
 }
 
 QList<QUrl> OCRService::extractUrls(const QString& text)

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QUrl>
 
 #include <optional>
+#include <stop_token>
+
+class PageReader;
 
 // Text and links of a screenshot. Holds no state: its operations belong to
-// the type and may run on any thread.
+// the type and may run on any thread; the engines are the reader's.
 class OCRService
 {
 public:
@@ -15,12 +19,15 @@ public:
 
     // The text of the image at `filePath`: its lines in reading order, joined
     // by one blank. Absent when the file cannot be loaded as an image (videos
-    // included), recognition fails, or fewer than minimumTextLength
-    // user-perceived characters were read. Never fails towards the caller;
-    // each outcome has its log line, and the "ocr_" timer always ends.
-    // Synchronous: callers run it on worker threads, several at once, each
-    // thread with an engine of its own.
-    static std::optional<QString> recognizeText(const QString& filePath);
+    // included), recognition fails or was stopped, or fewer than
+    // minimumTextLength user-perceived characters were read. Never fails
+    // towards the caller; each outcome has its log line, and the "ocr_"
+    // timer always ends.
+    static std::optional<QString> recognizeText(const QString& filePath, PageReader& reader, std::stop_token stop = {});
+    // The same for a file already decoded (`image` null when it could not
+    // be); the image is let go as soon as it is no longer needed.
+    static std::optional<QString> recognizeText(QImage image, const QString& fileName, PageReader& reader,
+                                                std::stop_token stop = {});
 
     // The links written in `text`, in order of occurrence, duplicates kept
     // (see LinkDetector). Never fails: when no detector can be built it prints

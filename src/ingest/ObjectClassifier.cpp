@@ -4,8 +4,6 @@
 #include "ingest/ModelAssets.h"
 
 #include <QFile>
-#include <QPainter>
-#include <QThread>
 
 #include <opencv2/dnn.hpp>
 #include <opencv2/imgproc.hpp>
@@ -33,31 +31,61 @@ QStringList readIdentifiers(const QString& path, QString* error)
     return identifiers;
 }
 
+QString errorText(const cv::Exception& exception)
+{
+    return QString::fromUtf8(exception.what()).trimmed();
+}
+
+// The pixels of `image` as an OpenCV matrix of the same channels, shared, and
+// the format they are in; images of other formats are converted first.
+std::pair<cv::Mat, QImage> matOf(const QImage& image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+    case QImage::Format_RGBX8888:
+    case QImage::Format_RGBA8888:
+    case QImage::Format_RGBA8888_Premultiplied:
+        return {cv::Mat(image.height(), image.width(), CV_8UC4, const_cast<uchar*>(image.constBits()),
+                        size_t(image.bytesPerLine())),
+                image};
+    case QImage::Format_Grayscale8:
+        return {cv::Mat(image.height(), image.width(), CV_8UC1, const_cast<uchar*>(image.constBits()),
+                        size_t(image.bytesPerLine())),
+                image};
+    default:
+        // Palettes, 16-bit and packed formats: rare enough to pay a conversion.
+        return matOf(image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32));
+    }
+}
 } // namespace
 
 ObjectClassifier::ObjectClassifier(QString modelPath, QString labelsPath, int maximumNetworks)
-    : m_maximumNetworks(qMax(1, maximumNetworks))
+    : m_modelPath(std::move(modelPath))
+    , m_networks(maximumNetworks, [this](QString* error) -> std::unique_ptr<Network> {
+        try {
+            auto network = std::make_unique<Network>();
+            network->net = cv::dnn::readNetFromONNX(QFile::encodeName(m_modelPath).toStdString());
+            network->net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+            return network;
+        } catch (const cv::Exception& exception) {
+            *error = errorText(exception);
+        }
+        return nullptr;
+    })
 {
-    QFile model(modelPath);
+    QFile model(m_modelPath);
     if (!model.open(QIODevice::ReadOnly)) {
-        m_loadError = u"Cannot read the model %1: %2"_s.arg(modelPath, model.errorString());
+        m_loadError = u"Cannot read the model %1: %2"_s.arg(m_modelPath, model.errorString());
         return;
     }
-    m_model = model.readAll();
     m_identifiers = readIdentifiers(labelsPath, &m_loadError);
     if (m_identifiers.isEmpty() && m_loadError.isEmpty())
         m_loadError = u"The class list %1 is empty"_s.arg(labelsPath);
 }
 
 ObjectClassifier::~ObjectClassifier() = default;
-
-int ObjectClassifier::defaultMaximumNetworks()
-{
-    // Each network holds about 100 MB of working memory at 512 x 512. Two keep
-    // the resident size of a large library within budget; text recognition,
-    // not classification, is what the other analysis threads spend most time on.
-    return qMin(2, QThread::idealThreadCount());
-}
 
 QString ObjectClassifier::defaultModelPath()
 {
@@ -69,44 +97,29 @@ QString ObjectClassifier::defaultLabelsPath()
     return ModelAssets::path(u"centernet-labels.txt"_s);
 }
 
-int ObjectClassifier::networksCreated() const
+void ObjectClassifier::releaseNetworks()
 {
-    std::lock_guard lock(m_mutex);
-    return m_created;
+    m_networks.releaseIdle();
 }
 
-std::unique_ptr<ObjectClassifier::Network> ObjectClassifier::acquire(QString* error)
+int ObjectClassifier::networkCount() const
 {
-    std::unique_lock lock(m_mutex);
-    m_networkReturned.wait(lock, [this] { return !m_idle.empty() || m_created < m_maximumNetworks; });
-    if (!m_idle.empty()) {
-        std::unique_ptr<Network> network = std::move(m_idle.back());
-        m_idle.pop_back();
-        return network;
-    }
-    ++m_created;
-    lock.unlock();
-    try {
-        auto network = std::make_unique<Network>();
-        network->net = cv::dnn::readNetFromONNX(m_model.constData(), size_t(m_model.size()));
-        network->net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
-        return network;
-    } catch (const cv::Exception& exception) {
-        *error = QString::fromUtf8(exception.what()).trimmed();
-    }
-    lock.lock();
-    --m_created;
-    m_networkReturned.notify_one();
-    return nullptr;
+    return m_networks.existing();
 }
 
-void ObjectClassifier::release(std::unique_ptr<Network> network)
+QImage ObjectClassifier::networkInput(const QImage& image)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_idle.push_back(std::move(network));
-    }
-    m_networkReturned.notify_one();
+    if (image.isNull())
+        return {};
+    if (image.size() == QSize(inputSize, inputSize))
+        return ImageLoader::flattenedOnWhite(image, QImage::Format_RGB888);
+    const auto [pixels, source] = matOf(image);
+    cv::Mat squeezed;
+    // Averaging before flattening only differs where the picture is partly
+    // transparent, a border of the window's shadow at most.
+    cv::resize(pixels, squeezed, cv::Size(inputSize, inputSize), 0, 0, cv::INTER_AREA);
+    const QImage small(squeezed.data, inputSize, inputSize, int(squeezed.step), source.format());
+    return ImageLoader::flattenedOnWhite(small, QImage::Format_RGB888);
 }
 
 ObjectClassifier::Result ObjectClassifier::classify(const QImage& image)
@@ -114,30 +127,25 @@ ObjectClassifier::Result ObjectClassifier::classify(const QImage& image)
     if (!m_loadError.isEmpty())
         return {std::nullopt, Result::Failure::network, m_loadError};
     QString error;
-    std::unique_ptr<Network> network = acquire(&error);
+    LeasePool<Network>::Lease network = m_networks.acquire(&error);
     if (!network)
         return {std::nullopt, Result::Failure::network, error};
-    Result result;
     try {
-        result = run(*network, image);
+        return run(*network, image);
     } catch (const cv::Exception& exception) {
-        result = {std::nullopt, Result::Failure::network, QString::fromUtf8(exception.what()).trimmed()};
+        return {std::nullopt, Result::Failure::network, errorText(exception)};
     }
-    release(std::move(network));
-    return result;
 }
 
 ObjectClassifier::Result ObjectClassifier::run(Network& network, const QImage& image) const
 {
-    const QImage rgb = ImageLoader::flattenedOnWhite(image, QImage::Format_RGB888);
+    const QImage rgb = networkInput(image);
     if (rgb.isNull())
         return {std::nullopt, Result::Failure::network, u"Cannot convert the image to RGB"_s};
     const cv::Mat pixels(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
                          size_t(rgb.bytesPerLine()));
-    cv::Mat resized;
-    // The model takes the whole picture squeezed to 512 x 512, raw 0..255 RGB.
-    cv::resize(pixels, resized, cv::Size(inputSize, inputSize), 0, 0, cv::INTER_AREA);
-    network.net.setInput(cv::dnn::blobFromImage(resized, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F));
+    // The model takes raw 0..255 RGB.
+    network.net.setInput(cv::dnn::blobFromImage(pixels, 1.0, cv::Size(), cv::Scalar(), false, false, CV_32F));
     const cv::Mat heatmap = network.net.forward();
 
     if (heatmap.dims != 4 || heatmap.size[1] != m_identifiers.size())

@@ -1,19 +1,20 @@
 #pragma once
 
+#include "core/LeasePool.h"
+
 #include <QImage>
 #include <QString>
 #include <QStringList>
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 // On-device image classifier: a CenterNet object model over the 80 COCO
 // classes, run by OpenCV's dnn module. The confidence of a class is the
-// maximum of its heatmap. The model file is read once; networks are made on
-// demand, at most one per concurrent caller up to a limit, and reused.
+// maximum of its heatmap. Networks are read from the model file on demand,
+// at most one per concurrent caller up to a limit, and reused until
+// releaseNetworks().
 class ObjectClassifier
 {
 public:
@@ -37,32 +38,34 @@ public:
     ObjectClassifier(QString modelPath, QString labelsPath, int maximumNetworks);
     ~ObjectClassifier();
 
-    static int defaultMaximumNetworks();
     static QString defaultModelPath();
     static QString defaultLabelsPath();
 
     // Thread-safe; blocks while every network is busy and the limit is reached.
     Result classify(const QImage& image);
 
+    // What the network sees of `image`: the whole picture squeezed to
+    // inputSize x inputSize, flattened on white, RGB. Made from any size in
+    // one pass on the calling thread; classify() takes it as it is.
+    static QImage networkInput(const QImage& image);
+
+    // Lets the networks go (those at work when they finish); the next call
+    // makes them again.
+    void releaseNetworks();
+    // Networks in existence, at work or idle.
+    int networkCount() const;
+
     const QStringList& identifiers() const { return m_identifiers; }
     QString loadError() const { return m_loadError; }
-    int networksCreated() const;
 
     static constexpr int inputSize = 512;
 
 private:
     struct Network; // one OpenCV net; not safe for concurrent use
-    std::unique_ptr<Network> acquire(QString* error);
-    void release(std::unique_ptr<Network> network);
     Result run(Network& network, const QImage& image) const;
 
-    QByteArray m_model;
+    QString m_modelPath;
     QStringList m_identifiers;
     QString m_loadError;
-    int m_maximumNetworks;
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_networkReturned;
-    std::vector<std::unique_ptr<Network>> m_idle;
-    int m_created = 0;
+    LeasePool<Network> m_networks;
 };

@@ -1,19 +1,39 @@
 #include "ingest/ServiceAnalyzer.h"
 
+#include "core/ImageLoader.h"
 #include "ingest/EmbeddingService.h"
 #include "ingest/OCRService.h"
-#include "ingest/ObjectClassifier.h"
 #include "ingest/VisualAnalysisService.h"
 
-ServiceAnalyzer::ServiceAnalyzer(EmbeddingService& embedding)
+#include <QFileInfo>
+
+#include <opencv2/core.hpp>
+
+#include <malloc.h>
+
+ServiceAnalyzer::ServiceAnalyzer(EmbeddingService& embedding, const Workers::AnalysisSizes& sizes,
+                                 Workers::Pool* helpers, qint64 pixelBudgetBytes)
     : m_embedding(embedding)
+    , m_engines(sizes.engines, [](QString*) { return std::make_unique<TextRecognizer>(); })
+    , m_classifier(ObjectClassifier::defaultModelPath(), ObjectClassifier::defaultLabelsPath(), sizes.networks)
+    , m_budget(pixelBudgetBytes)
+    , m_work(helpers)
+    , m_reader(m_engines, m_work)
+{
+    // The analysis threads are the parallelism, at their lower priority;
+    // OpenCV's own threads would run beside them at normal priority.
+    cv::setNumThreads(1);
+}
+
+ServiceAnalyzer::ServiceAnalyzer(EmbeddingService& embedding, Workers& workers)
+    : ServiceAnalyzer(embedding, workers.analysisSizes(), &workers.analysis())
 {}
 
 ServiceAnalyzer::~ServiceAnalyzer() = default;
 
 std::optional<QString> ServiceAnalyzer::recognizeText(const QString& filePath)
 {
-    return OCRService::recognizeText(filePath);
+    return OCRService::recognizeText(filePath, m_reader);
 }
 
 QList<QUrl> ServiceAnalyzer::extractUrls(const QString& text)
@@ -23,7 +43,7 @@ QList<QUrl> ServiceAnalyzer::extractUrls(const QString& text)
 
 QStringList ServiceAnalyzer::labels(const QString& filePath)
 {
-    return VisualAnalysisService::analyze(filePath, classifier());
+    return VisualAnalysisService::analyze(filePath, m_classifier);
 }
 
 std::optional<QList<double>> ServiceAnalyzer::embedding(const QString& text)
@@ -31,12 +51,28 @@ std::optional<QList<double>> ServiceAnalyzer::embedding(const QString& text)
     return m_embedding.generateEmbedding(text);
 }
 
-ObjectClassifier& ServiceAnalyzer::classifier()
+FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_token stop)
 {
-    std::call_once(m_classifierLoaded, [this] {
-        m_classifier = std::make_unique<ObjectClassifier>(ObjectClassifier::defaultModelPath(),
-                                                          ObjectClassifier::defaultLabelsPath(),
-                                                          ObjectClassifier::defaultMaximumNetworks());
+    const QString fileName = QFileInfo(filePath).fileName();
+    const PixelBudget::Share share = m_budget.take(PixelBudget::bytesFor(ImageLoader::imageSize(filePath)));
+    QImage image = ImageLoader::load(filePath);
+
+    Sight sight;
+    // The labels need only a small copy; the page is let go once read.
+    SharedWork::Group labelling(m_work, stop);
+    labelling.post([this, &sight, &fileName, input = ObjectClassifier::networkInput(image)] {
+        sight.labels = VisualAnalysisService::analyze(input, fileName, m_classifier);
     });
-    return *m_classifier;
+    sight.text = OCRService::recognizeText(std::move(image), fileName, m_reader, stop);
+    labelling.wait();
+    sight.stopped = stop.stop_requested();
+    return sight;
+}
+
+void ServiceAnalyzer::releaseModels()
+{
+    m_engines.releaseIdle();
+    m_classifier.releaseNetworks();
+    // Freed models leave their pages with the allocator; give them back.
+    malloc_trim(0);
 }

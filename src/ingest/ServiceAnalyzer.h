@@ -1,32 +1,52 @@
 #pragma once
 
+#include "core/LeasePool.h"
+#include "core/SharedWork.h"
+#include "core/Workers.h"
 #include "ingest/FileAnalyzer.h"
-
-#include <memory>
-#include <mutex>
+#include "ingest/ObjectClassifier.h"
+#include "ingest/PageReader.h"
+#include "ingest/PixelBudget.h"
+#include "ingest/TextRecognizer.h"
 
 class EmbeddingService;
-class ObjectClassifier;
 
 // The analyses of the application: text recognition and links, the object
-// classifier's labels and the sentence embedding. The classifier's model is
-// read on the first file that needs it, on the analysis thread, so that
-// starting the application never waits for it.
+// classifier's labels and the sentence embedding. Each picture is decoded
+// once for recognition and labels; the labels run as a part of the file's
+// work beside its recognition, and idle threads of `helpers` take on parts
+// of every page. Engines and networks are made on first need, on the
+// analysis threads, and released by releaseModels().
 class ServiceAnalyzer : public FileAnalyzer
 {
 public:
-    explicit ServiceAnalyzer(EmbeddingService& embedding);
+    // Up to `sizes.engines` engines and `sizes.networks` networks; without
+    // `helpers` each file is analysed on its own thread alone.
+    ServiceAnalyzer(EmbeddingService& embedding, const Workers::AnalysisSizes& sizes, Workers::Pool* helpers,
+                    qint64 pixelBudgetBytes = PixelBudget::defaultBytes);
+    // The application's: sized and helped by `workers`.
+    ServiceAnalyzer(EmbeddingService& embedding, Workers& workers);
     ~ServiceAnalyzer() override;
 
     std::optional<QString> recognizeText(const QString& filePath) override;
     QList<QUrl> extractUrls(const QString& text) override;
     QStringList labels(const QString& filePath) override;
     std::optional<QList<double>> embedding(const QString& text) override;
+    Sight look(const QString& filePath, std::stop_token stop) override;
+    void releaseModels() override;
+
+    // Engines and networks in existence now.
+    int engineCount() const { return m_engines.existing(); }
+    int networkCount() const { return m_classifier.networkCount(); }
+    // How the parts of the pages were shared out.
+    const SharedWork& sharedWork() const { return m_work; }
+    const PixelBudget& pixelBudget() const { return m_budget; }
 
 private:
-    ObjectClassifier& classifier();
-
     EmbeddingService& m_embedding;
-    std::once_flag m_classifierLoaded;
-    std::unique_ptr<ObjectClassifier> m_classifier;
+    LeasePool<TextRecognizer> m_engines;
+    ObjectClassifier m_classifier;
+    PixelBudget m_budget;
+    SharedWork m_work;
+    PageReader m_reader;
 };

@@ -1,11 +1,7 @@
 #include "ingest/TextRecognizer.h"
 
-#include "core/ImageLoader.h"
-
-#include <QPainter>
-
-#include <opencv2/imgproc.hpp>
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
 #include <mutex>
@@ -13,14 +9,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// Wider than the strokes and gaps of screen text up to large headings, so the
-// median of a window is the colour behind the text, while edges of flat
-// areas (bubbles, bars, panels) stay where they are.
-constexpr int backgroundWindow = 31;
-// Differences from the background are stretched so that dim text (grey on
-// dark grey) still binarises as ink.
-constexpr double inkGain = 2.0;
-
 // Tesseract's diagnostics ("Estimating resolution as ...") go to one
 // process-wide file; pointing it at /dev/null before the first engine
 // exists keeps them off the console.
@@ -28,11 +16,6 @@ void silenceDiagnostics(tesseract::TessBaseAPI& engine)
 {
     static std::once_flag once;
     std::call_once(once, [&engine] { engine.SetVariable("debug_file", "/dev/null"); });
-}
-
-cv::Mat matOver(QImage& grey)
-{
-    return cv::Mat(grey.height(), grey.width(), CV_8UC1, grey.bits(), size_t(grey.bytesPerLine()));
 }
 
 QStringList linesOf(tesseract::TessBaseAPI& engine)
@@ -49,16 +32,30 @@ QStringList linesOf(tesseract::TessBaseAPI& engine)
     } while (iterator->Next(tesseract::RIL_TEXTLINE));
     return lines;
 }
+
+std::vector<QRect> linesOf(tesseract::PageIterator& page)
+{
+    std::vector<QRect> lines;
+    do {
+        // Pictures and rules hold no text the whole page would read.
+        if (!PTIsTextType(page.BlockType()))
+            continue;
+        int left = 0, top = 0, right = 0, bottom = 0;
+        if (page.BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
+            lines.push_back(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+    } while (page.Next(tesseract::RIL_TEXTLINE));
+    return lines;
+}
+
+// Called by the engine between words: true stops the recognition.
+bool isStopRequested(void* token, int /*words*/)
+{
+    return static_cast<const std::stop_token*>(token)->stop_requested();
+}
 } // namespace
 
 TextRecognizer::TextRecognizer() = default;
 TextRecognizer::~TextRecognizer() = default;
-
-TextRecognizer& TextRecognizer::forCurrentThread()
-{
-    thread_local TextRecognizer recognizer;
-    return recognizer;
-}
 
 bool TextRecognizer::ensureEngine()
 {
@@ -70,7 +67,6 @@ bool TextRecognizer::ensureEngine()
         m_engineError = u"The English text model of Tesseract could not be loaded"_s;
         return false;
     }
-    engine->SetPageSegMode(tesseract::PSM_AUTO);
     // Pictures arrive with the text already dark on white; trying each line
     // inverted as well would only cost time.
     engine->SetVariable("tessedit_do_invert", "0");
@@ -78,18 +74,52 @@ bool TextRecognizer::ensureEngine()
     return true;
 }
 
-TextRecognizer::Result TextRecognizer::recognizeLines(const QImage& image)
+void TextRecognizer::setPage(const QImage& ink)
+{
+    m_engine->SetImage(ink.constBits(), ink.width(), ink.height(), 1, int(ink.bytesPerLine()));
+    m_engine->SetSourceResolution(screenResolution);
+}
+
+TextRecognizer::Layout TextRecognizer::layOut(const QImage& ink)
+{
+    if (!ensureEngine())
+        return {std::nullopt, m_engineError};
+    m_engine->SetPageSegMode(tesseract::PSM_AUTO);
+    setPage(ink);
+    const std::unique_ptr<tesseract::PageIterator> page(m_engine->AnalyseLayout());
+    // An empty page has no iterator.
+    return {page ? linesOf(*page) : std::vector<QRect>(), {}};
+}
+
+TextRecognizer::Result TextRecognizer::readLaidOut(std::stop_token stop)
 {
     if (!ensureEngine())
         return {std::nullopt, Result::Failure::engine, m_engineError};
-    const QImage ink = inkOnWhite(image);
-    if (ink.isNull())
-        return {std::nullopt, Result::Failure::recognition, u"The image is too large to prepare for recognition"_s};
+    return read(std::move(stop));
+}
 
-    m_engine->SetImage(ink.constBits(), ink.width(), ink.height(), 1, int(ink.bytesPerLine()));
-    m_engine->SetSourceResolution(screenResolution);
+TextRecognizer::Result TextRecognizer::readLine(const QImage& ink, std::stop_token stop)
+{
+    if (!ensureEngine())
+        return {std::nullopt, Result::Failure::engine, m_engineError};
+    // The line as the page's layout found it: a line that runs across
+    // columns stays one line, as it does when the page is read whole.
+    m_engine->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
+    setPage(ink);
+    return read(std::move(stop));
+}
+
+TextRecognizer::Result TextRecognizer::read(std::stop_token stop)
+{
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = &isStopRequested;
+    monitor.cancel_this = &stop;
+    const bool recognised = m_engine->Recognize(&monitor) == 0;
     Result result;
-    if (m_engine->Recognize(nullptr) == 0)
+    // A stopped recognition may have read part of the page: none of it counts.
+    if (stop.stop_requested())
+        result = {std::nullopt, Result::Failure::stopped, {}};
+    else if (recognised)
         result.lines = linesOf(*m_engine);
     else
         result = {std::nullopt, Result::Failure::recognition, u"Tesseract could not analyse the image"_s};
@@ -97,19 +127,4 @@ TextRecognizer::Result TextRecognizer::recognizeLines(const QImage& image)
     // long batch should not hold on to the last one.
     m_engine->Clear();
     return result;
-}
-
-QImage TextRecognizer::inkOnWhite(const QImage& image)
-{
-    QImage grey = ImageLoader::flattenedOnWhite(image, QImage::Format_Grayscale8);
-    if (grey.isNull() || grey.width() < 3 || grey.height() < 3)
-        return grey;
-    cv::Mat pixels = matOver(grey);
-    cv::Mat background;
-    const int window = std::min({backgroundWindow, (grey.width() - 1) | 1, (grey.height() - 1) | 1});
-    cv::medianBlur(pixels, background, window);
-    cv::Mat ink;
-    cv::absdiff(pixels, background, ink);
-    ink.convertTo(pixels, CV_8U, -inkGain, 255);
-    return grey;
 }

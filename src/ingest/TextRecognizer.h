@@ -1,29 +1,40 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 #include <optional>
+#include <stop_token>
+#include <vector>
 
 namespace tesseract {
 class TessBaseAPI;
 }
 
-// One Tesseract engine (LSTM, English, language model on) that reads the text
-// lines of a picture in reading order. An engine is not safe for concurrent
-// use: each worker thread reuses its own through forCurrentThread().
+// One Tesseract engine (LSTM, English, language model on) that lays out and
+// reads pictures prepared as dark ink on white. An engine is not safe for
+// concurrent use: threads share engines through a LeasePool.
 class TextRecognizer
 {
 public:
-    // Either the lines read (possibly none), or why the engine could not run.
+    // Either the lines read (possibly none), or why not.
     struct Result
     {
-        enum class Failure { none, engine, recognition };
+        enum class Failure { none, engine, recognition, stopped };
 
         std::optional<QStringList> lines;
         Failure failure = Failure::none;
+        QString error;
+    };
+
+    // The boxes of the text lines of a page in reading order, or why the
+    // engine could not run.
+    struct Layout
+    {
+        std::optional<std::vector<QRect>> lines;
         QString error;
     };
 
@@ -32,17 +43,15 @@ public:
     TextRecognizer(const TextRecognizer&) = delete;
     TextRecognizer& operator=(const TextRecognizer&) = delete;
 
-    // This thread's engine, made on first use and kept until the thread ends.
-    static TextRecognizer& forCurrentThread();
-
-    // The non-empty lines of `image`, top candidate each, in reading order.
-    Result recognizeLines(const QImage& image);
-
-    // A grey picture with the text as dark ink on white, whatever the colours
-    // around it: light and dark themes, coloured bubbles and terminals inside
-    // a light window all read alike, and filled shapes vanish instead of
-    // being taken for pictures by the layout analysis.
-    static QImage inkOnWhite(const QImage& image);
+    // Finds the text lines of `ink`. The page stays in the engine, so that
+    // readLaidOut() reads it without laying it out again; `ink` must live
+    // until then.
+    Layout layOut(const QImage& ink);
+    // Reads the page laid out last as a whole: the non-empty lines, top
+    // candidate each, in reading order.
+    Result readLaidOut(std::stop_token stop = {});
+    // Reads `ink`, one line of a page laid out before, on white.
+    Result readLine(const QImage& ink, std::stop_token stop = {});
 
     // Screens show about 96 pixels per inch at their nominal scale; telling the
     // engine so keeps it from guessing (and from saying that it guesses).
@@ -50,6 +59,8 @@ public:
 
 private:
     bool ensureEngine();
+    void setPage(const QImage& ink);
+    Result read(std::stop_token stop);
 
     std::unique_ptr<tesseract::TessBaseAPI> m_engine;
     QString m_engineError;

@@ -6,15 +6,16 @@
 
 #include <QFileInfo>
 
+#include <functional>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 const QString category = u"Vision"_s;
 
-QStringList classifyFile(const QString& path, const QString& fileName, ObjectClassifier& classifier)
+QStringList classifyImage(const QImage& image, const QString& fileName, ObjectClassifier& classifier)
 {
     const LogMetadata file{{u"file"_s, fileName}};
-    const QImage image = ImageLoader::load(path, VisualAnalysisService::decodeSize);
     if (image.isNull()) {
         Logger::log(LogLevel::warning, category, u"Failed to load the image"_s, file);
         return {};
@@ -38,16 +39,29 @@ QStringList classifyFile(const QString& path, const QString& fileName, ObjectCla
     }
     return VisualAnalysisService::labelsFromObservations(fileName, *result.observations);
 }
+
+// The labels of the picture `decode` gives, between the start line and the
+// timer's end line.
+QStringList analyzeTimed(const QString& fileName, const std::function<QImage()>& decode, ObjectClassifier& classifier)
+{
+    Logger::log(LogLevel::debug, category, u"Starting visual analysis"_s, {{u"file"_s, fileName}});
+    LogTimer timer(u"vision_"_s + fileName);
+    const QStringList labels = classifyImage(decode(), fileName, classifier);
+    timer.end({{u"file"_s, fileName}, {u"tagsFound"_s, qlonglong(labels.size())}, {u"tags"_s, labels.join(u", "_s)}});
+    return labels;
+}
 } // namespace
 
 QStringList VisualAnalysisService::analyze(const QString& path, ObjectClassifier& classifier)
 {
-    const QString fileName = QFileInfo(path).fileName();
-    Logger::log(LogLevel::debug, category, u"Starting visual analysis"_s, {{u"file"_s, fileName}});
-    LogTimer timer(u"vision_"_s + fileName);
-    const QStringList labels = classifyFile(path, fileName, classifier);
-    timer.end({{u"file"_s, fileName}, {u"tagsFound"_s, qlonglong(labels.size())}, {u"tags"_s, labels.join(u", "_s)}});
-    return labels;
+    return analyzeTimed(
+        QFileInfo(path).fileName(), [&path] { return ImageLoader::load(path, decodeSize); }, classifier);
+}
+
+QStringList VisualAnalysisService::analyze(const QImage& image, const QString& fileName, ObjectClassifier& classifier)
+{
+    return analyzeTimed(
+        fileName, [&image] { return image; }, classifier);
 }
 
 QStringList VisualAnalysisService::labelsFromObservations(const QString& fileName,

@@ -19,6 +19,9 @@ public:
     // Never fails towards the caller: a file that cannot be loaded or
     // classified gives an empty list (and its log line).
     static QStringList analyze(const QString& path, ObjectClassifier& classifier);
+    // The same for a picture already decoded (null when it could not be),
+    // best reduced beforehand with ObjectClassifier::networkInput().
+    static QStringList analyze(const QImage& image, const QString& fileName, ObjectClassifier& classifier);
 
     // Logs "Found classifications", then keeps, in the order given, the first
     // ten observations above the threshold, as labels ("a_b" -> "a b").

@@ -1,3 +1,4 @@
+#include "Reading.h"
 #include "generators/SampleLibrary.h"
 #include "ingest/OCRService.h"
 #include "support/Capture.h"
@@ -120,6 +121,7 @@ QStringList warningsAndErrors(const LogCapture& log)
 
 TEST(OCRServiceRecognizeText, ReadsTextAndLinksInLightAndDarkThemes)
 {
+    Reading reading;
     QTemporaryDir dir;
     const QColor white(Qt::white), black(0x1d, 0x1d, 0x1f), dark(0x1e, 0x1e, 0x1e), light(0xee, 0xee, 0xee);
     const QList<Line> onLight{{u"Total 42"_s, black, white},
@@ -129,7 +131,7 @@ TEST(OCRServiceRecognizeText, ReadsTextAndLinksInLightAndDarkThemes)
     for (const QString& path :
          {writeScreenshot(dir, u"light.png"_s, white, onLight), writeScreenshot(dir, u"dark.png"_s, dark, onDark)}) {
         SCOPED_TRACE(path.toStdString());
-        const std::optional<QString> text = OCRService::recognizeText(path);
+        const std::optional<QString> text = OCRService::recognizeText(path, reading.reader);
         ASSERT_TRUE(text.has_value());
         EXPECT_TRUE(text->simplified().contains(u"Total 42"_s)) << text->toStdString();
         EXPECT_TRUE(OCRService::extractUrls(*text).contains(QUrl(u"https://example.com/guide/setup"_s)))
@@ -139,6 +141,7 @@ TEST(OCRServiceRecognizeText, ReadsTextAndLinksInLightAndDarkThemes)
 
 TEST(OCRServiceRecognizeText, ReadsEveryPolarityInOneScreenshot)
 {
+    Reading reading;
     // A light window holding a terminal, a blue chat bubble and dim grey text.
     QTemporaryDir dir;
     const QString path = writeScreenshot(
@@ -147,7 +150,7 @@ TEST(OCRServiceRecognizeText, ReadsEveryPolarityInOneScreenshot)
          {u"error: build failed with exit code 2"_s, QColor(0xe5, 0xe5, 0xe5), QColor(0x0c, 0x0c, 0x0c)},
          {u"Dinner reservation on Saturday"_s, Qt::white, QColor(0x25, 0x63, 0xeb)},
          {u"Shared with the design team"_s, QColor(0x9a, 0x9a, 0xa0), QColor(0x2a, 0x2a, 0x2e)}});
-    const QString text = OCRService::recognizeText(path).value_or(QString()).simplified();
+    const QString text = OCRService::recognizeText(path, reading.reader).value_or(QString()).simplified();
     for (const QString& expected : {u"Invoice total due Friday"_s, u"error: build failed with exit code 2"_s,
                                     u"Dinner reservation on Saturday"_s, u"Shared with the design team"_s})
         EXPECT_TRUE(text.contains(expected)) << expected.toStdString() << " in: " << text.toStdString();
@@ -155,22 +158,24 @@ TEST(OCRServiceRecognizeText, ReadsEveryPolarityInOneScreenshot)
 
 TEST(OCRServiceRecognizeText, FewerThanSixCharactersGiveNoTextAndNoWarning)
 {
+    Reading reading;
     QTemporaryDir dir;
     const QColor ink(0x1d, 0x1d, 0x1f);
     const QString five = writeScreenshot(dir, u"five.png"_s, Qt::white, {{u"OK 12"_s, ink, Qt::white}});
     const QString six = writeScreenshot(dir, u"six.png"_s, Qt::white, {{u"Hello!"_s, ink, Qt::white}});
     LogCapture log;
 
-    EXPECT_EQ(OCRService::recognizeText(five), std::nullopt);
+    EXPECT_EQ(OCRService::recognizeText(five, reading.reader), std::nullopt);
     EXPECT_TRUE(warningsAndErrors(log).isEmpty()) << warningsAndErrors(log).join(u'\n').toStdString();
     EXPECT_TRUE(timerEndLine(log, u"five.png"_s).contains(u"success=false, textLength=0"_s));
 
-    EXPECT_EQ(OCRService::recognizeText(six), std::optional<QString>(u"Hello!"_s));
+    EXPECT_EQ(OCRService::recognizeText(six, reading.reader), std::optional<QString>(u"Hello!"_s));
     EXPECT_TRUE(timerEndLine(log, u"six.png"_s).contains(u"success=true, textLength=6"_s));
 }
 
 TEST(OCRServiceRecognizeText, UnloadableFilesWarnAndStillEndTheTimer)
 {
+    Reading reading;
     QTemporaryDir dir;
     const QString missing = dir.filePath(u"gone.png"_s);
     const QString recording = dir.filePath(u"Screen Recording.mov"_s);
@@ -180,7 +185,7 @@ TEST(OCRServiceRecognizeText, UnloadableFilesWarnAndStillEndTheTimer)
     for (const QString& path : {missing, recording}) {
         const QString fileName = QFileInfo(path).fileName();
         LogCapture log;
-        EXPECT_EQ(OCRService::recognizeText(path), std::nullopt);
+        EXPECT_EQ(OCRService::recognizeText(path, reading.reader), std::nullopt);
         const QStringList messages = log.messages();
         const auto indexOf = [&messages](const QString& part) {
             for (qsizetype i = 0; i < messages.size(); ++i) {
@@ -199,6 +204,7 @@ TEST(OCRServiceRecognizeText, UnloadableFilesWarnAndStillEndTheTimer)
 
 TEST(OCRServiceRecognizeText, ConcurrentRecognitionsMatchSerialOnesAndStayQuiet)
 {
+    Reading reading;
     QTemporaryDir dir;
     QStringList paths;
     for (int i = 0; i < 4; ++i) {
@@ -209,14 +215,15 @@ TEST(OCRServiceRecognizeText, ConcurrentRecognitionsMatchSerialOnesAndStayQuiet)
     }
     std::vector<std::optional<QString>> serial;
     for (const QString& path : paths)
-        serial.push_back(OCRService::recognizeText(path));
+        serial.push_back(OCRService::recognizeText(path, reading.reader));
 
     // Engines made on fresh threads must not write their chatter to the console.
     LogCapture log; // our own log lines are collected, not printed
     StderrCapture stderrCapture;
     std::vector<std::future<std::optional<QString>>> concurrent;
     for (const QString& path : paths)
-        concurrent.push_back(std::async(std::launch::async, [path] { return OCRService::recognizeText(path); }));
+        concurrent.push_back(std::async(std::launch::async,
+                                        [path, &reading] { return OCRService::recognizeText(path, reading.reader); }));
     for (size_t i = 0; i < concurrent.size(); ++i) {
         const std::optional<QString> text = concurrent[i].get();
         ASSERT_TRUE(serial[i].has_value());

@@ -1,25 +1,11 @@
 // The pipeline with the real text recognition, link detection, classifier and
-// embedding, over generated screenshots and a real store.
+// embedding, over generated screenshots and a real store: what it stores, and
+// the models it lets go between runs.
 
-#include "core/DatabaseManager.h"
-#include "core/MemoryMonitor.h"
-#include "core/Settings.h"
-#include "generators/SampleLibrary.h"
-#include "ingest/EmbeddingService.h"
-#include "ingest/ScreenshotMonitor.h"
-#include "ingest/ServiceAnalyzer.h"
+#include "ServicePipeline.h"
 #include "ingest/VisualAnalysisService.h"
-#include "support/Capture.h"
-#include "support/Fakes.h"
-#include "support/MonitorServices.h"
-#include "support/MonitorTestAccess.h"
-#include "support/Wait.h"
 
-#include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 
@@ -49,39 +35,18 @@ void expectSameVector(const QList<double>& actual, const QList<double>& expected
 }
 } // namespace
 
-TEST(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
+TEST_F(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
 {
-    QTemporaryDir dir;
-    Settings settings(dir.filePath(u"settings.conf"_s));
-    MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
-    DatabaseManager store(dir.filePath(u"store.sqlite"_s));
-    ConsoleCapture console;
-    LogCapture log;
-    MonitorServices parts;
-    EmbeddingService embedding;
-    const auto analyzer = std::make_shared<ServiceAnalyzer>(embedding);
-    ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
-    const QString folder = monitor.monitoredPath();
-
-    const SampleLibrary::Result samples = SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder, 8, 9));
-    ASSERT_TRUE(samples.errors.isEmpty()) << samples.errors.join(u'\n').toStdString();
-    ASSERT_EQ(samples.entries.size(), 8);
-
-    QList<Screenshot> files;
-    for (const SampleLibrary::Entry& entry : samples.entries)
-        files.append(Screenshot(folder + u'/' + entry.relativePath, QUuid::createUuid()));
-    store.upsertMany(files);
-    ScreenshotMonitorTestAccess::setScreenshots(monitor, files);
-
-    monitor.startBatchProcessing(files);
-    ASSERT_TRUE(waitUntil([&] { return !monitor.isProcessing(); }, 120000));
-    EXPECT_TRUE(log.contains(u"All processing complete! | totalProcessed=8"_s));
-    EXPECT_EQ(log.matching(u"[Vision] [DEBUG] Found classifications"_s).size(), 8);
+    const QList<Screenshot> files = writeSamples(8, 9, u"first"_s);
+    ASSERT_EQ(files.size(), 8);
+    ASSERT_TRUE(analyse(files));
+    EXPECT_TRUE(m_log.contains(u"All processing complete! | totalProcessed=8"_s));
+    EXPECT_EQ(m_log.matching(u"[Vision] [DEBUG] Found classifications"_s).size(), 8);
 
     int rowsWithLinks = 0;
     for (qsizetype i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].filename.toStdString());
-        const std::optional<Screenshot> row = store.fetchByPath(files[i].filePath);
+        const std::optional<Screenshot> row = m_store.fetchByPath(files[i].filePath);
         ASSERT_TRUE(row);
         ASSERT_TRUE(row->ocrText);
         ASSERT_TRUE(row->detectedUrls);
@@ -89,16 +54,31 @@ TEST(PipelineWithServices, EightScreenshotsEndUpFullyIndexedInTheStore)
         rowsWithLinks += !row->detectedUrls->isEmpty();
 
         // What the services give for the file directly is what was stored.
-        EXPECT_EQ(row->tags, analyzer->labels(files[i].filePath));
+        EXPECT_EQ(row->tags, m_analyzer->labels(files[i].filePath));
         const QString joined = *row->ocrText + u' ' + row->tags.join(u' ');
         if (joined.trimmed().isEmpty())
             EXPECT_TRUE(row->embedding->isEmpty());
         else
-            expectSameVector(*row->embedding, embedding.generateEmbedding(joined).value());
+            expectSameVector(*row->embedding, m_embedding.generateEmbedding(joined).value());
 
         // The rows hold the drawn words and the links among them.
-        EXPECT_GE(wordRecall(samples.entries[i].lines, *row->ocrText), 0.5) << row->ocrText->toStdString();
+        EXPECT_GE(wordRecall(m_drawn[i], *row->ocrText), 0.5) << row->ocrText->toStdString();
         EXPECT_FALSE(row->embedding->isEmpty());
     }
     EXPECT_GT(rowsWithLinks, 0);
+}
+
+TEST_F(PipelineWithServices, ModelsAreReleasedAfterARunAndMadeAgainForTheNext)
+{
+    ASSERT_TRUE(analyse(writeSamples(2, 21, u"first"_s)));
+    EXPECT_TRUE(modelsReleased());
+
+    const QList<Screenshot> next = writeSamples(2, 22, u"second"_s);
+    ASSERT_TRUE(analyse(next));
+    for (const Screenshot& file : next) {
+        const std::optional<Screenshot> row = m_store.fetchByPath(file.filePath);
+        ASSERT_TRUE(row && row->ocrText);
+        EXPECT_FALSE(row->ocrText->isEmpty());
+    }
+    EXPECT_TRUE(modelsReleased());
 }

@@ -15,8 +15,7 @@ namespace {
 // The application's classifier, read once for all tests of this program.
 ObjectClassifier& classifier()
 {
-    static ObjectClassifier instance(ObjectClassifier::defaultModelPath(), ObjectClassifier::defaultLabelsPath(),
-                                     ObjectClassifier::defaultMaximumNetworks());
+    static ObjectClassifier instance(ObjectClassifier::defaultModelPath(), ObjectClassifier::defaultLabelsPath(), 2);
     return instance;
 }
 
@@ -185,5 +184,5 @@ TEST(VisualAnalysis, ConcurrentCallersShareBoundedNetworksAndAgree)
     }
     for (auto& caller : callers)
         EXPECT_TRUE(caller.get());
-    EXPECT_LE(classifier.networksCreated(), 2);
+    EXPECT_LE(classifier.networkCount(), 2);
 }

@@ -1,0 +1,293 @@
+#include "ingest/PageReader.h"
+
+#include "core/ImageLoader.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Wider than the strokes and gaps of screen text up to large headings, so the
+// median of a window is the colour behind the text, while edges of flat
+// areas (bubbles, bars, panels) stay where they are.
+constexpr int backgroundWindow = 31;
+// Differences from the background are stretched so that dim text (grey on
+// dark grey) still binarises as ink.
+constexpr double inkGain = 2.0;
+// Rows of ink made by one part of the work.
+constexpr int inkRowsPerPart = 256;
+// Qt hands conversions of more pixels than this to threads of its own, which
+// run at normal priority; smaller slices are converted on the calling thread.
+constexpr qint64 convertedOnCallingThread = (qint64(1) << 17) - 1;
+// A row is blank when no pixel is darker than this.
+constexpr uchar blankAbove = 160;
+
+int windowFor(const QImage& image)
+{
+    return std::min({backgroundWindow, (image.width() - 1) | 1, (image.height() - 1) | 1});
+}
+
+// Rows [top, top + count) of `image`, sharing its pixels.
+QImage rowsOf(const QImage& image, int top, int count)
+{
+    QImage rows(image.constScanLine(top), image.width(), count, image.bytesPerLine(), image.format());
+    rows.setColorTable(image.colorTable());
+    return rows;
+}
+
+// Rows of `image` as grey on white, converted a slice at a time.
+QImage greyRows(const QImage& image, int top, int count)
+{
+    QImage grey(image.width(), count, QImage::Format_Grayscale8);
+    if (grey.isNull())
+        return grey;
+    const int step = int(std::max<qint64>(1, convertedOnCallingThread / image.width()));
+    for (int y = 0; y < count; y += step) {
+        const int rows = std::min(step, count - y);
+        const QImage slice = ImageLoader::flattenedOnWhite(rowsOf(image, top + y, rows), QImage::Format_Grayscale8);
+        if (slice.isNull())
+            return {};
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(grey.scanLine(y + r), slice.constScanLine(r), size_t(image.width()));
+    }
+    return grey;
+}
+
+cv::Mat matOver(uchar* bits, int width, int rows, qsizetype bytesPerLine)
+{
+    return cv::Mat(rows, width, CV_8UC1, bits, size_t(bytesPerLine));
+}
+
+// Writes rows [top, top + count) of the ink of `image` to `inkBits`, a grey
+// picture of the same size. Each row's background is the median of the
+// window around it, so rows are read from `window / 2` above and below: the
+// result is the same whichever rows are made together.
+bool makeInkRows(const QImage& image, int top, int count, int window, uchar* inkBits, qsizetype inkBytesPerLine)
+{
+    const int margin = window / 2;
+    const int from = std::max(0, top - margin);
+    const int to = std::min(image.height(), top + count + margin);
+    QImage grey = greyRows(image, from, to - from);
+    if (grey.isNull())
+        return false;
+    const cv::Mat pixels = matOver(grey.bits(), grey.width(), grey.height(), grey.bytesPerLine());
+    cv::Mat background;
+    cv::medianBlur(pixels, background, window);
+    cv::Mat difference;
+    cv::absdiff(pixels.rowRange(top - from, top - from + count), background.rowRange(top - from, top - from + count),
+                difference);
+    cv::Mat ink = matOver(inkBits + qsizetype(top) * inkBytesPerLine, image.width(), count, inkBytesPerLine);
+    difference.convertTo(ink, CV_8U, -inkGain, 255);
+    return true;
+}
+
+// Parts of about inkRowsPerPart rows, none shorter than the window.
+std::vector<std::pair<int, int>> inkParts(int height, int window)
+{
+    std::vector<std::pair<int, int>> parts;
+    for (int top = 0; top < height; top += inkRowsPerPart)
+        parts.emplace_back(top, std::min(inkRowsPerPart, height - top));
+    if (parts.size() > 1 && parts.back().second < window) {
+        parts[parts.size() - 2].second += parts.back().second;
+        parts.pop_back();
+    }
+    return parts;
+}
+
+bool isBlankRow(const QImage& ink, int y)
+{
+    const uchar* row = ink.constScanLine(y);
+    return std::all_of(row, row + ink.width(), [](uchar value) { return value > blankAbove; });
+}
+
+// The middle of the longest run of blank rows in [from, to), or -1.
+int blankestRow(const QImage& ink, int from, int to)
+{
+    int bestStart = -1, bestLength = 0, runStart = -1;
+    for (int y = from; y <= to; ++y) {
+        const bool blank = y < to && isBlankRow(ink, y);
+        if (blank && runStart < 0)
+            runStart = y;
+        if (!blank && runStart >= 0) {
+            if (y - runStart > bestLength) {
+                bestStart = runStart;
+                bestLength = y - runStart;
+            }
+            runStart = -1;
+        }
+    }
+    return bestStart < 0 ? -1 : bestStart + bestLength / 2;
+}
+
+// Each line's box grown by a quarter of its height (ascenders and descenders
+// the layout clipped), within the page.
+QRect padded(const QRect& box, const QRect& page)
+{
+    const int pad = std::max(2, box.height() / 4);
+    return box.adjusted(-pad, -pad, pad, pad).intersected(page);
+}
+
+} // namespace
+
+// One tile of a page: where it is, and after its layout either its lines, read
+// whole by the engine that laid it out, or its bands, to be read as parts.
+struct PageReader::Tile
+{
+    int top = 0;
+    int rows = 0;
+    TextRecognizer::Result whole;
+    std::vector<std::vector<QRect>> bands;
+    std::vector<TextRecognizer::Result> bandResults;
+};
+
+PageReader::PageReader(Engines& engines, SharedWork& work)
+    : m_engines(engines)
+    , m_work(work)
+{}
+
+QImage PageReader::inkOnWhite(const QImage& image)
+{
+    if (image.isNull())
+        return {};
+    if (image.width() < 3 || image.height() < 3)
+        return greyRows(image, 0, image.height());
+    QImage ink(image.size(), QImage::Format_Grayscale8);
+    if (ink.isNull() || !makeInkRows(image, 0, image.height(), windowFor(image), ink.bits(), ink.bytesPerLine()))
+        return {};
+    return ink;
+}
+
+QImage PageReader::ink(const QImage& image, const std::stop_token& stop)
+{
+    if (!m_work.isShared() || image.width() < 3 || image.height() < 3)
+        return inkOnWhite(image);
+    QImage ink(image.size(), QImage::Format_Grayscale8);
+    if (ink.isNull())
+        return {};
+    // Taken once: the parts write to their own rows of one buffer.
+    uchar* const bits = ink.bits();
+    const qsizetype bytesPerLine = ink.bytesPerLine();
+    const int window = windowFor(image);
+    const std::vector<std::pair<int, int>> rows = inkParts(image.height(), window);
+    if (rows.size() == 1)
+        return inkOnWhite(image);
+    std::atomic<bool> failed{false};
+    SharedWork::Group parts(m_work, stop);
+    for (const auto& [top, count] : rows) {
+        parts.post([&, top = top, count = count] {
+            if (!makeInkRows(image, top, count, window, bits, bytesPerLine))
+                failed = true;
+        });
+    }
+    parts.wait();
+    return failed || stop.stop_requested() ? QImage() : ink;
+}
+
+std::vector<int> PageReader::tileTops(const QImage& ink)
+{
+    std::vector<int> tops{0};
+    if (qint64(ink.width()) * ink.height() <= tileAbovePixels)
+        return tops;
+    const int rows = int(std::max<qint64>(64, tilePixels / ink.width()));
+    for (int top = 0; ink.height() - top > rows * 3 / 2;) {
+        // A cut along blank rows splits no line of text.
+        const int blank = blankestRow(ink, top + rows / 2, top + rows);
+        top = blank > 0 ? blank : top + rows;
+        tops.push_back(top);
+    }
+    return tops;
+}
+
+void PageReader::layOut(const QImage& ink, Tile& tile, const std::stop_token& stop)
+{
+    Engines::Lease engine = m_engines.acquire();
+    const TextRecognizer::Layout layout = engine->layOut(rowsOf(ink, tile.top, tile.rows));
+    if (!layout.lines) {
+        tile.whole = {std::nullopt, TextRecognizer::Result::Failure::engine, layout.error};
+        return;
+    }
+    const QRect page = ink.rect();
+    for (const QRect& line : *layout.lines) {
+        if (tile.bands.empty() || tile.bands.back().size() == size_t(linesPerBand))
+            tile.bands.emplace_back();
+        tile.bands.back().push_back(padded(line.translated(0, tile.top), page));
+    }
+    // A single band gains nothing from sharing.
+    if (!m_work.isShared() || tile.bands.size() <= 1) {
+        tile.bands.clear();
+        tile.whole = engine->readLaidOut(stop);
+    }
+}
+
+TextRecognizer::Result PageReader::readBand(const QImage& ink, const std::vector<QRect>& lines,
+                                            const std::stop_token& stop)
+{
+    Engines::Lease engine = m_engines.acquire();
+    TextRecognizer::Result band{QStringList(), TextRecognizer::Result::Failure::none, {}};
+    for (const QRect& line : lines) {
+        const TextRecognizer::Result read = engine->readLine(ink.copy(line), stop);
+        if (read.failure != TextRecognizer::Result::Failure::none)
+            return read;
+        band.lines->append(*read.lines);
+    }
+    return band;
+}
+
+TextRecognizer::Result PageReader::readBands(const QImage& ink, std::vector<Tile>& tiles, const std::stop_token& stop)
+{
+    SharedWork::Group parts(m_work, stop);
+    for (Tile& tile : tiles) {
+        tile.bandResults.resize(tile.bands.size());
+        for (size_t b = 0; b < tile.bands.size(); ++b) {
+            parts.post([&, &tile = tile, b] { tile.bandResults[b] = readBand(ink, tile.bands[b], stop); });
+        }
+    }
+    parts.wait();
+
+    QStringList lines;
+    const auto add = [&lines](const TextRecognizer::Result& result) {
+        if (result.lines)
+            lines.append(*result.lines);
+        return result.failure == TextRecognizer::Result::Failure::none;
+    };
+    for (const Tile& tile : tiles) {
+        if (!add(tile.whole))
+            return tile.whole;
+        for (const TextRecognizer::Result& band : tile.bandResults) {
+            if (!add(band))
+                return band;
+        }
+    }
+    if (stop.stop_requested())
+        return {std::nullopt, TextRecognizer::Result::Failure::stopped, {}};
+    return {lines, TextRecognizer::Result::Failure::none, {}};
+}
+
+TextRecognizer::Result PageReader::read(QImage image, std::stop_token stop)
+{
+    const QImage ink = this->ink(image, stop);
+    image = QImage();
+    if (stop.stop_requested())
+        return {std::nullopt, TextRecognizer::Result::Failure::stopped, {}};
+    if (ink.isNull())
+        return {std::nullopt, TextRecognizer::Result::Failure::recognition,
+                u"The image is too large to prepare for recognition"_s};
+
+    std::vector<Tile> tiles;
+    const std::vector<int> tops = tileTops(ink);
+    for (size_t t = 0; t < tops.size(); ++t)
+        tiles.push_back({tops[t], (t + 1 < tops.size() ? tops[t + 1] : ink.height()) - tops[t]});
+    if (tiles.size() == 1) {
+        layOut(ink, tiles.front(), stop);
+    } else {
+        SharedWork::Group layouts(m_work, stop);
+        for (Tile& tile : tiles)
+            layouts.post([this, &ink, &tile = tile, &stop] { layOut(ink, tile, stop); });
+        layouts.wait();
+    }
+    return readBands(ink, tiles, stop);
+}

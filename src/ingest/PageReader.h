@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/LeasePool.h"
+#include "core/SharedWork.h"
+#include "ingest/TextRecognizer.h"
+
+#include <QImage>
+
+#include <stop_token>
+#include <vector>
+
+// Reads the text lines of a picture in reading order. The picture is made
+// dark ink on white and laid out once; then, when work is shared, each line
+// the layout found is recognised on its own, a few lines to a part that idle
+// engines of the analysis pool help with, and the lines are put back in
+// reading order. Without sharing, the engine that laid the page out reads it
+// as a whole.
+// Very large pictures are laid out in horizontal tiles cut along blank rows,
+// so that no engine holds the whole of one.
+class PageReader
+{
+public:
+    using Engines = LeasePool<TextRecognizer>;
+
+    PageReader(Engines& engines, SharedWork& work);
+
+    // The lines of `image`, which is let go as soon as its ink is made.
+    // Failure::stopped when `stop` was requested meanwhile: what was read
+    // so far does not count.
+    TextRecognizer::Result read(QImage image, std::stop_token stop = {});
+
+    // `image` as grey ink on white, whatever the colours around the text:
+    // light and dark themes, coloured bubbles and terminals inside a light
+    // window all read alike, and filled shapes vanish instead of being taken
+    // for pictures by the layout. Null when the picture is too large to hold.
+    static QImage inkOnWhite(const QImage& image);
+    // The same, made in bands of rows shared as parts of the work; null when
+    // stopped.
+    QImage ink(const QImage& image, const std::stop_token& stop = {});
+
+    // Consecutive lines recognised as one part, each on its own.
+    static constexpr int linesPerBand = 2;
+    // Pictures above this many pixels are laid out in tiles of about tilePixels.
+    static constexpr qint64 tileAbovePixels = 24'000'000;
+    static constexpr qint64 tilePixels = 8'000'000;
+
+    // Rows where the tiles of a picture of `ink`'s size begin, the first 0.
+    static std::vector<int> tileTops(const QImage& ink);
+
+private:
+    struct Tile;
+    void layOut(const QImage& ink, Tile& tile, const std::stop_token& stop);
+    TextRecognizer::Result readBand(const QImage& ink, const std::vector<QRect>& lines, const std::stop_token& stop);
+    TextRecognizer::Result readBands(const QImage& ink, std::vector<Tile>& tiles, const std::stop_token& stop);
+
+    Engines& m_engines;
+    SharedWork& m_work;
+};
