@@ -14,6 +14,7 @@
 #include "core/OmpThreadLimit.h"
 #include "core/SqliteConnection.h"
 #include "core/SqliteStatement.h"
+#include "core/Workers.h"
 #include "generators/FindabilitySet.h"
 #include "ingest/AnalysisPipeline.h"
 #include "ingest/EmbeddingService.h"
@@ -79,7 +80,8 @@ QList<Screenshot> writeScreens(const FindabilitySet& set, const QString& folder,
 // The application's analysis of every file, four at a time as its pipeline runs.
 void analyse(QList<Screenshot>& library, const QString& folder, EmbeddingService& embedding)
 {
-    ServiceAnalyzer analyzer(embedding);
+    Workers workers;
+    ServiceAnalyzer analyzer(embedding, workers);
     QThreadPool pool;
     pool.setMaxThreadCount(std::max(4, QThread::idealThreadCount()));
     QtConcurrent::blockingMap(&pool, library, [&](Screenshot& screenshot) {
