@@ -4,6 +4,7 @@
 
 #include <QHelpEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
@@ -90,8 +91,23 @@ void MiniGalleryGrid::scrollToTop()
 
 void MiniGalleryGrid::thumbnailArrived(const QUuid& id)
 {
-    if (m_visibleIds.contains(id))
-        viewport()->update();
+    if (!m_visibleIds.contains(id))
+        return;
+    const auto [first, last] = visibleRange(0);
+    for (int index = first; index < last; ++index) {
+        if (m_screenshots.at(index).id == id)
+            updateCell(index);
+    }
+}
+
+// Thumbnails arrive one by one and the hover eases frame by frame: each
+// repaints its own cell, not the whole screenful.
+void MiniGalleryGrid::updateCell(int index)
+{
+    if (index < 0 || index >= m_screenshots.size())
+        return;
+    // The frame's line is centred on the outline and antialiased.
+    viewport()->update(cellRect(index).toAlignedRect().adjusted(-2, -2, 2, 2));
 }
 
 QRectF MiniGalleryGrid::cellRect(int index) const
@@ -150,13 +166,13 @@ std::pair<int, int> MiniGalleryGrid::visibleRange(qreal margin) const
     return {first, last};
 }
 
-void MiniGalleryGrid::paintEvent(QPaintEvent*)
+void MiniGalleryGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
     const auto [first, last] = visibleRange(0);
     for (int index = first; index < last; ++index) {
         const QRectF cell = cellRect(index);
-        if (!cell.intersects(QRectF(viewport()->rect())))
+        if (!event->region().intersects(cell.toAlignedRect().adjusted(-2, -2, 2, 2)))
             continue;
         const Screenshot& screenshot = m_screenshots.at(index);
         const std::optional<QImage> thumbnail = m_thumbnails ? m_thumbnails(screenshot) : std::nullopt;
@@ -216,7 +232,6 @@ void MiniGalleryGrid::setHovered(int index)
     m_hovered = index;
     fadeHover(m_hovered, 1);
     viewport()->setCursor(index >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    viewport()->update();
 }
 
 void MiniGalleryGrid::fadeHover(int index, qreal target)
@@ -230,7 +245,7 @@ void MiniGalleryGrid::fadeHover(int index, qreal target)
             m_hover[index] = value;
         else
             m_hover.remove(index);
-        viewport()->update();
+        updateCell(index);
     };
     if (Motion::isInstant()) {
         set(target);

@@ -89,6 +89,7 @@ private:
 
     Hit hitAt(const QPointF& point) const;
     void setHovered(int index);
+    void updateCell(int index);
     // Eases a cell's hover towards `target` over 0.2 s.
     void fadeHover(int index, qreal target);
     void updateScrollRange();

@@ -414,11 +414,52 @@ TEST_F(MiniGallery, AClosedPopupFiltersWhenItOpensAgain)
     setLibrary({record(u"/s/a.png"_s), record(u"/s/b.png"_s)});
     search(u"a.png"_s);
     m_view.hide();
-    ScreenshotMonitorTestAccess::setScreenshots(m_monitor, {record(u"/s/a.png"_s), record(u"/s/b.png"_s), record(u"/s/another a.png"_s)});
+    ScreenshotMonitorTestAccess::setScreenshots(
+        m_monitor, {record(u"/s/a.png"_s), record(u"/s/b.png"_s), record(u"/s/another a.png"_s)});
     ASSERT_TRUE(waitUntil([&] { return m_viewModel.screenshots().size() == 3; }));
     EXPECT_EQ(names(m_view.filteredScreenshots()), QStringList{u"a.png"_s});
 
     m_view.show();
     ASSERT_TRUE(waitUntil([&] { return !m_view.isFiltering(); }));
     EXPECT_EQ(names(m_view.filteredScreenshots()), (QStringList{u"a.png"_s, u"another a.png"_s}));
+}
+
+TEST_F(MiniGallery, AThumbnailOrAHoverRepaintsOnlyItsOwnCells)
+{
+    QList<Screenshot> library;
+    for (int i = 0; i < 12; ++i)
+        library.append(record(u"/s/%1.png"_s.arg(i)));
+    setLibrary(library);
+    grid().viewport()->repaint();
+    // None of these files exists: the loader's answers are all failures.
+    ASSERT_TRUE(waitUntil([&] { return m_view.isThumbnailLoadingIdle(); }));
+    // Every cell painted asks for its thumbnail.
+    QList<int> painted;
+    grid().setThumbnailSource([&](const Screenshot& shot) {
+        painted.append(int(library.indexOf(shot)));
+        return std::optional<QImage>();
+    });
+    const auto paintsAfter = [&](const std::function<void()>& change) {
+        QCoreApplication::processEvents();
+        painted.clear();
+        change();
+        QCoreApplication::processEvents();
+        std::sort(painted.begin(), painted.end());
+        return painted;
+    };
+
+    EXPECT_EQ(paintsAfter([&] { grid().thumbnailArrived(library[4].id); }), QList<int>{4});
+    EXPECT_EQ(paintsAfter([&] { QTest::mouseMove(grid().viewport(), grid().cellRect(1).center().toPoint()); }),
+              QList<int>{1});
+    EXPECT_EQ(paintsAfter([&] { QTest::mouseMove(grid().viewport(), grid().cellRect(5).center().toPoint()); }),
+              (QList<int>{1, 5}));
+    // A new list repaints the whole screenful.
+    QList<int> onScreen;
+    for (int i = 0; i < library.size(); ++i) {
+        if (grid().cellRect(i).intersects(grid().viewport()->rect()))
+            onScreen.append(i);
+    }
+    EXPECT_GT(onScreen.size(), 6);
+    EXPECT_EQ(paintsAfter([&] { grid().setScreenshots(library); }), onScreen);
+    grid().setThumbnailSource({});
 }
