@@ -14,6 +14,7 @@
 #include "ui/Motion.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSemaphore>
@@ -110,6 +111,10 @@ TEST_F(ImagePreviewTest, ArrowKeysStepWithoutWrapAndResetTheZoom)
     EXPECT_EQ(preview.screenshot()->id, m_shots[1].id);
     EXPECT_EQ(preview.scale(), 1.0);
     EXPECT_TRUE(preview.isLoading()) << "\"Loading high-res...\" until the new file is decoded";
+    const auto labels = preview.findChildren<QLabel*>();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QLabel* label) {
+        return label->isVisible() && label->text() == u"Loading high-res..."_s;
+    }));
     ASSERT_TRUE(waitUntil([&] { return !preview.isLoading(); }));
     EXPECT_EQ(shownColour(), QColor(Qt::green));
 

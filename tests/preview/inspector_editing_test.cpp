@@ -99,6 +99,13 @@ TEST_F(TagEditing, SuggestsFiveStoredTagsInStoredOrderLeavingOutThoseAlreadyPres
     EXPECT_EQ(m_inspector->allExistingTags().first(), u"Alabaster"_s);
     m_inspector->tagField()->setText(u"AL"_s);
     EXPECT_EQ(m_inspector->tagSuggestions(), (QStringList{u"Alder"_s, u"Alloy"_s, u"Alpha"_s, u"Altar"_s, u"alps"_s}));
+
+    // Return takes what was typed, not a suggestion, while the list shows.
+    ASSERT_TRUE(m_inspector->showAutoComplete());
+    QTest::keyClick(m_inspector->tagField(), Qt::Key_Return);
+    EXPECT_EQ(m_inspector->customTags(), (QStringList{u"Album"_s, u"Algae"_s, u"Alabaster"_s, u"AL"_s}));
+    EXPECT_FALSE(m_inspector->showAutoComplete());
+    EXPECT_TRUE(m_inspector->suggestionList()->isHidden());
 }
 
 TEST_F(TagEditing, RemovingATagPresentTwiceRemovesBothAndSaves)
