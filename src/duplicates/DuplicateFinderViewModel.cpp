@@ -178,14 +178,24 @@ bool DuplicateFinderViewModel::deleteOne(const DeletionRequest& request, const Q
     }
 
     const Screenshot* keeper = nullptr;
+    bool aCopyChanged = false;
     for (const Screenshot& member : group->screenshots) {
-        if (member.id != id && !trashed.contains(member.id) && stillHoldsContent(*group, member)) {
+        if (member.id == id || trashed.contains(member.id))
+            continue;
+        if (stillHoldsContent(*group, member)) {
             keeper = &member;
             break;
         }
+        aCopyChanged = true;
     }
     if (!keeper) {
-        Console::printLine(u"⚠️ DUPLICATES: Kept "_s + victim->filename + u": no other copy of it would remain"_s);
+        // A copy that no longer matches is as much a failure of this
+        // deletion as a victim that no longer matches.
+        if (aCopyChanged)
+            failedToDelete(*victim);
+        else
+            Console::printLine(u"⚠️ DUPLICATES: Kept "_s + victim->filename +
+                               u": no other copy of it would remain"_s);
         return false;
     }
 

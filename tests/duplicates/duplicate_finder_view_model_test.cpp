@@ -190,8 +190,12 @@ TEST_F(DuplicateFinderViewModelTest, AVictimWhoseOnlyKeeperChangedIsKept)
     edited[0] = 'e';
     plant(u"b.png"_s, edited, 20);
 
+    m_console.clear();
     deleteInTurn({{idOf(u"a.png"_s)}});
     EXPECT_EQ(remaining(), (QStringList{u"a.png"_s, u"b.png"_s}));
+    EXPECT_TRUE(hasRow(m_folder + u"/a.png"_s));
+    EXPECT_TRUE(m_console.lines().contains(u"❌ Failed to delete: a.png"_s));
+    EXPECT_TRUE(m_console.lines().contains(u"✅ Deleted 0 duplicate files"_s));
 }
 
 TEST_F(DuplicateFinderViewModelTest, ARefusedTrashMoveKeepsTheRowAndTheFile)
