@@ -79,8 +79,11 @@ public:
         const QString path = m_folder + QLatin1Char('/') + name;
         ::mkfifo(QFile::encodeName(path).constData(), 0644);
         addListing(path);
+        m_fifos.append(path);
         return path;
     }
+
+    const QStringList& fifos() const { return m_fifos; }
 
     // Lets a reader that blocked on the FIFO go on.
     static void releaseFifo(const QString& path)
@@ -151,4 +154,5 @@ private:
     QTemporaryDir m_dir;
     QString m_folder;
     QList<Screenshot> m_list;
+    QStringList m_fifos;
 };

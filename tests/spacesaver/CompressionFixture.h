@@ -101,6 +101,16 @@ inline QImage paletteWithTransparency(QSize size)
     return image;
 }
 
+// Noise that no image reader takes for an image.
+inline QByteArray randomBytes(int count)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    QRandomGenerator random{quint32(count)};
+    for (char& byte : bytes)
+        byte = char(random.bounded(256));
+    return bytes;
+}
+
 inline bool alphaAt(const QImage& image, int x, int y)
 {
     return qAlpha(image.pixel(x, y)) < 128;

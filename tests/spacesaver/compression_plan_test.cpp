@@ -49,7 +49,7 @@ TEST_F(CompressionPlanTest, TypesAndTruncatedEstimatesAtBothRatios)
         {addImage(u"uhd.png"_s, blank(3840, 2160)), 1'000, Type::photo, 350, 250},
         {addImage(u"retina.png"_s, blank(2880, 1800)), 1'000, Type::photo, 350, 250},
         {addImage(u"small.png"_s, blank(800, 600)), 1'000, Type::photo, 350, 250},
-        {addBytes(u"noise.png"_s, QByteArray(4096, 'x')), 1'000, Type::unknown, 450, 450},
+        {addBytes(u"noise.png"_s, images::randomBytes(4096)), 1'000, Type::unknown, 450, 450},
         {path(u"missing.png"_s), 1'000, Type::unknown, 450, 450},
         // A pipe carrying an image's name is neither read nor waited on.
         {fifo, 1'000, Type::unknown, 450, 450},

@@ -60,6 +60,7 @@ TEST_F(CompressionRunTest, EveryImageIsReplacedByItsCheckedRendition)
     addImage(u"window.png"_s, images::halfTransparent(images::photo(QSize(400, 300))));
     addImage(u"deep.png"_s, images::photo(QSize(300, 200)).convertToFormat(QImage::Format_RGBX64));
     const QList<QSize> upright{{480, 270}, {403, 302}, {160, 320}, {400, 300}, {300, 200}};
+    const QList<bool> transparent{false, false, false, true, false};
     // Planning reads the images' headers, which moves their access times:
     // the times are set after it.
     const auto plan = this->plan(0.9);
@@ -84,7 +85,11 @@ TEST_F(CompressionRunTest, EveryImageIsReplacedByItsCheckedRendition)
         EXPECT_EQ(QFileInfo(heic).lastModified(), kTaken);
         EXPECT_EQ(QFileInfo(heic).lastRead(), kOpened);
         EXPECT_EQ(fileCreationDate(heic), created[i]); // the gallery keeps its order
-        EXPECT_EQ(ImageLoader::load(heic).size(), upright[i]);
+        const QImage decoded = ImageLoader::load(heic);
+        EXPECT_EQ(decoded.size(), upright[i]);
+        // The right half of the window is see-through; nothing else is.
+        EXPECT_EQ(images::alphaAt(decoded, decoded.width() - 1, decoded.height() / 2), transparent[i]);
+        EXPECT_FALSE(images::alphaAt(decoded, 0, decoded.height() / 2));
         EXPECT_TRUE(rowPointsAt(screenshot, heic));
         EXPECT_EQ(m_store.fetchByPath(heic)->fileSize, QFileInfo(heic).size()); // the statistics follow
         const auto& file = result.compressedFiles[i];

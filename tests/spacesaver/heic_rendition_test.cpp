@@ -151,7 +151,7 @@ TEST_F(HeicRenditionTest, FailuresNameTheirStepAndWriteNothing)
     };
     const CompressionService::Encoder real = m_service.encoder();
     const Case cases[] = {
-        {"not an image", addBytes(u"noise.png"_s, QByteArray(2048, '\x5a')), real, Error::cannotLoadImage},
+        {"random bytes", addBytes(u"noise.png"_s, images::randomBytes(2048)), real, Error::cannotLoadImage},
         {"missing", path(u"gone.png"_s), real, Error::cannotLoadImage},
         {"no encoder", image,
          [](const QImage&, int) {

@@ -1,5 +1,10 @@
 #include "SpaceSaverLibrary.h"
 
+#include <QScopeGuard>
+
+#include <atomic>
+#include <future>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -188,4 +193,103 @@ TEST_F(SpaceSaverViewModelTest, NothingToPlanWithoutCompressibleFiles)
     EXPECT_FALSE(m_model->isAnalyzing());
     m_model->cancelPlan(); // nothing to cancel, nothing changes
     EXPECT_FALSE(m_model->plan().has_value());
+}
+
+namespace {
+// Which row of the screen's state table the view model is in.
+QString stateOf(const SpaceSaverViewModel& model)
+{
+    if (model.showingSuccess())
+        return u"success"_s;
+    if (model.isCompressing())
+        return u"compressing"_s;
+    if (model.isAnalyzing())
+        return u"planning"_s;
+    if (model.plan() && model.failureMessage())
+        return u"rolled back"_s;
+    return model.plan() ? u"planned"_s : u"idle"_s;
+}
+} // namespace
+
+// The service's encoder is the seam: the second image's encoding fails in
+// the first run and waits for the test in the second, so that every state
+// and the progress in the middle of a run can be looked at.
+TEST_F(SpaceSaverViewModelTest, StateTableFromIdleThroughRollbackToSuccessAndBack)
+{
+    addImage(u"one.png"_s, images::photo(QSize(320, 200)));
+    addImage(u"two.png"_s, images::photo(QSize(330, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    std::atomic<bool> failSecond = true;
+    std::atomic<int> secondWidth = 0; // of the image second in plan order
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    bool releasedByTest = false;
+    // An encoder still held when a check fails would hold the test up forever.
+    const auto releaseAtEnd = qScopeGuard([&] {
+        if (!releasedByTest)
+            release.set_value();
+    });
+    const CompressionService::Encoder real = m_service.encoder();
+    m_service.setEncoder([&failSecond, &secondWidth, released, real](const QImage& image, int quality) {
+        if (image.width() == secondWidth) {
+            if (failSecond)
+                return HeicWriter::Encoded{{}, u"gave up"_s, false};
+            released.wait();
+        }
+        return real(image, quality);
+    });
+    SpaceSaverViewModel& model = *m_model;
+    EXPECT_EQ(stateOf(model), u"idle"_s);
+
+    ASSERT_TRUE(model.createPlan());
+    EXPECT_EQ(stateOf(model), u"planning"_s);
+    waitForPlan();
+    EXPECT_EQ(stateOf(model), u"planned"_s);
+    model.cancelPlan();
+    EXPECT_EQ(stateOf(model), u"idle"_s);
+    ASSERT_TRUE(model.createPlan());
+    waitForPlan();
+    ASSERT_EQ(model.plan()->files.size(), 2);
+    secondWidth = model.plan()->files[1].originalPath.endsWith(u"two.png"_s) ? 330 : 320;
+
+    // A run that fails at its second entry: back to the plan, with the
+    // progress where it stopped and nothing counted as saved.
+    ASSERT_TRUE(model.compress());
+    EXPECT_EQ(stateOf(model), u"compressing"_s);
+    ASSERT_TRUE(waitUntil([&] { return !model.isCompressing(); }, 30000));
+    EXPECT_EQ(stateOf(model), u"rolled back"_s);
+    EXPECT_EQ(model.compressionProgress(), (Progress{1, 2}));
+    EXPECT_EQ(model.actualSavings(), 0);
+    model.dismissFailure();
+    EXPECT_EQ(stateOf(model), u"planned"_s);
+
+    // A run held at its second entry shows its progress meanwhile and lets
+    // neither the plan be cancelled nor another plan or run start.
+    failSecond = false;
+    ASSERT_TRUE(model.compress());
+    ASSERT_TRUE(waitUntil([&] { return model.compressionProgress() == Progress{1, 2}; }, 30000));
+    EXPECT_EQ(stateOf(model), u"compressing"_s);
+    model.cancelPlan();
+    EXPECT_TRUE(model.plan().has_value());
+    EXPECT_FALSE(model.createPlan());
+    EXPECT_FALSE(model.compress());
+    release.set_value();
+    releasedByTest = true;
+    ASSERT_TRUE(waitUntil([&] { return !model.isCompressing(); }, 30000));
+    EXPECT_EQ(stateOf(model), u"success"_s);
+    EXPECT_EQ(model.compressionProgress(), (Progress{2, 2}));
+    EXPECT_GT(model.actualSavings(), 0);
+
+    model.dismissSuccess();
+    EXPECT_EQ(stateOf(model), u"idle"_s);
+    EXPECT_EQ(model.compressionProgress(), (Progress{0, 0}));
+    // The statistics follow the renditions once the monitor lists them.
+    ASSERT_TRUE(waitUntil([&] {
+        return lists({CompressionService::renditionPath(path(u"one.png"_s), u"heic"_s),
+                      CompressionService::renditionPath(path(u"two.png"_s), u"heic"_s)});
+    }));
+    model.analyze();
+    ASSERT_TRUE(waitUntil([&] { return model.compressibleFiles() == 0 && model.totalFiles() == 2; }));
+    EXPECT_FALSE(model.createPlan()) << "nothing left to compress";
 }
