@@ -3,7 +3,13 @@
 #include "core/Console.h"
 
 #include <QAudioOutput>
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLibrary>
 #include <QMediaPlayer>
+#include <QPluginLoader>
 #include <QVideoFrame>
 #include <QVideoSink>
 
@@ -68,10 +74,37 @@ public:
     void pause() override {}
     qint64 positionMs() const override { return 0; }
 };
+
+// The backends installed as Qt Multimedia plugins, read from the plugins'
+// metadata without loading them.
+QStringList installedBackends()
+{
+    QStringList keys;
+    for (const QString& path : QCoreApplication::libraryPaths()) {
+        const QDir folder(path + u"/multimedia"_s);
+        for (const QFileInfo& file : folder.entryInfoList(QDir::Files)) {
+            if (!QLibrary::isLibrary(file.fileName()))
+                continue;
+            const QJsonObject meta = QPluginLoader(file.absoluteFilePath()).metaData();
+            if (meta.value(u"IID"_s).toString() != u"org.qt-project.Qt.QPlatformMediaPlugin"_s)
+                continue;
+            for (const QJsonValue key : meta.value(u"MetaData"_s).toObject().value(u"Keys"_s).toArray())
+                keys.append(key.toString());
+        }
+    }
+    return keys;
+}
 } // namespace
 
+// Qt Multimedia aborts the process at its first player when it finds no
+// backend (or not the one QT_MEDIA_BACKEND names), so that is ruled out
+// before any player is made.
 bool MultimediaVideoBackend::isAvailable()
 {
+    const QStringList backends = installedBackends();
+    const QString chosen = qEnvironmentVariable("QT_MEDIA_BACKEND");
+    if (chosen.isEmpty() ? backends.isEmpty() : !backends.contains(chosen))
+        return false;
     QMediaPlayer probe;
     return probe.isAvailable();
 }

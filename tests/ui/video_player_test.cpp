@@ -149,4 +149,24 @@ TEST(VideoPlayerPlayback, PlaysARealRecording)
     player.hide();
     EXPECT_FALSE(player.hasPlayer());
 }
+
+// Where Qt Multimedia has no backend (run with QT_MEDIA_BACKEND naming a
+// missing one), a player says so once, stays black and never aborts.
+TEST(VideoPlayerPlayback, WithoutABackendItSaysSoOnceAndShowsNothing)
+{
+    if (MultimediaVideoBackend::isAvailable())
+        GTEST_SKIP() << "a backend is installed; the run without one covers this";
+    ConsoleCapture console;
+    MultimediaVideoBackend backend;
+    CustomVideoPlayer player(QUrl::fromLocalFile(u"/videos/a.mp4"_s), backend);
+    player.show();
+    player.hide();
+    player.show();
+    EXPECT_TRUE(player.hasPlayer());
+    EXPECT_EQ(player.positionMs(), 0);
+    EXPECT_TRUE(player.currentFrame().isNull());
+    const QStringList lines = console.lines().filter(u"Video playback is unavailable"_s);
+    ASSERT_EQ(lines.size(), 1) << console.lines().join(u'\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith(u"⚠️ Video playback is unavailable: Qt Multimedia found no backend"_s));
+}
 } // namespace
