@@ -3,7 +3,7 @@
 // - paint: one 1920x1080 viewport at 200 scripted scroll positions a third
 //   of a viewport apart, three frames at each, every thumbnail in view
 //   already in the cache (cards new to the viewport still make their
-//   picture, at most a dozen per frame);
+//   picture, at most eight per frame);
 // - cold fill: from an empty cache until every card of a 1920x1080 viewport
 //   of 2880x1800 PNGs shows its picture, against vipsthumbnail making the
 //   same 600-px thumbnails of the same files with as many threads;
@@ -157,8 +157,9 @@ double paintP95Ms(Services& services, GalleryGridView& grid)
     return percentile(times, 0.95);
 }
 
-double rssAfterFullScroll(GalleryGridView& grid)
+double rssAfterFullScroll(Services& services, GalleryGridView& grid)
 {
+    std::printf("resident memory before scrolling: %.0f MB\n", residentMemoryMB());
     grid.thumbnailLoader().setGenerator([](const Screenshot&, QSizeF) { return fakeThumbnail(); });
     QImage frame(grid.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
     const int bottom = grid.verticalScrollBar()->maximum();
@@ -168,7 +169,10 @@ double rssAfterFullScroll(GalleryGridView& grid)
         drain(grid);
     }
     const double rss = residentMemoryMB();
-    std::printf("resident memory after scrolling all %d cards: %.0f MB\n", kSections * kPerSection, rss);
+    std::printf("resident memory after scrolling all %d cards: %.0f MB, of which the shared cache's %d thumbnails "
+                "are %.0f MB\n",
+                kSections * kPerSection, rss, services.cache.count(),
+                services.cache.count() * double(fakeThumbnail().sizeInBytes()) / (1024 * 1024));
     return rss;
 }
 
@@ -279,7 +283,7 @@ int main(int argc, char** argv)
 
     const double layout = layoutMs(services, grid);
     const double paint = paintP95Ms(services, grid);
-    const double rss = rssAfterFullScroll(grid);
+    const double rss = rssAfterFullScroll(services, grid);
     QTemporaryDir scratch;
     const Fill fill = coldFill(services, grid, QDir(scratch.path()));
 

@@ -22,6 +22,18 @@ void strokeEdge(QPainter& painter, const QRectF& cell, const QColor& color, doub
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(cell);
 }
+
+// The centre square of an image, without copying its pixels where the
+// format allows a view on them.
+QImage centreSquare(const QImage& image)
+{
+    const int square = std::min(image.width(), image.height());
+    const QRect centre((image.width() - square) / 2, (image.height() - square) / 2, square, square);
+    if (image.depth() < 16)
+        return image.copy(centre);
+    const uchar* first = image.constBits() + centre.y() * image.bytesPerLine() + centre.x() * (image.depth() / 8);
+    return QImage(first, square, square, image.bytesPerLine(), image.format());
+}
 } // namespace
 
 CleanScreenshotCard::Layers CleanScreenshotCard::layers(const State& state)
@@ -51,34 +63,48 @@ QRectF CleanScreenshotCard::checkButtonHitRect(const QRectF& cell)
 
 QImage CleanScreenshotCard::picture(const QImage& thumbnail, int side, qreal devicePixelRatio)
 {
-    const int pixels = qMax(1, qRound(side * devicePixelRatio));
-    const QSize source = thumbnail.size();
-    if (source.isEmpty())
+    if (thumbnail.isNull())
         return {};
-    // Scale to fill, keeping the centre: crop the centre square first, so
-    // the filter reads only the pixels that stay.
-    const int square = std::min(source.width(), source.height());
-    const QRect centre((source.width() - square) / 2, (source.height() - square) / 2, square, square);
-    const QImage scaled =
-        thumbnail.copy(centre).scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    // The whole card at once, opaque: the surface, the shadow that shows
-    // in the rounded corners, and the rounded picture. Painting it is then
-    // a plain copy.
-    QImage card(pixels, pixels, QImage::Format_RGB32);
-    card.fill(PremiumTheme::surface());
-    QPainter painter(&card);
+    const int pixels = qMax(1, qRound(side * devicePixelRatio));
+    // Scale to fill, keeping the centre: the filter reads only the pixels
+    // that stay.
+    QImage scaled = centreSquare(thumbnail).scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // The whole card at once, opaque, so that painting it is a plain copy.
+    QImage card;
+    if (scaled.hasAlphaChannel()) {
+        card = QImage(pixels, pixels, QImage::Format_RGB32);
+        card.fill(PremiumTheme::surface());
+        QPainter(&card).drawImage(0, 0, scaled);
+    } else {
+        card = std::move(scaled).convertToFormat(QImage::Format_RGB32);
+    }
+    QPainter(&card).drawImage(0, 0, cornerOverlay(pixels, devicePixelRatio));
+    card.setDevicePixelRatio(devicePixelRatio);
+    return card;
+}
+
+// The surface and the picture's shadow where the rounded corners cut the
+// picture away, transparent inside: one blend instead of a clipped paint.
+const QImage& CleanScreenshotCard::cornerOverlay(int pixels, qreal devicePixelRatio)
+{
+    if (m_cornerOverlay.width() == pixels && m_cornerOverlayRatio == devicePixelRatio)
+        return m_cornerOverlay;
+    QImage overlay(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    overlay.fill(PremiumTheme::surface());
+    QPainter painter(&overlay);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 0, 0, 51));
     const qreal radius = cornerRadius * devicePixelRatio;
     painter.drawRoundedRect(QRectF(0, 2 * devicePixelRatio, pixels, pixels), radius, radius);
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(0, 0, pixels, pixels), radius, radius);
-    painter.setClipPath(shape);
-    painter.drawImage(0, 0, scaled);
+    painter.setCompositionMode(QPainter::CompositionMode_Clear);
+    painter.setBrush(Qt::black);
+    painter.drawRoundedRect(QRectF(0, 0, pixels, pixels), radius, radius);
     painter.end();
-    card.setDevicePixelRatio(devicePixelRatio);
-    return card;
+    // Its own ratio stays 1: it is blended pixel for pixel.
+    m_cornerOverlay = std::move(overlay);
+    m_cornerOverlayRatio = devicePixelRatio;
+    return m_cornerOverlay;
 }
 
 void CleanScreenshotCard::paint(QPainter& painter, const QRectF& cell, const Layers& layers, const QImage& picture)
@@ -125,30 +151,45 @@ void CleanScreenshotCard::paintCheckButton(QPainter& painter, const QRectF& cell
                        symbol(symbolName, int(checkSize), tint, painter.device()->devicePixelRatioF()));
 }
 
-void CleanScreenshotCard::paintMagicPill(QPainter& painter, const QRectF& cell)
+const QPixmap& CleanScreenshotCard::magicPill(qreal devicePixelRatio)
 {
+    if (!m_magicPill.isNull() && m_magicPill.devicePixelRatio() == devicePixelRatio)
+        return m_magicPill;
     static const QString sparkle = u"✨"_s;
     static const QString magic = u"Magic"_s;
-    static const QFont sparkleFont = PremiumTheme::systemFont(11);
-    static const QFont magicFont = PremiumTheme::systemFont(10, QFont::Bold);
-    static const QFontMetricsF sparkleMetrics(sparkleFont);
-    static const QFontMetricsF magicMetrics(magicFont);
+    const QFont sparkleFont = PremiumTheme::systemFont(11);
+    const QFont magicFont = PremiumTheme::systemFont(10, QFont::Bold);
+    const QFontMetricsF sparkleMetrics(sparkleFont);
+    const QFontMetricsF magicMetrics(magicFont);
     const double sparkleWidth = sparkleMetrics.horizontalAdvance(sparkle);
     const double magicWidth = magicMetrics.horizontalAdvance(magic);
     const double height = std::max(sparkleMetrics.height(), magicMetrics.height()) + 8;
-    const double width = 8 + sparkleWidth + 4 + magicWidth + 8;
-    const QRectF pill(cell.center().x() - width / 2, cell.bottom() - 8 - height, width, height);
+    const QSizeF size(8 + sparkleWidth + 4 + magicWidth + 8, height);
 
+    QPixmap pill((size * devicePixelRatio).toSize());
+    pill.setDevicePixelRatio(devicePixelRatio);
+    pill.fill(Qt::transparent);
+    QPainter painter(&pill);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(withAlpha(PremiumTheme::primary(), 0.8));
-    painter.drawRoundedRect(pill, std::min(12.0, height / 2), std::min(12.0, height / 2));
+    const double radius = std::min(12.0, height / 2);
+    painter.drawRoundedRect(QRectF(QPointF(0, 0), size), radius, radius);
     painter.setPen(Qt::white);
     painter.setFont(sparkleFont);
-    painter.drawText(QRectF(pill.left() + 8, pill.top(), sparkleWidth, height), Qt::AlignCenter, sparkle);
+    painter.drawText(QRectF(8, 0, sparkleWidth, height), Qt::AlignCenter, sparkle);
     painter.setFont(magicFont);
-    painter.drawText(QRectF(pill.left() + 8 + sparkleWidth + 4, pill.top(), magicWidth, height), Qt::AlignCenter,
-                     magic);
+    painter.drawText(QRectF(8 + sparkleWidth + 4, 0, magicWidth, height), Qt::AlignCenter, magic);
+    painter.end();
+    m_magicPill = pill;
+    return m_magicPill;
+}
+
+void CleanScreenshotCard::paintMagicPill(QPainter& painter, const QRectF& cell)
+{
+    const QPixmap& pill = magicPill(painter.device()->devicePixelRatioF());
+    const QSizeF size = pill.deviceIndependentSize();
+    painter.drawPixmap(QPointF(cell.center().x() - size.width() / 2, cell.bottom() - 8 - size.height()), pill);
 }
 
 void CleanScreenshotCard::paintVideoBadge(QPainter& painter, const QRectF& cell)

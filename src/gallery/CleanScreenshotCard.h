@@ -50,17 +50,25 @@ public:
     // The card's background and thumbnail in one opaque image: the picture
     // fills a square of `side` logical pixels (aspect kept, centre kept),
     // corners rounded over the surface colour.
-    static QImage picture(const QImage& thumbnail, int side, qreal devicePixelRatio);
+    QImage picture(const QImage& thumbnail, int side, qreal devicePixelRatio);
 
     // Draws into `cell`; `picture` is the result of picture() or null.
     void paint(QPainter& painter, const QRectF& cell, const Layers& layers, const QImage& picture);
 
 private:
     const QPixmap& symbol(const QString& name, int size, const QColor& color, qreal devicePixelRatio);
+    const QImage& cornerOverlay(int pixels, qreal devicePixelRatio);
+    const QPixmap& magicPill(qreal devicePixelRatio);
     void paintCheckButton(QPainter& painter, const QRectF& cell, const QString& symbolName, bool selected);
     void paintMagicPill(QPainter& painter, const QRectF& cell);
     void paintVideoBadge(QPainter& painter, const QRectF& cell);
 
     // Symbol pixmaps drawn once per name, size, colour and scale.
     QHash<QString, QPixmap> m_symbols;
+    // What lies outside a picture's rounded corners, for its current size.
+    QImage m_cornerOverlay;
+    qreal m_cornerOverlayRatio = 0;
+    // The pill, drawn once per scale: its sparkle is a colour emoji, which
+    // the font engine would decode again at every paint.
+    QPixmap m_magicPill;
 };

@@ -236,7 +236,7 @@ QImage GalleryGridView::pictureFor(const Screenshot& screenshot, int& budget)
     if (!thumbnail)
         return {};
     --budget;
-    QImage picture = CleanScreenshotCard::picture(*thumbnail, m_pictureSide, devicePixelRatioF());
+    QImage picture = m_card.picture(*thumbnail, m_pictureSide, devicePixelRatioF());
     m_pictures.insert(screenshot.id, new QImage(picture)); // the cache owns it
     return picture;
 }
@@ -345,7 +345,7 @@ void GalleryGridView::thumbnailArrived(const QUuid& id, const QImage& image)
 {
     // Made here rather than at the next paint: with more cards on screen
     // than the shared cache holds, the cache may have dropped it already.
-    m_pictures.insert(id, new QImage(CleanScreenshotCard::picture(image, m_pictureSide, devicePixelRatioF())));
+    m_pictures.insert(id, new QImage(m_card.picture(image, m_pictureSide, devicePixelRatioF())));
     updateCard(id);
 }
 

@@ -77,10 +77,10 @@ TEST(ScreenshotCard, PillWhileTextIsAbsentAndBadgeForRecordings)
     EXPECT_FALSE(CleanScreenshotCard::layers(analysed).magicPill);
 }
 
-TEST(ScreenshotCard, PictureFillsTheSquareFromTheCentre)
+TEST(ScreenshotCard, PictureFillsTheSquareFromTheCentreInEveryFormat)
 {
     // Left third red, middle green, right third blue: filling a square keeps
-    // the middle.
+    // the middle, whatever the decoder's pixel format.
     QImage wide(300, 100, QImage::Format_RGB32);
     QPainter painter(&wide);
     painter.fillRect(0, 0, 100, 100, Qt::red);
@@ -88,12 +88,53 @@ TEST(ScreenshotCard, PictureFillsTheSquareFromTheCentre)
     painter.fillRect(200, 0, 100, 100, Qt::blue);
     painter.end();
 
-    const QImage pixels = CleanScreenshotCard::picture(wide, 50, 2.0);
-    ASSERT_EQ(pixels.size(), QSize(100, 100));
-    EXPECT_DOUBLE_EQ(pixels.devicePixelRatio(), 2.0);
-    EXPECT_EQ(pixels.pixelColor(50, 50), QColor(Qt::green));
-    EXPECT_EQ(pixels.pixelColor(0, 0).rgb(), PremiumTheme::surface().rgb()) << "rounded corner";
-    EXPECT_TRUE(CleanScreenshotCard::picture(QImage(), 50, 1.0).isNull());
+    CleanScreenshotCard card;
+    for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888, QImage::Format_ARGB32,
+                                        QImage::Format_Indexed8, QImage::Format_RGB16}) {
+        const QImage pixels = card.picture(wide.convertToFormat(format), 50, 2.0);
+        ASSERT_EQ(pixels.size(), QSize(100, 100)) << format;
+        EXPECT_DOUBLE_EQ(pixels.devicePixelRatio(), 2.0);
+        EXPECT_EQ(pixels.pixelColor(50, 50), QColor(Qt::green)) << format;
+        EXPECT_EQ(pixels.pixelColor(2, 50), QColor(Qt::green)) << format << ": the red third is cut away";
+        EXPECT_EQ(pixels.pixelColor(0, 0).rgb(), PremiumTheme::surface().rgb()) << "rounded corner";
+        EXPECT_LT(pixels.pixelColor(12, 99).red(), PremiumTheme::surface().red()) << "the shadow below the corner";
+    }
+    // The next size makes its own corners.
+    const QImage small = card.picture(wide, 20, 1.0);
+    EXPECT_EQ(small.size(), QSize(20, 20));
+    EXPECT_EQ(small.pixelColor(0, 0).rgb(), PremiumTheme::surface().rgb());
+    EXPECT_EQ(small.pixelColor(10, 10), QColor(Qt::green));
+    EXPECT_TRUE(card.picture(QImage(), 50, 1.0).isNull());
+}
+
+TEST(ScreenshotCard, TransparentPartsOfAPictureShowTheSurface)
+{
+    QImage clear(40, 40, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    CleanScreenshotCard card;
+    const QImage pixels = card.picture(clear, 40, 1.0);
+    EXPECT_FALSE(pixels.hasAlphaChannel());
+    EXPECT_EQ(pixels.pixelColor(20, 20).rgb(), PremiumTheme::surface().rgb());
+}
+
+TEST(ScreenshotCard, PillSitsAtTheBottomCentreAtEveryScale)
+{
+    State waiting;
+    waiting.textAbsent = true;
+    CleanScreenshotCard card;
+    for (const qreal ratio : {1.0, 2.0, 1.0}) {
+        QImage canvas(QSize(160, 160) * ratio, QImage::Format_ARGB32_Premultiplied);
+        canvas.setDevicePixelRatio(ratio);
+        canvas.fill(Qt::black);
+        {
+            QPainter painter(&canvas);
+            card.paint(painter, QRectF(0, 0, 160, 160), CleanScreenshotCard::layers(waiting), QImage());
+        }
+        // In the pill's left padding, halfway up.
+        const QColor pill = canvas.pixelColor(QPoint(52, 141) * ratio);
+        EXPECT_GT(pill.blue(), 150) << ratio;
+        EXPECT_EQ(canvas.pixelColor(QPoint(80, 40) * ratio).rgb(), PremiumTheme::surface().rgb()) << ratio;
+    }
 }
 
 TEST(ScreenshotCard, SelectionFillAndBorderUseThePrimaryColour)
