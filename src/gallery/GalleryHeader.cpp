@@ -115,6 +115,11 @@ QWidget* GalleryHeader::makeSearchGroup()
     connect(m_search, &QLineEdit::textEdited, this, &GalleryHeader::searchTextEdited);
     row->addWidget(m_search);
     m_clear = symbolButton(u"clearSearch"_s, u"xmark.circle.fill"_s, 16, PremiumTheme::textSecondary());
+    // Its place is kept while it is hidden, so the first letter typed moves
+    // nothing: neither the field nor the grid below the header.
+    QSizePolicy keepPlace = m_clear->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    m_clear->setSizePolicy(keepPlace);
     m_clear->setVisible(false);
     connect(m_clear, &QToolButton::clicked, this, &GalleryHeader::clearSearchClicked);
     row->addWidget(m_clear);

@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -164,9 +165,74 @@ TEST_F(GalleryScreenTest, ZoomStepsClampAndTheSliderNeverFeedsBack)
     m_gallery->applyMagnification(1.2);
     EXPECT_DOUBLE_EQ(m_gallery->gridScale(), 1.1 * 1.1);
     EXPECT_EQ(m_gallery->header().zoomSlider()->value(), 121);
+    // Far beyond the range: the scale stops at the bound and the slider,
+    // synced to it, writes nothing back.
     m_gallery->applyMagnification(50);
     EXPECT_DOUBLE_EQ(m_gallery->gridScale(), 2.0);
     EXPECT_DOUBLE_EQ(m_gallery->grid().gridScale(), 2.0);
+    EXPECT_EQ(m_gallery->header().zoomSlider()->value(), 200);
+    m_gallery->applyMagnification(0.01); // pinching hard halves it
+    EXPECT_DOUBLE_EQ(m_gallery->gridScale(), 1.01);
+    EXPECT_EQ(m_gallery->header().zoomSlider()->value(), 101);
+    m_gallery->applyMagnification(0.01);
+    EXPECT_DOUBLE_EQ(m_gallery->gridScale(), 1.01 * 0.505) << "the slider rounded the scale";
+    m_gallery->applyMagnification(0.01);
+    EXPECT_DOUBLE_EQ(m_gallery->gridScale(), 0.5);
+    EXPECT_EQ(m_gallery->header().zoomSlider()->value(), 50);
+}
+
+TEST_F(GalleryScreenTest, SearchFieldAndClearButtonMoveNothing)
+{
+    makeLibrary(3);
+    GalleryHeader& header = m_gallery->header();
+    const QRect gridPlace = m_gallery->grid().geometry();
+    QLineEdit* search = header.searchField();
+    EXPECT_FALSE(header.clearButton()->isVisible());
+
+    QTest::keyClicks(search, QStringLiteral("zzqq"));
+    EXPECT_EQ(model().searchText(), QStringLiteral("zzqq"));
+    EXPECT_TRUE(header.clearButton()->isVisible());
+    QApplication::processEvents();
+    EXPECT_EQ(m_gallery->grid().geometry(), gridPlace) << "the first letter moved the grid";
+    ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().isEmpty(); }));
+
+    QTest::mouseClick(header.clearButton(), Qt::LeftButton);
+    EXPECT_TRUE(search->text().isEmpty());
+    EXPECT_FALSE(header.clearButton()->isVisible());
+    EXPECT_TRUE(model().searchText().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().size() == 3; }));
+    EXPECT_EQ(model().sections().front().title, QStringLiteral("Today"));
+}
+
+TEST_F(GalleryScreenTest, ToolbarFollowsSelectionModeAndThePillTheMonitor)
+{
+    openGallery();
+    GalleryHeader& header = m_gallery->header();
+    auto* selectMode = header.findChild<QAbstractButton*>(QStringLiteral("selectMode"));
+    auto* changeFolder = header.findChild<QAbstractButton*>(QStringLiteral("changeFolder"));
+    auto* done = header.findChild<QAbstractButton*>(QStringLiteral("done"));
+    ASSERT_TRUE(selectMode && changeFolder && done);
+    EXPECT_EQ(selectMode->toolTip(), QStringLiteral("Select Mode"));
+    EXPECT_EQ(changeFolder->toolTip(), QStringLiteral("Change Folder"));
+    EXPECT_FALSE(done->isVisible());
+
+    selectMode->click();
+    EXPECT_TRUE(model().isSelectionMode());
+    EXPECT_FALSE(selectMode->isVisible());
+    EXPECT_FALSE(changeFolder->isVisible());
+    ASSERT_TRUE(done->isVisible());
+    model().setSelectedIds({QUuid::createUuid()});
+    done->click();
+    EXPECT_FALSE(model().isSelectionMode());
+    EXPECT_TRUE(model().selectedIds().isEmpty());
+    EXPECT_TRUE(selectMode->isVisible());
+    EXPECT_FALSE(done->isVisible());
+
+    EXPECT_FALSE(header.isProcessingShown());
+    ScreenshotMonitorTestAccess::publishProgress(m_monitor, {.isProcessing = true});
+    EXPECT_TRUE(header.isProcessingShown());
+    ScreenshotMonitorTestAccess::publishProgress(m_monitor, {.isProcessing = false});
+    EXPECT_FALSE(header.isProcessingShown());
 }
 
 TEST_F(GalleryScreenTest, ClicksFollowModeAndSelection)
@@ -190,7 +256,8 @@ TEST_F(GalleryScreenTest, ClicksFollowModeAndSelection)
 
     // Ctrl+click enters selection mode and selects; a plain click then
     // deselects and the mode stays on.
-    m_gallery->handleSingleTap(a, Qt::ControlModifier);
+    QWidget* cards = m_gallery->grid().viewport();
+    QTest::mouseClick(cards, Qt::LeftButton, Qt::ControlModifier, m_gallery->grid().cardRect(a.id)->center());
     EXPECT_TRUE(model().isSelectionMode());
     EXPECT_EQ(model().selectedIds(), QSet<QUuid>{a.id});
     m_gallery->handleSingleTap(a);
@@ -238,6 +305,27 @@ TEST_F(GalleryScreenTest, ContextDeleteAsksForOneAndCancelKeepsOnlyThatCard)
     EXPECT_EQ(m_desktop.shown, QStringList{other.filePath});
 }
 
+TEST_F(GalleryScreenTest, NamesWithHashAndPercentReachTheDesktopWhole)
+{
+    writeShot(QStringLiteral("#1 100% <b>x.png"));
+    m_monitorChooser->answer = m_folder;
+    m_monitor.requestFolderAccess();
+    openGallery();
+    ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().size() == 1; }));
+    const Screenshot odd = model().visibleScreenshots().front();
+    m_gallery->contextMenu(odd)->actions().at(1)->trigger();
+    EXPECT_EQ(m_desktop.shown, QStringList{odd.filePath});
+
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    m_gallery->handleSingleTap(odd);
+    QTest::mouseClick(m_gallery->inPlacePreview()->openButton(), Qt::LeftButton);
+    EXPECT_EQ(m_desktop.opened, QStringList{odd.filePath});
+
+    const QUrl url = DesktopIntegration::fileUrl(odd.filePath);
+    EXPECT_EQ(url.toLocalFile(), odd.filePath);
+    EXPECT_TRUE(url.toString(QUrl::FullyEncoded).endsWith(QStringLiteral("/%231%20100%25%20%3Cb%3Ex.png")));
+}
+
 TEST_F(GalleryScreenTest, ConfirmedDeletionTrashesRemovesAndReportsRefusals)
 {
     makeLibrary(4);
@@ -264,6 +352,10 @@ TEST_F(GalleryScreenTest, ConfirmedDeletionTrashesRemovesAndReportsRefusals)
     const auto shown = model().visibleScreenshots();
     EXPECT_TRUE(shown.contains(refused));
     EXPECT_TRUE(shown.contains(kept));
+    EXPECT_FALSE(m_store.fetchByPath(gone.filePath).has_value()) << "its row stays";
+    EXPECT_TRUE(m_store.fetchByPath(refused.filePath).has_value());
+    EXPECT_FALSE(m_gallery->grid().cardRect(gone.id).has_value()) << "its card stays";
+    EXPECT_TRUE(m_gallery->grid().cardRect(refused.id).has_value());
     QMessageBox* failed = box(QStringLiteral("deletionFailed"));
     ASSERT_NE(failed, nullptr);
     EXPECT_EQ(failed->text(), QStringLiteral("1 could not be moved to the Trash"));
@@ -330,6 +422,19 @@ TEST_F(GalleryScreenTest, SpotlightOpensAScreenshotOutsideTheActiveCollection)
     ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().isEmpty(); }));
     Q_EMIT m_parts.events.openScreenshot({{QStringLiteral("id"), target.id.toString(QUuid::WithoutBraces)}});
     EXPECT_TRUE(m_gallery->isShowingPreview());
+}
+
+TEST_F(GalleryScreenTest, ACollectionsNameIsTheTitleAsPlainText)
+{
+    SmartCollection odd;
+    odd.id = QUuid::createUuid();
+    odd.name = QStringLiteral("<b>Work</b> & more");
+    odd.predicate = [](const Screenshot&) { return true; };
+    openGallery(odd);
+    auto* title = m_gallery->header().findChild<QLabel*>(QStringLiteral("title"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->text(), odd.name);
+    EXPECT_EQ(title->textFormat(), Qt::PlainText);
 }
 
 TEST_F(GalleryScreenTest, FolderSheetOutcomes)
