@@ -5,7 +5,6 @@
 #include "ui/SymbolRegistry.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 
