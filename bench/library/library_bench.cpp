@@ -136,7 +136,7 @@ LoadFigures measureLoad(ScreenshotMonitor& monitor, const QString& folder, int r
             lastPublish = clock.nsecsElapsed();
     });
     clock.start();
-    monitor.setMonitoredPath(folder);
+    monitor.changeMonitoredFolder(folder);
     runUntil([&] { return monitor.isPolling(); }, 600000);
 
     // The load pauses 50 ms after each page after the first; the last publish
@@ -184,7 +184,7 @@ int main(int argc, char* argv[])
         ScreenshotMonitor importer(parts.with(settings, memory, store));
         QElapsedTimer clock;
         clock.start();
-        importer.setMonitoredPath(folder);
+        importer.changeMonitoredFolder(folder);
         runUntil([&] { return importer.isPolling(); }, 600000);
         firstImportMs = double(clock.nsecsElapsed()) / 1e6;
         std::printf("first import: %lld files listed in %.0f ms\n", qlonglong(importer.screenshots().size()),

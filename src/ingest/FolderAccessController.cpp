@@ -38,6 +38,18 @@ void FolderAccessController::setFolderChooser(std::unique_ptr<FolderChooser> cho
 void FolderAccessController::release()
 {
     m_granted.reset();
+    m_settings.remove(folderBookmarkKey);
+}
+
+bool FolderAccessController::isGranted(const QString& folder) const
+{
+    if (folder.isEmpty())
+        return false;
+    const QString wanted = QDir::cleanPath(folder);
+    if (m_granted && QDir::cleanPath(m_granted->path()) == wanted)
+        return true;
+    const QByteArray bookmark = m_settings.value(folderBookmarkKey).toByteArray();
+    return !bookmark.isEmpty() && QDir::cleanPath(QString::fromUtf8(bookmark)) == wanted;
 }
 
 bool FolderAccessController::restore()

@@ -47,10 +47,15 @@ public:
     // Shows the chooser unless a request runs or access is held already.
     void request();
     void changeFolder(const QString& path);
-    // Lets go of the folder's access.
+    // Lets go of the folder's access and its stored bookmark: the folder
+    // counts as never chosen.
     void release();
 
     QString grantedPath() const { return m_granted ? m_granted->path() : QString(); }
+    // Whether the user chose `folder`: its access is held, or its bookmark is
+    // stored (the chooser's answer and a change of folder store one before
+    // monitoring starts; forgetting the folder removes it).
+    bool isGranted(const QString& folder) const;
     bool isRequesting() const { return m_isRequesting; }
 
 private:

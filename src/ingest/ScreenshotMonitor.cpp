@@ -178,6 +178,16 @@ void ScreenshotMonitor::startMonitoringAsync(bool force)
         Console::printLine(u"reshing monitoring skipped (already active)"_s);
         return;
     }
+    // Every way in (a launch, the gallery, the tray's Force Scan, the
+    // settings' rescan) ends here: a folder the user never chose, or gave up,
+    // is never watched, however readable it is.
+    if (!m_folderAccess.isGranted(m_monitoredPath)) {
+        if (m_isMonitoringActive)
+            stopMonitoring();
+        Console::printLine(u"⚠️ Not monitoring a folder without granted access: "_s + m_monitoredPath);
+        setHasFileAccess(false);
+        return;
+    }
     if (force) {
         Console::printLine(u"🔄 FORCE Reloading monitoring data..."_s);
         m_scanner.stopPolling();

@@ -126,6 +126,8 @@ public:
     // Starts on the next turn of the event loop unless monitoring is active.
     void startMonitoring();
     // With `force`, reloads the library even while monitoring is active.
+    // Refuses, and leaves monitoring stopped, while the user has granted no
+    // access to the monitored folder (see FolderAccessController::isGranted).
     void startMonitoringAsync(bool force);
     void stopMonitoring();
     void restartMonitoring();

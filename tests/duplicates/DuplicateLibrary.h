@@ -13,6 +13,7 @@
 #include "support/Capture.h"
 #include "support/Fakes.h"
 #include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -94,7 +95,7 @@ protected:
     {
         m_monitor = std::make_unique<ScreenshotMonitor>(
             m_parts.with(m_settings, m_memory, m_store, std::make_shared<NoAnalysis>()));
-        m_monitor->setMonitoredPath(m_folder);
+        ScreenshotMonitorTestAccess::chooseFolder(*m_monitor, m_folder);
         ASSERT_TRUE(waitUntil([&] { return m_monitor->isPolling() && m_monitor->screenshots().size() == expected; }))
             << m_monitor->screenshots().size();
         m_model = std::make_unique<DuplicateFinderViewModel>(*m_monitor, m_store, m_trash);

@@ -93,7 +93,7 @@ protected:
     ScreenshotMonitor& startOn(const QString& folder, int pollingMs = 50)
     {
         ScreenshotMonitor& monitor = m_monitor ? *m_monitor : makeMonitor(pollingMs);
-        monitor.setMonitoredPath(folder);
+        ScreenshotMonitorTestAccess::chooseFolder(monitor, folder);
         EXPECT_TRUE(waitUntil([&] { return monitor.isPolling(); }));
         return monitor;
     }

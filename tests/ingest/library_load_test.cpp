@@ -99,10 +99,10 @@ TEST_F(LibraryLoadTest, ALoadOutlivedByAFolderChangeAppliesNothing)
     QSignalSpy incomplete(&monitor, &ScreenshotMonitor::hasIncompleteFilesChanged);
     {
         QueueBlock storeBusy(m_store->dbQueue());
-        monitor.setMonitoredPath(m_folder);
+        ScreenshotMonitorTestAccess::chooseFolder(monitor, m_folder);
         waitUntil([&] { return m_console.contains(u"📸 Loading screenshot library..."_s); });
         // The load now waits for the store; the user picks a folder that is gone.
-        monitor.setMonitoredPath(m_dir.filePath(u"missing"_s));
+        ScreenshotMonitorTestAccess::chooseFolder(monitor, m_dir.filePath(u"missing"_s));
         waitUntil([&] { return m_console.contains(u"⚠️ No file access needed for: "_s); });
     }
     // On a busy machine the load may only begin after the change and stop at

@@ -38,6 +38,13 @@ protected:
         return path;
     }
 
+    // The folder's bookmark, as a choice of the user stores it; read when
+    // monitoring starts, not restored.
+    void storeBookmark(const QString& folder)
+    {
+        m_settings.setValue(ScreenshotMonitor::folderBookmarkKey, folder.toUtf8());
+    }
+
     std::unique_ptr<ScreenshotMonitor> makeMonitor(FakeFolderChooser** chooser = nullptr)
     {
         auto monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store));
@@ -198,6 +205,7 @@ TEST_F(MonitorTest, TwoStartsInOneTurnStartOnce)
 {
     m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_folder);
     const auto monitor = makeMonitor();
+    storeBookmark(m_folder);
     monitor->startMonitoring();
     monitor->startMonitoring();
     ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"reshing monitoring skipped (already active)"_s); }));
@@ -214,6 +222,7 @@ TEST_F(MonitorTest, AnUnreadableFolderKeepsMonitoringMarkedActiveUntilARestart)
 {
     m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_dir.filePath(u"absent"_s));
     const auto monitor = makeMonitor();
+    storeBookmark(m_dir.filePath(u"absent"_s)); // chosen, then removed
     monitor->startMonitoringAsync(false);
     EXPECT_TRUE(m_console.contains(u"⚠️ No file access needed for: "_s + m_dir.filePath(u"absent"_s)));
     EXPECT_TRUE(monitor->isMonitoringActive());
@@ -222,7 +231,7 @@ TEST_F(MonitorTest, AnUnreadableFolderKeepsMonitoringMarkedActiveUntilARestart)
     monitor->startMonitoring();
     EXPECT_TRUE(m_console.contains(u"✅ Monitor already active, skipping start"_s));
 
-    monitor->setMonitoredPath(m_folder);
+    ScreenshotMonitorTestAccess::chooseFolder(*monitor, m_folder);
     ASSERT_TRUE(waitUntil([&] { return monitor->hasFileAccess(); }));
 }
 
@@ -282,15 +291,60 @@ TEST_F(MonitorTest, ForgettingTheFolderLetsTheNextRequestAskAgain)
     EXPECT_TRUE(monitor->knownFiles().isEmpty());
     EXPECT_TRUE(monitor->monitoredURL().isEmpty());
     EXPECT_FALSE(monitor->isPolling());
+    EXPECT_FALSE(m_settings.contains(ScreenshotMonitor::folderBookmarkKey));
 
     monitor->requestFolderAccess();
     EXPECT_EQ(chooser->shown, 2);
+}
+
+TEST_F(MonitorTest, AFolderTheUserNeverChoseOrGaveUpIsNeverMonitored)
+{
+    // Readable, and named by the settings, but never chosen.
+    m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_folder);
+    FakeFolderChooser* chooser = nullptr;
+    const auto monitor = makeMonitor(&chooser);
+    const auto refusedEveryWay = [&] {
+        m_console.clear();
+        monitor->startMonitoring();
+        waitUntil([] { return false; }, 50);
+        monitor->startMonitoringAsync(false);
+        monitor->startMonitoringAsync(true);
+        monitor->restartMonitoring();
+        waitUntil([] { return false; }, 50);
+        EXPECT_FALSE(monitor->isMonitoringActive());
+        EXPECT_FALSE(monitor->hasFileAccess());
+        EXPECT_FALSE(monitor->isPolling());
+        EXPECT_FALSE(m_console.contains(u"📸 Loading screenshot library..."_s));
+        EXPECT_EQ(m_console.matching(u"⚠️ Not monitoring a folder without granted access: "_s + m_folder).size(),
+                  4);
+    };
+    {
+        SCOPED_TRACE("never chosen");
+        refusedEveryWay();
+    }
+
+    chooser->answer = m_folder;
+    monitor->requestFolderAccess();
+    ASSERT_TRUE(waitUntil([&] { return monitor->isPolling(); }));
+
+    // Given up; the next start of any kind is refused again.
+    monitor->forgetFolder();
+    {
+        SCOPED_TRACE("given up");
+        refusedEveryWay();
+    }
+
+    // A bookmark of another folder grants nothing here.
+    storeBookmark(makeFolder(u"Other"_s));
+    monitor->startMonitoringAsync(false);
+    EXPECT_FALSE(monitor->isMonitoringActive());
 }
 
 TEST_F(MonitorTest, AStartQueuedBeforeTheFolderIsForgottenDoesNotRun)
 {
     m_settings.setValue(ScreenshotMonitor::monitoredPathKey, m_folder);
     const auto monitor = makeMonitor();
+    storeBookmark(m_folder);
     monitor->startMonitoring();
     monitor->forgetFolder();
     waitUntil([] { return false; }, 50);

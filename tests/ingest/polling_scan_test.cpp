@@ -180,7 +180,7 @@ TEST_F(PollingScanTest, AFolderChangeBetweenWalkAndApplyDropsTheChanges)
         QueueBlock storeBusy(m_store->dbQueue());
         late = writeFile(m_folder + u"/late.png"_s);
         settle(); // the walk has found the file and waits for the store
-        monitor.setMonitoredPath(other);
+        ScreenshotMonitorTestAccess::chooseFolder(monitor, other);
     }
     ASSERT_TRUE(waitUntil([&] { return monitor.isPolling(); }));
     settle();

@@ -26,7 +26,7 @@ public:
     {
         m_monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store));
         m_monitor->setPollingInterval(50);
-        m_monitor->setMonitoredPath(m_folder);
+        ScreenshotMonitorTestAccess::chooseFolder(*m_monitor, m_folder);
         ASSERT_TRUE(waitUntil([&] {
             return m_monitor->isPolling() && m_monitor->screenshots().size() == m_screenshots.size();
         })) << m_monitor->screenshots().size();

@@ -126,7 +126,7 @@ int main(int argc, char** argv)
     DatabaseManager store(scratch.filePath(u"store.sqlite"_s));
     MonitorServices parts;
     ScreenshotMonitor monitor(parts.with(settings, memory, store, std::make_shared<NoAnalysis>()));
-    monitor.setMonitoredPath(folder);
+    monitor.changeMonitoredFolder(folder);
     waitFor([&] { return monitor.isPolling() && !monitor.screenshots().isEmpty(); });
 
     SystemTrash trash;

@@ -10,10 +10,10 @@
 #include "app/MainAppView.h"
 #include "core/MemoryMonitor.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "platform/SpellChecker.h"
 #include "spacesaver/CompressionService.h"
 #include "spacesaver/SpaceSaverView.h"
 #include "spacesaver/SpaceSaverViewModel.h"
-#include "platform/SpellChecker.h"
 #include "support/MonitorServices.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
@@ -129,7 +129,7 @@ int main(int argc, char* argv[])
                                               .spellChecker = std::make_shared<NullSpellChecker>(),
                                               .dataFolder = scratch.filePath(u"data"_s)});
     ScreenshotMonitor& monitor = services.monitor();
-    monitor.setMonitoredPath(folder);
+    monitor.changeMonitoredFolder(folder);
     if (!waitFor([&] { return monitor.isPolling() && monitor.screenshots().size() == 13; }))
         return 1;
 
