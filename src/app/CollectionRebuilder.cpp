@@ -63,6 +63,9 @@ bool CollectionRebuilder::screenshotsChanged(const QList<Screenshot>& screenshot
 
 void CollectionRebuilder::start(Request request)
 {
+    // Also for the pending list, whose build begins just after an earlier
+    // result has been applied and cleared the flag.
+    m_isAnalyzing = true;
     m_building = request.generation;
     Q_EMIT buildStarted(request.generation);
     QPointer<CollectionRebuilder> receiver(this);

@@ -49,8 +49,8 @@ public:
     // Where each build's result comes back, on the GUI thread.
     void buildFinished(quint64 generation, QList<SmartCollection> collections);
 
-    // True until the first result is applied, and from every accepted list
-    // until the next result is applied.
+    // True until the first result is applied, from every accepted list until
+    // the next result is applied, and while any build runs.
     bool isAnalyzing() const { return m_isAnalyzing; }
     // A build on the pool or waiting out its delay.
     bool isBuilding() const { return m_building != 0; }

@@ -111,6 +111,30 @@ TEST_F(Rebuilder, WhileOneBuildRunsOnlyTheLatestListWaits)
     EXPECT_EQ(m_console.matching(u"📊 Generated 1 collections. (Links: 0)"_s).size(), 2);
 }
 
+TEST_F(Rebuilder, APendingListsBuildCountsAsAnalysingUntilItIsApplied)
+{
+    QSignalSpy ready(&m_rebuilder, &CollectionRebuilder::collectionsReady);
+    m_build.state->hold = true;
+    ASSERT_TRUE(m_rebuilder.screenshotsChanged(analysedList(1), {}));
+    ASSERT_TRUE(m_rebuilder.screenshotsChanged(analysedList(2), {}));
+
+    // The first result is applied and the pending list's build begins at once.
+    m_build.state->release.release();
+    ASSERT_TRUE(waitUntil([&] { return ready.size() == 1 && m_build.built().size() == 2; }));
+    EXPECT_TRUE(m_rebuilder.isBuilding());
+    EXPECT_TRUE(m_rebuilder.isAnalyzing());
+    // A thin list is held back meanwhile, as during any build.
+    QList<Screenshot> thin = analysedList(4);
+    for (int i = 0; i < 3; ++i)
+        thin[i].embedding.reset();
+    EXPECT_FALSE(m_rebuilder.screenshotsChanged(thin, {}));
+
+    m_build.state->hold = false;
+    m_build.state->release.release();
+    ASSERT_TRUE(waitUntil([&] { return ready.size() == 2 && !m_rebuilder.isBuilding(); }));
+    EXPECT_FALSE(m_rebuilder.isAnalyzing());
+}
+
 TEST_F(Rebuilder, WhileAnalysingAThinListNeitherStartsNorReplacesThePendingOne)
 {
     m_build.state->hold = true;
