@@ -50,10 +50,15 @@ const QLoggingCategory& categoryFor(const QString& name)
     return generalCategory();
 }
 
+// The shortest decimal that reads back as the same number, never with an
+// exponent (a reader of the log compares 100000.0 with 99999.5, not with
+// "1e+05"), and with ".0" on whole numbers.
 QString formatDouble(double value)
 {
-    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
-    if (std::isfinite(value) && !text.contains(u'.') && !text.contains(u'e'))
+    if (!std::isfinite(value))
+        return QString::number(value);
+    QString text = QString::number(value, 'f', QLocale::FloatingPointShortest);
+    if (!text.contains(u'.'))
         text += u".0"_s;
     return text;
 }

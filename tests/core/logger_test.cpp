@@ -75,6 +75,13 @@ TEST(LoggerFormat, ValuesTakeTheirDefaultTextForm)
     EXPECT_EQ(Logger::formatValue(1843.2), u"1843.2"_s);
     EXPECT_EQ(Logger::formatValue(0.1 + 0.2), u"0.30000000000000004"_s);
     EXPECT_EQ(Logger::formatValue(-3.0), u"-3.0"_s);
+    // Never an exponent, however large or small.
+    EXPECT_EQ(Logger::formatValue(100000.0), u"100000.0"_s);
+    EXPECT_EQ(Logger::formatValue(0.0001), u"0.0001"_s);
+    EXPECT_EQ(Logger::formatValue(1.5e-7), u"0.00000015"_s);
+    EXPECT_EQ(Logger::formatValue(-2.5e20), u"-250000000000000000000.0"_s);
+    EXPECT_EQ(Logger::formatValue(float(1e6)), u"1000000.0"_s);
+    EXPECT_EQ(Logger::formatMetadata({{u"availableMB"_s, 123456.0}}), u" | availableMB=123456.0"_s);
     EXPECT_EQ(Logger::formatValue(qint64(9007199254740993)), u"9007199254740993"_s);
     EXPECT_EQ(Logger::formatValue(true), u"true"_s);
     EXPECT_EQ(Logger::formatValue(u"a b"_s), u"a b"_s);
