@@ -199,14 +199,20 @@ QString quotedList(const QList<QUrl>& urls)
 }
 } // namespace
 
+// Two passes over every row with text, a page at a time: the first reports
+// what it finds (a manual rescan only), the second rewrites the links of
+// every row that has any.
 struct DatabaseManager::BackfillRun
 {
     bool quiet = true;
-    QByteArray afterId; // keyset cursor: batches continue after this id
-    int rowsWithText = 0;
-    int rowsWithLinks = 0;
-    int rowsChanged = 0; // rows whose stored links were rewritten
+    bool reporting = false; // in the first pass
+    QByteArray afterId;     // keyset cursor: pages continue after this id
+    QUuid currentId;        // the row being visited
+    int rowsWithText = 0;   // first pass
+    int rowsWithLinks = 0;  // first pass
+    int rowsCollected = 0;  // second pass: rows with links, all rewritten
     bool updateFailed = false;
+    LinkRescanDone done;
 };
 
 QString DatabaseManager::dataFolder()
@@ -421,56 +427,90 @@ void DatabaseManager::createIndexes()
     }
 }
 
-void DatabaseManager::rescanForLinks(bool quiet)
+void DatabaseManager::rescanForLinks(bool quiet, LinkRescanDone done)
 {
     Console::printLine(u"🚀 Manual Rescan Initiated (Main Thread)"_s);
-    m_queue.async([this, quiet] {
+    m_queue.async([this, quiet, done = std::move(done)] {
         Console::printLine(u"🚀 Manual Rescan Started (DB Queue)"_s);
-        if (!m_db)
+        if (!m_db) {
+            if (done)
+                done({.rowsWithLinks = 0, .written = false});
             return;
+        }
         auto run = std::make_shared<BackfillRun>();
         run->quiet = quiet;
+        run->done = done;
         if (!quiet) {
             SqliteStatement total(m_db.get(), "SELECT COUNT(*) FROM screenshot");
             const qint64 count = total.step() == SQLITE_ROW ? total.columnInt64(0) : 0;
             Console::printLine(u"📊 Total Screenshots in DB: %1"_s.arg(count));
         }
+        // The first pass only reports, which a quiet run does not.
+        run->reporting = !quiet;
         backfillBatch(std::move(run));
     });
 }
 
-// One batch of rows with text, read and rewritten in one queue task and one
-// transaction; the next batch is queued behind whatever callers are waiting,
-// so a large library's backfill never holds the store for long.
+// One page of rows with text per queue task: a report page, or a page whose
+// rows with links are all rewritten in one transaction. The next page is
+// queued behind whatever callers are waiting, so a large library's backfill
+// never holds the store for long.
 void DatabaseManager::backfillBatch(std::shared_ptr<BackfillRun> run)
 {
     if (m_closing)
         return;
     int rowsRead = 0;
-    const QList<LinkUpdate> updates = collectLinkUpdates(*run, rowsRead);
-    run->rowsChanged += int(updates.size());
-    if (!updates.isEmpty() && !noteWrite(writeLinkUpdates(updates))) {
-        run->updateFailed = true;
-        finishBackfill(*run);
-        return;
+    if (run->reporting) {
+        rowsRead = readLinkPage(*run, [&run = *run](const QString& text, const QList<QUrl>& links) {
+            if (links.isEmpty())
+                return;
+            ++run.rowsWithLinks;
+            Console::printLine(u"✅ Match found in: "_s + graphemePrefix(text, 20) + u"... -> "_s + quotedList(links));
+        });
+    } else {
+        QList<LinkUpdate> updates;
+        rowsRead = readLinkPage(*run, [&run = *run, &updates](const QString& text, const QList<QUrl>& links) {
+            if (!run.quiet && run.rowsCollected < 3)
+                Console::printLine(
+                    u"🔍 Scanning: %1... Found: %2 links"_s.arg(graphemePrefix(text, 30)).arg(links.size()));
+            if (links.isEmpty())
+                return;
+            ++run.rowsCollected;
+            updates.append({run.currentId, encodeUrls(links)});
+        });
+        if (!updates.isEmpty() && !noteWrite(writeLinkUpdates(updates))) {
+            run->updateFailed = true;
+            finishBackfill(*run);
+            return;
+        }
     }
-    if (rowsRead == backfillBatchSize)
-        m_queue.async([this, run] { backfillBatch(run); });
-    else
-        finishBackfill(*run);
+    if (rowsRead < backfillBatchSize) {
+        if (!run->reporting) {
+            finishBackfill(*run);
+            return;
+        }
+        Console::printLine(
+            u"📉 Scanned %1 rows with text. Found %2 with links."_s.arg(run->rowsWithText).arg(run->rowsWithLinks));
+        run->reporting = false;
+        run->afterId.clear();
+    }
+    m_queue.async([this, run] { backfillBatch(run); });
 }
 
-// Rows whose stored links differ from what the detector finds now; rewriting
-// every row with links at every start would rewrite most of the file.
-QList<DatabaseManager::LinkUpdate> DatabaseManager::collectLinkUpdates(BackfillRun& run, int& rowsRead)
+// The next page of rows with text, in id order after the run's cursor; hands
+// each row with a valid id to `visit` with the links found in its text (the
+// row's id in run.currentId). Returns the number of rows read.
+int DatabaseManager::readLinkPage(BackfillRun& run,
+                                  const std::function<void(const QString&, const QList<QUrl>&)>& visit)
 {
-    QList<LinkUpdate> updates;
-    SqliteStatement rows(m_db.get(), "SELECT id, ocr_text, detected_urls FROM screenshot WHERE ocr_text IS NOT NULL "
+    int rowsRead = 0;
+    SqliteStatement rows(m_db.get(), "SELECT id, ocr_text FROM screenshot WHERE ocr_text IS NOT NULL "
                                      "AND ocr_text != '' AND id > ? ORDER BY id LIMIT 100;");
     rows.bindText(1, QByteArrayView(run.afterId));
     while (rows.step() == SQLITE_ROW) {
         ++rowsRead;
-        ++run.rowsWithText;
+        if (run.reporting)
+            ++run.rowsWithText;
         run.afterId = rows.columnBytes(0).toByteArray();
         const std::optional<QUuid> id = parseUuid(rows.columnText(0));
         if (!id)
@@ -482,19 +522,10 @@ QList<DatabaseManager::LinkUpdate> DatabaseManager::collectLinkUpdates(BackfillR
             continue;
         }
         const QString text = rows.columnText(1);
-        const QList<QUrl> links = detector->detect(text);
-        if (!run.quiet && run.rowsWithLinks < 3)
-            Console::printLine(u"🔍 Scanning: %1... Found: %2 links"_s.arg(graphemePrefix(text, 30)).arg(links.size()));
-        if (links.isEmpty())
-            continue;
-        ++run.rowsWithLinks;
-        if (!run.quiet)
-            Console::printLine(u"✅ Match found in: "_s + graphemePrefix(text, 20) + u"... -> "_s + quotedList(links));
-        QByteArray encoded = encodeUrls(links);
-        if (rows.isNull(2) || rows.columnBytes(2) != encoded)
-            updates.append({*id, std::move(encoded)});
+        run.currentId = *id;
+        visit(text, detector->detect(text));
     }
-    return updates;
+    return rowsRead;
 }
 
 int DatabaseManager::writeLinkUpdates(const QList<LinkUpdate>& updates)
@@ -513,20 +544,19 @@ int DatabaseManager::writeLinkUpdates(const QList<LinkUpdate>& updates)
     return transaction.commit() ? SQLITE_OK : failureCode(m_db.get());
 }
 
-// The summary of every batch written.
+// The summary of every page written.
 void DatabaseManager::finishBackfill(const BackfillRun& run)
 {
-    if (!run.quiet)
-        Console::printLine(
-            u"📉 Scanned %1 rows with text. Found %2 with links."_s.arg(run.rowsWithText).arg(run.rowsWithLinks));
-    if (run.rowsChanged == 0 && run.quiet)
-        return;
-    Console::printLine(u"🔗 Found %1 screenshots with new links to backfill."_s.arg(run.rowsChanged));
-    if (run.rowsChanged == 0)
-        return;
-    Console::printLine(u"🔗 Backfilling URLs for %1 screenshots..."_s.arg(run.rowsChanged));
-    if (!run.updateFailed)
-        Console::printLine(u"✅ Backfill complete."_s);
+    const int found = run.rowsCollected;
+    if (found > 0 || !run.quiet)
+        Console::printLine(u"🔗 Found %1 screenshots with new links to backfill."_s.arg(found));
+    if (found > 0) {
+        Console::printLine(u"🔗 Backfilling URLs for %1 screenshots..."_s.arg(found));
+        if (!run.updateFailed)
+            Console::printLine(u"✅ Backfill complete."_s);
+    }
+    if (run.done)
+        run.done({.rowsWithLinks = found, .written = !run.updateFailed});
 }
 
 bool DatabaseManager::upsertRow(SqliteStatement& statement, const Screenshot& screenshot)

@@ -12,6 +12,7 @@
 #include <QUuid>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 
 class LogTimer;
@@ -108,9 +109,20 @@ public:
     QList<Screenshot> fetchPage(const std::optional<QString>& folder, int limit, int offset, bool skipFileCheck,
                                 LogTimer& timer);
 
+    // How a link rescan ended: the rows found with links (every one of them
+    // rewritten) and whether all of that was written.
+    struct LinkRescan
+    {
+        int rowsWithLinks = 0;
+        bool written = true;
+    };
+    using LinkRescanDone = std::function<void(const LinkRescan&)>;
+
     // Queues a re-derivation of the detected links of every row with text;
-    // returns at once. Quiet prints only what was written.
-    void rescanForLinks(bool quiet);
+    // returns at once. Quiet prints only what was written. `done` runs on
+    // the store's queue once the last row is written (not when the store
+    // closes first).
+    void rescanForLinks(bool quiet, LinkRescanDone done = {});
 
     // Fault injection for tests and the soak benchmark (running as root
     // makes permissions meaningless): every later write fails as on a
@@ -158,7 +170,7 @@ private:
     void migrateEmptyEmbeddings();
     void createIndexes();
     void backfillBatch(std::shared_ptr<BackfillRun> run);
-    QList<LinkUpdate> collectLinkUpdates(BackfillRun& run, int& rowsRead);
+    int readLinkPage(BackfillRun& run, const std::function<void(const QString&, const QList<QUrl>&)>& visit);
     int writeLinkUpdates(const QList<LinkUpdate>& updates);
     void finishBackfill(const BackfillRun& run);
     bool upsertRow(SqliteStatement& statement, const Screenshot& screenshot);

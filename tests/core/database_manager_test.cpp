@@ -523,24 +523,38 @@ TEST_F(DatabaseManagerTest, BackfillPagesThroughEveryRowWithText)
     EXPECT_FALSE(db->fetchByPath(u"/b/untouched.png"_s)->detectedUrls);
     EXPECT_EQ(RawDatabase(dbPath()).text(u"SELECT detected_urls FROM screenshot WHERE id = 'bad-id'"_s), u"NULL"_s);
 
-    // At the next start the stored links are current: nothing is rewritten.
-    // A manual rescan queued behind that start's backfill reports what it scans.
+    // Every start rewrites the links of every row that has any, current or
+    // not; a trigger counts the rewrites.
     db.reset();
+    RawDatabase(dbPath()).exec("CREATE TABLE rewrites (n INTEGER); INSERT INTO rewrites VALUES (0); "
+                               "CREATE TRIGGER counted AFTER UPDATE OF detected_urls ON screenshot "
+                               "BEGIN UPDATE rewrites SET n = n + 1; END;");
     m_console.clear();
     db = openStore();
+    // A manual rescan queued behind that start's backfill reports its two
+    // passes one after the other.
     db->rescanForLinks(false);
-    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"📉 Scanned"_s); }));
+    ASSERT_TRUE(waitUntil([&] { return m_console.matching(u"✅ Backfill complete."_s).size() == 2; }));
     db->dbQueue().sync([] {});
-    EXPECT_FALSE(m_console.contains(u"🔗 Backfilling"_s));
-    EXPECT_TRUE(m_console.contains(u"📊 Total Screenshots in DB: 253"_s));
-    // Rows are scanned in id order (random UUIDs), so link-less rows may come
-    // before the third linked one; those are shown too.
-    const QStringList scanning = m_console.matching(u"🔍 Scanning: "_s);
+    EXPECT_EQ(RawDatabase(dbPath()).text(u"SELECT n FROM rewrites"_s), u"500"_s);
+    EXPECT_EQ(m_console.matching(u"🔗 Found 250 screenshots with new links to backfill."_s).size(), 2);
+
+    const QStringList all = m_console.lines();
+    const QStringList manual = all.mid(all.indexOf(u"📊 Total Screenshots in DB: 253"_s) + 1);
+    ASSERT_GE(manual.size(), 250 + 1 + 3 + 3);
+    for (int i = 0; i < 250; ++i)
+        EXPECT_TRUE(manual.at(i).startsWith(u"✅ Match found in: Row "_s)) << manual.at(i).toStdString();
+    EXPECT_EQ(manual.at(250), u"📉 Scanned 252 rows with text. Found 250 with links."_s);
+    // The second pass shows every row it examines until three with links are
+    // collected (rows are read in id order, so link-less ones may come first).
+    const QStringList scanning = manual.mid(251, manual.size() - 251 - 3);
+    for (const QString& line : scanning)
+        EXPECT_TRUE(line.startsWith(u"🔍 Scanning: "_s)) << line.toStdString();
     EXPECT_EQ(scanning.size() - scanning.filter(u"Found: 0 links"_s).size(), 3);
-    EXPECT_EQ(m_console.matching(u"✅ Match found in: "_s).size(), 250);
-    EXPECT_EQ(m_console.lines().mid(m_console.lines().size() - 2),
-              QStringList({u"📉 Scanned 252 rows with text. Found 250 with links."_s,
-                           u"🔗 Found 0 screenshots with new links to backfill."_s}));
+    EXPECT_FALSE(scanning.last().endsWith(u"Found: 0 links"_s));
+    EXPECT_EQ(manual.mid(manual.size() - 3),
+              QStringList({u"🔗 Found 250 screenshots with new links to backfill."_s,
+                           u"🔗 Backfilling URLs for 250 screenshots..."_s, u"✅ Backfill complete."_s}));
 }
 
 TEST_F(DatabaseManagerTest, BackfillLineFormatsAndAnEmptyManualRescan)
