@@ -281,13 +281,16 @@ TEST_F(DatabaseManagerTest, DamagedColumnsReadBackAsTheirFallbacks)
 TEST_F(DatabaseManagerTest, FolderFilterIsExactCaseSensitiveAndSeparatorAware)
 {
     auto db = openStore();
-    const QStringList paths{u"/a/Desktop/one.png"_s,  u"/a/Desktop/sub/z.png"_s, u"/a/Desktop2/x.png"_s,
-                            u"/a/desktop/x.png"_s,    u"/a/Desktopx/y.png"_s,    u"/a/Desktop"_s,
-                            u"/a/Desk_top/u.png"_s,   u"/a/DeskXtop/v.png"_s,    u"/a/100%/w.png"_s,
-                            u"/a/100 percent/w.png"_s};
+    const QStringList paths{u"/a/Desktop/one.png"_s,   u"/a/Desktop/sub/z.png"_s, u"/a/Desktop2/x.png"_s,
+                            u"/a/desktop/x.png"_s,     u"/a/Desktopx/y.png"_s,    u"/a/Desktop"_s,
+                            u"/a/Desk_top/u.png"_s,    u"/a/DeskXtop/v.png"_s,    u"/a/100%/w.png"_s,
+                            u"/a/100 percent/w.png"_s, u"/a/Desktop 2/x.png"_s,   u"/a/Desktop-old/y.png"_s,
+                            u"/a/Desktop.bak/z.png"_s};
     for (const QString& path : paths)
         db->upsert(record(path));
 
+    // Siblings whose names go on with a character that sorts before the
+    // separator (" ", "-", ".") are other folders.
     const QStringList desktop{u"/a/Desktop"_s, u"/a/Desktop/one.png"_s, u"/a/Desktop/sub/z.png"_s};
     for (const QString& folder : {u"/a/Desktop"_s, u"/a/Desktop/"_s}) {
         EXPECT_EQ(db->count(folder), 3) << folder.toStdString();
