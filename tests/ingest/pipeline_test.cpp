@@ -265,17 +265,19 @@ TEST_F(PipelineTest, FlushesWhenMoreThan99ResultsArePendingAndAfterTheLastBatch)
     EXPECT_EQ(flushes[1].analysed, 150);
     EXPECT_EQ(storedWithText(files), 150);
 
-    // Eight files of a sibling folder yield nothing, so the count first passes
-    // 99 after batch 27; they still count as handled.
+    // One file of a sibling folder yields nothing (it still counts as
+    // handled): exactly 99 are pending after batch 25, which is not more
+    // than 99, so the first write waits for batch 26.
     ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, {});
-    QList<Screenshot> mixed = addFiles(8, u"other"_s, m_folder + u"2"_s) + addFiles(142, u"more"_s);
+    QList<Screenshot> mixed = addFiles(1, u"other"_s, m_folder + u"2"_s) + addFiles(149, u"more"_s);
     flushes.clear();
     m_monitor->startBatchProcessing(mixed);
     ASSERT_TRUE(finishes());
     ASSERT_EQ(flushes.size(), 2);
-    EXPECT_EQ(flushes[0].batch, 27);
-    EXPECT_EQ(flushes[0].analysed, 100);
-    EXPECT_EQ(flushes[1].analysed, 142);
+    EXPECT_EQ(flushes[0].batch, 26);
+    EXPECT_EQ(flushes[0].analysed, 103);
+    EXPECT_EQ(flushes[1].batch, 38);
+    EXPECT_EQ(flushes[1].analysed, 149);
     EXPECT_EQ(m_monitor->processedCount(), 150);
 }
 
