@@ -68,8 +68,12 @@ TEST(PremiumTheme, TokensHoldTheBrandValues)
     EXPECT_EQ(rgba(PremiumTheme::warning()), (Rgba{245, 158, 11, 255}));
     EXPECT_NEAR(PremiumTheme::glassBorder().alphaF(), 0.1, 0.003);
     EXPECT_NEAR(PremiumTheme::textTertiary().alphaF(), 0.5, 0.003);
-    // Tokens are shared, not rebuilt on every read.
-    EXPECT_EQ(&PremiumTheme::primary(), &PremiumTheme::primary());
+    // The window palette is made of the same tokens.
+    const QPalette palette = darkPalette();
+    EXPECT_EQ(palette.color(QPalette::Window), PremiumTheme::background());
+    EXPECT_EQ(palette.color(QPalette::Base), PremiumTheme::surface());
+    EXPECT_EQ(palette.color(QPalette::Highlight), PremiumTheme::primary());
+    EXPECT_EQ(palette.color(QPalette::Link), PremiumTheme::primary());
 }
 
 TEST(PremiumTheme, GradientRunsLeftToRightFromPrimaryToSecondary)
