@@ -332,7 +332,11 @@ SampleLibrary::Options SampleLibrary::Options::screenshotsOnly(const QString& fo
 SampleLibrary::Result SampleLibrary::write(const Options& options)
 {
     QDir().mkpath(options.folder);
-    QList<int> indices(options.count);
+    // The count is of files in all: the byte-identical copies come out of it,
+    // and at least one original is left to copy.
+    const int duplicates =
+        std::clamp(int(options.count * options.duplicateShare + 0.5), 0, std::max(0, options.count - 1));
+    QList<int> indices(std::max(0, options.count - duplicates));
     std::iota(indices.begin(), indices.end(), 0);
 
     const auto writeOne = [&options](int index) {
@@ -370,7 +374,6 @@ SampleLibrary::Result SampleLibrary::write(const Options& options)
     }
 
     std::mt19937 random(options.seed);
-    const int duplicates = int(options.count * options.duplicateShare + 0.5);
     const int originals = int(result.entries.size());
     for (int i = 0; i < duplicates && originals > 0; ++i) {
         Entry copy = result.entries[std::uniform_int_distribution<int>(0, originals - 1)(random)];

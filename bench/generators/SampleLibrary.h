@@ -16,6 +16,7 @@ public:
     struct Options
     {
         QString folder;
+        // Files in all, the duplicates included.
         int count = 40;
         quint32 seed = 1;
         // Tiny images (64×40) for benchmarks that need many files, not pixels.

@@ -71,7 +71,8 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(u"Writes a sample screenshot folder."_s);
     parser.addHelpOption();
     const QCommandLineOption out(u"out"_s, u"Folder to write into."_s, u"dir"_s);
-    const QCommandLineOption count(u"count"_s, u"Number of files (default 40)."_s, u"n"_s, u"40"_s);
+    const QCommandLineOption count(u"count"_s, u"Number of files in all, duplicates included (default 40)."_s, u"n"_s,
+                                   u"40"_s);
     const QCommandLineOption seed(u"seed"_s, u"Seed; the same seed gives the same files."_s, u"s"_s, u"1"_s);
     const QCommandLineOption small(u"small"_s, u"Tiny images, for benchmarks that need many files."_s);
     const QCommandLineOption subfolders(u"subfolders"_s, u"Number of sub-folders used (0-6)."_s, u"n"_s, u"4"_s);
