@@ -26,11 +26,18 @@ endforeach()
 target_include_directories(brindle_opencv SYSTEM INTERFACE ${OPENCV_INCLUDE_DIR})
 add_library(OpenCV::dnn ALIAS brindle_opencv)
 
-# The pinned npm assets (models, word vectors, icons) fetched by scripts/setup.
+# The pinned npm assets (models, word vectors, icons) fetched by scripts/setup,
+# where scripts/assets-dir says, asked again at every configure so that a
+# moved cache (GLIMMERDECK_ASSETS_DIR, XDG_CACHE_HOME) is followed;
+# -DBRINDLE_ASSETS_DIR=... overrides it.
 execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/assets-dir OUTPUT_VARIABLE default_assets_dir
-                OUTPUT_STRIP_TRAILING_WHITESPACE)
-set(BRINDLE_ASSETS_DIR "${default_assets_dir}" CACHE PATH "Folder holding node_modules of the pinned assets")
-set(BRINDLE_ASSET_PACKAGES "${BRINDLE_ASSETS_DIR}/node_modules")
+                OUTPUT_STRIP_TRAILING_WHITESPACE WORKING_DIRECTORY ${CMAKE_SOURCE_DIR})
+set(BRINDLE_ASSETS_DIR "" CACHE PATH "Folder holding node_modules of the pinned assets (empty: scripts/assets-dir)")
+if(BRINDLE_ASSETS_DIR)
+    set(BRINDLE_ASSET_PACKAGES "${BRINDLE_ASSETS_DIR}/node_modules")
+else()
+    set(BRINDLE_ASSET_PACKAGES "${default_assets_dir}/node_modules")
+endif()
 # The build number shown beside the version in the settings, and the two
 # mailboxes (comma-separated) that "Contact Support" writes to.
 set(GLIMMERDECK_BUILD "1" CACHE STRING "Build number shown in the settings window")
