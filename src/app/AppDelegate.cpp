@@ -5,12 +5,14 @@
 #include "app/TrayPopup.h"
 #include "core/AppEvents.h"
 #include "core/AppPreferences.h"
+#include "core/Clock.h"
 #include "core/Console.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
 #include "platform/TaskbarPresence.h"
 #include "preview/MiniGalleryView.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -19,6 +21,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -34,6 +37,11 @@ AppDelegate::AppDelegate(BrindleworkApp& app, ScreenshotMonitor& monitor, std::u
     // Decided before the window first shows, so it never flashes in the taskbar.
     m_taskbarPresence->setShownInTaskbar(app.services().preferences().showInDock());
     connect(m_trayIcon.get(), &TrayIcon::clicked, this, &AppDelegate::handleClick);
+    connect(&app, &BrindleworkApp::reopenRequested, this, &AppDelegate::handleReopen);
+    connect(&m_monitor, &ScreenshotMonitor::scanFinished, this, [this] {
+        if (m_isScanPending)
+            finishScan();
+    });
 }
 
 AppDelegate::~AppDelegate()
@@ -99,7 +107,7 @@ void AppDelegate::setupMenu()
     m_menu->setObjectName(u"trayMenu"_s);
     m_menu->addAction(u"Open Dashboard"_s, QKeySequence(Qt::CTRL | Qt::Key_O), this, &AppDelegate::activateDashboard);
     m_menu->addSeparator();
-    m_menu->addAction(u"Force Scan"_s, QKeySequence(Qt::CTRL | Qt::Key_R), this, &AppDelegate::forceScan);
+    m_forceScan = m_menu->addAction(u"Force Scan"_s, QKeySequence(Qt::CTRL | Qt::Key_R), this, &AppDelegate::forceScan);
     m_menu->addSeparator();
     m_menu->addAction(u"Quit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q), this, &AppDelegate::quitApp);
 }
@@ -144,13 +152,61 @@ void AppDelegate::activateDashboard()
     m_app.activateDashboard();
 }
 
+void AppDelegate::handleReopen()
+{
+    const QMainWindow& window = m_app.dashboardWindow();
+    if (window.isVisible() && !window.isMinimized())
+        return;
+    activateDashboard();
+}
+
 void AppDelegate::forceScan()
 {
+    m_isScanPending = true;
+    setScanStatus(u"Scanning…"_s);
     // Starting an active monitor does nothing at all; the user asked for a look now.
     if (m_monitor.isMonitoringActive())
         m_monitor.forceChangeCheck();
     else
         m_monitor.startMonitoring();
+    // The start runs on the next turn of the event loop, this check after it:
+    // a monitor with no chosen folder, or one it cannot read, looks at nothing.
+    QTimer::singleShot(0, this, [this] {
+        if (m_isScanPending && !(m_monitor.isMonitoringActive() && m_monitor.hasFileAccess()))
+            finishScan();
+    });
+}
+
+void AppDelegate::finishScan()
+{
+    m_isScanPending = false;
+    const QString time = Clock::now().toString(u"HH:mm:ss"_s);
+    if (!m_monitor.isMonitoringActive()) {
+        setScanStatus(u"Nothing scanned at %1: no folder chosen"_s.arg(time));
+        m_trayIcon->showMessage(u"Nothing to scan"_s, u"Open the dashboard to choose a screenshot folder."_s);
+    } else if (!m_monitor.hasFileAccess()) {
+        setScanStatus(u"Nothing scanned at %1: the folder cannot be read"_s.arg(time));
+        m_trayIcon->showMessage(u"Nothing to scan"_s, u"The folder cannot be read: "_s + m_monitor.monitoredPath());
+    } else {
+        setScanStatus(u"Last scan finished at %1"_s.arg(time));
+        m_trayIcon->showMessage(u"Scan finished"_s, u"Looked for new screenshots at %1."_s.arg(time));
+    }
+}
+
+// The line appears under "Force Scan" once it has been used.
+void AppDelegate::setScanStatus(const QString& text)
+{
+    if (!m_menu)
+        return;
+    if (!m_scanStatus) {
+        const QList<QAction*> actions = m_menu->actions();
+        const qsizetype below = actions.indexOf(m_forceScan) + 1;
+        m_scanStatus = new QAction(m_menu.get());
+        m_scanStatus->setObjectName(u"scanStatus"_s);
+        m_scanStatus->setEnabled(false);
+        m_menu->insertAction(actions.value(below), m_scanStatus);
+    }
+    m_scanStatus->setText(text);
 }
 
 void AppDelegate::quitApp()

@@ -8,6 +8,7 @@
 #include <memory>
 
 class BrindleworkApp;
+class QAction;
 class GalleryViewModel;
 class QMenu;
 class ScreenshotMonitor;
@@ -53,8 +54,15 @@ public:
     void showMenu();
     // Shows, restores and raises the dashboard window.
     void activateDashboard();
+    // A later launch without a link: the dashboard comes back only when it
+    // is hidden or minimised; a shown one is left as it is.
+    void handleReopen();
     // A change check now when monitoring runs, else the start of monitoring.
+    // The menu's line under "Force Scan" and a tray notice say when the look
+    // at the folder ended, or that there was no folder to look at.
     void forceScan();
+    // That line; none before the first Force Scan.
+    QAction* scanStatusAction() const { return m_scanStatus; }
     // Ends the program, whatever the dashboard's close policy.
     void quitApp();
 
@@ -67,6 +75,8 @@ private:
     void setupPopover();
     void setupMenu();
     bool handleDashboardClose(QEvent* event);
+    void finishScan();
+    void setScanStatus(const QString& text);
 
     BrindleworkApp& m_app;
     ScreenshotMonitor& m_monitor;
@@ -75,6 +85,9 @@ private:
     std::unique_ptr<TrayPopup> m_popup;
     std::unique_ptr<QMenu> m_menu;
     TaskbarPresence* m_taskbarPresence;
+    QAction* m_forceScan = nullptr;
+    QAction* m_scanStatus = nullptr;
+    bool m_isScanPending = false;
     bool m_isSetUp = false;
     bool m_isQuitting = false;
 };

@@ -83,7 +83,7 @@ void BrindleworkApp::handleArguments(const QStringList& arguments)
         if (isAppLink(argument))
             links.append(argument);
     if (links.isEmpty()) {
-        activateDashboard();
+        Q_EMIT reopenRequested();
         return;
     }
     for (const QString& link : links)

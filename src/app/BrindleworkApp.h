@@ -47,14 +47,20 @@ public:
     // arguments go to handleArguments().
     void listenForLaterLaunches(std::unique_ptr<SingleInstance> instance);
     // A launch's command line (the program name first). Links to this
-    // application open their screenshot; a command line without any brings
-    // the dashboard forward; a link without a valid screenshot id is ignored.
+    // application open their screenshot; a command line without any asks for
+    // the dashboard (reopenRequested); a link without a valid screenshot id
+    // is ignored.
     void handleArguments(const QStringList& arguments);
 
     // The screenshot id (upper-case UUID text) of an open link, or nothing
     // when `link` is not exactly glimmerdeck://open?id=<UUID>.
     static std::optional<QString> screenshotIdFromLink(const QString& link);
     static bool isAppLink(const QString& argument);
+
+signals:
+    // A launch without a link, as a click on the launcher of a running
+    // program: the delegate brings the dashboard back unless it is shown.
+    void reopenRequested();
 
 private:
     void openLink(const QString& link);

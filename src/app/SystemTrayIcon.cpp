@@ -5,6 +5,8 @@
 
 #include <QGuiApplication>
 
+using namespace Qt::StringLiterals;
+
 SystemTrayIcon::SystemTrayIcon(QObject* parent)
     : TrayIcon(parent)
 {
@@ -30,6 +32,11 @@ void SystemTrayIcon::setSymbol(const QString& symbolName, const QString& accessi
 QRect SystemTrayIcon::geometry() const
 {
     return m_icon.geometry();
+}
+
+void SystemTrayIcon::showMessage(const QString& title, const QString& body)
+{
+    m_icon.showMessage(title, body, SymbolRegistry::icon(u"photo.stack"_s, PremiumTheme::primary()), 5000);
 }
 
 void SystemTrayIcon::handleActivation(QSystemTrayIcon::ActivationReason reason)

@@ -17,6 +17,7 @@ public:
     void show() override;
     void setSymbol(const QString& symbolName, const QString& accessibleDescription) override;
     QRect geometry() const override;
+    void showMessage(const QString& title, const QString& body) override;
 
 private:
     void handleActivation(QSystemTrayIcon::ActivationReason reason);

@@ -26,6 +26,9 @@ public:
     virtual void setSymbol(const QString& symbolName, const QString& accessibleDescription) = 0;
     // The icon's place on the screen; empty when the tray does not tell.
     virtual QRect geometry() const = 0;
+    // A short notice beside the tray (the desktop's notification), for what
+    // the user asked for from the tray and cannot otherwise see end.
+    virtual void showMessage(const QString& title, const QString& body) = 0;
 
 signals:
     // A click on the icon, with the keyboard modifiers held at the time.

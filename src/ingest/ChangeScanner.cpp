@@ -294,4 +294,5 @@ void ChangeScanner::walkEnded(const QString& folder, quint64 generation, quint64
     updateLastScanDate();
     if (current)
         watch(changes.listing.directories);
+    m_host.walkFinished();
 }

@@ -60,6 +60,8 @@ public:
         virtual void applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added) = 0;
         // Files renamed or moved inside the folder; their rows have the new paths.
         virtual void applyRenames(const QList<Rename>& renames) = 0;
+        // A walk's changes, if any, have been applied.
+        virtual void walkFinished() {}
         virtual QObject* context() = 0;
 
     protected:

@@ -329,6 +329,7 @@ void ScreenshotMonitor::finishLibraryLoad(const LibraryLoader::Outcome& outcome)
     }
     startPollingTimer();
     m_scanner.listingLoaded(outcome.listing, outcome.isStoreBehind);
+    Q_EMIT scanFinished();
 }
 
 void ScreenshotMonitor::checkForChanges()

@@ -180,6 +180,9 @@ signals:
     void hasIncompleteFilesChanged(bool value);
     // Each file the polling scan finds.
     void newScreenshot(const Screenshot& screenshot);
+    // A look at the folder has ended and what it found is listed: a library
+    // load, or a change check that walked the folder.
+    void scanFinished();
     // A valid folder is about to replace the monitored one: whatever was
     // computed for the old folder is stale from here on.
     void folderChangeStarting();
@@ -198,6 +201,7 @@ private:
     void finishLibraryLoad(const LibraryLoader::Outcome& outcome) override;
     void applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added) override;
     void applyRenames(const QList<ChangeScanner::Rename>& renames) override;
+    void walkFinished() override { Q_EMIT scanFinished(); }
     QObject* context() override { return this; }
 
     // AnalysisPipeline::Host

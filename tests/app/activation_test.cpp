@@ -1,5 +1,7 @@
+#include "FakeTrayIcon.h"
 #include "ScreenFixture.h"
 
+#include "app/AppDelegate.h"
 #include "app/BrindleworkApp.h"
 #include "app/ContentView.h"
 #include "core/AppEvents.h"
@@ -27,6 +29,7 @@ protected:
     {
         qputenv("TMPDIR", m_sockets.path().toLocal8Bit());
         m_app = std::make_unique<BrindleworkApp>(services());
+        m_delegate = std::make_unique<AppDelegate>(*m_app, *m_monitor, std::make_unique<FakeTrayIcon>());
         auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
         m_claimed = instance->claim({u"glimmerdeck"_s}) == SingleInstance::Claim::primary;
         m_app->listenForLaterLaunches(std::move(instance));
@@ -35,6 +38,7 @@ protected:
 
     ~Activation() override
     {
+        m_delegate.reset();
         m_app.reset();
         qputenv("TMPDIR", m_previousTmp);
     }
@@ -60,6 +64,7 @@ protected:
     QTemporaryDir m_sockets;
     QByteArray m_previousTmp;
     std::unique_ptr<BrindleworkApp> m_app;
+    std::unique_ptr<AppDelegate> m_delegate;
     bool m_claimed = false;
 };
 } // namespace
@@ -123,5 +128,6 @@ TEST_F(Activation, APlainSecondLaunchBringsTheDashboardBack)
     m_app->dashboardWindow().hide();
     EXPECT_EQ(launchAgain({}), 0);
     EXPECT_TRUE(waitUntil([&] { return m_app->dashboardWindow().isVisible(); }));
+    EXPECT_TRUE(m_console.contains(u"🔓 Activating Dashboard Window"_s)) << "through the delegate";
     EXPECT_EQ(opened.size(), 0);
 }

@@ -1,3 +1,4 @@
+#include "FakeTrayIcon.h"
 #include "ScreenFixture.h"
 
 #include "app/AppDelegate.h"
@@ -17,33 +18,12 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QTime>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-// Stands in for the desktop's tray, which the offscreen platform lacks.
-class FakeTrayIcon : public TrayIcon
-{
-public:
-    bool available = true;
-    bool shown = false;
-    QString symbol;
-    QString description;
-    QRect place;
-
-    bool isAvailable() const override { return available; }
-    void show() override { shown = true; }
-    void setSymbol(const QString& symbolName, const QString& accessibleDescription) override
-    {
-        symbol = symbolName;
-        description = accessibleDescription;
-    }
-    QRect geometry() const override { return place; }
-
-    void click(Button button, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { Q_EMIT clicked(button, modifiers); }
-};
-
 class AppDelegateTest : public ScreenFixture
 {
 protected:
@@ -201,6 +181,30 @@ TEST_F(AppDelegateTest, OpenDashboardShowsRestoresAndRaisesTheSameWindow)
     EXPECT_EQ(&window(), before);
 }
 
+TEST_F(AppDelegateTest, ALaterPlainLaunchBringsBackOnlyADashboardThatIsNotShown)
+{
+    m_delegate->setup();
+    const QString line = u"🔓 Activating Dashboard Window"_s;
+    for (const bool minimised : {false, true}) {
+        SCOPED_TRACE(minimised ? "minimised" : "hidden");
+        if (minimised)
+            window().showMinimized();
+        else
+            window().hide();
+        m_console.clear();
+        m_app->handleArguments({u"glimmerdeck"_s});
+        EXPECT_TRUE(window().isVisible());
+        EXPECT_FALSE(window().isMinimized());
+        EXPECT_EQ(m_console.matching(line).size(), 1);
+    }
+
+    // Shown already: nothing at all, not even the line.
+    m_console.clear();
+    m_app->handleArguments({u"glimmerdeck"_s});
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_FALSE(m_console.contains(line));
+}
+
 TEST_F(AppDelegateTest, ThePopupsOpenDashboardClosesThePopupFirst)
 {
     m_delegate->setup();
@@ -265,11 +269,76 @@ TEST_F(AppDelegateTest, WithoutATrayClosingTheDashboardEndsTheProgram)
 
 TEST_F(AppDelegateTest, ForceScanStartsAStoppedMonitor)
 {
+    grantFolder();
+    ASSERT_TRUE(waitUntil([&] { return m_monitor->isPolling(); }));
+    m_monitor->stopMonitoring();
     m_delegate->setup();
     ASSERT_FALSE(m_monitor->isMonitoringActive());
     m_tray->click(TrayIcon::Button::right);
     menuItem(u"Force Scan"_s)->trigger();
     EXPECT_TRUE(waitUntil([&] { return m_monitor->isMonitoringActive(); }));
+}
+
+TEST_F(AppDelegateTest, ForceScanNeverStartsAFolderTheUserDidNotChoose)
+{
+    // The readable folder the settings name, never chosen; then chosen and
+    // given up again (the processing screen's Cancel resets this way).
+    settings().setValue(ScreenshotMonitor::monitoredPathKey, m_folder);
+    m_delegate.reset();
+    m_app.reset();
+    makeMonitor();
+    m_app = std::make_unique<BrindleworkApp>(services());
+    auto tray = std::make_unique<FakeTrayIcon>();
+    m_tray = tray.get();
+    m_delegate = std::make_unique<AppDelegate>(*m_app, *m_monitor, std::move(tray));
+    m_delegate->setup();
+    ASSERT_EQ(m_monitor->monitoredPath(), m_folder);
+    for (const char* when : {"never chosen", "after a reset"}) {
+        SCOPED_TRACE(when);
+        if (std::string_view(when) == "after a reset") {
+            grantFolder();
+            ASSERT_TRUE(waitUntil([&] { return m_monitor->isPolling(); }));
+            m_monitor->forgetFolder();
+        }
+        m_console.clear();
+        menuItem(u"Force Scan"_s)->trigger();
+        waitUntil([] { return false; }, 200);
+        EXPECT_FALSE(m_monitor->isMonitoringActive());
+        EXPECT_FALSE(m_monitor->isPolling());
+        EXPECT_FALSE(m_monitor->hasFileAccess());
+        EXPECT_FALSE(m_console.contains(u"📸 Loading screenshot library..."_s));
+        // The user still learns that nothing was scanned, and why.
+        ASSERT_FALSE(m_tray->messages.isEmpty());
+        EXPECT_EQ(m_tray->messages.takeLast(), u"Nothing to scan: Open the dashboard to choose a screenshot folder."_s);
+        EXPECT_TRUE(m_delegate->scanStatusAction()->text().endsWith(u": no folder chosen"_s));
+    }
+}
+
+TEST_F(AppDelegateTest, ForceScanSaysWhenItsLookAtTheFolderEnded)
+{
+    grantFolder();
+    ASSERT_TRUE(waitUntil([&] { return m_monitor->isPolling(); }));
+    m_delegate->setup();
+    EXPECT_EQ(m_delegate->scanStatusAction(), nullptr) << "the menu as it always was until a scan";
+
+    // Running, then stopped and started again by the scan: both end with the time.
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running ? "running" : "stopped");
+        if (!running)
+            m_monitor->stopMonitoring();
+        m_tray->messages.clear();
+        menuItem(u"Force Scan"_s)->trigger();
+        QAction* status = m_delegate->scanStatusAction();
+        ASSERT_NE(status, nullptr);
+        EXPECT_FALSE(status->isEnabled()) << "a line to read, not to click";
+        const QList<QAction*> actions = menu().actions();
+        EXPECT_EQ(actions.indexOf(status), actions.indexOf(menuItem(u"Force Scan"_s)) + 1);
+        EXPECT_EQ(status->text(), u"Scanning…"_s);
+        ASSERT_TRUE(waitUntil([&] { return status->text().startsWith(u"Last scan finished at "_s); }));
+        EXPECT_TRUE(QTime::fromString(status->text().section(u' ', -1), u"HH:mm:ss"_s).isValid());
+        ASSERT_EQ(m_tray->messages.size(), 1);
+        EXPECT_TRUE(m_tray->messages.first().startsWith(u"Scan finished: "_s));
+    }
 }
 
 TEST_F(AppDelegateTest, ForceScanOfARunningMonitorLooksForNewFilesAtOnce)

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "app/TrayIcon.h"
+
+#include <QStringList>
+
+// Stands in for the desktop's tray, which the offscreen platform lacks.
+class FakeTrayIcon : public TrayIcon
+{
+public:
+    bool available = true;
+    bool shown = false;
+    QString symbol;
+    QString description;
+    QRect place;
+    QStringList messages;
+
+    bool isAvailable() const override { return available; }
+    void show() override { shown = true; }
+    void setSymbol(const QString& symbolName, const QString& accessibleDescription) override
+    {
+        symbol = symbolName;
+        description = accessibleDescription;
+    }
+    QRect geometry() const override { return place; }
+    void showMessage(const QString& title, const QString& body) override
+    {
+        messages.append(title + QStringLiteral(": ") + body);
+    }
+
+    void click(Button button, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { Q_EMIT clicked(button, modifiers); }
+};
