@@ -1,12 +1,17 @@
 #include "app/SettingsView.h"
 
 #include "core/BuildInfo.h"
+#include "core/Clock.h"
 #include "core/Console.h"
+#include "core/GuiThread.h"
+#include "ui/AppStyle.h"
+#include "ui/PremiumTheme.h"
 #include "ui/SymbolRegistry.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -27,6 +32,40 @@ QColor secondaryColor()
     return QColor::fromRgbF(1, 1, 1, 0.55f);
 }
 
+// The rescan button's fill: the brand's indigo a shade darker, so that its
+// white label stands out at 6:1 (on the brand colour itself it would not
+// quite reach 4.5:1).
+const QColor rescanFill(79, 70, 229);
+const QColor rescanHover(67, 56, 202);
+const QColor rescanPressed(55, 48, 163);
+
+// The application's dark look for a window of standard controls: the theme's
+// background, a raised panel for the tab pages, quiet tabs with the current
+// one lit, and white labels.
+QString settingsStyleSheet()
+{
+    using namespace PremiumTheme;
+    return uR"(
+SettingsView { background-color: %1; }
+QTabWidget::pane { background-color: %2; border: 1px solid %3; border-radius: 10px; top: -1px; }
+QTabWidget::tab-bar { alignment: center; }
+QTabBar::tab { background: transparent; color: %4; padding: 6px 14px; margin: 0 2px 6px 2px; border-radius: 6px; }
+QTabBar::tab:selected { background-color: %5; color: %6; }
+QTabBar::tab:hover:!selected { background-color: %3; color: %6; }
+QWidget#settingsPage { background: transparent; }
+QLabel { color: %6; }
+QLabel#sectionHeader { color: %4; }
+QLabel#rescanStatus, QLabel#version { color: %4; }
+QCheckBox { color: %6; spacing: 8px; }
+QPushButton#rescan { background-color: %7; color: white; border: none; border-radius: 6px; padding: 6px 16px; }
+QPushButton#rescan:hover { background-color: %8; }
+QPushButton#rescan:pressed { background-color: %9; }
+QPushButton#rescan:focus { outline: none; }
+)"_s.arg(cssColor(background()), cssColor(surface()), cssColor(glassBorder()), cssColor(textSecondary()),
+         cssColor(QColor(255, 255, 255, 26)), cssColor(textPrimary()), cssColor(rescanFill), cssColor(rescanHover),
+         cssColor(rescanPressed));
+}
+
 std::optional<QString> buildValue(const char* value)
 {
     const QString text = QString::fromUtf8(value);
@@ -37,10 +76,12 @@ std::optional<QString> buildValue(const char* value)
 QWidget* formPage(const QString& header, const QList<QWidget*>& controls, QWidget* footer = nullptr)
 {
     auto* page = new QWidget;
+    page->setObjectName(u"settingsPage"_s);
     auto* column = new QVBoxLayout(page);
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(10);
     auto* title = new QLabel(header);
+    title->setObjectName(u"sectionHeader"_s);
     QFont font = title->font();
     font.setBold(true);
     title->setFont(font);
@@ -63,6 +104,8 @@ SettingsView::SettingsView(AppPreferences& preferences, ScreenshotMonitor& monit
     , m_openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); })
     , m_tabs(new QTabWidget)
 {
+    setStyleSheet(settingsStyleSheet());
+    setAttribute(Qt::WA_StyledBackground);
     m_tabs->setFixedSize(tabSize);
     m_tabs->addTab(buildGeneralTab(), SymbolRegistry::icon(u"gearshape"_s, Qt::white), u"General"_s);
     m_tabs->addTab(buildDatabaseTab(), SymbolRegistry::icon(u"server.rack"_s, Qt::white), u"Database"_s);
@@ -98,15 +141,21 @@ QWidget* SettingsView::buildDatabaseTab()
 {
     auto* rescan = new QPushButton(u"Rescan Quick Links"_s);
     rescan->setObjectName(u"rescan"_s);
-    rescan->setDefault(true);
     rescan->setToolTip(u"Forces a rescan to detect new links in your screenshots."_s);
-    QPalette palette = rescan->palette();
-    palette.setColor(QPalette::Button, palette.color(QPalette::Highlight));
-    palette.setColor(QPalette::ButtonText, palette.color(QPalette::HighlightedText));
-    rescan->setPalette(palette);
+    rescan->setCursor(Qt::PointingHandCursor);
+    QFont font = rescan->font();
+    font.setWeight(QFont::DemiBold);
+    rescan->setFont(font);
     connect(rescan, &QPushButton::clicked, this, &SettingsView::rescanQuickLinks);
     m_rescan = rescan;
-    return formPage(u"Manual Operations"_s, {rescan});
+
+    // What the last press did, and when it was done.
+    m_rescanStatus = new QLabel;
+    m_rescanStatus->setObjectName(u"rescanStatus"_s);
+    m_rescanStatus->setTextFormat(Qt::PlainText);
+    m_rescanStatus->setWordWrap(true);
+    m_rescanStatus->hide();
+    return formPage(u"Manual Operations"_s, {rescan, m_rescanStatus});
 }
 
 QWidget* SettingsView::buildAccountTab()
@@ -124,9 +173,6 @@ QWidget* SettingsView::buildAccountTab()
     QFont font = m_version->font();
     font.setPixelSize(11);
     m_version->setFont(font);
-    QPalette palette = m_version->palette();
-    palette.setColor(QPalette::WindowText, secondaryColor());
-    m_version->setPalette(palette);
     return formPage(u"Support"_s, {contact}, m_version);
 }
 
@@ -168,11 +214,41 @@ void SettingsView::refreshToggles()
 void SettingsView::rescanQuickLinks()
 {
     Console::printLine(u"🔄 Manual Rescan Triggered"_s);
-    m_database.rescanForLinks(false);
+    ++m_rescansRunning;
+    showRescanStatus(u"Rescanning the links of every screenshot…"_s);
+    QPointer<SettingsView> self(this);
+    m_database.rescanForLinks(false, [self](const DatabaseManager::LinkRescan& outcome) {
+        runOnGuiThread([self, outcome] {
+            if (self)
+                self->rescanFinished(outcome);
+        });
+    });
     // Timed on the monitor, not on this view: closing the settings must not
     // cancel the reload.
     ScreenshotMonitor* monitor = &m_monitor;
     QTimer::singleShot(rescanRestartDelayMs, monitor, [monitor] { monitor->startMonitoringAsync(true); });
+}
+
+void SettingsView::rescanFinished(const DatabaseManager::LinkRescan& outcome)
+{
+    m_rescansRunning = std::max(0, m_rescansRunning - 1);
+    // A later press still running says so until it ends too.
+    if (m_rescansRunning > 0)
+        return;
+    const QString time = Clock::now().toString(u"HH:mm:ss"_s);
+    if (!outcome.written) {
+        showRescanStatus(u"Rescan stopped at %1: the library could not be written."_s.arg(time));
+        return;
+    }
+    const QString found =
+        outcome.rowsWithLinks == 1 ? u"1 screenshot"_s : u"%1 screenshots"_s.arg(outcome.rowsWithLinks);
+    showRescanStatus(u"Rescan finished at %1: %2 with links."_s.arg(time, found));
+}
+
+void SettingsView::showRescanStatus(const QString& text)
+{
+    m_rescanStatus->setText(text);
+    m_rescanStatus->show();
 }
 
 void SettingsView::contactSupport()

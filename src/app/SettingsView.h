@@ -19,8 +19,10 @@ class QTabWidget;
 
 // The settings, as a window of their own or a sheet over the dashboard:
 // General (taskbar entry, launch at login), Database (rescan of quick links)
-// and Account (support mail, version). Keeps no state: the toggles show the
-// preferences as they are whenever the view is shown, and write through them.
+// and Account (support mail, version), in the application's dark look. The
+// toggles show the preferences as they are whenever the view is shown, and
+// write through them; the only state kept is whether a rescan runs and when
+// the last one finished.
 // The close button asks the host to close it (dismissRequested).
 class SettingsView : public QWidget
 {
@@ -61,6 +63,8 @@ public:
     QAbstractButton* contactButton() const { return m_contact; }
     QAbstractButton* closeButton() const { return m_close; }
     QLabel* versionLabel() const { return m_version; }
+    // Under the rescan button: running, or when the last rescan finished.
+    QLabel* rescanStatusLabel() const { return m_rescanStatus; }
 
 signals:
     void dismissRequested();
@@ -75,6 +79,8 @@ private:
     QWidget* buildAccountTab();
     QAbstractButton* buildCloseButton();
     void refreshToggles();
+    void rescanFinished(const DatabaseManager::LinkRescan& outcome);
+    void showRescanStatus(const QString& text);
 
     AppPreferences& m_preferences;
     ScreenshotMonitor& m_monitor;
@@ -87,4 +93,6 @@ private:
     QAbstractButton* m_contact = nullptr;
     QAbstractButton* m_close = nullptr;
     QLabel* m_version = nullptr;
+    QLabel* m_rescanStatus = nullptr;
+    int m_rescansRunning = 0;
 };

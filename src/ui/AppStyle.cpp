@@ -7,15 +7,13 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-QString css(const QColor& color)
+QString cssColor(const QColor& color)
 {
     return u"rgba(%1, %2, %3, %4)"_s.arg(color.red())
         .arg(color.green())
         .arg(color.blue())
         .arg(QString::number(color.alphaF(), 'f', 3));
 }
-} // namespace
 
 QPalette darkPalette()
 {
@@ -64,8 +62,8 @@ QScrollBar::handle:horizontal { min-width: 32px; }
 QScrollBar::handle:hover { background: %6; }
 QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
 QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }
-)"_s.arg(css(textPrimary()), css(surfaceElevated()), css(glassBorder()), css(primary()), css(QColor(255, 255, 255, 51)),
-         css(textTertiary()));
+)"_s.arg(cssColor(textPrimary()), cssColor(surfaceElevated()), cssColor(glassBorder()), cssColor(primary()),
+         cssColor(QColor(255, 255, 255, 51)), cssColor(textTertiary()));
 }
 
 void applyDarkStyle(QApplication& app)

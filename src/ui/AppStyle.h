@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QPalette>
 #include <QString>
 
@@ -12,3 +13,5 @@ void applyDarkStyle(QApplication& app);
 
 QPalette darkPalette();
 QString applicationStyleSheet();
+// A colour as a style sheet's rgba(...), alpha included.
+QString cssColor(const QColor& color);

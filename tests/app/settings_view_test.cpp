@@ -4,14 +4,18 @@
 #include "core/BuildInfo.h"
 #include "platform/LoginItem.h"
 #include "support/Wait.h"
+#include "ui/PremiumTheme.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -36,6 +40,24 @@ protected:
 };
 
 const QString forcedStart = u"🔄 FORCE Reloading monitoring data..."_s;
+
+// Relative luminance and contrast ratio as the web's accessibility rules
+// define them.
+double luminance(const QColor& color)
+{
+    const auto channel = [](int value) {
+        const double v = value / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.red()) + 0.7152 * channel(color.green()) + 0.0722 * channel(color.blue());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 } // namespace
 
 TEST_F(SettingsWindow, TogglesWriteThePreferencesAndTheAutostartEntry)
@@ -66,6 +88,7 @@ TEST_F(SettingsWindow, TogglesWriteThePreferencesAndTheAutostartEntry)
 
 TEST_F(SettingsWindow, EachRescanPressReloadsTheMonitorASecondLaterEvenWhenClosed)
 {
+    grantFolder();
     auto view = makeView();
     QElapsedTimer clock;
     clock.start();
@@ -77,6 +100,63 @@ TEST_F(SettingsWindow, EachRescanPressReloadsTheMonitorASecondLaterEvenWhenClose
     view.reset(); // the window is closed before the reloads are due
     ASSERT_TRUE(waitUntil([this] { return m_console.matching(forcedStart).size() == 2; }, 5000));
     EXPECT_GE(clock.elapsed(), SettingsView::rescanRestartDelayMs);
+}
+
+TEST_F(SettingsWindow, ARescanSaysItRunsAndWhenItFinished)
+{
+    grantFolder();
+    DatabaseManager& store = services().store();
+    const Screenshot linked(m_folder + u"/a.png"_s, QUuid::createUuid());
+    ASSERT_TRUE(store.upsert(linked));
+    ASSERT_TRUE(store.updateMetadataBatch({{linked.id, u"see https://example.com"_s, {}, QList<double>{}, {}}}));
+
+    auto view = makeView();
+    QLabel* status = view->rescanStatusLabel();
+    view->tabs()->setCurrentIndex(1);
+    EXPECT_FALSE(status->isVisible()) << "nothing to say before the first press";
+    click(view->rescanButton());
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_TRUE(status->text().startsWith(u"Rescanning"_s)) << status->text().toStdString();
+
+    ASSERT_TRUE(waitUntil([&] { return status->text().startsWith(u"Rescan finished at "_s); }));
+    EXPECT_TRUE(status->text().endsWith(u": 1 screenshot with links."_s)) << status->text().toStdString();
+    const QString time = status->text().section(u' ', 3, 3).chopped(1);
+    EXPECT_TRUE(QTime::fromString(time, u"HH:mm:ss"_s).isValid()) << time.toStdString();
+    EXPECT_EQ(store.fetchByPath(linked.filePath)->detectedUrls, QList<QUrl>{QUrl(u"https://example.com"_s)});
+
+    // The window may close before the rescan ends; nothing is shown then.
+    click(view->rescanButton());
+    view.reset();
+    store.dbQueue().sync([] {});
+    ASSERT_TRUE(waitUntil([&] { return m_console.matching(u"✅ Backfill complete."_s).size() == 2; }));
+}
+
+TEST_F(SettingsWindow, DarkLikeTheRestWithARescanButtonThatReads)
+{
+    auto view = makeView();
+    view->resize(view->sizeHint());
+    QTabWidget* tabs = view->tabs();
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        SCOPED_TRACE(tabs->tabText(tab).toStdString());
+        tabs->setCurrentIndex(tab);
+        const QImage window = view->grab().toImage();
+        EXPECT_EQ(window.pixelColor(3, 3), PremiumTheme::background());
+        // Inside the page, away from its controls.
+        const QRect page = tabs->geometry();
+        EXPECT_LT(window.pixelColor(page.right() - 12, page.bottom() - 12).lightness(), 60);
+        for (QLabel* label : tabs->currentWidget()->findChildren<QLabel*>())
+            EXPECT_GT(label->palette().color(label->foregroundRole()).lightness(), 120) << label->text().toStdString();
+    }
+
+    tabs->setCurrentIndex(1);
+    const QImage button = view->rescanButton()->grab().toImage();
+    const QColor fill = button.pixelColor(8, button.height() / 2);
+    double best = 0;
+    for (int y = 0; y < button.height(); ++y)
+        for (int x = 0; x < button.width(); ++x)
+            best = std::max(best, contrast(fill, button.pixelColor(x, y)));
+    EXPECT_GE(best, 4.5) << "label on " << fill.name().toStdString();
+    EXPECT_GT(fill.saturation(), 100) << "still the brand's indigo";
 }
 
 TEST_F(SettingsWindow, ContactSupportOpensAMailToTheConfiguredMailboxes)

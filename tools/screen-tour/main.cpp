@@ -25,12 +25,14 @@
 #include "ui/AppStyle.h"
 #include "ui/SymbolRegistry.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMetaEnum>
 #include <QScreen>
@@ -157,6 +159,13 @@ bool tourSettings(MainAppView& main, const QString& output)
     for (int tab = 0; tab < settings->tabs()->count(); ++tab) {
         settings->tabs()->setCurrentIndex(tab);
         pause(200);
+        // The database tab after a rescan, saying when it finished.
+        if (settings->tabs()->currentWidget()->isAncestorOf(settings->rescanButton())) {
+            settings->rescanButton()->click();
+            for (int waited = 0; waited < 5000 && !settings->rescanStatusLabel()->text().startsWith(u"Rescan finished"_s);
+                 waited += 100)
+                pause(100);
+        }
         ok = save(*sheet, output, u"settings-%1.png"_s.arg(settings->tabs()->tabText(tab).toLower())) && ok;
     }
     sheet->close();
