@@ -77,7 +77,7 @@ TileSections::Section heroSection(int count)
     heroes.fixedColumns = count;
     heroes.columnSpacing = 16;
     heroes.tileHeight = QuickLinkHeroCard::height;
-    heroes.hoverMotion = Spring{0.3, 0.7, 0.0};
+    heroes.hoverMotion = PremiumTheme::standardSpring();
     return heroes;
 }
 
