@@ -153,7 +153,6 @@ QWidget* SettingsView::buildDatabaseTab()
     m_rescanStatus = new QLabel;
     m_rescanStatus->setObjectName(u"rescanStatus"_s);
     m_rescanStatus->setTextFormat(Qt::PlainText);
-    m_rescanStatus->setWordWrap(true);
     m_rescanStatus->hide();
     return formPage(u"Manual Operations"_s, {rescan, m_rescanStatus});
 }
