@@ -430,25 +430,36 @@ void DatabaseManager::createIndexes()
 void DatabaseManager::rescanForLinks(bool quiet, LinkRescanDone done)
 {
     Console::printLine(u"🚀 Manual Rescan Initiated (Main Thread)"_s);
-    m_queue.async([this, quiet, done = std::move(done)] {
-        Console::printLine(u"🚀 Manual Rescan Started (DB Queue)"_s);
-        if (!m_db) {
-            if (done)
-                done({.rowsWithLinks = 0, .written = false});
-            return;
-        }
-        auto run = std::make_shared<BackfillRun>();
-        run->quiet = quiet;
-        run->done = done;
-        if (!quiet) {
-            SqliteStatement total(m_db.get(), "SELECT COUNT(*) FROM screenshot");
-            const qint64 count = total.step() == SQLITE_ROW ? total.columnInt64(0) : 0;
-            Console::printLine(u"📊 Total Screenshots in DB: %1"_s.arg(count));
-        }
-        // The first pass only reports, which a quiet run does not.
-        run->reporting = !quiet;
-        backfillBatch(std::move(run));
+    auto run = std::make_shared<BackfillRun>();
+    run->quiet = quiet;
+    // The first pass only reports, which a quiet run does not.
+    run->reporting = !quiet;
+    run->done = std::move(done);
+    m_queue.async([this, run] {
+        // One backfill at a time: a run's pages are queued behind other work,
+        // and two runs' pages and lines would otherwise interleave.
+        if (m_isBackfilling)
+            m_waitingBackfills.append(run);
+        else
+            startBackfill(run);
     });
+}
+
+void DatabaseManager::startBackfill(std::shared_ptr<BackfillRun> run)
+{
+    Console::printLine(u"🚀 Manual Rescan Started (DB Queue)"_s);
+    if (!m_db) {
+        if (run->done)
+            run->done({.rowsWithLinks = 0, .written = false});
+        return;
+    }
+    m_isBackfilling = true;
+    if (!run->quiet) {
+        SqliteStatement total(m_db.get(), "SELECT COUNT(*) FROM screenshot");
+        const qint64 count = total.step() == SQLITE_ROW ? total.columnInt64(0) : 0;
+        Console::printLine(u"📊 Total Screenshots in DB: %1"_s.arg(count));
+    }
+    backfillBatch(std::move(run));
 }
 
 // One page of rows with text per queue task: a report page, or a page whose
@@ -557,6 +568,9 @@ void DatabaseManager::finishBackfill(const BackfillRun& run)
     }
     if (run.done)
         run.done({.rowsWithLinks = found, .written = !run.updateFailed});
+    m_isBackfilling = false;
+    if (!m_waitingBackfills.isEmpty())
+        m_queue.async([this, next = m_waitingBackfills.takeFirst()] { startBackfill(next); });
 }
 
 bool DatabaseManager::upsertRow(SqliteStatement& statement, const Screenshot& screenshot)

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class LogTimer;
@@ -169,6 +170,7 @@ private:
     void addColumnIfMissing(const QString& name, const QString& type);
     void migrateEmptyEmbeddings();
     void createIndexes();
+    void startBackfill(std::shared_ptr<BackfillRun> run);
     void backfillBatch(std::shared_ptr<BackfillRun> run);
     int readLinkPage(BackfillRun& run, const std::function<void(const QString&, const QList<QUrl>&)>& visit);
     int writeLinkUpdates(const QList<LinkUpdate>& updates);
@@ -196,5 +198,8 @@ private:
     SqliteConnection m_db;
     std::optional<PageCursor> m_pageCursor; // used on the queue only
     std::atomic<bool> m_closing = false;    // stops a running backfill
+    // Link backfills, one at a time; on the queue only.
+    bool m_isBackfilling = false;
+    QList<std::shared_ptr<BackfillRun>> m_waitingBackfills;
     SerialQueue m_queue;
 };
