@@ -26,6 +26,15 @@ QList<Screenshot> analysedList(int count)
     return screenshots;
 }
 
+// `count` screenshots of which the first `unanalysed` lack an embedding.
+QList<Screenshot> thinList(int count, int unanalysed)
+{
+    QList<Screenshot> screenshots = analysedList(count);
+    for (int i = 0; i < unanalysed; ++i)
+        screenshots[i].embedding.reset();
+    return screenshots;
+}
+
 SmartCollection named(const QString& name)
 {
     SmartCollection c;
@@ -124,10 +133,7 @@ TEST_F(Rebuilder, APendingListsBuildCountsAsAnalysingUntilItIsApplied)
     EXPECT_TRUE(m_rebuilder.isBuilding());
     EXPECT_TRUE(m_rebuilder.isAnalyzing());
     // A thin list is held back meanwhile, as during any build.
-    QList<Screenshot> thin = analysedList(4);
-    for (int i = 0; i < 3; ++i)
-        thin[i].embedding.reset();
-    EXPECT_FALSE(m_rebuilder.screenshotsChanged(thin, {}));
+    EXPECT_FALSE(m_rebuilder.screenshotsChanged(thinList(4, 3), {}));
 
     m_build.state->hold = false;
     m_build.state->release.release();
@@ -140,9 +146,7 @@ TEST_F(Rebuilder, WhileAnalysingAThinListNeitherStartsNorReplacesThePendingOne)
     m_build.state->hold = true;
     ASSERT_TRUE(m_rebuilder.screenshotsChanged(analysedList(2), {}));
     ASSERT_TRUE(m_rebuilder.screenshotsChanged(analysedList(5), {}));
-    QList<Screenshot> thin = analysedList(10);
-    for (int i = 0; i < 6; ++i)
-        thin[i].embedding.reset();
+    const QList<Screenshot> thin = thinList(10, 6);
     EXPECT_FALSE(m_rebuilder.screenshotsChanged(thin, {}));
     m_build.state->hold = false;
     m_build.state->release.release();
