@@ -2,6 +2,7 @@
 
 #include "platform/DesktopIntegration.h"
 
+#include <QList>
 #include <QStringList>
 
 // Records what would have been handed to the desktop.
@@ -10,7 +11,11 @@ class FakeDesktop : public DesktopIntegration
 public:
     QStringList opened;
     QStringList shown;
+    QList<QStringList> shownTogether;
+    QList<QStringList> copied;
+    QList<QStringList> mailed;
     bool openSucceeds = true;
+    bool mailSucceeds = true;
 
     bool openFile(const QString& path) override
     {
@@ -18,4 +23,11 @@ public:
         return openSucceeds;
     }
     void showInFileManager(const QString& path) override { shown.append(path); }
+    void showFilesInFileManager(const QStringList& paths) override { shownTogether.append(paths); }
+    void copyFilesToClipboard(const QStringList& paths) override { copied.append(paths); }
+    bool mailFiles(const QStringList& paths) override
+    {
+        mailed.append(paths);
+        return mailSucceeds;
+    }
 };
