@@ -40,7 +40,9 @@ SelectionBar::SelectionBar(QWidget* parent)
     auto* row = new QHBoxLayout(this);
     row->setSpacing(24);
     row->setContentsMargins(32, 12, 32, 12);
-    row->addWidget(barButton(u"share"_s, u"square.and.arrow.up"_s, u"Share"_s));
+    m_share = barButton(u"share"_s, u"square.and.arrow.up"_s, u"Share"_s);
+    connect(m_share, &QToolButton::clicked, this, &SelectionBar::shareClicked);
+    row->addWidget(m_share);
     auto* divider = new QWidget;
     divider->setFixedSize(1, 20);
     divider->setStyleSheet(u"background: rgba(255,255,255,51);"_s);

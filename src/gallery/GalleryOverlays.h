@@ -8,8 +8,8 @@
 class FolderChooser;
 class QAbstractButton;
 
-// The floating bar shown while screenshots are selected: "Share" (no action
-// yet) and "Delete".
+// The floating bar shown while screenshots are selected: "Share" and
+// "Delete".
 class SelectionBar : public QWidget
 {
     Q_OBJECT
@@ -17,11 +17,17 @@ class SelectionBar : public QWidget
 public:
     explicit SelectionBar(QWidget* parent = nullptr);
 
+    QAbstractButton* shareButton() const { return m_share; }
+
 signals:
+    void shareClicked();
     void deleteClicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QAbstractButton* m_share = nullptr;
 };
 
 // The band under the header while the monitored folder cannot be read.

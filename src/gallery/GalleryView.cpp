@@ -86,7 +86,7 @@ GalleryView::GalleryView(std::optional<SmartCollection> activeCollection, std::f
     connectHeader();
     connectGrid();
     connect(&m_services.events, &AppEvents::openScreenshot, this, &GalleryView::handleSpotlightOpen);
-    for (const QKeySequence key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}) {
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}) {
         // A focused text field takes these keys first (shortcut override).
         auto* shortcut = new QShortcut(key, this, this, &GalleryView::deleteCommand, Qt::WidgetWithChildrenShortcut);
         m_deleteShortcuts.append(shortcut);
@@ -173,6 +173,11 @@ void GalleryView::connectHeader()
     connect(m_banner, &PermissionBanner::grantAccessClicked, this,
             [this] { m_services.monitor.requestFolderAccess(); });
     connect(m_selectionBar, &SelectionBar::deleteClicked, this, &GalleryView::askToDelete);
+    connect(m_selectionBar, &SelectionBar::shareClicked, this, [this] {
+        QMenu* menu = shareMenu();
+        QAbstractButton* share = m_selectionBar->shareButton();
+        menu->popup(share->mapToGlobal(QPoint(0, -menu->sizeHint().height() - 8)));
+    });
 }
 
 void GalleryView::connectGrid()
@@ -466,6 +471,40 @@ QMenu* GalleryView::contextMenu(const Screenshot& screenshot)
     });
     m_contextMenu = menu;
     return menu;
+}
+
+QMenu* GalleryView::shareMenu()
+{
+    if (m_shareMenu)
+        m_shareMenu->deleteLater();
+    auto* menu = new QMenu(this);
+    menu->setObjectName(u"shareMenu"_s);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QStringList paths = selectedPaths();
+    DesktopIntegration& desktop = m_services.desktop;
+    menu->addAction(u"Copy to Clipboard"_s, this, [&desktop, paths] { desktop.copyFilesToClipboard(paths); });
+    menu->addAction(u"Send by Email…"_s, this, [this, paths] {
+        if (!m_services.desktop.mailFiles(paths))
+            Alert::open(this, u"mailFailed"_s, u"No mail program could be started"_s,
+                        u"Glimmerdeck hands files to the desktop's mail program through xdg-email "
+                        u"(package xdg-utils)."_s);
+    });
+    menu->addAction(u"Show in File Manager"_s, this, [&desktop, paths] { desktop.showFilesInFileManager(paths); });
+    for (QAction* action : menu->actions())
+        action->setEnabled(!paths.isEmpty());
+    m_shareMenu = menu;
+    return menu;
+}
+
+// In the library's order, each file once.
+QStringList GalleryView::selectedPaths() const
+{
+    QSet<QUuid> wanted = m_viewModel->selectedIds();
+    QStringList paths;
+    for (const Screenshot& shot : m_viewModel->screenshots())
+        if (wanted.remove(shot.id))
+            paths.append(shot.filePath);
+    return paths;
 }
 
 void GalleryView::deleteCommand()

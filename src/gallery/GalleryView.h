@@ -114,6 +114,10 @@ public:
     void toggleSelection(const QUuid& id);
     // The card's menu: "Open", "Show in File Manager", "Select", "Delete".
     QMenu* contextMenu(const Screenshot& screenshot);
+    // "Share" of the selection bar: the desktop's ways with the selected
+    // files (clipboard, mail, file manager).
+    QMenu* shareMenu();
+    SelectionBar& selectionBar() const { return *m_selectionBar; }
     void deleteCommand();
     // A deletion asked for by a preview: only this screenshot, then the
     // selection is empty again; selection mode stays as it was.
@@ -157,6 +161,7 @@ private:
     void deletionFinished(const GalleryViewModel::DeletionResult& result);
     void openFolderPicker();
     void placeSelectionBar();
+    QStringList selectedPaths() const;
 
     std::optional<SmartCollection> m_activeCollection;
     std::function<void()> m_onBack;
@@ -174,6 +179,7 @@ private:
     QPointer<FolderPickerView> m_folderPicker;
     QPointer<QMessageBox> m_deleteConfirmation;
     QPointer<QMenu> m_contextMenu;
+    QPointer<QMenu> m_shareMenu;
     QPointer<DashboardPreviewView> m_inPlacePreview;
     QPointer<ImagePreviewView> m_fullPreview;
     // Since the last click that focused a card: the second click of a double

@@ -305,6 +305,38 @@ TEST_F(GalleryScreenTest, ContextDeleteAsksForOneAndCancelKeepsOnlyThatCard)
     EXPECT_EQ(m_desktop.shown, QStringList{other.filePath});
 }
 
+TEST_F(GalleryScreenTest, ShareHandsTheSelectedFilesToTheDesktopInTheGridsOrder)
+{
+    makeLibrary(4);
+    const Screenshot a = shot(0), c = shot(2);
+    model().setSelectedIds({c.id, a.id, QUuid::createUuid()}); // an id no longer listed is left out
+    ASSERT_TRUE(m_gallery->isSelectionBarShown());
+    m_gallery->selectionBar().shareButton()->click();
+    QMenu* menu = m_gallery->findChild<QMenu*>(QStringLiteral("shareMenu"));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->isVisible());
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts.append(action->text());
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Copy to Clipboard"), QStringLiteral("Send by Email…"),
+                                  QStringLiteral("Show in File Manager")}));
+    const QStringList both{a.filePath, c.filePath};
+    for (QAction* action : menu->actions())
+        action->trigger();
+    EXPECT_EQ(m_desktop.copied, QList<QStringList>{both});
+    EXPECT_EQ(m_desktop.mailed, QList<QStringList>{both});
+    EXPECT_EQ(m_desktop.shownTogether, QList<QStringList>{both});
+    EXPECT_EQ(box(QStringLiteral("mailFailed")), nullptr);
+    EXPECT_EQ(model().selectedIds().size(), 3) << "sharing changed the selection";
+
+    // Without a mail program the user is told.
+    m_desktop.mailSucceeds = false;
+    m_gallery->shareMenu()->actions().at(1)->trigger();
+    QMessageBox* failed = box(QStringLiteral("mailFailed"));
+    ASSERT_NE(failed, nullptr);
+    EXPECT_EQ(failed->text(), QStringLiteral("No mail program could be started"));
+}
+
 TEST_F(GalleryScreenTest, NamesWithHashAndPercentReachTheDesktopWhole)
 {
     writeShot(QStringLiteral("#1 100% <b>x.png"));
