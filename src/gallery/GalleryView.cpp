@@ -522,17 +522,20 @@ void GalleryView::askToDelete()
         u"This will move the selected items to the Trash."_s, [this] { confirmDeletion(); });
 }
 
+// The view model takes the selection as it stands; selection mode ends at
+// once, so a selection made while the files are moved is not lost when they
+// are done.
 void GalleryView::confirmDeletion()
 {
     m_viewModel->deleteSelected([self = QPointer(this)](const GalleryViewModel::DeletionResult& result) {
         if (self)
             self->deletionFinished(result);
     });
+    m_viewModel->setIsSelectionMode(false);
 }
 
 void GalleryView::deletionFinished(const GalleryViewModel::DeletionResult& result)
 {
-    m_viewModel->setIsSelectionMode(false);
     forgetDeletedFocus();
     reportFailures(result);
 }

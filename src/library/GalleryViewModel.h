@@ -17,6 +17,7 @@
 #include <QUuid>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -129,7 +130,9 @@ public:
     // Moves the selected files to the Trash and drops their rows from the
     // store, on a worker. When it is done, on the GUI thread: only what really
     // left the disk (and the store) leaves the list and the sections, the
-    // selection is emptied, and then `done` gets the result.
+    // deleted ids leave the selection, and then `done` gets the result.
+    // Asked while another deletion runs, it runs after that one, for the
+    // selection as it was when asked.
     void deleteSelected(std::function<void(const DeletionResult&)> done = {});
     bool isDeleting() const { return m_isDeleting; }
 
@@ -150,6 +153,13 @@ signals:
     void deletionFinished(const GalleryViewModel::DeletionResult& result);
 
 private:
+    // A deletion asked for while another ran.
+    struct PendingDeletion
+    {
+        QSet<QUuid> ids;
+        std::function<void(const DeletionResult&)> done;
+    };
+
     struct UserData
     {
         QStringList customTags;
@@ -177,7 +187,9 @@ private:
     void rebuildInBackground();
     static QList<GallerySection> buildSections(const RebuildInput& input, const std::atomic<bool>& cancelled);
     static QList<Screenshot> membersOf(const QList<Screenshot>& library, const std::vector<qsizetype>& members);
-    void applyDeletion(const QSet<QUuid>& removed, const DeletionResult& result);
+    void startDeletion(const QSet<QUuid>& ids, std::function<void(const DeletionResult&)> done);
+    void startPendingDeletion();
+    void applyDeletion(const QSet<QUuid>& removed);
     void scheduleDayChange();
 
     Services m_services;
@@ -191,6 +203,8 @@ private:
     bool m_needsPermission = false;
     std::optional<SmartCollection> m_activeCollection;
     bool m_isDeleting = false;
+    QSet<QUuid> m_deletingIds;
+    QList<PendingDeletion> m_pendingDeletions;
     // The folded texts of the library as of a generation, kept between
     // searches; every change of `m_screenshots` starts a new generation.
     std::shared_ptr<SearchIndex::Cache> m_searchIndex;

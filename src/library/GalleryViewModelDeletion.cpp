@@ -196,13 +196,27 @@ QList<GalleryViewModel::GallerySection> withoutIds(const QList<GalleryViewModel:
 void GalleryViewModel::deleteSelected(std::function<void(const DeletionResult&)> done)
 {
     assertGuiThread();
-    if (m_selectedIds.isEmpty() || m_isDeleting) {
-        if (m_selectedIds.isEmpty())
-            Console::printLine(u"⚠️ DELETE: No files selected"_s);
+    if (m_selectedIds.isEmpty()) {
+        Console::printLine(u"⚠️ DELETE: No files selected"_s);
         if (done)
             done({});
         return;
     }
+    if (m_isDeleting) {
+        // One deletion at a time; this one follows, without the files
+        // already on their way to the Trash.
+        QSet<QUuid> ids = m_selectedIds - m_deletingIds;
+        for (const PendingDeletion& pending : std::as_const(m_pendingDeletions))
+            ids -= pending.ids;
+        Console::printLine(u"⏳ DELETE: Another deletion is running; %1 more file(s) will follow it"_s.arg(ids.size()));
+        m_pendingDeletions.append({std::move(ids), std::move(done)});
+        return;
+    }
+    startDeletion(m_selectedIds, std::move(done));
+}
+
+void GalleryViewModel::startDeletion(const QSet<QUuid>& ids, std::function<void(const DeletionResult&)> done)
+{
     auto timer = std::make_shared<QElapsedTimer>();
     timer->start();
 
@@ -210,7 +224,7 @@ void GalleryViewModel::deleteSelected(std::function<void(const DeletionResult&)>
     indexOf.reserve(m_screenshots.size());
     for (qsizetype i = m_screenshots.size() - 1; i >= 0; --i) // the first of an id wins
         indexOf.insert(m_screenshots.at(i).id, i);
-    const QList<QUuid> selection = orderedSelection(m_selectedIds, indexOf);
+    const QList<QUuid> selection = orderedSelection(ids, indexOf);
 
     QStringList prefixes;
     QList<DeletionItem> items;
@@ -224,6 +238,7 @@ void GalleryViewModel::deleteSelected(std::function<void(const DeletionResult&)>
     Console::printLine(u"   → Selected IDs: "_s + prefixes.join(u", "_s));
 
     m_isDeleting = true;
+    m_deletingIds = ids;
     const QString granted = library().grantedFolder();
     const QByteArray bookmark = m_services.settings.value(FolderAccessController::folderBookmarkKey).toByteArray();
     m_services.workers.tasks().start([this, self = QPointer(this), items, granted, bookmark, timer,
@@ -237,20 +252,34 @@ void GalleryViewModel::deleteSelected(std::function<void(const DeletionResult&)>
         runOnGuiThread([this, self, outcome = std::move(outcome), total = items.size(), timer, done] {
             if (!self)
                 return;
-            applyDeletion(outcome.removed, outcome.result);
+            applyDeletion(outcome.removed);
             printSummary(outcome.result, total, *timer);
             Q_EMIT deletionFinished(outcome.result);
             if (done)
                 done(outcome.result);
+            startPendingDeletion();
         });
     });
 }
 
+void GalleryViewModel::startPendingDeletion()
+{
+    while (!m_isDeleting && !m_pendingDeletions.isEmpty()) {
+        PendingDeletion next = m_pendingDeletions.takeFirst();
+        if (!next.ids.isEmpty())
+            startDeletion(next.ids, std::move(next.done));
+        else if (next.done)
+            next.done({}); // everything it asked for went with an earlier one
+    }
+}
+
 // Files that are still on disk keep their place in the list; the sections
 // lose the others at once, before the rebuild from the new list arrives.
-void GalleryViewModel::applyDeletion(const QSet<QUuid>& removed, const DeletionResult& result)
+// Only this deletion's ids leave the selection: one made meanwhile stays.
+void GalleryViewModel::applyDeletion(const QSet<QUuid>& removed)
 {
     m_isDeleting = false;
+    const QSet<QUuid> asked = std::exchange(m_deletingIds, {});
     Console::printLine(u"🔄 DELETE: Updating local screenshot array..."_s);
     const qsizetype before = m_screenshots.size();
     QList<Screenshot> remaining = m_screenshots;
@@ -260,5 +289,5 @@ void GalleryViewModel::applyDeletion(const QSet<QUuid>& removed, const DeletionR
         setSections(withoutIds(m_sections, removed));
     setScreenshots(std::move(remaining));
     Console::printLine(u"   → Screenshots: %1 → %2 (removed %3)"_s.arg(before).arg(after).arg(before - after));
-    setSelectedIds({});
+    setSelectedIds(m_selectedIds - asked);
 }

@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -43,8 +44,12 @@ class PickyTrash : public Trash
 {
 public:
     QStringList refused;
+    // When set, each move waits for a permit: a deletion held mid-run.
+    QSemaphore* gate = nullptr;
     Result moveToTrash(const QString& path) override
     {
+        if (gate)
+            gate->acquire();
         if (refused.contains(QFileInfo(path).fileName()))
             return {false, {}, QStringLiteral("Permission denied")};
         return m_system.moveToTrash(path);
@@ -592,6 +597,37 @@ TEST_F(GalleryScreenTest, InPlacePreviewCoversTheGridWhichKeepsItsPlace)
     m_gallery->setGalleryMode(GalleryViewMode::informative);
     ASSERT_NE(m_gallery->inPlacePreview(), nullptr);
     EXPECT_EQ(m_gallery->inPlacePreview()->screenshot().id, shot(5).id);
+}
+
+TEST_F(GalleryScreenTest, ADeletionAskedWhileAnotherRunsIsCarriedOutAfterIt)
+{
+    makeLibrary(4);
+    const Screenshot first = shot(0), second = shot(2), kept = shot(3);
+    QSemaphore gate;
+    m_trash.gate = &gate;
+    model().setIsSelectionMode(true);
+    model().setSelectedIds({first.id});
+    m_gallery->deleteCommand();
+    press(box(QStringLiteral("deleteConfirmation")), QStringLiteral("Delete"));
+    ASSERT_TRUE(model().isDeleting());
+    EXPECT_FALSE(model().isSelectionMode());
+
+    // The in-place preview's deletion, asked while the first one runs.
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    m_gallery->handleSingleTap(second);
+    QTest::keyClick(m_gallery->inPlacePreview(), Qt::Key_Delete);
+    pressButton(openAlert(m_gallery.get(), QStringLiteral("previewDeleteConfirmation")), QStringLiteral("Delete"));
+    model().setSelectedIds({kept.id}); // chosen meanwhile
+
+    gate.release(2);
+    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(second.filePath) && !model().isDeleting(); }));
+    EXPECT_FALSE(QFile::exists(first.filePath));
+    ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().size() == 2; }));
+    EXPECT_FALSE(model().visibleScreenshots().contains(second));
+    EXPECT_EQ(model().selectedIds(), QSet<QUuid>{kept.id});
+    EXPECT_TRUE(m_gallery->isSelectionBarShown());
+    EXPECT_EQ(box(QStringLiteral("deletionFailed")), nullptr);
+    m_trash.gate = nullptr;
 }
 
 TEST_F(GalleryScreenTest, DeletingFromTheInPlacePreviewTrashesOnlyItsScreenshot)

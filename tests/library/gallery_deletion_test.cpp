@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -19,9 +20,13 @@ class RefusingTrash : public Trash
 {
 public:
     QStringList refused;
+    // When set, each move waits for a permit: a deletion held mid-run.
+    QSemaphore* gate = nullptr;
 
     Result moveToTrash(const QString& path) override
     {
+        if (gate)
+            gate->acquire();
         if (refused.contains(path))
             return {false, {}, u"Permission denied"_s};
         return m_system.moveToTrash(path);
@@ -230,4 +235,52 @@ TEST_F(GalleryDeletionTest, WithoutTheMonitorsAccessTheBookmarkIsUsedForTheDelet
     EXPECT_TRUE(m_console.contains(u"❌ DELETE: Failed to resolve bookmark: "_s));
     EXPECT_FALSE(m_console.contains(u"🔒 DELETE"_s));
     EXPECT_EQ(result.deleted, 1);
+}
+
+TEST_F(GalleryDeletionTest, ADeletionAskedWhileAnotherRunsFollowsItAndKeepsANewSelection)
+{
+    const Screenshot first = addFile(u"first.png"_s);
+    const Screenshot second = addFile(u"second.png"_s);
+    const Screenshot chosenMeanwhile = addFile(u"meanwhile.png"_s);
+    GalleryViewModel model(services());
+    showLibrary(model);
+    QSemaphore gate;
+    m_trash.gate = &gate;
+
+    std::optional<GalleryViewModel::DeletionResult> firstResult, secondResult;
+    model.setSelectedIds({first.id});
+    model.deleteSelected([&](const GalleryViewModel::DeletionResult& r) { firstResult = r; });
+    ASSERT_TRUE(model.isDeleting());
+    // Asked again for the file on its way and one more: only the new one follows.
+    model.setSelectedIds({first.id, second.id});
+    model.deleteSelected([&](const GalleryViewModel::DeletionResult& r) {
+        EXPECT_TRUE(firstResult.has_value()) << "the second ran before the first was done";
+        secondResult = r;
+    });
+    EXPECT_FALSE(secondResult.has_value()) << "answered before it ran";
+    EXPECT_TRUE(m_console.contains(u"⏳ DELETE: Another deletion is running; 1 more file(s) will follow it"_s));
+    model.setSelectedIds({chosenMeanwhile.id});
+
+    gate.release(2);
+    ASSERT_TRUE(waitUntil([&] { return secondResult.has_value(); }));
+    EXPECT_EQ(firstResult->deleted, 1);
+    EXPECT_EQ(secondResult->deleted, 1);
+    EXPECT_EQ(secondResult->failed, 0) << "the file the first one took counted again";
+    EXPECT_FALSE(QFile::exists(first.filePath));
+    EXPECT_FALSE(QFile::exists(second.filePath));
+    EXPECT_TRUE(QFile::exists(chosenMeanwhile.filePath));
+    EXPECT_EQ(model.screenshots(), QList<Screenshot>{chosenMeanwhile});
+    EXPECT_EQ(model.selectedIds(), QSet<QUuid>{chosenMeanwhile.id}) << "a selection made meanwhile was dropped";
+    EXPECT_FALSE(model.isDeleting());
+
+    // Asking only for what is on its way answers, after it, with nothing done.
+    std::optional<GalleryViewModel::DeletionResult> again;
+    model.setSelectedIds({chosenMeanwhile.id});
+    model.deleteSelected();
+    model.deleteSelected([&](const GalleryViewModel::DeletionResult& r) { again = r; });
+    EXPECT_FALSE(again.has_value());
+    gate.release();
+    ASSERT_TRUE(waitUntil([&] { return again.has_value(); }));
+    EXPECT_EQ(again->deleted + again->failed, 0);
+    EXPECT_TRUE(model.screenshots().isEmpty());
 }
