@@ -578,6 +578,8 @@ void GalleryView::setFocused(std::optional<Screenshot> screenshot)
 void GalleryView::openPreview(const Screenshot& screenshot)
 {
     m_previewScreenshot = screenshot;
+    if (m_fullPreview)
+        m_fullPreview->setScreenshot(m_previewScreenshot); // already open: it shows this one now
     setShowingPreview(true);
 }
 
@@ -653,13 +655,14 @@ bool GalleryView::isInspectorShown() const
     return !m_inspectorPanel->isHidden();
 }
 
+// Made after the main column, the bar lies above it and below a full
+// preview, which is made later still; it is never raised over one.
 void GalleryView::placeSelectionBar()
 {
     m_selectionBar->adjustSize();
     const QSize size = m_selectionBar->sizeHint();
     m_selectionBar->setGeometry((width() - size.width()) / 2, height() - 24 - size.height(), size.width(),
                                 size.height());
-    m_selectionBar->raise();
 }
 
 // Leaving the dashboard's screen (not the window hiding) ends the preview,

@@ -763,6 +763,59 @@ TEST_F(FullPreviewTest, ALastTagRemovedInThePreviewStaysRemovedAcrossAPublish)
     EXPECT_TRUE(m_store.fetchByPath(tagged.filePath)->customTags.isEmpty());
 }
 
+TEST_F(FullPreviewTest, SpotlightWhileThePreviewIsOpenShowsTheNewScreenshotAndEditsStayWithIt)
+{
+    openActive(3, GalleryViewMode::minimal);
+    const Screenshot first = shot(0), opened = shot(2);
+    m_gallery->handleSingleTap(first);
+    ImagePreviewView* preview = m_gallery->fullPreview();
+    ASSERT_NE(preview, nullptr);
+
+    Q_EMIT m_parts.events.openScreenshot(openInfo(opened));
+    EXPECT_EQ(m_gallery->fullPreview(), preview);
+    ASSERT_TRUE(preview->screenshot());
+    EXPECT_EQ(preview->screenshot()->id, opened.id) << "the old one stays on show";
+    EXPECT_EQ(m_gallery->previewScreenshot()->id, opened.id);
+    EXPECT_EQ(model().selectedIds(), QSet<QUuid>{opened.id});
+
+    QTest::keyClick(preview, Qt::Key_I);
+    preview->inspector().tagField()->setText(QStringLiteral("Receipt"));
+    preview->inspector().addTag();
+    EXPECT_EQ(preview->screenshot()->id, opened.id) << "saving a tag jumped to another screenshot";
+    EXPECT_EQ(m_gallery->previewScreenshot()->customTags, QStringList{QStringLiteral("Receipt")});
+    EXPECT_TRUE(m_store.fetchByPath(first.filePath)->customTags.isEmpty());
+    EXPECT_EQ(m_store.fetchByPath(opened.filePath)->customTags, QStringList{QStringLiteral("Receipt")});
+}
+
+TEST_F(FullPreviewTest, TheSelectionBarStaysUnderTheFullPreview)
+{
+    openActive(3, GalleryViewMode::minimal);
+    model().setSelectedIds({shot(1).id});
+    ASSERT_TRUE(m_gallery->isSelectionBarShown());
+    m_gallery->handleSingleTap(shot(0));
+    ImagePreviewView* preview = m_gallery->fullPreview();
+    ASSERT_NE(preview, nullptr);
+    const auto barCentre = [&] { return m_gallery->selectionBar().geometry().center(); };
+    const auto onTop = [&] {
+        QWidget* top = m_gallery->childAt(barCentre());
+        return top && (top == preview || preview->isAncestorOf(top));
+    };
+    EXPECT_TRUE(onTop());
+
+    m_gallery->resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_TRUE(onTop()) << "a resize raised the bar over the preview";
+    model().setSelectedIds({shot(1).id, shot(2).id});
+    EXPECT_TRUE(onTop()) << "a new selection raised the bar over the preview";
+    Q_EMIT m_parts.events.openScreenshot(openInfo(shot(2)));
+    EXPECT_TRUE(onTop());
+
+    QTest::keyClick(preview, Qt::Key_Escape);
+    QApplication::processEvents();
+    QWidget* shown = m_gallery->childAt(barCentre());
+    EXPECT_TRUE(shown && (shown == &m_gallery->selectionBar() || m_gallery->selectionBar().isAncestorOf(shown)));
+}
+
 TEST_F(FullPreviewTest, ADoubleClickInInformativeModeFocusesAndOpens)
 {
     openActive(3, GalleryViewMode::informative);
