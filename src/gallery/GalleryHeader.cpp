@@ -1,5 +1,7 @@
 #include "gallery/GalleryHeader.h"
 
+#include "gallery/HeaderLayout.h"
+#include "ui/ActivitySpinner.h"
 #include "ui/BlurView.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
@@ -11,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QProgressBar>
 #include <QSlider>
 #include <QToolButton>
 
@@ -20,6 +21,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// A plain symbol button: the symbol with a small margin for the pressed
+// and hovered look, no wider.
 QToolButton* symbolButton(const QString& objectName, const QString& symbol, int size, const QColor& color)
 {
     auto* button = new QToolButton;
@@ -29,8 +32,38 @@ QToolButton* symbolButton(const QString& objectName, const QString& symbol, int 
     button->setIconSize(QSize(size, size));
     button->setAutoRaise(true);
     button->setCursor(Qt::PointingHandCursor);
+    button->setFixedSize(size + 4, size + 4);
     return button;
 }
+
+// The title, cut short with an ellipsis (and the whole of it as a tooltip)
+// when a narrow window leaves it less room than it needs.
+class TitleLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    QSize minimumSizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(u"W…"_s), QLabel::minimumSizeHint().height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(palette().color(foregroundRole()));
+        const QRect box = contentsRect();
+        painter.drawText(box, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, box.width()));
+    }
+
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        setToolTip(width() < sizeHint().width() ? text() : QString());
+    }
+};
 
 // A rounded translucent panel behind a group of controls.
 class Panel : public QWidget
@@ -76,9 +109,10 @@ private:
 GalleryHeader::GalleryHeader(const QString& title, bool hasBack, QWidget* parent)
     : QWidget(parent)
 {
-    auto* row = new QHBoxLayout(this);
+    auto* lead = new QWidget;
+    auto* row = new QHBoxLayout(lead);
+    row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(12);
-    row->setContentsMargins(24, 16, 24, 16);
     if (hasBack) {
         auto* back = symbolButton(u"back"_s, u"chevron.left"_s, 16, PremiumTheme::textPrimary());
         back->setFixedSize(32, 32);
@@ -86,14 +120,31 @@ GalleryHeader::GalleryHeader(const QString& title, bool hasBack, QWidget* parent
         connect(back, &QToolButton::clicked, this, &GalleryHeader::backClicked);
         row->addWidget(back);
     }
-    auto* titleLabel = makeTextLabel(title, PremiumTheme::systemFont(28, QFont::Bold), PremiumTheme::textPrimary());
+    auto* titleLabel = new TitleLabel(title);
     titleLabel->setObjectName(u"title"_s);
     titleLabel->setTextFormat(Qt::PlainText);
-    row->addWidget(titleLabel);
-    row->addStretch();
-    row->addWidget(makeSearchGroup());
-    row->addWidget(makeProcessingPill());
-    row->addWidget(makeToolbar());
+    titleLabel->setFont(PremiumTheme::systemFont(28, QFont::Bold));
+    QPalette palette = titleLabel->palette();
+    palette.setColor(QPalette::WindowText, PremiumTheme::textPrimary());
+    titleLabel->setPalette(palette);
+    row->addWidget(titleLabel, 1);
+
+    QWidget* search = makeSearchGroup();
+    QWidget* pill = makeProcessingPill();
+    QWidget* toolbar = makeToolbar();
+    // Selection mode swaps two buttons for "Done": room is kept for the wider.
+    setSelectionMode(true);
+    const int selectionWidth = toolbar->sizeHint().width();
+    setSelectionMode(false);
+    const int toolbarWidest = std::max(selectionWidth, toolbar->sizeHint().width());
+    m_layout = new HeaderLayout(lead, search, pill, toolbar, toolbarWidest, this);
+    m_layout->setContentsMargins(24, 16, 24, 16);
+    m_layout->setSpacing(12);
+}
+
+bool GalleryHeader::isOneRow() const
+{
+    return m_layout->isOneRow(width());
 }
 
 QWidget* GalleryHeader::makeSearchGroup()
@@ -109,8 +160,8 @@ QWidget* GalleryHeader::makeSearchGroup()
     m_search->setPlaceholderText(u"Search screenshots..."_s);
     m_search->setFont(PremiumTheme::systemFont(14));
     m_search->setFrame(false);
-    m_search->setMinimumWidth(280);
-    m_search->setMaximumWidth(320);
+    m_search->setMinimumWidth(searchFieldMinWidth);
+    m_search->setMaximumWidth(searchFieldMaxWidth);
     m_search->setStyleSheet(u"QLineEdit { background: transparent; color: white; }"_s);
     connect(m_search, &QLineEdit::textEdited, this, &GalleryHeader::searchTextEdited);
     row->addWidget(m_search);
@@ -123,6 +174,10 @@ QWidget* GalleryHeader::makeSearchGroup()
     m_clear->setVisible(false);
     connect(m_clear, &QToolButton::clicked, this, &GalleryHeader::clearSearchClicked);
     row->addWidget(m_clear);
+    // As wide as the field's range allows, and no wider.
+    const int narrowest = group->minimumSizeHint().width();
+    group->setMinimumWidth(narrowest);
+    group->setMaximumWidth(narrowest + searchFieldMaxWidth - searchFieldMinWidth);
     return group;
 }
 
@@ -133,10 +188,11 @@ QWidget* GalleryHeader::makeProcessingPill()
     auto* row = new QHBoxLayout(pill);
     row->setSpacing(8);
     row->setContentsMargins(12, 6, 12, 6);
-    auto* spinner = new QProgressBar;
-    spinner->setRange(0, 0); // busy
-    spinner->setTextVisible(false);
-    spinner->setFixedSize(36, 6);
+    // The small indicator (16 across), at 0.7 of its size.
+    constexpr qreal small = 16.0 / ActivitySpinner::regularDiameter;
+    auto* spinner = new ActivitySpinner(small * 0.7);
+    spinner->setObjectName(u"processingSpinner"_s);
+    spinner->setColor(PremiumTheme::textSecondary());
     row->addWidget(spinner);
     row->addWidget(
         makeTextLabel(u"Processing"_s, PremiumTheme::systemFont(13, QFont::Medium), PremiumTheme::textSecondary()));

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class HeaderLayout;
 class QAbstractButton;
 class QLineEdit;
 class QSlider;
@@ -19,8 +20,13 @@ class GalleryHeader : public QWidget
     Q_OBJECT
 
 public:
+    static constexpr int searchFieldMinWidth = 280;
+    static constexpr int searchFieldMaxWidth = 320;
+
     GalleryHeader(const QString& title, bool hasBack, QWidget* parent = nullptr);
 
+    // Everything in one row; else title and search above the rest.
+    bool isOneRow() const;
     QLineEdit* searchField() const { return m_search; }
     QAbstractButton* clearButton() const;
     QSlider* zoomSlider() const { return m_slider; }
@@ -54,6 +60,7 @@ private:
     QWidget* makeZoomGroup();
     QWidget* makeModePicker();
 
+    HeaderLayout* m_layout = nullptr;
     QLineEdit* m_search = nullptr;
     QToolButton* m_clear = nullptr;
     QWidget* m_processing = nullptr;
