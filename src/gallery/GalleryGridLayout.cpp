@@ -16,12 +16,12 @@ int GalleryGridLayout::columnsFor(double width, double scale, const Metrics& met
 void GalleryGridLayout::rebuild(const std::vector<int>& sectionCounts, double viewportWidth, double scale)
 {
     scale = std::clamp(scale, minScale, maxScale);
-    const double width = std::max(0.0, viewportWidth);
+    const double width = std::max(0.0, viewportWidth - 2 * m_metrics.sideInset);
     const double spacing = m_metrics.spacing;
     m_columns = columnsFor(width, scale, m_metrics);
     const double fitted = (width - (m_columns - 1) * spacing) / m_columns;
     m_cell = std::max(1.0, std::min(fitted, m_metrics.maxCell * scale));
-    m_left = std::max(0.0, (width - (m_columns * m_cell + (m_columns - 1) * spacing)) / 2);
+    m_left = m_metrics.sideInset + std::max(0.0, (width - (m_columns * m_cell + (m_columns - 1) * spacing)) / 2);
 
     m_counts = sectionCounts;
     m_tops.assign(m_counts.size() + 1, 0);

@@ -24,6 +24,7 @@ public:
         double headerHeight = 52;
         double topInset = 1; // the scroll anchor above the first section
         double bottomInset = 80;
+        double sideInset = 0; // kept clear at the left and the right
     };
 
     static constexpr double minScale = 0.5;
@@ -60,8 +61,8 @@ public:
     const Metrics& metrics() const { return m_metrics; }
     int columns() const { return m_columns; }
     double cellSize() const { return m_cell; }
-    // The left edge of the first column: the grid is centred when its cells
-    // have reached their largest size.
+    // The left edge of the first column: the side inset, more when the grid
+    // is centred because its cells have reached their largest size.
     double leftInset() const { return m_left; }
     double contentHeight() const;
     int sectionCount() const { return int(m_counts.size()); }

@@ -33,6 +33,8 @@ GalleryGridView::GalleryGridView(GalleryViewModel& viewModel, ImageCache& cache,
     : QAbstractScrollArea(parent)
     , m_viewModel(viewModel)
     , m_loader(new ThumbnailLoader(cache, thumbnailSize, viewModel.workers(), this))
+    // The cards keep the section labels' leading padding from either edge.
+    , m_layout(GalleryGridLayout::Metrics{.sideInset = 20})
     , m_pictures(minimumPictures)
 {
     setFrameShape(QFrame::NoFrame);
@@ -279,7 +281,8 @@ void GalleryGridView::paintHeader(QPainter& painter, const GalleryGridLayout::He
     static const QFontMetricsF fontMetrics(font);
     const double textWidth = fontMetrics.horizontalAdvance(title);
     const double capsuleHeight = metrics.headerHeight - 16 - 8;
-    const QRectF capsule(20, header.y + 16, textWidth + 28, capsuleHeight);
+    // Over the first column, which starts at the labels' padding of 20.
+    const QRectF capsule(m_layout.leftInset(), header.y + 16, textWidth + 28, capsuleHeight);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);

@@ -153,6 +153,25 @@ TEST_F(LayoutTest, VisibleItemsSkipRowsAboveAndBelow)
     EXPECT_EQ(spans[0].endItem, 10);
 }
 
+// The side inset narrows the room for columns and shifts them; the header
+// bands still span the whole width.
+TEST(GridLayout, SideInsetsKeepCardsOffBothEdges)
+{
+    GalleryGridLayout layout(GalleryGridLayout::Metrics{.sideInset = 20});
+    layout.rebuild({9}, 1000, 1.0);
+    EXPECT_EQ(layout.columns(), 6); // 960 wide: six of at least 140
+    EXPECT_DOUBLE_EQ(layout.leftInset(), 20);
+    EXPECT_DOUBLE_EQ(layout.cellRect({0, 0}).left(), 20);
+    EXPECT_NEAR(layout.cellRect({0, 5}).right(), 980, 1e-9);
+    EXPECT_DOUBLE_EQ(layout.headerRect(0).width(), 1000);
+    EXPECT_EQ(layout.hitTest({10, layout.cellRect({0, 0}).center().y()}), std::nullopt);
+
+    layout.rebuild({9}, 321, 1.0); // room for one capped cell, centred
+    EXPECT_EQ(layout.columns(), 1);
+    EXPECT_DOUBLE_EQ(layout.cellSize(), 200);
+    EXPECT_DOUBLE_EQ(layout.leftInset(), 20 + 40.5);
+}
+
 TEST(GridLayout, EmptyLibraryHasOnlyItsInsets)
 {
     GalleryGridLayout layout;
