@@ -5,6 +5,7 @@
 #include "ui/RoundedBackground.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
+#include "ui/VideoBackend.h"
 
 #include <QAudioOutput>
 #include <QHBoxLayout>
@@ -25,17 +26,28 @@ QString clockText(qint64 ms)
 }
 } // namespace
 
+// Qt Multimedia aborts at the first player or video widget it cannot give a
+// backend, so neither is made where there is none: the picture stays black.
 QuickVideoPlayer::QuickVideoPlayer(const QUrl& source, QWidget* parent)
     : QWidget(parent)
-    , m_player(new QMediaPlayer(this))
 {
+    static const bool canPlay = MultimediaVideoBackend::isAvailable();
     setObjectName(u"quickVideoPlayer"_s);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    auto* video = new QVideoWidget(this);
-    video->setAspectRatioMode(Qt::KeepAspectRatio);
-    column->addWidget(video, 1);
+    QVideoWidget* video = canPlay ? new QVideoWidget(this) : nullptr;
+    if (video) {
+        video->setAspectRatioMode(Qt::KeepAspectRatio);
+        column->addWidget(video, 1);
+    } else {
+        auto* black = new QWidget(this);
+        black->setAutoFillBackground(true);
+        QPalette dark = black->palette();
+        dark.setColor(QPalette::Window, Qt::black);
+        black->setPalette(dark);
+        column->addWidget(black, 1);
+    }
 
     auto* bar = new QWidget(this);
     bar->setAutoFillBackground(true);
@@ -58,6 +70,12 @@ QuickVideoPlayer::QuickVideoPlayer(const QUrl& source, QWidget* parent)
     controls->addWidget(m_time);
     column->addWidget(bar);
 
+    if (!video) {
+        bar->setEnabled(false);
+        play->setToolTip(u"Video playback is unavailable"_s);
+        return;
+    }
+    m_player = new QMediaPlayer(this);
     m_player->setAudioOutput(new QAudioOutput(this));
     m_player->setVideoOutput(video);
     m_player->setSource(source);
@@ -79,7 +97,8 @@ QuickVideoPlayer::QuickVideoPlayer(const QUrl& source, QWidget* parent)
 
 QuickVideoPlayer::~QuickVideoPlayer()
 {
-    m_player->stop();
+    if (m_player)
+        m_player->stop();
 }
 
 void QuickVideoPlayer::showState()

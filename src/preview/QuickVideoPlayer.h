@@ -19,6 +19,7 @@ public:
     explicit QuickVideoPlayer(const QUrl& source, QWidget* parent = nullptr);
     ~QuickVideoPlayer() override;
 
+    // None where Qt Multimedia has no backend: the controls are disabled.
     QMediaPlayer* player() const { return m_player; }
     QAbstractButton* playButton() const { return m_playButton; }
 
@@ -30,7 +31,7 @@ private:
     void showState();
     void showPosition();
 
-    QMediaPlayer* m_player;
+    QMediaPlayer* m_player = nullptr;
     QAbstractButton* m_playButton;
     SymbolLabel* m_playSymbol;
     QSlider* m_position;

@@ -19,6 +19,7 @@
 #include "support/Wait.h"
 #include "ui/Motion.h"
 #include "ui/ThumbnailLoader.h"
+#include "ui/VideoBackend.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -344,6 +345,25 @@ TEST_F(MiniGallery, ARecordingDoesNotPlayByItselfAndAClickOnItDoesNotClose)
     QTest::mouseClick(player, Qt::LeftButton, {}, player->rect().center());
     EXPECT_EQ(m_view.previewScreenshot(), video);
     EXPECT_NE(player->player()->playbackState(), QMediaPlayer::PlayingState);
+}
+
+// Run where Qt Multimedia finds no backend (QT_MEDIA_BACKEND naming a missing
+// one): the quick preview still opens a recording, makes no player, which
+// would abort the process, and offers no controls that do nothing.
+TEST_F(MiniGallery, WithoutAVideoBackendARecordingOpensWithItsControlsOff)
+{
+    if (MultimediaVideoBackend::isAvailable())
+        GTEST_SKIP() << "a backend is installed; the run without one covers this";
+    const Screenshot video = record(m_dir.filePath(u"Screen Recording.mov"_s));
+    setLibrary({video});
+    m_view.openQuickPreview(video);
+    QuickPreviewOverlay* preview = m_view.quickPreview();
+    ASSERT_EQ(preview->content(), QuickPreviewOverlay::Content::video);
+    QuickVideoPlayer* player = preview->videoPlayer();
+    EXPECT_EQ(player->player(), nullptr);
+    EXPECT_FALSE(player->playButton()->isEnabled());
+    QTest::mouseClick(player, Qt::LeftButton, {}, player->rect().center());
+    EXPECT_EQ(m_view.previewScreenshot(), video);
 }
 
 TEST_F(MiniGallery, HeaderAndFooterButtonsRunTheirCallbacks)
