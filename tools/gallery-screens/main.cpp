@@ -31,6 +31,7 @@
 #include "ui/ThumbnailLoader.h"
 #include "ui/VideoBackend.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -39,6 +40,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMap>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -138,15 +140,17 @@ struct Tour
     GalleryView& gallery;
     bool ok = true;
 
-    // The window, with a sheet or alert of it drawn where it stands.
-    void save(const QString& state, QWidget* dialog = nullptr)
+    // The window, with a sheet or alert of it drawn where it stands over the
+    // dimmed window, or a menu over the window as it is.
+    void save(const QString& state, QWidget* dialog = nullptr, bool dim = true)
     {
         QApplication::processEvents();
         const QString path = QDir(outputFolder).filePath(u"gallery-%1.png"_s.arg(state));
         QPixmap picture = window.grab();
         if (dialog) {
             QPainter painter(&picture);
-            painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
+            if (dim)
+                painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
             painter.drawPixmap(window.mapFromGlobal(dialog->mapToGlobal(QPoint(0, 0))), dialog->grab());
         }
         if (!picture.save(path)) {
@@ -157,14 +161,36 @@ struct Tour
         QTextStream(stdout) << "wrote " << path << "\n";
     }
 
+    // Until every card in view shows its picture (or the loader gave up).
     void waitForThumbnails()
     {
         GalleryGridView& grid = gallery.grid();
+        const auto allShown = [&] {
+            for (const Screenshot& shot : gallery.viewModel().visibleScreenshots()) {
+                const auto place = grid.cardRect(shot.id);
+                const auto layers = grid.cardLayers(shot.id);
+                if (place && place->intersects(grid.viewport()->rect()) && layers && !layers->picture)
+                    return false;
+            }
+            return true;
+        };
+        pause(100); // a new width or mode lays the grid out again first
         waitFor([&] {
             grid.viewport()->repaint();
-            return grid.thumbnailLoader().isIdle();
+            return grid.thumbnailLoader().isIdle() && allShown();
         });
-        grid.viewport()->repaint();
+        // Each paint makes a few cards' pictures at a new size.
+        for (int paint = 0; paint < 40; ++paint)
+            grid.viewport()->repaint();
+    }
+
+    // A menu of the gallery where a click at `at` (window coordinates) opens it.
+    void saveMenu(const QString& state, QMenu* menu, QPoint at)
+    {
+        menu->popup(window.mapToGlobal(at));
+        pause(200);
+        save(state, menu, false);
+        menu->close();
     }
 
     void hover(const Screenshot& shot)
@@ -273,6 +299,73 @@ int main(int argc, char* argv[])
     tour.waitForThumbnails();
     tour.save(u"search"_s);
     Q_EMIT gallery->header().clearSearchClicked();
+
+    // A search that finds nothing: the header over an empty grid.
+    gallery->header().searchField()->setText(u"qqzzxx"_s);
+    Q_EMIT gallery->header().searchTextEdited(u"qqzzxx"_s);
+    waitFor([&] { return model.visibleScreenshots().isEmpty(); });
+    tour.save(u"search-no-results"_s);
+    Q_EMIT gallery->header().clearSearchClicked();
+    waitFor([&] { return model.visibleScreenshots().size() == library.size(); });
+
+    // The card's menu and the selection bar's "Share".
+    GalleryGridView& grid = gallery->grid();
+    const QPoint menuAt = grid.viewport()->mapTo(&window, grid.cardRect(visible[2].id)->center());
+    tour.saveMenu(u"context-menu"_s, gallery->contextMenu(visible[2]), menuAt);
+    model.setSelectedIds({visible[0].id, visible[2].id});
+    QAbstractButton* share = gallery->selectionBar().shareButton();
+    QMenu* shareMenu = gallery->shareMenu();
+    tour.saveMenu(u"share-menu"_s, shareMenu, share->mapTo(&window, QPoint(0, -shareMenu->sizeHint().height() - 8)));
+    model.setSelectedIds({});
+
+    // While files are analysed, and at both ends of the zoom.
+    ScreenshotMonitor::ProgressUpdate busy;
+    busy.isProcessing = true;
+    ScreenshotMonitor::ProgressUpdate idle;
+    idle.isProcessing = false;
+    ScreenshotMonitorTestAccess::publishProgress(monitor, busy);
+    tour.save(u"processing"_s);
+    ScreenshotMonitorTestAccess::publishProgress(monitor, idle);
+    for (const double scale : {0.5, 2.0}) {
+        gallery->setGridScale(scale);
+        tour.waitForThumbnails();
+        tour.save(u"zoom-%1"_s.arg(int(scale * 100)));
+    }
+    gallery->setGridScale(1.0);
+
+    // Minimal mode: no inspector, the grid across the whole width.
+    gallery->setGalleryMode(GalleryViewMode::minimal);
+    tour.waitForThumbnails();
+    tour.save(u"minimal"_s);
+    gallery->setGalleryMode(GalleryViewMode::informative);
+
+    // The gallery's part of the smallest window (800 by 600, less the
+    // sidebar), in both modes and with a selection.
+    const QSize roomy = window.size();
+    window.resize(800 - 260, 600);
+    tour.waitForThumbnails();
+    tour.save(u"minimum-size"_s);
+    gallery->setGalleryMode(GalleryViewMode::minimal);
+    model.setIsSelectionMode(true);
+    model.setSelectedIds({visible[1].id});
+    ScreenshotMonitorTestAccess::publishProgress(monitor, busy);
+    tour.waitForThumbnails();
+    tour.save(u"minimum-size-minimal"_s);
+    ScreenshotMonitorTestAccess::publishProgress(monitor, idle);
+    model.setIsSelectionMode(false);
+    gallery->setGalleryMode(GalleryViewMode::informative);
+    // The default window (1200 by 800) leaves the gallery 940 across.
+    window.resize(1200 - 260, 800);
+    tour.waitForThumbnails();
+    tour.save(u"default-size"_s);
+    window.resize(roomy);
+
+    // An empty library.
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, {});
+    waitFor([&] { return model.screenshots().isEmpty(); });
+    tour.save(u"empty"_s);
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, library);
+    waitFor([&] { return model.visibleScreenshots().size() == library.size(); });
 
     // The in-place preview: a screenshot zoomed to 150 %, then a recording
     // paused on a frame, with its button.
