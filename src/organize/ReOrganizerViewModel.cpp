@@ -2,9 +2,9 @@
 
 #include "core/Clock.h"
 #include "core/Console.h"
+#include "core/DateText.h"
 #include "ingest/ScreenshotMonitor.h"
 
-#include <QLocale>
 #include <QSet>
 #include <QThreadPool>
 
@@ -15,14 +15,6 @@ QString folderOf(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(u'/');
     return slash <= 0 ? u"/"_s : path.left(slash);
-}
-
-// The desktop's medium date with its short time ("Mar 15, 2026 at 10:30 AM").
-QString mediumDateShortTime(const QDateTime& moment)
-{
-    const QLocale locale;
-    return locale.toString(moment.date(), u"MMM d, yyyy"_s) + u" at "_s +
-           locale.toString(moment.time(), QLocale::ShortFormat);
 }
 
 QString layoutSuffix(bool year, bool month)
@@ -309,7 +301,7 @@ QString ReOrganizerViewModel::describe(const OrganizeService::OrganizationPlan& 
 {
     if (folder.isEmpty())
         return u"Organized screenshots"_s;
-    return mediumDateShortTime(Clock::now()) + u": Organized "_s + QString::number(plan.totalFiles) +
+    return DateText::mediumDateAndTime(Clock::now()) + u": Organized "_s + QString::number(plan.totalFiles) +
            u" file(s) from "_s + folder.mid(folder.lastIndexOf(u'/') + 1) + layoutSuffix(year, month);
 }
 

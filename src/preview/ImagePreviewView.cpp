@@ -1,5 +1,6 @@
 #include "preview/ImagePreviewView.h"
 
+#include "core/DateText.h"
 #include "platform/DesktopIntegration.h"
 #include "preview/InspectorText.h"
 #include "preview/MetadataInspectorView.h"
@@ -437,7 +438,7 @@ void ImagePreviewView::syncInfoBar()
     if (!m_screenshot)
         return;
     m_infoName->setText(m_screenshot->filename);
-    m_infoFacts->setText(InspectorText::dateAndTime(m_screenshot->dateCreated) + u" • "_s +
+    m_infoFacts->setText(DateText::mediumDateAndTime(m_screenshot->dateCreated) + u" • "_s +
                          InspectorText::fileSize(m_screenshot->fileSize));
     m_sourceBadge->setVisible(m_screenshot->sourceApp.has_value());
     m_sourceName->setText(m_screenshot->sourceApp.value_or(QString()));

@@ -1,7 +1,5 @@
 #include "preview/InspectorText.h"
 
-#include "core/DateText.h"
-
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -15,11 +13,6 @@ QString withoutZeroFraction(const QString& number, const QLocale& locale)
     return number.endsWith(zero) ? number.chopped(zero.size()) : number;
 }
 } // namespace
-
-QString dateAndTime(const QDateTime& dateTime, const QLocale& locale)
-{
-    return DateText::mediumDateAndTime(dateTime, locale);
-}
 
 QString fileSize(qint64 bytes, const QLocale& locale)
 {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QDateTime>
 #include <QLocale>
 #include <QString>
 #include <QUrl>
@@ -8,8 +7,6 @@
 // How the inspector writes the facts it shows.
 namespace InspectorText {
 
-// A medium date and a short time in the locale ("Jan 5, 2024 at 3:04 PM").
-QString dateAndTime(const QDateTime& dateTime, const QLocale& locale = QLocale());
 // Decimal kilobytes without decimals below a megabyte, else megabytes with at
 // most one decimal ("Zero KB", "840 KB", "2.3 MB", "1,204 MB").
 QString fileSize(qint64 bytes, const QLocale& locale = QLocale());

@@ -1,6 +1,7 @@
 #include "preview/MetadataInspectorView.h"
 
 #include "core/DatabaseManager.h"
+#include "core/DateText.h"
 #include "core/GuiThread.h"
 #include "core/Logger.h"
 #include "preview/CapsuleChip.h"
@@ -352,7 +353,7 @@ QWidget* MetadataInspectorView::makeFileDNASection(const Screenshot& screenshot)
     const QLocale locale;
     column->addWidget(makeMetadataRow(u"Filename"_s, {}, screenshot.filename, rows));
     column->addWidget(
-        makeMetadataRow(u"Created"_s, {}, InspectorText::dateAndTime(screenshot.dateCreated, locale), rows));
+        makeMetadataRow(u"Created"_s, {}, DateText::mediumDateAndTime(screenshot.dateCreated, locale), rows));
     column->addWidget(makeMetadataRow(u"Size"_s, {}, InspectorText::fileSize(screenshot.fileSize, locale), rows));
     if (screenshot.sourceApp)
         column->addWidget(makeMetadataRow(u"Source"_s, u"app.dashed"_s, *screenshot.sourceApp, rows));

@@ -1,11 +1,11 @@
 #include "preview/MiniScreenshotItem.h"
 
+#include "core/DateText.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedBackground.h"
 #include "ui/SymbolRegistry.h"
 
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -73,7 +73,7 @@ QList<Button> buttons(const Screenshot& screenshot, const QRectF& cell)
 
 QString timeLabel(const Screenshot& screenshot)
 {
-    return QLocale().toString(screenshot.dateCreated.toLocalTime().time(), QLocale::ShortFormat);
+    return DateText::shortTime(screenshot.dateCreated);
 }
 
 void paint(QPainter& painter, const QRectF& cell, const Screenshot& screenshot, const std::optional<QImage>& thumbnail,

@@ -117,6 +117,53 @@ TEST(DateText, ShortAndMediumStylesInTheLocale)
     EXPECT_EQ(DateText::mediumDateAndTime(when, english), u"Mar 5, 2024 at 2:07 PM"_s);
     const QLocale german(QLocale::German, QLocale::Germany);
     EXPECT_EQ(DateText::shortDateAndTime(when, german), u"05.03.24, 14:07"_s);
+    EXPECT_EQ(DateText::mediumDateAndTime(when, german), u"5. M\u00e4rz 2024, 14:07"_s);
+    EXPECT_EQ(DateText::mediumDateAndTime(when, QLocale(QLocale::English, QLocale::UnitedKingdom)),
+              u"5 Mar 2024 at 14:07"_s);
+}
+
+// Screens show hours and minutes only, whatever the locale's short format
+// holds: the C locale (what a bare LANG=C.UTF-8 session gets) writes seconds.
+TEST(DateText, TimesNeverShowSeconds)
+{
+    const QDateTime when(QDate(2025, 8, 27), QTime(5, 15, 42, 250));
+    const struct
+    {
+        QLocale locale;
+        const char* time;
+        const char* medium;
+    } cases[] = {
+        {QLocale::c(), "05:15", "27 Aug 2025, 05:15"},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "5:15 AM", "Aug 27, 2025 at 5:15 AM"},
+        {QLocale(QLocale::German, QLocale::Germany), "05:15", "27. Aug. 2025, 05:15"},
+        {QLocale(QLocale::Finnish, QLocale::Finland), "5.15", "27. elok. 2025, 5.15"},
+        {QLocale(QLocale::Japanese, QLocale::Japan), "5:15", "2025\u5e748\u670827\u65e5, 5:15"},
+    };
+    for (const auto& c : cases) {
+        const QString name = c.locale.name();
+        EXPECT_EQ(DateText::shortTime(when, c.locale), QString::fromUtf8(c.time)) << name.toStdString();
+        EXPECT_EQ(DateText::mediumDateAndTime(when, c.locale), QString::fromUtf8(c.medium)) << name.toStdString();
+        EXPECT_FALSE(DateText::shortDateAndTime(when, c.locale).contains(u"42"_s)) << name.toStdString();
+    }
+}
+
+// The seconds go with the separator before them (after them when they come
+// first); quoted text and the other fields stay as the locale wrote them.
+TEST(DateText, SecondsLeaveTheFormatWithTheirSeparator)
+{
+    const struct
+    {
+        const char* format;
+        const char* expected;
+    } cases[] = {
+        {"HH:mm:ss", "HH:mm"},        {"h:mm:ss AP", "h:mm AP"},
+        {"AP h:mm:ss", "AP h:mm"},    {"HH.mm.ss", "HH.mm"},
+        {"HH:mm:ss.zzz", "HH:mm"},    {"ss:mm", "mm"},
+        {"HH:mm 'ss'", "HH:mm 'ss'"}, {"H:mm:ss t", "H:mm t"},
+        {"HH:mm", "HH:mm"},           {"h 'o''clock' mm:s", "h 'o''clock' mm"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DateText::withoutSeconds(QString::fromUtf8(c.format)), QString::fromUtf8(c.expected)) << c.format;
 }
 
 TEST(Graphemes, CountsAndCutsUserPerceivedCharacters)

@@ -233,14 +233,16 @@ TEST(InspectorText, FileSizesInDecimalKilobytesAndMegabytes)
         EXPECT_EQ(InspectorText::fileSize(c.bytes, us), QString::fromUtf8(c.text)) << c.bytes;
 }
 
-TEST(InspectorText, MediumDateAndShortTimeInTheLocale)
+// The C locale's short time carries seconds; the panel shows none.
+TEST_F(InspectorFixture, CreatedIsAMediumDateAndATimeWithoutSeconds)
 {
-    const QDateTime when(QDate(2024, 3, 14), QTime(21, 41, 22));
-    const QLocale us(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(InspectorText::dateAndTime(when, us),
-              u"Mar 14, 2024 at "_s + us.toString(QTime(21, 41), QLocale::ShortFormat));
-    EXPECT_EQ(InspectorText::dateAndTime(when, QLocale(QLocale::English, QLocale::UnitedKingdom)),
-              u"14 Mar 2024 at 21:41"_s);
+    const QLocale previous;
+    QLocale::setDefault(QLocale::c());
+    Screenshot shot = stored(u"a.png"_s);
+    shot.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(21, 41, 22));
+    show(shot);
+    EXPECT_EQ(m_inspector->fileFactValue(u"Created"_s), u"14 Mar 2024, 21:41"_s);
+    QLocale::setDefault(previous);
 }
 
 TEST(InspectorText, WordsAreCapitalized)

@@ -277,6 +277,19 @@ TEST_F(MiniGallery, CellsHaveTwoButtonsWithoutTextAndThreeWithEmptyText)
     EXPECT_EQ(three[2].rect.right(), 67 + 57);
 }
 
+// A bare LANG=C session's short time carries seconds; the cells never do.
+TEST_F(MiniGallery, TimeLabelsAreHoursAndMinutesInTheLocale)
+{
+    const QLocale previous;
+    Screenshot shot = record(u"/s/a.png"_s);
+    shot.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(16, 45, 12));
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(MiniScreenshotItem::timeLabel(shot), u"16:45"_s);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(MiniScreenshotItem::timeLabel(shot), u"4:45 PM"_s);
+    QLocale::setDefault(previous);
+}
+
 TEST_F(MiniGallery, ThreeColumnsOf134FillThePopupsWidthAndTheGridTakesTheRestOfItsHeight)
 {
     const MiniGalleryGrid::Columns columns = MiniGalleryGrid::columnsFor(450);

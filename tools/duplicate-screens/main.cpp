@@ -115,7 +115,6 @@ int main(int argc, char** argv)
         qputenv(name, QFile::encodeName(scratch.filePath(QString::fromLatin1(name))));
     QApplication app(argc, argv);
     applyDarkStyle(app);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QString output = app.arguments().value(1, u"."_s);
     QDir().mkpath(output);
 

@@ -147,7 +147,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     applyDarkStyle(app);
     Motion::setInstant(true);
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     const QString output = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(output);
 
