@@ -64,13 +64,13 @@ void PlainButton::paintEvent(QPaintEvent*)
     currentBackground().paint(painter, area);
     if (isDown()) {
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(RoundedBackground::path(area, m_background.cornerRadius), QColor(0, 0, 0, 40));
+        painter.fillPath(m_background.outline(area), QColor(0, 0, 0, 40));
     }
     // Only keyboard navigation focuses the button (clicks do not).
     if (hasFocus()) {
         painter.setRenderHint(QPainter::Antialiasing);
         const QRectF ring = area.adjusted(1, 1, -1, -1);
-        painter.strokePath(RoundedBackground::path(ring, m_background.cornerRadius), QPen(PremiumTheme::accent(), 2));
+        painter.strokePath(m_background.outline(ring), QPen(PremiumTheme::accent(), 2));
     }
 }
 

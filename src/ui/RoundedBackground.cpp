@@ -32,13 +32,31 @@ RoundedBackground RoundedBackground::tinted(qreal cornerRadius, const QColor& co
     return {cornerRadius, withOpacity(color, fillOpacity), withOpacity(color, strokeOpacity), 1, std::nullopt};
 }
 
+RoundedBackground RoundedBackground::circle(const QBrush& fill, const QColor& stroke)
+{
+    RoundedBackground background{0, fill, stroke, 1, std::nullopt};
+    background.shape = Shape::ellipse;
+    return background;
+}
+
+QPainterPath RoundedBackground::outline(const QRectF& rect) const
+{
+    if (shape == Shape::roundedRectangle)
+        return path(rect, cornerRadius);
+    QPainterPath ellipse;
+    ellipse.addEllipse(rect);
+    return ellipse;
+}
+
 void RoundedBackground::paint(QPainter& painter, const QRectF& rect) const
 {
     const bool stroked = stroke.alpha() > 0 && strokeWidth > 0;
     // The outline is drawn inside the rectangle, like a stroked border.
     const qreal inset = stroked ? strokeWidth / 2 : 0;
-    const QRectF shape = rect.adjusted(inset, inset, -inset, -inset);
-    const QPainterPath outline = path(shape, std::max<qreal>(0, cornerRadius - inset));
+    const QRectF area = rect.adjusted(inset, inset, -inset, -inset);
+    RoundedBackground inner = *this;
+    inner.cornerRadius = std::max<qreal>(0, cornerRadius - inset);
+    const QPainterPath outline = inner.outline(area);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     if (fill.style() != Qt::NoBrush)

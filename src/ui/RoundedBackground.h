@@ -25,12 +25,17 @@ struct RoundedBackground
         QPointF offset;
     };
 
+    // The rounded rectangle, or the ellipse inscribed in the rectangle (a
+    // circle on a square: round buttons).
+    enum class Shape { roundedRectangle, ellipse };
+
     qreal cornerRadius = 0;
     QBrush fill = Qt::NoBrush;
     QColor stroke = Qt::transparent;
     qreal strokeWidth = 1;
     // Cast around the widget that carries the background (applyShadow).
     std::optional<Shadow> shadow;
+    Shape shape = Shape::roundedRectangle;
 
     // Fill glassFill, stroke glassBorder: the glass card's surface.
     static RoundedBackground glass(qreal cornerRadius);
@@ -38,8 +43,13 @@ struct RoundedBackground
     static RoundedBackground overlayPanel();
     // `color` at two opacities: a tinted fill inside a stronger outline.
     static RoundedBackground tinted(qreal cornerRadius, const QColor& color, qreal fillOpacity, qreal strokeOpacity);
+    // A circle (an ellipse on a non-square rectangle), optionally outlined.
+    static RoundedBackground circle(const QBrush& fill, const QColor& stroke = Qt::transparent);
 
     void paint(QPainter& painter, const QRectF& rect) const;
+    // The background's shape over `rect`: where it fills, and what a press
+    // darkens or a focus ring follows.
+    QPainterPath outline(const QRectF& rect) const;
     // Gives `widget` this background's shadow (drawn beyond its bounds, as a
     // graphics effect), or takes away a shadow it had.
     void applyShadow(QWidget& widget) const;

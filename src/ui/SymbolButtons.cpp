@@ -7,7 +7,7 @@ PlainButton* makeCircleSymbolButton(const QString& symbolName, int symbolSize, c
                                     const QColor& fill, const QColor& stroke, QWidget* parent)
 {
     const int side = symbolSize + 2 * padding;
-    auto* button = new PlainButton(RoundedBackground{side / 2.0, fill, stroke, 1, std::nullopt},
+    auto* button = new PlainButton(RoundedBackground::circle(fill, stroke),
                                    QMargins(padding, padding, padding, padding), QBoxLayout::LeftToRight, parent);
     button->contentLayout()->addWidget(new SymbolLabel(symbolName, symbolSize, symbolColor));
     button->setProperty("symbolName", symbolName);

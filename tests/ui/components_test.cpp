@@ -3,11 +3,14 @@
 #include "ui/GlassTextField.h"
 #include "ui/GradientButton.h"
 #include "ui/Motion.h"
+#include "ui/PlainButton.h"
 #include "ui/PremiumGlassCard.h"
 #include "ui/ShimmerEffect.h"
+#include "ui/SymbolButtons.h"
 #include "ui/SymbolLabel.h"
 
 #include <QAbstractAnimation>
+#include <QImage>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -153,4 +156,42 @@ TEST(ShimmerEffect, SweepRestsWithMotionOffAndRunsOtherwise)
     ASSERT_EQ(running.size(), 1);
     EXPECT_EQ(running.first()->loopCount(), -1);
     EXPECT_EQ(running.first()->duration(), ShimmerEffect::sweepMs);
+}
+
+namespace {
+// Pixels of `widget` covered by more than half.
+int coveredPixels(QWidget& widget)
+{
+    QImage canvas(widget.size(), QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    widget.render(&canvas, QPoint(), QRegion(), QWidget::DrawChildren);
+    int covered = 0;
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < canvas.width(); ++x)
+            covered += qAlpha(canvas.pixel(x, y)) > 127 ? 1 : 0;
+    return covered;
+}
+} // namespace
+
+// The round buttons of the previews are circles, not squares with rounded
+// corners: their ground covers a circle's area and leaves the corners free,
+// pressed as well as at rest.
+TEST(CircleSymbolButton, IsACircle)
+{
+    PlainButton* button = makeCircleSymbolButton(u"chevron.left"_s, 30, Qt::transparent, 20, Qt::white);
+    std::unique_ptr<PlainButton> owner(button);
+    ASSERT_EQ(button->size(), QSize(70, 70));
+    const double circle = M_PI * 35 * 35;
+    EXPECT_NEAR(coveredPixels(*button), circle, circle * 0.02);
+    // Where a rounded square would still be filled: on the diagonal, just
+    // outside the circle.
+    QImage canvas(button->size(), QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    button->render(&canvas, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QPoint outside(qRound(35 + 37 * M_SQRT1_2), qRound(35 - 37 * M_SQRT1_2));
+    EXPECT_EQ(qAlpha(canvas.pixel(outside)), 0);
+    EXPECT_EQ(button->background().outline(QRectF(0, 0, 70, 70)).boundingRect(), QRectF(0, 0, 70, 70));
+
+    button->setDown(true);
+    EXPECT_NEAR(coveredPixels(*button), circle, circle * 0.02);
 }
