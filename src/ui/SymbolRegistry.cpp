@@ -1,6 +1,7 @@
 #include "ui/SymbolRegistry.h"
 
 #include "core/Logger.h"
+#include "ui/FilledSymbol.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QSvgRenderer>
 
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -27,10 +29,37 @@ QString resourcePath(const QString& name)
     return u":/symbols/"_s + name + u".svg"_s;
 }
 
+// A symbol's art: one drawing, or for a solid symbol the drawing whose
+// cut layer goes over it with exclusive-or.
+struct Art
+{
+    std::shared_ptr<QSvgRenderer> base;
+    std::shared_ptr<QSvgRenderer> cut;
+
+    void render(QImage& image) const
+    {
+        const QRectF area(QPointF(0, 0), image.size());
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        base->render(&painter, area);
+        if (!cut)
+            return;
+        QImage layer(image.size(), QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        {
+            QPainter cutPainter(&layer);
+            cutPainter.setRenderHint(QPainter::Antialiasing);
+            cut->render(&cutPainter, area);
+        }
+        painter.setCompositionMode(QPainter::CompositionMode_Xor);
+        painter.drawImage(0, 0, layer);
+    }
+};
+
 struct RegistryState
 {
     QMutex mutex;
-    QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
+    QHash<QString, Art> art;
     QStringList unknown;
 };
 
@@ -44,33 +73,44 @@ RegistryState& state()
 }
 
 // Lucide strokes with currentColor; white art is tinted afterwards.
-std::shared_ptr<QSvgRenderer> loadRenderer(const QString& name)
+std::shared_ptr<QSvgRenderer> rendererOf(QByteArray svg)
 {
-    QFile file(resourcePath(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return nullptr;
-    QByteArray svg = file.readAll();
     svg.replace("currentColor", "#ffffff");
     auto renderer = std::make_shared<QSvgRenderer>(svg);
     return renderer->isValid() ? renderer : nullptr;
 }
 
-std::shared_ptr<QSvgRenderer> renderer(const QString& name)
+std::optional<Art> loadArt(const QString& name)
+{
+    QFile file(resourcePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray svg = file.readAll();
+    Art art;
+    if (const auto layers = FilledSymbol::layersOf(svg)) {
+        art.base = rendererOf(layers->solid);
+        art.cut = rendererOf(layers->cut);
+    } else {
+        art.base = rendererOf(svg);
+    }
+    return art.base ? std::optional(art) : std::nullopt;
+}
+
+std::optional<Art> artOf(const QString& name)
 {
     RegistryState& registry = state();
     QMutexLocker lock(&registry.mutex);
-    if (const auto found = registry.renderers.constFind(name); found != registry.renderers.constEnd())
+    if (const auto found = registry.art.constFind(name); found != registry.art.constEnd())
         return found.value();
-    auto loaded = loadRenderer(name);
-    if (loaded) {
-        registry.renderers.insert(name, loaded);
+    if (auto loaded = loadArt(name)) {
+        registry.art.insert(name, *loaded);
         return loaded;
     }
     if (!registry.unknown.contains(name)) {
         registry.unknown.append(name);
         Logger::log(LogLevel::warning, u"General"_s, u"Unknown symbol"_s, {{u"name"_s, name}});
     }
-    return nullptr;
+    return std::nullopt;
 }
 } // namespace
 
@@ -100,10 +140,9 @@ QPixmap SymbolRegistry::pixmap(const QString& name, int logicalSize, const QColo
     const int side = qMax(1, qRound(logicalSize * devicePixelRatio));
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    if (const auto svg = renderer(name)) {
+    if (const auto art = artOf(name)) {
+        art->render(image);
         QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        svg->render(&painter, QRectF(0, 0, side, side));
         painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
         painter.fillRect(image.rect(), color);
     }

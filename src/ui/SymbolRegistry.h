@@ -10,8 +10,9 @@
 class QPainter;
 
 // The interface's symbols, asked for by name ("photo.stack", "xmark.circle.fill")
-// and drawn from Lucide outline icons compiled into the application. Icons are
-// tinted when painted, so one file serves every colour.
+// and drawn from Lucide outline icons compiled into the application; the
+// ".fill" names are drawn solid (FilledSymbol). Icons are tinted when
+// painted, so one file serves every colour.
 //
 // An unknown name draws nothing, logs a warning and is remembered in
 // unknownRequests(), which the app tests check after every run. Painting

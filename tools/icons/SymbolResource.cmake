@@ -1,23 +1,33 @@
 # Copies the Lucide icons named by a symbol map into a resource folder, one file
-# per symbol name, and writes the Qt resource file listing them.
+# per symbol name, and writes the Qt resource file listing them. A symbol's
+# fill recipe (the map's further columns) travels in its file as the root's
+# data-fill attribute, for the registry to apply when it draws.
 #   cmake -DMAP=<symbol-map.txt> -DICONS=<lucide-static/icons> -DOUT=<folder> -P SymbolResource.cmake
 # Also usable with include(): brindle_read_symbol_map(<map> <out-var>) yields
-# "symbol=icon" pairs.
+# "symbol=icon" pairs, and "symbol|recipe" entries in <out-var>_FILLS.
 
 function(brindle_read_symbol_map map out_var)
     file(STRINGS "${map}" lines)
     set(pairs "")
+    set(fills "")
     foreach(line IN LISTS lines)
         string(STRIP "${line}" line)
         if(line STREQUAL "" OR line MATCHES "^#")
             continue()
         endif()
-        if(NOT line MATCHES "^([a-z0-9.]+)[ \t]+([a-z0-9-]+)$")
+        if(NOT line MATCHES "^([a-z0-9.]+)[ \t]+([a-z0-9-]+)(([ \t]+(inset|solid=[0-9,]+|hole=[0-9,]+))*)$")
             message(FATAL_ERROR "${map}: malformed line '${line}'")
         endif()
-        list(APPEND pairs "${CMAKE_MATCH_1}=${CMAKE_MATCH_2}")
+        set(symbol "${CMAKE_MATCH_1}")
+        list(APPEND pairs "${symbol}=${CMAKE_MATCH_2}")
+        string(STRIP "${CMAKE_MATCH_3}" recipe)
+        string(REGEX REPLACE "[ \t]+" " " recipe "${recipe}")
+        if(NOT recipe STREQUAL "")
+            list(APPEND fills "${symbol}|${recipe}")
+        endif()
     endforeach()
     set(${out_var} "${pairs}" PARENT_SCOPE)
+    set(${out_var}_FILLS "${fills}" PARENT_SCOPE)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE AND MAP)
@@ -31,7 +41,20 @@ if(CMAKE_SCRIPT_MODE_FILE AND MAP)
         if(NOT EXISTS "${ICONS}/${icon}.svg")
             message(FATAL_ERROR "Symbol ${symbol}: no icon ${ICONS}/${icon}.svg")
         endif()
-        configure_file("${ICONS}/${icon}.svg" "${OUT}/symbols/${symbol}.svg" COPYONLY)
+        set(recipe "")
+        string(REPLACE "." "\\." symbol_pattern "${symbol}")
+        foreach(fill IN LISTS pairs_FILLS)
+            if(fill MATCHES "^${symbol_pattern}\\|(.*)$")
+                set(recipe "${CMAKE_MATCH_1}")
+            endif()
+        endforeach()
+        if(recipe STREQUAL "")
+            configure_file("${ICONS}/${icon}.svg" "${OUT}/symbols/${symbol}.svg" COPYONLY)
+        else()
+            file(READ "${ICONS}/${icon}.svg" svg)
+            string(REGEX REPLACE "<svg" "<svg data-fill=\"${recipe}\"" svg "${svg}")
+            file(WRITE "${OUT}/symbols/${symbol}.svg" "${svg}")
+        endif()
         string(APPEND qrc "    <file alias=\"${symbol}.svg\">symbols/${symbol}.svg</file>\n")
     endforeach()
     string(APPEND qrc "  </qresource>\n</RCC>\n")
