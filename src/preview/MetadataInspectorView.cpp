@@ -9,6 +9,7 @@
 #include "preview/InspectorPieces.h"
 #include "preview/InspectorText.h"
 #include "ui/BlurView.h"
+#include "ui/DitheredGradient.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedPanel.h"
 #include "ui/SymbolLabel.h"
@@ -21,7 +22,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollArea>
@@ -148,8 +148,10 @@ QScrollArea* MetadataInspectorView::makeScrollView()
     m_scroll->viewport()->setAutoFillBackground(false);
 
     auto* content = new QWidget(m_scroll);
-    content->setAutoFillBackground(false);
     m_scroll->setWidget(content);
+    // The panel's material shows through, as it does without a record
+    // (setWidget() turns filling on).
+    content->setAutoFillBackground(false);
     m_sections = new QVBoxLayout(content);
     m_sections->setContentsMargins(16, 16, 16, 16);
     m_sections->setSpacing(24);
@@ -421,10 +423,9 @@ void MetadataInspectorView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), BlurView::fillColor(BlurView::Material::hudWindow));
-    QLinearGradient sheen(rect().topLeft(), rect().bottomRight());
-    sheen.setColorAt(0, white(0.02));
-    sheen.setColorAt(1, white(0.01));
-    painter.fillRect(rect(), sheen);
+    if (m_sheen.size() != size())
+        m_sheen = DitheredGradient::render(size(), QPointF(0, 0), QPointF(width(), height()), white(0.02), white(0.01));
+    painter.drawImage(0, 0, m_sheen);
     painter.fillRect(QRect(0, 0, 1, height()), white(0.1));
 }
 

@@ -3,6 +3,7 @@
 #include "core/Scheduler.h"
 #include "core/Screenshot.h"
 
+#include <QImage>
 #include <QStringList>
 #include <QThreadPool>
 #include <QUrl>
@@ -201,4 +202,6 @@ private:
     QList<CapsuleChip*> m_linkChips;
     QList<CapsuleChip*> m_smartTagChips;
     QList<QPair<QString, ElidedLabel*>> m_fileFacts;
+    // The panel's sheen at its current size, rendered once per size.
+    QImage m_sheen;
 };

@@ -233,6 +233,46 @@ TEST(InspectorText, FileSizesInDecimalKilobytesAndMegabytes)
         EXPECT_EQ(InspectorText::fileSize(c.bytes, us), QString::fromUtf8(c.text)) << c.bytes;
 }
 
+namespace {
+// The mean colour of an 8 × 8 block of the inspector drawn over the
+// preview's backdrop (the panel is translucent).
+QColor blockOf(MetadataInspectorView& inspector, QPoint topLeft)
+{
+    QImage canvas(inspector.size(), QImage::Format_RGB32);
+    canvas.fill(QColor(10, 10, 10));
+    inspector.render(&canvas, QPoint(), QRegion(), QWidget::DrawChildren);
+    int red = 0, green = 0, blue = 0;
+    for (int y = topLeft.y(); y < topLeft.y() + 8; ++y)
+        for (int x = topLeft.x(); x < topLeft.x() + 8; ++x) {
+            const QColor c = canvas.pixelColor(x, y);
+            red += c.red();
+            green += c.green();
+            blue += c.blue();
+        }
+    return QColor(red / 64, green / 64, blue / 64);
+}
+} // namespace
+
+// The panel is one material whether it shows a record or not (the record's
+// scroll view once painted it over with the window colour), under a header
+// that is the darker of the two.
+TEST_F(InspectorFixture, TheBodyIsOneMaterialWithOrWithoutARecordUnderADarkerHeader)
+{
+    show(std::nullopt);
+    const QPoint body(308, 420);
+    const QColor empty = blockOf(*m_inspector, body);
+    const QColor emptyHeader = blockOf(*m_inspector, QPoint(280, 12));
+    show(stored(u"a.png"_s));
+    const QColor withRecord = blockOf(*m_inspector, body);
+    const QColor header = blockOf(*m_inspector, QPoint(280, 12));
+
+    EXPECT_NEAR(withRecord.red(), empty.red(), 1);
+    EXPECT_NEAR(withRecord.blue(), empty.blue(), 1);
+    EXPECT_GT(withRecord.red(), 20) << "the material, not the window behind it";
+    EXPECT_EQ(header, emptyHeader);
+    EXPECT_LT(header.red(), withRecord.red() - 3);
+}
+
 // The C locale's short time carries seconds; the panel shows none.
 TEST_F(InspectorFixture, CreatedIsAMediumDateAndATimeWithoutSeconds)
 {

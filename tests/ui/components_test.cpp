@@ -1,5 +1,6 @@
 #include "ui/BlurView.h"
 #include "ui/BlurredGlow.h"
+#include "ui/DitheredGradient.h"
 #include "ui/GlassTextField.h"
 #include "ui/GradientButton.h"
 #include "ui/Motion.h"
@@ -194,4 +195,29 @@ TEST(CircleSymbolButton, IsACircle)
 
     button->setDown(true);
     EXPECT_NEAR(coveredPixels(*button), circle, circle * 0.02);
+}
+
+// A sheen from white at 0.02 to white at 0.01 spans under three levels of
+// eight-bit opacity: drawn plainly it steps in wide bands. Dithered, every
+// 8 × 8 block averages to the gradient's own value there.
+TEST(DitheredGradient, FaintGradientsStepSmoothlyInsteadOfInBands)
+{
+    const QSize size(320, 96);
+    const QImage sheen = DitheredGradient::render(size, QPointF(0, 0), QPointF(size.width(), 0),
+                                                  QColor::fromRgbF(1, 1, 1, 0.02f), QColor::fromRgbF(1, 1, 1, 0.01f));
+    ASSERT_EQ(sheen.size(), size);
+    for (int left = 0; left < size.width(); left += 8) {
+        for (int top = 0; top < size.height(); top += 8) {
+            double alpha = 0;
+            for (int y = top; y < top + 8; ++y) {
+                for (int x = left; x < left + 8; ++x) {
+                    const QRgb pixel = sheen.pixel(x, y);
+                    ASSERT_EQ(qRed(pixel), qAlpha(pixel)); // white, premultiplied
+                    alpha += qAlpha(pixel);
+                }
+            }
+            const double expected = 255 * (0.02 - 0.01 * (left + 4) / size.width());
+            EXPECT_NEAR(alpha / 64, expected, 0.1) << left << "," << top;
+        }
+    }
 }
