@@ -17,6 +17,7 @@
 #include "ui/TextLabel.h"
 #include "ui/TextStyle.h"
 
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -197,9 +198,8 @@ QWidget* ImagePreviewView::makeZoomControl()
     m_slider->setRange(int(minZoom * sliderSteps), int(maxZoom * sliderSteps));
     m_slider->setValue(sliderSteps);
     m_slider->setFocusPolicy(Qt::NoFocus);
-    QPalette palette = m_slider->palette();
-    palette.setColor(QPalette::Highlight, Qt::white);
-    m_slider->setPalette(palette);
+    // The theme's round handle, on a white track rather than the accent.
+    m_slider->setStyleSheet(u"QSlider::sub-page:horizontal { background: white; }"_s);
     connect(m_slider, &QSlider::valueChanged, this, [this](int value) { setScale(double(value) / sliderSteps); });
     PlainButton* in = zoomButton(u"plus.magnifyingglass"_s);
     in->setObjectName(u"zoomIn"_s);
@@ -264,6 +264,7 @@ void ImagePreviewView::setAllScreenshots(QList<Screenshot> screenshots)
 
 void ImagePreviewView::showScreenshot()
 {
+    m_pan = QPointF();
     m_inspector->setScreenshot(m_screenshot);
     loadHighResImage();
     const bool video = m_screenshot && m_screenshot->isVideo();
@@ -306,6 +307,7 @@ void ImagePreviewView::imageLoaded(const QString& path, const QImage& image)
         return;
     m_picture.setImage(image);
     m_loading->hide();
+    syncPanCursor();
     update();
 }
 
@@ -389,7 +391,44 @@ void ImagePreviewView::changeScale(double scale, bool animated)
 void ImagePreviewView::setShownScale(double scale)
 {
     m_shownScale = scale;
+    syncPanCursor();
     update();
+}
+
+QPointF ImagePreviewView::shownOffset() const
+{
+    const QSizeF size = m_picture.rectIn(imageArea(), m_shownScale).size();
+    return m_picture.boundedOffset(imageArea(), m_shownScale,
+                                   QPointF(m_pan.x() * size.width(), m_pan.y() * size.height()));
+}
+
+void ImagePreviewView::moveTo(QPointF offset)
+{
+    const QSizeF size = m_picture.rectIn(imageArea(), m_shownScale).size();
+    if (size.isEmpty())
+        return;
+    const QPointF bounded = m_picture.boundedOffset(imageArea(), m_shownScale, offset);
+    m_pan = QPointF(bounded.x() / size.width(), bounded.y() / size.height());
+    update();
+}
+
+QRectF ImagePreviewView::pictureRect() const
+{
+    if (!m_screenshot || m_screenshot->isVideo())
+        return {};
+    return m_picture.rectIn(imageArea(), m_shownScale, shownOffset());
+}
+
+// A picture larger than its area can be taken hold of.
+void ImagePreviewView::syncPanCursor()
+{
+    const QPointF limit = m_picture.offsetLimit(imageArea(), m_shownScale);
+    if (m_dragFrom && m_dragged)
+        setCursor(Qt::ClosedHandCursor);
+    else if (limit.x() > 0 || limit.y() > 0)
+        setCursor(Qt::OpenHandCursor);
+    else
+        unsetCursor();
 }
 
 void ImagePreviewView::setInspectorVisible(bool visible)
@@ -551,32 +590,59 @@ void ImagePreviewView::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-// With Ctrl held, each notch of the wheel is one step of the zoom buttons.
+// With Ctrl held, each notch of the wheel is one step of the zoom buttons;
+// otherwise the wheel (Shift for across) moves a zoomed picture.
 void ImagePreviewView::wheelEvent(QWheelEvent* event)
 {
+    event->accept();
     if (event->modifiers() & Qt::ControlModifier) {
         const int notches = event->angleDelta().y() / 120;
         for (int i = 0; i < std::abs(notches); ++i)
             notches > 0 ? zoomIn() : zoomOut();
+        return;
     }
+    // A notch of the wheel moves it 60 pixels; touchpads say how far.
+    QPointF delta = event->pixelDelta().isNull() ? QPointF(event->angleDelta()) / 2 : QPointF(event->pixelDelta());
+    if (event->modifiers() & Qt::ShiftModifier && delta.x() == 0)
+        delta = QPointF(delta.y(), 0);
+    moveTo(shownOffset() + delta);
+}
+
+// A click on the backdrop closes; one on the picture does not, and a press
+// on a zoomed picture takes hold of it.
+void ImagePreviewView::mousePressEvent(QMouseEvent* event)
+{
+    const bool onPicture = pictureRect().intersected(imageArea()).contains(event->position());
+    const bool left = event->button() == Qt::LeftButton;
+    m_pressedOnBackdrop = left && !onPicture;
+    m_dragged = false;
+    if (left && onPicture)
+        m_dragFrom = event->position();
+    setFocus(Qt::MouseFocusReason);
     event->accept();
 }
 
-// A click on the backdrop closes; one on the picture does not.
-void ImagePreviewView::mousePressEvent(QMouseEvent* event)
+void ImagePreviewView::mouseMoveEvent(QMouseEvent* event)
 {
-    const bool onPicture =
-        !m_picture.isNull() &&
-        m_picture.rectIn(imageArea(), m_shownScale).intersected(imageArea()).contains(event->position());
-    m_pressedOnBackdrop = event->button() == Qt::LeftButton && !onPicture;
-    setFocus(Qt::MouseFocusReason);
     event->accept();
+    if (!m_dragFrom || !(event->buttons() & Qt::LeftButton))
+        return;
+    const QPointF delta = event->position() - *m_dragFrom;
+    if (!m_dragged && delta.manhattanLength() < QApplication::startDragDistance())
+        return;
+    m_dragged = true;
+    m_dragFrom = event->position();
+    moveTo(shownOffset() + delta);
+    syncPanCursor();
 }
 
 void ImagePreviewView::mouseReleaseEvent(QMouseEvent* event)
 {
     const bool close = m_pressedOnBackdrop && rect().contains(event->position().toPoint());
     m_pressedOnBackdrop = false;
+    m_dragFrom.reset();
+    m_dragged = false;
+    syncPanCursor();
     event->accept();
     if (close)
         m_callbacks.onClose();
@@ -585,13 +651,15 @@ void ImagePreviewView::mouseReleaseEvent(QMouseEvent* event)
 QRect ImagePreviewView::imageArea() const
 {
     const int panel = m_screenshot ? int(std::lround(inspectorWidth * m_inspectorReveal)) : 0;
-    return QRect(0, 0, std::max(0, width() - panel), height());
+    const int top = m_topBar ? m_topBar->sizeHint().height() : 0;
+    return QRect(0, top, std::max(0, width() - panel), std::max(0, height() - top));
 }
 
 void ImagePreviewView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     layoutChildren();
+    syncPanCursor();
 }
 
 void ImagePreviewView::layoutChildren()
@@ -620,5 +688,5 @@ void ImagePreviewView::paintEvent(QPaintEvent*)
     if (!m_screenshot || m_screenshot->isVideo() || m_picture.isNull())
         return;
     painter.setClipRect(imageArea());
-    m_picture.paint(painter, imageArea(), m_shownScale, devicePixelRatioF());
+    m_picture.paint(painter, imageArea(), m_shownScale, devicePixelRatioF(), shownOffset());
 }

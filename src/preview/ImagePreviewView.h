@@ -28,9 +28,11 @@ class VideoBackend;
 class Workers;
 
 // The full-window preview laid over the whole gallery: one screenshot at
-// full resolution (a recording in the video player), stepped through the
-// gallery's list with the arrows or the arrow keys, zoomed with buttons, a
-// slider or a pinch, shown in the file manager, deleted after a question,
+// full resolution (a recording in the video player) below the top bar,
+// stepped through the gallery's list with the arrows or the arrow keys,
+// zoomed with buttons, a slider, a pinch or Ctrl and the wheel, moved about
+// when zoomed by dragging or scrolling, shown in the file manager, deleted
+// after a question,
 // with the metadata inspector in a side panel ("i"). The screenshot shown,
 // the list and the preview's own presence belong to the caller, told
 // through the callbacks; deleting is the caller's work too.
@@ -98,6 +100,10 @@ public:
 
     // "Loading high-res..." with the spinner is shown.
     bool isLoading() const;
+    // Where the picture is drawn now, and the area it is drawn in: below the
+    // top bar, beside the inspector.
+    QRectF pictureRect() const;
+    QRect imageArea() const;
     const QImage& image() const { return m_picture.image(); }
     CustomVideoPlayer* videoPlayer() const { return m_video; }
     FullImageLoader& imageLoader() const { return *m_loader; }
@@ -125,6 +131,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -140,8 +147,12 @@ private:
     void syncInfoBar();
     void syncChrome();
     void changeScale(double scale, bool animated);
+    // The picture's centre moved from the area's by `offset` pixels at the
+    // zoom shown, as far as it may go.
+    void moveTo(QPointF offset);
+    QPointF shownOffset() const;
+    void syncPanCursor();
     void layoutChildren();
-    QRect imageArea() const;
     std::optional<qsizetype> position() const;
 
     std::optional<Screenshot> m_screenshot;
@@ -156,7 +167,12 @@ private:
     bool m_isInspectorVisible = false;
     bool m_isInspectorEditing = false;
     PinchTracker m_pinch;
+    // Where the zoomed picture has been moved to, in parts of its own size,
+    // so a change of zoom keeps the same spot in the middle.
+    QPointF m_pan;
     bool m_pressedOnBackdrop = false;
+    std::optional<QPointF> m_dragFrom;
+    bool m_dragged = false;
 
     CustomVideoPlayer* m_video = nullptr;
     QWidget* m_loading;
@@ -164,7 +180,7 @@ private:
     MetadataInspectorView* m_inspector;
     PlainButton* m_previous;
     PlainButton* m_next;
-    QWidget* m_topBar;
+    QWidget* m_topBar = nullptr;
     QWidget* m_fileButtons;
     PlainButton* m_reveal = nullptr;
     PlainButton* m_inspectorToggle = nullptr;

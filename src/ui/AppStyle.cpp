@@ -62,6 +62,10 @@ QScrollBar::handle:horizontal { min-width: 32px; }
 QScrollBar::handle:hover { background: %6; }
 QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
 QScrollBar::add-page, QScrollBar::sub-page { background: transparent; }
+QSlider:horizontal { min-height: 16px; }
+QSlider::groove:horizontal { height: 4px; background: %5; border-radius: 2px; }
+QSlider::sub-page:horizontal { background: palette(highlight); border-radius: 2px; }
+QSlider::handle:horizontal { background: %1; width: 14px; height: 14px; margin: -5px 0; border-radius: 7px; }
 )"_s.arg(cssColor(textPrimary()), cssColor(surfaceElevated()), cssColor(glassBorder()), cssColor(primary()),
          cssColor(QColor(255, 255, 255, 51)), cssColor(textTertiary()));
 }

@@ -22,6 +22,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +219,90 @@ TEST_F(ImagePreviewTest, TheBackdropClosesButThePictureDoesNot)
     EXPECT_EQ(m_desktop.shown, QStringList{m_shots[0].filePath});
     QTest::mouseClick(preview.closeButton(), Qt::LeftButton);
     EXPECT_EQ(m_calls, QStringList{u"close"_s});
+}
+
+namespace {
+void sendMouse(QWidget& widget, QEvent::Type type, QPointF at, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, at, widget.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      buttons, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
+}
+
+void drag(QWidget& widget, QPointF from, QPointF by)
+{
+    sendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseMove, from + by / 2, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseMove, from + by, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseButtonRelease, from + by, Qt::NoButton);
+}
+
+void scroll(QWidget& widget, QPoint angle, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    const QPointF at = QRectF(widget.rect()).center();
+    QWheelEvent event(at, widget.mapToGlobal(at), QPoint(), angle, Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&widget, &event);
+}
+
+// Pixels of the picture's own colour in the rows above `bottom`.
+int greenPixelsAbove(QWidget& widget, int bottom)
+{
+    const QImage shot = widget.grab().toImage();
+    int count = 0;
+    for (int y = 0; y < bottom; ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            count += c.green() > 200 && c.red() < 60 && c.blue() < 60 ? 1 : 0;
+        }
+    return count;
+}
+} // namespace
+
+// The picture lies below the top bar at every zoom, and a zoomed picture is
+// moved about by dragging it or scrolling, never further than its own edges.
+TEST_F(ImagePreviewTest, AZoomedPictureStaysBelowTheTopBarAndMovesByDraggingAndScrolling)
+{
+    ImagePreviewView& preview = open(m_shots[1], m_shots); // green
+    ASSERT_TRUE(waitUntil([&] { return !preview.isLoading(); }));
+    const QRect bar = preview.findChild<QWidget*>(u"topBar"_s)->geometry();
+    const QRectF area = preview.imageArea();
+    EXPECT_EQ(area.top(), bar.bottom() + 1);
+    EXPECT_EQ(preview.pictureRect().top(), area.top()) << "fitted to the height below the bar";
+
+    preview.setScale(3.0);
+    EXPECT_EQ(greenPixelsAbove(preview, bar.bottom() + 1), 0);
+    EXPECT_GT(greenPixelsAbove(preview, bar.bottom() + 20), 0);
+
+    const QRectF centred = preview.pictureRect();
+    EXPECT_EQ(centred.center(), area.center());
+    drag(preview, area.center(), QPointF(100, 50));
+    EXPECT_EQ(preview.pictureRect(), centred.translated(100, 50));
+    EXPECT_TRUE(m_calls.isEmpty()) << "a drag on the picture does not close";
+    // No further than the picture's edge meeting the area's edge.
+    drag(preview, area.center(), QPointF(5000, 5000));
+    EXPECT_EQ(preview.pictureRect().topLeft(), area.topLeft());
+
+    // The wheel moves it too: down by a notch shows what lies lower.
+    const QRectF before = preview.pictureRect();
+    scroll(preview, QPoint(0, -120));
+    EXPECT_EQ(preview.pictureRect(), before.translated(0, -60));
+    scroll(preview, QPoint(0, -120), Qt::ShiftModifier);
+    EXPECT_EQ(preview.pictureRect(), before.translated(-60, -60));
+    // With Ctrl it zooms, as before.
+    scroll(preview, QPoint(0, -120), Qt::ControlModifier);
+    EXPECT_DOUBLE_EQ(preview.scale(), 2.5);
+
+    // Back at the fitted size it cannot move; another screenshot starts centred.
+    preview.setScale(1.0);
+    EXPECT_EQ(preview.pictureRect().center(), area.center());
+    drag(preview, area.center(), QPointF(80, 0));
+    EXPECT_EQ(preview.pictureRect().center(), area.center());
+    preview.setScale(3.0);
+    drag(preview, area.center(), QPointF(80, 0));
+    key(Qt::Key_Right);
+    ASSERT_TRUE(waitUntil([&] { return !preview.isLoading(); }));
+    preview.setScale(3.0);
+    EXPECT_EQ(preview.pictureRect().center(), area.center());
 }
 
 TEST_F(ImagePreviewTest, AStaleDecodeFinishingLateIsDropped)
