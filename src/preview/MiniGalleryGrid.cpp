@@ -3,6 +3,7 @@
 #include "ui/Motion.h"
 
 #include <QHelpEvent>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -20,6 +21,14 @@ constexpr int floatingBarWidth = 10;
 constexpr int hoverFadeMs = 200;
 constexpr qreal rowStep = cellHeight + MiniGalleryGrid::spacing;
 } // namespace
+
+QRect MiniGalleryGrid::fadeBand() const
+{
+    if (verticalScrollBar()->value() >= verticalScrollBar()->maximum())
+        return {};
+    const QRect area = viewport()->rect();
+    return QRect(area.left(), area.bottom() + 1 - fadeHeight, area.width(), fadeHeight);
+}
 
 MiniGalleryGrid::MiniGalleryGrid(QWidget* parent)
     : QAbstractScrollArea(parent)
@@ -169,14 +178,45 @@ std::pair<int, int> MiniGalleryGrid::visibleRange(qreal margin) const
 void MiniGalleryGrid::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());
+    const QRect band = fadeBand();
+    const QRegion sharp = event->region() - band;
+    // The band is drawn apart, faded out, then laid in place.
+    std::optional<QImage> layer;
+    std::optional<QPainter> ink;
+    if (event->region().intersects(band)) {
+        const qreal ratio = devicePixelRatioF();
+        layer.emplace(band.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        layer->setDevicePixelRatio(ratio);
+        layer->fill(Qt::transparent);
+        ink.emplace(&*layer);
+        ink->translate(-band.topLeft());
+    }
+    painter.setClipRegion(sharp);
     const auto [first, last] = visibleRange(0);
     for (int index = first; index < last; ++index) {
-        const QRectF cell = cellRect(index);
-        if (!event->region().intersects(cell.toAlignedRect().adjusted(-2, -2, 2, 2)))
+        const QRect cell = cellRect(index).toAlignedRect().adjusted(-2, -2, 2, 2);
+        const bool inSharp = sharp.intersects(cell);
+        const bool inBand = ink && band.intersects(cell);
+        if (!inSharp && !inBand)
             continue;
         const Screenshot& screenshot = m_screenshots.at(index);
         const std::optional<QImage> thumbnail = m_thumbnails ? m_thumbnails(screenshot) : std::nullopt;
-        paint(painter, cell, screenshot, thumbnail, {m_hover.value(index, 0), m_copiedId == screenshot.id});
+        const State state{m_hover.value(index, 0), m_copiedId == screenshot.id};
+        if (inSharp)
+            paint(painter, cellRect(index), screenshot, thumbnail, state);
+        if (inBand)
+            paint(*ink, cellRect(index), screenshot, thumbnail, state);
+    }
+    if (ink) {
+        ink->resetTransform();
+        ink->setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        QLinearGradient fade(0, 0, 0, band.height());
+        fade.setColorAt(0, Qt::black);
+        fade.setColorAt(1, Qt::transparent);
+        ink->fillRect(QRect(QPoint(0, 0), band.size()), fade);
+        ink.reset();
+        painter.setClipRegion(event->region() & band);
+        painter.drawImage(band.topLeft(), *layer);
     }
     updateVisibleIds();
 }

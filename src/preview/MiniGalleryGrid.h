@@ -20,6 +20,8 @@ class QScrollBar;
 // Columns adapt to the width (at least 120 and at most 140 wide, 12 apart);
 // cells are 120 high with 12 between rows and 12 around the grid. The scroll
 // bar floats over the right margin, so it takes no room from the columns.
+// While more lies below, the bottom edge fades out: the row cut there reads
+// as more to scroll to, whatever of it (a time label) the cut would halve.
 class MiniGalleryGrid : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -29,6 +31,7 @@ public:
     static constexpr qreal spacing = 12;
     static constexpr qreal minColumnWidth = 120;
     static constexpr qreal maxColumnWidth = 140;
+    static constexpr int fadeHeight = 28;
 
     struct Columns
     {
@@ -62,6 +65,8 @@ public:
     int hoveredIndex() const { return m_hovered; }
     // The ids of the cells on screen (and a row beyond), as last painted.
     const QSet<QUuid>& visibleIds() const { return m_visibleIds; }
+    // The viewport's faded bottom edge; empty at the end of the list.
+    QRect fadeBand() const;
 
 signals:
     // A click on a cell outside its buttons.

@@ -85,7 +85,7 @@ void paint(QPainter& painter, const QRectF& cell, const Screenshot& screenshot, 
     const QPainterPath frame = RoundedBackground::path(cell, cornerRadius);
 
     painter.save();
-    painter.setClipPath(frame);
+    painter.setClipPath(frame, Qt::IntersectClip); // within the caller's clip
     if (thumbnail && !thumbnail->isNull())
         painter.drawImage(coverRect(thumbnail->deviceIndependentSize(), cell), *thumbnail);
     else

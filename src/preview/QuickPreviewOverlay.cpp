@@ -20,7 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr qreal mediaPadding = 24;
-constexpr qreal mediaRadius = 12;
+constexpr qreal mediaRadius = QuickVideoPlayer::cornerRadius;
 constexpr int closePadding = 16;
 constexpr int closeSymbolSize = 22; // the title text style
 
@@ -62,8 +62,9 @@ QuickPreviewOverlay::QuickPreviewOverlay(const Screenshot& screenshot, QWidget* 
         m_message = makeTextLabel(u"This image can't be opened."_s, PremiumTheme::systemFont(13),
                                   PremiumTheme::textSecondary(), this);
         m_message->hide();
-        startLoading();
     }
+    // For a recording, a still of it until it plays.
+    startLoading();
     m_closeButton->raise();
 }
 
@@ -98,6 +99,12 @@ void QuickPreviewOverlay::startLoading()
 
 void QuickPreviewOverlay::imageLoaded(const QImage& image)
 {
+    if (m_video) {
+        m_video->setPoster(image);
+        layoutChildren();
+        update();
+        return;
+    }
     m_image = image;
     m_content = image.isNull() ? Content::unreadable : Content::image;
     m_busy->hide();
@@ -124,18 +131,28 @@ void QuickPreviewOverlay::layoutChildren()
         m_message->adjustSize();
         m_message->move(centre - QPoint(m_message->width() / 2, m_message->height() / 2));
     }
-    if (m_video)
-        m_video->setGeometry(mediaArea().toRect());
+    if (m_video) {
+        // The player hugs the recording's shape once a still gives it.
+        const QRectF area = mediaArea();
+        QRectF box(QPointF(0, 0), m_video->fittingSize(m_video->picture().deviceIndependentSize(), area.size()));
+        box.moveCenter(area.center());
+        m_video->setGeometry(box.toRect());
+    }
 }
 
 void QuickPreviewOverlay::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), QColor::fromRgbF(0, 0, 0, 0.85f));
+    const auto shadow = [&painter](const QRectF& target) {
+        SoftShadow::paintRoundedRect(painter, target, mediaRadius, QColor::fromRgbF(0, 0, 0, 0.5f), 20, QPointF(0, 10));
+    };
+    if (m_video)
+        shadow(m_video->geometry());
     if (m_content != Content::image)
         return;
     const QRectF target = imageRect();
-    SoftShadow::paintRoundedRect(painter, target, mediaRadius, QColor::fromRgbF(0, 0, 0, 0.5f), 20, QPointF(0, 10));
+    shadow(target);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setClipPath(RoundedBackground::path(target, mediaRadius));

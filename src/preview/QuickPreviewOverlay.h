@@ -15,8 +15,9 @@ class QuickVideoPlayer;
 // The tray popup's quick look at one screenshot, over a dark backdrop: the
 // image fitted into the popup, or the recording with its controls. A click on
 // the backdrop or on the image, or the close button, asks to close; a click
-// on the recording does not. The image is decoded off the GUI thread, with a
-// spinner meanwhile and a short message when the file cannot be read.
+// on the recording does not. The image (for a recording, a still of it) is
+// decoded off the GUI thread, with a spinner meanwhile and a short message
+// when the file cannot be read.
 class QuickPreviewOverlay : public QWidget
 {
     Q_OBJECT

@@ -12,13 +12,18 @@
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSlider>
 #include <QVBoxLayout>
-#include <QVideoWidget>
+#include <QVideoSink>
+
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+const QColor barGround(0, 0, 0, 170);
+
 QString clockText(qint64 ms)
 {
     const qint64 seconds = std::max<qint64>(0, ms / 1000);
@@ -26,8 +31,8 @@ QString clockText(qint64 ms)
 }
 } // namespace
 
-// Qt Multimedia aborts at the first player or video widget it cannot give a
-// backend, so neither is made where there is none: the picture stays black.
+// Qt Multimedia aborts at the first player it cannot give a backend, so none
+// is made where there is none: the still stays, with the controls off.
 QuickVideoPlayer::QuickVideoPlayer(const QUrl& source, QWidget* parent)
     : QWidget(parent)
 {
@@ -36,24 +41,10 @@ QuickVideoPlayer::QuickVideoPlayer(const QUrl& source, QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    QVideoWidget* video = canPlay ? new QVideoWidget(this) : nullptr;
-    if (video) {
-        video->setAspectRatioMode(Qt::KeepAspectRatio);
-        column->addWidget(video, 1);
-    } else {
-        auto* black = new QWidget(this);
-        black->setAutoFillBackground(true);
-        QPalette dark = black->palette();
-        dark.setColor(QPalette::Window, Qt::black);
-        black->setPalette(dark);
-        column->addWidget(black, 1);
-    }
+    column->addStretch(1); // the picture, painted
 
     auto* bar = new QWidget(this);
-    bar->setAutoFillBackground(true);
-    QPalette palette = bar->palette();
-    palette.setColor(QPalette::Window, QColor(0, 0, 0, 170));
-    bar->setPalette(palette);
+    m_bar = bar;
     auto* controls = new QHBoxLayout(bar);
     controls->setContentsMargins(10, 6, 10, 6);
     controls->setSpacing(8);
@@ -70,15 +61,23 @@ QuickVideoPlayer::QuickVideoPlayer(const QUrl& source, QWidget* parent)
     controls->addWidget(m_time);
     column->addWidget(bar);
 
-    if (!video) {
+    if (!canPlay) {
         bar->setEnabled(false);
         play->setToolTip(u"Video playback is unavailable"_s);
         return;
     }
     m_player = new QMediaPlayer(this);
+    m_sink = new QVideoSink(this);
     m_player->setAudioOutput(new QAudioOutput(this));
-    m_player->setVideoOutput(video);
+    m_player->setVideoSink(m_sink);
     m_player->setSource(source);
+    // The sink may speak from a thread of the backend; `this` brings the
+    // frame to the GUI thread.
+    connect(m_sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& frame) {
+        m_latest = frame;
+        if (!std::exchange(m_frameQueued, true))
+            QMetaObject::invokeMethod(this, &QuickVideoPlayer::showLatestFrame, Qt::QueuedConnection);
+    });
 
     connect(m_playButton, &QAbstractButton::clicked, this, [this] {
         if (m_player->playbackState() == QMediaPlayer::PlayingState)
@@ -99,6 +98,60 @@ QuickVideoPlayer::~QuickVideoPlayer()
 {
     if (m_player)
         m_player->stop();
+}
+
+void QuickVideoPlayer::setPoster(const QImage& poster)
+{
+    m_poster = poster;
+    update();
+}
+
+const QImage& QuickVideoPlayer::picture() const
+{
+    return m_frame.isNull() ? m_poster : m_frame;
+}
+
+QRectF QuickVideoPlayer::pictureRect() const
+{
+    const QRectF area(0, 0, width(), height() - m_bar->height());
+    const QSizeF size = picture().deviceIndependentSize();
+    if (size.isEmpty() || area.isEmpty())
+        return {};
+    QRectF target(QPointF(0, 0), size.scaled(area.size(), Qt::KeepAspectRatio));
+    target.moveCenter(area.center());
+    return target;
+}
+
+QSizeF QuickVideoPlayer::fittingSize(const QSizeF& picture, const QSizeF& available) const
+{
+    const qreal controls = m_bar->sizeHint().height();
+    const QSizeF room(available.width(), std::max<qreal>(0, available.height() - controls));
+    if (picture.isEmpty() || room.isEmpty())
+        return available;
+    const QSizeF fitted = picture.scaled(room, Qt::KeepAspectRatio);
+    return {fitted.width(), fitted.height() + controls};
+}
+
+void QuickVideoPlayer::showLatestFrame()
+{
+    m_frameQueued = false;
+    const QVideoFrame frame = std::exchange(m_latest, QVideoFrame());
+    if (!frame.isValid())
+        return;
+    m_frame = frame.toImage();
+    update();
+}
+
+void QuickVideoPlayer::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setClipPath(RoundedBackground::path(rect(), cornerRadius));
+    painter.fillRect(rect(), Qt::black);
+    if (const QRectF target = pictureRect(); !target.isEmpty())
+        painter.drawImage(target, picture());
+    painter.fillRect(m_bar->geometry(), barGround);
 }
 
 void QuickVideoPlayer::showState()

@@ -1,4 +1,5 @@
 #include "core/DatabaseManager.h"
+#include "core/MediaFixtures.h"
 #include "support/GalleryServices.h"
 #include "support/ManualScheduler.h"
 #include "support/MonitorTestAccess.h"
@@ -306,6 +307,37 @@ TEST_F(MiniGallery, ThreeColumnsOf134FillThePopupsWidthAndTheGridTakesTheRestOfI
     EXPECT_EQ(grid().cellRect(0), QRectF(12, 12, 134, 120));
 }
 
+// At the popup's height the third row is cut by the footer: while more lies
+// below, the cut edge fades out, so no time label shows cut in half there;
+// at the end of the list nothing fades.
+TEST_F(MiniGallery, TheGridsCutEdgeFadesOutWhileMoreLiesBelow)
+{
+    QList<Screenshot> library;
+    for (int i = 0; i < 12; ++i)
+        library.append(record(u"/s/%1.png"_s.arg(i)));
+    setLibrary(library);
+    QImage white(160, 120, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    grid().setThumbnailSource([white](const Screenshot&) { return white; });
+    const auto brightnessAt = [this](int y) {
+        QImage canvas(grid().viewport()->size(), QImage::Format_RGB32);
+        canvas.fill(Qt::black);
+        grid().viewport()->render(&canvas, QPoint(), QRegion(), QWidget::DrawChildren);
+        return qGray(canvas.pixel(40, y)); // inside the first column, clear of the time label
+    };
+    const int bottom = grid().viewport()->height() - 1;
+    ASSERT_GT(grid().cellRect(6).bottom(), bottom) << "the third row is cut";
+    ASSERT_LT(grid().cellRect(6).top(), bottom - MiniGalleryGrid::fadeHeight);
+    EXPECT_EQ(grid().fadeBand().bottom(), bottom);
+    EXPECT_GT(brightnessAt(bottom - MiniGalleryGrid::fadeHeight - 2), 240);
+    EXPECT_LT(brightnessAt(bottom), 30);
+
+    grid().verticalScrollBar()->setValue(grid().verticalScrollBar()->maximum());
+    EXPECT_TRUE(grid().fadeBand().isEmpty());
+    const QRectF last = grid().cellRect(11);
+    EXPECT_GT(brightnessAt(int(last.bottom()) - 30), 240);
+}
+
 TEST_F(MiniGallery, TheQuickPreviewClosesOnTheBackdropTheImageAndItsButton)
 {
     const QString path = m_dir.filePath(u"shot.png"_s);
@@ -377,6 +409,25 @@ TEST_F(MiniGallery, WithoutAVideoBackendARecordingOpensWithItsControlsOff)
     EXPECT_FALSE(player->playButton()->isEnabled());
     QTest::mouseClick(player, Qt::LeftButton, {}, player->rect().center());
     EXPECT_EQ(m_view.previewScreenshot(), video);
+}
+
+// Before it plays, a recording shows a still of itself (not an empty box),
+// in a player that takes the recording's shape.
+TEST_F(MiniGallery, ARecordingShowsAStillOfItselfUntilItPlays)
+{
+    const QString path = m_dir.filePath(u"Screen Recording.mp4"_s);
+    ASSERT_TRUE(fixtures::writeFrameNumberVideo(path, 2.0));
+    const Screenshot video = record(path);
+    setLibrary({video});
+    m_view.openQuickPreview(video);
+    QuickVideoPlayer* player = m_view.quickPreview()->videoPlayer();
+    ASSERT_NE(player, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !player->picture().isNull(); }));
+    EXPECT_NE(player->player()->playbackState(), QMediaPlayer::PlayingState);
+    const QRectF picture = player->pictureRect();
+    EXPECT_NEAR(picture.width() / picture.height(), double(fixtures::patternWidth) / fixtures::patternHeight, 0.02);
+    EXPECT_NEAR(picture.width(), player->width(), 1.0);
+    EXPECT_LE(player->height(), m_view.quickPreview()->height() - 48);
 }
 
 TEST_F(MiniGallery, HeaderAndFooterButtonsRunTheirCallbacks)
