@@ -1,4 +1,4 @@
-// preview-gallery <output.png>
+// preview-gallery <output.png | output-folder>
 // Renders states of the preview screens side by side into one PNG, chosen by
 // the file's name:
 // - inspector.png: the metadata inspector as the gallery docks it (320 wide):
@@ -6,6 +6,11 @@
 //   end, a record not yet analysed, one whose save failed, and no record;
 // - mini-gallery.png: the tray popup (450 by 500) with a hovered cell, just
 //   after a copy, searched without results, and with the quick preview open.
+// Given a folder, it writes one PNG per state of the previews instead:
+// preview-in-place-<state>.png and preview-full-<state>.png (loading, first,
+// last, delete, and video or zoomed), inspector-actions.png (just after
+// "Copy Text", and the notes being edited), mini-gallery-empty.png and
+// mini-gallery-recording.png (a recording's quick preview).
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/ProcMemorySource.h"
@@ -14,19 +19,24 @@
 #include "core/SqliteConnection.h"
 #include "core/SqliteStatement.h"
 #include "core/Uuid.h"
+#include "gallery/DashboardPreviewView.h"
 #include "generators/SampleLibrary.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "library/GalleryViewModel.h"
+#include "preview/ImagePreviewView.h"
 #include "preview/MetadataInspectorView.h"
 #include "preview/MiniGalleryGrid.h"
 #include "preview/MiniGalleryView.h"
 #include "preview/QuickPreviewOverlay.h"
+#include "support/FakeDesktop.h"
 #include "support/GalleryServices.h"
 #include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
+#include "ui/CustomVideoPlayer.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolRegistry.h"
+#include "ui/VideoBackend.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,12 +44,16 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTextStream>
 #include <QUuid>
+#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -92,13 +106,20 @@ void refuseUserDataWrites(DatabaseManager& database, const QUuid& id)
     sqliteExec(connection.get(), sql.constData());
 }
 
-bool waitUntil(const std::function<bool()>& condition)
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!condition() && timer.elapsed() < 5000)
+    while (!condition() && timer.elapsed() < timeoutMs)
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     return condition();
+}
+
+// Lets work of its own threads (a decoder giving up, a player's first
+// frame) come back without a state to wait on.
+void settle(int ms)
+{
+    waitUntil([] { return false; }, ms);
 }
 
 // A dark page that lays its panels out in a row.
@@ -233,6 +254,253 @@ void renderMiniGalleryStates(Services& services, Page& page)
     });
     QApplication::processEvents();
 }
+
+// The files the previews step through: five screenshots of an afternoon,
+// a recording, and one whose file is still being written (it stays
+// loading).
+struct PreviewFiles
+{
+    QList<Screenshot> shots;
+    Screenshot recording;
+    Screenshot unfinished;
+};
+
+PreviewFiles previewFiles(const QString& folder)
+{
+    PreviewFiles files;
+    static const QStringList apps{u"firefox"_s, u"code"_s, u"org.gnome.Terminal"_s};
+    const QList<Screenshot> library = sampleLibrary(folder);
+    for (int i = 0; i < 5; ++i) {
+        Screenshot shot(library[i].filePath, library[i].id, apps.value(i % 4));
+        shot.dateCreated = library[i].dateCreated;
+        shot.ocrText = library[i].ocrText;
+        files.shots.append(shot);
+    }
+    const QString recording = QDir(folder).filePath(u"Screen Recording 2024-03-14 at 16.52.07.mov"_s);
+    SampleLibrary::writeRecording(recording, QSize(1280, 800), 6.0);
+    files.recording = Screenshot(recording, QUuid::createUuid());
+    files.recording.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(16, 52, 7));
+    files.unfinished = Screenshot(QDir(folder).filePath(u"Screenshot 2024-03-14 at 16.58.31.png"_s),
+                                  QUuid::createUuid(), u"firefox"_s);
+    files.unfinished.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(16, 58, 31));
+    return files;
+}
+
+// A dark top-level window holding one screen, filling it.
+class Stage : public QWidget
+{
+public:
+    explicit Stage(QSize size)
+    {
+        setAutoFillBackground(true);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, PremiumTheme::background());
+        setPalette(palette);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        resize(size);
+    }
+    template <typename Screen>
+    Screen* hold(Screen* screen)
+    {
+        layout()->addWidget(screen);
+        show();
+        QApplication::processEvents();
+        return screen;
+    }
+};
+
+struct Shots
+{
+    QString folder;
+    bool ok = true;
+
+    // The window, with an alert of it drawn where it stands over a dimmed
+    // window (as the desktop shows a window-modal alert).
+    void save(QWidget& window, const QString& name, QWidget* alert = nullptr)
+    {
+        QApplication::processEvents();
+        QPixmap picture = window.grab();
+        if (alert) {
+            QPainter painter(&picture);
+            painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
+            const QPoint at((picture.width() - alert->width()) / 2, (picture.height() - alert->height()) / 3);
+            painter.drawPixmap(at, alert->grab());
+        }
+        const QString path = QDir(folder).filePath(name);
+        if (!picture.save(path)) {
+            QTextStream(stderr) << "could not write " << path << "\n";
+            ok = false;
+            return;
+        }
+        QTextStream(stdout) << "wrote " << path << "\n";
+    }
+};
+
+// The video's picture has come and it has played a little.
+bool waitForPlayback(CustomVideoPlayer* player)
+{
+    return waitUntil([player] { return player && !player->currentFrame().isNull() && player->positionMs() > 700; });
+}
+
+void pointerOver(QWidget& widget)
+{
+    const QPointF middle = QRectF(widget.rect()).center();
+    QEnterEvent enter(middle, middle, widget.mapToGlobal(middle));
+    QApplication::sendEvent(&widget, &enter);
+    QApplication::processEvents();
+}
+
+void renderInPlaceStates(Services& services, const PreviewFiles& files, Shots& shots)
+{
+    FakeDesktop desktop;
+    MultimediaVideoBackend video;
+    const auto show = [&](Stage& stage, const Screenshot& shown, const QList<Screenshot>& all) {
+        return stage.hold(new DashboardPreviewView(
+            shown, all, [] {}, [](const Screenshot&) {}, [](const Screenshot&) {},
+            {desktop, video, services.parts.workers}));
+    };
+    const QSize size(1100, 720);
+    QList<Screenshot> withUnfinished = files.shots;
+    withUnfinished.insert(2, files.unfinished);
+    {
+        Stage stage(size);
+        show(stage, files.unfinished, withUnfinished);
+        settle(300); // the file never decodes: the spinner stays
+        shots.save(stage, u"preview-in-place-loading.png"_s);
+    }
+    for (const bool first : {true, false}) {
+        Stage stage(size);
+        DashboardPreviewView* view = show(stage, first ? files.shots.first() : files.shots.last(), files.shots);
+        waitUntil([view] { return !view->isLoading(); });
+        shots.save(stage, first ? u"preview-in-place-first.png"_s : u"preview-in-place-last.png"_s);
+    }
+    {
+        Stage stage(size);
+        DashboardPreviewView* view = show(stage, files.shots[1], files.shots);
+        waitUntil([view] { return !view->isLoading(); });
+        view->askToDelete();
+        shots.save(stage, u"preview-in-place-delete.png"_s, view->deleteConfirmation());
+        view->deleteConfirmation()->reject();
+    }
+    {
+        QList<Screenshot> withRecording = files.shots;
+        withRecording.insert(1, files.recording);
+        Stage stage(size);
+        DashboardPreviewView* view = show(stage, files.recording, withRecording);
+        if (!waitForPlayback(view->videoPlayer()))
+            QTextStream(stderr) << "the recording did not play\n";
+        pointerOver(*view->videoPlayer());
+        shots.save(stage, u"preview-in-place-video.png"_s);
+    }
+}
+
+void renderFullPreviewStates(Services& services, const PreviewFiles& files, Shots& shots)
+{
+    FakeDesktop desktop;
+    MultimediaVideoBackend video;
+    const auto show = [&](Stage& stage, const Screenshot& shown, const QList<Screenshot>& all) {
+        ImagePreviewView* view = stage.hold(new ImagePreviewView(
+            shown, all, {services.database, services.monitor, desktop, video, services.parts.workers},
+            {[](const Screenshot&) {}, [] {}, [](const Screenshot&) {}, [](const Screenshot&) {}}));
+        waitUntil([view] { return !view->isLoading(); });
+        return view;
+    };
+    const QSize size(1280, 800);
+    QList<Screenshot> withUnfinished = files.shots;
+    withUnfinished.insert(2, files.unfinished);
+    {
+        Stage stage(size);
+        show(stage, files.unfinished, withUnfinished);
+        shots.save(stage, u"preview-full-loading.png"_s);
+    }
+    for (const bool first : {true, false}) {
+        Stage stage(size);
+        show(stage, first ? files.shots.first() : files.shots.last(), files.shots);
+        shots.save(stage, first ? u"preview-full-first.png"_s : u"preview-full-last.png"_s);
+    }
+    {
+        Stage stage(size);
+        ImagePreviewView* view = show(stage, files.shots[1], files.shots);
+        view->askToDelete();
+        shots.save(stage, u"preview-full-delete.png"_s, view->deleteConfirmation());
+        view->deleteConfirmation()->reject();
+    }
+    {
+        // Zoomed to 250 % and scrolled towards the picture's upper left: its
+        // top edge passes under the top bar.
+        Stage stage(size);
+        ImagePreviewView* view = show(stage, files.shots[2], files.shots);
+        view->setScale(2.5);
+        const QPointF middle = QRectF(view->imageArea()).center();
+        QWheelEvent scroll(middle, view->mapToGlobal(middle), QPoint(), QPoint(600, 300), Qt::NoButton, Qt::NoModifier,
+                           Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &scroll);
+        shots.save(stage, u"preview-full-zoomed.png"_s);
+    }
+}
+
+// Just after "Copy Text", and the notes being typed into.
+void renderInspectorActions(Services& services, Shots& shots)
+{
+    const Screenshot receipt = analysedReceipt();
+    services.database.upsert(receipt);
+    services.database.saveUserData(receipt.id, receipt.customTags, receipt.userNotes);
+    Page page;
+    auto* copied = page.add(new MetadataInspectorView(services.database, services.monitor), panelSize);
+    copied->setScreenshot(receipt);
+    auto* editing = page.add(new MetadataInspectorView(services.database, services.monitor), panelSize);
+    editing->setScreenshot(receipt);
+    page.show();
+    QApplication::setActiveWindow(&page);
+    waitUntil([&] { return page.isActiveWindow(); });
+    copied->copyRecognizedText(*receipt.ocrText);
+    editing->notesEditor()->setFocus();
+    editing->notesEditor()->moveCursor(QTextCursor::End);
+    QApplication::processEvents();
+    shots.save(page, u"inspector-actions.png"_s);
+}
+
+void renderPopupStates(Services& services, const PreviewFiles& files, Shots& shots)
+{
+    {
+        GalleryViewModel model(services.parts.over(services.monitor, services.database, services.settings));
+        Page page;
+        page.add(new MiniGalleryView(
+                     model, [] {}, [] {}),
+                 QSize(450, 500));
+        page.show();
+        QApplication::processEvents();
+        shots.save(page, u"mini-gallery-empty.png"_s);
+    }
+    QList<Screenshot> library = files.shots;
+    library.prepend(files.recording);
+    ScreenshotMonitorTestAccess::setScreenshots(services.monitor, library);
+    GalleryViewModel model(services.parts.over(services.monitor, services.database, services.settings));
+    Page page;
+    MiniGalleryView* popup = page.add(new MiniGalleryView(
+                                          model, [] {}, [] {}),
+                                      QSize(450, 500));
+    page.show();
+    waitUntil([&] { return popup->filteredScreenshots().size() == library.size(); });
+    popup->openQuickPreview(files.recording);
+    waitUntil([&] { return popup->quickPreview()->content() == QuickPreviewOverlay::Content::video; });
+    // Its own controls start it; the picture is its first frame.
+    settle(1500);
+    shots.save(page, u"mini-gallery-recording.png"_s);
+}
+
+bool renderPreviewStates(const QString& folder)
+{
+    Services services;
+    const PreviewFiles files = previewFiles(services.scratch.filePath(u"Screenshots"_s));
+    Shots shots{folder};
+    renderInPlaceStates(services, files, shots);
+    renderFullPreviewStates(services, files, shots);
+    renderInspectorActions(services, shots);
+    renderPopupStates(services, files, shots);
+    return shots.ok;
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -240,11 +508,20 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     applyDarkStyle(app);
     if (argc != 2) {
-        QTextStream(stderr) << "usage: preview-gallery <inspector.png|mini-gallery.png>\n";
+        QTextStream(stderr) << "usage: preview-gallery <inspector.png|mini-gallery.png|output-folder>\n";
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
     Motion::setInstant(true);
+    if (!output.endsWith(u".png"_s)) {
+        QDir().mkpath(output);
+        const bool written = renderPreviewStates(output);
+        if (!SymbolRegistry::unknownRequests().isEmpty()) {
+            QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
+            return 1;
+        }
+        return written ? 0 : 1;
+    }
 
     Services services;
     Page page;
