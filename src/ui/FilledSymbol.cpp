@@ -18,7 +18,7 @@ const QString recipeAttribute = u"data-fill"_s;
 // Lucide draws on a 24 × 24 grid; its circles have radius 10.
 const QString insetTransform = u"translate(12 12) scale(0.6) translate(-12 -12)"_s;
 // Thicker lines inside the inset, so they keep their weight once scaled.
-const QString insetStrokeWidth = u"2.5"_s;
+const QString insetStrokeWidth = u"3.2"_s;
 
 struct Recipe
 {

@@ -6,6 +6,7 @@
 //   organizer-history.png (three runs in the history).
 // Everything lives in a scratch home: no user file or store is touched.
 #include "core/DatabaseManager.h"
+#include "core/DateText.h"
 #include "core/MemoryMonitor.h"
 #include "core/ProcMemorySource.h"
 #include "core/Settings.h"
@@ -121,10 +122,12 @@ void makeLibrary(const QString& folder, DatabaseManager& store)
     store.upsertMany(rows);
 }
 
-OrganizeService::HistoryOperation pastRun(const QString& folder, const QString& description, int moved,
+// A run of `secondsAgo`, described as the re-organizer writes it.
+OrganizeService::HistoryOperation pastRun(const QString& folder, const QString& whatWasDone, int moved,
                                           qint64 secondsAgo)
 {
     const QDateTime when = QDateTime::currentDateTimeUtc().addSecs(-secondsAgo);
+    const QString description = DateText::mediumDateAndTime(when) + u": "_s + whatWasDone;
     return {
         QUuid::createUuid(), when, description, moved, {true, false, false}, {when, QUrl::fromLocalFile(folder), {}}};
 }
@@ -163,10 +166,8 @@ int main(int argc, char* argv[])
     SystemFileOps fileOps;
     PausingOrganizer organizer(store, monitor, fileOps, scratch.filePath(u"data"_s));
     OrganizeService::OrganizationHistory history;
-    history.add(pastRun(folder, u"Feb 14, 2026 at 6:05 PM: Organized 12 file(s) from Screenshots into flat structure"_s,
-                        12, 6 * 86400));
-    history.add(pastRun(folder, u"Feb 18, 2026 at 9:12 AM: Organized 38 file(s) from Screenshots into year folders"_s,
-                        38, 2 * 86400 + 3600));
+    history.add(pastRun(folder, u"Organized 12 file(s) from Screenshots into flat structure"_s, 12, 6 * 86400));
+    history.add(pastRun(folder, u"Organized 38 file(s) from Screenshots into year folders"_s, 38, 2 * 86400 + 3600));
     organizer.saveHistory(history);
     waitFor([&monitor] { return monitor.screenshots().size() >= fileCount; }, 5000);
 
