@@ -7,6 +7,9 @@
 #include "organize/ReOrganizerViewModel.h"
 #include "platform/HunspellSpellChecker.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -81,8 +84,19 @@ void AppServices::shutDown()
     // A re-organizer run or undo under way finishes first: it moves files
     // and keeps their rows in step.
     ReOrganizerViewModel::waitForJobs();
-    m_monitor.shutDown();
-    m_workers.waitForAll();
+    m_isStranded = !m_monitor.shutDown();
+    if (m_isStranded)
+        Console::printLine(u"⚠️ An analysis did not stop in time; quitting without waiting for it"_s);
+    m_workers.waitForAll(!m_isStranded);
     // The store's own queue finishes what was submitted to it when it is
     // destroyed, after everything above it.
+}
+
+void AppServices::endProcessIfStranded(int exitCode)
+{
+    if (!m_isStranded)
+        return;
+    m_store.dbQueue().sync([] {});
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
 }

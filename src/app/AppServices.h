@@ -83,6 +83,11 @@ public:
     // Ordered, idempotent; see the class comment.
     void shutDown();
     bool isShutDown() const { return m_isShutDown; }
+    // After shutDown(): when an analysis did not stop in time, its thread is
+    // still inside an engine that uses these services, so they cannot be
+    // destroyed; the process ends here with `exitCode` instead, the store
+    // holding every result that was finished. Returns otherwise.
+    void endProcessIfStranded(int exitCode);
 
 private:
     Workers m_workers;
@@ -106,4 +111,5 @@ private:
     OrganizeService m_organizer;
     CompressionService m_compression;
     bool m_isShutDown = false;
+    bool m_isStranded = false;
 };

@@ -56,5 +56,8 @@ int main(int argc, char* argv[])
     const QStringList arguments = QApplication::arguments();
     QMetaObject::invokeMethod(
         &app, [&app, arguments] { app.handleArguments(arguments); }, Qt::QueuedConnection);
-    return application.exec();
+    const int exitCode = application.exec();
+    services.shutDown();
+    services.endProcessIfStranded(exitCode);
+    return exitCode;
 }

@@ -8,6 +8,20 @@
 
 #include <optional>
 
+// A file's size and modification time when it was read: what it held then.
+struct FileStamp
+{
+    QString filePath;
+    qint64 size = 0;
+    qint64 modifiedMs = 0;
+
+    // Absent when the file cannot be looked at.
+    static std::optional<FileStamp> of(const QString& filePath);
+    // Whether the file at `path` still has this size and modification time.
+    bool matches(const QString& path) const;
+    bool operator==(const FileStamp&) const = default;
+};
+
 // What analysing one file found; written to the store in batches.
 struct ProcessedFileResult
 {
@@ -17,4 +31,9 @@ struct ProcessedFileResult
     // Empty for a blank text; absent when no embedding could be computed.
     std::optional<QList<double>> embedding;
     QList<QUrl> urls;
+    // The file as it was read; the result is written only while the file is
+    // still so. Absent: written whatever the file became.
+    std::optional<FileStamp> source;
+    // Reading ran out of time: the text is what was read until then.
+    bool reachedTimeBudget = false;
 };

@@ -101,9 +101,11 @@ Workers::~Workers()
     waitForAll();
 }
 
-void Workers::waitForAll()
+void Workers::waitForAll(bool withAnalysis)
 {
     m_fileQueue->sync([] {});
-    for (Pool* pool : {&m_analysis, &m_storeWrites, &m_gallery, &m_search, &m_collections, &m_thumbnails, &m_tasks})
+    if (withAnalysis)
+        m_analysis.waitForDone();
+    for (Pool* pool : {&m_storeWrites, &m_gallery, &m_search, &m_collections, &m_thumbnails, &m_tasks})
         pool->waitForDone();
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QThreadPool>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -62,6 +63,8 @@ public:
         void setMaxThreadCount(int count) { m_pool.setMaxThreadCount(count); }
         // Waits for every started task.
         void waitForDone() { m_pool.waitForDone(); }
+        // The same, for `wait` at most; false when tasks were still running.
+        bool waitForDone(std::chrono::milliseconds wait) { return m_pool.waitForDone(int(wait.count())); }
 
     private:
         QString m_name;
@@ -101,8 +104,10 @@ public:
     Pool& thumbnails() { return m_thumbnails; }
     Pool& tasks() { return m_tasks; }
 
-    // Waits for every task already started in every pool and queue.
-    void waitForAll();
+    // Waits for every task already started in every pool and queue; for the
+    // analysis pool only `withAnalysis` (an engine that ignores its stop may
+    // hold one of its threads for good).
+    void waitForAll(bool withAnalysis = true);
 
 private:
     const AnalysisSizes m_analysisSizes;

@@ -156,10 +156,14 @@ void DuplicateFinderViewModel::deleteDuplicates(const QList<QUuid>& ids)
 int DuplicateFinderViewModel::runDeletion(const DeletionRequest& request)
 {
     int deleted = 0;
+    ScreenshotMonitor::FileChanges changes;
     for (const QUuid& id : request.ids) {
-        if (deleteOne(request, id))
+        if (deleteOne(request, id)) {
             ++deleted;
+            changes.removed.append(findById(request.screenshots, id)->filePath);
+        }
     }
+    m_monitor.takeFileChanges(changes);
     Console::printLine(u"✅ Deleted "_s + QString::number(deleted) + u" duplicate files"_s);
     return deleted;
 }

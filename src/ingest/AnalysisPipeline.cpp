@@ -11,8 +11,10 @@
 #include "core/Workers.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -63,6 +65,13 @@ public:
     // Results of a replaced run, written and applied with this run's next flush.
     void adoptResults(const QList<ProcessedFileResult>& results) { m_pending.append(results); }
 
+    // Cancelled: nothing of this run is written any more.
+    void discardResults()
+    {
+        *m_discarded = true;
+        m_pending.clear();
+    }
+
     void start();
     // Seen at the next check point; a pause in progress ends at once. With
     // `abortFiles`, the analyses under way stop too and give no result (their
@@ -79,7 +88,11 @@ private:
     void recheckMemory();
     void leaveMemoryPause();
     void startBatch();
-    void fileAnalysed(std::optional<ProcessedFileResult> result);
+    void fileStarted(int batch, size_t index);
+    void fileOverdue(int batch, size_t index);
+    void fileAnalysed(int batch, size_t index, std::optional<ProcessedFileResult> result);
+    // One file of the batch is done with, analysed or given up.
+    void settle(size_t index);
     void finishBatch(int batchFiles);
     void flush(std::function<void()> then);
     void endBatch(int batchFiles);
@@ -90,6 +103,17 @@ private:
     bool handOver(QList<ProcessedFileResult>& results);
     void sleep(std::chrono::milliseconds duration, std::function<void()> then);
     void wake(quint64 token);
+
+    // A file of the batch under way: its own stop, and whether its analysis
+    // came back or was given up (whichever is first counts).
+    struct Slot
+    {
+        Screenshot file;
+        std::stop_source stop;
+        // Raised by the worker once its result is on the way.
+        std::shared_ptr<std::atomic<bool>> isAnalysed = std::make_shared<std::atomic<bool>>(false);
+        bool isSettled = false;
+    };
 
     AnalysisPipeline& m_pipeline;
     const QUuid m_id;
@@ -103,7 +127,8 @@ private:
     QList<ProcessedFileResult> m_pending;
     std::optional<LogTimer> m_batchTimer;
     bool m_isStopRequested = false;
-    std::stop_source m_abortFiles;
+    std::vector<Slot> m_slots;
+    const std::shared_ptr<std::atomic<bool>> m_discarded = std::make_shared<std::atomic<bool>>(false);
     bool m_isInMemoryPause = false;
     bool m_isFinished = false;
     // A pause ends at the first of its timer and an early wake; the token
@@ -127,8 +152,10 @@ void AnalysisPipeline::ProcessingRun::start()
 void AnalysisPipeline::ProcessingRun::requestStop(bool abortFiles)
 {
     m_isStopRequested = true;
-    if (abortFiles)
-        m_abortFiles.request_stop();
+    if (abortFiles) {
+        for (Slot& slot : m_slots)
+            slot.stop.request_stop();
+    }
     if (m_afterSleep)
         m_pipeline.m_scheduler.runAfter(std::chrono::milliseconds(0), m_pipeline.m_host.context(),
                                         [self = shared_from_this(), token = m_sleepToken] { self->wake(token); });
@@ -206,22 +233,71 @@ void AnalysisPipeline::ProcessingRun::startBatch()
 
     m_nextFile += batch.size();
     m_outstanding = int(batch.size());
+    m_slots.clear();
+    m_slots.reserve(size_t(batch.size()));
+    for (const Screenshot& file : batch)
+        m_slots.push_back({file});
     const std::shared_ptr<FileAnalyzer> analyzer = m_pipeline.m_analyzer;
-    for (const Screenshot& file : batch) {
-        m_pipeline.m_workers.analysis().start([self = shared_from_this(), analyzer, file,
-                                               stop = m_abortFiles.get_token(), monitor = m_pipeline.m_host.context()] {
-            std::optional<ProcessedFileResult> result = processFile(*analyzer, file, self->m_folder, stop);
+    for (size_t index = 0; index < m_slots.size(); ++index) {
+        const Slot& slot = m_slots[index];
+        m_pipeline.m_workers.analysis().start([self = shared_from_this(), analyzer, file = slot.file,
+                                               stop = slot.stop.get_token(), analysed = slot.isAnalysed,
+                                               budget = m_pipeline.m_fileTimeBudget, batch = m_batchIndex, index,
+                                               monitor = m_pipeline.m_host.context()] {
             QMetaObject::invokeMethod(
-                monitor, [self, result = std::move(result)]() mutable { self->fileAnalysed(std::move(result)); },
+                monitor, [self, batch, index] { self->fileStarted(batch, index); }, Qt::QueuedConnection);
+            std::optional<ProcessedFileResult> result =
+                processFile(*analyzer, file, self->m_folder, stop, FileAnalyzer::Deadline::clock::now() + budget);
+            *analysed = true;
+            QMetaObject::invokeMethod(
+                monitor,
+                [self, batch, index, result = std::move(result)]() mutable {
+                    self->fileAnalysed(batch, index, std::move(result));
+                },
                 Qt::QueuedConnection);
         });
     }
 }
 
-void AnalysisPipeline::ProcessingRun::fileAnalysed(std::optional<ProcessedFileResult> result)
+// The budget is counted from the start of the file's own work, not from the
+// time it waited for a thread.
+void AnalysisPipeline::ProcessingRun::fileStarted(int batch, size_t index)
 {
+    if (batch != m_batchIndex || m_slots[index].isSettled)
+        return;
+    QTimer::singleShot(m_pipeline.m_fileTimeBudget + m_pipeline.m_overdueGrace, m_pipeline.m_host.context(),
+                       [self = shared_from_this(), batch, index] { self->fileOverdue(batch, index); });
+}
+
+void AnalysisPipeline::ProcessingRun::fileOverdue(int batch, size_t index)
+{
+    if (batch != m_batchIndex || m_slots[index].isSettled || *m_slots[index].isAnalysed)
+        return;
+    Slot& slot = m_slots[index];
+    slot.stop.request_stop();
+    const double seconds =
+        std::chrono::duration<double>(m_pipeline.m_fileTimeBudget + m_pipeline.m_overdueGrace).count();
+    logProcessing(LogLevel::warning, u"Analysis given up at its time budget"_s,
+                  {{u"file"_s, slot.file.filename}, {u"seconds"_s, seconds}});
+    // Stored without text, so that no later run or launch stalls on it again.
+    if (!isStopping()) {
+        m_pending.append(ProcessedFileResult{slot.file.id, QString(), {}, QList<double>(), {}, std::nullopt, true});
+    }
+    settle(index);
+}
+
+void AnalysisPipeline::ProcessingRun::fileAnalysed(int batch, size_t index, std::optional<ProcessedFileResult> result)
+{
+    if (batch != m_batchIndex || m_slots[index].isSettled)
+        return;
     if (result)
         m_pending.append(std::move(*result));
+    settle(index);
+}
+
+void AnalysisPipeline::ProcessingRun::settle(size_t index)
+{
+    m_slots[index].isSettled = true;
     if (--m_outstanding > 0)
         return;
     finishBatch(int(qMin<qsizetype>(BATCH_SIZE, m_files.size() - qsizetype(m_batchIndex) * BATCH_SIZE)));
@@ -251,13 +327,14 @@ void AnalysisPipeline::ProcessingRun::flush(std::function<void()> then)
     // Taken before the write: results adopted meanwhile wait for the next
     // flush, so nothing is applied before it is in the store.
     QList<ProcessedFileResult> taken = std::exchange(m_pending, {});
-    m_pipeline.writeResults(taken, [self = shared_from_this(), taken, then = std::move(then)]() mutable {
-        // Replaced while writing: the run that replaced it shows the results
-        // (writing them once more changes nothing).
-        if (self->isCurrent() || !self->handOver(taken))
-            self->m_pipeline.flushProcessedResults(taken, self->m_handled, self->m_id);
-        then();
-    });
+    m_pipeline.writeResults(std::move(taken), m_discarded,
+                            [self = shared_from_this(), then = std::move(then)](QList<ProcessedFileResult> written) {
+                                // Replaced while writing: the run that replaced it shows the
+                                // results (writing them once more changes nothing).
+                                if (self->isCurrent() || !self->handOver(written))
+                                    self->m_pipeline.flushProcessedResults(written, self->m_handled, self->m_id);
+                                then();
+                            });
 }
 
 void AnalysisPipeline::ProcessingRun::endBatch(int batchFiles)
@@ -322,7 +399,7 @@ void AnalysisPipeline::ProcessingRun::finish(Exit exit)
 
 void AnalysisPipeline::ProcessingRun::releasePending(Exit exit)
 {
-    if (m_pending.isEmpty())
+    if (m_pending.isEmpty() || *m_discarded)
         return;
     if (!isCurrent() && handOver(m_pending))
         return;
@@ -330,7 +407,7 @@ void AnalysisPipeline::ProcessingRun::releasePending(Exit exit)
     if (exit == Exit::completed && isCurrent())
         flush([] {});
     else
-        m_pipeline.writeResults(std::exchange(m_pending, {}), nullptr);
+        m_pipeline.writeResults(std::exchange(m_pending, {}), m_discarded, nullptr);
 }
 
 bool AnalysisPipeline::ProcessingRun::handOver(QList<ProcessedFileResult>& results)
@@ -376,6 +453,12 @@ AnalysisPipeline::~AnalysisPipeline()
     m_workers.storeWrites().waitForDone();
 }
 
+void AnalysisPipeline::setTimeBudget(std::chrono::milliseconds budget, std::chrono::milliseconds grace)
+{
+    m_fileTimeBudget = budget;
+    m_overdueGrace = grace;
+}
+
 void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& folder)
 {
     if (files.isEmpty() || m_isShuttingDown)
@@ -408,8 +491,10 @@ void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& fold
 
 void AnalysisPipeline::stop()
 {
-    if (m_run)
+    if (m_run) {
+        m_run->discardResults();
         m_run->requestStop(true);
+    }
     m_run.reset();
 }
 
@@ -422,14 +507,14 @@ void AnalysisPipeline::releaseModels()
     m_workers.analysis().start([analyzer = m_analyzer] { analyzer->releaseModels(); });
 }
 
-void AnalysisPipeline::shutDown()
+bool AnalysisPipeline::shutDown()
 {
     assertGuiThread();
     m_isShuttingDown = true;
     const std::shared_ptr<ProcessingRun> run = m_run;
     if (run)
         run->requestStop(true);
-    m_workers.analysis().waitForDone();
+    const bool stopped = m_workers.analysis().waitForDone(quitWait);
     // Analyses that finished meanwhile have posted their results; take them
     // in now, so that the run writes them as it stops.
     QCoreApplication::sendPostedEvents(m_host.context(), QEvent::MetaCall);
@@ -440,16 +525,26 @@ void AnalysisPipeline::shutDown()
             m_store.updateMetadataBatch(rest);
     }
     m_run.reset();
+    return stopped;
 }
 
 std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& analyzer, const Screenshot& file,
-                                                                 const QString& folderPath, std::stop_token stop)
+                                                                 const QString& folderPath, std::stop_token stop,
+                                                                 FileAnalyzer::Deadline deadline)
 {
     if (!isInside(file.filePath, folderPath))
         return std::nullopt;
-    FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop));
+    // Taken before reading: a change during the analysis shows at the write.
+    std::optional<FileStamp> source = FileStamp::of(file.filePath);
+    QElapsedTimer timer;
+    timer.start();
+    FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop), deadline);
     if (sight.stopped)
         return std::nullopt;
+    if (sight.reachedDeadline) {
+        logProcessing(LogLevel::warning, u"Analysis reached its time budget"_s,
+                      {{u"file"_s, file.filePath.section(u'/', -1)}, {u"seconds"_s, double(timer.elapsed()) / 1000.0}});
+    }
     const QString text = sight.text.value_or(QString());
     QList<QUrl> urls = analyzer.extractUrls(text);
     QStringList tags = std::move(sight.labels);
@@ -457,7 +552,13 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
     const QString joined = text + u' ' + tags.join(u' ');
     std::optional<QList<double>> embedding =
         isBlankLine(joined) ? std::optional<QList<double>>(QList<double>()) : analyzer.embedding(joined);
-    return ProcessedFileResult{file.id, text, std::move(tags), std::move(embedding), std::move(urls)};
+    return ProcessedFileResult{file.id,
+                               text,
+                               std::move(tags),
+                               std::move(embedding),
+                               std::move(urls),
+                               std::move(source),
+                               sight.reachedDeadline};
 }
 
 std::chrono::milliseconds AnalysisPipeline::pauseAfterBatch(double seconds)
@@ -492,12 +593,61 @@ void AnalysisPipeline::resetProcessingState(const QUuid& runId)
     m_host.publishProgress({.isProcessing = false, .isProcessingBlocking = false});
 }
 
-void AnalysisPipeline::writeResults(QList<ProcessedFileResult> results, std::function<void()> then)
+void AnalysisPipeline::writeResults(QList<ProcessedFileResult> results,
+                                    std::shared_ptr<const std::atomic<bool>> discarded, Written then)
 {
-    m_workers.storeWrites().start(
-        [store = &m_store, context = m_host.context(), results = std::move(results), then = std::move(then)] {
-            store->updateMetadataBatch(results);
-            if (then)
-                QMetaObject::invokeMethod(context, then, Qt::QueuedConnection);
-        });
+    m_workers.storeWrites().start([this, context = m_host.context(), results = std::move(results),
+                                   discarded = std::move(discarded), then = std::move(then)]() mutable {
+        QList<ProcessedFileResult> changed;
+        if (discarded && *discarded) {
+            results.clear();
+        } else {
+            // A file changed since it was read would get the analysis of what it was.
+            results.removeIf([&changed](const ProcessedFileResult& result) {
+                if (!result.source || result.source->matches(result.source->filePath))
+                    return false;
+                changed.append(result);
+                return true;
+            });
+            if (!results.isEmpty())
+                m_store.updateMetadataBatch(results);
+        }
+        QMetaObject::invokeMethod(
+            context,
+            [this, results = std::move(results), changed = std::move(changed), then = std::move(then)]() mutable {
+                if (!changed.isEmpty())
+                    recheckChanged(std::move(changed));
+                if (then)
+                    then(std::move(results));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void AnalysisPipeline::recheckChanged(QList<ProcessedFileResult> results)
+{
+    if (m_isShuttingDown)
+        return;
+    QList<ProcessedFileResult> moved;
+    QList<Screenshot> again;
+    for (ProcessedFileResult& result : results) {
+        const std::optional<Screenshot> file = m_host.screenshotWithId(result.id);
+        if (!file)
+            continue; // gone from the library
+        // Moved or renamed meanwhile (by a tool, or in the file manager):
+        // the same bytes under another name keep what was read of them.
+        if (file->filePath != result.source->filePath && result.source->matches(file->filePath)) {
+            result.source->filePath = file->filePath;
+            moved.append(std::move(result));
+        } else if (FileStamp::of(file->filePath)) {
+            logProcessing(LogLevel::info, u"File changed while it was analysed - analysing it again"_s,
+                          {{u"file"_s, file->filename}});
+            again.append(*file);
+        }
+    }
+    if (!moved.isEmpty())
+        writeResults(std::move(moved), nullptr,
+                     [this](QList<ProcessedFileResult> written) { m_host.applyResults(written); });
+    if (!again.isEmpty())
+        start(again, m_host.monitoredPath());
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -31,6 +32,15 @@ public:
     static constexpr quint64 BATCH_DELAY_MS = 10'000'000; // nanoseconds, whatever the name says
     // Results written together once this many are waiting.
     static constexpr int flushThreshold = 100;
+    // The time one file's text may take; what was read by then is kept.
+    static constexpr std::chrono::milliseconds fileTimeBudget{6000};
+    // A file whose analysis has not come back this long after its budget ran
+    // out (an engine that ignores its deadline) is given up: stored without
+    // text, so it is not tried again, while the run goes on. Both are real
+    // time, whatever the scheduler of the pauses.
+    static constexpr std::chrono::milliseconds overdueGrace{4000};
+    // How long quitting waits for analyses to stop.
+    static constexpr std::chrono::milliseconds quitWait{1000};
 
     // The processing state every screen observes.
     struct Progress
@@ -71,6 +81,8 @@ public:
         virtual void publishProgress(const ProgressUpdate& update) = 0;
         // Copies each result into the live list's record of the same id.
         virtual void applyResults(const QList<ProcessedFileResult>& results) = 0;
+        // The live list's record with `id`, if any.
+        virtual std::optional<Screenshot> screenshotWithId(const QUuid& id) const = 0;
         // The GUI-thread object that work posts back to.
         virtual QObject* context() = 0;
 
@@ -87,21 +99,27 @@ public:
     // next check point; when it works on the same folder, this run takes over
     // the files it had not started and writes the results it had not written.
     void start(const QList<Screenshot>& files, const QString& folder);
-    // Asks the current run to stop at its next check point, and the analyses
-    // under way to stop at once (their files stay unanalysed), and forgets it.
+    // Cancels the current run: the analyses under way stop at once, and
+    // nothing of the run is written from here on (its files stay
+    // unanalysed, even those analysed already but not yet written).
     void stop();
     // Stops for good: no run starts any more, analyses in flight stop (their
     // files stay unanalysed), and every result already analysed is in the
-    // store when this returns.
-    void shutDown();
+    // store when this returns. Waits quitWait at most for the analyses to
+    // stop; false when some did not (their threads still use the analyzer).
+    bool shutDown();
 
     const QUuid& currentRunId() const { return m_currentRunId; }
+    // fileTimeBudget and overdueGrace unless changed (for tests).
+    void setTimeBudget(std::chrono::milliseconds budget, std::chrono::milliseconds grace);
 
     // Nothing for a file outside `folderPath`, or whose analysis `stop` cut
     // short. Blank text with no labels gets an empty (present) embedding
-    // without asking the analyzer.
-    static std::optional<ProcessedFileResult> processFile(FileAnalyzer& analyzer, const Screenshot& file,
-                                                          const QString& folderPath, std::stop_token stop = {});
+    // without asking the analyzer. The text read until `deadline` counts;
+    // a file that reached it is logged with its time.
+    static std::optional<ProcessedFileResult>
+    processFile(FileAnalyzer& analyzer, const Screenshot& file, const QString& folderPath, std::stop_token stop = {},
+                FileAnalyzer::Deadline deadline = FileAnalyzer::Deadline::max());
     // The pause after a batch that took `seconds`: 10 ms, 100 ms above 1 s,
     // 500 ms above 2 s (logged as throttling).
     static std::chrono::milliseconds pauseAfterBatch(double seconds);
@@ -115,7 +133,15 @@ public:
 private:
     class ProcessingRun;
 
-    void writeResults(QList<ProcessedFileResult> results, std::function<void()> then);
+    using Written = std::function<void(QList<ProcessedFileResult> written)>;
+    // Writes the results whose files are as they were read, unless
+    // `discarded` was raised meanwhile; then gives the written ones to
+    // `then` on the GUI thread. The others are checked again there.
+    void writeResults(QList<ProcessedFileResult> results, std::shared_ptr<const std::atomic<bool>> discarded,
+                      Written then);
+    // Results whose files changed since they were read: a file a tool moved
+    // keeps its result; one that changed is analysed again.
+    void recheckChanged(QList<ProcessedFileResult> results);
     // No run is left: the analyzer may give back its models' memory.
     void releaseModels();
 
@@ -128,4 +154,6 @@ private:
     QUuid m_currentRunId = QUuid::createUuid();
     std::shared_ptr<ProcessingRun> m_run;
     bool m_isShuttingDown = false;
+    std::chrono::milliseconds m_fileTimeBudget = fileTimeBudget;
+    std::chrono::milliseconds m_overdueGrace = overdueGrace;
 };

@@ -131,6 +131,19 @@ void ChangeScanner::listingLoaded(const FolderWalker::Result& listing, bool walk
         m_isWalkRequested = true;
 }
 
+void ChangeScanner::followFileChanges(const QHash<QString, QString>& newPaths, const QSet<QString>& removed)
+{
+    FolderWalker::Result& listing = m_lastListing;
+    for (qsizetype i = listing.files.size() - 1; i >= 0; --i) {
+        if (removed.contains(listing.files[i])) {
+            listing.files.removeAt(i);
+            listing.identities.removeAt(i);
+        } else if (const auto to = newPaths.constFind(listing.files[i]); to != newPaths.constEnd()) {
+            listing.files[i] = *to;
+        }
+    }
+}
+
 void ChangeScanner::watch(const QStringList& directories)
 {
     m_treeWatcher.watch(directories);

@@ -6,6 +6,7 @@
 #include "platform/FrontmostApplication.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -102,6 +103,11 @@ public:
     // names reported. With `walkAgain`, the next check walks (the load could
     // not store some new files).
     void listingLoaded(const FolderWalker::Result& listing, bool walkAgain);
+
+    // Files a tool moved or removed, the host's known paths already
+    // following: the last listing follows too, so that a later rename of a
+    // moved file is still told from a new file.
+    void followFileChanges(const QHash<QString, QString>& newPaths, const QSet<QString>& removed);
 
     const QDateTime& lastScanDate() const { return m_lastScanDate; }
     void updateLastScanDate();

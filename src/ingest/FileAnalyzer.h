@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <chrono>
 #include <optional>
 #include <stop_token>
 
@@ -13,6 +14,8 @@
 class FileAnalyzer
 {
 public:
+    using Deadline = std::chrono::steady_clock::time_point;
+
     // What recognition and classification make of one file.
     struct Sight
     {
@@ -20,6 +23,8 @@ public:
         QStringList labels;
         // Cut short by a stop request: nothing of it may be kept.
         bool stopped = false;
+        // Reading ran into the deadline: `text` is what was read until then.
+        bool reachedDeadline = false;
     };
 
     virtual ~FileAnalyzer() = default;
@@ -28,10 +33,10 @@ public:
     virtual QStringList labels(const QString& filePath) = 0;
     virtual std::optional<QList<double>> embedding(const QString& text) = 0;
 
-    // Text and labels of the file. This one asks recognizeText, then labels;
-    // an analyzer that decodes a picture once for both, or can stop midway,
-    // does better.
-    virtual Sight look(const QString& filePath, std::stop_token /*stop*/)
+    // Text and labels of the file, read until `deadline` at most. This one
+    // asks recognizeText, then labels; an analyzer that decodes a picture
+    // once for both, or can stop midway, does better.
+    virtual Sight look(const QString& filePath, std::stop_token /*stop*/, Deadline /*deadline*/)
     {
         std::optional<QString> text = recognizeText(filePath);
         return {std::move(text), labels(filePath)};

@@ -8,6 +8,8 @@
 #include <optional>
 #include <stop_token>
 
+#include "ingest/TextRecognizer.h"
+
 class PageReader;
 
 // Text and links of a screenshot. Holds no state: its operations belong to
@@ -24,10 +26,18 @@ public:
     // towards the caller; each outcome has its log line, and the "ocr_"
     // timer always ends.
     static std::optional<QString> recognizeText(const QString& filePath, PageReader& reader, std::stop_token stop = {});
+    // The text of a file already decoded, and whether its reading ran into
+    // the deadline (the text is then what was read until it).
+    struct Reading
+    {
+        std::optional<QString> text;
+        bool reachedDeadline = false;
+    };
     // The same for a file already decoded (`image` null when it could not
-    // be); the image is let go as soon as it is no longer needed.
-    static std::optional<QString> recognizeText(QImage image, const QString& fileName, PageReader& reader,
-                                                std::stop_token stop = {});
+    // be), within `limits`; the image is let go as soon as it is no longer
+    // needed.
+    static Reading recognizeText(QImage image, const QString& fileName, PageReader& reader,
+                                 const TextRecognizer::Limits& limits);
 
     // The links written in `text`, in order of occurrence, duplicates kept
     // (see LinkDetector). Never fails: when no detector can be built it prints

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 
 using namespace Qt::StringLiterals;
@@ -202,8 +203,16 @@ std::vector<int> PageReader::tileTops(const QImage& ink)
     return tops;
 }
 
-void PageReader::layOut(const QImage& ink, Tile& tile, const std::stop_token& stop)
+void PageReader::layOut(const QImage& ink, Tile& tile, const Limits& limits)
 {
+    // The layout itself cannot be interrupted: a page past its time or
+    // stopped is not laid out at all.
+    if (limits.stop.stop_requested())
+        return;
+    if (limits.isPastDeadline()) {
+        tile.whole = {QStringList(), TextRecognizer::Result::Failure::none, {}, true};
+        return;
+    }
     Engines::Lease engine = m_engines.acquire();
     const TextRecognizer::Layout layout = engine->layOut(rowsOf(ink, tile.top, tile.rows));
     if (!layout.lines) {
@@ -219,39 +228,47 @@ void PageReader::layOut(const QImage& ink, Tile& tile, const std::stop_token& st
     // A single band gains nothing from sharing.
     if (!m_work.isShared() || tile.bands.size() <= 1) {
         tile.bands.clear();
-        tile.whole = engine->readLaidOut(stop);
+        tile.whole = engine->readLaidOut(limits);
     }
 }
 
-TextRecognizer::Result PageReader::readBand(const QImage& ink, const std::vector<QRect>& lines,
-                                            const std::stop_token& stop)
+TextRecognizer::Result PageReader::readBand(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits)
 {
-    Engines::Lease engine = m_engines.acquire();
     TextRecognizer::Result band{QStringList(), TextRecognizer::Result::Failure::none, {}};
+    if (limits.isPastDeadline()) {
+        band.reachedDeadline = true;
+        return band;
+    }
+    Engines::Lease engine = m_engines.acquire();
     for (const QRect& line : lines) {
-        const TextRecognizer::Result read = engine->readLine(ink.copy(line), stop);
+        const TextRecognizer::Result read = engine->readLine(ink.copy(line), limits);
         if (read.failure != TextRecognizer::Result::Failure::none)
             return read;
         band.lines->append(*read.lines);
+        if (read.reachedDeadline || limits.isPastDeadline()) {
+            band.reachedDeadline = true;
+            break;
+        }
     }
     return band;
 }
 
-TextRecognizer::Result PageReader::readBands(const QImage& ink, std::vector<Tile>& tiles, const std::stop_token& stop)
+TextRecognizer::Result PageReader::readBands(const QImage& ink, std::vector<Tile>& tiles, const Limits& limits)
 {
-    SharedWork::Group parts(m_work, stop);
+    SharedWork::Group parts(m_work, limits.stop);
     for (Tile& tile : tiles) {
         tile.bandResults.resize(tile.bands.size());
         for (size_t b = 0; b < tile.bands.size(); ++b) {
-            parts.post([&, &tile = tile, b] { tile.bandResults[b] = readBand(ink, tile.bands[b], stop); });
+            parts.post([&, &tile = tile, b] { tile.bandResults[b] = readBand(ink, tile.bands[b], limits); });
         }
     }
     parts.wait();
 
-    QStringList lines;
-    const auto add = [&lines](const TextRecognizer::Result& result) {
+    TextRecognizer::Result page{QStringList(), TextRecognizer::Result::Failure::none, {}};
+    const auto add = [&page](const TextRecognizer::Result& result) {
         if (result.lines)
-            lines.append(*result.lines);
+            page.lines->append(*result.lines);
+        page.reachedDeadline |= result.reachedDeadline;
         return result.failure == TextRecognizer::Result::Failure::none;
     };
     for (const Tile& tile : tiles) {
@@ -262,16 +279,51 @@ TextRecognizer::Result PageReader::readBands(const QImage& ink, std::vector<Tile
                 return band;
         }
     }
-    if (stop.stop_requested())
+    if (limits.stop.stop_requested())
         return {std::nullopt, TextRecognizer::Result::Failure::stopped, {}};
-    return {lines, TextRecognizer::Result::Failure::none, {}};
+    return page;
 }
 
-TextRecognizer::Result PageReader::read(QImage image, std::stop_token stop)
+double PageReader::identicalNeighbourShare(const QImage& image)
 {
-    const QImage ink = this->ink(image, stop);
+    if (image.width() < 2 || image.height() < 1)
+        return 1.0;
+    // About 64 thousand pairs from rows spread over the picture.
+    constexpr int sampledRows = 256;
+    const int rowStep = std::max(1, image.height() / sampledRows);
+    const int pairsPerRow = std::min(image.width() - 1, 256);
+    const int columnStep = std::max(1, (image.width() - 1) / pairsPerRow);
+    qint64 pairs = 0, identical = 0;
+    for (int y = rowStep / 2; y < image.height(); y += rowStep) {
+        for (int x = 0; x + 1 < image.width(); x += columnStep) {
+            ++pairs;
+            identical += image.pixel(x, y) == image.pixel(x + 1, y);
+        }
+    }
+    return pairs ? double(identical) / double(pairs) : 1.0;
+}
+
+bool PageReader::isPhotograph(const QImage& image)
+{
+    return identicalNeighbourShare(image) < photographBelowShare;
+}
+
+QImage PageReader::readingSize(QImage image)
+{
+    const qint64 pixels = qint64(image.width()) * image.height();
+    if (pixels <= photographPixels || !isPhotograph(image))
+        return image;
+    const double scale = std::sqrt(double(photographPixels) / double(pixels));
+    return image.scaled(std::max(1, int(image.width() * scale)), std::max(1, int(image.height() * scale)),
+                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
+{
+    image = readingSize(std::move(image));
+    const QImage ink = this->ink(image, limits.stop);
     image = QImage();
-    if (stop.stop_requested())
+    if (limits.stop.stop_requested())
         return {std::nullopt, TextRecognizer::Result::Failure::stopped, {}};
     if (ink.isNull())
         return {std::nullopt, TextRecognizer::Result::Failure::recognition,
@@ -282,12 +334,12 @@ TextRecognizer::Result PageReader::read(QImage image, std::stop_token stop)
     for (size_t t = 0; t < tops.size(); ++t)
         tiles.push_back({tops[t], (t + 1 < tops.size() ? tops[t + 1] : ink.height()) - tops[t]});
     if (tiles.size() == 1) {
-        layOut(ink, tiles.front(), stop);
+        layOut(ink, tiles.front(), limits);
     } else {
-        SharedWork::Group layouts(m_work, stop);
+        SharedWork::Group layouts(m_work, limits.stop);
         for (Tile& tile : tiles)
-            layouts.post([this, &ink, &tile = tile, &stop] { layOut(ink, tile, stop); });
+            layouts.post([this, &ink, &tile = tile, &limits] { layOut(ink, tile, limits); });
         layouts.wait();
     }
-    return readBands(ink, tiles, stop);
+    return readBands(ink, tiles, limits);
 }

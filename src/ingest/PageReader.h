@@ -16,7 +16,8 @@
 // reading order. Without sharing, the engine that laid the page out reads it
 // as a whole.
 // Very large pictures are laid out in horizontal tiles cut along blank rows,
-// so that no engine holds the whole of one.
+// so that no engine holds the whole of one. Photographs are read at a size
+// whose layout stays short, whatever their texture.
 class PageReader
 {
 public:
@@ -24,10 +25,14 @@ public:
 
     PageReader(Engines& engines, SharedWork& work);
 
+    using Limits = TextRecognizer::Limits;
+
     // The lines of `image`, which is let go as soon as its ink is made.
-    // Failure::stopped when `stop` was requested meanwhile: what was read
-    // so far does not count.
-    TextRecognizer::Result read(QImage image, std::stop_token stop = {});
+    // Failure::stopped when a stop was requested meanwhile: what was read so
+    // far does not count. Past the deadline no layout or line begins, and
+    // what was read until then is the result.
+    TextRecognizer::Result read(QImage image, const Limits& limits = {});
+    TextRecognizer::Result read(QImage image, std::stop_token stop) { return read(std::move(image), Limits{stop}); }
 
     // `image` as grey ink on white, whatever the colours around the text:
     // light and dark themes, coloured bubbles and terminals inside a light
@@ -47,11 +52,27 @@ public:
     // Rows where the tiles of a picture of `ink`'s size begin, the first 0.
     static std::vector<int> tileTops(const QImage& ink);
 
+    // Whether `image` looks like a photograph rather than a screen: screens
+    // are made of flat areas, so many neighbouring pixels are identical;
+    // grain, texture and gradients leave almost none. Decided from a sample
+    // of the pixels, whatever the file's name or format.
+    static bool isPhotograph(const QImage& image);
+    // The share of sampled neighbour pairs that are identical, 0 to 1.
+    static double identicalNeighbourShare(const QImage& image);
+    // Below this share a picture is a photograph.
+    static constexpr double photographBelowShare = 0.25;
+    // Photographs are read at no more than this many pixels: text large
+    // enough to matter in a photo survives it, and the layout of the
+    // busiest texture ends in well under a second.
+    static constexpr qint64 photographPixels = 3'000'000;
+    // `image` at the size its text is read at.
+    static QImage readingSize(QImage image);
+
 private:
     struct Tile;
-    void layOut(const QImage& ink, Tile& tile, const std::stop_token& stop);
-    TextRecognizer::Result readBand(const QImage& ink, const std::vector<QRect>& lines, const std::stop_token& stop);
-    TextRecognizer::Result readBands(const QImage& ink, std::vector<Tile>& tiles, const std::stop_token& stop);
+    void layOut(const QImage& ink, Tile& tile, const Limits& limits);
+    TextRecognizer::Result readBand(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits);
+    TextRecognizer::Result readBands(const QImage& ink, std::vector<Tile>& tiles, const Limits& limits);
 
     Engines& m_engines;
     SharedWork& m_work;

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -352,6 +353,46 @@ void ScreenshotMonitor::resumePolling()
     m_scanner.resume();
 }
 
+void ScreenshotMonitor::takeFileChanges(const FileChanges& changes)
+{
+    if (changes.moved.isEmpty() && changes.removed.isEmpty())
+        return;
+    // From a tool's worker: queued calls to one object run in the order they
+    // were made, so the changes land before the tool's own (later) resume.
+    if (QThread::currentThread() == thread())
+        applyFileChanges(changes);
+    else
+        runOnThreadOf(this, [this, changes] { applyFileChanges(changes); });
+}
+
+void ScreenshotMonitor::applyFileChanges(const FileChanges& changes)
+{
+    QHash<QString, QString> newPaths;
+    for (const FileChanges::Move& move : changes.moved) {
+        newPaths.insert(move.from, move.to);
+        if (m_knownFiles.remove(move.from))
+            m_knownFiles.insert(move.to);
+    }
+    const QSet<QString> removed(changes.removed.cbegin(), changes.removed.cend());
+    for (const QString& path : removed)
+        m_knownFiles.remove(path);
+    m_scanner.followFileChanges(newPaths, removed);
+
+    QList<Screenshot> updated = m_screenshots;
+    updated.removeIf([&removed](const Screenshot& screenshot) { return removed.contains(screenshot.filePath); });
+    for (Screenshot& screenshot : updated) {
+        const auto to = newPaths.constFind(screenshot.filePath);
+        if (to == newPaths.constEnd())
+            continue;
+        screenshot.filePath = *to;
+        screenshot.filename = to->section(u'/', -1);
+        // A replacement (a HEIC in place of a PNG) has a size of its own.
+        if (const std::optional<FileStamp> stamp = FileStamp::of(*to))
+            screenshot.fileSize = stamp->size;
+    }
+    setScreenshots(std::move(updated));
+}
+
 void ScreenshotMonitor::applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added)
 {
     if (!deleted.isEmpty()) {
@@ -462,10 +503,17 @@ void ScreenshotMonitor::applyResults(const QList<ProcessedFileResult>& results)
         setScreenshots(std::move(updated));
 }
 
-void ScreenshotMonitor::shutDown()
+std::optional<Screenshot> ScreenshotMonitor::screenshotWithId(const QUuid& id) const
+{
+    const auto found = std::find_if(m_screenshots.cbegin(), m_screenshots.cend(),
+                                    [&id](const Screenshot& screenshot) { return screenshot.id == id; });
+    return found == m_screenshots.cend() ? std::nullopt : std::optional<Screenshot>(*found);
+}
+
+bool ScreenshotMonitor::shutDown()
 {
     m_isMonitoringActive = false;
     m_scanner.shutDown();
     m_loader.shutDown();
-    m_pipeline.shutDown();
+    return m_pipeline.shutDown();
 }

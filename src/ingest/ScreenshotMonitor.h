@@ -158,12 +158,36 @@ public:
     void pausePolling();
     void resumePolling();
     bool isPollingPaused() const { return m_scanner.isPaused(); }
+
+    // What a tool did to files of the folder, their store rows already
+    // following: files moved or renamed (the organizer and its undo), or
+    // replaced by a file of another name (the space saver), and files
+    // removed with their rows (the duplicate finder).
+    struct FileChanges
+    {
+        struct Move
+        {
+            QString from;
+            QString to;
+        };
+        QList<Move> moved;
+        QStringList removed;
+    };
+    // Takes a tool's changes into the live list and the known paths, so that
+    // the next walk finds neither a deletion nor a new file: the records keep
+    // their ids, analyses, tags, notes and sources, and nothing is analysed
+    // again. May be called from any thread while the tool holds its polling
+    // pause: the changes are applied on the monitor's thread before a
+    // resumePolling() that the caller makes afterwards.
+    void takeFileChanges(const FileChanges& changes);
     void startBatchProcessing(const QList<Screenshot>& files, const QString& folderPath = {});
 
     // The first step of an ordered quit: no walk, load or batch starts any
     // more, the results already analysed are written to the store, and this
-    // returns once the work in flight is over. The store may close after it.
-    void shutDown();
+    // returns once the work in flight is over, or once the analyses have had
+    // AnalysisPipeline::quitWait to stop. False when some analysis is still
+    // running then: its thread uses the analyzer, which must outlive it.
+    bool shutDown();
 
 signals:
     // screenshotsChanged, monitoredPathChanged and hasFileAccessChanged come
@@ -207,8 +231,10 @@ private:
     // AnalysisPipeline::Host
     void publishProgress(const ProgressUpdate& update) override;
     void applyResults(const QList<ProcessedFileResult>& results) override;
+    std::optional<Screenshot> screenshotWithId(const QUuid& id) const override;
 
     void setScreenshots(QList<Screenshot> screenshots);
+    void applyFileChanges(const FileChanges& changes);
     void assignMonitoredPath(const QString& path);
     void resetProgressState();
     void listNewestFirst(QList<Screenshot> added);

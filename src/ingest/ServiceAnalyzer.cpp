@@ -51,7 +51,7 @@ std::optional<QList<double>> ServiceAnalyzer::embedding(const QString& text)
     return m_embedding.generateEmbedding(text);
 }
 
-FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_token stop)
+FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_token stop, Deadline deadline)
 {
     const QString fileName = QFileInfo(filePath).fileName();
     const PixelBudget::Share share = m_budget.take(PixelBudget::bytesFor(ImageLoader::imageSize(filePath)));
@@ -63,7 +63,9 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     labelling.post([this, &sight, &fileName, input = ObjectClassifier::networkInput(image)] {
         sight.labels = VisualAnalysisService::analyze(input, fileName, m_classifier);
     });
-    sight.text = OCRService::recognizeText(std::move(image), fileName, m_reader, stop);
+    OCRService::Reading reading = OCRService::recognizeText(std::move(image), fileName, m_reader, {stop, deadline});
+    sight.text = std::move(reading.text);
+    sight.reachedDeadline = reading.reachedDeadline;
     labelling.wait();
     sight.stopped = stop.stop_requested();
     return sight;

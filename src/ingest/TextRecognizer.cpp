@@ -18,18 +18,54 @@ void silenceDiagnostics(tesseract::TessBaseAPI& engine)
     std::call_once(once, [&engine] { engine.SetVariable("debug_file", "/dev/null"); });
 }
 
+struct ReadWord
+{
+    QString text;
+    float confidence = 0;
+};
+
+// The words of one line worth keeping: those the engine is fairly sure of,
+// and every word of a line read well as a whole (a link or a name it doubts
+// among plain words is still text). Textures and pictures taken for text
+// give lines of words that the engine itself doubts.
+QString keptWords(const std::vector<ReadWord>& line)
+{
+    if (line.empty())
+        return {};
+    float total = 0;
+    for (const ReadWord& word : line)
+        total += word.confidence;
+    const bool wellRead = total / float(line.size()) >= TextRecognizer::wellReadLineConfidence;
+    QStringList kept;
+    for (const ReadWord& word : line) {
+        if (wellRead || word.confidence >= TextRecognizer::minimumWordConfidence)
+            kept.append(word.text);
+    }
+    return kept.join(u' ');
+}
+
 QStringList linesOf(tesseract::TessBaseAPI& engine)
 {
     QStringList lines;
     const std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
     if (!iterator)
         return lines;
+    std::vector<ReadWord> line;
+    const auto endLine = [&lines, &line] {
+        if (const QString kept = keptWords(line); !kept.isEmpty())
+            lines.append(kept);
+        line.clear();
+    };
     do {
-        const std::unique_ptr<char[]> text(iterator->GetUTF8Text(tesseract::RIL_TEXTLINE));
-        const QString line = text ? QString::fromUtf8(text.get()).simplified() : QString();
-        if (!line.isEmpty())
-            lines.append(line);
-    } while (iterator->Next(tesseract::RIL_TEXTLINE));
+        if (iterator->IsAtBeginningOf(tesseract::RIL_TEXTLINE))
+            endLine();
+        const std::unique_ptr<char[]> text(iterator->GetUTF8Text(tesseract::RIL_WORD));
+        // Words past a deadline are left empty by the engine.
+        const QString word = text ? QString::fromUtf8(text.get()).simplified() : QString();
+        if (!word.isEmpty())
+            line.push_back({word, iterator->Confidence(tesseract::RIL_WORD)});
+    } while (iterator->Next(tesseract::RIL_WORD));
+    endLine();
     return lines;
 }
 
@@ -91,14 +127,14 @@ TextRecognizer::Layout TextRecognizer::layOut(const QImage& ink)
     return {page ? linesOf(*page) : std::vector<QRect>(), {}};
 }
 
-TextRecognizer::Result TextRecognizer::readLaidOut(std::stop_token stop)
+TextRecognizer::Result TextRecognizer::readLaidOut(const Limits& limits)
 {
     if (!ensureEngine())
         return {std::nullopt, Result::Failure::engine, m_engineError};
-    return read(std::move(stop));
+    return read(limits);
 }
 
-TextRecognizer::Result TextRecognizer::readLine(const QImage& ink, std::stop_token stop)
+TextRecognizer::Result TextRecognizer::readLine(const QImage& ink, const Limits& limits)
 {
     if (!ensureEngine())
         return {std::nullopt, Result::Failure::engine, m_engineError};
@@ -106,19 +142,26 @@ TextRecognizer::Result TextRecognizer::readLine(const QImage& ink, std::stop_tok
     // columns stays one line, as it does when the page is read whole.
     m_engine->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
     setPage(ink);
-    return read(std::move(stop));
+    return read(limits);
 }
 
-TextRecognizer::Result TextRecognizer::read(std::stop_token stop)
+TextRecognizer::Result TextRecognizer::read(const Limits& limits)
 {
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = &isStopRequested;
+    std::stop_token stop = limits.stop;
     monitor.cancel_this = &stop;
+    // The engine checks its deadline between words and leaves the words it
+    // did not reach empty.
+    if (limits.deadline != Deadline::max())
+        monitor.end_time = limits.deadline;
     const bool recognised = m_engine->Recognize(&monitor) == 0;
     Result result;
     // A stopped recognition may have read part of the page: none of it counts.
     if (stop.stop_requested())
         result = {std::nullopt, Result::Failure::stopped, {}};
+    else if (monitor.deadline_exceeded())
+        result = {linesOf(*m_engine), Result::Failure::none, {}, true};
     else if (recognised)
         result.lines = linesOf(*m_engine);
     else

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -20,6 +21,20 @@ class TessBaseAPI;
 class TextRecognizer
 {
 public:
+    using Clock = std::chrono::steady_clock;
+    // When reading must end; Deadline::max() for never.
+    using Deadline = Clock::time_point;
+
+    // What bounds one reading: a stop request gives up everything read, a
+    // deadline keeps what was read until then.
+    struct Limits
+    {
+        std::stop_token stop;
+        Deadline deadline = Deadline::max();
+
+        bool isPastDeadline() const { return deadline != Deadline::max() && Clock::now() >= deadline; }
+    };
+
     // Either the lines read (possibly none), or why not.
     struct Result
     {
@@ -28,6 +43,8 @@ public:
         std::optional<QStringList> lines;
         Failure failure = Failure::none;
         QString error;
+        // The deadline came first: `lines` holds what was read until then.
+        bool reachedDeadline = false;
     };
 
     // The boxes of the text lines of a page in reading order, or why the
@@ -49,18 +66,22 @@ public:
     Layout layOut(const QImage& ink);
     // Reads the page laid out last as a whole: the non-empty lines, top
     // candidate each, in reading order.
-    Result readLaidOut(std::stop_token stop = {});
+    Result readLaidOut(const Limits& limits);
     // Reads `ink`, one line of a page laid out before, on white.
-    Result readLine(const QImage& ink, std::stop_token stop = {});
+    Result readLine(const QImage& ink, const Limits& limits);
 
     // Screens show about 96 pixels per inch at their nominal scale; telling the
     // engine so keeps it from guessing (and from saying that it guesses).
     static constexpr int screenResolution = 96;
+    // Words read with less confidence (0 to 100) are left out, unless their
+    // line's words are read with wellReadLineConfidence on average.
+    static constexpr float minimumWordConfidence = 60;
+    static constexpr float wellReadLineConfidence = 40;
 
 private:
     bool ensureEngine();
     void setPage(const QImage& ink);
-    Result read(std::stop_token stop);
+    Result read(const Limits& limits);
 
     std::unique_ptr<tesseract::TessBaseAPI> m_engine;
     QString m_engineError;

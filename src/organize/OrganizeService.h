@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Screenshot.h"
+#include "ingest/ScreenshotMonitor.h"
 
 #include <QDateTime>
 #include <QList>
@@ -16,7 +17,6 @@
 class DatabaseManager;
 class FileOps;
 class QJsonObject;
-class ScreenshotMonitor;
 
 // Moves the monitored folder's screenshots into one "GLIMMERDECK" folder,
 // optionally by year and month, with every moved file's store row following
@@ -171,7 +171,7 @@ private:
     QUrl resolveTargetConflict(const QUrl& target, const QUrl& source, const QSet<QString>& claimed) const;
     void reserveTargets(MoveRun& run, int first);
     void moveOne(MoveRun& run, const FileMoveOperation& entry, int index);
-    bool undoOne(const UndoOperation& operation, int position, int count);
+    bool undoOne(const UndoOperation& operation, int position, int count, ScreenshotMonitor::FileChanges& changes);
     bool entriesLieInside(const QList<HistoryOperation>& entries, const QString& monitoredFolder) const;
 
     DatabaseManager& m_store;

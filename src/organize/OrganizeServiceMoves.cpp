@@ -84,6 +84,8 @@ struct OrganizeService::MoveRun
     // Targets chosen for the files about to move, written to the undo file
     // before they move (so that a run cut short can always be undone).
     QHash<int, QString> upcoming;
+    // The moves whose rows followed, for the monitor's list.
+    ScreenshotMonitor::FileChanges changes;
 };
 
 OrganizeService::OrganizationResult OrganizeService::organize(const OrganizationPlan& plan, const Progress& progress)
@@ -92,7 +94,7 @@ OrganizeService::OrganizationResult OrganizeService::organize(const Organization
     Console::printLine(u"   → Total files: "_s + QString::number(plan.totalFiles));
     PollingPause pause(m_monitor);
 
-    MoveRun run{plan, plan.baseURL.toLocalFile(), {}, {}, {}};
+    MoveRun run{plan, plan.baseURL.toLocalFile(), {}, {}, {}, {}};
     while (run.base.size() > 1 && run.base.endsWith(u'/'))
         run.base.chop(1);
     const QString targetBase = plan.targetBaseURL.toLocalFile();
@@ -113,6 +115,7 @@ OrganizeService::OrganizationResult OrganizeService::organize(const Organization
         if (progress)
             progress(index + 1, count);
     }
+    m_monitor.takeFileChanges(run.changes);
 
     if (!run.moves.isEmpty()) {
         run.result.undoData = UndoData{wholeSecondsNow(), plan.baseURL, run.moves};
@@ -171,6 +174,7 @@ void OrganizeService::moveOne(MoveRun& run, const FileMoveOperation& entry, int 
         return fail(u"The store did not take the new path; the file was moved back."_s);
     }
     run.moves.append({entry.screenshotId, target, source});
+    run.changes.moved.append({source, target});
     run.result.movedFiles.append(entry);
     Console::printLine(u"   ✅ "_s + positionText(index + 1, count) + u"Moved: "_s + lastComponent(source));
 }
@@ -183,13 +187,15 @@ bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remai
     PollingPause pause(m_monitor);
     int restored = 0;
     QList<UndoOperation> left;
+    ScreenshotMonitor::FileChanges changes;
     for (int index = 0; index < count; ++index) {
         const UndoOperation& operation = undoData.operations[index];
-        if (undoOne(operation, index + 1, count))
+        if (undoOne(operation, index + 1, count, changes))
             ++restored;
         else
             left.append(operation);
     }
+    m_monitor.takeFileChanges(changes);
     const int failed = count - restored;
     Console::printLine(failed == 0 ? u"✅ ORGANIZE: Undo complete"_s : u"⚠️ ORGANIZE: Undo completed with errors"_s);
     Console::printLine(u"   → Restored: "_s + QString::number(restored));
@@ -205,7 +211,8 @@ bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remai
     return failed == 0;
 }
 
-bool OrganizeService::undoOne(const UndoOperation& operation, int position, int count)
+bool OrganizeService::undoOne(const UndoOperation& operation, int position, int count,
+                              ScreenshotMonitor::FileChanges& changes)
 {
     const auto fail = [&](const QString& error) {
         Console::printLine(u"   ❌ "_s + positionText(position, count) + u"Failed to restore: "_s + error);
@@ -234,6 +241,7 @@ bool OrganizeService::undoOne(const UndoOperation& operation, int position, int 
             return fail(u"The store did not take the path, and moving the file back failed: "_s + back.error);
         return fail(u"The store did not take the path; the file was left where it was."_s);
     }
+    changes.moved.append({operation.newPath, operation.originalPath});
     return restoredLine();
 }
 

@@ -211,6 +211,10 @@ QFuture<void> CompressionService::compressInBackground(ScreenshotMonitor& monito
                               guard, done = std::move(done)] {
         CompressionResult result = compress(files, options, folder, reportProgress);
         onGuiThread([guard, result = std::move(result), done] {
+            ScreenshotMonitor::FileChanges changes;
+            for (const CompressionResult::CompressedFile& file : result.compressedFiles)
+                changes.moved.append({file.originalPath, renditionPath(file.originalPath, u"heic"_s)});
+            guard->takeFileChanges(changes);
             guard->resumePolling();
             done(result);
         });

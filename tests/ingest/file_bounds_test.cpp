@@ -1,0 +1,217 @@
+// What bounds one file's analysis: an engine that never comes back is given
+// up at its time budget while the run goes on; a cancel stops the engines
+// and writes nothing of the run afterwards; a result is written only for the
+// file as it was read (a file changed meanwhile is analysed again, one that
+// was only moved keeps its result).
+
+#include "core/DatabaseManager.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "core/Uuid.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "support/Capture.h"
+#include "support/Fakes.h"
+#include "support/ManualScheduler.h"
+#include "support/MonitorServices.h"
+#include "support/MonitorTestAccess.h"
+#include "support/Wait.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Text for every file at once, except by name: "stuck" never comes back
+// until released, whatever it is asked; "slow" runs until it is stopped;
+// "changing" grows on its first reading; "moving" is renamed by a tool
+// during its first reading.
+class BoundsAnalyzer : public FileAnalyzer
+{
+public:
+    std::function<void(const QString& path)> moveFile;
+    std::shared_future<void> released;
+    std::atomic<int> looks{0};
+    std::atomic<int> stoppedAtOnce{0};
+
+    std::optional<QString> recognizeText(const QString&) override { return std::nullopt; }
+    QList<QUrl> extractUrls(const QString&) override { return {}; }
+    QStringList labels(const QString&) override { return {}; }
+    std::optional<QList<double>> embedding(const QString&) override { return QList<double>{0.5}; }
+
+    Sight look(const QString& path, std::stop_token stop, Deadline) override
+    {
+        const int call = ++looks;
+        const QString name = path.section(u'/', -1);
+        if (name.startsWith(u"stuck"_s))
+            released.wait();
+        if (name.startsWith(u"slow"_s)) {
+            while (!stop.stop_requested())
+                std::this_thread::yield();
+            ++stoppedAtOnce;
+            return {std::nullopt, {}, true};
+        }
+        if (name.startsWith(u"changing"_s) && call == 1) {
+            QFile file(path);
+            EXPECT_TRUE(file.open(QIODevice::Append));
+            file.write("more pixels");
+        }
+        if (name.startsWith(u"moving"_s) && moveFile)
+            std::exchange(moveFile, nullptr)(path);
+        return {u"%1 read by look %2"_s.arg(name).arg(call), {}, false};
+    }
+};
+
+class FileBounds : public ::testing::Test
+{
+protected:
+    FileBounds()
+        : m_settings(m_dir.filePath(u"settings.conf"_s))
+        , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
+        , m_store(m_dir.filePath(u"store.sqlite"_s))
+        , m_monitor(m_parts.with(m_settings, m_memory, m_store, m_analyzer, &m_time))
+    {
+        m_analyzer->released = m_release.get_future().share();
+        m_folder = m_monitor.monitoredPath();
+        QDir().mkpath(m_folder);
+    }
+    ~FileBounds() override
+    {
+        m_release.set_value();
+        m_parts.workers.analysis().waitForDone();
+    }
+
+    // Real files, stored and listed.
+    QList<Screenshot> addFiles(const QStringList& names)
+    {
+        QList<Screenshot> files;
+        for (const QString& name : names) {
+            QFile file(m_folder + u'/' + name);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("pixels");
+            file.close();
+            files.append(Screenshot(file.fileName(), QUuid::createUuid()));
+        }
+        m_store.upsertMany(files);
+        ScreenshotMonitorTestAccess::setScreenshots(m_monitor, m_monitor.screenshots() + files);
+        return files;
+    }
+
+    std::optional<QString> storedText(const QString& path) { return m_store.fetchByPath(path)->ocrText; }
+
+    // Handles events until `condition` holds, letting the pipeline's pauses
+    // end at once when it does not.
+    bool runUntil(const std::function<bool()>& condition)
+    {
+        return waitUntil([&] {
+            if (condition())
+                return true;
+            m_time.runNext();
+            return false;
+        });
+    }
+
+    // The analyses other than `busy` have come back and posted their results.
+    bool onlyBusyLeft(int busy)
+    {
+        return waitUntil([&] { return m_parts.workers.analysis().threads().activeThreadCount() == busy; });
+    }
+
+    QTemporaryDir m_dir;
+    MonitorServices m_parts;
+    ManualScheduler m_time;
+    Settings m_settings;
+    MemoryMonitor m_memory;
+    DatabaseManager m_store;
+    std::promise<void> m_release;
+    std::shared_ptr<BoundsAnalyzer> m_analyzer = std::make_shared<BoundsAnalyzer>();
+    LogCapture m_log;
+    ConsoleCapture m_console;
+    ScreenshotMonitor m_monitor;
+    QString m_folder;
+};
+
+TEST_F(FileBounds, AnEngineThatNeverReturnsIsGivenUpAtItsBudgetAndTheRunGoesOn)
+{
+    // A budget that real time reaches quickly; the engine ignores it anyway.
+    ScreenshotMonitorTestAccess::pipeline(m_monitor).setTimeBudget(std::chrono::milliseconds(40),
+                                                                   std::chrono::milliseconds(40));
+    const QList<Screenshot> files = addFiles({u"stuck.png"_s, u"a.png"_s, u"b.png"_s, u"c.png"_s});
+    m_monitor.startBatchProcessing(files);
+    ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
+    for (const Screenshot& file : files.mid(1))
+        EXPECT_TRUE(storedText(file.filePath).value_or(QString()).contains(file.filename));
+    // Stored without text, so no later launch stalls on it again.
+    EXPECT_EQ(storedText(files[0].filePath), std::optional<QString>(QString()));
+    const QStringList lines = m_log.matching(u"Analysis given up at its time budget"_s);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.first().contains(u"stuck.png"_s)) << lines.first().toStdString();
+    EXPECT_EQ(m_monitor.processedCount(), 4);
+
+    // The next run is not held up by the thread still stuck.
+    const QList<Screenshot> more = addFiles({u"d.png"_s, u"e.png"_s});
+    m_monitor.startBatchProcessing(more);
+    ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
+    for (const Screenshot& file : more)
+        EXPECT_TRUE(storedText(file.filePath).has_value());
+}
+
+TEST_F(FileBounds, ACancelStopsTheEnginesAndWritesNothingOfTheRunAfterwards)
+{
+    const QList<Screenshot> files = addFiles({u"slow.png"_s, u"a.png"_s, u"b.png"_s, u"c.png"_s});
+    m_monitor.startBatchProcessing(files);
+    // Three files are analysed; their results wait for the batch's end.
+    ASSERT_TRUE(onlyBusyLeft(1));
+    QCoreApplication::processEvents();
+
+    m_monitor.cancelProcessing();
+    ASSERT_TRUE(onlyBusyLeft(0));
+    EXPECT_EQ(m_analyzer->stoppedAtOnce, 1);
+    m_time.advance(std::chrono::seconds(30));
+    m_parts.workers.storeWrites().waitForDone();
+    QCoreApplication::processEvents();
+    m_parts.workers.storeWrites().waitForDone();
+    for (const Screenshot& file : files)
+        EXPECT_EQ(storedText(file.filePath), std::nullopt) << file.filename.toStdString();
+    EXPECT_FALSE(m_monitor.isProcessing());
+}
+
+TEST_F(FileBounds, AResultForAFileChangedSinceItWasReadIsNotWrittenButTheFileReadAgain)
+{
+    const QList<Screenshot> files = addFiles({u"changing.png"_s, u"steady.png"_s});
+    m_monitor.startBatchProcessing(files);
+    ASSERT_TRUE(runUntil([&] { return m_analyzer->looks == 3 && !m_monitor.isProcessing(); }));
+    m_parts.workers.storeWrites().waitForDone();
+    EXPECT_EQ(storedText(files[0].filePath), std::optional<QString>(u"changing.png read by look 3"_s));
+    EXPECT_TRUE(storedText(files[1].filePath).has_value());
+    EXPECT_TRUE(m_log.contains(u"File changed while it was analysed"_s));
+}
+
+TEST_F(FileBounds, AFileMovedByAToolWhileItWasReadKeepsItsResult)
+{
+    const QList<Screenshot> files = addFiles({u"moving.png"_s});
+    const QString target = m_folder + u"/GLIMMERDECK/moving.png"_s;
+    m_analyzer->moveFile = [&](const QString& from) {
+        // What the organizer does, from its worker.
+        EXPECT_TRUE(QDir().mkpath(m_folder + u"/GLIMMERDECK"_s));
+        EXPECT_TRUE(QFile::rename(from, target));
+        EXPECT_TRUE(m_store.updateFilePath(target, uuidText(files[0].id)));
+        m_monitor.takeFileChanges({{{from, target}}, {}});
+    };
+    m_monitor.startBatchProcessing(files);
+    ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
+    m_parts.workers.storeWrites().waitForDone();
+    ASSERT_TRUE(waitUntil([&] { return storedText(target).has_value(); }));
+    EXPECT_EQ(storedText(target), std::optional<QString>(u"moving.png read by look 1"_s));
+    EXPECT_EQ(m_analyzer->looks, 1);
+    EXPECT_EQ(m_monitor.screenshots().first().filePath, target);
+    EXPECT_EQ(m_monitor.screenshots().first().ocrText, std::optional<QString>(u"moving.png read by look 1"_s));
+}
+} // namespace
