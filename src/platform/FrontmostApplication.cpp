@@ -1,5 +1,6 @@
 #include "platform/FrontmostApplication.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <xcb/xcb.h>
@@ -82,9 +83,21 @@ std::optional<QString> FrontmostApplication::name()
         return std::nullopt;
 
     uint32_t pid = 0;
-    if (xcb_ewmh_get_wm_pid_reply(&ewmh, xcb_ewmh_get_wm_pid(&ewmh, active), &pid, nullptr) == 1 && pid != 0) {
+    if (xcb_ewmh_get_wm_pid_reply(&ewmh, xcb_ewmh_get_wm_pid(&ewmh, active), &pid, nullptr) != 1)
+        pid = 0;
+    if (isOwnWindow(pid, std::nullopt))
+        return std::nullopt;
+    if (pid != 0) {
         if (auto name = processName(pid))
             return name;
     }
-    return windowClassName(m_connection->connection, active);
+    std::optional<QString> windowClass = windowClassName(m_connection->connection, active);
+    return isOwnWindow(pid, windowClass) ? std::nullopt : windowClass;
+}
+
+bool FrontmostApplication::isOwnWindow(uint32_t pid, const std::optional<QString>& windowClass)
+{
+    if (pid != 0)
+        return pid == uint32_t(QCoreApplication::applicationPid());
+    return windowClass && windowClass->compare(QCoreApplication::applicationName(), Qt::CaseInsensitive) == 0;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 #include <memory>
 #include <optional>
 
@@ -14,7 +16,13 @@ public:
     FrontmostApplication();
     ~FrontmostApplication();
 
+    // None while one of our own windows is in front: files that appear
+    // then come from our own tools, never from an application of the user's.
     std::optional<QString> name();
+
+    // Whether the window of process `pid` (0 when it does not say) and class
+    // `windowClass` is one of ours.
+    static bool isOwnWindow(uint32_t pid, const std::optional<QString>& windowClass);
 
 private:
     struct Connection;
