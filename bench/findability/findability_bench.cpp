@@ -234,6 +234,9 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     analyse(library, folder.path(), embedding);
+    WordRecall recall;
+    for (qsizetype i = 0; i < library.size(); ++i)
+        recall.add(drawnLines[i], library[i].ocrText.value_or(QString()));
     std::printf("%lld screens analysed in %.1f s; %lld queries\n", qlonglong(library.size()), msSince(timer) / 1000,
                 qlonglong(set.queries.size()));
 
@@ -293,6 +296,7 @@ int main(int argc, char** argv)
         .add(u"kinds_ahead_of_fts5"_s, kindsAhead, 0)
         .add(u"label_precision"_s, labels.precision, 3)
         .add(u"label_recall"_s, labels.recall, 3)
+        .add(u"word_recall"_s, recall.ratio(), 4)
         .print();
     return 0;
 }

@@ -62,6 +62,67 @@ QImage MediaGenerator::photo(const QSize& size)
     return image;
 }
 
+QImage MediaGenerator::noisyPhoto(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient ground(0, 0, size.width(), size.height());
+    ground.setColorAt(0, QColor(between(150, 220), between(150, 220), between(150, 220)));
+    ground.setColorAt(1, QColor(between(90, 160), between(90, 160), between(90, 160)));
+    painter.fillRect(image.rect(), ground);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Strokes of letter size in loose rows, like a weave or gravel: each cell
+    // holds one or two short dark marks.
+    constexpr int cellWidth = 11;
+    constexpr int cellHeight = 19;
+    for (int y = 0; y < size.height(); y += cellHeight) {
+        const int shift = between(0, cellWidth);
+        for (int x = -shift; x < size.width(); x += cellWidth) {
+            const int marks = between(1, 2);
+            for (int m = 0; m < marks; ++m) {
+                const int shade = between(0, 90);
+                painter.setPen(QPen(QColor(shade, shade, shade), between(1, 3)));
+                painter.drawLine(QPointF(x + between(0, cellWidth - 2), y + between(2, cellHeight - 4)),
+                                 QPointF(x + between(0, cellWidth - 2), y + between(2, cellHeight - 4)));
+            }
+        }
+    }
+    painter.end();
+    quint32 state = m_random();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            state = state * 1664525u + 1013904223u;
+            const int noise = int(state >> 27) - 16;
+            const QRgb pixel = row[x];
+            row[x] = qRgb(std::clamp(qRed(pixel) + noise, 0, 255), std::clamp(qGreen(pixel) + noise, 0, 255),
+                          std::clamp(qBlue(pixel) + noise, 0, 255));
+        }
+    }
+    return image;
+}
+
+QStringList MediaGenerator::writeLargePhotos(const QString& folder, quint32 seed)
+{
+    MediaGenerator generator(seed);
+    const struct
+    {
+        QString name;
+        QSize size;
+        bool noisy;
+        const char* format;
+    } photos[] = {{QStringLiteral("IMG_4023.png"), {4000, 3000}, true, "PNG"},
+                  {QStringLiteral("IMG_4810.jpg"), {8000, 6000}, true, "JPEG"},
+                  {QStringLiteral("IMG_5172.jpg"), {4000, 3000}, false, "JPEG"}};
+    QStringList written;
+    for (const auto& photo : photos) {
+        const QImage image = photo.noisy ? generator.noisyPhoto(photo.size) : generator.photo(photo.size);
+        if (image.save(folder + u'/' + photo.name, photo.format, 90))
+            written.append(photo.name);
+    }
+    return written;
+}
+
 QImage MediaGenerator::screenshot(const QSize& size)
 {
     QImage image(size, QImage::Format_RGB32);

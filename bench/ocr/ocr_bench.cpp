@@ -189,6 +189,7 @@ int main(int argc, char* argv[])
     OCRService::recognizeText(samples.front().path, shared.reader);
 
     Accuracy ours[2], split, cli[2];
+    WordRecall recall;
     double oursSeconds = 0, splitSeconds = 0, cliSeconds = 0;
     int sameOrder = 0;
     for (const Sample& sample : samples) {
@@ -202,6 +203,7 @@ int main(int argc, char* argv[])
         const QString sharedText = OCRService::recognizeText(sample.path, shared.reader).value_or(QString());
         splitSeconds += double(timer.nsecsElapsed()) / 1e9;
         score(split, sample.lines, sharedText);
+        recall.add(sample.lines, sharedText);
         sameOrder += orderIn(text, sample.lines, sharedText) == orderIn(sharedText, sample.lines, text);
 
         timer.restart();
@@ -244,6 +246,7 @@ int main(int argc, char* argv[])
     ResultLine(u"ocr"_s)
         .add(u"accuracy_pct"_s, split.percent())
         .add(u"accuracy_whole_pct"_s, overall(ours).percent())
+        .add(u"word_recall"_s, recall.ratio(), 4)
         .add(u"same_order_pct"_s, 100.0 * sameOrder / fileCount, 1)
         .add(u"ratio_vs_tesseract_cli"_s, oursMs / cliMs)
         .add(u"helped_ms_per_image"_s, splitMs, 1)

@@ -6,6 +6,14 @@
 //
 // efficiency: files per second / (the four files of a batch x the single
 // rate); efficiency_all_cores: the same against every core.
+// (c) a folder of 200 screenshots and three large photographs (a noisy 12 MP
+// texture, a noisy 48 MP one, a camera-like 12 MP JPEG), loaded and analysed
+// as the application does: each photograph's time on one engine alone
+// (worst_file_s), the run's throughput, then an organize run, its undo and a
+// compression run with polling on (files analysed again afterwards:
+// reanalysed_after_tools), resident memory once idle against a fresh process
+// that loads the same library (idle_rss_over_fresh_mb), how long a cancel
+// and a quit take with the worst photograph under way (cancel_ms, quit_ms).
 // Run it on two cores too: taskset -c 0,1 build/bench/bench_pipeline
 
 #include "core/Console.h"
@@ -14,10 +22,14 @@
 #include "core/OmpThreadLimit.h"
 #include "core/ProcMemorySource.h"
 #include "core/Settings.h"
+#include "generators/MediaGenerator.h"
 #include "generators/SampleLibrary.h"
 #include "ingest/EmbeddingService.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "ingest/ServiceAnalyzer.h"
+#include "organize/OrganizeService.h"
+#include "platform/FileOps.h"
+#include "spacesaver/CompressionService.h"
 #include "support/BenchSupport.h"
 #include "support/MonitorServices.h"
 #include "support/MonitorTestAccess.h"
@@ -27,11 +39,13 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 
 using namespace Qt::StringLiterals;
@@ -167,6 +181,213 @@ double singleFileRate(EmbeddingService& embedding, const QList<Screenshot>& file
     return files.size() / seconds;
 }
 
+// The real analyses, counting the files they are asked to look at.
+class CountingAnalyzer : public FileAnalyzer
+{
+public:
+    explicit CountingAnalyzer(std::shared_ptr<ServiceAnalyzer> real)
+        : m_real(std::move(real))
+    {}
+    std::atomic<int> looks{0};
+
+    std::optional<QString> recognizeText(const QString& path) override { return m_real->recognizeText(path); }
+    QList<QUrl> extractUrls(const QString& text) override { return m_real->extractUrls(text); }
+    QStringList labels(const QString& path) override { return m_real->labels(path); }
+    std::optional<QList<double>> embedding(const QString& text) override { return m_real->embedding(text); }
+    Sight look(const QString& path, std::stop_token stop, Deadline deadline) override
+    {
+        ++looks;
+        return m_real->look(path, std::move(stop), deadline);
+    }
+    void releaseModels() override { m_real->releaseModels(); }
+
+private:
+    std::shared_ptr<ServiceAnalyzer> m_real;
+};
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void settle(int ms)
+{
+    waitFor([] { return false; }, ms);
+}
+
+struct Worst
+{
+    double worstFileS = 0;
+    qint64 photoTextChars = 0;
+    double runSeconds = 0;
+    int runFiles = 0;
+    int reanalysed = 0;
+    double idleOverFreshMB = 0;
+    double cancelMs = 0;
+    double quitMs = 0;
+};
+
+// Each photograph analysed alone on one engine, one thread, no helpers.
+void measureWorstFiles(EmbeddingService& embedding, const QString& folder, const QStringList& photos, Worst& worst)
+{
+    ServiceAnalyzer alone(embedding, {.threads = 1, .engines = 1, .networks = 1}, nullptr);
+    Workers::Pool thread(u"single"_s, 1, true);
+    thread.start([&] {
+        for (const QString& name : photos) {
+            const Screenshot file(folder + u'/' + name, QUuid::createUuid());
+            QElapsedTimer timer;
+            timer.start();
+            const std::optional<ProcessedFileResult> result = AnalysisPipeline::processFile(
+                alone, file, folder, {}, FileAnalyzer::Deadline::clock::now() + AnalysisPipeline::fileTimeBudget);
+            const double seconds = double(timer.nsecsElapsed()) / 1e9;
+            const qsizetype chars = result ? result->ocrText.size() : 0;
+            Console::printLine(u"(c) %1 alone on one engine: %2 s, %3 characters of text%4"_s.arg(name)
+                                   .arg(seconds, 0, 'f', 2)
+                                   .arg(chars)
+                                   .arg(result && result->reachedTimeBudget ? u" (time budget reached)"_s : QString()));
+            worst.worstFileS = std::max(worst.worstFileS, seconds);
+            worst.photoTextChars += chars;
+        }
+    });
+    thread.waitForDone();
+}
+
+// A fresh process's resident memory once it has loaded the library (nothing
+// left to analyse): the same program started with --fresh-rss.
+double freshProcessMB(const QString& home, const QString& folder)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {u"--fresh-rss"_s, home, folder});
+    if (!child.waitForFinished(300000))
+        return 0;
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    const qsizetype at = output.indexOf(u"FRESH_RSS_MB="_s);
+    return at < 0 ? 0 : output.mid(at + 13).section(u'\n', 0, 0).toDouble();
+}
+
+int freshRssChild(const QString& home, const QString& folder)
+{
+    Settings settings(home + u"/settings.conf"_s);
+    MemoryMonitor memory(std::make_unique<ProcMemorySource>());
+    DatabaseManager store(home + u"/worst.sqlite"_s);
+    MonitorServices parts;
+    EmbeddingService embedding;
+    ScreenshotMonitor monitor(
+        parts.with(settings, memory, store, std::make_shared<ServiceAnalyzer>(embedding, parts.workers)));
+    monitor.setMonitoredPath(folder);
+    waitFor([&] { return monitor.isPolling() && !monitor.isProcessing(); }, 120000);
+    settle(1500);
+    std::printf("FRESH_RSS_MB=%.1f\n", residentMemoryMB());
+    return 0;
+}
+
+// Analysis, tools, memory, cancel and quit on the folder of screenshots and
+// photographs, as the application meets them.
+Worst measureWorstCase(const QString& home, EmbeddingService& embedding)
+{
+    Worst worst;
+    const QString folder = home + u"/Worst"_s;
+    const SampleLibrary::Result samples =
+        SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder, 200, 11));
+    const QStringList photos = MediaGenerator::writeLargePhotos(folder, 11);
+    measureWorstFiles(embedding, folder, photos, worst);
+
+    Settings settings(home + u"/settings.conf"_s);
+    MemoryMonitor memory(std::make_unique<ProcMemorySource>());
+    DatabaseManager store(home + u"/worst.sqlite"_s);
+    MonitorServices parts;
+    auto analyzer = std::make_shared<CountingAnalyzer>(std::make_shared<ServiceAnalyzer>(embedding, parts.workers));
+    {
+        ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
+        monitor.setPollingInterval(200);
+        QElapsedTimer run;
+        run.start();
+        monitor.setMonitoredPath(folder);
+        waitFor([&] { return monitor.isProcessing(); }, 60000);
+        waitFor([&] { return monitor.isPolling() && !monitor.isProcessing(); }, 1800000);
+        worst.runSeconds = double(run.nsecsElapsed()) / 1e9;
+        worst.runFiles = int(monitor.screenshots().size());
+
+        // The tools, with polling on; whatever they move must not be analysed again.
+        const int looksBefore = analyzer->looks;
+        SystemFileOps files;
+        OrganizeService organizer(store, monitor, files, home + u"/data"_s);
+        const OrganizeService::OrganizationResult organized =
+            organizer.organize(organizer.analyze({QUrl::fromLocalFile(folder), true, true, false}), {});
+        settle(600);
+        if (organized.undoData)
+            organizer.undo(*organized.undoData);
+        settle(600);
+        CompressionService compression(store, files);
+        QList<Screenshot> screens = monitor.screenshots();
+        screens.removeIf([&photos](const Screenshot& screenshot) { return photos.contains(screenshot.filename); });
+        const auto plan = compression.analyzeForCompression(screens.mid(0, 24), {0.9, 4});
+        bool compressed = false;
+        compression
+            .compressInBackground(
+                monitor, plan.files, {0.9, 4}, [](int, int) {},
+                [&](const CompressionService::CompressionResult&) { compressed = true; })
+            .waitForFinished();
+        waitFor([&] { return compressed; }, 300000);
+        for (int walk = 0; walk < 3; ++walk) {
+            monitor.forceChangeCheck();
+            settle(400);
+        }
+        waitFor([&] { return !monitor.isProcessing(); }, 600000);
+        worst.reanalysed = analyzer->looks - looksBefore;
+        Console::printLine(u"(c) after organize (%1 moved), undo and compression (%2 files): %3 files analysed again"_s
+                               .arg(organized.movedFiles.size())
+                               .arg(plan.files.size())
+                               .arg(worst.reanalysed));
+
+        // Idle: the models were let go when the last run ended.
+        parts.workers.analysis().waitForDone();
+        settle(1500);
+        const double idleMB = residentMemoryMB();
+        const double freshMB = freshProcessMB(home, folder);
+        worst.idleOverFreshMB = idleMB - freshMB;
+        Console::printLine(u"(c) resident memory idle after the run and the tools %1 MB; a fresh process with the "
+                           "same library %2 MB"_s.arg(idleMB, 0, 'f', 1)
+                               .arg(freshMB, 0, 'f', 1));
+    }
+
+    // Cancel and quit with the worst photograph under way.
+    const auto photoRecords = [&] {
+        QList<Screenshot> records;
+        for (const QString& name : photos) {
+            if (std::optional<Screenshot> row = store.fetchByPath(folder + u'/' + name))
+                records.append(*row);
+        }
+        return records;
+    };
+    for (const bool quit : {false, true}) {
+        settings.setValue(ScreenshotMonitor::monitoredPathKey, folder);
+        ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
+        monitor.startBatchProcessing(photoRecords(), folder);
+        settle(1500); // well into the photographs' layout and recognition
+        QElapsedTimer timer;
+        timer.start();
+        if (quit) {
+            monitor.shutDown();
+            worst.quitMs = double(timer.nsecsElapsed()) / 1e6;
+        } else {
+            monitor.cancelProcessing();
+            waitFor([&] { return parts.workers.analysis().threads().activeThreadCount() == 0; }, 600000);
+            worst.cancelMs = double(timer.nsecsElapsed()) / 1e6;
+        }
+        parts.workers.analysis().waitForDone();
+    }
+    return worst;
+}
+
 struct Throughput
 {
     double filesPerSecond = 0;
@@ -198,6 +419,13 @@ int main(int argc, char** argv)
 {
     // As the application does: one OpenMP thread per text-recognition engine.
     ensureOmpThreadLimit(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--fresh-rss") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        QLoggingCategory::setFilterRules(u"org.brindlework.Glimmerdeck.*=false"_s);
+        Console::setSink([](const QString&) {});
+        return freshRssChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
     // The monitor's folder comes from the home folder: never the user's own.
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
@@ -211,8 +439,10 @@ int main(int argc, char** argv)
     Settings settings(home.filePath(u"settings.conf"_s));
     MemoryMonitor memory(std::make_unique<ProcMemorySource>());
     DatabaseManager store(home.filePath(u"store.sqlite"_s));
-    MonitorServices parts;
     EmbeddingService embedding;
+    // First, while the process holds nothing else.
+    const Worst worst = measureWorstCase(home.path(), embedding);
+    MonitorServices parts;
     const auto analyzer = std::make_shared<ServiceAnalyzer>(embedding, parts.workers);
     double freeWorkMs = 0;
     double overheadMs = 0;
@@ -266,6 +496,13 @@ int main(int argc, char** argv)
         .add(u"max_gui_stall_ms"_s, std::max(freeWorkMs, figures.maxWorkMs))
         .add(u"max_gui_gap_ms"_s, figures.maxGapMs)
         .add(u"peak_rss_mb"_s, figures.peakMB, 1)
+        .add(u"worst_file_s"_s, worst.worstFileS)
+        .add(u"photo_text_chars"_s, worst.photoTextChars, 0)
+        .add(u"with_photos_files_per_s"_s, worst.runFiles / worst.runSeconds)
+        .add(u"cancel_ms"_s, worst.cancelMs, 0)
+        .add(u"quit_ms"_s, worst.quitMs, 0)
+        .add(u"reanalysed_after_tools"_s, worst.reanalysed, 0)
+        .add(u"idle_rss_over_fresh_mb"_s, worst.idleOverFreshMB, 1)
         .print();
     return 0;
 }

@@ -3,6 +3,8 @@
 #include "core/Console.h"
 
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <benchmark/benchmark.h>
 
@@ -135,4 +137,29 @@ void resetPeakResidentMemory()
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
+}
+
+namespace {
+QStringList wordsOf(const QString& text)
+{
+    static const QRegularExpression separators(QStringLiteral("[^\\p{L}\\p{N}]+"));
+    QStringList words;
+    for (const QString& word : text.toLower().split(separators, Qt::SkipEmptyParts)) {
+        if (word.size() >= 2)
+            words.append(word);
+    }
+    return words;
+}
+} // namespace
+
+void WordRecall::add(const QStringList& drawnLines, const QString& read)
+{
+    const QStringList readWords = wordsOf(read);
+    const QSet<QString> seen(readWords.cbegin(), readWords.cend());
+    for (const QString& line : drawnLines) {
+        for (const QString& word : wordsOf(line)) {
+            ++words;
+            found += seen.contains(word);
+        }
+    }
 }

@@ -46,6 +46,18 @@ double peakResidentMemoryMB();
 // Starts the peak anew from the present resident memory.
 void resetPeakResidentMemory();
 
+// How many of the words drawn on screens were read: words of two or more
+// letters or digits, lower-cased, counted once per line they are drawn on.
+// Words read that were never drawn (junk from textures) do not count here.
+struct WordRecall
+{
+    qint64 found = 0;
+    qint64 words = 0;
+
+    void add(const QStringList& drawnLines, const QString& read);
+    double ratio() const { return words ? double(found) / double(words) : 0; }
+};
+
 // A machine with memory to spare, so no benchmark run pauses for pressure.
 class PlentyOfMemory : public MemoryMonitor::Source
 {

@@ -1,13 +1,17 @@
 // make-sample-library --out DIR [--count N] [--seed S] [--small]
 // make-sample-library --out DIR --screen-types [--seed S]
+// make-sample-library --out DIR --large-photos [--seed S]
 // Writes a realistic screenshot folder and, beside the files, a hidden
 // ground-truth file of the text drawn in each image. With --screen-types:
 // the screens of the findability benchmark instead (every screen kind, the
 // sought screens among everyday ones), with each screen's kind and the
-// queries that look for it in the ground truth.
+// queries that look for it in the ground truth. With --large-photos: three
+// photographs to add to a folder (a noisy 12 MP texture, a noisy 48 MP one
+// and a camera-like 12 MP JPEG), the files that analysis must keep bounded.
 
 #include "core/Console.h"
 #include "generators/FindabilitySet.h"
+#include "generators/MediaGenerator.h"
 #include "generators/SampleLibrary.h"
 
 #include <QCommandLineParser>
@@ -77,7 +81,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption small(u"small"_s, u"Tiny images, for benchmarks that need many files."_s);
     const QCommandLineOption subfolders(u"subfolders"_s, u"Number of sub-folders used (0-6)."_s, u"n"_s, u"4"_s);
     const QCommandLineOption screenTypes(u"screen-types"_s, u"The findability screens of every kind instead."_s);
-    parser.addOptions({out, count, seed, small, subfolders, screenTypes});
+    const QCommandLineOption largePhotos(u"large-photos"_s, u"Three large photographs instead."_s);
+    parser.addOptions({out, count, seed, small, subfolders, screenTypes, largePhotos});
     parser.process(app);
     if (!parser.isSet(out)) {
         Console::printLine(u"❌ --out is required"_s);
@@ -86,6 +91,13 @@ int main(int argc, char* argv[])
 
     if (parser.isSet(screenTypes))
         return writeScreenTypes(parser.value(out), parser.value(seed).toUInt());
+
+    if (parser.isSet(largePhotos)) {
+        QDir().mkpath(parser.value(out));
+        const QStringList written = MediaGenerator::writeLargePhotos(parser.value(out), parser.value(seed).toUInt());
+        Console::printLine(u"✅ Wrote %1 photographs into %2"_s.arg(written.size()).arg(parser.value(out)));
+        return written.size() == 3 ? 0 : 1;
+    }
 
     SampleLibrary::Options options;
     options.folder = parser.value(out);
