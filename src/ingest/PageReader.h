@@ -64,7 +64,7 @@ public:
     // Photographs are read at no more than this many pixels: text large
     // enough to matter in a photo survives it, and the layout of the
     // busiest texture ends in well under a second.
-    static constexpr qint64 photographPixels = 3'000'000;
+    static constexpr qint64 photographPixels = 2'000'000;
     // `image` at the size its text is read at.
     static QImage readingSize(QImage image);
 

@@ -4,6 +4,7 @@
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
 
+#include <algorithm>
 #include <mutex>
 
 using namespace Qt::StringLiterals;
@@ -24,10 +25,18 @@ struct ReadWord
     float confidence = 0;
 };
 
+// Whether a word the engine doubts still has the shape of one: textures read
+// as text give mostly scraps of one to three letters ("Ee", "NS", "oer").
+bool looksLikeWord(const QString& word)
+{
+    return std::count_if(word.cbegin(), word.cend(), [](QChar c) { return c.isLetterOrNumber(); }) >=
+           TextRecognizer::doubtfulWordLetters;
+}
+
 // The words of one line worth keeping: those the engine is fairly sure of,
-// and every word of a line read well as a whole (a link or a name it doubts
-// among plain words is still text). Textures and pictures taken for text
-// give lines of words that the engine itself doubts.
+// those it doubts that still look like words, and every word of a line read
+// well as a whole (a link or a name it doubts among plain words is text).
+// Textures and pictures taken for text give lines of doubtful scraps.
 QString keptWords(const std::vector<ReadWord>& line)
 {
     if (line.empty())
@@ -38,7 +47,7 @@ QString keptWords(const std::vector<ReadWord>& line)
     const bool wellRead = total / float(line.size()) >= TextRecognizer::wellReadLineConfidence;
     QStringList kept;
     for (const ReadWord& word : line) {
-        if (wellRead || word.confidence >= TextRecognizer::minimumWordConfidence)
+        if (wellRead || word.confidence >= TextRecognizer::minimumWordConfidence || looksLikeWord(word.text))
             kept.append(word.text);
     }
     return kept.join(u' ');

@@ -73,10 +73,12 @@ public:
     // Screens show about 96 pixels per inch at their nominal scale; telling the
     // engine so keeps it from guessing (and from saying that it guesses).
     static constexpr int screenResolution = 96;
-    // Words read with less confidence (0 to 100) are left out, unless their
-    // line's words are read with wellReadLineConfidence on average.
-    static constexpr float minimumWordConfidence = 60;
-    static constexpr float wellReadLineConfidence = 40;
+    // Words read with less confidence (0 to 100) are left out, unless they
+    // have doubtfulWordLetters letters or digits at least, or their line's
+    // words are read with wellReadLineConfidence on average.
+    static constexpr float minimumWordConfidence = 40;
+    static constexpr float wellReadLineConfidence = 45;
+    static constexpr int doubtfulWordLetters = 4;
 
 private:
     bool ensureEngine();

@@ -21,6 +21,14 @@
 class PipelineWithServices : public ::testing::Test
 {
 protected:
+    // What is read is checked in full here, however busy the machine: no
+    // file runs into its time budget.
+    PipelineWithServices()
+    {
+        ScreenshotMonitorTestAccess::pipeline(m_monitor).setTimeBudget(std::chrono::minutes(10),
+                                                                       std::chrono::minutes(1));
+    }
+
     QList<Screenshot> writeSamples(int count, quint32 seed, const QString& subfolder)
     {
         const SampleLibrary::Result samples =
