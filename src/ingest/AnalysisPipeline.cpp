@@ -279,10 +279,9 @@ void AnalysisPipeline::ProcessingRun::fileOverdue(int batch, size_t index)
         std::chrono::duration<double>(m_pipeline.m_fileTimeBudget + m_pipeline.m_overdueGrace).count();
     logProcessing(LogLevel::warning, u"Analysis given up at its time budget"_s,
                   {{u"file"_s, slot.file.filename}, {u"seconds"_s, seconds}});
-    // Stored without text, so that no later run or launch stalls on it again.
-    if (!isStopping()) {
-        m_pending.append(ProcessedFileResult{slot.file.id, QString(), {}, QList<double>(), {}, std::nullopt, true});
-    }
+    // Left unanalysed: on a machine busy with other work a sound file can be
+    // this late too, and it deserves another reading at the next launch
+    // rather than an empty text for good. This run does not try it again.
     settle(index);
 }
 

@@ -35,9 +35,9 @@ public:
     // The time one file's text may take; what was read by then is kept.
     static constexpr std::chrono::milliseconds fileTimeBudget{6000};
     // A file whose analysis has not come back this long after its budget ran
-    // out (an engine that ignores its deadline) is given up: stored without
-    // text, so it is not tried again, while the run goes on. Both are real
-    // time, whatever the scheduler of the pauses.
+    // out (an engine that ignores its deadline) is given up for this run,
+    // which goes on; it stays unanalysed. Both are real time, whatever the
+    // scheduler of the pauses.
     static constexpr std::chrono::milliseconds overdueGrace{4000};
     // How long quitting waits for analyses to stop.
     static constexpr std::chrono::milliseconds quitWait{1000};

@@ -149,8 +149,9 @@ TEST_F(FileBounds, AnEngineThatNeverReturnsIsGivenUpAtItsBudgetAndTheRunGoesOn)
     ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
     for (const Screenshot& file : files.mid(1))
         EXPECT_TRUE(storedText(file.filePath).value_or(QString()).contains(file.filename));
-    // Stored without text, so no later launch stalls on it again.
-    EXPECT_EQ(storedText(files[0].filePath), std::optional<QString>(QString()));
+    // Left for another reading at the next launch, not tried again in this run.
+    EXPECT_EQ(storedText(files[0].filePath), std::nullopt);
+    EXPECT_EQ(m_analyzer->looks, 4);
     const QStringList lines = m_log.matching(u"Analysis given up at its time budget"_s);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines.first().contains(u"stuck.png"_s)) << lines.first().toStdString();
