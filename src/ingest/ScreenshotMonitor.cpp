@@ -27,6 +27,17 @@ QString defaultFolder()
     return QDir::homePath() + u"/Desktop"_s;
 }
 
+// Gives `screenshot` the path `newPaths` has for its own, if any.
+bool followPath(Screenshot& screenshot, const QHash<QString, QString>& newPaths)
+{
+    const auto to = newPaths.constFind(screenshot.filePath);
+    if (to == newPaths.constEnd())
+        return false;
+    screenshot.filePath = *to;
+    screenshot.filename = to->section(u'/', -1);
+    return true;
+}
+
 bool isNewer(const Screenshot& a, const Screenshot& b)
 {
     return a.dateCreated > b.dateCreated;
@@ -381,13 +392,10 @@ void ScreenshotMonitor::applyFileChanges(const FileChanges& changes)
     QList<Screenshot> updated = m_screenshots;
     updated.removeIf([&removed](const Screenshot& screenshot) { return removed.contains(screenshot.filePath); });
     for (Screenshot& screenshot : updated) {
-        const auto to = newPaths.constFind(screenshot.filePath);
-        if (to == newPaths.constEnd())
+        if (!followPath(screenshot, newPaths))
             continue;
-        screenshot.filePath = *to;
-        screenshot.filename = to->section(u'/', -1);
         // A replacement (a HEIC in place of a PNG) has a size of its own.
-        if (const std::optional<FileStamp> stamp = FileStamp::of(*to))
+        if (const std::optional<FileStamp> stamp = FileStamp::of(screenshot.filePath))
             screenshot.fileSize = stamp->size;
     }
     setScreenshots(std::move(updated));
@@ -437,11 +445,8 @@ void ScreenshotMonitor::applyRenames(const QList<ChangeScanner::Rename>& renames
     QList<Screenshot> updated = m_screenshots;
     QList<Screenshot> unanalysed;
     for (Screenshot& screenshot : updated) {
-        const auto to = newPaths.constFind(screenshot.filePath);
-        if (to == newPaths.constEnd())
+        if (!followPath(screenshot, newPaths))
             continue;
-        screenshot.filePath = *to;
-        screenshot.filename = to->section(u'/', -1);
         if (!screenshot.ocrText || !screenshot.embedding)
             unanalysed.append(screenshot);
     }
