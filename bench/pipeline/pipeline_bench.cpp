@@ -29,6 +29,7 @@
 #include "ingest/ServiceAnalyzer.h"
 #include "organize/OrganizeService.h"
 #include "platform/FileOps.h"
+#include "platform/FolderChooser.h"
 #include "spacesaver/CompressionService.h"
 #include "support/BenchSupport.h"
 #include "support/MonitorServices.h"
@@ -205,6 +206,25 @@ private:
     std::shared_ptr<ServiceAnalyzer> m_real;
 };
 
+// Answers the folder dialog with one folder, as the person would.
+class OneFolderChooser : public FolderChooser
+{
+public:
+    explicit OneFolderChooser(QString folder)
+        : m_folder(std::move(folder))
+    {}
+    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
+
+private:
+    QString m_folder;
+};
+
+void grantFolder(ScreenshotMonitor& monitor, const QString& folder)
+{
+    monitor.setFolderChooser(std::make_unique<OneFolderChooser>(folder));
+    monitor.requestFolderAccess();
+}
+
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -282,7 +302,7 @@ int freshRssChild(const QString& home, const QString& folder)
     EmbeddingService embedding;
     ScreenshotMonitor monitor(
         parts.with(settings, memory, store, std::make_shared<ServiceAnalyzer>(embedding, parts.workers)));
-    monitor.setMonitoredPath(folder);
+    grantFolder(monitor, folder);
     waitFor([&] { return monitor.isPolling() && !monitor.isProcessing(); }, 120000);
     settle(1500);
     std::printf("FRESH_RSS_MB=%.1f\n", residentMemoryMB());
@@ -310,7 +330,7 @@ Worst measureWorstCase(const QString& home, EmbeddingService& embedding)
         monitor.setPollingInterval(200);
         QElapsedTimer run;
         run.start();
-        monitor.setMonitoredPath(folder);
+        grantFolder(monitor, folder);
         waitFor([&] { return monitor.isProcessing(); }, 60000);
         waitFor([&] { return monitor.isPolling() && !monitor.isProcessing(); }, 1800000);
         worst.runSeconds = double(run.nsecsElapsed()) / 1e9;

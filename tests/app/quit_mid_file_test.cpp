@@ -68,7 +68,10 @@ TEST(QuitMidFile, Child)
                           .analyzer = analyzer,
                           .spellChecker = std::make_shared<NullSpellChecker>(),
                           .dataFolder = folder});
-    services.monitor().setMonitoredPath(folder + u"/Shots"_s);
+    auto chooser = std::make_unique<FakeFolderChooser>();
+    chooser->answer = folder + u"/Shots"_s;
+    services.monitor().setFolderChooser(std::move(chooser));
+    services.monitor().requestFolderAccess();
     ASSERT_TRUE(waitUntil(
         [&] { return analyzer->entered && services.workers().analysis().threads().activeThreadCount() == 1; }, 20000));
     QCoreApplication::processEvents();
