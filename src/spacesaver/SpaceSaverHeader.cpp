@@ -1,9 +1,9 @@
 #include "spacesaver/SpaceSaverHeader.h"
 
 #include "ui/GlassDisc.h"
-#include "ui/GlowEffect.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedBackground.h"
+#include "ui/ShadowUnderlay.h"
 #include "ui/TextLabel.h"
 
 #include <QHBoxLayout>
@@ -16,7 +16,10 @@ namespace {
 QWidget* badge()
 {
     auto* disc = new GlassDisc(u"arrow.down.circle.fill"_s, PremiumTheme::success(), 28);
-    disc->setGraphicsEffect(new GlowEffect(withOpacity(PremiumTheme::success(), 0.3), 64, 20));
+    // The glow spills past the header row, which would clip an effect.
+    RoundedBackground glow = RoundedBackground::circle(Qt::NoBrush);
+    glow.shadow = RoundedBackground::Shadow{withOpacity(PremiumTheme::success(), 0.3), 20, {}};
+    ShadowUnderlay::cast(*disc, glow);
     return disc;
 }
 } // namespace

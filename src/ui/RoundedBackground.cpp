@@ -2,8 +2,8 @@
 
 #include "ui/ColorFromHex.h"
 #include "ui/PremiumTheme.h"
+#include "ui/ShadowUnderlay.h"
 
-#include <QGraphicsDropShadowEffect>
 #include <QPainter>
 #include <QWidget>
 
@@ -68,16 +68,7 @@ void RoundedBackground::paint(QPainter& painter, const QRectF& rect) const
 
 void RoundedBackground::applyShadow(QWidget& widget) const
 {
-    if (!shadow) {
-        if (qobject_cast<QGraphicsDropShadowEffect*>(widget.graphicsEffect()))
-            widget.setGraphicsEffect(nullptr);
-        return;
-    }
-    auto* effect = new QGraphicsDropShadowEffect(&widget);
-    effect->setColor(shadow->color);
-    effect->setBlurRadius(shadow->radius);
-    effect->setOffset(shadow->offset);
-    widget.setGraphicsEffect(effect);
+    ShadowUnderlay::cast(widget, *this);
 }
 
 QPainterPath RoundedBackground::path(const QRectF& rect, qreal cornerRadius)

@@ -50,8 +50,8 @@ struct RoundedBackground
     // The background's shape over `rect`: where it fills, and what a press
     // darkens or a focus ring follows.
     QPainterPath outline(const QRectF& rect) const;
-    // Gives `widget` this background's shadow (drawn beyond its bounds, as a
-    // graphics effect), or takes away a shadow it had.
+    // Gives `widget` this background's shadow, drawn beyond its bounds
+    // (ShadowUnderlay), or takes away a shadow it had.
     void applyShadow(QWidget& widget) const;
 
     // Corners whose curvature eases in along the edges instead of jumping

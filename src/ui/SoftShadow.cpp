@@ -83,12 +83,6 @@ QPixmap blurredSilhouette(const QSizeF& size, qreal margin, qreal radius, const 
     return pixmap;
 }
 
-// How far the blur spreads beyond the shape: three sigmas.
-qreal reach(qreal radius)
-{
-    return std::ceil(1.5 * radius);
-}
-
 qreal pixelRatio(const QPainter& painter)
 {
     return painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
@@ -102,28 +96,58 @@ QString colorKey(const QColor& color)
 
 namespace SoftShadow {
 
-void paintRoundedRect(QPainter& painter, const QRectF& rect, qreal cornerRadius, const QColor& color, qreal radius,
-                      const QPointF& offset)
+qreal reach(qreal radius)
+{
+    return std::ceil(1.5 * radius);
+}
+
+namespace {
+// The shadow of the shape `outline` draws over a rectangle of `rect`'s size;
+// `shapeKey` names that shape for the cache.
+void paintShape(QPainter& painter, const QRectF& rect, const QString& shapeKey,
+                const std::function<QPainterPath(const QRectF&)>& outline, const QColor& color, qreal radius,
+                const QPointF& offset)
 {
     if (color.alpha() == 0 || rect.isEmpty())
         return;
     const qreal dpr = pixelRatio(painter);
     const qreal margin = reach(radius);
-    const QString key = u"softshadow:rect:%1x%2:%3:%4:%5:%6"_s.arg(rect.width())
+    const QString key = u"softshadow:%1:%2x%3:%4:%5:%6"_s.arg(shapeKey)
+                            .arg(rect.width())
                             .arg(rect.height())
-                            .arg(cornerRadius)
                             .arg(colorKey(color))
                             .arg(radius)
                             .arg(dpr);
     QPixmap shadow;
     if (!QPixmapCache::find(key, &shadow)) {
         const QSizeF size = rect.size();
-        shadow = blurredSilhouette(size, margin, radius, color, dpr, [&](QPainter& p) {
-            p.fillPath(RoundedBackground::path(QRectF(QPointF(), size), cornerRadius), Qt::black);
-        });
+        shadow = blurredSilhouette(size, margin, radius, color, dpr,
+                                   [&](QPainter& p) { p.fillPath(outline(QRectF(QPointF(), size)), Qt::black); });
         QPixmapCache::insert(key, shadow);
     }
     painter.drawPixmap(rect.topLeft() + offset - QPointF(margin, margin), shadow);
+}
+} // namespace
+
+void paintRoundedRect(QPainter& painter, const QRectF& rect, qreal cornerRadius, const QColor& color, qreal radius,
+                      const QPointF& offset)
+{
+    paintShape(
+        painter, rect, u"rect:%1"_s.arg(cornerRadius),
+        [cornerRadius](const QRectF& area) { return RoundedBackground::path(area, cornerRadius); }, color, radius,
+        offset);
+}
+
+void paintEllipse(QPainter& painter, const QRectF& rect, const QColor& color, qreal radius, const QPointF& offset)
+{
+    paintShape(
+        painter, rect, u"ellipse"_s,
+        [](const QRectF& area) {
+            QPainterPath path;
+            path.addEllipse(area);
+            return path;
+        },
+        color, radius, offset);
 }
 
 void paintPixmap(QPainter& painter, const QRectF& target, const QPixmap& picture, const QString& key,

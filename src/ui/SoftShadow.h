@@ -15,9 +15,15 @@ class QPainter;
 // pixmap cache.
 namespace SoftShadow {
 
+// How far beyond its shape a shadow of `radius` reaches (three sigmas).
+qreal reach(qreal radius);
+
 // The shadow of a rounded rectangle drawn at `rect` moved by `offset`.
 void paintRoundedRect(QPainter& painter, const QRectF& rect, qreal cornerRadius, const QColor& color, qreal radius,
                       const QPointF& offset = {});
+
+// The shadow of the ellipse inscribed in `rect`, moved by `offset`.
+void paintEllipse(QPainter& painter, const QRectF& rect, const QColor& color, qreal radius, const QPointF& offset = {});
 
 // The glow of a picture drawn at `target`: its alpha, coloured and blurred.
 // `key` names the picture for the cache (the same key, the same picture).

@@ -11,12 +11,14 @@
 #include "gallery/TileSections.h"
 #include "library/CollectionService.h"
 #include "organize/PremiumReOrganizerView.h"
+#include "spacesaver/CompressionProgressOverlay.h"
 #include "spacesaver/SpaceSaverView.h"
 #include "ui/SymbolLabel.h"
 
 #include <QAbstractButton>
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -98,6 +100,38 @@ TEST_F(MainView, EachSidebarRowShowsItsScreenAtOnce)
     EXPECT_EQ(gallery->backButton(), nullptr);
     EXPECT_EQ(view->sidebarButton(Item::smartGroups)->title(), u"Collections"_s);
     EXPECT_EQ(view->findChild<QWidget*>(u"sidebar"_s)->width(), MainAppView::sidebarWidth);
+}
+
+// "Do not close this window": while a tool runs, its overlay lies over the
+// whole window, and the sidebar cannot take the screen away from the run.
+TEST_F(MainView, AToolRunsOverlayCoversTheSidebarToo)
+{
+    auto view = makeView();
+    view->show();
+    ASSERT_TRUE(waitForRebuild(*view));
+    click(view->sidebarButton(Item::spaceSaver));
+    auto* screen = qobject_cast<SpaceSaverView*>(view->detailWidget());
+    ASSERT_NE(screen, nullptr);
+    QPointer<CompressionProgressOverlay> overlay = screen->progressOverlay();
+    overlay->setVisible(true); // as the screen does while a run is under way
+
+    EXPECT_EQ(overlay->geometry(), view->rect());
+    QAbstractButton* gallery = view->sidebarButton(Item::screenshots);
+    const QPoint onGallery = gallery->mapTo(view.get(), gallery->rect().center());
+    QWidget* hit = view->childAt(onGallery);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_TRUE(overlay->isAncestorOf(hit)) << hit->metaObject()->className();
+    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(view.get(), onGallery));
+    EXPECT_EQ(view->selectedItem(), Item::spaceSaver);
+    EXPECT_EQ(view->detailWidget(), screen);
+
+    overlay->setVisible(false); // the run ended
+    hit = view->childAt(onGallery);
+    EXPECT_TRUE(hit == gallery || gallery->isAncestorOf(hit));
+    click(gallery);
+    EXPECT_EQ(view->selectedItem(), Item::screenshots);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(overlay.isNull()) << "the overlay leaves with its screen";
 }
 
 TEST_F(MainView, ClosingACollectionReturnsToTheScreenItWasOpenedFrom)

@@ -7,12 +7,15 @@
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
 #include "ui/ProgressRing.h"
+#include "ui/ShadowUnderlay.h"
 #include "ui/StyledSymbol.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -275,6 +278,96 @@ TEST(CenteredOverlay, AButtonOfTheOverlayMayCausePublishingWithoutPullingTheRugF
     EXPECT_EQ(model.value, 1);
     ASSERT_EQ(overlay->layers().size(), 1);
     EXPECT_NE(overlay->layers()[0], first);
+}
+
+TEST(CenteredOverlay, ShowsOnlyWithItsScreenAndKeepsTheKeyboardWithin)
+{
+    QWidget window;
+    window.resize(600, 400);
+    auto* screen = new QWidget(&window);
+    screen->setGeometry(200, 0, 400, 400);
+    auto* outside = new QPushButton(u"Elsewhere"_s, &window);
+    Publisher model;
+    auto* overlay = centeredOverlayContent(*screen, model, &Publisher::changed, [](CenteredOverlay& stack, Publisher&) {
+        stack.addLayer(new DimmedBackdrop);
+        stack.addLayer(new QPushButton(u"Done"_s));
+    });
+    window.show();
+    outside->setFocus();
+    overlay->setVisible(true);
+    EXPECT_EQ(overlay->parentWidget(), &window);
+    EXPECT_EQ(overlay->geometry(), window.rect()); // not only the screen's part
+    EXPECT_TRUE(overlay->isAncestorOf(window.childAt(outside->geometry().center())));
+    EXPECT_TRUE(overlay->isAncestorOf(window.focusWidget()) || window.focusWidget() == overlay);
+    for (int step = 0; step < 3; ++step) {
+        QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+        EXPECT_TRUE(overlay->isAncestorOf(window.focusWidget())) << step;
+    }
+
+    screen->hide(); // another screen takes the column: the overlay goes too
+    EXPECT_FALSE(overlay->isVisible());
+    screen->show();
+    EXPECT_TRUE(overlay->isVisible());
+    overlay->setVisible(false);
+    EXPECT_EQ(window.childAt(outside->geometry().center()), outside);
+
+    QPointer<CenteredOverlay> gone(overlay);
+    delete screen; // the overlay lives in the window, but not longer than its screen
+    EXPECT_TRUE(gone.isNull());
+}
+
+TEST(ShadowUnderlay, AShadowReachesPastATightRowFollowsItsButtonAndGoesWithIt)
+{
+    QWidget page;
+    page.resize(400, 300);
+    page.setAutoFillBackground(true);
+    QPalette palette = page.palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    page.setPalette(palette);
+    auto* row = new QWidget(&page);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    RoundedBackground glowing{12, QColor(Qt::blue), Qt::transparent, 0,
+                              RoundedBackground::Shadow{QColor(0, 255, 0, 128), 20, QPointF(0, 10)}};
+    auto* button = new PlainButton(glowing, QMargins(16, 16, 16, 16));
+    layout->addWidget(button);
+    row->setGeometry(50, 100, 300, 50);
+    page.show();
+    QCoreApplication::processEvents();
+
+    ShadowUnderlay* shadow = ShadowUnderlay::of(*button);
+    ASSERT_NE(shadow, nullptr);
+    EXPECT_EQ(shadow->parentWidget(), &page); // the row is too small to hold it
+    QImage image = page.grab().toImage();
+    const auto greenAt = [&image](int x, int y) { return qGreen(image.pixel(x, y)); };
+    const QRect shape(button->mapTo(&page, QPoint()), button->size());
+    const int below = row->geometry().bottom() + 4;
+    EXPECT_GT(greenAt(shape.center().x(), below), 25) << "the glow below the row";
+    EXPECT_GT(greenAt(shape.center().x(), below), greenAt(shape.center().x(), below + 20)) << "fading out";
+    EXPECT_EQ(greenAt(shape.center().x(), shape.top() - 40), 0) << "well away from the button";
+    // The rounded corner shows the glow, not a dark wedge of the row's clip.
+    EXPECT_GT(greenAt(shape.left(), shape.bottom()), 20);
+
+    row->move(50, 20);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shadow->shapeRect(), QRectF(button->rect()).translated(button->mapTo(&page, QPoint()) - shadow->pos()));
+    button->hide();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(shadow->isVisible());
+    button->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shadow->isVisible());
+
+    glowing.shadow.reset();
+    button->setBackground(glowing);
+    EXPECT_EQ(ShadowUnderlay::of(*button), nullptr);
+    EXPECT_TRUE(page.findChildren<ShadowUnderlay*>().isEmpty());
+    button->setBackground(
+        RoundedBackground{12, QColor(Qt::blue), Qt::transparent, 0, RoundedBackground::Shadow{Qt::green, 8, {}}});
+    QCoreApplication::processEvents();
+    ASSERT_EQ(page.findChildren<ShadowUnderlay*>().size(), 1);
+    delete row;
+    EXPECT_TRUE(page.findChildren<ShadowUnderlay*>().isEmpty());
 }
 
 TEST(ProgressRing, ArcStartsAtTheTopAndGrowsClockwise)
