@@ -14,20 +14,29 @@ namespace {
 constexpr int badgeHorizontalPadding = 6;
 constexpr int badgeVerticalPadding = 2;
 
-// The count's capsule, right-aligned in `row`; returns its width.
-qreal paintBadge(QPainter& painter, const QRectF& row, qint64 count)
+QSizeF badgeSize(qint64 count)
 {
-    const QString text = QString::number(count);
     const QFontMetricsF metrics(QuickLinkChip::badgeFont());
-    const QSizeF size(metrics.horizontalAdvance(text) + 2 * badgeHorizontalPadding,
-                      metrics.height() + 2 * badgeVerticalPadding);
+    return {metrics.horizontalAdvance(QString::number(count)) + 2 * badgeHorizontalPadding,
+            metrics.height() + 2 * badgeVerticalPadding};
+}
+
+// The count's capsule, right-aligned in `row`.
+void paintBadge(QPainter& painter, const QRectF& row, qint64 count)
+{
+    const QSizeF size = badgeSize(count);
     const QRectF badge(row.right() - size.width(), row.center().y() - size.height() / 2, size.width(), size.height());
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor::fromRgbF(1, 1, 1, 0.1f));
     painter.drawRoundedRect(badge, size.height() / 2, size.height() / 2);
-    TilePainting::drawLine(painter, badge, text, QuickLinkChip::badgeFont(), QColor::fromRgbF(1, 1, 1, 0.6f),
-                           Qt::AlignCenter);
-    return size.width();
+    TilePainting::drawLine(painter, badge, QString::number(count), QuickLinkChip::badgeFont(),
+                           QColor::fromRgbF(1, 1, 1, 0.6f), Qt::AlignCenter);
+}
+
+QRectF contentRow(const QRectF& rect)
+{
+    return rect.adjusted(QuickLinkChip::horizontalMargin, QuickLinkChip::verticalMargin,
+                         -QuickLinkChip::horizontalMargin, -QuickLinkChip::verticalMargin);
 }
 } // namespace
 
@@ -61,15 +70,27 @@ void QuickLinkChip::paint(QPainter& painter, const QRectF& rect, const SmartColl
                  Surface::solid(cornerRadius, mix(faint, QColor::fromRgbF(1, 1, 1, 0.1f), hover),
                                 mix(faint, QColor::fromRgbF(1, 1, 1, 0.2f), hover)));
 
-    const QRectF row = rect.adjusted(horizontalMargin, verticalMargin, -horizontalMargin, -verticalMargin);
+    const QRectF row = contentRow(rect);
     symbolInCircle(painter, QPointF(row.left() + circleSize / 2.0, row.center().y()), circleSize,
                    withOpacity(tintOf(collection.color, PremiumTheme::systemColor(SystemColor::gray)), 0.2), u"link"_s,
                    symbolSize, withOpacity(tintOf(collection.color, Qt::white), 0.8));
 
+    if (collection.itemCount > 0)
+        paintBadge(painter, row, collection.itemCount);
+    drawLine(painter, nameRect(rect, collection), collection.name, nameFont(), QColor::fromRgbF(1, 1, 1, 0.9f));
+}
+
+QRectF QuickLinkChip::nameRect(const QRectF& rect, const SmartCollection& collection)
+{
+    const QRectF row = contentRow(rect);
     qreal right = row.right();
     if (collection.itemCount > 0)
-        right -= paintBadge(painter, row, collection.itemCount) + spacing;
+        right -= badgeSize(collection.itemCount).width() + spacing;
     const qreal left = row.left() + circleSize + spacing;
-    drawLine(painter, QRectF(left, row.top(), right - left, row.height()), collection.name, nameFont(),
-             QColor::fromRgbF(1, 1, 1, 0.9f));
+    return {left, row.top(), right - left, row.height()};
+}
+
+bool QuickLinkChip::isNameCut(const QRectF& rect, const SmartCollection& collection)
+{
+    return TilePainting::isCut(nameRect(rect, collection), collection.name, nameFont());
 }

@@ -38,14 +38,27 @@ void QuickLinkHeroCard::paint(QPainter& painter, const QRectF& rect, const Smart
     symbolInCircle(painter, content.topLeft() + QPointF(circle / 2, circle / 2), circle,
                    QColor::fromRgbF(1, 1, 1, 0.1f), u"globe"_s, globeSize, accent);
 
-    qreal bottom = content.bottom();
     if (collection.itemCount > 0) {
         const int countHeight = lineHeight(TextStyle::caption2());
-        drawLine(painter, QRectF(content.left(), bottom - countHeight, content.width(), countHeight),
+        drawLine(painter, QRectF(content.left(), content.bottom() - countHeight, content.width(), countHeight),
                  itemsText(collection.itemCount), TextStyle::caption2(), QColor::fromRgbF(1, 1, 1, 0.6f));
-        bottom -= countHeight + spacing;
     }
+    drawLine(painter, nameRect(rect, collection), collection.name, nameFont(), Qt::white);
+}
+
+QRectF QuickLinkHeroCard::nameRect(const QRectF& rect, const SmartCollection& collection)
+{
+    using namespace TilePainting;
+    const QRectF content =
+        QRectF(rect.topLeft(), QSizeF(rect.width(), height)).adjusted(margin, margin, -margin, -margin);
+    qreal bottom = content.bottom();
+    if (collection.itemCount > 0)
+        bottom -= lineHeight(TextStyle::caption2()) + spacing;
     const int nameHeight = lineHeight(nameFont());
-    drawLine(painter, QRectF(content.left(), bottom - nameHeight, content.width(), nameHeight), collection.name,
-             nameFont(), Qt::white);
+    return {content.left(), bottom - nameHeight, content.width(), qreal(nameHeight)};
+}
+
+bool QuickLinkHeroCard::isNameCut(const QRectF& rect, const SmartCollection& collection)
+{
+    return TilePainting::isCut(nameRect(rect, collection), collection.name, nameFont());
 }

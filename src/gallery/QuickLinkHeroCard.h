@@ -23,4 +23,8 @@ struct QuickLinkHeroCard
     static const QFont& nameFont();
     static qreal scale(qreal hover) { return 1.0 + (hoveredScale - 1.0) * hover; }
     static void paint(QPainter& painter, const QRectF& rect, const SmartCollection& collection, qreal hover);
+    // Where the domain is written on a card at rest at `rect`, and whether it
+    // has to be cut short there.
+    static QRectF nameRect(const QRectF& rect, const SmartCollection& collection);
+    static bool isNameCut(const QRectF& rect, const SmartCollection& collection);
 };

@@ -25,4 +25,8 @@ struct QuickLinkRow
     // The row and its one-line divider.
     static int height();
     static void paint(QPainter& painter, const QRectF& rect, const SmartCollection& collection, bool hovered);
+    // Where the domain is written in a row at `rect`, and whether it has to
+    // be cut short there.
+    static QRectF nameRect(const QRectF& rect, const SmartCollection& collection);
+    static bool isNameCut(const QRectF& rect, const SmartCollection& collection);
 };

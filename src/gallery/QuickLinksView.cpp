@@ -283,6 +283,11 @@ void QuickLinksView::refresh()
         sections[s].cacheKey = [this, s, kind](int index) {
             return TilePainting::restingKey(kind, collectionAt(s, index));
         };
+        // A domain cut short is named in full under the pointer.
+        sections[s].toolTip = [this, s](int index, const QRect& rect) {
+            const SmartCollection& collection = collectionAt(s, index);
+            return isNameCut(rect, s, collection) ? collection.name : QString();
+        };
     }
     m_tiles->setSections(std::move(sections));
 }
@@ -292,6 +297,15 @@ const SmartCollection& QuickLinksView::collectionAt(int section, int index) cons
     // In the grid the chips follow the three cards.
     const int position = m_viewMode == QuickLinkViewMode::grid ? section * heroCount + index : index;
     return m_collections.at(m_filtered.at(position));
+}
+
+bool QuickLinksView::isNameCut(const QRect& rect, int section, const SmartCollection& collection) const
+{
+    if (m_viewMode == QuickLinkViewMode::list)
+        return QuickLinkRow::isNameCut(rect, collection);
+    if (section == 0)
+        return QuickLinkHeroCard::isNameCut(rect, collection);
+    return QuickLinkChip::isNameCut(rect, collection);
 }
 
 void QuickLinksView::paintTile(QPainter& painter, const QRect& rect, int section, int index, qreal hover) const

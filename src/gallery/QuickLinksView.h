@@ -73,6 +73,7 @@ private:
     void refresh();
     const SmartCollection& collectionAt(int section, int index) const;
     void paintTile(QPainter& painter, const QRect& rect, int section, int index, qreal hover) const;
+    bool isNameCut(const QRect& rect, int section, const SmartCollection& collection) const;
 
     Settings& m_settings;
     QList<SmartCollection> m_collections;

@@ -20,8 +20,10 @@ ScreenScrollArea::ScreenScrollArea(QWidget* content, QWidget* parent)
     setWidgetResizable(true);
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
-    content->setAutoFillBackground(false);
     setWidget(content);
+    // The main view's backdrop shows through, as it does behind the gallery
+    // (setWidget() turns filling on).
+    content->setAutoFillBackground(false);
 
     QScrollBar* model = verticalScrollBar();
     connect(model, &QScrollBar::rangeChanged, this, &ScreenScrollArea::followRange);

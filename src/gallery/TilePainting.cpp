@@ -107,6 +107,12 @@ void drawLine(QPainter& painter, const QRectF& rect, const QString& text, const 
                      metrics.elidedText(text, Qt::ElideRight, int(rect.width())));
 }
 
+bool isCut(const QRectF& rect, const QString& text, const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    return metrics.elidedText(text, Qt::ElideRight, int(rect.width())) != text;
+}
+
 int lineHeight(const QFont& font)
 {
     return QFontMetrics(font).height();

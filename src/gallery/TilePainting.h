@@ -40,6 +40,8 @@ void paintDisc(QPainter& painter, const QPointF& center, qreal diameter, const Q
 // Scales what follows about the centre of `rect`.
 void scaleAbout(QPainter& painter, const QRectF& rect, qreal scale);
 // One line of text, cut with an ellipsis when it does not fit.
+// Whether drawLine() has to cut `text` short to fit it into `rect`.
+bool isCut(const QRectF& rect, const QString& text, const QFont& font);
 void drawLine(QPainter& painter, const QRectF& rect, const QString& text, const QFont& font, const QColor& color,
               Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter);
 // The height of one line in `font`.

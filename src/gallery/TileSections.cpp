@@ -4,9 +4,11 @@
 #include "ui/TextStyle.h"
 
 #include <QCursor>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QVariantAnimation>
 
 #include <algorithm>
@@ -379,6 +381,24 @@ qreal TileSections::hoverProgress(Tile tile) const
 quint64 TileSections::key(Tile tile)
 {
     return (quint64(quint32(tile.section)) << 32) | quint32(tile.index);
+}
+
+bool TileSections::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const std::optional<Tile> tile = tileAt(help->pos());
+    const auto& toolTip = tile ? m_sections.at(tile->section).toolTip : nullptr;
+    const QRect rect = tile ? tileRect(*tile) : QRect();
+    const QString text = toolTip ? toolTip(tile->index, rect) : QString();
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), text, this, rect);
+    }
+    return true;
 }
 
 void TileSections::mouseMoveEvent(QMouseEvent* event)

@@ -73,6 +73,8 @@ public:
         // How far a kept tile's picture reaches beyond its rectangle (its
         // shadow at rest).
         int cacheMargin = 0;
+        // The tooltip of the tile at `rect`; none when empty or unset.
+        std::function<QString(int index, const QRect& rect)> toolTip;
     };
 
     // Paints one tile into its rectangle. `hover` runs from 0 (pointer away)
@@ -111,6 +113,7 @@ signals:
     void tileClicked(TileSections::Tile tile);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -234,6 +234,21 @@ TEST_F(CollectionsScreen, HoveredCardGrowsOnTheSpringAndRowLightsUpAtOnce)
     EXPECT_EQ(backdrop(), 0);
 }
 
+TEST_F(CollectionsScreen, PaintsNoBackgroundOfItsOwn)
+{
+    // The main view's backdrop lies behind the screen: where no card, row or
+    // heading is, nothing may cover it.
+    for (const Mode mode : {Mode::grid, Mode::list}) {
+        SCOPED_TRACE(int(mode));
+        auto screen = makeScreen(library());
+        screen->setViewMode(mode);
+        QCoreApplication::processEvents();
+        const QImage image = painted(screen.get());
+        EXPECT_EQ(qAlpha(image.pixel(screen->width() / 2, screen->height() - 5)), 0);
+        EXPECT_EQ(qAlpha(image.pixel(screen->width() / 2, 4)), 0);
+    }
+}
+
 TEST(CollectionTiles, ColourTintsTheTileOrFallsBackToGrayAndWhite)
 {
     const QSize size(200, CollectionCard::height());

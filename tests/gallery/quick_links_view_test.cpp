@@ -8,6 +8,7 @@
 #include "gallery/QuickLinksView.h"
 #include "gallery/SymbolSwitch.h"
 #include "gallery/TileSections.h"
+#include "support/Wait.h"
 #include "ui/Motion.h"
 #include "ui/PlainButton.h"
 #include "ui/StyledSymbol.h"
@@ -18,6 +19,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -218,6 +220,44 @@ TEST_F(QuickLinksScreen, TilesKeptFromEarlierFramesShowWhatANewListSays)
         EXPECT_EQ(painted(screen->tiles()).copy(screen->tiles()->tileRect({0, 1})),
                   before.copy(screen->tiles()->tileRect({0, 1})));
     }
+}
+
+TEST_F(QuickLinksScreen, PaintsNoBackgroundOfItsOwn)
+{
+    // The main view's backdrop shows wherever no card, chip or row is.
+    auto screen = makeScreen(domains(8));
+    const QImage image = painted(screen.get());
+    EXPECT_EQ(qAlpha(image.pixel(screen->width() / 2, screen->height() - 5)), 0);
+    EXPECT_EQ(qAlpha(image.pixel(screen->width() / 2, 4)), 0);
+}
+
+TEST_F(QuickLinksScreen, ADomainCutShortIsNamedInFullUnderThePointer)
+{
+    const QString longName = u"calendar.engineering.example-company.com"_s;
+    QList<SmartCollection> links = domains(5);
+    links.append(collection(longName, CollectionType::link, SystemColor::indigo, 1));
+    links.append(collection(u"x.io"_s, CollectionType::link, SystemColor::indigo, 1));
+    auto screen = makeScreen(links);
+    TileSections* tiles = screen->tiles();
+    const auto toolTipAt = [&](const SmartCollection& c) {
+        QToolTip::hideText(); // it goes after a moment
+        EXPECT_TRUE(waitUntil([] { return !QToolTip::isVisible(); }));
+        const QPoint at = screen->entryRect(c.id).center();
+        QHelpEvent help(QEvent::ToolTip, at, tiles->mapToGlobal(at));
+        QCoreApplication::sendEvent(tiles, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    for (const Mode mode : {Mode::grid, Mode::list}) {
+        SCOPED_TRACE(int(mode));
+        screen->setViewMode(mode);
+        // The chips are narrow in the grid; the list's rows are cut only
+        // where the screen is narrow too.
+        screen->resize(mode == Mode::grid ? 1000 : 420, 700);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(toolTipAt(links[5]), longName);
+        EXPECT_EQ(toolTipAt(links[6]), QString());
+    }
+    QToolTip::hideText();
 }
 
 TEST(QuickLinkTiles, CountsShowOnlyAboveZero)
