@@ -2,6 +2,7 @@
 
 #include "platform/FolderChooser.h"
 #include "ui/Alert.h"
+#include "ui/PanelWindow.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
@@ -120,11 +121,11 @@ FolderPickerView::FolderPickerView(const QString& currentPath, FolderChooser& ch
     select->setDefault(true);
     connect(select, &QPushButton::clicked, this, &FolderPickerView::chooseFolder);
     column->addWidget(select, 0, Qt::AlignHCenter);
-    auto* cancel = new QPushButton(u"Cancel"_s);
+    QPushButton* cancel = Alert::makePlainButton(u"Cancel"_s);
     cancel->setObjectName(u"cancel"_s);
-    cancel->setFlat(true);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     column->addWidget(cancel, 0, Qt::AlignHCenter);
+    PanelWindow::dress(*this, 40);
 }
 
 void FolderPickerView::chooseFolder()

@@ -1,5 +1,6 @@
 #include "ui/Alert.h"
 
+#include "ui/PanelWindow.h"
 #include "ui/PremiumTheme.h"
 
 #include <QAbstractButton>
@@ -12,11 +13,35 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int messageWidth = 300;
 
-QString buttonSheet(const QColor& fill)
+constexpr int panelPadding = 24;
+
+QString rgba(const QColor& color)
 {
-    return u"QPushButton { background: %1; color: white; border: none; border-radius: 6px; padding: 5px 16px; }"
+    return u"rgba(%1, %2, %3, %4)"_s.arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(QString::number(color.alphaF(), 'f', 3));
+}
+
+// Every button of an alert or sheet has one shape: a rounded rectangle, in
+// its role's fill, brighter under the pointer and darker while pressed.
+QString buttonSheet(const QColor& fill, const QColor& hover, const QColor& pressed, const QColor& text)
+{
+    return u"QPushButton { background: %1; color: %4; border: none; border-radius: 6px; padding: 5px 16px; }"
            "QPushButton:hover { background: %2; } QPushButton:pressed { background: %3; }"_s.arg(
-               fill.name(), fill.lighter(112).name(), fill.darker(115).name());
+               rgba(fill), rgba(hover), rgba(pressed), rgba(text));
+}
+
+QString filledButtonSheet(const QColor& fill)
+{
+    return buttonSheet(fill, fill.lighter(112), fill.darker(115), Qt::white);
+}
+
+// A second choice beside a filled one ("Cancel"): white glass.
+QString glassButtonSheet()
+{
+    return buttonSheet(QColor::fromRgbF(1, 1, 1, 0.1f), QColor::fromRgbF(1, 1, 1, 0.16f),
+                       QColor::fromRgbF(1, 1, 1, 0.06f), Qt::white);
 }
 
 QMessageBox* makeBox(QWidget* parent, const QString& objectName, const QString& title, const QString& message)
@@ -37,6 +62,7 @@ QMessageBox* makeBox(QWidget* parent, const QString& objectName, const QString& 
         palette.setColor(QPalette::WindowText, PremiumTheme::textSecondary());
         label->setPalette(palette);
     }
+    PanelWindow::dress(*box, panelPadding);
     return box;
 }
 } // namespace
@@ -44,7 +70,7 @@ QMessageBox* makeBox(QWidget* parent, const QString& objectName, const QString& 
 QMessageBox* Alert::open(QWidget* parent, const QString& objectName, const QString& title, const QString& message)
 {
     QMessageBox* box = makeBox(parent, objectName, title, message);
-    box->addButton(QMessageBox::Ok);
+    box->addButton(QMessageBox::Ok)->setStyleSheet(filledButtonSheet(PremiumTheme::accent()));
     box->open();
     return box;
 }
@@ -54,8 +80,8 @@ QMessageBox* Alert::openDeleteConfirmation(QWidget* parent, const QString& objec
 {
     QMessageBox* box = makeBox(parent, objectName, title, message);
     QPushButton* confirm = box->addButton(u"Delete"_s, QMessageBox::DestructiveRole);
-    confirm->setStyleSheet(buttonSheet(PremiumTheme::systemColor(SystemColor::red)));
-    box->addButton(u"Cancel"_s, QMessageBox::RejectRole);
+    confirm->setStyleSheet(filledButtonSheet(PremiumTheme::systemColor(SystemColor::red)));
+    box->addButton(u"Cancel"_s, QMessageBox::RejectRole)->setStyleSheet(glassButtonSheet());
     QObject::connect(box, &QMessageBox::buttonClicked, box,
                      [confirm, onDelete = std::move(onDelete)](QAbstractButton* clicked) {
                          if (clicked == confirm && onDelete)
@@ -75,6 +101,15 @@ QPushButton* Alert::makeProminentButton(const QString& text, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(buttonSheet(PremiumTheme::accent()));
+    button->setStyleSheet(filledButtonSheet(PremiumTheme::accent()));
+    return button;
+}
+
+QPushButton* Alert::makePlainButton(const QString& text, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(buttonSheet(Qt::transparent, QColor::fromRgbF(1, 1, 1, 0.1f),
+                                      QColor::fromRgbF(1, 1, 1, 0.05f), PremiumTheme::textSecondary()));
     return button;
 }

@@ -11,7 +11,8 @@ class QWidget;
 // The application's alerts: window-modal message boxes opened with open(), so
 // the event loop (and a test) carries on while they show, each deleted when
 // it closes. The title is bold over a secondary message, wide enough that a
-// sentence does not break after every word.
+// sentence does not break after every word, on the theme's panel; every
+// button is a rounded rectangle.
 namespace Alert {
 
 // A box with an "OK" button.
@@ -28,5 +29,8 @@ QMessageBox* openDeleteScreenshotConfirmation(QWidget* parent, std::function<voi
 
 // The filled button in the accent colour of a sheet's or banner's main action.
 QPushButton* makeProminentButton(const QString& text, QWidget* parent = nullptr);
+// A sheet's button without a fill of its own ("Cancel" under the main
+// action), rounded like the others under the pointer.
+QPushButton* makePlainButton(const QString& text, QWidget* parent = nullptr);
 
 } // namespace Alert
