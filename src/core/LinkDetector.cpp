@@ -2,7 +2,10 @@
 
 #include <libpsl.h>
 
+#include <QRegularExpression>
 #include <QSet>
+
+#include <algorithm>
 
 #include <mutex>
 
@@ -82,6 +85,39 @@ bool startsWithCaseless(QStringView text, qsizetype at, QStringView prefix)
 {
     return text.sliced(at).startsWith(prefix, Qt::CaseInsensitive);
 }
+
+// Text recognition reads "www" as "wwi", "ww", "vww", "wvvw"...: a first label
+// of two to four w and v with at least two w (a "vv" counting as one w), or
+// "ww" followed by an i or an l. A digit is never a misread: "www1" and
+// "www2" are hosts of their own.
+bool isMisreadWww(QStringView label)
+{
+    QString read = label.toString().toLower();
+    if (read == u"www")
+        return false;
+    read.replace(u"vv"_s, u"w"_s);
+    static const QRegularExpression misread(u"^(?:[wv]{2,4}|ww[il])$"_s);
+    return read.count(u'w') >= 2 && misread.match(read).hasMatch();
+}
+
+// Suffixes that follow a blank only in a broken host name, never as the
+// lower-case word after a full stop ("etc. in the" is no host).
+bool isJoinableWithoutPath(QStringView suffix)
+{
+    static const QSet<QString> generic{u"com"_s, u"org"_s, u"net"_s, u"edu"_s, u"gov"_s, u"io"_s};
+    return generic.contains(suffix.toString());
+}
+
+bool hasUpperCase(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isUpper(); });
+}
+
+bool isIpv4(QStringView host)
+{
+    static const QRegularExpression dotted(u"^\\d{1,3}(?:\\.\\d{1,3}){3}$"_s);
+    return dotted.match(host).hasMatch();
+}
 } // namespace
 
 void LinkDetector::PslFree::operator()(psl_ctx_st* context) const
@@ -128,9 +164,13 @@ private:
     };
     struct Host
     {
+        qsizetype start = 0;
         qsizetype end = 0;
         int labels = 0;
         QStringView tld;
+        qsizetype firstLabelLength = 0;
+        qsizetype gap = -1; // the blank read past, if any
+        bool misreadWww = false;
     };
 
     Match matchAt(qsizetype at) const
@@ -142,6 +182,8 @@ private:
         return bareHost(at);
     }
 
+    // A scheme, then an address in brackets, or a host named under a public
+    // suffix, a dotted IPv4 address or this computer ("localhost").
     Match schemeUrl(qsizetype at) const
     {
         static const QStringView schemes[] = {u"https://", u"http://", u"ftp://"};
@@ -151,8 +193,18 @@ private:
             const qsizetype hostStart = at + scheme.size();
             if (hostStart >= m_text.size() || !(isHostChar(m_text[hostStart]) || m_text[hostStart] == u'['))
                 return {};
-            const qsizetype end = trimmedEnd(m_text, at, bodyEnd(hostStart));
-            return {m_text.sliced(at, end - at).toString(), end};
+            if (m_text[hostStart] == u'[') {
+                const qsizetype end = trimmedEnd(m_text, at, bodyEnd(hostStart));
+                return {m_text.sliced(at, end - at).toString(), end};
+            }
+            const Host host = scanHost(hostStart);
+            const qsizetype end = trimmedEnd(m_text, at, bodyEnd(host.end));
+            const QString url = spliced(at, host, end);
+            const QString name = QUrl(url, QUrl::TolerantMode).host();
+            if (!(isIpv4(name) || name == u"localhost" ||
+                  (name.contains(u'.') && m_detector.isTopLevelDomain(name.section(u'.', -1)))))
+                return {};
+            return {url, end};
         }
         return {};
     }
@@ -166,39 +218,54 @@ private:
             return {};
         if (m_text[at] == u'.' || m_text[local - 1] == u'.')
             return {};
-        const Host host = scanHost(local + 1);
+        const Host host = scanHost(local + 1, false);
         if (host.labels < 2 || !m_detector.isTopLevelDomain(host.tld))
             return {};
         return {u"mailto:"_s + m_text.sliced(at, host.end - at).toString(), host.end};
     }
 
-    // "www." hosts need no known domain; other bare hosts do, and must not
-    // read as a file name unless a port or path follows.
+    // Bare hosts need a known top-level domain and, "www." hosts aside, must
+    // not read as a file name unless a port or path follows.
     Match bareHost(qsizetype at) const
     {
         const Host host = scanHost(at);
-        if (host.labels < 2)
+        if (host.labels < 2 || !m_detector.isTopLevelDomain(host.tld))
             return {};
-        const bool isWww = startsWithCaseless(m_text, at, u"www.");
+        const bool isWww = startsWithCaseless(m_text, at, u"www.") || host.misreadWww;
         if (isWww && host.labels < 3)
             return {};
         const qsizetype end = portAndPathEnd(at, host.end);
-        if (!isWww) {
-            if (!m_detector.isTopLevelDomain(host.tld))
-                return {};
-            if (end == host.end && isFileExtensionDomain(host.tld.toString().toLower()))
-                return {};
-        }
+        if (!isWww && end == host.end && isFileExtensionDomain(host.tld.toString().toLower()))
+            return {};
         // "example.com_old" or "example.com@x" is some other kind of word.
         if (end == host.end && host.end < m_text.size() && QStringView(u"_@%+~\\").contains(m_text[host.end]))
             return {};
-        return {u"http://"_s + m_text.sliced(at, end - at).toString(), end};
+        return {u"http://"_s + spliced(at, host, end), end};
     }
 
-    // Labels of host characters separated by single dots; a final dot is not part of it.
-    Host scanHost(qsizetype at) const
+    // The text from `start` to `end` as the link it stands for: the blank
+    // inside a broken host taken out, a misread "www" read as "www".
+    QString spliced(qsizetype start, const Host& host, qsizetype end) const
+    {
+        QString link;
+        if (host.gap >= 0)
+            link = m_text.sliced(start, host.gap - start).toString() +
+                   m_text.sliced(host.gap + 1, end - host.gap - 1).toString();
+        else
+            link = m_text.sliced(start, end - start).toString();
+        if (host.misreadWww)
+            link.replace(host.start - start, host.firstLabelLength, u"www"_s);
+        return link;
+    }
+
+    // Labels of host characters separated by single dots; a final dot is not
+    // part of it. With `joinBroken`, one blank after a dot is read past when
+    // a public suffix in lower case follows it ("stackoverflow. com/questions"),
+    // as text recognition sometimes splits a host there.
+    Host scanHost(qsizetype at, bool joinBroken = true) const
     {
         Host host;
+        host.start = at;
         qsizetype position = at;
         for (;;) {
             const qsizetype labelStart = position;
@@ -206,15 +273,46 @@ private:
                 ++position;
             if (position == labelStart)
                 break;
+            if (host.labels == 0)
+                host.firstLabelLength = position - labelStart;
             ++host.labels;
             host.end = position;
             host.tld = m_text.sliced(labelStart, position - labelStart);
-            if (position + 1 < m_text.size() && m_text[position] == u'.' && isHostChar(m_text[position + 1]))
+            if (position + 1 < m_text.size() && m_text[position] == u'.' && isHostChar(m_text[position + 1])) {
                 ++position;
+            } else if (joinBroken && host.gap < 0 && position - labelStart >= 2 &&
+                       brokenSuffixEnd(position) > position) {
+                host.gap = position + 1;
+                position += 2;
+            } else {
+                break;
+            }
+        }
+        if (host.labels >= 3 && isMisreadWww(m_text.sliced(at, host.firstLabelLength)))
+            host.misreadWww = true;
+        return host;
+    }
+
+    // Where the public suffix after ". " at `dot` ends, or 0 when none
+    // follows there that a broken host could end in.
+    qsizetype brokenSuffixEnd(qsizetype dot) const
+    {
+        if (dot + 2 >= m_text.size() || m_text[dot] != u'.' || m_text[dot + 1] != u' ' || !isHostChar(m_text[dot + 2]))
+            return 0;
+        qsizetype end = dot + 2;
+        for (;;) {
+            while (end < m_text.size() && isHostChar(m_text[end]))
+                ++end;
+            if (end + 1 < m_text.size() && m_text[end] == u'.' && isHostChar(m_text[end + 1]))
+                ++end;
             else
                 break;
         }
-        return host;
+        const QStringView suffix = m_text.sliced(dot + 2, end - dot - 2);
+        if (hasUpperCase(suffix) || !m_detector.isPublicSuffix(suffix))
+            return 0;
+        const bool pathFollows = end < m_text.size() && QStringView(u"/:").contains(m_text[end]);
+        return pathFollows || isJoinableWithoutPath(suffix) ? end : 0;
     }
 
     qsizetype portAndPathEnd(qsizetype start, qsizetype hostEnd) const
@@ -269,8 +367,13 @@ QList<QUrl> LinkDetector::detect(const QString& text) const
 
 bool LinkDetector::isTopLevelDomain(QStringView label) const
 {
-    if (label.isEmpty())
+    return !label.contains(u'.') && isPublicSuffix(label);
+}
+
+bool LinkDetector::isPublicSuffix(QStringView name) const
+{
+    if (name.isEmpty())
         return false;
-    const QByteArray lower = label.toString().toLower().toUtf8();
+    const QByteArray lower = name.toString().toLower().toUtf8();
     return psl_is_public_suffix2(m_psl.get(), lower.constData(), PSL_TYPE_ICANN | PSL_TYPE_NO_STAR_RULE) == 1;
 }

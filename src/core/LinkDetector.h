@@ -11,9 +11,16 @@ struct psl_ctx_st;
 // Finds the links written in a text, in order of occurrence, duplicates kept:
 // - http, https and ftp URLs as written;
 // - "www." hosts and bare host names ("example.com", "example.com/path",
-//   "example.com:8080"), given the scheme "http://"; a bare host counts only
-//   when the public suffix list knows its top-level domain, and not when it
-//   looks like a file name ("readme.md", "notes.zip");
+//   "example.com:8080"), given the scheme "http://"; a bare host counts
+//   only when it does not look like a file name ("readme.md", "notes.zip");
+// - in all of them, a host named under a top-level domain of the public
+//   suffix list (reserved names such as "calendar.example" are no links), or
+//   with a scheme also a dotted IPv4 address, an address in brackets or
+//   "localhost";
+// - what text recognition makes of hosts read back: a first label misread
+//   from "www" ("wwi.", "ww.", "vww.") is read as "www", and a host broken
+//   by a blank after a dot is joined when a public suffix in lower case
+//   follows ("stackoverflow. com/questions");
 // - e-mail addresses, as "mailto:" URLs.
 // Trailing punctuation and closing brackets without an opening one inside the
 // link are left out ("(see example.com/a)." gives "http://example.com/a").
@@ -47,6 +54,9 @@ public:
 
     // Whether `label` (any case) is a top-level domain of the public suffix list.
     bool isTopLevelDomain(QStringView label) const;
+    // Whether `name` (any case, "com" or "co.uk") is a public suffix under
+    // which names are registered; reserved names such as "example" are not.
+    bool isPublicSuffix(QStringView name) const;
 
 private:
     class Scanner;

@@ -85,6 +85,53 @@ TEST(LinkDetector, FindsWhatAReaderWouldClick)
     }
 }
 
+namespace {
+// Texts as text recognition reads them back from screenshots, with the links
+// they must give (and, by their absence, the ones they must not).
+const LinkCase recognisedTable[] = {
+    // Reserved names are no links, written bare, after "www." or a scheme.
+    {"calendar.example", {}},
+    {"Meeting at https://calendar.example/event/42", {}},
+    {"www.intranet.test and http://build.invalid/log", {}},
+    {"mail ops@host.example", {}},
+    {"dashboard.local:3000/x", {}},
+    {"https://foo/bar", {}},
+    // Addresses of this computer keep their scheme.
+    {"http://localhost:3000/app", {u"http://localhost:3000/app"_s}},
+    // A misread "www" is read as "www"; a digit is part of a host of its own.
+    {"wwi.wikipedia.org/wiki/Lisbon", {u"http://www.wikipedia.org/wiki/Lisbon"_s}},
+    {"ww.wikipedia.org", {u"http://www.wikipedia.org"_s}},
+    {"vww.nytimes.com and wvvw.bbc.co.uk", {u"http://www.nytimes.com"_s, u"http://www.bbc.co.uk"_s}},
+    {"WWl.Example.com", {u"http://www.example.com"_s}},
+    {"https://wwi.wikipedia.org/wiki/Oslo", {u"https://www.wikipedia.org/wiki/Oslo"_s}},
+    {"www1.example.com www2.example.com", {u"http://www1.example.com"_s, u"http://www2.example.com"_s}},
+    {"ww.com vw.de", {u"http://ww.com"_s, u"http://vw.de"_s}},
+    {"wiki.wikipedia.org", {u"http://wiki.wikipedia.org"_s}},
+    // A host broken by a blank after its dot, when a public suffix follows.
+    {"stackoverflow. com/questions/11227809/why-is-it-faster",
+     {u"http://stackoverflow.com/questions/11227809/why-is-it-faster"_s}},
+    {"https://stackoverflow. com/q/1", {u"https://stackoverflow.com/q/1"_s}},
+    {"Source: github. com", {u"http://github.com"_s}},
+    {"news.bbc. co.uk/sport", {u"http://news.bbc.co.uk/sport"_s}},
+    // ...and not where a sentence simply goes on.
+    {"Bring snacks, drinks etc. in the car.", {}},
+    {"Read the docs. It is all there.", {}},
+    {"Read the docs. python.org/3/ has more", {u"http://python.org/3/"_s}},
+    {"It ends here. Com later", {}},
+    {"version 2. com", {}},
+    {"hello.  com/x", {}},
+    {"see readme. md", {}},
+};
+} // namespace
+
+TEST(LinkDetector, ReadsRecognisedTextAsItsWriterMeantIt)
+{
+    for (const LinkCase& entry : recognisedTable) {
+        const QString text = QString::fromUtf8(entry.text);
+        EXPECT_EQ(linksIn(text), entry.expected) << "text: " << entry.text;
+    }
+}
+
 TEST(LinkDetector, KnowsTopLevelDomainsFromThePublicSuffixList)
 {
     const auto detector = LinkDetector::shared();
@@ -95,6 +142,10 @@ TEST(LinkDetector, KnowsTopLevelDomainsFromThePublicSuffixList)
     EXPECT_FALSE(detector->isTopLevelDomain(u"png"));
     EXPECT_FALSE(detector->isTopLevelDomain(u"localhost"));
     EXPECT_FALSE(detector->isTopLevelDomain(u""));
+    EXPECT_FALSE(detector->isTopLevelDomain(u"example"));
+    EXPECT_FALSE(detector->isTopLevelDomain(u"co.uk"));
+    EXPECT_TRUE(detector->isPublicSuffix(u"co.uk"));
+    EXPECT_FALSE(detector->isPublicSuffix(u"bbc.co.uk"));
 }
 
 TEST(LinkDetector, ScansLongTextsWithManyLinks)
