@@ -6,12 +6,14 @@
 #include "core/AppEvents.h"
 #include "core/DatabaseManager.h"
 #include "core/Logger.h"
+#include "core/Settings.h"
 #include "core/Uuid.h"
 #include "platform/SingleInstance.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolRegistry.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QMainWindow>
 #include <QUrl>
 #include <QUrlQuery>
@@ -30,7 +32,11 @@ BrindleworkApp::BrindleworkApp(AppServices& services, QObject* parent)
     m_window->setWindowTitle(u"Glimmerdeck"_s);
     m_window->setWindowIcon(SymbolRegistry::icon(u"photo.stack"_s, PremiumTheme::primary()));
     m_window->setCentralWidget(m_contentView);
-    m_window->resize(defaultWindowSize);
+    restoreWindowGeometry();
+    m_geometrySave.setSingleShot(true);
+    m_geometrySave.setInterval(500);
+    connect(&m_geometrySave, &QTimer::timeout, this, &BrindleworkApp::saveWindowGeometry);
+    m_window->installEventFilter(this);
 
     auto* openSettings = new QAction(u"Settings"_s, m_window.get());
     openSettings->setShortcut(QKeySequence(u"Ctrl+,"_s));
@@ -39,7 +45,47 @@ BrindleworkApp::BrindleworkApp(AppServices& services, QObject* parent)
     m_window->addAction(openSettings);
 }
 
-BrindleworkApp::~BrindleworkApp() = default;
+BrindleworkApp::~BrindleworkApp()
+{
+    m_window->removeEventFilter(this);
+    if (m_window->isVisible() || m_geometrySave.isActive())
+        saveWindowGeometry();
+}
+
+bool BrindleworkApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_window.get()) {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowStateChange:
+            if (m_window->isVisible())
+                m_geometrySave.start();
+            break;
+        case QEvent::Hide:
+            // Closing only hides the window: its place is kept now.
+            saveWindowGeometry();
+            break;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void BrindleworkApp::restoreWindowGeometry()
+{
+    const QByteArray stored = m_services.settings().value(windowGeometryKey).toByteArray();
+    // Qt moves a window whose screen is gone onto one that is there.
+    if (stored.isEmpty() || !m_window->restoreGeometry(stored))
+        m_window->resize(defaultWindowSize);
+}
+
+void BrindleworkApp::saveWindowGeometry()
+{
+    m_geometrySave.stop();
+    m_services.settings().setValue(windowGeometryKey, m_window->saveGeometry());
+}
 
 void BrindleworkApp::activateDashboard()
 {

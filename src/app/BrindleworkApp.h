@@ -4,6 +4,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -29,6 +30,9 @@ public:
     static constexpr QSize defaultWindowSize{1200, 800};
     static inline const QString windowIdentifier = QStringLiteral("main");
     static inline const QString urlScheme = QStringLiteral("glimmerdeck");
+    // The dashboard window's size, place and state as it was last left,
+    // brought back at the next launch.
+    static inline const QString windowGeometryKey = QStringLiteral("dashboardWindowGeometry");
 
     // Builds the dashboard window and its content (hidden until shown).
     explicit BrindleworkApp(AppServices& services, QObject* parent = nullptr);
@@ -62,12 +66,20 @@ signals:
     // program: the delegate brings the dashboard back unless it is shown.
     void reopenRequested();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void openLink(const QString& link);
+    void restoreWindowGeometry();
+    void saveWindowGeometry();
 
     AppServices& m_services;
     std::unique_ptr<QMainWindow> m_window;
     std::unique_ptr<QWidget> m_settingsWindow;
     ContentView* m_contentView;
     std::unique_ptr<SingleInstance> m_instance;
+    // Moves and resizes come in bursts while the user drags; the geometry
+    // is written once the burst is over.
+    QTimer m_geometrySave;
 };

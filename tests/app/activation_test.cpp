@@ -131,3 +131,37 @@ TEST_F(Activation, APlainSecondLaunchBringsTheDashboardBack)
     EXPECT_TRUE(m_console.contains(u"🔓 Activating Dashboard Window"_s)) << "through the delegate";
     EXPECT_EQ(opened.size(), 0);
 }
+
+TEST_F(Activation, TheWindowOpensWhereAndAsLargeAsItWasLeft)
+{
+    QMainWindow& window = m_app->dashboardWindow();
+    const QRect left(QPoint(37, 21), QSize(1000, 700));
+    window.setGeometry(left);
+    // Written once the moves are over, without waiting for the quit.
+    ASSERT_TRUE(waitUntil([&] { return settings().contains(BrindleworkApp::windowGeometryKey); }));
+
+    const auto relaunch = [this] {
+        m_delegate.reset();
+        m_app.reset();
+        makeMonitor();
+        m_app = std::make_unique<BrindleworkApp>(services());
+        m_app->activateDashboard();
+        return &m_app->dashboardWindow();
+    };
+    QMainWindow* again = relaunch();
+    EXPECT_EQ(again->geometry(), left);
+
+    // Closing (which only hides) keeps a last resize made just before it.
+    again->resize(900, 640);
+    again->close();
+    again = relaunch();
+    EXPECT_EQ(again->size(), QSize(900, 640));
+    EXPECT_EQ(again->geometry().topLeft(), left.topLeft());
+
+    // A stored value that is no geometry gives the default size.
+    m_delegate.reset();
+    m_app.reset();
+    settings().setValue(BrindleworkApp::windowGeometryKey, QByteArray("not a geometry"));
+    m_app = std::make_unique<BrindleworkApp>(services());
+    EXPECT_EQ(m_app->dashboardWindow().size(), BrindleworkApp::defaultWindowSize);
+}
