@@ -4,7 +4,11 @@
 // quick-links screens as a user meets them:
 //   collections-grid.png, collections-grid-hover.png, collections-list.png,
 //   quicklinks-grid.png, quicklinks-grid-hover.png, quicklinks-list.png,
-//   quicklinks-search.png (a few matches), quicklinks-nomatch.png.
+//   quicklinks-search.png (a few matches), quicklinks-nomatch.png,
+//   quicklinks-chip-tooltip.png (a domain cut short, named in full under the
+//   pointer); then collections-empty.png ("No collections found": only web
+//   domains) and, over an empty library, quicklinks-empty.png ("No links
+//   detected yet").
 // Nothing is read from or written to the user's files: the monitor never
 // starts and the settings live in a scratch folder.
 #include "app/AppServices.h"
@@ -30,13 +34,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 
+#include <algorithm>
 #include <random>
 
 using namespace Qt::StringLiterals;
@@ -172,6 +180,8 @@ bool tourCollections(MainAppView& view, const QString& output)
     return ok;
 }
 
+bool saveChipToolTip(MainAppView& view, QuickLinksView& screen, const QString& output);
+
 bool tourQuickLinks(MainAppView& view, const QString& output)
 {
     view.select(MainAppView::SidebarItem::quickLinks);
@@ -196,7 +206,67 @@ bool tourQuickLinks(MainAppView& view, const QString& output)
     ok = save(view, output, u"quicklinks-search.png"_s) && ok;
     screen->searchField()->setText(u"xyzzy"_s);
     ok = save(view, output, u"quicklinks-nomatch.png"_s) && ok;
-    return ok;
+    screen->searchField()->clear();
+    return saveChipToolTip(view, *screen, output) && ok;
+}
+
+// The longest domain, a chip cut short, with its tooltip over the window.
+bool saveChipToolTip(MainAppView& view, QuickLinksView& screen, const QString& output)
+{
+    const QList<SmartCollection> shown = screen.filteredCollections();
+    const auto longest = std::max_element(shown.cbegin(), shown.cend(),
+                                          [](const auto& a, const auto& b) { return a.name.size() < b.name.size(); });
+    if (longest == shown.cend())
+        return false;
+    TileSections* tiles = screen.tiles();
+    const QPoint at = screen.entryRect(longest->id).center();
+    hover(tiles, screen.entryRect(longest->id));
+    QHelpEvent help(QEvent::ToolTip, at, tiles->mapToGlobal(at));
+    QCoreApplication::sendEvent(tiles, &help);
+    pause(400);
+    const auto windows = QApplication::topLevelWidgets();
+    const auto found = std::find_if(windows.cbegin(), windows.cend(),
+                                    [](QWidget* w) { return w->isVisible() && w->inherits("QTipLabel"); });
+    QWidget* tip = found == windows.cend() ? nullptr : *found;
+    if (!tip || QToolTip::text() != longest->name) {
+        QTextStream(stderr) << "no tooltip over " << longest->name << "\n";
+        return false;
+    }
+    QPixmap picture = view.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap(view.mapFromGlobal(tip->mapToGlobal(QPoint(0, 0))), tip->grab());
+    painter.end();
+    QToolTip::hideText();
+    leave(tiles);
+    const QString path = QDir(output).filePath(u"quicklinks-chip-tooltip.png"_s);
+    if (!picture.save(path))
+        return false;
+    QTextStream(stdout) << "wrote " << path << "\n";
+    return true;
+}
+
+// A library whose only collections are web domains, then an empty library.
+bool tourEmptyScreens(MainAppView& view, ScreenshotMonitor& monitor, const QString& output)
+{
+    QList<SmartCollection> linksOnly;
+    for (const SmartCollection& collection : view.collections())
+        if (collection.type == CollectionType::link)
+            linksOnly.append(collection);
+    view.applyCollections(linksOnly);
+    view.select(MainAppView::SidebarItem::smartGroups);
+    bool ok = save(view, output, u"collections-empty.png"_s);
+
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, {});
+    QElapsedTimer waited;
+    waited.start();
+    const auto hasLinks = [&view] {
+        return std::any_of(view.collections().cbegin(), view.collections().cend(),
+                           [](const SmartCollection& c) { return c.type == CollectionType::link; });
+    };
+    while ((hasLinks() || view.rebuilder().isBuilding()) && waited.elapsed() < 10'000)
+        pause(20);
+    view.select(MainAppView::SidebarItem::quickLinks);
+    return save(view, output, u"quicklinks-empty.png"_s) && ok;
 }
 } // namespace
 
@@ -235,6 +305,7 @@ int main(int argc, char* argv[])
 
     bool ok = tourCollections(view, output);
     ok = tourQuickLinks(view, output) && ok;
+    ok = tourEmptyScreens(view, monitor, output) && ok;
     if (!SymbolRegistry::unknownRequests().isEmpty()) {
         QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
         return 1;

@@ -1,27 +1,32 @@
 // screen-tour <output-dir> <folder>
 // Runs the application's own window and services, with the user's folder
 // choice answered by <folder>, and saves the screens as a new user meets them:
-// welcome.png, welcome-confetti.png, processing.png, main.png, then the main
-// view at each destination (main-<destination>.png) and the three tabs of the
-// settings sheet (settings-<tab>.png); then, from the desktop's tray (when one
-// runs), tray.png, tray-processing.png and popup.png. Run it with HOME and the
-// XDG folders pointing at a scratch folder: it writes settings.
+// welcome.png, welcome-confetti.png, processing.png (the first run under way)
+// and processing-memory-pressure.png (the same run paused for memory), then
+// main.png, the main view at each destination (main-<destination>.png) and
+// with the pointer on a sidebar row (main-sidebar-hover.png), and the three
+// tabs of the settings sheet (settings-<tab>.png); then, from the desktop's
+// tray (when one runs), tray.png, tray-processing.png, popup.png and
+// tray-menu.png. Every state is waited for, up to a minute on a busy machine;
+// one that does not come is named and the tour fails. Run it with HOME and
+// the XDG folders pointing at a scratch folder: it writes settings.
 #include "app/AppDelegate.h"
 #include "app/AppServices.h"
 #include "app/BrindleworkApp.h"
 #include "app/ContentView.h"
 #include "app/MainAppView.h"
 #include "app/SettingsView.h"
+#include "app/SidebarButton.h"
 #include "app/SystemTrayIcon.h"
 #include "app/TrayPopup.h"
 #include "app/WelcomeActionButton.h"
 #include "app/WelcomeView.h"
 #include "core/AppEvents.h"
 #include "core/AppPreferences.h"
+#include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
-#include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
 #include "ui/SymbolRegistry.h"
 
@@ -34,15 +39,22 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMetaEnum>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
 
+#include <atomic>
+#include <functional>
+
 using namespace Qt::StringLiterals;
 
 namespace {
+// How long any awaited state may take to come on a busy machine.
+constexpr int stateBoundMs = 60'000;
+
 class PresetFolderChooser : public FolderChooser
 {
 public:
@@ -55,6 +67,20 @@ private:
     QString m_folder;
 };
 
+// The machine's memory as the tour wants it: ample, or short, so the first
+// run pauses where the tour can look at it.
+class TourMemory : public MemoryMonitor::Source
+{
+public:
+    void setShort(bool value) { m_short = value; }
+    double residentMB() override { return 150; }
+    std::optional<qint64> availableBytes() override { return m_short ? qint64(100) << 20 : qint64(8) << 30; }
+    qint64 physicalBytes() override { return qint64(16) << 30; }
+
+private:
+    std::atomic<bool> m_short = false;
+};
+
 void pause(int ms)
 {
     QEventLoop loop;
@@ -62,127 +88,197 @@ void pause(int ms)
     loop.exec();
 }
 
-bool waitForScreen(const ContentView& view, ContentView::Screen screen, int timeoutMs)
+bool waitFor(const std::function<bool()>& reached, int timeoutMs = stateBoundMs)
 {
     QElapsedTimer timer;
     timer.start();
-    while (view.currentScreen() != screen && timer.elapsed() < timeoutMs)
+    while (!reached() && timer.elapsed() < timeoutMs)
         pause(20);
-    return view.currentScreen() == screen;
+    return reached();
 }
 
-bool save(QWidget& window, const QString& folder, const QString& name)
+// What the tour saw and what it missed.
+class Tour
 {
-    const QString path = QDir(folder).filePath(name);
-    if (!window.grab().save(path)) {
-        QTextStream(stderr) << "could not write " << path << "\n";
-        return false;
-    }
-    QTextStream(stdout) << "wrote " << path << "\n";
-    return true;
-}
+public:
+    explicit Tour(QString output)
+        : m_output(std::move(output))
+    {}
 
-// A part of the screen, `scale` times enlarged.
-bool saveScreenArea(const QRect& area, int scale, const QString& folder, const QString& name)
+    // Whether `state` came; names it when it did not.
+    bool reach(bool reached, const QString& state)
+    {
+        if (!reached) {
+            m_missed.append(state);
+            QTextStream(stderr) << "the tour did not reach " << state << "\n";
+        }
+        return reached;
+    }
+
+    bool save(QWidget& window, const QString& name) { return write(window.grab(), name); }
+
+    // A part of the screen, `scale` times enlarged.
+    bool saveScreenArea(const QRect& area, int scale, const QString& name)
+    {
+        QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        if (scale > 1)
+            shot = shot.scaled(shot.size() * scale, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return write(shot, name);
+    }
+
+    const QStringList& missed() const { return m_missed; }
+
+private:
+    bool write(const QPixmap& picture, const QString& name)
+    {
+        const QString path = QDir(m_output).filePath(name);
+        if (!picture.save(path)) {
+            QTextStream(stderr) << "could not write " << path << "\n";
+            return reach(false, name);
+        }
+        QTextStream(stdout) << "wrote " << path << "\n";
+        return true;
+    }
+
+    QString m_output;
+    QStringList m_missed;
+};
+
+bool waitForScreen(const ContentView& view, ContentView::Screen screen)
 {
-    QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-    if (scale > 1)
-        shot = shot.scaled(shot.size() * scale, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    const QString path = QDir(folder).filePath(name);
-    if (!shot.save(path)) {
-        QTextStream(stderr) << "could not write " << path << "\n";
-        return false;
-    }
-    QTextStream(stdout) << "wrote " << path << "\n";
-    return true;
+    return waitFor([&] { return view.currentScreen() == screen; });
 }
 
-// The tray icon idle and busy, then its popup open beside it. Without a tray
-// only the popup is saved, opened at the pointer.
-bool tourTray(AppDelegate& delegate, AppEvents& events, const QString& output)
+// The welcome screen, its confetti, and the first run on the processing
+// screen: under way, then paused for memory. Memory is short from the click
+// on, so the run waits before its first batch until the tour is looking.
+bool tourFirstRun(Tour& tour, QMainWindow& window, ContentView& content, ScreenshotMonitor& monitor, TourMemory& memory)
+{
+    if (!tour.reach(waitForScreen(content, ContentView::Screen::welcome), u"the welcome screen"_s))
+        return false;
+    pause(1500); // the card's entrance
+    tour.save(window, u"welcome.png"_s);
+
+    memory.setShort(true);
+    auto* welcome = qobject_cast<WelcomeView*>(content.currentWidget());
+    if (!tour.reach(welcome != nullptr, u"the welcome screen's button"_s))
+        return false;
+    welcome->actionButton()->click();
+    pause(450);
+    tour.save(window, u"welcome-confetti.png"_s);
+
+    if (!tour.reach(waitForScreen(content, ContentView::Screen::processing), u"the processing screen"_s) ||
+        !tour.reach(waitFor([&] { return monitor.isUnderMemoryPressure(); }),
+                    u"the first run waiting for memory before it starts"_s))
+        return false;
+    memory.setShort(false);
+    if (!tour.reach(waitFor([&] { return monitor.processedCount() > 0 && !monitor.isUnderMemoryPressure(); }),
+                    u"the first run under way"_s))
+        return false;
+    pause(300); // the bar catches up
+    const bool underWay = content.currentScreen() == ContentView::Screen::processing;
+    if (tour.reach(underWay, u"the processing screen mid-run"_s))
+        tour.save(window, u"processing.png"_s);
+
+    // Short again: the run pauses before its next batch.
+    memory.setShort(true);
+    const bool paused = waitFor([&] { return monitor.isUnderMemoryPressure() || !monitor.isProcessingBlocking(); }) &&
+                        monitor.isUnderMemoryPressure();
+    if (tour.reach(paused, u"the first run paused mid-way for memory"_s)) {
+        pause(600); // the notice's fade
+        tour.save(window, u"processing-memory-pressure.png"_s);
+    }
+    memory.setShort(false);
+    if (!tour.reach(waitForScreen(content, ContentView::Screen::main), u"the main view after the first run"_s))
+        return false;
+    pause(800);
+    tour.save(window, u"main.png"_s);
+    return underWay && paused;
+}
+
+// The tray icon idle and busy, its popup open beside it, then its menu.
+// Without a tray the popup and the menu are saved alone.
+void tourTray(Tour& tour, AppDelegate& delegate, AppEvents& events)
 {
     delegate.setup();
     TrayIcon& tray = delegate.trayIcon();
-    QElapsedTimer timer;
-    timer.start();
-    while (!(tray.isAvailable() && tray.geometry().isValid()) && timer.elapsed() < 3000)
-        pause(50);
+    waitFor([&] { return tray.isAvailable() && tray.geometry().isValid(); }, 3000);
     pause(500);
     const QRect icon = tray.geometry();
-    bool ok = true;
     if (icon.isValid()) {
         const QRect around = icon.adjusted(-24, -6, 24, 6);
-        ok = saveScreenArea(around, 3, output, u"tray.png"_s);
+        tour.saveScreenArea(around, 3, u"tray.png"_s);
         Q_EMIT events.processingStateChanged(true);
         pause(300);
-        ok = ok && saveScreenArea(around, 3, output, u"tray-processing.png"_s);
+        tour.saveScreenArea(around, 3, u"tray-processing.png"_s);
         Q_EMIT events.processingStateChanged(false);
     } else {
-        QTextStream(stderr) << "no system tray: saving the popup alone\n";
+        QTextStream(stderr) << "no system tray: saving the popup and the menu alone\n";
     }
     delegate.togglePopover();
-    pause(600);
-    TrayPopup& popup = *delegate.popup();
-    if (icon.isValid())
-        ok = ok && saveScreenArea(popup.geometry().united(icon).adjusted(-16, -8, 16, 16), 1, output, u"popup.png"_s);
-    else
-        ok = ok && save(popup, output, u"popup.png"_s);
-    popup.close();
-    return ok;
+    TrayPopup* popup = delegate.popup();
+    if (tour.reach(popup && waitFor([&] { return popup->isVisible(); }), u"the tray popup"_s)) {
+        pause(600);
+        if (icon.isValid())
+            tour.saveScreenArea(popup->geometry().united(icon).adjusted(-16, -8, 16, 16), 1, u"popup.png"_s);
+        else
+            tour.save(*popup, u"popup.png"_s);
+        popup->close();
+    }
+
+    delegate.showMenu();
+    QMenu* menu = delegate.menu();
+    if (tour.reach(menu && waitFor([&] { return menu->isVisible(); }), u"the tray menu"_s)) {
+        pause(300);
+        if (icon.isValid())
+            tour.saveScreenArea(menu->geometry().united(icon).adjusted(-16, -8, 16, 16), 1, u"tray-menu.png"_s);
+        else
+            tour.save(*menu, u"tray-menu.png"_s);
+        menu->close();
+    }
 }
 
-// Every destination of the sidebar, once the first collections are in.
-bool tourDestinations(QMainWindow& window, MainAppView& main, const QString& output)
+// Every destination of the sidebar once the first collections are in, and a
+// row under the pointer.
+void tourDestinations(Tour& tour, QMainWindow& window, MainAppView& main)
 {
-    for (int i = 0; i < 100 && main.isAnalyzing(); ++i)
-        pause(50);
-    bool ok = true;
+    tour.reach(waitFor([&] { return !main.isAnalyzing(); }), u"the main view's first collections"_s);
     const QMetaEnum items = QMetaEnum::fromType<MainAppView::SidebarItem>();
     for (int i = 0; i < items.keyCount(); ++i) {
         main.select(MainAppView::SidebarItem(items.value(i)));
         pause(400);
-        ok = save(window, output, u"main-%1.png"_s.arg(QString::fromLatin1(items.key(i)))) && ok;
+        tour.save(window, u"main-%1.png"_s.arg(QString::fromLatin1(items.key(i))));
     }
     main.select(MainAppView::SidebarItem::screenshots);
-    return ok;
+    SidebarButton* row = main.sidebarButton(MainAppView::SidebarItem::quickLinks);
+    if (tour.reach(row != nullptr, u"the sidebar's rows"_s)) {
+        row->setHovered(true);
+        pause(600); // the spring settles
+        tour.save(window, u"main-sidebar-hover.png"_s);
+        row->setHovered(false);
+    }
 }
 
-bool tourSettings(MainAppView& main, const QString& output)
+void tourSettings(Tour& tour, MainAppView& main)
 {
     main.showSettings();
-    pause(400);
     QDialog* sheet = main.settingsSheet();
     auto* settings = sheet ? sheet->findChild<SettingsView*>() : nullptr;
-    if (!settings)
-        return false;
-    bool ok = true;
+    if (!tour.reach(settings && waitFor([&] { return sheet->isVisible(); }), u"the settings sheet"_s))
+        return;
+    pause(400);
     for (int tab = 0; tab < settings->tabs()->count(); ++tab) {
         settings->tabs()->setCurrentIndex(tab);
         pause(200);
         // The database tab after a rescan, saying when it finished.
         if (settings->tabs()->currentWidget()->isAncestorOf(settings->rescanButton())) {
             settings->rescanButton()->click();
-            for (int waited = 0;
-                 waited < 5000 && !settings->rescanStatusLabel()->text().startsWith(u"Rescan finished"_s);
-                 waited += 100)
-                pause(100);
+            tour.reach(waitFor([&] { return settings->rescanStatusLabel()->text().startsWith(u"Rescan finished"_s); }),
+                       u"the end of the quick links' rescan"_s);
         }
-        ok = save(*sheet, output, u"settings-%1.png"_s.arg(settings->tabs()->tabText(tab).toLower())) && ok;
+        tour.save(*sheet, u"settings-%1.png"_s.arg(settings->tabs()->tabText(tab).toLower()));
     }
     sheet->close();
-    return ok;
-}
-
-// A first run part-way through, as the monitor publishes it.
-void showFirstRunInProgress(ScreenshotMonitor& monitor)
-{
-    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessingBlocking = true,
-                                                           .totalToProcess = 120,
-                                                           .processedCount = 45,
-                                                           .currentBatchNumber = 12,
-                                                           .totalBatches = 30,
-                                                           .value = 45.0 / 120.0,
-                                                           .isUnderMemoryPressure = true});
 }
 } // namespace
 
@@ -200,7 +296,9 @@ int main(int argc, char* argv[])
     QDir().mkpath(output);
     applyDarkStyle(application);
 
-    AppServices services(AppServices::Options{});
+    auto memorySource = std::make_unique<TourMemory>();
+    TourMemory& memory = *memorySource;
+    AppServices services(AppServices::Options{.memorySource = std::move(memorySource)});
     ScreenshotMonitor& monitor = services.monitor();
     BrindleworkApp app(services);
     AppDelegate delegate(app, monitor, std::make_unique<SystemTrayIcon>());
@@ -209,38 +307,21 @@ int main(int argc, char* argv[])
     ContentView& content = app.contentView();
     app.activateDashboard();
 
-    bool ok = waitForScreen(content, ContentView::Screen::welcome, 2000);
-    pause(1500); // the card's entrance
-    ok = ok && save(window, output, u"welcome.png"_s);
-
-    if (auto* welcome = qobject_cast<WelcomeView*>(content.currentWidget()))
-        welcome->actionButton()->click();
-    pause(450);
-    ok = ok && save(window, output, u"welcome-confetti.png"_s);
-
-    // The sample folder's own first run may hold the processing screen for a
-    // while on a busy machine; the main view follows when it ends.
-    ok = ok && waitForScreen(content, ContentView::Screen::main, WelcomeView::completionDelayMs + 60000);
-    showFirstRunInProgress(monitor);
-    ok = ok && waitForScreen(content, ContentView::Screen::processing, 2000);
-    pause(1200);
-    ok = ok && save(window, output, u"processing.png"_s);
-
-    ScreenshotMonitorTestAccess::publishProgress(monitor, {.isProcessingBlocking = false});
-    ok = ok && waitForScreen(content, ContentView::Screen::main, 2000);
-    pause(800);
-    ok = ok && save(window, output, u"main.png"_s);
-    ok = ok && tourTray(delegate, services.events(), output);
-
-    auto* main = qobject_cast<MainAppView*>(content.currentWidget());
-    ok = ok && main && tourDestinations(window, *main, output);
-    ok = ok && main && tourSettings(*main, output);
+    Tour tour(output);
+    if (tourFirstRun(tour, window, content, monitor, memory)) {
+        tourTray(tour, delegate, services.events());
+        auto* main = qobject_cast<MainAppView*>(content.currentWidget());
+        if (tour.reach(main != nullptr, u"the main view"_s)) {
+            tourDestinations(tour, window, *main);
+            tourSettings(tour, *main);
+        }
+    }
 
     if (!SymbolRegistry::unknownRequests().isEmpty()) {
         QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
         return 1;
     }
-    if (!ok)
-        QTextStream(stderr) << "the tour did not reach every screen\n";
-    return ok ? 0 : 1;
+    if (!tour.missed().isEmpty())
+        QTextStream(stderr) << "the tour missed: " << tour.missed().join(u"; ") << "\n";
+    return tour.missed().isEmpty() ? 0 : 1;
 }
