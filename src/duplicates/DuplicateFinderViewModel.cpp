@@ -101,7 +101,11 @@ void DuplicateFinderViewModel::analyze()
     // The worker ends before this object does (the destructor waits), and
     // results queued for it are dropped once it is gone.
     m_worker.start([this, generation, screenshots = m_monitor.screenshots(), cancelled = m_cancelAnalysis,
-                    options = m_options] {
+                    options = m_options]() mutable {
+        // A deletion asked for after this list was taken may have run first
+        // on this worker: its files are gone and must not be read.
+        const QSet<QUuid> trashed = trashedIds();
+        screenshots.removeIf([&trashed](const Screenshot& screenshot) { return trashed.contains(screenshot.id); });
         const auto progress = [this, generation](int current, int total) {
             QMetaObject::invokeMethod(
                 this,

@@ -52,8 +52,8 @@ public:
     // Members this view model has moved to the Trash.
     QSet<QUuid> trashedIds() const;
 
-    // Starts an analysis of the monitor's current list; one still running is
-    // dropped.
+    // Starts an analysis of the monitor's current list, less the files this
+    // view model has sent to the Trash; one still running is dropped.
     void analyze();
     // Moves the files of `ids` to the Trash, one by one, never the last copy
     // of a group and never a file that changed since it was hashed; then

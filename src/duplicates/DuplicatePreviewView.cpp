@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QStackedLayout>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -230,10 +232,22 @@ QWidget* DuplicatePreviewView::makeBottomBar()
     return bar;
 }
 
+bool DuplicatePreviewView::isGone(const QUuid& id) const
+{
+    return m_sentAway.contains(id) || m_viewModel.trashedIds().contains(id);
+}
+
 bool DuplicatePreviewView::isCurrentGone() const
 {
-    const QUuid id = current().id;
-    return m_sentAway.contains(id) || m_viewModel.trashedIds().contains(id);
+    return isGone(current().id);
+}
+
+bool DuplicatePreviewView::isCurrentLastCopy() const
+{
+    if (isCurrentGone())
+        return false;
+    return std::none_of(m_group.screenshots.cbegin(), m_group.screenshots.cend(),
+                        [this](const Screenshot& member) { return member.id != current().id && !isGone(member.id); });
 }
 
 QString DuplicatePreviewView::positionText() const
@@ -268,7 +282,7 @@ void DuplicatePreviewView::keepCurrent()
 
 void DuplicatePreviewView::deleteCurrent()
 {
-    if (isCurrentGone())
+    if (isCurrentGone() || isCurrentLastCopy())
         return;
     m_viewModel.deleteDuplicates({current().id});
     m_sentAway.insert(current().id);
@@ -316,13 +330,15 @@ void DuplicatePreviewView::refresh()
     m_date->setText(DateText::mediumDateAndTime(member.dateCreated));
     m_size->setText(formatFileByteCount(member.fileSize));
 
-    // Members already sent away cannot be kept or deleted again.
+    // Members already sent away cannot be kept or deleted again, nor can
+    // the last copy left be deleted.
     const bool gone = isCurrentGone();
-    const qreal fillOpacity = gone ? 0.35 : 1.0;
+    const bool deletable = !gone && !isCurrentLastCopy();
+    const auto fill = [](bool enabled) { return enabled ? 1.0 : 0.35; };
     m_keep->setEnabled(!gone);
-    m_delete->setEnabled(!gone);
-    m_keep->setBackground(filledBackground(8, withOpacity(PremiumTheme::success(), fillOpacity)));
-    m_delete->setBackground(filledBackground(8, withOpacity(PremiumTheme::error(), fillOpacity)));
+    m_delete->setEnabled(deletable);
+    m_keep->setBackground(filledBackground(8, withOpacity(PremiumTheme::success(), fill(!gone))));
+    m_delete->setBackground(filledBackground(8, withOpacity(PremiumTheme::error(), fill(deletable))));
 
     if (gone) {
         m_imageStack->setCurrentIndex(GonePage);

@@ -22,7 +22,8 @@ class StyledSymbol;
 // user can pick the copy to keep: "Keep This" sends the others to the Trash
 // and closes; "Delete This" sends the shown one and moves on. Arrow keys step
 // through the members, Esc closes. Members this preview already sent away
-// are shown as gone and cannot be acted on again.
+// are shown as gone and cannot be acted on again; the last copy left cannot
+// be deleted.
 class DuplicatePreviewView : public QDialog
 {
     Q_OBJECT
@@ -40,6 +41,9 @@ public:
     bool hasFullImage() const { return m_fullImage.has_value(); }
     // Whether the shown member went to the Trash (or is on its way there).
     bool isCurrentGone() const;
+    // Whether the shown member is the only copy of the group still kept:
+    // the finder never deletes that one, so it cannot be asked to.
+    bool isCurrentLastCopy() const;
 
     void showPrevious();
     void showNext();
@@ -66,6 +70,7 @@ private:
     void loadFullImage();
     void refresh();
     const Screenshot& current() const { return m_group.screenshots[m_currentIndex]; }
+    bool isGone(const QUuid& id) const;
 
     DuplicateGroup m_group;
     DuplicateFinderViewModel& m_viewModel;

@@ -9,6 +9,8 @@
 #include "ui/SymbolRegistry.h"
 #include "ui/TextLabel.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -50,16 +52,21 @@ private:
     bool m_checked = false;
 };
 
-QLabel* oneLineLabel(const QString& text, const QColor& color)
+QLabel* oneLineLabel(const QString& text, const QColor& color, const QString& toolTip = QString())
 {
     QLabel* label = makeTextLabel(QString(), PremiumTheme::smallLabelFont(), color);
     label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, DuplicateThumbnailCard::cardWidth));
-    label->setToolTip(text);
+    label->setToolTip(toolTip);
     label->setAlignment(Qt::AlignHCenter);
     label->setFixedWidth(DuplicateThumbnailCard::cardWidth);
     return label;
 }
 } // namespace
+
+QString DuplicateThumbnailCard::memberToolTip(const Screenshot& screenshot)
+{
+    return screenshot.filename + u'\n' + QDir::toNativeSeparators(QFileInfo(screenshot.filePath).path());
+}
 
 MemberPicture::MemberPicture(bool isVideo, QWidget* parent)
     : QAbstractButton(parent)
@@ -149,7 +156,8 @@ DuplicateThumbnailCard::DuplicateThumbnailCard(const Screenshot& screenshot, Mem
 
     auto* caption = new QVBoxLayout;
     caption->setSpacing(2);
-    caption->addWidget(oneLineLabel(screenshot.filename, PremiumTheme::textPrimary()));
+    // Copies often differ only in the end of their names or in their folder.
+    caption->addWidget(oneLineLabel(screenshot.filename, PremiumTheme::textPrimary(), memberToolTip(screenshot)));
     caption->addWidget(oneLineLabel(DateText::shortDateAndTime(screenshot.dateCreated), PremiumTheme::textTertiary()));
     stack->addLayout(caption);
 

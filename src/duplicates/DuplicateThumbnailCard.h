@@ -60,6 +60,8 @@ public:
 
     MemberPicture* picture() const { return m_picture; }
     PlainButton* selectionButton() const { return m_selectionButton; }
+    // The name's tooltip: the whole name, and the folder the copy is in.
+    static QString memberToolTip(const Screenshot& screenshot);
 
 signals:
     void previewRequested();

@@ -107,6 +107,26 @@ TEST_F(DuplicateFinderViewModelTest, KeepNewestTrashesTheOthersAndRemovesTheirRo
     EXPECT_TRUE(model().result()->groups.isEmpty()); // analysed again
 }
 
+// The analysis a deletion starts reads what is left: deletions asked for in
+// a row may each run before the analysis of the one before, and a list taken
+// before a deletion still names the files it trashed.
+TEST_F(DuplicateFinderViewModelTest, AnalysesAfterDeletionsNeverReadTheTrashedFiles)
+{
+    plantTwoGroups();
+    analyse();
+    const QList<Screenshot> before = m_monitor->screenshots();
+    m_console.clear();
+    deleteInTurn({{idOf(u"a.png"_s)}, {idOf(u"x.png"_s)}});
+    ASSERT_EQ(remaining(), (QStringList{u"b.png"_s, u"c.png"_s, u"single.png"_s, u"y.png"_s}));
+    ASSERT_EQ(model().result()->groups.size(), 1);
+    EXPECT_EQ(model().result()->groups[0].screenshots.size(), 2);
+
+    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, before);
+    analyse();
+    EXPECT_EQ(model().result()->groups.size(), 1) << "b and c";
+    EXPECT_TRUE(m_console.matching(u"Cannot open file"_s).isEmpty()) << m_console.lines().join(u'\n').toStdString();
+}
+
 TEST_F(DuplicateFinderViewModelTest, AutoDeleteBeforeAnyAnalysisDoesNothing)
 {
     plantTwoGroups();

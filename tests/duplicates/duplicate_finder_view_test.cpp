@@ -207,6 +207,59 @@ TEST_F(DuplicateFinderViewTest, MembersSentAwayFromThePreviewAreGoneAndCannotBeA
               (QStringList{u"b.png"_s, u"x.png"_s, u"y.png"_s}));
 }
 
+TEST_F(DuplicateFinderViewTest, TheLastCopyLeftCannotBeDeletedFromThePreview)
+{
+    plantAndShow();
+    analyseOnScreen();
+    row(0)->cards()[0]->picture()->click();
+    ASSERT_TRUE(waitUntil([&] { return view().preview() != nullptr; }));
+    DuplicatePreviewView& preview = *view().preview();
+    QSignalSpy finished(&view().viewModel(), &DuplicateFinderViewModel::deletionFinished);
+    EXPECT_TRUE(preview.deleteButton()->isEnabled());
+    preview.deleteButton()->click(); // the first, showing the second
+    preview.deleteButton()->click(); // the second, showing the third: the only copy left
+    EXPECT_EQ(preview.currentIndex(), 2);
+    EXPECT_TRUE(preview.isCurrentLastCopy());
+    EXPECT_FALSE(preview.deleteButton()->isEnabled());
+    EXPECT_TRUE(preview.keepButton()->isEnabled());
+    preview.deleteCurrent(); // asked for all the same (a key, a late click): nothing happens
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 2 && !view().viewModel().isAnalyzing(); }));
+    EXPECT_FALSE(preview.deleteButton()->isEnabled()) << "still the last copy once the deletions are done";
+    QStringList left{preview.group().screenshots[2].filename, u"x.png"_s, u"y.png"_s};
+    left.sort();
+    EXPECT_EQ(QDir(m_folder).entryList({u"*.png"_s}, QDir::Files, QDir::Name), left);
+    EXPECT_FALSE(m_console.contains(u"no other copy of it would remain"_s)) << "the finder was never asked";
+}
+
+TEST_F(DuplicateFinderViewTest, MemberCardsTellTheirCopiesApart)
+{
+    plantAndShow();
+    analyseOnScreen();
+    DuplicateThumbnailCard* card = row(0)->cards()[0];
+    const Screenshot& member = card->screenshot();
+    // The name, cut to the card's width, carries the whole name and the folder.
+    bool named = false;
+    for (QLabel* label : card->findChildren<QLabel*>())
+        if (label->toolTip() == member.filename + u'\n' + QDir::toNativeSeparators(m_folder))
+            named = true;
+    EXPECT_TRUE(named);
+
+    // "Select" is secondary text, inside its button as well.
+    QLabel* select = nullptr;
+    for (QLabel* label : card->selectionButton()->findChildren<QLabel*>())
+        if (label->text() == u"Select"_s)
+            select = label;
+    ASSERT_NE(select, nullptr);
+    QImage drawn(select->size(), QImage::Format_ARGB32);
+    drawn.fill(Qt::black);
+    select->render(&drawn, QPoint(), QRegion(), QWidget::DrawChildren);
+    int brightest = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            brightest = std::max(brightest, qGray(drawn.pixel(x, y)));
+    EXPECT_NEAR(brightest, qRound(0.7 * 255), 12);
+}
+
 TEST_F(DuplicateFinderViewTest, ALongListBuildsOnlyTheCardsNearTheViewAndKeepsTheirMarks)
 {
     for (int i = 0; i < 120; ++i) {
