@@ -4,6 +4,7 @@
 #include "ui/PremiumTheme.h"
 
 #include <QAbstractButton>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,6 +45,24 @@ QString glassButtonSheet()
                        QColor::fromRgbF(1, 1, 1, 0.06f), Qt::white);
 }
 
+// Without an icon the message box still indents its texts by a spacer in the
+// icon's column; on the panel that leaves the left margin wider than the right.
+void removeIconIndent(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    for (int i = 0; i < grid->count(); ++i) {
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(i, &row, &column, &rows, &columns);
+        if (QSpacerItem* spacer = grid->itemAt(i)->spacerItem(); spacer && column == 0 && row == 0)
+            spacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    grid->setColumnMinimumWidth(0, 0);
+    grid->setHorizontalSpacing(0); // nothing stands beside the texts
+    grid->invalidate();
+}
+
 QMessageBox* makeBox(QWidget* parent, const QString& objectName, const QString& title, const QString& message)
 {
     auto* box = new QMessageBox(QMessageBox::NoIcon, title, title, QMessageBox::NoButton, parent);
@@ -62,6 +81,7 @@ QMessageBox* makeBox(QWidget* parent, const QString& objectName, const QString& 
         palette.setColor(QPalette::WindowText, PremiumTheme::textSecondary());
         label->setPalette(palette);
     }
+    removeIconIndent(*box);
     PanelWindow::dress(*box, panelPadding);
     return box;
 }
