@@ -19,6 +19,7 @@
 #include "ui/ColorFromHex.h"
 #include "ui/CrossFadeOverlay.h"
 #include "ui/Motion.h"
+#include "ui/PanelWindow.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
 #include "ui/SymbolRegistry.h"
@@ -347,6 +348,9 @@ void MainAppView::showSettings()
     auto* settings = new SettingsView(m_services.preferences(), m_monitor, m_services.store());
     layout->addWidget(settings);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // On the sheet's panel the view draws no background of its own.
+    settings->setAttribute(Qt::WA_StyledBackground, false);
+    PanelWindow::dress(*sheet, 0);
     connect(settings, &SettingsView::dismissRequested, sheet, &QDialog::close);
     m_settingsSheet = sheet;
     sheet->open();

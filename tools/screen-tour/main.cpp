@@ -41,6 +41,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMetaEnum>
+#include <QPainter>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextStream>
@@ -116,6 +117,17 @@ public:
     }
 
     bool save(QWidget& window, const QString& name) { return write(window.grab(), name); }
+
+    // The window dimmed, with a sheet of it drawn where it stands.
+    bool saveWithSheet(QWidget& window, QWidget& sheet, const QString& name)
+    {
+        QPixmap picture = window.grab();
+        QPainter painter(&picture);
+        painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
+        painter.drawPixmap(window.mapFromGlobal(sheet.mapToGlobal(QPoint(0, 0))), sheet.grab());
+        painter.end();
+        return write(picture, name);
+    }
 
     // A part of the screen, `scale` times enlarged.
     bool saveScreenArea(const QRect& area, int scale, const QString& name)
@@ -259,7 +271,7 @@ void tourDestinations(Tour& tour, QMainWindow& window, MainAppView& main)
     }
 }
 
-void tourSettings(Tour& tour, MainAppView& main)
+void tourSettings(Tour& tour, QMainWindow& window, MainAppView& main)
 {
     main.showSettings();
     QDialog* sheet = main.settingsSheet();
@@ -276,7 +288,7 @@ void tourSettings(Tour& tour, MainAppView& main)
             tour.reach(waitFor([&] { return settings->rescanStatusLabel()->text().startsWith(u"Rescan finished"_s); }),
                        u"the end of the quick links' rescan"_s);
         }
-        tour.save(*sheet, u"settings-%1.png"_s.arg(settings->tabs()->tabText(tab).toLower()));
+        tour.saveWithSheet(window, *sheet, u"settings-%1.png"_s.arg(settings->tabs()->tabText(tab).toLower()));
     }
     sheet->close();
 }
@@ -313,7 +325,7 @@ int main(int argc, char* argv[])
         auto* main = qobject_cast<MainAppView*>(content.currentWidget());
         if (tour.reach(main != nullptr, u"the main view"_s)) {
             tourDestinations(tour, window, *main);
-            tourSettings(tour, *main);
+            tourSettings(tour, window, *main);
         }
     }
 
