@@ -49,6 +49,8 @@
 
 #include <atomic>
 #include <functional>
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -301,6 +303,15 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(u"Brindlework"_s);
     if (argc != 3) {
         QTextStream(stderr) << "usage: screen-tour <output-dir> <folder>\n";
+        return 2;
+    }
+    // The tour writes settings and a database and watches a folder: never in
+    // the home of the person running it.
+    if (const passwd* account = getpwuid(getuid());
+        account &&
+        QDir(QDir::homePath()).canonicalPath() == QDir(QString::fromLocal8Bit(account->pw_dir)).canonicalPath()) {
+        QTextStream(stderr) << "screen-tour: HOME is your real home; run it with HOME and the XDG folders in a scratch "
+                               "folder (scripts/screenshots does)\n";
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
