@@ -129,6 +129,9 @@ QList<Screenshot> makeLibrary(const QString& root)
     return library;
 }
 
+// How long an awaited state may take to come on a busy machine.
+constexpr int stateBoundMs = 60'000;
+
 void pause(int ms)
 {
     QEventLoop loop;
@@ -263,8 +266,12 @@ bool tourEmptyScreens(MainAppView& view, ScreenshotMonitor& monitor, const QStri
         return std::any_of(view.collections().cbegin(), view.collections().cend(),
                            [](const SmartCollection& c) { return c.type == CollectionType::link; });
     };
-    while ((hasLinks() || view.rebuilder().isBuilding()) && waited.elapsed() < 10'000)
+    while ((hasLinks() || view.rebuilder().isBuilding()) && waited.elapsed() < stateBoundMs)
         pause(20);
+    if (hasLinks()) {
+        QTextStream(stderr) << "the collections of an empty library did not come\n";
+        return false;
+    }
     view.select(MainAppView::SidebarItem::quickLinks);
     return save(view, output, u"quicklinks-empty.png"_s) && ok;
 }
@@ -300,8 +307,12 @@ int main(int argc, char* argv[])
     ScreenshotMonitorTestAccess::setScreenshots(monitor, makeLibrary(root));
     QElapsedTimer waited;
     waited.start();
-    while ((view.isAnalyzing() || view.rebuilder().isBuilding()) && waited.elapsed() < 10'000)
+    while ((view.isAnalyzing() || view.rebuilder().isBuilding()) && waited.elapsed() < stateBoundMs)
         pause(20);
+    if (view.isAnalyzing()) {
+        QTextStream(stderr) << "the library's collections did not come\n";
+        return 1;
+    }
 
     bool ok = tourCollections(view, output);
     ok = tourQuickLinks(view, output) && ok;
