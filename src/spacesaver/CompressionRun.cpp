@@ -77,9 +77,11 @@ CompressionRun::Result CompressionRun::execute()
         const Step step = commit(index);
         if (const auto* failure = std::get_if<Service::Failure>(&step))
             return fail(index, *failure);
-        if (const auto* skipped = std::get_if<Skipped>(&step))
+        if (const auto* skipped = std::get_if<Skipped>(&step)) {
             Console::printLine(u"   ⚠️ %1Skipped: %2 - %3"_s.arg(
                 position(index), fileName(m_entries[index].imagePath), skipped->reason));
+            m_skipped.append({m_entries[index].imagePath, skipped->kind, skipped->source});
+        }
         report(index);
     }
 
@@ -88,6 +90,7 @@ CompressionRun::Result CompressionRun::execute()
     Result result;
     result.success = true;
     result.compressedFiles = removeImages();
+    result.skippedFiles = m_skipped;
     for (const Result::CompressedFile& file : std::as_const(result.compressedFiles))
         result.totalSavings += file.savings;
     Console::printLine(u"✅ COMPRESS: Complete"_s);
@@ -114,9 +117,10 @@ std::optional<QString> CompressionRun::checkFreeSpace() const
 void CompressionRun::prepare(qsizetype index)
 {
     Entry& entry = m_entries[index];
-    if (const SafeFile::Outcome inside = SafeFile::checkInside(entry.imagePath, m_folder); !inside)
+    if (const SafeFile::Outcome inside = SafeFile::checkInside(entry.imagePath, m_folder); !inside) {
         entry.skipReason = u"Not in the monitored folder"_s;
-    else if (SafeFile::isTaken(entry.temporaryPath))
+        entry.skipKind = Result::SkipReason::outsideFolder;
+    } else if (SafeFile::isTaken(entry.temporaryPath))
         entry.skipReason = fileName(entry.temporaryPath) + u" already exists"_s;
     else if (SafeFile::isTaken(entry.heicPath))
         entry.skipReason = fileName(entry.heicPath) + u" already exists"_s;
@@ -140,7 +144,7 @@ CompressionRun::Step CompressionRun::commit(qsizetype index)
 {
     Entry& entry = m_entries[index];
     if (!entry.skipReason.isEmpty())
-        return Skipped{entry.skipReason};
+        return Skipped{entry.skipReason, entry.skipKind};
     const HeicRendition rendition = entry.rendition.result();
     entry.rendition = {};
     if (rendition.failure)
@@ -150,7 +154,8 @@ CompressionRun::Step CompressionRun::commit(qsizetype index)
     // The size on disk now, not the size the library stored some time ago.
     if (rendition.source.size <= rendition.size())
         return Skipped{u"Compression not beneficial (would be %1 vs %2)"_s.arg(bytes(rendition.size()),
-                                                                               bytes(rendition.source.size))};
+                                                                               bytes(rendition.source.size)),
+                       Result::SkipReason::notSmaller, rendition.source};
     return place(index, rendition);
 }
 
@@ -161,7 +166,7 @@ CompressionRun::Step CompressionRun::place(qsizetype index, const HeicRendition&
     // The names may have been taken while the image was being encoded.
     for (const QString& path : {entry.temporaryPath, entry.heicPath})
         if (SafeFile::isTaken(path))
-            return Skipped{fileName(path) + u" already exists"_s};
+            return Skipped{fileName(path) + u" already exists"_s, Result::SkipReason::nameTaken};
     if (const auto written = files.write(entry.temporaryPath, rendition.data, FileOps::Write::CreateNew); !written)
         return Service::Failure{std::nullopt, written.error};
     entry.temporaryMade = true;
@@ -170,7 +175,7 @@ CompressionRun::Step CompressionRun::place(qsizetype index, const HeicRendition&
             return Service::Failure{std::nullopt, moved.error};
         (void)files.remove(entry.temporaryPath);
         entry.temporaryMade = false;
-        return Skipped{fileName(entry.heicPath) + u" already exists"_s};
+        return Skipped{fileName(entry.heicPath) + u" already exists"_s, Result::SkipReason::nameTaken};
     }
     entry.temporaryMade = false;
     entry.renditionPlaced = true;
@@ -228,11 +233,13 @@ QList<CompressionService::CompressionResult::CompressedFile> CompressionRun::rem
             problem = u"it changed during the run"_s;
         else if (const auto removed = m_service.fileOps().remove(entry.imagePath); !removed)
             problem = removed.error;
-        if (problem.isEmpty())
+        if (problem.isEmpty()) {
             replaced.append(compressedFile(entry));
-        else
+        } else {
             Console::printLine(
                 u"   ⚠️ Kept %1 beside its HEIC version: %2"_s.arg(fileName(entry.imagePath), problem));
+            m_skipped.append({entry.imagePath, Result::SkipReason::imageKept, entry.source});
+        }
     }
     return replaced;
 }
@@ -247,6 +254,7 @@ CompressionRun::Result CompressionRun::fail(qsizetype index, const Service::Fail
     rollback(index);
     Result result;
     result.failedFiles.append({entry.operation, failure});
+    result.skippedFiles = m_skipped;
     return result;
 }
 

@@ -42,6 +42,7 @@ private:
         QString temporaryPath;
         QString heicPath;
         QString skipReason; // known before encoding
+        Result::SkipReason skipKind = Result::SkipReason::nameTaken;
         QFuture<HeicRendition> rendition;
         SafeFile::FileStamp source;
         qint64 compressedSize = 0;
@@ -52,6 +53,8 @@ private:
     struct Skipped
     {
         QString reason;
+        Result::SkipReason kind;
+        SafeFile::FileStamp source = {};
     };
     struct Committed
     {};
@@ -80,6 +83,7 @@ private:
     const Service::Progress& m_progress;
     QList<Entry> m_entries;
     QList<qsizetype> m_committed; // entries replaced by their renditions, in plan order
+    QList<Result::SkippedFile> m_skipped;
     QThreadPool m_encoders;
     std::atomic<bool> m_stopped{false};
     qsizetype m_prepared = 0;

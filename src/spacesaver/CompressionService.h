@@ -2,6 +2,7 @@
 
 #include "core/HeicWriter.h"
 #include "core/Screenshot.h"
+#include "platform/SafeFile.h"
 
 #include <QFuture>
 #include <QImage>
@@ -93,9 +94,25 @@ public:
             CompressionPlan::FileOperation operation;
             Failure error;
         };
+        // Why an entry was left as it was.
+        enum class SkipReason {
+            notSmaller,    // its rendition at this quality was no smaller
+            nameTaken,     // a file already had the rendition's name
+            outsideFolder, // not inside the monitored folder
+            imageKept,     // the rendition stands, but the image could not go
+        };
+        struct SkippedFile
+        {
+            QString originalPath;
+            SkipReason reason = SkipReason::notSmaller;
+            SafeFile::FileStamp source; // the image as it was read (notSmaller)
+        };
 
         bool success = false;
         QList<CompressedFile> compressedFiles;
+        // Entries left as they were, in plan order (those of a successful
+        // run, and those passed before a failure).
+        QList<SkippedFile> skippedFiles;
         // The one failing entry of a rolled-back run.
         QList<FailedFile> failedFiles;
         qint64 totalSavings = 0;

@@ -36,6 +36,9 @@ QLabel* centredText(const QString& text, const QFont& font, const QColor& color,
     if (wraps) {
         label->setWordWrap(true);
         label->setFixedWidth(std::max(360, std::min(label->sizeHint().width(), 520)));
+        // The card sizes the label by its hint, worked out for a width of
+        // its own; at the width it gets, its lines may need more height.
+        label->setMinimumHeight(label->heightForWidth(label->width()));
     }
     return label;
 }

@@ -1,5 +1,6 @@
 #include "spacesaver/SpaceSaverViewModel.h"
 
+#include "core/Console.h"
 #include "core/PathUtils.h"
 #include "ingest/ScreenshotMonitor.h"
 
@@ -143,11 +144,24 @@ bool SpaceSaverViewModel::createPlan()
     if (m_isAnalyzing || m_isCompressing || compressibleFiles() == 0)
         return false;
     assign(m_isAnalyzing, true);
-    m_worker.start([this, options = m_selectedQuality, screenshots = compressibleOf(m_monitor.screenshots())] {
+    const int quality = CompressionService::encoderQuality(m_selectedQuality.quality);
+    m_worker.start([this, options = m_selectedQuality, screenshots = compressibleOf(m_monitor.screenshots()),
+                    known = m_notSmaller.value(quality)]() mutable {
+        // A file found no smaller at this quality is left out while it is
+        // the same file; planning it again would promise what it cannot give.
+        const qsizetype before = screenshots.size();
+        screenshots.removeIf([&known](const Screenshot& screenshot) {
+            const auto found = known.constFind(screenshot.filePath);
+            return found != known.cend() && SafeFile::stampOf(screenshot.filePath) == std::optional(*found);
+        });
+        const int leftOut = int(before - screenshots.size());
+        if (leftOut > 0)
+            Console::printLine(u"📊 COMPRESS: Leaving out %1 files found no smaller at this quality"_s.arg(leftOut));
         QMetaObject::invokeMethod(
             this,
-            [this, plan = m_service.analyzeForCompression(screenshots, options)] {
+            [this, leftOut, plan = m_service.analyzeForCompression(screenshots, options)] {
                 m_plan = plan;
+                m_leftOutOfPlan = leftOut;
                 emit changed();
                 assign(m_isAnalyzing, false);
             },
@@ -168,6 +182,7 @@ bool SpaceSaverViewModel::compress()
 {
     if (!m_plan || m_isCompressing || m_isAnalyzing || m_monitor.monitoredPath().isEmpty())
         return false;
+    m_runQuality = CompressionService::encoderQuality(m_selectedQuality.quality);
     assign(m_isCompressing, true);
     assign(m_progress, CompressionProgress{0, int(m_plan->files.size())});
     // The run outlives nothing: the destructor waits for it, but its last
@@ -186,8 +201,20 @@ bool SpaceSaverViewModel::compress()
     return true;
 }
 
+void SpaceSaverViewModel::rememberNotSmaller(const CompressionService::CompressionResult& result)
+{
+    using Reason = CompressionService::CompressionResult::SkipReason;
+    QHash<QString, SafeFile::FileStamp>& known = m_notSmaller[m_runQuality];
+    for (const auto& skipped : result.skippedFiles)
+        if (skipped.reason == Reason::notSmaller)
+            known.insert(skipped.originalPath, skipped.source);
+}
+
 void SpaceSaverViewModel::finishCompression(const CompressionService::CompressionResult& result)
 {
+    rememberNotSmaller(result);
+    m_lastRun = {int(m_plan ? m_plan->files.size() : 0), int(result.compressedFiles.size()), result.skippedFiles,
+                 m_leftOutOfPlan};
     assign(m_isCompressing, false);
     if (!result.success) {
         // The console has the details; the person gets the gist.

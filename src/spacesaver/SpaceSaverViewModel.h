@@ -3,6 +3,7 @@
 #include "spacesaver/CompressionService.h"
 
 #include <QFuture>
+#include <QHash>
 #include <QObject>
 #include <QThreadPool>
 
@@ -50,6 +51,16 @@ public:
         QList<FileTypeStat> fileTypeStats;
     };
 
+    // What the last run did with its plan, for the success card.
+    struct RunSummary
+    {
+        int planned = 0;
+        int compressed = 0;
+        QList<CompressionService::CompressionResult::SkippedFile> skipped;
+        // Files the plan left out: found no smaller at its quality before.
+        int leftOut = 0;
+    };
+
     static constexpr double assumedSavingsShare = 0.6;
     static constexpr double kilogramsPerGigabyte = 0.5;
 
@@ -71,6 +82,10 @@ public:
     bool showingSuccess() const { return m_showingSuccess; }
     // Why the last run was undone, until the person has read it.
     const std::optional<QString>& failureMessage() const { return m_failureMessage; }
+    const RunSummary& lastRun() const { return m_lastRun; }
+    // How many files the current plan left out because a run found their
+    // renditions at its quality no smaller (and the files did not change).
+    int leftOutOfPlan() const { return m_leftOutOfPlan; }
     ScreenshotMonitor& monitor() const { return m_monitor; }
 
     // Potential savings as a share of the total size, 0 to 100.
@@ -100,6 +115,7 @@ private:
     void assign(Field& field, const Value& value);
     void applyStatistics(const Statistics& statistics);
     void finishCompression(const CompressionService::CompressionResult& result);
+    void rememberNotSmaller(const CompressionService::CompressionResult& result);
 
     CompressionService& m_service;
     ScreenshotMonitor& m_monitor;
@@ -112,6 +128,12 @@ private:
     CompressionProgress m_progress;
     bool m_showingSuccess = false;
     std::optional<QString> m_failureMessage;
+    RunSummary m_lastRun;
+    int m_leftOutOfPlan = 0;
+    int m_runQuality = 0; // the encoder quality of the run under way
+    // By encoder quality: images whose renditions were no smaller, as they
+    // were then. A plan at that quality leaves them out while they are so.
+    QHash<int, QHash<QString, SafeFile::FileStamp>> m_notSmaller;
     // Only the newest analysis may publish its figures.
     quint64 m_statisticsGeneration = 0;
     QThreadPool m_worker;

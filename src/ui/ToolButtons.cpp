@@ -1,12 +1,12 @@
 #include "ui/ToolButtons.h"
 
+#include "ui/ActivitySpinner.h"
 #include "ui/LabelContent.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
 #include "ui/StyledSymbol.h"
 
 #include <QLabel>
-#include <QProgressBar>
 
 PlainButton* wideToolButton(const RoundedBackground& background, const QColor& textColor)
 {
@@ -30,10 +30,8 @@ PlainButton* titledToolButton(const QString& symbol, const QString& title, const
 
 BusyButtonLabel addBusyButtonLabel(PlainButton& button, const QString& symbol, const QColor& textColor)
 {
-    auto* spinner = new QProgressBar;
-    spinner->setRange(0, 0); // indeterminate
-    spinner->setTextVisible(false);
-    spinner->setFixedSize(qRound(0.8 * 60), qRound(0.8 * 6));
+    auto* spinner = new ActivitySpinner(0.8);
+    spinner->setColor(textColor);
     const BusyButtonLabel label{spinner, new StyledSymbol(symbol), inheritingLabel(QString())};
     QBoxLayout* stack = button.contentLayout();
     stack->addStretch();

@@ -124,6 +124,15 @@ TEST_F(CompressionRunTest, RenditionsNoSmallerThanTheImageAreSkipped)
     EXPECT_EQ(result.totalSavings, 0);
     expectUntouched(before);
     EXPECT_EQ(m_progress, (QList<std::pair<int, int>>{{1, 2}, {2, 2}}));
+    // Said in the result too, with the file as it was read, so that a later
+    // plan can tell whether it is still the same file.
+    ASSERT_EQ(result.skippedFiles.size(), 2);
+    for (qsizetype i = 0; i < 2; ++i) {
+        const auto& skipped = result.skippedFiles[i];
+        EXPECT_EQ(skipped.originalPath, m_screenshots[i].filePath);
+        EXPECT_EQ(skipped.reason, CompressionService::CompressionResult::SkipReason::notSmaller);
+        EXPECT_EQ(std::optional(skipped.source), SafeFile::stampOf(m_screenshots[i].filePath));
+    }
     EXPECT_EQ(console.matching(u"Compression not beneficial (would be "_s).size(), 2);
     EXPECT_TRUE(console.contains(u"   ⚠️ [1/2] Skipped: flat.png - Compression not beneficial (would be "_s));
 }
@@ -257,6 +266,9 @@ TEST_F(CompressionRunTest, TakenNamesSkipTheirEntryAndLoseNothing)
         std::copy_if(left.begin(), left.end(), std::back_inserter(temporaries), isTemporary);
         EXPECT_EQ(temporaries, expectedTemporaries);
         EXPECT_EQ(console.matching(u" already exists"_s).size(), c.images.size() - c.replaced.size());
+        EXPECT_EQ(result.skippedFiles.size(), c.images.size() - c.replaced.size());
+        for (const auto& skipped : result.skippedFiles)
+            EXPECT_EQ(skipped.reason, CompressionService::CompressionResult::SkipReason::nameTaken);
     }
 }
 
@@ -276,6 +288,9 @@ TEST_F(CompressionRunTest, AnImageThatCannotGoAtTheEndKeepsItsRenditionAndSavesN
     EXPECT_TRUE(QFileInfo::exists(stubborn));
     EXPECT_TRUE(rowPointsAt(m_screenshots[1], CompressionService::renditionPath(stubborn, u"heic"_s)));
     EXPECT_TRUE(console.contains(u"   ⚠️ Kept shot 2.png beside its HEIC version: Injected failure: "_s));
+    ASSERT_EQ(result.skippedFiles.size(), 1);
+    EXPECT_EQ(result.skippedFiles[0].originalPath, stubborn);
+    EXPECT_EQ(result.skippedFiles[0].reason, CompressionService::CompressionResult::SkipReason::imageKept);
     qint64 savings = 0;
     for (const auto& file : result.compressedFiles)
         savings += file.savings;

@@ -160,6 +160,61 @@ TEST_F(SpaceSaverViewModelTest, FromPlanThroughRunToSuccessAndBack)
     EXPECT_EQ(m_model->compressionProgress(), (Progress{0, 0}));
 }
 
+// A run that finds an image no smaller as HEIC says so, and the next plan at
+// that quality leaves the image out while it is the same file; another
+// quality, or a changed file, is worth a try again.
+TEST_F(SpaceSaverViewModelTest, ImagesFoundNotSmallerAreLeftOutOfTheNextPlanAtThatQuality)
+{
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(Qt::darkCyan);
+    addImage(u"flat.png"_s, flat); // a few hundred bytes; any HEIC is larger
+    addImage(u"photo.png"_s, images::photo(QSize(320, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    const auto planFiles = [&] {
+        QStringList names;
+        for (const auto& file : m_model->plan()->files)
+            names.append(QFileInfo(file.originalPath).fileName());
+        names.sort();
+        return names;
+    };
+
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    EXPECT_EQ(planFiles(), (QStringList{u"flat.png"_s, u"photo.png"_s}));
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return m_model->showingSuccess(); }, 30000));
+    const SpaceSaverViewModel::RunSummary& run = m_model->lastRun();
+    EXPECT_EQ(run.planned, 2);
+    EXPECT_EQ(run.compressed, 1);
+    ASSERT_EQ(run.skipped.size(), 1);
+    EXPECT_TRUE(run.skipped[0].originalPath.endsWith(u"/flat.png"_s));
+    // The figures behind the card are those after the run.
+    ASSERT_TRUE(waitUntil([&] { return m_model->compressibleFiles() == 1; }));
+    EXPECT_EQ(m_model->fileTypeStats().size(), 2);
+    m_model->dismissSuccess();
+
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    EXPECT_TRUE(m_model->plan()->files.isEmpty());
+    EXPECT_EQ(m_model->leftOutOfPlan(), 1);
+
+    m_model->setSelectedQuality({0.85, 4});
+    m_model->cancelPlan();
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    EXPECT_EQ(planFiles(), QStringList{u"flat.png"_s});
+    EXPECT_EQ(m_model->leftOutOfPlan(), 0);
+
+    flat.fill(Qt::darkRed);
+    ASSERT_TRUE(flat.save(path(u"flat.png"_s)));
+    m_model->setSelectedQuality({0.95, 4});
+    m_model->cancelPlan();
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    EXPECT_EQ(planFiles(), QStringList{u"flat.png"_s}) << "a changed file is planned again";
+}
+
 TEST_F(SpaceSaverViewModelTest, AFailedRunKeepsThePlanAndSaysWhy)
 {
     addImage(u"one.png"_s, images::photo(QSize(320, 200)));

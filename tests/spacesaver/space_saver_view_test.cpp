@@ -138,7 +138,8 @@ TEST_F(SpaceSaverViewTest, FiguresSharesAndColours)
         return screenshot;
     };
     // A third each: png, heic and webp.
-    ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, {stat("png", 1'000'000), stat("heic", 1'000'000), stat("webp", 1'000'000)});
+    ScreenshotMonitorTestAccess::setScreenshots(
+        *m_monitor, {stat("png", 1'000'000), stat("heic", 1'000'000), stat("webp", 1'000'000)});
     view->viewModel().analyze();
     ASSERT_TRUE(waitUntil([&] { return view->breakdown()->bars().size() == 3; }));
 
@@ -170,4 +171,31 @@ TEST(CompressionProgressOverlay, RingFraction)
     EXPECT_EQ(CompressionProgressOverlay::fraction(0, 1), 0);
     EXPECT_EQ(CompressionProgressOverlay::fraction(1, 1), 1);
     EXPECT_EQ(CompressionProgressOverlay::fraction(3, 4), 0.75);
+}
+
+TEST(CompressionSuccessView, NoteSaysHowManyWereLeftAsTheyWereAndWhy)
+{
+    using Reason = CompressionService::CompressionResult::SkipReason;
+    const auto skipped = [](QList<Reason> reasons) {
+        QList<CompressionService::CompressionResult::SkippedFile> files;
+        for (Reason reason : reasons)
+            files.append({u"/d/x.png"_s, reason, {}});
+        return files;
+    };
+    const struct
+    {
+        SpaceSaverViewModel::RunSummary run;
+        QString note;
+    } cases[] = {
+        {{5, 5, {}, 0}, QString()},
+        {{178, 98, skipped(QList<Reason>(80, Reason::notSmaller)), 0},
+         u"Compressed 98 of 178 files. 80 skipped: not smaller as HEIC at this quality."_s},
+        {{4, 1, skipped({Reason::notSmaller, Reason::nameTaken, Reason::notSmaller}), 0},
+         u"Compressed 1 of 4 files. 3 skipped: 2 not smaller as HEIC at this quality, 1 HEIC name already taken."_s},
+        {{1, 0, skipped({Reason::imageKept}), 0},
+         u"Compressed 0 of 1 file. 1 skipped: original kept beside its HEIC version."_s},
+        {{0, 0, {}, 80}, u"Compressed 0 of 0 files. Left out 80 files already found not smaller at this quality."_s},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CompressionSuccessView::note(c.run), c.note);
 }

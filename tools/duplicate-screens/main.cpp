@@ -4,7 +4,8 @@
 //   duplicates-idle.png, duplicates-analyzing.png, duplicates-groups.png,
 //   duplicates-marked.png (a group with all but the newest marked),
 //   duplicates-preview.png, duplicates-preview-gone.png (a member sent to the
-//   Trash from the preview), duplicates-empty.png (after "Auto Delete All").
+//   Trash from the preview), duplicates-preview-last.png (the last copy left,
+//   which cannot be deleted), duplicates-empty.png (after "Auto Delete All").
 // Everything lives in a scratch home: the sample folder, the store and the
 // Trash the deleted copies go to.
 #include "core/DatabaseManager.h"
@@ -170,6 +171,19 @@ int main(int argc, char** argv)
         preview->showPrevious();
         pause(300);
         ok = save(*preview, output, u"duplicates-preview-gone.png"_s) && ok;
+        // Down to the last copy of the group, whose "Delete This" is off.
+        const int members = int(preview->group().screenshots.size());
+        for (int step = 0; step < 4 * members && !preview->isCurrentLastCopy(); ++step) {
+            if (!preview->isCurrentGone())
+                preview->deleteCurrent();
+            else if (preview->currentIndex() + 1 < members)
+                preview->showNext();
+            else
+                preview->showPrevious();
+        }
+        ok = waitFor([&] { return !model.isAnalyzing() && preview->hasFullImage(); }) && ok;
+        pause(300);
+        ok = save(*preview, output, u"duplicates-preview-last.png"_s) && ok;
         preview->reject();
     }
 

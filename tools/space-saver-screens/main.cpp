@@ -1,9 +1,11 @@
 // space-saver-screens <output-dir>
 // Shows the main view on the space saver over a scratch folder of generated
 // screenshots and photos, and saves it as a user meets it:
-//   space-saver.png (statistics), space-saver-plan.png (a plan and the
-//   quality choice), space-saver-progress.png (a run under way),
-//   space-saver-success.png (the run done, with what it saved) and
+//   space-saver-empty.png (a library with nothing in it),
+//   space-saver.png (statistics), space-saver-analyzing.png (a plan being
+//   made), space-saver-plan.png (a plan and the quality choice),
+//   space-saver-progress.png (a run under way), space-saver-success.png (the
+//   run done, with what it saved and the images it left as they were) and
 //   space-saver-error.png (a run undone after a failure).
 // Everything lives in a scratch folder; the user's files are never touched.
 #include "app/AppServices.h"
@@ -94,9 +96,12 @@ bool waitFor(const std::function<bool()>& condition, int ms = 60'000)
     return condition();
 }
 
-bool save(QWidget& window, const QString& folder, const QString& name)
+// Saves what the window shows now, without turning the event loop (a state
+// that ends at the next turn, such as a plan being made, is still on screen).
+bool saveNow(QWidget& window, const QString& folder, const QString& name)
 {
-    pause(200);
+    for (int level = 0; level < 8; ++level) // each level of nesting posts to the next
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const QString path = QDir(folder).filePath(name);
     if (!window.grab().save(path)) {
         QTextStream(stderr) << "could not write " << path << "\n";
@@ -104,6 +109,12 @@ bool save(QWidget& window, const QString& folder, const QString& name)
     }
     QTextStream(stdout) << "wrote " << path << "\n";
     return true;
+}
+
+bool save(QWidget& window, const QString& folder, const QString& name)
+{
+    pause(200);
+    return saveNow(window, folder, name);
 }
 } // namespace
 
@@ -121,7 +132,7 @@ int main(int argc, char* argv[])
 
     QTemporaryDir scratch;
     const QString folder = scratch.filePath(u"Screenshots"_s);
-    writeLibrary(folder, u"Screenshot"_s);
+    QDir().mkpath(folder);
     AppServices services(AppServices::Options{.settingsPath = scratch.filePath(u"settings.conf"_s),
                                               .databasePath = scratch.filePath(u"store.sqlite"_s),
                                               .memorySource = std::make_unique<AmpleMemory>(),
@@ -130,7 +141,7 @@ int main(int argc, char* argv[])
                                               .dataFolder = scratch.filePath(u"data"_s)});
     ScreenshotMonitor& monitor = services.monitor();
     monitor.changeMonitoredFolder(folder);
-    if (!waitFor([&] { return monitor.isPolling() && monitor.screenshots().size() == 13; }))
+    if (!waitFor([&] { return monitor.isPolling(); }))
         return 1;
 
     CompressionService& service = services.compression();
@@ -150,17 +161,38 @@ int main(int argc, char* argv[])
     if (!screen)
         return 1;
     SpaceSaverViewModel& model = screen->viewModel();
-    bool ok = waitFor([&] { return model.totalFiles() == 13; }) && save(view, output, u"space-saver.png"_s);
+    // The screen analyses the library each time it is shown; nothing found
+    // yet is the empty library.
+    bool ok = waitFor([&] { return monitor.screenshots().isEmpty() && model.totalFiles() == 0; }) &&
+              save(view, output, u"space-saver-empty.png"_s);
 
+    writeLibrary(folder, u"Screenshot"_s);
+    monitor.forceChangeCheck();
+    ok = waitFor([&] { return monitor.screenshots().size() == 13; }) && ok;
+    model.analyze();
+    ok = waitFor([&] { return model.totalFiles() == 13; }) && save(view, output, u"space-saver.png"_s) && ok;
+
+    // The actions are at the end of the column.
+    if (auto* scroll = screen->findChild<QScrollArea*>())
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
     model.createPlan();
+    ok = model.isAnalyzing() && saveNow(view, output, u"space-saver-analyzing.png"_s) && ok;
     ok = waitFor([&] { return model.plan().has_value() && !model.isAnalyzing(); }) && ok;
-    // The quality choice and the actions are at the end of the column.
+    // With the quality choice shown, the column is longer.
     pause(100);
     if (auto* scroll = screen->findChild<QScrollArea*>())
         scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
     ok = save(view, output, u"space-saver-plan.png"_s) && ok;
 
+    // One encoder at a time, so that the three the gate lets through are the
+    // first three of the plan and the run stops, visibly, at the fourth
+    // (several encoders could let later images through and hold an earlier
+    // one, and the progress would stop short of 3). The run keeps the options
+    // it started with; the choice on screen goes back to the one shown.
+    const CompressionService::CompressionOptions shown = model.selectedQuality();
+    model.setSelectedQuality({shown.quality, 1});
     model.compress();
+    model.setSelectedQuality(shown);
     ok = waitFor([&] { return model.compressionProgress().current == 3; }) &&
          save(view, output, u"space-saver-progress.png"_s) && ok;
     gate.release(16);
@@ -169,6 +201,7 @@ int main(int argc, char* argv[])
 
     // A run whose encoder gives up at its first image is undone.
     writeLibrary(folder, u"Capture"_s);
+    monitor.forceChangeCheck();
     ok = waitFor([&] { return monitor.screenshots().size() == 26; }) && ok;
     model.analyze();
     service.setEncoder([](const QImage&, int) { return HeicWriter::Encoded{{}, u"gave up"_s, false}; });
