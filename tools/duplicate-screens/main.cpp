@@ -3,6 +3,7 @@
 // saves each state a user meets:
 //   duplicates-idle.png, duplicates-analyzing.png, duplicates-groups.png,
 //   duplicates-marked.png (a group with all but the newest marked),
+//   duplicates-rescanning.png ("Scan Again" under way over the groups),
 //   duplicates-preview.png, duplicates-preview-gone.png (a member sent to the
 //   Trash from the preview), duplicates-preview-last.png (the last copy left,
 //   which cannot be deleted), duplicates-empty.png (after "Auto Delete All").
@@ -137,15 +138,18 @@ int main(int argc, char** argv)
     bool ok = save(view, output, u"duplicates-idle.png"_s);
 
     DuplicateFinderViewModel& model = view.viewModel();
-    bool savedProgress = false;
+    // The picture of an analysis under way, taken at its first report.
+    QString progressPicture = u"duplicates-analyzing.png"_s;
     QObject::connect(&model, &DuplicateFinderViewModel::progressChanged, &view, [&] {
-        if (!savedProgress && model.progress().current > 0 && model.isAnalyzing())
-            savedProgress = save(view, output, u"duplicates-analyzing.png"_s);
+        if (!progressPicture.isEmpty() && model.progress().current > 0 && model.isAnalyzing()) {
+            ok = save(view, output, progressPicture) && ok;
+            progressPicture.clear();
+        }
     });
     model.analyze();
     ok = waitFor([&] { return model.result().has_value() && !model.isAnalyzing(); }) && ok;
-    if (!savedProgress) // a quick analysis: its first report
-        ok = save(view, output, u"duplicates-analyzing.png"_s) && ok;
+    if (!progressPicture.isEmpty()) // a quick analysis: its first report
+        ok = save(view, output, progressPicture) && ok;
     waitFor([&] { return allThumbnailsIn(*view.groupList()); });
     pause(300);
     ok = save(view, output, u"duplicates-groups.png"_s) && ok;
@@ -155,6 +159,13 @@ int main(int argc, char** argv)
         pause(200);
         ok = save(view, output, u"duplicates-marked.png"_s) && ok;
     }
+    // "Scan Again": the groups stay while the header shows the progress.
+    progressPicture = u"duplicates-rescanning.png"_s;
+    model.analyze();
+    ok = waitFor([&] { return !model.isAnalyzing(); }) && ok;
+    if (!progressPicture.isEmpty())
+        ok = save(view, output, progressPicture) && ok;
+    waitFor([&] { return allThumbnailsIn(*view.groupList()); });
     // The preview of a group of screenshots (the largest groups are recordings).
     const auto& groups = view.groupList()->groups();
     const auto pictures = std::find_if(groups.cbegin(), groups.cend(),
