@@ -42,6 +42,38 @@ QString parentOf(const QString& path)
     return slash <= 0 ? u"/"_s : path.left(slash);
 }
 
+// The local calendar day of an instant. Asking the time zone for every file
+// costs more than the rest of a plan; the offset is asked once per UTC day
+// instead, and again only for a day in which it changes.
+class LocalDays
+{
+public:
+    QDate dayOf(const QDateTime& instant)
+    {
+        const qint64 seconds = instant.toSecsSinceEpoch();
+        const qint64 utcDay = floorDiv(seconds, secondsPerDay);
+        auto known = m_offsets.constFind(utcDay);
+        if (known == m_offsets.cend()) {
+            const int atStart = offsetAt(utcDay * secondsPerDay);
+            const int atEnd = offsetAt(utcDay * secondsPerDay + secondsPerDay - 1);
+            known = m_offsets.insert(utcDay, atStart == atEnd ? std::optional<int>(atStart) : std::nullopt);
+        }
+        if (!known->has_value())
+            return instant.toLocalTime().date();
+        return QDate(1970, 1, 1).addDays(floorDiv(seconds + **known, secondsPerDay));
+    }
+
+private:
+    static constexpr qint64 secondsPerDay = 86'400;
+    static qint64 floorDiv(qint64 value, qint64 divisor)
+    {
+        return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+    }
+    static int offsetAt(qint64 seconds) { return QDateTime::fromSecsSinceEpoch(seconds).offsetFromUtc(); }
+
+    QHash<qint64, std::optional<int>> m_offsets;
+};
+
 // A symlink (even to a file), a folder or nothing at all is not a file the
 // organizer may move.
 bool isRegularFile(const QString& path)
@@ -70,12 +102,11 @@ bool OrganizeService::isDirectlyInFolder(const Screenshot& screenshot, const QUr
     return parentOf(screenshot.filePath) == withoutTrailingSeparator(folder.toLocalFile());
 }
 
-QString OrganizeService::targetFolderFor(const QString& targetBase, const QDateTime& date,
+QString OrganizeService::targetFolderFor(const QString& targetBase, const QDate& day,
                                          const OrganizationOptions& options) const
 {
     if (!options.groupByYear)
         return targetBase;
-    const QDate day = date.toLocalTime().date();
     const QString year = joined(targetBase, QString::number(day.year()));
     if (!options.groupByMonth)
         return year;
@@ -149,17 +180,26 @@ OrganizeService::OrganizationPlan OrganizeService::analyze(const OrganizationOpt
 
     int inPlace = 0;
     plan.filesToMove.reserve(kept.size());
+    // Nothing can be in the way inside a folder that does not exist yet (the
+    // usual case on a first run): its files need no test each.
+    QHash<QString, bool> folderExists;
+    LocalDays days;
     for (const Screenshot* row : kept) {
-        const QString planned =
-            joined(targetFolderFor(targetBase, row->dateCreated, options), lastComponent(row->filePath));
+        const QDate day = options.groupByYear ? days.dayOf(row->dateCreated) : QDate();
+        const QString folder = targetFolderFor(targetBase, day, options);
+        const QString planned = joined(folder, lastComponent(row->filePath));
         // A file already where it belongs stays (it would otherwise take on
         // its folder's name as a prefix at every run).
         if (planned == row->filePath) {
             ++inPlace;
             continue;
         }
+        auto known = folderExists.constFind(folder);
+        if (known == folderExists.cend())
+            known = folderExists.insert(folder, SafeFile::isTaken(folder));
         const QUrl source = QUrl::fromLocalFile(row->filePath);
-        plan.filesToMove.append({uuidText(row->id), source, resolveTargetConflict(QUrl::fromLocalFile(planned), source),
+        const QUrl target = QUrl::fromLocalFile(planned);
+        plan.filesToMove.append({uuidText(row->id), source, *known ? resolveTargetConflict(target, source) : target,
                                  row->filePath.mid(joined(base, QString()).size())});
     }
     if (inPlace > 0)

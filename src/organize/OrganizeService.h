@@ -166,12 +166,13 @@ private:
     class PollingPause;
     struct MoveRun;
 
-    QString targetFolderFor(const QString& targetBase, const QDateTime& date, const OrganizationOptions& options) const;
+    QString targetFolderFor(const QString& targetBase, const QDate& day, const OrganizationOptions& options) const;
     // The conflict rule, counting `claimed` paths as taken too.
     QUrl resolveTargetConflict(const QUrl& target, const QUrl& source, const QSet<QString>& claimed) const;
     void reserveTargets(MoveRun& run, int first);
     void moveOne(MoveRun& run, const FileMoveOperation& entry, int index);
     bool undoOne(const UndoOperation& operation, int position, int count, ScreenshotMonitor::FileChanges& changes);
+    void removeEmptyLayoutFolders(const UndoData& undoData);
     bool entriesLieInside(const QList<HistoryOperation>& entries, const QString& monitoredFolder) const;
 
     DatabaseManager& m_store;

@@ -12,6 +12,8 @@
 #include <QThread>
 #include <QTimeZone>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -196,6 +198,7 @@ bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remai
             left.append(operation);
     }
     m_monitor.takeFileChanges(changes);
+    removeEmptyLayoutFolders(undoData);
     const int failed = count - restored;
     Console::printLine(failed == 0 ? u"✅ ORGANIZE: Undo complete"_s : u"⚠️ ORGANIZE: Undo completed with errors"_s);
     Console::printLine(u"   → Restored: "_s + QString::number(restored));
@@ -209,6 +212,32 @@ bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remai
     if (remaining)
         *remaining = left;
     return failed == 0;
+}
+
+// The year and month folders (and GLIMMERDECK itself) that the undone moves
+// leave empty go too; a folder that still holds anything, a file the user
+// put there or one not yet restored, stays.
+void OrganizeService::removeEmptyLayoutFolders(const UndoData& undoData)
+{
+    QString base = undoData.baseURL.toLocalFile();
+    while (base.size() > 1 && base.endsWith(u'/'))
+        base.chop(1);
+    if (base.isEmpty())
+        return;
+    const QString layoutRoot = base + u'/' + targetFolderName;
+    QSet<QString> candidates;
+    for (const UndoOperation& operation : undoData.operations)
+        for (QString folder = parentOf(operation.newPath); isInside(folder, layoutRoot); folder = parentOf(folder))
+            candidates.insert(folder);
+    // Deepest first, so that a folder is tried after the folders inside it.
+    QStringList folders(candidates.cbegin(), candidates.cend());
+    std::sort(folders.begin(), folders.end(),
+              [](const QString& a, const QString& b) { return a.size() != b.size() ? a.size() > b.size() : a < b; });
+    int removed = 0;
+    for (const QString& folder : std::as_const(folders))
+        removed += SafeFile::removeEmptyFolder(folder).ok() ? 1 : 0;
+    if (removed > 0)
+        Console::printLine(u"   → Removed empty folders: "_s + QString::number(removed));
 }
 
 bool OrganizeService::undoOne(const UndoOperation& operation, int position, int count,

@@ -262,8 +262,10 @@ void ReOrganizerViewModel::finishUndo(bool undone)
     assign(m_isUndoing, false);
     if (!undone)
         Console::printLine(u"❌ Failed to undo operation"_s);
-    // A partial undo has changed files and the entry too.
+    // A partial undo has changed files and the entry too. The counts follow
+    // the files back (the monitor's list has taken the moves by now).
     assign(m_history, m_service.loadHistory());
+    updateStats();
     refreshMonitor();
 }
 

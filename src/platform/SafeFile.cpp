@@ -420,6 +420,17 @@ Outcome removeRegular(const QString& path)
     return Outcome::done();
 }
 
+Outcome removeEmptyFolder(const QString& path)
+{
+    const auto info = lstatOf(path);
+    if (!info || !S_ISDIR(info->st_mode))
+        return Outcome::failed(u"Not a folder: "_s + path);
+    // rmdir itself refuses a folder that holds anything.
+    if (::rmdir(native(path).constData()) != 0)
+        return failure(u"Cannot remove the folder"_s, path);
+    return Outcome::done();
+}
+
 Outcome checkInside(const QString& path, const QString& folder)
 {
     if (!QDir::isAbsolutePath(path) || QDir::cleanPath(path) != path)

@@ -129,6 +129,10 @@ Outcome makeFolder(const QString& path);
 // Removes a regular file (never a folder, and never what a link points to).
 Outcome removeRegular(const QString& path);
 
+// Removes a folder only if it holds nothing at all (hidden entries count);
+// a symbolic link to a folder is not removed.
+Outcome removeEmptyFolder(const QString& path);
+
 // Whether a tool may act on `path` within the monitored `folder`: the path is
 // absolute and already clean (no "." or ".." steps, no doubled separators),
 // lies inside the folder by the separator-aware test, and its parent folder

@@ -31,7 +31,8 @@ void click(QAbstractButton* button)
 class ReOrganizerScreen : public ViewModelFixture
 {
 protected:
-    // A few screenshots of March 2025 in the monitored folder and one below it.
+    // A few screenshots of March 2025 (one of July 2024) in the monitored
+    // folder and one below it.
     QStringList addLibrary()
     {
         QStringList paths;
@@ -43,7 +44,7 @@ protected:
             file.write(path.toUtf8());
             file.close();
             Screenshot row(path, QUuid::createUuid());
-            row.dateCreated = QDateTime(QDate(2025, 3, 3), QTime(12, 0));
+            row.dateCreated = QDateTime(name == u"c.png"_s ? QDate(2024, 7, 1) : QDate(2025, 3, 3), QTime(12, 0));
             m_store.upsert(row);
             paths.append(path);
         }
@@ -78,8 +79,9 @@ TEST_F(ReOrganizerScreen, AnalyseOrganizeAndUndoThroughTheButtons)
     EXPECT_TRUE(screen.successOverlay()->isVisible());
     EXPECT_FALSE(screen.progressOverlay()->isVisible());
     const QString march = m_folder + u"/GLIMMERDECK/2025/03-March/"_s;
-    for (const QString& name : {u"a.png"_s, u"b.png"_s, u"c.png"_s})
+    for (const QString& name : {u"a.png"_s, u"b.png"_s})
         EXPECT_TRUE(QFileInfo(march + name).isFile()) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(m_folder + u"/GLIMMERDECK/2024/07-July/c.png"_s).isFile());
     EXPECT_TRUE(QFileInfo(paths[3]).isFile()); // subfolders were not included
 
     PlainButton* done = nullptr;
@@ -95,12 +97,17 @@ TEST_F(ReOrganizerScreen, AnalyseOrganizeAndUndoThroughTheButtons)
     EXPECT_TRUE(screen.actions()->analyzeButton()->isVisible());
     ASSERT_TRUE(screen.history()->isVisible());
     ASSERT_EQ(screen.history()->cards().size(), 1);
+    // Counted where the files are now: two month folders and "sub".
+    EXPECT_EQ(model.totalFiles(), 4);
+    EXPECT_EQ(model.totalFolders(), 3);
 
     click(screen.history()->cards().first()->undoButton());
     ASSERT_TRUE(waitUntil([&model] { return !model.isBusy() && model.history().operations.isEmpty(); }));
     for (const QString& path : paths)
         EXPECT_TRUE(QFileInfo(path).isFile()) << path.toStdString();
     EXPECT_FALSE(QFileInfo::exists(march + u"a.png"_s));
+    EXPECT_FALSE(QFileInfo::exists(m_folder + u"/GLIMMERDECK"_s)); // the run's folders went with it
+    EXPECT_EQ(model.totalFolders(), 2);
     EXPECT_FALSE(screen.history()->isVisible());
     EXPECT_FALSE(m_monitor.isPollingPaused());
 }

@@ -125,8 +125,9 @@ TEST_F(OrganizeService_, PlansEveryCombinationOfTheToggles)
             sources.append(pathOf(operation.originalURL));
             EXPECT_EQ(operation.screenshotId, operation.screenshotId.toUpper());
             EXPECT_EQ(m_base + u'/' + operation.relativePath, pathOf(operation.originalURL));
-            if (operation.screenshotId == uuidText(m_clashA.id))
+            if (operation.screenshotId == uuidText(m_clashA.id)) {
                 EXPECT_EQ(pathOf(operation.targetURL), m_base + u'/' + c.targetOfClashA);
+            }
         }
         for (const QString& never :
              {m_sibling.filePath, m_base + u"/link.png"_s, m_base + u"/folder.png"_s, m_base + u"/gone.png"_s})
@@ -257,8 +258,9 @@ TEST_F(OrganizeService_, UndoRestoresTheTreeAndTheRows)
     EXPECT_NE(snapshot(), m_original);
 
     EXPECT_TRUE(m_service.undoOperation(entry.id, m_base));
-    EXPECT_EQ(snapshot(), m_original); // the empty GLIMMERDECK folders do not show
-    EXPECT_TRUE(QFileInfo(m_base + u"/GLIMMERDECK/2025/03-March"_s).isDir());
+    EXPECT_EQ(snapshot(), m_original);
+    // The run's year and month folders went with its files.
+    EXPECT_FALSE(QFileInfo::exists(m_base + u"/GLIMMERDECK"_s));
     for (const Screenshot& screenshot : m_direct + m_nested)
         EXPECT_EQ(rowPath(screenshot), screenshot.filePath);
     EXPECT_TRUE(m_service.loadHistory().operations.isEmpty());
@@ -378,4 +380,34 @@ TEST_F(OrganizeService_, TheUndoFileIsWrittenAheadOfEveryHundredMoves)
     EXPECT_TRUE(result.success);
     // Ahead of files 1, 101, 201 and at the end.
     EXPECT_EQ(m_fileOps.calls(FaultyFileOps::Step::Write) - writesBefore, 4);
+}
+
+TEST_F(OrganizeService_, UndoRemovesOnlyTheLayoutFoldersLeftEmpty)
+{
+    const auto flat = options(false, false, false);
+    const auto first = record(run(flat), flat);
+    const auto dated = options(true, true, true);
+    const auto second = record(run(dated), dated);
+    // The user keeps a note in one month folder and a hidden file in a year.
+    const QString march = m_base + u"/GLIMMERDECK/2025/03-March"_s;
+    addFile(march + u"/note.txt"_s, day(2025, 3, 3), "mine", false);
+    addFile(m_base + u"/GLIMMERDECK/2024/.hidden"_s, day(2024, 1, 1), "mine too", false);
+    QDir().mkpath(m_base + u"/Projects/empty of the user"_s);
+
+    m_console.clear();
+    ASSERT_TRUE(m_service.undoOperation(second.id, m_base));
+    EXPECT_TRUE(m_console.contains(u"   → Removed empty folders: "_s));
+    EXPECT_TRUE(QFileInfo(march + u"/note.txt"_s).isFile());
+    EXPECT_TRUE(QFileInfo(m_base + u"/GLIMMERDECK/2024/.hidden"_s).isFile());
+    EXPECT_FALSE(QFileInfo::exists(m_base + u"/GLIMMERDECK/2025/05-May"_s));
+    EXPECT_FALSE(QFileInfo::exists(m_base + u"/GLIMMERDECK/2024/11-November"_s));
+    QStringList years = QDir(m_base + u"/GLIMMERDECK"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    EXPECT_EQ(years, (QStringList{u"2024"_s, u"2025"_s}));
+    // The first run's files still lie in GLIMMERDECK: it stays.
+    EXPECT_EQ(QDir(m_base + u"/GLIMMERDECK"_s).entryList(QDir::Files).size(), first.moveCount);
+
+    ASSERT_TRUE(m_service.undoOperation(first.id, m_base));
+    EXPECT_TRUE(QFileInfo(march + u"/note.txt"_s).isFile());
+    EXPECT_TRUE(QFileInfo(m_base + u"/GLIMMERDECK/2024/.hidden"_s).isFile());
+    EXPECT_TRUE(QFileInfo(m_base + u"/Projects/empty of the user"_s).isDir()); // outside the layout
 }

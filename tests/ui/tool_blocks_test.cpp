@@ -9,6 +9,7 @@
 #include "ui/ProgressRing.h"
 #include "ui/ShadowUnderlay.h"
 #include "ui/StyledSymbol.h"
+#include "ui/TextLabel.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -195,6 +196,17 @@ TEST(PlainButton, ClicksOnTheLabelReachTheButtonAndHoverSwapsTheBackground)
     QApplication::sendEvent(&button, &leave);
     EXPECT_FALSE(button.isHovered());
     EXPECT_EQ(hovers, (std::vector<bool>{true, false}));
+}
+
+TEST(PlainButton, ATextLabelInsideKeepsItsOwnColour)
+{
+    PlainButton button(RoundedBackground{}, QMargins());
+    QLabel* count = makeTextLabel(u"2 operations"_s, PremiumTheme::smallLabelFont(), PremiumTheme::textTertiary());
+    button.contentLayout()->addWidget(count);
+    button.show();
+    // What the label paints with, not merely what its palette holds.
+    EXPECT_EQ(count->palette().color(count->foregroundRole()), PremiumTheme::textTertiary());
+    EXPECT_EQ(count->font().pixelSize(), 11);
 }
 
 TEST(CenteredOverlay, CoversTheWindowWithTheBackdropAndCentresThePanel)
