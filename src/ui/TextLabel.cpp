@@ -13,8 +13,5 @@ QLabel* makeTextLabel(const QString& text, const QFont& font, const QColor& colo
     for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
         palette.setColor(role, color);
     label->setPalette(palette);
-    // Inside a button a label would otherwise take the button's text role
-    // (the palette's plain white), not the colour set here.
-    label->setForegroundRole(QPalette::WindowText);
     return label;
 }

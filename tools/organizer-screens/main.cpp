@@ -1,9 +1,12 @@
 // organizer-screens <output-dir>
 // Runs the re-organizer screen on a scratch folder of 120 screenshots over
 // two years and saves it as a user meets it:
-//   organizer-plan.png (a plan with its preview tree, by year and month),
+//   organizer-analyzing.png (the analysis under way, "Analyzing..."),
+//   organizer-plan-flat.png and organizer-plan-year.png (plans into the flat
+//   and the year-only layout), organizer-plan.png (by year and month),
 //   organizer-progress.png (the run part-way), organizer-success.png,
-//   organizer-history.png (three runs in the history).
+//   organizer-history.png (three runs in the history) and
+//   organizer-history-collapsed.png (the same list folded away).
 // Everything lives in a scratch home: no user file or store is touched.
 #include "core/DatabaseManager.h"
 #include "core/DateText.h"
@@ -13,17 +16,18 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "organize/ActionButtonsSection.h"
 #include "organize/ConfigurationSection.h"
+#include "organize/HistoryTimelineSection.h"
 #include "organize/PremiumReOrganizerView.h"
 #include "organize/ReOrganizerViewModel.h"
 #include "organize/SmartToggle.h"
 #include "platform/FileOps.h"
 #include "platform/FolderChooser.h"
+#include "support/MonitorServices.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
 #include "ui/PlainButton.h"
 #include "ui/SymbolRegistry.h"
 #include "ui/ToggleSwitch.h"
-#include "support/MonitorServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,6 +41,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -56,14 +61,26 @@ private:
     QString m_folder;
 };
 
-// The real service, holding its run at one file until let go, so that the
-// progress overlay can be seen part-way.
+// The real service, holding its first analysis and its run at one file until
+// let go, so that "Analyzing..." and the progress overlay can be seen.
 class PausingOrganizer : public OrganizeService
 {
 public:
     using OrganizeService::OrganizeService;
     QSemaphore reached;
     QSemaphore resume;
+    mutable QSemaphore analysisReached;
+    mutable QSemaphore analysisResume;
+    mutable bool holdAnalysis = true;
+
+    OrganizationPlan analyze(const OrganizationOptions& options) const override
+    {
+        if (std::exchange(holdAnalysis, false)) {
+            analysisReached.release();
+            analysisResume.acquire();
+        }
+        return OrganizeService::analyze(options);
+    }
 
     OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress) override
     {
@@ -173,14 +190,32 @@ int main(int argc, char* argv[])
 
     PremiumReOrganizerView screen(monitor, organizer);
     screen.setWindowTitle(u"Glimmerdeck"_s);
-    screen.resize(980, 1580);
+    screen.resize(980, 1160);
     screen.show();
     ReOrganizerViewModel& model = screen.viewModel();
-    click(screen.configuration()->yearToggle()->toggle());
-    click(screen.configuration()->monthToggle()->toggle());
+    const auto analyse = [&] {
+        click(screen.actions()->analyzeButton());
+        return waitFor([&model] { return model.plan().has_value() && !model.isAnalyzing(); });
+    };
+
+    // The analysis held, then let go: the flat layout.
     click(screen.actions()->analyzeButton());
-    bool ok = waitFor([&model] { return model.plan().has_value() && !model.isAnalyzing(); });
-    ok = ok && save(screen, output, u"organizer-plan.png"_s);
+    bool ok = waitFor([&organizer] { return organizer.analysisReached.available() > 0; }) && model.isAnalyzing();
+    ok = ok && save(screen, output, u"organizer-analyzing.png"_s);
+    organizer.analysisResume.release();
+    ok = ok && waitFor([&model] { return model.plan().has_value() && !model.isAnalyzing(); });
+    screen.resize(980, 1580);
+    ok = ok && save(screen, output, u"organizer-plan-flat.png"_s);
+
+    click(screen.actions()->cancelButton());
+    click(screen.configuration()->yearToggle()->toggle());
+    screen.resize(980, 1600);
+    ok = ok && analyse() && save(screen, output, u"organizer-plan-year.png"_s);
+
+    click(screen.actions()->cancelButton());
+    click(screen.configuration()->monthToggle()->toggle());
+    screen.resize(980, 1620);
+    ok = ok && analyse() && save(screen, output, u"organizer-plan.png"_s);
 
     screen.resize(980, 900);
     click(screen.actions()->organizeButton());
@@ -195,6 +230,10 @@ int main(int argc, char* argv[])
     // The run just made and the two before it.
     screen.resize(980, 1300);
     ok = ok && save(screen, output, u"organizer-history.png"_s);
+    click(screen.history()->headingButton());
+    ok = ok && waitFor([&screen] { return !screen.history()->isExpanded(); });
+    screen.resize(980, 1000);
+    ok = ok && save(screen, output, u"organizer-history-collapsed.png"_s);
     if (!SymbolRegistry::unknownRequests().isEmpty()) {
         QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
         return 1;
