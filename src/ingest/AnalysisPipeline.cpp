@@ -89,7 +89,8 @@ private:
     void leaveMemoryPause();
     void startBatch();
     void fileStarted(int batch, size_t index);
-    void fileOverdue(int batch, size_t index);
+    // Gives the file up when it is overdue, else looks again later.
+    void checkOverdue(int batch, size_t index);
     void fileAnalysed(int batch, size_t index, std::optional<ProcessedFileResult> result);
     // One file of the batch is done with, analysed or given up.
     void settle(size_t index);
@@ -112,6 +113,10 @@ private:
         std::stop_source stop;
         // Raised by the worker once its result is on the way.
         std::shared_ptr<std::atomic<bool>> isAnalysed = std::make_shared<std::atomic<bool>>(false);
+        // The processor time of the threads at work on the file.
+        std::shared_ptr<CpuAccount> account = std::make_shared<CpuAccount>();
+        // Real time since its analysis began.
+        QElapsedTimer sinceStart;
         bool isSettled = false;
     };
 
@@ -242,12 +247,13 @@ void AnalysisPipeline::ProcessingRun::startBatch()
         const Slot& slot = m_slots[index];
         m_pipeline.m_workers.analysis().start([self = shared_from_this(), analyzer, file = slot.file,
                                                stop = slot.stop.get_token(), analysed = slot.isAnalysed,
-                                               budget = m_pipeline.m_fileTimeBudget, batch = m_batchIndex, index,
-                                               monitor = m_pipeline.m_host.context()] {
+                                               account = slot.account, budget = m_pipeline.m_budget,
+                                               batch = m_batchIndex, index, monitor = m_pipeline.m_host.context()] {
             QMetaObject::invokeMethod(
                 monitor, [self, batch, index] { self->fileStarted(batch, index); }, Qt::QueuedConnection);
             std::optional<ProcessedFileResult> result =
-                processFile(*analyzer, file, self->m_folder, stop, FileAnalyzer::Deadline::clock::now() + budget);
+                processFile(*analyzer, file, self->m_folder, stop,
+                            TimeBudget::startingNow(budget.processor, budget.realTime, account));
             *analysed = true;
             QMetaObject::invokeMethod(
                 monitor,
@@ -265,23 +271,38 @@ void AnalysisPipeline::ProcessingRun::fileStarted(int batch, size_t index)
 {
     if (batch != m_batchIndex || m_slots[index].isSettled)
         return;
-    QTimer::singleShot(m_pipeline.m_fileTimeBudget + m_pipeline.m_overdueGrace, m_pipeline.m_host.context(),
-                       [self = shared_from_this(), batch, index] { self->fileOverdue(batch, index); });
+    m_slots[index].sinceStart.start();
+    const Budget& budget = m_pipeline.m_budget;
+    // Processor time runs no faster than real time on the file's own thread.
+    QTimer::singleShot(std::min(budget.processor, budget.realTime) + budget.grace, m_pipeline.m_host.context(),
+                       [self = shared_from_this(), batch, index] { self->checkOverdue(batch, index); });
 }
 
-void AnalysisPipeline::ProcessingRun::fileOverdue(int batch, size_t index)
+void AnalysisPipeline::ProcessingRun::checkOverdue(int batch, size_t index)
 {
     if (batch != m_batchIndex || m_slots[index].isSettled || *m_slots[index].isAnalysed)
         return;
     Slot& slot = m_slots[index];
+    const Budget& budget = m_pipeline.m_budget;
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    const milliseconds processorLeft =
+        budget.processor + budget.grace - duration_cast<milliseconds>(slot.account->spent());
+    const milliseconds realLeft = budget.realTime + budget.grace - milliseconds(slot.sinceStart.elapsed());
+    if (processorLeft > milliseconds(0) && realLeft > milliseconds(0)) {
+        // Not before a tenth of a second: a check costs the GUI thread a little.
+        QTimer::singleShot(std::max(milliseconds(100), std::min(processorLeft, realLeft)), m_pipeline.m_host.context(),
+                           [self = shared_from_this(), batch, index] { self->checkOverdue(batch, index); });
+        return;
+    }
     slot.stop.request_stop();
-    const double seconds =
-        std::chrono::duration<double>(m_pipeline.m_fileTimeBudget + m_pipeline.m_overdueGrace).count();
     logProcessing(LogLevel::warning, u"Analysis given up at its time budget"_s,
-                  {{u"file"_s, slot.file.filename}, {u"seconds"_s, seconds}});
-    // Left unanalysed: on a machine busy with other work a sound file can be
-    // this late too, and it deserves another reading at the next launch
-    // rather than an empty text for good. This run does not try it again.
+                  {{u"file"_s, slot.file.filename},
+                   {u"seconds"_s, double(slot.sinceStart.elapsed()) / 1000.0},
+                   {u"processorSeconds"_s, std::chrono::duration<double>(slot.account->spent()).count()}});
+    // Left unanalysed: an engine this far past its budget ignores it, and
+    // the file deserves another reading at the next launch rather than an
+    // empty text for good. This run does not try it again.
     settle(index);
 }
 
@@ -452,10 +473,9 @@ AnalysisPipeline::~AnalysisPipeline()
     m_workers.storeWrites().waitForDone();
 }
 
-void AnalysisPipeline::setTimeBudget(std::chrono::milliseconds budget, std::chrono::milliseconds grace)
+void AnalysisPipeline::setTimeBudget(const Budget& budget)
 {
-    m_fileTimeBudget = budget;
-    m_overdueGrace = grace;
+    m_budget = budget;
 }
 
 void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& folder)
@@ -529,20 +549,24 @@ bool AnalysisPipeline::shutDown()
 
 std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& analyzer, const Screenshot& file,
                                                                  const QString& folderPath, std::stop_token stop,
-                                                                 FileAnalyzer::Deadline deadline)
+                                                                 const TimeBudget& budget)
 {
     if (!isInside(file.filePath, folderPath))
         return std::nullopt;
+    const CpuAccount::Charge charge(budget.cpuAccount());
     // Taken before reading: a change during the analysis shows at the write.
     std::optional<FileStamp> source = FileStamp::of(file.filePath);
     QElapsedTimer timer;
     timer.start();
-    FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop), deadline);
+    FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop), budget);
     if (sight.stopped)
         return std::nullopt;
     if (sight.reachedDeadline) {
-        logProcessing(LogLevel::warning, u"Analysis reached its time budget"_s,
-                      {{u"file"_s, file.filePath.section(u'/', -1)}, {u"seconds"_s, double(timer.elapsed()) / 1000.0}});
+        LogMetadata metadata{{u"file"_s, file.filePath.section(u'/', -1)},
+                             {u"seconds"_s, double(timer.elapsed()) / 1000.0}};
+        if (const CpuAccount* account = budget.cpuAccount())
+            metadata.set(u"processorSeconds"_s, std::chrono::duration<double>(account->spent()).count());
+        logProcessing(LogLevel::warning, u"Analysis reached its time budget"_s, metadata);
     }
     const QString text = sight.text.value_or(QString());
     QList<QUrl> urls = analyzer.extractUrls(text);

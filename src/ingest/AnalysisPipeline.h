@@ -32,13 +32,22 @@ public:
     static constexpr quint64 BATCH_DELAY_MS = 10'000'000; // nanoseconds, whatever the name says
     // Results written together once this many are waiting.
     static constexpr int flushThreshold = 100;
-    // The time one file's text may take; what was read by then is kept.
-    static constexpr std::chrono::milliseconds fileTimeBudget{6000};
-    // A file whose analysis has not come back this long after its budget ran
-    // out (an engine that ignores its deadline) is given up for this run,
-    // which goes on; it stays unanalysed. Both are real time, whatever the
+    // What one file's analysis may take; the text read by then is kept.
+    // Processor time, added up over the threads at work on the file, is
+    // what ends a costly file, whatever else runs on the machine; real time
+    // only bounds a file that a crowded machine leaves without a core. A
+    // file whose analysis has not come back `grace` after either ran out (an
+    // engine that ignores its budget) is given up for this run, which goes
+    // on; it stays unanalysed. Real time here is the clock's, whatever the
     // scheduler of the pauses.
-    static constexpr std::chrono::milliseconds overdueGrace{4000};
+    struct Budget
+    {
+        std::chrono::milliseconds processor;
+        std::chrono::milliseconds realTime;
+        std::chrono::milliseconds grace;
+    };
+    static constexpr Budget fileBudget{std::chrono::milliseconds(6000), std::chrono::milliseconds(30000),
+                                       std::chrono::milliseconds(4000)};
     // How long quitting waits for analyses to stop.
     static constexpr std::chrono::milliseconds quitWait{1000};
 
@@ -110,16 +119,17 @@ public:
     bool shutDown();
 
     const QUuid& currentRunId() const { return m_currentRunId; }
-    // fileTimeBudget and overdueGrace unless changed (for tests).
-    void setTimeBudget(std::chrono::milliseconds budget, std::chrono::milliseconds grace);
+    // fileBudget unless changed (for tests).
+    void setTimeBudget(const Budget& budget);
 
     // Nothing for a file outside `folderPath`, or whose analysis `stop` cut
     // short. Blank text with no labels gets an empty (present) embedding
-    // without asking the analyzer. The text read until `deadline` counts;
-    // a file that reached it is logged with its time.
-    static std::optional<ProcessedFileResult>
-    processFile(FileAnalyzer& analyzer, const Screenshot& file, const QString& folderPath, std::stop_token stop = {},
-                FileAnalyzer::Deadline deadline = FileAnalyzer::Deadline::max());
+    // without asking the analyzer. The text read until `budget` was spent
+    // counts; a file that spent it is logged with its times. The calling
+    // thread charges the budget's account meanwhile.
+    static std::optional<ProcessedFileResult> processFile(FileAnalyzer& analyzer, const Screenshot& file,
+                                                          const QString& folderPath, std::stop_token stop = {},
+                                                          const TimeBudget& budget = {});
     // The pause after a batch that took `seconds`: 10 ms, 100 ms above 1 s,
     // 500 ms above 2 s (logged as throttling).
     static std::chrono::milliseconds pauseAfterBatch(double seconds);
@@ -154,6 +164,5 @@ private:
     QUuid m_currentRunId = QUuid::createUuid();
     std::shared_ptr<ProcessingRun> m_run;
     bool m_isShuttingDown = false;
-    std::chrono::milliseconds m_fileTimeBudget = fileTimeBudget;
-    std::chrono::milliseconds m_overdueGrace = overdueGrace;
+    Budget m_budget = fileBudget;
 };

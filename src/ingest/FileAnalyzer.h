@@ -1,11 +1,12 @@
 #pragma once
 
+#include "ingest/TimeBudget.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
-#include <chrono>
 #include <optional>
 #include <stop_token>
 
@@ -14,8 +15,6 @@
 class FileAnalyzer
 {
 public:
-    using Deadline = std::chrono::steady_clock::time_point;
-
     // What recognition and classification make of one file.
     struct Sight
     {
@@ -23,7 +22,7 @@ public:
         QStringList labels;
         // Cut short by a stop request: nothing of it may be kept.
         bool stopped = false;
-        // Reading ran into the deadline: `text` is what was read until then.
+        // Reading ran into the budget: `text` is what was read until then.
         bool reachedDeadline = false;
     };
 
@@ -33,10 +32,12 @@ public:
     virtual QStringList labels(const QString& filePath) = 0;
     virtual std::optional<QList<double>> embedding(const QString& text) = 0;
 
-    // Text and labels of the file, read until `deadline` at most. This one
-    // asks recognizeText, then labels; an analyzer that decodes a picture
-    // once for both, or can stop midway, does better.
-    virtual Sight look(const QString& filePath, std::stop_token /*stop*/, Deadline /*deadline*/)
+    // Text and labels of the file, read until `budget` is spent at most. The
+    // calling thread charges the budget's account already; work handed to
+    // other threads charges it there. This one asks recognizeText, then
+    // labels; an analyzer that decodes a picture once for both, or can stop
+    // midway, does better.
+    virtual Sight look(const QString& filePath, std::stop_token /*stop*/, const TimeBudget& /*budget*/)
     {
         std::optional<QString> text = recognizeText(filePath);
         return {std::move(text), labels(filePath)};

@@ -162,7 +162,7 @@ QImage PageReader::inkOnWhite(const QImage& image)
     return ink;
 }
 
-QImage PageReader::ink(const QImage& image, const std::stop_token& stop)
+QImage PageReader::ink(const QImage& image, const std::stop_token& stop, CpuAccount* account)
 {
     if (!m_work.isShared() || image.width() < 3 || image.height() < 3)
         return inkOnWhite(image);
@@ -180,6 +180,7 @@ QImage PageReader::ink(const QImage& image, const std::stop_token& stop)
     SharedWork::Group parts(m_work, stop);
     for (const auto& [top, count] : rows) {
         parts.post([&, top = top, count = count] {
+            const CpuAccount::Charge charge(account);
             if (!makeInkRows(image, top, count, window, bits, bytesPerLine))
                 failed = true;
         });
@@ -188,12 +189,12 @@ QImage PageReader::ink(const QImage& image, const std::stop_token& stop)
     return failed || stop.stop_requested() ? QImage() : ink;
 }
 
-std::vector<int> PageReader::tileTops(const QImage& ink)
+std::vector<int> PageReader::tileTops(const QImage& ink, qint64 abovePixels, qint64 pixels)
 {
     std::vector<int> tops{0};
-    if (qint64(ink.width()) * ink.height() <= tileAbovePixels)
+    if (qint64(ink.width()) * ink.height() <= abovePixels)
         return tops;
-    const int rows = int(std::max<qint64>(64, tilePixels / ink.width()));
+    const int rows = int(std::max<qint64>(64, pixels / ink.width()));
     for (int top = 0; ink.height() - top > rows * 3 / 2;) {
         // A cut along blank rows splits no line of text.
         const int blank = blankestRow(ink, top + rows / 2, top + rows);
@@ -205,15 +206,23 @@ std::vector<int> PageReader::tileTops(const QImage& ink)
 
 void PageReader::layOut(const QImage& ink, Tile& tile, const Limits& limits)
 {
-    // The layout itself cannot be interrupted: a page past its time or
-    // stopped is not laid out at all.
-    if (limits.stop.stop_requested())
+    const CpuAccount::Charge charge(limits.budget.cpuAccount());
+    // The layout itself cannot be interrupted: a tile past its time or
+    // stopped is not laid out at all, also after waiting for an engine.
+    const auto isToSkip = [&] {
+        if (limits.stop.stop_requested())
+            return true;
+        if (limits.isPastDeadline()) {
+            tile.whole = {QStringList(), TextRecognizer::Result::Failure::none, {}, true};
+            return true;
+        }
+        return false;
+    };
+    if (isToSkip())
         return;
-    if (limits.isPastDeadline()) {
-        tile.whole = {QStringList(), TextRecognizer::Result::Failure::none, {}, true};
-        return;
-    }
     Engines::Lease engine = m_engines.acquire();
+    if (isToSkip())
+        return;
     const TextRecognizer::Layout layout = engine->layOut(rowsOf(ink, tile.top, tile.rows));
     if (!layout.lines) {
         tile.whole = {std::nullopt, TextRecognizer::Result::Failure::engine, layout.error};
@@ -234,6 +243,7 @@ void PageReader::layOut(const QImage& ink, Tile& tile, const Limits& limits)
 
 TextRecognizer::Result PageReader::readBand(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits)
 {
+    const CpuAccount::Charge charge(limits.budget.cpuAccount());
     TextRecognizer::Result band{QStringList(), TextRecognizer::Result::Failure::none, {}};
     if (limits.isPastDeadline()) {
         band.reachedDeadline = true;
@@ -308,20 +318,28 @@ bool PageReader::isPhotograph(const QImage& image)
     return identicalNeighbourShare(image) < photographBelowShare;
 }
 
+QImage PageReader::photographAtReadingSize(QImage photograph)
+{
+    const qint64 pixels = qint64(photograph.width()) * photograph.height();
+    if (pixels <= photographPixels)
+        return photograph;
+    const double scale = std::sqrt(double(photographPixels) / double(pixels));
+    return photograph.scaled(std::max(1, int(photograph.width() * scale)),
+                             std::max(1, int(photograph.height() * scale)), Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+}
+
 QImage PageReader::readingSize(QImage image)
 {
-    const qint64 pixels = qint64(image.width()) * image.height();
-    if (pixels <= photographPixels || !isPhotograph(image))
-        return image;
-    const double scale = std::sqrt(double(photographPixels) / double(pixels));
-    return image.scaled(std::max(1, int(image.width() * scale)), std::max(1, int(image.height() * scale)),
-                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return isPhotograph(image) ? photographAtReadingSize(std::move(image)) : image;
 }
 
 TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
 {
-    image = readingSize(std::move(image));
-    const QImage ink = this->ink(image, limits.stop);
+    const bool photograph = isPhotograph(image);
+    if (photograph)
+        image = photographAtReadingSize(std::move(image));
+    const QImage ink = this->ink(image, limits.stop, limits.budget.cpuAccount());
     image = QImage();
     if (limits.stop.stop_requested())
         return {std::nullopt, TextRecognizer::Result::Failure::stopped, {}};
@@ -330,7 +348,8 @@ TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
                 u"The image is too large to prepare for recognition"_s};
 
     std::vector<Tile> tiles;
-    const std::vector<int> tops = tileTops(ink);
+    const std::vector<int> tops =
+        photograph ? tileTops(ink, photographTilePixels, photographTilePixels) : tileTops(ink);
     for (size_t t = 0; t < tops.size(); ++t)
         tiles.push_back({tops[t], (t + 1 < tops.size() ? tops[t + 1] : ink.height()) - tops[t]});
     if (tiles.size() == 1) {

@@ -16,8 +16,11 @@
 // reading order. Without sharing, the engine that laid the page out reads it
 // as a whole.
 // Very large pictures are laid out in horizontal tiles cut along blank rows,
-// so that no engine holds the whole of one. Photographs are read at a size
-// whose layout stays short, whatever their texture.
+// so that no engine holds the whole of one. Photographs are read at a
+// reduced size and laid out in small tiles: the layout cannot be interrupted,
+// and on a busy texture it takes seconds a megapixel, so small tiles are what
+// let a stop or a spent budget end it soon. Every part of the work charges
+// the processor time of the budget's account.
 class PageReader
 {
 public:
@@ -39,18 +42,23 @@ public:
     // window all read alike, and filled shapes vanish instead of being taken
     // for pictures by the layout. Null when the picture is too large to hold.
     static QImage inkOnWhite(const QImage& image);
-    // The same, made in bands of rows shared as parts of the work; null when
-    // stopped.
-    QImage ink(const QImage& image, const std::stop_token& stop = {});
+    // The same, made in bands of rows shared as parts of the work, which
+    // charge `account`; null when stopped.
+    QImage ink(const QImage& image, const std::stop_token& stop = {}, CpuAccount* account = nullptr);
 
     // Consecutive lines recognised as one part, each on its own.
     static constexpr int linesPerBand = 2;
     // Pictures above this many pixels are laid out in tiles of about tilePixels.
     static constexpr qint64 tileAbovePixels = 24'000'000;
     static constexpr qint64 tilePixels = 8'000'000;
+    // Photographs are laid out in tiles of about this many pixels: a quarter
+    // of a second of layout on the busiest texture.
+    static constexpr qint64 photographTilePixels = 160'000;
 
-    // Rows where the tiles of a picture of `ink`'s size begin, the first 0.
-    static std::vector<int> tileTops(const QImage& ink);
+    // Rows where the tiles of `ink` begin, the first 0: tiles of about
+    // `pixels` once the picture holds more than `abovePixels`.
+    static std::vector<int> tileTops(const QImage& ink, qint64 abovePixels = tileAbovePixels,
+                                     qint64 pixels = tilePixels);
 
     // Whether `image` looks like a photograph rather than a screen: screens
     // are made of flat areas, so many neighbouring pixels are identical;
@@ -62,11 +70,12 @@ public:
     // Below this share a picture is a photograph.
     static constexpr double photographBelowShare = 0.25;
     // Photographs are read at no more than this many pixels: text large
-    // enough to matter in a photo survives it, and the layout of the
-    // busiest texture ends in well under a second.
+    // enough to matter in a photo survives it.
     static constexpr qint64 photographPixels = 2'000'000;
     // `image` at the size its text is read at.
     static QImage readingSize(QImage image);
+    // A photograph at no more than photographPixels.
+    static QImage photographAtReadingSize(QImage photograph);
 
 private:
     struct Tile;

@@ -51,7 +51,7 @@ std::optional<QList<double>> ServiceAnalyzer::embedding(const QString& text)
     return m_embedding.generateEmbedding(text);
 }
 
-FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_token stop, Deadline deadline)
+FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_token stop, const TimeBudget& budget)
 {
     const QString fileName = QFileInfo(filePath).fileName();
     const PixelBudget::Share share = m_budget.take(PixelBudget::bytesFor(ImageLoader::imageSize(filePath)));
@@ -60,10 +60,12 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     Sight sight;
     // The labels need only a small copy; the page is let go once read.
     SharedWork::Group labelling(m_work, stop);
-    labelling.post([this, &sight, &fileName, input = ObjectClassifier::networkInput(image)] {
-        sight.labels = VisualAnalysisService::analyze(input, fileName, m_classifier);
-    });
-    OCRService::Reading reading = OCRService::recognizeText(std::move(image), fileName, m_reader, {stop, deadline});
+    labelling.post(
+        [this, &sight, &fileName, account = budget.cpuAccount(), input = ObjectClassifier::networkInput(image)] {
+            const CpuAccount::Charge charge(account);
+            sight.labels = VisualAnalysisService::analyze(input, fileName, m_classifier);
+        });
+    OCRService::Reading reading = OCRService::recognizeText(std::move(image), fileName, m_reader, {stop, budget});
     sight.text = std::move(reading.text);
     sight.reachedDeadline = reading.reachedDeadline;
     labelling.wait();

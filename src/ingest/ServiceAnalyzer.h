@@ -32,7 +32,7 @@ public:
     QList<QUrl> extractUrls(const QString& text) override;
     QStringList labels(const QString& filePath) override;
     std::optional<QList<double>> embedding(const QString& text) override;
-    Sight look(const QString& filePath, std::stop_token stop, Deadline deadline) override;
+    Sight look(const QString& filePath, std::stop_token stop, const TimeBudget& budget) override;
     void releaseModels() override;
 
     // Engines and networks in existence now.

@@ -92,10 +92,22 @@ std::vector<QRect> linesOf(tesseract::PageIterator& page)
     return lines;
 }
 
-// Called by the engine between words: true stops the recognition.
-bool isStopRequested(void* token, int /*words*/)
+// What the engine asks between words.
+struct Watch
 {
-    return static_cast<const std::stop_token*>(token)->stop_requested();
+    const TextRecognizer::Limits& limits;
+    bool isProcessorTimeSpent = false;
+};
+
+// Called by the engine between words: true ends the recognition, which then
+// leaves the words it did not reach empty.
+bool isToEnd(void* watch, int /*words*/)
+{
+    auto& self = *static_cast<Watch*>(watch);
+    if (self.limits.stop.stop_requested())
+        return true;
+    self.isProcessorTimeSpent = self.limits.budget.isProcessorTimeSpent();
+    return self.isProcessorTimeSpent;
 }
 } // namespace
 
@@ -157,19 +169,18 @@ TextRecognizer::Result TextRecognizer::readLine(const QImage& ink, const Limits&
 TextRecognizer::Result TextRecognizer::read(const Limits& limits)
 {
     tesseract::ETEXT_DESC monitor;
-    monitor.cancel = &isStopRequested;
-    std::stop_token stop = limits.stop;
-    monitor.cancel_this = &stop;
-    // The engine checks its deadline between words and leaves the words it
-    // did not reach empty.
-    if (limits.deadline != Deadline::max())
-        monitor.end_time = limits.deadline;
+    Watch watch{limits};
+    monitor.cancel = &isToEnd;
+    monitor.cancel_this = &watch;
+    // The engine checks its deadline between words as well.
+    if (limits.budget.deadline != TimeBudget::Clock::time_point::max())
+        monitor.end_time = limits.budget.deadline;
     const bool recognised = m_engine->Recognize(&monitor) == 0;
     Result result;
     // A stopped recognition may have read part of the page: none of it counts.
-    if (stop.stop_requested())
+    if (limits.stop.stop_requested())
         result = {std::nullopt, Result::Failure::stopped, {}};
-    else if (monitor.deadline_exceeded())
+    else if (monitor.deadline_exceeded() || watch.isProcessorTimeSpent)
         result = {linesOf(*m_engine), Result::Failure::none, {}, true};
     else if (recognised)
         result.lines = linesOf(*m_engine);

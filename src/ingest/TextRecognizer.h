@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ingest/TimeBudget.h"
+
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -21,18 +23,16 @@ class TessBaseAPI;
 class TextRecognizer
 {
 public:
-    using Clock = std::chrono::steady_clock;
-    // When reading must end; Deadline::max() for never.
-    using Deadline = Clock::time_point;
+    using Clock = TimeBudget::Clock;
 
     // What bounds one reading: a stop request gives up everything read, a
-    // deadline keeps what was read until then.
+    // spent budget keeps what was read until then.
     struct Limits
     {
         std::stop_token stop;
-        Deadline deadline = Deadline::max();
+        TimeBudget budget;
 
-        bool isPastDeadline() const { return deadline != Deadline::max() && Clock::now() >= deadline; }
+        bool isPastDeadline() const { return budget.isSpent(); }
     };
 
     // Either the lines read (possibly none), or why not.
@@ -43,7 +43,7 @@ public:
         std::optional<QStringList> lines;
         Failure failure = Failure::none;
         QString error;
-        // The deadline came first: `lines` holds what was read until then.
+        // The budget was spent first: `lines` holds what was read until then.
         bool reachedDeadline = false;
     };
 

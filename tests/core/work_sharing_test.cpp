@@ -1,6 +1,8 @@
 // The pieces that let idle analysis threads help: the pool sizes, leases of
-// costly objects, and parts of one thread's work taken on by others.
+// costly objects, parts of one thread's work taken on by others, and the
+// processor time those threads spend on one piece of work.
 
+#include "core/CpuAccount.h"
 #include "core/LeasePool.h"
 #include "core/SharedWork.h"
 #include "core/Workers.h"
@@ -280,4 +282,72 @@ TEST(SharedWork, AThreadWaitingForItsRunningPartHelpsWithOtherGroups)
     EXPECT_EQ(bThreads, std::set<std::thread::id>{std::this_thread::get_id()});
     other.join();
     pool.waitForDone();
+}
+
+namespace {
+// Spends `amount` more of this thread's processor time.
+void burn(std::chrono::nanoseconds amount)
+{
+    const auto until = CpuAccount::threadTime() + amount;
+    volatile unsigned sink = 0;
+    while (CpuAccount::threadTime() < until) {
+        for (unsigned i = 0; i < 1000; ++i)
+            sink = sink + i;
+    }
+}
+} // namespace
+
+TEST(CpuAccount, CountsEveryThreadAtWorkAlsoWhileItIsUnderWayButNotWhileItWaits)
+{
+    CpuAccount account;
+    std::promise<void> burnt;
+    std::promise<void> release;
+    std::thread first([&] {
+        const CpuAccount::Charge charge(&account);
+        burn(60ms);
+        burnt.set_value();
+        release.get_future().wait();
+    });
+    burnt.get_future().wait();
+    // The charge is still open; a blocked thread, like one the machine gives
+    // no core to, spends nothing.
+    const auto seen = account.spent();
+    EXPECT_GE(seen, 60ms);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_LT(account.spent() - seen, 20ms);
+
+    std::thread second([&] {
+        const CpuAccount::Charge charge(&account);
+        burn(40ms);
+    });
+    second.join();
+    release.set_value();
+    first.join();
+    EXPECT_GE(account.spent(), 100ms);
+    EXPECT_LT(account.spent(), 200ms) << "the waiting thread's own time was counted";
+}
+
+TEST(CpuAccount, AChargeInsideAnotherHoldsItSoNoTimeCountsTwiceOrForTheWrongWork)
+{
+    CpuAccount own;
+    CpuAccount other;
+    {
+        const CpuAccount::Charge outer(&own);
+        burn(30ms);
+        {
+            // Helping with another file's part, then with work of nobody's.
+            const CpuAccount::Charge inner(&other);
+            burn(50ms);
+            const CpuAccount::Charge none(nullptr);
+            burn(40ms);
+        }
+        burn(30ms);
+    }
+    EXPECT_GE(own.spent(), 60ms);
+    EXPECT_LT(own.spent(), 100ms);
+    EXPECT_GE(other.spent(), 50ms);
+    EXPECT_LT(other.spent(), 90ms);
+    const auto closed = own.spent();
+    burn(20ms);
+    EXPECT_EQ(own.spent(), closed) << "a closed charge goes on counting";
 }

@@ -25,8 +25,8 @@ protected:
     // file runs into its time budget.
     PipelineWithServices()
     {
-        ScreenshotMonitorTestAccess::pipeline(m_monitor).setTimeBudget(std::chrono::minutes(10),
-                                                                       std::chrono::minutes(1));
+        ScreenshotMonitorTestAccess::pipeline(m_monitor).setTimeBudget(
+            {std::chrono::minutes(10), std::chrono::minutes(10), std::chrono::minutes(1)});
     }
 
     QList<Screenshot> writeSamples(int count, quint32 seed, const QString& subfolder)

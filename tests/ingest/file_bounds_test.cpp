@@ -1,5 +1,7 @@
 // What bounds one file's analysis: an engine that never comes back is given
-// up at its time budget while the run goes on; a cancel stops the engines
+// up at its time budget while the run goes on; the budget is processor
+// time, so a file that the machine keeps waiting is not cut short, while one
+// that spins past it is given up long before the real-time bound; a cancel stops the engines
 // and writes nothing of the run afterwards; a result is written only for the
 // file as it was read (a file changed meanwhile is analysed again, one that
 // was only moved keeps its result).
@@ -24,13 +26,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 // Text for every file at once, except by name: "stuck" never comes back
 // until released, whatever it is asked; "slow" runs until it is stopped;
+// "waiting" is kept off the processor a while, as a busy machine keeps a
+// thread, and says whether its budget is spent; "spinning" spends processor
+// time until it is stopped, whatever its budget;
 // "changing" grows on its first reading; "moving" is renamed by a tool
 // during its first reading.
 class BoundsAnalyzer : public FileAnalyzer
@@ -47,10 +54,20 @@ public:
     QStringList labels(const QString&) override { return {}; }
     std::optional<QList<double>> embedding(const QString&) override { return QList<double>{0.5}; }
 
-    Sight look(const QString& path, std::stop_token stop, Deadline) override
+    Sight look(const QString& path, std::stop_token stop, const TimeBudget& budget) override
     {
         const int call = ++looks;
         const QString name = path.section(u'/', -1);
+        if (name.startsWith(u"waiting"_s)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return {budget.isSpent() ? u"budget spent"_s : u"budget left"_s, {}, false};
+        }
+        if (name.startsWith(u"spinning"_s)) {
+            volatile unsigned sink = 0;
+            while (!stop.stop_requested())
+                sink = sink + 1;
+            return {std::nullopt, {}, true};
+        }
         if (name.startsWith(u"stuck"_s))
             released.wait();
         if (name.startsWith(u"slow"_s)) {
@@ -142,8 +159,9 @@ protected:
 TEST_F(FileBounds, AnEngineThatNeverReturnsIsGivenUpAtItsBudgetAndTheRunGoesOn)
 {
     // A budget that real time reaches quickly; the engine ignores it anyway.
-    ScreenshotMonitorTestAccess::pipeline(m_monitor).setTimeBudget(std::chrono::milliseconds(40),
-                                                                   std::chrono::milliseconds(40));
+    using std::chrono::milliseconds;
+    ScreenshotMonitorTestAccess::pipeline(m_monitor).setTimeBudget(
+        {milliseconds(40), milliseconds(40), milliseconds(40)});
     const QList<Screenshot> files = addFiles({u"stuck.png"_s, u"a.png"_s, u"b.png"_s, u"c.png"_s});
     m_monitor.startBatchProcessing(files);
     ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
@@ -163,6 +181,26 @@ TEST_F(FileBounds, AnEngineThatNeverReturnsIsGivenUpAtItsBudgetAndTheRunGoesOn)
     ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
     for (const Screenshot& file : more)
         EXPECT_TRUE(storedText(file.filePath).has_value());
+}
+
+TEST_F(FileBounds, TheBudgetIsProcessorTimeSoAWaitingFileIsNotCutShortAndASpinningOneIsGivenUp)
+{
+    using std::chrono::milliseconds;
+    // Real time that the test never reaches.
+    ScreenshotMonitorTestAccess::pipeline(m_monitor).setTimeBudget(
+        {milliseconds(50), std::chrono::minutes(10), milliseconds(50)});
+    const QList<Screenshot> files = addFiles({u"waiting.png"_s, u"spinning.png"_s, u"a.png"_s});
+    m_monitor.startBatchProcessing(files);
+    ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
+    m_parts.workers.storeWrites().waitForDone();
+
+    EXPECT_EQ(storedText(files[0].filePath), std::optional<QString>(u"budget left"_s));
+    EXPECT_EQ(storedText(files[1].filePath), std::nullopt);
+    EXPECT_TRUE(storedText(files[2].filePath).has_value());
+    const QStringList lines = m_log.matching(u"Analysis given up at its time budget"_s);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines.first().contains(u"spinning.png"_s)) << lines.first().toStdString();
+    EXPECT_TRUE(onlyBusyLeft(0)) << "the spinning engine was not told to stop";
 }
 
 TEST_F(FileBounds, ACancelStopsTheEnginesAndWritesNothingOfTheRunAfterwards)

@@ -1,5 +1,6 @@
 // What keeps one page's reading short: a deadline past which no layout or
-// line begins (what was read by then is the result), and photographs, told
+// line begins (what was read by then is the result), a budget of processor
+// time that the helpers' work counts against too, and photographs, told
 // from screens by their pixels, read at a size whose layout stays short.
 
 #include "Reading.h"
@@ -38,12 +39,13 @@ TEST(PageBounds, PastTheDeadlineWhatWasReadIsTheResult)
     const QImage page = numberedPage({1400, 4000}, 90);
     const auto now = TextRecognizer::Clock::now;
 
-    const TextRecognizer::Result none = whole.reader.read(page, {{}, now()});
+    const TextRecognizer::Result none = whole.reader.read(page, {{}, TimeBudget(now())});
     EXPECT_EQ(none.failure, TextRecognizer::Result::Failure::none);
     EXPECT_TRUE(none.reachedDeadline);
     EXPECT_EQ(none.lines, QStringList());
 
-    const TextRecognizer::Result part = whole.reader.read(page, {{}, now() + std::chrono::milliseconds(600)});
+    const TextRecognizer::Result part =
+        whole.reader.read(page, {{}, TimeBudget(now() + std::chrono::milliseconds(600))});
     EXPECT_EQ(part.failure, TextRecognizer::Result::Failure::none);
     EXPECT_TRUE(part.reachedDeadline);
     ASSERT_TRUE(part.lines.has_value());
@@ -52,6 +54,31 @@ TEST(PageBounds, PastTheDeadlineWhatWasReadIsTheResult)
     const TextRecognizer::Result all = whole.reader.read(page);
     EXPECT_FALSE(all.reachedDeadline);
     EXPECT_GE(all.lines.value_or(QStringList()).size(), 85);
+}
+
+TEST(PageBounds, TheProcessorTimeOfEveryEngineAtWorkOnAPageCountsAgainstItsBudget)
+{
+    using namespace std::chrono_literals;
+    Workers::Pool pool(u"analysis"_s, 4, true);
+    Reading shared(&pool, 4);
+    const QImage page = numberedPage({1400, 4000}, 90);
+    // Real time that the test never reaches.
+    const TimeBudget budget = TimeBudget::startingNow(300ms, 10min);
+    const auto before = CpuAccount::threadTime();
+    TextRecognizer::Result result;
+    {
+        // As the file's own thread does.
+        const CpuAccount::Charge charge(budget.cpuAccount());
+        result = shared.reader.read(page, {{}, budget});
+    }
+    const auto ownTime = CpuAccount::threadTime() - before;
+    EXPECT_EQ(result.failure, TextRecognizer::Result::Failure::none);
+    EXPECT_TRUE(result.reachedDeadline);
+    ASSERT_TRUE(result.lines.has_value());
+    EXPECT_LT(result.lines->size(), 90);
+    EXPECT_GE(budget.account->spent(), 300ms);
+    EXPECT_GT(budget.account->spent(), ownTime) << "the helpers' processor time was not counted";
+    pool.waitForDone();
 }
 
 TEST(PageBounds, PhotographsAreToldFromScreensByTheirPixels)

@@ -151,6 +151,18 @@ TEST(PageReaderTiles, VeryLargePicturesAreCutAlongBlankRowsIntoTilesOfAboutTheSa
 
     QImage screen(2880, 1800, QImage::Format_Grayscale8);
     EXPECT_EQ(PageReader::tileTops(screen), std::vector<int>{0}) << "a screen is laid out whole";
+
+    // A photograph at its reading size, with no blank row anywhere, is laid
+    // out in many small tiles, none much above photographTilePixels.
+    QImage photo(1632, 1224, QImage::Format_Grayscale8);
+    photo.fill(90);
+    const std::vector<int> photoTops =
+        PageReader::tileTops(photo, PageReader::photographTilePixels, PageReader::photographTilePixels);
+    EXPECT_GE(photoTops.size(), 8u);
+    for (size_t t = 0; t < photoTops.size(); ++t) {
+        const int bottom = t + 1 < photoTops.size() ? photoTops[t + 1] : photo.height();
+        EXPECT_LE(qint64(bottom - photoTops[t]) * photo.width(), PageReader::photographTilePixels * 3 / 2);
+    }
 }
 
 TEST_F(PageReaderTest, ATiledPictureReadsEveryLineInOrder)
