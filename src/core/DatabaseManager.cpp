@@ -695,8 +695,10 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
 {
     if (!m_db)
         return SQLITE_CANTOPEN;
+    // The size read with the text, so that a file still growing when it was
+    // found does not keep the size it had then.
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, "
-                                       "detected_urls = ? WHERE id = ?;");
+                                       "detected_urls = ?, size_bytes = coalesce(?, size_bytes) WHERE id = ?;");
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !transaction.isActive())
         return failureCode(m_db.get());
@@ -705,7 +707,11 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
         update.bindText(2, QByteArrayView(JsonArrayCodec::encodeStrings(result.tags)));
         update.bindText(3, QByteArrayView(encodeEmbedding(result.embedding)));
         update.bindText(4, QByteArrayView(encodeUrls(result.urls)));
-        update.bindText(5, uuidText(result.id));
+        if (result.source)
+            update.bindInt64(5, result.source->size);
+        else
+            update.bindNull(5);
+        update.bindText(6, uuidText(result.id));
         if (!update.stepDone()) {
             // The batch is kept whole: nothing of it is marked analysed unless all of it is.
             Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));

@@ -91,11 +91,14 @@ private:
     void fileStarted(int batch, size_t index);
     // Gives the file up when it is overdue, else looks again later.
     void checkOverdue(int batch, size_t index);
-    void fileAnalysed(int batch, size_t index, std::optional<ProcessedFileResult> result);
+    void fileAnalysed(int batch, size_t index, std::optional<ProcessedFileResult> result, bool changing);
     // One file of the batch is done with, analysed or given up.
     void settle(size_t index);
     void finishBatch(int batchFiles);
     void flush(std::function<void()> then);
+    // The store refused `unsaved`: they wait (in front of what came since)
+    // and are tried again before the run goes on.
+    void keepUnsaved(QList<ProcessedFileResult> unsaved, std::function<void()> then);
     void endBatch(int batchFiles);
     void finish(Exit exit);
     void releasePending(Exit exit);
@@ -130,6 +133,8 @@ private:
     int m_outstanding = 0;
     int m_handled = 0;
     QList<ProcessedFileResult> m_pending;
+    // Files that could not be read while they were changing.
+    QList<Screenshot> m_changing;
     std::optional<LogTimer> m_batchTimer;
     bool m_isStopRequested = false;
     std::vector<Slot> m_slots;
@@ -251,14 +256,15 @@ void AnalysisPipeline::ProcessingRun::startBatch()
                                                batch = m_batchIndex, index, monitor = m_pipeline.m_host.context()] {
             QMetaObject::invokeMethod(
                 monitor, [self, batch, index] { self->fileStarted(batch, index); }, Qt::QueuedConnection);
+            bool changing = false;
             std::optional<ProcessedFileResult> result =
                 processFile(*analyzer, file, self->m_folder, stop,
-                            TimeBudget::startingNow(budget.processor, budget.realTime, account));
+                            TimeBudget::startingNow(budget.processor, budget.realTime, account), &changing);
             *analysed = true;
             QMetaObject::invokeMethod(
                 monitor,
-                [self, batch, index, result = std::move(result)]() mutable {
-                    self->fileAnalysed(batch, index, std::move(result));
+                [self, batch, index, changing, result = std::move(result)]() mutable {
+                    self->fileAnalysed(batch, index, std::move(result), changing);
                 },
                 Qt::QueuedConnection);
         });
@@ -306,12 +312,15 @@ void AnalysisPipeline::ProcessingRun::checkOverdue(int batch, size_t index)
     settle(index);
 }
 
-void AnalysisPipeline::ProcessingRun::fileAnalysed(int batch, size_t index, std::optional<ProcessedFileResult> result)
+void AnalysisPipeline::ProcessingRun::fileAnalysed(int batch, size_t index, std::optional<ProcessedFileResult> result,
+                                                   bool changing)
 {
     if (batch != m_batchIndex || m_slots[index].isSettled)
         return;
     if (result)
         m_pending.append(std::move(*result));
+    else if (changing)
+        m_changing.append(m_slots[index].file);
     settle(index);
 }
 
@@ -348,13 +357,35 @@ void AnalysisPipeline::ProcessingRun::flush(std::function<void()> then)
     // flush, so nothing is applied before it is in the store.
     QList<ProcessedFileResult> taken = std::exchange(m_pending, {});
     m_pipeline.writeResults(std::move(taken), m_discarded,
-                            [self = shared_from_this(), then = std::move(then)](QList<ProcessedFileResult> written) {
+                            [self = shared_from_this(), then = std::move(then)](QList<ProcessedFileResult> written,
+                                                                                QList<ProcessedFileResult> unsaved) {
                                 // Replaced while writing: the run that replaced it shows the
                                 // results (writing them once more changes nothing).
                                 if (self->isCurrent() || !self->handOver(written))
                                     self->m_pipeline.flushProcessedResults(written, self->m_handled, self->m_id);
-                                then();
+                                if (unsaved.isEmpty())
+                                    then();
+                                else
+                                    self->keepUnsaved(std::move(unsaved), then);
                             });
+}
+
+void AnalysisPipeline::ProcessingRun::keepUnsaved(QList<ProcessedFileResult> unsaved, std::function<void()> then)
+{
+    if (*m_discarded) {
+        then();
+        return;
+    }
+    m_pending = unsaved + m_pending;
+    // A run that stops writes them once more as it goes, or hands them on.
+    if (isStopping() || m_isFinished || (!isCurrent() && handOver(m_pending))) {
+        then();
+        return;
+    }
+    logProcessing(
+        LogLevel::warning, u"Results could not be saved - trying again"_s,
+        {{u"count"_s, int(m_pending.size())}, {u"reason"_s, m_pipeline.m_store.health().state().writeProblem}});
+    sleep(storeRetryInterval, [this, then = std::move(then)] { flush(then); });
 }
 
 void AnalysisPipeline::ProcessingRun::endBatch(int batchFiles)
@@ -387,6 +418,13 @@ void AnalysisPipeline::ProcessingRun::finish(Exit exit)
     const bool current = isCurrent();
     switch (exit) {
     case Exit::completed:
+        if (current && !m_changing.isEmpty()) {
+            m_pipeline.m_scheduler.runAfter(settleDelay, m_pipeline.m_host.context(),
+                                            [pipeline = &m_pipeline, files = m_changing, folder = m_folder] {
+                                                if (pipeline->m_host.monitoredPath() == folder)
+                                                    pipeline->start(files, folder);
+                                            });
+        }
         if (current) {
             m_pipeline.m_host.publishProgress({.isProcessing = false,
                                                .isProcessingBlocking = false,
@@ -549,7 +587,7 @@ bool AnalysisPipeline::shutDown()
 
 std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& analyzer, const Screenshot& file,
                                                                  const QString& folderPath, std::stop_token stop,
-                                                                 const TimeBudget& budget)
+                                                                 const TimeBudget& budget, bool* changing)
 {
     if (!isInside(file.filePath, folderPath))
         return std::nullopt;
@@ -561,6 +599,17 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
     FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop), budget);
     if (sight.stopped)
         return std::nullopt;
+    if (sight.unreadable) {
+        // Still there, but not as it was when reading began: being written.
+        const bool changed = FileStamp::of(file.filePath).has_value() && (!source || !source->matches(file.filePath));
+        if (changing)
+            *changing = changed;
+        logProcessing(LogLevel::warning,
+                      changed ? u"File changed while it was read - reading it again later"_s
+                              : u"File could not be read - left for the next run"_s,
+                      {{u"file"_s, file.filePath.section(u'/', -1)}});
+        return std::nullopt;
+    }
     if (sight.reachedDeadline) {
         LogMetadata metadata{{u"file"_s, file.filePath.section(u'/', -1)},
                              {u"seconds"_s, double(timer.elapsed()) / 1000.0}};
@@ -622,6 +671,7 @@ void AnalysisPipeline::writeResults(QList<ProcessedFileResult> results,
     m_workers.storeWrites().start([this, context = m_host.context(), results = std::move(results),
                                    discarded = std::move(discarded), then = std::move(then)]() mutable {
         QList<ProcessedFileResult> changed;
+        QList<ProcessedFileResult> unsaved;
         if (discarded && *discarded) {
             results.clear();
         } else {
@@ -632,16 +682,18 @@ void AnalysisPipeline::writeResults(QList<ProcessedFileResult> results,
                 changed.append(result);
                 return true;
             });
-            if (!results.isEmpty())
-                m_store.updateMetadataBatch(results);
+            // A refused batch is not shown as analysed: nothing of it is in the store.
+            if (!results.isEmpty() && !m_store.updateMetadataBatch(results))
+                unsaved = std::exchange(results, {});
         }
         QMetaObject::invokeMethod(
             context,
-            [this, results = std::move(results), changed = std::move(changed), then = std::move(then)]() mutable {
+            [this, results = std::move(results), changed = std::move(changed), unsaved = std::move(unsaved),
+             then = std::move(then)]() mutable {
                 if (!changed.isEmpty())
                     recheckChanged(std::move(changed));
                 if (then)
-                    then(std::move(results));
+                    then(std::move(results), std::move(unsaved));
             },
             Qt::QueuedConnection);
     });
@@ -668,9 +720,11 @@ void AnalysisPipeline::recheckChanged(QList<ProcessedFileResult> results)
             again.append(*file);
         }
     }
+    // What the store refuses here stays unanalysed, to be read again at the next launch.
     if (!moved.isEmpty())
-        writeResults(std::move(moved), nullptr,
-                     [this](QList<ProcessedFileResult> written) { m_host.applyResults(written); });
+        writeResults(std::move(moved), nullptr, [this](QList<ProcessedFileResult> written, QList<ProcessedFileResult>) {
+            m_host.applyResults(written);
+        });
     if (!again.isEmpty())
         start(again, m_host.monitoredPath());
 }

@@ -50,6 +50,13 @@ public:
                                        std::chrono::milliseconds(4000)};
     // How long quitting waits for analyses to stop.
     static constexpr std::chrono::milliseconds quitWait{1000};
+    // While the store refuses writes (read-only, full disk), a run keeps its
+    // unsaved results and tries them again this often, analysing nothing
+    // more meanwhile.
+    static constexpr std::chrono::milliseconds storeRetryInterval{3000};
+    // A file that could not be read while it was changing is tried again
+    // this long after its run ended.
+    static constexpr std::chrono::milliseconds settleDelay{2000};
 
     // The processing state every screen observes.
     struct Progress
@@ -126,10 +133,13 @@ public:
     // short. Blank text with no labels gets an empty (present) embedding
     // without asking the analyzer. The text read until `budget` was spent
     // counts; a file that spent it is logged with its times. The calling
-    // thread charges the budget's account meanwhile.
+    // thread charges the budget's account meanwhile. Nothing either for a
+    // file that could not be opened or decoded: it stays unanalysed, and
+    // `changing` is raised when it changed while it was tried (still being
+    // written), so that it can be tried again once it settles.
     static std::optional<ProcessedFileResult> processFile(FileAnalyzer& analyzer, const Screenshot& file,
                                                           const QString& folderPath, std::stop_token stop = {},
-                                                          const TimeBudget& budget = {});
+                                                          const TimeBudget& budget = {}, bool* changing = nullptr);
     // The pause after a batch that took `seconds`: 10 ms, 100 ms above 1 s,
     // 500 ms above 2 s (logged as throttling).
     static std::chrono::milliseconds pauseAfterBatch(double seconds);
@@ -143,10 +153,11 @@ public:
 private:
     class ProcessingRun;
 
-    using Written = std::function<void(QList<ProcessedFileResult> written)>;
+    using Written = std::function<void(QList<ProcessedFileResult> written, QList<ProcessedFileResult> unsaved)>;
     // Writes the results whose files are as they were read, unless
-    // `discarded` was raised meanwhile; then gives the written ones to
-    // `then` on the GUI thread. The others are checked again there.
+    // `discarded` was raised meanwhile; then gives the written ones, and
+    // those the store refused, to `then` on the GUI thread. Results whose
+    // files changed are checked again there.
     void writeResults(QList<ProcessedFileResult> results, std::shared_ptr<const std::atomic<bool>> discarded,
                       Written then);
     // Results whose files changed since they were read: a file a tool moved

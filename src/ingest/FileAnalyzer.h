@@ -24,6 +24,9 @@ public:
         bool stopped = false;
         // Reading ran into the budget: `text` is what was read until then.
         bool reachedDeadline = false;
+        // The file could not be opened as a regular file, or a picture could
+        // not be decoded: nothing was seen, so nothing may be kept.
+        bool unreadable = false;
     };
 
     virtual ~FileAnalyzer() = default;

@@ -502,6 +502,8 @@ void ScreenshotMonitor::applyResults(const QList<ProcessedFileResult>& results)
         screenshot.tags = result->tags;
         screenshot.embedding = result->embedding;
         screenshot.detectedUrls = result->urls;
+        if (result->source)
+            screenshot.fileSize = result->source->size;
         changed = true;
     }
     if (changed)

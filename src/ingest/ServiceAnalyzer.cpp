@@ -5,11 +5,26 @@
 #include "ingest/OCRService.h"
 #include "ingest/VisualAnalysisService.h"
 
+#include "core/Logger.h"
+#include "core/PathUtils.h"
+#include "platform/SafeFile.h"
+
+#include <QFile>
 #include <QFileInfo>
 
 #include <opencv2/core.hpp>
 
 #include <malloc.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+bool isStillImage(const QString& path)
+{
+    const QString extension = pathExtension(path).toLower();
+    return extension != u"mp4" && extension != u"mov";
+}
+} // namespace
 
 ServiceAnalyzer::ServiceAnalyzer(EmbeddingService& embedding, const Workers::AnalysisSizes& sizes,
                                  Workers::Pool* helpers, qint64 pixelBudgetBytes)
@@ -54,10 +69,35 @@ std::optional<QList<double>> ServiceAnalyzer::embedding(const QString& text)
 FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_token stop, const TimeBudget& budget)
 {
     const QString fileName = QFileInfo(filePath).fileName();
-    const PixelBudget::Share share = m_budget.take(PixelBudget::bytesFor(ImageLoader::imageSize(filePath)));
-    QImage image = ImageLoader::load(filePath);
-
     Sight sight;
+    // Opened once, without waiting: a FIFO or device swapped in under the
+    // name would otherwise hold this thread until someone writes to it.
+    QString error;
+    std::optional<SafeFile::OpenedFile> opened = SafeFile::openRegular(filePath, &error);
+    QFile device;
+    if (!opened || !device.open(opened->handle.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+        Logger::log(LogLevel::warning, u"OCR"_s, u"File could not be opened"_s,
+                    {{u"file"_s, fileName}, {u"error"_s, error}});
+        sight.unreadable = true;
+        return sight;
+    }
+    // Recordings have no picture here: they go through as one without text
+    // or labels (and say so in the log). A picture that does not decode
+    // (still being written, damaged) is tried again at the next run rather
+    // than kept as one without text.
+    std::optional<PixelBudget::Share> share;
+    QImage image;
+    if (isStillImage(filePath)) {
+        share.emplace(m_budget.take(PixelBudget::bytesFor(ImageLoader::imageSize(device))));
+        if (device.seek(0))
+            image = ImageLoader::load(device);
+        if (image.isNull()) {
+            Logger::log(LogLevel::warning, u"OCR"_s, u"Failed to load image"_s, {{u"file"_s, fileName}});
+            sight.unreadable = true;
+            return sight;
+        }
+    }
+
     // The labels need only a small copy; the page is let go once read.
     SharedWork::Group labelling(m_work, stop);
     labelling.post(
