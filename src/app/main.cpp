@@ -29,6 +29,8 @@ int main(int argc, char* argv[])
     switch (instance->claim(QApplication::arguments())) {
     case SingleInstance::Claim::forwarded:
         return 0;
+    case SingleInstance::Claim::refused:
+        return 1; // said why already; a second window would not get the arguments either
     case SingleInstance::Claim::unavailable:
         // Better a running program that misses later launches than none at all.
         Console::printLine(

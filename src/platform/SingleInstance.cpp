@@ -1,6 +1,13 @@
 #include "platform/SingleInstance.h"
 
+#include "core/Console.h"
+#include "core/Logger.h"
+
+#include <QCoreApplication>
 #include <QDataStream>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocalServer>
@@ -8,11 +15,17 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+// Sent back by the running instance once it has taken a message.
+constexpr char acknowledgement = '\x06';
+const QString category = u"General"_s;
+
 QByteArray encode(const QStringList& arguments)
 {
     const QByteArray body = QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact);
@@ -34,42 +47,110 @@ std::optional<QStringList> decode(const QByteArray& body)
     }
     return arguments;
 }
+
+// A folder (not a link) that belongs to the user and that nobody else may
+// enter or change.
+bool isPrivateFolder(const QString& path)
+{
+    struct stat info
+    {};
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
 } // namespace
 
 SingleInstance::SingleInstance(const QString& name, QObject* parent)
+    : SingleInstance(name, ::getuid(), parent)
+{}
+
+SingleInstance::SingleInstance(const QString& name, uid_t owner, QObject* parent)
     : QObject(parent)
     , m_name(name)
+    , m_owner(owner)
 {}
 
 SingleInstance::~SingleInstance() = default;
 
+QString SingleInstance::privateFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (isPrivateFolder(runtime))
+        return runtime;
+    // The temporary folder is shared: the folder is made closed to others,
+    // and one made by somebody else under our name is not used.
+    const QString own = QDir::tempPath() + u"/org.brindlework.Glimmerdeck-%1"_s.arg(::getuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return isPrivateFolder(own) ? own : QString();
+}
+
 QString SingleInstance::defaultName()
 {
-    return u"org.brindlework.Glimmerdeck-%1"_s.arg(::getuid());
+    const QString folder = privateFolder();
+    // Without a private folder the peer checks alone keep others out.
+    return folder.isEmpty() ? u"org.brindlework.Glimmerdeck-%1"_s.arg(::getuid())
+                            : folder + u"/org.brindlework.Glimmerdeck.socket"_s;
 }
 
 SingleInstance::Claim SingleInstance::claim(const QStringList& arguments)
 {
-    if (forward(arguments))
+    switch (forward(arguments)) {
+    case Forward::delivered:
         return Claim::forwarded;
-    // Nobody answered: a socket file left by a crashed instance would block listen().
+    case Forward::refused:
+        return Claim::refused;
+    case Forward::foreign:
+        Console::printLine(u"⚠️ Another user's program listens at "_s + m_name + u"; it was told nothing"_s);
+        break;
+    case Forward::none:
+        break;
+    }
+    // Nobody of ours answered: a socket file left by a crashed instance (or
+    // put there by someone else) would block listen().
     QLocalServer::removeServer(m_name);
     return listen() ? Claim::primary : Claim::unavailable;
 }
 
-bool SingleInstance::forward(const QStringList& arguments)
+bool SingleInstance::isOwnPeer(const QLocalSocket& socket) const
+{
+    struct ucred peer
+    {};
+    socklen_t length = sizeof(peer);
+    return ::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 &&
+           peer.uid == m_owner;
+}
+
+SingleInstance::Forward SingleInstance::forward(const QStringList& arguments)
 {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs))
-        return false;
-    socket.write(encode(arguments));
+        return Forward::none;
+    if (!isOwnPeer(socket))
+        return Forward::foreign;
+    const QByteArray message = encode(arguments);
+    if (message.size() - qint64(sizeof(quint32)) > maxMessageBytes) {
+        Console::printLine(u"❌ The launch arguments are too large to hand to the running Glimmerdeck"_s);
+        return Forward::refused;
+    }
+    socket.write(message);
     if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
+        return Forward::refused;
+    // Only the running instance's word says the arguments arrived. Events
+    // are handled meanwhile: before any window exists that costs nothing,
+    // and a running instance in this very process (tests) can answer.
+    QElapsedTimer waited;
+    waited.start();
+    while (socket.bytesAvailable() < 1 && socket.state() == QLocalSocket::ConnectedState &&
+           waited.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        socket.waitForReadyRead(10);
+    }
+    char answer = 0;
+    const bool taken = socket.read(&answer, 1) == 1 && answer == acknowledgement;
     socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(timeoutMs);
-    return true;
+    if (!taken)
+        Console::printLine(u"❌ The running Glimmerdeck did not take the launch arguments"_s);
+    return taken ? Forward::delivered : Forward::refused;
 }
 
 bool SingleInstance::listen()
@@ -83,8 +164,13 @@ bool SingleInstance::listen()
     connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* client = m_server->nextPendingConnection()) {
             client->setParent(this);
-            connect(client, &QLocalSocket::readyRead, this, [this, client] { readClient(client); });
             connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+            if (!isOwnPeer(*client)) {
+                Logger::log(LogLevel::warning, category, u"Ignored a launch message from another user"_s);
+                client->abort();
+                continue;
+            }
+            connect(client, &QLocalSocket::readyRead, this, [this, client] { readClient(client); });
             // A client that never finishes its message is dropped.
             QTimer::singleShot(timeoutMs, client, [client] { client->abort(); });
         }
@@ -102,6 +188,8 @@ void SingleInstance::readClient(QLocalSocket* client)
         header >> length;
     }
     if (length > maxMessageBytes) {
+        Logger::log(LogLevel::warning, category, u"Launch message over the size limit dropped"_s,
+                    {{u"bytes"_s, qint64(length)}, {u"limit"_s, maxMessageBytes}});
         client->abort();
         return;
     }
@@ -109,7 +197,13 @@ void SingleInstance::readClient(QLocalSocket* client)
         return;
     client->read(sizeof(quint32));
     const auto arguments = decode(client->read(length));
+    if (!arguments) {
+        Logger::log(LogLevel::warning, category, u"Malformed launch message dropped"_s);
+        client->abort();
+        return;
+    }
+    client->write(&acknowledgement, 1);
+    client->flush();
     client->disconnectFromServer();
-    if (arguments)
-        Q_EMIT argumentsReceived(*arguments);
+    Q_EMIT argumentsReceived(*arguments);
 }

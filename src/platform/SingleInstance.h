@@ -4,42 +4,62 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+
+#include <sys/types.h>
 
 class QLocalServer;
 class QLocalSocket;
 
 // Keeps one running copy of the program per user. The first copy listens on a
-// local socket; a later launch hands its arguments to it and should exit.
+// local socket in the user's own runtime folder; a later launch hands its
+// arguments to it and should exit. Both ends check who is at the other end by
+// the socket's peer credentials: a program of another user listening or
+// calling there gets nothing and is told nothing.
 class SingleInstance : public QObject
 {
     Q_OBJECT
 
 public:
-    // Messages are small lists of arguments; anything larger is dropped.
+    // Messages are small lists of arguments; anything larger is refused
+    // (and said so on both ends).
     static constexpr qint64 maxMessageBytes = 64 * 1024;
     static constexpr int timeoutMs = 2000;
 
+    // `owner`: the user whose programs may be at the other end (this
+    // process's user unless a test says otherwise).
     explicit SingleInstance(const QString& name, QObject* parent = nullptr);
+    SingleInstance(const QString& name, uid_t owner, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     enum class Claim {
         primary,     // this process is now the running instance
-        forwarded,   // another instance took `arguments`; this process should quit
-        unavailable, // nobody answered and no socket could be opened
+        forwarded,   // the running instance confirmed it took `arguments`; this process should quit
+        refused,     // the running instance did not take `arguments` (too large); this process should quit
+        unavailable, // nobody of ours answered and no socket could be opened
     };
     Claim claim(const QStringList& arguments);
 
+    // The socket's path in the user's runtime folder ($XDG_RUNTIME_DIR when
+    // it is the user's own and closed to others, else a folder of the
+    // user's own made in the temporary folder).
     static QString defaultName();
+    // The folder defaultName() lies in, made when missing; empty when no
+    // folder closed to other users could be had.
+    static QString privateFolder();
 
 Q_SIGNALS:
     // In the running instance, for each later launch.
     void argumentsReceived(const QStringList& arguments);
 
 private:
-    bool forward(const QStringList& arguments);
+    enum class Forward { none, delivered, refused, foreign };
+    Forward forward(const QStringList& arguments);
     bool listen();
     void readClient(QLocalSocket* client);
+    bool isOwnPeer(const QLocalSocket& socket) const;
 
     QString m_name;
+    uid_t m_owner;
     std::unique_ptr<QLocalServer> m_server;
 };

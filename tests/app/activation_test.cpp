@@ -20,14 +20,17 @@ namespace {
 const QString screenshotId = u"6F9619FF-8B86-D011-B42D-00C04FC964FF"_s;
 
 // The running copy, listening where a later launch of the real program looks
-// for it: the socket lives in TMPDIR, here a scratch folder of this test.
+// for it: the socket lives in the user's runtime folder (or TMPDIR without
+// one), here a scratch folder of this test closed to others.
 class Activation : public ScreenFixture
 {
 protected:
     Activation()
         : m_previousTmp(qgetenv("TMPDIR"))
+        , m_previousRuntime(qgetenv("XDG_RUNTIME_DIR"))
     {
         qputenv("TMPDIR", m_sockets.path().toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", m_sockets.path().toLocal8Bit());
         m_app = std::make_unique<BrindleworkApp>(services());
         m_delegate = std::make_unique<AppDelegate>(*m_app, *m_monitor, std::make_unique<FakeTrayIcon>());
         auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
@@ -41,6 +44,10 @@ protected:
         m_delegate.reset();
         m_app.reset();
         qputenv("TMPDIR", m_previousTmp);
+        if (m_previousRuntime.isNull())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", m_previousRuntime);
     }
 
     // Runs the program with `arguments` and waits for it to end; its exit code.
@@ -63,6 +70,7 @@ protected:
 
     QTemporaryDir m_sockets;
     QByteArray m_previousTmp;
+    QByteArray m_previousRuntime;
     std::unique_ptr<BrindleworkApp> m_app;
     std::unique_ptr<AppDelegate> m_delegate;
     bool m_claimed = false;

@@ -1,12 +1,21 @@
 #include "platform/SingleInstance.h"
+#include "support/Capture.h"
 #include "support/Wait.h"
 
 #include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QUuid>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -76,6 +85,96 @@ TEST(SingleInstance, OversizedOrMalformedMessagesAreDropped)
     ASSERT_TRUE(waitUntil([&] { return received == 1; }));
     waitUntil([] { return false; }, 100);
     EXPECT_EQ(received, 1);
+}
+
+TEST(SingleInstance, AMessageOverTheLimitIsSaidSoOnBothEndsAndNotClaimedAsDelivered)
+{
+    const QString name = uniqueName();
+    SingleInstance running(name);
+    ASSERT_EQ(running.claim({}), SingleInstance::Claim::primary);
+    int received = 0;
+    QObject::connect(&running, &SingleInstance::argumentsReceived, [&received] { ++received; });
+
+    // The sender knows its own message is too large, and so does the running
+    // copy when a message says it is.
+    ConsoleCapture console;
+    SingleInstance sender(name);
+    EXPECT_EQ(sender.claim({QString(SingleInstance::maxMessageBytes, u'x')}), SingleInstance::Claim::refused);
+    EXPECT_TRUE(console.contains(u"too large"_s));
+
+    LogCapture log;
+    QLocalSocket socket;
+    socket.connectToServer(name);
+    ASSERT_TRUE(socket.waitForConnected(1000));
+    QByteArray header;
+    QDataStream(&header, QIODevice::WriteOnly) << quint32(SingleInstance::maxMessageBytes + 1);
+    socket.write(header);
+    ASSERT_TRUE(waitUntil([&] { return log.contains(u"Launch message over the size limit dropped"_s); }));
+    EXPECT_EQ(received, 0);
+    // The running copy is still there for the next launch.
+    SingleInstance next(name);
+    EXPECT_EQ(next.claim({u"ok"_s}), SingleInstance::Claim::forwarded);
+}
+
+TEST(SingleInstance, ASocketSquattedByAnotherUserIsNeitherToldNorTrusted)
+{
+    // Running as one user, "another user" is whoever the instance is told
+    // its own user is not.
+    const uid_t someoneElse = ::getuid() + 4242;
+    const QString name = uniqueName();
+    QLocalServer squatter;
+    ASSERT_TRUE(squatter.listen(name));
+    QByteArray heard;
+    QObject::connect(&squatter, &QLocalServer::newConnection, [&] {
+        QLocalSocket* client = squatter.nextPendingConnection();
+        QObject::connect(client, &QLocalSocket::readyRead, [client, &heard] {
+            heard += client->readAll();
+            client->write("\x06");
+        });
+    });
+
+    ConsoleCapture console;
+    SingleInstance launch(name, someoneElse);
+    const SingleInstance::Claim claim = launch.claim({u"glimmerdeck"_s, u"glimmerdeck://open?id=1"_s});
+    EXPECT_NE(claim, SingleInstance::Claim::forwarded) << "a launch must not end because a stranger answered";
+    waitUntil([] { return false; }, 200);
+    EXPECT_TRUE(heard.isEmpty()) << "the link went to a stranger";
+    EXPECT_TRUE(console.contains(u"Another user's program listens"_s));
+
+    // And the running copy takes nothing from a stranger.
+    const QString ownName = uniqueName();
+    SingleInstance running(ownName, someoneElse);
+    ASSERT_EQ(running.claim({}), SingleInstance::Claim::primary);
+    int received = 0;
+    QObject::connect(&running, &SingleInstance::argumentsReceived, [&received] { ++received; });
+    LogCapture log;
+    SingleInstance stranger(ownName);
+    EXPECT_NE(stranger.claim({u"glimmerdeck"_s}), SingleInstance::Claim::forwarded);
+    EXPECT_TRUE(log.contains(u"Ignored a launch message from another user"_s));
+    EXPECT_EQ(received, 0);
+}
+
+TEST(SingleInstance, TheSocketLiesInAFolderOnlyItsUserCanEnter)
+{
+    QTemporaryDir runtime;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime.path()).constData(), 0700), 0);
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    EXPECT_TRUE(SingleInstance::defaultName().startsWith(runtime.path() + u'/'));
+
+    // Open to others, it is not used; the folder made instead is closed to them.
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime.path()).constData(), 0777), 0);
+    const QString name = SingleInstance::defaultName();
+    EXPECT_FALSE(name.startsWith(runtime.path()));
+    struct stat info
+    {};
+    ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(name).path()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, ::getuid());
+    if (saved.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 TEST(SingleInstance, SaysSoWhenItCanNeitherForwardNorListen)
