@@ -9,6 +9,7 @@
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "ui/CrossFadeOverlay.h"
+#include "ui/StoreProblemBanner.h"
 
 #include <QVBoxLayout>
 
@@ -28,6 +29,10 @@ ContentView::ContentView(AppServices& services, QWidget* parent)
     setMinimumSize(minimumContentSize);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    // Above every screen: a library that cannot be saved, or was found
+    // damaged, concerns all of them.
+    layout->addWidget(new StoreProblemBanner(services.store().health(), this));
     m_current = buildScreen(m_screen);
     layout->addWidget(m_current);
 

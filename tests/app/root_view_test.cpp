@@ -7,8 +7,11 @@
 #include "support/Wait.h"
 #include "ui/AnimatedChange.h"
 #include "ui/CrossFadeOverlay.h"
+#include "ui/StoreProblemBanner.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -209,4 +212,41 @@ TEST_F(RootView, CancelForgetsTheFolderAndTheNextChoiceAsksAgain)
     EXPECT_EQ(m_chooser->shown, 1) << "the chooser opens again instead of reusing the forgotten folder";
     EXPECT_EQ(monitor.monitoredPath(), other);
     EXPECT_TRUE(welcome->isShowingConfetti());
+}
+
+TEST_F(RootView, ADamagedOrUnsavableLibraryIsSaidAboveEveryScreenUntilItIsOver)
+{
+    // The library file's header overwritten while the program was closed.
+    m_services.reset();
+    const QString storePath = m_dir.filePath(u"store.sqlite"_s);
+    {
+        QFile store(storePath);
+        ASSERT_TRUE(store.open(QIODevice::ReadWrite));
+        store.write(QByteArray(100, 'x'));
+    }
+    makeMonitor();
+    ContentView view(services());
+    auto* banner = view.findChild<StoreProblemBanner*>();
+    ASSERT_NE(banner, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return banner->text().contains(u"was moved to "_s + storePath); }));
+    EXPECT_TRUE(QFileInfo(services().store().health().state().setAsidePath).isFile());
+
+    DatabaseManager& store = services().store();
+    store.simulateFault(DatabaseManager::Fault::readOnly);
+    EXPECT_FALSE(store.saveUserData(QUuid::createUuid(), {u"tag"_s}, u"note"_s));
+    ASSERT_TRUE(waitUntil(
+        [&] { return banner->text().contains(u"Changes cannot be saved: the library file is read-only"_s); }));
+    setOnboarded(true);
+    ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.isProcessingBlocking = true});
+    ASSERT_TRUE(waitUntil([&] { return view.currentScreen() == Screen::processing; }));
+    EXPECT_TRUE(banner->isVisible() || !view.isVisible());
+    EXPECT_FALSE(banner->text().isEmpty()) << "the processing screen says it too";
+
+    store.simulateFault(DatabaseManager::Fault::none);
+    store.saveUserData(QUuid::createUuid(), {}, std::nullopt); // any write that reaches the file
+    ASSERT_TRUE(waitUntil([&] { return !banner->text().contains(u"cannot be saved"_s); }));
+    auto* dismiss = banner->findChild<QPushButton*>();
+    ASSERT_NE(dismiss, nullptr);
+    dismiss->click();
+    EXPECT_TRUE(banner->text().isEmpty());
 }

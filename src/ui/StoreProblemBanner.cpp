@@ -1,0 +1,68 @@
+#include "ui/StoreProblemBanner.h"
+
+#include "core/StoreHealth.h"
+#include "ui/PremiumTheme.h"
+#include "ui/TextLabel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+StoreProblemBanner::StoreProblemBanner(StoreHealth& health, QWidget* parent)
+    : QFrame(parent)
+    , m_health(health)
+{
+    setObjectName(u"storeProblemBanner"_s);
+    setStyleSheet(u"#storeProblemBanner { background: rgba(239, 68, 68, 0.18); "
+                  "border-bottom: 1px solid rgba(239, 68, 68, 0.5); }"_s);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(16, 8, 12, 8);
+    m_label = makeTextLabel({}, PremiumTheme::captionFont(), PremiumTheme::textPrimary(), this);
+    m_label->setWordWrap(true);
+    m_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_label, 1);
+    m_dismiss = new QPushButton(u"Dismiss"_s, this);
+    m_dismiss->setFlat(true);
+    layout->addWidget(m_dismiss);
+    connect(m_dismiss, &QPushButton::clicked, this, [this] {
+        m_dismissedSetAside = m_health.state().setAsidePath;
+        refresh();
+    });
+    // Queued: the store reports from its own queue.
+    connect(&m_health, &StoreHealth::changed, this, &StoreProblemBanner::refresh, Qt::QueuedConnection);
+    refresh();
+}
+
+QString StoreProblemBanner::text() const
+{
+    return m_label->text();
+}
+
+QString StoreProblemBanner::writeProblemText(const QString& reason)
+{
+    return u"Changes cannot be saved: %1. New analyses wait and are saved as soon as the library can be "
+           "written again."_s.arg(reason);
+}
+
+QString StoreProblemBanner::setAsideText(const QString& path)
+{
+    return u"The library file was damaged. It was moved to %1 and a new library was started."_s.arg(path);
+}
+
+void StoreProblemBanner::refresh()
+{
+    const StoreHealth::State state = m_health.state();
+    QStringList lines;
+    if (!state.canWrite())
+        lines.append(writeProblemText(state.writeProblem));
+    const bool showSetAside = !state.setAsidePath.isEmpty() && state.setAsidePath != m_dismissedSetAside;
+    if (showSetAside)
+        lines.append(setAsideText(state.setAsidePath));
+    m_label->setText(lines.join(u'\n'));
+    // Only the note about the old file goes away on request; a write
+    // problem stays until writing works.
+    m_dismiss->setVisible(showSetAside);
+    setVisible(!lines.isEmpty());
+}
