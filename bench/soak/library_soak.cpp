@@ -1,0 +1,298 @@
+// The library under faults: a folder filled over a dozen runs of the program
+// (a child process), each run met by one fault at random: killed outright
+// at a random moment, the disk holding the store full for a while, the store
+// read-only for a while, or nothing; files renamed and moved under it while
+// it runs; the user's tags and notes written between runs. At the end every
+// file must have exactly one row, every analysis must be stored (the text
+// read from the file), and every tag and note must still be there.
+//
+// RESULT soak files=… rows=… duplicates=0 lost_user_data=0 unanalysed=0 …
+
+#include "SoakHarness.h"
+
+#include "core/DatabaseManager.h"
+#include "core/MemoryMonitor.h"
+#include "core/Settings.h"
+#include "ingest/ScreenshotMonitor.h"
+#include "platform/FolderChooser.h"
+#include "platform/SafeFile.h"
+#include "support/BenchSupport.h"
+#include "support/MonitorServices.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int totalFiles = 300;
+constexpr int firstFiles = 120;
+constexpr int runs = 14;
+
+// Reads the caption a picture carries, as the real analyses read its text:
+// opened without blocking, decoded, and left unanalysed when it cannot be.
+// Takes a little time per file, so that faults and kills meet work in flight.
+class CaptionAnalyzer : public FileAnalyzer
+{
+public:
+    std::optional<QString> recognizeText(const QString& path) override { return look(path, {}, {}).text; }
+    QList<QUrl> extractUrls(const QString&) override { return {}; }
+    QStringList labels(const QString&) override { return {}; }
+    std::optional<QList<double>> embedding(const QString& text) override
+    {
+        const QByteArray digest = QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256);
+        QList<double> vector;
+        for (int i = 0; i < 8; ++i)
+            vector.append(double(uchar(digest[i])) / 255.0);
+        return vector;
+    }
+    Sight look(const QString& path, std::stop_token, const TimeBudget&) override
+    {
+        Sight sight;
+        std::optional<SafeFile::OpenedFile> opened = SafeFile::openRegular(path);
+        QFile device;
+        if (!opened || !device.open(opened->handle.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+            sight.unreadable = true;
+            return sight;
+        }
+        QImageReader reader(&device);
+        const QImage image = reader.read();
+        if (image.isNull()) {
+            sight.unreadable = true;
+            return sight;
+        }
+        QThread::msleep(40);
+        sight.text = image.text(u"Caption"_s);
+        return sight;
+    }
+};
+
+class OneFolderChooser : public FolderChooser
+{
+public:
+    explicit OneFolderChooser(QString folder)
+        : m_folder(std::move(folder))
+    {}
+    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
+
+private:
+    QString m_folder;
+};
+
+void say(const char* line)
+{
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+bool allAnalysed(const ScreenshotMonitor& monitor)
+{
+    return std::all_of(monitor.screenshots().cbegin(), monitor.screenshots().cend(),
+                       [](const Screenshot& screenshot) { return screenshot.ocrText && screenshot.embedding; });
+}
+
+// One run of the program over the folder: monitoring as the application
+// does, a fault laid on the store for a while when asked, and an ordered
+// quit once everything is analysed and stored (unless killed first).
+int child(const QStringList& arguments)
+{
+    const QString folder = Soak::argument(arguments, u"--folder"_s);
+    const QString data = Soak::argument(arguments, u"--data"_s);
+    const QString faultName = Soak::argument(arguments, u"--fault"_s, u"none"_s);
+    const int faultAfterMs = Soak::argument(arguments, u"--fault-after-ms"_s, u"0"_s).toInt();
+    const int faultForMs = Soak::argument(arguments, u"--fault-for-ms"_s, u"0"_s).toInt();
+    const int maxMs = Soak::argument(arguments, u"--max-ms"_s, u"120000"_s).toInt();
+
+    Settings settings(data + u"/settings.conf"_s);
+    MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
+    DatabaseManager store(data + u"/library.sqlite"_s);
+    MonitorServices parts;
+    ScreenshotMonitor monitor(parts.with(settings, memory, store, std::make_shared<CaptionAnalyzer>()));
+    monitor.setPollingInterval(100);
+    // The fault comes once the library is loaded, while the parent adds and
+    // renames files, so that it meets analyses and renames to write.
+    bool faultOver = faultName == u"none"_s;
+    bool faultStarted = false;
+    QObject::connect(&monitor, &ScreenshotMonitor::scanFinished, [&] {
+        if (!faultOver && !std::exchange(faultStarted, true)) {
+            const auto fault = faultName == u"full"_s ? DatabaseManager::Fault::full : DatabaseManager::Fault::readOnly;
+            QTimer::singleShot(faultAfterMs, [&store, fault] {
+                store.simulateFault(fault);
+                say("FAULT");
+            });
+            QTimer::singleShot(faultAfterMs + faultForMs, [&store, &faultOver] {
+                store.simulateFault(DatabaseManager::Fault::none);
+                faultOver = true;
+                say("FAULT LIFTED");
+            });
+        }
+        say("SCANNED");
+    });
+    monitor.setFolderChooser(std::make_unique<OneFolderChooser>(folder));
+    monitor.requestFolderAccess();
+
+    // Done once nothing is left to analyse or write, and it stays so for a
+    // few polls (a walk may still find what was renamed or added).
+    QElapsedTimer quiet;
+    const bool finished = Soak::waitFor(
+        [&] {
+            const bool idle = faultOver && monitor.isPolling() && !monitor.isProcessing() && allAnalysed(monitor) &&
+                              store.health().canWrite();
+            if (!idle)
+                quiet.invalidate();
+            else if (!quiet.isValid())
+                quiet.start();
+            return idle && quiet.elapsed() > 600;
+        },
+        maxMs);
+    monitor.shutDown();
+    parts.workers.waitForAll(false);
+    say(finished ? "DONE" : "TIMED OUT");
+    return finished ? 0 : 3;
+}
+
+struct Figures
+{
+    int kills = 0;
+    int faults = 0;
+    int renames = 0;
+    int renamesFollowed = 0;
+    int userDataWrites = 0;
+    int restarts = 0;
+    int killsMidRun = 0;     // kills that left files unanalysed (work was in flight)
+    int wrongAfterKills = 0; // rows right after a kill with a second row for a path or results not their file's
+    int refusedWrites = 0;   // result writes the store refused (tried again later)
+};
+
+// Renames or moves a few files that have rows while `running` runs, and
+// waits until the store follows each (or the child ended).
+void renameSome(const QString& folder, const QString& dbPath, std::mt19937& random, Soak::Child& running,
+                Figures& figures)
+{
+    QStringList files = FolderWalker::walk(folder, {u"png"_s}).files;
+    const int count = int(random() % 4);
+    QList<std::pair<QString, QString>> moved; // id, new path
+    for (int i = 0; i < count && !files.isEmpty(); ++i) {
+        const QString from = files.takeAt(qsizetype(random() % quint32(files.size())));
+        const QString id = Soak::idAtPath(dbPath, from);
+        if (id.isEmpty())
+            continue;
+        const QString subfolder = folder + (random() % 2 ? u"/Moved"_s : QString());
+        QDir().mkpath(subfolder);
+        const QString to = subfolder + u"/renamed-%1-%2.png"_s.arg(figures.renames).arg(random() % 100000);
+        if (!QFile::rename(from, to))
+            continue;
+        ++figures.renames;
+        moved.append({id, to});
+    }
+    for (const auto& [id, to] : moved) {
+        if (Soak::waitFor([&] { return Soak::pathOfId(dbPath, id) == to || !running.isRunning(); }, 60000) &&
+            Soak::pathOfId(dbPath, id) == to)
+            ++figures.renamesFollowed;
+    }
+}
+
+void addFiles(const QString& folder, int count, int& written, std::mt19937& random)
+{
+    for (int i = 0; i < count && written < totalFiles; ++i, ++written) {
+        const QString subfolder = written % 5 == 4 ? folder + u"/Archive"_s : folder;
+        QDir().mkpath(subfolder);
+        Soak::writePicture(subfolder + u"/Screenshot %1.png"_s.arg(written, 4, 10, QChar(u'0')),
+                           u"caption of picture %1 seed %2"_s.arg(written).arg(random() % 1000000), random);
+    }
+}
+
+int run(quint32 seed)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::mt19937 random(seed);
+    QTemporaryDir home;
+    const QString folder = home.filePath(u"Shots"_s);
+    const QString data = home.filePath(u"data"_s);
+    const QString dbPath = data + u"/library.sqlite"_s;
+    QDir().mkpath(folder);
+    QDir().mkpath(data);
+
+    Figures figures;
+    Soak::UserDataLedger ledger;
+    int written = 0;
+    addFiles(folder, firstFiles, written, random);
+    const int perRun = (totalFiles - firstFiles + runs - 2) / (runs - 1);
+
+    for (int round = 0; round < runs; ++round) {
+        if (round > 0)
+            figures.userDataWrites += ledger.write(dbPath, 6, random);
+        const int kind = int(random() % 10); // 0-3 kill, 4-5 full, 6-7 read-only, 8-9 nothing
+        QStringList arguments{u"--folder"_s, folder, u"--data"_s, data};
+        if (kind >= 4 && kind <= 7) {
+            arguments << u"--fault"_s << (kind <= 5 ? u"full"_s : u"readOnly"_s) << u"--fault-after-ms"_s
+                      << QString::number(random() % 100) << u"--fault-for-ms"_s
+                      << QString::number(1000 + random() % 3000);
+            ++figures.faults;
+        }
+        Soak::Child child(u"soak"_s, arguments);
+        ++figures.restarts;
+        // New files arrive while it runs (found by its polls), and some are
+        // renamed or moved.
+        if (child.waitForLine(u"SCANNED"_s, 60000)) {
+            if (round > 0)
+                addFiles(folder, perRun, written, random);
+            renameSome(folder, dbPath, random, child, figures);
+        }
+        if (kind <= 3) {
+            Soak::waitFor([] { return false; }, int(random() % 600));
+            child.kill();
+            ++figures.kills;
+            // What a kill leaves must already be sound: never a file marked
+            // analysed with results that are not its own.
+            const Soak::LibraryCheck afterKill = Soak::LibraryCheck::of(folder, dbPath);
+            figures.killsMidRun += afterKill.unanalysed > 0 ? 1 : 0;
+            figures.wrongAfterKills += afterKill.wrongText + afterKill.duplicates;
+        } else if (!child.waitForExit(180000)) {
+            std::printf("run %d did not end by itself\n", round);
+        }
+        figures.refusedWrites += child.linesContaining(u"Results could not be saved"_s);
+    }
+    // A last run, undisturbed, as the next launch would be.
+    Soak::Child last(u"soak"_s, {u"--folder"_s, folder, u"--data"_s, data});
+    ++figures.restarts;
+    last.waitForExit(180000);
+
+    const Soak::LibraryCheck check = Soak::LibraryCheck::of(folder, dbPath);
+    const int lost = ledger.lost(dbPath);
+    ResultLine(u"soak"_s)
+        .add(u"files"_s, check.files, 0)
+        .add(u"rows"_s, check.rows, 0)
+        .add(u"duplicates"_s, check.duplicates, 0)
+        .add(u"lost_user_data"_s, lost, 0)
+        .add(u"unanalysed"_s, check.unanalysed, 0)
+        .add(u"stale_rows"_s, check.staleRows, 0)
+        .add(u"missing_rows"_s, check.missingRows, 0)
+        .add(u"wrong_text"_s, check.wrongText, 0)
+        .add(u"user_data_rows"_s, ledger.size(), 0)
+        .add(u"kills"_s, figures.kills, 0)
+        .add(u"kills_mid_run"_s, figures.killsMidRun, 0)
+        .add(u"wrong_after_kills"_s, figures.wrongAfterKills, 0)
+        .add(u"refused_writes"_s, figures.refusedWrites, 0)
+        .add(u"store_faults"_s, figures.faults, 0)
+        .add(u"renames"_s, figures.renames, 0)
+        .add(u"renames_followed"_s, figures.renamesFollowed, 0)
+        .add(u"restarts"_s, figures.restarts, 0)
+        .add(u"seconds"_s, double(clock.elapsed()) / 1000.0, 1)
+        .print();
+    const bool sound = check.isSound() && lost == 0 && check.files == totalFiles && check.rows == totalFiles &&
+                       figures.renamesFollowed == figures.renames && figures.wrongAfterKills == 0;
+    return sound ? 0 : 1;
+}
+
+const bool registered = Soak::add({u"soak"_s, run, child});
+} // namespace
