@@ -1,0 +1,45 @@
+// Files replaced under the real analyses: a FIFO swapped in for a listed
+// picture mid-run is refused at once instead of holding an analysis thread
+// for ever, and it and a file that does not decode stay unanalysed for the
+// next run while the sound files are read.
+
+#include "ServicePipeline.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+TEST_F(PipelineWithServices, AFifoSwappedInMidRunOrABrokenPictureStaysUnanalysedAndHoldsNothingUp)
+{
+    QList<Screenshot> files = writeSamples(6, 47, u"swaps"_s);
+    const QString broken = m_folder + u"/swaps/broken.png"_s;
+    {
+        QFile file(broken);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(500, 'z'));
+    }
+    files.append(Screenshot(broken, QUuid::createUuid()));
+    m_store.upsertMany(files);
+    ScreenshotMonitorTestAccess::setScreenshots(m_monitor, files);
+    m_monitor.startBatchProcessing(files);
+
+    // The sixth file (second batch) becomes a FIFO nobody writes to.
+    const QString swapped = files[5].filePath;
+    ASSERT_TRUE(QFile::remove(swapped));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(swapped).constData(), 0644), 0);
+
+    // Far below the time budget: nothing waits for a writer.
+    ASSERT_TRUE(waitUntil([&] { return !m_monitor.isProcessing(); }, 120000));
+    for (const QString& path : {swapped, broken}) {
+        EXPECT_FALSE(m_store.fetchByPath(path)->ocrText.has_value()) << path.toStdString();
+        EXPECT_TRUE(
+            m_log.contains(u"File could not be read - left for the next run | file="_s + path.section(u'/', -1)))
+            << path.toStdString();
+    }
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(m_store.fetchByPath(files[i].filePath)->ocrText.has_value()) << i;
+    EXPECT_FALSE(m_log.contains(u"Analysis given up at its time budget"_s));
+}
