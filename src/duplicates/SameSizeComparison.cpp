@@ -105,12 +105,22 @@ public:
     void run(const QList<qsizetype>& which)
     {
         openAll(which);
-        if (m_members.size() < 2)
-            return;
-        std::vector<EqualSet> sets(1);
-        for (size_t i = 0; i < m_members.size(); ++i)
-            sets[0].members.push_back(i);
-        sets[0].context = newContext();
+        // A file that grew or shrank since the files were sized is compared
+        // only with files of its size at open: each set reads to the end of
+        // its own members, never to the end of another file.
+        std::vector<EqualSet> sets;
+        for (size_t i = 0; i < m_members.size(); ++i) {
+            const qint64 size = m_members[i].file.stamp.size;
+            auto set = std::find_if(sets.begin(), sets.end(), [&](const EqualSet& candidate) {
+                return m_members[candidate.members.front()].file.stamp.size == size;
+            });
+            if (set == sets.end()) {
+                sets.push_back({{i}, newContext()});
+                continue;
+            }
+            set->members.push_back(i);
+        }
+        std::erase_if(sets, [](const EqualSet& set) { return set.members.size() < 2; });
         qint64 chunk = kFirstChunk;
         while (!sets.empty()) {
             std::vector<EqualSet> next;

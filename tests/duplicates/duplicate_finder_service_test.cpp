@@ -344,3 +344,33 @@ TEST(DuplicateFinderService, MoreSameSizeFilesThanCanBeHeldOpenStillGroupRight)
         EXPECT_EQ(run.result.totalSavings, savings);
     }
 }
+
+// A file appended to after the sizes were taken, read beside a file of the
+// old size: the shorter one ends first, and the grown one must not be called
+// its duplicate for the bytes they share (whichever is listed first).
+TEST(DuplicateFinderService, AFileThatGrewBetweenSizingAndHashingIsNoDuplicate)
+{
+    const QByteArray block(64 * 1024, 'x');
+    for (const bool compareFirst : {true, false}) {
+        for (const bool grownFirst : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "compareFirst " << compareFirst << " grownFirst " << grownFirst);
+            DuplicateCorpus corpus(11);
+            const Screenshot kept = corpus.add(u"kept.png"_s, block);
+            const Screenshot grown = corpus.add(u"grown.png"_s, block);
+            const QList<Screenshot> list = grownFirst ? QList{grown, kept} : QList{kept, grown};
+            bool appended = false;
+            const Result result = DuplicateFinderService().findDuplicates(list,
+                                                                          [&](int current, int) {
+                                                                              if (current != 0 || appended)
+                                                                                  return;
+                                                                              QFile file(grown.filePath);
+                                                                              ASSERT_TRUE(file.open(QIODevice::Append));
+                                                                              file.write("and a little more");
+                                                                              appended = true;
+                                                                          },
+                                                                          {1, compareFirst});
+            ASSERT_TRUE(appended);
+            EXPECT_TRUE(result.groups.isEmpty());
+        }
+    }
+}
