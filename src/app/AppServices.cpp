@@ -2,9 +2,10 @@
 
 #include "core/Console.h"
 #include "core/ProcMemorySource.h"
+#include "core/ToolJobs.h"
+#include "duplicates/DuplicateFinderViewModel.h"
 #include "ingest/SentenceEncoder.h"
 #include "ingest/ServiceAnalyzer.h"
-#include "organize/ReOrganizerViewModel.h"
 #include "platform/HunspellSpellChecker.h"
 
 #include <cstdio>
@@ -56,6 +57,13 @@ AppServices::AppServices(Options options)
             std::make_unique<LibraryVocabulary>(m_monitor, *m_librarySpelling, m_workers.gallery(),
                                                 options.scheduler ? *options.scheduler : Scheduler::eventLoop());
     }
+    // What a tool cut short by a kill or a power cut left behind is put right
+    // before the library loads, so that the load sees one file and one row
+    // for every screenshot.
+    m_compression.setJournalFolder(options.dataFolder);
+    (void)m_organizer.recoverInterruptedRun();
+    (void)m_compression.recoverInterruptedRun();
+    (void)DuplicateFinderViewModel::recoverInterruptedDeletion(m_store);
     // A new folder makes every cluster of the old one meaningless.
     connect(&m_monitor, &ScreenshotMonitor::folderChangeStarting, this, [this] { m_clustering.resetCache(); });
 }
@@ -81,9 +89,9 @@ void AppServices::shutDown()
         return;
     m_isShutDown = true;
     m_vocabulary.reset(); // a count under way stops at its next screenshot
-    // A re-organizer run or undo under way finishes first: it moves files
-    // and keeps their rows in step.
-    ReOrganizerViewModel::waitForJobs();
+    // A tool's run, undo or deletion under way finishes first: it changes
+    // files and keeps their rows in step.
+    ToolJobs::waitForAll();
     m_isStranded = !m_monitor.shutDown();
     if (m_isStranded)
         Console::printLine(u"⚠️ An analysis did not stop in time; quitting without waiting for it"_s);

@@ -2,8 +2,14 @@
 
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
+#include "core/ToolJobs.h"
+#include "duplicates/DeletionJournal.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/Trash.h"
+
+#include <QFileInfo>
+#include <QPointer>
+#include <QThreadPool>
 
 using namespace Qt::StringLiterals;
 
@@ -54,24 +60,38 @@ void failedToDelete(const Screenshot& screenshot)
 }
 } // namespace
 
+struct DuplicateFinderViewModel::DeletionContext
+{
+    ScreenshotMonitor& monitor;
+    DatabaseManager& database;
+    Trash& trash;
+    DeletionJournal journal;
+    mutable std::mutex trashedMutex;
+    QSet<QUuid> trashed; // written by deletions on the worker
+
+    QSet<QUuid> trashedIds() const
+    {
+        const std::lock_guard lock(trashedMutex);
+        return trashed;
+    }
+};
+
 DuplicateFinderViewModel::DuplicateFinderViewModel(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash,
                                                    QObject* parent)
     : QObject(parent)
     , m_monitor(monitor)
-    , m_database(database)
-    , m_trash(trash)
-{
-    m_worker.setMaxThreadCount(1);
-}
+    , m_context(std::make_shared<DeletionContext>(monitor, database, trash, DeletionJournal(database)))
+{}
 
 DuplicateFinderViewModel::~DuplicateFinderViewModel()
 {
     if (m_cancelAnalysis)
         m_cancelAnalysis->store(true);
-    m_worker.waitForDone();
-    // Deletions whose end will not be delivered any more still end their pause.
-    for (; m_pendingDeletions > 0; --m_pendingDeletions)
-        m_monitor.resumePolling();
+}
+
+QStringList DuplicateFinderViewModel::recoverInterruptedDeletion(DatabaseManager& database)
+{
+    return DeletionJournal(database).recover(database);
 }
 
 void DuplicateFinderViewModel::setPreviewingGroup(std::optional<DuplicateGroup> group)
@@ -85,8 +105,7 @@ void DuplicateFinderViewModel::setPreviewingGroup(std::optional<DuplicateGroup> 
 
 QSet<QUuid> DuplicateFinderViewModel::trashedIds() const
 {
-    const std::lock_guard lock(m_trashedMutex);
-    return m_trashed;
+    return m_context->trashedIds();
 }
 
 void DuplicateFinderViewModel::analyze()
@@ -98,29 +117,37 @@ void DuplicateFinderViewModel::analyze()
     m_cancelAnalysis = std::make_shared<std::atomic<bool>>(false);
 
     const quint64 generation = ++m_generation;
-    // The worker ends before this object does (the destructor waits), and
-    // results queued for it are dropped once it is gone.
-    m_worker.start([this, generation, screenshots = m_monitor.screenshots(), cancelled = m_cancelAnalysis,
-                    options = m_options]() mutable {
+    // Reports travel by way of the monitor, which outlives this object, and
+    // are dropped there once it is gone. Analyses wait for the tools' jobs
+    // before them: files being moved would be hashed half-way.
+    QPointer<DuplicateFinderViewModel> self(this);
+    ToolJobs::worker().start([self, monitor = &m_monitor, context = m_context, service = m_service, generation,
+                              screenshots = m_monitor.screenshots(), cancelled = m_cancelAnalysis,
+                              options = m_options]() mutable {
+        if (cancelled->load())
+            return;
         // A deletion asked for after this list was taken may have run first
         // on this worker: its files are gone and must not be read.
-        const QSet<QUuid> trashed = trashedIds();
+        const QSet<QUuid> trashed = context->trashedIds();
         screenshots.removeIf([&trashed](const Screenshot& screenshot) { return trashed.contains(screenshot.id); });
-        const auto progress = [this, generation](int current, int total) {
+        const auto progress = [self, monitor, generation](int current, int total) {
             QMetaObject::invokeMethod(
-                this,
-                [this, generation, current, total] {
-                    if (generation == m_generation)
-                        setProgress({current, total});
+                monitor,
+                [self, generation, current, total] {
+                    if (self && generation == self->m_generation)
+                        self->setProgress({current, total});
                 },
                 Qt::QueuedConnection);
         };
-        DuplicateAnalysisResult result = m_service.findDuplicates(screenshots, progress, options, cancelled.get());
+        DuplicateAnalysisResult result = service.findDuplicates(screenshots, progress, options, cancelled.get());
         if (cancelled->load())
             return;
         QMetaObject::invokeMethod(
-            this,
-            [this, generation, result = std::move(result)]() mutable { finishAnalysis(generation, std::move(result)); },
+            monitor,
+            [self, generation, result = std::move(result)]() mutable {
+                if (self)
+                    self->finishAnalysis(generation, std::move(result));
+            },
             Qt::QueuedConnection);
     });
 }
@@ -147,43 +174,77 @@ void DuplicateFinderViewModel::deleteDuplicates(const QList<QUuid>& ids)
     // A walk must not list a file between its move to the Trash and the
     // removal of its row.
     m_monitor.pausePolling();
-    ++m_pendingDeletions;
     DeletionRequest request{ids, m_monitor.screenshots(), m_result ? m_result->groups : QList<DuplicateGroup>{},
                             m_monitor.monitoredPath()};
-    m_worker.start([this, request = std::move(request)] {
-        const int deleted = runDeletion(request);
+    QPointer<DuplicateFinderViewModel> self(this);
+    ToolJobs::worker().start([self, context = m_context, request = std::move(request)] {
+        const DeletionReport report = runDeletion(*context, request);
         QMetaObject::invokeMethod(
-            this, [this, deleted] { finishDeletion(deleted); }, Qt::QueuedConnection);
+            &context->monitor,
+            [self, monitor = &context->monitor, report] {
+                // The pause ends whether or not the screen is still there.
+                monitor->resumePolling();
+                if (self)
+                    self->finishDeletion(report);
+                else
+                    monitor->startMonitoringAsync(false);
+            },
+            Qt::QueuedConnection);
     });
 }
 
-int DuplicateFinderViewModel::runDeletion(const DeletionRequest& request)
+DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(DeletionContext& context,
+                                                                               const DeletionRequest& request)
 {
-    int deleted = 0;
+    // Written down before any file goes: a kill between a file's move to the
+    // Trash and the removal of its row is put right at the next start.
+    QList<DeletionJournal::Entry> planned;
+    for (const QUuid& id : request.ids)
+        if (const Screenshot* victim = findById(request.screenshots, id))
+            planned.append({id, victim->filePath});
+    DeletionReport report;
+    if (!context.journal.write(planned)) {
+        for (const DeletionJournal::Entry& entry : std::as_const(planned))
+            report.notDeleted.append(QFileInfo(entry.path).fileName());
+        Console::printLine(u"❌ DUPLICATES: Nothing deleted: the deletion could not be recorded first"_s);
+        return report;
+    }
     ScreenshotMonitor::FileChanges changes;
+    QList<DeletionJournal::Entry> unsettled;
     for (const QUuid& id : request.ids) {
-        if (deleteOne(request, id)) {
-            ++deleted;
+        const int rowsBefore = int(report.rowsRemaining.size());
+        if (deleteOne(context, request, id, report)) {
+            ++report.deleted;
             changes.removed.append(findById(request.screenshots, id)->filePath);
+        } else if (report.rowsRemaining.size() > rowsBefore) {
+            // The file is gone: the list follows the folder, the row waits.
+            const QString path = findById(request.screenshots, id)->filePath;
+            changes.removed.append(path);
+            unsettled.append({id, path});
         }
     }
-    m_monitor.takeFileChanges(changes);
-    Console::printLine(u"✅ Deleted "_s + QString::number(deleted) + u" duplicate files"_s);
-    return deleted;
+    (void)context.journal.write(unsettled);
+    context.monitor.takeFileChanges(changes);
+    Console::printLine(u"✅ Deleted "_s + QString::number(report.deleted) + u" duplicate files"_s);
+    return report;
 }
 
-bool DuplicateFinderViewModel::deleteOne(const DeletionRequest& request, const QUuid& id)
+bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const DeletionRequest& request, const QUuid& id,
+                                         DeletionReport& report)
 {
     const Screenshot* victim = findById(request.screenshots, id);
     if (!victim)
         return false;
-    const DuplicateGroup* group = groupOf(request.groups, id);
-    const QSet<QUuid> trashed = trashedIds();
-    if (!group || trashed.contains(id) || !SafeFile::checkInside(victim->filePath, request.folder) ||
-        !stillHoldsContent(*group, *victim)) {
+    const auto notDeleted = [&] {
         failedToDelete(*victim);
+        report.notDeleted.append(victim->filename);
         return false;
-    }
+    };
+    const DuplicateGroup* group = groupOf(request.groups, id);
+    const QSet<QUuid> trashed = context.trashedIds();
+    if (!group || trashed.contains(id) || !SafeFile::checkInside(victim->filePath, request.folder) ||
+        !stillHoldsContent(*group, *victim))
+        return notDeleted();
 
     const Screenshot* keeper = nullptr;
     bool aCopyChanged = false;
@@ -200,29 +261,33 @@ bool DuplicateFinderViewModel::deleteOne(const DeletionRequest& request, const Q
         // A copy that no longer matches is as much a failure of this
         // deletion as a victim that no longer matches.
         if (aCopyChanged)
-            failedToDelete(*victim);
-        else
-            Console::printLine(u"⚠️ DUPLICATES: Kept "_s + victim->filename +
-                               u": no other copy of it would remain"_s);
+            return notDeleted();
+        Console::printLine(u"⚠️ DUPLICATES: Kept "_s + victim->filename + u": no other copy of it would remain"_s);
         return false;
     }
 
-    const Trash::Result moved = m_trash.moveToTrash(victim->filePath);
-    if (!moved.ok) {
-        failedToDelete(*victim);
+    const Trash::Result moved = context.trash.moveToTrash(victim->filePath);
+    if (!moved.ok)
+        return notDeleted();
+    {
+        // In the Trash now: never offered for deletion again.
+        const std::lock_guard lock(context.trashedMutex);
+        context.trashed.insert(id);
+    }
+    if (!context.database.deleteScreenshot(id)) {
+        Console::printLine(u"⚠️ DUPLICATES: Moved "_s + victim->filename +
+                           u" to the Trash, but its library entry could not be removed (tried again at the next "_s
+                           u"start)"_s);
+        report.rowsRemaining.append(victim->filename);
         return false;
     }
-    m_database.deleteScreenshot(id);
-    const std::lock_guard lock(m_trashedMutex);
-    m_trashed.insert(id);
     return true;
 }
 
-void DuplicateFinderViewModel::finishDeletion(int deleted)
+void DuplicateFinderViewModel::finishDeletion(const DeletionReport& report)
 {
-    --m_pendingDeletions;
-    m_monitor.resumePolling();
-    emit deletionFinished(deleted);
+    m_lastDeletion = report;
+    emit deletionFinished(report.deleted);
     m_monitor.startMonitoringAsync(false);
     analyze();
 }

@@ -5,7 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
-#include <QThreadPool>
+#include <QStringList>
 #include <QUuid>
 
 #include <atomic>
@@ -36,10 +36,25 @@ public:
         bool operator==(const Progress&) const = default;
     };
 
+    // How the last deletion went: the files moved to the Trash with their
+    // rows removed, and the names of the rest with why.
+    struct DeletionReport
+    {
+        int deleted = 0;
+        QStringList notDeleted;    // still in place, for a reason in the console
+        QStringList rowsRemaining; // in the Trash, but their rows stayed (removed at the next start)
+        bool operator==(const DeletionReport&) const = default;
+    };
+
     DuplicateFinderViewModel(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash,
                              QObject* parent = nullptr);
-    // Waits for a deletion under way; an analysis under way is stopped.
+    // Waits for nothing: an analysis under way is stopped, a deletion under
+    // way goes on and ends its polling pause by itself.
     ~DuplicateFinderViewModel() override;
+
+    // At start: rows of files that a deletion cut short had already moved to
+    // the Trash go (see DeletionJournal). The paths whose rows went.
+    static QStringList recoverInterruptedDeletion(DatabaseManager& database);
 
     ScreenshotMonitor& monitor() const { return m_monitor; }
     const std::optional<DuplicateAnalysisResult>& result() const { return m_result; }
@@ -51,6 +66,7 @@ public:
     void setAnalysisOptions(const DuplicateFinderService::Options& options) { m_options = options; }
     // Members this view model has moved to the Trash.
     QSet<QUuid> trashedIds() const;
+    const std::optional<DeletionReport>& lastDeletion() const { return m_lastDeletion; }
 
     // Starts an analysis of the monitor's current list, less the files this
     // view model has sent to the Trash; one still running is dropped.
@@ -67,34 +83,34 @@ signals:
     void isAnalyzingChanged(bool value);
     void progressChanged();
     void previewingGroupChanged();
-    // After each deletion run, with the number of files moved to the Trash.
+    // After each deletion run, with the number of files moved to the Trash
+    // whose rows went too (lastDeletion() tells the rest).
     void deletionFinished(int deleted);
 
 private:
     struct DeletionRequest;
+    struct DeletionContext;
 
     void finishAnalysis(quint64 generation, DuplicateAnalysisResult result);
     void setIsAnalyzing(bool value);
     void setProgress(Progress progress);
-    int runDeletion(const DeletionRequest& request);
-    bool deleteOne(const DeletionRequest& request, const QUuid& id);
-    void finishDeletion(int deleted);
+    static DeletionReport runDeletion(DeletionContext& context, const DeletionRequest& request);
+    static bool deleteOne(DeletionContext& context, const DeletionRequest& request, const QUuid& id,
+                          DeletionReport& report);
+    void finishDeletion(const DeletionReport& report);
 
     ScreenshotMonitor& m_monitor;
-    DatabaseManager& m_database;
-    Trash& m_trash;
     DuplicateFinderService m_service;
     DuplicateFinderService::Options m_options;
+    // What deletions use on the tools' worker, which may outlive this object.
+    std::shared_ptr<DeletionContext> m_context;
 
     std::optional<DuplicateAnalysisResult> m_result;
     bool m_isAnalyzing = false;
     Progress m_progress;
     std::optional<DuplicateGroup> m_previewingGroup;
+    std::optional<DeletionReport> m_lastDeletion;
 
-    quint64 m_generation = 0;   // of the latest analysis
-    int m_pendingDeletions = 0; // each holds the monitor's polling paused
+    quint64 m_generation = 0; // of the latest analysis
     std::shared_ptr<std::atomic<bool>> m_cancelAnalysis;
-    mutable std::mutex m_trashedMutex;
-    QSet<QUuid> m_trashed; // written by deletions on the worker
-    QThreadPool m_worker;  // one thread: analyses and deletions never overlap
 };

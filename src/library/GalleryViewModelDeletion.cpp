@@ -7,6 +7,7 @@
 #include "core/DatabaseManager.h"
 #include "core/GuiThread.h"
 #include "core/Settings.h"
+#include "core/ToolJobs.h"
 #include "core/Uuid.h"
 #include "core/Workers.h"
 #include "ingest/FolderAccessController.h"
@@ -162,6 +163,15 @@ DeletionOutcome deleteItems(const QList<DeletionItem>& items, Trash& trash, Data
                                (moved.trashedPath.isEmpty() ? u"unknown"_s : moved.trashedPath));
             Console::printLine(u"   → Removing from database..."_s);
         } else {
+            // A tool may have moved or replaced the file (its row following)
+            // while this deletion waited: that row belongs to a file that is
+            // still there.
+            if (const std::optional<Screenshot> row = store.fetchByPath(screenshot.filePath); !row || row->id != id) {
+                Console::printLine(u"❌ DELETE: Failed to delete "_s + screenshot.filename);
+                result.errors.append({screenshot.filename, u"It was moved or replaced meanwhile"_s});
+                ++result.failed;
+                continue;
+            }
             Console::printLine(u"⚠️ DELETE: File does not exist, skipping deletion but will remove from DB"_s);
         }
         // The file has left the disk either way, so it leaves the list; it
@@ -241,9 +251,10 @@ void GalleryViewModel::startDeletion(const QSet<QUuid>& ids, std::function<void(
     m_deletingIds = ids;
     const QString granted = library().grantedFolder();
     const QByteArray bookmark = m_services.settings.value(FolderAccessController::folderBookmarkKey).toByteArray();
-    m_services.workers.tasks().start([this, self = QPointer(this), items, granted, bookmark, timer,
-                                      done = std::move(done), trash = &m_services.trash,
-                                      store = &m_services.store]() mutable {
+    // Queued with the tools' jobs, which move and replace files: a deletion
+    // never works from paths a tool is changing under it.
+    ToolJobs::worker().start([this, self = QPointer(this), items, granted, bookmark, timer, done = std::move(done),
+                              trash = &m_services.trash, store = &m_services.store]() mutable {
         DeletionOutcome outcome;
         {
             const FolderAccessScope access(granted, bookmark);

@@ -86,6 +86,8 @@ public:
         QList<FileMoveOperation> movedFiles;
         QList<FailedFile> failedFiles;
         std::optional<UndoData> undoData; // present when a file moved
+        // Why the run stopped before its last file, when it did.
+        QString stopReason;
     };
     using UndoData = OrganizationResult::UndoData;
     using UndoOperation = UndoData::UndoOperation;
@@ -144,7 +146,18 @@ public:
     virtual QUrl resolveTargetConflict(const QUrl& target, const QUrl& source) const;
     static bool isDirectlyInFolder(const Screenshot& screenshot, const QUrl& folder);
 
-    virtual void saveUndoData(const UndoData& undoData);
+    // A run that ended without its history entry (the process was killed,
+    // or quit before the entry was written) left its undo file behind: the
+    // files it shows moved, as the disk has them now, become a history entry
+    // of their own, so that they can be undone. A file moved whose row had
+    // no time to follow gets its row back (its id, tags and notes). Stray
+    // copies of an interrupted move across file systems are removed. Called
+    // at start, before the library loads, and before every run. The entry
+    // made, if any.
+    virtual std::optional<HistoryOperation> recoverInterruptedRun();
+
+    // False (and a console line) when the file could not be written.
+    virtual bool saveUndoData(const UndoData& undoData);
     virtual std::optional<UndoData> loadUndoData() const;
     virtual void clearUndoData();
     virtual QString undoDataFileURL() const;
@@ -169,11 +182,12 @@ private:
     QString targetFolderFor(const QString& targetBase, const QDate& day, const OrganizationOptions& options) const;
     // The conflict rule, counting `claimed` paths as taken too.
     QUrl resolveTargetConflict(const QUrl& target, const QUrl& source, const QSet<QString>& claimed) const;
-    void reserveTargets(MoveRun& run, int first);
+    bool reserveTargets(MoveRun& run, int first);
     void moveOne(MoveRun& run, const FileMoveOperation& entry, int index);
     bool undoOne(const UndoOperation& operation, int position, int count, ScreenshotMonitor::FileChanges& changes);
     void removeEmptyLayoutFolders(const UndoData& undoData);
     bool entriesLieInside(const QList<HistoryOperation>& entries, const QString& monitoredFolder) const;
+    bool writeHistory(const OrganizationHistory& history);
 
     DatabaseManager& m_store;
     ScreenshotMonitor& m_monitor;

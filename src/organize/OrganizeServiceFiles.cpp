@@ -292,30 +292,45 @@ OrganizeService::OrganizationHistory OrganizeService::loadHistory() const
 
 void OrganizeService::saveHistory(const OrganizationHistory& history)
 {
+    (void)writeHistory(history);
+}
+
+bool OrganizeService::writeHistory(const OrganizationHistory& history)
+{
     const SafeFile::Outcome written = writeDataFile(m_fileOps, historyFileURL(), encodeHistory(history));
     if (!written) {
         Console::printLine(u"❌ ORGANIZE: Failed to save history: "_s + written.error);
-        return;
+        return false;
     }
     Console::printLine(u"💾 ORGANIZE: History saved ("_s + QString::number(history.operations.size()) +
                        u" operations)"_s);
+    return true;
 }
 
 void OrganizeService::clearHistory()
 {
+    // The latest run's undo file goes with the history that recorded it:
+    // left alone, the next start would offer the run as interrupted.
+    if (const std::optional<UndoData> journal = loadUndoData()) {
+        const OrganizationHistory history = loadHistory();
+        if (std::any_of(history.operations.cbegin(), history.operations.cend(),
+                        [&](const HistoryOperation& entry) { return entry.undoData == *journal; }))
+            clearUndoData();
+    }
     if (!historyFileURL().isEmpty())
         (void)m_fileOps.remove(historyFileURL());
     Console::printLine(u"🗑️ ORGANIZE: History cleared"_s);
 }
 
-void OrganizeService::saveUndoData(const UndoData& undoData)
+bool OrganizeService::saveUndoData(const UndoData& undoData)
 {
     const SafeFile::Outcome written = writeDataFile(m_fileOps, undoDataFileURL(), encodeUndoData(undoData));
     if (!written) {
         Console::printLine(u"❌ ORGANIZE: Failed to save undo data: "_s + written.error);
-        return;
+        return false;
     }
     Console::printLine(u"💾 ORGANIZE: Undo data saved"_s);
+    return true;
 }
 
 std::optional<OrganizeService::UndoData> OrganizeService::loadUndoData() const

@@ -111,8 +111,14 @@ OrganizeService::OrganizationResult OrganizeService::organize(const Organization
 
     const int count = int(plan.filesToMove.size());
     for (int index = 0; index < count; ++index) {
-        if (index % undoCheckpointInterval == 0)
-            reserveTargets(run, index);
+        // No file moves that the undo file does not cover.
+        if (index % undoCheckpointInterval == 0 && !reserveTargets(run, index)) {
+            run.result.stopReason = u"The run stopped: its undo record could not be saved, and no file moves "_s
+                                    u"without one. Files moved before that can be undone."_s;
+            Console::printLine(u"❌ ORGANIZE: Stopped after "_s + QString::number(index) + u" of "_s +
+                               QString::number(count) + u" files: the undo data could not be saved"_s);
+            break;
+        }
         moveOne(run, plan.filesToMove[index], index);
         if (progress)
             progress(index + 1, count);
@@ -123,7 +129,7 @@ OrganizeService::OrganizationResult OrganizeService::organize(const Organization
         run.result.undoData = UndoData{wholeSecondsNow(), plan.baseURL, run.moves};
         saveUndoData(*run.result.undoData);
     }
-    run.result.success = run.result.failedFiles.isEmpty();
+    run.result.success = run.result.failedFiles.isEmpty() && run.result.stopReason.isEmpty();
     Console::printLine(u"✅ ORGANIZE: Complete"_s);
     Console::printLine(u"   → Moved: "_s + QString::number(run.result.movedFiles.size()));
     Console::printLine(u"   → Failed: "_s + QString::number(run.result.failedFiles.size()));
@@ -132,7 +138,7 @@ OrganizeService::OrganizationResult OrganizeService::organize(const Organization
     return run.result;
 }
 
-void OrganizeService::reserveTargets(MoveRun& run, int first)
+bool OrganizeService::reserveTargets(MoveRun& run, int first)
 {
     run.upcoming.clear();
     QSet<QString> claimed;
@@ -146,7 +152,7 @@ void OrganizeService::reserveTargets(MoveRun& run, int first)
         journal.append({entry.screenshotId, target, entry.originalURL.toLocalFile()});
     }
     // Undoing a file that never moved finds it where it was and leaves it.
-    saveUndoData(UndoData{wholeSecondsNow(), run.plan.baseURL, journal});
+    return saveUndoData(UndoData{wholeSecondsNow(), run.plan.baseURL, journal});
 }
 
 void OrganizeService::moveOne(MoveRun& run, const FileMoveOperation& entry, int index)
@@ -159,13 +165,18 @@ void OrganizeService::moveOne(MoveRun& run, const FileMoveOperation& entry, int 
         Console::printLine(u"   ❌ "_s + positionText(index + 1, count) + u"Failed: "_s + lastComponent(source) +
                            u" - "_s + error);
     };
-    if (SafeFile::Outcome folder = makeFolderIfMissing(m_fileOps, parentOf(target)); !folder)
-        return fail(folder.error);
+    // Checked before any folder is made: a target folder that leads out of
+    // the monitored folder must not get year or month folders out there.
     for (const QString& path : {source, target})
         if (SafeFile::Outcome inside = SafeFile::checkInside(path, run.base); !inside)
             return fail(inside.error);
-    if (SafeFile::Outcome moved = m_fileOps.move(source, target); !moved)
+    if (SafeFile::Outcome folder = makeFolderIfMissing(m_fileOps, parentOf(target)); !folder)
+        return fail(folder.error);
+    const SafeFile::Outcome moved = m_fileOps.move(source, target);
+    if (!moved)
         return fail(moved.error);
+    if (!moved.warning.isEmpty())
+        Console::printLine(u"   ⚠️ "_s + positionText(index + 1, count) + moved.warning);
     if (!m_store.updateFilePath(target, entry.screenshotId)) {
         // The store would name a file that is not there: put it back.
         if (SafeFile::Outcome back = m_fileOps.move(target, source); !back) {

@@ -100,12 +100,16 @@ QWidget* PremiumReOrganizerView::contentStack()
     m_actions = new ActionButtonsSection(*m_viewModel);
     m_folderWarning = makeTextLabel(QString(), PremiumTheme::labelFont(), PremiumTheme::warning());
     m_folderWarning->setWordWrap(true);
+    m_runProblem = makeTextLabel(QString(), PremiumTheme::labelFont(), PremiumTheme::error());
+    m_runProblem->setWordWrap(true);
+    m_runProblem->setObjectName(u"runProblem"_s);
     column->addWidget(headerSection());
     column->addWidget(m_stats);
     column->addWidget(m_history);
     column->addWidget(m_configuration);
     column->addWidget(m_preview);
     column->addWidget(m_folderWarning);
+    column->addWidget(m_runProblem);
     column->addWidget(m_actions);
     column->addStretch();
     return content;
@@ -139,6 +143,8 @@ void PremiumReOrganizerView::refresh()
     m_preview->setVisible(m_viewModel->plan().has_value());
     m_progress->setVisible(m_viewModel->isOrganizing());
     m_success->setVisible(m_viewModel->showingSuccess());
+    m_runProblem->setText(m_viewModel->runProblem());
+    m_runProblem->setVisible(!m_viewModel->runProblem().isEmpty());
 }
 
 void PremiumReOrganizerView::showEvent(QShowEvent* event)

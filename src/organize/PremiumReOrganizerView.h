@@ -57,6 +57,7 @@ private:
     PreviewSection* m_preview = nullptr;
     ActionButtonsSection* m_actions = nullptr;
     QLabel* m_folderWarning = nullptr;
+    QLabel* m_runProblem = nullptr;
     ProgressOverlay* m_progress = nullptr;
     SuccessCelebration* m_success = nullptr;
 };

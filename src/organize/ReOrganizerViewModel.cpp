@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/Console.h"
 #include "core/DateText.h"
+#include "core/ToolJobs.h"
 #include "ingest/ScreenshotMonitor.h"
 
 #include <QSet>
@@ -33,16 +34,6 @@ struct ReOrganizerViewModel::JobLink
 };
 
 namespace {
-QThreadPool& jobWorker()
-{
-    static QThreadPool* worker = [] {
-        auto* pool = new QThreadPool;
-        pool->setMaxThreadCount(1);
-        return pool;
-    }();
-    return *worker;
-}
-
 qint64 packProgress(int current, int total)
 {
     return (qint64(current) << 32) | quint32(total);
@@ -59,7 +50,7 @@ ReOrganizerViewModel::~ReOrganizerViewModel() = default;
 
 void ReOrganizerViewModel::waitForJobs()
 {
-    jobWorker().waitForDone();
+    ToolJobs::waitForAll();
 }
 
 template <typename Field, typename Value>
@@ -81,7 +72,7 @@ void ReOrganizerViewModel::startJob(bool pausePolling, Job job, Finish finish)
     m_job = link;
     // The monitor outlives every screen: results travel through it.
     ScreenshotMonitor* monitor = &m_monitor;
-    jobWorker().start([link, monitor, pausePolling, job = std::move(job), finish = std::move(finish)]() mutable {
+    ToolJobs::worker().start([link, monitor, pausePolling, job = std::move(job), finish = std::move(finish)]() mutable {
         auto result = job(link);
         QMetaObject::invokeMethod(
             monitor,
@@ -161,12 +152,16 @@ bool ReOrganizerViewModel::organize()
     if (!m_plan || isBusy())
         return false;
     assign(m_isOrganizing, true);
+    assign(m_runProblem, QString());
     assign(m_progress, OrganizationProgress{0, int(m_plan->totalFiles)});
     const OrganizeService::OrganizationOptions used = options();
     ScreenshotMonitor* monitor = &m_monitor;
     startJob(
         true,
         [&service = m_service, plan = *m_plan, monitor](const std::shared_ptr<JobLink>& link) {
+            // An interrupted run's undo file becomes its history entry before
+            // this run writes its own.
+            (void)service.recoverInterruptedRun();
             return service.organize(plan, [link, monitor](int current, int total) {
                 // Only the newest pair matters: one report is queued at a
                 // time however fast files move.
@@ -206,8 +201,15 @@ void ReOrganizerViewModel::finishOrganization(const OrganizeService::Organizatio
     if (m_job)
         applyProgress(*m_job);
     assign(m_isOrganizing, false);
-    if (!result.success && !result.undoData)
+    if (!result.stopReason.isEmpty())
+        assign(m_runProblem, result.stopReason);
+    else if (!result.failedFiles.isEmpty())
+        assign(m_runProblem,
+               u"%1 file(s) could not be moved; the files that moved can be undone."_s.arg(result.failedFiles.size()));
+    if (!result.success && !result.undoData) {
+        assign(m_history, m_service.loadHistory());
         return; // nothing changed: the same plan is offered again
+    }
     if (result.success)
         assign(m_showingSuccess, true);
     assign(m_history, m_service.loadHistory());

@@ -54,6 +54,8 @@ public:
     bool isBusy() const { return m_isAnalyzing || m_isOrganizing || m_isUndoing; }
     const OrganizationProgress& organizationProgress() const { return m_progress; }
     bool showingSuccess() const { return m_showingSuccess; }
+    // Why the last run did not move every file, until another run starts.
+    const QString& runProblem() const { return m_runProblem; }
     int totalFiles() const { return m_totalFiles; }
     int totalFolders() const { return m_totalFolders; }
     ScreenshotMonitor& monitor() const { return m_monitor; }
@@ -110,6 +112,7 @@ private:
     bool m_isUndoing = false;
     OrganizationProgress m_progress;
     bool m_showingSuccess = false;
+    QString m_runProblem;
     int m_totalFiles = 0;
     int m_totalFolders = 0;
     std::shared_ptr<JobLink> m_job;

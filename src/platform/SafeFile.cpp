@@ -334,9 +334,13 @@ Outcome copyThenRemove(const QString& from, const QString& to)
     // The copy must be on disk before the only other copy goes.
     if (Outcome synced = syncFolderOf(to); !synced)
         return synced;
-    if (::unlink(native(from).constData()) != 0)
-        return failure(u"Copied, but could not remove the original"_s, from);
-    return syncFolderOf(from);
+    // From here the file is at its new place: the move counts as done, and
+    // what is left of the old place is only reported.
+    if (::unlink(native(from).constData()) != 0 && ::unlink(native(from).constData()) != 0)
+        return Outcome::doneWithWarning(failure(u"Copied, but could not remove the original"_s, from).error);
+    if (Outcome synced = syncFolderOf(from); !synced)
+        return Outcome::doneWithWarning(synced.error);
+    return Outcome::done();
 }
 
 std::optional<FileHandle> createExclusive(const QString& path, QString* error)

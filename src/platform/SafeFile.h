@@ -18,11 +18,14 @@ namespace SafeFile {
 struct [[nodiscard]] Outcome
 {
     QString error;
+    // Done, but with something left to tell (a copy that stayed behind).
+    QString warning;
 
     bool ok() const { return error.isEmpty(); }
     explicit operator bool() const { return ok(); }
     static Outcome done() { return {}; }
-    static Outcome failed(QString why) { return {std::move(why)}; }
+    static Outcome failed(QString why) { return {std::move(why), {}}; }
+    static Outcome doneWithWarning(QString what) { return {{}, std::move(what)}; }
 };
 
 // Enough of a file's identity and state to tell later whether the name still
@@ -100,7 +103,8 @@ bool isTaken(const QString& path);
 // Moves a regular file to `to`, which must be free: an existing file, folder
 // or dangling link there makes the move fail and both stay as they were.
 // Across file systems the file is copied (mode and times kept, synced to
-// disk) before the source is removed.
+// disk) before the source is removed; once the copy is in place the move is
+// done, and a source that cannot be removed is named in the warning.
 Outcome moveNoReplace(const QString& from, const QString& to);
 
 // The cross-file-system path of moveNoReplace, usable on one file system too.

@@ -11,8 +11,7 @@ CompressionFailureView::CompressionFailureView(QWidget& window, SpaceSaverViewMo
         OverlayParts::resultCard(stack,
                                  {u"exclamationmark.triangle.fill"_s, PremiumTheme::error(),
                                   u"Nothing Was Compressed"_s, viewModel.failureMessage().value_or(QString()),
-                                  PremiumTheme::textSecondary(), u"OK"_s,
-                                  u"Every change was rolled back; your files are as they were."_s},
+                                  PremiumTheme::textSecondary(), u"OK"_s, viewModel.failureOutcome()},
                                  [&viewModel] { viewModel.dismissFailure(); });
     })
 {

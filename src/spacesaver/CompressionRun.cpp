@@ -42,6 +42,7 @@ CompressionRun::CompressionRun(const Service& service, const QList<Operation>& o
     , m_options(options)
     , m_folder(folder)
     , m_progress(progress)
+    , m_journal(service.journal())
 {
     m_entries.reserve(operations.size());
     for (const Operation& operation : operations) {
@@ -91,6 +92,7 @@ CompressionRun::Result CompressionRun::execute()
     result.success = true;
     result.compressedFiles = removeImages();
     result.skippedFiles = m_skipped;
+    finishJournal();
     for (const Result::CompressedFile& file : std::as_const(result.compressedFiles))
         result.totalSavings += file.savings;
     Console::printLine(u"✅ COMPRESS: Complete"_s);
@@ -167,6 +169,14 @@ CompressionRun::Step CompressionRun::place(qsizetype index, const HeicRendition&
     for (const QString& path : {entry.temporaryPath, entry.heicPath})
         if (SafeFile::isTaken(path))
             return Skipped{fileName(path) + u" already exists"_s, Result::SkipReason::nameTaken};
+    // Written down before anything is: a run cut short from here on is
+    // settled from the journal at the next start.
+    m_journalEntries.append(
+        {entry.operation.screenshotId, entry.imagePath, entry.temporaryPath, entry.heicPath, rendition.source});
+    if (QString why; !m_journal.write(m_journalEntries, &why)) {
+        m_journalEntries.removeLast();
+        return Service::Failure{std::nullopt, u"The run's journal could not be written: "_s + why};
+    }
     if (const auto written = files.write(entry.temporaryPath, rendition.data, FileOps::Write::CreateNew); !written)
         return Service::Failure{std::nullopt, written.error};
     entry.temporaryMade = true;
@@ -255,27 +265,67 @@ CompressionRun::Result CompressionRun::fail(qsizetype index, const Service::Fail
     Result result;
     result.failedFiles.append({entry.operation, failure});
     result.skippedFiles = m_skipped;
+    result.keptAfterRollback = m_keptAfterRollback;
     return result;
 }
 
 void CompressionRun::rollback(qsizetype upTo)
 {
-    FileOps& files = m_service.fileOps();
     const auto placed = std::count_if(m_entries.cbegin(), m_entries.cbegin() + upTo + 1,
                                       [](const Entry& entry) { return entry.renditionPlaced; });
     Console::printLine(u"   → Rolling back %1 operations..."_s.arg(placed));
     for (qsizetype index = 0; index <= upTo; ++index) {
         Entry& entry = m_entries[index];
-        if (entry.renditionPlaced)
-            (void)files.remove(entry.heicPath);
-        if (entry.rowUpdated && (!m_service.store().updateFilePath(entry.imagePath, entry.operation.screenshotId) ||
-                                 !storeSize(entry.imagePath, entry.operation.originalSize)))
-            Console::printLine(u"   ⚠️ Could not point the library back at "_s + entry.imagePath);
-        if (entry.temporaryMade)
-            (void)files.remove(entry.temporaryPath);
-        entry.renditionPlaced = entry.rowUpdated = entry.temporaryMade = false;
+        if (!rollBackEntry(entry))
+            m_keptAfterRollback.append(entry.imagePath);
     }
-    Console::printLine(u"   ✅ Rollback complete - all files restored"_s);
+    finishJournal();
+    if (m_keptAfterRollback.isEmpty()) {
+        Console::printLine(u"   ✅ Rollback complete - all files restored"_s);
+        return;
+    }
+    Console::printLine(
+        u"   ⚠️ Rollback incomplete - %1 image(s) kept beside their HEIC versions, settled at the next start"_s.arg(
+            m_keptAfterRollback.size()));
+}
+
+bool CompressionRun::rollBackEntry(Entry& entry)
+{
+    FileOps& files = m_service.fileOps();
+    if (entry.temporaryMade && files.remove(entry.temporaryPath))
+        entry.temporaryMade = false;
+    if (entry.rowUpdated) {
+        // The rendition stays until the row names the image again: a row
+        // must never name a file that is gone.
+        if (!m_service.store().updateFilePath(entry.imagePath, entry.operation.screenshotId)) {
+            Console::printLine(u"   ⚠️ Kept %1 and %2: the library could not be pointed back at the image"_s.arg(
+                fileName(entry.imagePath), fileName(entry.heicPath)));
+            return false;
+        }
+        entry.rowUpdated = false;
+        // Only a courtesy to the statistics, as when the run set it.
+        (void)storeSize(entry.imagePath, entry.operation.originalSize);
+    }
+    if (entry.renditionPlaced) {
+        if (const auto removed = files.remove(entry.heicPath); !removed) {
+            Console::printLine(
+                u"   ⚠️ Kept %1 beside the image: %2"_s.arg(fileName(entry.heicPath), removed.error));
+            return false;
+        }
+        entry.renditionPlaced = false;
+    }
+    return !entry.temporaryMade;
+}
+
+void CompressionRun::finishJournal()
+{
+    // Whatever is not settled yet stays written down for the next start.
+    m_journalEntries.removeIf(
+        [this](const CompressionJournal::Entry& written) { return !m_keptAfterRollback.contains(written.imagePath); });
+    if (m_journalEntries.isEmpty())
+        m_journal.clear();
+    else
+        (void)m_journal.write(m_journalEntries);
 }
 
 bool CompressionRun::storeSize(const QString& path, qint64 size) const
@@ -311,6 +361,8 @@ CompressionService::CompressionResult CompressionService::compress(const QList<C
                                                                    const QString& folder,
                                                                    const Progress& progress) const
 {
+    // A journal left by an earlier run is settled before this run writes its own.
+    (void)recoverInterruptedRun();
     CompressionRun run(*this, files, options, folder, progress);
     return run.execute();
 }

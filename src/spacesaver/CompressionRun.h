@@ -70,6 +70,9 @@ private:
     QList<Result::CompressedFile> removeImages();
     Result fail(qsizetype index, const Service::Failure& failure);
     void rollback(qsizetype upTo);
+    // Whether the entry was undone whole; otherwise both files stay.
+    bool rollBackEntry(Entry& entry);
+    void finishJournal();
     void stopEncoding();
     // Sets the stored size of the row at `path`.
     bool storeSize(const QString& path, qint64 size) const;
@@ -84,6 +87,9 @@ private:
     QList<Entry> m_entries;
     QList<qsizetype> m_committed; // entries replaced by their renditions, in plan order
     QList<Result::SkippedFile> m_skipped;
+    CompressionJournal m_journal;
+    QList<CompressionJournal::Entry> m_journalEntries; // written ahead of each rendition
+    QStringList m_keptAfterRollback;
     QThreadPool m_encoders;
     std::atomic<bool> m_stopped{false};
     qsizetype m_prepared = 0;

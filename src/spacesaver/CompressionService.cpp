@@ -4,6 +4,7 @@
 #include "core/Console.h"
 #include "core/ImageLoader.h"
 #include "core/PathUtils.h"
+#include "core/ToolJobs.h"
 #include "core/Uuid.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FileOps.h"
@@ -110,6 +111,21 @@ CompressionService::CompressionService(DatabaseManager& store, FileOps& fileOps)
     , m_freeSpace(&userFreeSpace)
 {}
 
+void CompressionService::setJournalFolder(const QString& folder)
+{
+    m_journalPath = folder.isEmpty() ? QString() : folder + u'/' + CompressionJournal::fileName;
+}
+
+CompressionJournal CompressionService::journal() const
+{
+    return CompressionJournal(m_fileOps, m_journalPath);
+}
+
+CompressionJournal::Recovery CompressionService::recoverInterruptedRun() const
+{
+    return journal().recover(m_store);
+}
+
 QString CompressionService::renditionPath(const QString& imagePath, const QString& extension)
 {
     const qsizetype slash = imagePath.lastIndexOf(u'/');
@@ -146,9 +162,21 @@ CompressionService::CompressionPlan CompressionService::analyzeForCompression(co
 {
     Console::printLine(u"📊 COMPRESS: Analyzing %1 screenshots..."_s.arg(screenshots.size()));
     QList<Screenshot> eligible;
-    for (const Screenshot& screenshot : screenshots)
-        if (isEligibleExtension(pathExtension(screenshot.filePath).toLower()))
-            eligible.append(screenshot);
+    int notRegular = 0;
+    for (const Screenshot& screenshot : screenshots) {
+        if (!isEligibleExtension(pathExtension(screenshot.filePath).toLower()))
+            continue;
+        // A symbolic link (or anything else but a file) is refused by the
+        // encoder, and one refusal would roll back the whole run.
+        if (SafeFile::isTaken(screenshot.filePath) && !SafeFile::stampOf(screenshot.filePath)) {
+            ++notRegular;
+            continue;
+        }
+        eligible.append(screenshot);
+    }
+    if (notRegular > 0)
+        Console::printLine(
+            u"   → Left out %1 that are not regular files (symbolic links or folders)"_s.arg(notRegular));
     const QList<ScreenshotType> types = QtConcurrent::blockingMapped<QList<ScreenshotType>>(
         &headerReaders(), eligible,
         [](const Screenshot& screenshot) { return detectScreenshotType(screenshot.filePath); });
@@ -207,11 +235,15 @@ QFuture<void> CompressionService::compressInBackground(ScreenshotMonitor& monito
     auto reportProgress = [onGuiThread, progress = std::move(progress)](int current, int total) {
         onGuiThread([progress, current, total] { progress(current, total); });
     };
-    return QtConcurrent::run([this, files, options, folder = monitor.monitoredPath(), reportProgress, onGuiThread,
-                              guard, done = std::move(done)] {
+    return QtConcurrent::run(&ToolJobs::worker(), [this, files, options, folder = monitor.monitoredPath(),
+                                                   reportProgress, onGuiThread, guard, done = std::move(done)] {
+        const CompressionJournal::Recovery recovered = recoverInterruptedRun();
         CompressionResult result = compress(files, options, folder, reportProgress);
-        onGuiThread([guard, result = std::move(result), done] {
+        onGuiThread([guard, recovered, result = std::move(result), done] {
             ScreenshotMonitor::FileChanges changes;
+            for (const auto& [from, to] : recovered.moved)
+                changes.moved.append({from, to});
+            changes.removed.append(recovered.removed);
             for (const CompressionResult::CompressedFile& file : result.compressedFiles)
                 changes.moved.append({file.originalPath, renditionPath(file.originalPath, u"heic"_s)});
             guard->takeFileChanges(changes);

@@ -3,6 +3,7 @@
 #include "core/HeicWriter.h"
 #include "core/Screenshot.h"
 #include "platform/SafeFile.h"
+#include "spacesaver/CompressionJournal.h"
 
 #include <QFuture>
 #include <QImage>
@@ -119,6 +120,9 @@ public:
         // Set when the run was refused before any entry was touched (not
         // enough free space); failedFiles is empty then.
         QString refusal;
+        // Images a rollback could not restore fully: each stays beside its
+        // rendition until the next start settles it.
+        QStringList keptAfterRollback;
     };
 
     // (entries handled, entries planned), called on the thread of the run.
@@ -162,6 +166,14 @@ public:
                                        const CompressionOptions& options, Progress progress,
                                        std::function<void(const CompressionResult&)> done) const;
 
+    // Where runs keep their journal (none when empty): a run cut short is
+    // settled from it by recoverInterruptedRun().
+    void setJournalFolder(const QString& folder);
+    CompressionJournal journal() const;
+    // At start, and before every run: finishes or rolls back what a run cut
+    // short (or a rollback that failed) left behind. What it changed.
+    CompressionJournal::Recovery recoverInterruptedRun() const;
+
     // Seams for tests; the defaults are the HEIC writer and the file system.
     void setEncoder(Encoder encoder) { m_encoder = std::move(encoder); }
     void setFreeSpace(FreeSpace freeSpace) { m_freeSpace = std::move(freeSpace); }
@@ -180,4 +192,5 @@ private:
     FileOps& m_fileOps;
     Encoder m_encoder;
     FreeSpace m_freeSpace;
+    QString m_journalPath;
 };

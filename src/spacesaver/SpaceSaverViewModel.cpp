@@ -2,6 +2,7 @@
 
 #include "core/Console.h"
 #include "core/PathUtils.h"
+#include "core/ToolJobs.h"
 #include "ingest/ScreenshotMonitor.h"
 
 #include <QFileInfo>
@@ -42,15 +43,11 @@ SpaceSaverViewModel::SpaceSaverViewModel(CompressionService& service, Screenshot
     : QObject(parent)
     , m_service(service)
     , m_monitor(monitor)
-{
-    m_worker.setMaxThreadCount(1);
-}
+{}
 
-SpaceSaverViewModel::~SpaceSaverViewModel()
-{
-    m_worker.waitForDone();
-    m_run.waitForFinished();
-}
+// Nothing is waited for: work under way finishes on its own, and its results
+// find this object gone.
+SpaceSaverViewModel::~SpaceSaverViewModel() = default;
 
 template <typename Field, typename Value>
 void SpaceSaverViewModel::assign(Field& field, const Value& value)
@@ -111,18 +108,19 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
 
 void SpaceSaverViewModel::analyze()
 {
-    // The worker's results come back through this object's queue; the
-    // destructor waits for the worker, and Qt drops what is still queued.
+    // The figures come back by way of the monitor, which outlives the
+    // screen; they are dropped there once this object is gone.
     const quint64 generation = ++m_statisticsGeneration;
-    m_worker.start([this, generation, screenshots = m_monitor.screenshots()] {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, statistics = statisticsOf(screenshots)] {
-                if (generation == m_statisticsGeneration)
-                    applyStatistics(statistics);
-            },
-            Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        [self = QPointer(this), monitor = &m_monitor, generation, screenshots = m_monitor.screenshots()] {
+            QMetaObject::invokeMethod(
+                monitor,
+                [self, generation, statistics = statisticsOf(screenshots)] {
+                    if (self && generation == self->m_statisticsGeneration)
+                        self->applyStatistics(statistics);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void SpaceSaverViewModel::applyStatistics(const Statistics& statistics)
@@ -145,8 +143,11 @@ bool SpaceSaverViewModel::createPlan()
         return false;
     assign(m_isAnalyzing, true);
     const int quality = CompressionService::encoderQuality(m_selectedQuality.quality);
-    m_worker.start([this, options = m_selectedQuality, screenshots = compressibleOf(m_monitor.screenshots()),
-                    known = m_notSmaller.value(quality)]() mutable {
+    // Planned between the tools' jobs, so that no other tool changes the
+    // files while their headers are read.
+    ToolJobs::worker().start([self = QPointer(this), monitor = &m_monitor, &service = m_service,
+                              options = m_selectedQuality, screenshots = compressibleOf(m_monitor.screenshots()),
+                              known = m_notSmaller.value(quality)]() mutable {
         // A file found no smaller at this quality is left out while it is
         // the same file; planning it again would promise what it cannot give.
         const qsizetype before = screenshots.size();
@@ -158,12 +159,14 @@ bool SpaceSaverViewModel::createPlan()
         if (leftOut > 0)
             Console::printLine(u"📊 COMPRESS: Leaving out %1 files found no smaller at this quality"_s.arg(leftOut));
         QMetaObject::invokeMethod(
-            this,
-            [this, leftOut, plan = m_service.analyzeForCompression(screenshots, options)] {
-                m_plan = plan;
-                m_leftOutOfPlan = leftOut;
-                emit changed();
-                assign(m_isAnalyzing, false);
+            monitor,
+            [self, leftOut, plan = service.analyzeForCompression(screenshots, options)] {
+                if (!self)
+                    return;
+                self->m_plan = plan;
+                self->m_leftOutOfPlan = leftOut;
+                emit self->changed();
+                self->assign(self->m_isAnalyzing, false);
             },
             Qt::QueuedConnection);
     });
@@ -185,8 +188,8 @@ bool SpaceSaverViewModel::compress()
     m_runQuality = CompressionService::encoderQuality(m_selectedQuality.quality);
     assign(m_isCompressing, true);
     assign(m_progress, CompressionProgress{0, int(m_plan->files.size())});
-    // The run outlives nothing: the destructor waits for it, but its last
-    // hops to the GUI thread may find this object gone.
+    // The run outlives its screen: its last hops to the GUI thread may find
+    // this object gone (the console has its lines all the same).
     QPointer<SpaceSaverViewModel> self(this);
     m_run = m_service.compressInBackground(
         m_monitor, m_plan->files, m_selectedQuality,
@@ -224,6 +227,7 @@ void SpaceSaverViewModel::finishCompression(const CompressionService::Compressio
             message =
                 QFileInfo(failed.operation.originalPath).fileName() + u": "_s + failed.error.localizedDescription();
         }
+        m_keptAfterRollback = result.keptAfterRollback;
         assign(m_failureMessage, std::optional<QString>(message));
         return;
     }
@@ -243,6 +247,18 @@ void SpaceSaverViewModel::dismissSuccess()
     }
     assign(m_progress, CompressionProgress{});
     analyze();
+}
+
+QString SpaceSaverViewModel::failureOutcome() const
+{
+    if (m_keptAfterRollback.isEmpty())
+        return u"Every change was rolled back; your files are as they were."_s;
+    QStringList names;
+    for (const QString& path : m_keptAfterRollback)
+        names.append(QFileInfo(path).fileName());
+    return u"Not every change could be rolled back: %1 kept beside %2 HEIC version%3, and the library may still "_s
+           u"name the HEIC. Both files stay, and this is put right at the next start."_s.arg(
+               names.join(u", "_s), names.size() == 1 ? u"its"_s : u"their"_s, names.size() == 1 ? u""_s : u"s"_s);
 }
 
 void SpaceSaverViewModel::dismissFailure()

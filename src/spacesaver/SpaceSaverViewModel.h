@@ -65,7 +65,7 @@ public:
     static constexpr double kilogramsPerGigabyte = 0.5;
 
     SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor, QObject* parent = nullptr);
-    // Waits for work still running, so that no run is left half-done.
+    // A run under way goes on without its screen (the window never waits).
     ~SpaceSaverViewModel() override;
 
     qint64 totalSize() const { return m_statistics.totalSize; }
@@ -86,6 +86,10 @@ public:
     // How many files the current plan left out because a run found their
     // renditions at its quality no smaller (and the files did not change).
     int leftOutOfPlan() const { return m_leftOutOfPlan; }
+    // What the failed run left behind, in words for the failure card: that
+    // every change was undone, or which images were kept beside their HEIC
+    // versions because the rollback could not finish.
+    QString failureOutcome() const;
     ScreenshotMonitor& monitor() const { return m_monitor; }
 
     // Potential savings as a share of the total size, 0 to 100.
@@ -134,8 +138,8 @@ private:
     // By encoder quality: images whose renditions were no smaller, as they
     // were then. A plan at that quality leaves them out while they are so.
     QHash<int, QHash<QString, SafeFile::FileStamp>> m_notSmaller;
+    QStringList m_keptAfterRollback;
     // Only the newest analysis may publish its figures.
     quint64 m_statisticsGeneration = 0;
-    QThreadPool m_worker;
     QFuture<void> m_run;
 };

@@ -6,6 +6,7 @@
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
+#include "core/ToolJobs.h"
 #include "duplicates/DuplicateFinderViewModel.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/SafeFile.h"
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -46,11 +48,16 @@ class RefusingTrash : public Trash
 {
 public:
     QStringList refused;
+    // Called after each move that worked.
+    std::function<void(const QString&)> afterMove;
     Result moveToTrash(const QString& path) override
     {
         if (refused.contains(path))
             return {false, {}, QStringLiteral("refused")};
-        return m_real.moveToTrash(path);
+        Result result = m_real.moveToTrash(path);
+        if (result.ok && afterMove)
+            afterMove(path);
+        return result;
     }
 
 private:
@@ -68,6 +75,9 @@ protected:
     {
         QDir().mkpath(m_folder);
     }
+    // Deletions outlive their view model; the fixture's store and Trash must
+    // outlive them.
+    ~DuplicateLibrary() override { ToolJobs::waitForAll(); }
 
     // Writes a file modified `daysAgo` days back. Its row, stored beforehand
     // with that date, is what the monitor lists: the file system's creation

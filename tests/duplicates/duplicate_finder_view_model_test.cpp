@@ -266,9 +266,40 @@ TEST_F(DuplicateFinderViewModelTest, PollingPausesWhileDeletingAndResumesWhateve
     deleteInTurn({});
     EXPECT_FALSE(m_monitor->isPollingPaused());
 
-    // The screen closes while a deletion is under way.
+    // The screen closes while a deletion is under way: the window does not
+    // wait for it, and the deletion still ends its pause.
     model().deleteDuplicates({idOf(u"b.png"_s)});
     m_model.reset();
-    EXPECT_FALSE(m_monitor->isPollingPaused());
+    ASSERT_TRUE(waitUntil([&] { return !m_monitor->isPollingPaused(); }));
     EXPECT_EQ(remaining(), (QStringList{u"c.png"_s, u"single.png"_s, u"x.png"_s, u"y.png"_s}));
+    EXPECT_FALSE(hasRow(m_folder + u"/b.png"_s));
+}
+
+// The store stops taking writes: a file already in the Trash is not counted
+// as deleted while its row stays, the report names it, the list no longer
+// shows it, and the next start removes the row.
+TEST_F(DuplicateFinderViewModelTest, ARowTheStoreWillNotRemoveIsReportedAndRemovedAtTheNextStart)
+{
+    plantTwoGroups();
+    analyse();
+    const QString a = m_folder + u"/a.png"_s;
+    m_trash.afterMove = [&](const QString&) { m_store.simulateFault(DatabaseManager::Fault::readOnly); };
+    QSignalSpy finished(&model(), &DuplicateFinderViewModel::deletionFinished);
+    m_console.clear();
+    deleteInTurn({{idOf(u"a.png"_s)}});
+
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished.first().first().toInt(), 0);
+    ASSERT_TRUE(model().lastDeletion().has_value());
+    EXPECT_EQ(model().lastDeletion()->rowsRemaining, QStringList{u"a.png"_s});
+    EXPECT_EQ(model().lastDeletion()->deleted, 0);
+    EXPECT_TRUE(m_console.lines().contains(u"✅ Deleted 0 duplicate files"_s));
+    EXPECT_EQ(trashedOriginals(), QStringList{a});
+    EXPECT_TRUE(hasRow(a));
+    EXPECT_TRUE(std::none_of(m_monitor->screenshots().cbegin(), m_monitor->screenshots().cend(),
+                             [&](const Screenshot& s) { return s.filePath == a; }));
+
+    DatabaseManager restarted(m_store.path());
+    EXPECT_EQ(DuplicateFinderViewModel::recoverInterruptedDeletion(restarted), QStringList{a});
+    EXPECT_FALSE(restarted.fetchByPath(a).has_value());
 }

@@ -411,3 +411,48 @@ TEST_F(OrganizeService_, UndoRemovesOnlyTheLayoutFoldersLeftEmpty)
     EXPECT_TRUE(QFileInfo(m_base + u"/GLIMMERDECK/2024/.hidden"_s).isFile());
     EXPECT_TRUE(QFileInfo(m_base + u"/Projects/empty of the user"_s).isDir()); // outside the layout
 }
+
+// No file moves that the undo file does not cover: when it cannot be written
+// the run stops before its next move, and what moved is kept undoable.
+TEST_F(OrganizeService_, AnUndoFileThatCannotBeWrittenStopsTheRunBeforeTheNextMove)
+{
+    QList<Screenshot> bulk;
+    for (int i = 0; i < 150; ++i)
+        bulk.append(addFile(u"bulk/%1.png"_s.arg(i), day(2025, 6, 1), "x", false));
+    m_store.upsertMany(bulk);
+    const QStringList before = snapshot();
+    // The first block is written; the second is not.
+    int undoWrites = 0;
+    m_fileOps.failWhen([&](FaultyFileOps::Step step, const QString& path) {
+        return step == FaultyFileOps::Step::Write && path.endsWith(OrganizeService::undoFileName) && ++undoWrites == 2;
+    });
+    const auto plan = m_service.analyze(options(false, false, true));
+    ASSERT_GT(plan.totalFiles, 100);
+
+    const auto result = m_service.organize(plan, {});
+
+    EXPECT_FALSE(result.success);
+    EXPECT_FALSE(result.stopReason.isEmpty());
+    EXPECT_EQ(result.movedFiles.size(), 100);
+    ASSERT_TRUE(result.undoData);
+    EXPECT_EQ(result.undoData->operations.size(), 100);
+    EXPECT_TRUE(m_service.undo(*result.undoData));
+    EXPECT_EQ(snapshot(), before);
+}
+
+// The target folder is a link to somewhere outside the monitored folder:
+// every file is refused, and no year or month folder is made out there.
+TEST_F(OrganizeService_, ATargetFolderLeadingOutsideGetsNoFoldersMadeThere)
+{
+    QTemporaryDir outside(scratchTemplate());
+    ASSERT_TRUE(QFile::link(outside.path(), m_base + u"/"_s + OrganizeService::targetFolderName));
+    const auto plan = m_service.analyze(options(true, true, false));
+    ASSERT_GT(plan.totalFiles, 0);
+
+    const auto result = m_service.organize(plan, {});
+
+    EXPECT_FALSE(result.success);
+    EXPECT_TRUE(result.movedFiles.isEmpty());
+    EXPECT_EQ(result.failedFiles.size(), plan.totalFiles);
+    EXPECT_TRUE(QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+}

@@ -327,3 +327,105 @@ TEST_F(CompressionRunTest, RefusedWithoutRoomForTheRenditionsOrOutsideTheFolder)
     EXPECT_TRUE(QFileInfo::exists(outside));
     EXPECT_FALSE(QFileInfo::exists(CompressionService::renditionPath(outside, u"heic"_s)));
 }
+
+// The person saves over an image while the run is still busy with later ones:
+// the newer image is theirs, and only the rendition of the old one may stand
+// beside it, never in its place.
+TEST_F(CompressionRunTest, AnImageOverwrittenDuringTheRunIsKeptWithItsNewBytes)
+{
+    addFive();
+    const QString edited = path(u"shot 2.png"_s);
+    QByteArray newBytes;
+    ConsoleCapture console;
+
+    const auto result = m_service.compress(plan(0.9).files, {0.9, 2}, m_folder, [&](int current, int) {
+        // Once the second entry is committed, and well before the images go.
+        if (current != 3)
+            return;
+        ASSERT_TRUE(images::interface(QSize(260, 170)).save(edited));
+        newBytes = hashOf(edited);
+    });
+
+    ASSERT_TRUE(result.success) << console.lines().join(u'\n').toStdString();
+    ASSERT_FALSE(newBytes.isEmpty());
+    EXPECT_EQ(hashOf(edited), newBytes);
+    const QString rendition = CompressionService::renditionPath(edited, u"heic"_s);
+    EXPECT_TRUE(QFileInfo(rendition).isFile());
+    EXPECT_TRUE(rowPointsAt(m_screenshots[1], rendition));
+    EXPECT_EQ(result.compressedFiles.size(), 4);
+    EXPECT_TRUE(std::none_of(result.compressedFiles.begin(), result.compressedFiles.end(),
+                             [&](const auto& file) { return file.originalPath == edited; }));
+    EXPECT_TRUE(console.contains(u"   ⚠️ Kept shot 2.png beside its HEIC version: it changed during the run"_s));
+}
+
+// The monitor lists a symbolic link to an image as a screenshot of its own;
+// the encoder refuses it, so the plan must not hold it, or every run would
+// end rolled back.
+TEST_F(CompressionRunTest, SymbolicLinksAreLeftOutOfThePlanAndTheRunSucceeds)
+{
+    addFive();
+    const QString link = path(u"link to shot 1.png"_s);
+    ASSERT_TRUE(QFile::link(path(u"shot 1.png"_s), link));
+    addRow(link);
+    QDir().mkpath(path(u"folder.png"_s));
+    addRow(path(u"folder.png"_s));
+    ConsoleCapture console;
+
+    const auto plan = this->plan(0.9);
+    ASSERT_EQ(plan.files.size(), 5);
+    EXPECT_TRUE(std::none_of(plan.files.begin(), plan.files.end(),
+                             [&](const auto& file) { return file.originalPath == link; }));
+    EXPECT_TRUE(console.contains(u"   → Left out 2 that are not regular files (symbolic links or folders)"_s));
+
+    const auto result = run(plan);
+    EXPECT_TRUE(result.success);
+    EXPECT_EQ(result.compressedFiles.size(), 5);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+}
+
+// The store stops taking writes mid-run, so a rollback cannot point the rows
+// back at the images: each rendition whose row still names it stays, the
+// result says which images, and the next start settles them.
+TEST_F(CompressionRunTest, ARollbackTheStoreRefusesKeepsBothFilesAndTheNextStartSettlesThem)
+{
+    addFive();
+    m_service.setJournalFolder(m_dir.filePath(u"data"_s));
+    const auto before = snapshot();
+    m_service.setEncoder([real = m_service.encoder()](const QImage& image, int quality) {
+        return image.width() == 230 ? HeicWriter::Encoded{{}, u"gave up"_s, false} : real(image, quality);
+    });
+    ConsoleCapture console;
+
+    const auto result = m_service.compress(plan(0.9).files, {0.9, 2}, m_folder, [&](int current, int) {
+        if (current == 3)
+            m_store.simulateFault(DatabaseManager::Fault::readOnly);
+    });
+
+    EXPECT_FALSE(result.success);
+    const QStringList kept{path(u"shot 1.png"_s), path(u"shot 2.png"_s), path(u"shot 3.png"_s)};
+    EXPECT_EQ(result.keptAfterRollback, kept);
+    for (qsizetype i = 0; i < 3; ++i) {
+        const QString heic = CompressionService::renditionPath(kept[i], u"heic"_s);
+        EXPECT_TRUE(QFileInfo(kept[i]).isFile());
+        EXPECT_TRUE(QFileInfo(heic).isFile()) << "a row names it";
+        EXPECT_TRUE(rowPointsAt(m_screenshots[i], heic));
+    }
+    EXPECT_FALSE(console.contains(u"   ✅ Rollback complete - all files restored"_s));
+    EXPECT_TRUE(
+        console.contains(u"   ⚠️ Kept shot 1.png and shot 1.heic: the library could not be pointed back at "_s
+                         u"the image"_s));
+    EXPECT_TRUE(QFileInfo::exists(m_service.journal().path()));
+
+    // The next start, with a store that takes writes again.
+    DatabaseManager restarted(m_store.path());
+    CompressionService next(restarted, m_fileOps);
+    next.setJournalFolder(m_dir.filePath(u"data"_s));
+    const auto recovered = next.recoverInterruptedRun();
+    EXPECT_EQ(recovered.removed.size(), 3);
+    EXPECT_EQ(snapshot(), before);
+    for (const Screenshot& screenshot : std::as_const(m_screenshots)) {
+        const auto row = restarted.fetchByPath(screenshot.filePath);
+        EXPECT_TRUE(row && row->id == screenshot.id) << screenshot.filename.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(next.journal().path()));
+}
