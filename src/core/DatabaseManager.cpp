@@ -384,8 +384,8 @@ void DatabaseManager::createTables()
          {"ocr_text", "embedding_json", "source_app", "detected_urls", "custom_tags", "user_notes"})
         addColumnIfMissing(QString::fromLatin1(column), u"TEXT"_s);
     migrateEmptyEmbeddings();
-    createIndexes();
-    Console::printLine(u"✅ Database indexes created/verified"_s);
+    if (createIndexes())
+        Console::printLine(u"✅ Database indexes created/verified"_s);
     rescanForLinks(true);
 }
 
@@ -400,9 +400,12 @@ void DatabaseManager::addColumnIfMissing(const QString& name, const QString& typ
     }
     const QByteArray alter = "ALTER TABLE screenshot ADD COLUMN " + name.toUtf8() + ' ' + type.toUtf8() + ';';
     SqliteStatement statement(m_db.get(), alter.constData());
-    if (!statement.isPrepared())
+    // A column that could not be added is reported as a failed write, and the
+    // next start tries again.
+    if (!statement.isPrepared() || !statement.stepDone()) {
+        noteWrite(failureCode(m_db.get()));
         return;
-    statement.step();
+    }
     Console::printLine(u"ℹ️ Added column "_s + name);
 }
 
@@ -417,14 +420,20 @@ void DatabaseManager::migrateEmptyEmbeddings()
         Console::printLine(u"🔧 Migration: Fixed %1 records with empty embeddings"_s.arg(fixed));
 }
 
-void DatabaseManager::createIndexes()
+bool DatabaseManager::createIndexes()
 {
     for (const char* sql : {"CREATE INDEX IF NOT EXISTS idx_date_created ON screenshot(date_created DESC);",
                             "CREATE INDEX IF NOT EXISTS idx_filepath ON screenshot(filepath);",
                             "CREATE INDEX IF NOT EXISTS idx_ocr_text ON screenshot(ocr_text);"}) {
+        // Only a failure is noted: an index that is there already says nothing
+        // about whether the store takes writes.
         SqliteStatement index(m_db.get(), sql);
-        index.step();
+        if (!index.isPrepared() || !index.stepDone()) {
+            noteWrite(failureCode(m_db.get()));
+            return false;
+        }
     }
+    return true;
 }
 
 void DatabaseManager::rescanForLinks(bool quiet, LinkRescanDone done)
@@ -518,7 +527,8 @@ int DatabaseManager::readLinkPage(BackfillRun& run,
     SqliteStatement rows(m_db.get(), "SELECT id, ocr_text FROM screenshot WHERE ocr_text IS NOT NULL "
                                      "AND ocr_text != '' AND id > ? ORDER BY id LIMIT 100;");
     rows.bindText(1, QByteArrayView(run.afterId));
-    while (rows.step() == SQLITE_ROW) {
+    int step = SQLITE_DONE;
+    while ((step = rows.step()) == SQLITE_ROW) {
         ++rowsRead;
         if (run.reporting)
             ++run.rowsWithText;
@@ -536,6 +546,7 @@ int DatabaseManager::readLinkPage(BackfillRun& run,
         run.currentId = *id;
         visit(text, detector->detect(text));
     }
+    noteRead(step);
     return rowsRead;
 }
 
@@ -812,7 +823,8 @@ QStringList DatabaseManager::allCustomTags()
             return QStringList();
         SqliteStatement rows(m_db.get(), "SELECT custom_tags FROM screenshot WHERE custom_tags IS NOT NULL AND "
                                          "custom_tags != '' AND custom_tags != '[]';");
-        while (rows.step() == SQLITE_ROW) {
+        int step = SQLITE_DONE;
+        while ((step = rows.step()) == SQLITE_ROW) {
             if (rows.isNull(0))
                 continue;
             if (const auto decoded = JsonArrayCodec::decodeStrings(rows.columnBytes(0))) {
@@ -820,6 +832,7 @@ QStringList DatabaseManager::allCustomTags()
                     tags.insert(tag);
             }
         }
+        noteRead(step);
         return sortedByCodePoint(tags);
     });
 }

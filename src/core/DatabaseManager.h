@@ -169,7 +169,7 @@ private:
     void createTables();
     void addColumnIfMissing(const QString& name, const QString& type);
     void migrateEmptyEmbeddings();
-    void createIndexes();
+    bool createIndexes();
     void startBackfill(std::shared_ptr<BackfillRun> run);
     void backfillBatch(std::shared_ptr<BackfillRun> run);
     int readLinkPage(BackfillRun& run, const std::function<void(const QString&, const QList<QUrl>&)>& visit);

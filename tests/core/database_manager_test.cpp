@@ -151,6 +151,32 @@ TEST_F(DatabaseManagerTest, OldLayoutGainsMissingColumnsAndEmptyEmbeddingsAreRep
     EXPECT_FALSE(m_console.contains(u"Migration"_s));
 }
 
+// Another program writing the file meanwhile: the columns stay missing, the
+// start says so through the store's health instead of claiming them added,
+// and the next start adds them.
+TEST_F(DatabaseManagerTest, ColumnsThatCannotBeAddedAtStartAreReportedAndAddedNextTime)
+{
+    QDir().mkpath(QFileInfo(dbPath()).absolutePath());
+    RawDatabase writer(dbPath());
+    writer.exec("PRAGMA journal_mode=WAL;"
+                "CREATE TABLE screenshot (id TEXT PRIMARY KEY, filename TEXT, filepath TEXT, date_created REAL, "
+                "size_bytes INTEGER, tags TEXT, notes TEXT, ocr_text TEXT, embedding_json TEXT, detected_urls TEXT);"
+                "BEGIN IMMEDIATE;");
+    {
+        auto store = openStore();
+        EXPECT_FALSE(m_console.contains(u"Added column"_s));
+        EXPECT_FALSE(m_console.contains(u"✅ Database indexes created/verified"_s));
+        EXPECT_FALSE(store->health().canWrite());
+    }
+    writer.exec("COMMIT;");
+    m_console.clear();
+    auto store = openStore();
+    EXPECT_EQ(m_console.matching(u"Added column"_s).size(), 3);
+    EXPECT_TRUE(m_console.contains(u"✅ Database indexes created/verified"_s));
+    EXPECT_TRUE(store->health().canWrite());
+    EXPECT_EQ(writer.columns(), oldLayoutColumns + addedColumns);
+}
+
 TEST_F(DatabaseManagerTest, AFileThatCannotBeOpenedLeavesEveryOperationEmpty)
 {
     QFile blocker(m_dir.filePath(u"data"_s));
