@@ -518,6 +518,7 @@ void AnalysisPipeline::setTimeBudget(const Budget& budget)
 
 void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& folder)
 {
+    assertGuiThread();
     if (files.isEmpty() || m_isShuttingDown)
         return;
     QList<Screenshot> runFiles = files;
@@ -548,6 +549,7 @@ void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& fold
 
 void AnalysisPipeline::stop()
 {
+    assertGuiThread();
     if (m_run) {
         m_run->discardResults();
         m_run->requestStop(true);

@@ -111,6 +111,7 @@ void ScreenshotMonitor::setPollingInterval(int milliseconds)
 
 void ScreenshotMonitor::setMonitoredPath(const QString& path)
 {
+    assertGuiThread();
     assignMonitoredPath(path);
     m_settings.setValue(monitoredPathKey, m_monitoredPath);
     restartMonitoring();
@@ -126,6 +127,7 @@ void ScreenshotMonitor::assignMonitoredPath(const QString& path)
 
 void ScreenshotMonitor::setHasFileAccess(bool value)
 {
+    assertGuiThread();
     if (m_hasFileAccess == value)
         return;
     m_hasFileAccess = value;
@@ -137,6 +139,7 @@ void ScreenshotMonitor::setHasFileAccess(bool value)
 // are also announced application-wide on every assignment, changed or not.
 void ScreenshotMonitor::publishProgress(const ProgressUpdate& update)
 {
+    assertGuiThread();
     Progress& p = m_progress;
     assign(this, p.isProcessing, update.isProcessing, &ScreenshotMonitor::isProcessingChanged);
     if (update.isProcessing)
@@ -157,6 +160,7 @@ void ScreenshotMonitor::publishProgress(const ProgressUpdate& update)
 
 void ScreenshotMonitor::setScreenshots(QList<Screenshot> screenshots)
 {
+    assertGuiThread();
     m_screenshots = std::move(screenshots);
     Q_EMIT screenshotsChanged();
 }
@@ -168,6 +172,7 @@ bool ScreenshotMonitor::isCurrent(const QString& folder, quint64 generation) con
 
 void ScreenshotMonitor::startMonitoring()
 {
+    assertGuiThread();
     if (m_isMonitoringActive) {
         Console::printLine(u"✅ Monitor already active, skipping start"_s);
         return;
@@ -220,6 +225,7 @@ void ScreenshotMonitor::startMonitoringAsync(bool force)
 
 void ScreenshotMonitor::stopMonitoring()
 {
+    assertGuiThread();
     Console::printLine(u"🛑 Stopping file monitoring..."_s);
     m_isMonitoringActive = false;
     m_scanner.stopPolling();
@@ -227,6 +233,7 @@ void ScreenshotMonitor::stopMonitoring()
 
 void ScreenshotMonitor::restartMonitoring()
 {
+    assertGuiThread();
     stopMonitoring();
     ++m_generation;
     setScreenshots({});
@@ -237,6 +244,7 @@ void ScreenshotMonitor::restartMonitoring()
 
 void ScreenshotMonitor::cancelProcessing()
 {
+    assertGuiThread();
     Console::printLine(u"🛑 CANCEL: User requested cancellation"_s);
     m_isCancelled = true;
     m_pipeline.stop();
@@ -274,6 +282,7 @@ void ScreenshotMonitor::resetProgressState()
 
 void ScreenshotMonitor::forgetFolder()
 {
+    assertGuiThread();
     cancelProcessing();
     stopMonitoring();
     ++m_generation;
@@ -314,6 +323,7 @@ void ScreenshotMonitor::loadScreenshotLibrary()
 
 void ScreenshotMonitor::publishLoadedRows(const QList<Screenshot>& rows, const QSet<QString>& paths)
 {
+    assertGuiThread();
     setScreenshots(rows);
     m_knownFiles = paths;
 }
@@ -322,6 +332,7 @@ void ScreenshotMonitor::publishLoadedRows(const QList<Screenshot>& rows, const Q
 // its results, flags or timers: the current folder's own load sets them.
 void ScreenshotMonitor::finishLibraryLoad(const LibraryLoader::Outcome& outcome)
 {
+    assertGuiThread();
     if (!isCurrent(outcome.folder, outcome.generation))
         return;
     if (!outcome.found.isEmpty())
@@ -378,6 +389,7 @@ void ScreenshotMonitor::takeFileChanges(const FileChanges& changes)
 
 void ScreenshotMonitor::applyFileChanges(const FileChanges& changes)
 {
+    assertGuiThread();
     QHash<QString, QString> newPaths;
     for (const FileChanges::Move& move : changes.moved) {
         newPaths.insert(move.from, move.to);
@@ -403,6 +415,7 @@ void ScreenshotMonitor::applyFileChanges(const FileChanges& changes)
 
 void ScreenshotMonitor::applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added)
 {
+    assertGuiThread();
     if (!deleted.isEmpty()) {
         Console::printLine(u"🗑️ Detected %1 deletions"_s.arg(deleted.size()));
         for (const QString& path : deleted)
@@ -435,6 +448,7 @@ void ScreenshotMonitor::applyScanChanges(const QSet<QString>& deleted, const QLi
 // file still lacking analysis is analysed under its new name.
 void ScreenshotMonitor::applyRenames(const QList<ChangeScanner::Rename>& renames)
 {
+    assertGuiThread();
     QHash<QString, QString> newPaths;
     for (const ChangeScanner::Rename& rename : renames) {
         newPaths.insert(rename.from, rename.to);
@@ -476,6 +490,7 @@ void ScreenshotMonitor::listNewestFirst(QList<Screenshot> added)
 
 void ScreenshotMonitor::startBatchProcessing(const QList<Screenshot>& files, const QString& folderPath)
 {
+    assertGuiThread();
     if (files.isEmpty())
         return;
     const QString folder = folderPath.isEmpty() ? m_monitoredPath : folderPath;
@@ -489,6 +504,7 @@ void ScreenshotMonitor::startBatchProcessing(const QList<Screenshot>& files, con
 
 void ScreenshotMonitor::applyResults(const QList<ProcessedFileResult>& results)
 {
+    assertGuiThread();
     QHash<QUuid, const ProcessedFileResult*> byId;
     for (const ProcessedFileResult& result : results)
         byId.insert(result.id, &result);
@@ -519,6 +535,7 @@ std::optional<Screenshot> ScreenshotMonitor::screenshotWithId(const QUuid& id) c
 
 bool ScreenshotMonitor::shutDown()
 {
+    assertGuiThread();
     m_isMonitoringActive = false;
     m_scanner.shutDown();
     m_loader.shutDown();

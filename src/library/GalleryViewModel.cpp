@@ -84,6 +84,7 @@ void GalleryViewModel::setupBindings()
 
 void GalleryViewModel::setSearchText(const QString& text)
 {
+    assertGuiThread();
     m_searchText = text;
     Q_EMIT searchTextChanged(m_searchText);
     updateSections();
@@ -91,6 +92,7 @@ void GalleryViewModel::setSearchText(const QString& text)
 
 void GalleryViewModel::setScreenshots(QList<Screenshot> screenshots)
 {
+    assertGuiThread();
     std::swap(m_screenshots, screenshots);
     ++m_libraryGeneration;
     releaseOnWorker(m_services.workers, std::move(screenshots));
@@ -100,6 +102,7 @@ void GalleryViewModel::setScreenshots(QList<Screenshot> screenshots)
 
 void GalleryViewModel::setSections(QList<GallerySection> sections)
 {
+    assertGuiThread();
     std::swap(m_sections, sections);
     releaseOnWorker(m_services.workers, std::move(sections));
     Q_EMIT sectionsChanged();
@@ -107,6 +110,7 @@ void GalleryViewModel::setSections(QList<GallerySection> sections)
 
 void GalleryViewModel::setSelectedIds(QSet<QUuid> ids)
 {
+    assertGuiThread();
     m_selectedIds = std::move(ids);
     Q_EMIT selectedIdsChanged();
 }
@@ -139,6 +143,7 @@ void GalleryViewModel::setNeedsPermission(bool value)
 
 void GalleryViewModel::setActiveCollection(std::optional<SmartCollection> collection)
 {
+    assertGuiThread();
     m_activeCollection = std::move(collection);
     Q_EMIT activeCollectionChanged();
     updateSections();
@@ -175,6 +180,7 @@ void GalleryViewModel::screenshotsDidChange()
 
 void GalleryViewModel::updateScreenshot(const Screenshot& screenshot)
 {
+    assertGuiThread();
     const qsizetype index = m_screenshots.indexOf(screenshot);
     if (index < 0)
         return;
@@ -204,6 +210,7 @@ QList<Screenshot> GalleryViewModel::visibleScreenshots() const
 // publish of the library, runs on a worker.
 void GalleryViewModel::updateSections()
 {
+    assertGuiThread();
     if (m_searchText.isEmpty())
         rebuildNow();
     else

@@ -289,6 +289,7 @@ void GalleryViewModel::startPendingDeletion()
 // Only this deletion's ids leave the selection: one made meanwhile stays.
 void GalleryViewModel::applyDeletion(const QSet<QUuid>& removed)
 {
+    assertGuiThread();
     m_isDeleting = false;
     const QSet<QUuid> asked = std::exchange(m_deletingIds, {});
     Console::printLine(u"🔄 DELETE: Updating local screenshot array..."_s);
