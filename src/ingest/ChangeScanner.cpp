@@ -58,20 +58,27 @@ std::optional<QString> ChangeScanner::frontmostApplicationName()
 
 void ChangeScanner::check()
 {
+    // A check that walks ends when its walk has been handed back.
+    if (!walkIfDue())
+        ++m_checksEnded;
+}
+
+bool ChangeScanner::walkIfDue()
+{
     if (!m_host.hasFileAccess() || m_isShuttingDown)
-        return;
+        return false;
     if (m_pauses > 0) {
         m_isWalkRequested = true;
-        return;
+        return false;
     }
     // A walk still in flight works from an older snapshot of the known paths;
     // a second one would find the same new files again. The change mark stays
     // set, so the next tick walks.
     if (m_walksInFlight > 0)
-        return;
+        return false;
     if (!shouldWalkNow()) {
         updateLastScanDate();
-        return;
+        return false;
     }
     ++m_walksInFlight;
     m_fileQueue.async([this, folder = m_host.monitoredPath(), known = m_host.knownFiles(), previous = m_lastListing,
@@ -82,6 +89,7 @@ void ChangeScanner::check()
             walkEnded(folder, generation, loadsBefore, epoch, changes);
         });
     });
+    return true;
 }
 
 void ChangeScanner::forceCheck()
@@ -286,6 +294,7 @@ void ChangeScanner::walkEnded(const QString& folder, quint64 generation, quint64
                               const Changes& changes)
 {
     --m_walksInFlight;
+    ++m_checksEnded;
     if (epoch != m_walkEpoch) {
         // Paused meanwhile: the tool's moves may not be in the store yet.
         m_isWalkRequested = true;

@@ -88,6 +88,9 @@ public:
 
     void check();
     void forceCheck();
+    // Checks ended so far: at once when nothing was due, else once the walk
+    // was handed back and applied.
+    quint64 checksEnded() const { return m_checksEnded; }
     void pause();
     void resume();
     bool isPaused() const { return m_pauses > 0; }
@@ -127,6 +130,8 @@ private:
         bool isStoreBehind = false;
     };
 
+    // Starts a walk when one is due; false when none was started.
+    bool walkIfDue();
     bool shouldWalkNow();
     std::optional<QString> frontmostApplicationName();
     // On the file queue.
@@ -157,6 +162,7 @@ private:
     FolderWalker::Result m_lastListing;
     QSet<QString> m_reportedSkips;
     int m_quietTicks = 0;
+    quint64 m_checksEnded = 0;
     bool m_isWalkRequested = false;
     // Loads and walks submitted and not yet handed back: at most one walk is
     // in flight, so no two walks work from the same snapshot of known paths.

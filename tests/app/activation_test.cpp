@@ -113,7 +113,7 @@ TEST_F(Activation, ASecondLaunchWithALinkOpensTheScreenshotInTheFirst)
 
     EXPECT_EQ(launchAgain({u"glimmerdeck://open?id="_s + screenshotId.toLower()}), 0);
     ASSERT_TRUE(waitUntil([&] { return opened.size() == 1; }));
-    waitUntil([] { return false; }, 200);
+    drainPostedEvents();
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0][0].toMap(), (QVariantMap{{u"id"_s, screenshotId}}));
     EXPECT_EQ(visibleWindows(), windows);

@@ -302,7 +302,7 @@ TEST_F(AppDelegateTest, ForceScanNeverStartsAFolderTheUserDidNotChoose)
         }
         m_console.clear();
         menuItem(u"Force Scan"_s)->trigger();
-        waitUntil([] { return false; }, 200);
+        drainPostedEvents();
         EXPECT_FALSE(m_monitor->isMonitoringActive());
         EXPECT_FALSE(m_monitor->isPolling());
         EXPECT_FALSE(m_monitor->hasFileAccess());
@@ -346,7 +346,7 @@ TEST_F(AppDelegateTest, ForceScanOfARunningMonitorLooksForNewFilesAtOnce)
     grantFolder();
     ASSERT_TRUE(waitUntil([&] { return m_monitor->isMonitoringActive(); }));
     m_delegate->setup();
-    waitUntil([] { return false; }, 100); // the start's own queued work
+    drainPostedEvents(); // the start's own queued work
     m_console.clear();
 
     QImage pixel(4, 4, QImage::Format_RGB32);
@@ -378,7 +378,7 @@ TEST_F(AppDelegateTest, TheDockPolicyDecidesWhetherTheDashboardIsInTheTaskbar)
 TEST_F(AppDelegateTest, ADashboardKeptOutOfTheTaskbarIsOutBeforeItFirstShows)
 {
     services().preferences().setShowInDock(false);
-    waitUntil([] { return false; }, 50);
+    drainPostedEvents();
     AppDelegate delegate(*m_app, *m_monitor, std::make_unique<FakeTrayIcon>());
     EXPECT_FALSE(delegate.taskbarPresence().isShownInTaskbar());
 }

@@ -98,10 +98,17 @@ protected:
         return monitor;
     }
 
-    // Lets a few ticks pass, so that walks caused by the start are done.
-    void settle(int ms = 300)
+    // Lets `checks` change checks end (a check that walks ends once its walk
+    // is applied), so that what the start or a change on disk caused is done;
+    // while polling is stopped, only the work already posted back.
+    void settle(int checks = 3)
     {
-        waitUntil([] { return false; }, ms);
+        if (m_monitor && m_monitor->isPolling()) {
+            const ChangeScanner& scanner = ScreenshotMonitorTestAccess::scanner(*m_monitor);
+            const quint64 target = scanner.checksEnded() + quint64(checks);
+            waitUntil([&] { return scanner.checksEnded() >= target || !m_monitor->isPolling(); }, 60000);
+        }
+        drainPostedEvents();
     }
 
     QStringList listedPaths() const

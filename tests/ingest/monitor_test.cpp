@@ -158,7 +158,7 @@ TEST_F(MonitorTest, ABookmarkOfADeletedFolderRestoresAndStartsNothing)
     const auto monitor = makeMonitor();
     EXPECT_TRUE(m_console.contains(u"❌ RESTORE: Failed to resolve bookmark: "_s));
     EXPECT_FALSE(monitor->hasFileAccess());
-    waitUntil([] { return false; }, 50);
+    drainPostedEvents();
     EXPECT_FALSE(monitor->isMonitoringActive());
     EXPECT_EQ(m_settings.value(ScreenshotMonitor::folderBookmarkKey).toByteArray(), gone.toUtf8())
         << "the bookmark stays until a new choice";
@@ -306,11 +306,11 @@ TEST_F(MonitorTest, AFolderTheUserNeverChoseOrGaveUpIsNeverMonitored)
     const auto refusedEveryWay = [&] {
         m_console.clear();
         monitor->startMonitoring();
-        waitUntil([] { return false; }, 50);
+        drainPostedEvents();
         monitor->startMonitoringAsync(false);
         monitor->startMonitoringAsync(true);
         monitor->restartMonitoring();
-        waitUntil([] { return false; }, 50);
+        drainPostedEvents();
         EXPECT_FALSE(monitor->isMonitoringActive());
         EXPECT_FALSE(monitor->hasFileAccess());
         EXPECT_FALSE(monitor->isPolling());
@@ -347,7 +347,7 @@ TEST_F(MonitorTest, AStartQueuedBeforeTheFolderIsForgottenDoesNotRun)
     storeBookmark(m_folder);
     monitor->startMonitoring();
     monitor->forgetFolder();
-    waitUntil([] { return false; }, 50);
+    drainPostedEvents();
     EXPECT_FALSE(monitor->isMonitoringActive());
     EXPECT_FALSE(monitor->hasFileAccess());
 }

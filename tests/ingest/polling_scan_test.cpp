@@ -44,7 +44,7 @@ protected:
 TEST_F(PollingScanTest, ANewUpperCaseFileInASubFolderIsFoundWithinOneTick)
 {
     ScreenshotMonitor& monitor = startOn(m_folder, ScreenshotMonitor::pollingIntervalMs);
-    settle(2 * ScreenshotMonitor::pollingIntervalMs + 200); // the walk after the load is done
+    settle(2); // the walk after the load is done
     QSignalSpy announced(&monitor, &ScreenshotMonitor::newScreenshot);
 
     const QString path = writeFile(m_folder + u"/Work/Shot 1.PNG"_s);

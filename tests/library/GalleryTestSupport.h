@@ -107,6 +107,17 @@ protected:
         return shown == expected;
     }
 
+    // Lets every rebuild and search under way finish and deliver what it
+    // found, so that a test can check what was never shown.
+    void settle()
+    {
+        for (int round = 0; round < 3; ++round) {
+            m_workers.gallery().waitForDone();
+            m_workers.search().waitForDone();
+            drainPostedEvents();
+        }
+    }
+
     GalleryViewModel::Services services(std::shared_ptr<const GallerySearch> search = {}, Trash* trash = nullptr)
     {
         return {.library = m_source,

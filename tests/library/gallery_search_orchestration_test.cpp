@@ -47,27 +47,17 @@ private:
 class GallerySearchOrchestrationTest : public GalleryTest
 {
 protected:
-    static QThreadPool& searchThreads()
-    {
-        static QThreadPool pool;
-        return pool;
-    }
-
-    static std::shared_ptr<GallerySearch> searchWith(std::shared_ptr<SpellChecker> spellChecker)
+    std::shared_ptr<GallerySearch> searchWith(std::shared_ptr<SpellChecker> spellChecker)
     {
         return std::make_shared<GallerySearch>(
-            std::move(spellChecker), [](const QString&) { return std::optional<QList<double>>(); }, searchThreads());
+            std::move(spellChecker), [](const QString&) { return std::optional<QList<double>>(); },
+            m_workers.search().threads());
     }
 
     static Screenshot withText(Screenshot screenshot, const QString& text)
     {
         screenshot.ocrText = text;
         return screenshot;
-    }
-
-    static void settle()
-    {
-        waitUntil([] { return false; }, 150);
     }
 };
 

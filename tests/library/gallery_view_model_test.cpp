@@ -6,12 +6,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 using GalleryViewModelTest = GalleryTest;
-
-// Lets queued work and rebuilds that should not happen have their chance.
-void settle()
-{
-    waitUntil([] { return false; }, 150);
-}
 } // namespace
 
 TEST_F(GalleryViewModelTest, DaySectionsRunTodayYesterdayThenNewestDateFirst)

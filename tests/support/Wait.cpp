@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMetaObject>
 #include <QThread>
+
+#include <memory>
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
@@ -14,4 +17,14 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
         QThread::msleep(1);
     }
     return true;
+}
+
+void drainPostedEvents(int rounds)
+{
+    for (int round = 0; round < rounds; ++round) {
+        auto reached = std::make_shared<bool>(false);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [reached] { *reached = true; }, Qt::QueuedConnection);
+        waitUntil([reached] { return *reached; });
+    }
 }
