@@ -123,8 +123,12 @@ public:
     void findAll(const std::vector<Run>& runs)
     {
         for (size_t needle = 0; needle < m_needles.size(); ++needle) {
+            // A rare term is in few blocks: the others are passed over
+            // without reading their text.
+            const bool mayBeContained = m_block.mayContain(m_needles[needle].contained.needle());
+            const bool mayBeWhole = m_block.mayContain(m_needles[needle].whole.needle());
             for (const Scan& scan : kScans) {
-                if (m_block.texts[scan.field].empty())
+                if (m_block.texts[scan.field].empty() || !(scan.wholeElement ? mayBeWhole : mayBeContained))
                     continue;
                 const SubstringFinder& finder =
                     scan.wholeElement ? m_needles[needle].whole : m_needles[needle].contained;

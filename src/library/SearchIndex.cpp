@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QTimeZone>
 
+#include <bit>
 #include <cmath>
 #include <unordered_map>
 
@@ -148,6 +149,50 @@ private:
     const TextFolder& m_folder;
 };
 
+// A trigram of bytes is a 24-bit number: exact as an index while the
+// block's trigrams are counted, hashed down to the filter's size after.
+constexpr size_t kTrigramSpace = size_t(1) << 24;
+constexpr int kBitsPerTrigram = 8; // about one false "maybe" in nine per trigram
+constexpr size_t kFewestFilterBits = 512;
+
+quint32 trigramAt(const char* at)
+{
+    return quint32(quint8(at[0])) << 16 | quint32(quint8(at[1])) << 8 | quint32(quint8(at[2]));
+}
+
+size_t filterBit(quint32 trigram, size_t bitCount)
+{
+    // Fibonacci hashing: the top bits of the product spread neighbouring
+    // trigrams over the whole filter; bitCount is a power of two.
+    return size_t((quint64(trigram) * 0x9E3779B97F4A7C15ull) >> 40) & (bitCount - 1);
+}
+
+void addTrigramFilter(SearchIndex::Block& block)
+{
+    std::vector<quint64> seen(kTrigramSpace / 64, 0);
+    size_t distinct = 0;
+    for (const std::string& text : block.texts) {
+        for (size_t i = 0; i + 3 <= text.size(); ++i) {
+            const quint32 trigram = trigramAt(text.data() + i);
+            quint64& word = seen[trigram / 64];
+            const quint64 bit = quint64(1) << (trigram % 64);
+            distinct += (word & bit) == 0;
+            word |= bit;
+        }
+    }
+    size_t bitCount = kFewestFilterBits;
+    while (bitCount < distinct * kBitsPerTrigram && bitCount < kTrigramSpace)
+        bitCount *= 2;
+    block.trigramBits.assign(bitCount / 64, 0);
+    for (size_t word = 0; word < seen.size(); ++word) {
+        for (quint64 bits = seen[word]; bits != 0; bits &= bits - 1) {
+            const auto trigram = quint32(word * 64 + size_t(std::countr_zero(bits)));
+            const size_t bit = filterBit(trigram, bitCount);
+            block.trigramBits[bit / 64] |= quint64(1) << (bit % 64);
+        }
+    }
+}
+
 void addUnitEmbeddings(SearchIndex::Block& block, const QList<Screenshot>& library, const Range& range)
 {
     for (qsizetype i = range.first; i < range.first + range.count && block.dimensions == 0; ++i)
@@ -191,6 +236,7 @@ std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& li
         writer.add(screenshot);
     }
     writer.finish();
+    addTrigramFilter(*block);
     return block;
 }
 
@@ -214,11 +260,24 @@ size_t hashOf(const QDateTime& time)
 }
 } // namespace
 
+bool SearchIndex::Block::mayContain(std::string_view needle) const
+{
+    if (trigramBits.empty())
+        return true;
+    const size_t bitCount = trigramBits.size() * 64;
+    for (size_t i = 0; i + 3 <= needle.size(); ++i) {
+        const size_t bit = filterBit(trigramAt(needle.data() + i), bitCount);
+        if ((trigramBits[bit / 64] & (quint64(1) << (bit % 64))) == 0)
+            return false;
+    }
+    return true;
+}
+
 size_t SearchIndex::Block::memoryBytes() const
 {
     size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) +
-                   createdMSecs.capacity() * sizeof(qint64) + unitEmbeddings.capacity() * sizeof(float) +
-                   hasUnitEmbedding.capacity();
+                   trigramBits.capacity() * sizeof(quint64) + createdMSecs.capacity() * sizeof(qint64) +
+                   unitEmbeddings.capacity() * sizeof(float) + hasUnitEmbedding.capacity();
     for (int field = 0; field < fieldCount; ++field)
         bytes += texts[field].capacity() + starts[field].capacity() * sizeof(quint32);
     return bytes;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The searchable texts of a library, folded once (see TextFolder) so that a
@@ -64,7 +65,14 @@ public:
         qsizetype dimensions = 0;
         std::vector<float> unitEmbeddings;
         std::vector<quint8> hasUnitEmbedding;
+        // Which byte trigrams occur in any of the texts, hashed to bits
+        // (a one-hash Bloom filter sized to the block's distinct trigrams):
+        // a term with a trigram whose bit is clear is in none of the texts,
+        // and the block is not scanned for it.
+        std::vector<quint64> trigramBits;
 
+        // False only when `needle` occurs in none of the block's texts.
+        bool mayContain(std::string_view needle) const;
         size_t memoryBytes() const;
     };
 

@@ -331,11 +331,11 @@ protected:
     }
 
     void expectSameAsReference(const QList<Screenshot>& library, const SearchIndex& index,
-                               const std::vector<qsizetype>* members)
+                               const std::vector<qsizetype>* members,
+                               const QStringList& queries = {u"invoice"_s, u"INVOICE PAYMENT"_s, u"éclair"_s,
+                                                             u"Éclair über"_s, u"ice pay"_s, u"x"_s, u"voice"_s, u" "_s,
+                                                             u"receipt error"_s, u"nothing"_s, u"Shot 12"_s, u"zone"_s})
     {
-        const QStringList queries{
-            u"invoice"_s, u"INVOICE PAYMENT"_s, u"éclair"_s,  u"Éclair über"_s, u"ice pay"_s, u"x"_s, u"voice"_s,
-            u" "_s,       u"receipt error"_s,   u"nothing"_s, u"Shot 12"_s,     u"zone"_s};
         for (const QString& text : queries) {
             const GallerySearch::Query q = query(text, QList<double>{1, 1, 1});
             QList<std::pair<QString, double>> expected;
@@ -392,6 +392,73 @@ TEST_F(ReferenceTest, ARebuiltIndexRefoldsOnlyChangedBlocksAndNeverServesStaleTe
     // Nothing changed: every block is taken over.
     const auto third = SearchIndex::build(library, second.get(), searchThreads(), kRunning);
     EXPECT_EQ(third->reusedBlocks(), qsizetype(third->blocks().size()));
+}
+
+// Texts of random words, so that most terms are rare and most blocks are
+// passed over by their trigram filters: whatever a filter passes over must
+// not have held the term.
+TEST_F(ReferenceTest, TrigramFiltersNeverDropAHitOfTheBlockScan)
+{
+    std::mt19937 random(41);
+    const QString letters = u"abcdefghijklmnopqrstuvwxyzéüß"_s;
+    const auto pick = [&](qsizetype n) { return std::uniform_int_distribution<qsizetype>(0, n - 1)(random); };
+    const auto word = [&] {
+        QString w;
+        for (qsizetype n = 3 + pick(7); n > 0; --n)
+            w += letters.at(pick(letters.size()));
+        return pick(6) == 0 ? w.toUpper() : w;
+    };
+    const auto words = [&](qsizetype count) {
+        QStringList list;
+        for (qsizetype i = 0; i < count; ++i)
+            list.append(word());
+        return list.join(u' ');
+    };
+    QList<Screenshot> library;
+    for (int i = 0; i < 3000; ++i) {
+        Screenshot s = shot(u"Shot %1 %2.png"_s.arg(i).arg(word()), daysAgo(double(pick(60))));
+        s.ocrText = words(pick(40));
+        if (pick(4) == 0)
+            s.userNotes = words(1 + pick(3));
+        for (qsizetype tag = pick(3); tag > 0; --tag)
+            s.tags.append(word());
+        if (pick(5) == 0)
+            s.customTags.append(words(1 + pick(2)));
+        library.append(s);
+    }
+    const auto index = SearchIndex::build(library, nullptr, searchThreads(), kRunning);
+    ASSERT_GT(index->blocks().size(), 3u);
+
+    // Terms taken from the texts (whole words, pieces of words, across a
+    // blank, in another case), whole tags, and words found nowhere.
+    QStringList queries;
+    for (int i = 0; i < 60; ++i) {
+        const Screenshot& s = library.at(pick(library.size()));
+        const QString text = s.ocrText->isEmpty() ? s.filename : *s.ocrText;
+        const qsizetype from = pick(text.size());
+        QString term = text.mid(from, 3 + pick(8));
+        if (i % 3 == 0)
+            term = term.toUpper();
+        queries.append(term);
+        if (!s.tags.isEmpty())
+            queries.append(s.tags.first());
+        queries.append(word());
+    }
+    expectSameAsReference(library, *index, nullptr, queries);
+
+    // Every piece of every text passes its block's filter, and an absent
+    // term is passed over by most blocks.
+    for (const SearchIndex::Placement& placement : index->blocks()) {
+        const SearchIndex::Block& block = *placement.block;
+        for (const std::string& text : block.texts) {
+            for (size_t at = 0; at + 3 <= text.size(); at += 1 + size_t(pick(5)))
+                ASSERT_TRUE(block.mayContain(std::string_view(text).substr(at, 3 + size_t(pick(6)))));
+        }
+    }
+    int passedOver = 0;
+    for (const SearchIndex::Placement& placement : index->blocks())
+        passedOver += !placement.block->mayContain(index->folder().forContains(u"0x80370102"_s));
+    EXPECT_GT(passedOver, int(index->blocks().size()) / 2);
 }
 
 TEST(SubstringFinderTest, FindsTheFirstOccurrenceAtEveryOffsetAndLength)
