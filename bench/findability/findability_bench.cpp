@@ -213,6 +213,23 @@ LabelScore labelScore(const FindabilitySet& set, const QList<Screenshot>& librar
     score.recall = library.isEmpty() ? 0 : double(found) / double(library.size());
     return score;
 }
+
+// How alike the vectors of screens of different kinds are, on average: the
+// closer to 0, the more the similarity bonus tells related screens apart.
+double unrelatedCosine(const FindabilitySet& set, const QList<Screenshot>& library)
+{
+    double sum = 0;
+    int pairs = 0;
+    for (qsizetype i = 0; i < library.size(); ++i) {
+        for (qsizetype j = i + 1; j < library.size(); ++j) {
+            if (set.screens[i].kind == set.screens[j].kind || !library[i].embedding || !library[j].embedding)
+                continue;
+            sum += EmbeddingService::cosineSimilarity(*library[i].embedding, *library[j].embedding);
+            ++pairs;
+        }
+    }
+    return pairs ? sum / pairs : 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -284,6 +301,18 @@ int main(int argc, char** argv)
     const LabelScore labels = labelScore(set, library);
     std::printf("screen-type labels: precision %.3f, recall %.3f, %d of %lld screens labelled\n", labels.precision,
                 labels.recall, labels.labelled, qlonglong(library.size()));
+    if (verbose) {
+        for (qsizetype i = 0; i < library.size(); ++i) {
+            const QStringList kinds =
+                library[i].tags.filter(QRegularExpression(u"^("_s + ScreenTypes::kinds().join(u'|') + u")$"_s));
+            if (kinds != QStringList{set.screens[i].kind})
+                std::printf("  drawn as %-14s labelled [%s]: %s\n", qPrintable(set.screens[i].kind),
+                            qPrintable(kinds.join(u", "_s)),
+                            qPrintable(library[i].ocrText.value_or(QString()).left(160)));
+        }
+    }
+    const double unrelated = unrelatedCosine(set, library);
+    std::printf("mean cosine between screens of different kinds: %.3f\n", unrelated);
 
     ResultLine(u"findability"_s)
         .add(u"top1_pct"_s, oursAll.top1Pct(), 1)
@@ -296,6 +325,7 @@ int main(int argc, char** argv)
         .add(u"kinds_ahead_of_fts5"_s, kindsAhead, 0)
         .add(u"label_precision"_s, labels.precision, 3)
         .add(u"label_recall"_s, labels.recall, 3)
+        .add(u"unrelated_cosine"_s, unrelated, 3)
         .add(u"word_recall"_s, recall.ratio(), 4)
         .print();
     return 0;

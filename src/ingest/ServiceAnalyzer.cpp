@@ -3,6 +3,7 @@
 #include "core/ImageLoader.h"
 #include "ingest/EmbeddingService.h"
 #include "ingest/OCRService.h"
+#include "ingest/ScreenKindClassifier.h"
 #include "ingest/VisualAnalysisService.h"
 
 #include "core/Logger.h"
@@ -58,7 +59,8 @@ QList<QUrl> ServiceAnalyzer::extractUrls(const QString& text)
 
 QStringList ServiceAnalyzer::labels(const QString& filePath)
 {
-    return VisualAnalysisService::analyze(filePath, m_classifier);
+    // What a screen is follows from its text as much as from its pixels.
+    return look(filePath, {}, TimeBudget()).labels;
 }
 
 std::optional<QList<double>> ServiceAnalyzer::embedding(const QString& text)
@@ -99,18 +101,32 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     }
 
     // The labels need only a small copy; the page is let go once read.
+    ScreenKindClassifier::Look screenLook;
     SharedWork::Group labelling(m_work, stop);
-    labelling.post(
-        [this, &sight, &fileName, account = budget.cpuAccount(), input = ObjectClassifier::networkInput(image)] {
-            const CpuAccount::Charge charge(account);
-            sight.labels = VisualAnalysisService::analyze(input, fileName, m_classifier);
-        });
+    labelling.post([this, &sight, &fileName, &screenLook, account = budget.cpuAccount(),
+                    input = ObjectClassifier::networkInput(image)] {
+        const CpuAccount::Charge charge(account);
+        sight.labels = VisualAnalysisService::analyze(input, fileName, m_classifier);
+        screenLook = ScreenKindClassifier::lookAt(input);
+    });
     OCRService::Reading reading = OCRService::recognizeText(std::move(image), fileName, m_reader, {stop, budget});
     sight.text = std::move(reading.text);
     sight.reachedDeadline = reading.reachedDeadline;
     labelling.wait();
     sight.stopped = stop.stop_requested();
+    if (sight.text)
+        addScreenKinds(sight.labels, *sight.text, screenLook);
     return sight;
+}
+
+void ServiceAnalyzer::addScreenKinds(QStringList& labels, const QString& text, const ScreenKindClassifier::Look& look)
+{
+    for (const QString& kind : ScreenKindClassifier::labels(text, look, VisualAnalysisService::confidenceThreshold)) {
+        if (labels.size() >= VisualAnalysisService::maximumLabels)
+            break;
+        if (!labels.contains(kind))
+            labels.append(kind);
+    }
 }
 
 void ServiceAnalyzer::releaseModels()

@@ -7,12 +7,13 @@
 #include "ingest/ObjectClassifier.h"
 #include "ingest/PageReader.h"
 #include "ingest/PixelBudget.h"
+#include "ingest/ScreenKindClassifier.h"
 #include "ingest/TextRecognizer.h"
 
 class EmbeddingService;
 
 // The analyses of the application: text recognition and links, the object
-// classifier's labels and the sentence embedding. Each picture is decoded
+// classifier's labels with the kind of screen, and the sentence embedding. Each picture is decoded
 // once for recognition and labels; the labels run as a part of the file's
 // work beside its recognition, and idle threads of `helpers` take on parts
 // of every page. Engines and networks are made on first need, on the
@@ -43,6 +44,10 @@ public:
     const PixelBudget& pixelBudget() const { return m_budget; }
 
 private:
+    // The kinds of screen the text and look tell, after the object labels,
+    // by the same threshold and within the same number of labels.
+    static void addScreenKinds(QStringList& labels, const QString& text, const ScreenKindClassifier::Look& look);
+
     EmbeddingService& m_embedding;
     LeasePool<TextRecognizer> m_engines;
     ObjectClassifier m_classifier;
