@@ -49,6 +49,7 @@ AppServices::AppServices(Options options)
                                                std::make_shared<ServiceAnalyzer>(m_embedding, m_workers));
                                        }),
                  .scheduler = options.scheduler})
+    , m_embeddingRefresher(m_store, m_embedding, m_workers.gallery())
     , m_organizer(m_store, m_monitor, *m_fileOps, options.dataFolder)
     , m_compression(m_store, *m_fileOps)
 {
@@ -64,6 +65,12 @@ AppServices::AppServices(Options options)
     (void)m_organizer.recoverInterruptedRun();
     (void)m_compression.recoverInterruptedRun();
     (void)DuplicateFinderViewModel::recoverInterruptedDeletion(m_store);
+    // Rows analysed from now on carry the model's version; vectors of an
+    // older one are made again once the library is listed, so the records
+    // are there to take them.
+    m_store.setEmbeddingModel(SentenceEncoder::modelVersion);
+    connect(&m_monitor, &ScreenshotMonitor::scanFinished, &m_embeddingRefresher, &EmbeddingRefresher::start);
+    connect(&m_embeddingRefresher, &EmbeddingRefresher::refreshed, &m_monitor, &ScreenshotMonitor::applyEmbeddings);
     // A new folder makes every cluster of the old one meaningless.
     connect(&m_monitor, &ScreenshotMonitor::folderChangeStarting, this, [this] { m_clustering.resetCache(); });
 }
@@ -89,6 +96,7 @@ void AppServices::shutDown()
         return;
     m_isShutDown = true;
     m_vocabulary.reset(); // a count under way stops at its next screenshot
+    m_embeddingRefresher.stop();
     // A tool's run, undo or deletion under way finishes first: it changes
     // files and keeps their rows in step.
     ToolJobs::waitForAll();

@@ -7,6 +7,7 @@
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "core/Workers.h"
+#include "ingest/EmbeddingRefresher.h"
 #include "ingest/EmbeddingService.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "library/ClusteringService.h"
@@ -106,6 +107,7 @@ private:
     ClusteringService m_clustering;
     ScreenshotMonitor m_monitor;
     std::unique_ptr<LibraryVocabulary> m_vocabulary; // feeds m_librarySpelling
+    EmbeddingRefresher m_embeddingRefresher;
     // The tools' services outlive the window, whose screens may still wait
     // for a job of theirs when it closes.
     OrganizeService m_organizer;

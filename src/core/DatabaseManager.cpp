@@ -383,6 +383,8 @@ void DatabaseManager::createTables()
     for (const char* column :
          {"ocr_text", "embedding_json", "source_app", "detected_urls", "custom_tags", "user_notes"})
         addColumnIfMissing(QString::fromLatin1(column), u"TEXT"_s);
+    // NULL: a vector of the first model, from before versions were kept.
+    addColumnIfMissing(u"embedding_model"_s, u"INTEGER"_s);
     migrateEmptyEmbeddings();
     if (createIndexes())
         Console::printLine(u"✅ Database indexes created/verified"_s);
@@ -709,7 +711,9 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
     // The size read with the text, so that a file still growing when it was
     // found does not keep the size it had then.
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, "
-                                       "detected_urls = ?, size_bytes = coalesce(?, size_bytes) WHERE id = ?;");
+                                       "detected_urls = ?, size_bytes = coalesce(?, size_bytes), embedding_model = ? "
+                                       "WHERE id = ?;");
+    const int model = m_embeddingModel;
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !transaction.isActive())
         return failureCode(m_db.get());
@@ -722,7 +726,11 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
             update.bindInt64(5, result.source->size);
         else
             update.bindNull(5);
-        update.bindText(6, uuidText(result.id));
+        if (model > 0)
+            update.bindInt(6, model);
+        else
+            update.bindNull(6);
+        update.bindText(7, uuidText(result.id));
         if (!update.stepDone()) {
             // The batch is kept whole: nothing of it is marked analysed unless all of it is.
             Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
@@ -731,6 +739,62 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
         update.reset();
     }
     return transaction.commit() ? SQLITE_OK : failureCode(m_db.get());
+}
+
+QList<DatabaseManager::EmbeddingSource> DatabaseManager::rowsEmbeddedByOtherModels(qint64 afterRowId, int limit)
+{
+    return m_queue.sync([&] {
+        QList<EmbeddingSource> sources;
+        if (!m_db)
+            return sources;
+        SqliteStatement rows(m_db.get(), "SELECT rowid, id, ocr_text, tags FROM screenshot WHERE rowid > ? AND "
+                                         "ocr_text IS NOT NULL AND embedding_model IS NOT ? ORDER BY rowid LIMIT ?;");
+        rows.bindInt64(1, afterRowId);
+        rows.bindInt(2, m_embeddingModel);
+        rows.bindInt(3, limit);
+        int step = SQLITE_ROW;
+        while ((step = rows.step()) == SQLITE_ROW) {
+            const std::optional<QUuid> id = parseUuid(rows.columnText(1));
+            if (!id)
+                continue;
+            sources.append({rows.columnInt64(0), *id, rows.columnText(2), decodeTextList(rows, 3)});
+        }
+        noteRead(step);
+        return sources;
+    });
+}
+
+std::optional<QList<QUuid>> DatabaseManager::replaceEmbeddings(const QList<EmbeddingUpdate>& updates)
+{
+    return m_queue.sync([&]() -> std::optional<QList<QUuid>> {
+        if (!m_db)
+            return std::nullopt;
+        SqliteStatement update(m_db.get(), "UPDATE screenshot SET embedding_json = ?, embedding_model = ? "
+                                           "WHERE id = ? AND embedding_model IS NOT ?;");
+        SqliteTransaction transaction(m_db.get());
+        if (!update.isPrepared() || !transaction.isActive()) {
+            noteWrite(failureCode(m_db.get()));
+            return std::nullopt;
+        }
+        const int model = m_embeddingModel;
+        QList<QUuid> written;
+        for (const EmbeddingUpdate& entry : updates) {
+            update.bindText(1, QByteArrayView(encodeEmbedding(entry.embedding)));
+            update.bindInt(2, model);
+            update.bindText(3, uuidText(entry.id));
+            update.bindInt(4, model);
+            if (!update.stepDone()) {
+                noteWrite(failureCode(m_db.get()));
+                return std::nullopt;
+            }
+            if (sqlite3_changes(m_db.get()) > 0)
+                written.append(entry.id);
+            update.reset();
+        }
+        if (!noteWrite(transaction.commit() ? SQLITE_OK : failureCode(m_db.get())))
+            return std::nullopt;
+        return written;
+    });
 }
 
 bool DatabaseManager::saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes)

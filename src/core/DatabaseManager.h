@@ -80,6 +80,32 @@ public:
     // an id without a row changes nothing and does not stop the others. False
     // (and nothing written) when any statement failed.
     bool updateMetadataBatch(const QList<ProcessedFileResult>& results);
+    // The version of the sentence model whose vectors are written from now
+    // on; 0 (the default) leaves the rows' version unsaid, as an older
+    // model's.
+    void setEmbeddingModel(int version) { m_embeddingModel = version; }
+
+    // An analysed row whose vector was made by another model than the one
+    // set, and what its vector is made from.
+    struct EmbeddingSource
+    {
+        qint64 rowId = 0; // to continue after
+        QUuid id;
+        QString text;
+        QStringList tags;
+    };
+    // Up to `limit` such rows after `afterRowId`, in row order.
+    QList<EmbeddingSource> rowsEmbeddedByOtherModels(qint64 afterRowId, int limit);
+    struct EmbeddingUpdate
+    {
+        QUuid id;
+        QList<double> embedding; // empty: no vector
+    };
+    // Writes each vector as the set model's, in one transaction, unless the
+    // row got one of that model meanwhile (a new analysis). The ids written;
+    // nothing when the write failed.
+    std::optional<QList<QUuid>> replaceEmbeddings(const QList<EmbeddingUpdate>& updates);
+
     // Files found on disk, by path: a path without a row gets one from its
     // record; a path that has a row keeps it, and the stored record stands
     // in for the given one (taking the given source application when it
@@ -198,6 +224,7 @@ private:
     SqliteConnection m_db;
     std::optional<PageCursor> m_pageCursor; // used on the queue only
     std::atomic<bool> m_closing = false;    // stops a running backfill
+    std::atomic<int> m_embeddingModel = 0;
     // Link backfills, one at a time; on the queue only.
     bool m_isBackfilling = false;
     QList<std::shared_ptr<BackfillRun>> m_waitingBackfills;

@@ -526,6 +526,24 @@ void ScreenshotMonitor::applyResults(const QList<ProcessedFileResult>& results)
         setScreenshots(std::move(updated));
 }
 
+void ScreenshotMonitor::applyEmbeddings(const QList<DatabaseManager::EmbeddingUpdate>& updates)
+{
+    QHash<QUuid, const QList<double>*> byId;
+    for (const DatabaseManager::EmbeddingUpdate& update : updates)
+        byId.insert(update.id, &update.embedding);
+    QList<Screenshot> updated = m_screenshots;
+    bool changed = false;
+    for (Screenshot& screenshot : updated) {
+        const QList<double>* embedding = byId.value(screenshot.id);
+        if (!embedding || !screenshot.ocrText)
+            continue;
+        screenshot.embedding = *embedding;
+        changed = true;
+    }
+    if (changed)
+        setScreenshots(std::move(updated));
+}
+
 std::optional<Screenshot> ScreenshotMonitor::screenshotWithId(const QUuid& id) const
 {
     const auto found = std::find_if(m_screenshots.cbegin(), m_screenshots.cend(),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DatabaseManager.h"
 #include "core/LibrarySource.h"
 #include "core/Screenshot.h"
 #include "ingest/AnalysisPipeline.h"
@@ -21,7 +22,6 @@
 #include <optional>
 
 class AppEvents;
-class DatabaseManager;
 class FolderChooser;
 class MemoryMonitor;
 class Scheduler;
@@ -181,6 +181,9 @@ public:
     // resumePolling() that the caller makes afterwards.
     void takeFileChanges(const FileChanges& changes);
     void startBatchProcessing(const QList<Screenshot>& files, const QString& folderPath = {});
+    // Vectors the store holds anew for records of the list (made again for
+    // the current sentence model); the records keep everything else.
+    void applyEmbeddings(const QList<DatabaseManager::EmbeddingUpdate>& updates);
 
     // The first step of an ordered quit: no walk, load or batch starts any
     // more, the results already analysed are written to the store, and this

@@ -2,6 +2,7 @@
 
 #include "ingest/ModelAssets.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -12,13 +13,38 @@ namespace {
 // damped, rarer ones keep nearly full weight.
 constexpr double sifA = 1e-3;
 constexpr double eulerGamma = 0.5772156649;
+// Beyond this rank words add almost nothing to the shared direction, and
+// their pages of the vector file need not be read.
+constexpr quint32 commonDirectionWords = 50'000;
 } // namespace
 
 SentenceEncoder::SentenceEncoder(std::unique_ptr<WordVectors> vectors)
     : m_vectors(std::move(vectors))
     // Under Zipf's law p(rank r) = 1 / (r * H_N), H_N ~ ln N + gamma.
     , m_zipfNormaliser(std::log(double(m_vectors->wordCount())) + eulerGamma)
+    , m_commonDirection(estimateCommonDirection())
 {}
+
+std::vector<double> SentenceEncoder::estimateCommonDirection() const
+{
+    // The expected vector of a text drawn from the word frequencies: each
+    // word's weighted vector times its probability.
+    std::vector<double> sum(size_t(dimensions()), 0.0);
+    const quint32 words = std::min(m_vectors->wordCount(), commonDirectionWords);
+    for (quint32 row = 0; row < words; ++row) {
+        const double probability = 1.0 / (double(row + 1) * m_zipfNormaliser);
+        m_vectors->accumulate(row, probability * weight(row), sum.data());
+    }
+    double squares = 0;
+    for (double value : sum)
+        squares += value * value;
+    if (!(squares > 0))
+        return {};
+    const double norm = std::sqrt(squares);
+    for (double& value : sum)
+        value /= norm;
+    return sum;
+}
 
 std::unique_ptr<SentenceEncoder> SentenceEncoder::load(const QString& path, QString* error)
 {
@@ -71,10 +97,19 @@ std::optional<QList<double>> SentenceEncoder::encode(const QString& text) const
         m_vectors->accumulate(*row, weight(*row), sum.data());
         known = true;
     }
+    if (!known)
+        return std::nullopt;
+    if (!m_commonDirection.empty()) {
+        double along = 0;
+        for (size_t d = 0; d < sum.size(); ++d)
+            along += sum[d] * m_commonDirection[d];
+        for (size_t d = 0; d < sum.size(); ++d)
+            sum[d] -= along * m_commonDirection[d];
+    }
     double squares = 0;
     for (double value : sum)
         squares += value * value;
-    if (!known || squares == 0)
+    if (squares == 0)
         return std::nullopt;
     const double norm = std::sqrt(squares);
     QList<double> vector;
