@@ -384,14 +384,15 @@ void DatabaseManager::createTables()
          {"ocr_text", "embedding_json", "source_app", "detected_urls", "custom_tags", "user_notes"})
         addColumnIfMissing(QString::fromLatin1(column), u"TEXT"_s);
     // NULL: a vector of the first model, from before versions were kept.
-    addColumnIfMissing(u"embedding_model"_s, u"INTEGER"_s);
+    // Ours alone, so added without a line of its own.
+    addColumnIfMissing(u"embedding_model"_s, u"INTEGER"_s, false);
     migrateEmptyEmbeddings();
     if (createIndexes())
         Console::printLine(u"✅ Database indexes created/verified"_s);
     rescanForLinks(true);
 }
 
-void DatabaseManager::addColumnIfMissing(const QString& name, const QString& type)
+void DatabaseManager::addColumnIfMissing(const QString& name, const QString& type, bool announce)
 {
     {
         SqliteStatement columns(m_db.get(), "PRAGMA table_info(screenshot);");
@@ -408,7 +409,8 @@ void DatabaseManager::addColumnIfMissing(const QString& name, const QString& typ
         noteWrite(failureCode(m_db.get()));
         return;
     }
-    Console::printLine(u"ℹ️ Added column "_s + name);
+    if (announce)
+        Console::printLine(u"ℹ️ Added column "_s + name);
 }
 
 void DatabaseManager::migrateEmptyEmbeddings()

@@ -193,7 +193,7 @@ private:
     void noteRead(int lastStep);
     void noteDamage(int code);
     void createTables();
-    void addColumnIfMissing(const QString& name, const QString& type);
+    void addColumnIfMissing(const QString& name, const QString& type, bool announce = true);
     void migrateEmptyEmbeddings();
     bool createIndexes();
     void startBackfill(std::shared_ptr<BackfillRun> run);

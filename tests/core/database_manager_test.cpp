@@ -102,7 +102,7 @@ protected:
 
 const QStringList oldLayoutColumns{u"id"_s,   u"filename"_s, u"filepath"_s, u"date_created"_s,   u"size_bytes"_s,
                                    u"tags"_s, u"notes"_s,    u"ocr_text"_s, u"embedding_json"_s, u"detected_urls"_s};
-const QStringList addedColumns{u"source_app"_s, u"custom_tags"_s, u"user_notes"_s};
+const QStringList addedColumns{u"source_app"_s, u"custom_tags"_s, u"user_notes"_s, u"embedding_model"_s};
 } // namespace
 
 TEST_F(DatabaseManagerTest, FreshStartCreatesFolderFileAndSchemaAndSaysSo)
@@ -140,7 +140,7 @@ TEST_F(DatabaseManagerTest, OldLayoutGainsMissingColumnsAndEmptyEmbeddingsAreRep
     }
     openStore().reset();
 
-    EXPECT_EQ(m_console.matching(u"Added column"_s).size(), 3);
+    EXPECT_EQ(m_console.matching(u"Added column"_s).size(), 3); // the model's version is added quietly
     EXPECT_TRUE(m_console.contains(u"🔧 Migration: Fixed 2 records with empty embeddings"_s));
     RawDatabase raw(dbPath());
     EXPECT_EQ(raw.columns(), oldLayoutColumns + addedColumns);
