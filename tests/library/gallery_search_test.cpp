@@ -427,7 +427,8 @@ TEST_F(ReferenceTest, TrigramFiltersNeverDropAHitOfTheBlockScan)
         library.append(s);
     }
     const auto index = SearchIndex::build(library, nullptr, searchThreads(), kRunning);
-    ASSERT_GT(index->blocks().size(), 3u);
+    // Blocks end where random ids say so, but no block holds all 3000.
+    ASSERT_GT(index->blocks().size(), 1u);
 
     // Terms taken from the texts (whole words, pieces of words, across a
     // blank, in another case), whole tags, and words found nowhere.
