@@ -38,6 +38,10 @@
 //   tasks             short jobs a view hands off (deletion to the Trash,
 //                     tag lists read from the store), one at a time.
 //
+// The three tools' runs, undos and deletions and the gallery's deletions
+// queue on ToolJobs (core/ToolJobs.h), one serial worker of their own, so
+// they never change the folder over each other; quitting waits for it first.
+//
 // The store ("<id>.db") and the sentence model ("<id>.embedding") keep their
 // serial queues with the resource they guard: the queue must drain before the
 // connection or the model goes, so DatabaseManager and EmbeddingService own
