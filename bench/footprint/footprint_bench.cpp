@@ -56,24 +56,6 @@ private:
     QString m_folder;
 };
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-void settle(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
-
 // What a child printed: this program started with `arguments`.
 QString fromChild(const QStringList& arguments)
 {

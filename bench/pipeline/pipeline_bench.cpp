@@ -225,24 +225,6 @@ void grantFolder(ScreenshotMonitor& monitor, const QString& folder)
     monitor.requestFolderAccess();
 }
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
-void settle(int ms)
-{
-    waitFor([] { return false; }, ms);
-}
-
 struct Worst
 {
     double worstFileS = 0;

@@ -136,19 +136,6 @@ bool Child::isRunning() const
     return m_process->state() != QProcess::NotRunning;
 }
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 bool writePicture(const QString& path, const QString& caption, std::mt19937& random)
 {
     QImage image(160, 100, QImage::Format_RGB32);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/BenchSupport.h"
+
 #include <QHash>
 #include <QProcess>
 #include <QString>
@@ -61,9 +63,6 @@ private:
     QByteArray m_partial;
     qsizetype m_seen = 0;
 };
-
-// Handles events for `ms` (or until `condition` holds, when given).
-bool waitFor(const std::function<bool()>& condition, int timeoutMs);
 
 // A small PNG whose "Caption" text is what a reading of it must find.
 bool writePicture(const QString& path, const QString& caption, std::mt19937& random);

@@ -142,7 +142,7 @@ int child(const QStringList& arguments)
     // Done once nothing is left to analyse or write, and it stays so for a
     // few polls (a walk may still find what was renamed or added).
     QElapsedTimer quiet;
-    const bool finished = Soak::waitFor(
+    const bool finished = waitFor(
         [&] {
             const bool idle = faultOver && monitor.isPolling() && !monitor.isProcessing() && allAnalysed(monitor) &&
                               store.health().canWrite();
@@ -194,7 +194,7 @@ void renameSome(const QString& folder, const QString& dbPath, std::mt19937& rand
         moved.append({id, to});
     }
     for (const auto& [id, to] : moved) {
-        if (Soak::waitFor([&] { return Soak::pathOfId(dbPath, id) == to || !running.isRunning(); }, 60000) &&
+        if (waitFor([&] { return Soak::pathOfId(dbPath, id) == to || !running.isRunning(); }, 60000) &&
             Soak::pathOfId(dbPath, id) == to)
             ++figures.renamesFollowed;
     }
@@ -249,7 +249,7 @@ int run(quint32 seed)
             renameSome(folder, dbPath, random, child, figures);
         }
         if (kind <= 3) {
-            Soak::waitFor([] { return false; }, int(random() % 600));
+            waitFor([] { return false; }, int(random() % 600));
             child.kill();
             ++figures.kills;
             // What a kill leaves must already be sound: never a file marked

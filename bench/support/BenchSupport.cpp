@@ -2,9 +2,11 @@
 
 #include "core/Console.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 
@@ -162,4 +164,22 @@ void WordRecall::add(const QStringList& drawnLines, const QString& read)
             found += seen.contains(word);
         }
     }
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void settle(int ms)
+{
+    waitFor([] { return false; }, ms);
 }

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include <map>
 #include <string>
@@ -66,3 +67,9 @@ public:
     std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
     qint64 physicalBytes() override { return qint64(16) << 30; }
 };
+
+// Handles the event loop until `condition` holds or `timeoutMs` passes;
+// returns whether it held.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs);
+// Handles the event loop for `ms`, letting queued work and timers run.
+void settle(int ms);
