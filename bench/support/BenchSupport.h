@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/MemoryMonitor.h"
+#include "support/Fakes.h" // PlentyOfMemory: no benchmark run pauses for pressure
 
 #include <QElapsedTimer>
 #include <QString>
@@ -57,15 +58,6 @@ struct WordRecall
 
     void add(const QStringList& drawnLines, const QString& read);
     double ratio() const { return words ? double(found) / double(words) : 0; }
-};
-
-// A machine with memory to spare, so no benchmark run pauses for pressure.
-class PlentyOfMemory : public MemoryMonitor::Source
-{
-public:
-    double residentMB() override { return 100; }
-    std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
-    qint64 physicalBytes() override { return qint64(16) << 30; }
 };
 
 // Handles the event loop until `condition` holds or `timeoutMs` passes;

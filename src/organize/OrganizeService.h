@@ -31,6 +31,8 @@ public:
     static inline const QString targetFolderName = QStringLiteral("GLIMMERDECK");
     static inline const QString historyFileName = QStringLiteral("organize_history.json");
     static inline const QString undoFileName = QStringLiteral("organize_undo.json");
+    // What an undo under way is moving back, written before it starts.
+    static inline const QString undoingFileName = QStringLiteral("organize_undoing.json");
     // The undo file is brought up to date after this many moves, so that a
     // run cut short leaves every moved file undoable.
     static constexpr int undoCheckpointInterval = 100;
@@ -136,7 +138,8 @@ public:
     virtual OrganizationPlan analyze(const OrganizationOptions& options) const;
     virtual OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress);
     // Moves every file of `undoData` back; true when all came back. Files
-    // restored are taken out of `remaining`, when given.
+    // restored are taken out of `remaining`, when given. Nothing moves when
+    // the record of the undo under way cannot be written first.
     virtual bool undo(const UndoData& undoData, QList<UndoOperation>* remaining = nullptr);
     // Undoes the entry and every newer one, newest first, for files inside
     // `monitoredFolder` (the folder the monitor held when the user asked).
@@ -153,7 +156,8 @@ public:
     // no time to follow gets its row back (its id, tags and notes). Stray
     // copies of an interrupted move across file systems are removed. Called
     // at start, before the library loads, and before every run. The entry
-    // made, if any.
+    // made, if any. An undo cut short between a file's move back and its
+    // row is settled first: the row (id, tags, notes) follows the file.
     virtual std::optional<HistoryOperation> recoverInterruptedRun();
 
     // False (and a console line) when the file could not be written.
@@ -188,6 +192,10 @@ private:
     void removeEmptyLayoutFolders(const UndoData& undoData);
     bool entriesLieInside(const QList<HistoryOperation>& entries, const QString& monitoredFolder) const;
     bool writeHistory(const OrganizationHistory& history);
+    bool recordUndoUnderWay(const UndoData& undoData);
+    std::optional<UndoData> loadUndoUnderWay() const;
+    void clearUndoUnderWay();
+    void settleInterruptedUndo();
 
     DatabaseManager& m_store;
     ScreenshotMonitor& m_monitor;

@@ -207,6 +207,19 @@ std::variant<Result, QString> decodeWith(const QByteArray& json, Decode decode)
         return error.description;
     }
 }
+
+// Nothing when there is no such file or it does not decode.
+std::optional<OrganizeService::UndoData> readUndoFile(const QString& path)
+{
+    const std::optional<QByteArray> bytes = path.isEmpty() ? std::nullopt : SafeFile::readRegular(path);
+    if (!bytes)
+        return std::nullopt;
+    auto decoded = OrganizeService::decodeUndoData(*bytes);
+    if (OrganizeService::UndoData* undoData = std::get_if<OrganizeService::UndoData>(&decoded))
+        return std::move(*undoData);
+    return std::nullopt;
+}
+
 } // namespace
 
 QString OrganizeService::formatDate(const QDateTime& date)
@@ -335,14 +348,29 @@ bool OrganizeService::saveUndoData(const UndoData& undoData)
 
 std::optional<OrganizeService::UndoData> OrganizeService::loadUndoData() const
 {
-    const std::optional<QByteArray> bytes =
-        undoDataFileURL().isEmpty() ? std::nullopt : SafeFile::readRegular(undoDataFileURL());
-    if (!bytes)
-        return std::nullopt;
-    auto decoded = decodeUndoData(*bytes);
-    if (UndoData* undoData = std::get_if<UndoData>(&decoded))
-        return std::move(*undoData);
-    return std::nullopt;
+    return readUndoFile(undoDataFileURL());
+}
+
+bool OrganizeService::recordUndoUnderWay(const UndoData& undoData)
+{
+    if (m_dataFolder.isEmpty())
+        return true; // nowhere to keep it, as with the other files
+    const SafeFile::Outcome written =
+        writeDataFile(m_fileOps, m_dataFolder + u'/' + undoingFileName, encodeUndoData(undoData));
+    if (!written)
+        Console::printLine(u"❌ ORGANIZE: Failed to record the undo before it starts: "_s + written.error);
+    return written.ok();
+}
+
+std::optional<OrganizeService::UndoData> OrganizeService::loadUndoUnderWay() const
+{
+    return readUndoFile(m_dataFolder.isEmpty() ? QString() : m_dataFolder + u'/' + undoingFileName);
+}
+
+void OrganizeService::clearUndoUnderWay()
+{
+    if (!m_dataFolder.isEmpty())
+        (void)m_fileOps.remove(m_dataFolder + u'/' + undoingFileName);
 }
 
 void OrganizeService::clearUndoData()

@@ -197,6 +197,14 @@ bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remai
     Console::printLine(u"↩️ ORGANIZE: Undoing organization..."_s);
     const int count = int(undoData.operations.size());
     Console::printLine(u"   → Operations to undo: "_s + QString::number(count));
+    // A kill between a file's move back and its row must not leave the row
+    // naming the empty place: the next start settles it from this record.
+    if (!recordUndoUnderWay(undoData)) {
+        Console::printLine(u"❌ ORGANIZE: Undo not started: it could not be recorded first"_s);
+        if (remaining)
+            *remaining = undoData.operations;
+        return false;
+    }
     PollingPause pause(m_monitor);
     int restored = 0;
     QList<UndoOperation> left;
@@ -209,6 +217,7 @@ bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remai
             left.append(operation);
     }
     m_monitor.takeFileChanges(changes);
+    clearUndoUnderWay();
     removeEmptyLayoutFolders(undoData);
     const int failed = count - restored;
     Console::printLine(failed == 0 ? u"✅ ORGANIZE: Undo complete"_s : u"⚠️ ORGANIZE: Undo completed with errors"_s);

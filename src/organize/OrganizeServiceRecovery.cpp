@@ -42,8 +42,35 @@ void removeStagedCopies(FileOps& fileOps, const QString& target)
 }
 } // namespace
 
+void OrganizeService::settleInterruptedUndo()
+{
+    const std::optional<UndoData> undoing = loadUndoUnderWay();
+    if (!undoing)
+        return;
+    ScreenshotMonitor::FileChanges changes;
+    bool unsettled = false;
+    for (const UndoOperation& operation : undoing->operations) {
+        removeStagedCopies(m_fileOps, operation.originalPath);
+        // Moved back, its row still at the place it left.
+        if (SafeFile::isTaken(operation.newPath) || !SafeFile::stampOf(operation.originalPath) ||
+            !rowPointsAt(m_store, operation.newPath, operation.screenshotId))
+            continue;
+        if (!m_store.updateFilePath(operation.originalPath, operation.screenshotId)) {
+            unsettled = true; // the record stays for the next start
+            continue;
+        }
+        changes.moved.append({operation.newPath, operation.originalPath});
+    }
+    m_monitor.takeFileChanges(changes);
+    Console::printLine(u"🩹 ORGANIZE: Settled an interrupted undo: "_s + QString::number(changes.moved.size()) +
+                       u" row(s) followed their files back"_s);
+    if (!unsettled)
+        clearUndoUnderWay();
+}
+
 std::optional<OrganizeService::HistoryOperation> OrganizeService::recoverInterruptedRun()
 {
+    settleInterruptedUndo();
     const std::optional<UndoData> journal = loadUndoData();
     if (!journal)
         return std::nullopt;

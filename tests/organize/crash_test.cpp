@@ -1,89 +1,53 @@
 #include "ScratchFolder.h"
-#include "core/DatabaseManager.h"
 #include "core/LogTimer.h"
-#include "core/MemoryMonitor.h"
-#include "core/Settings.h"
-#include "ingest/ScreenshotMonitor.h"
 #include "organize/OrganizeService.h"
-#include "platform/FileOps.h"
-#include "support/Fakes.h"
-#include "support/MonitorServices.h"
+#include "support/CrashPoint.h"
+#include "support/StartedLibrary.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 using namespace Qt::StringLiterals;
 
-// A run killed part-way: the child process moves the files, the parent kills
-// it right after a move whose row has not followed yet (the worst moment),
-// then checks what the crash left and undoes it.
+// A run killed part-way: the child process moves the files and dies right
+// after a move whose row has not followed yet (the worst moment), then the
+// parent checks what the crash left and undoes it.
 namespace {
-const char* const childVariable = "ORGANIZE_CRASH_FOLDER";
 constexpr int fileCount = 2000;
+constexpr int killedAfterMove = 501;
 
 QString fileName(int index)
 {
     return u"shot %1.png"_s.arg(index, 4, 10, QChar(u'0'));
 }
 
-// Moves like the real thing, but after move number `stopAfter` has happened,
-// and before the run can record it, says so and waits to be killed.
-class StoppingFileOps : public SystemFileOps
-{
-public:
-    static constexpr int stopAfter = 501;
-
-    SafeFile::Outcome move(const QString& from, const QString& to) override
-    {
-        SafeFile::Outcome outcome = SystemFileOps::move(from, to);
-        if (++m_moves == stopAfter) {
-            std::fprintf(stderr, "stopped after a move\n");
-            std::fflush(stderr);
-            std::getchar(); // the parent never writes: this is where the kill lands
-        }
-        return outcome;
-    }
-
-private:
-    int m_moves = 0;
-};
-
-struct Services
+struct Services : StartedLibrary
 {
     explicit Services(const QString& folder)
-        : settings(folder + u"/settings.conf"_s)
-        , memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
-        , store(folder + u"/data/Brindlework.sqlite"_s)
-        , monitor(parts.with(settings, memory, store))
+        : StartedLibrary(folder + u"/settings.conf"_s, folder + u"/data/Brindlework.sqlite"_s)
         , service(store, monitor, fileOps, folder + u"/data"_s)
-    {}
+    {
+        CrashPoint::atFileSteps(fileOps, OrganizeService::undoFileName);
+    }
 
-    MonitorServices parts;
-    Settings settings;
-    MemoryMonitor memory;
-    DatabaseManager store;
-    ScreenshotMonitor monitor;
-    StoppingFileOps fileOps;
+    SteppingFileOps fileOps;
     OrganizeService service;
 };
 } // namespace
 
 TEST(OrganizerCrash, ChildRun)
 {
-    const QString folder = qEnvironmentVariable(childVariable);
-    if (folder.isEmpty())
+    if (!CrashPoint::isChild())
         GTEST_SKIP() << "runs only as the child of KilledRunLeavesEveryFileUndoable";
-    Services services(folder);
-    const auto plan = services.service.analyze({QUrl::fromLocalFile(folder + u"/Shots"_s), false, false, false});
+    Services services(CrashPoint::folder());
+    const auto plan =
+        services.service.analyze({QUrl::fromLocalFile(CrashPoint::folder() + u"/Shots"_s), false, false, false});
     services.service.organize(plan, {});
+    FAIL() << "the run ended without reaching its point";
 }
 
 TEST(OrganizerCrash, KilledRunLeavesEveryFileUndoable)
@@ -105,20 +69,9 @@ TEST(OrganizerCrash, KilledRunLeavesEveryFileUndoable)
         store.upsertMany(rows);
     }
 
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(childVariable), dir.path());
-    child.setProcessEnvironment(environment);
-    child.setStandardOutputFile(QProcess::nullDevice());
-    child.setReadChannel(QProcess::StandardError);
-    child.start(QCoreApplication::applicationFilePath(), {u"--gtest_filter=OrganizerCrash.ChildRun"_s});
-    ASSERT_TRUE(child.waitForStarted());
-    QByteArray said;
-    while (!said.contains("stopped after a move") && child.waitForReadyRead(20'000))
-        said += child.readAllStandardError();
-    child.kill();
-    child.waitForFinished();
-    ASSERT_TRUE(said.contains("stopped after a move")) << said.toStdString();
+    const CrashPoint::ChildEnd child =
+        CrashPoint::runChild(u"OrganizerCrash.ChildRun"_s, u"move-%1"_s.arg(killedAfterMove), dir.path());
+    ASSERT_TRUE(child.killed) << child.output.toStdString();
 
     Services services(dir.path());
     const auto undoData = services.service.loadUndoData();
@@ -141,7 +94,7 @@ TEST(OrganizerCrash, KilledRunLeavesEveryFileUndoable)
         }
         disagreeing += (atTarget ? target : source) != row.filePath;
     }
-    EXPECT_EQ(moved, StoppingFileOps::stopAfter);
+    EXPECT_EQ(moved, killedAfterMove);
     EXPECT_EQ(disagreeing, 1); // the file moved last, whose row had no time to follow
 
     EXPECT_TRUE(services.service.undo(*undoData));

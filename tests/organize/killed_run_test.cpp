@@ -1,15 +1,9 @@
 #include "ScratchFolder.h"
-#include "core/DatabaseManager.h"
 #include "core/LogTimer.h"
-#include "core/MemoryMonitor.h"
-#include "core/Settings.h"
-#include "ingest/ScreenshotMonitor.h"
 #include "organize/OrganizeService.h"
 #include "organize/ReOrganizerViewModel.h"
-#include "platform/FileOps.h"
 #include "support/CrashPoint.h"
-#include "support/Fakes.h"
-#include "support/MonitorServices.h"
+#include "support/StartedLibrary.h"
 #include "support/Wait.h"
 
 #include <QDir>
@@ -27,46 +21,18 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int fileCount = 250; // three blocks of the undo file
 
-// The real file steps; the process dies at the named point.
-class DyingFileOps : public SystemFileOps
-{
-public:
-    SafeFile::Outcome move(const QString& from, const QString& to) override
-    {
-        SafeFile::Outcome outcome = SystemFileOps::move(from, to);
-        // Moved; its row has not followed yet.
-        CrashPoint::reach(u"move-%1"_s.arg(++m_moves));
-        return outcome;
-    }
-    SafeFile::Outcome write(const QString& path, const QByteArray& bytes, Write mode) override
-    {
-        if (path.endsWith(OrganizeService::undoFileName))
-            CrashPoint::reach(u"journal-block-%1"_s.arg(++m_journalWrites));
-        return SystemFileOps::write(path, bytes, mode);
-    }
-
-private:
-    int m_moves = 0;
-    int m_journalWrites = 0;
-};
-
-// The application's pieces over the scratch folder, started afresh.
-struct Application
+// The application's pieces over the scratch folder, started afresh; the
+// process dies at the file step named, if any.
+struct Application : StartedLibrary
 {
     explicit Application(const QString& folder)
-        : settings(folder + u"/settings.conf"_s)
-        , memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
-        , store(folder + u"/data/Brindlework.sqlite"_s)
-        , monitor(parts.with(settings, memory, store))
+        : StartedLibrary(folder + u"/settings.conf"_s, folder + u"/data/Brindlework.sqlite"_s)
         , service(store, monitor, fileOps, folder + u"/data"_s)
-    {}
+    {
+        CrashPoint::atFileSteps(fileOps, OrganizeService::undoFileName);
+    }
 
-    MonitorServices parts;
-    Settings settings;
-    MemoryMonitor memory;
-    DatabaseManager store;
-    ScreenshotMonitor monitor;
-    DyingFileOps fileOps;
+    SteppingFileOps fileOps;
     OrganizeService service;
 };
 
@@ -142,7 +108,9 @@ TEST(OrganizerKilled, ChildRun)
     Application application(CrashPoint::folder());
     const auto plan =
         application.service.analyze({QUrl::fromLocalFile(shots(CrashPoint::folder())), true, true, false});
-    application.service.organize(plan, {});
+    const auto result = application.service.organize(plan, {});
+    if (result.undoData) // the point lies in the undo
+        application.service.undo(*result.undoData);
     FAIL() << "the run ended without reaching its point";
 }
 
@@ -153,8 +121,9 @@ TEST(OrganizerKilled, ARunKilledAtItsWorstMomentsIsRecoveredAndUndoable)
         const char* point;
         int movedBeforeKill;
     } cases[] = {
-        {"move-150", 150},        // between the move of a file and its row
-        {"journal-block-2", 100}, // between two blocks of the undo file
+        {"move-150", 150},  // between the move of a file and its row
+        {"journal-2", 100}, // between two blocks of the undo file
+        {"move-300", 200},  // undoing the whole run: the 50th file back, its row not yet
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.point);

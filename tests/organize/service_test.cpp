@@ -440,6 +440,32 @@ TEST_F(OrganizeService_, AnUndoFileThatCannotBeWrittenStopsTheRunBeforeTheNextMo
     EXPECT_EQ(snapshot(), before);
 }
 
+// An undo writes down what it moves back before the first file goes (a kill
+// between a file and its row is settled from it at the next start); when it
+// cannot, nothing moves, and a later try undoes everything.
+TEST_F(OrganizeService_, AnUndoThatCannotBeRecordedFirstMovesNothing)
+{
+    const QStringList before = snapshot();
+    const auto result = m_service.organize(m_service.analyze(options(true, false, false)), {});
+    ASSERT_TRUE(result.undoData);
+    const QStringList organized = snapshot();
+    ASSERT_NE(organized, before);
+    bool refuse = true;
+    m_fileOps.failWhen([&](FaultyFileOps::Step step, const QString& path) {
+        return refuse && step == FaultyFileOps::Step::Write && path.endsWith(OrganizeService::undoingFileName);
+    });
+
+    QList<OrganizeService::UndoOperation> remaining;
+    EXPECT_FALSE(m_service.undo(*result.undoData, &remaining));
+    EXPECT_EQ(remaining, result.undoData->operations);
+    EXPECT_EQ(snapshot(), organized);
+
+    refuse = false;
+    EXPECT_TRUE(m_service.undo(*result.undoData));
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_FALSE(QFileInfo::exists(dataFolder() + u'/' + OrganizeService::undoingFileName));
+}
+
 // The target folder is a link to somewhere outside the monitored folder:
 // every file is refused, and no year or month folder is made out there.
 TEST_F(OrganizeService_, ATargetFolderLeadingOutsideGetsNoFoldersMadeThere)

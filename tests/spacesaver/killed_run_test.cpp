@@ -11,36 +11,6 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int imageCount = 6;
 
-// The real file steps; the process dies at the named point.
-class DyingFileOps : public SystemFileOps
-{
-public:
-    SafeFile::Outcome move(const QString& from, const QString& to) override
-    {
-        SafeFile::Outcome outcome = SystemFileOps::move(from, to);
-        CrashPoint::reach(u"rendition-placed-%1"_s.arg(++m_moves));
-        return outcome;
-    }
-    SafeFile::Outcome write(const QString& path, const QByteArray& bytes, Write mode) override
-    {
-        // The journal is written ahead of each rendition: the one of entry
-        // N+1 comes just after entry N's row was pointed at its rendition.
-        if (path.endsWith(CompressionJournal::fileName))
-            CrashPoint::reach(u"journal-%1"_s.arg(++m_journalWrites));
-        return SystemFileOps::write(path, bytes, mode);
-    }
-    SafeFile::Outcome remove(const QString& path) override
-    {
-        CrashPoint::reach(u"remove-%1"_s.arg(++m_removals));
-        return SystemFileOps::remove(path);
-    }
-
-private:
-    int m_moves = 0;
-    int m_journalWrites = 0;
-    int m_removals = 0;
-};
-
 QString desktop(const QString& folder)
 {
     return folder + u"/Desktop"_s;
@@ -64,7 +34,8 @@ TEST(SpaceSaverKilled, ChildRun)
         GTEST_SKIP() << "runs only as the child of ARunKilledAtItsWorstMomentsEndsAsOneFileAndOneRowPerImage";
     const QString folder = CrashPoint::folder();
     DatabaseManager store(folder + u"/data/Brindlework.sqlite"_s);
-    DyingFileOps fileOps;
+    SteppingFileOps fileOps;
+    CrashPoint::atFileSteps(fileOps, CompressionJournal::fileName);
     CompressionService service(store, fileOps);
     service.setJournalFolder(folder + u"/data"_s);
     if (CrashPoint::named().startsWith(u"remove-"_s) && CrashPoint::named() != u"remove-3"_s) {
@@ -81,10 +52,10 @@ TEST(SpaceSaverKilled, ChildRun)
 TEST(SpaceSaverKilled, ARunKilledAtItsWorstMomentsEndsAsOneFileAndOneRowPerImage)
 {
     const char* const points[] = {
-        "rendition-placed-2", // the second rendition in place, its row not yet moved
-        "journal-3",          // the second row on its rendition, the third not begun
-        "remove-2",           // rolling back: the first rendition gone, the second's row back
-        "remove-3",           // removing the images at the end: two gone, four still there
+        "move-2",    // the second rendition in place, its row not yet moved
+        "journal-3", // the second row on its rendition, the third not begun
+        "remove-2",  // rolling back: the first rendition gone, the second's row back
+        "remove-3",  // removing the images at the end: two gone, four still there
     };
     for (const char* point : points) {
         SCOPED_TRACE(point);

@@ -6,6 +6,8 @@
 // with no destructor, flush or rollback run. The parent then starts over on
 // what the child left, as the application does after a crash.
 
+#include "support/SteppingFileOps.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QProcess>
@@ -44,6 +46,28 @@ inline void reach(const QString& point)
     std::fprintf(stderr, "\nkilled at %s\n", qPrintable(point));
     std::fflush(stderr);
     ::kill(::getpid(), SIGKILL);
+}
+
+// Makes the tools' file steps points: "move-N" once the Nth move is done
+// (nothing has followed it yet), "remove-N" before the Nth removal, and
+// "journal-N" before the Nth write of a file named `journalName`.
+inline void atFileSteps(SteppingFileOps& fileOps, const QString& journalName)
+{
+    fileOps.watcher = [journalName, journalWrites = 0](SteppingFileOps::Step step, int number,
+                                                       const QString& path) mutable {
+        switch (step) {
+        case SteppingFileOps::Step::moved:
+            reach(QStringLiteral("move-%1").arg(number));
+            break;
+        case SteppingFileOps::Step::removing:
+            reach(QStringLiteral("remove-%1").arg(number));
+            break;
+        case SteppingFileOps::Step::writing:
+            if (path.endsWith(QLatin1Char('/') + journalName))
+                reach(QStringLiteral("journal-%1").arg(++journalWrites));
+            break;
+        }
+    };
 }
 
 struct ChildEnd
