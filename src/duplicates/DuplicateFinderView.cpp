@@ -13,6 +13,7 @@
 #include "ui/TextLabel.h"
 
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QStackedWidget>
@@ -46,6 +47,16 @@ void finishColumn(QWidget& column)
 {
     static_cast<QVBoxLayout*>(column.layout())->addStretch();
 }
+
+// A handful of names, then how many more: a clean-up of hundreds stays one
+// short line.
+QString namesOf(const QStringList& names)
+{
+    constexpr qsizetype shown = 5;
+    if (names.size() <= shown)
+        return names.join(u", "_s);
+    return names.first(shown).join(u", "_s) + u" and %1 more"_s.arg(names.size() - shown);
+}
 } // namespace
 
 DuplicateFinderView::DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash,
@@ -65,6 +76,16 @@ DuplicateFinderView::DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseMan
     palette.setColor(QPalette::Window, PremiumTheme::glassBorder());
     divider->setPalette(palette);
     column->addWidget(divider);
+    // One line in green for a deletion that did all it was asked, one in red
+    // for one that left files behind.
+    for (QLabel*& line : m_deletionLines) {
+        line = makeTextLabel(QString(), PremiumTheme::labelFont(),
+                             &line == &m_deletionLines[0] ? PremiumTheme::success() : PremiumTheme::error());
+        line->setWordWrap(true);
+        line->setContentsMargins(24, 12, 24, 12);
+        line->hide();
+        column->addWidget(line);
+    }
 
     m_list = new DuplicateGroupList(*m_thumbnails);
     m_content = new QStackedWidget;
@@ -80,6 +101,7 @@ DuplicateFinderView::DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseMan
     connect(m_viewModel, &DuplicateFinderViewModel::isAnalyzingChanged, this, &DuplicateFinderView::showProgress);
     connect(m_viewModel, &DuplicateFinderViewModel::progressChanged, this, &DuplicateFinderView::showProgress);
     connect(m_viewModel, &DuplicateFinderViewModel::previewingGroupChanged, this, &DuplicateFinderView::showPreview);
+    connect(m_viewModel, &DuplicateFinderViewModel::deletionFinished, this, &DuplicateFinderView::showDeletion);
     showResult();
     showProgress();
 }
@@ -219,4 +241,40 @@ void DuplicateFinderView::showPreview()
 void DuplicateFinderView::paintEvent(QPaintEvent*)
 {
     QPainter(this).fillRect(rect(), PremiumTheme::background());
+}
+
+QString DuplicateFinderView::deletionText(const DuplicateFinderViewModel::DeletionReport& report)
+{
+    QStringList sentences;
+    if (report.deleted == 0)
+        sentences.append(u"Nothing was moved to the Trash."_s);
+    else
+        sentences.append(report.deleted == 1 ? u"Moved 1 file to the Trash."_s
+                                             : u"Moved %1 files to the Trash."_s.arg(report.deleted));
+    // One sentence per reason, in the order the reasons first came.
+    QStringList reasons;
+    QHash<QString, QStringList> namesByReason;
+    for (const auto& kept : report.notDeleted) {
+        if (!namesByReason.contains(kept.why))
+            reasons.append(kept.why);
+        namesByReason[kept.why].append(kept.name);
+    }
+    for (const QString& why : std::as_const(reasons))
+        sentences.append(u"Not deleted (%1): %2."_s.arg(why, namesOf(namesByReason.value(why))));
+    if (!report.rowsRemaining.isEmpty())
+        sentences.append(
+            u"In the Trash, but still listed until the next start: %1."_s.arg(namesOf(report.rowsRemaining)));
+    return sentences.join(u' ');
+}
+
+void DuplicateFinderView::showDeletion()
+{
+    const auto& report = m_viewModel->lastDeletion();
+    if (!report)
+        return;
+    const bool clean = report->notDeleted.isEmpty() && report->rowsRemaining.isEmpty();
+    m_deletionLines[clean ? 1 : 0]->hide();
+    m_deletionLine = m_deletionLines[clean ? 0 : 1];
+    m_deletionLine->setText(deletionText(*report));
+    m_deletionLine->show();
 }

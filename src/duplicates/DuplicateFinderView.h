@@ -1,12 +1,14 @@
 #pragma once
 
+#include "duplicates/DuplicateFinderViewModel.h"
 #include "duplicates/DuplicatePreviewView.h"
 
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
+
 class DatabaseManager;
-class DuplicateFinderViewModel;
 class DuplicateGroupList;
 class MemberThumbnails;
 class PlainButton;
@@ -42,6 +44,11 @@ public:
     PlainButton* startScanButton() const { return m_startScan; }
     QWidget* progressBlock() const { return m_progressBlock; }
     QLabel* progressText() const { return m_progressText; }
+    // What the last deletion did, under the header; none before the first.
+    QLabel* deletionLine() const { return m_deletionLine; }
+
+    // The line's text: how many went to the Trash, and which did not and why.
+    static QString deletionText(const DuplicateFinderViewModel::DeletionReport& report);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -53,6 +60,7 @@ private:
     void showResult();
     void showProgress();
     void showPreview();
+    void showDeletion();
 
     DuplicateFinderViewModel* m_viewModel;
     MemberThumbnails* m_thumbnails;
@@ -62,6 +70,8 @@ private:
     PlainButton* m_startScan = nullptr;
     QWidget* m_progressBlock = nullptr;
     QLabel* m_progressText = nullptr;
+    std::array<QLabel*, 2> m_deletionLines{}; // done, and done in part
+    QLabel* m_deletionLine = nullptr;         // the one on show
     QStackedWidget* m_content = nullptr;
     DuplicateGroupList* m_list = nullptr;
     QPointer<DuplicatePreviewView> m_preview;

@@ -205,7 +205,7 @@ DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(D
     DeletionReport report;
     if (!context.journal.write(planned)) {
         for (const DeletionJournal::Entry& entry : std::as_const(planned))
-            report.notDeleted.append(QFileInfo(entry.path).fileName());
+            report.notDeleted.append({QFileInfo(entry.path).fileName(), u"the deletion could not be recorded first"_s});
         Console::printLine(u"❌ DUPLICATES: Nothing deleted: the deletion could not be recorded first"_s);
         return report;
     }
@@ -235,16 +235,19 @@ bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const Deletio
     const Screenshot* victim = findById(request.screenshots, id);
     if (!victim)
         return false;
-    const auto notDeleted = [&] {
+    const auto notDeleted = [&](const QString& why) {
         failedToDelete(*victim);
-        report.notDeleted.append(victim->filename);
+        report.notDeleted.append({victim->filename, why});
         return false;
     };
     const DuplicateGroup* group = groupOf(request.groups, id);
     const QSet<QUuid> trashed = context.trashedIds();
-    if (!group || trashed.contains(id) || !SafeFile::checkInside(victim->filePath, request.folder) ||
-        !stillHoldsContent(*group, *victim))
-        return notDeleted();
+    if (trashed.contains(id))
+        return notDeleted(u"already in the Trash"_s);
+    if (!SafeFile::checkInside(victim->filePath, request.folder))
+        return notDeleted(u"outside the screenshots folder"_s);
+    if (!group || !stillHoldsContent(*group, *victim))
+        return notDeleted(u"changed since the scan"_s);
 
     const Screenshot* keeper = nullptr;
     bool aCopyChanged = false;
@@ -261,14 +264,15 @@ bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const Deletio
         // A copy that no longer matches is as much a failure of this
         // deletion as a victim that no longer matches.
         if (aCopyChanged)
-            return notDeleted();
+            return notDeleted(u"its other copies changed since the scan"_s);
         Console::printLine(u"⚠️ DUPLICATES: Kept "_s + victim->filename + u": no other copy of it would remain"_s);
+        report.notDeleted.append({victim->filename, u"no other copy would remain"_s});
         return false;
     }
 
     const Trash::Result moved = context.trash.moveToTrash(victim->filePath);
     if (!moved.ok)
-        return notDeleted();
+        return notDeleted(u"refused by the Trash"_s);
     {
         // In the Trash now: never offered for deletion again.
         const std::lock_guard lock(context.trashedMutex);

@@ -38,11 +38,17 @@ public:
 
     // How the last deletion went: the files moved to the Trash with their
     // rows removed, and the names of the rest with why.
+    struct NotDeleted
+    {
+        QString name;
+        QString why; // fits "Not deleted (why): name", as "changed since the scan"
+        bool operator==(const NotDeleted&) const = default;
+    };
     struct DeletionReport
     {
         int deleted = 0;
-        QStringList notDeleted;    // still in place, for a reason in the console
-        QStringList rowsRemaining; // in the Trash, but their rows stayed (removed at the next start)
+        QList<NotDeleted> notDeleted; // still in place
+        QStringList rowsRemaining;    // in the Trash, but their rows stayed (removed at the next start)
         bool operator==(const DeletionReport&) const = default;
     };
 

@@ -6,8 +6,10 @@
 #include "duplicates/DuplicatePreviewView.h"
 #include "duplicates/DuplicateThumbnailCard.h"
 #include "ui/PlainButton.h"
+#include "ui/PremiumTheme.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QScrollBar>
@@ -287,4 +289,71 @@ TEST_F(DuplicateFinderViewTest, ALongListBuildsOnlyTheCardsNearTheViewAndKeepsTh
     DuplicateGroupRow* first = list.showRow(0);
     EXPECT_EQ(first->group().id, marked);
     EXPECT_EQ(first->selectedForDeletion().size(), 1);
+}
+
+TEST(DuplicateFinderViewText, TheDeletionLineSaysWhatWentAndWhatStayedAndWhy)
+{
+    using Report = DuplicateFinderViewModel::DeletionReport;
+    const QString changed = u"changed since the scan"_s;
+    const QString refused = u"refused by the Trash"_s;
+    const struct
+    {
+        Report report;
+        QString text;
+    } cases[] = {
+        {{1, {}, {}}, u"Moved 1 file to the Trash."_s},
+        {{0, {}, {}}, u"Nothing was moved to the Trash."_s},
+        // Reasons keep the order they first came in, each with all its names.
+        {{2, {{u"a.png"_s, changed}, {u"b.png"_s, refused}, {u"c.png"_s, changed}}, {}},
+         u"Moved 2 files to the Trash. Not deleted (changed since the scan): a.png, c.png. "
+         u"Not deleted (refused by the Trash): b.png."_s},
+        {{0, {}, {u"d.png"_s}},
+         u"Nothing was moved to the Trash. In the Trash, but still listed until the next "
+         u"start: d.png."_s},
+        // A clean-up of many stays one short line.
+        {{3,
+          {{u"1.png"_s, refused},
+           {u"2.png"_s, refused},
+           {u"3.png"_s, refused},
+           {u"4.png"_s, refused},
+           {u"5.png"_s, refused},
+           {u"6.png"_s, refused},
+           {u"7.png"_s, refused}},
+          {}},
+         u"Moved 3 files to the Trash. Not deleted (refused by the Trash): 1.png, 2.png, 3.png, 4.png, 5.png and 2 "
+         u"more."_s},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(DuplicateFinderView::deletionText(each.report), each.text);
+}
+
+TEST_F(DuplicateFinderViewTest, TheScreenReportsEachDeletionUnderTheHeader)
+{
+    plantAndShow();
+    EXPECT_EQ(view().deletionLine(), nullptr);
+    analyseOnScreen();
+    QSignalSpy finished(&view().viewModel(), &DuplicateFinderViewModel::deletionFinished);
+
+    // The Trash refuses b: a goes, b stays, and the line says so in red.
+    m_trash.refused.append(m_folder + u"/b.png"_s);
+    DuplicateGroupRow* abc = row(0);
+    ASSERT_TRUE(abc);
+    abc->keepNewestButton()->click();
+    abc->deleteButton()->click();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1 && !view().viewModel().isAnalyzing(); }));
+    QLabel* partial = view().deletionLine();
+    ASSERT_TRUE(partial && partial->isVisible());
+    EXPECT_EQ(view().deletionLine()->text(),
+              u"Moved 1 file to the Trash. Not deleted (refused by the Trash): b.png."_s);
+    EXPECT_EQ(view().deletionLine()->palette().color(QPalette::WindowText), PremiumTheme::error());
+    EXPECT_TRUE(QFileInfo::exists(m_folder + u"/b.png"_s));
+
+    // The next deletion, clean, replaces it in green.
+    m_trash.refused.clear();
+    view().viewModel().deleteDuplicates({listed(u"y.png"_s).id});
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 2 && !view().viewModel().isAnalyzing(); }));
+    EXPECT_EQ(view().deletionLine()->text(), u"Moved 1 file to the Trash."_s);
+    EXPECT_EQ(view().deletionLine()->palette().color(QPalette::WindowText), PremiumTheme::success());
+    EXPECT_TRUE(view().deletionLine()->isVisible());
+    EXPECT_FALSE(partial->isVisible() && partial != view().deletionLine()) << "one report at a time";
 }
