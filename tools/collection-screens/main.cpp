@@ -22,25 +22,22 @@
 #include "gallery/TileSections.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/SpellChecker.h"
+#include "render/Shots.h"
 #include "support/MonitorServices.h"
 #include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
 #include "ui/PlainButton.h"
-#include "ui/SymbolRegistry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 #include <QToolTip>
 #include <QUrl>
 
@@ -129,27 +126,7 @@ QList<Screenshot> makeLibrary(const QString& root)
     return library;
 }
 
-// How long an awaited state may take to come on a busy machine.
-constexpr int stateBoundMs = 60'000;
-
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool save(QWidget& window, const QString& folder, const QString& name)
-{
-    pause(150);
-    const QString path = QDir(folder).filePath(name);
-    if (!window.grab().save(path)) {
-        QTextStream(stderr) << "could not write " << path << "\n";
-        return false;
-    }
-    QTextStream(stdout) << "wrote " << path << "\n";
-    return true;
-}
+using render::pause;
 
 // The pointer resting on a tile.
 void hover(TileSections* tiles, const QRect& tile)
@@ -165,91 +142,88 @@ void leave(TileSections* tiles)
     QCoreApplication::sendEvent(tiles, &event);
 }
 
-bool tourCollections(MainAppView& view, const QString& output)
+void tourCollections(MainAppView& view, render::Shots& shots)
 {
     view.select(MainAppView::SidebarItem::smartGroups);
     auto* screen = qobject_cast<CollectionsGridView*>(view.detailWidget());
-    if (!screen)
-        return false;
-    bool ok = save(view, output, u"collections-grid.png"_s);
+    if (!shots.reach(screen != nullptr, u"the collections screen"_s))
+        return;
+    shots.save(view, u"collections-grid.png"_s);
     hover(screen->tiles(), screen->tiles()->tileRect({0, 1}));
     pause(600); // the spring settles
-    ok = save(view, output, u"collections-grid-hover.png"_s) && ok;
+    shots.save(view, u"collections-grid-hover.png"_s);
     leave(screen->tiles());
     screen->modeSwitch()->button(1)->click();
     hover(screen->tiles(), screen->tiles()->tileRect({1, 0}));
-    ok = save(view, output, u"collections-list.png"_s) && ok;
+    shots.save(view, u"collections-list.png"_s);
     leave(screen->tiles());
-    return ok;
 }
 
-bool saveChipToolTip(MainAppView& view, QuickLinksView& screen, const QString& output);
+void saveChipToolTip(MainAppView& view, QuickLinksView& screen, render::Shots& shots);
 
-bool tourQuickLinks(MainAppView& view, const QString& output)
+void tourQuickLinks(MainAppView& view, render::Shots& shots)
 {
     view.select(MainAppView::SidebarItem::quickLinks);
     auto* screen = qobject_cast<QuickLinksView*>(view.detailWidget());
-    if (!screen)
-        return false;
+    if (!shots.reach(screen != nullptr, u"the quick links screen"_s))
+        return;
     screen->setViewMode(QuickLinkViewMode::grid);
-    bool ok = save(view, output, u"quicklinks-grid.png"_s);
+    shots.save(view, u"quicklinks-grid.png"_s);
     hover(screen->tiles(), screen->tiles()->tileRect({0, 1}));
     pause(600);
-    ok = save(view, output, u"quicklinks-grid-hover.png"_s) && ok;
+    shots.save(view, u"quicklinks-grid-hover.png"_s);
     hover(screen->tiles(), screen->tiles()->tileRect({1, 2}));
     pause(600);
-    ok = save(view, output, u"quicklinks-grid-chip-hover.png"_s) && ok;
+    shots.save(view, u"quicklinks-grid-chip-hover.png"_s);
     leave(screen->tiles());
     screen->modeSwitch()->button(1)->click();
     hover(screen->tiles(), screen->tiles()->tileRect({0, 2}));
-    ok = save(view, output, u"quicklinks-list.png"_s) && ok;
+    shots.save(view, u"quicklinks-list.png"_s);
     leave(screen->tiles());
     screen->modeSwitch()->button(0)->click();
+    const qsizetype all = screen->filteredCollections().size();
     screen->searchField()->setText(u"GOO"_s);
-    ok = save(view, output, u"quicklinks-search.png"_s) && ok;
+    if (shots.await([&] { return screen->filteredCollections().size() < all; }, u"the links found for \"GOO\""_s))
+        shots.save(view, u"quicklinks-search.png"_s);
     screen->searchField()->setText(u"xyzzy"_s);
-    ok = save(view, output, u"quicklinks-nomatch.png"_s) && ok;
+    if (shots.await([&] { return screen->filteredCollections().isEmpty(); }, u"no links for \"xyzzy\""_s))
+        shots.save(view, u"quicklinks-nomatch.png"_s);
     screen->searchField()->clear();
-    return saveChipToolTip(view, *screen, output) && ok;
+    shots.await([&] { return screen->filteredCollections().size() == all; }, u"every link again"_s);
+    saveChipToolTip(view, *screen, shots);
 }
 
 // The longest domain, a chip cut short, with its tooltip over the window.
-bool saveChipToolTip(MainAppView& view, QuickLinksView& screen, const QString& output)
+void saveChipToolTip(MainAppView& view, QuickLinksView& screen, render::Shots& shots)
 {
     const QList<SmartCollection> shown = screen.filteredCollections();
     const auto longest = std::max_element(shown.cbegin(), shown.cend(),
                                           [](const auto& a, const auto& b) { return a.name.size() < b.name.size(); });
-    if (longest == shown.cend())
-        return false;
+    if (!shots.reach(longest != shown.cend(), u"a link chip to point at"_s))
+        return;
     TileSections* tiles = screen.tiles();
     const QPoint at = screen.entryRect(longest->id).center();
     hover(tiles, screen.entryRect(longest->id));
     QHelpEvent help(QEvent::ToolTip, at, tiles->mapToGlobal(at));
     QCoreApplication::sendEvent(tiles, &help);
-    pause(400);
-    const auto windows = QApplication::topLevelWidgets();
-    const auto found = std::find_if(windows.cbegin(), windows.cend(),
-                                    [](QWidget* w) { return w->isVisible() && w->inherits("QTipLabel"); });
-    QWidget* tip = found == windows.cend() ? nullptr : *found;
-    if (!tip || QToolTip::text() != longest->name) {
-        QTextStream(stderr) << "no tooltip over " << longest->name << "\n";
-        return false;
+    QWidget* tip = nullptr;
+    const auto tipShown = [&] {
+        const auto windows = QApplication::topLevelWidgets();
+        const auto found = std::find_if(windows.cbegin(), windows.cend(),
+                                        [](QWidget* w) { return w->isVisible() && w->inherits("QTipLabel"); });
+        tip = found == windows.cend() ? nullptr : *found;
+        return tip && QToolTip::text() == longest->name;
+    };
+    if (shots.await(tipShown, u"the tooltip over "_s + longest->name)) {
+        pause(400); // the tooltip's fade
+        shots.saveWith(view, *tip, u"quicklinks-chip-tooltip.png"_s, false);
     }
-    QPixmap picture = view.grab();
-    QPainter painter(&picture);
-    painter.drawPixmap(view.mapFromGlobal(tip->mapToGlobal(QPoint(0, 0))), tip->grab());
-    painter.end();
     QToolTip::hideText();
     leave(tiles);
-    const QString path = QDir(output).filePath(u"quicklinks-chip-tooltip.png"_s);
-    if (!picture.save(path))
-        return false;
-    QTextStream(stdout) << "wrote " << path << "\n";
-    return true;
 }
 
 // A library whose only collections are web domains, then an empty library.
-bool tourEmptyScreens(MainAppView& view, ScreenshotMonitor& monitor, const QString& output)
+void tourEmptyScreens(MainAppView& view, ScreenshotMonitor& monitor, render::Shots& shots)
 {
     QList<SmartCollection> linksOnly;
     for (const SmartCollection& collection : view.collections())
@@ -257,23 +231,18 @@ bool tourEmptyScreens(MainAppView& view, ScreenshotMonitor& monitor, const QStri
             linksOnly.append(collection);
     view.applyCollections(linksOnly);
     view.select(MainAppView::SidebarItem::smartGroups);
-    bool ok = save(view, output, u"collections-empty.png"_s);
+    shots.save(view, u"collections-empty.png"_s);
 
     ScreenshotMonitorTestAccess::setScreenshots(monitor, {});
-    QElapsedTimer waited;
-    waited.start();
     const auto hasLinks = [&view] {
         return std::any_of(view.collections().cbegin(), view.collections().cend(),
                            [](const SmartCollection& c) { return c.type == CollectionType::link; });
     };
-    while ((hasLinks() || view.rebuilder().isBuilding()) && waited.elapsed() < stateBoundMs)
-        pause(20);
-    if (hasLinks()) {
-        QTextStream(stderr) << "the collections of an empty library did not come\n";
-        return false;
-    }
+    if (!shots.await([&] { return !hasLinks() && !view.rebuilder().isBuilding(); },
+                     u"the collections of an empty library"_s))
+        return;
     view.select(MainAppView::SidebarItem::quickLinks);
-    return save(view, output, u"quicklinks-empty.png"_s) && ok;
+    shots.save(view, u"quicklinks-empty.png"_s);
 }
 } // namespace
 
@@ -285,7 +254,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(output);
+    render::Shots shots(output);
     applyDarkStyle(application);
 
     QTemporaryDir scratch;
@@ -305,21 +274,12 @@ int main(int argc, char* argv[])
     view.resize(1200, 800);
     view.show();
     ScreenshotMonitorTestAccess::setScreenshots(monitor, makeLibrary(root));
-    QElapsedTimer waited;
-    waited.start();
-    while ((view.isAnalyzing() || view.rebuilder().isBuilding()) && waited.elapsed() < stateBoundMs)
-        pause(20);
-    if (view.isAnalyzing()) {
-        QTextStream(stderr) << "the library's collections did not come\n";
-        return 1;
-    }
+    if (!shots.await([&] { return !view.isAnalyzing() && !view.rebuilder().isBuilding(); },
+                     u"the library's collections"_s))
+        return shots.finish();
 
-    bool ok = tourCollections(view, output);
-    ok = tourQuickLinks(view, output) && ok;
-    ok = tourEmptyScreens(view, monitor, output) && ok;
-    if (!SymbolRegistry::unknownRequests().isEmpty()) {
-        QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
-        return 1;
-    }
-    return ok ? 0 : 1;
+    tourCollections(view, shots);
+    tourQuickLinks(view, shots);
+    tourEmptyScreens(view, monitor, shots);
+    return shots.finish();
 }

@@ -6,7 +6,9 @@
 //   duplicates-rescanning.png ("Scan Again" under way over the groups),
 //   duplicates-preview.png, duplicates-preview-gone.png (a member sent to the
 //   Trash from the preview), duplicates-preview-last.png (the last copy left,
-//   which cannot be deleted), duplicates-empty.png (after "Auto Delete All").
+//   which cannot be deleted), duplicates-deletion-report.png (a group's
+//   deletion the Trash partly refused, reported under the header),
+//   duplicates-empty.png (after "Auto Delete All", with its report).
 // Everything lives in a scratch home: the sample folder, the store and the
 // Trash the deleted copies go to.
 #include "core/DatabaseManager.h"
@@ -21,6 +23,7 @@
 #include "generators/SampleLibrary.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/Trash.h"
+#include "render/Shots.h"
 #include "support/MonitorServices.h"
 #include "ui/AppStyle.h"
 #include "ui/PlainButton.h"
@@ -28,14 +31,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include <QLabel>
 #include <QTemporaryDir>
-#include <QTextStream>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -57,31 +58,21 @@ public:
     std::optional<QList<double>> embedding(const QString&) override { return QList<double>{}; }
 };
 
-void pause(int ms)
+// The user's Trash, refusing the files a picture wants left in place.
+class RefusingTrash : public Trash
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+public:
+    QStringList refused;
+    Result moveToTrash(const QString& path) override
+    {
+        if (refused.contains(path))
+            return {false, {}, u"refused"_s};
+        return m_real.moveToTrash(path);
+    }
 
-bool waitFor(const std::function<bool()>& condition, int ms = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition() && clock.elapsed() < ms)
-        pause(20);
-    return condition();
-}
-
-bool save(QWidget& widget, const QString& folder, const QString& name)
-{
-    // Layouts asked for by the last change settle before the picture.
-    for (int level = 0; level < 4; ++level) // each level of nesting posts to the next
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    const bool ok = widget.grab().save(folder + u'/' + name);
-    std::printf("%s %s\n", ok ? "saved" : "FAILED", qPrintable(name));
-    return ok;
-}
+private:
+    SystemTrash m_real;
+};
 
 bool allThumbnailsIn(const DuplicateGroupList& list)
 {
@@ -118,7 +109,6 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     applyDarkStyle(app);
     const QString output = app.arguments().value(1, u"."_s);
-    QDir().mkpath(output);
 
     const QString folder = scratch.filePath(u"Desktop/Screenshots"_s);
     writeSampleFolder(folder);
@@ -128,60 +118,65 @@ int main(int argc, char** argv)
     MonitorServices parts;
     ScreenshotMonitor monitor(parts.with(settings, memory, store, std::make_shared<NoAnalysis>()));
     monitor.changeMonitoredFolder(folder);
-    waitFor([&] { return monitor.isPolling() && !monitor.screenshots().isEmpty(); });
+    render::Shots shots(output);
+    if (!shots.await([&] { return monitor.isPolling() && !monitor.screenshots().isEmpty(); },
+                     u"the sample folder listed"_s))
+        return shots.finish();
 
-    SystemTrash trash;
+    RefusingTrash trash;
     DuplicateFinderView view(monitor, store, trash);
     view.resize(1000, 800);
     view.show();
-    pause(300);
-    bool ok = save(view, output, u"duplicates-idle.png"_s);
+    shots.save(view, u"duplicates-idle.png"_s);
 
     DuplicateFinderViewModel& model = view.viewModel();
+    const auto analysed = [&] { return model.result().has_value() && !model.isAnalyzing(); };
+    int deletions = 0;
+    QObject::connect(&model, &DuplicateFinderViewModel::deletionFinished, &view, [&deletions] { ++deletions; });
+    const auto thumbnailsIn = [&](const QString& picture) {
+        shots.await([&] { return allThumbnailsIn(*view.groupList()); }, u"the thumbnails of "_s + picture);
+    };
     // The picture of an analysis under way, taken at its first report.
     QString progressPicture = u"duplicates-analyzing.png"_s;
     QObject::connect(&model, &DuplicateFinderViewModel::progressChanged, &view, [&] {
         if (!progressPicture.isEmpty() && model.progress().current > 0 && model.isAnalyzing()) {
-            ok = save(view, output, progressPicture) && ok;
+            shots.saveNow(view, progressPicture);
             progressPicture.clear();
         }
     });
     model.analyze();
-    ok = waitFor([&] { return model.result().has_value() && !model.isAnalyzing(); }) && ok;
-    if (!progressPicture.isEmpty()) // a quick analysis: its first report
-        ok = save(view, output, progressPicture) && ok;
-    waitFor([&] { return allThumbnailsIn(*view.groupList()); });
-    pause(300);
-    ok = save(view, output, u"duplicates-groups.png"_s) && ok;
+    shots.await(analysed, u"the first analysis"_s);
+    shots.reach(progressPicture.isEmpty(), u"a progress report of the first analysis"_s);
+    thumbnailsIn(u"duplicates-groups.png"_s);
+    shots.save(view, u"duplicates-groups.png"_s);
 
-    if (DuplicateGroupRow* row = view.groupList()->showRow(0)) {
+    if (DuplicateGroupRow* row = view.groupList()->showRow(0); shots.reach(row, u"the first group's row"_s)) {
         row->keepNewestButton()->click();
-        pause(200);
-        ok = save(view, output, u"duplicates-marked.png"_s) && ok;
+        if (shots.reach(row->deleteButton()->isVisible(), u"the first group marked"_s))
+            shots.save(view, u"duplicates-marked.png"_s);
     }
     // "Scan Again": the groups stay while the header shows the progress.
     progressPicture = u"duplicates-rescanning.png"_s;
     model.analyze();
-    ok = waitFor([&] { return !model.isAnalyzing(); }) && ok;
-    if (!progressPicture.isEmpty())
-        ok = save(view, output, progressPicture) && ok;
-    waitFor([&] { return allThumbnailsIn(*view.groupList()); });
+    shots.await(analysed, u"the second analysis"_s);
+    shots.reach(progressPicture.isEmpty(), u"a progress report of the second analysis"_s);
+    thumbnailsIn(u"the groups after the second analysis"_s);
+
     // The preview of a group of screenshots (the largest groups are recordings).
     const auto& groups = view.groupList()->groups();
     const auto pictures = std::find_if(groups.cbegin(), groups.cend(),
                                        [](const auto& group) { return !group.screenshots.first().isVideo(); });
     if (DuplicateGroupRow* row = view.groupList()->showRow(int(std::max<qsizetype>(0, pictures - groups.cbegin()))))
         row->cards().first()->picture()->click();
-    ok = waitFor([&] { return view.preview() && view.preview()->hasFullImage(); }) && ok;
-    if (DuplicatePreviewView* preview = view.preview()) {
+    if (shots.await([&] { return view.preview() && view.preview()->hasFullImage(); }, u"the group preview"_s)) {
+        DuplicatePreviewView* preview = view.preview();
         preview->resize(1100, 820);
-        pause(300);
-        ok = save(*preview, output, u"duplicates-preview.png"_s) && ok;
+        shots.save(*preview, u"duplicates-preview.png"_s);
         preview->deleteCurrent();
-        waitFor([&] { return !model.isAnalyzing(); });
+        shots.await([&] { return deletions == 1 && !model.isAnalyzing(); }, u"a member sent away from the preview"_s);
         preview->showPrevious();
-        pause(300);
-        ok = save(*preview, output, u"duplicates-preview-gone.png"_s) && ok;
+        if (shots.reach(preview->isCurrentGone(), u"the member sent away, shown again"_s))
+            shots.save(*preview, u"duplicates-preview-gone.png"_s);
         // Down to the last copy of the group, whose "Delete This" is off.
         const int members = int(preview->group().screenshots.size());
         for (int step = 0; step < 4 * members && !preview->isCurrentLastCopy(); ++step) {
@@ -192,15 +187,43 @@ int main(int argc, char** argv)
             else
                 preview->showPrevious();
         }
-        ok = waitFor([&] { return !model.isAnalyzing() && preview->hasFullImage(); }) && ok;
-        pause(300);
-        ok = save(*preview, output, u"duplicates-preview-last.png"_s) && ok;
+        if (shots.await([&] { return preview->isCurrentLastCopy() && !model.isAnalyzing() && preview->hasFullImage(); },
+                        u"the last copy in the preview"_s))
+            shots.save(*preview, u"duplicates-preview-last.png"_s);
         preview->reject();
+    }
+    shots.await(analysed, u"the analysis after the preview's deletions"_s);
+    thumbnailsIn(u"the groups after the preview"_s);
+
+    // A group's deletion of which the Trash refuses one file: the screen
+    // says what went, and which did not and why.
+    const auto& left = view.groupList()->groups();
+    const auto three = std::find_if(left.cbegin(), left.cend(), [](const auto& g) { return g.screenshots.size() > 2; });
+    const int deletedBefore = deletions;
+    if (DuplicateGroupRow* row = view.groupList()->showRow(int(three == left.cend() ? 0 : three - left.cbegin()));
+        shots.reach(row, u"a group to delete from"_s)) {
+        row->keepNewestButton()->click();
+        const DuplicateFinderService::DuplicateGroup group = row->group();
+        const QUuid newest = group.newestScreenshot().id;
+        for (const Screenshot& member : group.screenshots)
+            if (member.id != newest && trash.refused.isEmpty())
+                trash.refused.append(member.filePath);
+        row->deleteButton()->click();
+        if (shots.await(
+                [&] {
+                    return deletions == deletedBefore + 1 && analysed() && view.deletionLine() &&
+                           view.deletionLine()->isVisible();
+                },
+                u"the report of a deletion the Trash partly refused"_s)) {
+            thumbnailsIn(u"duplicates-deletion-report.png"_s);
+            shots.save(view, u"duplicates-deletion-report.png"_s);
+        }
+        trash.refused.clear();
     }
 
     model.autoDeleteKeepingNewest();
-    ok = waitFor([&] { return !model.isAnalyzing() && model.result() && model.result()->groups.isEmpty(); }) && ok;
-    pause(300);
-    ok = save(view, output, u"duplicates-empty.png"_s) && ok;
-    return ok ? 0 : 1;
+    if (shots.await([&] { return deletions == deletedBefore + 2 && analysed() && model.result()->groups.isEmpty(); },
+                    u"every duplicate deleted"_s))
+        shots.save(view, u"duplicates-empty.png"_s);
+    return shots.finish();
 }

@@ -21,13 +21,13 @@
 #include "platform/FolderChooser.h"
 #include "platform/Trash.h"
 #include "preview/ImagePreviewView.h"
+#include "render/Shots.h"
 #include "support/GalleryServices.h"
 #include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
 #include "ui/CustomVideoPlayer.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
-#include "ui/SymbolRegistry.h"
 #include "ui/ThumbnailLoader.h"
 #include "ui/VideoBackend.h"
 
@@ -35,8 +35,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMap>
@@ -49,7 +47,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
-#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -67,21 +64,7 @@ private:
     QString m_folder;
 };
 
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < timeoutMs)
-        pause(20);
-    return condition();
-}
+using render::pause;
 
 // The generated files as the monitor would list them, spread over the last
 // days, newest first, with the text drawn in them as their recognised text;
@@ -135,34 +118,25 @@ QString searchWordOf(const QList<Screenshot>& library)
 
 struct Tour
 {
-    QString outputFolder;
+    render::Shots& shots;
     QWidget& window;
     GalleryView& gallery;
-    bool ok = true;
+
+    bool await(const std::function<bool()>& reached, const QString& state) { return shots.await(reached, state); }
 
     // The window, with a sheet or alert of it drawn where it stands over the
     // dimmed window, or a menu over the window as it is.
     void save(const QString& state, QWidget* dialog = nullptr, bool dim = true)
     {
-        QApplication::processEvents();
-        const QString path = QDir(outputFolder).filePath(u"gallery-%1.png"_s.arg(state));
-        QPixmap picture = window.grab();
-        if (dialog) {
-            QPainter painter(&picture);
-            if (dim)
-                painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
-            painter.drawPixmap(window.mapFromGlobal(dialog->mapToGlobal(QPoint(0, 0))), dialog->grab());
-        }
-        if (!picture.save(path)) {
-            QTextStream(stderr) << "could not write " << path << "\n";
-            ok = false;
-            return;
-        }
-        QTextStream(stdout) << "wrote " << path << "\n";
+        const QString name = u"gallery-%1.png"_s.arg(state);
+        if (dialog)
+            shots.saveWith(window, *dialog, name, dim);
+        else
+            shots.save(window, name);
     }
 
     // Until every card in view shows its picture (or the loader gave up).
-    void waitForThumbnails()
+    void waitForThumbnails(const QString& state)
     {
         GalleryGridView& grid = gallery.grid();
         const auto allShown = [&] {
@@ -174,11 +148,13 @@ struct Tour
             }
             return true;
         };
-        pause(100); // a new width or mode lays the grid out again first
-        waitFor([&] {
-            grid.viewport()->repaint();
-            return grid.thumbnailLoader().isIdle() && allShown();
-        });
+        render::settleLayouts(); // a new width or mode lays the grid out again first
+        await(
+            [&] {
+                grid.viewport()->repaint();
+                return grid.thumbnailLoader().isIdle() && allShown();
+            },
+            u"the thumbnails of gallery-"_s + state);
         // Each paint makes a few cards' pictures at a new size.
         for (int paint = 0; paint < 40; ++paint)
             grid.viewport()->repaint();
@@ -188,8 +164,8 @@ struct Tour
     void saveMenu(const QString& state, QMenu* menu, QPoint at)
     {
         menu->popup(window.mapToGlobal(at));
-        pause(200);
-        save(state, menu, false);
+        if (await([menu] { return menu->isVisible(); }, u"the menu of gallery-"_s + state))
+            save(state, menu, false);
         menu->close();
     }
 
@@ -260,17 +236,23 @@ int main(int argc, char* argv[])
     window.show();
     pause(300);
 
+    render::Shots shots(outputFolder);
+    Tour tour{shots, window, *gallery};
+    GalleryViewModel& model = gallery->viewModel();
+    const auto showing = [&model](qsizetype count) {
+        return [&model, count] { return model.visibleScreenshots().size() == count; };
+    };
+
     // The monitor watches an empty folder; the generated library is
     // published as if it had loaded it.
     const QList<Screenshot> library = libraryOf(folder, written);
     ScreenshotMonitorTestAccess::setScreenshots(monitor, library);
-    waitFor([&] { return gallery->viewModel().visibleScreenshots().size() == library.size(); });
+    if (!tour.await(showing(library.size()), u"the library in the gallery"_s))
+        return shots.finish();
 
-    Tour tour{outputFolder, window, *gallery};
-    GalleryViewModel& model = gallery->viewModel();
     const auto visible = model.visibleScreenshots();
     model.setSelectedIds({visible[3].id});
-    tour.waitForThumbnails();
+    tour.waitForThumbnails(u"informative"_s);
     tour.hover(visible[1]);
     tour.save(u"informative"_s);
 
@@ -278,35 +260,42 @@ int main(int argc, char* argv[])
     model.setSelectedIds({visible[0].id, visible[2].id, visible[5].id});
     tour.save(u"selection"_s);
     gallery->deleteCommand();
-    tour.save(u"delete-confirmation"_s, gallery->deleteConfirmation());
-    gallery->deleteConfirmation()->reject();
+    if (tour.await([&] { return gallery->deleteConfirmation() && gallery->deleteConfirmation()->isVisible(); },
+                   u"the delete confirmation"_s)) {
+        tour.save(u"delete-confirmation"_s, gallery->deleteConfirmation());
+        gallery->deleteConfirmation()->reject();
+    }
     model.setIsSelectionMode(false);
 
     Q_EMIT gallery->header().changeFolderClicked();
-    tour.save(u"folder-sheet"_s, gallery->folderPicker());
-    gallery->folderPicker()->reject();
+    if (tour.await([&] { return gallery->folderPicker() && gallery->folderPicker()->isVisible(); },
+                   u"the folder sheet"_s)) {
+        tour.save(u"folder-sheet"_s, gallery->folderPicker());
+        gallery->folderPicker()->reject();
+    }
 
     ScreenshotMonitorTestAccess::setHasFileAccess(monitor, false);
-    waitFor([&] { return model.needsPermission(); });
-    tour.save(u"permission-banner"_s);
+    if (tour.await([&] { return model.needsPermission(); }, u"the permission banner"_s))
+        tour.save(u"permission-banner"_s);
     ScreenshotMonitorTestAccess::setHasFileAccess(monitor, true);
-    waitFor([&] { return !model.needsPermission(); });
+    tour.await([&] { return !model.needsPermission(); }, u"the permission given back"_s);
 
     const QString word = searchWordOf(library);
     gallery->header().searchField()->setText(word);
     Q_EMIT gallery->header().searchTextEdited(word);
-    waitFor([&] { return model.visibleScreenshots().size() < library.size(); });
-    tour.waitForThumbnails();
-    tour.save(u"search"_s);
+    if (tour.await([&] { return model.visibleScreenshots().size() < library.size(); }, u"a search's results"_s)) {
+        tour.waitForThumbnails(u"search"_s);
+        tour.save(u"search"_s);
+    }
     Q_EMIT gallery->header().clearSearchClicked();
 
     // A search that finds nothing: the header over an empty grid.
     gallery->header().searchField()->setText(u"qqzzxx"_s);
     Q_EMIT gallery->header().searchTextEdited(u"qqzzxx"_s);
-    waitFor([&] { return model.visibleScreenshots().isEmpty(); });
-    tour.save(u"search-no-results"_s);
+    if (tour.await(showing(0), u"a search without results"_s))
+        tour.save(u"search-no-results"_s);
     Q_EMIT gallery->header().clearSearchClicked();
-    waitFor([&] { return model.visibleScreenshots().size() == library.size(); });
+    tour.await(showing(library.size()), u"the whole library after the search"_s);
 
     // The card's menu and the selection bar's "Share".
     GalleryGridView& grid = gallery->grid();
@@ -327,15 +316,16 @@ int main(int argc, char* argv[])
     tour.save(u"processing"_s);
     ScreenshotMonitorTestAccess::publishProgress(monitor, idle);
     for (const double scale : {0.5, 2.0}) {
+        const QString state = u"zoom-%1"_s.arg(int(scale * 100));
         gallery->setGridScale(scale);
-        tour.waitForThumbnails();
-        tour.save(u"zoom-%1"_s.arg(int(scale * 100)));
+        tour.waitForThumbnails(state);
+        tour.save(state);
     }
     gallery->setGridScale(1.0);
 
     // Minimal mode: no inspector, the grid across the whole width.
     gallery->setGalleryMode(GalleryViewMode::minimal);
-    tour.waitForThumbnails();
+    tour.waitForThumbnails(u"minimal"_s);
     tour.save(u"minimal"_s);
     gallery->setGalleryMode(GalleryViewMode::informative);
 
@@ -343,29 +333,29 @@ int main(int argc, char* argv[])
     // sidebar), in both modes and with a selection.
     const QSize roomy = window.size();
     window.resize(800 - 260, 600);
-    tour.waitForThumbnails();
+    tour.waitForThumbnails(u"minimum-size"_s);
     tour.save(u"minimum-size"_s);
     gallery->setGalleryMode(GalleryViewMode::minimal);
     model.setIsSelectionMode(true);
     model.setSelectedIds({visible[1].id});
     ScreenshotMonitorTestAccess::publishProgress(monitor, busy);
-    tour.waitForThumbnails();
+    tour.waitForThumbnails(u"minimum-size-minimal"_s);
     tour.save(u"minimum-size-minimal"_s);
     ScreenshotMonitorTestAccess::publishProgress(monitor, idle);
     model.setIsSelectionMode(false);
     gallery->setGalleryMode(GalleryViewMode::informative);
     // The default window (1200 by 800) leaves the gallery 940 across.
     window.resize(1200 - 260, 800);
-    tour.waitForThumbnails();
+    tour.waitForThumbnails(u"default-size"_s);
     tour.save(u"default-size"_s);
     window.resize(roomy);
 
     // An empty library.
     ScreenshotMonitorTestAccess::setScreenshots(monitor, {});
-    waitFor([&] { return model.screenshots().isEmpty(); });
-    tour.save(u"empty"_s);
+    if (tour.await([&] { return model.screenshots().isEmpty(); }, u"an empty library"_s))
+        tour.save(u"empty"_s);
     ScreenshotMonitorTestAccess::setScreenshots(monitor, library);
-    waitFor([&] { return model.visibleScreenshots().size() == library.size(); });
+    tour.await(showing(library.size()), u"the library back"_s);
 
     // The in-place preview: a screenshot zoomed to 150 %, then a recording
     // paused on a frame, with its button.
@@ -376,32 +366,37 @@ int main(int argc, char* argv[])
     };
     gallery->handleSingleTap(firstOf(false));
     DashboardPreviewView* preview = gallery->inPlacePreview();
-    waitFor([&] { return !preview->isLoading(); });
-    preview->zoomIn();
-    preview->zoomIn();
-    pause(500);
-    tour.save(u"in-place-150"_s);
-    gallery->handleSingleTap(firstOf(true));
-    waitFor(
-        [&] { return !preview->videoPlayer()->currentFrame().isNull() && preview->videoPlayer()->positionMs() > 700; });
-    preview->videoPlayer()->togglePlayback();
-    pause(300);
-    tour.save(u"in-place-video"_s);
-    QTest::keyClick(preview, Qt::Key_Escape);
+    if (tour.await([&] { return preview && !preview->isLoading(); }, u"the in-place preview loaded"_s)) {
+        preview->zoomIn();
+        preview->zoomIn();
+        pause(500); // the zoom's last frames
+        tour.save(u"in-place-150"_s);
+        gallery->handleSingleTap(firstOf(true));
+        if (tour.await(
+                [&] {
+                    return !preview->videoPlayer()->currentFrame().isNull() &&
+                           preview->videoPlayer()->positionMs() > 700;
+                },
+                u"a recording playing in place"_s)) {
+            preview->videoPlayer()->togglePlayback();
+            tour.await([&] { return !preview->videoPlayer()->isPlaying(); }, u"the recording paused"_s);
+            tour.save(u"in-place-video"_s);
+        }
+        QTest::keyClick(preview, Qt::Key_Escape);
+    }
 
     // The full preview over everything, first with the file's facts along
     // the bottom, then with the inspector beside it.
     const Screenshot opened = firstOf(false);
     gallery->handleDoubleTap(opened);
     ImagePreviewView* full = gallery->fullPreview();
-    waitFor([&] { return !full->isLoading(); });
-    pause(300);
-    tour.save(u"full-preview"_s);
-    QTest::keyClick(full, Qt::Key_I);
-    pause(300);
-    tour.save(u"full-preview-inspector"_s);
-    QTest::keyClick(full, Qt::Key_Escape);
-    QTest::keyClick(full, Qt::Key_Escape);
+    if (tour.await([&] { return full && !full->isLoading(); }, u"the full preview loaded"_s)) {
+        tour.save(u"full-preview"_s);
+        QTest::keyClick(full, Qt::Key_I);
+        tour.save(u"full-preview-inspector"_s);
+        QTest::keyClick(full, Qt::Key_Escape);
+        QTest::keyClick(full, Qt::Key_Escape);
+    }
 
     // An opened collection: the gallery rebuilt for one sub-folder, with its back button.
     SmartCollection work;
@@ -416,15 +411,11 @@ int main(int argc, char* argv[])
                               {monitor, settings, thumbnails, desktop, sheetChooser, trash, store, parts.workers,
                                parts.search, parts.events, video});
     layout->addWidget(gallery);
-    waitFor([&] { return !gallery->viewModel().visibleScreenshots().isEmpty(); });
-    Tour collectionTour{outputFolder, window, *gallery};
-    collectionTour.waitForThumbnails();
-    collectionTour.save(u"collection"_s);
-    tour.ok = tour.ok && collectionTour.ok;
-
-    if (!SymbolRegistry::unknownRequests().isEmpty()) {
-        QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
-        return 1;
+    Tour collectionTour{shots, window, *gallery};
+    if (collectionTour.await([&] { return !gallery->viewModel().visibleScreenshots().isEmpty(); },
+                             u"the collection's screenshots"_s)) {
+        collectionTour.waitForThumbnails(u"collection"_s);
+        collectionTour.save(u"collection"_s);
     }
-    return tour.ok ? 0 : 1;
+    return shots.finish();
 }

@@ -5,8 +5,11 @@
 //   organizer-plan-flat.png and organizer-plan-year.png (plans into the flat
 //   and the year-only layout), organizer-plan.png (by year and month),
 //   organizer-progress.png (the run part-way), organizer-success.png,
-//   organizer-history.png (three runs in the history) and
-//   organizer-history-collapsed.png (the same list folded away).
+//   organizer-history.png (three runs in the history),
+//   organizer-history-collapsed.png (the same list folded away),
+//   organizer-run-stopped.png (a run stopped because its undo record could
+//   not be saved) and organizer-run-failed-moves.png (a run of which some
+//   moves failed), each saying why under the plan.
 // Everything lives in a scratch home: no user file or store is touched.
 #include "core/DatabaseManager.h"
 #include "core/DateText.h"
@@ -20,25 +23,23 @@
 #include "organize/PremiumReOrganizerView.h"
 #include "organize/ReOrganizerViewModel.h"
 #include "organize/SmartToggle.h"
-#include "platform/FileOps.h"
 #include "platform/FolderChooser.h"
+#include "render/Shots.h"
+#include "support/FaultyFileOps.h"
 #include "support/MonitorServices.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
 #include "ui/PlainButton.h"
-#include "ui/SymbolRegistry.h"
 #include "ui/ToggleSwitch.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 
 #include <functional>
 #include <utility>
@@ -94,48 +95,27 @@ public:
     }
 };
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10'000)
+// A small picture with a screenshot's name and date, and its row.
+Screenshot makeShot(const QString& folder, const QDateTime& taken, int hue)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < timeoutMs) {
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return condition();
+    const QString path = folder + u"/Screenshot "_s + taken.toString(u"yyyy-MM-dd 'at' HH.mm.ss"_s) + u".png"_s;
+    QDir().mkpath(folder);
+    QImage image(64, 40, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(hue % 360, 120, 200));
+    image.save(path);
+    Screenshot row(path, QUuid::createUuid());
+    row.dateCreated = taken;
+    return row;
 }
 
-bool save(QWidget& window, const QString& folder, const QString& name)
-{
-    waitFor([] { return false; }, 150); // let queued rebuilds and paints land
-    const QString path = QDir(folder).filePath(name);
-    if (!window.grab().save(path)) {
-        QTextStream(stderr) << "could not write " << path << "\n";
-        return false;
-    }
-    QTextStream(stdout) << "wrote " << path << "\n";
-    return true;
-}
-
-// Small pictures with screenshot names and dates over two years, with rows.
+// Screenshots over two years, a fifth of them in a sub-folder.
 void makeLibrary(const QString& folder, DatabaseManager& store)
 {
     QList<Screenshot> rows;
     const QDateTime newest(QDate(2026, 2, 20), QTime(16, 42, 10));
-    for (int i = 0; i < fileCount; ++i) {
-        const QDateTime taken = newest.addSecs(-qint64(i) * 6 * 86400 - i * 977);
-        const QString sub = i % 5 == 0 ? u"/Projects"_s : QString();
-        const QString path =
-            folder + sub + u"/Screenshot "_s + taken.toString(u"yyyy-MM-dd 'at' HH.mm.ss"_s) + u".png"_s;
-        QDir().mkpath(folder + sub);
-        QImage image(64, 40, QImage::Format_RGB32);
-        image.fill(QColor::fromHsv(i * 37 % 360, 120, 200));
-        image.save(path);
-        Screenshot row(path, QUuid::createUuid());
-        row.dateCreated = taken;
-        rows.append(row);
-    }
+    for (int i = 0; i < fileCount; ++i)
+        rows.append(makeShot(folder + (i % 5 == 0 ? u"/Projects"_s : QString()),
+                             newest.addSecs(-qint64(i) * 6 * 86400 - i * 977), i * 37));
     store.upsertMany(rows);
 }
 
@@ -180,63 +160,100 @@ int main(int argc, char* argv[])
     monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(folder));
     makeLibrary(folder, store);
     monitor.requestFolderAccess();
-    SystemFileOps fileOps;
+    render::Shots shots(output);
+    FaultyFileOps fileOps;
     PausingOrganizer organizer(store, monitor, fileOps, scratch.filePath(u"data"_s));
     OrganizeService::OrganizationHistory history;
     history.add(pastRun(folder, u"Organized 12 file(s) from Screenshots into flat structure"_s, 12, 6 * 86400));
     history.add(pastRun(folder, u"Organized 38 file(s) from Screenshots into year folders"_s, 38, 2 * 86400 + 3600));
     organizer.saveHistory(history);
-    waitFor([&monitor] { return monitor.screenshots().size() >= fileCount; }, 5000);
+    shots.await([&monitor] { return monitor.screenshots().size() >= fileCount; }, u"the library listed"_s);
 
     PremiumReOrganizerView screen(monitor, organizer);
     screen.setWindowTitle(u"Glimmerdeck"_s);
     screen.resize(980, 1160);
     screen.show();
     ReOrganizerViewModel& model = screen.viewModel();
-    const auto analyse = [&] {
+    const auto planned = [&model] { return model.plan().has_value() && !model.isAnalyzing(); };
+    const auto analyse = [&](const QString& plan) {
         click(screen.actions()->analyzeButton());
-        return waitFor([&model] { return model.plan().has_value() && !model.isAnalyzing(); });
+        return shots.await(planned, plan);
     };
 
     // The analysis held, then let go: the flat layout.
     click(screen.actions()->analyzeButton());
-    bool ok = waitFor([&organizer] { return organizer.analysisReached.available() > 0; }) && model.isAnalyzing();
-    ok = ok && save(screen, output, u"organizer-analyzing.png"_s);
+    if (shots.await([&organizer] { return organizer.analysisReached.available() > 0; }, u"the analysis held"_s) &&
+        shots.reach(model.isAnalyzing(), u"\"Analyzing...\""_s))
+        shots.save(screen, u"organizer-analyzing.png"_s);
     organizer.analysisResume.release();
-    ok = ok && waitFor([&model] { return model.plan().has_value() && !model.isAnalyzing(); });
     screen.resize(980, 1580);
-    ok = ok && save(screen, output, u"organizer-plan-flat.png"_s);
+    if (shots.await(planned, u"the flat plan"_s))
+        shots.save(screen, u"organizer-plan-flat.png"_s);
 
     click(screen.actions()->cancelButton());
     click(screen.configuration()->yearToggle()->toggle());
     screen.resize(980, 1600);
-    ok = ok && analyse() && save(screen, output, u"organizer-plan-year.png"_s);
+    if (analyse(u"the plan by year"_s))
+        shots.save(screen, u"organizer-plan-year.png"_s);
 
     click(screen.actions()->cancelButton());
     click(screen.configuration()->monthToggle()->toggle());
     screen.resize(980, 1620);
-    ok = ok && analyse() && save(screen, output, u"organizer-plan.png"_s);
+    if (analyse(u"the plan by year and month"_s))
+        shots.save(screen, u"organizer-plan.png"_s);
 
     screen.resize(980, 900);
     click(screen.actions()->organizeButton());
-    ok = ok && waitFor([&organizer] { return organizer.reached.available() > 0; });
-    ok = ok && waitFor([&model] { return model.organizationProgress().current == pauseAt; });
-    ok = ok && save(screen, output, u"organizer-progress.png"_s);
+    if (shots.await([&organizer] { return organizer.reached.available() > 0; }, u"the run held part-way"_s) &&
+        shots.await([&model] { return model.organizationProgress().current == pauseAt; },
+                    u"the progress at the held file"_s))
+        shots.save(screen, u"organizer-progress.png"_s);
     organizer.resume.release();
-    ok = ok && waitFor([&model] { return model.showingSuccess(); });
-    ok = ok && save(screen, output, u"organizer-success.png"_s);
+    if (shots.reach(render::waitWhileAdvancing([&model] { return model.showingSuccess(); },
+                                               [&model] { return model.organizationProgress().current; }),
+                    u"the success card"_s))
+        shots.save(screen, u"organizer-success.png"_s);
     model.dismissSuccess();
 
     // The run just made and the two before it.
     screen.resize(980, 1300);
-    ok = ok && save(screen, output, u"organizer-history.png"_s);
+    shots.save(screen, u"organizer-history.png"_s);
     click(screen.history()->headingButton());
-    ok = ok && waitFor([&screen] { return !screen.history()->isExpanded(); });
     screen.resize(980, 1000);
-    ok = ok && save(screen, output, u"organizer-history-collapsed.png"_s);
-    if (!SymbolRegistry::unknownRequests().isEmpty()) {
-        QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
-        return 1;
-    }
-    return ok ? 0 : 1;
+    if (shots.await([&screen] { return !screen.history()->isExpanded(); }, u"the history folded"_s))
+        shots.save(screen, u"organizer-history-collapsed.png"_s);
+
+    // Six new screenshots, and runs that cannot do all they planned (the
+    // history stays folded, so that the plan and the line under it show).
+    QList<Screenshot> late;
+    for (int day = 1; day <= 6; ++day)
+        late.append(makeShot(folder, QDateTime(QDate(2026, 3, day), QTime(10, 0)), day * 53));
+    store.upsertMany(late);
+    monitor.forceChangeCheck();
+    shots.await([&] { return monitor.screenshots().size() >= fileCount + late.size(); }, u"six new files listed"_s);
+    const auto runProblemShown = [&](const QString& state, const QString& picture) {
+        click(screen.actions()->organizeButton());
+        screen.resize(980, 1480);
+        if (shots.await([&] { return !model.isOrganizing() && !model.runProblem().isEmpty(); }, state) &&
+            shots.await([&] { return screen.findChild<QLabel*>(u"runProblem"_s)->isVisible(); },
+                        u"the line under the plan for "_s + state))
+            shots.save(screen, picture);
+    };
+
+    // The undo record cannot be saved: the run stops before its first move.
+    const QString undoFile = organizer.undoDataFileURL();
+    fileOps.failWhen([undoFile](FaultyFileOps::Step step, const QString& path) {
+        return step == FaultyFileOps::Step::Write && path.startsWith(undoFile);
+    });
+    if (analyse(u"the plan of the six new files"_s))
+        runProblemShown(u"a run stopped for its undo record"_s, u"organizer-run-stopped.png"_s);
+
+    // Two of the six cannot be moved; the four that moved can be undone.
+    const QStringList refused{late[1].filePath, late[4].filePath};
+    fileOps.failWhen([refused](FaultyFileOps::Step step, const QString& path) {
+        return step == FaultyFileOps::Step::Move && refused.contains(path);
+    });
+    if (model.plan() || analyse(u"the plan of the six new files, again"_s))
+        runProblemShown(u"a run with failed moves"_s, u"organizer-run-failed-moves.png"_s);
+    return shots.finish();
 }

@@ -28,6 +28,7 @@
 #include "preview/MiniGalleryGrid.h"
 #include "preview/MiniGalleryView.h"
 #include "preview/QuickPreviewOverlay.h"
+#include "render/Shots.h"
 #include "support/FakeDesktop.h"
 #include "support/GalleryServices.h"
 #include "support/MonitorTestAccess.h"
@@ -35,12 +36,10 @@
 #include "ui/CustomVideoPlayer.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
-#include "ui/SymbolRegistry.h"
 #include "ui/VideoBackend.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -106,20 +105,11 @@ void refuseUserDataWrites(DatabaseManager& database, const QUuid& id)
     sqliteExec(connection.get(), sql.constData());
 }
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
-
 // Lets work of its own threads (a decoder giving up, a player's first
 // frame) come back without a state to wait on.
 void settle(int ms)
 {
-    waitUntil([] { return false; }, ms);
+    render::pause(ms);
 }
 
 // A dark page that lays its panels out in a row.
@@ -160,7 +150,7 @@ struct Services
     ScreenshotMonitor monitor{parts.with(settings, memory, database)};
 };
 
-void renderInspectorStates(Services& services, Page& page)
+void renderInspectorStates(Services& services, Page& page, render::Shots& shots)
 {
     DatabaseManager& database = services.database;
     const Screenshot receipt = analysedReceipt();
@@ -186,7 +176,7 @@ void renderInspectorStates(Services& services, Page& page)
     addPanel(std::nullopt);
     page.show();
 
-    waitUntil([&] { return full->allExistingTags().size() >= 5; });
+    shots.await([&] { return full->allExistingTags().size() >= 5; }, u"the tags known to the inspector"_s);
     full->tagField()->setText(u"re"_s);
     failing->tagField()->setText(u"Tax 2024"_s);
     failing->addTag();
@@ -221,7 +211,7 @@ void hover(MiniGalleryGrid& grid, int index)
     QApplication::sendEvent(grid.viewport(), &move);
 }
 
-void renderMiniGalleryStates(Services& services, Page& page)
+void renderMiniGalleryStates(Services& services, Page& page, render::Shots& shots)
 {
     ScreenshotMonitorTestAccess::setScreenshots(services.monitor,
                                                 sampleLibrary(services.scratch.filePath(u"Screenshots"_s)));
@@ -238,20 +228,24 @@ void renderMiniGalleryStates(Services& services, Page& page)
     MiniGalleryView* searched = addPopup();
     MiniGalleryView* previewing = addPopup();
     page.show();
-    waitUntil([&] { return previewing->filteredScreenshots().size() == services.monitor.screenshots().size(); });
+    shots.await([&] { return previewing->filteredScreenshots().size() == services.monitor.screenshots().size(); },
+                u"the library in the popups"_s);
 
     hover(*hovered->grid(), 4);
     copied->copyImage(copied->filteredScreenshots().at(1));
     searched->setSearchText(u"quarterly zebra"_s);
     previewing->openQuickPreview(previewing->filteredScreenshots().at(2));
-    waitUntil([&] { return previewing->quickPreview()->content() != QuickPreviewOverlay::Content::loading; });
+    shots.await([&] { return previewing->quickPreview()->content() != QuickPreviewOverlay::Content::loading; },
+                u"the quick preview loaded"_s);
     // Thumbnails arrive from their own threads.
-    waitUntil([&] {
-        for (MiniGalleryView* view : {hovered, copied})
-            if (!view->isThumbnailLoadingIdle())
-                return false;
-        return true;
-    });
+    shots.await(
+        [&] {
+            for (MiniGalleryView* view : {hovered, copied})
+                if (!view->isThumbnailLoadingIdle())
+                    return false;
+            return true;
+        },
+        u"the popups' thumbnails"_s);
     QApplication::processEvents();
 }
 
@@ -310,37 +304,25 @@ public:
     }
 };
 
-struct Shots
+// The window with an alert of it drawn over it dimmed, a third of the way
+// down (as the desktop shows a window-modal alert).
+void saveWithAlert(render::Shots& shots, QWidget& window, QWidget& alert, const QString& name)
 {
-    QString folder;
-    bool ok = true;
-
-    // The window, with an alert of it drawn where it stands over a dimmed
-    // window (as the desktop shows a window-modal alert).
-    void save(QWidget& window, const QString& name, QWidget* alert = nullptr)
-    {
-        QApplication::processEvents();
-        QPixmap picture = window.grab();
-        if (alert) {
-            QPainter painter(&picture);
-            painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
-            const QPoint at((picture.width() - alert->width()) / 2, (picture.height() - alert->height()) / 3);
-            painter.drawPixmap(at, alert->grab());
-        }
-        const QString path = QDir(folder).filePath(name);
-        if (!picture.save(path)) {
-            QTextStream(stderr) << "could not write " << path << "\n";
-            ok = false;
-            return;
-        }
-        QTextStream(stdout) << "wrote " << path << "\n";
-    }
-};
+    render::pause(150);
+    QPixmap picture = window.grab();
+    QPainter painter(&picture);
+    painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
+    const QPoint at((picture.width() - alert.width()) / 2, (picture.height() - alert.height()) / 3);
+    painter.drawPixmap(at, alert.grab());
+    painter.end();
+    shots.write(picture, name);
+}
 
 // The video's picture has come and it has played a little.
-bool waitForPlayback(CustomVideoPlayer* player)
+bool waitForPlayback(render::Shots& shots, CustomVideoPlayer* player, const QString& picture)
 {
-    return waitUntil([player] { return player && !player->currentFrame().isNull() && player->positionMs() > 700; });
+    return shots.await([player] { return player && !player->currentFrame().isNull() && player->positionMs() > 700; },
+                       u"the recording playing in "_s + picture);
 }
 
 void pointerOver(QWidget& widget)
@@ -351,7 +333,7 @@ void pointerOver(QWidget& widget)
     QApplication::processEvents();
 }
 
-void renderInPlaceStates(Services& services, const PreviewFiles& files, Shots& shots)
+void renderInPlaceStates(Services& services, const PreviewFiles& files, render::Shots& shots)
 {
     FakeDesktop desktop;
     MultimediaVideoBackend video;
@@ -372,38 +354,44 @@ void renderInPlaceStates(Services& services, const PreviewFiles& files, Shots& s
     for (const bool first : {true, false}) {
         Stage stage(size);
         DashboardPreviewView* view = show(stage, first ? files.shots.first() : files.shots.last(), files.shots);
-        waitUntil([view] { return !view->isLoading(); });
-        shots.save(stage, first ? u"preview-in-place-first.png"_s : u"preview-in-place-last.png"_s);
+        const QString name = first ? u"preview-in-place-first.png"_s : u"preview-in-place-last.png"_s;
+        if (shots.await([view] { return !view->isLoading(); }, u"the picture of "_s + name))
+            shots.save(stage, name);
     }
     {
         Stage stage(size);
         DashboardPreviewView* view = show(stage, files.shots[1], files.shots);
-        waitUntil([view] { return !view->isLoading(); });
+        shots.await([view] { return !view->isLoading(); }, u"the picture of preview-in-place-delete.png"_s);
         view->askToDelete();
-        shots.save(stage, u"preview-in-place-delete.png"_s, view->deleteConfirmation());
-        view->deleteConfirmation()->reject();
+        if (shots.reach(view->deleteConfirmation(), u"the in-place preview's delete confirmation"_s)) {
+            saveWithAlert(shots, stage, *view->deleteConfirmation(), u"preview-in-place-delete.png"_s);
+            view->deleteConfirmation()->reject();
+        }
     }
     {
         QList<Screenshot> withRecording = files.shots;
         withRecording.insert(1, files.recording);
         Stage stage(size);
         DashboardPreviewView* view = show(stage, files.recording, withRecording);
-        if (!waitForPlayback(view->videoPlayer()))
-            QTextStream(stderr) << "the recording did not play\n";
-        pointerOver(*view->videoPlayer());
-        shots.save(stage, u"preview-in-place-video.png"_s);
+        if (waitForPlayback(shots, view->videoPlayer(), u"preview-in-place-video.png"_s)) {
+            pointerOver(*view->videoPlayer());
+            shots.save(stage, u"preview-in-place-video.png"_s);
+        }
     }
 }
 
-void renderFullPreviewStates(Services& services, const PreviewFiles& files, Shots& shots)
+void renderFullPreviewStates(Services& services, const PreviewFiles& files, render::Shots& shots)
 {
     FakeDesktop desktop;
     MultimediaVideoBackend video;
-    const auto show = [&](Stage& stage, const Screenshot& shown, const QList<Screenshot>& all) {
-        ImagePreviewView* view = stage.hold(new ImagePreviewView(
+    const auto open = [&](Stage& stage, const Screenshot& shown, const QList<Screenshot>& all) {
+        return stage.hold(new ImagePreviewView(
             shown, all, {services.database, services.monitor, desktop, video, services.parts.workers},
             {[](const Screenshot&) {}, [] {}, [](const Screenshot&) {}, [](const Screenshot&) {}}));
-        waitUntil([view] { return !view->isLoading(); });
+    };
+    const auto show = [&](Stage& stage, const Screenshot& shown, const QList<Screenshot>& all) {
+        ImagePreviewView* view = open(stage, shown, all);
+        shots.await([view] { return !view->isLoading(); }, u"the full preview of "_s + shown.filename);
         return view;
     };
     const QSize size(1280, 800);
@@ -411,7 +399,8 @@ void renderFullPreviewStates(Services& services, const PreviewFiles& files, Shot
     withUnfinished.insert(2, files.unfinished);
     {
         Stage stage(size);
-        show(stage, files.unfinished, withUnfinished);
+        open(stage, files.unfinished, withUnfinished);
+        settle(300); // the file never decodes: the spinner stays
         shots.save(stage, u"preview-full-loading.png"_s);
     }
     for (const bool first : {true, false}) {
@@ -423,8 +412,10 @@ void renderFullPreviewStates(Services& services, const PreviewFiles& files, Shot
         Stage stage(size);
         ImagePreviewView* view = show(stage, files.shots[1], files.shots);
         view->askToDelete();
-        shots.save(stage, u"preview-full-delete.png"_s, view->deleteConfirmation());
-        view->deleteConfirmation()->reject();
+        if (shots.reach(view->deleteConfirmation(), u"the full preview's delete confirmation"_s)) {
+            saveWithAlert(shots, stage, *view->deleteConfirmation(), u"preview-full-delete.png"_s);
+            view->deleteConfirmation()->reject();
+        }
     }
     {
         // Zoomed to 250 % and scrolled towards the picture's upper left: its
@@ -441,7 +432,7 @@ void renderFullPreviewStates(Services& services, const PreviewFiles& files, Shot
 }
 
 // Just after "Copy Text", and the notes being typed into.
-void renderInspectorActions(Services& services, Shots& shots)
+void renderInspectorActions(Services& services, render::Shots& shots)
 {
     const Screenshot receipt = analysedReceipt();
     services.database.upsert(receipt);
@@ -453,7 +444,7 @@ void renderInspectorActions(Services& services, Shots& shots)
     editing->setScreenshot(receipt);
     page.show();
     QApplication::setActiveWindow(&page);
-    waitUntil([&] { return page.isActiveWindow(); });
+    shots.await([&] { return page.isActiveWindow(); }, u"the inspectors' window active"_s);
     copied->copyRecognizedText(*receipt.ocrText);
     editing->notesEditor()->setFocus();
     editing->notesEditor()->moveCursor(QTextCursor::End);
@@ -461,7 +452,7 @@ void renderInspectorActions(Services& services, Shots& shots)
     shots.save(page, u"inspector-actions.png"_s);
 }
 
-void renderPopupStates(Services& services, const PreviewFiles& files, Shots& shots)
+void renderPopupStates(Services& services, const PreviewFiles& files, render::Shots& shots)
 {
     {
         GalleryViewModel model(services.parts.over(services.monitor, services.database, services.settings));
@@ -482,24 +473,23 @@ void renderPopupStates(Services& services, const PreviewFiles& files, Shots& sho
                                           model, [] {}, [] {}),
                                       QSize(450, 500));
     page.show();
-    waitUntil([&] { return popup->filteredScreenshots().size() == library.size(); });
+    shots.await([&] { return popup->filteredScreenshots().size() == library.size(); }, u"the popup's library"_s);
     popup->openQuickPreview(files.recording);
-    waitUntil([&] { return popup->quickPreview()->content() == QuickPreviewOverlay::Content::video; });
+    shots.await([&] { return popup->quickPreview()->content() == QuickPreviewOverlay::Content::video; },
+                u"the popup's quick preview of a recording"_s);
     // Its own controls start it; the picture is its first frame.
     settle(1500);
     shots.save(page, u"mini-gallery-recording.png"_s);
 }
 
-bool renderPreviewStates(const QString& folder)
+void renderPreviewStates(render::Shots& shots)
 {
     Services services;
     const PreviewFiles files = previewFiles(services.scratch.filePath(u"Screenshots"_s));
-    Shots shots{folder};
     renderInPlaceStates(services, files, shots);
     renderFullPreviewStates(services, files, shots);
     renderInspectorActions(services, shots);
     renderPopupStates(services, files, shots);
-    return shots.ok;
 }
 } // namespace
 
@@ -514,31 +504,18 @@ int main(int argc, char* argv[])
     const QString output = QString::fromLocal8Bit(argv[1]);
     Motion::setInstant(true);
     if (!output.endsWith(u".png"_s)) {
-        QDir().mkpath(output);
-        const bool written = renderPreviewStates(output);
-        if (!SymbolRegistry::unknownRequests().isEmpty()) {
-            QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
-            return 1;
-        }
-        return written ? 0 : 1;
+        render::Shots shots(output);
+        renderPreviewStates(shots);
+        return shots.finish();
     }
 
+    render::Shots shots(QFileInfo(output).absolutePath());
     Services services;
     Page page;
     if (QFileInfo(output).fileName() == u"mini-gallery.png"_s)
-        renderMiniGalleryStates(services, page);
+        renderMiniGalleryStates(services, page, shots);
     else
-        renderInspectorStates(services, page);
-
-    QDir().mkpath(QFileInfo(output).absolutePath());
-    if (!page.grab().save(output)) {
-        QTextStream(stderr) << "could not write " << output << "\n";
-        return 1;
-    }
-    if (!SymbolRegistry::unknownRequests().isEmpty()) {
-        QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
-        return 1;
-    }
-    QTextStream(stdout) << "wrote " << output << "\n";
-    return 0;
+        renderInspectorStates(services, page, shots);
+    shots.save(page, QFileInfo(output).fileName());
+    return shots.finish();
 }

@@ -27,15 +27,13 @@
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
+#include "render/Shots.h"
 #include "ui/AppStyle.h"
-#include "ui/SymbolRegistry.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
@@ -45,7 +43,6 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextStream>
-#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -55,8 +52,9 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// How long any awaited state may take to come on a busy machine.
-constexpr int stateBoundMs = 60'000;
+using render::pause;
+using render::waitFor;
+using Tour = render::Shots;
 
 class PresetFolderChooser : public FolderChooser
 {
@@ -84,79 +82,14 @@ private:
     std::atomic<bool> m_short = false;
 };
 
-void pause(int ms)
+// A part of the screen, `scale` times enlarged.
+bool saveScreenArea(Tour& tour, const QRect& area, int scale, const QString& name)
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+    QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    if (scale > 1)
+        shot = shot.scaled(shot.size() * scale, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return tour.write(shot, name);
 }
-
-bool waitFor(const std::function<bool()>& reached, int timeoutMs = stateBoundMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!reached() && timer.elapsed() < timeoutMs)
-        pause(20);
-    return reached();
-}
-
-// What the tour saw and what it missed.
-class Tour
-{
-public:
-    explicit Tour(QString output)
-        : m_output(std::move(output))
-    {}
-
-    // Whether `state` came; names it when it did not.
-    bool reach(bool reached, const QString& state)
-    {
-        if (!reached) {
-            m_missed.append(state);
-            QTextStream(stderr) << "the tour did not reach " << state << "\n";
-        }
-        return reached;
-    }
-
-    bool save(QWidget& window, const QString& name) { return write(window.grab(), name); }
-
-    // The window dimmed, with a sheet of it drawn where it stands.
-    bool saveWithSheet(QWidget& window, QWidget& sheet, const QString& name)
-    {
-        QPixmap picture = window.grab();
-        QPainter painter(&picture);
-        painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
-        painter.drawPixmap(window.mapFromGlobal(sheet.mapToGlobal(QPoint(0, 0))), sheet.grab());
-        painter.end();
-        return write(picture, name);
-    }
-
-    // A part of the screen, `scale` times enlarged.
-    bool saveScreenArea(const QRect& area, int scale, const QString& name)
-    {
-        QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-        if (scale > 1)
-            shot = shot.scaled(shot.size() * scale, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        return write(shot, name);
-    }
-
-    const QStringList& missed() const { return m_missed; }
-
-private:
-    bool write(const QPixmap& picture, const QString& name)
-    {
-        const QString path = QDir(m_output).filePath(name);
-        if (!picture.save(path)) {
-            QTextStream(stderr) << "could not write " << path << "\n";
-            return reach(false, name);
-        }
-        QTextStream(stdout) << "wrote " << path << "\n";
-        return true;
-    }
-
-    QString m_output;
-    QStringList m_missed;
-};
 
 bool waitForScreen(const ContentView& view, ContentView::Screen screen)
 {
@@ -192,7 +125,7 @@ bool tourFirstRun(Tour& tour, QMainWindow& window, ContentView& content, Screens
     pause(300); // the bar catches up
     const bool underWay = content.currentScreen() == ContentView::Screen::processing;
     if (tour.reach(underWay, u"the processing screen mid-run"_s))
-        tour.save(window, u"processing.png"_s);
+        tour.saveNow(window, u"processing.png"_s);
 
     // Short again: the run pauses before its next batch.
     memory.setShort(true);
@@ -221,10 +154,10 @@ void tourTray(Tour& tour, AppDelegate& delegate, AppEvents& events)
     const QRect icon = tray.geometry();
     if (icon.isValid()) {
         const QRect around = icon.adjusted(-24, -6, 24, 6);
-        tour.saveScreenArea(around, 3, u"tray.png"_s);
+        saveScreenArea(tour, around, 3, u"tray.png"_s);
         Q_EMIT events.processingStateChanged(true);
         pause(300);
-        tour.saveScreenArea(around, 3, u"tray-processing.png"_s);
+        saveScreenArea(tour, around, 3, u"tray-processing.png"_s);
         Q_EMIT events.processingStateChanged(false);
     } else {
         QTextStream(stderr) << "no system tray: saving the popup and the menu alone\n";
@@ -234,7 +167,7 @@ void tourTray(Tour& tour, AppDelegate& delegate, AppEvents& events)
     if (tour.reach(popup && waitFor([&] { return popup->isVisible(); }), u"the tray popup"_s)) {
         pause(600);
         if (icon.isValid())
-            tour.saveScreenArea(popup->geometry().united(icon).adjusted(-16, -8, 16, 16), 1, u"popup.png"_s);
+            saveScreenArea(tour, popup->geometry().united(icon).adjusted(-16, -8, 16, 16), 1, u"popup.png"_s);
         else
             tour.save(*popup, u"popup.png"_s);
         popup->close();
@@ -245,7 +178,7 @@ void tourTray(Tour& tour, AppDelegate& delegate, AppEvents& events)
     if (tour.reach(menu && waitFor([&] { return menu->isVisible(); }), u"the tray menu"_s)) {
         pause(300);
         if (icon.isValid())
-            tour.saveScreenArea(menu->geometry().united(icon).adjusted(-16, -8, 16, 16), 1, u"tray-menu.png"_s);
+            saveScreenArea(tour, menu->geometry().united(icon).adjusted(-16, -8, 16, 16), 1, u"tray-menu.png"_s);
         else
             tour.save(*menu, u"tray-menu.png"_s);
         menu->close();
@@ -290,7 +223,7 @@ void tourSettings(Tour& tour, QMainWindow& window, MainAppView& main)
             tour.reach(waitFor([&] { return settings->rescanStatusLabel()->text().startsWith(u"Rescan finished"_s); }),
                        u"the end of the quick links' rescan"_s);
         }
-        tour.saveWithSheet(window, *sheet, u"settings-%1.png"_s.arg(settings->tabs()->tabText(tab).toLower()));
+        tour.saveWith(window, *sheet, u"settings-%1.png"_s.arg(settings->tabs()->tabText(tab).toLower()));
     }
     sheet->close();
 }
@@ -340,11 +273,5 @@ int main(int argc, char* argv[])
         }
     }
 
-    if (!SymbolRegistry::unknownRequests().isEmpty()) {
-        QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
-        return 1;
-    }
-    if (!tour.missed().isEmpty())
-        QTextStream(stderr) << "the tour missed: " << tour.missed().join(u"; ") << "\n";
-    return tour.missed().isEmpty() ? 0 : 1;
+    return tour.finish();
 }

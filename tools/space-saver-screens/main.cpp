@@ -5,32 +5,35 @@
 //   space-saver.png (statistics), space-saver-analyzing.png (a plan being
 //   made), space-saver-plan.png (a plan and the quality choice),
 //   space-saver-progress.png (a run under way), space-saver-success.png (the
-//   run done, with what it saved and the images it left as they were) and
-//   space-saver-error.png (a run undone after a failure).
+//   run done, with what it saved and the images it left as they were),
+//   space-saver-error.png (a run undone after a failure),
+//   space-saver-error-smallest.png (the same card in the smallest window) and
+//   space-saver-rollback-kept.png (a failed run whose undoing the store
+//   refused: both files of each image kept, and named).
 // Everything lives in a scratch folder; the user's files are never touched.
 #include "app/AppServices.h"
+#include "app/ContentView.h"
 #include "app/MainAppView.h"
 #include "core/MemoryMonitor.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/SpellChecker.h"
+#include "render/Shots.h"
+#include "spacesaver/CompressionFailureView.h"
 #include "spacesaver/CompressionService.h"
 #include "spacesaver/SpaceSaverView.h"
 #include "spacesaver/SpaceSaverViewModel.h"
 #include "support/MonitorServices.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
-#include "ui/SymbolRegistry.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 
 #include <cmath>
 #include <semaphore>
@@ -45,6 +48,8 @@ public:
     std::optional<qint64> availableBytes() override { return qint64(8) << 30; }
     qint64 physicalBytes() override { return qint64(16) << 30; }
 };
+
+const QSize photoSize(2016, 1512);
 
 // Colour waves behind a window of text bars: weighs what a real capture
 // weighs as PNG.
@@ -74,47 +79,22 @@ void writeLibrary(const QString& folder, const QString& prefix)
     for (int i = 0; i < 9; ++i)
         picture(i, sizes[i % sizes.size()]).save(QDir(folder).filePath(u"%1 %2.png"_s.arg(prefix).arg(i + 1)));
     for (int i = 0; i < 3; ++i)
-        picture(20 + i, QSize(2016, 1512))
-            .save(QDir(folder).filePath(u"%1 Photo %2.jpg"_s.arg(prefix).arg(i + 1)), "JPG", 95);
+        picture(20 + i, photoSize).save(QDir(folder).filePath(u"%1 Photo %2.jpg"_s.arg(prefix).arg(i + 1)), "JPG", 95);
     HeicWriter::write(picture(30, QSize(1440, 900)), QDir(folder).filePath(prefix + u" Earlier.heic"_s), 60, nullptr,
                       "ultrafast");
 }
 
-void pause(int ms)
+// Every wrapped line of the card on show is as tall as its text needs at
+// its width: nothing of it is cut.
+bool wholeTextShows(QWidget& window)
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool waitFor(const std::function<bool()>& condition, int ms = 60'000)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition() && waited.elapsed() < ms)
-        pause(20);
-    return condition();
-}
-
-// Saves what the window shows now, without turning the event loop (a state
-// that ends at the next turn, such as a plan being made, is still on screen).
-bool saveNow(QWidget& window, const QString& folder, const QString& name)
-{
-    for (int level = 0; level < 8; ++level) // each level of nesting posts to the next
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    const QString path = QDir(folder).filePath(name);
-    if (!window.grab().save(path)) {
-        QTextStream(stderr) << "could not write " << path << "\n";
+    auto* card = window.findChild<CompressionFailureView*>();
+    if (!card || !card->isVisible())
         return false;
-    }
-    QTextStream(stdout) << "wrote " << path << "\n";
+    for (const QLabel* label : card->findChildren<QLabel*>())
+        if (label->isVisible() && label->wordWrap() && label->height() < label->heightForWidth(label->width()))
+            return false;
     return true;
-}
-
-bool save(QWidget& window, const QString& folder, const QString& name)
-{
-    pause(200);
-    return saveNow(window, folder, name);
 }
 } // namespace
 
@@ -139,10 +119,11 @@ int main(int argc, char* argv[])
                                               .analyzer = std::make_shared<NothingAnalyzer>(),
                                               .spellChecker = std::make_shared<NullSpellChecker>(),
                                               .dataFolder = scratch.filePath(u"data"_s)});
+    render::Shots shots(output);
     ScreenshotMonitor& monitor = services.monitor();
     monitor.changeMonitoredFolder(folder);
-    if (!waitFor([&] { return monitor.isPolling(); }))
-        return 1;
+    if (!shots.await([&] { return monitor.isPolling(); }, u"the monitor watching the folder"_s))
+        return shots.finish();
 
     CompressionService& service = services.compression();
     // The encoder waits at the fourth image until the progress is saved.
@@ -158,31 +139,38 @@ int main(int argc, char* argv[])
     view.show();
     view.select(MainAppView::SidebarItem::spaceSaver);
     auto* screen = view.findChild<SpaceSaverView*>();
-    if (!screen)
-        return 1;
+    if (!shots.reach(screen != nullptr, u"the space saver screen"_s))
+        return shots.finish();
     SpaceSaverViewModel& model = screen->viewModel();
+    const auto scrollToActions = [screen] {
+        if (auto* scroll = screen->findChild<QScrollArea*>())
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    };
+    const auto planMade = [&] { return model.plan().has_value() && !model.isAnalyzing(); };
+
     // The screen analyses the library each time it is shown; nothing found
     // yet is the empty library.
-    bool ok = waitFor([&] { return monitor.screenshots().isEmpty() && model.totalFiles() == 0; }) &&
-              save(view, output, u"space-saver-empty.png"_s);
+    if (shots.await([&] { return monitor.screenshots().isEmpty() && model.totalFiles() == 0; },
+                    u"the figures of the empty library"_s))
+        shots.save(view, u"space-saver-empty.png"_s);
 
     writeLibrary(folder, u"Screenshot"_s);
     monitor.forceChangeCheck();
-    ok = waitFor([&] { return monitor.screenshots().size() == 13; }) && ok;
+    shots.await([&] { return monitor.screenshots().size() == 13; }, u"13 files listed"_s);
     model.analyze();
-    ok = waitFor([&] { return model.totalFiles() == 13; }) && save(view, output, u"space-saver.png"_s) && ok;
+    if (shots.await([&] { return model.totalFiles() == 13; }, u"the figures of 13 files"_s))
+        shots.save(view, u"space-saver.png"_s);
 
     // The actions are at the end of the column.
-    if (auto* scroll = screen->findChild<QScrollArea*>())
-        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
-    model.createPlan();
-    ok = model.isAnalyzing() && saveNow(view, output, u"space-saver-analyzing.png"_s) && ok;
-    ok = waitFor([&] { return model.plan().has_value() && !model.isAnalyzing(); }) && ok;
-    // With the quality choice shown, the column is longer.
-    pause(100);
-    if (auto* scroll = screen->findChild<QScrollArea*>())
-        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
-    ok = save(view, output, u"space-saver-plan.png"_s) && ok;
+    scrollToActions();
+    if (shots.reach(model.createPlan() && model.isAnalyzing(), u"a plan being made"_s))
+        shots.saveNow(view, u"space-saver-analyzing.png"_s);
+    if (shots.await(planMade, u"the first plan"_s)) {
+        // With the quality choice shown, the column is longer.
+        render::settleLayouts();
+        scrollToActions();
+        shots.save(view, u"space-saver-plan.png"_s);
+    }
 
     // One encoder at a time, so that the three the gate lets through are the
     // first three of the plan and the run stops, visibly, at the fourth
@@ -191,29 +179,64 @@ int main(int argc, char* argv[])
     // it started with; the choice on screen goes back to the one shown.
     const CompressionService::CompressionOptions shown = model.selectedQuality();
     model.setSelectedQuality({shown.quality, 1});
-    model.compress();
+    shots.reach(model.compress(), u"the first run started"_s);
     model.setSelectedQuality(shown);
-    ok = waitFor([&] { return model.compressionProgress().current == 3; }) &&
-         save(view, output, u"space-saver-progress.png"_s) && ok;
+    if (shots.await([&] { return model.compressionProgress().current == 3; }, u"3 files of the first run done"_s))
+        shots.save(view, u"space-saver-progress.png"_s);
     gate.release(16);
-    ok = waitFor([&] { return model.showingSuccess(); }) && save(view, output, u"space-saver-success.png"_s) && ok;
+    // One image at a time on a busy machine: the run may take long, but
+    // each image comes within the bound.
+    shots.reach(render::waitWhileAdvancing([&] { return !model.isCompressing(); },
+                                           [&] { return model.compressionProgress().current; }),
+                u"the end of the first run"_s);
+    if (shots.reach(!model.failureMessage(),
+                    u"a first run that succeeds (it failed: "_s + model.failureMessage().value_or(QString()) + u')') &&
+        shots.await([&] { return model.showingSuccess(); }, u"the success card"_s))
+        shots.save(view, u"space-saver-success.png"_s);
     model.dismissSuccess();
 
     // A run whose encoder gives up at its first image is undone.
     writeLibrary(folder, u"Capture"_s);
     monitor.forceChangeCheck();
-    ok = waitFor([&] { return monitor.screenshots().size() == 26; }) && ok;
+    shots.await([&] { return monitor.screenshots().size() == 26; }, u"26 files listed"_s);
     model.analyze();
     service.setEncoder([](const QImage&, int) { return HeicWriter::Encoded{{}, u"gave up"_s, false}; });
     model.createPlan();
-    ok = waitFor([&] { return model.plan().has_value() && !model.isAnalyzing(); }) && ok;
+    shots.await(planMade, u"the second plan"_s);
     model.compress();
-    ok = waitFor([&] { return model.failureMessage().has_value(); }) &&
-         save(view, output, u"space-saver-error.png"_s) && ok;
-
-    if (!SymbolRegistry::unknownRequests().isEmpty()) {
-        QTextStream(stderr) << "unknown symbols: " << SymbolRegistry::unknownRequests().join(u", ") << "\n";
-        return 1;
+    if (shots.await([&] { return model.failureMessage().has_value(); }, u"the failure card"_s)) {
+        shots.save(view, u"space-saver-error.png"_s);
+        // The smallest window the application allows: the card's whole
+        // sentence still shows.
+        view.resize(ContentView::minimumContentSize);
+        if (shots.await([&] { return view.size() == ContentView::minimumContentSize && wholeTextShows(view); },
+                        u"the failure card's whole text in the smallest window"_s))
+            shots.save(view, u"space-saver-error-smallest.png"_s);
+        view.resize(1200, 800);
     }
-    return ok ? 0 : 1;
+    model.dismissFailure();
+
+    // A run that fails at its third screenshot while the store stops taking
+    // writes: the renditions already made cannot be undone in the library,
+    // so both files of each are kept, and the card names them. (The photos,
+    // planned first, are no smaller as HEIC and leave nothing to undo.)
+    std::atomic<int> encoded = 0;
+    service.setEncoder([&, real](const QImage& image, int quality) {
+        if (image.size() == photoSize || ++encoded < 3)
+            return real(image, quality);
+        services.store().simulateFault(DatabaseManager::Fault::readOnly);
+        return HeicWriter::Encoded{{}, u"gave up"_s, false};
+    });
+    model.createPlan();
+    shots.await(planMade, u"the third plan"_s);
+    model.setSelectedQuality({shown.quality, 1});
+    shots.reach(model.compress(), u"the third run started"_s);
+    model.setSelectedQuality(shown);
+    if (shots.reach(render::waitWhileAdvancing([&] { return model.failureMessage().has_value(); },
+                                               [&] { return model.compressionProgress().current; }),
+                    u"the failure card of the run the store would not undo"_s) &&
+        shots.reach(!model.failureOutcome().startsWith(u"Every change"_s),
+                    u"files kept after the rollback (the card says: "_s + model.failureOutcome() + u')'))
+        shots.save(view, u"space-saver-rollback-kept.png"_s);
+    return shots.finish();
 }
