@@ -24,10 +24,10 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "organize/OrganizeService.h"
 #include "organize/ReOrganizerViewModel.h"
-#include "platform/Trash.h"
 #include "spacesaver/CompressionService.h"
 #include "support/BenchSupport.h"
 #include "support/Fakes.h"
+#include "support/ScratchTrash.h"
 #include "support/StartedLibrary.h"
 #include "support/SteppingFileOps.h"
 
@@ -59,31 +59,6 @@ void say(const QString& line)
     std::printf("%s\n", qPrintable(line));
     std::fflush(stdout);
 }
-
-// The Trash of the scratch home: each file goes into a folder of its own,
-// by way of the tools' file steps (so that a step can be the last).
-class ScratchTrash : public Trash
-{
-public:
-    ScratchTrash(FileOps& fileOps, QString folder)
-        : m_fileOps(fileOps)
-        , m_folder(std::move(folder))
-    {}
-    Result moveToTrash(const QString& path) override
-    {
-        const QString bin = m_folder + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces);
-        if (!QDir().mkpath(bin))
-            return {false, {}, u"no Trash folder"_s};
-        const QString target = bin + u'/' + QFileInfo(path).fileName();
-        if (SafeFile::Outcome moved = m_fileOps.move(path, target); !moved)
-            return {false, {}, moved.error};
-        return {true, target, {}};
-    }
-
-private:
-    FileOps& m_fileOps;
-    QString m_folder;
-};
 
 // The program over the scratch home, as the application puts itself
 // together: what a tool cut short is settled before anything else.

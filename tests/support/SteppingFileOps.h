@@ -2,7 +2,7 @@
 
 // The real file steps of the tools, each told to a watcher as it happens: a
 // move once done (the file is at its new place, nothing else has followed
-// yet), a write or a removal just before it. Crash tests die at a chosen
+// yet; one that failed is not told), a write or a removal just before it. Crash tests die at a chosen
 // step; the soak kills or faults the store at a random one.
 
 #include "platform/FileOps.h"
@@ -21,7 +21,8 @@ public:
     SafeFile::Outcome move(const QString& from, const QString& to) override
     {
         SafeFile::Outcome outcome = SystemFileOps::move(from, to);
-        tell(Step::moved, ++m_moves, to);
+        if (outcome)
+            tell(Step::moved, ++m_moves, to);
         return outcome;
     }
     SafeFile::Outcome write(const QString& path, const QByteArray& bytes, Write mode) override
