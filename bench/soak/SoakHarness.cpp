@@ -118,7 +118,8 @@ void Child::kill()
 
 bool Child::waitForExit(int timeoutMs)
 {
-    const bool ended = m_process->waitForFinished(timeoutMs);
+    // waitForFinished() is false for a process that has ended already.
+    const bool ended = !isRunning() || m_process->waitForFinished(timeoutMs);
     readLines();
     if (!ended)
         kill();

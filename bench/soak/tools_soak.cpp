@@ -2,8 +2,9 @@
 // (some of them copies of others), every row with a tag and a note, over
 // which the program (a child process) runs one tool at a time in turn: the
 // re-organizer's run, its undo, a space saver run and a duplicate finder
-// deletion. Each run is either killed outright at a random step or left to
-// finish with a store that stops taking writes at a random step. After each,
+// deletion. Each run is either killed outright (at a random file step, or
+// from outside at a random moment) or left to finish with a store that stops
+// taking writes at a random step. After each,
 // the program starts again (only what the application does before the
 // library loads), and the folder and store are checked: every picture there
 // exactly once (itself, or its rendition, or in the Trash), one row per file
@@ -208,6 +209,7 @@ int child(const QStringList& arguments)
         say(u"NOT MONITORING"_s);
         return 3;
     }
+    say(u"TOOL STARTED"_s);
     bool ended = false;
     if (tool == u"organize"_s)
         ended = organize(program, fault, fraction);
@@ -415,14 +417,23 @@ int run(quint32 seed)
 
     Findings findings;
     int kills = 0, storeFaults = 0, moved = 0, stuck = 0, timedOut = 0;
+    // A fault "kill" is a SIGKILL at a file step; "killLater" one from here,
+    // `at` × 0.8 seconds after the tool started, wherever it is then.
     const auto start = [&](const QString& tool, const QString& fault, double at) {
         Soak::Child child(u"tools_soak"_s, {u"--home"_s, home, u"--tool"_s, tool, u"--fault"_s, fault, u"--at"_s,
                                             QString::number(at), u"--seed"_s, QString::number(random())});
-        const bool ended = child.waitForExit(600'000);
+        bool killedHere = false;
+        if (fault == u"killLater"_s && child.waitForLine(u"TOOL STARTED"_s, 120'000)) {
+            waitFor([] { return false; }, int(at * 800));
+            killedHere = child.isRunning();
+            if (killedHere)
+                child.kill();
+        }
+        const bool ended = killedHere || child.waitForExit(600'000);
         if (Soak::argument(QCoreApplication::arguments(), u"--verbose"_s) == u"1"_s)
             for (const QString& line : child.lines())
                 say(u"   ["_s + tool + u"] "_s + line);
-        kills += child.linesContaining(u"KILLED at step"_s);
+        kills += child.linesContaining(u"KILLED at step"_s) + (killedHere ? 1 : 0);
         storeFaults += child.linesContaining(u"STORE READ-ONLY"_s);
         if (!ended && child.linesContaining(u"KILLED at step"_s) == 0) {
             ++timedOut;
@@ -439,7 +450,9 @@ int run(quint32 seed)
         const QString tool = tools[index % tools.size()];
         if (tool == u"dedupe"_s && index >= tools.size())
             checker.plantCopies(10, random);
-        start(tool, random() % 2 ? u"kill"_s : u"readOnly"_s, double(random() % 1000) / 1000.0);
+        const QStringList faults{u"kill"_s, u"kill"_s, u"killLater"_s, u"readOnly"_s, u"readOnly"_s};
+        const QString fault = faults[qsizetype(random() % quint32(faults.size()))];
+        start(tool, fault, double(random() % 1000) / 1000.0);
         restartAndCheck();
         if (tool == u"organize"_s) {
             moved += checker.organized();

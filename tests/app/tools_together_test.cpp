@@ -36,6 +36,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const QSize pictureSize(160, 120);
+// However loaded the machine, the jobs end well within this.
+constexpr int generousMs = 60'000;
 
 struct Picture
 {
@@ -97,12 +99,13 @@ protected:
         m_app.monitor.setFolderChooser(std::move(chooser));
         m_app.monitor.requestFolderAccess();
         ASSERT_TRUE(waitUntil(
-            [&] { return m_app.monitor.isPolling() && m_app.monitor.screenshots().size() == m_pictures.size(); }));
+            [&] { return m_app.monitor.isPolling() && m_app.monitor.screenshots().size() == m_pictures.size(); },
+            generousMs));
         m_gallery = std::make_unique<GalleryViewModel>(GalleryViewModel::Services{
             m_app.monitor, m_app.store, m_trash, m_app.settings, m_app.parts.workers,
             std::make_shared<GallerySearch>(std::make_shared<NullSpellChecker>(), GallerySearch::EmbeddingProvider(),
                                             m_app.parts.workers.search().threads())});
-        ASSERT_TRUE(waitUntil([&] { return m_gallery->screenshots().size() == m_pictures.size(); }));
+        ASSERT_TRUE(waitUntil([&] { return m_gallery->screenshots().size() == m_pictures.size(); }, generousMs));
     }
 
     // Every move of `fileOps` is logged; the `m_holdAt`th of the kind
@@ -129,7 +132,7 @@ protected:
     }
     bool waitUntilHeld()
     {
-        return waitUntil([&] { return m_held.load(); });
+        return waitUntil([&] { return m_held.load(); }, generousMs);
     }
 
     // Pictures "a.png" to "e.png", monitored.
@@ -267,7 +270,7 @@ TEST_F(ToolsTogether, AGalleryDeletionDuringAnOrganizerRunWaitsForIt)
     startWithFivePictures();
     ReOrganizerViewModel organizer(m_organizer, m_app.monitor);
     ASSERT_TRUE(organizer.analyze());
-    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy() && organizer.plan(); }));
+    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy() && organizer.plan(); }, generousMs));
     ASSERT_EQ(organizer.plan()->filesToMove.size(), 5);
 
     holdAt(u"tool"_s, 3);
@@ -276,7 +279,7 @@ TEST_F(ToolsTogether, AGalleryDeletionDuringAnOrganizerRunWaitsForIt)
     const auto deletion = galleryDeletes({u"a.png"_s, u"g.png"_s});
     EXPECT_TRUE(QFileInfo::exists(m_folder + u"/Kept/g.png"_s));
     m_gate.release();
-    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy() && deletion->has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy() && deletion->has_value(); }, generousMs));
 
     expectTrashAfterTool();
     // The moved file is not deleted from under its new place; the other goes.
@@ -289,7 +292,7 @@ TEST_F(ToolsTogether, AGalleryDeletionDuringAnOrganizerRunWaitsForIt)
     // The run stays undoable.
     ASSERT_EQ(organizer.history().operations.size(), 1);
     ASSERT_TRUE(organizer.undo(organizer.history().operations.first().id));
-    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy(); }));
+    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy(); }, generousMs));
     EXPECT_TRUE(QFileInfo::exists(m_folder + u"/a.png"_s));
     expectEveryPictureOnce();
 }
@@ -304,7 +307,7 @@ TEST_F(ToolsTogether, AGalleryDeletionDuringACompressionRunWaitsForIt)
     ASSERT_TRUE(waitUntilHeld());
     const auto deletion = galleryDeletes({u"c.png"_s, u"e.png"_s});
     m_gate.release();
-    ASSERT_TRUE(waitUntil([&] { return result->has_value() && deletion->has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return result->has_value() && deletion->has_value(); }, generousMs));
 
     expectTrashAfterTool();
     EXPECT_TRUE((*result)->success);
@@ -331,7 +334,7 @@ TEST_F(ToolsTogether, AGalleryDeletionDuringADuplicateDeletionWaitsForIt)
     QObject::connect(&duplicates, &DuplicateFinderViewModel::resultChanged, [&] { analysed = true; });
     QObject::connect(&duplicates, &DuplicateFinderViewModel::deletionFinished, [&](int) { ++deletions; });
     duplicates.analyze();
-    ASSERT_TRUE(waitUntil([&] { return analysed && !duplicates.isAnalyzing(); }));
+    ASSERT_TRUE(waitUntil([&] { return analysed && !duplicates.isAnalyzing(); }, generousMs));
     ASSERT_EQ(duplicates.result()->groups.size(), 1);
 
     holdAt(u"trash"_s, 1);
@@ -339,7 +342,7 @@ TEST_F(ToolsTogether, AGalleryDeletionDuringADuplicateDeletionWaitsForIt)
     ASSERT_TRUE(waitUntilHeld());
     const auto deletion = galleryDeletes({u"x1.png"_s, u"y.png"_s});
     m_gate.release();
-    ASSERT_TRUE(waitUntil([&] { return deletions == 1 && deletion->has_value(); }));
+    ASSERT_TRUE(waitUntil([&] { return deletions == 1 && deletion->has_value(); }, generousMs));
 
     // The finder's two copies first, then the gallery's one picture.
     const QStringList trashed = log();
@@ -359,13 +362,13 @@ TEST_F(ToolsTogether, AnOrganizerRunAskedForDuringACompressionRunWaitsForIt)
     startWithFivePictures();
     ReOrganizerViewModel organizer(m_organizer, m_app.monitor);
     ASSERT_TRUE(organizer.analyze());
-    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy() && organizer.plan(); }));
+    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy() && organizer.plan(); }, generousMs));
     holdAt(u"tool"_s, 1);
     const auto result = startCompression(u"c"_s);
     ASSERT_TRUE(waitUntilHeld());
     ASSERT_TRUE(organizer.organize());
     m_gate.release();
-    ASSERT_TRUE(waitUntil([&] { return result->has_value() && !organizer.isBusy(); }));
+    ASSERT_TRUE(waitUntil([&] { return result->has_value() && !organizer.isBusy(); }, generousMs));
 
     // Every rendition placed before the first move into the organizer's folder.
     const QStringList steps = log();
@@ -383,7 +386,7 @@ TEST_F(ToolsTogether, AnOrganizerRunAskedForDuringACompressionRunWaitsForIt)
 
     ASSERT_EQ(organizer.history().operations.size(), 1);
     ASSERT_TRUE(organizer.undo(organizer.history().operations.first().id));
-    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy(); }));
+    ASSERT_TRUE(waitUntil([&] { return !organizer.isBusy(); }, generousMs));
     EXPECT_TRUE(QFileInfo::exists(m_folder + u"/e.png"_s));
     expectEveryPictureOnce();
 }
