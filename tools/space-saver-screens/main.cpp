@@ -219,11 +219,19 @@ int main(int argc, char* argv[])
     // A run that fails at its third screenshot while the store stops taking
     // writes: the renditions already made cannot be undone in the library,
     // so both files of each are kept, and the card names them. (The photos,
-    // planned first, are no smaller as HEIC and leave nothing to undo.)
+    // planned first, are no smaller as HEIC and leave nothing to undo.) The
+    // run commits behind its encoder, so the store stops only once the first
+    // two renditions are in the library.
     std::atomic<int> encoded = 0;
+    std::binary_semaphore twoPlaced(0);
     service.setEncoder([&, real](const QImage& image, int quality) {
-        if (image.size() == photoSize || ++encoded < 3)
+        if (image.size() == photoSize)
             return real(image, quality);
+        const int screenshot = ++encoded;
+        if (screenshot < 3)
+            return real(image, quality);
+        if (screenshot == 3) // later ones, encoded ahead, fail at once
+            (void)twoPlaced.try_acquire_for(std::chrono::milliseconds(render::stateBoundMs));
         services.store().simulateFault(DatabaseManager::Fault::readOnly);
         return HeicWriter::Encoded{{}, u"gave up"_s, false};
     });
@@ -232,6 +240,10 @@ int main(int argc, char* argv[])
     model.setSelectedQuality({shown.quality, 1});
     shots.reach(model.compress(), u"the third run started"_s);
     model.setSelectedQuality(shown);
+    shots.reach(render::waitWhileAdvancing([&] { return model.compressionProgress().current >= 5; },
+                                           [&] { return model.compressionProgress().current; }),
+                u"the third run's photos skipped and two renditions placed"_s);
+    twoPlaced.release();
     if (shots.reach(render::waitWhileAdvancing([&] { return model.failureMessage().has_value(); },
                                                [&] { return model.compressionProgress().current; }),
                     u"the failure card of the run the store would not undo"_s) &&
