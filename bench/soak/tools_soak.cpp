@@ -105,8 +105,8 @@ bool startMonitoring(Program& program, const QString& folder)
 // `expectedSteps` file steps.
 void armFault(Program& program, const QString& fault, double fraction, int expectedSteps)
 {
-    if (fault == u"none"_s || expectedSteps <= 0)
-        return;
+    if ((fault != u"kill"_s && fault != u"readOnly"_s) || expectedSteps <= 0)
+        return; // none, or a kill from outside
     const int at = std::max(1, int(fraction * expectedSteps));
     auto steps = std::make_shared<int>(0);
     program.fileOps.watcher = [&program, fault, at, steps](SteppingFileOps::Step, int, const QString& path) {
@@ -435,7 +435,8 @@ int run(quint32 seed)
                 say(u"   ["_s + tool + u"] "_s + line);
         kills += child.linesContaining(u"KILLED at step"_s) + (killedHere ? 1 : 0);
         storeFaults += child.linesContaining(u"STORE READ-ONLY"_s);
-        if (!ended && child.linesContaining(u"KILLED at step"_s) == 0) {
+        // A child that never said anything did not start (its program replaced meanwhile, say).
+        if ((!ended || child.lines().isEmpty()) && child.linesContaining(u"KILLED at step"_s) == 0) {
             ++timedOut;
             say(u"tools_soak: %1 did not end: %2"_s.arg(tool,
                                                         child.lines().mid(child.lines().size() - 5).join(u" | "_s)));
@@ -460,7 +461,10 @@ int run(quint32 seed)
             // Whatever the undo cut short is undone again from the history.
             start(u"undo"_s, u"none"_s, 0);
             restartAndCheck();
-            stuck += checker.organized();
+            if (const int left = checker.organized(); left > 0) {
+                stuck += left;
+                say(u"tools_soak: run %1: %2 file(s) still moved after the undo"_s.arg(index).arg(left));
+            }
         }
     }
 
