@@ -65,8 +65,11 @@ void say(const QString& line)
 // together: what a tool cut short is settled before anything else.
 struct Program : StartedLibrary
 {
-    explicit Program(const QString& home)
-        : StartedLibrary(home + u"/data/settings.conf"_s, home + u"/data/library.sqlite"_s)
+    // `settingsName`: a restart that only settles uses settings without the
+    // folder's bookmark, so that its monitor does not load the library (a
+    // load would make rows anew and hide what the recoveries left wrong).
+    Program(const QString& home, const QString& settingsName)
+        : StartedLibrary(home + u"/data/"_s + settingsName, home + u"/data/library.sqlite"_s)
         , organizer(store, monitor, fileOps, home + u"/data"_s)
         , compression(store, fileOps)
         , trash(fileOps, home + u"/Trash"_s)
@@ -200,7 +203,7 @@ int child(const QStringList& arguments)
     const double fraction = Soak::argument(arguments, u"--at"_s, u"0.5"_s).toDouble();
     const quint32 seed = Soak::argument(arguments, u"--seed"_s, u"1"_s).toUInt();
 
-    Program program(home);
+    Program program(home, tool == u"none"_s ? u"restart.conf"_s : u"settings.conf"_s);
     if (tool == u"none"_s) {
         say(u"DONE"_s);
         return 0;
