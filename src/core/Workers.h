@@ -36,7 +36,8 @@
 //   thumbnails        card and cell thumbnails decoded off the GUI thread
 //                     (two threads at least, newest request first).
 //   tasks             short jobs a view hands off (deletion to the Trash,
-//                     tag lists read from the store), one at a time.
+//                     tag lists read from the store), and the analyzer's
+//                     release of its models after a run, one at a time.
 //
 // The three tools' runs, undos and deletions and the gallery's deletions
 // queue on ToolJobs (core/ToolJobs.h), one serial worker of their own, so

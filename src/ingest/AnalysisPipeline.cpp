@@ -524,6 +524,8 @@ void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& fold
     QList<Screenshot> runFiles = files;
     if (const std::shared_ptr<ProcessingRun> previous = m_run; previous && !previous->isFinished()) {
         previous->requestStop(previous->folder() != folder);
+        (void)replacedRuns(); // forgets those finished
+        m_replaced.push_back(previous);
         // A new file found by the poll must not abandon an import in progress.
         if (previous->folder() == folder) {
             QSet<QUuid> ids;
@@ -550,11 +552,27 @@ void AnalysisPipeline::start(const QList<Screenshot>& files, const QString& fold
 void AnalysisPipeline::stop()
 {
     assertGuiThread();
-    if (m_run) {
-        m_run->discardResults();
-        m_run->requestStop(true);
+    // A replaced run would otherwise finish its batch and, with no run left
+    // to take its results, write them into a library the user backed out of.
+    std::vector<std::shared_ptr<ProcessingRun>> runs = replacedRuns();
+    m_replaced.clear();
+    if (m_run)
+        runs.push_back(std::exchange(m_run, nullptr));
+    for (const std::shared_ptr<ProcessingRun>& run : runs) {
+        run->discardResults();
+        run->requestStop(true);
     }
-    m_run.reset();
+}
+
+std::vector<std::shared_ptr<AnalysisPipeline::ProcessingRun>> AnalysisPipeline::replacedRuns()
+{
+    std::vector<std::shared_ptr<ProcessingRun>> runs;
+    for (const std::weak_ptr<ProcessingRun>& replaced : m_replaced) {
+        if (std::shared_ptr<ProcessingRun> run = replaced.lock(); run && !run->isFinished())
+            runs.push_back(std::move(run));
+    }
+    m_replaced.assign(runs.begin(), runs.end());
+    return runs;
 }
 
 void AnalysisPipeline::releaseModels()
@@ -562,27 +580,32 @@ void AnalysisPipeline::releaseModels()
     if (m_isShuttingDown)
         return;
     // Freeing models takes longer than a frame; a run started meanwhile
-    // makes what it needs again.
-    m_workers.analysis().start([analyzer = m_analyzer] { analyzer->releaseModels(); });
+    // makes what it needs again. Not on the analysis threads: the next
+    // run's files (all of a batch on a small machine) and a quit would wait
+    // for it there.
+    m_workers.tasks().start([analyzer = m_analyzer] { analyzer->releaseModels(); });
 }
 
 bool AnalysisPipeline::shutDown()
 {
     assertGuiThread();
     m_isShuttingDown = true;
-    const std::shared_ptr<ProcessingRun> run = m_run;
-    if (run)
+    std::vector<std::shared_ptr<ProcessingRun>> runs = replacedRuns();
+    if (m_run)
+        runs.push_back(m_run);
+    for (const std::shared_ptr<ProcessingRun>& run : runs)
         run->requestStop(true);
     const bool stopped = m_workers.analysis().waitForDone(quitWait);
     // Analyses that finished meanwhile have posted their results; take them
-    // in now, so that the run writes them as it stops.
+    // in now, so that the runs write them as they stop.
     QCoreApplication::sendPostedEvents(m_host.context(), QEvent::MetaCall);
     m_workers.storeWrites().waitForDone();
-    if (run) {
-        const QList<ProcessedFileResult> rest = run->takePending();
-        if (!rest.isEmpty())
-            m_store.updateMetadataBatch(rest);
-    }
+    QList<ProcessedFileResult> rest;
+    for (const std::shared_ptr<ProcessingRun>& run : runs)
+        rest += run->takePending();
+    if (!rest.isEmpty())
+        m_store.updateMetadataBatch(rest);
+    m_replaced.clear();
     m_run.reset();
     return stopped;
 }

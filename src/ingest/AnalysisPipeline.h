@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <vector>
 
 class DatabaseManager;
 class MemoryMonitor;
@@ -115,9 +116,10 @@ public:
     // next check point; when it works on the same folder, this run takes over
     // the files it had not started and writes the results it had not written.
     void start(const QList<Screenshot>& files, const QString& folder);
-    // Cancels the current run: the analyses under way stop at once, and
-    // nothing of the run is written from here on (its files stay
-    // unanalysed, even those analysed already but not yet written).
+    // Cancels the current run and any run it replaced that is still
+    // finishing a batch: the analyses under way stop at once, and nothing of
+    // them is written from here on (their files stay unanalysed, even those
+    // analysed already but not yet written).
     void stop();
     // Stops for good: no run starts any more, analyses in flight stop (their
     // files stay unanalysed), and every result already analysed is in the
@@ -165,6 +167,8 @@ private:
     void recheckChanged(QList<ProcessedFileResult> results);
     // No run is left: the analyzer may give back its models' memory.
     void releaseModels();
+    // The replaced runs still at work.
+    std::vector<std::shared_ptr<ProcessingRun>> replacedRuns();
 
     Host& m_host;
     DatabaseManager& m_store;
@@ -174,6 +178,9 @@ private:
     Scheduler& m_scheduler;
     QUuid m_currentRunId = QUuid::createUuid();
     std::shared_ptr<ProcessingRun> m_run;
+    // Runs replaced while a batch of theirs was under way: they finish that
+    // batch and hand their results on, unless a cancel or quit stops them.
+    std::vector<std::weak_ptr<ProcessingRun>> m_replaced;
     bool m_isShuttingDown = false;
     Budget m_budget = fileBudget;
 };

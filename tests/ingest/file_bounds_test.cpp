@@ -34,7 +34,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 // Text for every file at once, except by name: "stuck" never comes back
-// until released, whatever it is asked; "slow" runs until it is stopped;
+// until released, whatever it is asked; "slow" runs until it is stopped (or released);
 // "waiting" is kept off the processor a while, as a busy machine keeps a
 // thread, and says whether its budget is spent; "spinning" spends processor
 // time until it is stopped, whatever its budget;
@@ -71,8 +71,12 @@ public:
         if (name.startsWith(u"stuck"_s))
             released.wait();
         if (name.startsWith(u"slow"_s)) {
-            while (!stop.stop_requested())
+            // Released too at the test's end, so that a missed stop fails the test rather than hangs it.
+            while (!stop.stop_requested() &&
+                   released.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
                 std::this_thread::yield();
+            if (!stop.stop_requested())
+                return {u"slow read to the end"_s, {}, false};
             ++stoppedAtOnce;
             return {std::nullopt, {}, true};
         }
@@ -219,6 +223,28 @@ TEST_F(FileBounds, ACancelStopsTheEnginesAndWritesNothingOfTheRunAfterwards)
     QCoreApplication::processEvents();
     m_parts.workers.storeWrites().waitForDone();
     for (const Screenshot& file : files)
+        EXPECT_EQ(storedText(file.filePath), std::nullopt) << file.filename.toStdString();
+    EXPECT_FALSE(m_monitor.isProcessing());
+}
+
+TEST_F(FileBounds, ACancelAlsoStopsARunThatANewerOneReplacedMidBatch)
+{
+    // A file found by a poll replaces the run while its batch is still under way.
+    const QList<Screenshot> first = addFiles({u"slow.png"_s, u"a.png"_s, u"b.png"_s, u"c.png"_s});
+    m_monitor.startBatchProcessing(first);
+    ASSERT_TRUE(onlyBusyLeft(1));
+    QCoreApplication::processEvents();
+    const QList<Screenshot> found = addFiles({u"d.png"_s});
+    m_monitor.startBatchProcessing(found);
+    ASSERT_TRUE(waitUntil([&] { return m_analyzer->looks == 5; }));
+
+    m_monitor.cancelProcessing();
+    ASSERT_TRUE(onlyBusyLeft(0)) << "the replaced run's file was not stopped";
+    EXPECT_EQ(m_analyzer->stoppedAtOnce, 1);
+    m_time.advance(std::chrono::seconds(30));
+    QCoreApplication::processEvents();
+    m_parts.workers.storeWrites().waitForDone();
+    for (const Screenshot& file : first + found)
         EXPECT_EQ(storedText(file.filePath), std::nullopt) << file.filename.toStdString();
     EXPECT_FALSE(m_monitor.isProcessing());
 }
