@@ -5,6 +5,7 @@
 #include "app/SystemTrayIcon.h"
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
+#include "core/LargeBlocks.h"
 #include "core/OmpThreadLimit.h"
 #include "platform/FolderChooser.h"
 #include "platform/LoginItem.h"
@@ -18,6 +19,7 @@ int main(int argc, char* argv[])
     // Text recognition runs one engine per worker thread; OpenMP inside each
     // engine would multiply the threads (it reads the limit before main()).
     ensureOmpThreadLimit(argc, argv);
+    returnLargeBlocksToSystem();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Glimmerdeck"));
     QApplication::setOrganizationName(QStringLiteral("Brindlework"));

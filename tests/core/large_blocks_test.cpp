@@ -1,0 +1,60 @@
+// Large blocks freed on a worker thread leave nothing resident, even after
+// a large block freed earlier would have raised the allocator's threshold
+// and with small blocks still alive among them.
+
+#include "core/LargeBlocks.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+double anonymousResidentMB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("RssAnon:"))
+            return line.mid(8).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+void* touchedBlock(size_t bytes)
+{
+    void* block = std::malloc(bytes);
+    std::memset(block, 0x5a, bytes);
+    asm volatile("" : : "g"(block) : "memory"); // kept, not optimised away
+    return block;
+}
+} // namespace
+
+TEST(LargeBlocks, FreedOnAWorkerThreadAmongSurvivorsTheyLeaveNothingResident)
+{
+    returnLargeBlocksToSystem();
+    std::free(touchedBlock(8 << 20));
+
+    std::thread worker([] {
+        const double before = anonymousResidentMB();
+        ASSERT_GE(before, 0);
+        std::vector<void*> pictures;
+        std::vector<void*> survivors;
+        for (int i = 0; i < 40; ++i) {
+            pictures.push_back(touchedBlock(3 << 20));
+            survivors.push_back(touchedBlock(256));
+        }
+        EXPECT_GT(anonymousResidentMB() - before, 100);
+        for (void* picture : pictures)
+            std::free(picture);
+        EXPECT_LT(anonymousResidentMB() - before, 16);
+        for (void* survivor : survivors)
+            std::free(survivor);
+    });
+    worker.join();
+}
