@@ -11,6 +11,7 @@
 // bench_footprint [library files] [screenshots analysed]   (defaults 100000 and 1000)
 
 #include "core/DatabaseManager.h"
+#include "core/LargeBlocks.h"
 #include "core/MemoryMonitor.h"
 #include "core/ProcMemorySource.h"
 #include "core/Settings.h"
@@ -32,7 +33,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -55,26 +55,6 @@ public:
 private:
     QString m_folder;
 };
-
-// What a child printed: this program started with `arguments`.
-QString fromChild(const QStringList& arguments)
-{
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), arguments);
-    if (!child.waitForFinished(3600 * 1000))
-        return {};
-    const QString output = QString::fromUtf8(child.readAllStandardOutput());
-    std::fputs(qPrintable(output), stdout);
-    return output;
-}
-
-// The value of the line "<key>=<value>"; -1 when there is none.
-double figure(const QString& output, const QString& key)
-{
-    const qsizetype at = output.indexOf(key + u'=');
-    return at < 0 ? -1 : output.mid(at + key.size() + 1).section(u'\n', 0, 0).toDouble();
-}
 
 // A folder of small screenshots whose rows hold what analysis stores: a
 // paragraph of text, labels and a 100-d vector.
@@ -179,6 +159,8 @@ int afterRun(const QString& home, int screenshots)
 
 int main(int argc, char** argv)
 {
+    // As the application does.
+    returnLargeBlocksToSystem();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);

@@ -9,15 +9,22 @@
 // (c) a folder of 200 screenshots and three large photographs (a noisy 12 MP
 // texture, a noisy 48 MP one, a camera-like 12 MP JPEG), loaded and analysed
 // as the application does: each photograph's time on one engine alone
-// (worst_file_s), the run's throughput, then an organize run, its undo and a
-// compression run with polling on (files analysed again afterwards:
-// reanalysed_after_tools), resident memory once idle against a fresh process
-// that loads the same library (idle_rss_over_fresh_mb), how long a cancel
-// and a quit take with the worst photograph under way (cancel_ms, quit_ms).
+// (worst_file_s); then, in a process of its own that builds the services
+// as the application does, the run's throughput, an organize run, its undo
+// and a compression run with polling on (files analysed again afterwards:
+// reanalysed_after_tools) and its resident memory once idle with the models
+// let go, against a fresh process that loads the same library
+// (idle_rss_over_fresh_mb); last, how long a cancel and a quit take with the
+// photographs under way (cancel_ms: until their analyses have returned and
+// the monitor is idle; quit_ms).
+//
+// bench_pipeline [--only worst|overhead|throughput]   one section alone, in
+// a process of its own (its peak memory is then its own); all by default.
 // Run it on two cores too: taskset -c 0,1 build/bench/bench_pipeline
 
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
+#include "core/LargeBlocks.h"
 #include "core/MemoryMonitor.h"
 #include "core/OmpThreadLimit.h"
 #include "core/ProcMemorySource.h"
@@ -40,7 +47,6 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -182,7 +188,8 @@ double singleFileRate(EmbeddingService& embedding, const QList<Screenshot>& file
     return files.size() / seconds;
 }
 
-// The real analyses, counting the files they are asked to look at.
+// The real analyses, counting the files they are asked to look at and
+// those whose analysis has not returned yet.
 class CountingAnalyzer : public FileAnalyzer
 {
 public:
@@ -190,6 +197,7 @@ public:
         : m_real(std::move(real))
     {}
     std::atomic<int> looks{0};
+    std::atomic<int> inFlight{0};
 
     std::optional<QString> recognizeText(const QString& path) override { return m_real->recognizeText(path); }
     QList<QUrl> extractUrls(const QString& text) override { return m_real->extractUrls(text); }
@@ -198,9 +206,13 @@ public:
     Sight look(const QString& path, std::stop_token stop, const TimeBudget& budget) override
     {
         ++looks;
+        ++inFlight;
+        const std::unique_ptr<std::atomic<int>, void (*)(std::atomic<int>*)> returned(
+            &inFlight, [](std::atomic<int>* count) { --*count; });
         return m_real->look(path, std::move(stop), budget);
     }
     void releaseModels() override { m_real->releaseModels(); }
+    bool holdsModels() const { return m_real->engineCount() > 0 || m_real->networkCount() > 0; }
 
 private:
     std::shared_ptr<ServiceAnalyzer> m_real;
@@ -235,6 +247,7 @@ struct Worst
     int reanalysed = 0;
     double idleOverFreshMB = 0;
     double cancelMs = 0;
+    int writtenAfterCancel = 0;
     double quitMs = 0;
 };
 
@@ -270,19 +283,6 @@ void measureWorstFiles(EmbeddingService& embedding, const QString& folder, const
     thread.waitForDone();
 }
 
-// A fresh process's resident memory once it has loaded the library (nothing
-// left to analyse): the same program started with --fresh-rss.
-double freshProcessMB(const QString& home, const QString& folder)
-{
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(), {u"--fresh-rss"_s, home, folder});
-    if (!child.waitForFinished(300000))
-        return 0;
-    const QString output = QString::fromUtf8(child.readAllStandardOutput());
-    const qsizetype at = output.indexOf(u"FRESH_RSS_MB="_s);
-    return at < 0 ? 0 : output.mid(at + 13).section(u'\n', 0, 0).toDouble();
-}
-
 int freshRssChild(const QString& home, const QString& folder)
 {
     Settings settings(home + u"/settings.conf"_s);
@@ -295,93 +295,101 @@ int freshRssChild(const QString& home, const QString& folder)
     grantFolder(monitor, folder);
     waitFor([&] { return monitor.isPolling() && !monitor.isProcessing(); }, 120000);
     settle(1500);
+    std::printf("fresh: %s\n", qPrintable(residentMemoryBreakdown()));
     std::printf("FRESH_RSS_MB=%.1f\n", residentMemoryMB());
     return 0;
 }
 
-// Analysis, tools, memory, cancel and quit on the folder of screenshots and
-// photographs, as the application meets them.
-Worst measureWorstCase(const QString& home, EmbeddingService& embedding)
+// The folder's first run and the tools, with the services built as the
+// application builds them, in a process that has done nothing else; then
+// its resident memory once the models are let go.
+int afterRunChild(const QString& home, const QString& folder)
 {
-    Worst worst;
-    const QString folder = home + u"/Worst"_s;
-    const SampleLibrary::Result samples =
-        SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder, 200, 11));
-    const QStringList photos = MediaGenerator::writeLargePhotos(folder, 11);
-    measureWorstFiles(embedding, folder, photos, worst);
+    Settings settings(home + u"/settings.conf"_s);
+    MemoryMonitor memory(std::make_unique<ProcMemorySource>());
+    DatabaseManager store(home + u"/worst.sqlite"_s);
+    MonitorServices parts;
+    EmbeddingService embedding;
+    auto analyzer = std::make_shared<CountingAnalyzer>(std::make_shared<ServiceAnalyzer>(embedding, parts.workers));
+    ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
+    monitor.setPollingInterval(200);
+    QElapsedTimer run;
+    run.start();
+    grantFolder(monitor, folder);
+    waitFor([&] { return monitor.isProcessing(); }, 60000);
+    waitFor([&] { return monitor.isPolling() && !monitor.isProcessing(); }, 1800000);
+    const double runSeconds = double(run.nsecsElapsed()) / 1e9;
+    const int runFiles = int(monitor.screenshots().size());
+    const double runPeakMB = peakResidentMemoryMB();
 
+    // The tools, with polling on; whatever they move must not be analysed again.
+    const int looksBefore = analyzer->looks;
+    SystemFileOps files;
+    OrganizeService organizer(store, monitor, files, home + u"/data"_s);
+    const OrganizeService::OrganizationResult organized =
+        organizer.organize(organizer.analyze({QUrl::fromLocalFile(folder), true, true, false}), {});
+    settle(600);
+    if (organized.undoData)
+        organizer.undo(*organized.undoData);
+    settle(600);
+    CompressionService compression(store, files);
+    QList<Screenshot> screens = monitor.screenshots();
+    screens.removeIf([](const Screenshot& screenshot) { return !screenshot.filename.startsWith(u"Screenshot "_s); });
+    const auto plan = compression.analyzeForCompression(screens.mid(0, 24), {0.9, 4});
+    bool compressed = false;
+    compression
+        .compressInBackground(
+            monitor, plan.files, {0.9, 4}, [](int, int) {},
+            [&](const CompressionService::CompressionResult&) { compressed = true; })
+        .waitForFinished();
+    waitFor([&] { return compressed; }, 300000);
+    for (int walk = 0; walk < 3; ++walk) {
+        monitor.forceChangeCheck();
+        settle(400);
+    }
+    waitFor([&] { return !monitor.isProcessing(); }, 600000);
+    const int reanalysed = analyzer->looks - looksBefore;
+    std::printf("(c) after organize (%lld moved), undo and compression (%lld files): %d files analysed again\n",
+                qlonglong(organized.movedFiles.size()), qlonglong(plan.files.size()), reanalysed);
+
+    // Idle: the models are let go once the last run has ended.
+    const bool released = waitFor([&] { return !analyzer->holdsModels(); }, 60000);
+    settle(1500);
+    std::printf("after the run: %s%s\n", qPrintable(residentMemoryBreakdown()), released ? "" : " (models still held)");
+    std::printf("RUN_SECONDS=%.3f\nRUN_FILES=%d\nRUN_PEAK_RSS_MB=%.1f\nREANALYSED=%d\nIDLE_RSS_MB=%.1f\n", runSeconds,
+                runFiles, runPeakMB, reanalysed, residentMemoryMB());
+    return 0;
+}
+
+// Copies of the photographs under new names, with rows not analysed yet.
+QList<Screenshot> freshPhotoRecords(DatabaseManager& store, const QString& folder, const QStringList& photos,
+                                    const QString& copyName)
+{
+    QDir().mkpath(folder + u'/' + copyName);
+    QList<Screenshot> records;
+    for (const QString& name : photos) {
+        const QString copy = folder + u'/' + copyName + u'/' + name;
+        if (QFile::copy(folder + u'/' + name, copy))
+            records.append(Screenshot(copy, QUuid::createUuid()));
+    }
+    store.upsertMany(records);
+    return records;
+}
+
+// Cancel and quit with the photographs under way.
+void measureCancelAndQuit(const QString& home, EmbeddingService& embedding, const QString& folder,
+                          const QStringList& photos, Worst& worst)
+{
     Settings settings(home + u"/settings.conf"_s);
     MemoryMonitor memory(std::make_unique<ProcMemorySource>());
     DatabaseManager store(home + u"/worst.sqlite"_s);
     MonitorServices parts;
     auto analyzer = std::make_shared<CountingAnalyzer>(std::make_shared<ServiceAnalyzer>(embedding, parts.workers));
-    {
-        ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
-        monitor.setPollingInterval(200);
-        QElapsedTimer run;
-        run.start();
-        grantFolder(monitor, folder);
-        waitFor([&] { return monitor.isProcessing(); }, 60000);
-        waitFor([&] { return monitor.isPolling() && !monitor.isProcessing(); }, 1800000);
-        worst.runSeconds = double(run.nsecsElapsed()) / 1e9;
-        worst.runFiles = int(monitor.screenshots().size());
-
-        // The tools, with polling on; whatever they move must not be analysed again.
-        const int looksBefore = analyzer->looks;
-        SystemFileOps files;
-        OrganizeService organizer(store, monitor, files, home + u"/data"_s);
-        const OrganizeService::OrganizationResult organized =
-            organizer.organize(organizer.analyze({QUrl::fromLocalFile(folder), true, true, false}), {});
-        settle(600);
-        if (organized.undoData)
-            organizer.undo(*organized.undoData);
-        settle(600);
-        CompressionService compression(store, files);
-        QList<Screenshot> screens = monitor.screenshots();
-        screens.removeIf([&photos](const Screenshot& screenshot) { return photos.contains(screenshot.filename); });
-        const auto plan = compression.analyzeForCompression(screens.mid(0, 24), {0.9, 4});
-        bool compressed = false;
-        compression
-            .compressInBackground(
-                monitor, plan.files, {0.9, 4}, [](int, int) {},
-                [&](const CompressionService::CompressionResult&) { compressed = true; })
-            .waitForFinished();
-        waitFor([&] { return compressed; }, 300000);
-        for (int walk = 0; walk < 3; ++walk) {
-            monitor.forceChangeCheck();
-            settle(400);
-        }
-        waitFor([&] { return !monitor.isProcessing(); }, 600000);
-        worst.reanalysed = analyzer->looks - looksBefore;
-        Console::printLine(u"(c) after organize (%1 moved), undo and compression (%2 files): %3 files analysed again"_s
-                               .arg(organized.movedFiles.size())
-                               .arg(plan.files.size())
-                               .arg(worst.reanalysed));
-
-        // Idle: the models were let go when the last run ended.
-        parts.workers.analysis().waitForDone();
-        settle(1500);
-        const double idleMB = residentMemoryMB();
-        const double freshMB = freshProcessMB(home, folder);
-        worst.idleOverFreshMB = idleMB - freshMB;
-        Console::printLine(u"(c) resident memory idle after the run and the tools %1 MB; a fresh process with the "
-                           "same library %2 MB"_s.arg(idleMB, 0, 'f', 1)
-                               .arg(freshMB, 0, 'f', 1));
-    }
-
-    // Cancel and quit with the worst photograph under way.
-    const auto photoRecords = [&] {
-        QList<Screenshot> records;
-        for (const QString& name : photos) {
-            if (std::optional<Screenshot> row = store.fetchByPath(folder + u'/' + name))
-                records.append(*row);
-        }
-        return records;
-    };
     for (const bool quit : {false, true}) {
+        const QList<Screenshot> records = freshPhotoRecords(store, folder, photos, quit ? u"quit"_s : u"cancel"_s);
         settings.setValue(ScreenshotMonitor::monitoredPathKey, folder);
         ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
-        monitor.startBatchProcessing(photoRecords(), folder);
+        monitor.startBatchProcessing(records, folder);
         settle(1500); // well into the photographs' layout and recognition
         QElapsedTimer timer;
         timer.start();
@@ -390,11 +398,47 @@ Worst measureWorstCase(const QString& home, EmbeddingService& embedding)
             worst.quitMs = double(timer.nsecsElapsed()) / 1e6;
         } else {
             monitor.cancelProcessing();
-            waitFor([&] { return parts.workers.analysis().threads().activeThreadCount() == 0; }, 600000);
+            waitFor([&] { return analyzer->inFlight == 0 && !monitor.isProcessing(); }, 600000);
             worst.cancelMs = double(timer.nsecsElapsed()) / 1e6;
+            // Whatever the cancelled run might still write has had its chance.
+            parts.workers.analysis().waitForDone();
+            parts.workers.storeWrites().waitForDone();
+            settle(500);
+            for (const Screenshot& record : records) {
+                const std::optional<Screenshot> row = store.fetchByPath(record.filePath);
+                worst.writtenAfterCancel += row && row->ocrText.has_value();
+            }
+            Console::printLine(u"(c) cancel with the photographs under way: %1 ms until their analyses returned; "
+                               "%2 of them written afterwards"_s.arg(worst.cancelMs, 0, 'f', 0)
+                                   .arg(worst.writtenAfterCancel));
         }
         parts.workers.analysis().waitForDone();
     }
+}
+
+// Analysis, tools, memory, cancel and quit on the folder of screenshots and
+// photographs, as the application meets them.
+Worst measureWorstCase(const QString& home, EmbeddingService& embedding)
+{
+    Worst worst;
+    const QString folder = home + u"/Worst"_s;
+    SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder, 200, 11));
+    const QStringList photos = MediaGenerator::writeLargePhotos(folder, 11);
+    measureWorstFiles(embedding, folder, photos, worst);
+
+    const QString run = fromChild({u"--run-rss"_s, home, folder});
+    worst.runSeconds = figure(run, u"RUN_SECONDS"_s);
+    worst.runFiles = int(figure(run, u"RUN_FILES"_s));
+    worst.reanalysed = int(figure(run, u"REANALYSED"_s));
+    const double idleMB = figure(run, u"IDLE_RSS_MB"_s);
+    const double freshMB = figure(fromChild({u"--fresh-rss"_s, home, folder}), u"FRESH_RSS_MB"_s);
+    worst.idleOverFreshMB = idleMB - freshMB;
+    Console::printLine(u"(c) resident memory idle after the run and the tools %1 MB (peak %2 MB); a fresh process "
+                       "with the same library %3 MB"_s.arg(idleMB, 0, 'f', 1)
+                           .arg(figure(run, u"RUN_PEAK_RSS_MB"_s), 0, 'f', 1)
+                           .arg(freshMB, 0, 'f', 1));
+
+    measureCancelAndQuit(home, embedding, folder, photos, worst);
     return worst;
 }
 
@@ -429,20 +473,30 @@ int main(int argc, char** argv)
 {
     // As the application does: one OpenMP thread per text-recognition engine.
     ensureOmpThreadLimit(argc, argv);
-    if (argc == 4 && qstrcmp(argv[1], "--fresh-rss") == 0) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    returnLargeBlocksToSystem();
+    const bool isChild = argc == 4 && (qstrcmp(argv[1], "--fresh-rss") == 0 || qstrcmp(argv[1], "--run-rss") == 0);
+    const QString only = argc == 3 && qstrcmp(argv[1], "--only") == 0 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if (!isChild && argc > 1 &&
+        (only.isEmpty() || !QStringList{u"worst"_s, u"overhead"_s, u"throughput"_s}.contains(only))) {
+        std::fprintf(stderr, "usage: %s [--only worst|overhead|throughput]\n", argv[0]);
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (isChild) {
         QGuiApplication app(argc, argv);
         QLoggingCategory::setFilterRules(u"org.brindlework.Glimmerdeck.*=false"_s);
         Console::setSink([](const QString&) {});
-        return freshRssChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+        const QString home = QString::fromLocal8Bit(argv[2]);
+        const QString folder = QString::fromLocal8Bit(argv[3]);
+        return qstrcmp(argv[1], "--fresh-rss") == 0 ? freshRssChild(home, folder) : afterRunChild(home, folder);
     }
+    const auto runs = [&only](const QString& section) { return only.isEmpty() || only == section; };
     // The monitor's folder comes from the home folder: never the user's own.
     QTemporaryDir home;
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + u"/.local/share"_s).toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + u"/.config"_s).toUtf8());
     qputenv("XDG_CACHE_HOME", (home.path() + u"/.cache"_s).toUtf8());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QLoggingCategory::setFilterRules(u"org.brindlework.Glimmerdeck.*=false"_s);
 
@@ -450,70 +504,73 @@ int main(int argc, char** argv)
     MemoryMonitor memory(std::make_unique<ProcMemorySource>());
     DatabaseManager store(home.filePath(u"store.sqlite"_s));
     EmbeddingService embedding;
+    const int cores = QThread::idealThreadCount();
+    ResultLine result(u"pipeline"_s);
+    result.add(u"cores"_s, cores, 0);
     // First, while the process holds nothing else.
-    const Worst worst = measureWorstCase(home.path(), embedding);
+    if (runs(u"worst"_s)) {
+        const Worst worst = measureWorstCase(home.path(), embedding);
+        result.add(u"worst_file_s"_s, worst.worstFileS)
+            .add(u"worst_file_cpu_s"_s, worst.worstFileCpuS)
+            .add(u"photo_text_chars"_s, worst.photoTextChars, 0)
+            .add(u"with_photos_files_per_s"_s, worst.runFiles / worst.runSeconds)
+            .add(u"cancel_ms"_s, worst.cancelMs, 0)
+            .add(u"quit_ms"_s, worst.quitMs, 0)
+            .add(u"reanalysed_after_tools"_s, worst.reanalysed, 0)
+            .add(u"idle_rss_over_fresh_mb"_s, worst.idleOverFreshMB, 1);
+    }
     MonitorServices parts;
-    const auto analyzer = std::make_shared<ServiceAnalyzer>(embedding, parts.workers);
     double freeWorkMs = 0;
-    double overheadMs = 0;
-    {
+    if (runs(u"overhead"_s)) {
         ScreenshotMonitor free(parts.with(settings, memory, store, std::make_shared<FreeAnalyzer>()));
         QDir().mkpath(free.monitoredPath());
-        overheadMs = overheadPerBatchMs(free, store, free.monitoredPath(), freeWorkMs);
+        result.add(u"overhead_ms_per_batch"_s, overheadPerBatchMs(free, store, free.monitoredPath(), freeWorkMs), 3);
     }
-    ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
-    const QString folder = monitor.monitoredPath();
+    if (runs(u"throughput"_s)) {
+        const auto analyzer = std::make_shared<ServiceAnalyzer>(embedding, parts.workers);
+        ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
+        const QString folder = monitor.monitoredPath();
+        const SampleLibrary::Result samples =
+            SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder + u"/real"_s, 60, 3));
+        QStringList paths;
+        for (const SampleLibrary::Entry& entry : samples.entries)
+            paths.append(u"real/"_s + entry.relativePath);
 
-    const SampleLibrary::Result samples =
-        SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder + u"/real"_s, 60, 3));
-    QStringList paths;
-    for (const SampleLibrary::Entry& entry : samples.entries)
-        paths.append(u"real/"_s + entry.relativePath);
-
-    const int cores = QThread::idealThreadCount();
-    const int parallel = std::min(cores, ScreenshotMonitor::BATCH_SIZE);
-    const Throughput figures = measureThroughput(monitor, embedding, store, folder, paths);
-    const double efficiency = figures.filesPerSecond / (parallel * figures.singleRate);
-    const double efficiencyAllCores = figures.filesPerSecond / (cores * figures.singleRate);
-    const Workers::AnalysisSizes& sizes = parts.workers.analysisSizes();
-
-    Console::printLine(u"(b) %1 screenshots: %2 files/s; one at a time on one engine %3 files/s; %4 of (%5 x that), "
-                       "%6 of (%7 cores x that); %8 parts of pages helped; GUI thread busy at most %9 ms at a stretch, "
-                       "longest gap %10 ms; peak %11 MB"_s.arg(paths.size())
-                           .arg(figures.filesPerSecond, 0, 'f', 2)
-                           .arg(figures.singleRate, 0, 'f', 2)
-                           .arg(efficiency, 0, 'f', 2)
-                           .arg(parallel)
-                           .arg(efficiencyAllCores, 0, 'f', 2)
-                           .arg(cores)
-                           .arg(analyzer->sharedWork().helpedParts())
-                           .arg(figures.maxWorkMs, 0, 'f', 2)
-                           .arg(figures.maxGapMs, 0, 'f', 2)
-                           .arg(figures.peakMB, 0, 'f', 1));
-    Console::printLine(u"   %1 cores: %2 analysis threads, %3 engines, %4 label networks; batches of %5"_s.arg(cores)
-                           .arg(sizes.threads)
-                           .arg(sizes.engines)
-                           .arg(sizes.networks)
-                           .arg(ScreenshotMonitor::BATCH_SIZE));
-
-    ResultLine(u"pipeline"_s)
-        .add(u"cores"_s, cores, 0)
-        .add(u"overhead_ms_per_batch"_s, overheadMs, 3)
-        .add(u"files_per_s"_s, figures.filesPerSecond)
-        .add(u"single_files_per_s"_s, figures.singleRate)
-        .add(u"efficiency"_s, efficiency)
-        .add(u"efficiency_all_cores"_s, efficiencyAllCores)
-        .add(u"max_gui_stall_ms"_s, std::max(freeWorkMs, figures.maxWorkMs))
-        .add(u"max_gui_gap_ms"_s, figures.maxGapMs)
-        .add(u"peak_rss_mb"_s, figures.peakMB, 1)
-        .add(u"worst_file_s"_s, worst.worstFileS)
-        .add(u"worst_file_cpu_s"_s, worst.worstFileCpuS)
-        .add(u"photo_text_chars"_s, worst.photoTextChars, 0)
-        .add(u"with_photos_files_per_s"_s, worst.runFiles / worst.runSeconds)
-        .add(u"cancel_ms"_s, worst.cancelMs, 0)
-        .add(u"quit_ms"_s, worst.quitMs, 0)
-        .add(u"reanalysed_after_tools"_s, worst.reanalysed, 0)
-        .add(u"idle_rss_over_fresh_mb"_s, worst.idleOverFreshMB, 1)
-        .print();
+        const int parallel = std::min(cores, ScreenshotMonitor::BATCH_SIZE);
+        const Throughput figures = measureThroughput(monitor, embedding, store, folder, paths);
+        const double efficiency = figures.filesPerSecond / (parallel * figures.singleRate);
+        const double efficiencyAllCores = figures.filesPerSecond / (cores * figures.singleRate);
+        const Workers::AnalysisSizes& sizes = parts.workers.analysisSizes();
+        Console::printLine(
+            u"(b) %1 screenshots: %2 files/s; one at a time on one engine %3 files/s; %4 of (%5 x that), "
+            "%6 of (%7 cores x that); %8 parts of pages helped; GUI thread busy at most %9 ms at a stretch, "
+            "longest gap %10 ms; peak %11 MB"_s.arg(paths.size())
+                .arg(figures.filesPerSecond, 0, 'f', 2)
+                .arg(figures.singleRate, 0, 'f', 2)
+                .arg(efficiency, 0, 'f', 2)
+                .arg(parallel)
+                .arg(efficiencyAllCores, 0, 'f', 2)
+                .arg(cores)
+                .arg(analyzer->sharedWork().helpedParts())
+                .arg(figures.maxWorkMs, 0, 'f', 2)
+                .arg(figures.maxGapMs, 0, 'f', 2)
+                .arg(figures.peakMB, 0, 'f', 1));
+        Console::printLine(
+            u"   %1 cores: %2 analysis threads, %3 engines, %4 label networks; batches of %5"_s.arg(cores)
+                .arg(sizes.threads)
+                .arg(sizes.engines)
+                .arg(sizes.networks)
+                .arg(ScreenshotMonitor::BATCH_SIZE));
+        result.add(u"files_per_s"_s, figures.filesPerSecond)
+            .add(u"single_files_per_s"_s, figures.singleRate)
+            .add(u"efficiency"_s, efficiency)
+            .add(u"efficiency_all_cores"_s, efficiencyAllCores)
+            .add(u"max_gui_gap_ms"_s, figures.maxGapMs)
+            .add(u"peak_rss_mb"_s, figures.peakMB, 1);
+        freeWorkMs = std::max(freeWorkMs, figures.maxWorkMs);
+    }
+    if (runs(u"overhead"_s) || runs(u"throughput"_s))
+        result.add(u"max_gui_stall_ms"_s, freeWorkMs);
+    result.print();
     return 0;
 }

@@ -4,17 +4,21 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QThread>
 
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <sched.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 ResultLine::ResultLine(QString name)
     : m_name(std::move(name))
@@ -182,4 +186,44 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 void settle(int ms)
 {
     waitFor([] { return false; }, ms);
+}
+
+QString fromChild(const QStringList& arguments, int timeoutMs)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForFinished(timeoutMs))
+        return {};
+    const QString output = QString::fromUtf8(child.readAllStandardOutput());
+    std::fputs(qPrintable(output), stdout);
+    std::fflush(stdout);
+    return output;
+}
+
+double figure(const QString& output, const QString& key)
+{
+    const qsizetype at = output.indexOf(key + u'=');
+    return at < 0 ? -1 : output.mid(at + key.size() + 1).section(u'\n', 0, 0).section(u' ', 0, 0).toDouble();
+}
+
+QString residentMemoryBreakdown()
+{
+    QString text;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            for (const char* key : {"RssAnon:", "RssFile:", "RssShmem:"}) {
+                if (line.startsWith(key)) {
+                    const double mb = line.mid(qstrlen(key)).trimmed().split(' ').first().toDouble() / 1024.0;
+                    text += QString::fromLatin1(key).chopped(1) + u'=' + QString::number(mb, 'f', 1) + u' ';
+                }
+            }
+        }
+    }
+    const struct mallinfo2 heap = mallinfo2();
+    return text + QStringLiteral("heap_in_use=%1 heap_free_kept=%2 heap_mmapped=%3")
+                      .arg(double(heap.uordblks) / 1048576.0, 0, 'f', 1)
+                      .arg(double(heap.fordblks) / 1048576.0, 0, 'f', 1)
+                      .arg(double(heap.hblkhd) / 1048576.0, 0, 'f', 1);
 }

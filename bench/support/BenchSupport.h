@@ -60,6 +60,16 @@ struct WordRecall
     double ratio() const { return words ? double(found) / double(words) : 0; }
 };
 
+// What this program printed when started again with `arguments` (a mode
+// that measures in a process of its own); its output is passed on to ours.
+QString fromChild(const QStringList& arguments, int timeoutMs = 3600 * 1000);
+// The value of the line "<key>=<value>" in `output`; -1 when there is none.
+double figure(const QString& output, const QString& key);
+// Where this process's resident memory is, one line: anonymous and
+// file-backed pages (/proc/self/status) and what the allocator holds
+// free (in use vs kept in its arenas), in MB.
+QString residentMemoryBreakdown();
+
 // Handles the event loop until `condition` holds or `timeoutMs` passes;
 // returns whether it held.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs);
