@@ -11,6 +11,7 @@
 // was read on the screens not found first)
 
 #include "core/Console.h"
+#include "core/LinkDetector.h"
 #include "core/OmpThreadLimit.h"
 #include "core/SqliteConnection.h"
 #include "core/SqliteStatement.h"
@@ -259,7 +260,8 @@ int main(int argc, char** argv)
 
     Console::setSink([](const QString&) {});
     // Spelling as the application corrects: the library's words, then Hunspell.
-    const auto spelling = std::make_shared<LibrarySpellChecker>(std::make_shared<HunspellSpellChecker>());
+    const auto spelling =
+        std::make_shared<LibrarySpellChecker>(std::make_shared<HunspellSpellChecker>(), LinkDetector::shared());
     spelling->setVocabulary(Vocabulary::build(library, kRunning));
     const GallerySearch search(
         spelling, [&embedding](const QString& text) { return embedding.generateEmbedding(text); },

@@ -1,6 +1,7 @@
 #include "app/AppServices.h"
 
 #include "core/Console.h"
+#include "core/LinkDetector.h"
 #include "core/ProcMemorySource.h"
 #include "core/ToolJobs.h"
 #include "duplicates/DuplicateFinderViewModel.h"
@@ -30,9 +31,9 @@ AppServices::AppServices(Options options)
     , m_embedding(options.embeddingModelPath.isEmpty() ? SentenceEncoder::defaultPath() : options.embeddingModelPath)
     , m_trash(orDefault(std::move(options.trash), [] { return std::unique_ptr<Trash>(new SystemTrash); }))
     , m_fileOps(orDefault(std::move(options.fileOps), [] { return std::unique_ptr<FileOps>(new SystemFileOps); }))
-    , m_librarySpelling(options.spellChecker
-                            ? nullptr
-                            : std::make_shared<LibrarySpellChecker>(std::make_shared<HunspellSpellChecker>()))
+    , m_librarySpelling(options.spellChecker ? nullptr
+                                             : std::make_shared<LibrarySpellChecker>(
+                                                   std::make_shared<HunspellSpellChecker>(), LinkDetector::shared()))
     , m_search(std::make_shared<GallerySearch>(
           orDefault(std::move(options.spellChecker),
                     [this] { return std::shared_ptr<SpellChecker>(m_librarySpelling); }),

@@ -22,6 +22,75 @@ QString inCaseOf(const QString& typed, const QString& replacement)
     return replacement;
 }
 
+struct Word
+{
+    qsizetype position = 0; // in the piece
+    QStringView text;
+};
+
+bool isLabelJoin(QStringView separator)
+{
+    return separator == u"." || separator == u"-";
+}
+
+// The host's top-level domain ("com", "co.uk") and a leading "www": words
+// that say nothing of what is sought and occur on countless screens.
+std::vector<bool> domainWords(QStringView piece, const std::vector<Word>& words, const LinkDetector* links)
+{
+    std::vector<bool> dropped(words.size(), false);
+    if (!links)
+        return dropped;
+    const auto separatorBefore = [&](size_t k) {
+        const qsizetype from = words[k - 1].position + words[k - 1].text.size();
+        return piece.sliced(from, words[k].position - from);
+    };
+    for (size_t k = 0; k < words.size(); ++k) {
+        const bool dotAfter = k + 1 < words.size() && separatorBefore(k + 1) == u".";
+        const bool endsLabels = k + 1 == words.size() || !isLabelJoin(separatorBefore(k + 1));
+        if (dotAfter && words[k].text.compare(u"www", Qt::CaseInsensitive) == 0 &&
+            (k == 0 || separatorBefore(k) != u"."))
+            dropped[k] = true;
+        if (k == 0 || !endsLabels || separatorBefore(k) != u".")
+            continue;
+        if (links->isPublicSuffix(words[k - 1].text.toString() + u'.' + words[k].text.toString())) {
+            dropped[k - 1] = dropped[k] = true;
+        } else if (links->isTopLevelDomain(words[k].text)) {
+            dropped[k] = true;
+        }
+    }
+    return dropped;
+}
+
+// The words of a piece that joins two or more words with letters, and
+// nothing for any other piece. An underscore joins too, unless the library
+// holds the joined word ("serde_json").
+std::optional<std::vector<Word>> joinedWords(QStringView piece, const std::vector<Word>& words,
+                                             const Vocabulary& vocabulary, const LinkDetector* links)
+{
+    const std::vector<bool> dropped = domainWords(piece, words, links);
+    std::vector<Word> parts;
+    int withLetters = 0;
+    for (size_t k = 0; k < words.size(); ++k) {
+        const Word& word = words[k];
+        const bool split = word.text.contains(u'_') && vocabulary.count(word.text) == 0;
+        qsizetype from = 0;
+        for (qsizetype i = 0; i <= word.text.size(); ++i) {
+            if (i < word.text.size() && !(split && word.text[i] == u'_'))
+                continue;
+            if (i > from) {
+                const Word part{word.position + from, word.text.sliced(from, i - from)};
+                withLetters += hasLetter(part.text);
+                if (!dropped[k])
+                    parts.push_back(part);
+            }
+            from = i + 1;
+        }
+    }
+    if (withLetters < 2 || parts.empty())
+        return std::nullopt;
+    return parts;
+}
+
 int distanceBetween(const QString& a, const QString& b)
 {
     const QString foldedA = a.toCaseFolded();
@@ -32,8 +101,10 @@ int distanceBetween(const QString& a, const QString& b)
 }
 } // namespace
 
-LibrarySpellChecker::LibrarySpellChecker(std::shared_ptr<WordDictionary> dictionary)
+LibrarySpellChecker::LibrarySpellChecker(std::shared_ptr<WordDictionary> dictionary,
+                                         std::shared_ptr<const LinkDetector> links)
     : m_dictionary(std::move(dictionary))
+    , m_links(std::move(links))
     , m_vocabulary(Vocabulary::fromTexts({}))
 {}
 
@@ -59,26 +130,22 @@ std::optional<QString> LibrarySpellChecker::correction(const QString& text, cons
             return *known;
         vocabulary = m_vocabulary;
     }
-    // Only the words are looked at; blanks, digits and punctuation stay as
-    // typed, so the corrected text keeps the query's shape.
+    // Blanks stay as typed, so the corrected text keeps the query's shape.
     QString corrected;
     corrected.reserve(text.size());
-    qsizetype copied = 0;
-    bool stale = false;
-    Vocabulary::forEachWord(text, [&](qsizetype position, QStringView word) {
-        if (stale || !hasLetter(word))
-            return;
-        if (cancelled) {
-            stale = true;
-            return;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !text.at(i).isSpace())
+            continue;
+        if (i > start) {
+            if (cancelled)
+                return std::nullopt; // a stale query: not worth remembering
+            corrected += correctedPiece(QStringView(text).sliced(start, i - start), i == text.size(), *vocabulary);
         }
-        corrected += QStringView(text).sliced(copied, position - copied);
-        corrected += correctedWord(word.toString(), *vocabulary);
-        copied = position + word.size();
-    });
-    if (stale)
-        return std::nullopt; // a stale query: not worth remembering
-    corrected += QStringView(text).sliced(copied);
+        if (i < text.size())
+            corrected += text.at(i);
+        start = i + 1;
+    }
     const std::optional<QString> result = corrected == text ? std::nullopt : std::optional<QString>(corrected);
     std::lock_guard lock(m_mutex);
     if (m_vocabulary == vocabulary) {
@@ -89,9 +156,45 @@ std::optional<QString> LibrarySpellChecker::correction(const QString& text, cons
     return result;
 }
 
-QString LibrarySpellChecker::correctedWord(const QString& word, const Vocabulary& vocabulary)
+QString LibrarySpellChecker::correctedPiece(QStringView piece, bool last, const Vocabulary& vocabulary)
 {
-    if (vocabulary.count(word) > 0 || (m_dictionary && m_dictionary->accepts(word)))
+    std::vector<Word> words;
+    Vocabulary::forEachWord(piece, [&words](qsizetype position, QStringView word) {
+        words.push_back({position, word});
+    });
+    if (const std::optional<std::vector<Word>> parts = joinedWords(piece, words, vocabulary, m_links.get())) {
+        // The query as typed no longer finds what its last word begins, so
+        // that word is kept for the corrected text to find.
+        const auto endsQuery = [&](const Word& word) {
+            return last && word.position + word.text.size() == piece.size();
+        };
+        QString corrected;
+        for (const Word& part : *parts) {
+            if (!corrected.isEmpty())
+                corrected += u' ';
+            corrected += hasLetter(part.text) ? correctedWord(part.text.toString(), endsQuery(part), vocabulary)
+                                              : part.text.toString();
+        }
+        return corrected;
+    }
+    // Only the words are looked at; digits and punctuation stay as typed.
+    QString corrected;
+    qsizetype copied = 0;
+    for (const Word& word : words) {
+        if (!hasLetter(word.text))
+            continue;
+        corrected += piece.sliced(copied, word.position - copied);
+        corrected += correctedWord(word.text.toString(), false, vocabulary);
+        copied = word.position + word.text.size();
+    }
+    corrected += piece.sliced(copied);
+    return corrected;
+}
+
+QString LibrarySpellChecker::correctedWord(const QString& word, bool mayBeUnfinished, const Vocabulary& vocabulary)
+{
+    if (vocabulary.count(word) > 0 || (mayBeUnfinished && vocabulary.beginsAWord(word)) ||
+        (m_dictionary && m_dictionary->accepts(word)))
         return word;
     const std::optional<Vocabulary::Match> own = vocabulary.closest(word);
     if (own && own->distance <= 1)

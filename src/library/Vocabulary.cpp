@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <numeric>
 
 namespace {
 constexpr qsizetype kLongestIndexed = 40;
@@ -120,6 +121,7 @@ public:
 
     std::shared_ptr<const Vocabulary> finish()
     {
+        sortAlphabetically();
         index();
         Vocabulary& v = *m_vocabulary;
         v.m_characters.shrink_to_fit();
@@ -129,10 +131,12 @@ public:
     }
 
 private:
-    void grow()
+    void grow() { rehash(m_vocabulary->m_table.size() * 2); }
+
+    void rehash(size_t tableSize)
     {
         Vocabulary& v = *m_vocabulary;
-        v.m_table.assign(v.m_table.size() * 2, 0);
+        v.m_table.assign(tableSize, 0);
         const quint64 mask = v.m_table.size() - 1;
         for (quint32 id = 0; id < quint32(v.m_counts.size()); ++id) {
             quint64 slot = hashOf(v.wordAt(id)) & mask;
@@ -140,6 +144,30 @@ private:
                 slot = (slot + 1) & mask;
             v.m_table[slot] = id + 1;
         }
+    }
+
+    // Renumbers the words in alphabetical order.
+    void sortAlphabetically()
+    {
+        Vocabulary& v = *m_vocabulary;
+        std::vector<quint32> order(v.m_counts.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&v](quint32 a, quint32 b) { return v.wordAt(a) < v.wordAt(b); });
+        std::u16string characters;
+        characters.reserve(v.m_characters.size());
+        std::vector<quint32> offsets{0};
+        offsets.reserve(v.m_offsets.size());
+        std::vector<quint32> counts;
+        counts.reserve(v.m_counts.size());
+        for (const quint32 id : order) {
+            characters.append(v.wordAt(id));
+            offsets.push_back(quint32(characters.size()));
+            counts.push_back(v.m_counts[id]);
+        }
+        v.m_characters = std::move(characters);
+        v.m_offsets = std::move(offsets);
+        v.m_counts = std::move(counts);
+        rehash(v.m_table.size());
     }
 
     // Two passes over the keys of every indexed word: how many fall into
@@ -234,6 +262,22 @@ quint32 Vocabulary::count(QStringView word) const
 {
     const std::optional<quint32> id = find(folded(word));
     return id ? m_counts[*id] : 0;
+}
+
+bool Vocabulary::beginsAWord(QStringView prefix) const
+{
+    const std::u16string wanted = folded(prefix);
+    // The first word not before the prefix is the first that may begin with it.
+    quint32 low = 0;
+    quint32 high = quint32(m_counts.size());
+    while (low < high) {
+        const quint32 middle = low + (high - low) / 2;
+        if (wordAt(middle) < std::u16string_view(wanted))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < m_counts.size() && wordAt(low).starts_with(wanted);
 }
 
 std::optional<Vocabulary::Match> Vocabulary::closest(QStringView word) const

@@ -50,6 +50,9 @@ public:
     qsizetype size() const { return qsizetype(m_counts.size()); }
     // How often `word` occurs, ignoring case; 0 when it does not.
     quint32 count(QStringView word) const;
+    // Whether some library word begins with `prefix`, ignoring case (a word
+    // begins with itself).
+    bool beginsAWord(QStringView prefix) const;
     // The library word closest to `word` by edit distance (insertions,
     // deletions, substitutions and swaps of neighbours): at most one edit
     // for words of four or five characters, two for longer ones, none for
@@ -76,6 +79,8 @@ private:
     std::u16string_view wordAt(quint32 id) const;
     std::optional<quint32> find(std::u16string_view folded) const;
 
+    // Ids are in alphabetical order of the words, so the words that share a
+    // beginning are neighbours.
     std::u16string m_characters; // every word, folded, back to back
     std::vector<quint32> m_offsets;
     std::vector<quint32> m_counts;

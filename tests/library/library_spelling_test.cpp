@@ -1,6 +1,9 @@
+#include "core/LinkDetector.h"
 #include "core/Workers.h"
+#include "library/GallerySearch.h"
 #include "library/LibrarySpellChecker.h"
 #include "library/LibraryVocabulary.h"
+#include "library/SearchIndex.h"
 #include "library/Vocabulary.h"
 #include "platform/HunspellSpellChecker.h"
 #include "support/FakeLibrary.h"
@@ -11,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QThreadPool>
+
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -120,6 +126,35 @@ TEST(VocabularyTest, NeverMissesAWordOneEditAwayAgainstAFullScan)
     }
 }
 
+// Sorted by word, the vocabulary must still find every beginning a scan of
+// its words finds, at either end of the order and beyond ASCII.
+TEST(VocabularyTest, BeginsAWordAgreesWithAScanOfEveryWord)
+{
+    std::mt19937 random(11);
+    const QString letters = u"abcdeé"_s;
+    const auto randomText = [&](int shortest, int longest) {
+        QString text;
+        for (int n = std::uniform_int_distribution<int>(shortest, longest)(random); n > 0; --n)
+            text += letters.at(std::uniform_int_distribution<qsizetype>(0, letters.size() - 1)(random));
+        return text;
+    };
+    QStringList words;
+    for (int i = 0; i < 400; ++i)
+        words.append(randomText(1, 8));
+    const auto vocabulary = Vocabulary::fromTexts({words.join(u' ')});
+    for (int i = 0; i < 2000; ++i) {
+        const QString prefix = i % 3 == 0 ? randomText(1, 4).toUpper() : randomText(1, 4);
+        const bool expected = std::any_of(words.begin(), words.end(), [&](const QString& word) {
+            return word.startsWith(prefix, Qt::CaseInsensitive);
+        });
+        EXPECT_EQ(vocabulary->beginsAWord(prefix), expected) << prefix.toStdString();
+    }
+    EXPECT_FALSE(Vocabulary::fromTexts({})->beginsAWord(u"a"_s));
+    // Counts and corrections survive the renumbering.
+    EXPECT_EQ(Vocabulary::fromTexts({u"zebra apple zebra mango"_s})->count(u"zebra"_s), 2u);
+    EXPECT_EQ(closestTo({u"zebra apple zebra mango"_s}, u"zebr"_s), u"zebra"_s);
+}
+
 // Answers from a fixed list, so that the choice between the library's word
 // and the dictionary's can be set up exactly.
 class FixedDictionary : public WordDictionary
@@ -203,6 +238,91 @@ TEST(LibrarySpellCheckerTest, CorrectsLibraryNamesAndStillCommonWordsWithHunspel
     const std::atomic<bool> cancelled{true};
     EXPECT_EQ(checker.correction(u"kubctl logs"_s, cancelled), std::nullopt);
     EXPECT_EQ(checker.correction(u"kubctl logs"_s, kRunning), u"kubectl logs"_s);
+}
+
+TEST(LibrarySpellCheckerTest, WordsJoinedByPunctuationComeApartWithoutTheDomain)
+{
+    LibrarySpellChecker checker(nullptr, LinkDetector::shared());
+    checker.setVocabulary(Vocabulary::fromTexts(
+        {u"def tokenize invoice(text) serde_json \"github. com/gorilla/mux\" <j.vandermeer@vml-freight.nI>"_s,
+         u"www.homefinder.co.uk/property/148823 it is locked (m.osei)"_s}));
+    const struct
+    {
+        QString typed;
+        std::optional<QString> expected;
+    } cases[] = {
+        {u"tokenize_inv"_s, u"tokenize inv"_s}, // the last word begins a library word
+        {u"github.com/gorilla"_s, u"github gorilla"_s},
+        {u"vml-freight.nl"_s, u"vml freight"_s},
+        {u"j.vandermeer@vml-freight.nl"_s, u"j vandermeer vml freight"_s},
+        {u"www.homefinder.co.uk"_s, u"homefinder"_s}, // a suffix of two labels
+        {u"homefinder.co.uk/property"_s, u"homefinder property"_s},
+        {u"m.osei"_s, u"m osei"_s},      // not a domain: every word kept
+        {u"serde_json"_s, std::nullopt}, // held whole by the library
+        {u"serde_json gorilla/mux"_s, u"serde_json gorilla mux"_s},
+        {u"1.94 v1.0.114 24:12"_s, std::nullopt}, // one word with letters at most
+        {u"co.uk"_s, std::nullopt},               // nothing would be left
+        {u"gihtub.com"_s, u"github"_s},           // the words are corrected too
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(checker.correction(c.typed, kRunning), c.expected) << c.typed.toStdString();
+
+    // Without the public suffix list every word is kept.
+    LibrarySpellChecker noDomains(nullptr);
+    noDomains.setVocabulary(checker.vocabulary());
+    EXPECT_EQ(noDomains.correction(u"github.com/gorilla"_s, kRunning), u"github com gorilla"_s);
+}
+
+TEST(LibrarySpellCheckerTest, TheLastWordOfAJoinIsLeftAsTypedWhileItBeginsALibraryWord)
+{
+    auto dictionary = std::make_shared<FixedDictionary>(
+        std::map<QString, QString>{{u"inv"_s, u"inc"_s}, {u"invoic"_s, u"invoice"_s}, {u"tokn"_s, u"token"_s}});
+    LibrarySpellChecker checker(dictionary);
+    checker.setVocabulary(Vocabulary::fromTexts({u"tokenize invoice"_s}));
+    EXPECT_EQ(checker.correction(u"tokenize_inv"_s, kRunning), u"tokenize inv"_s);
+    EXPECT_EQ(checker.correction(u"Tokenize_INV"_s, kRunning), u"Tokenize INV"_s);
+    // Elsewhere in the query, finished with a blank, or not joined (the query
+    // itself then finds what it begins), the word is corrected.
+    EXPECT_EQ(checker.correction(u"inv_tokenize"_s, kRunning), u"inc tokenize"_s);
+    EXPECT_EQ(checker.correction(u"tokenize_inv "_s, kRunning), u"tokenize inc "_s);
+    EXPECT_EQ(checker.correction(u"invoic"_s, kRunning), u"invoice"_s);
+    EXPECT_EQ(checker.correction(u"tokenize_tokn"_s, kRunning), u"tokenize token"_s); // begins no library word
+}
+
+// Recognition breaks joins ("github. com") and misreads domains ("nI"):
+// the screen that holds the words is still found first, and a screen that
+// shares only the top-level domain is no hit.
+TEST(LibrarySpellCheckerTest, JoinedQueriesFindTheScreensRecognitionBrokeThemOn)
+{
+    const auto shot = [](const QString& text) {
+        Screenshot screenshot;
+        screenshot.id = QUuid::createUuid();
+        screenshot.filename = u"Screenshot.png"_s;
+        screenshot.dateCreated = QDateTime::currentDateTime().addDays(-60);
+        screenshot.ocrText = text;
+        return screenshot;
+    };
+    const QList<Screenshot> library{
+        shot(u"Sign in at example.com with your account"_s), shot(u"import \"github. com/gorilla/mux\""_s),
+        shot(u"def tokenize invoice(text: str)"_s),          shot(u"From: Joost <j.vandermeer@vml-freight.nI>"_s),
+        shot(u"freight rates for the next quarter"_s),
+    };
+    auto checker = std::make_shared<LibrarySpellChecker>(nullptr, LinkDetector::shared());
+    checker->setVocabulary(Vocabulary::build(library, kRunning));
+    QThreadPool pool;
+    const GallerySearch search(checker, {}, pool);
+    const auto index = SearchIndex::build(library, nullptr, pool, kRunning);
+    const auto hits = [&](const QString& text) {
+        const auto results =
+            GallerySearch::rank(*search.prepare(text, kRunning), library, *index, nullptr, pool, kRunning);
+        QList<qsizetype> positions;
+        for (const auto& result : *results)
+            positions.append(library.indexOf(result.screenshot));
+        return positions;
+    };
+    EXPECT_EQ(hits(u"github.com/gorilla"_s), QList<qsizetype>{1});
+    EXPECT_EQ(hits(u"tokenize_inv"_s), QList<qsizetype>{2});
+    EXPECT_EQ(hits(u"vml-freight.nl"_s), (QList<qsizetype>{3, 4}));
 }
 
 Screenshot screenshotWith(const QString& text)
