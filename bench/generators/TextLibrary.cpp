@@ -4,11 +4,57 @@
 #include "generators/ScreenshotCorpus.h"
 #include "generators/TextGenerator.h"
 
+#include <QSet>
+
+#include <cmath>
 #include <random>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace TextLibrary {
+
+namespace {
+constexpr int kRareWords = 3000;
+constexpr int kMostHoldersOfARareWord = 50;
+
+// Made-up names and terms of their own (capitalised, two to four
+// syllables, none a word of the corpus), each on one to fifty screenshots,
+// fewer far more often than many: what a library holds besides everyday
+// words. The words for each screenshot, by position.
+std::vector<QStringList> rareWords(int count, const ScreenshotCorpus& corpus)
+{
+    QSet<QString> taken;
+    for (const QString& text : corpus.texts) {
+        for (const QString& word : text.toLower().split(u' ', Qt::SkipEmptyParts))
+            taken.insert(word);
+    }
+    static const char16_t onsets[] = u"bdfgklmnprstvz";
+    static const char16_t vowels[] = u"aeiou";
+    std::mt19937 random(23);
+    const auto pick = [&random](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random); };
+    std::uniform_real_distribution<double> logHolders(0, std::log(kMostHoldersOfARareWord + 1.0));
+    std::vector<QStringList> words(size_t(std::max(count, 0)));
+    for (int made = 0; made < kRareWords && count > 0;) {
+        QString word;
+        for (size_t syllables = 2 + pick(3); syllables > 0; --syllables) {
+            word += QChar(onsets[pick(14)]);
+            word += QChar(vowels[pick(5)]);
+            if (pick(3) == 0)
+                word += QChar(onsets[pick(14)]);
+        }
+        if (word.size() < 5 || taken.contains(word))
+            continue;
+        taken.insert(word);
+        ++made;
+        word[0] = word[0].toUpper();
+        const int holders = std::min(kMostHoldersOfARareWord, int(std::exp(logHolders(random))));
+        for (int i = 0; i < std::max(holders, 1); ++i)
+            words[pick(size_t(count))].append(word);
+    }
+    return words;
+}
+} // namespace
 
 QList<Screenshot> generate(int count)
 {
@@ -19,6 +65,7 @@ QList<Screenshot> generate(int count)
                              u"book"_s,   u"cup"_s,    u"car"_s, u"dog"_s,        u"clock"_s};
     std::normal_distribution<double> gaussian;
     const qint64 nowSecs = Clock::now().toSecsSinceEpoch();
+    const std::vector<QStringList> rare = rareWords(count, corpus);
     const auto pick = [&random](qsizetype n) { return std::uniform_int_distribution<qsizetype>(0, n - 1)(random); };
 
     QList<Screenshot> library;
@@ -38,6 +85,8 @@ QList<Screenshot> generate(int count)
             if (pick(3) == 0)
                 text += filler.word() + u' ';
         }
+        for (const QString& word : rare[size_t(i)])
+            text += word + u' ';
         s.ocrText = text;
         for (qsizetype label = pick(4); label > 0; --label)
             s.tags.append(labels.at(pick(labels.size())));
