@@ -114,26 +114,49 @@ struct Run
 class BlockScorer
 {
 public:
-    BlockScorer(const SearchIndex::Block& block, const std::vector<Needle>& needles)
-        : m_block(block)
+    BlockScorer(const SearchIndex::Placement& placement, const QList<Screenshot>& library,
+                const std::vector<Needle>& needles)
+        : m_block(*placement.block)
+        , m_first(placement.first)
+        , m_library(library)
         , m_needles(needles)
-        , m_found(size_t(block.count) * needles.size(), 0)
+        , m_found(size_t(m_block.count) * needles.size(), 0)
     {}
 
     void findAll(const std::vector<Run>& runs)
     {
+        // A rare term is in few blocks: the others are passed over without
+        // reading their text.
+        std::vector<quint8> mayBeContained(m_needles.size());
+        std::vector<quint8> mayBeWhole(m_needles.size());
         for (size_t needle = 0; needle < m_needles.size(); ++needle) {
-            // A rare term is in few blocks: the others are passed over
-            // without reading their text.
-            const bool mayBeContained = m_block.mayContain(m_needles[needle].contained.needle());
-            const bool mayBeWhole = m_block.mayContain(m_needles[needle].whole.needle());
-            for (const Scan& scan : kScans) {
-                if (m_block.texts[scan.field].empty() || !(scan.wholeElement ? mayBeWhole : mayBeContained))
+            mayBeContained[needle] = m_block.mayContain(m_needles[needle].contained.needle());
+            mayBeWhole[needle] = m_block.mayContain(m_needles[needle].whole.needle());
+        }
+        for (const Scan& scan : kScans) {
+            for (size_t needle = 0; needle < m_needles.size(); ++needle) {
+                if (m_block.texts[scan.field].empty() || !(scan.wholeElement ? mayBeWhole : mayBeContained)[needle])
                     continue;
                 const SubstringFinder& finder =
                     scan.wholeElement ? m_needles[needle].whole : m_needles[needle].contained;
                 for (const Run& run : runs)
-                    find(scan, finder, needle, run);
+                    m_block.markFoldedHolders(scan.field, finder, run.from, run.to, marksOf(needle, scan));
+            }
+            if (scan.wholeElement)
+                continue; // whole tags are never read in place
+            // Texts read in place are each looked through for every needle
+            // while they are in the cache.
+            for (const Run& run : runs) {
+                m_block.forEachInPlace(scan.field, run.from, run.to, m_library, m_first,
+                                       [&](quint32 member, QStringView text) {
+                                           const char16_t* begin = text.utf16();
+                                           const char16_t* end = begin + text.size();
+                                           for (size_t needle = 0; needle < m_needles.size(); ++needle) {
+                                               if (mayBeContained[needle] &&
+                                                   m_needles[needle].contained.findIgnoringAsciiCase(begin, end) != end)
+                                                   m_found[member * m_needles.size() + needle] |= scan.found;
+                                           }
+                                       });
             }
         }
     }
@@ -148,29 +171,14 @@ public:
     }
 
 private:
-    // Marks every member of the run whose field holds the needle; after a
-    // hit the search goes on at the next member's text.
-    void find(const Scan& scan, const SubstringFinder& finder, size_t needle, const Run& run)
+    SearchIndex::Block::Marks marksOf(size_t needle, const Scan& scan)
     {
-        const std::string& text = m_block.texts[scan.field];
-        const std::vector<quint32>& starts = m_block.starts[scan.field];
-        const char* base = text.data();
-        const char* end = base + starts[size_t(run.to)];
-        const char* at = base + starts[size_t(run.from)];
-        qsizetype member = run.from;
-        while (at < end) {
-            const char* hit = finder.find(at, end);
-            if (hit == end)
-                return;
-            const auto offset = quint32(hit - base);
-            member =
-                std::upper_bound(starts.begin() + member + 1, starts.begin() + run.to + 1, offset) - starts.begin() - 1;
-            m_found[size_t(member) * m_needles.size() + needle] |= scan.found;
-            at = base + starts[size_t(member) + 1];
-        }
+        return {m_found.data() + needle, m_needles.size(), quint8(scan.found)};
     }
 
     const SearchIndex::Block& m_block;
+    qsizetype m_first;
+    const QList<Screenshot>& m_library;
     const std::vector<Needle>& m_needles;
     std::vector<quint8> m_found; // member × needle
 };
@@ -382,7 +390,7 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
         const std::vector<Run> runs = runsOf(placement, members);
         if (runs.empty() || cancelled)
             return;
-        BlockScorer scorer(*placement.block, needles);
+        BlockScorer scorer(placement, library, needles);
         scorer.findAll(runs);
         std::vector<Hit>& hits = hitsOfBlock[size_t(k)];
         for (const Run& run : runs) {

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <unordered_map>
@@ -105,15 +106,13 @@ public:
     {
         startEntry();
         m_folder.appendForContains(screenshot.filename, text(SearchIndex::filename));
-        if (screenshot.userNotes)
-            m_folder.appendForContains(*screenshot.userNotes, text(SearchIndex::userNotes));
-        if (screenshot.ocrText)
-            m_folder.appendForContains(*screenshot.ocrText, text(SearchIndex::ocrText));
         addList(screenshot.customTags, SearchIndex::customTagText, SearchIndex::customTagSet);
         addList(screenshot.tags, SearchIndex::tagText, SearchIndex::tagSet);
-        for (const SearchIndex::Field field : {SearchIndex::filename, SearchIndex::customTagText, SearchIndex::tagText,
-                                               SearchIndex::userNotes, SearchIndex::ocrText})
+        for (const SearchIndex::Field field : {SearchIndex::filename, SearchIndex::customTagText, SearchIndex::tagText})
             text(field).push_back(SearchIndex::separator);
+        for (const SearchIndex::Field field : {SearchIndex::userNotes, SearchIndex::ocrText})
+            addOriginalOrFolded(SearchIndex::originalText(screenshot, field), field);
+        ++m_member;
     }
 
     void finish()
@@ -121,6 +120,8 @@ public:
         startEntry();
         for (auto& text : m_block.texts)
             text.shrink_to_fit();
+        for (auto& originals : m_block.originals)
+            originals.shrink_to_fit();
     }
 
 private:
@@ -130,6 +131,17 @@ private:
     {
         for (int field = 0; field < SearchIndex::fieldCount; ++field)
             m_block.starts[field].push_back(quint32(m_block.texts[field].size()));
+    }
+
+    void addOriginalOrFolded(const QString* original, SearchIndex::Field field)
+    {
+        if (original && !original->isEmpty() && m_folder.foldsToAsciiLower(*original)) {
+            m_block.originals[field].push_back(m_member);
+            return;
+        }
+        if (original)
+            m_folder.appendForContains(*original, text(field));
+        text(field).push_back(SearchIndex::separator);
     }
 
     void addList(const QStringList& list, SearchIndex::Field textField, SearchIndex::Field setField)
@@ -147,6 +159,7 @@ private:
 
     SearchIndex::Block& m_block;
     const TextFolder& m_folder;
+    quint32 m_member = 0;
 };
 
 // A trigram of bytes is a 24-bit number: exact as an index while the
@@ -167,19 +180,48 @@ size_t filterBit(quint32 trigram, size_t bitCount)
     return size_t((quint64(trigram) * 0x9E3779B97F4A7C15ull) >> 40) & (bitCount - 1);
 }
 
-void addTrigramFilter(SearchIndex::Block& block)
+// The trigrams of a text read in place, as its folded bytes would give them.
+quint32 asciiLowerTrigramAt(const char16_t* at)
 {
-    std::vector<quint64> seen(kTrigramSpace / 64, 0);
-    size_t distinct = 0;
+    const auto lower = [](char16_t c) { return quint32(c + (char16_t(c - u'A') < 26 ? 32 : 0)); };
+    return lower(at[0]) << 16 | lower(at[1]) << 8 | lower(at[2]);
+}
+
+class TrigramSet
+{
+public:
+    void add(quint32 trigram)
+    {
+        quint64& word = m_seen[trigram / 64];
+        const quint64 bit = quint64(1) << (trigram % 64);
+        m_distinct += (word & bit) == 0;
+        word |= bit;
+    }
+
+    size_t distinct() const { return m_distinct; }
+    const std::vector<quint64>& words() const { return m_seen; }
+
+private:
+    std::vector<quint64> m_seen = std::vector<quint64>(kTrigramSpace / 64, 0);
+    size_t m_distinct = 0;
+};
+
+void addTrigramFilter(SearchIndex::Block& block, const QList<Screenshot>& library, qsizetype first)
+{
+    TrigramSet trigrams;
     for (const std::string& text : block.texts) {
-        for (size_t i = 0; i + 3 <= text.size(); ++i) {
-            const quint32 trigram = trigramAt(text.data() + i);
-            quint64& word = seen[trigram / 64];
-            const quint64 bit = quint64(1) << (trigram % 64);
-            distinct += (word & bit) == 0;
-            word |= bit;
+        for (size_t i = 0; i + 3 <= text.size(); ++i)
+            trigrams.add(trigramAt(text.data() + i));
+    }
+    for (int field = 0; field < SearchIndex::fieldCount; ++field) {
+        for (const quint32 member : block.originals[size_t(field)]) {
+            const QString& text = *SearchIndex::originalText(library.at(first + member), SearchIndex::Field(field));
+            for (qsizetype i = 0; i + 3 <= text.size(); ++i)
+                trigrams.add(asciiLowerTrigramAt(QStringView(text).utf16() + i));
         }
     }
+    const size_t distinct = trigrams.distinct();
+    const std::vector<quint64>& seen = trigrams.words();
     size_t bitCount = kFewestFilterBits;
     while (bitCount < distinct * kBitsPerTrigram && bitCount < kTrigramSpace)
         bitCount *= 2;
@@ -236,7 +278,7 @@ std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& li
         writer.add(screenshot);
     }
     writer.finish();
-    addTrigramFilter(*block);
+    addTrigramFilter(*block, library, range.first);
     return block;
 }
 
@@ -273,13 +315,58 @@ bool SearchIndex::Block::mayContain(std::string_view needle) const
     return true;
 }
 
+void SearchIndex::Block::markHolders(Field field, const SubstringFinder& finder, qsizetype from, qsizetype to,
+                                     const QList<Screenshot>& library, qsizetype first, Marks marks) const
+{
+    markFoldedHolders(field, finder, from, to, marks);
+    forEachInPlace(field, from, to, library, first, [&](quint32 member, QStringView text) {
+        const char16_t* end = text.utf16() + text.size();
+        if (finder.findIgnoringAsciiCase(text.utf16(), end) != end)
+            marks.marks[size_t(member) * marks.stride] |= marks.bit;
+    });
+}
+
+void SearchIndex::Block::markFoldedHolders(Field field, const SubstringFinder& finder, qsizetype from, qsizetype to,
+                                           Marks marks) const
+{
+    const std::string& text = texts[field];
+    const std::vector<quint32>& fieldStarts = starts[field];
+    const char* base = text.data();
+    const char* end = base + fieldStarts[size_t(to)];
+    const char* at = base + fieldStarts[size_t(from)];
+    qsizetype member = from;
+    // After a hit the scan goes on at the next member's text. Members read
+    // in place own no bytes, so a hit belongs to the last member starting
+    // at or before it.
+    while (at < end) {
+        const char* hit = finder.find(at, end);
+        if (hit == end)
+            return;
+        const auto offset = quint32(hit - base);
+        member = std::upper_bound(fieldStarts.begin() + member + 1, fieldStarts.begin() + to + 1, offset) -
+                 fieldStarts.begin() - 1;
+        marks.marks[size_t(member) * marks.stride] |= marks.bit;
+        at = base + fieldStarts[size_t(member) + 1];
+    }
+}
+
+void SearchIndex::Block::forEachInPlace(Field field, qsizetype from, qsizetype to, const QList<Screenshot>& library,
+                                        qsizetype first,
+                                        const std::function<void(quint32 member, QStringView text)>& visit) const
+{
+    const std::vector<quint32>& inPlace = originals[field];
+    for (auto it = std::lower_bound(inPlace.begin(), inPlace.end(), quint32(from));
+         it != inPlace.end() && qsizetype(*it) < to; ++it)
+        visit(*it, *originalText(library.at(first + qsizetype(*it)), field));
+}
+
 size_t SearchIndex::Block::memoryBytes() const
 {
     size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) +
                    trigramBits.capacity() * sizeof(quint64) + createdMSecs.capacity() * sizeof(qint64) +
                    unitEmbeddings.capacity() * sizeof(float) + hasUnitEmbedding.capacity();
     for (int field = 0; field < fieldCount; ++field)
-        bytes += texts[field].capacity() + starts[field].capacity() * sizeof(quint32);
+        bytes += texts[field].capacity() + (starts[field].capacity() + originals[field].capacity()) * sizeof(quint32);
     return bytes;
 }
 
@@ -289,6 +376,14 @@ quint64 SearchIndex::fingerprint(const Screenshot& screenshot)
                       hashOf(screenshot.userNotes, 2), qHashRange(screenshot.tags.begin(), screenshot.tags.end(), 3),
                       qHashRange(screenshot.customTags.begin(), screenshot.customTags.end(), 4), screenshot.tags.size(),
                       screenshot.customTags.size(), hashOf(screenshot.dateCreated), hashOf(screenshot.embedding));
+}
+
+const QString* SearchIndex::originalText(const Screenshot& screenshot, Field field)
+{
+    const std::optional<QString>* text = field == ocrText     ? &screenshot.ocrText
+                                         : field == userNotes ? &screenshot.userNotes
+                                                              : nullptr;
+    return text && *text ? &**text : nullptr;
 }
 
 SearchIndex::SearchIndex()

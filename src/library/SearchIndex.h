@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Screenshot.h"
+#include "library/SubstringFinder.h"
 #include "library/TextFolder.h"
 
 #include <QList>
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -19,6 +21,12 @@
 // The searchable texts of a library, folded once (see TextFolder) so that a
 // search only compares bytes. Immutable once built, so any number of
 // searches may read it at once.
+//
+// Recognised text and notes that are plain ASCII, most of a library, are not
+// copied: a search reads them in the library's own screenshots, ignoring the
+// case of ASCII letters, which is what their folding would do. So an index
+// answers only for the library it was built from (or one holding the same
+// screenshots at the same positions).
 //
 // The library is cut into blocks of a few hundred screenshots, each with
 // every field of its screenshots in one buffer. Blocks end where a
@@ -50,6 +58,8 @@ public:
     // the folded elements with a separator between them) and a separator. In
     // the set fields it owns a separator before every element and one after
     // the last, so a whole element `t` is found as separator + t + separator.
+    // A member listed in `originals` of a field has no bytes there at all:
+    // its text is the library's.
     struct Block
     {
         qsizetype count = 0;
@@ -58,6 +68,9 @@ public:
         std::vector<qint64> createdMSecs; // since 1970; unknownTime when invalid
         std::array<std::string, fieldCount> texts;
         std::array<std::vector<quint32>, fieldCount> starts;
+        // The members, ascending, whose text in the field is read in the
+        // library (non-empty, folding to ASCII lower case).
+        std::array<std::vector<quint32>, fieldCount> originals;
         // The embeddings as unit vectors of floats, `dimensions` per
         // screenshot (zeros where hasUnitEmbedding is 0: none, another
         // length, or a zero norm): a quarter of the bytes to read for a
@@ -71,8 +84,29 @@ public:
         // and the block is not scanned for it.
         std::vector<quint64> trigramBits;
 
+        // Where a scan records what it found: marks[member * stride] |= bit.
+        struct Marks
+        {
+            quint8* marks = nullptr;
+            size_t stride = 1;
+            quint8 bit = 1;
+        };
+
         // False only when `needle` occurs in none of the block's texts.
         bool mayContain(std::string_view needle) const;
+        // Marks each member in [from, to) whose text in `field` holds the
+        // finder's folded needle. `library` and `first` are the library the
+        // block was built from and the position of its first member there.
+        void markHolders(Field field, const SubstringFinder& finder, qsizetype from, qsizetype to,
+                         const QList<Screenshot>& library, qsizetype first, Marks marks) const;
+        // The same over the folded copies alone.
+        void markFoldedHolders(Field field, const SubstringFinder& finder, qsizetype from, qsizetype to,
+                               Marks marks) const;
+        // Each member in [from, to) whose text in `field` is read in place,
+        // with that text: several needles can then be looked for while it
+        // is in the cache.
+        void forEachInPlace(Field field, qsizetype from, qsizetype to, const QList<Screenshot>& library,
+                            qsizetype first, const std::function<void(quint32 member, QStringView text)>& visit) const;
         size_t memoryBytes() const;
     };
 
@@ -117,6 +151,9 @@ public:
 
     // Changes whenever a field that searches read changes.
     static quint64 fingerprint(const Screenshot& screenshot);
+    // The screenshot's own text in a field that may be read in place of a
+    // folded copy; null for other fields and absent texts.
+    static const QString* originalText(const Screenshot& screenshot, Field field);
 
 private:
     SearchIndex();

@@ -38,6 +38,10 @@ bool hasAvx2()
 SubstringFinder::SubstringFinder(std::string needle)
     : m_needle(std::move(needle))
 {
+    for (const char byte : m_needle) {
+        m_isAscii = m_isAscii && static_cast<unsigned char>(byte) < 0x80;
+        m_caseBits.push_back(byte >= 'a' && byte <= 'z' ? char16_t(0x20) : char16_t(0));
+    }
     if (m_needle.size() < 2)
         return;
     // The rarest byte, then the rarest other one; a pair far apart filters
@@ -87,7 +91,71 @@ const char* SubstringFinder::findScalar(const char* begin, const char* end) cons
     return end;
 }
 
+const char16_t* SubstringFinder::findIgnoringAsciiCase(const char16_t* begin, const char16_t* end) const
+{
+    const size_t size = m_needle.size();
+    if (size == 0)
+        return begin;
+    if (!m_isAscii || size_t(end - begin) < size)
+        return end;
+    return hasAvx2() ? findWideAvx2(begin, end) : findWideScalar(begin, end);
+}
+
+bool SubstringFinder::equalsIgnoringAsciiCase(const char16_t* at) const
+{
+    // A unit of 0x80 or more never equals an ASCII byte, with or without
+    // the case bit; A-Z with it are a-z.
+    for (size_t i = 0; i < m_needle.size(); ++i) {
+        if (char16_t(at[i] | m_caseBits[i]) != char16_t(static_cast<unsigned char>(m_needle[i])))
+            return false;
+    }
+    return true;
+}
+
+const char16_t* SubstringFinder::findWideScalar(const char16_t* begin, const char16_t* end) const
+{
+    const size_t size = m_needle.size();
+    for (const char16_t* at = begin; at + size <= end; ++at) {
+        if (equalsIgnoringAsciiCase(at))
+            return at;
+    }
+    return end;
+}
+
 #ifdef BRINDLE_X86
+__attribute__((target("avx2"))) const char16_t* SubstringFinder::findWideAvx2(const char16_t* begin,
+                                                                              const char16_t* end) const
+{
+    const size_t size = m_needle.size();
+    const __m256i first = _mm256_set1_epi8(m_needle[m_first]);
+    const __m256i second = _mm256_set1_epi8(m_needle[m_second]);
+    const __m256i firstCase = _mm256_set1_epi8(char(m_caseBits[m_first]));
+    const __m256i secondCase = _mm256_set1_epi8(char(m_caseBits[m_second]));
+    const char16_t* at = begin;
+    // 32 units a round, packed to bytes: a unit beyond 0xFF saturates to
+    // 0xFF and, like any beyond ASCII, equals no byte of the needle.
+    for (; at + 32 + size - 1 <= end; at += 32) {
+        const auto* firsts = reinterpret_cast<const __m256i*>(at + m_first);
+        const auto* seconds = reinterpret_cast<const __m256i*>(at + m_second);
+        const __m256i a =
+            _mm256_or_si256(_mm256_packus_epi16(_mm256_loadu_si256(firsts), _mm256_loadu_si256(firsts + 1)), firstCase);
+        const __m256i b = _mm256_or_si256(
+            _mm256_packus_epi16(_mm256_loadu_si256(seconds), _mm256_loadu_si256(seconds + 1)), secondCase);
+        // Packing interleaves the halves of the two loads; one permutation
+        // puts the 32 results back in text order.
+        const __m256i both = _mm256_permute4x64_epi64(
+            _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, second)), 0b11011000);
+        unsigned mask = unsigned(_mm256_movemask_epi8(both));
+        while (mask != 0) {
+            const char16_t* candidate = at + __builtin_ctz(mask);
+            if (equalsIgnoringAsciiCase(candidate))
+                return candidate;
+            mask &= mask - 1;
+        }
+    }
+    return findWideScalar(at, end);
+}
+
 const char* SubstringFinder::findSse2(const char* begin, const char* end) const
 {
     const size_t size = m_needle.size();
@@ -138,5 +206,10 @@ const char* SubstringFinder::findSse2(const char* begin, const char* end) const
 const char* SubstringFinder::findAvx2(const char* begin, const char* end) const
 {
     return findScalar(begin, end);
+}
+
+const char16_t* SubstringFinder::findWideAvx2(const char16_t* begin, const char16_t* end) const
+{
+    return findWideScalar(begin, end);
 }
 #endif

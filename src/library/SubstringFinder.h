@@ -18,14 +18,26 @@ public:
     // The first occurrence in [begin, end), or end when there is none. An
     // empty needle occurs at begin.
     const char* find(const char* begin, const char* end) const;
+    // The same in UTF-16 text that is read as if its ASCII letters were
+    // lower case: what `find` gives on the text's ASCII-folded bytes when the
+    // text is plain ASCII. A needle with other bytes is never found.
+    const char16_t* findIgnoringAsciiCase(const char16_t* begin, const char16_t* end) const;
 
 private:
     const char* findScalar(const char* begin, const char* end) const;
     const char* findSse2(const char* begin, const char* end) const;
     const char* findAvx2(const char* begin, const char* end) const;
+    bool equalsIgnoringAsciiCase(const char16_t* at) const;
+    const char16_t* findWideScalar(const char16_t* begin, const char16_t* end) const;
+    const char16_t* findWideAvx2(const char16_t* begin, const char16_t* end) const;
 
     std::string m_needle;
     // Offsets of the two filter bytes within the needle (first < second).
     size_t m_first = 0;
     size_t m_second = 0;
+    // Whether the needle is plain ASCII, and per byte what to OR into a
+    // UTF-16 unit before comparing it with that byte: 0x20 for a lower-case
+    // letter (so that its upper case matches too), else nothing.
+    bool m_isAscii = true;
+    std::basic_string<char16_t> m_caseBits;
 };

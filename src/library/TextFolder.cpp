@@ -28,6 +28,15 @@ bool TextFolder::appendAsciiLower(QStringView text, std::string& out)
     return false;
 }
 
+bool TextFolder::foldsToAsciiLower(QStringView text) const
+{
+    const char16_t* source = text.utf16();
+    char16_t seen = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        seen |= source[i];
+    return m_asciiFoldsPlainly && seen < 0x80;
+}
+
 void TextFolder::appendUtf8(const QString& text, std::string& out)
 {
     const QByteArray utf8 = text.normalized(QString::NormalizationForm_C).toUtf8();

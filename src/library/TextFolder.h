@@ -26,6 +26,11 @@ public:
 
     const QString& localeName() const { return m_localeName; }
 
+    // Whether `text` folds for "contains" to its own ASCII bytes with A-Z
+    // made a-z, so a search can read the text itself instead of a folded
+    // copy.
+    bool foldsToAsciiLower(QStringView text) const;
+
 private:
     // Plain ASCII folds byte by byte; returns false, leaving `out` as it
     // was, when the text holds anything else.

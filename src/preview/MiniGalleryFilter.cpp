@@ -12,28 +12,6 @@ namespace {
 constexpr SearchIndex::Field searchedFields[] = {SearchIndex::filename, SearchIndex::ocrText, SearchIndex::tagText,
                                                  SearchIndex::customTagText, SearchIndex::userNotes};
 
-// Marks the members of `block` whose text in `field` holds the needle; after
-// a hit the scan goes on at the next member's text.
-void markMatches(const SearchIndex::Block& block, SearchIndex::Field field, const SubstringFinder& finder,
-                 std::vector<quint8>& matched)
-{
-    const std::string& text = block.texts[field];
-    const std::vector<quint32>& starts = block.starts[field];
-    if (text.empty() || starts.size() < 2)
-        return;
-    const char* base = text.data();
-    const char* end = base + starts.back();
-    const char* at = base;
-    while (at < end) {
-        const char* hit = finder.find(at, end);
-        if (hit == end)
-            return;
-        const auto offset = quint32(hit - base);
-        const auto member = size_t(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin() - 1);
-        matched[member] = 1;
-        at = base + starts[member + 1];
-    }
-}
 } // namespace
 
 bool matches(const Screenshot& screenshot, const QString& text, const TextFolder& folder)
@@ -50,8 +28,9 @@ bool matches(const Screenshot& screenshot, const QString& text, const TextFolder
            (screenshot.userNotes && contains(*screenshot.userNotes));
 }
 
-std::optional<std::vector<qsizetype>> matchingPositions(const SearchIndex& index, const std::string& foldedNeedle,
-                                                        QThreadPool& pool, const std::atomic<bool>& cancelled)
+std::optional<std::vector<qsizetype>> matchingPositions(const QList<Screenshot>& library, const SearchIndex& index,
+                                                        const std::string& foldedNeedle, QThreadPool& pool,
+                                                        const std::atomic<bool>& cancelled)
 {
     const SubstringFinder finder(foldedNeedle);
     const std::vector<SearchIndex::Placement>& blocks = index.blocks();
@@ -60,9 +39,11 @@ std::optional<std::vector<qsizetype>> matchingPositions(const SearchIndex& index
         if (cancelled)
             return;
         const SearchIndex::Block& block = *blocks[size_t(k)].block;
+        if (!block.mayContain(finder.needle()))
+            return;
         std::vector<quint8> matched(size_t(block.count), 0);
         for (const SearchIndex::Field field : searchedFields)
-            markMatches(block, field, finder, matched);
+            block.markHolders(field, finder, 0, block.count, library, blocks[size_t(k)].first, {matched.data(), 1, 1});
         for (qsizetype member = 0; member < block.count; ++member) {
             if (matched[size_t(member)])
                 found[size_t(k)].push_back(blocks[size_t(k)].first + member);
@@ -86,7 +67,7 @@ std::optional<QList<Screenshot>> filter(const QList<Screenshot>& library, const 
     if (!index)
         return std::nullopt;
     const std::optional<std::vector<qsizetype>> positions =
-        matchingPositions(*index, index->folder().forContains(text), pool, cancelled);
+        matchingPositions(library, *index, index->folder().forContains(text), pool, cancelled);
     if (!positions)
         return std::nullopt;
     QList<Screenshot> result;

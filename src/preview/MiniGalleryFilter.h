@@ -30,9 +30,10 @@ std::optional<QList<Screenshot>> filter(const QList<Screenshot>& library, const 
                                         SearchIndex::Cache& cache, quint64 generation, QThreadPool& pool,
                                         const std::atomic<bool>& cancelled);
 
-// The positions in `index` (ascending) that hold the folded needle in one of
-// the five fields. Nothing when cancelled.
-std::optional<std::vector<qsizetype>> matchingPositions(const SearchIndex& index, const std::string& foldedNeedle,
-                                                        QThreadPool& pool, const std::atomic<bool>& cancelled);
+// The positions in `index`, built from `library`, (ascending) that hold the
+// folded needle in one of the five fields. Nothing when cancelled.
+std::optional<std::vector<qsizetype>> matchingPositions(const QList<Screenshot>& library, const SearchIndex& index,
+                                                        const std::string& foldedNeedle, QThreadPool& pool,
+                                                        const std::atomic<bool>& cancelled);
 
 } // namespace MiniGalleryFilter

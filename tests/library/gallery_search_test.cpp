@@ -3,6 +3,7 @@
 #include "library/GallerySearch.h"
 #include "library/SearchIndex.h"
 #include "library/SubstringFinder.h"
+#include "library/TextFolder.h"
 #include "platform/SpellChecker.h"
 #include "support/Capture.h"
 
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 using namespace Qt::StringLiterals;
@@ -260,9 +262,14 @@ TEST_F(GallerySearchTest, SearchPrintsItsLinesAndStopsWhenCancelled)
 class ReferenceTest : public GallerySearchTest
 {
 protected:
-    static double referenceScore(const Screenshot& s, const GallerySearch::Query& query)
+    // With a folder, "contains" compares the texts as that folder folds
+    // them, as the index's folded copies did.
+    static double referenceScore(const Screenshot& s, const GallerySearch::Query& query,
+                                 const TextFolder* folder = nullptr)
     {
-        const auto contains = [](const QString& field, const QString& t) {
+        const auto contains = [folder](const QString& field, const QString& t) {
+            if (folder)
+                return folder->forContains(field).find(folder->forContains(t)) != std::string::npos;
             return field.contains(t, Qt::CaseInsensitive);
         };
         const auto anyContains = [&](const QStringList& list, const QString& t) {
@@ -334,7 +341,8 @@ protected:
                                const std::vector<qsizetype>* members,
                                const QStringList& queries = {u"invoice"_s, u"INVOICE PAYMENT"_s, u"éclair"_s,
                                                              u"Éclair über"_s, u"ice pay"_s, u"x"_s, u"voice"_s, u" "_s,
-                                                             u"receipt error"_s, u"nothing"_s, u"Shot 12"_s, u"zone"_s})
+                                                             u"receipt error"_s, u"nothing"_s, u"Shot 12"_s, u"zone"_s},
+                               const TextFolder* folder = nullptr)
     {
         for (const QString& text : queries) {
             const GallerySearch::Query q = query(text, QList<double>{1, 1, 1});
@@ -342,7 +350,7 @@ protected:
             for (qsizetype i = 0; i < library.size(); ++i) {
                 if (members && !std::binary_search(members->begin(), members->end(), i))
                     continue;
-                const double score = referenceScore(library.at(i), q);
+                const double score = referenceScore(library.at(i), q, folder);
                 if (score > 4.0)
                     expected.append({library.at(i).filename, score});
             }
@@ -451,7 +459,10 @@ TEST_F(ReferenceTest, TrigramFiltersNeverDropAHitOfTheBlockScan)
     // term is passed over by most blocks.
     for (const SearchIndex::Placement& placement : index->blocks()) {
         const SearchIndex::Block& block = *placement.block;
-        for (const std::string& text : block.texts) {
+        std::vector<std::string> texts(block.texts.begin(), block.texts.end());
+        for (const quint32 member : block.originals[SearchIndex::ocrText])
+            texts.push_back(index->folder().forContains(*library.at(placement.first + member).ocrText));
+        for (const std::string& text : texts) {
             for (size_t at = 0; at + 3 <= text.size(); at += 1 + size_t(pick(5)))
                 ASSERT_TRUE(block.mayContain(std::string_view(text).substr(at, 3 + size_t(pick(6)))));
         }
@@ -460,6 +471,56 @@ TEST_F(ReferenceTest, TrigramFiltersNeverDropAHitOfTheBlockScan)
     for (const SearchIndex::Placement& placement : index->blocks())
         passedOver += !placement.block->mayContain(index->folder().forContains(u"0x80370102"_s));
     EXPECT_GT(passedOver, int(index->blocks().size()) / 2);
+}
+
+// Plain ASCII recognised text and notes are read where they are instead of
+// from folded copies: searches must find exactly what the copies found, with
+// such texts between accented ones in the same blocks, with characters that
+// the ASCII case bit turns into other punctuation, and in a locale whose
+// ASCII letters do not fold plainly (where every text is copied).
+TEST_F(ReferenceTest, TextsReadInPlaceMatchAsTheirFoldedCopiesDid)
+{
+    const QStringList pieces{u"Invoice"_s,        u"PAYMENT"_s,  u"pay@home"_s, u"pay`home"_s, u"[Draft]"_s,
+                             u"{draft}"_s,        u"^up"_s,      u"~UP"_s,      u"Über"_s,     u"STRASSE"_s,
+                             u"straße"_s,         u"İstanbul"_s, u"ISTANBUL"_s, u"ıi"_s,       u"CAFÉ"_s,
+                             u"cafe\u0301 bar"_s, u"x"_s,        u"Q-7"_s};
+    std::mt19937 random(29);
+    const auto pick = [&](qsizetype n) { return std::uniform_int_distribution<qsizetype>(0, n - 1)(random); };
+    const auto sentence = [&](qsizetype count, qsizetype plainOnly) {
+        QStringList words;
+        for (qsizetype i = 0; i < count; ++i)
+            words.append(pieces.at(pick(plainOnly ? 8 : pieces.size())));
+        return words.join(u' ');
+    };
+    QList<Screenshot> library;
+    qsizetype plainTexts = 0;
+    for (int i = 0; i < 3000; ++i) {
+        Screenshot s = shot(u"Shot %1.png"_s.arg(i), daysAgo(double(pick(40))));
+        if (pick(6) != 0)
+            s.ocrText = sentence(pick(12), pick(3));
+        if (pick(4) == 0)
+            s.userNotes = sentence(1 + pick(3), pick(2));
+        plainTexts += s.ocrText && !s.ocrText->isEmpty() &&
+                      !std::any_of(s.ocrText->begin(), s.ocrText->end(), [](QChar c) { return c.unicode() >= 0x80; });
+        library.append(s);
+    }
+    const QStringList queries{
+        u"invoice"_s, u"PAY@HOME"_s, u"pay`home"_s, u"[draft]"_s,         u"{DRAFT}"_s,  u"^UP"_s, u"~up"_s,
+        u"über"_s,    u"strasse"_s,  u"straße"_s,   u"istanbul"_s,        u"İSTANBUL"_s, u"ı"_s,   u"café"_s,
+        u"e b"_s,     u"x"_s,        u"q-7 inv"_s,  u"invoice payment"_s, u"t i"_s};
+
+    for (const QLocale& locale :
+         {QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Turkish, QLocale::Turkey)}) {
+        QLocale::setDefault(locale);
+        const auto index = SearchIndex::build(library, nullptr, searchThreads(), kRunning);
+        ASSERT_GT(index->blocks().size(), 1u);
+        qsizetype inPlace = 0;
+        for (const SearchIndex::Placement& placement : index->blocks())
+            inPlace += qsizetype(placement.block->originals[SearchIndex::ocrText].size());
+        EXPECT_EQ(inPlace, locale.language() == QLocale::Turkish ? 0 : plainTexts) << locale.name().toStdString();
+        const TextFolder folder(locale);
+        expectSameAsReference(library, *index, nullptr, queries, &folder);
+    }
 }
 
 TEST(SubstringFinderTest, FindsTheFirstOccurrenceAtEveryOffsetAndLength)
@@ -485,5 +546,39 @@ TEST(SubstringFinderTest, FindsTheFirstOccurrenceAtEveryOffsetAndLength)
     const SubstringFinder empty{std::string()};
     const std::string text = "abc";
     EXPECT_EQ(empty.find(text.data(), text.data() + 3), text.data());
+}
+
+// Against a search of the text's ASCII-folded bytes, where units beyond
+// ASCII become a byte no needle holds: letters of both cases, punctuation
+// one case bit away from other punctuation ('@' and '`', '[' and '{'), and
+// other scripts, at every offset and length.
+TEST(SubstringFinderTest, FindsInUtf16IgnoringOnlyTheCaseOfAsciiLetters)
+{
+    const std::u16string units = u"aAbB@`[{\u00e1\u0141\u0161";
+    std::mt19937 random(5);
+    for (int needleSize = 1; needleSize <= 24; ++needleSize) {
+        for (int haystackSize = 0; haystackSize <= 70; ++haystackSize) {
+            std::u16string haystack;
+            for (int i = 0; i < haystackSize; ++i)
+                haystack.push_back(units[random() % (random() % 8 == 0 ? units.size() : 4)]);
+            std::string folded;
+            for (const char16_t c : haystack)
+                folded.push_back(c >= 0x80 ? '\x80' : char(c >= u'A' && c <= u'Z' ? c + 32 : c));
+            const size_t at = haystackSize > 0 ? random() % size_t(haystackSize) : 0;
+            std::string needle = folded.substr(at, size_t(needleSize));
+            std::replace(needle.begin(), needle.end(), '\x80', '@');
+            if (needle.size() < size_t(needleSize))
+                needle.append(size_t(needleSize) - needle.size(), 'b');
+            const SubstringFinder finder(needle);
+            const char16_t* found = finder.findIgnoringAsciiCase(haystack.data(), haystack.data() + haystack.size());
+            const size_t expected = folded.find(needle);
+            ASSERT_EQ(size_t(found - haystack.data()), expected == std::string::npos ? haystack.size() : expected)
+                << needle << " in " << folded;
+        }
+    }
+    // A needle beyond ASCII is not in any such text.
+    const std::u16string text = u"CAF\u00c9 caf\u00e9";
+    const SubstringFinder accented("caf\xc3\xa9");
+    EXPECT_EQ(accented.findIgnoringAsciiCase(text.data(), text.data() + text.size()), text.data() + text.size());
 }
 } // namespace
