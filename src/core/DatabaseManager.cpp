@@ -6,6 +6,7 @@
 #include "core/LinkDetector.h"
 #include "core/LogTimer.h"
 #include "core/Logger.h"
+#include "core/PathUtils.h"
 #include "core/SqliteStatement.h"
 #include "core/SqliteTransaction.h"
 #include "core/Uuid.h"
@@ -136,11 +137,6 @@ std::optional<QString> nonEmptyText(const SqliteStatement& row, int column)
     if (text && text->isEmpty())
         return std::nullopt;
     return text;
-}
-
-QString fileNameOf(const QString& path)
-{
-    return path.sliced(path.lastIndexOf(u'/') + 1);
 }
 
 // Sorted by Unicode code point (UTF-8 byte order is code point order; UTF-16
@@ -966,17 +962,8 @@ QList<Screenshot> DatabaseManager::fetchPage(const std::optional<QString>& folde
 void DatabaseManager::readPage(const PageRequest& request, QList<Screenshot>& records)
 {
     const std::optional<PageCursor> cursor = continuingCursor(request);
-    QByteArray sql = QByteArray(selectColumns) + "    FROM screenshot ";
-    QByteArrayList conditions;
-    if (request.folderKey)
-        conditions.append("(+filepath = ?1 OR (+filepath >= ?1 || '/' AND +filepath < ?1 || '0'))");
-    if (cursor)
-        conditions.append("date_created <= ?");
-    if (!conditions.isEmpty())
-        sql += " WHERE " + conditions.join(" AND ") + ' ';
-    sql += "    ORDER BY date_created DESC \n    LIMIT ? OFFSET ?;";
-
-    SqliteStatement page(m_db.get(), sql.constData());
+    SqliteStatement page(m_db.get(),
+                         pageSql(selectColumns, request.folderKey.has_value(), cursor.has_value()).constData());
     int parameter = 1;
     if (request.folderKey)
         page.bindText(parameter++, QByteArrayView(*request.folderKey));
@@ -1005,6 +992,54 @@ void DatabaseManager::readPage(const PageRequest& request, QList<Screenshot>& re
     }
     noteRead(step);
     rememberCursor(request, cursor, rowsRead, lastDate, rowsAtLastDate);
+}
+
+QByteArray DatabaseManager::pageSql(const QByteArray& columns, bool hasFolder, bool fromCursor)
+{
+    QByteArray sql = columns + "    FROM screenshot ";
+    QByteArrayList conditions;
+    if (hasFolder)
+        conditions.append("(+filepath = ?1 OR (+filepath >= ?1 || '/' AND +filepath < ?1 || '0'))");
+    if (fromCursor)
+        conditions.append("date_created <= ?");
+    if (!conditions.isEmpty())
+        sql += " WHERE " + conditions.join(" AND ") + ' ';
+    return sql + "    ORDER BY date_created DESC \n    LIMIT ? OFFSET ?;";
+}
+
+// The statement of a first page without a limit, so the order is the one a
+// page of every row would have; only the three columns are decoded.
+QList<DatabaseManager::FilePlace> DatabaseManager::fetchPlaces(const QString& folder, LogTimer& timer)
+{
+    return m_queue.sync([&] {
+        QList<FilePlace> places;
+        const std::optional<QByteArray> key = folderKey(folder);
+        if (m_db && key) {
+            SqliteStatement rows(m_db.get(),
+                                 pageSql("    SELECT id, filepath, date_created\n", true, false).constData());
+            rows.bindText(1, QByteArrayView(*key));
+            rows.bindInt(2, -1);
+            rows.bindInt(3, 0);
+            int step = SQLITE_DONE;
+            while ((step = rows.step()) == SQLITE_ROW) {
+                if (rows.isNull(0) || rows.isNull(1))
+                    continue;
+                const std::optional<QUuid> id = parseUuid(rows.columnText(0));
+                if (!id)
+                    continue;
+                FilePlace place{*id, rows.columnText(1), 0};
+                place.createdMs = rows.isNull(2) ? fileCreationDate(place.filePath).toMSecsSinceEpoch()
+                                                 : std::llround(rows.columnDouble(2) * 1000.0);
+                places.append(std::move(place));
+            }
+            noteRead(step);
+        }
+        timer.end({{u"results"_s, int(places.size())},
+                   {u"limit"_s, int(places.size())},
+                   {u"offset"_s, 0},
+                   {u"hasFilter"_s, true}});
+        return places;
+    });
 }
 
 std::optional<DatabaseManager::PageCursor> DatabaseManager::continuingCursor(const PageRequest& request) const
@@ -1051,7 +1086,7 @@ std::optional<Screenshot> DatabaseManager::readRecord(const SqliteStatement& row
     Screenshot record;
     record.id = *id;
     record.filePath = row.columnText(FilePath);
-    record.filename = fileNameOf(record.filePath);
+    record.filename = lastPathComponent(record.filePath).toString();
     record.dateCreated =
         row.isNull(DateCreated)
             ? fileCreationDate(record.filePath)

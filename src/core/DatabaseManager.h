@@ -136,6 +136,18 @@ public:
     QList<Screenshot> fetchPage(const std::optional<QString>& folder, int limit, int offset, bool skipFileCheck,
                                 LogTimer& timer);
 
+    // Where a row's file is and when it was made, without the rest of the
+    // record: what a plan over a whole folder needs.
+    struct FilePlace
+    {
+        QUuid id;
+        QString filePath;
+        qint64 createdMs = 0; // dateCreated, since 1970
+    };
+    // Every row of `folder`, in fetchPage's order, in one read; rows whose
+    // file is gone included. Ends `timer` like a page.
+    QList<FilePlace> fetchPlaces(const QString& folder, LogTimer& timer);
+
     // How a link rescan ended: the rows found with links (every one of them
     // rewritten) and whether all of that was written.
     struct LinkRescan
@@ -211,6 +223,7 @@ private:
                       bool& rowChanged);
     int writeFilePath(const QString& newPath, const QString& idText, bool& rowChanged);
     void readPage(const PageRequest& request, QList<Screenshot>& records);
+    static QByteArray pageSql(const QByteArray& columns, bool hasFolder, bool fromCursor);
     std::optional<PageCursor> continuingCursor(const PageRequest& request) const;
     void rememberCursor(const PageRequest& request, const std::optional<PageCursor>& used, int rowsRead,
                         std::optional<double> lastDate, int rowsAtLastDate);

@@ -1,13 +1,11 @@
 #include "core/PathUtils.h"
 
-namespace {
 QStringView withoutTrailingSlashes(QStringView folder)
 {
     while (folder.size() > 1 && folder.endsWith(u'/'))
         folder.chop(1);
     return folder;
 }
-} // namespace
 
 bool isInside(QStringView path, QStringView folder)
 {
@@ -29,4 +27,15 @@ QString pathExtension(QStringView path)
     if (dot <= 0)
         return {};
     return name.mid(dot + 1).toString();
+}
+
+QStringView lastPathComponent(QStringView path)
+{
+    return path.sliced(path.lastIndexOf(u'/') + 1);
+}
+
+QStringView parentFolder(QStringView path)
+{
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash <= 0 ? QStringView(u"/") : path.first(slash);
 }

@@ -98,19 +98,12 @@ QString readableName(const char* raw)
     }
     return readable;
 }
-
-QString withoutTrailingSlashes(QString folder)
-{
-    while (folder.size() > 1 && folder.endsWith(u'/'))
-        folder.chop(1);
-    return folder;
-}
 } // namespace
 
 FolderWalker::Result FolderWalker::walk(const QString& folder, const QStringList& extensions)
 {
     Result result;
-    const QString root = withoutTrailingSlashes(folder);
+    const QString root = withoutTrailingSlashes(folder).toString();
     if (root.isEmpty())
         return result;
 

@@ -178,13 +178,6 @@ QStringView trimmedSlashes(QStringView text)
     return text;
 }
 
-QStringView withoutTrailingSlashes(QStringView folder)
-{
-    while (folder.size() > 1 && folder.endsWith(u'/'))
-        folder.chop(1);
-    return folder;
-}
-
 // The folder of a file relative to the monitored folder ("Work/2024"); empty
 // for a file directly inside it or anywhere outside it.
 QStringView relativeFolder(QStringView filePath, QStringView monitoredFolder)

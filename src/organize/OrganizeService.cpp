@@ -19,27 +19,14 @@ QString boolText(bool value)
     return value ? u"true"_s : u"false"_s;
 }
 
-QString withoutTrailingSeparator(QString path)
+QString joined(QStringView folder, QStringView name)
 {
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
-QString joined(const QString& folder, const QString& name)
-{
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
-}
-
-QString lastComponent(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
-QString parentOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? u"/"_s : path.left(slash);
+    QString path;
+    path.reserve(folder.size() + 1 + name.size());
+    path.append(folder);
+    if (!folder.endsWith(u'/'))
+        path.append(u'/');
+    return path.append(name);
 }
 
 // The local calendar day of an instant. Asking the time zone for every file
@@ -48,9 +35,9 @@ QString parentOf(const QString& path)
 class LocalDays
 {
 public:
-    QDate dayOf(const QDateTime& instant)
+    QDate dayOf(qint64 msecsSinceEpoch)
     {
-        const qint64 seconds = instant.toSecsSinceEpoch();
+        const qint64 seconds = msecsSinceEpoch / 1000; // as QDateTime counts whole seconds
         const qint64 utcDay = floorDiv(seconds, secondsPerDay);
         auto known = m_offsets.constFind(utcDay);
         if (known == m_offsets.cend()) {
@@ -59,7 +46,7 @@ public:
             known = m_offsets.insert(utcDay, atStart == atEnd ? std::optional<int>(atStart) : std::nullopt);
         }
         if (!known->has_value())
-            return instant.toLocalTime().date();
+            return QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).date();
         return QDate(1970, 1, 1).addDays(floorDiv(seconds + **known, secondsPerDay));
     }
 
@@ -74,12 +61,43 @@ private:
     QHash<qint64, std::optional<int>> m_offsets;
 };
 
-// A symlink (even to a file), a folder or nothing at all is not a file the
-// organizer may move.
-bool isRegularFile(const QString& path)
+// The target folder of each day, made once per month: asking the locale
+// and joining paths for every file costs more than the rest of a plan.
+class TargetFolders
 {
-    return SafeFile::stampOf(path).has_value();
-}
+public:
+    TargetFolders(QString targetBase, bool byYear, bool byMonth)
+        : m_base(std::move(targetBase))
+        , m_byYear(byYear)
+        , m_byMonth(byMonth)
+    {}
+
+    const QString& folderFor(const QDate& day)
+    {
+        if (!m_byYear)
+            return m_base;
+        const int key = day.year() * 100 + (m_byMonth ? day.month() : 0);
+        auto known = m_folders.constFind(key);
+        if (known == m_folders.cend())
+            known = m_folders.insert(key, make(day));
+        return *known;
+    }
+
+private:
+    QString make(const QDate& day) const
+    {
+        const QString year = joined(m_base, QString::number(day.year()));
+        if (!m_byMonth)
+            return year;
+        return joined(year, QString::asprintf("%02d-", day.month()) + m_locale.monthName(day.month()));
+    }
+
+    const QString m_base;
+    const bool m_byYear;
+    const bool m_byMonth;
+    const QLocale m_locale;
+    QHash<int, QString> m_folders;
+};
 } // namespace
 
 void OrganizeService::OrganizationHistory::add(const HistoryOperation& operation)
@@ -99,29 +117,7 @@ OrganizeService::OrganizeService(DatabaseManager& store, ScreenshotMonitor& moni
 
 bool OrganizeService::isDirectlyInFolder(const Screenshot& screenshot, const QUrl& folder)
 {
-    return parentOf(screenshot.filePath) == withoutTrailingSeparator(folder.toLocalFile());
-}
-
-QString OrganizeService::targetFolderFor(const QString& targetBase, const QDate& day,
-                                         const OrganizationOptions& options) const
-{
-    if (!options.groupByYear)
-        return targetBase;
-    const QString year = joined(targetBase, QString::number(day.year()));
-    if (!options.groupByMonth)
-        return year;
-    // The locale is asked once per month, not once per file.
-    static thread_local QHash<int, QString> monthFolders;
-    static thread_local QString monthLocale;
-    const QLocale locale;
-    if (monthLocale != locale.name()) {
-        monthFolders.clear();
-        monthLocale = locale.name();
-    }
-    QString& month = monthFolders[day.month()];
-    if (month.isEmpty())
-        month = QString::asprintf("%02d-", day.month()) + locale.monthName(day.month());
-    return joined(year, month);
+    return parentFolder(screenshot.filePath) == withoutTrailingSlashes(folder.toLocalFile());
 }
 
 QUrl OrganizeService::resolveTargetConflict(const QUrl& target, const QUrl& source) const
@@ -135,14 +131,16 @@ QUrl OrganizeService::resolveTargetConflict(const QUrl& target, const QUrl& sour
     if (!claimed.contains(targetPath) && !SafeFile::isTaken(targetPath))
         return target;
     const QString sourcePath = source.toLocalFile();
-    const QString name = lastComponent(parentOf(sourcePath)) + u'_' + lastComponent(sourcePath);
-    return QUrl::fromLocalFile(joined(parentOf(targetPath), name));
+    QString name = lastPathComponent(parentFolder(sourcePath)).toString();
+    name += u'_';
+    name += lastPathComponent(sourcePath);
+    return QUrl::fromLocalFile(joined(parentFolder(targetPath), name));
 }
 
 OrganizeService::OrganizationPlan OrganizeService::analyze(const OrganizationOptions& options) const
 {
     Console::printLine(u"📊 ORGANIZE: Analyzing folder..."_s);
-    const QString base = withoutTrailingSeparator(options.baseURL.toLocalFile());
+    const QString base = withoutTrailingSlashes(options.baseURL.toLocalFile()).toString();
     Console::printLine(u"   → Base: "_s + base);
     Console::printLine(u"   → Group by Year: "_s + boolText(options.groupByYear));
     Console::printLine(u"   → Group by Month: "_s + boolText(options.groupByMonth));
@@ -150,25 +148,27 @@ OrganizeService::OrganizationPlan OrganizeService::analyze(const OrganizationOpt
 
     const QString targetBase = joined(base, targetFolderName);
     OrganizationPlan plan{options.baseURL, QUrl::fromLocalFile(targetBase), {}, 0, 0};
-    // The count and its page must see one state of the store.
-    const QList<Screenshot> rows = m_store.dbQueue().sync([&] {
-        const int count = m_store.count(base);
+    const QList<DatabaseManager::FilePlace> rows = [&] {
         LogTimer timer(u"db_query_screenshots"_s);
-        return m_store.fetchPage(base, count, 0, true, timer);
-    });
+        return m_store.fetchPlaces(base, timer);
+    }();
     if (rows.isEmpty()) {
         Console::printLine(u"   → No screenshots found"_s);
         return plan;
     }
     Console::printLine(u"   → Found "_s + QString::number(rows.size()) + u" screenshots"_s);
 
-    QList<const Screenshot*> kept;
+    const qsizetype prefixLength = joined(base, QString()).size();
+    const SafeFile::FolderLookup files(base);
+    QList<const DatabaseManager::FilePlace*> kept;
     kept.reserve(rows.size());
     int missing = 0;
-    for (const Screenshot& row : rows) {
-        if (!isInside(row.filePath, base) || (!options.includeSubfolders && !isDirectlyInFolder(row, plan.baseURL)))
+    for (const DatabaseManager::FilePlace& row : rows) {
+        if (!isInside(row.filePath, base) || (!options.includeSubfolders && parentFolder(row.filePath) != base))
             continue;
-        if (!isRegularFile(row.filePath)) {
+        // A symlink (even to a file), a folder or nothing at all is not a
+        // file the organizer may move.
+        if (!files.isRegularFile(QStringView(row.filePath).sliced(std::min(prefixLength, row.filePath.size())))) {
             ++missing;
             continue;
         }
@@ -184,10 +184,10 @@ OrganizeService::OrganizationPlan OrganizeService::analyze(const OrganizationOpt
     // usual case on a first run): its files need no test each.
     QHash<QString, bool> folderExists;
     LocalDays days;
-    for (const Screenshot* row : kept) {
-        const QDate day = options.groupByYear ? days.dayOf(row->dateCreated) : QDate();
-        const QString folder = targetFolderFor(targetBase, day, options);
-        const QString planned = joined(folder, lastComponent(row->filePath));
+    TargetFolders folders(targetBase, options.groupByYear, options.groupByMonth);
+    for (const DatabaseManager::FilePlace* row : kept) {
+        const QString& folder = folders.folderFor(options.groupByYear ? days.dayOf(row->createdMs) : QDate());
+        const QString planned = joined(folder, lastPathComponent(row->filePath));
         // A file already where it belongs stays (it would otherwise take on
         // its folder's name as a prefix at every run).
         if (planned == row->filePath) {
@@ -200,7 +200,7 @@ OrganizeService::OrganizationPlan OrganizeService::analyze(const OrganizationOpt
         const QUrl source = QUrl::fromLocalFile(row->filePath);
         const QUrl target = QUrl::fromLocalFile(planned);
         plan.filesToMove.append({uuidText(row->id), source, *known ? resolveTargetConflict(target, source) : target,
-                                 row->filePath.mid(joined(base, QString()).size())});
+                                 row->filePath.sliced(std::min(prefixLength, row->filePath.size()))});
     }
     if (inPlace > 0)
         Console::printLine(u"   → Already in place: "_s + QString::number(inPlace));

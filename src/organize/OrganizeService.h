@@ -183,7 +183,6 @@ private:
     class PollingPause;
     struct MoveRun;
 
-    QString targetFolderFor(const QString& targetBase, const QDate& day, const OrganizationOptions& options) const;
     // The conflict rule, counting `claimed` paths as taken too.
     QUrl resolveTargetConflict(const QUrl& target, const QUrl& source, const QSet<QString>& claimed) const;
     bool reserveTargets(MoveRun& run, int first);

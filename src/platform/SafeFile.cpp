@@ -300,6 +300,21 @@ bool isTaken(const QString& path)
     return lstatOf(path).has_value() || errno != ENOENT;
 }
 
+FolderLookup::FolderLookup(const QString& folder)
+    : m_folder(folder)
+    , m_handle(::open(native(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC))
+{}
+
+bool FolderLookup::isRegularFile(QStringView relativePath) const
+{
+    if (!m_handle.isOpen())
+        return stampOf(m_folder + u'/' + relativePath.toString()).has_value();
+    struct stat info
+    {};
+    const QByteArray name = relativePath.toLocal8Bit();
+    return ::fstatat(m_handle.descriptor(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+}
+
 Outcome moveNoReplace(const QString& from, const QString& to)
 {
     const auto source = lstatOf(from);

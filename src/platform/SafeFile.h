@@ -100,6 +100,20 @@ Outcome setTimes(const QString& path, const FileTimes& times);
 // True when anything is at `path`, a dangling symbolic link included.
 bool isTaken(const QString& path);
 
+// Looks names up below one folder, opened once, so that testing many files
+// of it does not walk the folder's own path again for each.
+class FolderLookup
+{
+public:
+    explicit FolderLookup(const QString& folder);
+    // As stampOf(folder + "/" + relativePath) has a value.
+    bool isRegularFile(QStringView relativePath) const;
+
+private:
+    QString m_folder;
+    FileHandle m_handle;
+};
+
 // Moves a regular file to `to`, which must be free: an existing file, folder
 // or dangling link there makes the move fail and both stay as they were.
 // Across file systems the file is copied (mode and times kept, synced to

@@ -397,6 +397,46 @@ TEST_F(DatabaseManagerTest, PagingThroughAFolderReturnsEveryRowOnceEvenWithEqual
     EXPECT_EQ(second.first().id, byOffset[10].id);
 }
 
+TEST_F(DatabaseManagerTest, PlacesOfAFolderAreItsWholePageInOneRead)
+{
+    auto db = openStore();
+    const QString folder = m_dir.filePath(u"f"_s);
+    QList<Screenshot> records;
+    for (int i = 0; i < 120; ++i) {
+        // Runs of equal dates, whose order only the index decides.
+        records.append(record(folder + u"/%1.png"_s.arg(i), 1'600'000'000.0 + (i / 9) * 60.5));
+    }
+    records.append(record(folder + u"/sub/deep.png"_s, 1'650'000'000.25));
+    records.append(record(folder + u"2/sibling.png"_s, 1'700'000'000.0));
+    db->upsertMany(records);
+    // A file of its own, so that a row without a date is dated by it.
+    const QString undatedPath = folder + u"/undated.png"_s;
+    QDir().mkpath(folder);
+    QFile(undatedPath).open(QIODevice::WriteOnly);
+    RawDatabase raw(dbPath());
+    raw.exec(QByteArray("INSERT INTO screenshot (id, filepath, date_created) VALUES ('" +
+                        uuidText(QUuid::createUuid()).toUtf8() + "', '" + undatedPath.toUtf8() +
+                        "', NULL), ('not-a-uuid', '" + folder.toUtf8() + "/bad.png', 2e9);")
+                 .constData());
+
+    const QList<Screenshot> whole = page(*db, folder, db->count(folder), 0);
+    LogCapture log;
+    LogTimer timer(u"db_query_screenshots"_s);
+    const QList<DatabaseManager::FilePlace> places = db->fetchPlaces(folder + u'/', timer);
+    ASSERT_EQ(places.size(), 122); // the row without a usable id is left out
+    ASSERT_EQ(places.size(), whole.size());
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        EXPECT_EQ(places[i].id, whole[i].id) << i;
+        EXPECT_EQ(places[i].filePath, whole[i].filePath) << i;
+        EXPECT_EQ(places[i].createdMs, whole[i].dateCreated.toMSecsSinceEpoch()) << i;
+    }
+    EXPECT_TRUE(log.contains(u"results=122, limit=122, offset=0, hasFilter=true"_s));
+
+    // An empty folder text names no folder.
+    LogTimer again(u"db_query_screenshots"_s);
+    EXPECT_TRUE(db->fetchPlaces(QString(), again).isEmpty());
+}
+
 TEST_F(DatabaseManagerTest, UpsertManyWritesTheSameRowsAsUpsert)
 {
     auto db = openStore();

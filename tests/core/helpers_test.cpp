@@ -53,6 +53,19 @@ TEST(IsInside, SiblingsWithACommonPrefixAndOtherCasesDoNot)
     EXPECT_FALSE(isInside(u"/a/Desktop/x.png", u""));
 }
 
+TEST(PathParts, ParentAndLastComponentSplitAtTheLastSeparator)
+{
+    EXPECT_EQ(parentFolder(u"/a/b/shot.png"), u"/a/b");
+    EXPECT_EQ(lastPathComponent(u"/a/b/shot.png"), u"shot.png");
+    EXPECT_EQ(parentFolder(u"/shot.png"), u"/");
+    EXPECT_EQ(parentFolder(u"shot.png"), u"/");
+    EXPECT_EQ(lastPathComponent(u"shot.png"), u"shot.png");
+    EXPECT_EQ(lastPathComponent(u"/a/b/"), u"");
+    EXPECT_EQ(withoutTrailingSlashes(u"/a/b//"), u"/a/b");
+    EXPECT_EQ(withoutTrailingSlashes(u"///"), u"/");
+    EXPECT_EQ(withoutTrailingSlashes(u""), u"");
+}
+
 TEST(PathExtension, LastDotOfTheNameOnly)
 {
     EXPECT_EQ(pathExtension(u"/a/b/shot.PNG"), u"PNG"_s);

@@ -219,6 +219,27 @@ TEST(SafeFileRegular, ReadsRegularFilesOnlyAndStampsTellChanges)
     EXPECT_NE(SafeFile::stampOf(file), before); // same time, other size
 }
 
+TEST(SafeFileRegular, AFolderLookupSeesOnlyRegularFilesBelowItsFolder)
+{
+    QTemporaryDir dir;
+    const QString base = dir.filePath(u"Shots"_s);
+    ASSERT_TRUE(QDir().mkpath(base + u"/sub/x.png"_s));
+    writeFile(base + u"/a.png"_s, "a");
+    writeFile(base + u"/sub/b.png"_s, "b");
+    ASSERT_TRUE(QFile::link(base + u"/a.png"_s, base + u"/link.png"_s));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(base + u"/pipe.png"_s).constData(), 0600), 0);
+
+    const SafeFile::FolderLookup lookup(base);
+    EXPECT_TRUE(lookup.isRegularFile(u"a.png"));
+    EXPECT_TRUE(lookup.isRegularFile(u"sub/b.png"));
+    for (const QStringView name : {u"link.png", u"pipe.png", u"sub/x.png", u"sub", u"gone.png", u""})
+        EXPECT_FALSE(lookup.isRegularFile(name)) << name.toString().toStdString();
+
+    // A folder that cannot be opened finds nothing in it.
+    const SafeFile::FolderLookup missing(dir.filePath(u"Gone"_s));
+    EXPECT_FALSE(missing.isRegularFile(u"a.png"));
+}
+
 TEST(SafeFileCreate, ExclusiveCreationCollidesWithAnythingThere)
 {
     QTemporaryDir dir;
