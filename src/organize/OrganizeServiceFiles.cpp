@@ -2,6 +2,7 @@
 
 #include "core/Clock.h"
 #include "core/Console.h"
+#include "core/PathUtils.h"
 #include "core/Uuid.h"
 #include "platform/FileOps.h"
 #include "platform/SafeFile.h"
@@ -116,10 +117,7 @@ QUrl folderUrlAt(const QJsonObject& object, const QString& key)
     if (!url.isValid() || url.isRelative())
         throw DecodeError{u"The data couldn’t be read because \""_s + object.value(key).toString() +
                           u"\" is not an absolute URL."_s};
-    QString path = url.toLocalFile();
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return url.isLocalFile() ? QUrl::fromLocalFile(path) : url;
+    return url.isLocalFile() ? QUrl::fromLocalFile(withoutTrailingSlashes(url.toLocalFile()).toString()) : url;
 }
 
 // Identifiers are kept in upper case whichever case another writer used.

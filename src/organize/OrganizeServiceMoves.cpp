@@ -17,17 +17,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-QString lastComponent(const QString& path)
-{
-    return path.mid(path.lastIndexOf(u'/') + 1);
-}
-
-QString parentOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? u"/"_s : path.left(slash);
-}
-
 // The files keep whole seconds; so does what the run hands back.
 QDateTime wholeSecondsNow()
 {
@@ -96,9 +85,7 @@ OrganizeService::OrganizationResult OrganizeService::organize(const Organization
     Console::printLine(u"   → Total files: "_s + QString::number(plan.totalFiles));
     PollingPause pause(m_monitor);
 
-    MoveRun run{plan, plan.baseURL.toLocalFile(), {}, {}, {}, {}};
-    while (run.base.size() > 1 && run.base.endsWith(u'/'))
-        run.base.chop(1);
+    MoveRun run{plan, withoutTrailingSlashes(plan.baseURL.toLocalFile()).toString(), {}, {}, {}, {}};
     const QString targetBase = plan.targetBaseURL.toLocalFile();
     if (const SafeFile::Outcome made = m_fileOps.makeFolder(targetBase); !made) {
         Console::printLine(u"❌ ORGANIZE: Failed to create base folder: "_s + made.error);
@@ -162,15 +149,15 @@ void OrganizeService::moveOne(MoveRun& run, const FileMoveOperation& entry, int 
     const QString target = run.upcoming.value(index);
     const auto fail = [&](const QString& error) {
         run.result.failedFiles.append({entry, error});
-        Console::printLine(u"   ❌ "_s + positionText(index + 1, count) + u"Failed: "_s + lastComponent(source) +
-                           u" - "_s + error);
+        Console::printLine(u"   ❌ "_s + positionText(index + 1, count) + u"Failed: "_s +
+                           lastPathComponent(source).toString() + u" - "_s + error);
     };
     // Checked before any folder is made: a target folder that leads out of
     // the monitored folder must not get year or month folders out there.
     for (const QString& path : {source, target})
         if (SafeFile::Outcome inside = SafeFile::checkInside(path, run.base); !inside)
             return fail(inside.error);
-    if (SafeFile::Outcome folder = makeFolderIfMissing(m_fileOps, parentOf(target)); !folder)
+    if (SafeFile::Outcome folder = makeFolderIfMissing(m_fileOps, parentFolder(target).toString()); !folder)
         return fail(folder.error);
     const SafeFile::Outcome moved = m_fileOps.move(source, target);
     if (!moved)
@@ -189,7 +176,8 @@ void OrganizeService::moveOne(MoveRun& run, const FileMoveOperation& entry, int 
     run.moves.append({entry.screenshotId, target, source});
     run.changes.moved.append({source, target});
     run.result.movedFiles.append(entry);
-    Console::printLine(u"   ✅ "_s + positionText(index + 1, count) + u"Moved: "_s + lastComponent(source));
+    Console::printLine(u"   ✅ "_s + positionText(index + 1, count) + u"Moved: "_s +
+                       lastPathComponent(source).toString());
 }
 
 bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remaining)
@@ -239,15 +227,14 @@ bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remai
 // put there or one not yet restored, stays.
 void OrganizeService::removeEmptyLayoutFolders(const UndoData& undoData)
 {
-    QString base = undoData.baseURL.toLocalFile();
-    while (base.size() > 1 && base.endsWith(u'/'))
-        base.chop(1);
+    const QString base = withoutTrailingSlashes(undoData.baseURL.toLocalFile()).toString();
     if (base.isEmpty())
         return;
     const QString layoutRoot = base + u'/' + targetFolderName;
     QSet<QString> candidates;
     for (const UndoOperation& operation : undoData.operations)
-        for (QString folder = parentOf(operation.newPath); isInside(folder, layoutRoot); folder = parentOf(folder))
+        for (QString folder = parentFolder(operation.newPath).toString(); isInside(folder, layoutRoot);
+             folder = parentFolder(folder).toString())
             candidates.insert(folder);
     // Deepest first, so that a folder is tried after the folders inside it.
     QStringList folders(candidates.cbegin(), candidates.cend());
@@ -269,7 +256,7 @@ bool OrganizeService::undoOne(const UndoOperation& operation, int position, int 
     };
     const auto restoredLine = [&] {
         Console::printLine(u"   ✅ "_s + positionText(position, count) + u"Restored: "_s +
-                           lastComponent(operation.originalPath));
+                           lastPathComponent(operation.originalPath).toString());
         return true;
     };
     const bool fileAtNew = SafeFile::stampOf(operation.newPath).has_value();
@@ -281,7 +268,8 @@ bool OrganizeService::undoOne(const UndoOperation& operation, int position, int 
     // row says so, or a move was cut short before the row followed.
     if (!rowAtNew && !(rowAtOriginal && fileAtNew && !SafeFile::isTaken(operation.originalPath)))
         return fail(u"The file at "_s + operation.newPath + u" is not the one that was moved there."_s);
-    if (SafeFile::Outcome folder = makeFolderIfMissing(m_fileOps, parentOf(operation.originalPath)); !folder)
+    if (SafeFile::Outcome folder = makeFolderIfMissing(m_fileOps, parentFolder(operation.originalPath).toString());
+        !folder)
         return fail(folder.error);
     if (SafeFile::Outcome moved = m_fileOps.move(operation.newPath, operation.originalPath); !moved)
         return fail(moved.error);

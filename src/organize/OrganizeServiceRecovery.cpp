@@ -4,6 +4,7 @@
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
 #include "core/DateText.h"
+#include "core/PathUtils.h"
 #include "core/Uuid.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FileOps.h"
@@ -116,7 +117,7 @@ std::optional<OrganizeService::HistoryOperation> OrganizeService::recoverInterru
                            journal->timestamp,
                            DateText::mediumDateAndTime(journal->timestamp) + u": Organized "_s +
                                QString::number(moved.size()) + u" file(s) from "_s +
-                               folder.mid(folder.lastIndexOf(u'/') + 1) + u" (interrupted run)"_s,
+                               lastPathComponent(folder).toString() + u" (interrupted run)"_s,
                            moved.size(),
                            {},
                            UndoData{journal->timestamp, journal->baseURL, moved}};

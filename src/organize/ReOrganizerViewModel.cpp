@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/Console.h"
 #include "core/DateText.h"
+#include "core/PathUtils.h"
 #include "core/ToolJobs.h"
 #include "ingest/ScreenshotMonitor.h"
 
@@ -12,12 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-QString folderOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash <= 0 ? u"/"_s : path.left(slash);
-}
-
 QString layoutSuffix(bool year, bool month)
 {
     if (year && month)
@@ -287,7 +282,7 @@ void ReOrganizerViewModel::updateStats()
     const QList<Screenshot>& screenshots = m_monitor.screenshots();
     QSet<QString> folders;
     for (const Screenshot& screenshot : screenshots)
-        folders.insert(folderOf(screenshot.filePath));
+        folders.insert(parentFolder(screenshot.filePath).toString());
     assign(m_totalFiles, int(screenshots.size()));
     assign(m_totalFolders, int(folders.size()));
 }
@@ -306,7 +301,7 @@ QString ReOrganizerViewModel::describe(const OrganizeService::OrganizationPlan& 
     if (folder.isEmpty())
         return u"Organized screenshots"_s;
     return DateText::mediumDateAndTime(Clock::now()) + u": Organized "_s + QString::number(plan.totalFiles) +
-           u" file(s) from "_s + folder.mid(folder.lastIndexOf(u'/') + 1) + layoutSuffix(year, month);
+           u" file(s) from "_s + lastPathComponent(folder).toString() + layoutSuffix(year, month);
 }
 
 void ReOrganizerViewModel::refreshMonitor()
