@@ -10,6 +10,11 @@ public:
     {
         QTimer::singleShot(delay, context, std::move(task));
     }
+    std::chrono::milliseconds now() const override
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+    }
 };
 } // namespace
 

@@ -136,6 +136,8 @@ private:
     // Files that could not be read while they were changing.
     QList<Screenshot> m_changing;
     std::optional<LogTimer> m_batchTimer;
+    // The pause after a batch follows its length on the scheduler's clock.
+    std::chrono::milliseconds m_batchStart{0};
     bool m_isStopRequested = false;
     std::vector<Slot> m_slots;
     const std::shared_ptr<std::atomic<bool>> m_discarded = std::make_shared<std::atomic<bool>>(false);
@@ -235,6 +237,7 @@ void AnalysisPipeline::ProcessingRun::startBatch()
     const int number = m_batchIndex + 1;
     const QList<Screenshot> batch = m_files.mid(qsizetype(m_batchIndex) * BATCH_SIZE, BATCH_SIZE);
     m_batchTimer.emplace(u"batch_"_s + QString::number(number));
+    m_batchStart = m_pipeline.m_scheduler.now();
     logProcessing(LogLevel::info, u"Processing batch"_s, {{u"batch"_s, number}, {u"files"_s, int(batch.size())}});
     // A replaced run finishing its last batch must not move the progress of
     // the run that replaced it.
@@ -390,12 +393,13 @@ void AnalysisPipeline::ProcessingRun::keepUnsaved(QList<ProcessedFileResult> uns
 
 void AnalysisPipeline::ProcessingRun::endBatch(int batchFiles)
 {
-    const double seconds = m_batchTimer->end({{u"filesProcessed"_s, batchFiles},
-                                              {u"totalProcessed"_s, m_handled},
-                                              {u"memoryMB"_s, MemoryInfo::current().usedMB}});
+    m_batchTimer->end({{u"filesProcessed"_s, batchFiles},
+                       {u"totalProcessed"_s, m_handled},
+                       {u"memoryMB"_s, MemoryInfo::current().usedMB}});
     m_batchTimer.reset();
     ++m_batchIndex;
-    const std::chrono::milliseconds pause = pauseAfterBatch(seconds);
+    const std::chrono::duration<double> spent = m_pipeline.m_scheduler.now() - m_batchStart;
+    const std::chrono::milliseconds pause = pauseAfterBatch(spent.count());
     if (isStopping())
         nextBatch(); // the pause would end early anyway
     else

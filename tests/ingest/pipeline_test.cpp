@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <gtest/gtest.h>
 
@@ -39,22 +40,39 @@ private:
     std::shared_ptr<std::atomic<bool>> m_pressure;
 };
 
-// Text "Visit example.com in <name>", one label and a two-number embedding,
-// after `delayMs` of work; files whose name starts with "blank" give nothing.
+// Text "Visit example.com in <name>", one label and a two-number embedding;
+// files whose name starts with "blank" give nothing. While held, analyses
+// wait until released: a test keeps a batch at work for as long as it needs,
+// however fast or busy the machine.
 class FakeAnalyzer : public ScreenshotMonitor::FileAnalyzer
 {
 public:
-    std::atomic<int> delayMs{0};
     std::atomic<int> running{0};
     std::atomic<int> maxRunning{0};
     std::atomic<int> embeddingCalls{0};
+
+    void hold()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_held = true;
+    }
+    void release()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_held = false;
+        m_released.wakeAll();
+    }
 
     std::optional<QString> recognizeText(const QString& filePath) override
     {
         const int now = ++running;
         for (int seen = maxRunning; now > seen && !maxRunning.compare_exchange_weak(seen, now);)
             ;
-        QThread::msleep(ulong(delayMs.load()));
+        {
+            QMutexLocker lock(&m_mutex);
+            while (m_held)
+                m_released.wait(&m_mutex);
+        }
         --running;
         {
             QMutexLocker lock(&m_mutex);
@@ -101,6 +119,8 @@ private:
     static bool isBlank(const QString& path) { return path.section(u'/', -1).startsWith(u"blank"_s); }
 
     mutable QMutex m_mutex;
+    QWaitCondition m_released;
+    bool m_held = false;
     QHash<QString, int> m_calls;
     bool m_onGuiThread = false;
 };
@@ -117,6 +137,8 @@ protected:
     {
         m_folder = m_monitor->monitoredPath();
     }
+    // A failed assertion must not leave the pool waiting on a hold.
+    ~PipelineTest() override { m_analyzer->release(); }
 
     // Records in the store and in the published list, named "<stem>N.png".
     QList<Screenshot> addFiles(int count, const QString& stem = u"shot"_s, const QString& folder = {})
@@ -201,7 +223,7 @@ protected:
 TEST_F(PipelineTest, FiveFilesRunAsTwoBatchesOfAtMostFourConcurrentAnalyses)
 {
     const QList<Screenshot> files = addFiles(5);
-    m_analyzer->delayMs = 250; // long enough for all four threads to start on a busy machine
+    m_analyzer->hold();
     m_monitor->startBatchProcessing(files);
 
     EXPECT_TRUE(m_log.contains(u"[Processing] [INFO] Starting batch processing pipeline | totalFiles=5, batches=2, "
@@ -211,6 +233,8 @@ TEST_F(PipelineTest, FiveFilesRunAsTwoBatchesOfAtMostFourConcurrentAnalyses)
     EXPECT_EQ(m_monitor->totalToProcess(), 5);
     // The GUI thread is never held up by the analyses.
     EXPECT_EQ(m_analyzer->totalCalls(), 0);
+    ASSERT_TRUE(waitUntil([&] { return m_analyzer->running == 4; }));
+    m_analyzer->release();
     ASSERT_TRUE(finishes());
 
     EXPECT_EQ(m_log.matching(u"Processing batch | batch=1, files=4"_s).size(), 1);
@@ -335,20 +359,22 @@ TEST_F(PipelineTest, PauseAfterABatchGrowsOnlyAboveOneAndTwoSeconds)
 
 TEST_F(PipelineTest, ASlowBatchIsFollowedByTheLongerPause)
 {
-    m_analyzer->delayMs = 1050;
     std::chrono::milliseconds batchEnd{-1};
     std::chrono::milliseconds gap{-1};
     QObject::connect(m_monitor.get(), &ScreenshotMonitor::processedCountChanged, [&](int count) {
-        if (count == 4) {
+        if (count == 4)
             batchEnd = m_time.now();
-            m_analyzer->delayMs = 0;
-        }
     });
     QObject::connect(m_monitor.get(), &ScreenshotMonitor::currentBatchNumberChanged, [&](int number) {
         if (number == 2)
             gap = m_time.now() - batchEnd;
     });
+    m_analyzer->hold();
     m_monitor->startBatchProcessing(addFiles(5));
+    ASSERT_TRUE(waitUntil([&] { return m_analyzer->running == 4; }));
+    // The first batch takes a little over a second of the pipeline's time.
+    m_time.advance(std::chrono::milliseconds(1050));
+    m_analyzer->release();
     ASSERT_TRUE(finishes());
     EXPECT_EQ(gap, std::chrono::milliseconds(100));
 }
@@ -356,7 +382,7 @@ TEST_F(PipelineTest, ASlowBatchIsFollowedByTheLongerPause)
 TEST_F(PipelineTest, OnlyTheCurrentRunAppliesResultsToTheList)
 {
     const QList<Screenshot> files = addFiles(8);
-    m_analyzer->delayMs = 300;
+    m_analyzer->hold();
     m_monitor->startBatchProcessing(files);
     ASSERT_TRUE(waitUntil([&] { return m_analyzer->running > 0; }));
 
@@ -364,6 +390,7 @@ TEST_F(PipelineTest, OnlyTheCurrentRunAppliesResultsToTheList)
     // happens to hold the same records.
     m_monitor->setMonitoredPath(m_dir.filePath(u"Elsewhere"_s));
     ScreenshotMonitorTestAccess::setScreenshots(*m_monitor, files);
+    m_analyzer->release();
     ASSERT_TRUE(runUntil([&] { return m_log.contains(u"Folder changed during processing - stopping"_s); }));
     EXPECT_TRUE(m_log.contains(u"[WARNING] Folder changed during processing - stopping | batchNumber=2"_s));
     EXPECT_FALSE(m_monitor->isProcessing());
@@ -384,7 +411,14 @@ TEST_F(PipelineTest, OnlyTheCurrentRunAppliesResultsToTheList)
 TEST_F(PipelineTest, AReplacingRunTakesOverTheFilesTheOldOneHadNotStarted)
 {
     const QList<Screenshot> first = addFiles(150);
-    m_analyzer->delayMs = 15;
+    // The first run is held in its third batch.
+    QObject::connect(m_monitor.get(), &ScreenshotMonitor::currentBatchNumberChanged,
+                     [&, held = false](int number) mutable {
+                         if (number == 3 && !held) {
+                             held = true;
+                             m_analyzer->hold();
+                         }
+                     });
     m_monitor->startBatchProcessing(first);
     ASSERT_TRUE(runUntil([&] { return m_monitor->currentBatchNumber() >= 3; }));
 
@@ -392,6 +426,7 @@ TEST_F(PipelineTest, AReplacingRunTakesOverTheFilesTheOldOneHadNotStarted)
     // file the first run had not reached.
     const Screenshot found = addFiles(1, u"new"_s).first();
     m_monitor->startBatchProcessing({found, first.last()});
+    m_analyzer->release();
     ASSERT_TRUE(finishes(20000));
 
     const QHash<QString, int> calls = m_analyzer->calls();
@@ -408,10 +443,11 @@ TEST_F(PipelineTest, AReplacingRunTakesOverTheFilesTheOldOneHadNotStarted)
 
 TEST_F(PipelineTest, MemoryPressurePausesBeforeTheNextBatchUntilRelieved)
 {
-    m_analyzer->delayMs = 200;
+    m_analyzer->hold();
     m_monitor->startBatchProcessing(addFiles(8));
     ASSERT_EQ(m_monitor->currentBatchNumber(), 1);
     *m_pressure = true;
+    m_analyzer->release();
 
     ASSERT_TRUE(runUntil([&] { return m_monitor->isUnderMemoryPressure(); }));
     EXPECT_TRUE(m_log.contains(u"[WARNING] Memory pressure detected - pausing | availableMemoryMB=100"_s));
@@ -452,10 +488,17 @@ TEST_F(PipelineTest, CancellingDuringAMemoryPauseEndsTheRunAtOnce)
 TEST_F(PipelineTest, ACancelledRunWritesNothingAfterTheCancel)
 {
     const QList<Screenshot> files = addFiles(16);
-    m_analyzer->delayMs = 100;
+    // Whatever starts after the first batch waits until the cancel.
+    QObject::connect(m_monitor.get(), &ScreenshotMonitor::processedCountChanged, [&, held = false](int count) mutable {
+        if (count == 4 && !held) {
+            held = true;
+            m_analyzer->hold();
+        }
+    });
     m_monitor->startBatchProcessing(files);
     ASSERT_TRUE(runUntil([&] { return m_monitor->processedCount() == 4; }));
     m_monitor->cancelProcessing();
+    m_analyzer->release();
 
     ASSERT_TRUE(runUntil([&] { return m_log.contains(u"[INFO] Batch processing cancelled"_s); }, 1000));
     const int analysed = m_analyzer->totalCalls();
@@ -486,13 +529,14 @@ TEST_F(PipelineTest, NothingStartsForAnEmptyListOrAnotherFolder)
 
 TEST_F(PipelineTest, ProgressStaysWithinBoundsWhenTheTotalIsResetMidRun)
 {
-    m_analyzer->delayMs = 50;
+    m_analyzer->hold();
     m_monitor->startBatchProcessing(addFiles(8));
     // As a library load that found nothing to do would.
     ScreenshotMonitorTestAccess::publishProgress(*m_monitor, {.totalToProcess = 0});
     QList<double> values;
     QObject::connect(m_monitor.get(), &ScreenshotMonitor::processingProgressValueChanged,
                      [&](double value) { values.append(value); });
+    m_analyzer->release();
     ASSERT_TRUE(finishes());
     for (double value : values) {
         EXPECT_TRUE(std::isfinite(value));

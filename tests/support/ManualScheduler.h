@@ -48,7 +48,7 @@ public:
         return true;
     }
 
-    std::chrono::milliseconds now() const { return m_now; }
+    std::chrono::milliseconds now() const override { return m_now; }
     size_t pending() const { return m_tasks.size(); }
 
 private:

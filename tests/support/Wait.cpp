@@ -4,17 +4,31 @@
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
+    // A posted event (a worker's result) ends the wait for it at once; the
+    // tick bounds the wait for a condition that changes without one.
+    const bool hasEventLoop = QThread::currentThread()->eventDispatcher() != nullptr;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    if (hasEventLoop)
+        tick.start(1);
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
+        if (hasEventLoop) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            // And what those events post in turn, so that the condition is
+            // checked once the chain has settled (a relayout after a model change).
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        } else {
+            QThread::msleep(1);
+        }
     }
     return true;
 }
