@@ -16,7 +16,7 @@ void progressContent(CenteredOverlay& stack, const ReOrganizerViewModel& viewMod
                           u"folder.badge.gearshape"_s, PremiumTheme::primaryGradient(), 40},
                          u"Organizing Screenshots"_s,
                          u"Please don't close this window"_s},
-                        current, total, ProgressOverlay::fraction(current, total));
+                        current, total);
 }
 } // namespace
 
@@ -28,5 +28,5 @@ ProgressOverlay::ProgressOverlay(QWidget& window, ReOrganizerViewModel& viewMode
 
 double ProgressOverlay::fraction(int current, int total)
 {
-    return double(current) / double(std::max(total, 1));
+    return ToolProgressCard::fraction(current, total);
 }

@@ -17,7 +17,7 @@ void progressContent(CenteredOverlay& stack, const SpaceSaverViewModel& viewMode
                           u"arrow.down.circle.fill"_s, PremiumTheme::success(), 40},
                          u"Compressing Screenshots"_s,
                          u"Do not close this window"_s},
-                        current, total, CompressionProgressOverlay::fraction(current, total));
+                        current, total);
 }
 } // namespace
 
@@ -29,5 +29,5 @@ CompressionProgressOverlay::CompressionProgressOverlay(QWidget& window, SpaceSav
 
 double CompressionProgressOverlay::fraction(int current, int total)
 {
-    return double(current) / double(total > 1 ? total : 1);
+    return ToolProgressCard::fraction(current, total);
 }

@@ -102,6 +102,28 @@ qreal reach(qreal radius)
 }
 
 namespace {
+// The blurred silhouette `draw` paints into a rectangle of `size`, made once
+// per key, size, colour, radius and pixel ratio, drawn with its top left
+// corner at `topLeft` (less the blur's reach).
+void paintCached(QPainter& painter, const QPointF& topLeft, const QSizeF& size, const QString& key, const QColor& color,
+                 qreal radius, const std::function<void(QPainter&, const QSizeF&)>& draw)
+{
+    const qreal dpr = pixelRatio(painter);
+    const qreal margin = reach(radius);
+    const QString cacheKey = u"softshadow:%1:%2x%3:%4:%5:%6"_s.arg(key)
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(colorKey(color))
+                                 .arg(radius)
+                                 .arg(dpr);
+    QPixmap shadow;
+    if (!QPixmapCache::find(cacheKey, &shadow)) {
+        shadow = blurredSilhouette(size, margin, radius, color, dpr, [&](QPainter& p) { draw(p, size); });
+        QPixmapCache::insert(cacheKey, shadow);
+    }
+    painter.drawPixmap(topLeft - QPointF(margin, margin), shadow);
+}
+
 // The shadow of the shape `outline` draws over a rectangle of `rect`'s size;
 // `shapeKey` names that shape for the cache.
 void paintShape(QPainter& painter, const QRectF& rect, const QString& shapeKey,
@@ -110,22 +132,8 @@ void paintShape(QPainter& painter, const QRectF& rect, const QString& shapeKey,
 {
     if (color.alpha() == 0 || rect.isEmpty())
         return;
-    const qreal dpr = pixelRatio(painter);
-    const qreal margin = reach(radius);
-    const QString key = u"softshadow:%1:%2x%3:%4:%5:%6"_s.arg(shapeKey)
-                            .arg(rect.width())
-                            .arg(rect.height())
-                            .arg(colorKey(color))
-                            .arg(radius)
-                            .arg(dpr);
-    QPixmap shadow;
-    if (!QPixmapCache::find(key, &shadow)) {
-        const QSizeF size = rect.size();
-        shadow = blurredSilhouette(size, margin, radius, color, dpr,
-                                   [&](QPainter& p) { p.fillPath(outline(QRectF(QPointF(), size)), Qt::black); });
-        QPixmapCache::insert(key, shadow);
-    }
-    painter.drawPixmap(rect.topLeft() + offset - QPointF(margin, margin), shadow);
+    paintCached(painter, rect.topLeft() + offset, rect.size(), shapeKey, color, radius,
+                [&](QPainter& p, const QSizeF& size) { p.fillPath(outline(QRectF(QPointF(), size)), Qt::black); });
 }
 } // namespace
 
@@ -155,22 +163,9 @@ void paintPixmap(QPainter& painter, const QRectF& target, const QPixmap& picture
 {
     if (color.alpha() == 0 || target.isEmpty() || picture.isNull())
         return;
-    const qreal dpr = pixelRatio(painter);
-    const qreal margin = reach(radius);
-    const QString cacheKey = u"softshadow:pixmap:%1:%2x%3:%4:%5:%6"_s.arg(key)
-                                 .arg(target.width())
-                                 .arg(target.height())
-                                 .arg(colorKey(color))
-                                 .arg(radius)
-                                 .arg(dpr);
-    QPixmap glow;
-    if (!QPixmapCache::find(cacheKey, &glow)) {
-        const QSizeF size = target.size();
-        glow = blurredSilhouette(size, margin, radius, color, dpr,
-                                 [&](QPainter& p) { p.drawPixmap(QRectF(QPointF(), size), picture, picture.rect()); });
-        QPixmapCache::insert(cacheKey, glow);
-    }
-    painter.drawPixmap(target.topLeft() - QPointF(margin, margin), glow);
+    paintCached(
+        painter, target.topLeft(), target.size(), u"pixmap:"_s + key, color, radius,
+        [&](QPainter& p, const QSizeF& size) { p.drawPixmap(QRectF(QPointF(), size), picture, picture.rect()); });
 }
 
 } // namespace SoftShadow

@@ -9,16 +9,23 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
-void addToolProgressCard(CenteredOverlay& stack, const ToolProgressCard& card, int current, int total, double fraction)
+double ToolProgressCard::fraction(int current, int total)
+{
+    return double(current) / double(std::max(total, 1));
+}
+
+void addToolProgressCard(CenteredOverlay& stack, const ToolProgressCard& card, int current, int total)
 {
     stack.addLayer(new DimmedBackdrop);
     auto* panel = new RoundedPanel(RoundedBackground::overlayPanel(), 40);
     QBoxLayout* column = panel->contentLayout();
     column->setSpacing(24);
     auto* ring = new ProgressRing(card.ring);
-    ring->setFraction(fraction);
+    ring->setFraction(ToolProgressCard::fraction(current, total));
     column->addWidget(ring, 0, Qt::AlignHCenter);
 
     auto* texts = new QVBoxLayout;

@@ -14,5 +14,8 @@ struct ToolProgressCard
     ProgressRing::Style ring;
     QString title;
     QString warning;
+
+    // Files done over the total, 0 for an empty total.
+    static double fraction(int current, int total);
 };
-void addToolProgressCard(CenteredOverlay& stack, const ToolProgressCard& card, int current, int total, double fraction);
+void addToolProgressCard(CenteredOverlay& stack, const ToolProgressCard& card, int current, int total);
