@@ -28,6 +28,7 @@
 #include "platform/HunspellSpellChecker.h"
 #include "support/BenchSupport.h"
 #include "support/MonitorServices.h"
+#include "support/OneFolderChooser.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -43,18 +44,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const std::atomic<bool> kRunning{false};
-
-class OneFolderChooser : public FolderChooser
-{
-public:
-    explicit OneFolderChooser(QString folder)
-        : m_folder(std::move(folder))
-    {}
-    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
-
-private:
-    QString m_folder;
-};
 
 // A folder of small screenshots whose rows hold what analysis stores: a
 // paragraph of text, labels and a 100-d vector.

@@ -41,6 +41,7 @@
 #include "support/BenchSupport.h"
 #include "support/MonitorServices.h"
 #include "support/MonitorTestAccess.h"
+#include "support/OneFolderChooser.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -216,19 +217,6 @@ public:
 
 private:
     std::shared_ptr<ServiceAnalyzer> m_real;
-};
-
-// Answers the folder dialog with one folder, as the person would.
-class OneFolderChooser : public FolderChooser
-{
-public:
-    explicit OneFolderChooser(QString folder)
-        : m_folder(std::move(folder))
-    {}
-    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
-
-private:
-    QString m_folder;
 };
 
 void grantFolder(ScreenshotMonitor& monitor, const QString& folder)

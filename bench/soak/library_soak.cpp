@@ -18,6 +18,7 @@
 #include "platform/SafeFile.h"
 #include "support/BenchSupport.h"
 #include "support/MonitorServices.h"
+#include "support/OneFolderChooser.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -73,18 +74,6 @@ public:
         sight.text = image.text(u"Caption"_s);
         return sight;
     }
-};
-
-class OneFolderChooser : public FolderChooser
-{
-public:
-    explicit OneFolderChooser(QString folder)
-        : m_folder(std::move(folder))
-    {}
-    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
-
-private:
-    QString m_folder;
 };
 
 void say(const char* line)
