@@ -395,7 +395,7 @@ int main(int argc, char** argv)
         const auto passedOver =
             std::count_if(index->blocks().begin(), index->blocks().end(),
                           [&](const auto& placement) { return !placement.block->mayContain(folded); });
-        std::printf("  %-28s passed over by %lld of %zu blocks' trigram filters\n", qPrintable(query.text),
+        std::printf("  %-28s passed over by %lld of %zu blocks' gram filters\n", qPrintable(query.text),
                     qlonglong(passedOver), index->blocks().size());
     }
     const Latencies oursRare = searchLatencies(*search, library, cache, rare);

@@ -114,25 +114,35 @@ struct Run
 class BlockScorer
 {
 public:
+    // A rare term is in few blocks: the others are passed over without
+    // reading their text.
     BlockScorer(const SearchIndex::Placement& placement, const QList<Screenshot>& library,
                 const std::vector<Needle>& needles)
         : m_block(*placement.block)
         , m_first(placement.first)
         , m_library(library)
         , m_needles(needles)
-        , m_found(size_t(m_block.count) * needles.size(), 0)
-    {}
+        , m_mayBeContained(needles.size())
+        , m_mayBeWhole(needles.size())
+    {
+        for (size_t needle = 0; needle < m_needles.size(); ++needle) {
+            m_mayBeContained[needle] = m_block.mayContain(m_needles[needle].contained.needle());
+            m_mayBeWhole[needle] = m_block.mayContain(m_needles[needle].whole.needle());
+            m_mayFindAny = m_mayFindAny || m_mayBeContained[needle] || m_mayBeWhole[needle];
+        }
+    }
+
+    // False when no term is in any of the block's texts: every member then
+    // scores 0 points for text.
+    bool mayFindAny() const { return m_mayFindAny; }
 
     void findAll(const std::vector<Run>& runs)
     {
-        // A rare term is in few blocks: the others are passed over without
-        // reading their text.
-        std::vector<quint8> mayBeContained(m_needles.size());
-        std::vector<quint8> mayBeWhole(m_needles.size());
-        for (size_t needle = 0; needle < m_needles.size(); ++needle) {
-            mayBeContained[needle] = m_block.mayContain(m_needles[needle].contained.needle());
-            mayBeWhole[needle] = m_block.mayContain(m_needles[needle].whole.needle());
-        }
+        if (!m_mayFindAny)
+            return;
+        m_found.assign(size_t(m_block.count) * m_needles.size(), 0);
+        const std::vector<quint8>& mayBeContained = m_mayBeContained;
+        const std::vector<quint8>& mayBeWhole = m_mayBeWhole;
         for (const Scan& scan : kScans) {
             for (size_t needle = 0; needle < m_needles.size(); ++needle) {
                 if (m_block.texts[scan.field].empty() || !(scan.wholeElement ? mayBeWhole : mayBeContained)[needle])
@@ -163,6 +173,8 @@ public:
 
     int points(qsizetype member) const
     {
+        if (m_found.empty())
+            return 0;
         int points = 0;
         const quint8* found = &m_found[size_t(member) * m_needles.size()];
         for (size_t needle = 0; needle < m_needles.size(); ++needle)
@@ -180,7 +192,10 @@ private:
     qsizetype m_first;
     const QList<Screenshot>& m_library;
     const std::vector<Needle>& m_needles;
-    std::vector<quint8> m_found; // member × needle
+    std::vector<quint8> m_mayBeContained; // per needle
+    std::vector<quint8> m_mayBeWhole;
+    bool m_mayFindAny = false;
+    std::vector<quint8> m_found; // member × needle, once found
 };
 
 // The block's members as runs of neighbours: all of it, or the given
@@ -290,8 +305,13 @@ class SimilarityEstimates
 public:
     SimilarityEstimates(const std::optional<QList<double>>& queryEmbedding, bool onlyHitsMatter)
         : m_unitQuery(unitVector(queryEmbedding))
+        , m_hasQuery(queryEmbedding && !queryEmbedding->isEmpty())
         , m_onlyHitsMatter(onlyHitsMatter)
     {}
+
+    // False when no member of the block can have a similarity bonus: the
+    // query has no embedding, or none of the members has one.
+    bool mayAddToAny(const SearchIndex::Block& block) const { return m_hasQuery && block.dimensions != 0; }
 
     bool rulesOut(const SearchIndex::Block& block, qsizetype member, int points, double recency) const
     {
@@ -308,6 +328,7 @@ public:
 
 private:
     std::vector<float> m_unitQuery;
+    bool m_hasQuery;
     bool m_onlyHitsMatter;
 };
 
@@ -387,10 +408,14 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
     std::vector<std::vector<Hit>> hitsOfBlock(blocks.size());
     SearchPool::parallelFor(pool, qsizetype(blocks.size()), [&](qsizetype k) {
         const SearchIndex::Placement& placement = blocks[size_t(k)];
+        BlockScorer scorer(placement, library, needles);
+        // Without text points or a similarity bonus a member scores 0 (the
+        // recency bonus is only added to a positive score).
+        if (threshold >= 0 && !scorer.mayFindAny() && !estimates.mayAddToAny(*placement.block))
+            return;
         const std::vector<Run> runs = runsOf(placement, members);
         if (runs.empty() || cancelled)
             return;
-        BlockScorer scorer(placement, library, needles);
         scorer.findAll(runs);
         std::vector<Hit>& hits = hitsOfBlock[size_t(k)];
         for (const Run& run : runs) {

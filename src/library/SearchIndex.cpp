@@ -162,38 +162,62 @@ private:
     quint32 m_member = 0;
 };
 
-// A trigram of bytes is a 24-bit number: exact as an index while the
-// block's trigrams are counted, hashed down to the filter's size after.
-constexpr size_t kTrigramSpace = size_t(1) << 24;
-constexpr int kBitsPerTrigram = 8; // about one false "maybe" in nine per trigram
+// The filter holds the block's byte trigrams and its byte 4-grams: a made-up
+// name or a code is usually made of trigrams that everyday words have too,
+// but of 4-grams that they do not. A trigram is a 24-bit number, exact as an
+// index while the block's grams are counted; a 4-gram is hashed to 24 bits
+// first (trigrams and 4-grams sharing a number is one false "maybe" more).
+// Both are hashed down to the filter's size after.
+constexpr size_t kGramSpace = size_t(1) << 24;
+constexpr int kBitsPerGram = 8; // about one false "maybe" in nine per gram
 constexpr size_t kFewestFilterBits = 512;
 
-quint32 trigramAt(const char* at)
-{
-    return quint32(quint8(at[0])) << 16 | quint32(quint8(at[1])) << 8 | quint32(quint8(at[2]));
-}
-
-size_t filterBit(quint32 trigram, size_t bitCount)
+quint32 spread(quint64 value, int bits)
 {
     // Fibonacci hashing: the top bits of the product spread neighbouring
-    // trigrams over the whole filter; bitCount is a power of two.
-    return size_t((quint64(trigram) * 0x9E3779B97F4A7C15ull) >> 40) & (bitCount - 1);
+    // values over the whole range.
+    return quint32((value * 0x9E3779B97F4A7C15ull) >> (64 - bits));
 }
 
-// The trigrams of a text read in place, as its folded bytes would give them.
-quint32 asciiLowerTrigramAt(const char16_t* at)
+size_t filterBit(quint32 gram, size_t bitCount)
 {
-    const auto lower = [](char16_t c) { return quint32(c + (char16_t(c - u'A') < 26 ? 32 : 0)); };
-    return lower(at[0]) << 16 | lower(at[1]) << 8 | lower(at[2]);
+    // bitCount is a power of two of at most 2^24 bits.
+    return size_t(spread(gram, 24)) & (bitCount - 1);
 }
 
-class TrigramSet
+// Calls add(gram) for every trigram and 4-gram of the bytes, each byte given
+// by byteOf(unit).
+template <typename Unit, typename ByteOf, typename Add>
+void forEachGram(const Unit* text, size_t size, ByteOf byteOf, Add add)
+{
+    quint32 window = 0;
+    for (size_t i = 0; i < size; ++i) {
+        window = window << 8 | quint32(byteOf(text[i]));
+        if (i >= 2)
+            add(window & 0xFFFFFF);
+        if (i >= 3)
+            add(spread(window, 24));
+    }
+}
+
+quint8 byteOf(char c)
+{
+    return quint8(c);
+}
+
+// The bytes of a text read in place, as its folded copy would hold them.
+quint32 asciiLowerByteOf(char16_t c)
+{
+    return quint32(c + (char16_t(c - u'A') < 26 ? 32 : 0));
+}
+
+class GramSet
 {
 public:
-    void add(quint32 trigram)
+    void add(quint32 gram)
     {
-        quint64& word = m_seen[trigram / 64];
-        const quint64 bit = quint64(1) << (trigram % 64);
+        quint64& word = m_seen[gram / 64];
+        const quint64 bit = quint64(1) << (gram % 64);
         m_distinct += (word & bit) == 0;
         word |= bit;
     }
@@ -202,35 +226,32 @@ public:
     const std::vector<quint64>& words() const { return m_seen; }
 
 private:
-    std::vector<quint64> m_seen = std::vector<quint64>(kTrigramSpace / 64, 0);
+    std::vector<quint64> m_seen = std::vector<quint64>(kGramSpace / 64, 0);
     size_t m_distinct = 0;
 };
 
-void addTrigramFilter(SearchIndex::Block& block, const QList<Screenshot>& library, qsizetype first)
+void addGramFilter(SearchIndex::Block& block, const QList<Screenshot>& library, qsizetype first)
 {
-    TrigramSet trigrams;
-    for (const std::string& text : block.texts) {
-        for (size_t i = 0; i + 3 <= text.size(); ++i)
-            trigrams.add(trigramAt(text.data() + i));
-    }
+    GramSet grams;
+    const auto add = [&grams](quint32 gram) { grams.add(gram); };
+    for (const std::string& text : block.texts)
+        forEachGram(text.data(), text.size(), byteOf, add);
     for (int field = 0; field < SearchIndex::fieldCount; ++field) {
         for (const quint32 member : block.originals[size_t(field)]) {
             const QString& text = *SearchIndex::originalText(library.at(first + member), SearchIndex::Field(field));
-            for (qsizetype i = 0; i + 3 <= text.size(); ++i)
-                trigrams.add(asciiLowerTrigramAt(QStringView(text).utf16() + i));
+            forEachGram(QStringView(text).utf16(), size_t(text.size()), asciiLowerByteOf, add);
         }
     }
-    const size_t distinct = trigrams.distinct();
-    const std::vector<quint64>& seen = trigrams.words();
+    const size_t distinct = grams.distinct();
+    const std::vector<quint64>& seen = grams.words();
     size_t bitCount = kFewestFilterBits;
-    while (bitCount < distinct * kBitsPerTrigram && bitCount < kTrigramSpace)
+    while (bitCount < distinct * kBitsPerGram && bitCount < kGramSpace)
         bitCount *= 2;
-    block.trigramBits.assign(bitCount / 64, 0);
+    block.gramBits.assign(bitCount / 64, 0);
     for (size_t word = 0; word < seen.size(); ++word) {
         for (quint64 bits = seen[word]; bits != 0; bits &= bits - 1) {
-            const auto trigram = quint32(word * 64 + size_t(std::countr_zero(bits)));
-            const size_t bit = filterBit(trigram, bitCount);
-            block.trigramBits[bit / 64] |= quint64(1) << (bit % 64);
+            const size_t bit = filterBit(quint32(word * 64 + size_t(std::countr_zero(bits))), bitCount);
+            block.gramBits[bit / 64] |= quint64(1) << (bit % 64);
         }
     }
 }
@@ -278,7 +299,7 @@ std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& li
         writer.add(screenshot);
     }
     writer.finish();
-    addTrigramFilter(*block, library, range.first);
+    addGramFilter(*block, library, range.first);
     return block;
 }
 
@@ -304,15 +325,15 @@ size_t hashOf(const QDateTime& time)
 
 bool SearchIndex::Block::mayContain(std::string_view needle) const
 {
-    if (trigramBits.empty())
+    if (gramBits.empty())
         return true;
-    const size_t bitCount = trigramBits.size() * 64;
-    for (size_t i = 0; i + 3 <= needle.size(); ++i) {
-        const size_t bit = filterBit(trigramAt(needle.data() + i), bitCount);
-        if ((trigramBits[bit / 64] & (quint64(1) << (bit % 64))) == 0)
-            return false;
-    }
-    return true;
+    const size_t bitCount = gramBits.size() * 64;
+    bool absent = false;
+    forEachGram(needle.data(), needle.size(), byteOf, [&](quint32 gram) {
+        const size_t bit = filterBit(gram, bitCount);
+        absent = absent || (gramBits[bit / 64] & (quint64(1) << (bit % 64))) == 0;
+    });
+    return !absent;
 }
 
 void SearchIndex::Block::markHolders(Field field, const SubstringFinder& finder, qsizetype from, qsizetype to,
@@ -362,9 +383,9 @@ void SearchIndex::Block::forEachInPlace(Field field, qsizetype from, qsizetype t
 
 size_t SearchIndex::Block::memoryBytes() const
 {
-    size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) +
-                   trigramBits.capacity() * sizeof(quint64) + createdMSecs.capacity() * sizeof(qint64) +
-                   unitEmbeddings.capacity() * sizeof(float) + hasUnitEmbedding.capacity();
+    size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) + gramBits.capacity() * sizeof(quint64) +
+                   createdMSecs.capacity() * sizeof(qint64) + unitEmbeddings.capacity() * sizeof(float) +
+                   hasUnitEmbedding.capacity();
     for (int field = 0; field < fieldCount; ++field)
         bytes += texts[field].capacity() + (starts[field].capacity() + originals[field].capacity()) * sizeof(quint32);
     return bytes;

@@ -78,11 +78,11 @@ public:
         qsizetype dimensions = 0;
         std::vector<float> unitEmbeddings;
         std::vector<quint8> hasUnitEmbedding;
-        // Which byte trigrams occur in any of the texts, hashed to bits
-        // (a one-hash Bloom filter sized to the block's distinct trigrams):
-        // a term with a trigram whose bit is clear is in none of the texts,
-        // and the block is not scanned for it.
-        std::vector<quint64> trigramBits;
+        // Which byte trigrams and 4-grams occur in any of the texts, hashed
+        // to bits (a one-hash Bloom filter sized to the block's distinct
+        // grams): a term with a gram whose bit is clear is in none of the
+        // texts, and the block is not scanned for it.
+        std::vector<quint64> gramBits;
 
         // Where a scan records what it found: marks[member * stride] |= bit.
         struct Marks

@@ -342,10 +342,11 @@ protected:
                                const QStringList& queries = {u"invoice"_s, u"INVOICE PAYMENT"_s, u"éclair"_s,
                                                              u"Éclair über"_s, u"ice pay"_s, u"x"_s, u"voice"_s, u" "_s,
                                                              u"receipt error"_s, u"nothing"_s, u"Shot 12"_s, u"zone"_s},
-                               const TextFolder* folder = nullptr)
+                               const TextFolder* folder = nullptr,
+                               const std::optional<QList<double>>& embedding = QList<double>{1, 1, 1})
     {
         for (const QString& text : queries) {
-            const GallerySearch::Query q = query(text, QList<double>{1, 1, 1});
+            const GallerySearch::Query q = query(text, embedding);
             QList<std::pair<QString, double>> expected;
             for (qsizetype i = 0; i < library.size(); ++i) {
                 if (members && !std::binary_search(members->begin(), members->end(), i))
@@ -403,9 +404,10 @@ TEST_F(ReferenceTest, ARebuiltIndexRefoldsOnlyChangedBlocksAndNeverServesStaleTe
 }
 
 // Texts of random words, so that most terms are rare and most blocks are
-// passed over by their trigram filters: whatever a filter passes over must
-// not have held the term.
-TEST_F(ReferenceTest, TrigramFiltersNeverDropAHitOfTheBlockScan)
+// passed over by their gram filters: whatever a filter passes over must not
+// have held the term. Without a query embedding such blocks are not scored
+// at all, so their members must not have been hits.
+TEST_F(ReferenceTest, GramFiltersNeverDropAHitOfTheBlockScan)
 {
     std::mt19937 random(41);
     const QString letters = u"abcdefghijklmnopqrstuvwxyzéüß"_s;
@@ -424,8 +426,13 @@ TEST_F(ReferenceTest, TrigramFiltersNeverDropAHitOfTheBlockScan)
     };
     QList<Screenshot> library;
     for (int i = 0; i < 3000; ++i) {
-        Screenshot s = shot(u"Shot %1 %2.png"_s.arg(i).arg(word()), daysAgo(double(pick(60))));
+        // Some dated a few days ahead: their recency bonus is above 2.
+        Screenshot s = shot(u"Shot %1 %2.png"_s.arg(i).arg(word()), daysAgo(double(pick(63)) - 3));
         s.ocrText = words(pick(40));
+        // Embeddings in some blocks only: similarity-only hits where the
+        // filters pass the block over.
+        if (i < 1500 && pick(3) == 0)
+            s.embedding = QList<double>{double(pick(5)), double(pick(5)) - 2, 1};
         if (pick(4) == 0)
             s.userNotes = words(1 + pick(3));
         for (qsizetype tag = pick(3); tag > 0; --tag)
@@ -454,6 +461,7 @@ TEST_F(ReferenceTest, TrigramFiltersNeverDropAHitOfTheBlockScan)
         queries.append(word());
     }
     expectSameAsReference(library, *index, nullptr, queries);
+    expectSameAsReference(library, *index, nullptr, queries, nullptr, std::nullopt);
 
     // Every piece of every text passes its block's filter, and an absent
     // term is passed over by most blocks.
