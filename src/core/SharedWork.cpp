@@ -46,14 +46,20 @@ void SharedWork::recruit()
 
 void SharedWork::help()
 {
+    helpWhileQueued();
+    std::lock_guard lock(m_mutex);
+    --m_helpers;
+    m_changed.notify_all();
+}
+
+void SharedWork::helpWhileQueued()
+{
     std::unique_lock lock(m_mutex);
     while (!m_parts.empty()) {
         Part part = std::move(m_parts.front());
         m_parts.pop_front();
         finish(lock, part);
     }
-    --m_helpers;
-    m_changed.notify_all();
 }
 
 bool SharedWork::take(Group& group, Part& part)

@@ -54,6 +54,11 @@ public:
         int m_unfinished = 0; // guarded by the work's mutex
     };
 
+    // Runs the parts waiting to be taken on the calling thread until none is
+    // left: a thread done with its own work helps before it goes back to the
+    // pool, where no post would recruit it for parts posted earlier.
+    void helpWhileQueued();
+
     bool isShared() const { return m_pool != nullptr; }
     // Parts run by a thread other than the one that waits for their group.
     int helpedParts() const;

@@ -46,8 +46,10 @@ public:
     // charge `account`; null when stopped.
     QImage ink(const QImage& image, const std::stop_token& stop = {}, CpuAccount* account = nullptr);
 
-    // Consecutive lines recognised as one part, each on its own.
-    static constexpr int linesPerBand = 2;
+    // Consecutive lines recognised as one part, each on its own. One: the
+    // lines of the page laid out last are what a batch's end waits for, and
+    // the finer they are shared, the sooner every engine is done with them.
+    static constexpr int linesPerBand = 1;
     // Pictures above this many pixels are laid out in tiles of about tilePixels.
     static constexpr qint64 tileAbovePixels = 24'000'000;
     static constexpr qint64 tilePixels = 8'000'000;

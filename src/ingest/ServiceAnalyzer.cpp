@@ -116,6 +116,9 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     sight.stopped = stop.stop_requested();
     if (sight.text)
         addScreenKinds(sight.labels, *sight.text, screenLook);
+    // The batch ends with its last file; until then this thread is better
+    // spent on the other files' parts.
+    m_work.helpWhileQueued();
     return sight;
 }
 

@@ -248,6 +248,20 @@ TEST_F(SharedWorkTest, AStoppedGroupDropsItsWaitingPartsAndItsRunningPartSeesThe
     m_pool.waitForDone();
 }
 
+namespace {
+// Posts `count` parts that each note the thread they ran on (the threads are
+// one at a time here) and count themselves done.
+void postRecorded(SharedWork::Group& group, int count, std::set<std::thread::id>& threads, std::atomic<int>& done)
+{
+    for (int i = 0; i < count; ++i) {
+        group.post([&] {
+            threads.insert(std::this_thread::get_id());
+            ++done;
+        });
+    }
+}
+} // namespace
+
 TEST(SharedWork, AThreadWaitingForItsRunningPartHelpsWithOtherGroups)
 {
     // One helper thread: A's part runs on it until B's parts are all done,
@@ -267,12 +281,7 @@ TEST(SharedWork, AThreadWaitingForItsRunningPartHelpsWithOtherGroups)
     ASSERT_TRUE(eventually([&] { return bool(aStarted); }));
     std::thread other([&] {
         SharedWork::Group b(work);
-        for (int i = 0; i < 5; ++i) {
-            b.post([&] {
-                bThreads.insert(std::this_thread::get_id());
-                ++bDone;
-            });
-        }
+        postRecorded(b, 5, bThreads, bDone);
         bPosted.set_value();
         eventually([&] { return bDone == 5; });
     });
@@ -281,6 +290,37 @@ TEST(SharedWork, AThreadWaitingForItsRunningPartHelpsWithOtherGroups)
     EXPECT_EQ(bDone, 5);
     EXPECT_EQ(bThreads, std::set<std::thread::id>{std::this_thread::get_id()});
     other.join();
+    pool.waitForDone();
+}
+
+TEST(SharedWork, AThreadDoneWithItsOwnWorkTakesThePartsNobodyHasTakenYet)
+{
+    // The pool's one thread is busy, so nothing was recruited for B's parts;
+    // a thread that finished its own work runs them before it returns.
+    Workers::Pool pool(QStringLiteral("analysis"), 1, true);
+    SharedWork work(&pool);
+    std::promise<void> release;
+    pool.start([future = release.get_future().share()] { future.wait(); });
+    std::set<std::thread::id> bThreads;
+    std::atomic<int> bDone{0};
+    std::promise<void> bPosted;
+    std::promise<void> bHelped;
+    std::thread other([&] {
+        SharedWork::Group b(work);
+        postRecorded(b, 5, bThreads, bDone);
+        bPosted.set_value();
+        bHelped.get_future().wait();
+        b.wait();
+    });
+    bPosted.get_future().wait();
+    work.helpWhileQueued();
+    EXPECT_EQ(bDone, 5);
+    EXPECT_EQ(bThreads, std::set<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(work.helpedParts(), 5);
+    bHelped.set_value();
+    other.join();
+    work.helpWhileQueued(); // nothing left: returns at once
+    release.set_value();
     pool.waitForDone();
 }
 
