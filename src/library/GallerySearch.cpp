@@ -136,6 +136,34 @@ public:
     // scores 0 points for text.
     bool mayFindAny() const { return m_mayFindAny; }
 
+    // The parts of `runs` in segments whose filters may hold a term: members
+    // elsewhere score 0 points for text.
+    std::vector<Run> narrowed(const std::vector<Run>& runs) const
+    {
+        std::vector<Run> narrowed;
+        if (!m_mayFindAny)
+            return narrowed;
+        constexpr qsizetype size = SearchIndex::Block::segmentSize;
+        qsizetype known = -1; // the last segment asked about
+        bool mayHold = false;
+        for (const Run& run : runs) {
+            for (qsizetype from = run.from; from < run.to;) {
+                const qsizetype segment = from / size;
+                const qsizetype to = std::min(run.to, (segment + 1) * size);
+                if (segment != known) {
+                    known = segment;
+                    mayHold = segmentMayHoldATerm(segment);
+                }
+                if (mayHold && !narrowed.empty() && narrowed.back().to == from)
+                    narrowed.back().to = to;
+                else if (mayHold)
+                    narrowed.push_back({from, to});
+                from = to;
+            }
+        }
+        return narrowed;
+    }
+
     void findAll(const std::vector<Run>& runs)
     {
         if (!m_mayFindAny)
@@ -183,6 +211,17 @@ public:
     }
 
 private:
+    bool segmentMayHoldATerm(qsizetype segment) const
+    {
+        for (size_t needle = 0; needle < m_needles.size(); ++needle) {
+            if ((m_mayBeContained[needle] &&
+                 m_block.segmentMayContain(segment, m_needles[needle].contained.needle())) ||
+                (m_mayBeWhole[needle] && m_block.segmentMayContain(segment, m_needles[needle].whole.needle())))
+                return true;
+        }
+        return false;
+    }
+
     SearchIndex::Block::Marks marksOf(size_t needle, const Scan& scan)
     {
         return {m_found.data() + needle, m_needles.size(), quint8(scan.found)};
@@ -416,9 +455,13 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
         const std::vector<Run> runs = runsOf(placement, members);
         if (runs.empty() || cancelled)
             return;
-        scorer.findAll(runs);
+        const std::vector<Run> scanned = scorer.narrowed(runs);
+        scorer.findAll(scanned);
+        // Members outside the scanned runs score 0 unless a similarity bonus
+        // is possible.
+        const bool everyMember = threshold < 0 || estimates.mayAddToAny(*placement.block);
         std::vector<Hit>& hits = hitsOfBlock[size_t(k)];
-        for (const Run& run : runs) {
+        for (const Run& run : everyMember ? runs : scanned) {
             for (qsizetype member = run.from; member < run.to; ++member) {
                 if (cancelled.load(std::memory_order_relaxed))
                     return;

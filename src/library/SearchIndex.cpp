@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <span>
 #include <unordered_map>
 
 namespace {
@@ -162,14 +163,15 @@ private:
     quint32 m_member = 0;
 };
 
-// The filter holds the block's byte trigrams and its byte 4-grams: a made-up
-// name or a code is usually made of trigrams that everyday words have too,
-// but of 4-grams that they do not. A trigram is a 24-bit number, exact as an
-// index while the block's grams are counted; a 4-gram is hashed to 24 bits
-// first (trigrams and 4-grams sharing a number is one false "maybe" more).
-// Both are hashed down to the filter's size after.
-constexpr size_t kGramSpace = size_t(1) << 24;
-constexpr int kBitsPerGram = 8; // about one false "maybe" in nine per gram
+// The filters hold byte trigrams and byte 4-grams: a made-up name or a code
+// is usually made of trigrams that everyday words have too, but of 4-grams
+// that they do not. A trigram is a 24-bit number; a 4-gram is hashed to 24
+// bits (trigrams and 4-grams sharing a number is one false "maybe" more).
+// Both are hashed down to a filter's size.
+constexpr int kBlockBitsPerGram = 8;   // about one false "maybe" in nine per gram
+constexpr int kSegmentBitsPerGram = 3; // one in four: a term has several grams
+constexpr size_t kLargestBlockFilter = size_t(1) << 22;
+constexpr size_t kLargestSegmentFilter = size_t(1) << 18;
 constexpr size_t kFewestFilterBits = 512;
 
 quint32 spread(quint64 value, int bits)
@@ -211,49 +213,96 @@ quint32 asciiLowerByteOf(char16_t c)
     return quint32(c + (char16_t(c - u'A') < 26 ? 32 : 0));
 }
 
-class GramSet
+// A one-hash Bloom filter of grams filled at its largest size, then folded
+// (its upper half ORed onto its lower half, as often as it may) down to the
+// size its distinct grams ask for: a gram's bit at the smaller size is the
+// same bit with the top bit of its number dropped.
+class GramFilterBuilder
 {
 public:
+    explicit GramFilterBuilder(size_t largestBits)
+        : m_bits(largestBits / 64, 0)
+    {}
+
     void add(quint32 gram)
     {
-        quint64& word = m_seen[gram / 64];
-        const quint64 bit = quint64(1) << (gram % 64);
-        m_distinct += (word & bit) == 0;
-        word |= bit;
+        const size_t bit = filterBit(gram, m_bits.size() * 64);
+        m_bits[bit / 64] |= quint64(1) << (bit % 64);
     }
 
-    size_t distinct() const { return m_distinct; }
-    const std::vector<quint64>& words() const { return m_seen; }
+    // The grams of the texts of the block's members [fromMember, toMember),
+    // folded copies and texts read in place alike.
+    void addTexts(const SearchIndex::Block& block, const QList<Screenshot>& library, qsizetype first,
+                  quint32 fromMember, quint32 toMember)
+    {
+        const auto add = [this](quint32 gram) { this->add(gram); };
+        for (int field = 0; field < SearchIndex::fieldCount; ++field) {
+            const std::vector<quint32>& starts = block.starts[size_t(field)];
+            const quint32 from = starts[fromMember];
+            forEachGram(block.texts[size_t(field)].data() + from, starts[toMember] - from, byteOf, add);
+            const std::vector<quint32>& inPlace = block.originals[size_t(field)];
+            for (auto it = std::lower_bound(inPlace.begin(), inPlace.end(), fromMember);
+                 it != inPlace.end() && *it < toMember; ++it) {
+                const QString& text = *SearchIndex::originalText(library.at(first + *it), SearchIndex::Field(field));
+                forEachGram(QStringView(text).utf16(), size_t(text.size()), asciiLowerByteOf, add);
+            }
+        }
+    }
+
+    // The filter, folded to at least `bitsPerGram` bits per distinct gram
+    // where its largest size allows; the builder starts empty again.
+    void takeInto(int bitsPerGram, std::vector<quint64>& filters)
+    {
+        size_t set = 0;
+        for (const quint64 word : m_bits)
+            set += size_t(std::popcount(word));
+        // Linear counting: n distinct grams set about m(1 - e^(-n/m)) of m bits.
+        const double largest = double(m_bits.size() * 64);
+        const double distinct = -largest * std::log1p(-double(set) / largest); // all set: infinite
+        const double wanted = std::max(double(kFewestFilterBits), distinct * bitsPerGram);
+        size_t words = m_bits.size();
+        while (double(words * 32) >= wanted) {
+            words /= 2;
+            for (size_t i = 0; i < words; ++i)
+                m_bits[i] |= m_bits[i + words];
+        }
+        filters.insert(filters.end(), m_bits.begin(), m_bits.begin() + qsizetype(words));
+        std::fill(m_bits.begin(), m_bits.end(), 0);
+    }
 
 private:
-    std::vector<quint64> m_seen = std::vector<quint64>(kGramSpace / 64, 0);
-    size_t m_distinct = 0;
+    std::vector<quint64> m_bits;
 };
 
-void addGramFilter(SearchIndex::Block& block, const QList<Screenshot>& library, qsizetype first)
+void addGramFilters(SearchIndex::Block& block, const QList<Screenshot>& library, qsizetype first)
 {
-    GramSet grams;
-    const auto add = [&grams](quint32 gram) { grams.add(gram); };
-    for (const std::string& text : block.texts)
-        forEachGram(text.data(), text.size(), byteOf, add);
-    for (int field = 0; field < SearchIndex::fieldCount; ++field) {
-        for (const quint32 member : block.originals[size_t(field)]) {
-            const QString& text = *SearchIndex::originalText(library.at(first + member), SearchIndex::Field(field));
-            forEachGram(QStringView(text).utf16(), size_t(text.size()), asciiLowerByteOf, add);
-        }
+    const auto count = quint32(block.count);
+    GramFilterBuilder whole(kLargestBlockFilter);
+    whole.addTexts(block, library, first, 0, count);
+    whole.takeInto(kBlockBitsPerGram, block.gramBits);
+    block.gramBits.shrink_to_fit();
+
+    GramFilterBuilder segment(kLargestSegmentFilter);
+    for (quint32 from = 0; from < count; from += quint32(SearchIndex::Block::segmentSize)) {
+        block.segmentStarts.push_back(quint32(block.segmentBits.size()));
+        segment.addTexts(block, library, first, from, std::min(count, from + quint32(SearchIndex::Block::segmentSize)));
+        segment.takeInto(kSegmentBitsPerGram, block.segmentBits);
     }
-    const size_t distinct = grams.distinct();
-    const std::vector<quint64>& seen = grams.words();
-    size_t bitCount = kFewestFilterBits;
-    while (bitCount < distinct * kBitsPerGram && bitCount < kGramSpace)
-        bitCount *= 2;
-    block.gramBits.assign(bitCount / 64, 0);
-    for (size_t word = 0; word < seen.size(); ++word) {
-        for (quint64 bits = seen[word]; bits != 0; bits &= bits - 1) {
-            const size_t bit = filterBit(quint32(word * 64 + size_t(std::countr_zero(bits))), bitCount);
-            block.gramBits[bit / 64] |= quint64(1) << (bit % 64);
-        }
-    }
+    block.segmentStarts.push_back(quint32(block.segmentBits.size()));
+    block.segmentBits.shrink_to_fit();
+}
+
+bool filterMayHold(std::span<const quint64> filter, std::string_view needle)
+{
+    if (filter.empty())
+        return true;
+    const size_t bitCount = filter.size() * 64;
+    bool absent = false;
+    forEachGram(needle.data(), needle.size(), byteOf, [&](quint32 gram) {
+        const size_t bit = filterBit(gram, bitCount);
+        absent = absent || (filter[bit / 64] & (quint64(1) << (bit % 64))) == 0;
+    });
+    return !absent;
 }
 
 void addUnitEmbeddings(SearchIndex::Block& block, const QList<Screenshot>& library, const Range& range)
@@ -299,7 +348,7 @@ std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& li
         writer.add(screenshot);
     }
     writer.finish();
-    addGramFilter(*block, library, range.first);
+    addGramFilters(*block, library, range.first);
     return block;
 }
 
@@ -325,15 +374,16 @@ size_t hashOf(const QDateTime& time)
 
 bool SearchIndex::Block::mayContain(std::string_view needle) const
 {
-    if (gramBits.empty())
+    return filterMayHold(gramBits, needle);
+}
+
+bool SearchIndex::Block::segmentMayContain(qsizetype segment, std::string_view needle) const
+{
+    if (segmentStarts.empty())
         return true;
-    const size_t bitCount = gramBits.size() * 64;
-    bool absent = false;
-    forEachGram(needle.data(), needle.size(), byteOf, [&](quint32 gram) {
-        const size_t bit = filterBit(gram, bitCount);
-        absent = absent || (gramBits[bit / 64] & (quint64(1) << (bit % 64))) == 0;
-    });
-    return !absent;
+    const auto from = segmentBits.begin() + segmentStarts[size_t(segment)];
+    const auto to = segmentBits.begin() + segmentStarts[size_t(segment) + 1];
+    return filterMayHold(std::span<const quint64>(from, to), needle);
 }
 
 void SearchIndex::Block::markHolders(Field field, const SubstringFinder& finder, qsizetype from, qsizetype to,
@@ -383,9 +433,10 @@ void SearchIndex::Block::forEachInPlace(Field field, qsizetype from, qsizetype t
 
 size_t SearchIndex::Block::memoryBytes() const
 {
-    size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) + gramBits.capacity() * sizeof(quint64) +
-                   createdMSecs.capacity() * sizeof(qint64) + unitEmbeddings.capacity() * sizeof(float) +
-                   hasUnitEmbedding.capacity();
+    size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) +
+                   (gramBits.capacity() + segmentBits.capacity()) * sizeof(quint64) +
+                   segmentStarts.capacity() * sizeof(quint32) + createdMSecs.capacity() * sizeof(qint64) +
+                   unitEmbeddings.capacity() * sizeof(float) + hasUnitEmbedding.capacity();
     for (int field = 0; field < fieldCount; ++field)
         bytes += texts[field].capacity() + (starts[field].capacity() + originals[field].capacity()) * sizeof(quint32);
     return bytes;

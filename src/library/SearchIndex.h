@@ -83,6 +83,13 @@ public:
         // grams): a term with a gram whose bit is clear is in none of the
         // texts, and the block is not scanned for it.
         std::vector<quint64> gramBits;
+        // The same for each run of `segmentSize` members (the last may be
+        // shorter), with fewer bits per gram: within a block that may hold
+        // a term, only the segments that may are scanned. Segment s's filter
+        // is segmentBits[segmentStarts[s], segmentStarts[s + 1]).
+        static constexpr qsizetype segmentSize = 32;
+        std::vector<quint64> segmentBits;
+        std::vector<quint32> segmentStarts;
 
         // Where a scan records what it found: marks[member * stride] |= bit.
         struct Marks
@@ -94,6 +101,9 @@ public:
 
         // False only when `needle` occurs in none of the block's texts.
         bool mayContain(std::string_view needle) const;
+        // False only when `needle` occurs in none of the texts of the
+        // members of `segment` (member / segmentSize).
+        bool segmentMayContain(qsizetype segment, std::string_view needle) const;
         // Marks each member in [from, to) whose text in `field` holds the
         // finder's folded needle. `library` and `first` are the library the
         // block was built from and the position of its first member there.

@@ -462,23 +462,45 @@ TEST_F(ReferenceTest, GramFiltersNeverDropAHitOfTheBlockScan)
     }
     expectSameAsReference(library, *index, nullptr, queries);
     expectSameAsReference(library, *index, nullptr, queries, nullptr, std::nullopt);
+    std::vector<qsizetype> members; // a collection: runs that start and end inside segments
+    for (qsizetype i = 0; i < library.size(); ++i) {
+        if (i % 3 == 0 || (i > 700 && i < 1250))
+            members.push_back(i);
+    }
+    expectSameAsReference(library, *index, &members, queries, nullptr, std::nullopt);
 
-    // Every piece of every text passes its block's filter, and an absent
-    // term is passed over by most blocks.
+    // Every piece of every member's texts passes its block's filter and its
+    // segment's, and an absent term is passed over by most of them.
+    int segments = 0;
+    int passedOver = 0;
+    int blocksPassedOver = 0;
+    const std::string absent = index->folder().forContains(u"0x80370102"_s);
     for (const SearchIndex::Placement& placement : index->blocks()) {
         const SearchIndex::Block& block = *placement.block;
-        std::vector<std::string> texts(block.texts.begin(), block.texts.end());
-        for (const quint32 member : block.originals[SearchIndex::ocrText])
-            texts.push_back(index->folder().forContains(*library.at(placement.first + member).ocrText));
-        for (const std::string& text : texts) {
-            for (size_t at = 0; at + 3 <= text.size(); at += 1 + size_t(pick(5)))
-                ASSERT_TRUE(block.mayContain(std::string_view(text).substr(at, 3 + size_t(pick(6)))));
+        for (qsizetype member = 0; member < block.count; ++member) {
+            const qsizetype segment = member / SearchIndex::Block::segmentSize;
+            for (int field = 0; field < SearchIndex::fieldCount; ++field) {
+                const auto& starts = block.starts[size_t(field)];
+                std::string text = block.texts[size_t(field)].substr(
+                    starts[size_t(member)], starts[size_t(member) + 1] - starts[size_t(member)]);
+                if (const QString* original =
+                        SearchIndex::originalText(library.at(placement.first + member), SearchIndex::Field(field));
+                    original && std::binary_search(block.originals[size_t(field)].begin(),
+                                                   block.originals[size_t(field)].end(), quint32(member)))
+                    text = index->folder().forContains(*original);
+                for (size_t at = 0; at + 3 <= text.size(); at += 1 + size_t(pick(5))) {
+                    const std::string_view piece = std::string_view(text).substr(at, 3 + size_t(pick(6)));
+                    ASSERT_TRUE(block.mayContain(piece));
+                    ASSERT_TRUE(block.segmentMayContain(segment, piece));
+                }
+            }
         }
+        for (qsizetype segment = 0; segment * SearchIndex::Block::segmentSize < block.count; ++segment, ++segments)
+            passedOver += !block.segmentMayContain(segment, absent);
+        blocksPassedOver += !block.mayContain(absent);
     }
-    int passedOver = 0;
-    for (const SearchIndex::Placement& placement : index->blocks())
-        passedOver += !placement.block->mayContain(index->folder().forContains(u"0x80370102"_s));
-    EXPECT_GT(passedOver, int(index->blocks().size()) / 2);
+    EXPECT_GT(blocksPassedOver, int(index->blocks().size()) / 2);
+    EXPECT_GT(passedOver, segments * 3 / 4);
 }
 
 // Plain ASCII recognised text and notes are read where they are instead of
