@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <shared_mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -309,10 +312,54 @@ bool FolderLookup::isRegularFile(QStringView relativePath) const
 {
     if (!m_handle.isOpen())
         return stampOf(m_folder + u'/' + relativePath.toString()).has_value();
+    const QByteArray path = native(relativePath.toString());
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray name = path.sliced(slash + 1);
+    if (name.isEmpty())
+        return false;
+    const Listing& listing = listingOf(slash < 0 ? QByteArray() : path.first(slash));
+    return listing.readable ? listing.regularNames.contains(name) : statsAsRegular(path);
+}
+
+bool FolderLookup::statsAsRegular(const QByteArray& relativePath) const
+{
     struct stat info
     {};
-    const QByteArray name = relativePath.toLocal8Bit();
-    return ::fstatat(m_handle.descriptor(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
+    return ::fstatat(m_handle.descriptor(), relativePath.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
+const FolderLookup::Listing& FolderLookup::listingOf(const QByteArray& subfolder) const
+{
+    {
+        const std::shared_lock reading(m_mutex);
+        auto known = m_listings.constFind(subfolder);
+        if (known != m_listings.cend())
+            return **known;
+    }
+    const std::lock_guard writing(m_mutex);
+    // Another thread may have read it meanwhile.
+    auto known = m_listings.constFind(subfolder);
+    if (known != m_listings.cend())
+        return **known;
+    auto listing = std::make_shared<Listing>();
+    const int fd = ::openat(m_handle.descriptor(), subfolder.isEmpty() ? "." : subfolder.constData(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A folder that can be searched but not read is still asked name by name.
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(fd >= 0 ? ::fdopendir(fd) : nullptr, &::closedir);
+    if (!folder && fd >= 0)
+        ::close(fd);
+    if (folder) {
+        listing->readable = true;
+        const QByteArray prefix = subfolder.isEmpty() ? QByteArray() : subfolder + '/';
+        while (const dirent* entry = ::readdir(folder.get())) {
+            const bool regular =
+                entry->d_type == DT_REG || (entry->d_type == DT_UNKNOWN && statsAsRegular(prefix + entry->d_name));
+            if (regular)
+                listing->regularNames.insert(QByteArray(entry->d_name));
+        }
+    }
+    return **m_listings.insert(subfolder, std::move(listing));
 }
 
 Outcome moveNoReplace(const QString& from, const QString& to)

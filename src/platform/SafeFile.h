@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <shared_mutex>
 
 class QIODevice;
 
@@ -100,8 +104,11 @@ Outcome setTimes(const QString& path, const FileTimes& times);
 // True when anything is at `path`, a dangling symbolic link included.
 bool isTaken(const QString& path);
 
-// Looks names up below one folder, opened once, so that testing many files
-// of it does not walk the folder's own path again for each.
+// Looks names up below one folder, opened once. Each folder below it is read
+// once, when first asked about, so that testing a hundred thousand files
+// costs a few hundred directory reads instead of a path walk and a stat each.
+// Answers therefore describe each folder as it was when first read. Several
+// threads may ask at once.
 class FolderLookup
 {
 public:
@@ -110,8 +117,19 @@ public:
     bool isRegularFile(QStringView relativePath) const;
 
 private:
+    struct Listing
+    {
+        bool readable = false; // false: ask the file system name by name
+        QSet<QByteArray> regularNames;
+    };
+    const Listing& listingOf(const QByteArray& subfolder) const;
+    bool statsAsRegular(const QByteArray& relativePath) const;
+
     QString m_folder;
     FileHandle m_handle;
+    mutable std::shared_mutex m_mutex;
+    // Held by pointer so that a listing stays put while others are added.
+    mutable QHash<QByteArray, std::shared_ptr<const Listing>> m_listings;
 };
 
 // Moves a regular file to `to`, which must be free: an existing file, folder

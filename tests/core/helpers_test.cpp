@@ -21,6 +21,10 @@ TEST(Uuid, TextIsUpperCaseWithoutBracesAndParsesBack)
     EXPECT_EQ(uuidText(id), u"6BA7B810-9DAD-11D1-80B4-00C04FD430C8"_s);
     EXPECT_EQ(parseUuid(uuidText(id)), id);
     EXPECT_EQ(parseUuid(u"6ba7b810-9dad-11d1-80b4-00c04fd430c8"_s), id);
+    for (int i = 0; i < 1000; ++i) {
+        const QUuid random = QUuid::createUuid();
+        ASSERT_EQ(uuidText(random), random.toString(QUuid::WithoutBraces).toUpper());
+    }
 }
 
 TEST(Uuid, RejectsAnythingButTheBareForm)

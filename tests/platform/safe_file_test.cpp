@@ -8,12 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <functional>
 #include <future>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using SafeFile::Outcome;
@@ -238,6 +241,35 @@ TEST(SafeFileRegular, AFolderLookupSeesOnlyRegularFilesBelowItsFolder)
     // A folder that cannot be opened finds nothing in it.
     const SafeFile::FolderLookup missing(dir.filePath(u"Gone"_s));
     EXPECT_FALSE(missing.isRegularFile(u"a.png"));
+}
+
+TEST(SafeFileRegular, AFolderLookupAnswersManyThreadsAtOnce)
+{
+    QTemporaryDir dir;
+    constexpr int folders = 40;
+    constexpr int filesEach = 10;
+    for (int f = 0; f < folders; ++f) {
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(u"d%1"_s.arg(f))));
+        for (int i = 0; i < filesEach; ++i)
+            writeFile(dir.filePath(u"d%1/f%2.png"_s.arg(f).arg(i)), "x");
+    }
+    const SafeFile::FolderLookup lookup(dir.path());
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> askers;
+    for (int t = 0; t < 8; ++t)
+        askers.emplace_back([&, t] {
+            // Each thread walks the folders in its own order, so listings are
+            // added while others are being read.
+            for (int k = 0; k < folders; ++k) {
+                const int f = (k * 7 + t * 5) % folders;
+                for (int i = 0; i < filesEach; ++i)
+                    wrong += !lookup.isRegularFile(u"d%1/f%2.png"_s.arg(f).arg(i));
+                wrong += lookup.isRegularFile(u"d%1/none.png"_s.arg(f));
+            }
+        });
+    for (std::thread& asker : askers)
+        asker.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(SafeFileCreate, ExclusiveCreationCollidesWithAnythingThere)
