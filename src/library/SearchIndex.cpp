@@ -163,13 +163,16 @@ private:
     quint32 m_member = 0;
 };
 
-// The filters hold byte trigrams and byte 4-grams: a made-up name or a code
-// is usually made of trigrams that everyday words have too, but of 4-grams
-// that they do not. A trigram is a 24-bit number; a 4-gram is hashed to 24
-// bits (trigrams and 4-grams sharing a number is one false "maybe" more).
-// Both are hashed down to a filter's size.
+// A block's filter holds byte trigrams and byte 4-grams: a made-up name or a
+// code is usually made of trigrams that everyday words have too, but of
+// 4-grams that they do not. A segment's filter holds only the 4-grams: its
+// few bits are not spent on trigrams that nearly every segment has. A trigram
+// is a 24-bit number; a 4-gram is hashed to 24 bits (trigrams and 4-grams
+// sharing a number is one false "maybe" more). Both are hashed down to a
+// filter's size.
+enum class Grams { trigramsAnd4Grams, only4Grams };
 constexpr int kBlockBitsPerGram = 8;   // about one false "maybe" in nine per gram
-constexpr int kSegmentBitsPerGram = 3; // one in four: a term has several grams
+constexpr int kSegmentBitsPerGram = 3; // a term has several grams
 constexpr size_t kLargestBlockFilter = size_t(1) << 22;
 constexpr size_t kLargestSegmentFilter = size_t(1) << 18;
 constexpr size_t kFewestFilterBits = 512;
@@ -187,15 +190,16 @@ size_t filterBit(quint32 gram, size_t bitCount)
     return size_t(spread(gram, 24)) & (bitCount - 1);
 }
 
-// Calls add(gram) for every trigram and 4-gram of the bytes, each byte given
-// by byteOf(unit).
+// Calls add(gram) for every gram of the bytes, each byte given by
+// byteOf(unit).
 template <typename Unit, typename ByteOf, typename Add>
-void forEachGram(const Unit* text, size_t size, ByteOf byteOf, Add add)
+void forEachGram(Grams grams, const Unit* text, size_t size, ByteOf byteOf, Add add)
 {
+    const bool trigrams = grams == Grams::trigramsAnd4Grams;
     quint32 window = 0;
     for (size_t i = 0; i < size; ++i) {
         window = window << 8 | quint32(byteOf(text[i]));
-        if (i >= 2)
+        if (i >= 2 && trigrams)
             add(window & 0xFFFFFF);
         if (i >= 3)
             add(spread(window, 24));
@@ -220,8 +224,9 @@ quint32 asciiLowerByteOf(char16_t c)
 class GramFilterBuilder
 {
 public:
-    explicit GramFilterBuilder(size_t largestBits)
-        : m_bits(largestBits / 64, 0)
+    GramFilterBuilder(Grams grams, size_t largestBits)
+        : m_grams(grams)
+        , m_bits(largestBits / 64, 0)
     {}
 
     void add(quint32 gram)
@@ -239,12 +244,12 @@ public:
         for (int field = 0; field < SearchIndex::fieldCount; ++field) {
             const std::vector<quint32>& starts = block.starts[size_t(field)];
             const quint32 from = starts[fromMember];
-            forEachGram(block.texts[size_t(field)].data() + from, starts[toMember] - from, byteOf, add);
+            forEachGram(m_grams, block.texts[size_t(field)].data() + from, starts[toMember] - from, byteOf, add);
             const std::vector<quint32>& inPlace = block.originals[size_t(field)];
             for (auto it = std::lower_bound(inPlace.begin(), inPlace.end(), fromMember);
                  it != inPlace.end() && *it < toMember; ++it) {
                 const QString& text = *SearchIndex::originalText(library.at(first + *it), SearchIndex::Field(field));
-                forEachGram(QStringView(text).utf16(), size_t(text.size()), asciiLowerByteOf, add);
+                forEachGram(m_grams, QStringView(text).utf16(), size_t(text.size()), asciiLowerByteOf, add);
             }
         }
     }
@@ -271,18 +276,19 @@ public:
     }
 
 private:
+    Grams m_grams;
     std::vector<quint64> m_bits;
 };
 
 void addGramFilters(SearchIndex::Block& block, const QList<Screenshot>& library, qsizetype first)
 {
     const auto count = quint32(block.count);
-    GramFilterBuilder whole(kLargestBlockFilter);
+    GramFilterBuilder whole(Grams::trigramsAnd4Grams, kLargestBlockFilter);
     whole.addTexts(block, library, first, 0, count);
     whole.takeInto(kBlockBitsPerGram, block.gramBits);
     block.gramBits.shrink_to_fit();
 
-    GramFilterBuilder segment(kLargestSegmentFilter);
+    GramFilterBuilder segment(Grams::only4Grams, kLargestSegmentFilter);
     for (quint32 from = 0; from < count; from += quint32(SearchIndex::Block::segmentSize)) {
         block.segmentStarts.push_back(quint32(block.segmentBits.size()));
         segment.addTexts(block, library, first, from, std::min(count, from + quint32(SearchIndex::Block::segmentSize)));
@@ -292,13 +298,13 @@ void addGramFilters(SearchIndex::Block& block, const QList<Screenshot>& library,
     block.segmentBits.shrink_to_fit();
 }
 
-bool filterMayHold(std::span<const quint64> filter, std::string_view needle)
+bool filterMayHold(std::span<const quint64> filter, Grams grams, std::string_view needle)
 {
     if (filter.empty())
         return true;
     const size_t bitCount = filter.size() * 64;
     bool absent = false;
-    forEachGram(needle.data(), needle.size(), byteOf, [&](quint32 gram) {
+    forEachGram(grams, needle.data(), needle.size(), byteOf, [&](quint32 gram) {
         const size_t bit = filterBit(gram, bitCount);
         absent = absent || (filter[bit / 64] & (quint64(1) << (bit % 64))) == 0;
     });
@@ -374,7 +380,7 @@ size_t hashOf(const QDateTime& time)
 
 bool SearchIndex::Block::mayContain(std::string_view needle) const
 {
-    return filterMayHold(gramBits, needle);
+    return filterMayHold(gramBits, Grams::trigramsAnd4Grams, needle);
 }
 
 bool SearchIndex::Block::segmentMayContain(qsizetype segment, std::string_view needle) const
@@ -383,7 +389,7 @@ bool SearchIndex::Block::segmentMayContain(qsizetype segment, std::string_view n
         return true;
     const auto from = segmentBits.begin() + segmentStarts[size_t(segment)];
     const auto to = segmentBits.begin() + segmentStarts[size_t(segment) + 1];
-    return filterMayHold(std::span<const quint64>(from, to), needle);
+    return filterMayHold(std::span<const quint64>(from, to), Grams::only4Grams, needle);
 }
 
 void SearchIndex::Block::markHolders(Field field, const SubstringFinder& finder, qsizetype from, qsizetype to,
