@@ -16,6 +16,7 @@
 #include <opencv2/core.hpp>
 
 #include <malloc.h>
+#include <stop_token>
 
 using namespace Qt::StringLiterals;
 
@@ -25,6 +26,28 @@ bool isStillImage(const QString& path)
     const QString extension = pathExtension(path).toLower();
     return extension != u"mp4" && extension != u"mov";
 }
+
+// The decoders read the file as they go; refusing to read once the analysis
+// is stopped ends a picture's decoding within a few rows, where a
+// 48-megapixel photograph would otherwise take a second more to decode.
+class StoppableFile : public QFile
+{
+public:
+    explicit StoppableFile(std::stop_token stop)
+        : m_stop(std::move(stop))
+    {}
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (m_stop.stop_requested())
+            return -1;
+        return QFile::readData(data, maxSize);
+    }
+
+private:
+    const std::stop_token m_stop;
+};
 } // namespace
 
 ServiceAnalyzer::ServiceAnalyzer(EmbeddingService& embedding, const Workers::AnalysisSizes& sizes,
@@ -76,7 +99,7 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     // name would otherwise hold this thread until someone writes to it.
     QString error;
     std::optional<SafeFile::OpenedFile> opened = SafeFile::openRegular(filePath, &error);
-    QFile device;
+    StoppableFile device(stop);
     if (!opened || !device.open(opened->handle.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
         Logger::log(LogLevel::warning, u"OCR"_s, u"File could not be opened"_s,
                     {{u"file"_s, fileName}, {u"error"_s, error}});
@@ -93,6 +116,10 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
         share.emplace(m_budget.take(PixelBudget::bytesFor(ImageLoader::imageSize(device))));
         if (device.seek(0))
             image = ImageLoader::load(device);
+        if (stop.stop_requested()) {
+            sight.stopped = true;
+            return sight;
+        }
         if (image.isNull()) {
             Logger::log(LogLevel::warning, u"OCR"_s, u"Failed to load image"_s, {{u"file"_s, fileName}});
             sight.unreadable = true;

@@ -95,3 +95,18 @@ TEST_F(PipelineWithServices, EveryThreadThatAnalysesRunsAtTheLowerPriority)
     }
     EXPECT_GE(busy, 2);
 }
+
+TEST_F(PipelineWithServices, APictureStoppedWhileDecodingIsLeftForTheNextRunNotCalledUnreadable)
+{
+    QDir().mkpath(m_folder);
+    const QString path = m_folder + u"/page.png"_s;
+    ASSERT_TRUE(longPage({1600, 3000}, 60).save(path));
+    std::stop_source stop;
+    stop.request_stop();
+    // The file refuses to be read once stopped, so the decoder sees a
+    // broken picture; that must not count against the file.
+    const FileAnalyzer::Sight sight = m_analyzer->look(path, stop.get_token(), TimeBudget());
+    EXPECT_TRUE(sight.stopped);
+    EXPECT_FALSE(sight.unreadable);
+    EXPECT_FALSE(sight.text.has_value());
+}
