@@ -54,4 +54,9 @@ private:
     PixelBudget m_budget;
     SharedWork m_work;
     PageReader m_reader;
+    // Whether the labels' copy of a page is made by the part that reads
+    // them: only where threads beyond a batch's files take that part as soon
+    // as it is posted; elsewhere it would run after the text, and the whole
+    // page would be held until then.
+    const bool m_isInputMadeAside;
 };

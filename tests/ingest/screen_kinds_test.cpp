@@ -61,6 +61,9 @@ TEST(ScreenKinds, RenderedTerminalChatAndReceiptAreLabelledAsWhatTheyAre)
     QTemporaryDir folder;
     EmbeddingService embedding;
     ServiceAnalyzer analyzer(embedding, Workers::AnalysisSizes{}, nullptr);
+    // With threads to spare, the labels' copy of the page is made beside the text.
+    Workers::Pool helpers(u"analysis"_s, 6, true);
+    ServiceAnalyzer helped(embedding, {.threads = 6, .engines = 2, .networks = 1}, &helpers);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.screen.kind.toStdString());
         const QString path = folder.filePath(c.screen.kind + u".png"_s);
@@ -70,6 +73,7 @@ TEST(ScreenKinds, RenderedTerminalChatAndReceiptAreLabelledAsWhatTheyAre)
         EXPECT_EQ(screenKindsIn(sight.labels), QStringList{c.screen.kind}) << sight.text->toStdString();
         // The stored labels are the same whichever way they are asked for.
         EXPECT_EQ(analyzer.labels(path), sight.labels);
+        EXPECT_EQ(helped.look(path, {}, TimeBudget()).labels, sight.labels);
     }
 }
 
