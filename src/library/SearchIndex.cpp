@@ -191,19 +191,20 @@ size_t filterBit(quint32 gram, size_t bitCount)
 }
 
 // Calls add(gram) for every gram of the bytes, each byte given by
-// byteOf(unit).
+// byteOf(unit), until add returns false; returns false if it did.
 template <typename Unit, typename ByteOf, typename Add>
-void forEachGram(Grams grams, const Unit* text, size_t size, ByteOf byteOf, Add add)
+bool forEachGram(Grams grams, const Unit* text, size_t size, ByteOf byteOf, Add add)
 {
     const bool trigrams = grams == Grams::trigramsAnd4Grams;
     quint32 window = 0;
     for (size_t i = 0; i < size; ++i) {
         window = window << 8 | quint32(byteOf(text[i]));
-        if (i >= 2 && trigrams)
-            add(window & 0xFFFFFF);
-        if (i >= 3)
-            add(spread(window, 24));
+        if (i >= 2 && trigrams && !add(window & 0xFFFFFF))
+            return false;
+        if (i >= 3 && !add(spread(window, 24)))
+            return false;
     }
+    return true;
 }
 
 quint8 byteOf(char c)
@@ -240,7 +241,10 @@ public:
     void addTexts(const SearchIndex::Block& block, const QList<Screenshot>& library, qsizetype first,
                   quint32 fromMember, quint32 toMember)
     {
-        const auto add = [this](quint32 gram) { this->add(gram); };
+        const auto add = [this](quint32 gram) {
+            this->add(gram);
+            return true;
+        };
         for (int field = 0; field < SearchIndex::fieldCount; ++field) {
             const std::vector<quint32>& starts = block.starts[size_t(field)];
             const quint32 from = starts[fromMember];
@@ -303,12 +307,10 @@ bool filterMayHold(std::span<const quint64> filter, Grams grams, std::string_vie
     if (filter.empty())
         return true;
     const size_t bitCount = filter.size() * 64;
-    bool absent = false;
-    forEachGram(grams, needle.data(), needle.size(), byteOf, [&](quint32 gram) {
+    return forEachGram(grams, needle.data(), needle.size(), byteOf, [&](quint32 gram) {
         const size_t bit = filterBit(gram, bitCount);
-        absent = absent || (filter[bit / 64] & (quint64(1) << (bit % 64))) == 0;
+        return (filter[bit / 64] & (quint64(1) << (bit % 64))) != 0;
     });
-    return !absent;
 }
 
 void addUnitEmbeddings(SearchIndex::Block& block, const QList<Screenshot>& library, const Range& range)
