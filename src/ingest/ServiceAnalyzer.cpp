@@ -60,7 +60,7 @@ ServiceAnalyzer::ServiceAnalyzer(EmbeddingService& embedding, const Workers::Ana
     , m_budget(pixelBudgetBytes)
     , m_work(helpers)
     , m_reader(m_engines, m_work)
-    , m_isInputMadeAside(helpers && sizes.threads > Workers::batchFiles)
+    , m_isInputMadeAside(helpers && sizes.threads >= 2 * Workers::batchFiles)
 {
     // The analysis threads are the parallelism, at their lower priority;
     // OpenCV's own threads would run beside them at normal priority.

@@ -55,8 +55,9 @@ private:
     SharedWork m_work;
     PageReader m_reader;
     // Whether the labels' copy of a page is made by the part that reads
-    // them: only where threads beyond a batch's files take that part as soon
-    // as it is posted; elsewhere it would run after the text, and the whole
-    // page would be held until then.
+    // them: only where a spare thread for each file of a batch takes that
+    // part as soon as it is posted; elsewhere it would wait, with the whole
+    // page held until then, and the threads that read labels are what the
+    // batch waits for.
     const bool m_isInputMadeAside;
 };

@@ -62,8 +62,8 @@ TEST(ScreenKinds, RenderedTerminalChatAndReceiptAreLabelledAsWhatTheyAre)
     EmbeddingService embedding;
     ServiceAnalyzer analyzer(embedding, Workers::AnalysisSizes{}, nullptr);
     // With threads to spare, the labels' copy of the page is made beside the text.
-    Workers::Pool helpers(u"analysis"_s, 6, true);
-    ServiceAnalyzer helped(embedding, {.threads = 6, .engines = 2, .networks = 1}, &helpers);
+    Workers::Pool helpers(u"analysis"_s, 8, true);
+    ServiceAnalyzer helped(embedding, {.threads = 8, .engines = 2, .networks = 1}, &helpers);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.screen.kind.toStdString());
         const QString path = folder.filePath(c.screen.kind + u".png"_s);
