@@ -82,6 +82,8 @@ GalleryView::GalleryView(std::optional<SmartCollection> activeCollection, std::f
           this))
 {
     buildLayout(bool(m_onBack));
+    // The library's own gallery is the one searched first after a start.
+    m_viewModel->setPreparesSearch(!m_onBack);
     connectViewModel();
     connectHeader();
     connectGrid();

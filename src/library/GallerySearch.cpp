@@ -515,6 +515,12 @@ GallerySearch::rank(const Query& query, const QList<Screenshot>& library, const 
     return sorted(std::move(*hits), library);
 }
 
+void GallerySearch::prepareIndex(const QList<Screenshot>& library, SearchIndex::Cache& cache, quint64 generation,
+                                 const std::atomic<bool>& cancelled) const
+{
+    cache.indexFor(library, generation, m_pool, cancelled);
+}
+
 QList<Screenshot> GallerySearch::search(const QString& query, const QList<Screenshot>& library,
                                         const std::vector<qsizetype>* members, SearchIndex::Cache& cache,
                                         quint64 generation, const std::atomic<bool>& cancelled) const

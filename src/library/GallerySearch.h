@@ -78,6 +78,10 @@ public:
     // The same over a list of candidates of its own.
     QList<Screenshot> search(const QString& query, const QList<Screenshot>& candidates,
                              const std::atomic<bool>& cancelled) const;
+    // Makes `cache` hold the index of `library` as of `generation`, as the
+    // first search of it would.
+    void prepareIndex(const QList<Screenshot>& library, SearchIndex::Cache& cache, quint64 generation,
+                      const std::atomic<bool>& cancelled) const;
 
 private:
     struct Hit

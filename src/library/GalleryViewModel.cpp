@@ -16,6 +16,9 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// Long enough for a run's batches to come one after another without an
+// index made in between.
+constexpr int searchPreparationDelayMs = 2000;
 // Dropping the last copy of a large list frees every record in it, which
 // takes longer than a frame for a large library: it is done on a worker.
 template <typename T>
@@ -46,6 +49,9 @@ GalleryViewModel::GalleryViewModel(const Services& services, QObject* parent)
     Console::printLine(u"📸 GalleryViewModel: Init"_s);
     m_dayTimer.setSingleShot(true);
     m_dayTimer.setTimerType(Qt::PreciseTimer);
+    m_searchPreparation.setSingleShot(true);
+    m_searchPreparation.setInterval(searchPreparationDelayMs);
+    connect(&m_searchPreparation, &QTimer::timeout, this, &GalleryViewModel::prepareSearch);
     connect(&m_dayTimer, &QTimer::timeout, this, [this] {
         if (m_searchText.isEmpty())
             updateSections();
@@ -59,6 +65,41 @@ GalleryViewModel::GalleryViewModel(const Services& services, QObject* parent)
 GalleryViewModel::~GalleryViewModel()
 {
     cancelRebuild();
+    if (m_preparationCancelled)
+        *m_preparationCancelled = true;
+}
+
+void GalleryViewModel::setPreparesSearch(bool prepares)
+{
+    assertGuiThread();
+    m_preparesSearch = prepares;
+    if (prepares)
+        scheduleSearchPreparation();
+    else
+        m_searchPreparation.stop();
+}
+
+void GalleryViewModel::scheduleSearchPreparation()
+{
+    // A run publishes the library after every batch: the index waits until
+    // the publishing stops rather than being made again after each.
+    if (m_preparationCancelled)
+        *m_preparationCancelled = true;
+    if (m_preparesSearch)
+        m_searchPreparation.start();
+}
+
+void GalleryViewModel::prepareSearch()
+{
+    // A search under way makes the index itself.
+    if (!m_searchText.isEmpty() || m_screenshots.isEmpty())
+        return;
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    m_preparationCancelled = cancelled;
+    QtConcurrent::run(&m_services.workers.gallery().threads(),
+                      [search = m_services.search, cache = m_searchIndex, library = m_screenshots,
+                       generation = m_libraryGeneration,
+                       cancelled] { search->prepareIndex(library, *cache, generation, *cancelled); });
 }
 
 void GalleryViewModel::setupBindings()
@@ -176,6 +217,7 @@ void GalleryViewModel::screenshotsDidChange()
 {
     Console::printLine(u"📸 GalleryViewModel: Screenshots updated to "_s + QString::number(m_screenshots.size()));
     rebuildInBackground();
+    scheduleSearchPreparation();
 }
 
 void GalleryViewModel::updateScreenshot(const Screenshot& screenshot)

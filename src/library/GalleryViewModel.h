@@ -113,6 +113,10 @@ public:
     void setNeedsPermission(bool value);
     // When set, only its members are shown or searched. Its test runs on a
     // worker thread, like every rebuild.
+    // Keeps the search index of the current library ready on a worker, for
+    // the gallery that is searched most; off by default, since each model
+    // with one holds its own.
+    void setPreparesSearch(bool prepares);
     const std::optional<SmartCollection>& activeCollection() const { return m_activeCollection; }
     void setActiveCollection(std::optional<SmartCollection> collection);
 
@@ -153,6 +157,8 @@ signals:
     void deletionFinished(const GalleryViewModel::DeletionResult& result);
 
 private:
+    friend struct GalleryViewModelTestAccess;
+
     // A deletion asked for while another ran.
     struct PendingDeletion
     {
@@ -179,6 +185,8 @@ private:
     };
 
     void setupBindings();
+    void scheduleSearchPreparation();
+    void prepareSearch();
     void mergeIncomingScreenshots(const QList<Screenshot>& incoming);
     void screenshotsDidChange();
     void cancelRebuild();
@@ -209,6 +217,11 @@ private:
     // searches; every change of `m_screenshots` starts a new generation.
     std::shared_ptr<SearchIndex::Cache> m_searchIndex;
     quint64 m_libraryGeneration = 0;
+    // The index is made ready once the library has stopped changing, so that
+    // the first keystroke of a search does not wait for it.
+    bool m_preparesSearch = false;
+    QTimer m_searchPreparation;
+    std::shared_ptr<std::atomic<bool>> m_preparationCancelled;
     // Edits of this screen that the monitor has not published back yet.
     QHash<QUuid, UserData> m_localEdits;
     // Raised to drop the rebuild (day sections or search) that is running or

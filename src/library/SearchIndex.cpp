@@ -522,18 +522,33 @@ std::shared_ptr<const SearchIndex> SearchIndex::build(const QList<Screenshot>& l
     return index;
 }
 
+std::shared_ptr<const SearchIndex> SearchIndex::Cache::current()
+{
+    std::lock_guard lock(m_mutex);
+    return m_index;
+}
+
+std::shared_ptr<const SearchIndex> SearchIndex::Cache::kept(const QList<Screenshot>& library, quint64 generation,
+                                                            std::shared_ptr<const SearchIndex>* previous)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_index && m_generation == generation && m_index->size() == library.size() &&
+        m_index->folder().localeName() == QLocale().name() && m_index->timeZoneId() == QTimeZone::systemTimeZoneId())
+        return m_index;
+    *previous = m_index;
+    return nullptr;
+}
+
 std::shared_ptr<const SearchIndex> SearchIndex::Cache::indexFor(const QList<Screenshot>& library, quint64 generation,
                                                                 QThreadPool& pool, const std::atomic<bool>& cancelled)
 {
-    std::shared_ptr<const SearchIndex> kept;
-    {
-        std::lock_guard lock(m_mutex);
-        kept = m_index;
-        if (kept && m_generation == generation && kept->size() == library.size() &&
-            kept->folder().localeName() == QLocale().name() && kept->timeZoneId() == QTimeZone::systemTimeZoneId())
-            return kept;
-    }
-    std::shared_ptr<const SearchIndex> built = build(library, kept.get(), pool, cancelled);
+    std::shared_ptr<const SearchIndex> previous;
+    if (auto index = kept(library, generation, &previous))
+        return index;
+    std::lock_guard building(m_building);
+    if (auto index = kept(library, generation, &previous))
+        return index;
+    std::shared_ptr<const SearchIndex> built = build(library, previous.get(), pool, cancelled);
     if (built) {
         std::lock_guard lock(m_mutex);
         m_index = built;

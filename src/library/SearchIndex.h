@@ -137,7 +137,16 @@ public:
         std::shared_ptr<const SearchIndex> indexFor(const QList<Screenshot>& library, quint64 generation,
                                                     QThreadPool& pool, const std::atomic<bool>& cancelled);
 
+        // The index last made, if any.
+        std::shared_ptr<const SearchIndex> current();
+
     private:
+        std::shared_ptr<const SearchIndex> kept(const QList<Screenshot>& library, quint64 generation,
+                                                std::shared_ptr<const SearchIndex>* previous);
+
+        // One build at a time: a search that comes while the index is being
+        // prepared waits for it instead of folding the library a second time.
+        std::mutex m_building;
         std::mutex m_mutex;
         std::shared_ptr<const SearchIndex> m_index;
         quint64 m_generation = 0;

@@ -2,11 +2,19 @@
 
 #include <QSignalSpy>
 
+#include <thread>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 using GalleryViewModelTest = GalleryTest;
 } // namespace
+
+struct GalleryViewModelTestAccess
+{
+    static SearchIndex::Cache& searchIndex(GalleryViewModel& model) { return *model.m_searchIndex; }
+};
 
 TEST_F(GalleryViewModelTest, DaySectionsRunTodayYesterdayThenNewestDateFirst)
 {
@@ -271,4 +279,43 @@ TEST_F(GalleryViewModelTest, MirrorsTheMonitorsFolderStateOnALaterTurn)
     model.reset();
     settle();
     EXPECT_EQ(m_console.matching(u"Screenshots updated to 1"_s).size(), 0);
+}
+
+TEST_F(GalleryViewModelTest, TheLibrarysGalleryHasItsSearchIndexReadyBeforeTheFirstSearch)
+{
+    GalleryViewModel model(services());
+    model.setPreparesSearch(true);
+    SearchIndex::Cache& cache = GalleryViewModelTestAccess::searchIndex(model);
+    publish(model, {shot(u"Screenshot one.png"_s, at(3, 15)), shot(u"receipt.png"_s, at(3, 1))});
+    ASSERT_TRUE(waitUntil([&] { return cache.current() != nullptr; }, 15000));
+    const std::shared_ptr<const SearchIndex> prepared = cache.current();
+    EXPECT_EQ(prepared->size(), 2);
+
+    // The first search finds it ready rather than folding the library again.
+    model.setSearchText(u"receipt"_s);
+    ASSERT_TRUE(waitUntil([&] { return titles(model) == QStringList{u"Top Results (1)"_s}; }));
+    EXPECT_EQ(cache.current(), prepared);
+
+    // A changed library gets its index once it rests again, searched or not.
+    model.setSearchText(QString());
+    publish(model, {shot(u"receipt.png"_s, at(3, 1))});
+    ASSERT_TRUE(waitUntil([&] { return cache.current() != prepared; }, 15000));
+    EXPECT_EQ(cache.current()->size(), 1);
+}
+
+TEST_F(GalleryViewModelTest, SearchesThatMeetMakeTheIndexOfALibraryOnce)
+{
+    SearchIndex::Cache cache;
+    QList<Screenshot> library;
+    for (int i = 0; i < 3000; ++i)
+        library.append(shot(u"shot %1.png"_s.arg(i), at(3, 1)));
+    const std::atomic<bool> running{false};
+    std::vector<std::shared_ptr<const SearchIndex>> made(4);
+    std::vector<std::thread> searches;
+    for (size_t t = 0; t < made.size(); ++t)
+        searches.emplace_back([&, t] { made[t] = cache.indexFor(library, 7, m_workers.search().threads(), running); });
+    for (std::thread& search : searches)
+        search.join();
+    for (const auto& index : made)
+        EXPECT_EQ(index, made.front());
 }
