@@ -59,7 +59,11 @@ Workers::AnalysisSizes Workers::AnalysisSizes::forMachine(int cores, qint64 phys
     const qint64 budgetMB = (physicalMB > 0 ? physicalMB : 4096) / 8;
     const int usableCores = std::clamp(cores, 2, 32);
     AnalysisSizes sizes;
-    sizes.networks = int(std::clamp<qint64>(std::min<qint64>(usableCores / 2, budgetMB / 2 / networkMB), 1, 4));
+    // Two networks at least where memory allows: with one, the labels of a
+    // batch's four files run one after another, and on two cores the batch
+    // ends with one core reading labels while the other has nothing to do.
+    sizes.networks =
+        int(std::clamp<qint64>(std::min<qint64>(std::max(2, usableCores / 2), budgetMB / 2 / networkMB), 1, 4));
     sizes.engines = int(
         std::clamp<qint64>(std::min<qint64>(usableCores, (budgetMB - sizes.networks * networkMB) / engineMB), 2, 32));
     sizes.threads = std::max(batchFiles, sizes.engines);

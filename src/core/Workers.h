@@ -25,7 +25,8 @@
 //                     AnalysisSizes: one thread per text-recognition engine
 //                     (one OpenMP thread each), at least four; engines up to
 //                     one per core, 2 to 32, and label networks one per two
-//                     cores, 1 to 4, both within an eighth of the memory.
+//                     cores, 2 to 4, both within an eighth of the memory
+//                     (down to one network where it is short).
 //   storeWrites       one thread: the pipeline's result writes reach the
 //                     store in the order the batches finished.
 //   gallery           day sections and search orchestration of every gallery

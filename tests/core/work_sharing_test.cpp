@@ -39,7 +39,8 @@ TEST(AnalysisSizes, FollowTheCoresWithinAnEighthOfTheMemory)
     const Case cases[] = {
         // Four files of a batch at once even where two engines serve them.
         {1, 2048, {.threads = 4, .engines = 2, .networks = 1}},
-        {2, 4096, {.threads = 4, .engines = 2, .networks = 1}},
+        // Two networks on two cores: the labels of a batch not read one after another.
+        {2, 4096, {.threads = 4, .engines = 2, .networks = 2}},
         {4, 8192, {.threads = 4, .engines = 4, .networks = 2}},
         {8, 24576, {.threads = 8, .engines = 8, .networks = 4}},
         {32, 65536, {.threads = 32, .engines = 32, .networks = 4}},
