@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <malloc.h>
 #include <span>
 #include <unordered_map>
 
@@ -516,6 +517,10 @@ std::shared_ptr<const SearchIndex> SearchIndex::build(const QList<Screenshot>& l
             placement.block = buildBlock(library, range, std::move(fingerprints), index->folder());
         }
     });
+    // The blocks' filters are sized in scratch space first; those pages sit
+    // free in the search threads' arenas until given back, some tens of
+    // megabytes on a large library.
+    malloc_trim(0);
     if (cancelled)
         return nullptr;
     index->m_reusedBlocks = reused;
