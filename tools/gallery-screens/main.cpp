@@ -24,6 +24,7 @@
 #include "render/Shots.h"
 #include "support/GalleryServices.h"
 #include "support/MonitorTestAccess.h"
+#include "support/OneFolderChooser.h"
 #include "ui/AppStyle.h"
 #include "ui/CustomVideoPlayer.h"
 #include "ui/Motion.h"
@@ -52,18 +53,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-class PresetFolderChooser : public FolderChooser
-{
-public:
-    explicit PresetFolderChooser(QString folder)
-        : m_folder(std::move(folder))
-    {}
-    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
-
-private:
-    QString m_folder;
-};
-
 using render::pause;
 
 // The generated files as the monitor would list them, spread over the last
@@ -213,7 +202,7 @@ int main(int argc, char* argv[])
     ScreenshotMonitor monitor(parts.with(settings, memory, store));
     const QString emptyFolder = scratch.filePath(u"HOME/Empty"_s);
     QDir().mkpath(emptyFolder);
-    monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(emptyFolder));
+    monitor.setFolderChooser(std::make_unique<OneFolderChooser>(emptyFolder));
     monitor.requestFolderAccess();
 
     ImageCache thumbnails;
@@ -225,7 +214,7 @@ int main(int argc, char* argv[])
     auto* layout = new QVBoxLayout(&window);
     layout->setContentsMargins(0, 0, 0, 0);
     SystemDesktopIntegration desktop;
-    PresetFolderChooser sheetChooser(folder);
+    OneFolderChooser sheetChooser(folder);
     SystemTrash trash;
     MultimediaVideoBackend video;
     GalleryView* gallery = new GalleryView(std::nullopt, {},

@@ -27,6 +27,7 @@
 #include "render/Shots.h"
 #include "support/FaultyFileOps.h"
 #include "support/MonitorServices.h"
+#include "support/OneFolderChooser.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
 #include "ui/PlainButton.h"
@@ -49,18 +50,6 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int fileCount = 120;
 constexpr int pauseAt = 47;
-
-class PresetFolderChooser : public FolderChooser
-{
-public:
-    explicit PresetFolderChooser(QString folder)
-        : m_folder(std::move(folder))
-    {}
-    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
-
-private:
-    QString m_folder;
-};
 
 // The real service, holding its first analysis and its run at one file until
 // let go, so that "Analyzing..." and the progress overlay can be seen.
@@ -157,7 +146,7 @@ int main(int argc, char* argv[])
     DatabaseManager store(scratch.filePath(u"data/Brindlework.sqlite"_s));
     MonitorServices parts;
     ScreenshotMonitor monitor(parts.with(settings, memory, store));
-    monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(folder));
+    monitor.setFolderChooser(std::make_unique<OneFolderChooser>(folder));
     makeLibrary(folder, store);
     monitor.requestFolderAccess();
     render::Shots shots(output);

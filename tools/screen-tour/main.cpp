@@ -28,6 +28,7 @@
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
 #include "render/Shots.h"
+#include "support/OneFolderChooser.h"
 #include "ui/AppStyle.h"
 
 #include <QAbstractButton>
@@ -55,18 +56,6 @@ namespace {
 using render::pause;
 using render::waitFor;
 using Tour = render::Shots;
-
-class PresetFolderChooser : public FolderChooser
-{
-public:
-    explicit PresetFolderChooser(QString folder)
-        : m_folder(std::move(folder))
-    {}
-    std::optional<QString> chooseFolder(const Request&) override { return m_folder; }
-
-private:
-    QString m_folder;
-};
 
 // The machine's memory as the tour wants it: ample, or short, so the first
 // run pauses where the tour can look at it.
@@ -258,7 +247,7 @@ int main(int argc, char* argv[])
     ScreenshotMonitor& monitor = services.monitor();
     BrindleworkApp app(services);
     AppDelegate delegate(app, monitor, std::make_unique<SystemTrayIcon>());
-    monitor.setFolderChooser(std::make_unique<PresetFolderChooser>(folder));
+    monitor.setFolderChooser(std::make_unique<OneFolderChooser>(folder));
     QMainWindow& window = app.dashboardWindow();
     ContentView& content = app.contentView();
     app.activateDashboard();
