@@ -6,8 +6,10 @@
 #include "ingest/ScreenshotMonitor.h"
 
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -108,19 +110,16 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
 
 void SpaceSaverViewModel::analyze()
 {
-    // The figures come back by way of the monitor, which outlives the
-    // screen; they are dropped there once this object is gone.
+    // The worker counts a copy of the list and touches nothing else: this
+    // object and the monitor may both be gone before it ends (a quit).
     const quint64 generation = ++m_statisticsGeneration;
-    QThreadPool::globalInstance()->start(
-        [self = QPointer(this), monitor = &m_monitor, generation, screenshots = m_monitor.screenshots()] {
-            QMetaObject::invokeMethod(
-                monitor,
-                [self, generation, statistics = statisticsOf(screenshots)] {
-                    if (self && generation == self->m_statisticsGeneration)
-                        self->applyStatistics(statistics);
-                },
-                Qt::QueuedConnection);
-        });
+    auto* watcher = new QFutureWatcher<Statistics>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
+        if (generation == m_statisticsGeneration)
+            applyStatistics(watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run(&SpaceSaverViewModel::statisticsOf, m_monitor.screenshots()));
 }
 
 void SpaceSaverViewModel::applyStatistics(const Statistics& statistics)

@@ -229,18 +229,20 @@ TEST_F(FileBounds, ACancelStopsTheEnginesAndWritesNothingOfTheRunAfterwards)
 
 TEST_F(FileBounds, ACancelAlsoStopsARunThatANewerOneReplacedMidBatch)
 {
-    // A file found by a poll replaces the run while its batch is still under way.
+    // A file found by a poll replaces the run while its batch is still under
+    // way; the newer run is itself under way at the cancel (a file it had
+    // finished before would rightly be written).
     const QList<Screenshot> first = addFiles({u"slow.png"_s, u"a.png"_s, u"b.png"_s, u"c.png"_s});
     m_monitor.startBatchProcessing(first);
     ASSERT_TRUE(onlyBusyLeft(1));
     QCoreApplication::processEvents();
-    const QList<Screenshot> found = addFiles({u"d.png"_s});
+    const QList<Screenshot> found = addFiles({u"slow-d.png"_s});
     m_monitor.startBatchProcessing(found);
     ASSERT_TRUE(waitUntil([&] { return m_analyzer->looks == 5; }));
 
     m_monitor.cancelProcessing();
     ASSERT_TRUE(onlyBusyLeft(0)) << "the replaced run's file was not stopped";
-    EXPECT_EQ(m_analyzer->stoppedAtOnce, 1);
+    EXPECT_EQ(m_analyzer->stoppedAtOnce, 2);
     m_time.advance(std::chrono::seconds(30));
     QCoreApplication::processEvents();
     m_parts.workers.storeWrites().waitForDone();

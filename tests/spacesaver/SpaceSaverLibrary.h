@@ -6,6 +6,7 @@
 #include "CompressionFixture.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
+#include "core/ToolJobs.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "spacesaver/SpaceSaverViewModel.h"
 #include "support/Fakes.h"
@@ -20,6 +21,8 @@ public:
         : m_settings(m_dir.filePath(QStringLiteral("settings.conf")))
         , m_memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
     {}
+    // A plan or run still on the tools' worker reports through the monitor.
+    ~SpaceSaverLibrary() override { ToolJobs::waitForAll(); }
 
     // Starts monitoring the folder and waits until it lists every image added.
     void startMonitoring()
