@@ -66,7 +66,8 @@ bool SharedWork::take(Group& group, Part& part)
 {
     auto found = std::find_if(m_parts.begin(), m_parts.end(), [&group](const Part& p) { return p.group == &group; });
     if (found == m_parts.end())
-        found = m_parts.begin();
+        found = std::find_if(m_parts.begin(), m_parts.end(),
+                             [](const Part& p) { return p.group->m_order != Order::lengthy; });
     if (found == m_parts.end())
         return false;
     part = std::move(*found);
@@ -102,9 +103,10 @@ void SharedWork::finish(std::unique_lock<std::mutex>& lock, Part& part)
         m_changed.notify_all();
 }
 
-SharedWork::Group::Group(SharedWork& work, std::stop_token stop)
+SharedWork::Group::Group(SharedWork& work, std::stop_token stop, Order order)
     : m_work(work)
     , m_stop(std::move(stop))
+    , m_order(order)
 {}
 
 SharedWork::Group::~Group()
@@ -116,7 +118,12 @@ void SharedWork::Group::post(std::function<void()> part)
 {
     {
         std::lock_guard lock(m_work.m_mutex);
-        m_work.m_parts.push_back({this, std::move(part)});
+        std::deque<Part>& parts = m_work.m_parts;
+        const auto place =
+            m_order != Order::ahead ? parts.end() : std::find_if(parts.begin(), parts.end(), [](const Part& queued) {
+                return queued.group->m_order != Order::ahead;
+            });
+        parts.insert(place, {this, std::move(part)});
         ++m_unfinished;
     }
     // Threads waiting for their own groups may take it too.

@@ -14,8 +14,9 @@
 // thread of the pool, recruited when they are posted, or the thread waiting
 // for the group, which works through its own parts first and then helps with
 // other groups' parts until its own are done. Helpers take parts in the order
-// they were posted and leave when none is left, so nothing keeps a thread of
-// the pool once the work is done.
+// they were posted, those of groups that other work waits behind first, and
+// leave when none is left, so nothing keeps a thread of the pool once the
+// work is done.
 //
 // A part of a stopped group that has not started is dropped; a running part
 // sees the stop through the group's token, if it looks.
@@ -31,10 +32,21 @@ public:
     SharedWork(const SharedWork&) = delete;
     SharedWork& operator=(const SharedWork&) = delete;
 
+    enum class Order {
+        inTurn,
+        // Other work waits behind these parts (a page's layout cannot start
+        // before its ink is made): they are taken before any part in turn.
+        ahead,
+        // Long parts that nothing waits behind but their own group (a
+        // picture's labels): a thread waiting for a group of its own does
+        // not take them, as it would be held far past its own group's end.
+        lengthy,
+    };
+
     class Group
     {
     public:
-        explicit Group(SharedWork& work, std::stop_token stop = {});
+        explicit Group(SharedWork& work, std::stop_token stop = {}, Order order = Order::inTurn);
         // Waits for the parts still running.
         ~Group();
         Group(const Group&) = delete;
@@ -50,6 +62,7 @@ public:
         friend class SharedWork;
         SharedWork& m_work;
         const std::stop_token m_stop;
+        const Order m_order;
         const std::thread::id m_waiter = std::this_thread::get_id();
         int m_unfinished = 0; // guarded by the work's mutex
     };
@@ -74,7 +87,8 @@ private:
 
     void recruit();
     void help();
-    // Takes a part of `group`, else the oldest of any group.
+    // Takes a part of `group`, else the first of another group that is not
+    // lengthy.
     bool take(Group& group, Part& part);
     void dropQueued(Group& group);
     // Runs `part` unlocked, unless its group stopped, and counts it done.

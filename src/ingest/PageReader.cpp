@@ -177,7 +177,7 @@ QImage PageReader::ink(const QImage& image, const std::stop_token& stop, CpuAcco
     if (rows.size() == 1)
         return inkOnWhite(image);
     std::atomic<bool> failed{false};
-    SharedWork::Group parts(m_work, stop);
+    SharedWork::Group parts(m_work, stop, SharedWork::Order::ahead);
     for (const auto& [top, count] : rows) {
         parts.post([&, top = top, count = count] {
             const CpuAccount::Charge charge(account);
@@ -355,7 +355,7 @@ TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
     if (tiles.size() == 1) {
         layOut(ink, tiles.front(), limits);
     } else {
-        SharedWork::Group layouts(m_work, limits.stop);
+        SharedWork::Group layouts(m_work, limits.stop, SharedWork::Order::ahead);
         for (Tile& tile : tiles)
             layouts.post([this, &ink, &tile = tile, &limits] { layOut(ink, tile, limits); });
         layouts.wait();

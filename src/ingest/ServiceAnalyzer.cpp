@@ -132,7 +132,7 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
 
     // The labels need only a small copy; the page is let go once read.
     ScreenKindClassifier::Look screenLook;
-    SharedWork::Group labelling(m_work, stop);
+    SharedWork::Group labelling(m_work, stop, SharedWork::Order::lengthy);
     const auto label = [this, &sight, &fileName, &screenLook](const QImage& input) {
         sight.labels = VisualAnalysisService::analyze(input, fileName, m_classifier);
         screenLook = ScreenKindClassifier::lookAt(input);

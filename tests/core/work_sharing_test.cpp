@@ -15,7 +15,9 @@
 #include <future>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -322,6 +324,79 @@ TEST(SharedWork, AThreadDoneWithItsOwnWorkTakesThePartsNobodyHasTakenYet)
     other.join();
     work.helpWhileQueued(); // nothing left: returns at once
     release.set_value();
+    pool.waitForDone();
+}
+
+TEST(SharedWork, PartsThatOtherWorkWaitsBehindAreTakenFirst)
+{
+    // The pool's one thread is busy: the queue is run in its order by a
+    // thread done with its own work.
+    Workers::Pool pool(QStringLiteral("analysis"), 1, true);
+    SharedWork work(&pool);
+    std::promise<void> release;
+    pool.start([future = release.get_future().share()] { future.wait(); });
+    std::vector<std::string> order;
+    std::promise<void> posted;
+    std::promise<void> ran;
+    std::thread other([&] {
+        SharedWork::Group lengthy(work, {}, SharedWork::Order::lengthy);
+        SharedWork::Group inTurn(work);
+        SharedWork::Group ahead(work, {}, SharedWork::Order::ahead);
+        const auto note = [&order](std::string name) { return [&order, name] { order.push_back(name); }; };
+        lengthy.post(note("labels"));
+        inTurn.post(note("line 1"));
+        ahead.post(note("ink 1"));
+        inTurn.post(note("line 2"));
+        ahead.post(note("ink 2"));
+        posted.set_value();
+        ran.get_future().wait();
+    });
+    posted.get_future().wait();
+    work.helpWhileQueued();
+    EXPECT_EQ(order, (std::vector<std::string>{"ink 1", "ink 2", "labels", "line 1", "line 2"}));
+    ran.set_value();
+    other.join();
+    release.set_value();
+    pool.waitForDone();
+}
+
+TEST(SharedWork, AThreadWaitingForItsOwnGroupLeavesLengthyPartsToOthers)
+{
+    // A's part holds the pool's one thread until B's short part is done;
+    // meanwhile A's waiter runs that part but not the labels, which the
+    // pool's thread takes once A's part ends.
+    Workers::Pool pool(QStringLiteral("analysis"), 1, true);
+    SharedWork work(&pool);
+    std::atomic<bool> aStarted{false};
+    std::atomic<int> shortDone{0};
+    std::atomic<int> labelsDone{0};
+    std::set<std::thread::id> shortThreads;
+    std::thread::id labelsThread;
+    std::promise<void> posted;
+
+    SharedWork::Group a(work);
+    a.post([&] {
+        aStarted = true;
+        eventually([&] { return shortDone == 1; });
+    });
+    ASSERT_TRUE(eventually([&] { return bool(aStarted); }));
+    std::thread other([&] {
+        SharedWork::Group labels(work, {}, SharedWork::Order::lengthy);
+        SharedWork::Group lines(work);
+        labels.post([&] {
+            labelsThread = std::this_thread::get_id();
+            ++labelsDone;
+        });
+        postRecorded(lines, 1, shortThreads, shortDone);
+        posted.set_value();
+        eventually([&] { return shortDone == 1 && labelsDone == 1; });
+    });
+    posted.get_future().wait();
+    a.wait();
+    EXPECT_EQ(shortThreads, std::set<std::thread::id>{std::this_thread::get_id()});
+    ASSERT_TRUE(eventually([&] { return labelsDone == 1; }));
+    EXPECT_NE(labelsThread, std::this_thread::get_id());
+    other.join();
     pool.waitForDone();
 }
 
