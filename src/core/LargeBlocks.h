@@ -9,3 +9,13 @@
 //
 // Call once, early in main(), before the worker threads start.
 void returnLargeBlocksToSystem();
+
+// While pictures are analysed, blocks below 16 MB stay with the allocator
+// for the next line or picture: mapped afresh each time, their pages are
+// zeroed again and again, and eight threads mapping at once queue in the
+// kernel for the process's one address space. Cheap to call for every file;
+// does nothing unless returnLargeBlocksToSystem() was called.
+void holdLargeBlocksWhileAnalysing();
+// After a run: large blocks are returned again, and the free pages kept
+// meanwhile are given back to the system.
+void returnHeldLargeBlocks();

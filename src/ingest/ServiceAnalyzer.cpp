@@ -6,6 +6,7 @@
 #include "ingest/ScreenKindClassifier.h"
 #include "ingest/VisualAnalysisService.h"
 
+#include "core/LargeBlocks.h"
 #include "core/Logger.h"
 #include "core/PathUtils.h"
 #include "platform/SafeFile.h"
@@ -15,10 +16,8 @@
 
 #include <opencv2/core.hpp>
 
-#include <utility>
-
-#include <malloc.h>
 #include <stop_token>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -96,6 +95,7 @@ std::optional<QList<double>> ServiceAnalyzer::embedding(const QString& text)
 
 FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_token stop, const TimeBudget& budget)
 {
+    holdLargeBlocksWhileAnalysing();
     const QString fileName = QFileInfo(filePath).fileName();
     Sight sight;
     // Opened once, without waiting: a FIFO or device swapped in under the
@@ -176,6 +176,7 @@ void ServiceAnalyzer::releaseModels()
 {
     m_engines.releaseIdle();
     m_classifier.releaseNetworks();
-    // Freed models leave their pages with the allocator; give them back.
-    malloc_trim(0);
+    // Freed models and the blocks held for the run leave their pages with
+    // the allocator; give them back.
+    returnHeldLargeBlocks();
 }

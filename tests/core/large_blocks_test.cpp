@@ -1,6 +1,7 @@
 // Large blocks freed on a worker thread leave nothing resident, even after
 // a large block freed earlier would have raised the allocator's threshold
-// and with small blocks still alive among them.
+// and with small blocks still alive among them; blocks held for reuse during
+// an analysis run are given back once it ends.
 
 #include "core/LargeBlocks.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <thread>
 #include <vector>
 
@@ -57,4 +59,47 @@ TEST(LargeBlocks, FreedOnAWorkerThreadAmongSurvivorsTheyLeaveNothingResident)
             std::free(survivor);
     });
     worker.join();
+}
+
+namespace {
+// Whether a block of `bytes` gets a mapping of its own.
+bool isMappedAlone(size_t bytes)
+{
+    const size_t mappedBefore = mallinfo2().hblks;
+    void* block = touchedBlock(bytes);
+    const bool mapped = mallinfo2().hblks > mappedBefore;
+    std::free(block);
+    return mapped;
+}
+} // namespace
+
+TEST(LargeBlocks, HeldWhileAnalysingAndGivenBackAfterwards)
+{
+    returnLargeBlocksToSystem();
+    EXPECT_TRUE(isMappedAlone(4 << 20));
+    holdLargeBlocksWhileAnalysing();
+    holdLargeBlocksWhileAnalysing(); // every file asks; once is enough
+    EXPECT_FALSE(isMappedAlone(4 << 20));
+    EXPECT_TRUE(isMappedAlone(32 << 20)) << "a block above the held size is still mapped alone";
+
+    std::thread worker([] {
+        const double before = anonymousResidentMB();
+        std::vector<void*> pictures;
+        std::vector<void*> survivors;
+        for (int i = 0; i < 40; ++i) {
+            pictures.push_back(touchedBlock(3 << 20));
+            survivors.push_back(touchedBlock(256));
+        }
+        for (void* picture : pictures)
+            std::free(picture);
+        // Much of it kept for the next picture while the run goes on...
+        EXPECT_GT(anonymousResidentMB() - before, 32);
+        returnHeldLargeBlocks();
+        // ...and given back when it ends, survivors and all.
+        EXPECT_LT(anonymousResidentMB() - before, 16);
+        for (void* survivor : survivors)
+            std::free(survivor);
+    });
+    worker.join();
+    EXPECT_TRUE(isMappedAlone(4 << 20));
 }
