@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 
 using namespace Qt::StringLiterals;
@@ -433,10 +434,14 @@ TEST_F(PipelineTest, AReplacingRunTakesOverTheFilesTheOldOneHadNotStarted)
     EXPECT_EQ(calls.size(), 151);
     for (int count : calls)
         EXPECT_EQ(count, 1);
-    EXPECT_EQ(storedWithText(first + QList<Screenshot>{found}), 151);
-    // Results the replaced run held when it stopped reach the list as well.
-    for (const Screenshot& file : first + QList<Screenshot>{found})
-        EXPECT_TRUE(listed(file.id)->ocrText.has_value()) << file.filename.toStdString();
+    // The last results are written, and then listed, after the run has
+    // ended; those the replaced run held when it stopped come too.
+    const QList<Screenshot> all = first + QList<Screenshot>{found};
+    EXPECT_TRUE(waitUntil([&] { return storedWithText(all) == 151; })) << storedWithText(all);
+    EXPECT_TRUE(waitUntil([&] {
+        return std::all_of(all.begin(), all.end(),
+                           [&](const Screenshot& file) { return listed(file.id)->ocrText.has_value(); });
+    }));
     EXPECT_EQ(m_monitor->processedCount(), m_monitor->totalToProcess());
     EXPECT_LT(m_monitor->totalToProcess(), 150);
 }
