@@ -82,6 +82,9 @@ private:
     enum class Exit { completed, cancelled, folderChanged };
 
     bool isCurrent() const { return m_pipeline.m_currentRunId == m_id; }
+    // Whether results of this run still belong in the list: not discarded,
+    // no cancel, the folder still the one watched.
+    bool isStillShown() const;
     bool isStopping() const { return m_isStopRequested || m_pipeline.m_host.isCancelled(); }
     void nextBatch();
     void enterMemoryPause();
@@ -468,8 +471,22 @@ void AnalysisPipeline::ProcessingRun::releasePending(Exit exit)
     // A completed run may still hold results adopted after its last flush.
     if (exit == Exit::completed && isCurrent())
         flush([] {});
+    else if (!isCurrent() && isStillShown())
+        // The run that replaced this one ended first: the list shows these
+        // results all the same, once they are in the store.
+        m_pipeline.writeResults(
+            std::exchange(m_pending, {}), m_discarded,
+            [self = shared_from_this()](QList<ProcessedFileResult> written, QList<ProcessedFileResult> /*unsaved*/) {
+                if (self->isStillShown())
+                    self->m_pipeline.m_host.applyResults(written);
+            });
     else
         m_pipeline.writeResults(std::exchange(m_pending, {}), m_discarded, nullptr);
+}
+
+bool AnalysisPipeline::ProcessingRun::isStillShown() const
+{
+    return !*m_discarded && !m_pipeline.m_host.isCancelled() && m_pipeline.m_host.monitoredPath() == m_folder;
 }
 
 bool AnalysisPipeline::ProcessingRun::handOver(QList<ProcessedFileResult>& results)
