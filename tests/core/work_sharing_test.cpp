@@ -296,14 +296,32 @@ TEST(SharedWork, AThreadWaitingForItsRunningPartHelpsWithOtherGroups)
     pool.waitForDone();
 }
 
+namespace {
+// A pool whose one thread is kept busy until the end, so that posting
+// recruits nobody.
+struct BusyPool
+{
+    Workers::Pool pool{QStringLiteral("analysis"), 1, true};
+    std::promise<void> release;
+
+    BusyPool()
+    {
+        pool.start([future = release.get_future().share()] { future.wait(); });
+    }
+    ~BusyPool()
+    {
+        release.set_value();
+        pool.waitForDone();
+    }
+};
+} // namespace
+
 TEST(SharedWork, AThreadDoneWithItsOwnWorkTakesThePartsNobodyHasTakenYet)
 {
     // The pool's one thread is busy, so nothing was recruited for B's parts;
     // a thread that finished its own work runs them before it returns.
-    Workers::Pool pool(QStringLiteral("analysis"), 1, true);
-    SharedWork work(&pool);
-    std::promise<void> release;
-    pool.start([future = release.get_future().share()] { future.wait(); });
+    BusyPool busy;
+    SharedWork work(&busy.pool);
     std::set<std::thread::id> bThreads;
     std::atomic<int> bDone{0};
     std::promise<void> bPosted;
@@ -323,18 +341,14 @@ TEST(SharedWork, AThreadDoneWithItsOwnWorkTakesThePartsNobodyHasTakenYet)
     bHelped.set_value();
     other.join();
     work.helpWhileQueued(); // nothing left: returns at once
-    release.set_value();
-    pool.waitForDone();
 }
 
 TEST(SharedWork, PartsThatOtherWorkWaitsBehindAreTakenFirst)
 {
     // The pool's one thread is busy: the queue is run in its order by a
     // thread done with its own work.
-    Workers::Pool pool(QStringLiteral("analysis"), 1, true);
-    SharedWork work(&pool);
-    std::promise<void> release;
-    pool.start([future = release.get_future().share()] { future.wait(); });
+    BusyPool busy;
+    SharedWork work(&busy.pool);
     std::vector<std::string> order;
     std::promise<void> posted;
     std::promise<void> ran;
@@ -356,8 +370,6 @@ TEST(SharedWork, PartsThatOtherWorkWaitsBehindAreTakenFirst)
     EXPECT_EQ(order, (std::vector<std::string>{"ink 1", "ink 2", "labels", "line 1", "line 2"}));
     ran.set_value();
     other.join();
-    release.set_value();
-    pool.waitForDone();
 }
 
 TEST(SharedWork, AThreadWaitingForItsOwnGroupLeavesLengthyPartsToOthers)
