@@ -263,14 +263,37 @@ TextRecognizer::Result PageReader::readBand(const QImage& ink, const std::vector
     return band;
 }
 
+double PageReader::recognitionCost(const std::vector<QRect>& lines)
+{
+    // A line is scaled to a fixed height before it is read, so its cost
+    // follows its length in heights.
+    double cost = 0;
+    for (const QRect& line : lines)
+        cost += double(line.width()) / std::max(1, line.height());
+    return cost;
+}
+
 TextRecognizer::Result PageReader::readBands(const QImage& ink, std::vector<Tile>& tiles, const Limits& limits)
 {
-    SharedWork::Group parts(m_work, limits.stop);
+    // Longest first: a long line begun last would hold the batch's end
+    // while every other engine waits.
+    struct Queued
+    {
+        Tile* tile;
+        size_t band;
+        double cost;
+    };
+    std::vector<Queued> queue;
     for (Tile& tile : tiles) {
         tile.bandResults.resize(tile.bands.size());
-        for (size_t b = 0; b < tile.bands.size(); ++b) {
-            parts.post([&, &tile = tile, b] { tile.bandResults[b] = readBand(ink, tile.bands[b], limits); });
-        }
+        for (size_t b = 0; b < tile.bands.size(); ++b)
+            queue.push_back({&tile, b, recognitionCost(tile.bands[b])});
+    }
+    std::stable_sort(queue.begin(), queue.end(), [](const Queued& a, const Queued& b) { return a.cost > b.cost; });
+    SharedWork::Group parts(m_work, limits.stop);
+    for (const Queued& queued : queue) {
+        parts.post(
+            [&, &tile = *queued.tile, b = queued.band] { tile.bandResults[b] = readBand(ink, tile.bands[b], limits); });
     }
     parts.wait();
 

@@ -84,6 +84,8 @@ private:
     void layOut(const QImage& ink, Tile& tile, const Limits& limits);
     TextRecognizer::Result readBand(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits);
     TextRecognizer::Result readBands(const QImage& ink, std::vector<Tile>& tiles, const Limits& limits);
+    // How long `lines` take to recognise, relative to one another.
+    static double recognitionCost(const std::vector<QRect>& lines);
 
     Engines& m_engines;
     SharedWork& m_work;
