@@ -1,6 +1,14 @@
 #include "core/SharedWork.h"
 
 #include <algorithm>
+#include <numeric>
+
+namespace {
+bool isTakenFirst(SharedWork::Order order)
+{
+    return order == SharedWork::Order::ahead || order == SharedWork::Order::brief;
+}
+} // namespace
 
 SharedWork::SharedWork(Workers::Pool* pool)
     : m_pool(pool)
@@ -15,7 +23,13 @@ SharedWork::~SharedWork()
 int SharedWork::helpedParts() const
 {
     std::lock_guard lock(m_mutex);
-    return m_helped;
+    return std::accumulate(m_helped.begin(), m_helped.end(), 0);
+}
+
+int SharedWork::helpedParts(Order order) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_helped.at(size_t(order));
 }
 
 int SharedWork::droppedParts() const
@@ -65,7 +79,7 @@ void SharedWork::helpWhileQueued()
 bool SharedWork::take(Group& group, Part& part)
 {
     auto found = std::find_if(m_parts.begin(), m_parts.end(), [&group](const Part& p) { return p.group == &group; });
-    if (found == m_parts.end())
+    if (found == m_parts.end() && group.m_order != Order::brief)
         found = std::find_if(m_parts.begin(), m_parts.end(),
                              [](const Part& p) { return p.group->m_order != Order::lengthy; });
     if (found == m_parts.end())
@@ -89,7 +103,7 @@ void SharedWork::finish(std::unique_lock<std::mutex>& lock, Part& part)
 {
     if (!part.group->m_stop.stop_requested()) {
         if (std::this_thread::get_id() != part.group->m_waiter)
-            ++m_helped;
+            ++m_helped.at(size_t(part.group->m_order));
         lock.unlock();
         part.run();
         // What the part holds goes before its group may end.
@@ -116,17 +130,25 @@ SharedWork::Group::~Group()
 
 void SharedWork::Group::post(std::function<void()> part)
 {
+    std::vector<std::function<void()>> parts;
+    parts.push_back(std::move(part));
+    post(std::move(parts));
+}
+
+void SharedWork::Group::post(std::vector<std::function<void()>> parts)
+{
     {
         std::lock_guard lock(m_work.m_mutex);
-        std::deque<Part>& parts = m_work.m_parts;
-        const auto place =
-            m_order != Order::ahead ? parts.end() : std::find_if(parts.begin(), parts.end(), [](const Part& queued) {
-                return queued.group->m_order != Order::ahead;
+        std::deque<Part>& queue = m_work.m_parts;
+        auto place =
+            !isTakenFirst(m_order) ? queue.end() : std::find_if(queue.begin(), queue.end(), [](const Part& queued) {
+                return !isTakenFirst(queued.group->m_order);
             });
-        parts.insert(place, {this, std::move(part)});
-        ++m_unfinished;
+        for (std::function<void()>& part : parts)
+            place = std::next(queue.insert(place, {this, std::move(part)}));
+        m_unfinished += int(parts.size());
     }
-    // Threads waiting for their own groups may take it too.
+    // Threads waiting for their own groups may take them too.
     m_work.m_changed.notify_all();
     m_work.recruit();
 }

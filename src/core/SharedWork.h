@@ -2,12 +2,14 @@
 
 #include "core/Workers.h"
 
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <stop_token>
 #include <thread>
+#include <vector>
 
 // Work that a thread cuts into parts for the idle threads of a pool to share.
 // The parts of a group run on whichever thread takes them first: an idle
@@ -41,6 +43,11 @@ public:
         // picture's labels): a thread waiting for a group of its own does
         // not take them, as it would be held far past its own group's end.
         lengthy,
+        // Parts of a few milliseconds that their waiter is held behind (a
+        // layer of a network cut in stripes): taken as soon as ahead parts,
+        // and their waiter takes no other group's part, which would hold it
+        // far longer than the stripes it waits for.
+        brief,
     };
 
     class Group
@@ -53,6 +60,8 @@ public:
         Group& operator=(const Group&) = delete;
 
         void post(std::function<void()> part);
+        // Posts them all at once: threads are woken once, not for each.
+        void post(std::vector<std::function<void()>> parts);
         // Returns when every part posted so far has run or was dropped.
         void wait();
 
@@ -73,8 +82,10 @@ public:
     void helpWhileQueued();
 
     bool isShared() const { return m_pool != nullptr; }
-    // Parts run by a thread other than the one that waits for their group.
+    // Parts run by a thread other than the one that waits for their group:
+    // all of them, or those of groups of `order`.
     int helpedParts() const;
+    int helpedParts(Order order) const;
     // Parts dropped because their group was stopped before they started.
     int droppedParts() const;
 
@@ -87,8 +98,8 @@ private:
 
     void recruit();
     void help();
-    // Takes a part of `group`, else the first of another group that is not
-    // lengthy.
+    // Takes a part of `group`, else, unless `group` is brief, the first of
+    // another group that is not lengthy.
     bool take(Group& group, Part& part);
     void dropQueued(Group& group);
     // Runs `part` unlocked, unless its group stopped, and counts it done.
@@ -99,6 +110,6 @@ private:
     std::condition_variable m_changed;
     std::deque<Part> m_parts;
     int m_helpers = 0;
-    int m_helped = 0;
+    std::array<int, size_t(Order::brief) + 1> m_helped{}; // by order
     int m_dropped = 0;
 };

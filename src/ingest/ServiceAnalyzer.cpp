@@ -4,6 +4,7 @@
 #include "ingest/EmbeddingService.h"
 #include "ingest/OCRService.h"
 #include "ingest/ScreenKindClassifier.h"
+#include "ingest/SharedCvLoops.h"
 #include "ingest/VisualAnalysisService.h"
 
 #include "core/LargeBlocks.h"
@@ -13,8 +14,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-
-#include <opencv2/core.hpp>
 
 #include <stop_token>
 #include <utility>
@@ -60,10 +59,11 @@ ServiceAnalyzer::ServiceAnalyzer(EmbeddingService& embedding, const Workers::Ana
     , m_work(helpers)
     , m_reader(m_engines, m_work)
     , m_isInputMadeAside(helpers && sizes.threads >= 2 * Workers::batchFiles)
+    , m_loopWays(helpers ? sizes.threads : 1)
 {
-    // The analysis threads are the parallelism, at their lower priority;
-    // OpenCV's own threads would run beside them at normal priority.
-    cv::setNumThreads(1);
+    // OpenCV's loops run on the analysis threads, at their lower priority;
+    // its own threads would run beside them at normal priority.
+    SharedCvLoops::install();
 }
 
 ServiceAnalyzer::ServiceAnalyzer(EmbeddingService& embedding, Workers& workers)
@@ -139,13 +139,17 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     };
     if (m_isInputMadeAside) {
         // A spare thread makes the copy at once, and the text starts sooner.
-        labelling.post([label, page = image, account = budget.cpuAccount()]() mutable {
+        labelling.post([this, label, page = image, account = budget.cpuAccount()]() mutable {
             const CpuAccount::Charge charge(account);
+            // The network is the longest piece of a file; threads with
+            // nothing else to do share its layers.
+            const SharedCvLoops::Lend lend(m_work, m_loopWays, account);
             label(ObjectClassifier::networkInput(std::exchange(page, QImage())));
         });
     } else {
-        labelling.post([label, input = ObjectClassifier::networkInput(image), account = budget.cpuAccount()] {
+        labelling.post([this, label, input = ObjectClassifier::networkInput(image), account = budget.cpuAccount()] {
             const CpuAccount::Charge charge(account);
+            const SharedCvLoops::Lend lend(m_work, m_loopWays, account);
             label(input);
         });
     }

@@ -60,4 +60,6 @@ private:
     // page held until then, and the threads that read labels are what the
     // batch waits for.
     const bool m_isInputMadeAside;
+    // Stripes that a network's layers are cut into.
+    const int m_loopWays;
 };

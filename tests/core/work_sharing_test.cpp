@@ -357,17 +357,20 @@ TEST(SharedWork, PartsThatOtherWorkWaitsBehindAreTakenFirst)
         SharedWork::Group inTurn(work);
         SharedWork::Group ahead(work, {}, SharedWork::Order::ahead);
         const auto note = [&order](std::string name) { return [&order, name] { order.push_back(name); }; };
+        SharedWork::Group brief(work, {}, SharedWork::Order::brief);
         lengthy.post(note("labels"));
         inTurn.post(note("line 1"));
         ahead.post(note("ink 1"));
         inTurn.post(note("line 2"));
+        brief.post({note("stripe 1"), note("stripe 2")});
         ahead.post(note("ink 2"));
         posted.set_value();
         ran.get_future().wait();
     });
     posted.get_future().wait();
     work.helpWhileQueued();
-    EXPECT_EQ(order, (std::vector<std::string>{"ink 1", "ink 2", "labels", "line 1", "line 2"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"ink 1", "stripe 1", "stripe 2", "ink 2", "labels", "line 1", "line 2"}));
     ran.set_value();
     other.join();
 }
@@ -408,6 +411,42 @@ TEST(SharedWork, AThreadWaitingForItsOwnGroupLeavesLengthyPartsToOthers)
     EXPECT_EQ(shortThreads, std::set<std::thread::id>{std::this_thread::get_id()});
     ASSERT_TRUE(eventually([&] { return labelsDone == 1; }));
     EXPECT_NE(labelsThread, std::this_thread::get_id());
+    other.join();
+    pool.waitForDone();
+}
+
+TEST(SharedWork, AThreadWaitingForABriefGroupTakesNoPartOfAnother)
+{
+    // The pool's one thread runs the stripe, which gives the line a while to
+    // be run elsewhere; the stripe's waiter leaves the line alone, and the
+    // pool's thread takes it once the stripe ends.
+    Workers::Pool pool(QStringLiteral("analysis"), 1, true);
+    SharedWork work(&pool);
+    std::atomic<bool> stripeStarted{false};
+    std::atomic<int> lineDone{0};
+    std::set<std::thread::id> lineThreads;
+    std::promise<void> posted;
+    std::shared_future<void> linePosted = posted.get_future().share();
+
+    SharedWork::Group stripes(work, {}, SharedWork::Order::brief);
+    stripes.post([&] {
+        stripeStarted = true;
+        linePosted.wait();
+        const auto until = std::chrono::steady_clock::now() + 300ms;
+        while (lineDone == 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(1ms);
+    });
+    ASSERT_TRUE(eventually([&] { return bool(stripeStarted); }));
+    std::thread other([&] {
+        SharedWork::Group lines(work);
+        postRecorded(lines, 1, lineThreads, lineDone);
+        posted.set_value();
+        eventually([&] { return lineDone == 1; });
+    });
+    linePosted.wait();
+    stripes.wait();
+    ASSERT_TRUE(eventually([&] { return lineDone == 1; }));
+    EXPECT_EQ(lineThreads.count(std::this_thread::get_id()), 0u);
     other.join();
     pool.waitForDone();
 }

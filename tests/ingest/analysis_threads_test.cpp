@@ -41,9 +41,9 @@ TEST_F(PipelineWithServices, CancellingMidFileStopsItsHelpersAndLeavesTheFileUna
     ScreenshotMonitorTestAccess::setScreenshots(m_monitor, files);
     m_monitor.startBatchProcessing(files);
 
-    // Beyond the two dozen parts that make its ink: helpers read its lines.
+    // Helpers read its lines.
     const SharedWork& work = m_analyzer->sharedWork();
-    ASSERT_TRUE(waitUntil([&] { return work.helpedParts() > 40; }, 60000));
+    ASSERT_TRUE(waitUntil([&] { return work.helpedParts(SharedWork::Order::inTurn) > 15; }, 60000));
     m_monitor.cancelProcessing();
     Workers::Pool& pool = m_parts.workers.analysis();
     ASSERT_TRUE(waitUntil([&] { return pool.threads().activeThreadCount() == 0; }, 30000));
