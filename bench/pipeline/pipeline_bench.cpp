@@ -201,6 +201,10 @@ public:
     {}
     std::atomic<int> looks{0};
     std::atomic<int> inFlight{0};
+    // The models are not let go at the end of a run while set: runs one
+    // after another then go as the batches of one long import do, with the
+    // models made once.
+    std::atomic<bool> keepsModels{false};
 
     std::optional<QString> recognizeText(const QString& path) override { return m_real->recognizeText(path); }
     QList<QUrl> extractUrls(const QString& text) override { return m_real->extractUrls(text); }
@@ -214,7 +218,11 @@ public:
             &inFlight, [](std::atomic<int>* count) { --*count; });
         return m_real->look(path, std::move(stop), budget);
     }
-    void releaseModels() override { m_real->releaseModels(); }
+    void releaseModels() override
+    {
+        if (!keepsModels)
+            m_real->releaseModels();
+    }
     bool holdsModels() const { return m_real->engineCount() > 0 || m_real->networkCount() > 0; }
 
 private:
@@ -538,7 +546,9 @@ int main(int argc, char** argv)
     }
     if (runs(u"throughput"_s)) {
         const auto analyzer = std::make_shared<ServiceAnalyzer>(embedding, parts.workers);
-        ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
+        const auto kept = std::make_shared<CountingAnalyzer>(analyzer);
+        kept->keepsModels = true;
+        ScreenshotMonitor monitor(parts.with(settings, memory, store, kept));
         const QString folder = monitor.monitoredPath();
         const SampleLibrary::Result samples =
             SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder + u"/real"_s, 60, 3));
