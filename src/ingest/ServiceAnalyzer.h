@@ -13,10 +13,11 @@
 class EmbeddingService;
 
 // The analyses of the application: text recognition and links, the object
-// classifier's labels with the kind of screen, and the sentence embedding. Each picture is decoded
-// once for recognition and labels; the labels run as a part of the file's
-// work beside its recognition, and idle threads of `helpers` take on parts
-// of every page. Engines and networks are made on first need, on the
+// classifier's labels with the kind of screen, and the sentence embedding.
+// Each picture is decoded once for recognition and labels; the labels run as
+// a part of the file's work beside its recognition, and idle threads of
+// `helpers` take on parts of every page and stripes of the layers of its
+// label network. Engines and networks are made on first need, on the
 // analysis threads, and released by releaseModels().
 class ServiceAnalyzer : public FileAnalyzer
 {
