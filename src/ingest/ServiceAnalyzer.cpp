@@ -133,25 +133,23 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     // The labels need only a small copy; the page is let go once read.
     ScreenKindClassifier::Look screenLook;
     SharedWork::Group labelling(m_work, stop, SharedWork::Order::lengthy);
-    const auto label = [this, &sight, &fileName, &screenLook](const QImage& input) {
-        sight.labels = VisualAnalysisService::analyze(input, fileName, m_classifier);
-        screenLook = ScreenKindClassifier::lookAt(input);
+    // `input` makes the network's copy; made in the part or beforehand.
+    const auto label = [this, &sight, &fileName, &screenLook, account = budget.cpuAccount()](const auto& input) {
+        const CpuAccount::Charge charge(account);
+        // The network is the longest piece of a file; threads with nothing
+        // else to do share its layers.
+        const SharedCvLoops::Lend lend(m_work, m_loopWays, account);
+        const QImage small = input();
+        sight.labels = VisualAnalysisService::analyze(small, fileName, m_classifier);
+        screenLook = ScreenKindClassifier::lookAt(small);
     };
     if (m_isInputMadeAside) {
         // A spare thread makes the copy at once, and the text starts sooner.
-        labelling.post([this, label, page = image, account = budget.cpuAccount()]() mutable {
-            const CpuAccount::Charge charge(account);
-            // The network is the longest piece of a file; threads with
-            // nothing else to do share its layers.
-            const SharedCvLoops::Lend lend(m_work, m_loopWays, account);
-            label(ObjectClassifier::networkInput(std::exchange(page, QImage())));
+        labelling.post([label, page = image]() mutable {
+            label([&page] { return ObjectClassifier::networkInput(std::exchange(page, QImage())); });
         });
     } else {
-        labelling.post([this, label, input = ObjectClassifier::networkInput(image), account = budget.cpuAccount()] {
-            const CpuAccount::Charge charge(account);
-            const SharedCvLoops::Lend lend(m_work, m_loopWays, account);
-            label(input);
-        });
+        labelling.post([label, small = ObjectClassifier::networkInput(image)] { label([&small] { return small; }); });
     }
     OCRService::Reading reading = OCRService::recognizeText(std::move(image), fileName, m_reader, {stop, budget});
     sight.text = std::move(reading.text);
