@@ -6,11 +6,12 @@
 #include <condition_variable>
 #include <mutex>
 
-// Bounds the memory that the pictures analysed at once may take. A file takes
-// a share (what its pixels will take while it is analysed) before it is
-// decoded and gives it back when its analysis ends; while the budget is
-// spent, the next file waits. A share larger than the whole budget is given
-// when nothing else is held, so a very large picture is analysed alone.
+// Bounds the memory that the pictures worked on at once (analysed, or
+// encoded by the space saver) may take. A file takes a share (what its pixels
+// will take while it is worked on) before it is decoded and gives it back
+// when its work ends; while the budget is spent, the next file waits. A share
+// larger than the whole budget is given when nothing else is held, so a very
+// large picture is worked on alone.
 class PixelBudget
 {
 public:

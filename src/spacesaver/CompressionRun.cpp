@@ -43,6 +43,7 @@ CompressionRun::CompressionRun(const Service& service, const QList<Operation>& o
     , m_folder(folder)
     , m_progress(progress)
     , m_journal(service.journal())
+    , m_encodingMemory(service.encodingMemory())
 {
     m_entries.reserve(operations.size());
     for (const Operation& operation : operations) {
@@ -130,7 +131,14 @@ void CompressionRun::prepare(qsizetype index)
         return;
     const int quality = Service::encoderQuality(m_options.quality);
     entry.rendition = QtConcurrent::run(&m_encoders, [this, path = entry.imagePath, quality] {
-        return m_stopped ? HeicRendition{} : HeicRendition::make(path, quality, m_service.encoder());
+        if (m_stopped)
+            return HeicRendition{};
+        return HeicRendition::make(path, quality, m_service.encoder(), [this](QSize size) {
+            PixelBudget::Share memory = m_encodingMemory.take(
+                size.isValid() ? qint64(size.width()) * size.height() * Service::encodingBytesPerPixel : 0);
+            // A stop may have come while this one waited for memory.
+            return m_stopped ? std::nullopt : std::optional<PixelBudget::Share>(std::move(memory));
+        });
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ingest/PixelBudget.h"
 #include "platform/SafeFile.h"
 #include "spacesaver/CompressionService.h"
 #include "spacesaver/HeicRendition.h"
@@ -10,7 +11,8 @@
 #include <atomic>
 #include <variant>
 
-// One run of a compression plan. Images are encoded ahead on a few workers;
+// One run of a compression plan. Images are encoded ahead on a few workers,
+// as many at once as their memory allows;
 // each entry is committed on the calling thread in plan order: rendition
 // written beside the image under a temporary name, moved to its final name,
 // dated, and its store row pointed at it. Only when every entry is committed
@@ -90,6 +92,7 @@ private:
     CompressionJournal m_journal;
     QList<CompressionJournal::Entry> m_journalEntries; // written ahead of each rendition
     QStringList m_keptAfterRollback;
+    PixelBudget m_encodingMemory;
     QThreadPool m_encoders;
     std::atomic<bool> m_stopped{false};
     qsizetype m_prepared = 0;

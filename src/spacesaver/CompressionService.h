@@ -137,6 +137,12 @@ public:
     static const QList<QSize>& screenSizes();
     static constexpr qint64 photoPixelThreshold = 4'000'000;
     static constexpr double secondsPerFile = 0.5;
+    // What the renditions made at once may take: a 48-megapixel photograph
+    // takes about 1.3 GB while it is encoded, so four of them at once would
+    // take more memory than many machines have.
+    static constexpr qint64 defaultEncodingMemory = qint64(1) << 30;
+    // Decoded pixels, their 8-bit copy, the encoder's own and the check's decoding.
+    static constexpr qint64 encodingBytesPerPixel = 28;
 
     CompressionService(DatabaseManager& store, FileOps& fileOps);
 
@@ -177,11 +183,13 @@ public:
     // Seams for tests; the defaults are the HEIC writer and the file system.
     void setEncoder(Encoder encoder) { m_encoder = std::move(encoder); }
     void setFreeSpace(FreeSpace freeSpace) { m_freeSpace = std::move(freeSpace); }
+    void setEncodingMemory(qint64 bytes) { m_encodingMemory = bytes; }
 
     DatabaseManager& store() const { return m_store; }
     FileOps& fileOps() const { return m_fileOps; }
     const Encoder& encoder() const { return m_encoder; }
     const FreeSpace& freeSpace() const { return m_freeSpace; }
+    qint64 encodingMemory() const { return m_encodingMemory; }
 
     // "Shot 1.png" → "Shot 1.<extension>"; earlier dots stay in the name.
     static QString renditionPath(const QString& imagePath, const QString& extension);
@@ -192,5 +200,6 @@ private:
     FileOps& m_fileOps;
     Encoder m_encoder;
     FreeSpace m_freeSpace;
+    qint64 m_encodingMemory = defaultEncodingMemory;
     QString m_journalPath;
 };

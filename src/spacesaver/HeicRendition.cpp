@@ -39,7 +39,8 @@ bool decodesAs(const QByteArray& data, const QImage& source)
 }
 } // namespace
 
-HeicRendition HeicRendition::make(const QString& imagePath, int quality, const CompressionService::Encoder& encoder)
+HeicRendition HeicRendition::make(const QString& imagePath, int quality, const CompressionService::Encoder& encoder,
+                                  const Admission& admit)
 {
     HeicRendition rendition;
     QString why;
@@ -53,6 +54,14 @@ HeicRendition HeicRendition::make(const QString& imagePath, int quality, const C
     if (!file.open(opened->handle.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
         return failed(std::move(rendition), Error::cannotLoadImage, file.errorString());
     opened->handle.adviseSequential();
+    // Read through the opened file, so the image's times taken above stay
+    // the ones it had before the run.
+    const std::optional<PixelBudget::Share> memory =
+        admit ? admit(ImageLoader::imageSize(file)) : std::optional<PixelBudget::Share>();
+    if (admit && !memory)
+        return {};
+    if (!file.seek(0))
+        return failed(std::move(rendition), Error::cannotLoadImage, file.errorString());
     const QImage image = ImageLoader::load(file);
     if (image.isNull())
         return failed(std::move(rendition), Error::cannotLoadImage);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ingest/PixelBudget.h"
 #include "platform/SafeFile.h"
 #include "spacesaver/CompressionService.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // One image turned into checked HEIC bytes, held in memory until the run
@@ -21,10 +23,17 @@ struct HeicRendition
 
     qint64 size() const { return data.size(); }
 
+    // Given an image's size before it is decoded, waits until there is
+    // memory for it and holds that memory until the rendition is made;
+    // nothing when the rendition is no longer wanted.
+    using Admission = std::function<std::optional<PixelBudget::Share>(QSize size)>;
+
     // Reads the regular file at `imagePath`, encodes it upright at `quality`
     // (0 to 100) with `encoder`, and decodes the result again to check its
-    // size and transparency.
-    static HeicRendition make(const QString& imagePath, int quality, const CompressionService::Encoder& encoder);
+    // size and transparency. An image `admit` turns away gives an empty
+    // rendition without a failure.
+    static HeicRendition make(const QString& imagePath, int quality, const CompressionService::Encoder& encoder,
+                              const Admission& admit = {});
 
     // The times a rendition takes from its image: the image's access time,
     // and as its modification time the image's creation date where the file

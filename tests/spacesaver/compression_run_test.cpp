@@ -3,6 +3,8 @@
 
 #include <utime.h>
 
+#include <mutex>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -135,6 +137,39 @@ TEST_F(CompressionRunTest, RenditionsNoSmallerThanTheImageAreSkipped)
     }
     EXPECT_EQ(console.matching(u"Compression not beneficial (would be "_s).size(), 2);
     EXPECT_TRUE(console.contains(u"   ⚠️ [1/2] Skipped: flat.png - Compression not beneficial (would be "_s));
+}
+
+// However many workers there are, the images encoded at once fit the memory
+// set aside for encoding; one larger than all of it is encoded alone.
+TEST_F(CompressionRunTest, ImagesAreEncodedAtOnceOnlyAsFarAsTheirMemoryAllows)
+{
+    const qint64 oneImage = 240 * 150 * CompressionService::encodingBytesPerPixel; // the largest of the five
+    for (const auto& [memory, most] : {std::pair{2 * oneImage, 2}, std::pair{oneImage / 2, 1}}) {
+        SCOPED_TRACE(most);
+        FreshRun fixture;
+        fixture.addFive();
+        fixture.m_service.setEncodingMemory(memory);
+        std::mutex counting;
+        int atOnce = 0, mostAtOnce = 0;
+        fixture.m_service.setEncoder([&, real = fixture.m_service.encoder()](const QImage& image, int quality) {
+            {
+                const std::lock_guard lock(counting);
+                mostAtOnce = std::max(mostAtOnce, ++atOnce);
+            }
+            QThread::msleep(30); // long enough for the other workers to start theirs
+            auto encoded = real(image, quality);
+            const std::lock_guard lock(counting);
+            --atOnce;
+            return encoded;
+        });
+
+        const auto result = fixture.run(4);
+
+        EXPECT_TRUE(result.success);
+        EXPECT_EQ(result.compressedFiles.size(), 5);
+        EXPECT_GE(mostAtOnce, 1);
+        EXPECT_LE(mostAtOnce, most);
+    }
 }
 
 // Each way the third of five entries can fail; the run must leave the folder
