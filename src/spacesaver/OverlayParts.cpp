@@ -37,8 +37,11 @@ QLabel* centredText(const QString& text, const QFont& font, const QColor& color,
         label->setWordWrap(true);
         label->setFixedWidth(std::max(360, std::min(label->sizeHint().width(), 520)));
         // The card sizes the label by its hint, worked out for a width of
-        // its own; at the width it gets, its lines may need more height.
-        label->setMinimumHeight(label->heightForWidth(label->width()));
+        // its own; at the width it gets, its lines may need more height. An
+        // empty label (a card built before it has anything to say) has no
+        // height for a width.
+        if (const int height = label->heightForWidth(label->width()); height > 0)
+            label->setMinimumHeight(height);
     }
     return label;
 }

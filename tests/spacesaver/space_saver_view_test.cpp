@@ -4,12 +4,15 @@
 #include "spacesaver/CompressionSuccessView.h"
 #include "spacesaver/FileTypeBar.h"
 #include "spacesaver/FileTypeBreakdown.h"
+#include "spacesaver/OverlayParts.h"
 #include "spacesaver/QualityOption.h"
 #include "spacesaver/SavingsGauge.h"
 #include "spacesaver/SpaceAnalyticsDashboard.h"
 #include "spacesaver/SpaceSaverActions.h"
 #include "spacesaver/SpaceSaverView.h"
 #include "spacesaver/SpaceStatCard.h"
+#include "support/Capture.h"
+#include "ui/CenteredOverlay.h"
 #include "ui/Motion.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
@@ -198,4 +201,29 @@ TEST(CompressionSuccessView, NoteSaysHowManyWereLeftAsTheyWereAndWhy)
     };
     for (const auto& c : cases)
         EXPECT_EQ(CompressionSuccessView::note(c.run), c.note);
+}
+
+// The failure card is built while no run has failed yet, with an empty
+// message; a long message must still get the height of all its lines.
+TEST(OverlayParts, ResultCardWithEmptyOrLongLine)
+{
+    QWidget window;
+    window.resize(1100, 900);
+    LogCapture log;
+    QString line;
+    CenteredOverlay overlay(window, [&line](CenteredOverlay& stack) {
+        OverlayParts::resultCard(stack,
+                                 {u"exclamationmark.triangle.fill"_s, Qt::red, u"Nothing Was Compressed"_s, line,
+                                  Qt::gray, u"OK"_s, u"Every change was rolled back."_s},
+                                 [] {});
+    });
+    EXPECT_TRUE(log.matching(u"Negative sizes"_s).isEmpty()) << log.messages().join(u'\n').toStdString();
+
+    line = u"A very long file name that cannot fit on one line.png: "_s.repeated(4) + u"Failed to load image"_s;
+    overlay.rebuild();
+    const auto labels = overlay.findChildren<QLabel*>();
+    const auto found = std::find_if(labels.cbegin(), labels.cend(), [&](QLabel* l) { return l->text() == line; });
+    ASSERT_NE(found, labels.cend());
+    EXPECT_GE((*found)->minimumHeight(), (*found)->heightForWidth((*found)->width()));
+    EXPECT_GT((*found)->minimumHeight(), (*found)->fontMetrics().height());
 }
