@@ -2,7 +2,10 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class QFileDialog;
 
 // Asks the user for a folder. The real chooser is a modal dialog; tests put a
 // fake in its place, since nobody is there to click.
@@ -28,4 +31,7 @@ class DialogFolderChooser : public FolderChooser
 {
 public:
     std::optional<QString> chooseFolder(const Request& request) override;
+
+    // The dialog, before it is shown.
+    static std::unique_ptr<QFileDialog> dialogFor(const Request& request);
 };
