@@ -36,11 +36,11 @@ qint64 PixelBudget::held() const
     return m_held;
 }
 
-qint64 PixelBudget::bytesFor(QSize size)
+qint64 PixelBudget::bytesFor(QSize size, qint64 bytesPerPixel)
 {
     if (!size.isValid())
         return 0;
-    return qint64(size.width()) * size.height() * 6;
+    return qint64(size.width()) * size.height() * bytesPerPixel;
 }
 
 void PixelBudget::giveBack(qint64 bytes)

@@ -36,9 +36,10 @@ public:
     Share take(qint64 bytes);
     qint64 held() const;
 
-    // What a picture of `size` takes while it is analysed, about six bytes a
-    // pixel: four decoded, one of ink, and the working copies of its parts.
-    static qint64 bytesFor(QSize size);
+    // What a picture of `size` takes at `bytesPerPixel`; by default while it
+    // is analysed, about six bytes a pixel: four decoded, one of ink, and the
+    // working copies of its parts. Nothing for an unknown size.
+    static qint64 bytesFor(QSize size, qint64 bytesPerPixel = 6);
 
     static constexpr qint64 defaultBytes = qint64(512) << 20;
 

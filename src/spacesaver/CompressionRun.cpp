@@ -134,8 +134,8 @@ void CompressionRun::prepare(qsizetype index)
         if (m_stopped)
             return HeicRendition{};
         return HeicRendition::make(path, quality, m_service.encoder(), [this](QSize size) {
-            PixelBudget::Share memory = m_encodingMemory.take(
-                size.isValid() ? qint64(size.width()) * size.height() * Service::encodingBytesPerPixel : 0);
+            PixelBudget::Share memory =
+                m_encodingMemory.take(PixelBudget::bytesFor(size, Service::encodingBytesPerPixel));
             // A stop may have come while this one waited for memory.
             return m_stopped ? std::nullopt : std::optional<PixelBudget::Share>(std::move(memory));
         });
