@@ -15,13 +15,13 @@
 #include "ui/Alert.h"
 #include "ui/AnimatedChange.h"
 #include "ui/CrossFadeOverlay.h"
+#include "ui/DoubleClickGuard.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
@@ -88,6 +88,9 @@ GalleryView::GalleryView(std::optional<SmartCollection> activeCollection, std::f
     connectHeader();
     connectGrid();
     connect(&m_services.events, &AppEvents::openScreenshot, this, &GalleryView::handleSpotlightOpen);
+    new DoubleClickGuard(
+        *this, [this](const QWidget* widget) { return doubleClickPart(widget); },
+        [this](QWidget* part, QWidget* firstPart) { strayDoubleClick(part, firstPart); });
     for (const QKeySequence& key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}) {
         // A focused text field takes these keys first (shortcut override).
         auto* shortcut = new QShortcut(key, this, this, &GalleryView::deleteCommand, Qt::WidgetWithChildrenShortcut);
@@ -362,7 +365,6 @@ void GalleryView::syncInPlacePreview()
                 setFocused(std::nullopt);
             },
             {m_services.desktop, m_services.video, m_services.workers});
-        m_inPlacePreview->installEventFilter(this);
         m_libraryArea->addWidget(m_inPlacePreview);
     }
     showInPlacePreview(wanted);
@@ -431,7 +433,6 @@ void GalleryView::handleSingleTap(const Screenshot& screenshot, Qt::KeyboardModi
         m_viewModel->setIsSelectionMode(true);
         toggleSelection(screenshot.id);
     } else if (galleryMode() == GalleryViewMode::informative) {
-        m_sinceFocusingClick.start();
         setFocused(screenshot);
     } else {
         openPreview(screenshot);
@@ -639,17 +640,26 @@ ImagePreviewView* GalleryView::fullPreview() const
     return m_fullPreview;
 }
 
-// A card clicked twice: the first click focused it and brought up the
-// in-place preview, which the second click then hit.
-bool GalleryView::eventFilter(QObject* watched, QEvent* event)
+// The grid and the previews are apart for double clicks: the first click of
+// one may bring a preview up or take it away.
+QWidget* GalleryView::doubleClickPart(const QWidget* widget) const
 {
-    if (watched == m_inPlacePreview && event->type() == QEvent::MouseButtonDblClick && m_sinceFocusingClick.isValid() &&
-        m_sinceFocusingClick.elapsed() <= QApplication::doubleClickInterval() && m_focusedScreenshot) {
-        m_sinceFocusingClick.invalidate();
-        handleDoubleTap(*m_focusedScreenshot);
-        return true;
+    for (QWidget* part : {static_cast<QWidget*>(m_fullPreview), static_cast<QWidget*>(m_inPlacePreview),
+                          static_cast<QWidget*>(m_grid)}) {
+        if (part && (part == widget || part->isAncestorOf(widget)))
+            return part;
     }
-    return QWidget::eventFilter(watched, event);
+    return nullptr;
+}
+
+// A card clicked twice: the first click focused it and brought up the
+// in-place preview, which the second click then hit. Any other double click
+// across parts belongs to neither.
+void GalleryView::strayDoubleClick(QWidget* part, QWidget* firstPart)
+{
+    if (part == m_inPlacePreview && firstPart == m_grid && m_focusedScreenshot &&
+        m_grid->lastPressedId() == m_focusedScreenshot->id)
+        handleDoubleTap(*m_focusedScreenshot);
 }
 
 bool GalleryView::isInspectorShown() const

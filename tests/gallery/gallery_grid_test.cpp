@@ -94,13 +94,21 @@ TEST_F(GalleryGridTest, ClicksAreHandedOutWithTheirScreenshot)
     EXPECT_EQ(clicked.at(0).at(0).value<Screenshot>().id, first.id);
     EXPECT_EQ(clicked.at(0).at(1).value<Qt::KeyboardModifiers>(), Qt::ControlModifier);
 
-    // A double click: its first click is a click, the second only opens.
+    // A double click: each of its clicks is a click, and then it opens.
     clicked.clear();
     QTest::mouseClick(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 2)));
     QTest::mouseDClick(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 2)));
-    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked.count(), 2);
     ASSERT_EQ(doubled.count(), 1);
     EXPECT_EQ(doubled.at(0).at(0).value<Screenshot>().id, item(1, 2).id);
+    // Its first press on another card: only a press there.
+    clicked.clear();
+    QTest::mouseClick(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 3)));
+    QTest::mouseDClick(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 4)));
+    QTest::mouseRelease(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 4)));
+    EXPECT_EQ(doubled.count(), 1);
+    ASSERT_EQ(clicked.count(), 2);
+    EXPECT_EQ(clicked.at(1).at(0).value<Screenshot>().id, item(1, 4).id);
 
     // Pressed on one card, released on another: no click.
     clicked.clear();

@@ -35,6 +35,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -83,24 +84,25 @@ protected:
         m_parts.workers.thumbnails().waitForDone();
     }
 
-    QString writeShot(const QString& name)
+    QString writeShot(const QString& name, QSize size = {320, 200})
     {
-        QImage image(320, 200, QImage::Format_RGB32);
+        QImage image(size, QImage::Format_RGB32);
         image.fill(Qt::darkBlue);
         const QString path = QDir(m_folder).filePath(name);
         image.save(path);
         return path;
     }
 
-    // `count` files, granted and loaded by the real monitor.
-    void makeLibrary(int count)
+    // `count` files more than `written` already, granted and loaded by the
+    // real monitor.
+    void makeLibrary(int count, int written = 0)
     {
         for (int i = 0; i < count; ++i)
             writeShot(QStringLiteral("shot-%1.png").arg(i));
         m_monitorChooser->answer = m_folder;
         m_monitor.requestFolderAccess();
         openGallery();
-        ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().size() == count; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().size() == count + written; }, 10000));
     }
 
     void openGallery(std::optional<SmartCollection> collection = std::nullopt)
@@ -816,14 +818,106 @@ TEST_F(FullPreviewTest, TheSelectionBarStaysUnderTheFullPreview)
     EXPECT_TRUE(shown && (shown == &m_gallery->selectionBar() || m_gallery->selectionBar().isAncestorOf(shown)));
 }
 
-TEST_F(FullPreviewTest, ADoubleClickInInformativeModeFocusesAndOpens)
+// Clicks sent to the window, which routes them as the desktop's would: Qt
+// makes a double click of two presses at one spot whatever they hit.
+class WindowClicksTest : public FullPreviewTest
+{
+protected:
+    QWindow* window() const { return m_gallery->windowHandle(); }
+    QPoint cardCentre(const Screenshot& shot) const
+    {
+        GalleryGridView& grid = m_gallery->grid();
+        return grid.viewport()->mapTo(m_gallery.get(), grid.cardRect(shot.id)->center());
+    }
+    QPoint inGallery(const QWidget* widget, QPoint point) const { return widget->mapTo(m_gallery.get(), point); }
+    void doubleClick(QPoint at) { QTest::mouseDClick(window(), Qt::LeftButton, {}, at); }
+
+    Screenshot shotNamed(const QString& name) const
+    {
+        for (const Screenshot& shot : model().visibleScreenshots())
+            if (shot.filename == name)
+                return shot;
+        ADD_FAILURE() << "no " << name.toStdString();
+        return {};
+    }
+
+    // The library with a tall photograph, which the full preview shows
+    // narrow, with backdrop on either side.
+    void openWithTallPhoto(GalleryViewMode mode)
+    {
+        writeShot(QStringLiteral("tall.png"), {200, 800});
+        makeLibrary(3, 1);
+        m_gallery->setGalleryMode(mode);
+        m_gallery->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_gallery.get()));
+    }
+};
+
+TEST_F(WindowClicksTest, ADoubleClickOnACardInInformativeModeFocusesAndOpens)
 {
     openActive(3, GalleryViewMode::informative);
-    m_gallery->handleSingleTap(shot(2));
     // The second click lands on the in-place preview the first one brought up.
-    QTest::mouseDClick(m_gallery->inPlacePreview(), Qt::LeftButton, {}, QPoint(50, 50));
+    doubleClick(cardCentre(shot(2)));
     ASSERT_TRUE(m_gallery->isShowingPreview());
     EXPECT_EQ(m_gallery->previewScreenshot()->id, shot(2).id);
     EXPECT_EQ(m_gallery->focusedScreenshot()->id, shot(2).id);
+}
+
+TEST_F(WindowClicksTest, ADoubleClickOnACardInMinimalModeLeavesThePreviewOpen)
+{
+    openActive(3, GalleryViewMode::minimal);
+    // The second click lands on the full preview the first one brought up:
+    // it is not a click on the preview's backdrop.
+    doubleClick(cardCentre(shot(1)));
+    QApplication::processEvents();
+    ASSERT_TRUE(m_gallery->isShowingPreview());
+    EXPECT_EQ(m_gallery->previewScreenshot()->id, shot(1).id);
+    ASSERT_NE(m_gallery->fullPreview(), nullptr);
+    EXPECT_EQ(m_gallery->fullPreview()->screenshot()->id, shot(1).id);
+}
+
+TEST_F(WindowClicksTest, ADoubleClickOnTheBackdropClosesThePreviewAndNothingBeneathIt)
+{
+    openWithTallPhoto(GalleryViewMode::minimal);
+    const Screenshot tall = shotNamed(QStringLiteral("tall.png"));
+    // One of the first two cards, left of the photograph in the middle.
+    const Screenshot beneath = shot(shot(0).id == tall.id ? 1 : 0);
+    m_gallery->handleDoubleTap(tall);
+    ImagePreviewView* preview = m_gallery->fullPreview();
+    ASSERT_TRUE(waitUntil([&] { return !preview->isLoading(); }));
+    const QPoint overCard = cardCentre(beneath);
+    ASSERT_FALSE(preview->pictureRect().contains(preview->mapFrom(m_gallery.get(), overCard)));
+
+    doubleClick(overCard);
+    QApplication::processEvents();
+    EXPECT_FALSE(m_gallery->isShowingPreview()) << "the card beneath opened";
+    EXPECT_EQ(m_gallery->fullPreview(), nullptr);
+
+    // Informative: the in-place preview behind keeps its close button.
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    m_gallery->handleSingleTap(tall);
+    DashboardPreviewView* inPlace = m_gallery->inPlacePreview();
+    ASSERT_NE(inPlace, nullptr);
+    const QPoint overClose = inGallery(inPlace->closeButton(), inPlace->closeButton()->rect().center());
+    m_gallery->handleDoubleTap(tall);
+    preview = m_gallery->fullPreview();
+    ASSERT_TRUE(waitUntil([&] { return !preview->isLoading(); }));
+    ASSERT_FALSE(preview->pictureRect().contains(preview->mapFrom(m_gallery.get(), overClose)));
+    doubleClick(overClose);
+    QApplication::processEvents();
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+    ASSERT_TRUE(m_gallery->focusedScreenshot()) << "the in-place preview's close button took the second click";
+    EXPECT_EQ(m_gallery->inPlacePreview(), inPlace);
+}
+
+TEST_F(WindowClicksTest, ADoubleClickInSelectionModeTogglesTwice)
+{
+    openActive(3, GalleryViewMode::informative);
+    model().setIsSelectionMode(true);
+    doubleClick(cardCentre(shot(1)));
+    EXPECT_TRUE(model().selectedIds().isEmpty());
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+    QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(shot(1)));
+    EXPECT_EQ(model().selectedIds(), QSet<QUuid>{shot(1).id});
 }
 } // namespace
