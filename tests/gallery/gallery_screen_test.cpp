@@ -19,6 +19,7 @@
 #include "support/MonitorTestAccess.h"
 #include "support/TestEnvironment.h"
 #include "support/Wait.h"
+#include "ui/CustomVideoPlayer.h"
 #include "ui/Motion.h"
 #include "ui/ThumbnailLoader.h"
 
@@ -919,5 +920,30 @@ TEST_F(WindowClicksTest, ADoubleClickInSelectionModeTogglesTwice)
     EXPECT_FALSE(m_gallery->isShowingPreview());
     QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(shot(1)));
     EXPECT_EQ(model().selectedIds(), QSet<QUuid>{shot(1).id});
+}
+
+TEST_F(WindowClicksTest, ARecordingPlayedToItsEndPlaysAgainWithOneClick)
+{
+    QFile clip(QDir(m_folder).filePath(QStringLiteral("clip.mp4")));
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    clip.write("not decoded: the player is a fake");
+    clip.close();
+    makeLibrary(2, 1);
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    const QList<Screenshot> shown = model().visibleScreenshots();
+    const Screenshot recording =
+        *std::find_if(shown.cbegin(), shown.cend(), [](const Screenshot& s) { return s.isVideo(); });
+    QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(recording));
+    ASSERT_NE(m_gallery->inPlacePreview(), nullptr);
+    CustomVideoPlayer* player = m_gallery->inPlacePreview()->videoPlayer();
+    ASSERT_NE(player, nullptr);
+    ASSERT_TRUE(player->isPlaying());
+
+    m_video.calls.clear();
+    m_video.reachEnd();
+    QAbstractButton* play = player->playPauseButton();
+    QTest::mouseClick(window(), Qt::LeftButton, {}, inGallery(play, play->rect().center()));
+    EXPECT_EQ(m_video.calls, QStringList{QStringLiteral("play clip.mp4")}) << "the first click did not play";
+    EXPECT_TRUE(player->isPlaying());
 }
 } // namespace
