@@ -232,7 +232,12 @@ void GalleryView::presentFullPreview()
         {m_services.database, m_services.monitor, m_services.desktop, m_services.video, m_services.workers},
         {.onNavigate = [this](const Screenshot& shot) { m_previewScreenshot = shot; },
          .onClose = [this] { setShowingPreview(false); },
-         .onDelete = [this](const Screenshot& shot) { deleteSingle(shot); },
+         .onDelete =
+             [this](const Screenshot& shot) {
+                 deleteSingle(shot);
+                 if (m_previewScreenshot && m_previewScreenshot->id == shot.id)
+                     m_previewScreenshot.reset(); // nothing for the in-place preview to follow
+             },
          .onScreenshotUpdated = [this](const Screenshot& edited) { previewEdited(edited); }},
         this);
     m_fullPreview = preview;
@@ -251,6 +256,10 @@ void GalleryView::dismissFullPreview()
     m_fullPreview = nullptr;
     if (!preview)
         return;
+    // The in-place preview behind shows the screenshot the full one was
+    // stepped to, not the one it was opened on.
+    if (m_inPlacePreview && m_previewScreenshot && m_previewScreenshot->id != m_focusedScreenshot->id)
+        setFocused(*m_previewScreenshot);
     preview->setAttribute(Qt::WA_TransparentForMouseEvents);
     preview->clearFocus();
     if (isVisible())

@@ -946,4 +946,19 @@ TEST_F(WindowClicksTest, ARecordingPlayedToItsEndPlaysAgainWithOneClick)
     EXPECT_EQ(m_video.calls, QStringList{QStringLiteral("play clip.mp4")}) << "the first click did not play";
     EXPECT_TRUE(player->isPlaying());
 }
+
+TEST_F(WindowClicksTest, EscapeFromTheFullPreviewReturnsToTheScreenshotItShows)
+{
+    openActive(4, GalleryViewMode::informative);
+    doubleClick(cardCentre(shot(0)));
+    ASSERT_NE(m_gallery->fullPreview(), nullptr);
+    for (const Qt::Key key : {Qt::Key_I, Qt::Key_Right, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Escape})
+        QTest::keyClick(window(), key);
+    ASSERT_FALSE(m_gallery->isShowingPreview());
+    ASSERT_NE(m_gallery->inPlacePreview(), nullptr);
+    EXPECT_EQ(m_gallery->inPlacePreview()->screenshot().id, shot(2).id) << "back on the screenshot it was opened on";
+    EXPECT_EQ(m_gallery->focusedScreenshot()->id, shot(2).id);
+    EXPECT_EQ(m_gallery->inspector().screenshot()->id, shot(2).id);
+    EXPECT_TRUE(m_gallery->inPlacePreview()->hasFocus());
+}
 } // namespace
