@@ -163,8 +163,12 @@ void GalleryView::connectHeader()
         if (m_onBack)
             m_onBack();
     });
-    connect(m_header, &GalleryHeader::searchTextEdited, m_viewModel, &GalleryViewModel::setSearchText);
+    connect(m_header, &GalleryHeader::searchTextEdited, this, [this](const QString& text) {
+        closeInPlacePreviewForResults();
+        m_viewModel->setSearchText(text);
+    });
     connect(m_header, &GalleryHeader::clearSearchClicked, this, [this] {
+        closeInPlacePreviewForResults();
         m_viewModel->setSearchText(QString());
         m_viewModel->updateSections();
     });
@@ -379,11 +383,22 @@ void GalleryView::syncInPlacePreview()
     showInPlacePreview(wanted);
 }
 
+// The results of a new search would lie hidden behind the in-place preview.
+void GalleryView::closeInPlacePreviewForResults()
+{
+    if (m_inPlacePreview)
+        setFocused(std::nullopt);
+}
+
 // The preview and the grid cross-fade; the grid only hides behind the
-// preview, so it keeps its scroll position.
+// preview, so it keeps its scroll position. The keys go to the grid only if
+// the preview had them (not while typing a search, say).
 void GalleryView::showInPlacePreview(bool shown)
 {
     QWidget* area = m_libraryArea->parentWidget();
+    const QWidget* keys = window()->focusWidget();
+    const bool previewHadKeys =
+        !keys || (m_inPlacePreview && (keys == m_inPlacePreview || m_inPlacePreview->isAncestorOf(keys)));
     const auto animation = AnimatedChange::defaultAnimation();
     const QPixmap outgoing = isVisible() && !Motion::isInstant() ? area->grab() : QPixmap();
     if (!shown) {
@@ -398,7 +413,7 @@ void GalleryView::showInPlacePreview(bool shown)
         CrossFadeOverlay::fadeOut(area, outgoing, animation.curve, animation.durationMs);
     if (shown)
         m_inPlacePreview->setFocus();
-    else if (isVisible())
+    else if (isVisible() && previewHadKeys)
         m_grid->setFocus();
     syncDeleteShortcuts();
 }

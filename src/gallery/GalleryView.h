@@ -141,6 +141,7 @@ private:
     void showLibraryArea();
     void syncInPlacePreview();
     void showInPlacePreview(bool shown);
+    void closeInPlacePreviewForResults();
     QWidget* doubleClickPart(const QWidget* widget) const;
     void strayDoubleClick(QWidget* part, QWidget* firstPart);
     void syncDeleteShortcuts();

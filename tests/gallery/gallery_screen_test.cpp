@@ -961,4 +961,21 @@ TEST_F(WindowClicksTest, EscapeFromTheFullPreviewReturnsToTheScreenshotItShows)
     EXPECT_EQ(m_gallery->inspector().screenshot()->id, shot(2).id);
     EXPECT_TRUE(m_gallery->inPlacePreview()->hasFocus());
 }
+
+TEST_F(WindowClicksTest, TypingASearchClosesTheInPlacePreviewOverTheResults)
+{
+    openActive(4, GalleryViewMode::informative);
+    QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(shot(1)));
+    ASSERT_NE(m_gallery->inPlacePreview(), nullptr);
+    QLineEdit* field = m_gallery->header().searchField();
+    QTest::mouseClick(window(), Qt::LeftButton, {}, inGallery(field, field->rect().center()));
+    ASSERT_TRUE(field->hasFocus());
+    for (const char key : {'s', 'h', 'o', 't'})
+        QTest::keyClick(window(), key);
+
+    EXPECT_EQ(model().searchText(), QStringLiteral("shot"));
+    EXPECT_EQ(m_gallery->inPlacePreview(), nullptr) << "the results lie hidden behind the preview";
+    EXPECT_TRUE(m_gallery->grid().isVisible());
+    EXPECT_TRUE(field->hasFocus()) << "typing goes on in the field";
+}
 } // namespace
