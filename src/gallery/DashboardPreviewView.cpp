@@ -28,6 +28,8 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int edgePadding = 16;
 constexpr int toolbarBottom = 24;
+// Between the picture and the controls above and below it.
+constexpr int chromeGap = 8;
 
 // The toolbar's ground: the ultra-thin material on a rounded rectangle.
 class ToolbarPanel : public QWidget
@@ -301,21 +303,39 @@ void DashboardPreviewView::resizeEvent(QResizeEvent* event)
     layoutChildren();
 }
 
+// Between the close button and the toolbar, as far from the top as from the
+// bottom: a square or upright picture fitted to the whole height would lie
+// under both.
+QRect DashboardPreviewView::mediaArea() const
+{
+    const int top = edgePadding + m_closeButton->height() + chromeGap;
+    const int bottom = toolbarBottom + m_toolbar->sizeHint().height() + chromeGap;
+    const int inset = std::min(std::max(top, bottom), height() / 4);
+    return rect().adjusted(0, inset, 0, -inset);
+}
+
+QRectF DashboardPreviewView::pictureRect() const
+{
+    if (m_media->isVideo())
+        return {};
+    return m_media->picture().rectIn(mediaArea(), m_shownScale);
+}
+
 void DashboardPreviewView::layoutChildren()
 {
-    const QRect area = rect();
+    const QRect area = mediaArea();
     if (CustomVideoPlayer* video = m_media->videoPlayer()) {
         QRectF zoomed(QPointF(0, 0), QSizeF(area.size()) * m_shownScale);
         zoomed.moveCenter(QRectF(area).center());
         video->setGeometry(zoomed.toRect());
     }
     m_spinner->move(area.center() - QPoint(m_spinner->width() / 2, m_spinner->height() / 2));
-    const int middle = area.height() / 2;
+    const int middle = height() / 2;
     m_previousButton->move(edgePadding, middle - m_previousButton->height() / 2);
-    m_nextButton->move(area.width() - edgePadding - m_nextButton->width(), middle - m_nextButton->height() / 2);
-    m_closeButton->move(area.width() - edgePadding - m_closeButton->width(), edgePadding);
+    m_nextButton->move(width() - edgePadding - m_nextButton->width(), middle - m_nextButton->height() / 2);
+    m_closeButton->move(width() - edgePadding - m_closeButton->width(), edgePadding);
     const QSize toolbar = m_toolbar->sizeHint();
-    m_toolbar->setGeometry((area.width() - toolbar.width()) / 2, area.height() - toolbarBottom - toolbar.height(),
+    m_toolbar->setGeometry((width() - toolbar.width()) / 2, height() - toolbarBottom - toolbar.height(),
                            toolbar.width(), toolbar.height());
 }
 
@@ -325,5 +345,5 @@ void DashboardPreviewView::paintEvent(QPaintEvent*)
     // The hit layer: all but invisible, yet it takes every click.
     painter.fillRect(rect(), withOpacity(Qt::black, 0.01));
     if (!m_media->isVideo())
-        m_media->picture().paint(painter, rect(), m_shownScale, devicePixelRatioF());
+        m_media->picture().paint(painter, mediaArea(), m_shownScale, devicePixelRatioF());
 }

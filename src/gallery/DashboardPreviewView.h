@@ -69,6 +69,8 @@ public:
     QString zoomText() const;
 
     bool isLoading() const;
+    // Where the picture is drawn now (zoomed, it may reach beyond the view).
+    QRectF pictureRect() const;
     const QImage& image() const { return m_media->picture().image(); }
     CustomVideoPlayer* videoPlayer() const { return m_media->videoPlayer(); }
     FullImageLoader& imageLoader() const { return m_media->imageLoader(); }
@@ -102,6 +104,7 @@ private:
     void showMedia();
     void setScale(double scale, bool animated);
     void syncNavigation();
+    QRect mediaArea() const;
     void layoutChildren();
 
     std::function<void()> m_onClose;

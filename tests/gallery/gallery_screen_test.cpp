@@ -978,4 +978,25 @@ TEST_F(WindowClicksTest, TypingASearchClosesTheInPlacePreviewOverTheResults)
     EXPECT_TRUE(m_gallery->grid().isVisible());
     EXPECT_TRUE(field->hasFocus()) << "typing goes on in the field";
 }
+
+TEST_F(WindowClicksTest, ASquareOrUprightPhotoKeepsTheCloseButtonAndToolbarOffThePicture)
+{
+    writeShot(QStringLiteral("square.png"), {900, 900});
+    writeShot(QStringLiteral("upright.png"), {600, 900});
+    makeLibrary(1, 2);
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    for (const QString& name : {QStringLiteral("square.png"), QStringLiteral("upright.png")}) {
+        QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(shotNamed(name)));
+        DashboardPreviewView* preview = m_gallery->inPlacePreview();
+        ASSERT_NE(preview, nullptr);
+        ASSERT_TRUE(waitUntil([&] { return !preview->isLoading(); })) << name.toStdString();
+        const QRectF picture = preview->pictureRect();
+        const QWidget* toolbar = preview->findChild<QWidget*>(QStringLiteral("previewToolbar"));
+        EXPECT_GE(picture.height(), preview->height() * 0.6) << name.toStdString() << ": fitted to the height";
+        EXPECT_FALSE(picture.intersects(preview->closeButton()->geometry())) << name.toStdString();
+        EXPECT_FALSE(picture.intersects(toolbar->geometry())) << name.toStdString();
+        QTest::keyClick(window(), Qt::Key_Escape);
+        ASSERT_EQ(m_gallery->inPlacePreview(), nullptr);
+    }
+}
 } // namespace
