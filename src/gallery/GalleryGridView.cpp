@@ -25,6 +25,8 @@ constexpr int minimumPictures = 300;
 // Pictures made per frame at most; the rest follow in the next frames, so a
 // fast scroll over cached thumbnails never stalls one frame.
 constexpr int picturesPerFrame = 8;
+// The section label's distance from the grid's leading edge.
+constexpr double headerLeading = 20;
 // One notch of the wheel with Ctrl held zooms like a small pinch.
 constexpr double wheelNotchMagnification = 0.1;
 } // namespace
@@ -33,8 +35,6 @@ GalleryGridView::GalleryGridView(GalleryViewModel& viewModel, ImageCache& cache,
     : QAbstractScrollArea(parent)
     , m_viewModel(viewModel)
     , m_loader(new ThumbnailLoader(cache, thumbnailSize, viewModel.workers(), this))
-    // The cards keep the section labels' leading padding from either edge.
-    , m_layout(GalleryGridLayout::Metrics{.sideInset = 20})
     , m_pictures(minimumPictures)
 {
     setFrameShape(QFrame::NoFrame);
@@ -281,8 +281,8 @@ void GalleryGridView::paintHeader(QPainter& painter, const GalleryGridLayout::He
     static const QFontMetricsF fontMetrics(font);
     const double textWidth = fontMetrics.horizontalAdvance(title);
     const double capsuleHeight = metrics.headerHeight - 16 - 8;
-    // Over the first column, which starts at the labels' padding of 20.
-    const QRectF capsule(m_layout.leftInset(), header.y + 16, textWidth + 28, capsuleHeight);
+    // The header row's leading padding; the cards below fill the width.
+    const QRectF capsule(headerLeading, header.y + 16, textWidth + 28, capsuleHeight);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);

@@ -123,6 +123,16 @@ TEST_F(GalleryGridTest, ClicksAreHandedOutWithTheirScreenshot)
     EXPECT_EQ(toggled.count(), 0);
 }
 
+TEST_F(GalleryGridTest, CardsFillTheWidthWithTheirSpacing)
+{
+    showLibrary(1, 12);
+    const int columns = m_grid.gridLayout().columns();
+    ASSERT_GT(columns, 1);
+    EXPECT_EQ(m_grid.cardRect(item(0, 0).id)->left(), 0);
+    EXPECT_NEAR(m_grid.cardRect(item(0, columns - 1).id)->right(), m_grid.viewport()->width() - 1, 1);
+    EXPECT_NEAR(m_grid.cardRect(item(0, 1).id)->left() - m_grid.cardRect(item(0, 0).id)->right() - 1, 2, 1);
+}
+
 TEST_F(GalleryGridTest, CheckButtonTogglesWithoutClickingTheCard)
 {
     showLibrary(1, 4);
