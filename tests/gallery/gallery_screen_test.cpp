@@ -21,6 +21,7 @@
 #include "support/Wait.h"
 #include "ui/CustomVideoPlayer.h"
 #include "ui/Motion.h"
+#include "ui/ShadowUnderlay.h"
 #include "ui/ThumbnailLoader.h"
 
 #include <QApplication>
@@ -285,6 +286,31 @@ TEST_F(GalleryScreenTest, CheckButtonTogglesWithoutFocusing)
     EXPECT_EQ(model().selectedIds(), QSet<QUuid>{a.id});
     EXPECT_FALSE(m_gallery->focusedScreenshot());
     EXPECT_TRUE(m_gallery->isSelectionBarShown());
+}
+
+TEST_F(GalleryScreenTest, TheSelectionBarAndTheSearchGroupCastTheirShadows)
+{
+    makeLibrary(6);
+    QWidget* search = m_gallery->header().findChild<QWidget*>(QStringLiteral("searchGroup"));
+    ASSERT_NE(ShadowUnderlay::of(*search), nullptr);
+    EXPECT_TRUE(ShadowUnderlay::of(*search)->isVisible());
+
+    const auto brightnessBelowBar = [&] {
+        QApplication::processEvents();
+        const QRect bar = m_gallery->selectionBar().geometry();
+        return qGray(m_gallery->grab().toImage().pixel(bar.center().x(), bar.bottom() + 6));
+    };
+    m_gallery->grid().viewport()->repaint();
+    const int bare = brightnessBelowBar();
+    model().setSelectedIds({shot(0).id});
+    ASSERT_TRUE(m_gallery->isSelectionBarShown());
+    EXPECT_LT(brightnessBelowBar(), bare) << "nothing darkens the ground below the bar";
+    ShadowUnderlay* barShadow = ShadowUnderlay::of(m_gallery->selectionBar());
+    ASSERT_NE(barShadow, nullptr);
+    EXPECT_TRUE(barShadow->isVisible());
+    model().setSelectedIds({});
+    QApplication::processEvents();
+    EXPECT_FALSE(barShadow->isVisible());
 }
 
 TEST_F(GalleryScreenTest, ContextDeleteAsksForOneAndCancelKeepsOnlyThatCard)
