@@ -457,7 +457,7 @@ QWidget* MainAppView::buildDetail(const DetailKey& key)
     case Kind::spaceSaver:
         return new SpaceSaverView(m_services.compression(), m_monitor);
     case Kind::duplicateFinder:
-        return new DuplicateFinderView(m_monitor, m_services.store(), m_services.trash());
+        return new DuplicateFinderView(m_monitor, m_services.store(), m_services.trash(), m_services.workers());
     }
     return nullptr;
 }
