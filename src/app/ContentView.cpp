@@ -92,6 +92,8 @@ void ContentView::updateScreen()
     m_screen = next;
     m_current = buildScreen(next);
     layout()->addWidget(m_current);
+    // A change at once shows the new screen alone, without an older fade.
+    CrossFadeOverlay::endAll(*this);
     if (fade)
         CrossFadeOverlay::fadeOut(this, picture, animation->curve, animation->durationMs);
     Q_EMIT screenChanged(next);

@@ -164,10 +164,13 @@ private:
 class SlidingPicture : public QWidget
 {
 public:
+    static inline const QString name = u"slidingPicture"_s;
+
     SlidingPicture(QWidget* parent, const QPixmap& picture)
         : QWidget(parent)
         , m_picture(picture)
     {
+        setObjectName(name);
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setGeometry(parent->rect());
         raise();
@@ -180,6 +183,14 @@ protected:
 private:
     QPixmap m_picture;
 };
+
+// The pictures of earlier screens still fading or sliding away go at once.
+void endTransitions(QWidget& area)
+{
+    CrossFadeOverlay::endAll(area);
+    for (QWidget* slide : area.findChildren<QWidget*>(SlidingPicture::name, Qt::FindDirectChildrenOnly))
+        delete slide;
+}
 
 QWidget* emptyState(const QString& symbolName, const QString& text)
 {
@@ -446,7 +457,7 @@ QWidget* MainAppView::buildDetail(const DetailKey& key)
     case Kind::spaceSaver:
         return new SpaceSaverView(m_services.compression(), m_monitor);
     case Kind::duplicateFinder:
-        return new DuplicateFinderView(m_monitor, m_services.store(), m_services.trash());
+        return new DuplicateFinderView(m_monitor, m_services.store(), m_services.trash(), m_services.workers());
     }
     return nullptr;
 }
@@ -476,6 +487,9 @@ void MainAppView::replaceDetail(const DetailKey& key, const std::optional<Animat
     QPixmap outgoing;
     if (animate)
         outgoing = closing && m_detail ? m_detail->grab() : area->grab();
+    // A new fade starts from the picture of what showed, earlier fades
+    // included; a switch at once shows the new screen alone.
+    endTransitions(*area);
 
     if (m_detail) {
         m_detail->hide();

@@ -35,7 +35,8 @@
 //   search            scoring of one search spread over every core.
 //   collections       one thread: smart collections rebuilt from a snapshot.
 //   thumbnails        card and cell thumbnails decoded off the GUI thread
-//                     (two threads at least, newest request first).
+//                     (two threads at least, newest request first), and
+//                     the duplicate finder's renditions of its members.
 //   tasks             short jobs a view hands off (deletion to the Trash,
 //                     tag lists read from the store), and the analyzer's
 //                     release of its models after a run, one at a time.

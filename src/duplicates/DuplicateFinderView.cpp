@@ -60,10 +60,12 @@ QString namesOf(const QStringList& names)
 } // namespace
 
 DuplicateFinderView::DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash,
-                                         QWidget* parent)
+                                         Workers& workers, QWidget* parent)
     : QWidget(parent)
+    , m_workers(workers)
     , m_viewModel(new DuplicateFinderViewModel(monitor, database, trash, this))
-    , m_thumbnails(new MemberThumbnails(QSizeF(kThumbnailSide, kThumbnailSide), kThumbnailsKept, this))
+    , m_thumbnails(
+          new MemberThumbnails(QSizeF(kThumbnailSide, kThumbnailSide), kThumbnailsKept, workers.thumbnails(), this))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -232,7 +234,7 @@ void DuplicateFinderView::showPreview()
     }
     if (m_preview)
         return;
-    m_preview = new DuplicatePreviewView(*group, *m_viewModel, this);
+    m_preview = new DuplicatePreviewView(*group, *m_viewModel, m_workers.thumbnails(), this);
     m_preview->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_preview, &QDialog::finished, this, [this] { m_viewModel->setPreviewingGroup(std::nullopt); });
     m_preview->open();

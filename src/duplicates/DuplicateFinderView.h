@@ -16,6 +16,7 @@ class QLabel;
 class QStackedWidget;
 class ScreenshotMonitor;
 class Trash;
+class Workers;
 
 // The duplicate finder screen: a fixed header with the summary and the
 // actions, and below it the idle state, the empty state or the list of
@@ -31,7 +32,9 @@ public:
         Groups,
     };
 
-    DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash, QWidget* parent = nullptr);
+    // Renditions of the members are made on the workers' thumbnail pool.
+    DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash, Workers& workers,
+                        QWidget* parent = nullptr);
     ~DuplicateFinderView() override;
 
     DuplicateFinderViewModel& viewModel() const { return *m_viewModel; }
@@ -62,6 +65,7 @@ private:
     void showPreview();
     void showDeletion();
 
+    Workers& m_workers;
     DuplicateFinderViewModel* m_viewModel;
     MemberThumbnails* m_thumbnails;
     QLabel* m_subtitle = nullptr;

@@ -97,11 +97,11 @@ TitledButtonStyle actionStyle(const QColor& fill)
 } // namespace
 
 DuplicatePreviewView::DuplicatePreviewView(const DuplicateGroup& group, DuplicateFinderViewModel& viewModel,
-                                           QWidget* parent)
+                                           Workers::Pool& renditions, QWidget* parent)
     : QDialog(parent)
     , m_group(group)
     , m_viewModel(viewModel)
-    , m_images(new MemberThumbnails(QSizeF(largeSide, largeSide), 4, this))
+    , m_images(new MemberThumbnails(QSizeF(largeSide, largeSide), 4, renditions, this))
 {
     setMinimumSize(1000, 800);
     setWindowModality(Qt::WindowModal);

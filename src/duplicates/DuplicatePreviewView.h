@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Workers.h"
 #include "duplicates/DuplicateFinderService.h"
 
 #include <QDialog>
@@ -33,7 +34,9 @@ public:
 
     static constexpr int largeSide = 1920;
 
-    DuplicatePreviewView(const DuplicateGroup& group, DuplicateFinderViewModel& viewModel, QWidget* parent = nullptr);
+    // Its large renditions are made on `renditions`, which outlives it.
+    DuplicatePreviewView(const DuplicateGroup& group, DuplicateFinderViewModel& viewModel, Workers::Pool& renditions,
+                         QWidget* parent = nullptr);
 
     const DuplicateGroup& group() const { return m_group; }
     int currentIndex() const { return m_currentIndex; }

@@ -1,21 +1,22 @@
 #include "duplicates/MemberThumbnails.h"
 
-#include <QThread>
+#include "core/GuiThread.h"
 
-#include <algorithm>
+#include <QPointer>
 
-MemberThumbnails::MemberThumbnails(QSizeF targetSize, int keep, QObject* parent)
+MemberThumbnails::MemberThumbnails(QSizeF targetSize, int keep, Workers::Pool& pool, QObject* parent)
     : QObject(parent)
     , m_targetSize(targetSize)
+    , m_pool(pool)
+    , m_generator([](const Screenshot& screenshot, QSizeF size) { return screenshot.generateThumbnail(size); })
     , m_images(keep)
-{
-    m_pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() / 2, 1, 4));
-}
+{}
 
-MemberThumbnails::~MemberThumbnails()
+MemberThumbnails::~MemberThumbnails() = default;
+
+void MemberThumbnails::setGenerator(Generator generator)
 {
-    m_pool.clear();
-    m_pool.waitForDone();
+    m_generator = std::move(generator);
 }
 
 std::optional<QImage> MemberThumbnails::request(const Screenshot& screenshot)
@@ -25,10 +26,14 @@ std::optional<QImage> MemberThumbnails::request(const Screenshot& screenshot)
     if (m_running.contains(screenshot.id))
         return std::nullopt;
     m_running.insert(screenshot.id);
-    m_pool.start([this, screenshot, size = m_targetSize] {
-        const QImage image = screenshot.generateThumbnail(size);
-        QMetaObject::invokeMethod(
-            this, [this, id = screenshot.id, image] { finished(id, image); }, Qt::QueuedConnection);
+    // The worker posts through a guarded pointer: renditions gone by then
+    // receive nothing, and closing a preview never waits for a decode.
+    m_pool.start([self = QPointer(this), screenshot, size = m_targetSize, generate = m_generator] {
+        const QImage image = generate(screenshot, size);
+        runOnGuiThread([self, id = screenshot.id, image] {
+            if (self)
+                self->finished(id, image);
+        });
     });
     return std::nullopt;
 }

@@ -6,7 +6,6 @@
 #include "ui/AnimatedChange.h"
 #include "ui/BlurView.h"
 #include "ui/CustomVideoPlayer.h"
-#include "ui/FullImageLoader.h"
 #include "ui/Motion.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
@@ -29,6 +28,8 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int edgePadding = 16;
 constexpr int toolbarBottom = 24;
+// Between the picture and the controls above and below it.
+constexpr int chromeGap = 8;
 
 // The toolbar's ground: the ultra-thin material on a rounded rectangle.
 class ToolbarPanel : public QWidget
@@ -69,19 +70,17 @@ DashboardPreviewView::DashboardPreviewView(const Screenshot& screenshot, QList<S
                                            std::function<void(const Screenshot&)> onDelete, Services services,
                                            QWidget* parent)
     : QWidget(parent)
-    , m_screenshot(screenshot)
-    , m_allScreenshots(std::move(allScreenshots))
     , m_onClose(std::move(onClose))
     , m_onNavigate(std::move(onNavigate))
     , m_onDelete(std::move(onDelete))
     , m_services(services)
-    , m_loader(new FullImageLoader(services.workers, this))
+    , m_media(new PreviewMedia(*this, services.video, services.workers))
     , m_spinner(new ActivitySpinner(1.0, this))
 {
     setObjectName(u"dashboardPreview"_s);
     // The preview takes the keys (Esc, Delete); its buttons are clicked.
     setFocusPolicy(Qt::StrongFocus);
-    connect(m_loader, &FullImageLoader::loaded, this, &DashboardPreviewView::imageLoaded);
+    connect(m_media, &PreviewMedia::pictureArrived, this, &DashboardPreviewView::showMedia);
 
     m_previousButton = makeCircleSymbolButton(u"chevron.left"_s, 24, withOpacity(Qt::white, 0.5), 16,
                                               withOpacity(Qt::black, 0.2), Qt::transparent, this);
@@ -105,7 +104,9 @@ DashboardPreviewView::DashboardPreviewView(const Screenshot& screenshot, QList<S
     m_toolbar = makeToolbar();
     m_toolbar->setParent(this);
 
-    loadMedia();
+    m_media->setAllScreenshots(std::move(allScreenshots));
+    m_media->setScreenshot(screenshot);
+    showMedia();
     syncNavigation();
 }
 
@@ -156,10 +157,8 @@ QWidget* DashboardPreviewView::makeToolbar()
 
 void DashboardPreviewView::setScreenshot(const Screenshot& screenshot)
 {
-    const bool another = screenshot.id != m_screenshot.id;
-    m_screenshot = screenshot;
-    if (another) {
-        loadMedia();
+    if (m_media->setScreenshot(screenshot)) {
+        showMedia();
         setScale(1.0, false);
     }
     syncNavigation();
@@ -167,24 +166,8 @@ void DashboardPreviewView::setScreenshot(const Screenshot& screenshot)
 
 void DashboardPreviewView::setAllScreenshots(QList<Screenshot> screenshots)
 {
-    m_allScreenshots = std::move(screenshots);
+    m_media->setAllScreenshots(std::move(screenshots));
     syncNavigation();
-}
-
-std::optional<Screenshot> DashboardPreviewView::previous() const
-{
-    const auto i = std::find(m_allScreenshots.cbegin(), m_allScreenshots.cend(), m_screenshot);
-    if (i == m_allScreenshots.cend() || i == m_allScreenshots.cbegin())
-        return std::nullopt;
-    return *std::prev(i);
-}
-
-std::optional<Screenshot> DashboardPreviewView::next() const
-{
-    const auto i = std::find(m_allScreenshots.cbegin(), m_allScreenshots.cend(), m_screenshot);
-    if (i == m_allScreenshots.cend() || std::next(i) == m_allScreenshots.cend())
-        return std::nullopt;
-    return *std::next(i);
 }
 
 void DashboardPreviewView::syncNavigation()
@@ -193,39 +176,17 @@ void DashboardPreviewView::syncNavigation()
     m_nextButton->setVisible(next().has_value());
 }
 
-// A recording needs no decoding: the player shows it at once, and the image
-// stays empty.
-void DashboardPreviewView::loadMedia()
+// A recording shows no spinner: the player shows it at once.
+void DashboardPreviewView::showMedia()
 {
-    m_picture.setImage(QImage());
-    const bool video = m_screenshot.isVideo();
-    if (video) {
-        m_loader->cancel();
-        m_video = CustomVideoPlayer::showFor(m_video, DesktopIntegration::fileUrl(m_screenshot.filePath),
-                                             m_services.video, this);
-    } else {
-        if (m_video)
-            m_video->hide();
-        m_loader->request(m_screenshot.filePath);
-    }
-    m_spinner->setVisible(!video);
+    m_spinner->setVisible(m_media->isLoading());
     layoutChildren();
-    update();
-}
-
-void DashboardPreviewView::imageLoaded(const QString& path, const QImage& image)
-{
-    // An unreadable file keeps the spinner, as before any picture arrived.
-    if (path != m_screenshot.filePath || image.isNull())
-        return;
-    m_picture.setImage(image);
-    m_spinner->hide();
     update();
 }
 
 bool DashboardPreviewView::isLoading() const
 {
-    return !m_spinner->isHidden();
+    return m_media->isLoading();
 }
 
 QString DashboardPreviewView::zoomText() const
@@ -272,7 +233,7 @@ void DashboardPreviewView::setShownScale(double scale)
 
 void DashboardPreviewView::openInDefaultApp()
 {
-    m_services.desktop.openFile(m_screenshot.filePath);
+    m_services.desktop.openFile(screenshot().filePath);
 }
 
 QMessageBox* DashboardPreviewView::deleteConfirmation() const
@@ -286,7 +247,7 @@ void DashboardPreviewView::askToDelete()
         return;
     m_deleteConfirmation = Alert::openDeleteScreenshotConfirmation(this, [this] {
         // Copies: the gallery may let go of this view in either call.
-        const Screenshot shown = m_screenshot;
+        const Screenshot shown = screenshot();
         const auto onClose = m_onClose;
         m_onDelete(shown);
         onClose();
@@ -342,21 +303,39 @@ void DashboardPreviewView::resizeEvent(QResizeEvent* event)
     layoutChildren();
 }
 
+// Between the close button and the toolbar, as far from the top as from the
+// bottom: a square or upright picture fitted to the whole height would lie
+// under both.
+QRect DashboardPreviewView::mediaArea() const
+{
+    const int top = edgePadding + m_closeButton->height() + chromeGap;
+    const int bottom = toolbarBottom + m_toolbar->sizeHint().height() + chromeGap;
+    const int inset = std::min(std::max(top, bottom), height() / 4);
+    return rect().adjusted(0, inset, 0, -inset);
+}
+
+QRectF DashboardPreviewView::pictureRect() const
+{
+    if (m_media->isVideo())
+        return {};
+    return m_media->picture().rectIn(mediaArea(), m_shownScale);
+}
+
 void DashboardPreviewView::layoutChildren()
 {
-    const QRect area = rect();
-    if (m_video) {
+    const QRect area = mediaArea();
+    if (CustomVideoPlayer* video = m_media->videoPlayer()) {
         QRectF zoomed(QPointF(0, 0), QSizeF(area.size()) * m_shownScale);
         zoomed.moveCenter(QRectF(area).center());
-        m_video->setGeometry(zoomed.toRect());
+        video->setGeometry(zoomed.toRect());
     }
     m_spinner->move(area.center() - QPoint(m_spinner->width() / 2, m_spinner->height() / 2));
-    const int middle = area.height() / 2;
+    const int middle = height() / 2;
     m_previousButton->move(edgePadding, middle - m_previousButton->height() / 2);
-    m_nextButton->move(area.width() - edgePadding - m_nextButton->width(), middle - m_nextButton->height() / 2);
-    m_closeButton->move(area.width() - edgePadding - m_closeButton->width(), edgePadding);
+    m_nextButton->move(width() - edgePadding - m_nextButton->width(), middle - m_nextButton->height() / 2);
+    m_closeButton->move(width() - edgePadding - m_closeButton->width(), edgePadding);
     const QSize toolbar = m_toolbar->sizeHint();
-    m_toolbar->setGeometry((area.width() - toolbar.width()) / 2, area.height() - toolbarBottom - toolbar.height(),
+    m_toolbar->setGeometry((width() - toolbar.width()) / 2, height() - toolbarBottom - toolbar.height(),
                            toolbar.width(), toolbar.height());
 }
 
@@ -365,6 +344,6 @@ void DashboardPreviewView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     // The hit layer: all but invisible, yet it takes every click.
     painter.fillRect(rect(), withOpacity(Qt::black, 0.01));
-    if (!m_screenshot.isVideo())
-        m_picture.paint(painter, rect(), m_shownScale, devicePixelRatioF());
+    if (!m_media->isVideo())
+        m_media->picture().paint(painter, mediaArea(), m_shownScale, devicePixelRatioF());
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/Screenshot.h"
-#include "ui/FittedPicture.h"
 #include "ui/PinchTracker.h"
+#include "ui/PreviewMedia.h"
 
 #include <QList>
 #include <QPointer>
@@ -51,14 +51,14 @@ public:
                          std::function<void(const Screenshot&)> onDelete, Services services, QWidget* parent = nullptr);
     ~DashboardPreviewView() override;
 
-    const Screenshot& screenshot() const { return m_screenshot; }
+    const Screenshot& screenshot() const { return *m_media->screenshot(); }
     // Another screenshot reloads and goes back to 100 %; the same one
     // updated only replaces the record.
     void setScreenshot(const Screenshot& screenshot);
     void setAllScreenshots(QList<Screenshot> screenshots);
 
-    std::optional<Screenshot> previous() const;
-    std::optional<Screenshot> next() const;
+    std::optional<Screenshot> previous() const { return m_media->previous(); }
+    std::optional<Screenshot> next() const { return m_media->next(); }
 
     double scale() const { return m_scale; }
     void zoomIn();
@@ -69,9 +69,11 @@ public:
     QString zoomText() const;
 
     bool isLoading() const;
-    const QImage& image() const { return m_picture.image(); }
-    CustomVideoPlayer* videoPlayer() const { return m_video; }
-    FullImageLoader& imageLoader() const { return *m_loader; }
+    // Where the picture is drawn now (zoomed, it may reach beyond the view).
+    QRectF pictureRect() const;
+    const QImage& image() const { return m_media->picture().image(); }
+    CustomVideoPlayer* videoPlayer() const { return m_media->videoPlayer(); }
+    FullImageLoader& imageLoader() const { return m_media->imageLoader(); }
 
     // The trash button's and the Delete key's question.
     void askToDelete();
@@ -99,25 +101,21 @@ protected:
 
 private:
     QWidget* makeToolbar();
-    void loadMedia();
-    void imageLoaded(const QString& path, const QImage& image);
+    void showMedia();
     void setScale(double scale, bool animated);
     void syncNavigation();
+    QRect mediaArea() const;
     void layoutChildren();
 
-    Screenshot m_screenshot;
-    QList<Screenshot> m_allScreenshots;
     std::function<void()> m_onClose;
     std::function<void(const Screenshot&)> m_onNavigate;
     std::function<void(const Screenshot&)> m_onDelete;
     Services m_services;
-    FullImageLoader* m_loader;
-    FittedPicture m_picture;
+    PreviewMedia* m_media;
     double m_scale = 1.0;
     double m_shownScale = 1.0;
     PinchTracker m_pinch;
 
-    CustomVideoPlayer* m_video = nullptr;
     ActivitySpinner* m_spinner;
     QAbstractButton* m_previousButton;
     QAbstractButton* m_nextButton;

@@ -25,6 +25,8 @@ constexpr int minimumPictures = 300;
 // Pictures made per frame at most; the rest follow in the next frames, so a
 // fast scroll over cached thumbnails never stalls one frame.
 constexpr int picturesPerFrame = 8;
+// The section label's distance from the grid's leading edge.
+constexpr double headerLeading = 20;
 // One notch of the wheel with Ctrl held zooms like a small pinch.
 constexpr double wheelNotchMagnification = 0.1;
 } // namespace
@@ -33,8 +35,6 @@ GalleryGridView::GalleryGridView(GalleryViewModel& viewModel, ImageCache& cache,
     : QAbstractScrollArea(parent)
     , m_viewModel(viewModel)
     , m_loader(new ThumbnailLoader(cache, thumbnailSize, viewModel.workers(), this))
-    // The cards keep the section labels' leading padding from either edge.
-    , m_layout(GalleryGridLayout::Metrics{.sideInset = 20})
     , m_pictures(minimumPictures)
 {
     setFrameShape(QFrame::NoFrame);
@@ -281,8 +281,8 @@ void GalleryGridView::paintHeader(QPainter& painter, const GalleryGridLayout::He
     static const QFontMetricsF fontMetrics(font);
     const double textWidth = fontMetrics.horizontalAdvance(title);
     const double capsuleHeight = metrics.headerHeight - 16 - 8;
-    // Over the first column, which starts at the labels' padding of 20.
-    const QRectF capsule(m_layout.leftInset(), header.y + 16, textWidth + 28, capsuleHeight);
+    // The header row's leading padding; the cards below fill the width.
+    const QRectF capsule(headerLeading, header.y + 16, textWidth + 28, capsuleHeight);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -380,10 +380,12 @@ bool GalleryGridView::viewportEvent(QEvent* event)
 void GalleryGridView::mousePressEvent(QMouseEvent* event)
 {
     m_pressedId.reset();
+    m_lastPressedId.reset();
     if (event->button() != Qt::LeftButton)
         return QAbstractScrollArea::mousePressEvent(event);
     const QPoint point = event->position().toPoint();
     if (const auto located = locate(point)) {
+        m_lastPressedId = located->screenshot->id;
         m_pressedId = located->screenshot->id;
         const QRectF cell = viewportRect(m_layout.cellRect(located->index));
         const auto layers = layersFor(*located->screenshot, false);
@@ -411,25 +413,26 @@ void GalleryGridView::mouseReleaseEvent(QMouseEvent* event)
     Q_EMIT clicked(screenshot, event->modifiers());
 }
 
+// A double click on the card pressed just before runs the click's action a
+// second time and then opens; on another card it is a plain press. (Whoever
+// lays something over the grid keeps double clicks begun on that from
+// reaching it: see DoubleClickGuard.)
 void GalleryGridView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // The first click of the pair was a click already; the second one
-    // only opens, so a double click never toggles a selection back.
-    m_pressedId.reset();
-    if (event->button() != Qt::LeftButton)
-        return;
     const QPoint point = event->position().toPoint();
     const auto located = locate(point);
-    if (!located)
-        return;
+    if (event->button() != Qt::LeftButton || !located || located->screenshot->id != m_lastPressedId)
+        return mousePressEvent(event);
+    m_pressedId.reset();
+    const Screenshot screenshot = *located->screenshot;
     const QRectF cell = viewportRect(m_layout.cellRect(located->index));
-    if (layersFor(*located->screenshot, false).checkButton &&
-        CleanScreenshotCard::checkButtonHitRect(cell).contains(point)) {
+    if (layersFor(screenshot, false).checkButton && CleanScreenshotCard::checkButtonHitRect(cell).contains(point)) {
         // Two quick presses on the check button are two toggles.
-        Q_EMIT checkToggled(*located->screenshot);
+        Q_EMIT checkToggled(screenshot);
         return;
     }
-    Q_EMIT doubleClicked(*located->screenshot);
+    Q_EMIT clicked(screenshot, event->modifiers());
+    Q_EMIT doubleClicked(screenshot);
 }
 
 void GalleryGridView::contextMenuEvent(QContextMenuEvent* event)

@@ -45,6 +45,8 @@ public:
     // The screenshot drawn as focused (the in-place preview's), if any.
     void setFocusedId(std::optional<QUuid> id);
     std::optional<QUuid> hoveredId() const;
+    // The card the latest press in the grid hit, if any.
+    std::optional<QUuid> lastPressedId() const { return m_lastPressedId; }
 
     double scrollOffset() const;
     void setScrollOffset(double offset);
@@ -112,6 +114,9 @@ private:
     std::optional<QUuid> m_hoveredId;
     // Where a press began, so that a release elsewhere is no click.
     std::optional<QUuid> m_pressedId;
+    // The card the latest press hit, kept after its release: a double
+    // click counts only on that card.
+    std::optional<QUuid> m_lastPressedId;
     bool m_pressedOnCheck = false;
     PinchTracker m_pinch;
     CleanScreenshotCard m_card;

@@ -4,6 +4,7 @@
 #include "ui/ActivitySpinner.h"
 #include "ui/BlurView.h"
 #include "ui/PremiumTheme.h"
+#include "ui/RoundedBackground.h"
 #include "ui/SymbolLabel.h"
 #include "ui/SymbolRegistry.h"
 #include "ui/TextLabel.h"
@@ -151,6 +152,9 @@ QWidget* GalleryHeader::makeSearchGroup()
 {
     auto* group = new Panel(QColor(0, 0, 0, 77), 12, true);
     group->setObjectName(u"searchGroup"_s);
+    RoundedBackground{12, Qt::NoBrush, Qt::transparent, 0,
+                      RoundedBackground::Shadow{withOpacity(Qt::black, 0.2), 8, QPointF(0, 4)}}
+        .applyShadow(*group);
     auto* row = new QHBoxLayout(group);
     row->setSpacing(12);
     row->setContentsMargins(16, 12, 16, 12);

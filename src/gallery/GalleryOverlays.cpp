@@ -4,6 +4,7 @@
 #include "ui/Alert.h"
 #include "ui/PanelWindow.h"
 #include "ui/PremiumTheme.h"
+#include "ui/RoundedBackground.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 
@@ -51,6 +52,10 @@ SelectionBar::SelectionBar(QWidget* parent)
     auto* remove = barButton(u"delete"_s, u"trash"_s, u"Delete"_s);
     connect(remove, &QToolButton::clicked, this, &SelectionBar::deleteClicked);
     row->addWidget(remove);
+    // A capsule's shadow (a radius beyond half its height), cast well below it.
+    RoundedBackground{1000, Qt::NoBrush, Qt::transparent, 0,
+                      RoundedBackground::Shadow{withOpacity(Qt::black, 0.4), 15, QPointF(0, 10)}}
+        .applyShadow(*this);
 }
 
 void SelectionBar::paintEvent(QPaintEvent*)

@@ -15,13 +15,13 @@
 #include "ui/Alert.h"
 #include "ui/AnimatedChange.h"
 #include "ui/CrossFadeOverlay.h"
+#include "ui/DoubleClickGuard.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
@@ -88,6 +88,9 @@ GalleryView::GalleryView(std::optional<SmartCollection> activeCollection, std::f
     connectHeader();
     connectGrid();
     connect(&m_services.events, &AppEvents::openScreenshot, this, &GalleryView::handleSpotlightOpen);
+    new DoubleClickGuard(
+        *this, [this](const QWidget* widget) { return doubleClickPart(widget); },
+        [this](QWidget* part, QWidget* firstPart) { strayDoubleClick(part, firstPart); });
     for (const QKeySequence& key : {QKeySequence(Qt::Key_Delete), QKeySequence(Qt::Key_Backspace)}) {
         // A focused text field takes these keys first (shortcut override).
         auto* shortcut = new QShortcut(key, this, this, &GalleryView::deleteCommand, Qt::WidgetWithChildrenShortcut);
@@ -160,8 +163,12 @@ void GalleryView::connectHeader()
         if (m_onBack)
             m_onBack();
     });
-    connect(m_header, &GalleryHeader::searchTextEdited, m_viewModel, &GalleryViewModel::setSearchText);
+    connect(m_header, &GalleryHeader::searchTextEdited, this, [this](const QString& text) {
+        closeInPlacePreviewForResults();
+        m_viewModel->setSearchText(text);
+    });
     connect(m_header, &GalleryHeader::clearSearchClicked, this, [this] {
+        closeInPlacePreviewForResults();
         m_viewModel->setSearchText(QString());
         m_viewModel->updateSections();
     });
@@ -229,7 +236,12 @@ void GalleryView::presentFullPreview()
         {m_services.database, m_services.monitor, m_services.desktop, m_services.video, m_services.workers},
         {.onNavigate = [this](const Screenshot& shot) { m_previewScreenshot = shot; },
          .onClose = [this] { setShowingPreview(false); },
-         .onDelete = [this](const Screenshot& shot) { deleteSingle(shot); },
+         .onDelete =
+             [this](const Screenshot& shot) {
+                 deleteSingle(shot);
+                 if (m_previewScreenshot && m_previewScreenshot->id == shot.id)
+                     m_previewScreenshot.reset(); // nothing for the in-place preview to follow
+             },
          .onScreenshotUpdated = [this](const Screenshot& edited) { previewEdited(edited); }},
         this);
     m_fullPreview = preview;
@@ -248,6 +260,10 @@ void GalleryView::dismissFullPreview()
     m_fullPreview = nullptr;
     if (!preview)
         return;
+    // The in-place preview behind shows the screenshot the full one was
+    // stepped to, not the one it was opened on.
+    if (m_inPlacePreview && m_previewScreenshot && m_previewScreenshot->id != m_focusedScreenshot->id)
+        setFocused(*m_previewScreenshot);
     preview->setAttribute(Qt::WA_TransparentForMouseEvents);
     preview->clearFocus();
     if (isVisible())
@@ -362,17 +378,27 @@ void GalleryView::syncInPlacePreview()
                 setFocused(std::nullopt);
             },
             {m_services.desktop, m_services.video, m_services.workers});
-        m_inPlacePreview->installEventFilter(this);
         m_libraryArea->addWidget(m_inPlacePreview);
     }
     showInPlacePreview(wanted);
 }
 
+// The results of a new search would lie hidden behind the in-place preview.
+void GalleryView::closeInPlacePreviewForResults()
+{
+    if (m_inPlacePreview)
+        setFocused(std::nullopt);
+}
+
 // The preview and the grid cross-fade; the grid only hides behind the
-// preview, so it keeps its scroll position.
+// preview, so it keeps its scroll position. The keys go to the grid only if
+// the preview had them (not while typing a search, say).
 void GalleryView::showInPlacePreview(bool shown)
 {
     QWidget* area = m_libraryArea->parentWidget();
+    const QWidget* keys = window()->focusWidget();
+    const bool previewHadKeys =
+        !keys || (m_inPlacePreview && (keys == m_inPlacePreview || m_inPlacePreview->isAncestorOf(keys)));
     const auto animation = AnimatedChange::defaultAnimation();
     const QPixmap outgoing = isVisible() && !Motion::isInstant() ? area->grab() : QPixmap();
     if (!shown) {
@@ -387,7 +413,7 @@ void GalleryView::showInPlacePreview(bool shown)
         CrossFadeOverlay::fadeOut(area, outgoing, animation.curve, animation.durationMs);
     if (shown)
         m_inPlacePreview->setFocus();
-    else if (isVisible())
+    else if (isVisible() && previewHadKeys)
         m_grid->setFocus();
     syncDeleteShortcuts();
 }
@@ -431,7 +457,6 @@ void GalleryView::handleSingleTap(const Screenshot& screenshot, Qt::KeyboardModi
         m_viewModel->setIsSelectionMode(true);
         toggleSelection(screenshot.id);
     } else if (galleryMode() == GalleryViewMode::informative) {
-        m_sinceFocusingClick.start();
         setFocused(screenshot);
     } else {
         openPreview(screenshot);
@@ -639,17 +664,26 @@ ImagePreviewView* GalleryView::fullPreview() const
     return m_fullPreview;
 }
 
-// A card clicked twice: the first click focused it and brought up the
-// in-place preview, which the second click then hit.
-bool GalleryView::eventFilter(QObject* watched, QEvent* event)
+// The grid and the previews are apart for double clicks: the first click of
+// one may bring a preview up or take it away.
+QWidget* GalleryView::doubleClickPart(const QWidget* widget) const
 {
-    if (watched == m_inPlacePreview && event->type() == QEvent::MouseButtonDblClick && m_sinceFocusingClick.isValid() &&
-        m_sinceFocusingClick.elapsed() <= QApplication::doubleClickInterval() && m_focusedScreenshot) {
-        m_sinceFocusingClick.invalidate();
-        handleDoubleTap(*m_focusedScreenshot);
-        return true;
+    for (QWidget* part : {static_cast<QWidget*>(m_fullPreview), static_cast<QWidget*>(m_inPlacePreview),
+                          static_cast<QWidget*>(m_grid)}) {
+        if (part && (part == widget || part->isAncestorOf(widget)))
+            return part;
     }
-    return QWidget::eventFilter(watched, event);
+    return nullptr;
+}
+
+// A card clicked twice: the first click focused it and brought up the
+// in-place preview, which the second click then hit. Any other double click
+// across parts belongs to neither.
+void GalleryView::strayDoubleClick(QWidget* part, QWidget* firstPart)
+{
+    if (part == m_inPlacePreview && firstPart == m_grid && m_focusedScreenshot &&
+        m_grid->lastPressedId() == m_focusedScreenshot->id)
+        handleDoubleTap(*m_focusedScreenshot);
 }
 
 bool GalleryView::isInspectorShown() const

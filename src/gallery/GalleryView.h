@@ -6,7 +6,6 @@
 #include "gallery/GalleryViewMode.h"
 #include "library/GalleryViewModel.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMenu>
 #include <QMessageBox>
@@ -132,7 +131,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildLayout(bool hasBack);
@@ -143,6 +141,9 @@ private:
     void showLibraryArea();
     void syncInPlacePreview();
     void showInPlacePreview(bool shown);
+    void closeInPlacePreviewForResults();
+    QWidget* doubleClickPart(const QWidget* widget) const;
+    void strayDoubleClick(QWidget* part, QWidget* firstPart);
     void syncDeleteShortcuts();
     void reportFailures(const GalleryViewModel::DeletionResult& result);
     void syncSelection();
@@ -182,9 +183,6 @@ private:
     QPointer<QMenu> m_shareMenu;
     QPointer<DashboardPreviewView> m_inPlacePreview;
     QPointer<ImagePreviewView> m_fullPreview;
-    // Since the last click that focused a card: the second click of a double
-    // click lands on the in-place preview that the first one brought up.
-    QElapsedTimer m_sinceFocusingClick;
     // Edits the day sections may not show yet, by id.
     QHash<QUuid, Screenshot> m_recentEdits;
     bool m_isShowingPreview = false;

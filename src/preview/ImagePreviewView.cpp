@@ -8,7 +8,6 @@
 #include "ui/Alert.h"
 #include "ui/AnimatedChange.h"
 #include "ui/CustomVideoPlayer.h"
-#include "ui/FullImageLoader.h"
 #include "ui/Motion.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
@@ -81,11 +80,9 @@ PlainButton* zoomButton(const QString& symbol)
 ImagePreviewView::ImagePreviewView(std::optional<Screenshot> screenshot, QList<Screenshot> allScreenshots,
                                    Services services, Callbacks callbacks, QWidget* parent)
     : QWidget(parent)
-    , m_screenshot(std::move(screenshot))
-    , m_allScreenshots(std::move(allScreenshots))
     , m_services(services)
     , m_callbacks(std::move(callbacks))
-    , m_loader(new FullImageLoader(services.workers, this))
+    , m_media(new PreviewMedia(*this, services.video, services.workers))
     , m_loading(new QWidget(this))
     , m_spinner(new ActivitySpinner(1.5))
     , m_inspector(new MetadataInspectorView(services.database, services.monitor, this))
@@ -93,7 +90,7 @@ ImagePreviewView::ImagePreviewView(std::optional<Screenshot> screenshot, QList<S
     setObjectName(u"imagePreview"_s);
     // The preview takes the keys; its buttons are clicked, never focused.
     setFocusPolicy(Qt::StrongFocus);
-    connect(m_loader, &FullImageLoader::loaded, this, &ImagePreviewView::imageLoaded);
+    connect(m_media, &PreviewMedia::pictureArrived, this, &ImagePreviewView::pictureArrived);
 
     auto* loading = new QVBoxLayout(m_loading);
     loading->setSpacing(12);
@@ -108,8 +105,8 @@ ImagePreviewView::ImagePreviewView(std::optional<Screenshot> screenshot, QList<S
     m_inspector->setFixedWidth(inspectorWidth);
     m_inspector->hide();
     m_inspector->setOnScreenshotUpdated([this](const Screenshot& edited) {
-        if (m_screenshot && m_screenshot->id == edited.id)
-            m_screenshot = edited;
+        if (this->screenshot() && this->screenshot()->id == edited.id)
+            m_media->setScreenshot(edited); // the same one: nothing reloads
         if (m_callbacks.onScreenshotUpdated)
             m_callbacks.onScreenshotUpdated(edited);
     });
@@ -129,6 +126,8 @@ ImagePreviewView::ImagePreviewView(std::optional<Screenshot> screenshot, QList<S
     m_infoBar = makeInfoBar();
     m_infoBar->setParent(this);
 
+    m_media->setAllScreenshots(std::move(allScreenshots));
+    m_media->setScreenshot(screenshot);
     showScreenshot();
     syncInspectorButton();
 }
@@ -243,12 +242,9 @@ QWidget* ImagePreviewView::makeInfoBar()
 
 void ImagePreviewView::setScreenshot(const std::optional<Screenshot>& screenshot)
 {
-    const bool another = screenshot.has_value() != m_screenshot.has_value() ||
-                         (screenshot && m_screenshot && screenshot->id != m_screenshot->id);
-    m_screenshot = screenshot;
-    if (!another) {
+    if (!m_media->setScreenshot(screenshot)) {
         // Saving a tag or a note comes back here: nothing reloads.
-        m_inspector->setScreenshot(m_screenshot);
+        m_inspector->setScreenshot(this->screenshot());
         syncInfoBar();
         return;
     }
@@ -258,54 +254,28 @@ void ImagePreviewView::setScreenshot(const std::optional<Screenshot>& screenshot
 
 void ImagePreviewView::setAllScreenshots(QList<Screenshot> screenshots)
 {
-    m_allScreenshots = std::move(screenshots);
-    syncChrome();
-}
-
-void ImagePreviewView::showScreenshot()
-{
-    m_pan = QPointF();
-    m_inspector->setScreenshot(m_screenshot);
-    loadHighResImage();
-    const bool video = m_screenshot && m_screenshot->isVideo();
-    if (video) {
-        m_video = CustomVideoPlayer::showFor(m_video, DesktopIntegration::fileUrl(m_screenshot->filePath),
-                                             m_services.video, this);
-        // A click on the recording is not one on the backdrop.
-        m_video->setAttribute(Qt::WA_NoMousePropagation);
-    } else if (m_video) {
-        m_video->hide();
-    }
-    syncInfoBar();
+    m_media->setAllScreenshots(std::move(screenshots));
     syncChrome();
 }
 
 // Runs for every screenshot shown; a recording needs no picture, so only its
 // placeholder is skipped.
-void ImagePreviewView::loadHighResImage()
+void ImagePreviewView::showScreenshot()
 {
-    if (!m_screenshot) {
-        m_loader->cancel();
-        m_loading->hide();
-        return;
+    m_pan = QPointF();
+    m_inspector->setScreenshot(screenshot());
+    m_loading->setVisible(m_media->isLoading());
+    if (CustomVideoPlayer* video = m_media->videoPlayer(); video && m_media->isVideo()) {
+        // A click on the recording is not one on the backdrop.
+        video->setAttribute(Qt::WA_NoMousePropagation);
     }
-    m_picture.setImage(QImage());
+    syncInfoBar();
+    syncChrome();
     update();
-    if (m_screenshot->isVideo()) {
-        m_loader->cancel();
-        m_loading->hide();
-        return;
-    }
-    m_loading->show();
-    m_loader->request(m_screenshot->filePath);
 }
 
-// An unreadable file keeps the placeholder.
-void ImagePreviewView::imageLoaded(const QString& path, const QImage& image)
+void ImagePreviewView::pictureArrived()
 {
-    if (!m_screenshot || path != m_screenshot->filePath || image.isNull())
-        return;
-    m_picture.setImage(image);
     m_loading->hide();
     syncPanCursor();
     update();
@@ -316,44 +286,33 @@ bool ImagePreviewView::isLoading() const
     return !m_loading->isHidden();
 }
 
-std::optional<qsizetype> ImagePreviewView::position() const
-{
-    if (!m_screenshot)
-        return std::nullopt;
-    const qsizetype index = m_allScreenshots.indexOf(*m_screenshot);
-    return index < 0 ? std::nullopt : std::optional(index);
-}
-
 bool ImagePreviewView::hasPrevious() const
 {
-    const auto index = position();
-    return index && *index >= 1;
+    return m_media->previous().has_value();
 }
 
 bool ImagePreviewView::hasNext() const
 {
-    const auto index = position();
-    return index && *index < m_allScreenshots.size() - 1;
+    return m_media->next().has_value();
 }
 
 void ImagePreviewView::showPrevious()
 {
-    if (!hasPrevious())
-        return;
-    const Screenshot target = m_allScreenshots.at(*position() - 1);
-    setScreenshot(target);
-    if (m_callbacks.onNavigate)
-        m_callbacks.onNavigate(target);
+    step(m_media->previous());
 }
 
 void ImagePreviewView::showNext()
 {
-    if (!hasNext())
+    step(m_media->next());
+}
+
+void ImagePreviewView::step(const std::optional<Screenshot>& target)
+{
+    if (!target)
         return;
-    const Screenshot target = m_allScreenshots.at(*position() + 1);
     setScreenshot(target);
     if (m_callbacks.onNavigate)
-        m_callbacks.onNavigate(target);
+        m_callbacks.onNavigate(*target);
 }
 
 void ImagePreviewView::setScale(double scale)
@@ -397,32 +356,32 @@ void ImagePreviewView::setShownScale(double scale)
 
 QPointF ImagePreviewView::shownOffset() const
 {
-    const QSizeF size = m_picture.rectIn(imageArea(), m_shownScale).size();
-    return m_picture.boundedOffset(imageArea(), m_shownScale,
+    const QSizeF size = picture().rectIn(imageArea(), m_shownScale).size();
+    return picture().boundedOffset(imageArea(), m_shownScale,
                                    QPointF(m_pan.x() * size.width(), m_pan.y() * size.height()));
 }
 
 void ImagePreviewView::moveTo(QPointF offset)
 {
-    const QSizeF size = m_picture.rectIn(imageArea(), m_shownScale).size();
+    const QSizeF size = picture().rectIn(imageArea(), m_shownScale).size();
     if (size.isEmpty())
         return;
-    const QPointF bounded = m_picture.boundedOffset(imageArea(), m_shownScale, offset);
+    const QPointF bounded = picture().boundedOffset(imageArea(), m_shownScale, offset);
     m_pan = QPointF(bounded.x() / size.width(), bounded.y() / size.height());
     update();
 }
 
 QRectF ImagePreviewView::pictureRect() const
 {
-    if (!m_screenshot || m_screenshot->isVideo())
+    if (!screenshot() || screenshot()->isVideo())
         return {};
-    return m_picture.rectIn(imageArea(), m_shownScale, shownOffset());
+    return picture().rectIn(imageArea(), m_shownScale, shownOffset());
 }
 
 // A picture larger than its area can be taken hold of.
 void ImagePreviewView::syncPanCursor()
 {
-    const QPointF limit = m_picture.offsetLimit(imageArea(), m_shownScale);
+    const QPointF limit = picture().offsetLimit(imageArea(), m_shownScale);
     if (m_dragFrom && m_dragged)
         setCursor(Qt::ClosedHandCursor);
     else if (limit.x() > 0 || limit.y() > 0)
@@ -445,7 +404,7 @@ void ImagePreviewView::setInspectorVisible(bool visible)
 void ImagePreviewView::setInspectorReveal(double reveal)
 {
     m_inspectorReveal = reveal;
-    m_inspector->setVisible(m_screenshot && (m_isInspectorVisible || reveal > 0));
+    m_inspector->setVisible(screenshot() && (m_isInspectorVisible || reveal > 0));
     layoutChildren();
     update();
 }
@@ -474,13 +433,13 @@ void ImagePreviewView::syncInspectorButton()
 
 void ImagePreviewView::syncInfoBar()
 {
-    if (!m_screenshot)
+    if (!screenshot())
         return;
-    m_infoName->setText(m_screenshot->filename);
-    m_infoFacts->setText(DateText::mediumDateAndTime(m_screenshot->dateCreated) + u" • "_s +
-                         InspectorText::fileSize(m_screenshot->fileSize));
-    m_sourceBadge->setVisible(m_screenshot->sourceApp.has_value());
-    m_sourceName->setText(m_screenshot->sourceApp.value_or(QString()));
+    m_infoName->setText(screenshot()->filename);
+    m_infoFacts->setText(DateText::mediumDateAndTime(screenshot()->dateCreated) + u" • "_s +
+                         InspectorText::fileSize(screenshot()->fileSize));
+    m_sourceBadge->setVisible(screenshot()->sourceApp.has_value());
+    m_sourceName->setText(screenshot()->sourceApp.value_or(QString()));
 }
 
 // What shows depends on the screenshot, the list and the inspector.
@@ -488,16 +447,16 @@ void ImagePreviewView::syncChrome()
 {
     m_previous->setVisible(hasPrevious());
     m_next->setVisible(hasNext());
-    m_fileButtons->setVisible(m_screenshot.has_value());
-    m_infoBar->setVisible(m_screenshot && !m_isInspectorVisible);
-    m_inspector->setVisible(m_screenshot && (m_isInspectorVisible || m_inspectorReveal > 0));
+    m_fileButtons->setVisible(screenshot().has_value());
+    m_infoBar->setVisible(screenshot() && !m_isInspectorVisible);
+    m_inspector->setVisible(screenshot() && (m_isInspectorVisible || m_inspectorReveal > 0));
     layoutChildren();
 }
 
 void ImagePreviewView::revealInFileManager()
 {
-    if (m_screenshot)
-        m_services.desktop.showInFileManager(m_screenshot->filePath);
+    if (screenshot())
+        m_services.desktop.showInFileManager(screenshot()->filePath);
 }
 
 QMessageBox* ImagePreviewView::deleteConfirmation() const
@@ -507,13 +466,13 @@ QMessageBox* ImagePreviewView::deleteConfirmation() const
 
 void ImagePreviewView::askToDelete()
 {
-    if (!m_screenshot || m_deleteConfirmation)
+    if (!screenshot() || m_deleteConfirmation)
         return;
     m_deleteConfirmation = Alert::openDeleteScreenshotConfirmation(this, [this] {
-        if (!m_screenshot)
+        if (!screenshot())
             return;
         // Copies: the caller may let go of this view in either call.
-        const Screenshot shown = *m_screenshot;
+        const Screenshot shown = *screenshot();
         const Callbacks callbacks = m_callbacks;
         callbacks.onDelete(shown);
         callbacks.onClose();
@@ -650,7 +609,7 @@ void ImagePreviewView::mouseReleaseEvent(QMouseEvent* event)
 
 QRect ImagePreviewView::imageArea() const
 {
-    const int panel = m_screenshot ? int(std::lround(inspectorWidth * m_inspectorReveal)) : 0;
+    const int panel = screenshot() ? int(std::lround(inspectorWidth * m_inspectorReveal)) : 0;
     const int top = m_topBar ? m_topBar->sizeHint().height() : 0;
     return QRect(0, top, std::max(0, width() - panel), std::max(0, height() - top));
 }
@@ -666,8 +625,8 @@ void ImagePreviewView::layoutChildren()
 {
     const QRect area = imageArea();
     const int panel = int(std::lround(inspectorWidth * m_inspectorReveal));
-    if (m_video)
-        m_video->setGeometry(area);
+    if (CustomVideoPlayer* video = m_media->videoPlayer())
+        video->setGeometry(area);
     m_loading->adjustSize();
     m_loading->move(area.center() - QPoint(m_loading->width() / 2, m_loading->height() / 2));
     m_inspector->setGeometry(width() - panel, 0, inspectorWidth, height());
@@ -685,8 +644,8 @@ void ImagePreviewView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), PremiumTheme::background());
-    if (!m_screenshot || m_screenshot->isVideo() || m_picture.isNull())
+    if (!screenshot() || screenshot()->isVideo() || picture().isNull())
         return;
     painter.setClipRect(imageArea());
-    m_picture.paint(painter, imageArea(), m_shownScale, devicePixelRatioF(), shownOffset());
+    picture().paint(painter, imageArea(), m_shownScale, devicePixelRatioF(), shownOffset());
 }

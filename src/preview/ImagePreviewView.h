@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/Screenshot.h"
-#include "ui/FittedPicture.h"
 #include "ui/PinchTracker.h"
+#include "ui/PreviewMedia.h"
 
 #include <QList>
 #include <QPointer>
@@ -74,7 +74,7 @@ public:
                      Callbacks callbacks, QWidget* parent = nullptr);
     ~ImagePreviewView() override;
 
-    const std::optional<Screenshot>& screenshot() const { return m_screenshot; }
+    const std::optional<Screenshot>& screenshot() const { return m_media->screenshot(); }
     // The caller's current screenshot: another id (or none) reloads and
     // goes back to 100 %; the same one updated only replaces the record.
     void setScreenshot(const std::optional<Screenshot>& screenshot);
@@ -104,9 +104,9 @@ public:
     // top bar, beside the inspector.
     QRectF pictureRect() const;
     QRect imageArea() const;
-    const QImage& image() const { return m_picture.image(); }
-    CustomVideoPlayer* videoPlayer() const { return m_video; }
-    FullImageLoader& imageLoader() const { return *m_loader; }
+    const QImage& image() const { return m_media->picture().image(); }
+    CustomVideoPlayer* videoPlayer() const { return m_media->videoPlayer(); }
+    FullImageLoader& imageLoader() const { return m_media->imageLoader(); }
 
     void askToDelete();
     QMessageBox* deleteConfirmation() const;
@@ -141,8 +141,8 @@ private:
     QWidget* makeZoomControl();
     QWidget* makeInfoBar();
     void showScreenshot();
-    void loadHighResImage();
-    void imageLoaded(const QString& path, const QImage& image);
+    void pictureArrived();
+    void step(const std::optional<Screenshot>& target);
     void syncInspectorButton();
     void syncInfoBar();
     void syncChrome();
@@ -153,14 +153,11 @@ private:
     QPointF shownOffset() const;
     void syncPanCursor();
     void layoutChildren();
-    std::optional<qsizetype> position() const;
+    FittedPicture& picture() const { return m_media->picture(); }
 
-    std::optional<Screenshot> m_screenshot;
-    QList<Screenshot> m_allScreenshots;
     Services m_services;
     Callbacks m_callbacks;
-    FullImageLoader* m_loader;
-    FittedPicture m_picture;
+    PreviewMedia* m_media;
     double m_scale = 1.0;
     double m_shownScale = 1.0;
     double m_inspectorReveal = 0.0;
@@ -174,7 +171,6 @@ private:
     std::optional<QPointF> m_dragFrom;
     bool m_dragged = false;
 
-    CustomVideoPlayer* m_video = nullptr;
     QWidget* m_loading;
     ActivitySpinner* m_spinner;
     MetadataInspectorView* m_inspector;

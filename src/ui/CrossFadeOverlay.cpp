@@ -17,6 +17,12 @@ void CrossFadeOverlay::fadeOut(QWidget* parent, const QPixmap& picture, const QE
     connect(fade, &QAbstractAnimation::finished, overlay, &QObject::deleteLater);
 }
 
+void CrossFadeOverlay::endAll(QWidget& parent)
+{
+    for (CrossFadeOverlay* overlay : parent.findChildren<CrossFadeOverlay*>(Qt::FindDirectChildrenOnly))
+        delete overlay; // its fade goes with it
+}
+
 CrossFadeOverlay::CrossFadeOverlay(QWidget* parent, const QPixmap& picture)
     : QWidget(parent)
     , m_picture(picture)

@@ -15,6 +15,9 @@ class CrossFadeOverlay : public QWidget
 public:
     // Covers `parent` with `picture` and starts fading it out.
     static void fadeOut(QWidget* parent, const QPixmap& picture, const QEasingCurve& curve, int durationMs);
+    // Ends the fades still under way over `parent` at once: a screen that
+    // replaces another without a fade must not show an older one's ghost.
+    static void endAll(QWidget& parent);
 
     qreal opacity() const { return m_opacity; }
     void setOpacity(qreal opacity);

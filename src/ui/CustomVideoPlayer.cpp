@@ -94,14 +94,28 @@ void CustomVideoPlayer::hideEvent(QHideEvent* event)
 void CustomVideoPlayer::startPlayback()
 {
     QPointer<CustomVideoPlayer> self(this);
-    m_playback = m_backend.open(m_url, [self](const QImage& frame) {
-        if (!self)
-            return;
-        self->m_frame = frame;
-        self->update();
-    });
+    m_playback = m_backend.open(
+        m_url,
+        [self](const QImage& frame) {
+            if (!self)
+                return;
+            self->m_frame = frame;
+            self->update();
+        },
+        [self] {
+            if (self)
+                self->reachedEnd();
+        });
     m_playback->play();
     m_isPlaying = true;
+    syncButton();
+}
+
+// A recording played to its end shows the play button, and one click plays
+// it again from the beginning.
+void CustomVideoPlayer::reachedEnd()
+{
+    m_isPlaying = false;
     syncButton();
 }
 

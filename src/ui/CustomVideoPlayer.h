@@ -15,8 +15,9 @@ class QAbstractButton;
 // black, and a single round play/pause button in the middle, shown while the
 // pointer is over the video or while it is paused. It plays by itself when
 // shown, and pauses and lets go of its player when hidden (the next showing
-// starts again from the beginning). Giving it another file while shown stops
-// the old one and plays the new one.
+// starts again from the beginning). Played to its end, it shows the play
+// button, which plays it again. Giving it another file while shown stops the
+// old one and plays the new one.
 class CustomVideoPlayer : public QWidget
 {
     Q_OBJECT
@@ -36,7 +37,7 @@ public:
     void setUrl(const QUrl& url);
 
     bool hasPlayer() const { return m_playback != nullptr; }
-    // The last play or pause this view asked for, not read back from the player.
+    // The last play or pause this view asked for, until the file's end.
     bool isPlaying() const { return m_isPlaying; }
     // The pointer is over the view.
     bool showsControls() const { return m_showControls; }
@@ -62,6 +63,7 @@ protected:
 private:
     void startPlayback();
     void releasePlayback();
+    void reachedEnd();
     void setShowControls(bool show);
     void syncButton(int durationMs = 0);
 

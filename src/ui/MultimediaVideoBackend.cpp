@@ -21,7 +21,7 @@ namespace {
 class MultimediaPlayback : public VideoBackend::Playback
 {
 public:
-    MultimediaPlayback(const QUrl& url, VideoBackend::FrameHandler onFrame)
+    MultimediaPlayback(const QUrl& url, VideoBackend::FrameHandler onFrame, VideoBackend::EndHandler onEnd)
         : m_onFrame(std::move(onFrame))
     {
         m_player.setAudioOutput(&m_audio);
@@ -35,6 +35,11 @@ public:
                 QMetaObject::invokeMethod(
                     &m_sink, [this] { deliverLatest(); }, Qt::QueuedConnection);
         });
+        QObject::connect(&m_player, &QMediaPlayer::mediaStatusChanged, &m_player,
+                         [onEnd = std::move(onEnd)](QMediaPlayer::MediaStatus status) {
+                             if (status == QMediaPlayer::EndOfMedia && onEnd)
+                                 onEnd();
+                         });
         QObject::connect(&m_player, &QMediaPlayer::errorOccurred, &m_player,
                          [url](QMediaPlayer::Error, const QString& message) {
                              Console::printLine(u"❌ Failed to play "_s + url.fileName() + u": "_s + message);
@@ -109,7 +114,8 @@ bool MultimediaVideoBackend::isAvailable()
     return probe.isAvailable();
 }
 
-std::unique_ptr<VideoBackend::Playback> MultimediaVideoBackend::open(const QUrl& url, FrameHandler onFrame)
+std::unique_ptr<VideoBackend::Playback> MultimediaVideoBackend::open(const QUrl& url, FrameHandler onFrame,
+                                                                     EndHandler onEnd)
 {
     static const bool available = isAvailable();
     if (!available) {
@@ -119,5 +125,5 @@ std::unique_ptr<VideoBackend::Playback> MultimediaVideoBackend::open(const QUrl&
                                "(install the GStreamer plugins or Qt's FFmpeg backend)"_s);
         return std::make_unique<SilentPlayback>();
     }
-    return std::make_unique<MultimediaPlayback>(url, std::move(onFrame));
+    return std::make_unique<MultimediaPlayback>(url, std::move(onFrame), std::move(onEnd));
 }

@@ -24,12 +24,15 @@ public:
 
     // Receives each new picture, on the GUI thread, while the playback lives.
     using FrameHandler = std::function<void(const QImage&)>;
+    // Told on the GUI thread when the playback has reached the end of the
+    // file; play() then starts it again from the beginning.
+    using EndHandler = std::function<void()>;
 
     virtual ~VideoBackend() = default;
 
     // A playback of `url`; a file that cannot be played still gives one,
     // which shows nothing.
-    virtual std::unique_ptr<Playback> open(const QUrl& url, FrameHandler onFrame) = 0;
+    virtual std::unique_ptr<Playback> open(const QUrl& url, FrameHandler onFrame, EndHandler onEnd) = 0;
 };
 
 // QMediaPlayer with an audio output and a video sink whose frames are
@@ -38,7 +41,7 @@ public:
 class MultimediaVideoBackend : public VideoBackend
 {
 public:
-    std::unique_ptr<Playback> open(const QUrl& url, FrameHandler onFrame) override;
+    std::unique_ptr<Playback> open(const QUrl& url, FrameHandler onFrame, EndHandler onEnd) override;
 
     // Whether Qt Multimedia can play anything here.
     static bool isAvailable();

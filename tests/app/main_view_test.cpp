@@ -13,6 +13,7 @@
 #include "organize/PremiumReOrganizerView.h"
 #include "spacesaver/CompressionProgressOverlay.h"
 #include "spacesaver/SpaceSaverView.h"
+#include "ui/CrossFadeOverlay.h"
 #include "ui/SymbolLabel.h"
 
 #include <QAbstractButton>
@@ -441,4 +442,23 @@ TEST_F(MainView, AnimatedOpenAndCloseEndWithTheScreenInPlaceAndNoLeftovers)
     EXPECT_NE(qobject_cast<CollectionsGridView*>(view->detailWidget()), nullptr);
     EXPECT_TRUE(waitUntil([&] { return visibleLayers() == 1; })) << "overlays of the transitions are gone";
     EXPECT_EQ(view->detailWidget()->geometry(), area->rect());
+}
+
+TEST_F(MainView, ASwitchAtOnceEndsAFadeUnderWay)
+{
+    auto view = makeView();
+    view->show();
+    ASSERT_TRUE(waitForRebuild(*view));
+    view->applyCollections(everyType());
+    click(view->sidebarButton(Item::smartGroups));
+    QWidget* area = view->findChild<QWidget*>(u"detailArea"_s);
+    const auto fades = [area] { return area->findChildren<CrossFadeOverlay*>().size(); };
+    InstantMotionScope animated(false);
+
+    view->applyCollections({}); // the collections fade into "No collections found"
+    ASSERT_EQ(emptyText(view->detailWidget()), u"No collections found"_s);
+    ASSERT_EQ(fades(), 1);
+    click(view->sidebarButton(Item::quickLinks));
+    EXPECT_EQ(emptyText(view->detailWidget()), u"No links detected yet"_s);
+    EXPECT_EQ(fades(), 0) << "the outgoing screen's ghost stays over the new one";
 }

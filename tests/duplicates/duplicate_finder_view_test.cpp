@@ -5,6 +5,7 @@
 #include "duplicates/DuplicateGroupRow.h"
 #include "duplicates/DuplicatePreviewView.h"
 #include "duplicates/DuplicateThumbnailCard.h"
+#include "duplicates/MemberThumbnails.h"
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
 
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -47,7 +49,7 @@ protected:
         plant(u"x.png"_s, QByteArray(4500, 'x'), 5);
         plant(u"y.png"_s, QByteArray(4500, 'x'), 3);
         startMonitoring(5);
-        m_view = std::make_unique<DuplicateFinderView>(*m_monitor, m_store, m_trash);
+        m_view = std::make_unique<DuplicateFinderView>(*m_monitor, m_store, m_trash, m_parts.workers);
         m_view->resize(1000, 800);
         m_view->show();
     }
@@ -269,7 +271,7 @@ TEST_F(DuplicateFinderViewTest, ALongListBuildsOnlyTheCardsNearTheViewAndKeepsTh
         plant(u"g%1-b.png"_s.arg(i), QByteArray(1000 + i, char('a' + i % 26)), 20);
     }
     startMonitoring(240);
-    m_view = std::make_unique<DuplicateFinderView>(*m_monitor, m_store, m_trash);
+    m_view = std::make_unique<DuplicateFinderView>(*m_monitor, m_store, m_trash, m_parts.workers);
     m_view->resize(1000, 800);
     m_view->show();
     analyseOnScreen();
@@ -356,4 +358,31 @@ TEST_F(DuplicateFinderViewTest, TheScreenReportsEachDeletionUnderTheHeader)
     EXPECT_EQ(view().deletionLine()->palette().color(QPalette::WindowText), PremiumTheme::success());
     EXPECT_TRUE(view().deletionLine()->isVisible());
     EXPECT_FALSE(partial->isVisible() && partial != view().deletionLine()) << "one report at a time";
+}
+
+// A rendition still being made when its preview closes is left to finish on
+// its own: closing does not wait for it, and its result goes nowhere.
+TEST(MemberThumbnails, GoingAwayLeavesARenditionUnderWayToFinishAlone)
+{
+    Workers workers;
+    QSemaphore started;
+    QSemaphore gate;
+    std::atomic<bool> finished = false;
+    auto thumbnails = std::make_unique<MemberThumbnails>(QSizeF(64, 64), 4, workers.thumbnails());
+    thumbnails->setGenerator([&](const Screenshot&, QSizeF) {
+        started.release();
+        gate.tryAcquire(1, 10000); // a decode of some seconds
+        finished = true;
+        return QImage(8, 8, QImage::Format_RGB32);
+    });
+    Screenshot member(u"/nowhere/big.png"_s, QUuid::createUuid());
+    EXPECT_FALSE(thumbnails->request(member).has_value());
+    ASSERT_TRUE(started.tryAcquire(1, 5000));
+
+    thumbnails.reset();
+    EXPECT_FALSE(finished) << "going away waited for the rendition";
+    gate.release();
+    workers.thumbnails().waitForDone();
+    QCoreApplication::processEvents(); // the late result reaches nobody
+    EXPECT_TRUE(finished);
 }

@@ -94,13 +94,21 @@ TEST_F(GalleryGridTest, ClicksAreHandedOutWithTheirScreenshot)
     EXPECT_EQ(clicked.at(0).at(0).value<Screenshot>().id, first.id);
     EXPECT_EQ(clicked.at(0).at(1).value<Qt::KeyboardModifiers>(), Qt::ControlModifier);
 
-    // A double click: its first click is a click, the second only opens.
+    // A double click: each of its clicks is a click, and then it opens.
     clicked.clear();
     QTest::mouseClick(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 2)));
     QTest::mouseDClick(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 2)));
-    EXPECT_EQ(clicked.count(), 1);
+    EXPECT_EQ(clicked.count(), 2);
     ASSERT_EQ(doubled.count(), 1);
     EXPECT_EQ(doubled.at(0).at(0).value<Screenshot>().id, item(1, 2).id);
+    // Its first press on another card: only a press there.
+    clicked.clear();
+    QTest::mouseClick(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 3)));
+    QTest::mouseDClick(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 4)));
+    QTest::mouseRelease(m_grid.viewport(), Qt::LeftButton, {}, centreOf(item(1, 4)));
+    EXPECT_EQ(doubled.count(), 1);
+    ASSERT_EQ(clicked.count(), 2);
+    EXPECT_EQ(clicked.at(1).at(0).value<Screenshot>().id, item(1, 4).id);
 
     // Pressed on one card, released on another: no click.
     clicked.clear();
@@ -113,6 +121,16 @@ TEST_F(GalleryGridTest, ClicksAreHandedOutWithTheirScreenshot)
     ASSERT_EQ(menu.count(), 1);
     EXPECT_EQ(menu.at(0).at(0).value<Screenshot>().id, item(0, 3).id);
     EXPECT_EQ(toggled.count(), 0);
+}
+
+TEST_F(GalleryGridTest, CardsFillTheWidthWithTheirSpacing)
+{
+    showLibrary(1, 12);
+    const int columns = m_grid.gridLayout().columns();
+    ASSERT_GT(columns, 1);
+    EXPECT_EQ(m_grid.cardRect(item(0, 0).id)->left(), 0);
+    EXPECT_NEAR(m_grid.cardRect(item(0, columns - 1).id)->right(), m_grid.viewport()->width() - 1, 1);
+    EXPECT_NEAR(m_grid.cardRect(item(0, 1).id)->left() - m_grid.cardRect(item(0, 0).id)->right() - 1, 2, 1);
 }
 
 TEST_F(GalleryGridTest, CheckButtonTogglesWithoutClickingTheCard)

@@ -19,7 +19,9 @@
 #include "support/MonitorTestAccess.h"
 #include "support/TestEnvironment.h"
 #include "support/Wait.h"
+#include "ui/CustomVideoPlayer.h"
 #include "ui/Motion.h"
+#include "ui/ShadowUnderlay.h"
 #include "ui/ThumbnailLoader.h"
 
 #include <QApplication>
@@ -35,6 +37,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -83,24 +86,25 @@ protected:
         m_parts.workers.thumbnails().waitForDone();
     }
 
-    QString writeShot(const QString& name)
+    QString writeShot(const QString& name, QSize size = {320, 200})
     {
-        QImage image(320, 200, QImage::Format_RGB32);
+        QImage image(size, QImage::Format_RGB32);
         image.fill(Qt::darkBlue);
         const QString path = QDir(m_folder).filePath(name);
         image.save(path);
         return path;
     }
 
-    // `count` files, granted and loaded by the real monitor.
-    void makeLibrary(int count)
+    // `count` files more than `written` already, granted and loaded by the
+    // real monitor.
+    void makeLibrary(int count, int written = 0)
     {
         for (int i = 0; i < count; ++i)
             writeShot(QStringLiteral("shot-%1.png").arg(i));
         m_monitorChooser->answer = m_folder;
         m_monitor.requestFolderAccess();
         openGallery();
-        ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().size() == count; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return model().visibleScreenshots().size() == count + written; }, 10000));
     }
 
     void openGallery(std::optional<SmartCollection> collection = std::nullopt)
@@ -282,6 +286,31 @@ TEST_F(GalleryScreenTest, CheckButtonTogglesWithoutFocusing)
     EXPECT_EQ(model().selectedIds(), QSet<QUuid>{a.id});
     EXPECT_FALSE(m_gallery->focusedScreenshot());
     EXPECT_TRUE(m_gallery->isSelectionBarShown());
+}
+
+TEST_F(GalleryScreenTest, TheSelectionBarAndTheSearchGroupCastTheirShadows)
+{
+    makeLibrary(6);
+    QWidget* search = m_gallery->header().findChild<QWidget*>(QStringLiteral("searchGroup"));
+    ASSERT_NE(ShadowUnderlay::of(*search), nullptr);
+    EXPECT_TRUE(ShadowUnderlay::of(*search)->isVisible());
+
+    const auto brightnessBelowBar = [&] {
+        QApplication::processEvents();
+        const QRect bar = m_gallery->selectionBar().geometry();
+        return qGray(m_gallery->grab().toImage().pixel(bar.center().x(), bar.bottom() + 6));
+    };
+    m_gallery->grid().viewport()->repaint();
+    const int bare = brightnessBelowBar();
+    model().setSelectedIds({shot(0).id});
+    ASSERT_TRUE(m_gallery->isSelectionBarShown());
+    EXPECT_LT(brightnessBelowBar(), bare) << "nothing darkens the ground below the bar";
+    ShadowUnderlay* barShadow = ShadowUnderlay::of(m_gallery->selectionBar());
+    ASSERT_NE(barShadow, nullptr);
+    EXPECT_TRUE(barShadow->isVisible());
+    model().setSelectedIds({});
+    QApplication::processEvents();
+    EXPECT_FALSE(barShadow->isVisible());
 }
 
 TEST_F(GalleryScreenTest, ContextDeleteAsksForOneAndCancelKeepsOnlyThatCard)
@@ -816,14 +845,184 @@ TEST_F(FullPreviewTest, TheSelectionBarStaysUnderTheFullPreview)
     EXPECT_TRUE(shown && (shown == &m_gallery->selectionBar() || m_gallery->selectionBar().isAncestorOf(shown)));
 }
 
-TEST_F(FullPreviewTest, ADoubleClickInInformativeModeFocusesAndOpens)
+// Clicks sent to the window, which routes them as the desktop's would: Qt
+// makes a double click of two presses at one spot whatever they hit.
+class WindowClicksTest : public FullPreviewTest
+{
+protected:
+    QWindow* window() const { return m_gallery->windowHandle(); }
+    QPoint cardCentre(const Screenshot& shot) const
+    {
+        GalleryGridView& grid = m_gallery->grid();
+        return grid.viewport()->mapTo(m_gallery.get(), grid.cardRect(shot.id)->center());
+    }
+    QPoint inGallery(const QWidget* widget, QPoint point) const { return widget->mapTo(m_gallery.get(), point); }
+    void doubleClick(QPoint at) { QTest::mouseDClick(window(), Qt::LeftButton, {}, at); }
+
+    Screenshot shotNamed(const QString& name) const
+    {
+        for (const Screenshot& shot : model().visibleScreenshots())
+            if (shot.filename == name)
+                return shot;
+        ADD_FAILURE() << "no " << name.toStdString();
+        return {};
+    }
+
+    // The library with a tall photograph, which the full preview shows
+    // narrow, with backdrop on either side.
+    void openWithTallPhoto(GalleryViewMode mode)
+    {
+        writeShot(QStringLiteral("tall.png"), {200, 800});
+        makeLibrary(3, 1);
+        m_gallery->setGalleryMode(mode);
+        m_gallery->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_gallery.get()));
+    }
+};
+
+TEST_F(WindowClicksTest, ADoubleClickOnACardInInformativeModeFocusesAndOpens)
 {
     openActive(3, GalleryViewMode::informative);
-    m_gallery->handleSingleTap(shot(2));
     // The second click lands on the in-place preview the first one brought up.
-    QTest::mouseDClick(m_gallery->inPlacePreview(), Qt::LeftButton, {}, QPoint(50, 50));
+    doubleClick(cardCentre(shot(2)));
     ASSERT_TRUE(m_gallery->isShowingPreview());
     EXPECT_EQ(m_gallery->previewScreenshot()->id, shot(2).id);
     EXPECT_EQ(m_gallery->focusedScreenshot()->id, shot(2).id);
+}
+
+TEST_F(WindowClicksTest, ADoubleClickOnACardInMinimalModeLeavesThePreviewOpen)
+{
+    openActive(3, GalleryViewMode::minimal);
+    // The second click lands on the full preview the first one brought up:
+    // it is not a click on the preview's backdrop.
+    doubleClick(cardCentre(shot(1)));
+    QApplication::processEvents();
+    ASSERT_TRUE(m_gallery->isShowingPreview());
+    EXPECT_EQ(m_gallery->previewScreenshot()->id, shot(1).id);
+    ASSERT_NE(m_gallery->fullPreview(), nullptr);
+    EXPECT_EQ(m_gallery->fullPreview()->screenshot()->id, shot(1).id);
+}
+
+TEST_F(WindowClicksTest, ADoubleClickOnTheBackdropClosesThePreviewAndNothingBeneathIt)
+{
+    openWithTallPhoto(GalleryViewMode::minimal);
+    const Screenshot tall = shotNamed(QStringLiteral("tall.png"));
+    // One of the first two cards, left of the photograph in the middle.
+    const Screenshot beneath = shot(shot(0).id == tall.id ? 1 : 0);
+    m_gallery->handleDoubleTap(tall);
+    ImagePreviewView* preview = m_gallery->fullPreview();
+    ASSERT_TRUE(waitUntil([&] { return !preview->isLoading(); }));
+    const QPoint overCard = cardCentre(beneath);
+    ASSERT_FALSE(preview->pictureRect().contains(preview->mapFrom(m_gallery.get(), overCard)));
+
+    doubleClick(overCard);
+    QApplication::processEvents();
+    EXPECT_FALSE(m_gallery->isShowingPreview()) << "the card beneath opened";
+    EXPECT_EQ(m_gallery->fullPreview(), nullptr);
+
+    // Informative: the in-place preview behind keeps its close button.
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    m_gallery->handleSingleTap(tall);
+    DashboardPreviewView* inPlace = m_gallery->inPlacePreview();
+    ASSERT_NE(inPlace, nullptr);
+    const QPoint overClose = inGallery(inPlace->closeButton(), inPlace->closeButton()->rect().center());
+    m_gallery->handleDoubleTap(tall);
+    preview = m_gallery->fullPreview();
+    ASSERT_TRUE(waitUntil([&] { return !preview->isLoading(); }));
+    ASSERT_FALSE(preview->pictureRect().contains(preview->mapFrom(m_gallery.get(), overClose)));
+    doubleClick(overClose);
+    QApplication::processEvents();
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+    ASSERT_TRUE(m_gallery->focusedScreenshot()) << "the in-place preview's close button took the second click";
+    EXPECT_EQ(m_gallery->inPlacePreview(), inPlace);
+}
+
+TEST_F(WindowClicksTest, ADoubleClickInSelectionModeTogglesTwice)
+{
+    openActive(3, GalleryViewMode::informative);
+    model().setIsSelectionMode(true);
+    doubleClick(cardCentre(shot(1)));
+    EXPECT_TRUE(model().selectedIds().isEmpty());
+    EXPECT_FALSE(m_gallery->isShowingPreview());
+    QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(shot(1)));
+    EXPECT_EQ(model().selectedIds(), QSet<QUuid>{shot(1).id});
+}
+
+TEST_F(WindowClicksTest, ARecordingPlayedToItsEndPlaysAgainWithOneClick)
+{
+    QFile clip(QDir(m_folder).filePath(QStringLiteral("clip.mp4")));
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    clip.write("not decoded: the player is a fake");
+    clip.close();
+    makeLibrary(2, 1);
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    const QList<Screenshot> shown = model().visibleScreenshots();
+    const Screenshot recording =
+        *std::find_if(shown.cbegin(), shown.cend(), [](const Screenshot& s) { return s.isVideo(); });
+    QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(recording));
+    ASSERT_NE(m_gallery->inPlacePreview(), nullptr);
+    CustomVideoPlayer* player = m_gallery->inPlacePreview()->videoPlayer();
+    ASSERT_NE(player, nullptr);
+    ASSERT_TRUE(player->isPlaying());
+
+    m_video.calls.clear();
+    m_video.reachEnd();
+    QAbstractButton* play = player->playPauseButton();
+    QTest::mouseClick(window(), Qt::LeftButton, {}, inGallery(play, play->rect().center()));
+    EXPECT_EQ(m_video.calls, QStringList{QStringLiteral("play clip.mp4")}) << "the first click did not play";
+    EXPECT_TRUE(player->isPlaying());
+}
+
+TEST_F(WindowClicksTest, EscapeFromTheFullPreviewReturnsToTheScreenshotItShows)
+{
+    openActive(4, GalleryViewMode::informative);
+    doubleClick(cardCentre(shot(0)));
+    ASSERT_NE(m_gallery->fullPreview(), nullptr);
+    for (const Qt::Key key : {Qt::Key_I, Qt::Key_Right, Qt::Key_Right, Qt::Key_Escape, Qt::Key_Escape})
+        QTest::keyClick(window(), key);
+    ASSERT_FALSE(m_gallery->isShowingPreview());
+    ASSERT_NE(m_gallery->inPlacePreview(), nullptr);
+    EXPECT_EQ(m_gallery->inPlacePreview()->screenshot().id, shot(2).id) << "back on the screenshot it was opened on";
+    EXPECT_EQ(m_gallery->focusedScreenshot()->id, shot(2).id);
+    EXPECT_EQ(m_gallery->inspector().screenshot()->id, shot(2).id);
+    EXPECT_TRUE(m_gallery->inPlacePreview()->hasFocus());
+}
+
+TEST_F(WindowClicksTest, TypingASearchClosesTheInPlacePreviewOverTheResults)
+{
+    openActive(4, GalleryViewMode::informative);
+    QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(shot(1)));
+    ASSERT_NE(m_gallery->inPlacePreview(), nullptr);
+    QLineEdit* field = m_gallery->header().searchField();
+    QTest::mouseClick(window(), Qt::LeftButton, {}, inGallery(field, field->rect().center()));
+    ASSERT_TRUE(field->hasFocus());
+    for (const char key : {'s', 'h', 'o', 't'})
+        QTest::keyClick(window(), key);
+
+    EXPECT_EQ(model().searchText(), QStringLiteral("shot"));
+    EXPECT_EQ(m_gallery->inPlacePreview(), nullptr) << "the results lie hidden behind the preview";
+    EXPECT_TRUE(m_gallery->grid().isVisible());
+    EXPECT_TRUE(field->hasFocus()) << "typing goes on in the field";
+}
+
+TEST_F(WindowClicksTest, ASquareOrUprightPhotoKeepsTheCloseButtonAndToolbarOffThePicture)
+{
+    writeShot(QStringLiteral("square.png"), {900, 900});
+    writeShot(QStringLiteral("upright.png"), {600, 900});
+    makeLibrary(1, 2);
+    m_gallery->setGalleryMode(GalleryViewMode::informative);
+    for (const QString& name : {QStringLiteral("square.png"), QStringLiteral("upright.png")}) {
+        QTest::mouseClick(window(), Qt::LeftButton, {}, cardCentre(shotNamed(name)));
+        DashboardPreviewView* preview = m_gallery->inPlacePreview();
+        ASSERT_NE(preview, nullptr);
+        ASSERT_TRUE(waitUntil([&] { return !preview->isLoading(); })) << name.toStdString();
+        const QRectF picture = preview->pictureRect();
+        const QWidget* toolbar = preview->findChild<QWidget*>(QStringLiteral("previewToolbar"));
+        EXPECT_GE(picture.height(), preview->height() * 0.6) << name.toStdString() << ": fitted to the height";
+        EXPECT_FALSE(picture.intersects(preview->closeButton()->geometry())) << name.toStdString();
+        EXPECT_FALSE(picture.intersects(toolbar->geometry())) << name.toStdString();
+        QTest::keyClick(window(), Qt::Key_Escape);
+        ASSERT_EQ(m_gallery->inPlacePreview(), nullptr);
+    }
 }
 } // namespace

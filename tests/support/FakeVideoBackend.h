@@ -8,16 +8,18 @@
 
 // Records what players ask of their playbacks, one line per call in order:
 // "open a.mp4", "play a.mp4", "pause a.mp4", "release a.mp4". A test may
-// hand the newest playback a picture with showFrame().
+// hand the newest playback a picture with showFrame(), or take it to the end
+// of its file with reachEnd().
 class FakeVideoBackend : public VideoBackend
 {
 public:
     QStringList calls;
 
-    std::unique_ptr<Playback> open(const QUrl& url, FrameHandler onFrame) override
+    std::unique_ptr<Playback> open(const QUrl& url, FrameHandler onFrame, EndHandler onEnd) override
     {
         calls.append(QStringLiteral("open ") + url.fileName());
         m_onFrame = std::move(onFrame);
+        m_onEnd = std::move(onEnd);
         return std::make_unique<FakePlayback>(*this, url.fileName());
     }
 
@@ -25,6 +27,12 @@ public:
     {
         if (m_onFrame)
             m_onFrame(frame);
+    }
+
+    void reachEnd()
+    {
+        if (m_onEnd)
+            m_onEnd();
     }
 
 private:
@@ -46,4 +54,5 @@ private:
     };
 
     FrameHandler m_onFrame;
+    EndHandler m_onEnd;
 };

@@ -115,6 +115,21 @@ TEST_F(VideoPlayerTest, ButtonShowsWhileHoveredOrPaused)
     EXPECT_EQ(m_backend.calls.mid(2), (QStringList{u"pause a.mp4"_s, u"play a.mp4"_s}));
 }
 
+TEST_F(VideoPlayerTest, PlayedToItsEndOneClickPlaysAgain)
+{
+    m_player.show();
+    m_backend.calls.clear();
+    m_backend.reachEnd();
+    EXPECT_FALSE(m_player.isPlaying());
+    EXPECT_TRUE(m_player.isButtonShown()) << "the end shows the play button, pointer outside";
+    EXPECT_EQ(m_player.buttonSymbol(), u"play.fill"_s);
+
+    m_player.playPauseButton()->click();
+    EXPECT_EQ(m_backend.calls, QStringList{u"play a.mp4"_s});
+    EXPECT_TRUE(m_player.isPlaying());
+    EXPECT_FALSE(m_player.isButtonShown());
+}
+
 TEST_F(VideoPlayerTest, PicturesAreFittedOnBlack)
 {
     m_player.show();
@@ -127,32 +142,59 @@ TEST_F(VideoPlayerTest, PicturesAreFittedOnBlack)
     EXPECT_EQ(m_player.grab().toImage().pixelColor(200, 5), QColor(Qt::black));
 }
 
-// The real backend on a recording made here: playback starts by itself and
-// time goes on.
-TEST(VideoPlayerPlayback, PlaysARealRecording)
+// The real backend on a recording of `seconds` made here with ffmpeg.
+class VideoPlayerPlayback : public ::testing::Test
 {
-    if (!MultimediaVideoBackend::isAvailable())
-        GTEST_SKIP() << "no Qt Multimedia backend can be loaded here";
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"clip.mp4"_s);
-    ASSERT_TRUE(fixtures::runFfmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=size=320x240:rate=30:duration=4"_s,
-                                     u"-pix_fmt"_s, u"yuv420p"_s, u"-c:v"_s, u"libx264"_s, path}));
-    ConsoleCapture console;
-    MultimediaVideoBackend backend;
-    CustomVideoPlayer player(QUrl::fromLocalFile(path), backend);
-    player.resize(320, 240);
-    player.show();
-    ASSERT_TRUE(player.hasPlayer());
-    const auto log = [&] { return console.lines().join(u'\n').toStdString(); };
-    EXPECT_TRUE(waitUntil([&] { return player.positionMs() > 300; }, 8000)) << log();
-    EXPECT_FALSE(player.currentFrame().isNull()) << log();
-    player.hide();
-    EXPECT_FALSE(player.hasPlayer());
+protected:
+    void play(int seconds)
+    {
+        if (!MultimediaVideoBackend::isAvailable())
+            GTEST_SKIP() << "no Qt Multimedia backend can be loaded here";
+        const QString path = m_dir.filePath(u"clip.mp4"_s);
+        ASSERT_TRUE(fixtures::runFfmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                         u"testsrc=size=160x120:rate=30:duration=%1"_s.arg(seconds), u"-pix_fmt"_s,
+                                         u"yuv420p"_s, u"-c:v"_s, u"libx264"_s, path}));
+        m_player = std::make_unique<CustomVideoPlayer>(QUrl::fromLocalFile(path), m_backend);
+        m_player->resize(160, 120);
+        m_player->show();
+    }
+
+    std::string log() const { return m_console.lines().join(u'\n').toStdString(); }
+
+    QTemporaryDir m_dir;
+    ConsoleCapture m_console;
+    MultimediaVideoBackend m_backend;
+    std::unique_ptr<CustomVideoPlayer> m_player;
+};
+
+// Playback starts by itself and time goes on.
+TEST_F(VideoPlayerPlayback, PlaysARealRecording)
+{
+    play(4);
+    if (!m_player)
+        return;
+    ASSERT_TRUE(m_player->hasPlayer());
+    EXPECT_TRUE(waitUntil([&] { return m_player->positionMs() > 300; }, 8000)) << log();
+    EXPECT_FALSE(m_player->currentFrame().isNull()) << log();
+    m_player->hide();
+    EXPECT_FALSE(m_player->hasPlayer());
+}
+
+// A short recording played to its end, then once more with one toggle.
+TEST_F(VideoPlayerPlayback, ARealRecordingAtItsEndPlaysAgainWithOneToggle)
+{
+    play(1);
+    if (!m_player)
+        return;
+    ASSERT_TRUE(waitUntil([&] { return !m_player->isPlaying(); }, 8000)) << "the end never came " << log();
+    m_player->togglePlayback();
+    EXPECT_TRUE(m_player->isPlaying());
+    EXPECT_TRUE(waitUntil([&] { return m_player->positionMs() > 200; }, 8000)) << "it did not play again " << log();
 }
 
 // Where Qt Multimedia has no backend (run with QT_MEDIA_BACKEND naming a
 // missing one), a player says so once, stays black and never aborts.
-TEST(VideoPlayerPlayback, WithoutABackendItSaysSoOnceAndShowsNothing)
+TEST_F(VideoPlayerPlayback, WithoutABackendItSaysSoOnceAndShowsNothing)
 {
     if (MultimediaVideoBackend::isAvailable())
         GTEST_SKIP() << "a backend is installed; the run without one covers this";

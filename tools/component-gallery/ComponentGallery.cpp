@@ -2,7 +2,6 @@
 
 #include "ui/BlurView.h"
 #include "ui/BlurredGlow.h"
-#include "ui/CenteredOverlay.h"
 #include "ui/ConfettiView.h"
 #include "ui/DimmedBackdrop.h"
 #include "ui/GlassCard.h"
@@ -284,32 +283,36 @@ QWidget* toolCard()
     return card;
 }
 
-// A stand-in screen under a progress overlay.
+// A stand-in screen under a progress overlay. The overlay of the app covers
+// the whole window it is in; here its backdrop and panel are stacked over
+// the stand-in alone, so the rest of the sheet stays undimmed.
 QWidget* overlayDemo()
 {
     auto* screen = new QWidget;
     screen->setFixedSize(520, 360);
-    auto* under = new QVBoxLayout(screen);
-    under->addWidget(text(u"Content under the overlay"_s, PremiumTheme::headingFont(), PremiumTheme::textPrimary()), 0,
-                     Qt::AlignTop | Qt::AlignLeft);
-    auto* overlay = new CenteredOverlay(*screen, [](CenteredOverlay& stack) {
-        stack.addLayer(new DimmedBackdrop);
-        auto* panel = new RoundedPanel(RoundedBackground::overlayPanel(), 28);
-        QBoxLayout* column = panel->contentLayout();
-        column->setSpacing(14);
-        auto* ring = new ProgressRing({withOpacity(PremiumTheme::primary(), 0.2), PremiumTheme::primaryGradient(),
-                                       u"folder.badge.gearshape"_s, PremiumTheme::primaryGradient(), 40});
-        ring->setFraction(0.62);
-        column->addWidget(ring, 0, Qt::AlignHCenter);
-        column->addWidget(text(u"62 of 100 files"_s, PremiumTheme::bodyFont(), PremiumTheme::textSecondary()), 0,
-                          Qt::AlignHCenter);
-        auto* bar = new LinearProgressBar;
-        bar->setFixedWidth(300);
-        bar->setProgress(62, 100);
-        column->addWidget(bar, 0, Qt::AlignHCenter);
-        stack.addLayer(panel);
-    });
-    overlay->show();
+    auto* stack = new QGridLayout(screen);
+    stack->setContentsMargins(0, 0, 0, 0);
+    auto* under = new QWidget;
+    auto* column = new QVBoxLayout(under);
+    column->addWidget(text(u"Content under the overlay"_s, PremiumTheme::headingFont(), PremiumTheme::textPrimary()), 0,
+                      Qt::AlignTop | Qt::AlignLeft);
+    stack->addWidget(under, 0, 0);
+    stack->addWidget(new DimmedBackdrop, 0, 0);
+
+    auto* panel = new RoundedPanel(RoundedBackground::overlayPanel(), 28);
+    QBoxLayout* content = panel->contentLayout();
+    content->setSpacing(14);
+    auto* ring = new ProgressRing({withOpacity(PremiumTheme::primary(), 0.2), PremiumTheme::primaryGradient(),
+                                   u"folder.badge.gearshape"_s, PremiumTheme::primaryGradient(), 40});
+    ring->setFraction(0.62);
+    content->addWidget(ring, 0, Qt::AlignHCenter);
+    content->addWidget(text(u"62 of 100 files"_s, PremiumTheme::bodyFont(), PremiumTheme::textSecondary()), 0,
+                       Qt::AlignHCenter);
+    auto* bar = new LinearProgressBar;
+    bar->setFixedWidth(300);
+    bar->setProgress(62, 100);
+    content->addWidget(bar, 0, Qt::AlignHCenter);
+    stack->addWidget(panel, 0, 0, Qt::AlignCenter);
     return screen;
 }
 

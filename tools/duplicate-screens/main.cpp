@@ -124,7 +124,7 @@ int main(int argc, char** argv)
         return shots.finish();
 
     RefusingTrash trash;
-    DuplicateFinderView view(monitor, store, trash);
+    DuplicateFinderView view(monitor, store, trash, parts.workers);
     view.resize(1000, 800);
     view.show();
     shots.save(view, u"duplicates-idle.png"_s);

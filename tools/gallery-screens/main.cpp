@@ -43,6 +43,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -103,6 +104,34 @@ QString searchWordOf(const QList<Screenshot>& library)
         if (it.value() >= 4 && it.value() <= 10)
             return it.key();
     return u"invoice"_s;
+}
+
+// A landscape at dusk drawn as a photograph would show one, at `size`.
+QImage photograph(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, size.height());
+    sky.setColorAt(0, QColor(0x1d, 0x3b, 0x6e));
+    sky.setColorAt(0.55, QColor(0xf2, 0x9e, 0x5c));
+    sky.setColorAt(1, QColor(0xf7, 0xc9, 0x8b));
+    painter.fillRect(image.rect(), sky);
+    const double w = size.width(), h = size.height();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xff, 0xe3, 0xa3));
+    painter.drawEllipse(QPointF(w * 0.62, h * 0.52), w * 0.09, w * 0.09);
+    const auto hill = [&](double top, const QColor& color) {
+        QPainterPath path(QPointF(0, h));
+        path.lineTo(0, h * top);
+        path.cubicTo(w * 0.3, h * (top - 0.12), w * 0.55, h * (top + 0.08), w, h * (top - 0.05));
+        path.lineTo(w, h);
+        painter.fillPath(path, color);
+    };
+    hill(0.62, QColor(0x5b, 0x3a, 0x4f));
+    hill(0.74, QColor(0x2e, 0x23, 0x35));
+    hill(0.86, QColor(0x16, 0x12, 0x1c));
+    return image;
 }
 
 struct Tour
@@ -373,6 +402,31 @@ int main(int argc, char* argv[])
         }
         QTest::keyClick(preview, Qt::Key_Escape);
     }
+
+    // A square and an upright photograph in place: the picture between the
+    // close button and the toolbar.
+    QList<Screenshot> withPhotos = library;
+    for (const auto& [name, size] :
+         {std::pair{u"Square photo.jpg"_s, QSize(1600, 1600)}, std::pair{u"Portrait photo.jpg"_s, QSize(1200, 1800)}}) {
+        const QString path = QDir(folder).filePath(name);
+        photograph(size).save(path, "JPG", 88);
+        Screenshot photo(path, QUuid::createUuid());
+        photo.dateCreated = QDateTime::currentDateTime();
+        withPhotos.prepend(photo);
+    }
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, withPhotos);
+    if (tour.await(showing(withPhotos.size()), u"the photographs in the gallery"_s)) {
+        for (const auto& [state, index] : {std::pair{u"in-place-square"_s, 1}, std::pair{u"in-place-portrait"_s, 0}}) {
+            gallery->handleSingleTap(withPhotos[index]);
+            DashboardPreviewView* photoPreview = gallery->inPlacePreview();
+            if (tour.await([&] { return photoPreview && !photoPreview->isLoading(); }, u"the photograph of "_s + state))
+                tour.save(state);
+        }
+        if (DashboardPreviewView* photoPreview = gallery->inPlacePreview())
+            QTest::keyClick(photoPreview, Qt::Key_Escape);
+    }
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, library);
+    tour.await(showing(library.size()), u"the library without the photographs"_s);
 
     // The full preview over everything, first with the file's facts along
     // the bottom, then with the inspector beside it.
