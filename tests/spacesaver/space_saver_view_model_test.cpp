@@ -1,5 +1,8 @@
 #include "SpaceSaverLibrary.h"
 
+#include "spacesaver/SpaceSaverActions.h"
+#include "ui/PlainButton.h"
+
 #include <QScopeGuard>
 
 #include <atomic>
@@ -213,6 +216,85 @@ TEST_F(SpaceSaverViewModelTest, ImagesFoundNotSmallerAreLeftOutOfTheNextPlanAtTh
     ASSERT_TRUE(m_model->createPlan());
     waitForPlan();
     EXPECT_EQ(planFiles(), QStringList{u"flat.png"_s}) << "a changed file is planned again";
+}
+
+// After a run, the headline, the breakdown and the plan leave out the same
+// images: those found no smaller at the chosen quality, while unchanged.
+// Images never tried keep the first estimate, and "Compress Now" has nothing
+// to run when nothing is planned.
+TEST_F(SpaceSaverViewModelTest, FiguresAndPlanLeaveOutWhatWasFoundNoSmaller)
+{
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(Qt::darkCyan);
+    const qint64 flatSize = QFileInfo(addImage(u"flat.png"_s, flat)).size(); // any HEIC is larger
+    addImage(u"photo.png"_s, images::photo(QSize(320, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    SpaceSaverActions actions(*m_model);
+    const auto pngStat = [&] {
+        for (const Stat& stat : m_model->fileTypeStats())
+            if (stat.type == u"png")
+                return stat;
+        return Stat{};
+    };
+    const auto replanned = [&] { return !m_model->isAnalyzing() && m_model->plan().has_value(); };
+
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return m_model->showingSuccess(); }, 30000));
+    ASSERT_EQ(m_model->lastRun().skipped.size(), 1);
+    m_model->dismissSuccess();
+    ASSERT_TRUE(waitUntil([&] { return m_model->compressibleFiles() == 1 && pngStat().count == 1; }));
+    EXPECT_EQ(m_model->potentialSavings(), 0);
+    EXPECT_EQ(m_model->savingsPercent(), 0);
+    EXPECT_EQ(pngStat().potentialSavingsPercent, 0);
+
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    EXPECT_TRUE(m_model->plan()->files.isEmpty());
+    EXPECT_FALSE(m_model->compress()) << "nothing planned, nothing to run";
+    EXPECT_FALSE(m_model->isCompressing());
+    EXPECT_FALSE(actions.compressButton()->isEnabled());
+
+    // A new image keeps the first estimate; the known one still saves nothing.
+    const qint64 lateSize = QFileInfo(addImage(u"late.png"_s, images::photo(QSize(300, 200)))).size();
+    ASSERT_TRUE(waitUntil([&] { return m_monitor->screenshots().size() == 3; }));
+    m_model->analyze();
+    ASSERT_TRUE(waitUntil([&] { return pngStat().count == 2; }));
+    EXPECT_EQ(m_model->potentialSavings(), qint64(0.6 * double(lateSize)));
+    EXPECT_NEAR(pngStat().potentialSavingsPercent, 65.0 * double(lateSize) / double(lateSize + flatSize), 1e-9);
+
+    // Another quality has found nothing yet: everything counts, and the plan
+    // on show is made again for it.
+    m_model->setSelectedQuality({0.85, 4});
+    ASSERT_TRUE(waitUntil([&] { return m_model->potentialSavings() == qint64(0.6 * double(lateSize + flatSize)); }));
+    EXPECT_EQ(pngStat().potentialSavingsPercent, 65);
+    ASSERT_TRUE(waitUntil(replanned));
+    EXPECT_EQ(m_model->plan()->files.size(), 2);
+    EXPECT_TRUE(actions.compressButton()->isEnabled());
+
+    m_model->setSelectedQuality({0.95, 4});
+    ASSERT_TRUE(waitUntil(replanned));
+    ASSERT_EQ(m_model->plan()->files.size(), 1);
+    EXPECT_TRUE(m_model->plan()->files.first().originalPath.endsWith(u"/late.png"_s));
+    EXPECT_EQ(m_model->leftOutOfPlan(), 1);
+
+    // A plan being made again and cancelled stays cancelled.
+    m_model->setSelectedQuality({0.85, 4});
+    EXPECT_TRUE(m_model->isAnalyzing());
+    m_model->cancelPlan();
+    EXPECT_FALSE(m_model->isAnalyzing());
+    ToolJobs::waitForAll();
+    drainPostedEvents();
+    EXPECT_FALSE(m_model->plan().has_value());
+
+    // A changed image is worth a try again.
+    m_model->setSelectedQuality({0.95, 4});
+    flat.fill(Qt::darkRed);
+    ASSERT_TRUE(flat.save(path(u"flat.png"_s)));
+    m_model->analyze();
+    EXPECT_TRUE(waitUntil([&] { return pngStat().potentialSavingsPercent == 65; }));
 }
 
 TEST_F(SpaceSaverViewModelTest, AFailedRunKeepsThePlanAndSaysWhy)
