@@ -309,6 +309,11 @@ void SpaceSaverViewModel::dismissSuccess()
     analyze();
 }
 
+QString SpaceSaverViewModel::failureTitle() const
+{
+    return m_keptAfterRollback.isEmpty() ? u"Nothing Was Compressed"_s : u"Rollback Not Finished"_s;
+}
+
 QString SpaceSaverViewModel::failureOutcome() const
 {
     if (m_keptAfterRollback.isEmpty())

@@ -91,6 +91,9 @@ public:
     // How many files the current plan left out because a run found their
     // renditions at its quality no smaller (and the files did not change).
     int leftOutOfPlan() const { return m_leftOutOfPlan; }
+    // The failure card's title, after what the failed run left behind:
+    // nothing compressed, or a rollback that could not finish.
+    QString failureTitle() const;
     // What the failed run left behind, in words for the failure card: that
     // every change was undone, or which images were kept beside their HEIC
     // versions because the rollback could not finish.

@@ -6,7 +6,9 @@
 #include <QScopeGuard>
 
 #include <atomic>
+#include <chrono>
 #include <future>
+#include <semaphore>
 
 using namespace Qt::StringLiterals;
 
@@ -316,10 +318,46 @@ TEST_F(SpaceSaverViewModelTest, AFailedRunKeepsThePlanAndSaysWhy)
     ASSERT_TRUE(m_model->failureMessage().has_value());
     const QString first = QFileInfo(m_model->plan()->files.first().originalPath).fileName();
     EXPECT_EQ(*m_model->failureMessage(), first + u": Compression failed"_s);
+    EXPECT_EQ(m_model->failureTitle(), u"Nothing Was Compressed"_s);
+    EXPECT_TRUE(m_model->failureOutcome().startsWith(u"Every change was rolled back"_s));
     EXPECT_FALSE(m_monitor->isPollingPaused());
     m_model->dismissFailure();
     EXPECT_FALSE(m_model->failureMessage().has_value());
     EXPECT_TRUE(m_model->plan().has_value());
+}
+
+// The store stops taking writes once two renditions are in place, so the
+// rollback cannot finish: the card's title says so, not that nothing was
+// compressed.
+TEST_F(SpaceSaverViewModelTest, ARollbackThatCouldNotFinishIsTitledSo)
+{
+    for (int i = 0; i < 3; ++i)
+        addImage(u"shot %1.png"_s.arg(i), images::photo(QSize(320 + 10 * i, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    std::atomic<int> encoded = 0;
+    std::binary_semaphore twoPlaced(0);
+    m_service.setEncoder([&, real = m_service.encoder()](const QImage& image, int quality) {
+        if (++encoded < 3)
+            return real(image, quality);
+        // Bounded, so that a run that never places two cannot hold the test.
+        (void)twoPlaced.try_acquire_for(std::chrono::seconds(20));
+        m_store.simulateFault(DatabaseManager::Fault::readOnly);
+        return HeicWriter::Encoded{{}, u"gave up"_s, false};
+    });
+    QObject::connect(m_model.get(), &SpaceSaverViewModel::changed, m_model.get(), [&] {
+        if (m_model->compressionProgress().current == 2)
+            twoPlaced.release();
+    });
+    m_model->setSelectedQuality({0.95, 1}); // one encoder: the third image waits for the first two
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return m_model->failureMessage().has_value(); }, 30000));
+
+    EXPECT_EQ(m_model->failureTitle(), u"Rollback Not Finished"_s);
+    EXPECT_TRUE(m_model->failureOutcome().startsWith(u"Not every change could be rolled back"_s))
+        << m_model->failureOutcome().toStdString();
 }
 
 TEST_F(SpaceSaverViewModelTest, NothingToPlanWithoutCompressibleFiles)
