@@ -12,7 +12,6 @@
 #include "platform/TaskbarPresence.h"
 #include "preview/MiniGalleryView.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
@@ -107,7 +106,7 @@ void AppDelegate::setupMenu()
     m_menu->setObjectName(u"trayMenu"_s);
     m_menu->addAction(u"Open Dashboard"_s, QKeySequence(Qt::CTRL | Qt::Key_O), this, &AppDelegate::activateDashboard);
     m_menu->addSeparator();
-    m_forceScan = m_menu->addAction(u"Force Scan"_s, QKeySequence(Qt::CTRL | Qt::Key_R), this, &AppDelegate::forceScan);
+    m_menu->addAction(u"Force Scan"_s, QKeySequence(Qt::CTRL | Qt::Key_R), this, &AppDelegate::forceScan);
     m_menu->addSeparator();
     m_menu->addAction(u"Quit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q), this, &AppDelegate::quitApp);
 }
@@ -193,20 +192,10 @@ void AppDelegate::finishScan()
     }
 }
 
-// The line appears under "Force Scan" once it has been used.
 void AppDelegate::setScanStatus(const QString& text)
 {
-    if (!m_menu)
-        return;
-    if (!m_scanStatus) {
-        const QList<QAction*> actions = m_menu->actions();
-        const qsizetype below = actions.indexOf(m_forceScan) + 1;
-        m_scanStatus = new QAction(m_menu.get());
-        m_scanStatus->setObjectName(u"scanStatus"_s);
-        m_scanStatus->setEnabled(false);
-        m_menu->insertAction(actions.value(below), m_scanStatus);
-    }
-    m_scanStatus->setText(text);
+    m_scanStatus = text;
+    m_trayIcon->setStatus(text);
 }
 
 void AppDelegate::quitApp()

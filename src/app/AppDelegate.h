@@ -8,7 +8,6 @@
 #include <memory>
 
 class BrindleworkApp;
-class QAction;
 class GalleryViewModel;
 class QMenu;
 class ScreenshotMonitor;
@@ -58,11 +57,12 @@ public:
     // is hidden or minimised; a shown one is left as it is.
     void handleReopen();
     // A change check now when monitoring runs, else the start of monitoring.
-    // The menu's line under "Force Scan" and a tray notice say when the look
-    // at the folder ended, or that there was no folder to look at.
+    // The icon's tooltip and a tray notice say when the look at the folder
+    // ended, or that there was no folder to look at. (The menu keeps its
+    // three entries where they always are.)
     void forceScan();
-    // That line; none before the first Force Scan.
-    QAction* scanStatusAction() const { return m_scanStatus; }
+    // That line of the tooltip; empty before the first Force Scan.
+    const QString& scanStatus() const { return m_scanStatus; }
     // Ends the program, whatever the dashboard's close policy.
     void quitApp();
 
@@ -85,8 +85,7 @@ private:
     std::unique_ptr<TrayPopup> m_popup;
     std::unique_ptr<QMenu> m_menu;
     TaskbarPresence* m_taskbarPresence;
-    QAction* m_forceScan = nullptr;
-    QAction* m_scanStatus = nullptr;
+    QString m_scanStatus;
     bool m_isScanPending = false;
     bool m_isSetUp = false;
     bool m_isQuitting = false;

@@ -26,7 +26,19 @@ void SystemTrayIcon::show()
 void SystemTrayIcon::setSymbol(const QString& symbolName, const QString& accessibleDescription)
 {
     m_icon.setIcon(SymbolRegistry::icon(symbolName, PremiumTheme::primary()));
-    m_icon.setToolTip(accessibleDescription);
+    m_description = accessibleDescription;
+    updateToolTip();
+}
+
+void SystemTrayIcon::setStatus(const QString& status)
+{
+    m_status = status;
+    updateToolTip();
+}
+
+void SystemTrayIcon::updateToolTip()
+{
+    m_icon.setToolTip(m_status.isEmpty() ? m_description : m_description + u'\n' + m_status);
 }
 
 QRect SystemTrayIcon::geometry() const

@@ -16,11 +16,15 @@ public:
     bool isAvailable() const override;
     void show() override;
     void setSymbol(const QString& symbolName, const QString& accessibleDescription) override;
+    void setStatus(const QString& status) override;
     QRect geometry() const override;
     void showMessage(const QString& title, const QString& body) override;
 
 private:
     void handleActivation(QSystemTrayIcon::ActivationReason reason);
+    void updateToolTip();
 
     QSystemTrayIcon m_icon;
+    QString m_description;
+    QString m_status;
 };

@@ -24,6 +24,8 @@ public:
     // The symbol drawn in the tray and the text a screen reader (and the
     // tooltip) gives for it.
     virtual void setSymbol(const QString& symbolName, const QString& accessibleDescription) = 0;
+    // A line of state under the description in the tooltip; none when empty.
+    virtual void setStatus(const QString& status) = 0;
     // The icon's place on the screen; empty when the tray does not tell.
     virtual QRect geometry() const = 0;
     // A short notice beside the tray (the desktop's notification), for what

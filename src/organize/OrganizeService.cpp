@@ -7,6 +7,7 @@
 #include "core/Uuid.h"
 #include "platform/SafeFile.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QThread>
 #include <QThreadPool>
@@ -120,6 +121,40 @@ struct PlanPart
     QList<OrganizeService::FileMoveOperation> moves;
     int missing = 0;
     int inPlace = 0;
+    QHash<QString, qint64> filesByFolder;
+};
+
+// Counts the moves into each folder. Rows come by date, so a folder's moves
+// follow one another: a run is counted by the identity of the folder's text
+// (made once per month) and added up when the folder changes.
+class FolderCounter
+{
+public:
+    void add(const QString& folder)
+    {
+        if (folder.constData() != m_folder.constData()) {
+            flushInto();
+            m_folder = folder;
+        }
+        ++m_run;
+    }
+    QHash<QString, qint64> counts()
+    {
+        flushInto();
+        return m_counts;
+    }
+
+private:
+    void flushInto()
+    {
+        if (m_run > 0)
+            m_counts[m_folder] += m_run;
+        m_run = 0;
+    }
+
+    QHash<QString, qint64> m_counts;
+    QString m_folder;
+    qint64 m_run = 0;
 };
 
 PlanPart planRows(std::span<const DatabaseManager::FilePlace> rows, const PlanContext& context)
@@ -132,6 +167,7 @@ PlanPart planRows(std::span<const DatabaseManager::FilePlace> rows, const PlanCo
     QHash<QString, bool> folderExists;
     LocalDays days;
     TargetFolders folders(context.targetBase, options.groupByYear, options.groupByMonth);
+    FolderCounter counter;
     for (const DatabaseManager::FilePlace& row : rows) {
         if (!isInside(row.filePath, context.base) ||
             (!options.includeSubfolders && parentFolder(row.filePath) != context.base))
@@ -155,12 +191,14 @@ PlanPart planRows(std::span<const DatabaseManager::FilePlace> rows, const PlanCo
         auto known = folderExists.constFind(folder);
         if (known == folderExists.cend())
             known = folderExists.insert(folder, SafeFile::isTaken(folder));
+        counter.add(folder);
         const QUrl source = QUrl::fromLocalFile(row.filePath);
         const QUrl target = QUrl::fromLocalFile(planned);
         part.moves.append({uuidText(row.id), source,
                            *known ? context.service.resolveTargetConflict(target, source) : target,
                            relativePath.toString()});
     }
+    part.filesByFolder = counter.counts();
     return part;
 }
 
@@ -187,8 +225,23 @@ PlanPart planInParts(const QList<DatabaseManager::FilePlace>& rows, const PlanCo
         all.moves.append(part.moves);
         all.missing += part.missing;
         all.inPlace += part.inPlace;
+        for (auto it = part.filesByFolder.cbegin(); it != part.filesByFolder.cend(); ++it)
+            all.filesByFolder[it.key()] += it.value();
     }
     return all;
+}
+
+// Newest first: year folders are numbers and month folders start with
+// their two-digit number, so the names sort as the dates do.
+QList<OrganizeService::OrganizationPlan::TargetFolder> targetFoldersOf(const QHash<QString, qint64>& filesByFolder,
+                                                                       const QString& targetBase)
+{
+    QList<OrganizeService::OrganizationPlan::TargetFolder> folders;
+    for (auto it = filesByFolder.cbegin(); it != filesByFolder.cend(); ++it)
+        folders.append({it.key().sliced(std::min(targetBase.size() + 1, it.key().size())), it.value()});
+    std::sort(folders.begin(), folders.end(),
+              [](const auto& a, const auto& b) { return a.relativePath > b.relativePath; });
+    return folders;
 }
 
 } // namespace
@@ -240,7 +293,7 @@ OrganizeService::OrganizationPlan OrganizeService::analyze(const OrganizationOpt
     Console::printLine(u"   → Include subfolders: "_s + boolText(options.includeSubfolders));
 
     const QString targetBase = joined(base, targetFolderName);
-    OrganizationPlan plan{options.baseURL, QUrl::fromLocalFile(targetBase), {}, 0, 0};
+    OrganizationPlan plan{options.baseURL, QUrl::fromLocalFile(targetBase), {}, 0, 0, {}};
     const QList<DatabaseManager::FilePlace> rows = [&] {
         LogTimer timer(u"db_query_screenshots"_s);
         return m_store.fetchPlaces(base, timer);
@@ -261,6 +314,7 @@ OrganizeService::OrganizationPlan OrganizeService::analyze(const OrganizationOpt
         Console::printLine(u"   → Already in place: "_s + QString::number(all.inPlace));
     plan.filesToMove = all.moves;
     plan.totalFiles = plan.filesToMove.size();
+    plan.targetFolders = targetFoldersOf(all.filesByFolder, targetBase);
     plan.estimatedDuration = double(plan.totalFiles) * secondsPerFile;
     Console::printLine(u"✅ ORGANIZE: Analysis complete"_s);
     Console::printLine(u"   → Files to move: "_s + QString::number(plan.totalFiles));

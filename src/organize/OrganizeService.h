@@ -55,11 +55,20 @@ public:
 
     struct OrganizationPlan
     {
+        // A folder the moves go into, and how many files go there.
+        struct TargetFolder
+        {
+            QString relativePath; // below targetBaseURL: "", "2025" or "2025/03-March"
+            qint64 files = 0;
+            bool operator==(const TargetFolder&) const = default;
+        };
+
         QUrl baseURL;
         QUrl targetBaseURL;
         QList<FileMoveOperation> filesToMove; // newest first
         qint64 totalFiles = 0;
-        double estimatedDuration = 0; // seconds
+        double estimatedDuration = 0;      // seconds
+        QList<TargetFolder> targetFolders; // newest first
     };
 
     struct OrganizationResult

@@ -1,6 +1,5 @@
 #include "organize/PreviewSection.h"
 
-#include "core/Clock.h"
 #include "organize/PreviewStateCard.h"
 #include "organize/ReOrganizerViewModel.h"
 #include "ui/PremiumTheme.h"
@@ -10,7 +9,6 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPainter>
 
 using namespace Qt::StringLiterals;
@@ -20,6 +18,11 @@ QString folderText(const QUrl& folder)
 {
     QString path = folder.toLocalFile();
     return path.endsWith(u'/') ? path : path + u'/';
+}
+
+QString fileCount(qint64 files)
+{
+    return files == 1 ? u"1 file"_s : u"%1 files"_s.arg(files);
 }
 } // namespace
 
@@ -55,23 +58,45 @@ QStringList PreviewSection::currentItems(const OrganizeService::OrganizationPlan
             QString::number(plan.totalFiles) + u" screenshot(s) to be organized"_s};
 }
 
-QStringList PreviewSection::afterItems(const OrganizeService::OrganizationPlan& plan,
-                                       const OrganizeService::OrganizationOptions& options, const QDate& today)
+QStringList PreviewSection::afterItems(const OrganizeService::OrganizationPlan& plan)
 {
-    QStringList items{u"📁 "_s + folderText(options.baseURL) + OrganizeService::targetFolderName + u'/'};
+    QStringList items{u"📁 "_s + folderText(plan.targetBaseURL)};
+    const QList<OrganizeService::OrganizationPlan::TargetFolder>& folders = plan.targetFolders;
     const QString count = QString::number(plan.totalFiles);
-    if (!options.groupByYear) {
+    if (folders.isEmpty()) {
+        items.append(u"  └─ No files to move"_s);
+        return items;
+    }
+    if (folders.size() == 1 && folders.first().relativePath.isEmpty()) {
         items.append(u"  └─ "_s + count + u" files (flat)"_s);
         return items;
     }
-    items.append(u"  ├─ "_s + QString::number(today.year()) + u'/');
-    if (options.groupByMonth) {
-        const QString month = QString::asprintf("%02d-", today.month()) + QLocale().monthName(today.month());
-        items.append(u"  │  └─ "_s + month + u'/');
-        items.append(u"  └─ "_s + count + u" file(s) organized"_s);
-    } else {
-        items.append(u"  └─ "_s + count + u" files organized"_s);
+    const bool byMonth = folders.first().relativePath.contains(u'/');
+    const qsizetype shown = std::min(folders.size(), maxFoldersShown);
+    QString year;
+    for (qsizetype index = 0; index < shown; ++index) {
+        const QString& path = folders[index].relativePath;
+        const QString files = u" ("_s + fileCount(folders[index].files) + u')';
+        if (!byMonth) {
+            items.append(u"  ├─ "_s + path + u'/' + files);
+            continue;
+        }
+        if (path.section(u'/', 0, 0) != year) {
+            year = path.section(u'/', 0, 0);
+            items.append(u"  ├─ "_s + year + u'/');
+        }
+        const bool lastOfYear = index + 1 == shown || folders[index + 1].relativePath.section(u'/', 0, 0) != year;
+        items.append((lastOfYear ? u"  │  └─ "_s : u"  │  ├─ "_s) + path.section(u'/', 1) + u'/' + files);
     }
+    if (shown < folders.size()) {
+        qint64 rest = 0;
+        for (qsizetype index = shown; index < folders.size(); ++index)
+            rest += folders[index].files;
+        const qsizetype more = folders.size() - shown;
+        items.append(u"  ├─ … %1 more %2 folder%3 (%4)"_s.arg(more).arg(
+            byMonth ? u"month"_s : u"year"_s, more == 1 ? QString() : u"s"_s, fileCount(rest)));
+    }
+    items.append(u"  └─ "_s + count + (byMonth ? u" file(s) organized"_s : u" files organized"_s));
     return items;
 }
 
@@ -82,7 +107,7 @@ void PreviewSection::refresh()
         return;
     const auto options = m_viewModel.options();
     m_current->setItems(currentItems(*plan, options));
-    m_after->setItems(afterItems(*plan, options, Clock::now().date()));
+    m_after->setItems(afterItems(*plan));
 }
 
 void PreviewSection::paintEvent(QPaintEvent*)

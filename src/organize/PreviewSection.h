@@ -7,8 +7,8 @@
 class PreviewStateCard;
 class ReOrganizerViewModel;
 
-// Once there is a plan: the folder as it is and the layout it will get under
-// the current switches (the example folders are today's year and month).
+// Once there is a plan: the folder as it is and the layout the plan makes,
+// its first year and month folders with their counts.
 class PreviewSection : public QWidget
 {
     Q_OBJECT
@@ -21,8 +21,10 @@ public:
 
     static QStringList currentItems(const OrganizeService::OrganizationPlan& plan,
                                     const OrganizeService::OrganizationOptions& options);
-    static QStringList afterItems(const OrganizeService::OrganizationPlan& plan,
-                                  const OrganizeService::OrganizationOptions& options, const QDate& today);
+    // How many of the plan's folders are named before the rest are summed up.
+    static constexpr qsizetype maxFoldersShown = 6;
+
+    static QStringList afterItems(const OrganizeService::OrganizationPlan& plan);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

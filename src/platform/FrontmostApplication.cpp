@@ -46,23 +46,29 @@ struct FrontmostApplication::Connection
 };
 
 namespace {
-std::optional<QString> processName(uint32_t pid)
+std::optional<QString> nonEmpty(const QString& text)
 {
-    QFile comm(u"/proc/%1/comm"_s.arg(pid));
-    if (!comm.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QString name = QString::fromUtf8(comm.readAll()).trimmed();
-    return name.isEmpty() ? std::nullopt : std::optional(name);
+    return text.isEmpty() ? std::nullopt : std::optional(text);
 }
 
-std::optional<QString> windowClassName(xcb_connection_t* connection, xcb_window_t window)
+std::optional<FrontmostApplication::WindowClass> windowClassOf(xcb_connection_t* connection, xcb_window_t window)
 {
     xcb_icccm_get_wm_class_reply_t reply;
     if (xcb_icccm_get_wm_class_reply(connection, xcb_icccm_get_wm_class(connection, window), &reply, nullptr) != 1)
         return std::nullopt;
-    const QString name = QString::fromUtf8(reply.class_name);
+    FrontmostApplication::WindowClass windowClass{QString::fromUtf8(reply.instance_name),
+                                                  QString::fromUtf8(reply.class_name)};
     xcb_icccm_get_wm_class_reply_wipe(&reply);
-    return name.isEmpty() ? std::nullopt : std::optional(name);
+    if (windowClass.instanceName.isEmpty() && windowClass.className.isEmpty())
+        return std::nullopt;
+    return windowClass;
+}
+
+std::optional<QString> classNameOf(const std::optional<FrontmostApplication::WindowClass>& windowClass)
+{
+    if (!windowClass)
+        return std::nullopt;
+    return nonEmpty(windowClass->className.isEmpty() ? windowClass->instanceName : windowClass->className);
 }
 } // namespace
 
@@ -85,14 +91,42 @@ std::optional<QString> FrontmostApplication::name()
     uint32_t pid = 0;
     if (xcb_ewmh_get_wm_pid_reply(&ewmh, xcb_ewmh_get_wm_pid(&ewmh, active), &pid, nullptr) != 1)
         pid = 0;
-    if (isOwnWindow(pid, std::nullopt))
+    const std::optional<WindowClass> windowClass = windowClassOf(m_connection->connection, active);
+    if (isOwnWindow(pid, classNameOf(windowClass)))
         return std::nullopt;
-    if (pid != 0) {
-        if (auto name = processName(pid))
+    return applicationName(pid, windowClass, m_desktopEntries);
+}
+
+std::optional<QString> FrontmostApplication::applicationName(uint32_t pid,
+                                                             const std::optional<WindowClass>& windowClass,
+                                                             DesktopEntries& entries)
+{
+    if (windowClass) {
+        if (auto name = entries.nameForWindowClass(windowClass->instanceName, windowClass->className))
             return name;
     }
-    std::optional<QString> windowClass = windowClassName(m_connection->connection, active);
-    return isOwnWindow(pid, windowClass) ? std::nullopt : windowClass;
+    if (pid != 0) {
+        if (auto name = executableName(pid))
+            return name;
+    }
+    return classNameOf(windowClass);
+}
+
+std::optional<QString> FrontmostApplication::executableName(uint32_t pid)
+{
+    const QString process = u"/proc/%1/"_s.arg(pid);
+    // The link names the program even when it was started under another
+    // name; a program replaced since it started reads "<path> (deleted)".
+    QString program = QFile::symLinkTarget(process + u"exe"_s);
+    if (program.endsWith(u" (deleted)"_s))
+        program.chop(int(qstrlen(" (deleted)")));
+    if (program.isEmpty()) {
+        // Another user's process hides its link, but not its command line.
+        QFile commandLine(process + u"cmdline"_s);
+        if (commandLine.open(QIODevice::ReadOnly))
+            program = QString::fromLocal8Bit(commandLine.readAll().split('\0').value(0));
+    }
+    return nonEmpty(program.section(u'/', -1));
 }
 
 bool FrontmostApplication::isOwnWindow(uint32_t pid, const std::optional<QString>& windowClass)

@@ -5,8 +5,9 @@
 class SpaceSaverViewModel;
 
 // Covers the window after a run was undone: which file stopped it and why,
-// the assurance that every file is as it was, and "OK". The plan stays, so
-// the run can be tried again.
+// the assurance that every file is as it was (or, when the undoing could not
+// finish, which images were kept beside their HEIC versions, under a title
+// that says so), and "OK". The plan stays, so the run can be tried again.
 class CompressionFailureView : public CenteredOverlay
 {
     Q_OBJECT

@@ -49,7 +49,16 @@ void SpaceSaverActions::refresh()
     m_compress->setVisible(planned);
     m_planLabel.show(analyzing, u"Create Compression Plan"_s, u"Analyzing..."_s);
     m_plan->setEnabled(!analyzing && m_viewModel.compressibleFiles() > 0 && !m_viewModel.isCompressing());
-    m_compress->setEnabled(!m_viewModel.isCompressing());
+    // A plan with nothing in it (every image found no smaller before), or
+    // one being made again, has nothing to run: the button says so by going
+    // quiet.
+    const bool hasWork = planned && !m_viewModel.plan()->files.isEmpty() && !analyzing;
+    m_compress->setEnabled(hasWork && !m_viewModel.isCompressing());
+    if (hasWork != m_compressLooksLive) {
+        m_compressLooksLive = hasWork;
+        m_compress->setBackground(hasWork ? compressBackground() : RoundedBackground::glass(12));
+        m_compress->setTextColor(hasWork ? QColor(Qt::white) : PremiumTheme::textTertiary());
+    }
 }
 
 QString SpaceSaverActions::planTitle() const

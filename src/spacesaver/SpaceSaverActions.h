@@ -9,7 +9,8 @@ class SpaceSaverViewModel;
 
 // The button row: "Create Compression Plan" while there is no plan (reading
 // "Analyzing..." beside a spinner while one is made), else "Cancel" and
-// "Compress Now".
+// "Compress Now", which is quiet and disabled while the plan has no files
+// or is being made again.
 class SpaceSaverActions : public QWidget
 {
     Q_OBJECT
@@ -31,4 +32,5 @@ private:
     BusyButtonLabel m_planLabel;
     PlainButton* m_cancel;
     PlainButton* m_compress;
+    bool m_compressLooksLive = true; // as built
 };

@@ -31,6 +31,25 @@ double savingsPercentFor(const QString& type)
     return 0;
 }
 
+// A file found no smaller at a quality is left out while it is the same
+// file; promising savings from it again would promise what it cannot give.
+bool isKnownNotSmaller(const SpaceSaverViewModel::NotSmallerFiles& notSmaller, const QString& path)
+{
+    const auto found = notSmaller.constFind(path);
+    return found != notSmaller.cend() && SafeFile::stampOf(path) == std::optional(*found);
+}
+
+// The share of a type's savings still to be had: none when every one of its
+// files is known to be no smaller, else that of the bytes not known so.
+double shareStillToTry(const SpaceSaverViewModel::FileTypeStat& stat, int notSmallerCount, qint64 notSmallerSize)
+{
+    if (notSmallerCount == 0)
+        return 1;
+    if (notSmallerCount == stat.count || stat.totalSize < 1)
+        return 0;
+    return double(stat.totalSize - notSmallerSize) / double(stat.totalSize);
+}
+
 QList<Screenshot> compressibleOf(const QList<Screenshot>& screenshots)
 {
     QList<Screenshot> compressible;
@@ -75,11 +94,18 @@ QString SpaceSaverViewModel::co2SavedText() const
     return QString::asprintf("%.1fkg", kilograms);
 }
 
-SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Screenshot>& screenshots)
+SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Screenshot>& screenshots,
+                                                                  const NotSmallerFiles& notSmaller)
 {
+    struct NotSmallerTally
+    {
+        int count = 0;
+        qint64 size = 0;
+    };
     Statistics statistics;
     statistics.totalFiles = int(screenshots.size());
     QHash<QString, FileTypeStat> byType;
+    QHash<QString, NotSmallerTally> notSmallerByType;
     qint64 compressibleSize = 0;
     for (const Screenshot& screenshot : screenshots) {
         const QString type = pathExtension(screenshot.filePath).toLower();
@@ -87,8 +113,14 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
         ++stat.count;
         stat.totalSize += screenshot.fileSize;
         statistics.totalSize += screenshot.fileSize;
-        if (!isHeicPath(screenshot.filePath)) {
-            ++statistics.compressibleFiles;
+        if (isHeicPath(screenshot.filePath))
+            continue;
+        ++statistics.compressibleFiles;
+        if (isKnownNotSmaller(notSmaller, screenshot.filePath)) {
+            NotSmallerTally& tally = notSmallerByType[type];
+            ++tally.count;
+            tally.size += screenshot.fileSize;
+        } else {
             compressibleSize += screenshot.fileSize;
         }
     }
@@ -96,7 +128,8 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
         FileTypeStat stat = it.value();
         stat.type = it.key();
         stat.canCompress = it.key() != u"heic";
-        stat.potentialSavingsPercent = savingsPercentFor(it.key());
+        const NotSmallerTally tally = notSmallerByType.value(it.key());
+        stat.potentialSavingsPercent = savingsPercentFor(it.key()) * shareStillToTry(stat, tally.count, tally.size);
         statistics.fileTypeStats.append(stat);
     }
     // Largest first; equal totals by name, so the order never flickers.
@@ -119,7 +152,8 @@ void SpaceSaverViewModel::analyze()
             applyStatistics(watcher->result());
         watcher->deleteLater();
     });
-    watcher->setFuture(QtConcurrent::run(&SpaceSaverViewModel::statisticsOf, m_monitor.screenshots()));
+    watcher->setFuture(QtConcurrent::run(&SpaceSaverViewModel::statisticsOf, m_monitor.screenshots(),
+                                         m_notSmaller.value(selectedEncoderQuality())));
 }
 
 void SpaceSaverViewModel::applyStatistics(const Statistics& statistics)
@@ -131,60 +165,79 @@ void SpaceSaverViewModel::applyStatistics(const Statistics& statistics)
     assign(m_statistics.potentialSavings, statistics.potentialSavings);
 }
 
+int SpaceSaverViewModel::selectedEncoderQuality() const
+{
+    return CompressionService::encoderQuality(m_selectedQuality.quality);
+}
+
 void SpaceSaverViewModel::setSelectedQuality(const CompressionService::CompressionOptions& options)
 {
+    const int before = selectedEncoderQuality();
     assign(m_selectedQuality, options);
+    const int quality = selectedEncoderQuality();
+    if (quality == before)
+        return;
+    analyze();
+    if (m_plan && !m_isAnalyzing && !m_isCompressing &&
+        m_notSmaller.value(quality) != m_notSmaller.value(m_planQuality))
+        startPlanning();
 }
 
 bool SpaceSaverViewModel::createPlan()
 {
     if (m_isAnalyzing || m_isCompressing || compressibleFiles() == 0)
         return false;
+    startPlanning();
+    return true;
+}
+
+void SpaceSaverViewModel::startPlanning()
+{
     assign(m_isAnalyzing, true);
-    const int quality = CompressionService::encoderQuality(m_selectedQuality.quality);
+    const int quality = selectedEncoderQuality();
+    const quint64 generation = ++m_planGeneration;
     // Planned between the tools' jobs, so that no other tool changes the
     // files while their headers are read.
-    ToolJobs::worker().start([self = QPointer(this), monitor = &m_monitor, &service = m_service,
+    ToolJobs::worker().start([self = QPointer(this), monitor = &m_monitor, &service = m_service, generation, quality,
                               options = m_selectedQuality, screenshots = compressibleOf(m_monitor.screenshots()),
                               known = m_notSmaller.value(quality)]() mutable {
-        // A file found no smaller at this quality is left out while it is
-        // the same file; planning it again would promise what it cannot give.
         const qsizetype before = screenshots.size();
-        screenshots.removeIf([&known](const Screenshot& screenshot) {
-            const auto found = known.constFind(screenshot.filePath);
-            return found != known.cend() && SafeFile::stampOf(screenshot.filePath) == std::optional(*found);
-        });
+        screenshots.removeIf(
+            [&known](const Screenshot& screenshot) { return isKnownNotSmaller(known, screenshot.filePath); });
         const int leftOut = int(before - screenshots.size());
         if (leftOut > 0)
             Console::printLine(u"📊 COMPRESS: Leaving out %1 files found no smaller at this quality"_s.arg(leftOut));
         QMetaObject::invokeMethod(
             monitor,
-            [self, leftOut, plan = service.analyzeForCompression(screenshots, options)] {
-                if (!self)
+            [self, leftOut, generation, quality, plan = service.analyzeForCompression(screenshots, options)] {
+                if (!self || generation != self->m_planGeneration)
                     return;
                 self->m_plan = plan;
+                self->m_planQuality = quality;
                 self->m_leftOutOfPlan = leftOut;
                 emit self->changed();
                 self->assign(self->m_isAnalyzing, false);
             },
             Qt::QueuedConnection);
     });
-    return true;
 }
 
 void SpaceSaverViewModel::cancelPlan()
 {
     if (m_isCompressing || !m_plan)
         return;
+    // A plan being made again for another quality is dropped with it.
+    ++m_planGeneration;
     m_plan.reset();
     emit changed();
+    assign(m_isAnalyzing, false);
 }
 
 bool SpaceSaverViewModel::compress()
 {
-    if (!m_plan || m_isCompressing || m_isAnalyzing || m_monitor.monitoredPath().isEmpty())
+    if (!m_plan || m_plan->files.isEmpty() || m_isCompressing || m_isAnalyzing || m_monitor.monitoredPath().isEmpty())
         return false;
-    m_runQuality = CompressionService::encoderQuality(m_selectedQuality.quality);
+    m_runQuality = selectedEncoderQuality();
     assign(m_isCompressing, true);
     assign(m_progress, CompressionProgress{0, int(m_plan->files.size())});
     // The run outlives its screen: its last hops to the GUI thread may find
@@ -203,18 +256,23 @@ bool SpaceSaverViewModel::compress()
     return true;
 }
 
-void SpaceSaverViewModel::rememberNotSmaller(const CompressionService::CompressionResult& result)
+bool SpaceSaverViewModel::rememberNotSmaller(const CompressionService::CompressionResult& result)
 {
     using Reason = CompressionService::CompressionResult::SkipReason;
-    QHash<QString, SafeFile::FileStamp>& known = m_notSmaller[m_runQuality];
-    for (const auto& skipped : result.skippedFiles)
-        if (skipped.reason == Reason::notSmaller)
+    NotSmallerFiles& known = m_notSmaller[m_runQuality];
+    bool learned = false;
+    for (const auto& skipped : result.skippedFiles) {
+        if (skipped.reason == Reason::notSmaller) {
             known.insert(skipped.originalPath, skipped.source);
+            learned = true;
+        }
+    }
+    return learned;
 }
 
 void SpaceSaverViewModel::finishCompression(const CompressionService::CompressionResult& result)
 {
-    rememberNotSmaller(result);
+    const bool learned = rememberNotSmaller(result);
     m_lastRun = {int(m_plan ? m_plan->files.size() : 0), int(result.compressedFiles.size()), result.skippedFiles,
                  m_leftOutOfPlan};
     assign(m_isCompressing, false);
@@ -228,6 +286,9 @@ void SpaceSaverViewModel::finishCompression(const CompressionService::Compressio
         }
         m_keptAfterRollback = result.keptAfterRollback;
         assign(m_failureMessage, std::optional<QString>(message));
+        // What the run learned before it failed no longer counts as savings.
+        if (learned)
+            analyze();
         return;
     }
     assign(m_actualSavings, result.totalSavings);
@@ -246,6 +307,11 @@ void SpaceSaverViewModel::dismissSuccess()
     }
     assign(m_progress, CompressionProgress{});
     analyze();
+}
+
+QString SpaceSaverViewModel::failureTitle() const
+{
+    return m_keptAfterRollback.isEmpty() ? u"Nothing Was Compressed"_s : u"Rollback Not Finished"_s;
 }
 
 QString SpaceSaverViewModel::failureOutcome() const

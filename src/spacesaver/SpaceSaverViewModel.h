@@ -61,6 +61,11 @@ public:
         int leftOut = 0;
     };
 
+    // Images whose renditions at one quality were no smaller, as they were
+    // then (by path): while a file is still so, it is not counted as savings
+    // and not planned at that quality.
+    using NotSmallerFiles = QHash<QString, SafeFile::FileStamp>;
+
     static constexpr double assumedSavingsShare = 0.6;
     static constexpr double kilogramsPerGigabyte = 0.5;
 
@@ -86,6 +91,9 @@ public:
     // How many files the current plan left out because a run found their
     // renditions at its quality no smaller (and the files did not change).
     int leftOutOfPlan() const { return m_leftOutOfPlan; }
+    // The failure card's title, after what the failed run left behind:
+    // nothing compressed, or a rollback that could not finish.
+    QString failureTitle() const;
     // What the failed run left behind, in words for the failure card: that
     // every change was undone, or which images were kept beside their HEIC
     // versions because the rollback could not finish.
@@ -97,19 +105,24 @@ public:
     // The carbon that the potential savings would spare: "750g", "1.5kg".
     QString co2SavedText() const;
 
-    // Recomputes the statistics from the monitor's current list.
+    // Recomputes the statistics from the monitor's current list, at the
+    // selected quality.
     void analyze();
+    // Statistics and plan follow the quality: a plan on show is made again
+    // when the files known to be no smaller differ at the new one.
     void setSelectedQuality(const CompressionService::CompressionOptions& options);
     // The screen's actions. Those that start work answer whether they did:
-    // nothing starts while a plan is made or a run is under way.
+    // nothing starts while a plan is made or a run is under way, and a plan
+    // without files runs nothing.
     bool createPlan();
     void cancelPlan();
     bool compress();
     void dismissSuccess();
     void dismissFailure();
 
-    // The statistics of a list of records (any thread).
-    static Statistics statisticsOf(const QList<Screenshot>& screenshots);
+    // The statistics of a list of records (any thread). Images of
+    // `notSmaller` still as they were then count as saving nothing.
+    static Statistics statisticsOf(const QList<Screenshot>& screenshots, const NotSmallerFiles& notSmaller = {});
 
 signals:
     void changed();
@@ -118,8 +131,10 @@ private:
     template <typename Field, typename Value>
     void assign(Field& field, const Value& value);
     void applyStatistics(const Statistics& statistics);
+    void startPlanning();
     void finishCompression(const CompressionService::CompressionResult& result);
-    void rememberNotSmaller(const CompressionService::CompressionResult& result);
+    bool rememberNotSmaller(const CompressionService::CompressionResult& result);
+    int selectedEncoderQuality() const;
 
     CompressionService& m_service;
     ScreenshotMonitor& m_monitor;
@@ -134,10 +149,12 @@ private:
     std::optional<QString> m_failureMessage;
     RunSummary m_lastRun;
     int m_leftOutOfPlan = 0;
-    int m_runQuality = 0; // the encoder quality of the run under way
-    // By encoder quality: images whose renditions were no smaller, as they
-    // were then. A plan at that quality leaves them out while they are so.
-    QHash<int, QHash<QString, SafeFile::FileStamp>> m_notSmaller;
+    int m_planQuality = 0; // the encoder quality the plan was made for
+    int m_runQuality = 0;  // the encoder quality of the run under way
+    // Only the newest planning may publish its plan (a cancelled one never).
+    quint64 m_planGeneration = 0;
+    // By encoder quality.
+    QHash<int, NotSmallerFiles> m_notSmaller;
     QStringList m_keptAfterRollback;
     // Only the newest analysis may publish its figures.
     quint64 m_statisticsGeneration = 0;

@@ -45,11 +45,16 @@ QPalette darkPalette()
     return palette;
 }
 
+// QBalloonTip is Qt's own tray notice, shown where the desktop has no
+// notification service: left alone it paints itself pale yellow under labels
+// that take the dark look's white text. It gets the tooltips' colours.
 QString applicationStyleSheet()
 {
     using namespace PremiumTheme;
     return uR"(
 QToolTip { color: %1; background-color: %2; border: 1px solid %3; border-radius: 6px; padding: 4px 8px; }
+QBalloonTip { background-color: %2; }
+QBalloonTip QLabel { color: %1; }
 QMenu { background-color: %2; color: %1; border: 1px solid %3; border-radius: 8px; padding: 4px; }
 QMenu::item { padding: 6px 20px; border-radius: 4px; }
 QMenu::item:selected { background-color: %4; }

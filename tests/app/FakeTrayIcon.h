@@ -12,6 +12,7 @@ public:
     bool shown = false;
     QString symbol;
     QString description;
+    QString status;
     QRect place;
     QStringList messages;
 
@@ -22,6 +23,7 @@ public:
         symbol = symbolName;
         description = accessibleDescription;
     }
+    void setStatus(const QString& text) override { status = text; }
     QRect geometry() const override { return place; }
     void showMessage(const QString& title, const QString& body) override
     {

@@ -310,16 +310,34 @@ TEST_F(AppDelegateTest, ForceScanNeverStartsAFolderTheUserDidNotChoose)
         // The user still learns that nothing was scanned, and why.
         ASSERT_FALSE(m_tray->messages.isEmpty());
         EXPECT_EQ(m_tray->messages.takeLast(), u"Nothing to scan: Open the dashboard to choose a screenshot folder."_s);
-        EXPECT_TRUE(m_delegate->scanStatusAction()->text().endsWith(u": no folder chosen"_s));
+        EXPECT_TRUE(m_tray->status.endsWith(u": no folder chosen"_s));
     }
 }
 
+namespace {
+// What the menu shows, in order, separators as "-".
+QStringList entriesOf(const QMenu& menu)
+{
+    QStringList entries;
+    for (const QAction* action : menu.actions())
+        entries.append(action->isSeparator() ? u"-"_s : action->text());
+    return entries;
+}
+} // namespace
+
+// The menu keeps its three entries where they always are (a click at Quit's
+// place must reach Quit); the icon's tooltip says when the look ended.
 TEST_F(AppDelegateTest, ForceScanSaysWhenItsLookAtTheFolderEnded)
 {
     grantFolder();
     ASSERT_TRUE(waitUntil([&] { return m_monitor->isPolling(); }));
     m_delegate->setup();
-    EXPECT_EQ(m_delegate->scanStatusAction(), nullptr) << "the menu as it always was until a scan";
+    const QStringList entries{u"Open Dashboard"_s, u"-"_s, u"Force Scan"_s, u"-"_s, u"Quit"_s};
+    ASSERT_EQ(entriesOf(menu()), entries);
+    menu().popup({100, 100});
+    const QRect quitPlace = menu().actionGeometry(menuItem(u"Quit"_s));
+    menu().close();
+    EXPECT_TRUE(m_tray->status.isEmpty());
 
     // Running, then stopped and started again by the scan: both end with the time.
     for (const bool running : {true, false}) {
@@ -328,16 +346,18 @@ TEST_F(AppDelegateTest, ForceScanSaysWhenItsLookAtTheFolderEnded)
             m_monitor->stopMonitoring();
         m_tray->messages.clear();
         menuItem(u"Force Scan"_s)->trigger();
-        QAction* status = m_delegate->scanStatusAction();
-        ASSERT_NE(status, nullptr);
-        EXPECT_FALSE(status->isEnabled()) << "a line to read, not to click";
-        const QList<QAction*> actions = menu().actions();
-        EXPECT_EQ(actions.indexOf(status), actions.indexOf(menuItem(u"Force Scan"_s)) + 1);
-        EXPECT_EQ(status->text(), u"Scanning…"_s);
-        ASSERT_TRUE(waitUntil([&] { return status->text().startsWith(u"Last scan finished at "_s); }));
-        EXPECT_TRUE(QTime::fromString(status->text().section(u' ', -1), u"HH:mm:ss"_s).isValid());
+        EXPECT_EQ(m_tray->status, u"Scanning…"_s);
+        ASSERT_TRUE(waitUntil([&] { return m_tray->status.startsWith(u"Last scan finished at "_s); }));
+        EXPECT_TRUE(QTime::fromString(m_tray->status.section(u' ', -1), u"HH:mm:ss"_s).isValid());
+        EXPECT_EQ(m_delegate->scanStatus(), m_tray->status);
         ASSERT_EQ(m_tray->messages.size(), 1);
         EXPECT_TRUE(m_tray->messages.first().startsWith(u"Scan finished: "_s));
+
+        EXPECT_EQ(entriesOf(menu()), entries);
+        m_delegate->showMenu();
+        ASSERT_TRUE(waitUntil([&] { return menu().isVisible(); }));
+        EXPECT_EQ(menu().actionAt(quitPlace.center()), menuItem(u"Quit"_s));
+        menu().close();
     }
 }
 

@@ -4,14 +4,18 @@
 #include "core/BuildInfo.h"
 #include "platform/LoginItem.h"
 #include "support/Wait.h"
+#include "ui/AppStyle.h"
 #include "ui/PremiumTheme.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QTest>
 
@@ -157,6 +161,105 @@ TEST_F(SettingsWindow, DarkLikeTheRestWithARescanButtonThatReads)
             best = std::max(best, contrast(fill, button.pixelColor(x, y)));
     EXPECT_GE(best, 4.5) << "label on " << fill.name().toStdString();
     EXPECT_GT(fill.saturation(), 100) << "still the brand's indigo";
+}
+
+namespace {
+// The strongest contrast against `page` of any pixel of `area` in `image`:
+// a text's or an outline's own colour, whatever its edges blend into.
+double strongestContrast(const QImage& image, const QRect& area, const QColor& page)
+{
+    double best = 1;
+    const QRect inside = area & image.rect();
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            best = std::max(best, contrast(page, image.pixelColor(x, y)));
+    return best;
+}
+
+// The application's dark look for the life of a test, as main() sets it.
+class DarkLook
+{
+public:
+    DarkLook()
+        : m_palette(QApplication::palette())
+        , m_font(QApplication::font())
+        , m_styleSheet(qApp->styleSheet())
+        , m_style(QApplication::style()->name())
+    {
+        applyDarkStyle(*qApp);
+    }
+    ~DarkLook()
+    {
+        qApp->setStyleSheet(m_styleSheet);
+        QApplication::setPalette(m_palette);
+        QApplication::setFont(m_font);
+        QApplication::setStyle(m_style);
+    }
+
+private:
+    QPalette m_palette;
+    QFont m_font;
+    QString m_styleSheet;
+    QString m_style;
+};
+
+QRect checkIndicator(const QCheckBox& box)
+{
+    QStyleOptionButton option;
+    option.initFrom(&box);
+    return box.style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box);
+}
+} // namespace
+
+// Every control can be told from the page (outlines at 3:1 or more) and every
+// text read on it (4.5:1 or more), measured on the colours drawn.
+TEST_F(SettingsWindow, ControlsAndTextsStandOutOnThePage)
+{
+    DarkLook look;
+    auto view = makeView();
+    view->resize(view->sizeHint());
+    QTabWidget* tabs = view->tabs();
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        QWidget* page = tabs->currentWidget();
+        for (const bool checked : {false, true}) {
+            SCOPED_TRACE(tabs->tabText(tab).toStdString() + (checked ? ", ticked" : ", empty"));
+            for (QCheckBox* box : page->findChildren<QCheckBox*>())
+                box->setChecked(checked);
+            const QImage window = view->grab().toImage();
+            const QRect pageArea = tabs->geometry();
+            const QColor pageColor = window.pixelColor(pageArea.right() - 12, pageArea.bottom() - 12);
+            const auto inWindow = [&](const QWidget* widget, const QRect& rect) {
+                return QRect(widget->mapTo(view.get(), rect.topLeft()), rect.size());
+            };
+
+            for (QCheckBox* box : page->findChildren<QCheckBox*>()) {
+                const QRect indicator = inWindow(box, checkIndicator(*box));
+                ASSERT_FALSE(indicator.isEmpty());
+                // The box's rim: its left and top edges, a pixel either way.
+                const QRect left(indicator.left() - 1, indicator.center().y() - 1, 3, 3);
+                const QRect top(indicator.center().x() - 1, indicator.top() - 1, 3, 3);
+                EXPECT_GE(
+                    std::min(strongestContrast(window, left, pageColor), strongestContrast(window, top, pageColor)),
+                    3.0)
+                    << box->text().toStdString();
+                const QRect text = inWindow(box, box->rect()).adjusted(indicator.width() + 4, 0, 0, 0);
+                EXPECT_GE(strongestContrast(window, text, pageColor), 4.5) << box->text().toStdString();
+            }
+            QList<QWidget*> texts;
+            for (QLabel* label : page->findChildren<QLabel*>())
+                texts.append(label);
+            for (QPushButton* button : page->findChildren<QPushButton*>())
+                if (button != view->rescanButton()) // on a fill of its own, checked above
+                    texts.append(button);
+            for (QWidget* text : texts) {
+                if (!text->isVisible())
+                    continue;
+                EXPECT_GE(strongestContrast(window, inWindow(text, text->rect()), pageColor), 4.5)
+                    << text->objectName().toStdString();
+            }
+        }
+    }
 }
 
 TEST_F(SettingsWindow, ContactSupportOpensAMailToTheConfiguredMailboxes)

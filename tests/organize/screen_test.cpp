@@ -130,27 +130,46 @@ TEST_F(ReOrganizerScreen, MonthsAreLockedWhileYearsAreOff)
     EXPECT_TRUE(settings.monthToggle()->isDisabled());
 }
 
-TEST(PreviewSection, AfterOrganizingLinesFollowTheSwitches)
+// The lines show the folders the plan makes, newest first, the first few
+// with their counts; whatever the switches say after the plan was made.
+TEST(PreviewSection, AfterOrganizingLinesShowThePlansFolders)
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     OrganizeService::OrganizationPlan plan;
-    plan.totalFiles = 12;
-    const QUrl base = QUrl::fromLocalFile(u"/home/a/Shots"_s);
-    const QDate march(2027, 3, 9);
-    struct Case
-    {
-        bool year, month;
-        QStringList lines;
-    };
+    plan.targetBaseURL = QUrl::fromLocalFile(u"/home/a/Shots/GLIMMERDECK"_s);
     const QString head = u"📁 /home/a/Shots/GLIMMERDECK/"_s;
-    for (const Case& c :
-         {Case{false, false, {head, u"  └─ 12 files (flat)"_s}}, Case{false, true, {head, u"  └─ 12 files (flat)"_s}},
-          Case{true, false, {head, u"  ├─ 2027/"_s, u"  └─ 12 files organized"_s}},
-          Case{true, true, {head, u"  ├─ 2027/"_s, u"  │  └─ 03-March/"_s, u"  └─ 12 file(s) organized"_s}}})
-        EXPECT_EQ(PreviewSection::afterItems(plan, {base, c.year, c.month, false}, march), c.lines);
-    EXPECT_EQ(PreviewSection::currentItems(plan, {base, false, false, false}),
-              (QStringList{u"📂 /home/a/Shots/"_s, u"12 screenshot(s) to be organized"_s}));
-    QLocale::setDefault(QLocale::c());
+    const auto linesFor = [&](QList<OrganizeService::OrganizationPlan::TargetFolder> folders) {
+        plan.targetFolders = folders;
+        plan.totalFiles = 0;
+        for (const auto& folder : folders)
+            plan.totalFiles += folder.files;
+        return PreviewSection::afterItems(plan);
+    };
+
+    EXPECT_EQ(linesFor({}), (QStringList{head, u"  └─ No files to move"_s}));
+    EXPECT_EQ(linesFor({{QString(), 12}}), (QStringList{head, u"  └─ 12 files (flat)"_s}));
+    EXPECT_EQ(
+        linesFor({{u"2026"_s, 1}, {u"2025"_s, 147}}),
+        (QStringList{head, u"  ├─ 2026/ (1 file)"_s, u"  ├─ 2025/ (147 files)"_s, u"  └─ 148 files organized"_s}));
+    EXPECT_EQ(linesFor({{u"2026/01-January"_s, 9}, {u"2025/12-December"_s, 20}, {u"2025/11-November"_s, 1}}),
+              (QStringList{head, u"  ├─ 2026/"_s, u"  │  └─ 01-January/ (9 files)"_s, u"  ├─ 2025/"_s,
+                           u"  │  ├─ 12-December/ (20 files)"_s, u"  │  └─ 11-November/ (1 file)"_s,
+                           u"  └─ 30 file(s) organized"_s}));
+
+    // Thirteen month folders: six named, the rest summed up.
+    QList<OrganizeService::OrganizationPlan::TargetFolder> months{{u"2026/01-January"_s, 4}};
+    for (int month = 12; month >= 1; --month)
+        months.append({u"2025/%1-M"_s.arg(month, 2, 10, QChar(u'0')), 10});
+    const QStringList lines = linesFor(months);
+    ASSERT_EQ(lines.size(), 1 + 2 + 6 + 2);
+    EXPECT_EQ(lines[1], u"  ├─ 2026/"_s);
+    EXPECT_EQ(lines[3], u"  ├─ 2025/"_s);
+    EXPECT_EQ(lines[4], u"  │  ├─ 12-M/ (10 files)"_s);
+    EXPECT_EQ(lines[8], u"  │  └─ 08-M/ (10 files)"_s);
+    EXPECT_EQ(lines[9], u"  ├─ … 7 more month folders (70 files)"_s);
+    EXPECT_EQ(lines[10], u"  └─ 124 file(s) organized"_s);
+
+    EXPECT_EQ(PreviewSection::currentItems(plan, {QUrl::fromLocalFile(u"/home/a/Shots"_s), false, false, false}),
+              (QStringList{u"📂 /home/a/Shots/"_s, u"124 screenshot(s) to be organized"_s}));
 }
 
 TEST(ProgressOverlay, FractionNeverDividesByZero)

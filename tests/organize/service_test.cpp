@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -121,6 +122,22 @@ TEST_F(OrganizeService_, PlansEveryCombinationOfTheToggles)
         EXPECT_DOUBLE_EQ(plan.estimatedDuration, c.files * 0.01);
         EXPECT_EQ(pathOf(plan.targetBaseURL), m_base + u"/GLIMMERDECK"_s);
         QStringList sources;
+        // The folders the moves go into, with their counts, newest first.
+        QMap<QString, qint64> byFolder;
+        for (const auto& operation : plan.filesToMove) {
+            const QString folder = QFileInfo(pathOf(operation.targetURL)).path();
+            ++byFolder[folder.sliced(std::min(folder.size(), pathOf(plan.targetBaseURL).size() + 1))];
+        }
+        QList<OrganizeService::OrganizationPlan::TargetFolder> folders;
+        for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it)
+            folders.prepend({it.key(), it.value()});
+        EXPECT_EQ(plan.targetFolders, folders);
+        using Folders = QList<OrganizeService::OrganizationPlan::TargetFolder>;
+        if (!c.year) {
+            EXPECT_EQ(folders, (Folders{{QString(), c.files}}));
+        } else if (!c.month && !c.subfolders) {
+            EXPECT_EQ(folders, (Folders{{u"2025"_s, 13}, {u"2024"_s, 12}}));
+        }
         for (const auto& operation : plan.filesToMove) {
             sources.append(pathOf(operation.originalURL));
             EXPECT_EQ(operation.screenshotId, operation.screenshotId.toUpper());

@@ -1,9 +1,14 @@
 #include "SpaceSaverLibrary.h"
 
+#include "spacesaver/SpaceSaverActions.h"
+#include "ui/PlainButton.h"
+
 #include <QScopeGuard>
 
 #include <atomic>
+#include <chrono>
 #include <future>
+#include <semaphore>
 
 using namespace Qt::StringLiterals;
 
@@ -215,6 +220,85 @@ TEST_F(SpaceSaverViewModelTest, ImagesFoundNotSmallerAreLeftOutOfTheNextPlanAtTh
     EXPECT_EQ(planFiles(), QStringList{u"flat.png"_s}) << "a changed file is planned again";
 }
 
+// After a run, the headline, the breakdown and the plan leave out the same
+// images: those found no smaller at the chosen quality, while unchanged.
+// Images never tried keep the first estimate, and "Compress Now" has nothing
+// to run when nothing is planned.
+TEST_F(SpaceSaverViewModelTest, FiguresAndPlanLeaveOutWhatWasFoundNoSmaller)
+{
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(Qt::darkCyan);
+    const qint64 flatSize = QFileInfo(addImage(u"flat.png"_s, flat)).size(); // any HEIC is larger
+    addImage(u"photo.png"_s, images::photo(QSize(320, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    SpaceSaverActions actions(*m_model);
+    const auto pngStat = [&] {
+        for (const Stat& stat : m_model->fileTypeStats())
+            if (stat.type == u"png")
+                return stat;
+        return Stat{};
+    };
+    const auto replanned = [&] { return !m_model->isAnalyzing() && m_model->plan().has_value(); };
+
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return m_model->showingSuccess(); }, 30000));
+    ASSERT_EQ(m_model->lastRun().skipped.size(), 1);
+    m_model->dismissSuccess();
+    ASSERT_TRUE(waitUntil([&] { return m_model->compressibleFiles() == 1 && pngStat().count == 1; }));
+    EXPECT_EQ(m_model->potentialSavings(), 0);
+    EXPECT_EQ(m_model->savingsPercent(), 0);
+    EXPECT_EQ(pngStat().potentialSavingsPercent, 0);
+
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    EXPECT_TRUE(m_model->plan()->files.isEmpty());
+    EXPECT_FALSE(m_model->compress()) << "nothing planned, nothing to run";
+    EXPECT_FALSE(m_model->isCompressing());
+    EXPECT_FALSE(actions.compressButton()->isEnabled());
+
+    // A new image keeps the first estimate; the known one still saves nothing.
+    const qint64 lateSize = QFileInfo(addImage(u"late.png"_s, images::photo(QSize(300, 200)))).size();
+    ASSERT_TRUE(waitUntil([&] { return m_monitor->screenshots().size() == 3; }));
+    m_model->analyze();
+    ASSERT_TRUE(waitUntil([&] { return pngStat().count == 2; }));
+    EXPECT_EQ(m_model->potentialSavings(), qint64(0.6 * double(lateSize)));
+    EXPECT_NEAR(pngStat().potentialSavingsPercent, 65.0 * double(lateSize) / double(lateSize + flatSize), 1e-9);
+
+    // Another quality has found nothing yet: everything counts, and the plan
+    // on show is made again for it.
+    m_model->setSelectedQuality({0.85, 4});
+    ASSERT_TRUE(waitUntil([&] { return m_model->potentialSavings() == qint64(0.6 * double(lateSize + flatSize)); }));
+    EXPECT_EQ(pngStat().potentialSavingsPercent, 65);
+    ASSERT_TRUE(waitUntil(replanned));
+    EXPECT_EQ(m_model->plan()->files.size(), 2);
+    EXPECT_TRUE(actions.compressButton()->isEnabled());
+
+    m_model->setSelectedQuality({0.95, 4});
+    ASSERT_TRUE(waitUntil(replanned));
+    ASSERT_EQ(m_model->plan()->files.size(), 1);
+    EXPECT_TRUE(m_model->plan()->files.first().originalPath.endsWith(u"/late.png"_s));
+    EXPECT_EQ(m_model->leftOutOfPlan(), 1);
+
+    // A plan being made again and cancelled stays cancelled.
+    m_model->setSelectedQuality({0.85, 4});
+    EXPECT_TRUE(m_model->isAnalyzing());
+    m_model->cancelPlan();
+    EXPECT_FALSE(m_model->isAnalyzing());
+    ToolJobs::waitForAll();
+    drainPostedEvents();
+    EXPECT_FALSE(m_model->plan().has_value());
+
+    // A changed image is worth a try again.
+    m_model->setSelectedQuality({0.95, 4});
+    flat.fill(Qt::darkRed);
+    ASSERT_TRUE(flat.save(path(u"flat.png"_s)));
+    m_model->analyze();
+    EXPECT_TRUE(waitUntil([&] { return pngStat().potentialSavingsPercent == 65; }));
+}
+
 TEST_F(SpaceSaverViewModelTest, AFailedRunKeepsThePlanAndSaysWhy)
 {
     addImage(u"one.png"_s, images::photo(QSize(320, 200)));
@@ -234,10 +318,46 @@ TEST_F(SpaceSaverViewModelTest, AFailedRunKeepsThePlanAndSaysWhy)
     ASSERT_TRUE(m_model->failureMessage().has_value());
     const QString first = QFileInfo(m_model->plan()->files.first().originalPath).fileName();
     EXPECT_EQ(*m_model->failureMessage(), first + u": Compression failed"_s);
+    EXPECT_EQ(m_model->failureTitle(), u"Nothing Was Compressed"_s);
+    EXPECT_TRUE(m_model->failureOutcome().startsWith(u"Every change was rolled back"_s));
     EXPECT_FALSE(m_monitor->isPollingPaused());
     m_model->dismissFailure();
     EXPECT_FALSE(m_model->failureMessage().has_value());
     EXPECT_TRUE(m_model->plan().has_value());
+}
+
+// The store stops taking writes once two renditions are in place, so the
+// rollback cannot finish: the card's title says so, not that nothing was
+// compressed.
+TEST_F(SpaceSaverViewModelTest, ARollbackThatCouldNotFinishIsTitledSo)
+{
+    for (int i = 0; i < 3; ++i)
+        addImage(u"shot %1.png"_s.arg(i), images::photo(QSize(320 + 10 * i, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    std::atomic<int> encoded = 0;
+    std::binary_semaphore twoPlaced(0);
+    m_service.setEncoder([&, real = m_service.encoder()](const QImage& image, int quality) {
+        if (++encoded < 3)
+            return real(image, quality);
+        // Bounded, so that a run that never places two cannot hold the test.
+        (void)twoPlaced.try_acquire_for(std::chrono::seconds(20));
+        m_store.simulateFault(DatabaseManager::Fault::readOnly);
+        return HeicWriter::Encoded{{}, u"gave up"_s, false};
+    });
+    QObject::connect(m_model.get(), &SpaceSaverViewModel::changed, m_model.get(), [&] {
+        if (m_model->compressionProgress().current == 2)
+            twoPlaced.release();
+    });
+    m_model->setSelectedQuality({0.95, 1}); // one encoder: the third image waits for the first two
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return m_model->failureMessage().has_value(); }, 30000));
+
+    EXPECT_EQ(m_model->failureTitle(), u"Rollback Not Finished"_s);
+    EXPECT_TRUE(m_model->failureOutcome().startsWith(u"Not every change could be rolled back"_s))
+        << m_model->failureOutcome().toStdString();
 }
 
 TEST_F(SpaceSaverViewModelTest, NothingToPlanWithoutCompressibleFiles)

@@ -181,13 +181,13 @@ int main(int argc, char* argv[])
 
     click(screen.actions()->cancelButton());
     click(screen.configuration()->yearToggle()->toggle());
-    screen.resize(980, 1600);
+    screen.resize(980, 1640);
     if (analyse(u"the plan by year"_s))
         shots.save(screen, u"organizer-plan-year.png"_s);
 
     click(screen.actions()->cancelButton());
     click(screen.configuration()->monthToggle()->toggle());
-    screen.resize(980, 1620);
+    screen.resize(980, 1720);
     if (analyse(u"the plan by year and month"_s))
         shots.save(screen, u"organizer-plan.png"_s);
 

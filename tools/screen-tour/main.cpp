@@ -6,10 +6,11 @@
 // main.png, the main view at each destination (main-<destination>.png) and
 // with the pointer on a sidebar row (main-sidebar-hover.png), and the three
 // tabs of the settings sheet (settings-<tab>.png); then, from the desktop's
-// tray (when one runs), tray.png, tray-processing.png, popup.png and
-// tray-menu.png. Every state is waited for, up to a minute on a busy machine;
-// one that does not come is named and the tour fails. Run it with HOME and
-// the XDG folders pointing at a scratch folder: it writes settings.
+// tray (when one runs), tray.png, tray-processing.png, popup.png, then after
+// a Force Scan the notice saying it finished (tray-notice.png, where the
+// desktop has no notification service of its own) and tray-menu.png. Every state is waited for, up to a minute on a
+// busy machine; one that does not come is named and the tour fails. Run it with HOME and the XDG folders pointing at a
+// scratch folder: it writes settings.
 #include "app/AppDelegate.h"
 #include "app/AppServices.h"
 #include "app/BrindleworkApp.h"
@@ -162,6 +163,15 @@ void tourTray(Tour& tour, AppDelegate& delegate, AppEvents& events)
         popup->close();
     }
 
+    // The menu as it is after a Force Scan: its entries where they always are.
+    delegate.forceScan();
+    if (tour.reach(waitFor([&] { return delegate.scanStatus().startsWith(u"Last scan finished"_s); }),
+                   u"the end of the Force Scan"_s)) {
+        pause(300);
+        for (QWidget* notice : QApplication::topLevelWidgets())
+            if (notice->inherits("QBalloonTip") && notice->isVisible())
+                saveScreenArea(tour, notice->geometry().adjusted(-8, -8, 8, 8), 1, u"tray-notice.png"_s);
+    }
     delegate.showMenu();
     QMenu* menu = delegate.menu();
     if (tour.reach(menu && waitFor([&] { return menu->isVisible(); }), u"the tray menu"_s)) {

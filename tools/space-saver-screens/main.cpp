@@ -6,6 +6,9 @@
 //   made), space-saver-plan.png (a plan and the quality choice),
 //   space-saver-progress.png (a run under way), space-saver-success.png (the
 //   run done, with what it saved and the images it left as they were),
+//   space-saver-skipped.png and space-saver-skipped-plan.png (after it, the
+//   figures and the plan without the images found no smaller: nothing to
+//   save, "Compress Now" disabled),
 //   space-saver-error.png (a run undone after a failure),
 //   space-saver-error-smallest.png (the same card in the smallest window) and
 //   space-saver-rollback-kept.png (a failed run whose undoing the store
@@ -20,11 +23,13 @@
 #include "render/Shots.h"
 #include "spacesaver/CompressionFailureView.h"
 #include "spacesaver/CompressionService.h"
+#include "spacesaver/SpaceSaverActions.h"
 #include "spacesaver/SpaceSaverView.h"
 #include "spacesaver/SpaceSaverViewModel.h"
 #include "support/MonitorServices.h"
 #include "ui/AppStyle.h"
 #include "ui/Motion.h"
+#include "ui/PlainButton.h"
 
 #include <QApplication>
 #include <QDir>
@@ -194,6 +199,24 @@ int main(int argc, char* argv[])
         shots.await([&] { return model.showingSuccess(); }, u"the success card"_s))
         shots.save(view, u"space-saver-success.png"_s);
     model.dismissSuccess();
+
+    // The photos the run found no smaller are all that is left to compress:
+    // the figures promise nothing from them, and their plan has nothing to run.
+    if (auto* scroll = screen->findChild<QScrollArea*>())
+        scroll->verticalScrollBar()->setValue(0);
+    if (shots.await([&] { return model.compressibleFiles() == 3 && model.potentialSavings() == 0; },
+                    u"the figures without the photos found no smaller"_s))
+        shots.save(view, u"space-saver-skipped.png"_s);
+    model.createPlan();
+    if (shots.await(planMade, u"the plan of images found no smaller"_s) &&
+        shots.reach(model.plan()->files.isEmpty() &&
+                        !screen->findChild<SpaceSaverActions*>()->compressButton()->isEnabled(),
+                    u"an empty plan and a disabled \"Compress Now\""_s)) {
+        render::settleLayouts();
+        scrollToActions();
+        shots.save(view, u"space-saver-skipped-plan.png"_s);
+    }
+    model.cancelPlan();
 
     // A run whose encoder gives up at its first image is undone.
     writeLibrary(folder, u"Capture"_s);
