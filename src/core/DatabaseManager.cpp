@@ -945,15 +945,20 @@ std::optional<DatabaseManager::UserData> DatabaseManager::readUserData(const QUu
     return UserData{decodeTextList(row, 0), nonEmptyText(row, 1)};
 }
 
-bool DatabaseManager::deleteCarryingUserData(const QUuid& id, const QUuid& keeperId)
+bool DatabaseManager::deleteCarryingUserData(const QUuid& id, const QUuid& keeperId, std::optional<UserData>* kept)
 {
     return m_queue.sync([&] {
         bool removed = false;
-        return noteWrite(writeCarriedUserData(id, keeperId, removed)) && removed;
+        std::optional<UserData> merged;
+        const bool done = noteWrite(writeCarriedUserData(id, keeperId, removed, merged)) && removed;
+        if (kept)
+            *kept = done ? merged : std::nullopt;
+        return done;
     });
 }
 
-int DatabaseManager::writeCarriedUserData(const QUuid& id, const QUuid& keeperId, bool& rowRemoved)
+int DatabaseManager::writeCarriedUserData(const QUuid& id, const QUuid& keeperId, bool& rowRemoved,
+                                          std::optional<UserData>& kept)
 {
     reopenIfReadOnly();
     if (!m_db)
@@ -968,14 +973,15 @@ int DatabaseManager::writeCarriedUserData(const QUuid& id, const QUuid& keeperId
         return code == SQLITE_DONE ? SQLITE_OK : code; // no row: nothing to remove
     if (!carried->customTags.isEmpty() || carried->notes) {
         // Without a row to take them, the user's words stay where they are.
-        const std::optional<UserData> kept = readUserData(keeperId, code);
-        if (!kept)
+        const std::optional<UserData> keeper = readUserData(keeperId, code);
+        if (!keeper)
             return code == SQLITE_DONE ? SQLITE_OK : code;
-        const UserData merged = mergedUserData(*kept, *carried);
+        const UserData merged = mergedUserData(*keeper, *carried);
         bool keeperWritten = false;
         if (const int written = writeUserData(keeperId, merged.customTags, merged.notes, keeperWritten);
             written != SQLITE_OK)
             return written;
+        kept = merged;
     }
     remove.bindText(1, uuidText(id));
     if (!remove.stepDone())

@@ -145,9 +145,10 @@ public:
     static UserData mergedUserData(const UserData& kept, const UserData& carried);
     // Removes the row of `id` after handing its tags and notes to the row of
     // `keeperId` (mergedUserData), in one transaction: either both happen or
-    // neither. True only when the row was removed; without a keeper's row,
-    // nothing happens.
-    bool deleteCarryingUserData(const QUuid& id, const QUuid& keeperId);
+    // neither. True only when the row was removed; a row with user data and
+    // no keeper's row to take it stays. `kept`, when given, receives the
+    // keeper's user data as it now is, if any was handed over.
+    bool deleteCarryingUserData(const QUuid& id, const QUuid& keeperId, std::optional<UserData>* kept = nullptr);
 
     // `id` is a UUID's text in either case. True only when a row now has the
     // new path. The file now at that path is the row's, so any other row
@@ -275,7 +276,7 @@ private:
     int writeUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes,
                       bool& rowChanged);
     int writeFilePath(const QString& newPath, const QString& idText, bool& rowChanged);
-    int writeCarriedUserData(const QUuid& id, const QUuid& keeperId, bool& rowRemoved);
+    int writeCarriedUserData(const QUuid& id, const QUuid& keeperId, bool& rowRemoved, std::optional<UserData>& kept);
     std::optional<UserData> readUserData(const QUuid& id, int& code);
     void readPage(const PageRequest& request, QList<Screenshot>& records);
     static QByteArray pageSql(const QByteArray& columns, bool hasFolder, bool fromCursor);
