@@ -82,6 +82,9 @@ public:
     bool showingSuccess() const { return m_showingSuccess; }
     // Why the last run was undone, until the person has read it.
     const std::optional<QString>& failureMessage() const { return m_failureMessage; }
+    // How the start settled a run cut short (a kill, a power cut), until the
+    // person has read it; told by the first screen only.
+    const std::optional<QString>& settledRunMessage() const { return m_settledRunMessage; }
     const RunSummary& lastRun() const { return m_lastRun; }
     // How many files the current plan left out because a run found their
     // renditions at its quality no smaller (and the files did not change).
@@ -107,9 +110,11 @@ public:
     bool compress();
     void dismissSuccess();
     void dismissFailure();
+    void dismissSettledRun();
 
     // The statistics of a list of records (any thread).
     static Statistics statisticsOf(const QList<Screenshot>& screenshots);
+    static QString settledRunText(const CompressionJournal::Recovery& settled);
 
 signals:
     void changed();
@@ -132,6 +137,7 @@ private:
     CompressionProgress m_progress;
     bool m_showingSuccess = false;
     std::optional<QString> m_failureMessage;
+    std::optional<QString> m_settledRunMessage;
     RunSummary m_lastRun;
     int m_leftOutOfPlan = 0;
     int m_runQuality = 0; // the encoder quality of the run under way
