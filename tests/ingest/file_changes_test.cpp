@@ -34,6 +34,24 @@ protected:
     // Rows whose path is exactly `path`.
     int rowsAt(const QString& path) { return m_store->count(path); }
 
+    // The file once at `old` is listed and stored at `moved` under its row
+    // `id`, with its tag, note and text "total 42".
+    void expectFollowed(const QString& old, const QString& moved, const QUuid& id, const QString& tag,
+                        const QString& note)
+    {
+        ASSERT_TRUE(listed(moved));
+        EXPECT_FALSE(listed(old));
+        EXPECT_EQ(listed(moved)->id, id);
+        EXPECT_EQ(listed(moved)->filename, QFileInfo(moved).fileName());
+        const auto row = m_store->fetchByPath(moved);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->id, id);
+        EXPECT_EQ(row->customTags, QStringList{tag});
+        EXPECT_EQ(row->userNotes, note);
+        EXPECT_EQ(row->ocrText, u"total 42"_s);
+        EXPECT_EQ(rowsAt(old), 0);
+    }
+
     // The program quits and starts again on the same store and folder;
     // `between` is what happens to the folder meanwhile.
     void restartAfter(const std::function<void()>& between, std::shared_ptr<FileAnalyzer> analyzer = nullptr)
@@ -96,17 +114,7 @@ TEST_F(FileChangesTest, AFileRenamedWhileTheProgramIsClosedKeepsItsRow)
     });
     settle();
 
-    ASSERT_TRUE(listed(moved));
-    EXPECT_FALSE(listed(old));
-    EXPECT_EQ(listed(moved)->id, id);
-    EXPECT_EQ(listed(moved)->filename, u"invoice.png"_s);
-    const auto row = m_store->fetchByPath(moved);
-    ASSERT_TRUE(row);
-    EXPECT_EQ(row->id, id);
-    EXPECT_EQ(row->customTags, QStringList{u"invoice"_s});
-    EXPECT_EQ(row->userNotes, u"sent to Anna"_s);
-    EXPECT_EQ(row->ocrText, u"total 42"_s);
-    EXPECT_EQ(rowsAt(old), 0);
+    expectFollowed(old, moved, id, u"invoice"_s, u"sent to Anna"_s);
     ASSERT_TRUE(listed(fresh));
     EXPECT_NE(listed(fresh)->id, otherId);
     EXPECT_TRUE(m_store->fetchByPath(fresh)->customTags.isEmpty());
@@ -188,16 +196,7 @@ TEST_F(FileChangesTest, ARenamedOrMovedFileKeepsItsRowWithTagsAndNotes)
 
     m_store->simulateFault(DatabaseManager::Fault::none);
     ASSERT_TRUE(waitUntil([&] { return listed(moved).has_value(); }));
-    EXPECT_FALSE(listed(old));
-    EXPECT_EQ(listed(moved)->id, id);
-    EXPECT_EQ(listed(moved)->filename, u"new name.png"_s);
-    const auto row = m_store->fetchByPath(moved);
-    ASSERT_TRUE(row);
-    EXPECT_EQ(row->id, id);
-    EXPECT_EQ(row->customTags, QStringList{u"receipt"_s});
-    EXPECT_EQ(row->userNotes, u"paid in May"_s);
-    EXPECT_EQ(row->ocrText, u"total 42"_s);
-    EXPECT_EQ(rowsAt(old), 0);
+    expectFollowed(old, moved, id, u"receipt"_s, u"paid in May"_s);
     EXPECT_TRUE(m_console.contains(u"🔄 Detected 1 renamed or moved files"_s));
 
     // A file deleted and another written at once may get the freed inode; it
