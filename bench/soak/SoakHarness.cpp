@@ -184,6 +184,13 @@ int UserDataLedger::write(const QString& dbPath, int count, std::mt19937& random
     return written;
 }
 
+QStringList UserDataLedger::ids() const
+{
+    QStringList ids = m_expected.keys();
+    ids.sort();
+    return ids;
+}
+
 int UserDataLedger::lost(const QString& dbPath) const
 {
     const SqliteConnection db = openForReading(dbPath);

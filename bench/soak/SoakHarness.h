@@ -81,6 +81,8 @@ public:
     // Rows whose tags or note are not (any more) what was written.
     int lost(const QString& dbPath) const;
     int size() const { return int(m_expected.size()); }
+    // The upper-case ids of the rows given user data, sorted.
+    QStringList ids() const;
 
 private:
     struct UserData

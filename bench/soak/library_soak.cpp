@@ -2,11 +2,15 @@
 // (a child process), each run met by one fault at random: killed outright
 // at a random moment, the disk holding the store full for a while, the store
 // read-only for a while, or nothing; files renamed and moved under it while
-// it runs; the user's tags and notes written between runs. At the end every
-// file must have exactly one row, every analysis must be stored (the text
-// read from the file), and every tag and note must still be there.
+// it runs; the user's tags and notes written between runs, and tagged files
+// renamed and moved between runs, while the program is not running. At the
+// end every file must have exactly one row, every analysis must be stored
+// (the text read from the file), and every tag and note must still be there;
+// each file renamed while the program was not running must have kept its
+// row (found under the new name by the next start).
 //
 // RESULT soak files=… rows=… duplicates=0 lost_user_data=0 unanalysed=0 …
+//        renames_closed=… renames_closed_followed=…
 
 #include "SoakHarness.h"
 
@@ -24,6 +28,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QThread>
@@ -154,12 +159,25 @@ struct Figures
     int faults = 0;
     int renames = 0;
     int renamesFollowed = 0;
+    int renamesClosed = 0;         // while the program was not running
+    int renamesClosedFollowed = 0; // rows found under the new name by the next start
     int userDataWrites = 0;
     int restarts = 0;
     int killsMidRun = 0;     // kills that left files unanalysed (work was in flight)
     int wrongAfterKills = 0; // rows right after a kill with a second row for a path or results not their file's
     int refusedWrites = 0;   // result writes the store refused (tried again later)
 };
+
+// Renames `from` to `stem` and a random number, moving it into `subfolder`
+// of `folder` half the time. The new path, or nothing when it failed.
+QString moveUnderNewName(const QString& from, const QString& folder, const QString& subfolder, const QString& stem,
+                         std::mt19937& random)
+{
+    const QString target = folder + (random() % 2 ? subfolder : QString());
+    QDir().mkpath(target);
+    const QString to = target + u"/%1-%2.png"_s.arg(stem).arg(random() % 100000);
+    return QFile::rename(from, to) ? to : QString();
+}
 
 // Renames or moves a few files that have rows while `running` runs, and
 // waits until the store follows each (or the child ended).
@@ -174,10 +192,8 @@ void renameSome(const QString& folder, const QString& dbPath, std::mt19937& rand
         const QString id = Soak::idAtPath(dbPath, from);
         if (id.isEmpty())
             continue;
-        const QString subfolder = folder + (random() % 2 ? u"/Moved"_s : QString());
-        QDir().mkpath(subfolder);
-        const QString to = subfolder + u"/renamed-%1-%2.png"_s.arg(figures.renames).arg(random() % 100000);
-        if (!QFile::rename(from, to))
+        const QString to = moveUnderNewName(from, folder, u"/Moved"_s, u"renamed-%1"_s.arg(figures.renames), random);
+        if (to.isEmpty())
             continue;
         ++figures.renames;
         moved.append({id, to});
@@ -187,6 +203,30 @@ void renameSome(const QString& folder, const QString& dbPath, std::mt19937& rand
             Soak::pathOfId(dbPath, id) == to)
             ++figures.renamesFollowed;
     }
+}
+
+// Between two runs: renames or moves one or two files whose rows hold the
+// user's words. Their ids and new paths, for the next start to follow.
+QList<std::pair<QString, QString>> renameWhileClosed(const QString& folder, const QString& dbPath,
+                                                     const Soak::UserDataLedger& ledger, std::mt19937& random,
+                                                     Figures& figures)
+{
+    QList<std::pair<QString, QString>> renamed;
+    QStringList ids = ledger.ids();
+    const int count = 1 + int(random() % 2);
+    for (int i = 0; i < count && !ids.isEmpty(); ++i) {
+        const QString id = ids.takeAt(qsizetype(random() % quint32(ids.size())));
+        const QString from = Soak::pathOfId(dbPath, id);
+        if (from.isEmpty() || !QFileInfo::exists(from))
+            continue;
+        const QString to = moveUnderNewName(from, folder, u"/Closed/%1"_s.arg(random() % 3),
+                                            u"closed-%1"_s.arg(figures.renamesClosed), random);
+        if (to.isEmpty())
+            continue;
+        ++figures.renamesClosed;
+        renamed.append({id, to});
+    }
+    return renamed;
 }
 
 void addFiles(const QString& folder, int count, int& written, std::mt19937& random)
@@ -218,8 +258,11 @@ int run(quint32 seed)
     const int perRun = (totalFiles - firstFiles + runs - 2) / (runs - 1);
 
     for (int round = 0; round < runs; ++round) {
-        if (round > 0)
+        QList<std::pair<QString, QString>> renamedWhileClosed;
+        if (round > 0) {
             figures.userDataWrites += ledger.write(dbPath, 6, random);
+            renamedWhileClosed = renameWhileClosed(folder, dbPath, ledger, random, figures);
+        }
         const int kind = int(random() % 10); // 0-3 kill, 4-5 full, 6-7 read-only, 8-9 nothing
         QStringList arguments{u"--folder"_s, folder, u"--data"_s, data};
         if (kind >= 4 && kind <= 7) {
@@ -233,6 +276,9 @@ int run(quint32 seed)
         // New files arrive while it runs (found by its polls), and some are
         // renamed or moved.
         if (child.waitForLine(u"SCANNED"_s, 60000)) {
+            // The load is over: the rows of files renamed meanwhile follow them.
+            for (const auto& [id, to] : std::as_const(renamedWhileClosed))
+                figures.renamesClosedFollowed += Soak::pathOfId(dbPath, id) == to ? 1 : 0;
             if (round > 0)
                 addFiles(folder, perRun, written, random);
             renameSome(folder, dbPath, random, child, figures);
@@ -275,11 +321,14 @@ int run(quint32 seed)
         .add(u"store_faults"_s, figures.faults, 0)
         .add(u"renames"_s, figures.renames, 0)
         .add(u"renames_followed"_s, figures.renamesFollowed, 0)
+        .add(u"renames_closed"_s, figures.renamesClosed, 0)
+        .add(u"renames_closed_followed"_s, figures.renamesClosedFollowed, 0)
         .add(u"restarts"_s, figures.restarts, 0)
         .add(u"seconds"_s, double(clock.elapsed()) / 1000.0, 1)
         .print();
     const bool sound = check.isSound() && lost == 0 && check.files == totalFiles && check.rows == totalFiles &&
-                       figures.renamesFollowed == figures.renames && figures.wrongAfterKills == 0;
+                       figures.renamesFollowed == figures.renames && figures.wrongAfterKills == 0 &&
+                       figures.renamesClosed >= 10 && figures.renamesClosedFollowed == figures.renamesClosed;
     return sound ? 0 : 1;
 }
 

@@ -11,7 +11,11 @@
 // and no row without one, every tag and note on its file's row, and whatever
 // the re-organizer moved brought back by an undo from its history.
 //
+// Every duplicate finder run deletes copies whose rows hold tags and notes:
+// those words must be found on the copy that stayed.
+//
 // RESULT tools_soak runs=… kills=… lost_files=0 duplicate_rows=0 orphan_rows=0 lost_user_data=0 undoable_pct=100
+//        tagged_copies_deleted=… user_data_carried=…
 //
 //   bench_soak --only tools_soak [--tool-runs <n>] [--verbose 1]   (40 runs by default)
 
@@ -44,6 +48,7 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -285,11 +290,13 @@ QHash<QString, Picture> makeLibrary(const QString& folder, const QString& dbPath
 // Problems seen at any check, each counted once for its picture or path.
 struct Findings
 {
-    QSet<QString> lostFiles;     // pictures not there exactly once
-    QSet<QString> duplicateRows; // paths with more than one row
-    QSet<QString> orphanRows;    // rows without their file, files without a row
-    QSet<QString> lostUserData;  // pictures whose row lost its tags or note
-    QSet<QString> strays;        // files that are none of the pictures (leftovers)
+    QSet<QString> lostFiles;           // pictures not there exactly once
+    QSet<QString> duplicateRows;       // paths with more than one row
+    QSet<QString> orphanRows;          // rows without their file, files without a row
+    QSet<QString> lostUserData;        // pictures whose tags or note are on no row
+    QSet<QString> strays;              // files that are none of the pictures (leftovers)
+    QSet<QString> taggedCopiesDeleted; // pictures in the Trash (each had tags and a note)
+    QSet<QString> userDataCarried;     // of those, the ones whose words are on a row in the folder
 };
 
 QStringList filesBelow(const QString& folder)
@@ -313,15 +320,19 @@ public:
     {
         QHash<QString, int> seen; // by picture
         QSet<QString> inFolder;
+        QSet<QString> trashed;
         for (const QString& path : filesBelow(m_home + u"/Shots"_s)) {
             if (const QString stem = pictureAt(path, findings); !stem.isEmpty()) {
                 ++seen[stem];
                 inFolder.insert(path);
             }
         }
-        for (const QString& path : filesBelow(m_home + u"/Trash"_s))
-            if (const QString stem = pictureAt(path, findings); !stem.isEmpty())
+        for (const QString& path : filesBelow(m_home + u"/Trash"_s)) {
+            if (const QString stem = pictureAt(path, findings); !stem.isEmpty()) {
                 ++seen[stem];
+                trashed.insert(stem);
+            }
+        }
         for (auto it = m_pictures.cbegin(); it != m_pictures.cend(); ++it)
             if (seen.value(it.key()) != 1)
                 findings.lostFiles.insert(it.key());
@@ -329,6 +340,8 @@ public:
         DatabaseManager store(m_home + u"/data/library.sqlite"_s);
         LogTimer timer(u"soak"_s);
         QSet<QString> withRow;
+        QSet<QString> tags;
+        QStringList notes;
         for (const Screenshot& row : store.fetchPage(std::nullopt, 100'000, 0, true, timer)) {
             if (withRow.contains(row.filePath))
                 findings.duplicateRows.insert(row.filePath);
@@ -337,9 +350,24 @@ public:
                 findings.orphanRows.insert(row.filePath);
                 continue;
             }
+            // Its own words first, then those of copies trashed for it.
             const Picture& picture = m_pictures[QFileInfo(row.filePath).completeBaseName()];
-            if (row.customTags != picture.tags || row.userNotes.value_or(QString()) != picture.note)
+            const QString note = row.userNotes.value_or(QString());
+            if (row.customTags.mid(0, picture.tags.size()) != picture.tags || !note.startsWith(picture.note))
                 findings.lostUserData.insert(QFileInfo(row.filePath).completeBaseName());
+            tags.unite(QSet<QString>(row.customTags.cbegin(), row.customTags.cend()));
+            notes += note.split(u"\n\n"_s);
+        }
+        for (const QString& stem : std::as_const(trashed)) {
+            const Picture& picture = m_pictures[stem];
+            findings.taggedCopiesDeleted.insert(stem);
+            const bool carried = std::all_of(picture.tags.cbegin(), picture.tags.cend(),
+                                             [&tags](const QString& tag) { return tags.contains(tag); }) &&
+                                 notes.contains(picture.note);
+            if (carried)
+                findings.userDataCarried.insert(stem);
+            else
+                findings.lostUserData.insert(stem);
         }
         for (const QString& path : std::as_const(inFolder)) {
             if (!withRow.contains(path)) {
@@ -480,6 +508,8 @@ int run(quint32 seed)
         .add(u"orphan_rows"_s, int(findings.orphanRows.size()), 0)
         .add(u"lost_user_data"_s, int(findings.lostUserData.size()), 0)
         .add(u"undoable_pct"_s, undoablePct, 0)
+        .add(u"tagged_copies_deleted"_s, int(findings.taggedCopiesDeleted.size()), 0)
+        .add(u"user_data_carried"_s, int(findings.userDataCarried.size()), 0)
         .print();
     say(u"tools_soak: store faults %1, files organized %2, left moved after undo %3, leftovers %4, "_s
         u"runs that did not end %5, %6 s"_s.arg(storeFaults)
@@ -494,7 +524,8 @@ int run(quint32 seed)
             say(u"   ! "_s + item);
     const bool sound = findings.lostFiles.isEmpty() && findings.duplicateRows.isEmpty() &&
                        findings.orphanRows.isEmpty() && findings.lostUserData.isEmpty() && findings.strays.isEmpty() &&
-                       stuck == 0 && timedOut == 0;
+                       stuck == 0 && timedOut == 0 && findings.taggedCopiesDeleted.size() >= 5 &&
+                       findings.userDataCarried == findings.taggedCopiesDeleted;
     return sound ? 0 : 1;
 }
 

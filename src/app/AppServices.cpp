@@ -64,7 +64,7 @@ AppServices::AppServices(Options options)
     // for every screenshot.
     m_compression.setJournalFolder(options.dataFolder);
     (void)m_organizer.recoverInterruptedRun();
-    (void)m_compression.recoverInterruptedRun();
+    m_compression.settleAtStart();
     (void)DuplicateFinderViewModel::recoverInterruptedDeletion(m_store);
     // Rows analysed from now on carry the model's version; vectors of an
     // older one are made again once the library is listed, so the records

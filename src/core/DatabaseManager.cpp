@@ -186,6 +186,27 @@ FileCheck checkFile(sqlite3* db, bool thorough)
     return isDamage(step) ? FileCheck::damaged : FileCheck::unknown;
 }
 
+// Binds a file's device, inode and modification time to three parameters
+// from `first` on. SQLite integers are signed: the unsigned numbers are kept
+// bit for bit.
+void bindIdentity(SqliteStatement& statement, int first, const FileIdentity& identity)
+{
+    statement.bindInt64(first, qint64(identity.device));
+    statement.bindInt64(first + 1, qint64(identity.inode));
+    statement.bindInt64(first + 2, identity.modifiedMs);
+}
+
+constexpr const char* identitySql =
+    "UPDATE screenshot SET file_device = ?, file_inode = ?, file_modified_ms = ?, size_bytes = ? WHERE id = ?;";
+
+// Whether `note` already holds `part` as a run of whole paragraphs.
+bool holdsParagraphs(const QString& note, const QString& part)
+{
+    const QString separator = u"\n\n"_s;
+    return note == part || note.startsWith(part + separator) || note.endsWith(separator + part) ||
+           note.contains(separator + part + separator);
+}
+
 QString quotedList(const QList<QUrl>& urls)
 {
     QStringList quoted;
@@ -306,6 +327,27 @@ SqliteConnection DatabaseManager::openConnection(QString& error) const
     return {};
 }
 
+// SQLite opens a file it may not write for reading only, and keeps it so:
+// without a new connection, writes would stay refused after the file became
+// writable again. A simulated fault stays until it is lifted.
+void DatabaseManager::reopenIfReadOnly()
+{
+    if (!m_db || m_simulatedFault != Fault::none ||
+        (!m_writeRefusedReadOnly && sqlite3_db_readonly(m_db.get(), "main") != 1))
+        return;
+    QString error;
+    SqliteConnection writable = openConnection(error);
+    if (!writable || sqlite3_db_readonly(writable.get(), "main") != 0)
+        return;
+    m_db = std::move(writable);
+    m_pageCursor.reset();
+    m_writeRefusedReadOnly = false;
+    Console::printLine(u"✅ The library file can be written again: "_s + m_path);
+    Logger::log(LogLevel::info, u"Database"_s, u"Database reopened for writing"_s, {{u"path"_s, m_path}});
+    // Columns and indexes a read-only start could not add.
+    bringSchemaUpToDate();
+}
+
 // Beside the original, named after the moment, never over another file. The
 // journal goes with it: left behind, it would be replayed into the new file.
 QString DatabaseManager::setDamagedFileAside()
@@ -325,6 +367,7 @@ QString DatabaseManager::setDamagedFileAside()
 
 bool DatabaseManager::noteWrite(int code)
 {
+    m_writeRefusedReadOnly = (code & 0xff) == SQLITE_READONLY;
     m_health.recordWrite(code);
     noteDamage(code);
     return code == SQLITE_OK;
@@ -353,6 +396,7 @@ void DatabaseManager::noteDamage(int code)
 void DatabaseManager::simulateFault(Fault fault)
 {
     m_queue.sync([&] {
+        m_simulatedFault = fault;
         if (!m_db)
             return;
         sqliteExec(m_db.get(), fault == Fault::readOnly ? "PRAGMA query_only = 1;" : "PRAGMA query_only = 0;");
@@ -371,6 +415,12 @@ void DatabaseManager::createTables()
 {
     if (!m_db)
         return;
+    bringSchemaUpToDate();
+    rescanForLinks(true);
+}
+
+void DatabaseManager::bringSchemaUpToDate()
+{
     {
         SqliteStatement table(m_db.get(), createTableSql);
         if (table.isPrepared() && table.stepDone())
@@ -382,10 +432,13 @@ void DatabaseManager::createTables()
     // NULL: a vector of the first model, from before versions were kept.
     // Ours alone, so added without a line of its own.
     addColumnIfMissing(u"embedding_model"_s, u"INTEGER"_s, false);
+    // Which file each row describes (FileIdentity); NULL until recorded.
+    // Ours alone too.
+    for (const char* column : {"file_device", "file_inode", "file_modified_ms"})
+        addColumnIfMissing(QString::fromLatin1(column), u"INTEGER"_s, false);
     migrateEmptyEmbeddings();
     if (createIndexes())
         Console::printLine(u"✅ Database indexes created/verified"_s);
-    rescanForLinks(true);
 }
 
 void DatabaseManager::addColumnIfMissing(const QString& name, const QString& type, bool announce)
@@ -619,6 +672,7 @@ bool DatabaseManager::upsertMany(const QList<Screenshot>& screenshots)
 
 int DatabaseManager::writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction)
 {
+    reopenIfReadOnly();
     if (!m_db)
         return SQLITE_CANTOPEN;
     SqliteStatement statement(m_db.get(), upsertSql);
@@ -636,14 +690,18 @@ int DatabaseManager::writeUpserts(const QList<Screenshot>& screenshots, bool inT
     return !transaction || transaction->commit() ? SQLITE_OK : failureCode(m_db.get());
 }
 
-std::optional<QList<Screenshot>> DatabaseManager::addFiles(const QList<Screenshot>& records)
+std::optional<QList<Screenshot>> DatabaseManager::addFiles(const QList<Screenshot>& records,
+                                                           const QList<FileIdentity>& identities)
 {
+    const bool withIdentities = identities.size() == records.size();
     QList<Screenshot> stored;
     stored.reserve(records.size());
     for (qsizetype start = 0; start < records.size(); start += upsertChunkSize) {
         const QList<Screenshot> chunk = records.mid(start, upsertChunkSize);
+        const QList<FileIdentity> chunkIdentities =
+            withIdentities ? identities.mid(start, upsertChunkSize) : QList<FileIdentity>();
         Logger::log(LogLevel::debug, u"Database"_s, u"Upserting screenshots"_s, {{u"count"_s, chunk.size()}});
-        if (!m_queue.sync([&] { return noteWrite(writeNewFiles(chunk, stored)); }))
+        if (!m_queue.sync([&] { return noteWrite(writeNewFiles(chunk, chunkIdentities, stored)); }))
             return std::nullopt;
     }
     return stored;
@@ -651,19 +709,24 @@ std::optional<QList<Screenshot>> DatabaseManager::addFiles(const QList<Screensho
 
 // The look-up and the insert share one transaction on the queue, so no other
 // writer can put a row at the path in between.
-int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, QList<Screenshot>& stored)
+int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, const QList<FileIdentity>& identities,
+                                   QList<Screenshot>& stored)
 {
+    reopenIfReadOnly();
     if (!m_db)
         return SQLITE_CANTOPEN;
     SqliteStatement lookup(m_db.get(), byPathSql().constData());
     SqliteStatement insert(m_db.get(), upsertSql);
+    SqliteStatement identify(m_db.get(), identitySql);
     SqliteStatement source(m_db.get(), "UPDATE screenshot SET source_app = ? WHERE id = ?;");
     SqliteTransaction transaction(m_db.get());
-    if (!lookup.isPrepared() || !insert.isPrepared() || !source.isPrepared() || !transaction.isActive())
+    if (!lookup.isPrepared() || !insert.isPrepared() || !identify.isPrepared() || !source.isPrepared() ||
+        !transaction.isActive())
         return failureCode(m_db.get());
     const qsizetype before = stored.size();
     const QTimeZone zone = QTimeZone::systemTimeZone();
-    for (const Screenshot& record : records) {
+    for (qsizetype index = 0; index < records.size(); ++index) {
+        const Screenshot& record = records[index];
         lookup.bindText(1, record.filePath);
         const int found = lookup.step();
         std::optional<Screenshot> existing = found == SQLITE_ROW ? readRecord(lookup, zone) : std::nullopt;
@@ -673,6 +736,14 @@ int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, QList<Scree
         if (!existing) {
             if (!upsertRow(insert, record))
                 return failureCode(m_db.get());
+            if (index < identities.size()) {
+                bindIdentity(identify, 1, identities[index]);
+                identify.bindInt64(4, record.fileSize);
+                identify.bindText(5, uuidText(record.id));
+                if (!identify.stepDone())
+                    return failureCode(m_db.get());
+                identify.reset();
+            }
             stored.append(record);
             continue;
         }
@@ -704,13 +775,14 @@ bool DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& resu
 
 int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
 {
+    reopenIfReadOnly();
     if (!m_db)
         return SQLITE_CANTOPEN;
     // The size read with the text, so that a file still growing when it was
     // found does not keep the size it had then.
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, "
-                                       "detected_urls = ?, size_bytes = coalesce(?, size_bytes), embedding_model = ? "
-                                       "WHERE id = ?;");
+                                       "detected_urls = ?, size_bytes = coalesce(?, size_bytes), embedding_model = ?, "
+                                       "file_modified_ms = coalesce(?, file_modified_ms) WHERE id = ?;");
     const int model = m_embeddingModel;
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !transaction.isActive())
@@ -728,7 +800,11 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
             update.bindInt(6, model);
         else
             update.bindNull(6);
-        update.bindText(7, uuidText(result.id));
+        if (result.source)
+            update.bindInt64(7, result.source->modifiedMs);
+        else
+            update.bindNull(7);
+        update.bindText(8, uuidText(result.id));
         if (!update.stepDone()) {
             // The batch is kept whole: nothing of it is marked analysed unless all of it is.
             Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
@@ -765,6 +841,7 @@ QList<DatabaseManager::EmbeddingSource> DatabaseManager::rowsEmbeddedByOtherMode
 std::optional<QList<QUuid>> DatabaseManager::replaceEmbeddings(const QList<EmbeddingUpdate>& updates)
 {
     return m_queue.sync([&]() -> std::optional<QList<QUuid>> {
+        reopenIfReadOnly();
         if (!m_db)
             return std::nullopt;
         SqliteStatement update(m_db.get(), "UPDATE screenshot SET embedding_json = ?, embedding_model = ? "
@@ -806,6 +883,7 @@ bool DatabaseManager::saveUserData(const QUuid& id, const QStringList& customTag
 int DatabaseManager::writeUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes,
                                    bool& rowChanged)
 {
+    reopenIfReadOnly();
     if (!m_db)
         return SQLITE_CANTOPEN;
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET custom_tags = ?, user_notes = ? WHERE id = ?;");
@@ -828,6 +906,7 @@ int DatabaseManager::writeUserData(const QUuid& id, const QStringList& customTag
 bool DatabaseManager::deleteScreenshot(const QUuid& id)
 {
     return m_queue.sync([&] {
+        reopenIfReadOnly();
         if (!m_db)
             return noteWrite(SQLITE_CANTOPEN);
         SqliteStatement statement(m_db.get(), "DELETE FROM screenshot WHERE id = ?;");
@@ -837,6 +916,134 @@ bool DatabaseManager::deleteScreenshot(const QUuid& id)
         const bool done = statement.stepDone();
         Console::printLine(done ? u"Successfully deleted row."_s : u"Could not delete row."_s);
         return noteWrite(done ? SQLITE_OK : failureCode(m_db.get())) && sqlite3_changes(m_db.get()) > 0;
+    });
+}
+
+DatabaseManager::UserData DatabaseManager::mergedUserData(const UserData& kept, const UserData& carried)
+{
+    UserData merged = kept;
+    for (const QString& tag : carried.customTags)
+        if (!merged.customTags.contains(tag))
+            merged.customTags.append(tag);
+    const QString keptNote = kept.notes.value_or(QString());
+    const QString carriedNote = carried.notes.value_or(QString());
+    if (keptNote.isEmpty())
+        merged.notes = carriedNote.isEmpty() ? std::nullopt : carried.notes;
+    else if (!carriedNote.isEmpty() && !holdsParagraphs(keptNote, carriedNote))
+        merged.notes = keptNote + u"\n\n"_s + carriedNote;
+    return merged;
+}
+
+std::optional<DatabaseManager::UserData> DatabaseManager::readUserData(const QUuid& id, int& code)
+{
+    SqliteStatement row(m_db.get(), "SELECT custom_tags, user_notes FROM screenshot WHERE id = ?;");
+    row.bindText(1, uuidText(id));
+    code = row.step();
+    if (code != SQLITE_ROW)
+        return std::nullopt;
+    code = SQLITE_OK;
+    return UserData{decodeTextList(row, 0), nonEmptyText(row, 1)};
+}
+
+bool DatabaseManager::deleteCarryingUserData(const QUuid& id, const QUuid& keeperId, std::optional<UserData>* kept)
+{
+    return m_queue.sync([&] {
+        bool removed = false;
+        std::optional<UserData> merged;
+        const bool done = noteWrite(writeCarriedUserData(id, keeperId, removed, merged)) && removed;
+        if (kept)
+            *kept = done ? merged : std::nullopt;
+        return done;
+    });
+}
+
+int DatabaseManager::writeCarriedUserData(const QUuid& id, const QUuid& keeperId, bool& rowRemoved,
+                                          std::optional<UserData>& kept)
+{
+    reopenIfReadOnly();
+    if (!m_db)
+        return SQLITE_CANTOPEN;
+    SqliteTransaction transaction(m_db.get());
+    SqliteStatement remove(m_db.get(), "DELETE FROM screenshot WHERE id = ?;");
+    if (!transaction.isActive() || !remove.isPrepared())
+        return failureCode(m_db.get());
+    int code = SQLITE_OK;
+    const std::optional<UserData> carried = readUserData(id, code);
+    if (!carried)
+        return code == SQLITE_DONE ? SQLITE_OK : code; // no row: nothing to remove
+    if (!carried->customTags.isEmpty() || carried->notes) {
+        // Without a row to take them, the user's words stay where they are.
+        const std::optional<UserData> keeper = readUserData(keeperId, code);
+        if (!keeper)
+            return code == SQLITE_DONE ? SQLITE_OK : code;
+        const UserData merged = mergedUserData(*keeper, *carried);
+        bool keeperWritten = false;
+        if (const int written = writeUserData(keeperId, merged.customTags, merged.notes, keeperWritten);
+            written != SQLITE_OK)
+            return written;
+        kept = merged;
+    }
+    remove.bindText(1, uuidText(id));
+    if (!remove.stepDone())
+        return failureCode(m_db.get());
+    rowRemoved = sqlite3_changes(m_db.get()) > 0;
+    Console::printLine(u"Successfully deleted row."_s);
+    return transaction.commit() ? SQLITE_OK : failureCode(m_db.get());
+}
+
+QHash<QUuid, FileIdentity> DatabaseManager::recordedIdentities(const QString& folder)
+{
+    return m_queue.sync([&] {
+        QHash<QUuid, FileIdentity> identities;
+        const std::optional<QByteArray> key = folderKey(folder);
+        if (!m_db || !key)
+            return identities;
+        const QByteArray sql = QByteArray("SELECT id, file_device, file_inode, file_modified_ms, size_bytes "
+                                          "FROM screenshot WHERE file_device IS NOT NULL AND file_inode IS NOT NULL "
+                                          "AND file_modified_ms IS NOT NULL AND size_bytes IS NOT NULL AND (") +
+                               folderFilter + ");";
+        SqliteStatement rows(m_db.get(), sql.constData());
+        rows.bindText(1, QByteArrayView(*key));
+        int step = SQLITE_DONE;
+        while ((step = rows.step()) == SQLITE_ROW) {
+            if (const std::optional<QUuid> id = rows.isNull(0) ? std::nullopt : parseUuid(rows.columnText(0)))
+                identities.insert(*id, {quint64(rows.columnInt64(1)), quint64(rows.columnInt64(2)), rows.columnInt64(4),
+                                        rows.columnInt64(3)});
+        }
+        noteRead(step);
+        return identities;
+    });
+}
+
+bool DatabaseManager::recordFileFacts(const QList<FileFacts>& facts)
+{
+    if (facts.isEmpty())
+        return true;
+    return m_queue.sync([&] {
+        reopenIfReadOnly();
+        if (!m_db)
+            return noteWrite(SQLITE_CANTOPEN);
+        SqliteStatement update(m_db.get(),
+                               "UPDATE screenshot SET file_device = ?, file_inode = ?, file_modified_ms = ?, "
+                               "size_bytes = ?, date_created = coalesce(?, date_created), ocr_text = CASE WHEN ? "
+                               "THEN NULL ELSE ocr_text END WHERE id = ?;");
+        SqliteTransaction transaction(m_db.get());
+        if (!update.isPrepared() || !transaction.isActive())
+            return noteWrite(failureCode(m_db.get()));
+        for (const FileFacts& entry : facts) {
+            bindIdentity(update, 1, entry.identity);
+            update.bindInt64(4, entry.identity.size);
+            if (entry.dateCreated)
+                update.bindDouble(5, double(entry.dateCreated->toMSecsSinceEpoch()) / 1000.0);
+            else
+                update.bindNull(5);
+            update.bindInt(6, entry.needsAnalysis ? 1 : 0);
+            update.bindText(7, uuidText(entry.id));
+            if (!update.stepDone())
+                return noteWrite(failureCode(m_db.get()));
+            update.reset();
+        }
+        return noteWrite(transaction.commit() ? SQLITE_OK : failureCode(m_db.get()));
     });
 }
 
@@ -852,15 +1059,26 @@ bool DatabaseManager::updateFilePath(const QString& newPath, const QString& id)
 
 int DatabaseManager::writeFilePath(const QString& newPath, const QString& idText, bool& rowChanged)
 {
+    reopenIfReadOnly();
     if (!m_db)
         return SQLITE_CANTOPEN;
-    SqliteStatement update(m_db.get(), "UPDATE screenshot SET filepath = ? WHERE id = ?;");
+    // The file now at the path is what the row describes from here on (a
+    // copy across file systems or a rendition is another inode and size).
+    const std::optional<FileIdentity> identity = FileIdentity::of(newPath);
+    SqliteStatement update(m_db.get(), identity
+                                           ? "UPDATE screenshot SET filepath = ?, file_device = ?, file_inode = ?, "
+                                             "file_modified_ms = ?, size_bytes = ? WHERE id = ?;"
+                                           : "UPDATE screenshot SET filepath = ? WHERE id = ?;");
     SqliteStatement stale(m_db.get(), "DELETE FROM screenshot WHERE filepath = ? AND id != ?;");
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !stale.isPrepared() || !transaction.isActive())
         return failureCode(m_db.get());
     update.bindText(1, newPath);
-    update.bindText(2, idText);
+    if (identity) {
+        bindIdentity(update, 2, *identity);
+        update.bindInt64(5, identity->size);
+    }
+    update.bindText(identity ? 6 : 2, idText);
     if (!update.stepDone()) {
         Console::printLine(u"❌ Failed to update file path for "_s + idText);
         return failureCode(m_db.get());

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/FileIdentity.h"
 #include "core/ProcessedFileResult.h"
 #include "core/Screenshot.h"
 #include "core/SerialQueue.h"
 #include "core/SqliteConnection.h"
 #include "core/StoreHealth.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -37,7 +39,15 @@ class SqliteStatement;
 //
 // A file found damaged at open is moved aside (never deleted) and a new one is
 // started; health() names where the old one went. Damage met while running
-// is noted beside the file, and the next start checks it whole.
+// is noted beside the file, and the next start checks it whole. A file that
+// could only be opened for reading (or whose writes were refused as
+// read-only) is opened again for writing before each later write, so that
+// writing resumes as soon as the file allows it.
+//
+// Each row also keeps which file it describes (device, inode, size and
+// modification time, see FileIdentity), recorded whenever its file is added,
+// moved or found changed: what tells a file renamed while the program was not
+// running from a new one.
 class DatabaseManager
 {
 public:
@@ -107,22 +117,61 @@ public:
     std::optional<QList<QUuid>> replaceEmbeddings(const QList<EmbeddingUpdate>& updates);
 
     // Files found on disk, by path: a path without a row gets one from its
-    // record; a path that has a row keeps it, and the stored record stands
-    // in for the given one (taking the given source application when it
-    // recorded none). One row per path, whatever the caller knew. The
-    // records as stored, in the given order; nothing when the write failed
-    // (then nothing of it was written).
-    std::optional<QList<Screenshot>> addFiles(const QList<Screenshot>& records);
+    // record (and its identity, when `identities` holds one per record); a
+    // path that has a row keeps it, and the stored record stands in for the
+    // given one (taking the given source application when it recorded none).
+    // One row per path, whatever the caller knew. The records as stored, in
+    // the given order; nothing when the write failed (then nothing of it was
+    // written).
+    std::optional<QList<Screenshot>> addFiles(const QList<Screenshot>& records,
+                                              const QList<FileIdentity>& identities = {});
     // Empty or absent notes are stored as NULL. True only when the row was
     // written: an id without a row saves nothing.
     bool saveUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes);
     // True only when a row was removed.
     bool deleteScreenshot(const QUuid& id);
+
+    // The user's own words on a row.
+    struct UserData
+    {
+        QStringList customTags;
+        std::optional<QString> notes;
+        bool operator==(const UserData&) const = default;
+    };
+    // What a row keeps when another's user data comes to it: every tag of
+    // both, the kept row's first, each once; both notes, the kept one first,
+    // joined by a blank line, a note already there (as a whole paragraph
+    // run) not added again.
+    static UserData mergedUserData(const UserData& kept, const UserData& carried);
+    // Removes the row of `id` after handing its tags and notes to the row of
+    // `keeperId` (mergedUserData), in one transaction: either both happen or
+    // neither. True only when the row was removed; a row with user data and
+    // no keeper's row to take it stays. `kept`, when given, receives the
+    // keeper's user data as it now is, if any was handed over.
+    bool deleteCarryingUserData(const QUuid& id, const QUuid& keeperId, std::optional<UserData>* kept = nullptr);
+
     // `id` is a UUID's text in either case. True only when a row now has the
     // new path. The file now at that path is the row's, so any other row
     // left there by a vanished file is removed with it: never two rows for
-    // one path.
+    // one path. The row takes that file's size and identity too.
     bool updateFilePath(const QString& newPath, const QString& id);
+
+    // The identity each row of `folder` (as count() delimits it) recorded of
+    // its file when last seen, by id; rows that recorded none are left out.
+    // The identity's size is the row's size.
+    QHash<QUuid, FileIdentity> recordedIdentities(const QString& folder);
+    // What a row's file is now: its identity and size, and its creation date
+    // when given. `needsAnalysis`: the file was saved again, so its text is
+    // dropped and the row waits to be read again.
+    struct FileFacts
+    {
+        QUuid id;
+        FileIdentity identity;
+        std::optional<QDateTime> dateCreated;
+        bool needsAnalysis = false;
+    };
+    // All in one transaction; false (and nothing written) when it failed.
+    bool recordFileFacts(const QList<FileFacts>& facts);
 
     // Every user tag of every row, once each, sorted by code point.
     QStringList allCustomTags();
@@ -197,6 +246,9 @@ private:
 
     void open();
     SqliteConnection openConnection(QString& error) const;
+    // Before a write: a connection that can only read is replaced by one that
+    // can write, when the file allows it now.
+    void reopenIfReadOnly();
     // Moves the damaged file (and its journal) aside; where it went, or empty.
     QString setDamagedFileAside();
     // Records the write's result code in health(); true when it succeeded.
@@ -205,6 +257,7 @@ private:
     void noteRead(int lastStep);
     void noteDamage(int code);
     void createTables();
+    void bringSchemaUpToDate();
     void addColumnIfMissing(const QString& name, const QString& type, bool announce = true);
     void migrateEmptyEmbeddings();
     bool createIndexes();
@@ -217,11 +270,14 @@ private:
     // On the queue, each returning SQLite's result code: one prepared
     // statement for all rows, in one transaction when asked.
     int writeUpserts(const QList<Screenshot>& screenshots, bool inTransaction);
-    int writeNewFiles(const QList<Screenshot>& records, QList<Screenshot>& stored);
+    int writeNewFiles(const QList<Screenshot>& records, const QList<FileIdentity>& identities,
+                      QList<Screenshot>& stored);
     int writeMetadata(const QList<ProcessedFileResult>& results);
     int writeUserData(const QUuid& id, const QStringList& customTags, const std::optional<QString>& notes,
                       bool& rowChanged);
     int writeFilePath(const QString& newPath, const QString& idText, bool& rowChanged);
+    int writeCarriedUserData(const QUuid& id, const QUuid& keeperId, bool& rowRemoved, std::optional<UserData>& kept);
+    std::optional<UserData> readUserData(const QUuid& id, int& code);
     void readPage(const PageRequest& request, QList<Screenshot>& records);
     static QByteArray pageSql(const QByteArray& columns, bool hasFolder, bool fromCursor);
     std::optional<PageCursor> continuingCursor(const PageRequest& request) const;
@@ -232,6 +288,10 @@ private:
     QString m_path;
     StoreHealth m_health;
     bool m_damageNoted = false; // on the queue only
+    // On the queue only: the last write was refused as read-only, or a fault
+    // is simulated (which no reopening may lift).
+    bool m_writeRefusedReadOnly = false;
+    Fault m_simulatedFault = Fault::none;
     // Declared before the queue so that the queue, destroyed first, finishes
     // its work while the connection is still open.
     SqliteConnection m_db;

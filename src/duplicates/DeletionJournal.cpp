@@ -21,8 +21,12 @@ bool DeletionJournal::write(const QList<Entry>& entries) const
     if (entries.isEmpty())
         return !SafeFile::isTaken(m_path) || SafeFile::removeRegular(m_path).ok();
     QJsonArray array;
-    for (const Entry& entry : entries)
-        array.append(QJsonObject{{u"id"_s, uuidText(entry.id)}, {u"path"_s, entry.path}});
+    for (const Entry& entry : entries) {
+        QJsonObject object{{u"id"_s, uuidText(entry.id)}, {u"path"_s, entry.path}};
+        if (!entry.keeperId.isNull())
+            object.insert(u"keeper"_s, uuidText(entry.keeperId));
+        array.append(object);
+    }
     const SafeFile::Outcome written = SafeFile::writeAtomically(
         m_path, QJsonDocument(QJsonObject{{u"entries"_s, array}}).toJson(QJsonDocument::Compact));
     if (!written)
@@ -42,8 +46,9 @@ QList<DeletionJournal::Entry> DeletionJournal::load() const
         const QJsonObject object = value.toObject();
         const std::optional<QUuid> id = parseUuid(object.value(u"id"_s).toString());
         const QString path = object.value(u"path"_s).toString();
+        const std::optional<QUuid> keeper = parseUuid(object.value(u"keeper"_s).toString());
         if (id && !path.isEmpty())
-            entries.append({*id, path});
+            entries.append({*id, path, keeper.value_or(QUuid())});
     }
     return entries;
 }
@@ -62,7 +67,9 @@ QStringList DeletionJournal::recover(DatabaseManager& store) const
         const std::optional<Screenshot> row = store.fetchByPath(entry.path);
         if (!row || row->id != entry.id)
             continue;
-        if (store.deleteScreenshot(entry.id))
+        const bool deleted = entry.keeperId.isNull() ? store.deleteScreenshot(entry.id)
+                                                     : store.deleteCarryingUserData(entry.id, entry.keeperId);
+        if (deleted)
             removed.append(entry.path);
         else
             unsettled.append(entry);

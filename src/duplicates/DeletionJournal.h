@@ -10,6 +10,8 @@ class DatabaseManager;
 // first: a file that went to the Trash while its row stayed (the process was
 // killed in between, or the store would not take the removal) loses its row
 // at the next start, so that the library never lists a file that is gone.
+// Its tags and notes go to the row of the copy that stays, as the deletion
+// itself would have handed them over.
 class DeletionJournal
 {
 public:
@@ -19,6 +21,7 @@ public:
     {
         QUuid id;
         QString path;
+        QUuid keeperId; // the copy that takes its user data; null: none known
         bool operator==(const Entry&) const = default;
     };
 

@@ -248,11 +248,12 @@ void DuplicateFinderView::paintEvent(QPaintEvent*)
 QString DuplicateFinderView::deletionText(const DuplicateFinderViewModel::DeletionReport& report)
 {
     QStringList sentences;
-    if (report.deleted == 0)
+    // Files whose rows stayed went to the Trash all the same.
+    const qsizetype moved = report.deleted + report.rowsRemaining.size();
+    if (moved == 0)
         sentences.append(u"Nothing was moved to the Trash."_s);
     else
-        sentences.append(report.deleted == 1 ? u"Moved 1 file to the Trash."_s
-                                             : u"Moved %1 files to the Trash."_s.arg(report.deleted));
+        sentences.append(moved == 1 ? u"Moved 1 file to the Trash."_s : u"Moved %1 files to the Trash."_s.arg(moved));
     // One sentence per reason, in the order the reasons first came.
     QStringList reasons;
     QHash<QString, QStringList> namesByReason;
@@ -265,7 +266,8 @@ QString DuplicateFinderView::deletionText(const DuplicateFinderViewModel::Deleti
         sentences.append(u"Not deleted (%1): %2."_s.arg(why, namesOf(namesByReason.value(why))));
     if (!report.rowsRemaining.isEmpty())
         sentences.append(
-            u"In the Trash, but still listed until the next start: %1."_s.arg(namesOf(report.rowsRemaining)));
+            u"The library could not remove the entries of %1 now; they are removed at the next start."_s.arg(
+                namesOf(report.rowsRemaining)));
     return sentences.join(u' ');
 }
 

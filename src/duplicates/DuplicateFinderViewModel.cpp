@@ -58,6 +58,56 @@ void failedToDelete(const Screenshot& screenshot)
 {
     Console::printLine(u"❌ Failed to delete: "_s + screenshot.filename);
 }
+
+// The member that takes a deleted copy's tags and notes: the newest of those
+// the deletion leaves (the one a clean-up keeps), or none when it leaves none.
+QUuid plannedKeeper(const DuplicateFinderService::DuplicateGroup& group, const QUuid& victim,
+                    const QSet<QUuid>& leaving)
+{
+    const Screenshot* newest = nullptr;
+    for (const Screenshot& member : group.screenshots) {
+        if (member.id != victim && !leaving.contains(member.id) &&
+            (!newest || member.dateCreated > newest->dateCreated))
+            newest = &member;
+    }
+    return newest ? newest->id : QUuid();
+}
+
+// The copies that may stay in place of `victim`, the planned keeper first,
+// then those the deletion leaves, then the others, each in group order.
+QList<const Screenshot*> keeperCandidates(const DuplicateFinderService::DuplicateGroup& group, const QUuid& victim,
+                                          const QUuid& planned, const QSet<QUuid>& leaving, const QSet<QUuid>& trashed)
+{
+    QList<const Screenshot*> candidates;
+    for (const Screenshot& member : group.screenshots)
+        if (member.id != victim && !trashed.contains(member.id))
+            candidates.append(&member);
+    const auto rank = [&](const Screenshot* member) {
+        return member->id == planned ? 0 : leaving.contains(member->id) ? 2 : 1;
+    };
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const Screenshot* a, const Screenshot* b) { return rank(a) < rank(b); });
+    return candidates;
+}
+
+// The keeper's record in the list shows the tags and notes it took.
+void showUserData(ScreenshotMonitor& monitor, const QUuid& id, const DatabaseManager::UserData& data)
+{
+    QMetaObject::invokeMethod(
+        &monitor,
+        [&monitor, id, data] {
+            for (const Screenshot& listed : monitor.screenshots()) {
+                if (listed.id != id)
+                    continue;
+                Screenshot updated = listed;
+                updated.customTags = data.customTags;
+                updated.userNotes = data.notes;
+                monitor.updateScreenshot(updated);
+                return;
+            }
+        },
+        Qt::QueuedConnection);
+}
 } // namespace
 
 struct DuplicateFinderViewModel::DeletionContext
@@ -198,10 +248,15 @@ DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(D
 {
     // Written down before any file goes: a kill between a file's move to the
     // Trash and the removal of its row is put right at the next start.
+    QSet<QUuid> leaving(request.ids.cbegin(), request.ids.cend());
+    leaving.unite(context.trashedIds());
     QList<DeletionJournal::Entry> planned;
-    for (const QUuid& id : request.ids)
-        if (const Screenshot* victim = findById(request.screenshots, id))
-            planned.append({id, victim->filePath});
+    for (const QUuid& id : request.ids) {
+        if (const Screenshot* victim = findById(request.screenshots, id)) {
+            const DuplicateGroup* group = groupOf(request.groups, id);
+            planned.append({id, victim->filePath, group ? plannedKeeper(*group, id, leaving) : QUuid()});
+        }
+    }
     DeletionReport report;
     if (!context.journal.write(planned)) {
         for (const DeletionJournal::Entry& entry : std::as_const(planned))
@@ -213,14 +268,17 @@ DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(D
     QList<DeletionJournal::Entry> unsettled;
     for (const QUuid& id : request.ids) {
         const int rowsBefore = int(report.rowsRemaining.size());
-        if (deleteOne(context, request, id, report)) {
+        if (deleteOne(context, request, id, planned, report)) {
             ++report.deleted;
             changes.removed.append(findById(request.screenshots, id)->filePath);
         } else if (report.rowsRemaining.size() > rowsBefore) {
-            // The file is gone: the list follows the folder, the row waits.
+            // The file is gone: the list follows the folder, the row waits
+            // (its user data with it, for the copy named to take it).
             const QString path = findById(request.screenshots, id)->filePath;
             changes.removed.append(path);
-            unsettled.append({id, path});
+            for (const DeletionJournal::Entry& entry : std::as_const(planned))
+                if (entry.id == id)
+                    unsettled.append(entry);
         }
     }
     (void)context.journal.write(unsettled);
@@ -230,7 +288,7 @@ DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(D
 }
 
 bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const DeletionRequest& request, const QUuid& id,
-                                         DeletionReport& report)
+                                         QList<DeletionJournal::Entry>& planned, DeletionReport& report)
 {
     const Screenshot* victim = findById(request.screenshots, id);
     if (!victim)
@@ -249,13 +307,15 @@ bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const Deletio
     if (!group || !stillHoldsContent(*group, *victim))
         return notDeleted(u"changed since the scan"_s);
 
+    const auto entry = std::find_if(planned.begin(), planned.end(),
+                                    [&id](const DeletionJournal::Entry& each) { return each.id == id; });
+    const QSet<QUuid> leaving(request.ids.cbegin(), request.ids.cend());
     const Screenshot* keeper = nullptr;
     bool aCopyChanged = false;
-    for (const Screenshot& member : group->screenshots) {
-        if (member.id == id || trashed.contains(member.id))
-            continue;
-        if (stillHoldsContent(*group, member)) {
-            keeper = &member;
+    for (const Screenshot* member :
+         keeperCandidates(*group, id, entry == planned.end() ? QUuid() : entry->keeperId, leaving, trashed)) {
+        if (stillHoldsContent(*group, *member)) {
+            keeper = member;
             break;
         }
         aCopyChanged = true;
@@ -270,6 +330,13 @@ bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const Deletio
         return false;
     }
 
+    // The journal names the copy that takes the user data, should the row
+    // outlive the file's move.
+    if (entry != planned.end() && entry->keeperId != keeper->id) {
+        entry->keeperId = keeper->id;
+        if (!context.journal.write(planned))
+            return notDeleted(u"the deletion could not be recorded first"_s);
+    }
     const Trash::Result moved = context.trash.moveToTrash(victim->filePath);
     if (!moved.ok)
         return notDeleted(u"refused by the Trash"_s);
@@ -278,7 +345,11 @@ bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const Deletio
         const std::lock_guard lock(context.trashedMutex);
         context.trashed.insert(id);
     }
-    if (!context.database.deleteScreenshot(id)) {
+    std::optional<DatabaseManager::UserData> keeperData;
+    const bool rowRemoved = context.database.deleteCarryingUserData(id, keeper->id, &keeperData);
+    if (keeperData)
+        showUserData(context.monitor, keeper->id, *keeperData);
+    if (!rowRemoved) {
         Console::printLine(u"⚠️ DUPLICATES: Moved "_s + victim->filename +
                            u" to the Trash, but its library entry could not be removed (tried again at the next "_s
                            u"start)"_s);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "duplicates/DeletionJournal.h"
 #include "duplicates/DuplicateFinderService.h"
 
 #include <QList>
@@ -79,7 +80,9 @@ public:
     void analyze();
     // Moves the files of `ids` to the Trash, one by one, never the last copy
     // of a group and never a file that changed since it was hashed; then
-    // analyses again.
+    // analyses again. A file's tags and notes go to the row of a copy that
+    // stays (the newest one the deletion leaves, where it can), with the
+    // removal of its row.
     void deleteDuplicates(const QList<QUuid>& ids);
     // Deletes every member but the newest of each group.
     void autoDeleteKeepingNewest();
@@ -102,7 +105,7 @@ private:
     void setProgress(Progress progress);
     static DeletionReport runDeletion(DeletionContext& context, const DeletionRequest& request);
     static bool deleteOne(DeletionContext& context, const DeletionRequest& request, const QUuid& id,
-                          DeletionReport& report);
+                          QList<DeletionJournal::Entry>& planned, DeletionReport& report);
     void finishDeletion(const DeletionReport& report);
 
     ScreenshotMonitor& m_monitor;

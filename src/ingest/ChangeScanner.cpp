@@ -148,6 +148,10 @@ void ChangeScanner::followFileChanges(const QHash<QString, QString>& newPaths, c
             listing.identities.removeAt(i);
         } else if (const auto to = newPaths.constFind(listing.files[i]); to != newPaths.constEnd()) {
             listing.files[i] = *to;
+            // A copy across file systems or a rendition is another file: the
+            // next walk must not take it for one saved again.
+            if (const std::optional<FileIdentity> identity = FileIdentity::of(*to))
+                listing.identities[i] = *identity;
         }
     }
 }
@@ -216,18 +220,15 @@ ChangeScanner::Changes ChangeScanner::walk(const QString& folder, const QSet<QSt
     // A folder that cannot be read now (an unmounted drive, a changed
     // permission) says nothing about its files: they stay until a walk can
     // read it and finds them gone.
-    const auto isUnknown = [&listing](const QString& path) {
-        return std::any_of(listing.unreadable.cbegin(), listing.unreadable.cend(),
-                           [&path](const QString& folder) { return isInside(path, folder); });
-    };
     for (const QString& path : known) {
-        if (!seen.contains(path) && !isUnknown(path))
+        if (!seen.contains(path) && !listing.isInUnreadableFolder(path))
             changes.deleted.insert(path);
     }
     // A walk whose results will not be applied leaves the store alone.
     if (m_isShuttingDown || m_host.generation() != generation)
         return changes;
     followRenames(changes, previous, fresh);
+    followChangedFiles(changes, previous, known);
     addNewFiles(changes, fresh, sourceApp);
     return changes;
 }
@@ -247,14 +248,14 @@ void ChangeScanner::followRenames(Changes& changes, const FolderWalker::Result& 
 {
     if (changes.deleted.isEmpty() || fresh.isEmpty())
         return;
-    QHash<FolderWalker::FileIdentity, QString> vanished;
+    QHash<std::pair<quint64, quint64>, QString> vanished; // by device and inode
     for (qsizetype i = 0; i < previous.files.size(); ++i) {
         if (changes.deleted.contains(previous.files[i]))
-            vanished.insert(previous.identities[i], previous.files[i]);
+            vanished.insert({previous.identities[i].device, previous.identities[i].inode}, previous.files[i]);
     }
     FolderWalker::Result& listing = changes.listing;
     fresh.removeIf([&](qsizetype index) {
-        const QString from = vanished.take(listing.identities[index]);
+        const QString from = vanished.take({listing.identities[index].device, listing.identities[index].inode});
         const std::optional<Screenshot> row = from.isEmpty() ? std::nullopt : m_store.fetchByPath(from);
         const QString& to = listing.files[index];
         if (!row || !isSameFile(*row, Screenshot(to, row->id)))
@@ -273,6 +274,49 @@ void ChangeScanner::followRenames(Changes& changes, const FolderWalker::Result& 
     });
 }
 
+// Walks usually list the folder in the same order, so the previous listing
+// is looked up by position first and by name only where the two differ.
+void ChangeScanner::followChangedFiles(Changes& changes, const FolderWalker::Result& previous,
+                                       const QSet<QString>& known)
+{
+    FolderWalker::Result& listing = changes.listing;
+    QHash<QString, qsizetype> previousIndex;
+    const auto previousIdentity = [&](qsizetype index) -> const FileIdentity* {
+        const QString& path = listing.files[index];
+        if (index < previous.files.size() && previous.files[index] == path)
+            return &previous.identities[index];
+        if (previousIndex.isEmpty())
+            for (qsizetype i = 0; i < previous.files.size(); ++i)
+                previousIndex.insert(previous.files[i], i);
+        const auto found = previousIndex.constFind(path);
+        return found == previousIndex.cend() ? nullptr : &previous.identities[*found];
+    };
+    QList<DatabaseManager::FileFacts> facts;
+    QList<qsizetype> indexes;
+    for (qsizetype index = 0; index < listing.files.size(); ++index) {
+        const FileIdentity* before = previousIdentity(index);
+        if (!before || *before == listing.identities[index] || !known.contains(listing.files[index]))
+            continue;
+        const std::optional<Screenshot> row = m_store.fetchByPath(listing.files[index]);
+        if (!row)
+            continue;
+        Screenshot record = *row;
+        record.fileSize = listing.identities[index].size;
+        record.dateCreated = fileCreationDate(record.filePath);
+        record.ocrText.reset();
+        facts.append({record.id, listing.identities[index], record.dateCreated, true});
+        indexes.append(index);
+        changes.changed.append(std::move(record));
+    }
+    if (facts.isEmpty() || m_store.recordFileFacts(facts))
+        return;
+    // The next walk sees the same change again and tries again.
+    changes.changed.clear();
+    changes.isStoreBehind = true;
+    for (const qsizetype index : std::as_const(indexes))
+        listing.identities[index] = *previousIdentity(index);
+}
+
 // A path the store still holds (a row left behind) keeps its row, and takes
 // the frontmost application only when it recorded none.
 void ChangeScanner::addNewFiles(Changes& changes, const QList<qsizetype>& fresh,
@@ -281,10 +325,14 @@ void ChangeScanner::addNewFiles(Changes& changes, const QList<qsizetype>& fresh,
     if (fresh.isEmpty())
         return;
     QList<Screenshot> records;
+    QList<FileIdentity> identities;
     records.reserve(fresh.size());
-    for (const qsizetype index : fresh)
+    identities.reserve(fresh.size());
+    for (const qsizetype index : fresh) {
         records.append(Screenshot(changes.listing.files[index], QUuid::createUuid(), sourceApp));
-    if (std::optional<QList<Screenshot>> stored = m_store.addFiles(records))
+        identities.append(changes.listing.identities[index]);
+    }
+    if (std::optional<QList<Screenshot>> stored = m_store.addFiles(records, identities))
         changes.added = std::move(*stored);
     else
         changes.isStoreBehind = true; // unknown until stored: the next walk finds them again
@@ -310,6 +358,8 @@ void ChangeScanner::walkEnded(const QString& folder, quint64 generation, quint64
         reportSkipped(changes.listing.skippedNames);
         if (!changes.renamed.isEmpty())
             m_host.applyRenames(changes.renamed);
+        if (!changes.changed.isEmpty())
+            m_host.applyChangedFiles(changes.changed);
         if (!changes.deleted.isEmpty() || !changes.added.isEmpty())
             m_host.applyScanChanges(changes.deleted, changes.added);
     }

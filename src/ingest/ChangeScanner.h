@@ -31,7 +31,9 @@ class SerialQueue;
 // A file that vanished under one name and appeared under another with the
 // same device and inode between two listings was renamed or moved: its row
 // takes the new path (keeping id, analysis, tags and notes) instead of the
-// new name getting a row of its own. New files get their rows during the
+// new name getting a row of its own. A known name whose file changed between
+// two listings (saved again, in place or over it) has its row take the new
+// size and date, and is read again. New files get their rows during the
 // walk; when the store cannot take them, they stay unknown and the next
 // check walks again.
 class ChangeScanner
@@ -61,6 +63,9 @@ public:
         virtual void applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added) = 0;
         // Files renamed or moved inside the folder; their rows have the new paths.
         virtual void applyRenames(const QList<Rename>& renames) = 0;
+        // Files saved again under their names, as their rows now are (new
+        // size and date, text to be read again).
+        virtual void applyChangedFiles(const QList<Screenshot>& changed) = 0;
         // A walk's changes, if any, have been applied.
         virtual void walkFinished() {}
         virtual QObject* context() = 0;
@@ -124,6 +129,7 @@ private:
         QSet<QString> deleted;
         QList<Screenshot> added;
         QList<Rename> renamed;
+        QList<Screenshot> changed;
         // What the next walk compares identities with.
         FolderWalker::Result listing;
         // New files or renames the store did not take: tried again next tick.
@@ -140,6 +146,8 @@ private:
     // Moves each renamed file's row to its new path, out of `fresh` and the deletions.
     void followRenames(Changes& changes, const FolderWalker::Result& previous, QList<qsizetype>& fresh);
     void addNewFiles(Changes& changes, const QList<qsizetype>& fresh, const std::optional<QString>& sourceApp);
+    // Gives the rows of files saved again since `previous` their new facts.
+    void followChangedFiles(Changes& changes, const FolderWalker::Result& previous, const QSet<QString>& known);
     // The folders to take change notices from.
     void watch(const QStringList& directories);
     void reportSkipped(const QStringList& names);

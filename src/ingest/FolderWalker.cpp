@@ -9,6 +9,7 @@
 #include <optional>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -25,48 +26,33 @@ enum class EntryKind { directory, regularFile, other };
 struct Entry
 {
     EntryKind kind = EntryKind::other;
-    FolderWalker::FileIdentity identity;
+    FileIdentity identity; // of a regular file
 };
 
-// A symbolic link counts as the regular file it leads to; a link to a folder
-// is never followed (a link back up the tree would list files twice or never
-// end).
-EntryKind linkTargetKind(const QString& path)
+qint64 milliseconds(const timespec& time)
 {
-    struct stat info
-    {};
-    if (stat(QFile::encodeName(path).constData(), &info) != 0)
-        return EntryKind::other;
-    return S_ISREG(info.st_mode) ? EntryKind::regularFile : EntryKind::other;
+    return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1'000'000;
 }
 
-// The entry's kind and identity. Most file systems report both with the
-// name; the others cost one lstat.
-Entry entryOf(const dirent& entry, quint64 device, const QString& path)
+// The entry as a stat of it inside `directory` tells: a symbolic link counts
+// as the regular file it leads to (under the link's own device and inode), a
+// link to a folder is never followed (a link back up the tree would list
+// files twice or never end).
+Entry statedEntry(int directory, const char* name)
 {
-    const FolderWalker::FileIdentity identity{device, quint64(entry.d_ino)};
-    switch (entry.d_type) {
-    case DT_DIR:
-        return {EntryKind::directory, identity};
-    case DT_REG:
-        return {EntryKind::regularFile, identity};
-    case DT_LNK:
-        return {linkTargetKind(path), identity};
-    case DT_UNKNOWN:
-        break;
-    default:
-        return {EntryKind::other, identity};
-    }
-    struct stat info
+    struct stat own
     {};
-    if (lstat(QFile::encodeName(path).constData(), &info) != 0)
+    if (::fstatat(directory, name, &own, AT_SYMLINK_NOFOLLOW) != 0)
         return {};
-    const FolderWalker::FileIdentity stated{quint64(info.st_dev), quint64(info.st_ino)};
-    if (S_ISDIR(info.st_mode))
-        return {EntryKind::directory, stated};
-    if (S_ISLNK(info.st_mode))
-        return {linkTargetKind(path), stated};
-    return {S_ISREG(info.st_mode) ? EntryKind::regularFile : EntryKind::other, stated};
+    if (S_ISDIR(own.st_mode))
+        return {EntryKind::directory, {}};
+    struct stat content = own;
+    if (S_ISLNK(own.st_mode) && ::fstatat(directory, name, &content, 0) != 0)
+        return {};
+    if (!S_ISREG(content.st_mode))
+        return {};
+    return {EntryKind::regularFile,
+            {quint64(own.st_dev), quint64(own.st_ino), qint64(content.st_size), milliseconds(content.st_mtim)}};
 }
 
 // The name as text when it names the entry exactly: decoding must give back
@@ -100,6 +86,12 @@ QString readableName(const char* raw)
 }
 } // namespace
 
+bool FolderWalker::Result::isInUnreadableFolder(const QString& path) const
+{
+    return std::any_of(unreadable.cbegin(), unreadable.cend(),
+                       [&path](const QString& folder) { return isInside(path, folder); });
+}
+
 FolderWalker::Result FolderWalker::walk(const QString& folder, const QStringList& extensions)
 {
     Result result;
@@ -117,9 +109,7 @@ FolderWalker::Result FolderWalker::walk(const QString& folder, const QStringList
             continue;
         }
         result.directories.append(directory);
-        struct stat folderInfo
-        {};
-        const quint64 device = fstat(dirfd(handle.get()), &folderInfo) == 0 ? quint64(folderInfo.st_dev) : 0;
+        const int descriptor = dirfd(handle.get());
         const QString prefix = directory == u"/" ? directory : directory + u'/';
         QStringList subdirectories;
         while (const dirent* entry = readdir(handle.get())) {
@@ -130,10 +120,19 @@ FolderWalker::Result FolderWalker::walk(const QString& folder, const QStringList
                 result.skippedNames.append(prefix + readableName(entry->d_name));
                 continue;
             }
-            const Entry found = entryOf(*entry, device, prefix + *name);
+            if (entry->d_type == DT_DIR) {
+                subdirectories.append(prefix + *name);
+                continue;
+            }
+            // Only what may be listed costs a stat (a name of unknown kind
+            // may be a folder).
+            const bool listable = extensions.contains(pathExtension(*name).toLower());
+            if (!listable && entry->d_type != DT_UNKNOWN)
+                continue;
+            const Entry found = statedEntry(descriptor, entry->d_name);
             if (found.kind == EntryKind::directory) {
                 subdirectories.append(prefix + *name);
-            } else if (found.kind == EntryKind::regularFile && extensions.contains(pathExtension(*name).toLower())) {
+            } else if (found.kind == EntryKind::regularFile && listable) {
                 result.files.append(prefix + *name);
                 result.identities.append(found.identity);
             }

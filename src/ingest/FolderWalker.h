@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QHashFunctions>
+#include "core/FileIdentity.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -17,22 +18,13 @@
 class FolderWalker
 {
 public:
-    // Which file a name holds: the same pair under a new name is the same
-    // file, renamed or moved (for a link, the link's own).
-    struct FileIdentity
-    {
-        quint64 device = 0;
-        quint64 inode = 0;
-
-        bool operator==(const FileIdentity&) const = default;
-    };
-
     struct Result
     {
         // The folder's text, "/", then the path below it: the form the store
         // and the monitor's known paths use.
         QStringList files;
-        // Of each file, in the same order.
+        // Of each file, in the same order: what tells a renamed file from a
+        // new one, and a file saved again from an unchanged one.
         QList<FileIdentity> identities;
         // The folder itself and every sub-folder entered, for change notices.
         QStringList directories;
@@ -42,12 +34,11 @@ public:
         // Entries left out for their names, as readable text (bytes that are
         // not UTF-8 written as \xNN).
         QStringList skippedNames;
+
+        // Whether `path` lies in a folder that could not be read: what is
+        // there is unknown, not gone.
+        bool isInUnreadableFolder(const QString& path) const;
     };
 
     static Result walk(const QString& folder, const QStringList& extensions);
 };
-
-inline size_t qHash(const FolderWalker::FileIdentity& identity, size_t seed = 0) noexcept
-{
-    return qHashMulti(seed, identity.device, identity.inode);
-}

@@ -7,10 +7,12 @@
 #include "core/Logger.h"
 #include "core/PathUtils.h"
 #include "core/SerialQueue.h"
+#include "core/Uuid.h"
 #include "ingest/FolderWalker.h"
 #include "ingest/SupportedFiles.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QThread>
 
 #include <algorithm>
@@ -110,7 +112,8 @@ void LibraryLoader::run(const QString& folder, quint64 generation)
     addPaths(known, loaded);
 
     FolderWalker::Result walk = FolderWalker::walk(folder, SupportedFiles::extensions());
-    const std::optional<QList<Screenshot>> imported = importNewFiles(folder, generation, walk.files, known);
+    QList<Screenshot> refreshed = followFilesOnDisk(folder, loaded, walk, known);
+    const std::optional<QList<Screenshot>> imported = importNewFiles(folder, generation, walk, known);
     if (isAbandoned(generation))
         return;
     QList<Screenshot> found = imported.value_or(QList<Screenshot>());
@@ -134,6 +137,7 @@ void LibraryLoader::run(const QString& folder, quint64 generation)
     Outcome outcome{.folder = folder,
                     .generation = generation,
                     .found = std::move(found),
+                    .refreshed = std::move(refreshed),
                     .known = std::move(known),
                     .needProcessing = std::move(need),
                     .raiseBlocking = raiseBlocking,
@@ -212,20 +216,114 @@ void LibraryLoader::publishRows(const QString& folder, quint64 generation, const
     });
 }
 
+QList<Screenshot> LibraryLoader::followFilesOnDisk(const QString& folder, QList<Screenshot>& loaded,
+                                                   const FolderWalker::Result& walk, QSet<QString>& known)
+{
+    const Recorded recorded = m_store.recordedIdentities(folder);
+    Gone gone;
+    QList<Screenshot> refreshed = recordFileFacts(loaded, walk, recorded, gone);
+    if (!gone.isEmpty())
+        refreshed += followRenamesWhileClosed(folder, loaded, walk, recorded, gone, known);
+    return refreshed;
+}
+
+QList<Screenshot> LibraryLoader::recordFileFacts(QList<Screenshot>& loaded, const FolderWalker::Result& walk,
+                                                 const Recorded& recorded, Gone& gone)
+{
+    QHash<QString, qsizetype> listed;
+    listed.reserve(walk.files.size());
+    for (qsizetype i = 0; i < walk.files.size(); ++i)
+        listed.insert(walk.files[i], i);
+    QList<DatabaseManager::FileFacts> facts;
+    QList<qsizetype> factIndexes; // into loaded, one per fact
+    for (qsizetype i = 0; i < loaded.size(); ++i) {
+        const Screenshot& record = loaded[i];
+        const auto found = recorded.constFind(record.id);
+        const std::optional<FileIdentity> before =
+            found == recorded.cend() ? std::nullopt : std::optional<FileIdentity>(*found);
+        const auto at = listed.constFind(record.filePath);
+        if (at == listed.cend()) {
+            if (before && !walk.isInUnreadableFolder(record.filePath))
+                gone.insert({before->device, before->inode}, i);
+            continue;
+        }
+        const FileIdentity& now = walk.identities[*at];
+        if (before == now)
+            continue;
+        // Never recorded: recorded now. Recorded otherwise: saved again.
+        const bool savedAgain = before.has_value();
+        facts.append(
+            {record.id, now, savedAgain ? std::optional(fileCreationDate(record.filePath)) : std::nullopt, savedAgain});
+        factIndexes.append(i);
+    }
+
+    QList<Screenshot> refreshed;
+    if (!m_store.recordFileFacts(facts))
+        return refreshed;
+    int savedAgain = 0;
+    for (qsizetype k = 0; k < facts.size(); ++k) {
+        Screenshot& record = loaded[factIndexes[k]];
+        const bool resized = record.fileSize != facts[k].identity.size;
+        record.fileSize = facts[k].identity.size;
+        if (facts[k].needsAnalysis) {
+            record.dateCreated = *facts[k].dateCreated;
+            record.ocrText.reset();
+            ++savedAgain;
+        }
+        if (resized || facts[k].needsAnalysis)
+            refreshed.append(record);
+    }
+    if (savedAgain > 0)
+        Console::printLine(u"🔄 %1 screenshots were saved again since the last look"_s.arg(savedAgain));
+    return refreshed;
+}
+
+QList<Screenshot> LibraryLoader::followRenamesWhileClosed(const QString& folder, QList<Screenshot>& loaded,
+                                                          const FolderWalker::Result& walk, const Recorded& recorded,
+                                                          Gone& gone, QSet<QString>& known)
+{
+    QList<Screenshot> renamed;
+    for (qsizetype i = 0; i < walk.files.size(); ++i) {
+        const QString& path = walk.files[i];
+        const FileIdentity& now = walk.identities[i];
+        if (known.contains(path) || !isInside(path, folder))
+            continue;
+        const auto match = gone.constFind({now.device, now.inode});
+        if (match == gone.cend() || recorded.value(loaded[*match].id) != now)
+            continue; // the same inode holding another file: a new one
+        Screenshot& record = loaded[*match];
+        if (!m_store.updateFilePath(path, uuidText(record.id)))
+            continue; // the new name gets a row of its own; the old row waits
+        known.remove(record.filePath);
+        known.insert(path);
+        record.filePath = path;
+        record.filename = lastPathComponent(path).toString();
+        renamed.append(record);
+        gone.erase(match);
+    }
+    if (!renamed.isEmpty())
+        Console::printLine(u"🔄 Found %1 renamed or moved files since the last look"_s.arg(renamed.size()));
+    return renamed;
+}
+
 // The files of the walk that no loaded row covers. A path the store holds
 // after all keeps its row (id, analysis, user data); every other one becomes
 // a new record. All are written in large transactions.
 std::optional<QList<Screenshot>> LibraryLoader::importNewFiles(const QString& folder, quint64 generation,
-                                                               const QStringList& files, QSet<QString>& known)
+                                                               const FolderWalker::Result& walk, QSet<QString>& known)
 {
     QList<Screenshot> candidates;
-    for (const QString& path : files) {
+    QList<FileIdentity> identities;
+    for (qsizetype i = 0; i < walk.files.size(); ++i) {
         if (isAbandoned(generation))
             break;
-        if (!known.contains(path) && isInside(path, folder))
+        const QString& path = walk.files[i];
+        if (!known.contains(path) && isInside(path, folder)) {
             candidates.append(Screenshot(path, QUuid::createUuid()));
+            identities.append(walk.identities[i]);
+        }
     }
-    std::optional<QList<Screenshot>> stored = m_store.addFiles(candidates);
+    std::optional<QList<Screenshot>> stored = m_store.addFiles(candidates, identities);
     if (stored)
         addPaths(known, *stored);
     return stored;

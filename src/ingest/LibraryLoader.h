@@ -3,6 +3,7 @@
 #include "core/Screenshot.h"
 #include "ingest/FolderWalker.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -20,6 +21,12 @@ class SerialQueue;
 // hand-over of every file that still lacks analysis. Its results reach the
 // host on the GUI thread, and only while the folder and generation they were
 // loaded for are current.
+//
+// The walk is held against what each row recorded of its file: a row whose
+// file is gone takes the path of a new file with the same device, inode, size
+// and modification time (renamed or moved while the program was not
+// running); a row whose file was saved again takes its new size and date and
+// is read again; a row that recorded nothing yet records its file.
 class LibraryLoader
 {
 public:
@@ -32,6 +39,8 @@ public:
         QString folder;
         quint64 generation = 0;
         QList<Screenshot> found;
+        // Loaded rows whose path, size, date or analysis changed with the walk.
+        QList<Screenshot> refreshed;
         QSet<QString> known;
         QList<Screenshot> needProcessing;
         bool raiseBlocking = false;
@@ -74,10 +83,27 @@ private:
     QList<Screenshot> loadStoredRows(const QString& folder, quint64 generation);
     void publishRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
                      const QSet<QString>& paths, int total);
+    // What each row recorded of its file, by id (DatabaseManager::recordedIdentities).
+    using Recorded = QHash<QUuid, FileIdentity>;
+    // Loaded rows whose file is not in the walk (index into the loaded
+    // rows), by the device and inode they recorded.
+    using Gone = QHash<std::pair<quint64, quint64>, qsizetype>;
+
+    // Brings `loaded` and `known` in line with the walk (see the class
+    // comment); the records it changed.
+    QList<Screenshot> followFilesOnDisk(const QString& folder, QList<Screenshot>& loaded,
+                                        const FolderWalker::Result& walk, QSet<QString>& known);
+    // Records what the walk found of each loaded row's file; rows whose file
+    // is gone go to `gone`.
+    QList<Screenshot> recordFileFacts(QList<Screenshot>& loaded, const FolderWalker::Result& walk,
+                                      const Recorded& recorded, Gone& gone);
+    QList<Screenshot> followRenamesWhileClosed(const QString& folder, QList<Screenshot>& loaded,
+                                               const FolderWalker::Result& walk, const Recorded& recorded, Gone& gone,
+                                               QSet<QString>& known);
     // The walk's files that no loaded row covers, as stored; nothing when the
     // store could not take them.
-    std::optional<QList<Screenshot>> importNewFiles(const QString& folder, quint64 generation, const QStringList& files,
-                                                    QSet<QString>& known);
+    std::optional<QList<Screenshot>> importNewFiles(const QString& folder, quint64 generation,
+                                                    const FolderWalker::Result& walk, QSet<QString>& known);
 
     Host& m_host;
     DatabaseManager& m_store;

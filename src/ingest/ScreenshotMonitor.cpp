@@ -335,6 +335,8 @@ void ScreenshotMonitor::finishLibraryLoad(const LibraryLoader::Outcome& outcome)
     assertGuiThread();
     if (!isCurrent(outcome.folder, outcome.generation))
         return;
+    if (!outcome.refreshed.isEmpty())
+        replaceListed(outcome.refreshed);
     if (!outcome.found.isEmpty())
         listNewestFirst(outcome.found);
     m_knownFiles = outcome.known;
@@ -466,6 +468,30 @@ void ScreenshotMonitor::applyRenames(const QList<ChangeScanner::Rename>& renames
     }
     setScreenshots(std::move(updated));
     startBatchProcessing(unanalysed, m_monitoredPath);
+}
+
+// Their rows took the new facts already; each is analysed again.
+void ScreenshotMonitor::applyChangedFiles(const QList<Screenshot>& changed)
+{
+    assertGuiThread();
+    Console::printLine(u"🔄 Detected %1 files saved again"_s.arg(changed.size()));
+    replaceListed(changed);
+    startBatchProcessing(changed, m_monitoredPath);
+}
+
+void ScreenshotMonitor::replaceListed(const QList<Screenshot>& records)
+{
+    QHash<QUuid, const Screenshot*> byId;
+    for (const Screenshot& record : records)
+        byId.insert(record.id, &record);
+    QList<Screenshot> updated = m_screenshots;
+    for (Screenshot& screenshot : updated)
+        if (const Screenshot* record = byId.value(screenshot.id))
+            screenshot = *record;
+    // A file saved again may have a new date.
+    if (!std::is_sorted(updated.begin(), updated.end(), isNewer))
+        std::stable_sort(updated.begin(), updated.end(), isNewer);
+    setScreenshots(std::move(updated));
 }
 
 // Puts `added` ahead of the list and orders the whole newest first; among

@@ -228,6 +228,7 @@ private:
     void finishLibraryLoad(const LibraryLoader::Outcome& outcome) override;
     void applyScanChanges(const QSet<QString>& deleted, const QList<Screenshot>& added) override;
     void applyRenames(const QList<ChangeScanner::Rename>& renames) override;
+    void applyChangedFiles(const QList<Screenshot>& changed) override;
     void walkFinished() override { Q_EMIT scanFinished(); }
     QObject* context() override { return this; }
 
@@ -241,6 +242,8 @@ private:
     void assignMonitoredPath(const QString& path);
     void resetProgressState();
     void listNewestFirst(QList<Screenshot> added);
+    // Puts each record in the place of the listed one with its id.
+    void replaceListed(const QList<Screenshot>& records);
 
     Settings& m_settings;
     AppEvents& m_events;

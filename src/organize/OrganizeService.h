@@ -198,6 +198,7 @@ private:
     void moveOne(MoveRun& run, const FileMoveOperation& entry, int index);
     bool undoOne(const UndoOperation& operation, int position, int count, ScreenshotMonitor::FileChanges& changes);
     void removeEmptyLayoutFolders(const UndoData& undoData);
+    void keepUndoFileInStep(const UndoData& entryBefore, const UndoData& entryNow);
     bool entriesLieInside(const QList<HistoryOperation>& entries, const QString& monitoredFolder) const;
     bool writeHistory(const OrganizationHistory& history);
     bool recordUndoUnderWay(const UndoData& undoData);

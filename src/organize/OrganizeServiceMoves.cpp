@@ -282,6 +282,20 @@ bool OrganizeService::undoOne(const UndoOperation& operation, int position, int 
     return restoredLine();
 }
 
+// The undo file describes the latest run. While that run's history entry
+// is rewritten, the file is rewritten with it: left as it was, the next
+// start would take the run for an interrupted one and record its files a
+// second time.
+void OrganizeService::keepUndoFileInStep(const UndoData& entryBefore, const UndoData& entryNow)
+{
+    if (loadUndoData() != entryBefore)
+        return;
+    if (entryNow.operations.isEmpty())
+        clearUndoData();
+    else
+        saveUndoData(entryNow);
+}
+
 bool OrganizeService::entriesLieInside(const QList<HistoryOperation>& entries, const QString& monitoredFolder) const
 {
     for (const HistoryOperation& entry : entries) {
@@ -327,9 +341,11 @@ bool OrganizeService::undoOperation(const QUuid& id, const QString& monitoredFol
         QList<UndoOperation> remaining;
         if (!undo(newest.undoData, &remaining)) {
             // A retry carries on with what is still to undo.
+            const UndoData before = newest.undoData;
             newest.undoData.operations = remaining;
             newest.moveCount = remaining.size();
             saveHistory(history);
+            keepUndoFileInStep(before, newest.undoData);
             Console::printLine(u"❌ ORGANIZE: Cascade undo stopped at operation "_s + QString::number(step));
             return false;
         }

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -86,11 +87,19 @@ std::optional<OrganizeService::HistoryOperation> OrganizeService::recoverInterru
 
     Console::printLine(u"🩹 ORGANIZE: Recovering an interrupted run of "_s +
                        QString::number(journal->operations.size()) + u" planned moves"_s);
+    // Moves an entry already holds are undone from that entry; a second
+    // entry for them would undo them twice.
+    QSet<std::pair<QString, QString>> recorded;
+    for (const HistoryOperation& entry : std::as_const(history.operations))
+        for (const UndoOperation& operation : entry.undoData.operations)
+            recorded.insert({operation.screenshotId, operation.newPath});
     QList<UndoOperation> moved;
     ScreenshotMonitor::FileChanges changes;
     int rowsFollowed = 0;
     for (const UndoOperation& operation : journal->operations) {
         removeStagedCopies(m_fileOps, operation.newPath);
+        if (recorded.contains({operation.screenshotId, operation.newPath}))
+            continue;
         // Only a file the disk shows moved (and nothing back at its old
         // place) is the run's; the rest never moved.
         if (!SafeFile::stampOf(operation.newPath) || SafeFile::isTaken(operation.originalPath))

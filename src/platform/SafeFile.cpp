@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringList>
 #include <QUuid>
 
 #include <array>
@@ -380,6 +381,11 @@ Outcome moveNoReplace(const QString& from, const QString& to)
 
 Outcome copyThenRemove(const QString& from, const QString& to)
 {
+    return copyThenRemoveWith(from, to, syncFolderOf);
+}
+
+Outcome copyThenRemoveWith(const QString& from, const QString& to, const FolderSync& syncFolder)
+{
     QString error;
     std::optional<OpenedFile> source = openRegular(from, &error);
     if (!source)
@@ -393,16 +399,18 @@ Outcome copyThenRemove(const QString& from, const QString& to)
         ::unlink(native(*staged).constData());
         return placed;
     }
-    // The copy must be on disk before the only other copy goes.
-    if (Outcome synced = syncFolderOf(to); !synced)
-        return synced;
-    // From here the file is at its new place: the move counts as done, and
-    // what is left of the old place is only reported.
+    // From here the file is at its new place, its bytes on disk: the move
+    // counts as done, and whatever cannot be finished is only reported. A
+    // failure to flush the new name leaves no reason to keep a second copy
+    // that no row and no undo record would know of.
+    QStringList unfinished;
+    if (Outcome synced = syncFolder(to); !synced)
+        unfinished.append(synced.error);
     if (::unlink(native(from).constData()) != 0 && ::unlink(native(from).constData()) != 0)
-        return Outcome::doneWithWarning(failure(u"Copied, but could not remove the original"_s, from).error);
-    if (Outcome synced = syncFolderOf(from); !synced)
-        return Outcome::doneWithWarning(synced.error);
-    return Outcome::done();
+        unfinished.append(failure(u"Copied, but could not remove the original"_s, from).error);
+    else if (Outcome synced = syncFolder(from); !synced)
+        unfinished.append(synced.error);
+    return unfinished.isEmpty() ? Outcome::done() : Outcome::doneWithWarning(unfinished.join(u"; "_s));
 }
 
 std::optional<FileHandle> createExclusive(const QString& path, QString* error)

@@ -136,11 +136,16 @@ private:
 // or dangling link there makes the move fail and both stay as they were.
 // Across file systems the file is copied (mode and times kept, synced to
 // disk) before the source is removed; once the copy is in place the move is
-// done, and a source that cannot be removed is named in the warning.
+// done, and what could not be finished after that (flushing a folder entry,
+// removing the source) is named in the warning.
 Outcome moveNoReplace(const QString& from, const QString& to);
 
 // The cross-file-system path of moveNoReplace, usable on one file system too.
 Outcome copyThenRemove(const QString& from, const QString& to);
+// The same, with the step that flushes a folder entry to disk given (a seam
+// for tests: the real one is syncFolderOf).
+using FolderSync = std::function<Outcome(const QString& path)>;
+Outcome copyThenRemoveWith(const QString& from, const QString& to, const FolderSync& syncFolder);
 
 // Creates a new file for writing; fails when anything is at `path`.
 std::optional<FileHandle> createExclusive(const QString& path, QString* error = nullptr);

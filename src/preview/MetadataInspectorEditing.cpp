@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 using namespace InspectorPieces;
@@ -62,6 +63,11 @@ QWidget* MetadataInspectorView::makeCustomTagsSection()
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
     stack->addWidget(makeTagInputRow(inputStack));
+    m_tagProblem = makeTextLabel(u"Tags can be at most 32,767 characters long."_s, PremiumTheme::systemFont(11),
+                                 tint(SystemColor::red, 1), inputStack);
+    m_tagProblem->setContentsMargins(2, 6, 2, 2);
+    m_tagProblem->hide();
+    stack->addWidget(m_tagProblem);
 
     RoundedBackground listBackground{8, QColor::fromRgbF(0.12f, 0.10f, 0.08f), orange(0.3), 1,
                                      RoundedBackground::Shadow{black(0.4), 8, QPointF(0, 4)}};
@@ -89,6 +95,9 @@ QWidget* MetadataInspectorView::makeTagInputRow(QWidget* parent)
     m_tagField->setObjectName(u"tagField"_s);
     m_tagField->setPlaceholderText(u"Add tag…"_s);
     m_tagField->setFrame(false);
+    // A line edit cuts its text at 32,767 characters without a word; the
+    // field takes it all, so that addTag() can refuse a longer tag instead.
+    m_tagField->setMaxLength(std::numeric_limits<int>::max());
     m_tagField->setFont(PremiumTheme::systemFont(12));
     QPalette palette = m_tagField->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
@@ -222,7 +231,13 @@ QStringList MetadataInspectorView::tagSuggestions() const
 
 void MetadataInspectorView::tagInputChanged()
 {
+    m_tagProblem->hide();
     setShowAutoComplete(!tagSuggestions().isEmpty());
+}
+
+QString MetadataInspectorView::tagProblem() const
+{
+    return m_tagProblem->isHidden() ? QString() : m_tagProblem->text();
 }
 
 void MetadataInspectorView::setShowAutoComplete(bool show)
@@ -264,6 +279,12 @@ void MetadataInspectorView::addTag()
     if (!m_screenshot)
         return;
     const QString tag = m_tagField->text().trimmed();
+    if (tag.size() > maxTagLength) {
+        // Kept in the field, so that nothing typed is lost.
+        setShowAutoComplete(false);
+        m_tagProblem->show();
+        return;
+    }
     const bool adds = !tag.isEmpty() && !m_customTags.contains(tag);
     if (adds)
         m_customTags.append(tag);

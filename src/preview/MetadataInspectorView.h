@@ -49,6 +49,8 @@ public:
     using UpdateCallback = std::function<void(const Screenshot&)>;
 
     static constexpr std::chrono::milliseconds noteSaveDelay{500};
+    // The longest tag taken; a longer one is refused, never cut.
+    static constexpr qsizetype maxTagLength = 32767;
     static constexpr std::chrono::milliseconds copiedResetDelay{2000};
 
     MetadataInspectorView(DatabaseManager& database, ScreenshotMonitor& monitor, QWidget* parent = nullptr);
@@ -75,6 +77,8 @@ public:
     const QStringList& allExistingTags() const { return m_allExistingTags; }
     bool isCopied() const { return m_isCopied; }
     bool hasSaveError() const { return m_saveFailed; }
+    // Why the typed tag was not added, while it is shown; empty otherwise.
+    QString tagProblem() const;
     // Up to five stored tags starting with the typed text (any case), in
     // stored order, leaving out those the screenshot already has.
     QStringList tagSuggestions() const;
@@ -189,6 +193,7 @@ private:
     FlowLayout* m_customTagFlow = nullptr;
     QWidget* m_customTagChips = nullptr;
     QLineEdit* m_tagField = nullptr;
+    QLabel* m_tagProblem = nullptr;
     QWidget* m_suggestionList = nullptr;
     QBoxLayout* m_suggestionRows = nullptr;
     QTextEdit* m_notesEditor = nullptr;

@@ -102,6 +102,7 @@ CompressionJournal::Recovery CompressionJournal::recover(DatabaseManager& store)
     for (const Entry& entry : *entries)
         if (!settle(store, entry, recovery))
             unsettled.append(entry);
+    recovery.unsettled = int(unsettled.size());
     if (unsettled.isEmpty()) {
         clear();
         Console::printLine(u"   ✅ Every image is one file with its library entry"_s);
@@ -124,10 +125,13 @@ bool CompressionJournal::settle(DatabaseManager& store, const Entry& entry, Reco
 
     if (rendition && !image) {
         // The image went at the end of the run: the rendition is the file now.
-        if (!rowOnRendition && !store.updateFilePath(entry.renditionPath, id))
+        // The path update also gives the row the rendition's size, where the
+        // run was cut short before it did.
+        if (!store.updateFilePath(entry.renditionPath, id))
             return false;
         if (!rowOnRendition)
             recovery.moved.append({entry.imagePath, entry.renditionPath});
+        ++recovery.finished;
         return true;
     }
     if (!image)
@@ -138,15 +142,18 @@ bool CompressionJournal::settle(DatabaseManager& store, const Entry& entry, Reco
         return true;
     }
     // Rolled back: the row goes back to the image before the rendition goes,
-    // so that no row ever names a file that is not there.
-    if (!rowPointsAt(store, entry.imagePath, id)) {
-        if (!store.updateFilePath(entry.imagePath, id)) {
-            Console::printLine(u"   ⚠️ Kept %1 and %2: the library could not be pointed back at the image"_s.arg(
-                nameOf(entry.imagePath), nameOf(entry.renditionPath)));
-            return false;
-        }
-        recovery.moved.append({entry.renditionPath, entry.imagePath});
+    // so that no row ever names a file that is not there; with the path it
+    // takes back the image's size, which the run had replaced by the
+    // rendition's.
+    const bool rowOnImage = rowPointsAt(store, entry.imagePath, id);
+    if (!store.updateFilePath(entry.imagePath, id)) {
+        Console::printLine(u"   ⚠️ Kept %1 and %2: the library could not be pointed back at the image"_s.arg(
+            nameOf(entry.imagePath), nameOf(entry.renditionPath)));
+        return false;
     }
+    if (!rowOnImage)
+        recovery.moved.append({entry.renditionPath, entry.imagePath});
+    ++recovery.undone;
     if (!rendition)
         return true;
     if (const SafeFile::Outcome removed = m_fileOps.remove(entry.renditionPath); !removed)

@@ -30,12 +30,17 @@ public:
         bool operator==(const Entry&) const = default;
     };
 
-    // What recovering did, for the monitor's list.
+    // What recovering did, for the monitor's list and the person.
     struct Recovery
     {
         QList<std::pair<QString, QString>> moved; // rows that moved from, to
         QStringList removed;                      // files removed, their rows gone with them
         QStringList kept;                         // images still beside their renditions
+        int finished = 0;                         // images now their renditions
+        int undone = 0;                           // images back as they were
+        int unsettled = 0;                        // entries left for the next start
+
+        bool isEmpty() const { return finished == 0 && undone == 0 && kept.isEmpty() && unsettled == 0; }
     };
 
     // An empty path keeps no journal (and recovers nothing).
@@ -52,6 +57,8 @@ public:
 
     // Finishes or rolls back each entry of an unfinished run as the disk and
     // the store have it now; keeps in the file what could not be settled.
+    // The row of each image settled describes the file that stays (its path,
+    // size and identity), whatever the run had written into it.
     Recovery recover(DatabaseManager& store) const;
 
 private:

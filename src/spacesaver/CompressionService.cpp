@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -124,6 +125,18 @@ CompressionJournal CompressionService::journal() const
 CompressionJournal::Recovery CompressionService::recoverInterruptedRun() const
 {
     return journal().recover(m_store);
+}
+
+void CompressionService::settleAtStart()
+{
+    CompressionJournal::Recovery settled = recoverInterruptedRun();
+    if (!settled.isEmpty())
+        m_settledAtStart = std::move(settled);
+}
+
+std::optional<CompressionJournal::Recovery> CompressionService::takeSettledAtStart()
+{
+    return std::exchange(m_settledAtStart, std::nullopt);
 }
 
 QString CompressionService::renditionPath(const QString& imagePath, const QString& extension)

@@ -179,6 +179,12 @@ public:
     // At start, and before every run: finishes or rolls back what a run cut
     // short (or a rollback that failed) left behind. What it changed.
     CompressionJournal::Recovery recoverInterruptedRun() const;
+    // recoverInterruptedRun() at the application's start, keeping what it
+    // settled for the space saver screen to tell once.
+    void settleAtStart();
+    // What the start settled: nothing when nothing was left unfinished, and
+    // nothing after the first call.
+    std::optional<CompressionJournal::Recovery> takeSettledAtStart();
 
     // Seams for tests; the defaults are the HEIC writer and the file system.
     void setEncoder(Encoder encoder) { m_encoder = std::move(encoder); }
@@ -202,4 +208,5 @@ private:
     FreeSpace m_freeSpace;
     qint64 m_encodingMemory = defaultEncodingMemory;
     QString m_journalPath;
+    std::optional<CompressionJournal::Recovery> m_settledAtStart;
 };

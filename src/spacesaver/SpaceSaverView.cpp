@@ -10,11 +10,18 @@
 #include "spacesaver/SpaceSaverHeader.h"
 #include "spacesaver/SpaceSaverViewModel.h"
 #include "ui/PremiumTheme.h"
+#include "ui/TextLabel.h"
 
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 SpaceSaverView::SpaceSaverView(CompressionService& service, ScreenshotMonitor& monitor, QWidget* parent)
     : QWidget(parent)
@@ -50,6 +57,7 @@ QWidget* SpaceSaverView::contentColumn()
     m_options = new CompressionOptionsSection(*m_viewModel);
     m_actions = new SpaceSaverActions(*m_viewModel);
     column->addWidget(new SpaceSaverHeader);
+    column->addWidget(settledRunNotice(content));
     column->addWidget(m_dashboard);
     column->addWidget(m_breakdown);
     column->addWidget(m_options);
@@ -58,8 +66,33 @@ QWidget* SpaceSaverView::contentColumn()
     return content;
 }
 
+QWidget* SpaceSaverView::settledRunNotice(QWidget* parent)
+{
+    m_settledRun = new QFrame(parent);
+    m_settledRun->setObjectName(u"settledRunNotice"_s);
+    m_settledRun->setStyleSheet(u"#settledRunNotice { background: rgba(59, 130, 246, 0.14); "
+                                "border: 1px solid rgba(59, 130, 246, 0.45); border-radius: 10px; }"_s);
+    auto* row = new QHBoxLayout(m_settledRun);
+    row->setContentsMargins(14, 10, 10, 10);
+    m_settledRunText = makeTextLabel({}, PremiumTheme::captionFont(), PremiumTheme::textPrimary(), m_settledRun);
+    m_settledRunText->setWordWrap(true);
+    row->addWidget(m_settledRunText, 1);
+    auto* dismiss = new QPushButton(u"Dismiss"_s, m_settledRun);
+    dismiss->setFlat(true);
+    connect(dismiss, &QPushButton::clicked, m_viewModel, &SpaceSaverViewModel::dismissSettledRun);
+    row->addWidget(dismiss);
+    return m_settledRun;
+}
+
+QString SpaceSaverView::settledRunText() const
+{
+    return m_settledRunText->text();
+}
+
 void SpaceSaverView::refresh()
 {
+    m_settledRun->setVisible(m_viewModel->settledRunMessage().has_value());
+    m_settledRunText->setText(m_viewModel->settledRunMessage().value_or(QString()));
     m_options->setVisible(m_viewModel->plan().has_value());
     m_progress->setVisible(m_viewModel->isCompressing());
     m_success->setVisible(m_viewModel->showingSuccess());

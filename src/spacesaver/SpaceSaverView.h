@@ -8,6 +8,7 @@ class CompressionProgressOverlay;
 class CompressionService;
 class CompressionSuccessView;
 class FileTypeBreakdown;
+class QLabel;
 class ScreenshotMonitor;
 class SpaceAnalyticsDashboard;
 class SpaceSaverActions;
@@ -33,6 +34,9 @@ public:
     CompressionProgressOverlay* progressOverlay() const { return m_progress; }
     CompressionSuccessView* successOverlay() const { return m_success; }
     CompressionFailureView* failureOverlay() const { return m_failure; }
+    // The one-time line about a run the start settled, with its Dismiss.
+    QWidget* settledRunNotice() const { return m_settledRun; }
+    QString settledRunText() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -40,6 +44,7 @@ protected:
 
 private:
     QWidget* contentColumn();
+    QWidget* settledRunNotice(QWidget* parent);
     void refresh();
 
     SpaceSaverViewModel* m_viewModel;
@@ -50,4 +55,6 @@ private:
     CompressionProgressOverlay* m_progress = nullptr;
     CompressionSuccessView* m_success = nullptr;
     CompressionFailureView* m_failure = nullptr;
+    QWidget* m_settledRun = nullptr;
+    QLabel* m_settledRunText = nullptr;
 };

@@ -64,7 +64,34 @@ SpaceSaverViewModel::SpaceSaverViewModel(CompressionService& service, Screenshot
     : QObject(parent)
     , m_service(service)
     , m_monitor(monitor)
-{}
+{
+    if (const std::optional<CompressionJournal::Recovery> settled = service.takeSettledAtStart())
+        m_settledRunMessage = settledRunText(*settled);
+}
+
+QString SpaceSaverViewModel::settledRunText(const CompressionJournal::Recovery& settled)
+{
+    const auto count = [](int n, const QString& one, const QString& many) { return n == 1 ? one : many.arg(n); };
+    QStringList parts;
+    if (settled.finished > 0)
+        parts.append(count(settled.finished, u"1 image was replaced by its HEIC version"_s,
+                           u"%1 images were replaced by their HEIC versions"_s));
+    if (settled.undone > 0)
+        parts.append(count(settled.undone, u"1 image was left as it was"_s, u"%1 images were left as they were"_s));
+    if (!settled.kept.isEmpty())
+        parts.append(count(int(settled.kept.size()),
+                           u"1 image changed during the run was kept beside its HEIC version"_s,
+                           u"%1 images changed during the run were kept beside their HEIC versions"_s));
+    if (settled.unsettled > 0)
+        parts.append(count(settled.unsettled, u"1 image is settled at the next start"_s,
+                           u"%1 images are settled at the next start"_s));
+    return u"An unfinished space saver run was settled at start: %1."_s.arg(parts.join(u", "_s));
+}
+
+void SpaceSaverViewModel::dismissSettledRun()
+{
+    assign(m_settledRunMessage, std::optional<QString>());
+}
 
 // Nothing is waited for: work under way finishes on its own, and its results
 // find this object gone.

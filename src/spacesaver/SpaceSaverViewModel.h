@@ -87,6 +87,9 @@ public:
     bool showingSuccess() const { return m_showingSuccess; }
     // Why the last run was undone, until the person has read it.
     const std::optional<QString>& failureMessage() const { return m_failureMessage; }
+    // How the start settled a run cut short (a kill, a power cut), until the
+    // person has read it; told by the first screen only.
+    const std::optional<QString>& settledRunMessage() const { return m_settledRunMessage; }
     const RunSummary& lastRun() const { return m_lastRun; }
     // How many files the current plan left out because a run found their
     // renditions at its quality no smaller (and the files did not change).
@@ -119,10 +122,12 @@ public:
     bool compress();
     void dismissSuccess();
     void dismissFailure();
+    void dismissSettledRun();
 
     // The statistics of a list of records (any thread). Images of
     // `notSmaller` still as they were then count as saving nothing.
     static Statistics statisticsOf(const QList<Screenshot>& screenshots, const NotSmallerFiles& notSmaller = {});
+    static QString settledRunText(const CompressionJournal::Recovery& settled);
 
 signals:
     void changed();
@@ -147,6 +152,7 @@ private:
     CompressionProgress m_progress;
     bool m_showingSuccess = false;
     std::optional<QString> m_failureMessage;
+    std::optional<QString> m_settledRunMessage;
     RunSummary m_lastRun;
     int m_leftOutOfPlan = 0;
     int m_planQuality = 0; // the encoder quality the plan was made for

@@ -102,7 +102,8 @@ protected:
 
 const QStringList oldLayoutColumns{u"id"_s,   u"filename"_s, u"filepath"_s, u"date_created"_s,   u"size_bytes"_s,
                                    u"tags"_s, u"notes"_s,    u"ocr_text"_s, u"embedding_json"_s, u"detected_urls"_s};
-const QStringList addedColumns{u"source_app"_s, u"custom_tags"_s, u"user_notes"_s, u"embedding_model"_s};
+const QStringList addedColumns{u"source_app"_s,  u"custom_tags"_s, u"user_notes"_s,      u"embedding_model"_s,
+                               u"file_device"_s, u"file_inode"_s,  u"file_modified_ms"_s};
 } // namespace
 
 TEST_F(DatabaseManagerTest, FreshStartCreatesFolderFileAndSchemaAndSaysSo)
@@ -529,6 +530,47 @@ TEST_F(DatabaseManagerTest, UserTagsPathUpdatesAndDeletion)
     EXPECT_EQ(m_console.matching(u"Successfully deleted row."_s).size(), 2);
     EXPECT_EQ(db->count(), 2);
     EXPECT_FALSE(db->fetchByPath(u"/y/renamed.png"_s));
+}
+
+// A row removed for a copy that stays hands its user data over in the same
+// transaction: every tag once, both notes, nothing said twice.
+TEST_F(DatabaseManagerTest, ARowRemovedForACopyHandsItsTagsAndNotesToTheCopy)
+{
+    using UserData = DatabaseManager::UserData;
+    const struct
+    {
+        UserData kept, carried, merged;
+    } cases[] = {
+        {{{u"Work"_s}, u"keep"_s},
+         {{u"invoice"_s, u"Work"_s}, u"paid"_s},
+         {{u"Work"_s, u"invoice"_s}, u"keep\n\npaid"_s}},
+        {{{}, std::nullopt}, {{u"a"_s}, u"only there"_s}, {{u"a"_s}, u"only there"_s}},
+        {{{u"a"_s}, u"same"_s}, {{u"a"_s}, u"same"_s}, {{u"a"_s}, u"same"_s}},
+        // Carried once already (a chain of copies): not added again.
+        {{{}, u"mine\n\npaid"_s}, {{}, u"paid"_s}, {{}, u"mine\n\npaid"_s}},
+        {{{}, u"unpaid"_s}, {{}, u"paid"_s}, {{}, u"unpaid\n\npaid"_s}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DatabaseManager::mergedUserData(c.kept, c.carried), c.merged) << c.carried.notes->toStdString();
+
+    auto db = openStore();
+    const Screenshot copy = record(u"/x/(37).png"_s), tagged = record(u"/x/Work/invoice-draft.png"_s);
+    db->upsertMany({copy, tagged});
+    ASSERT_TRUE(db->saveUserData(copy.id, {u"Work"_s}, std::nullopt));
+    ASSERT_TRUE(db->saveUserData(tagged.id, {u"invoice"_s, u"Work"_s}, u"sent"_s));
+    EXPECT_TRUE(db->deleteCarryingUserData(tagged.id, copy.id));
+    EXPECT_FALSE(db->fetchByPath(tagged.filePath));
+    const auto kept = db->fetchByPath(copy.filePath);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->customTags, QStringList({u"Work"_s, u"invoice"_s}));
+    EXPECT_EQ(kept->userNotes, u"sent"_s);
+
+    // Nothing to take them: the row and its words stay.
+    const Screenshot lone = record(u"/x/lone.png"_s);
+    db->upsert(lone);
+    ASSERT_TRUE(db->saveUserData(lone.id, {u"mine"_s}, std::nullopt));
+    EXPECT_FALSE(db->deleteCarryingUserData(lone.id, tagged.id));
+    EXPECT_EQ(db->fetchByPath(lone.filePath)->customTags, QStringList{u"mine"_s});
 }
 
 TEST_F(DatabaseManagerTest, OperationsNestInsideQueueSubmissionsWithoutDeadlock)

@@ -14,6 +14,9 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -82,7 +85,72 @@ protected:
     QTemporaryDir m_dir;
     ConsoleCapture m_console;
 };
+
+// Makes the library file one this process really cannot write while a store
+// opens it, and writable again on request. Root may write any file whatever
+// its mode, so as root the process takes another user's identity for the
+// open; as anyone else the file is made read-only.
+class UnwritableWhileOpening
+{
+public:
+    static constexpr uid_t nobody = 65534;
+
+    UnwritableWhileOpening(const QString& file, const QString& folder)
+        : m_file(QFile::encodeName(file))
+    {
+        if (::geteuid() != 0) {
+            m_usable = ::chmod(m_file.constData(), 0444) == 0;
+            return;
+        }
+        // The other user reads the file and keeps SQLite's shared memory beside it.
+        m_usable = ::chmod(QFile::encodeName(folder).constData(), 0777) == 0 && ::seteuid(nobody) == 0;
+        m_asOtherUser = m_usable;
+    }
+    ~UnwritableWhileOpening() { makeWritable(); }
+
+    bool isUsable() const { return m_usable; }
+    void makeWritable()
+    {
+        if (m_asOtherUser)
+            m_asOtherUser = ::seteuid(0) != 0;
+        else if (::geteuid() != 0)
+            ::chmod(m_file.constData(), 0644);
+    }
+
+private:
+    QByteArray m_file;
+    bool m_usable = false;
+    bool m_asOtherUser = false;
+};
 } // namespace
+
+// SQLite opens a file it may not write for reading only: the store must open
+// it again for writing once the file allows it, or every later save (a note
+// typed in the inspector, its Retry, the analyses waiting) fails until the
+// program restarts.
+TEST_F(StoreFaultsTest, AFileOpenedReadOnlyIsWrittenOnceItCanBe)
+{
+    const Screenshot kept = record(u"/lib/kept.png"_s);
+    ASSERT_TRUE(openStore()->upsert(kept));
+
+    UnwritableWhileOpening unwritable(dbPath(), m_dir.path());
+    if (!unwritable.isUsable())
+        GTEST_SKIP() << "the library file cannot be made unwritable to this process";
+    auto store = openStore();
+    EXPECT_EQ(store->count(), 1) << "it reads";
+    EXPECT_FALSE(store->saveUserData(kept.id, {u"typed"_s}, u"a note"_s));
+    EXPECT_EQ(store->health().state().writeProblem, u"the library file is read-only"_s);
+
+    unwritable.makeWritable();
+    EXPECT_TRUE(store->saveUserData(kept.id, {u"typed"_s}, u"a note"_s)) << "the retry";
+    EXPECT_TRUE(store->health().canWrite());
+    EXPECT_TRUE(store->updateMetadataBatch({{kept.id, u"waited"_s, {}, QList<double>{1.0}, {}}}));
+    store.reset();
+    const auto row = openStore()->fetchByPath(kept.filePath);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->userNotes, u"a note"_s);
+    EXPECT_EQ(row->ocrText, u"waited"_s);
+}
 
 TEST_F(StoreFaultsTest, ADamagedFileIsMovedAsideUntouchedAndANewOneStarted)
 {

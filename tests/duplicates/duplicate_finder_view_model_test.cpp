@@ -5,6 +5,13 @@
 
 using namespace Qt::StringLiterals;
 
+// Readable failure messages.
+inline void PrintTo(const DatabaseManager::UserData& data, std::ostream* out)
+{
+    *out << '[' << data.customTags.join(u", "_s).toStdString() << "] \""
+         << data.notes.value_or(u"(none)"_s).toStdString() << '"';
+}
+
 namespace {
 const QByteArray kShot(4000, 's');
 const QByteArray kOther(2500, 'o');
@@ -39,6 +46,18 @@ protected:
         QStringList names = QDir(m_folder).entryList(QDir::Files);
         names.sort();
         return names;
+    }
+
+    DatabaseManager::UserData userDataAt(const QString& name)
+    {
+        const auto row = m_store.fetchByPath(m_folder + u'/' + name);
+        return row ? DatabaseManager::UserData{row->customTags, row->userNotes} : DatabaseManager::UserData{};
+    }
+    DatabaseManager::UserData listedUserData(const QString& name)
+    {
+        drainPostedEvents();
+        const Screenshot record = listed(name);
+        return {record.customTags, record.userNotes};
     }
 };
 
@@ -105,6 +124,47 @@ TEST_F(DuplicateFinderViewModelTest, KeepNewestTrashesTheOthersAndRemovesTheirRo
     EXPECT_TRUE(m_console.contains(u"monitoring skipped (already active)"_s)); // the monitor was asked to refresh
     ASSERT_TRUE(model().result().has_value());
     EXPECT_TRUE(model().result()->groups.isEmpty()); // analysed again
+}
+
+// "Auto Delete All" keeps the newest copy of each group; the tags and notes
+// of every copy it trashes go to that copy's row (and record in the list):
+// every tag once, the notes one after another.
+TEST_F(DuplicateFinderViewModelTest, AutoDeleteHandsTheTrashedCopiesTagsAndNotesToTheCopyKept)
+{
+    plantTwoGroups();
+    ASSERT_TRUE(m_store.saveUserData(idOf(u"a.png"_s), {u"invoice"_s, u"Work"_s}, u"sent to Anna"_s));
+    ASSERT_TRUE(m_store.saveUserData(idOf(u"b.png"_s), {u"Work"_s}, std::nullopt));
+    ASSERT_TRUE(m_store.saveUserData(idOf(u"c.png"_s), {u"Work"_s}, u"kept copy"_s));
+    ASSERT_TRUE(m_store.saveUserData(idOf(u"x.png"_s), {u"receipt"_s}, std::nullopt));
+    analyse();
+    QSignalSpy finished(&model(), &DuplicateFinderViewModel::deletionFinished);
+    model().autoDeleteKeepingNewest();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1 && !model().isAnalyzing(); }));
+    ASSERT_EQ(remaining(), (QStringList{u"c.png"_s, u"single.png"_s, u"y.png"_s}));
+
+    const DatabaseManager::UserData kept{{u"Work"_s, u"invoice"_s}, u"kept copy\n\nsent to Anna"_s};
+    EXPECT_EQ(userDataAt(u"c.png"_s), kept);
+    EXPECT_EQ(listedUserData(u"c.png"_s), kept);
+    EXPECT_EQ(userDataAt(u"y.png"_s), (DatabaseManager::UserData{{u"receipt"_s}, std::nullopt}));
+    EXPECT_EQ(m_store.count(m_folder), 3);
+}
+
+// The preview's "Delete This" and "Keep This" hand the words on too, to a
+// copy that stays; a member an earlier "Delete This" trashed passes nothing
+// twice.
+TEST_F(DuplicateFinderViewModelTest, DeleteThisAndKeepThisHandTheWordsToACopyThatStays)
+{
+    plantTwoGroups();
+    const QUuid b = idOf(u"b.png"_s);
+    ASSERT_TRUE(m_store.saveUserData(b, {u"mine"_s}, u"b's note"_s));
+    analyse();
+    deleteInTurn({{b}}); // "Delete This" on b: the newest of the others takes it
+    EXPECT_EQ(userDataAt(u"c.png"_s), (DatabaseManager::UserData{{u"mine"_s}, u"b's note"_s}));
+
+    deleteInTurn({{b, idOf(u"c.png"_s)}}); // "Keep This" on a
+    ASSERT_EQ(remaining(), (QStringList{u"a.png"_s, u"single.png"_s, u"x.png"_s, u"y.png"_s}));
+    EXPECT_EQ(userDataAt(u"a.png"_s), (DatabaseManager::UserData{{u"mine"_s}, u"b's note"_s}));
+    EXPECT_EQ(listedUserData(u"a.png"_s), (DatabaseManager::UserData{{u"mine"_s}, u"b's note"_s}));
 }
 
 // The analysis a deletion starts reads what is left: deletions asked for in
@@ -281,6 +341,7 @@ TEST_F(DuplicateFinderViewModelTest, PollingPausesWhileDeletingAndResumesWhateve
 TEST_F(DuplicateFinderViewModelTest, ARowTheStoreWillNotRemoveIsReportedAndRemovedAtTheNextStart)
 {
     plantTwoGroups();
+    ASSERT_TRUE(m_store.saveUserData(idOf(u"a.png"_s), {u"oldest"_s}, u"first of three"_s));
     analyse();
     const QString a = m_folder + u"/a.png"_s;
     m_trash.afterMove = [&](const QString&) { m_store.simulateFault(DatabaseManager::Fault::readOnly); };
@@ -302,4 +363,9 @@ TEST_F(DuplicateFinderViewModelTest, ARowTheStoreWillNotRemoveIsReportedAndRemov
     DatabaseManager restarted(m_store.path());
     EXPECT_EQ(DuplicateFinderViewModel::recoverInterruptedDeletion(restarted), QStringList{a});
     EXPECT_FALSE(restarted.fetchByPath(a).has_value());
+    // Its words went to the copy the deletion left, as the deletion would have.
+    const auto kept = restarted.fetchByPath(m_folder + u"/c.png"_s);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->customTags, QStringList{u"oldest"_s});
+    EXPECT_EQ(kept->userNotes, u"first of three"_s);
 }

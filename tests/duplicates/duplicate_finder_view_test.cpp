@@ -309,9 +309,13 @@ TEST(DuplicateFinderViewText, TheDeletionLineSaysWhatWentAndWhatStayedAndWhy)
         {{2, {{u"a.png"_s, changed}, {u"b.png"_s, refused}, {u"c.png"_s, changed}}, {}},
          u"Moved 2 files to the Trash. Not deleted (changed since the scan): a.png, c.png. "
          u"Not deleted (refused by the Trash): b.png."_s},
-        {{0, {}, {u"d.png"_s}},
-         u"Nothing was moved to the Trash. In the Trash, but still listed until the next "
-         u"start: d.png."_s},
+        // In the Trash whether or not the store let their rows go.
+        {{0, {}, {u"d.png"_s, u"e.png"_s}},
+         u"Moved 2 files to the Trash. The library could not remove the entries of d.png, e.png now; they are "
+         u"removed at the next start."_s},
+        {{1, {}, {u"d.png"_s}},
+         u"Moved 2 files to the Trash. The library could not remove the entries of d.png now; they are removed at "
+         u"the next start."_s},
         // A clean-up of many stays one short line.
         {{3,
           {{u"1.png"_s, refused},

@@ -1,5 +1,8 @@
 #include "LibraryHarness.h"
 
+#include <cstdio>
+#include <functional>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,8 +33,144 @@ protected:
 
     // Rows whose path is exactly `path`.
     int rowsAt(const QString& path) { return m_store->count(path); }
+
+    // The file once at `old` is listed and stored at `moved` under its row
+    // `id`, with its tag, note and text "total 42".
+    void expectFollowed(const QString& old, const QString& moved, const QUuid& id, const QString& tag,
+                        const QString& note)
+    {
+        ASSERT_TRUE(listed(moved));
+        EXPECT_FALSE(listed(old));
+        EXPECT_EQ(listed(moved)->id, id);
+        EXPECT_EQ(listed(moved)->filename, QFileInfo(moved).fileName());
+        const auto row = m_store->fetchByPath(moved);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->id, id);
+        EXPECT_EQ(row->customTags, QStringList{tag});
+        EXPECT_EQ(row->userNotes, note);
+        EXPECT_EQ(row->ocrText, u"total 42"_s);
+        EXPECT_EQ(rowsAt(old), 0);
+    }
+
+    // The program quits and starts again on the same store and folder;
+    // `between` is what happens to the folder meanwhile.
+    void restartAfter(const std::function<void()>& between, std::shared_ptr<FileAnalyzer> analyzer = nullptr)
+    {
+        m_monitor.reset();
+        between();
+        m_monitor = std::make_unique<ScreenshotMonitor>(
+            analyzer ? m_parts.with(m_settings, m_memory, *m_store, std::move(analyzer))
+                     : m_parts.with(m_settings, m_memory, *m_store));
+        m_monitor->setPollingInterval(50);
+        startOn(m_folder);
+    }
+
+    static void overwrite(const QString& path, const QByteArray& content)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(content), content.size());
+    }
+};
+
+// Reads a file's bytes as its text: what a file saved again says is new.
+class ContentAnalyzer : public NothingAnalyzer
+{
+public:
+    std::optional<QString> recognizeText(const QString& path) override
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? std::optional(QString::fromUtf8(file.readAll())) : std::nullopt;
+    }
 };
 } // namespace
+
+// While the program is not running, a tagged and noted file moves into a
+// sub-folder under another name: the next start finds it by its device,
+// inode, size and modification time, and its row (id, text, tags, notes)
+// takes the new path instead of a new row being made beside the old one.
+TEST_F(FileChangesTest, AFileRenamedWhileTheProgramIsClosedKeepsItsRow)
+{
+    const QString old = writeFile(m_folder + u"/Work/invoice-draft.png"_s);
+    const QString other = writeFile(m_folder + u"/other.png"_s);
+    startOn(m_folder);
+    ASSERT_TRUE(waitUntil([&] { return listed(old) && listed(other) && !m_monitor->isProcessing(); }));
+    m_parts.workers.storeWrites().waitForDone();
+    const QUuid id = listed(old)->id;
+    const QUuid otherId = listed(other)->id;
+    ASSERT_TRUE(m_store->saveUserData(id, {u"invoice"_s}, u"sent to Anna"_s));
+    ASSERT_TRUE(m_store->updateMetadataBatch({{id, u"total 42"_s, {}, QList<double>{0.5}, {}}}));
+    ASSERT_TRUE(m_store->saveUserData(otherId, {u"old tag"_s}, std::nullopt));
+
+    const QString moved = m_folder + u"/2026/May/invoice.png"_s;
+    QString fresh;
+    restartAfter([&] {
+        QDir().mkpath(QFileInfo(moved).path());
+        ASSERT_TRUE(QFile::rename(old, moved));
+        // A file deleted and another written may share the freed inode; the
+        // new one still is a new file.
+        QFile::remove(other);
+        fresh = writeFile(m_folder + u"/fresh.png"_s);
+    });
+    settle();
+
+    expectFollowed(old, moved, id, u"invoice"_s, u"sent to Anna"_s);
+    ASSERT_TRUE(listed(fresh));
+    EXPECT_NE(listed(fresh)->id, otherId);
+    EXPECT_TRUE(m_store->fetchByPath(fresh)->customTags.isEmpty());
+    // The moved file, the fresh one, and the vanished one's row.
+    EXPECT_EQ(m_store->count(m_folder), 3);
+    EXPECT_TRUE(m_console.contains(u"🔄 Found 1 renamed or moved files since the last look"_s));
+}
+
+// A screenshot saved again under its own name, in place while the program
+// runs or over it while it does not: the row and the list take the new size
+// and date, the text is read again, and the row keeps its id and user data.
+TEST_F(FileChangesTest, AFileSavedAgainTakesItsNewSizeAndDateAndIsReadAgain)
+{
+    const QString shot = m_folder + u"/shot.png"_s;
+    overwrite(shot, "first");
+    restartAfter([] {}, std::make_shared<ContentAnalyzer>());
+    ASSERT_TRUE(waitUntil([&] { return listed(shot) && listed(shot)->ocrText == u"first"_s; }));
+    const QUuid id = listed(shot)->id;
+    m_parts.workers.storeWrites().waitForDone();
+    ASSERT_TRUE(m_store->saveUserData(id, {u"kept"_s}, u"a note"_s));
+
+    const auto expectSavedAgain = [&](const QByteArray& content) {
+        ASSERT_TRUE(waitUntil([&] { return listed(shot) && listed(shot)->ocrText == QString::fromUtf8(content); }));
+        m_parts.workers.storeWrites().waitForDone();
+        EXPECT_EQ(listed(shot)->id, id);
+        EXPECT_EQ(listed(shot)->fileSize, content.size());
+        EXPECT_EQ(listed(shot)->dateCreated, fileCreationDate(shot));
+        const auto row = m_store->fetchByPath(shot);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->id, id);
+        EXPECT_EQ(row->fileSize, content.size());
+        EXPECT_EQ(row->dateCreated, fileCreationDate(shot));
+        EXPECT_EQ(row->ocrText, QString::fromUtf8(content));
+        EXPECT_EQ(row->customTags, QStringList{u"kept"_s});
+        EXPECT_EQ(row->userNotes, u"a note"_s);
+        EXPECT_EQ(rowsAt(shot), 1);
+    };
+
+    {
+        SCOPED_TRACE("in place, while running");
+        overwrite(shot, "second, longer");
+        m_monitor->forceChangeCheck();
+        expectSavedAgain("second, longer");
+    }
+    {
+        SCOPED_TRACE("over it, while not running");
+        restartAfter(
+            [&] {
+                const QString saved = m_folder + u"/.shot.png.part"_s;
+                overwrite(saved, "third, the longest of all");
+                ASSERT_TRUE(::rename(QFile::encodeName(saved).constData(), QFile::encodeName(shot).constData()) == 0);
+            },
+            std::make_shared<ContentAnalyzer>());
+        expectSavedAgain("third, the longest of all");
+    }
+}
 
 TEST_F(FileChangesTest, ARenamedOrMovedFileKeepsItsRowWithTagsAndNotes)
 {
@@ -57,16 +196,7 @@ TEST_F(FileChangesTest, ARenamedOrMovedFileKeepsItsRowWithTagsAndNotes)
 
     m_store->simulateFault(DatabaseManager::Fault::none);
     ASSERT_TRUE(waitUntil([&] { return listed(moved).has_value(); }));
-    EXPECT_FALSE(listed(old));
-    EXPECT_EQ(listed(moved)->id, id);
-    EXPECT_EQ(listed(moved)->filename, u"new name.png"_s);
-    const auto row = m_store->fetchByPath(moved);
-    ASSERT_TRUE(row);
-    EXPECT_EQ(row->id, id);
-    EXPECT_EQ(row->customTags, QStringList{u"receipt"_s});
-    EXPECT_EQ(row->userNotes, u"paid in May"_s);
-    EXPECT_EQ(row->ocrText, u"total 42"_s);
-    EXPECT_EQ(rowsAt(old), 0);
+    expectFollowed(old, moved, id, u"receipt"_s, u"paid in May"_s);
     EXPECT_TRUE(m_console.contains(u"🔄 Detected 1 renamed or moved files"_s));
 
     // A file deleted and another written at once may get the freed inode; it

@@ -17,6 +17,7 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <random>
 
@@ -208,6 +209,39 @@ TEST(LibrarySpellCheckerTest, PrefersTheLibraryWordUnlessTheDictionaryIsCloser)
         EXPECT_EQ(checker.correction(c.typed, kRunning), c.expected) << c.typed.toStdString();
         EXPECT_EQ(dictionary->asked > 0, c.dictionaryAsked) << c.typed.toStdString();
     }
+}
+
+// Corrections are remembered per text, but only for the library's words they
+// were worked out with: once the words change (a screenshot with the typed
+// word arrived, another left), the text is corrected afresh, also when the
+// words changed while its correction was being worked out.
+TEST(LibrarySpellCheckerTest, ACorrectionIsNeverUsedAfterTheLibrarysWordsChanged)
+{
+    class SwappingDictionary : public FixedDictionary
+    {
+    public:
+        using FixedDictionary::FixedDictionary;
+        bool accepts(const QString& word) override
+        {
+            if (whileChecking)
+                std::exchange(whileChecking, {})();
+            return FixedDictionary::accepts(word);
+        }
+        std::function<void()> whileChecking;
+    };
+    auto dictionary = std::make_shared<SwappingDictionary>(
+        std::map<QString, QString>{{u"kubernetis"_s, u""_s}, {u"recieve"_s, u"receive"_s}});
+    LibrarySpellChecker checker(dictionary);
+
+    checker.setVocabulary(Vocabulary::fromTexts({u"kubernetes"_s}));
+    EXPECT_EQ(checker.correction(u"kubernetis"_s, kRunning), u"kubernetes"_s);
+    checker.setVocabulary(Vocabulary::fromTexts({u"kubernetes kubernetis"_s}));
+    EXPECT_EQ(checker.correction(u"kubernetis"_s, kRunning), std::nullopt) << "a library word now";
+
+    checker.setVocabulary(Vocabulary::fromTexts({u"resolved"_s}));
+    dictionary->whileChecking = [&] { checker.setVocabulary(Vocabulary::fromTexts({u"recieve"_s})); };
+    EXPECT_EQ(checker.correction(u"recieve"_s, kRunning), u"receive"_s) << "worked out with the old words";
+    EXPECT_EQ(checker.correction(u"recieve"_s, kRunning), std::nullopt) << "not remembered for the new ones";
 }
 
 TEST(LibrarySpellCheckerTest, CorrectsLibraryNamesAndStillCommonWordsWithHunspell)

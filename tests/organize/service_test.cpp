@@ -317,6 +317,53 @@ TEST_F(OrganizeService_, APartlyFailedUndoKeepsWhatIsLeftAndARetryFinishes)
     EXPECT_EQ(snapshot(), m_original);
 }
 
+// The undo file keeps in step with the history entry an undo cut short:
+// the next start finds nothing interrupted and records no second entry,
+// also from an undo file that still holds the whole run.
+TEST_F(OrganizeService_, AnUndoThatFailsForSomeFilesIsNotRecordedAgainAtTheNextStart)
+{
+    const auto used = options(false, false, false);
+    const auto entry = record(run(used), used);
+    m_fileOps.failNth(FaultyFileOps::Step::Move, m_fileOps.calls(FaultyFileOps::Step::Move) + 3);
+    ASSERT_FALSE(m_service.undoOperation(entry.id, m_base));
+    const auto left = m_service.loadHistory().operations;
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_EQ(m_service.loadUndoData(), left[0].undoData);
+
+    m_console.clear();
+    EXPECT_FALSE(m_service.recoverInterruptedRun()) << "as at the next start";
+    EXPECT_EQ(m_service.loadHistory().operations, left);
+    EXPECT_FALSE(m_console.contains(u"interrupted run"_s));
+
+    ASSERT_TRUE(m_service.saveUndoData(entry.undoData));
+    EXPECT_FALSE(m_service.recoverInterruptedRun());
+    EXPECT_EQ(m_service.loadHistory().operations, left);
+
+    EXPECT_TRUE(m_service.undoOperation(entry.id, m_base));
+    EXPECT_EQ(snapshot(), m_original);
+    EXPECT_FALSE(QFileInfo::exists(m_service.undoDataFileURL()));
+}
+
+// A run killed in a move across file systems after the copy was placed but
+// before the original went: the file has not moved, so recovery neither
+// lists it nor moves its row.
+TEST_F(OrganizeService_, RecoveryNeverCountsAFileWhoseOriginalIsStillInPlace)
+{
+    const auto result = run(options(false, false, false)); // killed before its history entry
+    ASSERT_TRUE(result.undoData);
+    const OrganizeService::UndoOperation halfMoved = result.undoData->operations.first();
+    ASSERT_TRUE(QFile::copy(halfMoved.newPath, halfMoved.originalPath));
+    ASSERT_TRUE(m_store.updateFilePath(halfMoved.originalPath, halfMoved.screenshotId));
+
+    const auto recovered = m_service.recoverInterruptedRun();
+    ASSERT_TRUE(recovered);
+    EXPECT_EQ(recovered->undoData.operations.size(), result.undoData->operations.size() - 1);
+    EXPECT_FALSE(recovered->undoData.operations.contains(halfMoved));
+    const auto row = m_store.fetchByPath(halfMoved.originalPath);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(uuidText(row->id), halfMoved.screenshotId);
+}
+
 TEST_F(OrganizeService_, AnotherFileAtTheNewPlaceIsNotMovedBack)
 {
     const auto used = options(false, false, false);

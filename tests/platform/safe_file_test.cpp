@@ -166,6 +166,28 @@ TEST(SafeFileMove, AcrossFileSystemsCopiesWithModeAndTimesAndNeverReplaces)
     EXPECT_EQ(entriesOf(there.path()).size(), 2);
 }
 
+// Once the copy is placed the file has moved: a folder entry that cannot be
+// flushed afterwards is told, but neither fails the move nor leaves a second
+// copy behind.
+TEST(SafeFileMove, APlacedCopyCountsAsMovedWhenItsFolderCannotBeFlushed)
+{
+    QTemporaryDir dir;
+    const QString source = writeFile(dir.filePath(u"a.png"_s), "pixels");
+    QDir().mkpath(dir.filePath(u"sub"_s));
+    const QString target = dir.filePath(u"sub/a.png"_s);
+    QStringList flushed;
+    const Outcome outcome = SafeFile::copyThenRemoveWith(source, target, [&](const QString& path) {
+        flushed.append(path);
+        return Outcome::failed(u"flush refused"_s);
+    });
+    EXPECT_TRUE(outcome.ok()) << outcome.error.toStdString();
+    EXPECT_TRUE(outcome.warning.contains(u"flush refused"_s)) << outcome.warning.toStdString();
+    EXPECT_EQ(contentOf(target), "pixels");
+    EXPECT_FALSE(QFileInfo::exists(source));
+    EXPECT_EQ(flushed, QStringList({target, source}));
+    EXPECT_EQ(entriesOf(dir.filePath(u"sub"_s)), QStringList{u"a.png"_s}) << "no staged copy left";
+}
+
 TEST(SafeFileMove, RefusesSourcesThatAreNotRegularFiles)
 {
     QTemporaryDir dir;

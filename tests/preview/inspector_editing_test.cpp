@@ -108,6 +108,27 @@ TEST_F(TagEditing, SuggestsFiveStoredTagsInStoredOrderLeavingOutThoseAlreadyPres
     EXPECT_TRUE(m_inspector->suggestionList()->isHidden());
 }
 
+// A tag longer than the inspector takes is refused with a word, and stays
+// in the field whole; one at the limit is added whole.
+TEST_F(TagEditing, ATagTooLongIsRefusedWithAMessageAndNeverCut)
+{
+    const Screenshot shot = stored(u"a.png"_s, {});
+    show(shot);
+    const QString tooLong = QString(MetadataInspectorView::maxTagLength, u'x') + u"tail"_s;
+
+    submitTag(*m_inspector, tooLong);
+    EXPECT_TRUE(m_inspector->customTags().isEmpty());
+    EXPECT_EQ(m_inspector->newTagInput(), tooLong) << "nothing typed is lost";
+    EXPECT_EQ(m_inspector->tagProblem(), u"Tags can be at most 32,767 characters long."_s);
+    EXPECT_EQ(writes(), 0);
+
+    const QString longest(MetadataInspectorView::maxTagLength, u'y');
+    submitTag(*m_inspector, longest);
+    EXPECT_TRUE(m_inspector->tagProblem().isEmpty());
+    EXPECT_EQ(m_inspector->customTags(), QStringList{longest});
+    EXPECT_EQ(readBack(shot)->customTags, QStringList{longest});
+}
+
 TEST_F(TagEditing, RemovingATagPresentTwiceRemovesBothAndSaves)
 {
     const Screenshot shot = stored(u"a.png"_s, {u"Work"_s, u"Home"_s, u"Work"_s});

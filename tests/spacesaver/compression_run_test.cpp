@@ -451,16 +451,31 @@ TEST_F(CompressionRunTest, ARollbackTheStoreRefusesKeepsBothFilesAndTheNextStart
                          u"the image"_s));
     EXPECT_TRUE(QFileInfo::exists(m_service.journal().path()));
 
+    {
+        // A start whose store still refuses settles nothing and forgets nothing.
+        DatabaseManager refusing(m_store.path());
+        refusing.simulateFault(DatabaseManager::Fault::readOnly);
+        CompressionService next(refusing, m_fileOps);
+        next.setJournalFolder(m_dir.filePath(u"data"_s));
+        EXPECT_EQ(next.recoverInterruptedRun().unsettled, 3);
+        ASSERT_TRUE(next.journal().load());
+        EXPECT_EQ(next.journal().load()->size(), 3);
+    }
+
     // The next start, with a store that takes writes again.
     DatabaseManager restarted(m_store.path());
     CompressionService next(restarted, m_fileOps);
     next.setJournalFolder(m_dir.filePath(u"data"_s));
     const auto recovered = next.recoverInterruptedRun();
     EXPECT_EQ(recovered.removed.size(), 3);
+    EXPECT_EQ(recovered.undone, 3);
     EXPECT_EQ(snapshot(), before);
     for (const Screenshot& screenshot : std::as_const(m_screenshots)) {
         const auto row = restarted.fetchByPath(screenshot.filePath);
         EXPECT_TRUE(row && row->id == screenshot.id) << screenshot.filename.toStdString();
+        if (row) {
+            EXPECT_EQ(row->fileSize, QFileInfo(screenshot.filePath).size()) << screenshot.filename.toStdString();
+        }
     }
     EXPECT_FALSE(QFileInfo::exists(next.journal().path()));
 }

@@ -100,6 +100,8 @@ TEST(SpaceSaverKilled, ARunKilledAtItsWorstMomentsEndsAsOneFileAndOneRowPerImage
             const auto row = store.fetchByPath(hasImage ? image : heic);
             ASSERT_TRUE(row.has_value());
             EXPECT_EQ(row->id, rows[i].id);
+            // The size the run wrote into the row goes with what it undid.
+            EXPECT_EQ(row->fileSize, QFileInfo(hasImage ? image : heic).size());
             EXPECT_EQ(row->customTags, QStringList{u"tag %1"_s.arg(i)});
             EXPECT_EQ(row->userNotes, u"note %1"_s.arg(i));
         }
