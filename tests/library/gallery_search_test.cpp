@@ -611,4 +611,28 @@ TEST(SubstringFinderTest, FindsInUtf16IgnoringOnlyTheCaseOfAsciiLetters)
     const SubstringFinder accented("caf\xc3\xa9");
     EXPECT_EQ(accented.findIgnoringAsciiCase(text.data(), text.data() + text.size()), text.data() + text.size());
 }
+TEST(SubstringFinderTest, FindsWholeWordsOnly)
+{
+    const SubstringFinder cart("cart", SubstringFinder::Match::wholeWord);
+    const auto inBytes = [&](const std::string& text) {
+        return cart.find(text.data(), text.data() + text.size()) - text.data();
+    };
+    const auto inUnits = [&](const std::u16string& text) {
+        return cart.findIgnoringAsciiCase(text.data(), text.data() + text.size()) - text.data();
+    };
+    EXPECT_EQ(inBytes("cart"), 0);
+    EXPECT_EQ(inBytes("my cartoon, my cart."), 15);
+    EXPECT_EQ(inBytes("scart cart_x cart2 (cart)"), 20);
+    EXPECT_EQ(inBytes("caf\xc3\xa9"
+                      "cart \xc3\xa9"
+                      "cart"),
+              16); // letters beyond ASCII join words
+    EXPECT_EQ(inBytes("\xe2\x80\x94"
+                      "cart\xe2\x80\x99s"),
+              3); // a dash and an apostrophe do not
+    EXPECT_EQ(inBytes("carts"), 5);
+    EXPECT_EQ(inUnits(u"My CART."), 3);
+    EXPECT_EQ(inUnits(u"Cartoon écart carté Cart"), 20);
+    EXPECT_EQ(inUnits(u"Cartography"), 11);
+}
 } // namespace
