@@ -12,8 +12,9 @@
 // are reported.
 //
 // bench_findability [--verbose] [--show-held-out]   (--verbose: every query with
-// both ranks, and what was read on the screens not found first; the held-out
-// paraphrases only with --show-held-out, so that tuning does not look at them)
+// both ranks, the library words related to its own, and what was read on the
+// screens not found first; the held-out paraphrases only with --show-held-out,
+// so that tuning does not look at them)
 
 #include "core/Console.h"
 #include "core/LinkDetector.h"
@@ -27,6 +28,7 @@
 #include "ingest/ServiceAnalyzer.h"
 #include "library/GallerySearch.h"
 #include "library/LibrarySpellChecker.h"
+#include "library/RelatedWords.h"
 #include "platform/HunspellSpellChecker.h"
 #include "support/BenchSupport.h"
 
@@ -268,12 +270,15 @@ int main(int argc, char** argv)
     // Spelling as the application corrects: the library's words, then Hunspell.
     const auto spelling =
         std::make_shared<LibrarySpellChecker>(std::make_shared<HunspellSpellChecker>(), LinkDetector::shared());
-    spelling->setVocabulary(Vocabulary::build(library, kRunning));
+    const std::shared_ptr<const Vocabulary> vocabulary = Vocabulary::build(library, kRunning);
+    spelling->setVocabulary(vocabulary);
+    // Meaning as the application relates words: the library's own.
+    const auto related = std::make_shared<RelatedWords>([&embedding] { return embedding.encoder(); });
+    related->setVocabulary(vocabulary, kRunning);
     const GallerySearch search(
         spelling, [&embedding](const QString& text) { return embedding.generateEmbedding(text); },
-        *QThreadPool::globalInstance());
+        *QThreadPool::globalInstance(), related);
     Fts5Peer peer(library);
-
     std::array<Tally, kKinds> ours{}, theirs{};
     Tally oursAll, theirsAll;
     Tally paraphraseTuned, paraphraseHeldOut;
@@ -294,6 +299,14 @@ int main(int argc, char** argv)
         if (verbose)
             std::printf("  %-11s %-40s ours %3d  fts5 %3d\n", qPrintable(FindabilitySet::kindName(query.kind)),
                         qPrintable(u'"' + query.text + u'"'), rank, peerRank);
+        if (verbose) {
+            const std::optional<GallerySearch::Query> prepared = search.prepare(query.text, kRunning);
+            QStringList related;
+            for (const GallerySearch::RelatedTerm& term : prepared->related)
+                related.append(u"%1 %2"_s.arg(term.word).arg(term.weight, 0, 'f', 2));
+            if (!related.isEmpty())
+                std::printf("      related: %s\n", qPrintable(related.join(u", "_s)));
+        }
         if (verbose && rank != 1)
             std::printf("      read: %s [%s]\n", qPrintable(library[query.target].ocrText.value_or(QString())),
                         qPrintable(library[query.target].tags.join(u", "_s)));
