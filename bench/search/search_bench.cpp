@@ -471,11 +471,11 @@ int main(int argc, char** argv)
     Console::setSink([](const QString&) {});
 
     std::printf("generating %d screenshots...\n", kScreenshots);
-    const QList<Screenshot> library = [] {
-        QList<Screenshot> generated = TextLibrary::generate(kScreenshots);
-        addDictionaryWords(generated);
-        return generated;
-    }();
+    QList<Screenshot> generated = TextLibrary::generate(kScreenshots);
+    // The made-up names, chosen before the dictionary's words join them.
+    const QList<Query> rare = rareQueries(generated, kRareQueries);
+    addDictionaryWords(generated);
+    const QList<Screenshot> library = std::move(generated);
     const std::shared_ptr<const Vocabulary> vocabulary = Vocabulary::build(library, kRunning);
     appSpelling()->setVocabulary(vocabulary);
     const RelatedFigures related = relatedFigures(vocabulary, queries());
@@ -499,7 +499,6 @@ int main(int argc, char** argv)
     const std::vector<Latencies> common = searchLatencies(both, library, cache, queries());
     const Latencies& ours = common[0];
     const Latencies& plain = common[1];
-    const QList<Query> rare = rareQueries(library, kRareQueries);
     require(rare.size() == kRareQueries, "the library holds too few words of five letters on 1-50 screenshots");
     std::printf("rare terms:\n");
     for (const Query& query : rare) {
