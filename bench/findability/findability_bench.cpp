@@ -7,8 +7,14 @@
 // Also the precision and recall of the screen-type labels against the kind
 // each screen was drawn as.
 //
-// bench_findability [--verbose]   (--verbose: every query with both ranks, and what
-// was read on the screens not found first)
+// Paraphrases are split by their position in the set (FindabilitySet::Query::
+// heldOut): the search is tuned on one half and judged on the other, and both
+// are reported.
+//
+// bench_findability [--verbose] [--show-held-out]   (--verbose: every query with
+// both ranks, the library words related to its own, and what was read on the
+// screens not found first; the held-out paraphrases only with --show-held-out,
+// so that tuning does not look at them)
 
 #include "core/Console.h"
 #include "core/LinkDetector.h"
@@ -22,6 +28,7 @@
 #include "ingest/ServiceAnalyzer.h"
 #include "library/GallerySearch.h"
 #include "library/LibrarySpellChecker.h"
+#include "library/RelatedWords.h"
 #include "platform/HunspellSpellChecker.h"
 #include "support/BenchSupport.h"
 
@@ -241,6 +248,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QLoggingCategory::setFilterRules(u"org.brindlework.Glimmerdeck.*=false"_s);
     const bool verbose = app.arguments().contains(u"--verbose"_s);
+    const bool showHeldOut = app.arguments().contains(u"--show-held-out"_s);
 
     const FindabilitySet set = FindabilitySet::make(kSeed);
     QTemporaryDir folder;
@@ -262,14 +270,18 @@ int main(int argc, char** argv)
     // Spelling as the application corrects: the library's words, then Hunspell.
     const auto spelling =
         std::make_shared<LibrarySpellChecker>(std::make_shared<HunspellSpellChecker>(), LinkDetector::shared());
-    spelling->setVocabulary(Vocabulary::build(library, kRunning));
+    const std::shared_ptr<const Vocabulary> vocabulary = Vocabulary::build(library, kRunning);
+    spelling->setVocabulary(vocabulary);
+    // Meaning as the application relates words: the library's own.
+    const auto related = std::make_shared<RelatedWords>([&embedding] { return embedding.encoder(); });
+    related->setVocabulary(vocabulary, kRunning);
     const GallerySearch search(
         spelling, [&embedding](const QString& text) { return embedding.generateEmbedding(text); },
-        *QThreadPool::globalInstance());
+        *QThreadPool::globalInstance(), related);
     Fts5Peer peer(library);
-
     std::array<Tally, kKinds> ours{}, theirs{};
     Tally oursAll, theirsAll;
+    Tally paraphraseTuned, paraphraseHeldOut;
     for (const FindabilitySet::Query& query : set.queries) {
         QList<qsizetype> found;
         for (const Screenshot& screenshot : search.search(query.text, library, kRunning))
@@ -280,9 +292,21 @@ int main(int argc, char** argv)
         theirs[size_t(query.kind)].add(peerRank);
         oursAll.add(rank);
         theirsAll.add(peerRank);
+        if (query.kind == QueryKind::paraphrase)
+            (query.heldOut ? paraphraseHeldOut : paraphraseTuned).add(rank);
+        if (query.heldOut && !showHeldOut)
+            continue;
         if (verbose)
             std::printf("  %-11s %-40s ours %3d  fts5 %3d\n", qPrintable(FindabilitySet::kindName(query.kind)),
                         qPrintable(u'"' + query.text + u'"'), rank, peerRank);
+        if (verbose) {
+            const std::optional<GallerySearch::Query> prepared = search.prepare(query.text, kRunning);
+            QStringList related;
+            for (const GallerySearch::RelatedTerm& term : prepared->related)
+                related.append(u"%1 %2"_s.arg(term.word).arg(term.weight, 0, 'f', 2));
+            if (!related.isEmpty())
+                std::printf("      related: %s\n", qPrintable(related.join(u", "_s)));
+        }
         if (verbose && rank != 1)
             std::printf("      read: %s [%s]\n", qPrintable(library[query.target].ocrText.value_or(QString())),
                         qPrintable(library[query.target].tags.join(u", "_s)));
@@ -300,6 +324,9 @@ int main(int argc, char** argv)
                     qPrintable(FindabilitySet::kindName(QueryKind(kind))), a.top1Pct(), a.top3Pct(), a.mrr(),
                     b.top1Pct(), b.top3Pct(), b.mrr(), a.queries);
     }
+    for (const auto& [name, tally] : {std::pair{"  tuned on", &paraphraseTuned}, {"  held out", &paraphraseHeldOut}})
+        std::printf("%-11s %7.1f %7.1f %7.3f |                          (%d queries)\n", name, tally->top1Pct(),
+                    tally->top3Pct(), tally->mrr(), tally->queries);
     const LabelScore labels = labelScore(set, library);
     std::printf("screen-type labels: precision %.3f, recall %.3f, %d of %lld screens labelled\n", labels.precision,
                 labels.recall, labels.labelled, qlonglong(library.size()));
@@ -322,6 +349,9 @@ int main(int argc, char** argv)
         .add(u"mrr"_s, oursAll.mrr(), 3)
         .add(u"misspelt_top3_pct"_s, ours[size_t(QueryKind::misspelt)].top3Pct(), 1)
         .add(u"paraphrase_top3_pct"_s, ours[size_t(QueryKind::paraphrase)].top3Pct(), 1)
+        .add(u"paraphrase_tuned_top3_pct"_s, paraphraseTuned.top3Pct(), 1)
+        .add(u"paraphrase_held_out_top3_pct"_s, paraphraseHeldOut.top3Pct(), 1)
+        .add(u"paraphrase_held_out_queries"_s, paraphraseHeldOut.queries, 0)
         .add(u"fts5_top3_pct"_s, theirsAll.top3Pct(), 1)
         .add(u"fts5_mrr"_s, theirsAll.mrr(), 3)
         .add(u"kinds_ahead_of_fts5"_s, kindsAhead, 0)

@@ -21,6 +21,10 @@ struct FindabilitySet
         QString text;
         QueryKind kind = QueryKind::word;
         int target = -1; // index into screens
+        // Paraphrases alternate, in the order of the set, between a half a
+        // search may be tuned on (even positions) and a half kept apart to
+        // judge it (odd positions).
+        bool heldOut = false;
     };
 
     QList<ScreenTypes::Screen> screens;

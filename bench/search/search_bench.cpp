@@ -3,7 +3,10 @@
 // 3-word queries and of rare terms (made-up names that 1-50 screenshots
 // hold), the GUI thread's share of a keystroke, how fast a search stops when
 // replaced, and the memory the index adds. Queries are corrected as the
-// application does, with the library's words before the dictionary's. The
+// application does, with the library's words before the dictionary's, and
+// look for the library words related in meaning to their own: what those
+// cost is measured against the same search without them, and the memory,
+// building and questions of their index on their own. The
 // peer is an SQLite FTS5 trigram index over the same texts, answering the
 // same substring terms in the same run. Also the spelling checker that knows the
 // library's words: how long counting them takes, their memory, and the time
@@ -25,6 +28,7 @@
 #include "library/GallerySearch.h"
 #include "library/GalleryViewModel.h"
 #include "library/LibrarySpellChecker.h"
+#include "library/RelatedWords.h"
 #include "library/SearchIndex.h"
 #include "platform/HunspellSpellChecker.h"
 #include "platform/Trash.h"
@@ -33,6 +37,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QTemporaryDir>
@@ -42,6 +47,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <thread>
@@ -62,14 +68,32 @@ std::shared_ptr<LibrarySpellChecker> appSpelling()
     return checker;
 }
 
-// The application's search: its spelling and the sentence model.
-std::shared_ptr<const GallerySearch> appSearch()
+EmbeddingService& appEmbedding()
 {
     static EmbeddingService embedding;
-    static const auto search = std::make_shared<GallerySearch>(
-        appSpelling(), [](const QString& text) { return embedding.generateEmbedding(text); },
-        workers().search().threads());
-    return search;
+    return embedding;
+}
+
+// The library words related in meaning, as the application finds them.
+std::shared_ptr<RelatedWords> appRelatedWords()
+{
+    static const auto related = std::make_shared<RelatedWords>([] { return appEmbedding().encoder(); });
+    return related;
+}
+
+// The application's search: its spelling, the sentence model and the related
+// words; `withMeaning` false leaves out the related words, to tell what they
+// cost.
+std::shared_ptr<const GallerySearch> appSearch(bool withMeaning = true)
+{
+    const auto make = [](std::shared_ptr<const RelatedWords> related) {
+        return std::make_shared<GallerySearch>(
+            appSpelling(), [](const QString& text) { return appEmbedding().generateEmbedding(text); },
+            workers().search().threads(), std::move(related));
+    };
+    static const auto search = make(appRelatedWords());
+    static const auto plain = make(nullptr);
+    return withMeaning ? search : plain;
 }
 constexpr int kScreenshots = 100'000;
 constexpr int kCores = 2;
@@ -149,26 +173,35 @@ QList<Query> rareQueries(const QList<Screenshot>& library, int count)
     return chosen;
 }
 
-Latencies searchLatencies(const GallerySearch& search, const QList<Screenshot>& library, SearchIndex::Cache& cache,
-                          const QList<Query>& asked)
+// The latencies of each search in `searches`, their runs taken in turns so
+// that a change in the machine's load weighs on all of them alike.
+std::vector<Latencies> searchLatencies(const std::vector<const GallerySearch*>& searches,
+                                       const QList<Screenshot>& library, SearchIndex::Cache& cache,
+                                       const QList<Query>& asked)
 {
-    Latencies latencies;
+    std::vector<Latencies> latencies(searches.size());
     for (const Query& query : asked) {
-        std::vector<double> runs;
-        qsizetype found = 0;
+        std::vector<std::vector<double>> runs(searches.size());
+        std::vector<qsizetype> found(searches.size());
         for (int run = 0; run < kRuns; ++run) {
-            QElapsedTimer timer;
-            timer.start();
-            found = search.search(query.text, library, nullptr, cache, 1, kRunning).size();
-            runs.push_back(msSince(timer));
+            for (size_t s = 0; s < searches.size(); ++s) {
+                QElapsedTimer timer;
+                timer.start();
+                found[s] = searches[s]->search(query.text, library, nullptr, cache, 1, kRunning).size();
+                runs[s].push_back(msSince(timer));
+            }
         }
-        latencies.firstRuns.push_back(runs.front());
-        latencies.withoutHits += found == 0;
-        const double typical = median(runs);
-        latencies.byWords[query.words].push_back(typical);
-        latencies.all.push_back(typical);
-        std::printf("  %-28s %7.1f ms (first %6.1f ms), %6lld hits\n", qPrintable(query.text), typical, runs.front(),
-                    qlonglong(found));
+        std::printf("  %-28s", qPrintable(query.text));
+        for (size_t s = 0; s < searches.size(); ++s) {
+            Latencies& of = latencies[s];
+            of.firstRuns.push_back(runs[s].front());
+            of.withoutHits += found[s] == 0;
+            const double typical = median(runs[s]);
+            of.byWords[query.words].push_back(typical);
+            of.all.push_back(typical);
+            std::printf(" %7.1f ms (first %6.1f ms), %6lld hits", typical, runs[s].front(), qlonglong(found[s]));
+        }
+        std::printf("\n");
     }
     return latencies;
 }
@@ -303,6 +336,71 @@ QStringList noiseWords(int count)
     return words;
 }
 
+// The lower-case words of the en_US dictionary, each added to 1 to 150
+// screenshots (fewer far more often than many): the everyday words of the
+// generated texts are too few and too common for a library's related words,
+// which are the words that few screenshots hold.
+void addDictionaryWords(QList<Screenshot>& library)
+{
+    QFile dictionary(u"/usr/share/hunspell/en_US.dic"_s);
+    require(dictionary.open(QIODevice::ReadOnly), "the en_US dictionary cannot be read");
+    std::mt19937 random(31);
+    std::uniform_real_distribution<double> logHolders(0, std::log(151.0));
+    std::uniform_int_distribution<qsizetype> anyScreenshot(0, library.size() - 1);
+    qsizetype added = 0;
+    while (!dictionary.atEnd()) {
+        const QString word = QString::fromUtf8(dictionary.readLine()).section(u'/', 0, 0).trimmed();
+        if (word.size() < 3 || !std::all_of(word.begin(), word.end(), [](QChar c) { return c >= u'a' && c <= u'z'; }))
+            continue;
+        for (int holders = std::max(1, int(std::exp(logHolders(random)))); holders > 0; --holders) {
+            Screenshot& screenshot = library[anyScreenshot(random)];
+            screenshot.ocrText = *screenshot.ocrText + u' ' + word;
+        }
+        ++added;
+    }
+    std::printf("%lld dictionary words added\n", qlonglong(added));
+}
+
+struct RelatedFigures
+{
+    double buildMs = 0;
+    double megabytes = 0;  // the index's own count
+    double residentMB = 0; // what the process grew by
+    qsizetype words = 0;
+    double msPerWord = 0; // asked for the first time
+};
+
+// Indexes the library's words for the related words, as the application
+// does after each count, and asks once about every word of the queries.
+RelatedFigures relatedFigures(const std::shared_ptr<const Vocabulary>& vocabulary, const QList<Query>& asked)
+{
+    appEmbedding().encoder(); // the model, loaded before memory is counted
+    RelatedFigures figures;
+    const double before = residentMemoryMB();
+    QElapsedTimer timer;
+    timer.start();
+    appRelatedWords()->setVocabulary(vocabulary, kRunning);
+    figures.buildMs = msSince(timer);
+    figures.residentMB = residentMemoryMB() - before;
+    figures.megabytes = double(appRelatedWords()->memoryBytes()) / 1048576.0;
+    figures.words = appRelatedWords()->size();
+    std::vector<double> times;
+    QSet<QString> seen;
+    for (const Query& query : asked) {
+        for (const QString& word : query.text.split(u' ')) {
+            if (seen.contains(word))
+                continue;
+            seen.insert(word);
+            QElapsedTimer one;
+            one.start();
+            appRelatedWords()->closestTo(word);
+            times.push_back(msSince(one));
+        }
+    }
+    figures.msPerWord = median(times);
+    return figures;
+}
+
 // How long a search takes to return once it is cancelled halfway. The query
 // has hits in every block, so no filter makes the search end before the
 // cancellation arrives.
@@ -373,8 +471,16 @@ int main(int argc, char** argv)
     Console::setSink([](const QString&) {});
 
     std::printf("generating %d screenshots...\n", kScreenshots);
-    const QList<Screenshot> library = TextLibrary::generate(kScreenshots);
-    appSpelling()->setVocabulary(Vocabulary::build(library, kRunning));
+    QList<Screenshot> generated = TextLibrary::generate(kScreenshots);
+    // The made-up names, chosen before the dictionary's words join them.
+    const QList<Query> rare = rareQueries(generated, kRareQueries);
+    addDictionaryWords(generated);
+    const QList<Screenshot> library = std::move(generated);
+    const std::shared_ptr<const Vocabulary> vocabulary = Vocabulary::build(library, kRunning);
+    appSpelling()->setVocabulary(vocabulary);
+    const RelatedFigures related = relatedFigures(vocabulary, queries());
+    std::printf("related words: %lld words indexed in %.0f ms, %.1f MB (resident +%.1f MB), %.3f ms per query word\n",
+                qlonglong(related.words), related.buildMs, related.megabytes, related.residentMB, related.msPerWord);
     const auto search = appSearch();
     search->search(u"warm up"_s, QList<Screenshot>{library.first()}, kRunning); // dictionary, word vectors
 
@@ -388,8 +494,11 @@ int main(int argc, char** argv)
     std::printf("index: %.1f ms to fold, %.1f MB of folded text (resident +%.1f MB), %zu blocks\n", buildMs,
                 double(index->memoryBytes()) / 1048576.0, rssAfter - rssBefore, index->blocks().size());
 
-    const Latencies ours = searchLatencies(*search, library, cache, queries());
-    const QList<Query> rare = rareQueries(library, kRareQueries);
+    std::printf("queries, with related words | without:\n");
+    const std::vector<const GallerySearch*> both{search.get(), appSearch(false).get()};
+    const std::vector<Latencies> common = searchLatencies(both, library, cache, queries());
+    const Latencies& ours = common[0];
+    const Latencies& plain = common[1];
     require(rare.size() == kRareQueries, "the library holds too few words of five letters on 1-50 screenshots");
     std::printf("rare terms:\n");
     for (const Query& query : rare) {
@@ -400,8 +509,14 @@ int main(int argc, char** argv)
         std::printf("  %-28s passed over by %lld of %zu blocks' gram filters\n", qPrintable(query.text),
                     qlonglong(passedOver), index->blocks().size());
     }
-    const Latencies oursRare = searchLatencies(*search, library, cache, rare);
+    const std::vector<Latencies> rareBoth = searchLatencies(both, library, cache, rare);
+    const Latencies& oursRare = rareBoth[0];
     require(oursRare.withoutHits == 0, "a rare term found no screenshot");
+    std::vector<double> relatedCosts;
+    for (const auto& [with, without] : {std::pair{&ours, &plain}, {&rareBoth[0], &rareBoth[1]}}) {
+        for (size_t i = 0; i < with->all.size(); ++i)
+            relatedCosts.push_back(with->all[i] - without->all[i]);
+    }
 
     QTemporaryDir dir;
     Fts5Peer peer(dir.filePath(u"fts5.sqlite"_s));
@@ -432,11 +547,20 @@ int main(int argc, char** argv)
         .add(u"p50_ms_1w"_s, median(ours.byWords[1]), 1)
         .add(u"p50_ms_2w"_s, median(ours.byWords[2]), 1)
         .add(u"p50_ms_3w"_s, median(ours.byWords[3]), 1)
+        .add(u"p50_ms"_s, oursMedian, 1)
+        .add(u"p50_ms_without_related"_s, median(plain.all), 1)
+        .add(u"related_extra_ms"_s, median(relatedCosts), 1)
+        .add(u"related_extra_max_ms"_s, *std::max_element(relatedCosts.begin(), relatedCosts.end()), 1)
+        .add(u"related_ms_per_word"_s, related.msPerWord, 3)
+        .add(u"related_build_ms"_s, related.buildMs, 0)
+        .add(u"related_mb"_s, related.megabytes, 1)
+        .add(u"related_rss_mb"_s, related.residentMB, 1)
         .add(u"gui_ms_per_key"_s, median(perKey), 2)
         .add(u"cancel_ms"_s, cancelMs, 2)
         .add(u"extra_rss_mb"_s, rssAfter - rssBefore, 1)
         .add(u"ratio_vs_fts5"_s, theirsMedian > 0 ? oursMedian / theirsMedian : 0, 2)
         .add(u"p50_ms_rare"_s, median(oursRare.all), 1)
+        .add(u"p50_ms_rare_without_related"_s, median(rareBoth[1].all), 1)
         .add(u"ratio_vs_fts5_rare"_s, median(theirsRare) > 0 ? median(oursRare.all) / median(theirsRare) : 0, 2)
         .add(u"spell_ms_per_word"_s, std::max(spelling.msPerWord, noisySpelling.msPerWord), 3)
         .add(u"vocabulary_build_ms"_s, spelling.buildMs, 0)

@@ -34,11 +34,12 @@ AppServices::AppServices(Options options)
     , m_librarySpelling(options.spellChecker ? nullptr
                                              : std::make_shared<LibrarySpellChecker>(
                                                    std::make_shared<HunspellSpellChecker>(), LinkDetector::shared()))
+    , m_relatedWords(std::make_shared<RelatedWords>([embedding = &m_embedding] { return embedding->encoder(); }))
     , m_search(std::make_shared<GallerySearch>(
           orDefault(std::move(options.spellChecker),
                     [this] { return std::shared_ptr<SpellChecker>(m_librarySpelling); }),
           [embedding = &m_embedding](const QString& text) { return embedding->generateEmbedding(text); },
-          m_workers.search().threads()))
+          m_workers.search().threads(), m_relatedWords))
     , m_monitor({.settings = m_settings,
                  .memoryMonitor = m_memoryMonitor,
                  .store = m_store,
@@ -58,6 +59,7 @@ AppServices::AppServices(Options options)
         m_vocabulary =
             std::make_unique<LibraryVocabulary>(m_monitor, *m_librarySpelling, m_workers.gallery(),
                                                 options.scheduler ? *options.scheduler : Scheduler::eventLoop());
+        m_vocabulary->setRelatedWords(m_relatedWords);
     }
     // What a tool cut short by a kill or a power cut left behind is put right
     // before the library loads, so that the load sees one file and one row

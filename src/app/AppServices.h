@@ -16,6 +16,7 @@
 #include "library/GalleryViewModel.h"
 #include "library/LibrarySpellChecker.h"
 #include "library/LibraryVocabulary.h"
+#include "library/RelatedWords.h"
 #include "organize/OrganizeService.h"
 #include "platform/FileOps.h"
 #include "platform/Trash.h"
@@ -102,11 +103,12 @@ private:
     std::unique_ptr<Trash> m_trash;
     std::unique_ptr<FileOps> m_fileOps;
     std::shared_ptr<LibrarySpellChecker> m_librarySpelling; // null when the options gave a checker
+    std::shared_ptr<RelatedWords> m_relatedWords;           // fed with m_librarySpelling
     std::shared_ptr<const GallerySearch> m_search;
     CollectionService m_collections;
     ClusteringService m_clustering;
     ScreenshotMonitor m_monitor;
-    std::unique_ptr<LibraryVocabulary> m_vocabulary; // feeds m_librarySpelling
+    std::unique_ptr<LibraryVocabulary> m_vocabulary; // feeds m_librarySpelling and m_relatedWords
     EmbeddingRefresher m_embeddingRefresher;
     // The tools' services outlive the window, whose screens may still wait
     // for a job of theirs when it closes.

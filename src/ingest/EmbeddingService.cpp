@@ -31,6 +31,11 @@ bool EmbeddingService::isModelLoaded()
     return m_queue.sync([this] { return m_embedding != nullptr; });
 }
 
+std::shared_ptr<const SentenceEncoder> EmbeddingService::encoder()
+{
+    return m_queue.sync([this] { return std::shared_ptr<const SentenceEncoder>(m_embedding); });
+}
+
 std::optional<QList<double>> EmbeddingService::generateEmbedding(const QString& text)
 {
     const QString trimmed = text.trimmed();

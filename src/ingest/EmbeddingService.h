@@ -38,6 +38,9 @@ public:
     }
 
     bool isModelLoaded();
+    // The model, shared for reading its word vectors elsewhere; null while
+    // it is not loaded.
+    std::shared_ptr<const SentenceEncoder> encoder();
     SerialQueue& queue() { return m_queue; }
 
     static constexpr qsizetype maximumCharacters = 1000;
@@ -46,6 +49,6 @@ private:
     std::optional<QList<double>> embedOnQueue(const QString& text);
 
     QString m_modelPath;
-    std::unique_ptr<SentenceEncoder> m_embedding; // written only on m_queue after construction
+    std::shared_ptr<SentenceEncoder> m_embedding; // written only on m_queue after construction
     SerialQueue m_queue;
 };

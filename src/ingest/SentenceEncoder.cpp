@@ -86,6 +86,15 @@ double SentenceEncoder::weight(quint32 rank) const
     return sifA / (sifA + probability);
 }
 
+void SentenceEncoder::removeCommonDirection(double* vector) const
+{
+    double along = 0;
+    for (size_t d = 0; d < m_commonDirection.size(); ++d)
+        along += vector[d] * m_commonDirection[d];
+    for (size_t d = 0; d < m_commonDirection.size(); ++d)
+        vector[d] -= along * m_commonDirection[d];
+}
+
 std::optional<QList<double>> SentenceEncoder::encode(const QString& text) const
 {
     std::vector<double> sum(size_t(dimensions()), 0.0);
@@ -99,13 +108,7 @@ std::optional<QList<double>> SentenceEncoder::encode(const QString& text) const
     }
     if (!known)
         return std::nullopt;
-    if (!m_commonDirection.empty()) {
-        double along = 0;
-        for (size_t d = 0; d < sum.size(); ++d)
-            along += sum[d] * m_commonDirection[d];
-        for (size_t d = 0; d < sum.size(); ++d)
-            sum[d] -= along * m_commonDirection[d];
-    }
+    removeCommonDirection(sum.data());
     double squares = 0;
     for (double value : sum)
         squares += value * value;

@@ -34,6 +34,7 @@ public:
     static constexpr int modelVersion = 2;
 
     int dimensions() const { return m_vectors->dimensions(); }
+    const WordVectors& vectors() const { return *m_vectors; }
     // Absent when the text holds no known word.
     std::optional<QList<double>> encode(const QString& text) const;
 
@@ -44,6 +45,9 @@ public:
 
     // The unit direction removed from every vector.
     const std::vector<double>& commonDirection() const { return m_commonDirection; }
+    // Takes the part along that direction out of a vector of `dimensions()`
+    // values.
+    void removeCommonDirection(double* vector) const;
 
 private:
     std::vector<double> estimateCommonDirection() const;

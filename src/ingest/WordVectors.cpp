@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include <sys/mman.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -104,6 +106,13 @@ std::optional<quint32> WordVectors::find(QByteArrayView utf8Word) const
         if (candidate == word)
             return row;
     }
+}
+
+void WordVectors::releaseReadPages() const
+{
+    // The mapping is read-only and backed by the file, so its pages can be
+    // dropped at any time, also while another thread reads them.
+    madvise(const_cast<uchar*>(m_data), size_t(m_header.fileSize), MADV_DONTNEED);
 }
 
 void WordVectors::accumulate(quint32 row, double weight, double* sum) const

@@ -24,6 +24,10 @@ public:
     std::optional<quint32> find(QByteArrayView utf8Word) const;
     // sum[d] += weight * vector(row)[d] for every dimension.
     void accumulate(quint32 row, double weight, double* sum) const;
+    // Lets go of the pages read so far, which count as the process's
+    // resident memory: after reading many rows at once, the few read later
+    // come back from the file (normally from the system's cache).
+    void releaseReadPages() const;
 
 private:
     WordVectors() = default;

@@ -6,9 +6,11 @@
 #include "ingest/EmbeddingService.h"
 #include "library/SearchPool.h"
 #include "library/SubstringFinder.h"
+#include "library/Vocabulary.h"
 #include "platform/SpellChecker.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -59,16 +61,26 @@ int queryPoints(int found)
 }
 
 // Terms that fold to the same bytes are looked for once and counted as
-// often as they occur in the term set.
+// often as they occur in the term set. A related word is a needle of its
+// own, found only as a whole word ("cart" is not in "cartoon"), whose points
+// are weighed against the other words standing for the same query word.
 struct Needle
 {
     SubstringFinder contained;
     SubstringFinder whole; // an entire tag: separator, term, separator
     std::array<int, kFoundCombinations> points{};
+    int queryWord = -1; // a related word's, else -1
+    double weight = 0;  // a related word's
 };
 
-std::vector<Needle> needlesFor(const GallerySearch::Query& query, const TextFolder& folder)
+// The query words that related words may stand for.
+constexpr int kMostQueryWords = 8;
+// How many screenshots' texts a search may read looking for related words
+// (some 5 MB: a few milliseconds).
+constexpr qsizetype kRelatedReadingBudget = 3000;
+std::vector<Needle> needlesFor(const GallerySearch::Query& query, const SearchIndex& index)
 {
+    const TextFolder& folder = index.folder();
     std::vector<Needle> needles;
     for (const QString& term : query.terms) {
         std::string contained = folder.forContains(term);
@@ -83,6 +95,25 @@ std::vector<Needle> needlesFor(const GallerySearch::Query& query, const TextFold
         const bool isQuery = term == query.text;
         for (int found = 0; found < kFoundCombinations; ++found)
             same->points[size_t(found)] += termPoints(found) + (isQuery ? queryPoints(found) : 0);
+    }
+    // The related words, most relevant first, as long as the texts they make
+    // the search read stay within the budget.
+    qsizetype budget = kRelatedReadingBudget;
+    for (const GallerySearch::RelatedTerm& related : query.related) {
+        std::string contained = folder.forContains(related.word);
+        const qsizetype reading = index.membersMayHolding(contained, budget);
+        if (reading > budget)
+            continue;
+        budget -= reading;
+        Needle needle{
+            SubstringFinder(std::move(contained), SubstringFinder::Match::wholeWord),
+            SubstringFinder(SearchIndex::separator + folder.forEquality(related.word) + SearchIndex::separator),
+            {},
+            related.queryWord,
+            related.weight};
+        for (int found = 0; found < kFoundCombinations; ++found)
+            needle.points[size_t(found)] = termPoints(found);
+        needles.push_back(std::move(needle));
     }
     return needles;
 }
@@ -137,13 +168,16 @@ public:
     bool mayFindAny() const { return m_mayFindAny; }
 
     // The parts of `runs` in segments whose filters may hold a term: members
-    // elsewhere score 0 points for text.
-    std::vector<Run> narrowed(const std::vector<Run>& runs) const
+    // elsewhere score 0 points for text. Remembers which terms each of those
+    // segments may hold, so that the others are not looked for there.
+    std::vector<Run> narrowed(const std::vector<Run>& runs)
     {
         std::vector<Run> narrowed;
         if (!m_mayFindAny)
             return narrowed;
         constexpr qsizetype size = SearchIndex::Block::segmentSize;
+        m_segmentContained.assign(size_t((m_block.count + size - 1) / size), 0);
+        m_segmentWhole.assign(m_segmentContained.size(), 0);
         qsizetype known = -1; // the last segment asked about
         bool mayHold = false;
         for (const Run& run : runs) {
@@ -152,7 +186,9 @@ public:
                 const qsizetype to = std::min(run.to, (segment + 1) * size);
                 if (segment != known) {
                     known = segment;
-                    mayHold = segmentMayHoldATerm(segment);
+                    m_segmentContained[size_t(segment)] = needlesIn(segment, m_mayBeContained, &Needle::contained);
+                    m_segmentWhole[size_t(segment)] = needlesIn(segment, m_mayBeWhole, &Needle::whole);
+                    mayHold = (m_segmentContained[size_t(segment)] | m_segmentWhole[size_t(segment)]) != 0;
                 }
                 if (mayHold && !narrowed.empty() && narrowed.back().to == from)
                     narrowed.back().to = to;
@@ -171,26 +207,33 @@ public:
         m_found.assign(size_t(m_block.count) * m_needles.size(), 0);
         const std::vector<quint8>& mayBeContained = m_mayBeContained;
         const std::vector<quint8>& mayBeWhole = m_mayBeWhole;
+        std::vector<std::vector<Run>> containedRuns(m_needles.size());
+        std::vector<std::vector<Run>> wholeRuns(m_needles.size());
+        for (size_t needle = 0; needle < m_needles.size(); ++needle) {
+            containedRuns[needle] = runsMayHolding(m_segmentContained, needle, runs);
+            wholeRuns[needle] = runsMayHolding(m_segmentWhole, needle, runs);
+        }
         for (const Scan& scan : kScans) {
             for (size_t needle = 0; needle < m_needles.size(); ++needle) {
                 if (m_block.texts[scan.field].empty() || !(scan.wholeElement ? mayBeWhole : mayBeContained)[needle])
                     continue;
                 const SubstringFinder& finder =
                     scan.wholeElement ? m_needles[needle].whole : m_needles[needle].contained;
-                for (const Run& run : runs)
+                for (const Run& run : (scan.wholeElement ? wholeRuns : containedRuns)[needle])
                     m_block.markFoldedHolders(scan.field, finder, run.from, run.to, marksOf(needle, scan));
             }
             if (scan.wholeElement)
                 continue; // whole tags are never read in place
             // Texts read in place are each looked through for every needle
-            // while they are in the cache.
+            // their segment may hold while they are in the cache.
             for (const Run& run : runs) {
                 m_block.forEachInPlace(scan.field, run.from, run.to, m_library, m_first,
                                        [&](quint32 member, QStringView text) {
                                            const char16_t* begin = text.utf16();
                                            const char16_t* end = begin + text.size();
+                                           const quint64 inSegment = m_segmentContained[segmentOf(member)];
                                            for (size_t needle = 0; needle < m_needles.size(); ++needle) {
-                                               if (mayBeContained[needle] &&
+                                               if (mayBeContained[needle] && (inSegment & bitOf(needle)) &&
                                                    m_needles[needle].contained.findIgnoringAsciiCase(begin, end) != end)
                                                    m_found[member * m_needles.size() + needle] |= scan.found;
                                            }
@@ -199,27 +242,66 @@ public:
         }
     }
 
-    int points(qsizetype member) const
+    // The terms' points, and for each query word the best of its related
+    // words' weighted points.
+    double points(qsizetype member) const
     {
         if (m_found.empty())
             return 0;
         int points = 0;
+        std::array<double, kMostQueryWords> related{};
         const quint8* found = &m_found[size_t(member) * m_needles.size()];
-        for (size_t needle = 0; needle < m_needles.size(); ++needle)
-            points += m_needles[needle].points[found[needle]];
-        return points;
+        for (size_t index = 0; index < m_needles.size(); ++index) {
+            const Needle& needle = m_needles[index];
+            const int earned = needle.points[found[index]];
+            if (needle.queryWord < 0)
+                points += earned;
+            else
+                related[size_t(needle.queryWord)] = std::max(related[size_t(needle.queryWord)], needle.weight * earned);
+        }
+        double sum = points;
+        for (const double best : related)
+            sum += best;
+        return sum;
     }
 
 private:
-    bool segmentMayHoldATerm(qsizetype segment) const
+    // One bit a needle; the needles past the 63rd share the last.
+    static quint64 bitOf(size_t needle) { return quint64(1) << std::min<size_t>(needle, 63); }
+
+    // The needles whose finder `finder` the segment's filters may hold,
+    // among those the block may hold.
+    quint64 needlesIn(qsizetype segment, const std::vector<quint8>& inBlock, SubstringFinder Needle::*finder) const
     {
+        quint64 needles = 0;
         for (size_t needle = 0; needle < m_needles.size(); ++needle) {
-            if ((m_mayBeContained[needle] &&
-                 m_block.segmentMayContain(segment, m_needles[needle].contained.needle())) ||
-                (m_mayBeWhole[needle] && m_block.segmentMayContain(segment, m_needles[needle].whole.needle())))
-                return true;
+            if (inBlock[needle] && m_block.segmentMayContain(segment, (m_needles[needle].*finder).needle()))
+                needles |= bitOf(needle);
         }
-        return false;
+        return needles;
+    }
+
+    static size_t segmentOf(qsizetype member) { return size_t(member / SearchIndex::Block::segmentSize); }
+
+    // The parts of `runs` in segments that may hold the needle.
+    static std::vector<Run> runsMayHolding(const std::vector<quint64>& segmentNeedles, size_t needle,
+                                           const std::vector<Run>& runs)
+    {
+        constexpr qsizetype size = SearchIndex::Block::segmentSize;
+        std::vector<Run> holding;
+        for (const Run& run : runs) {
+            for (qsizetype from = run.from; from < run.to;) {
+                const qsizetype to = std::min(run.to, (from / size + 1) * size);
+                if (segmentNeedles[segmentOf(from)] & bitOf(needle)) {
+                    if (!holding.empty() && holding.back().to == from)
+                        holding.back().to = to;
+                    else
+                        holding.push_back({from, to});
+                }
+                from = to;
+            }
+        }
+        return holding;
     }
 
     SearchIndex::Block::Marks marksOf(size_t needle, const Scan& scan)
@@ -235,6 +317,10 @@ private:
     std::vector<quint8> m_mayBeWhole;
     bool m_mayFindAny = false;
     std::vector<quint8> m_found; // member × needle, once found
+    // Per segment scanned: the needles its filters may hold, within texts
+    // and as whole tags.
+    std::vector<quint64> m_segmentContained;
+    std::vector<quint64> m_segmentWhole;
 };
 
 // The block's members as runs of neighbours: all of it, or the given
@@ -352,7 +438,7 @@ public:
     // query has no embedding, or none of the members has one.
     bool mayAddToAny(const SearchIndex::Block& block) const { return m_hasQuery && block.dimensions != 0; }
 
-    bool rulesOut(const SearchIndex::Block& block, qsizetype member, int points, double recency) const
+    bool rulesOut(const SearchIndex::Block& block, qsizetype member, double points, double recency) const
     {
         if (m_unitQuery.empty() || block.dimensions != qsizetype(m_unitQuery.size()) ||
             !block.hasUnitEmbedding[size_t(member)])
@@ -370,6 +456,16 @@ private:
     bool m_hasQuery;
     bool m_onlyHitsMatter;
 };
+
+// A related word earns this share of a term's points: more the closer it is
+// in meaning and the fewer screenshots hold it, always less than the query
+// word itself. Twice the relevance: a word as close as "flight" to "plane"
+// (0.8) or "lisbon" to "portugal" (0.7) on a screenshot or two earns nearly
+// all it may.
+double relatedWeight(const RelatedWords::Word& word)
+{
+    return std::clamp(2.0 * word.relevance, 0.0, 0.9);
+}
 
 void splitIntoLongWords(const QString& text, QStringList& terms)
 {
@@ -390,10 +486,11 @@ void splitIntoLongWords(const QString& text, QStringList& terms)
 } // namespace
 
 GallerySearch::GallerySearch(std::shared_ptr<SpellChecker> spellChecker, EmbeddingProvider embeddingProvider,
-                             QThreadPool& pool)
+                             QThreadPool& pool, std::shared_ptr<const RelatedWords> relatedWords)
     : m_spellChecker(std::move(spellChecker))
     , m_embeddingProvider(std::move(embeddingProvider))
     , m_pool(pool)
+    , m_relatedWords(std::move(relatedWords))
 {}
 
 std::optional<QStringList> GallerySearch::termSet(const QString& query, const std::atomic<bool>& cancelled) const
@@ -412,16 +509,60 @@ std::optional<QStringList> GallerySearch::termSet(const QString& query, const st
     return terms;
 }
 
+QList<GallerySearch::RelatedTerm> GallerySearch::relatedTerms(const QString& query) const
+{
+    QList<RelatedTerm> related;
+    if (!m_relatedWords)
+        return related;
+    // Only words as people write them stand for something: an address, a
+    // number or a code ("github.com/gorilla", "E0382") means itself.
+    QStringList words;
+    static const QRegularExpression blanks(u"\\s+"_s);
+    for (const QString& piece : query.split(blanks, Qt::SkipEmptyParts)) {
+        const bool plain = std::all_of(piece.begin(), piece.end(), [](QChar c) {
+            return c.isLetter() || c.isMark() || c == u'\'' || c == u'\u2019' || c == u'-';
+        });
+        if (!plain)
+            continue;
+        Vocabulary::forEachWord(piece, [&words](qsizetype, QStringView word) {
+            const QString lower = word.toString().toLower();
+            if (graphemeLength(lower) > 2 && !words.contains(lower) && words.size() < kMostQueryWords)
+                words.append(lower);
+        });
+    }
+    struct Candidate
+    {
+        RelatedWords::Word word;
+        int queryWord;
+    };
+    std::vector<Candidate> candidates;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        for (const RelatedWords::Word& candidate : m_relatedWords->closestTo(words[i])) {
+            // A term already finds the words that hold a query word ("tickets").
+            const bool found = std::any_of(words.begin(), words.end(),
+                                           [&candidate](const QString& word) { return candidate.text.contains(word); });
+            if (!found)
+                candidates.push_back({candidate, int(i)});
+        }
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.word.relevance > b.word.relevance; });
+    for (const Candidate& candidate : candidates)
+        related.append({candidate.word.text, candidate.queryWord, relatedWeight(candidate.word)});
+    return related;
+}
+
 std::optional<GallerySearch::Query> GallerySearch::prepare(const QString& query,
                                                            const std::atomic<bool>& cancelled) const
 {
     std::optional<QStringList> terms = termSet(query, cancelled);
     if (!terms)
         return std::nullopt;
-    Query prepared{query, std::move(*terms), std::nullopt, 0};
+    Query prepared{query, std::move(*terms), std::nullopt, 0, {}};
     if (m_embeddingProvider)
         prepared.embedding = m_embeddingProvider(query);
     prepared.nowMSecs = Clock::nowMSecsSinceEpoch();
+    prepared.related = relatedTerms(query);
     return prepared;
 }
 
@@ -441,7 +582,7 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
                         const std::vector<qsizetype>* members, double threshold, QThreadPool& pool,
                         const std::atomic<bool>& cancelled)
 {
-    const std::vector<Needle> needles = needlesFor(query, index.folder());
+    const std::vector<Needle> needles = needlesFor(query, index);
     const SimilarityEstimates estimates(query.embedding, threshold >= hitThreshold);
     const std::vector<SearchIndex::Placement>& blocks = index.blocks();
     std::vector<std::vector<Hit>> hitsOfBlock(blocks.size());
@@ -466,7 +607,7 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
                 if (cancelled.load(std::memory_order_relaxed))
                     return;
                 const qsizetype position = placement.first + member;
-                const int points = scorer.points(member);
+                const double points = scorer.points(member);
                 const double recency = recencyBonus(query.nowMSecs, placement.block->createdMSecs[size_t(member)]);
                 double score = points;
                 if (!estimates.rulesOut(*placement.block, member, points, recency))

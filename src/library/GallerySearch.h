@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Screenshot.h"
+#include "library/RelatedWords.h"
 #include "library/SearchIndex.h"
 
 #include <QList>
@@ -22,6 +23,16 @@ class SpellChecker;
 // recognised text; then a bonus for a query embedding close to its own, and
 // one for being recent. Screenshots scoring above 4 are hits, best first.
 //
+// The meaning side adds to that: each word of the query stands for the
+// library words closest to it in meaning (RelatedWords), found as whole
+// words in the same fields. A related word earns the points of a term times
+// a weight below 1 that falls with its distance in meaning, and each query
+// word counts only its best related word, so a screenshot that holds the
+// word itself ranks above one that only holds a word like it. A search reads
+// the texts around a few thousand screenshots at most for related words:
+// the most relevant are looked for first, and those that would make it read
+// more are left out.
+//
 // Runs off the GUI thread: the spelling correction and the query embedding
 // may take tens of milliseconds. Each screenshot is scored once, over an
 // immutable index of the library, on every core for a large library.
@@ -34,6 +45,14 @@ public:
         double score = 0;
     };
 
+    // A library word standing for a word of the query.
+    struct RelatedTerm
+    {
+        QString word;
+        int queryWord = 0; // which word of the query it stands for
+        double weight = 0; // of a term's points, below 1
+    };
+
     // What every screenshot is scored against, worked out once per search.
     struct Query
     {
@@ -41,6 +60,7 @@ public:
         QStringList terms; // distinct, the query first
         std::optional<QList<double>> embedding;
         qint64 nowMSecs = 0; // for the recency bonus
+        QList<RelatedTerm> related;
     };
 
     using EmbeddingProvider = std::function<std::optional<QList<double>>(const QString& text)>;
@@ -48,14 +68,21 @@ public:
     // The score a screenshot must exceed to be a hit.
     static constexpr double hitThreshold = 4.0;
 
-    // Scores spread over the threads of `pool`.
-    GallerySearch(std::shared_ptr<SpellChecker> spellChecker, EmbeddingProvider embeddingProvider, QThreadPool& pool);
+    // Scores spread over the threads of `pool`. Without `relatedWords` the
+    // search has no meaning side beyond the embedding.
+    GallerySearch(std::shared_ptr<SpellChecker> spellChecker, EmbeddingProvider embeddingProvider, QThreadPool& pool,
+                  std::shared_ptr<const RelatedWords> relatedWords = nullptr);
 
     // The query, each of its blank-separated words longer than two
     // characters, and the spelling correction with its own long words when
     // the spell checker changes anything. Nothing when cancelled.
     std::optional<QStringList> termSet(const QString& query, const std::atomic<bool>& cancelled) const;
-    // The terms, the query's embedding and the current time.
+    // The library words standing for the words of `query`, the most
+    // relevant first, none that a term already finds. The words of a
+    // spelling correction are a guess and stand for nothing more.
+    QList<RelatedTerm> relatedTerms(const QString& query) const;
+    // The terms, the query's embedding, the current time and the related
+    // words.
     std::optional<Query> prepare(const QString& query, const std::atomic<bool>& cancelled) const;
 
     // One screenshot's score, by the same rules as a search.
@@ -102,4 +129,5 @@ private:
     std::shared_ptr<SpellChecker> m_spellChecker;
     EmbeddingProvider m_embeddingProvider;
     QThreadPool& m_pool;
+    std::shared_ptr<const RelatedWords> m_relatedWords;
 };

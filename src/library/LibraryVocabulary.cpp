@@ -41,10 +41,12 @@ void LibraryVocabulary::startCount()
 {
     m_counting = true;
     m_changedWhileCounting = false;
-    m_pool.start([self = QPointer(this), library = m_library.screenshots(), stop = m_stop] {
+    m_pool.start([self = QPointer(this), library = m_library.screenshots(), stop = m_stop, related = m_related] {
         std::shared_ptr<const Vocabulary> vocabulary = Vocabulary::build(library, *stop);
         if (!vocabulary)
             return;
+        if (related)
+            related->setVocabulary(vocabulary, *stop);
         runOnGuiThread([self, vocabulary = std::move(vocabulary)] {
             if (self)
                 self->countFinished(vocabulary);

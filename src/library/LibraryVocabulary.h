@@ -4,6 +4,7 @@
 #include "core/Scheduler.h"
 #include "core/Workers.h"
 #include "library/LibrarySpellChecker.h"
+#include "library/RelatedWords.h"
 
 #include <QObject>
 
@@ -13,7 +14,8 @@
 
 // Keeps the spelling checker's vocabulary in step with the library: a while
 // after a change (screenshots arrived, left, or were analysed), the words
-// are counted again from a snapshot on a worker and handed to the checker.
+// are counted again from a snapshot on a worker and handed to the checker,
+// and to the related words, which index them there too.
 // Changes in the meantime join that count; a change during a count starts one
 // more after it. Lives on the GUI thread.
 class LibraryVocabulary : public QObject
@@ -24,6 +26,9 @@ public:
     LibraryVocabulary(const LibrarySource& library, LibrarySpellChecker& checker, Workers::Pool& pool,
                       Scheduler& scheduler, QObject* parent = nullptr);
     ~LibraryVocabulary() override;
+
+    // Indexed from each count on.
+    void setRelatedWords(std::shared_ptr<RelatedWords> related) { m_related = std::move(related); }
 
     // From a change to the count that takes it in: an analysis run changes
     // the library every few files, a load page by page.
@@ -40,6 +45,7 @@ private:
 
     const LibrarySource& m_library;
     LibrarySpellChecker& m_checker;
+    std::shared_ptr<RelatedWords> m_related;
     Workers::Pool& m_pool;
     Scheduler& m_scheduler;
     bool m_scheduled = false;

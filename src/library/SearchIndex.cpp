@@ -440,6 +440,27 @@ void SearchIndex::Block::forEachInPlace(Field field, qsizetype from, qsizetype t
         visit(*it, *originalText(library.at(first + qsizetype(*it)), field));
 }
 
+qsizetype SearchIndex::membersMayHolding(std::string_view needle, qsizetype enough) const
+{
+    qsizetype members = 0;
+    for (const Placement& placement : m_blocks) {
+        const Block& block = *placement.block;
+        if (members > enough)
+            return members;
+        if (!block.mayContain(needle))
+            continue;
+        if (block.segmentStarts.empty()) {
+            members += block.count;
+            continue;
+        }
+        for (qsizetype segment = 0; segment * Block::segmentSize < block.count; ++segment) {
+            if (block.segmentMayContain(segment, needle))
+                members += std::min(Block::segmentSize, block.count - segment * Block::segmentSize);
+        }
+    }
+    return members;
+}
+
 size_t SearchIndex::Block::memoryBytes() const
 {
     size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) +

@@ -165,6 +165,10 @@ public:
     const QByteArray& timeZoneId() const { return m_timeZoneId; }
     // The folded copies and their bookkeeping.
     size_t memoryBytes() const;
+    // How many screenshots' texts looking for the folded `needle` reads:
+    // those of every segment whose filter may hold it. Counting stops past
+    // `enough`.
+    qsizetype membersMayHolding(std::string_view needle, qsizetype enough) const;
     // How many blocks were taken over from the previous index.
     qsizetype reusedBlocks() const { return m_reusedBlocks; }
 

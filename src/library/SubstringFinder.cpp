@@ -1,5 +1,8 @@
 #include "library/SubstringFinder.h"
 
+#include <QChar>
+
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -24,6 +27,49 @@ int commonness(unsigned char byte)
     return table[byte];
 }
 
+bool isWordUnit(char16_t unit)
+{
+    if (unit < 0x80)
+        return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') || (unit >= u'0' && unit <= u'9') ||
+               unit == u'_';
+    const QChar character(unit);
+    return character.isLetterOrNumber() || character.isMark() || character.isSurrogate();
+}
+
+// The character of UTF-8 text that starts at `at`; U+FFFD for a malformed
+// sequence or a separator byte.
+char32_t decodeAfter(const char* at, const char* end)
+{
+    const auto lead = static_cast<unsigned char>(*at);
+    const int length = lead < 0x80 ? 1 : lead >= 0xF0 && lead < 0xF8 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || lead >= 0xF8 || end - at < length)
+        return U'\uFFFD';
+    char32_t character = length == 1 ? lead : lead & (0x7F >> length);
+    for (int i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(at[i]);
+        if ((next & 0xC0) != 0x80)
+            return U'\uFFFD';
+        character = (character << 6) | (next & 0x3F);
+    }
+    return character;
+}
+
+// The character that ends just before `at`.
+char32_t decodeBefore(const char* begin, const char* at)
+{
+    const char* start = at - 1;
+    while (start > begin && at - start < 4 && (static_cast<unsigned char>(*start) & 0xC0) == 0x80)
+        --start;
+    return decodeAfter(start, at);
+}
+
+bool isWordCharacter(char32_t character)
+{
+    if (character < 0x80)
+        return isWordUnit(char16_t(character));
+    return QChar::isLetterOrNumber(character) || QChar::isMark(character);
+}
+
 bool hasAvx2()
 {
 #ifdef BRINDLE_X86
@@ -35,8 +81,9 @@ bool hasAvx2()
 }
 } // namespace
 
-SubstringFinder::SubstringFinder(std::string needle)
+SubstringFinder::SubstringFinder(std::string needle, Match match)
     : m_needle(std::move(needle))
+    , m_match(match)
 {
     for (const char byte : m_needle) {
         m_isAscii = m_isAscii && static_cast<unsigned char>(byte) < 0x80;
@@ -67,6 +114,22 @@ SubstringFinder::SubstringFinder(std::string needle)
 
 const char* SubstringFinder::find(const char* begin, const char* end) const
 {
+    if (m_match == Match::anywhere || m_needle.empty())
+        return findAnywhere(begin, end);
+    for (const char* at = begin;;) {
+        const char* hit = findAnywhere(at, end);
+        if (hit == end)
+            return end;
+        const char* after = hit + m_needle.size();
+        if ((hit == begin || !isWordCharacter(decodeBefore(begin, hit))) &&
+            (after == end || !isWordCharacter(decodeAfter(after, end))))
+            return hit;
+        at = hit + 1;
+    }
+}
+
+const char* SubstringFinder::findAnywhere(const char* begin, const char* end) const
+{
     const size_t size = m_needle.size();
     if (size == 0)
         return begin;
@@ -92,6 +155,21 @@ const char* SubstringFinder::findScalar(const char* begin, const char* end) cons
 }
 
 const char16_t* SubstringFinder::findIgnoringAsciiCase(const char16_t* begin, const char16_t* end) const
+{
+    if (m_match == Match::anywhere || m_needle.empty())
+        return findAnywhereIgnoringAsciiCase(begin, end);
+    for (const char16_t* at = begin;;) {
+        const char16_t* hit = findAnywhereIgnoringAsciiCase(at, end);
+        if (hit == end)
+            return end;
+        const char16_t* after = hit + m_needle.size();
+        if ((hit == begin || !isWordUnit(hit[-1])) && (after == end || !isWordUnit(*after)))
+            return hit;
+        at = hit + 1;
+    }
+}
+
+const char16_t* SubstringFinder::findAnywhereIgnoringAsciiCase(const char16_t* begin, const char16_t* end) const
 {
     const size_t size = m_needle.size();
     if (size == 0)

@@ -8,10 +8,16 @@
 // at a time are tested on two of the needle's bytes, chosen to be rare in
 // text (a 'q' or a 'z' rather than an 'e' or a blank), and only candidates
 // that pass both are compared in full.
+//
+// A finder of whole words only takes an occurrence with no letter, digit or
+// underscore right before or after it ("cart" in "my cart." but not in
+// "cartoon"); the ends of the searched range count as boundaries.
 class SubstringFinder
 {
 public:
-    explicit SubstringFinder(std::string needle);
+    enum class Match { anywhere, wholeWord };
+
+    explicit SubstringFinder(std::string needle, Match match = Match::anywhere);
 
     const std::string& needle() const { return m_needle; }
 
@@ -24,6 +30,8 @@ public:
     const char16_t* findIgnoringAsciiCase(const char16_t* begin, const char16_t* end) const;
 
 private:
+    const char* findAnywhere(const char* begin, const char* end) const;
+    const char16_t* findAnywhereIgnoringAsciiCase(const char16_t* begin, const char16_t* end) const;
     const char* findScalar(const char* begin, const char* end) const;
     const char* findSse2(const char* begin, const char* end) const;
     const char* findAvx2(const char* begin, const char* end) const;
@@ -32,6 +40,7 @@ private:
     const char16_t* findWideAvx2(const char16_t* begin, const char16_t* end) const;
 
     std::string m_needle;
+    Match m_match;
     // Offsets of the two filter bytes within the needle (first < second).
     size_t m_first = 0;
     size_t m_second = 0;

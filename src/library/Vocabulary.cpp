@@ -119,8 +119,9 @@ public:
         }
     }
 
-    std::shared_ptr<const Vocabulary> finish()
+    std::shared_ptr<const Vocabulary> finish(qsizetype documents)
     {
+        m_vocabulary->m_documents = documents;
         sortAlphabetically();
         index();
         Vocabulary& v = *m_vocabulary;
@@ -230,7 +231,7 @@ std::shared_ptr<const Vocabulary> Vocabulary::build(const QList<Screenshot>& lib
         for (const QString& tag : screenshot.customTags)
             builder.addText(tag);
     }
-    return builder.finish();
+    return builder.finish(library.size());
 }
 
 std::shared_ptr<const Vocabulary> Vocabulary::fromTexts(const QStringList& texts)
@@ -238,7 +239,7 @@ std::shared_ptr<const Vocabulary> Vocabulary::fromTexts(const QStringList& texts
     Builder builder;
     for (const QString& text : texts)
         builder.addText(text);
-    return builder.finish();
+    return builder.finish(texts.size());
 }
 
 std::u16string_view Vocabulary::wordAt(quint32 id) const

@@ -48,6 +48,8 @@ public:
     static void forEachWord(QStringView text, Visit&& visit);
 
     qsizetype size() const { return qsizetype(m_counts.size()); }
+    // How many screenshots (or plain texts) the words were counted in.
+    qsizetype documents() const { return m_documents; }
     // How often `word` occurs, ignoring case; 0 when it does not.
     quint32 count(QStringView word) const;
     // Whether some library word begins with `prefix`, ignoring case (a word
@@ -59,6 +61,17 @@ public:
     // shorter. Ties go to the more frequent word. Nothing when no word is
     // close enough, or `word` is itself a library word.
     std::optional<Match> closest(QStringView word) const;
+
+    // Calls visit(word, count) for every word, folded to lower case, in
+    // alphabetical order.
+    template <typename Visit>
+    void forEachEntry(Visit&& visit) const
+    {
+        for (quint32 id = 0; id < quint32(m_counts.size()); ++id) {
+            const std::u16string_view word = wordAt(id);
+            visit(QStringView(word.data(), qsizetype(word.size())), m_counts[id]);
+        }
+    }
 
     // Every structure's bytes.
     size_t memoryBytes() const;
@@ -90,6 +103,7 @@ private:
     // candidate is checked by its distance.
     std::vector<quint32> m_keyStarts;
     std::vector<quint32> m_keyedWords;
+    qsizetype m_documents = 0;
 };
 
 template <typename Visit>

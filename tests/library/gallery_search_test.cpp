@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 
 using namespace Qt::StringLiterals;
@@ -295,6 +296,7 @@ protected:
             score += contains(notes, t) ? 15 : 0;
             score += contains(text, t) ? 5 : 0;
         }
+        score += relatedPoints(s, query);
         if (query.embedding && s.embedding) {
             const double similarity = EmbeddingService::cosineSimilarity(*query.embedding, *s.embedding);
             score += similarity > 0.2 ? 5 * similarity : 0;
@@ -304,6 +306,34 @@ protected:
             score += std::max(0.0, 2.0 * ((30.0 - days) / 30.0));
         }
         return score;
+    }
+
+    // Each query word's best related word, found as a whole word.
+    static double relatedPoints(const Screenshot& s, const GallerySearch::Query& query)
+    {
+        std::map<int, double> best;
+        for (const GallerySearch::RelatedTerm& related : query.related) {
+            const QRegularExpression word(u"(?<![\\p{L}\\p{N}\\p{M}_])"_s + QRegularExpression::escape(related.word) +
+                                              u"(?![\\p{L}\\p{N}\\p{M}_])"_s,
+                                          QRegularExpression::CaseInsensitiveOption);
+            const auto holds = [&](const QString& field) { return field.contains(word); };
+            const auto anyHolds = [&](const QStringList& list) { return std::any_of(list.begin(), list.end(), holds); };
+            const auto anyEquals = [&](const QStringList& list) {
+                return std::any_of(list.begin(), list.end(), [&](const QString& tag) {
+                    return tag.compare(related.word, Qt::CaseInsensitive) == 0;
+                });
+            };
+            int points = holds(s.filename) ? 10 : 0;
+            points += anyEquals(s.customTags) ? 45 : anyHolds(s.customTags) ? 20 : 0;
+            points += anyEquals(s.tags) ? 15 : anyHolds(s.tags) ? 5 : 0;
+            points += holds(s.userNotes.value_or(QString())) ? 15 : 0;
+            points += holds(s.ocrText.value_or(QString())) ? 5 : 0;
+            best[related.queryWord] = std::max(best[related.queryWord], related.weight * points);
+        }
+        double sum = 0;
+        for (const auto& [queryWord, points] : best)
+            sum += points;
+        return sum;
     }
 
     static QList<Screenshot> randomLibrary(int size, quint32 seed)
@@ -343,10 +373,12 @@ protected:
                                                              u"Éclair über"_s, u"ice pay"_s, u"x"_s, u"voice"_s, u" "_s,
                                                              u"receipt error"_s, u"nothing"_s, u"Shot 12"_s, u"zone"_s},
                                const TextFolder* folder = nullptr,
-                               const std::optional<QList<double>>& embedding = QList<double>{1, 1, 1})
+                               const std::optional<QList<double>>& embedding = QList<double>{1, 1, 1},
+                               const QList<GallerySearch::RelatedTerm>& related = {})
     {
         for (const QString& text : queries) {
-            const GallerySearch::Query q = query(text, embedding);
+            GallerySearch::Query q = query(text, embedding);
+            q.related = related;
             QList<std::pair<QString, double>> expected;
             for (qsizetype i = 0; i < library.size(); ++i) {
                 if (members && !std::binary_search(members->begin(), members->end(), i))
@@ -380,6 +412,25 @@ TEST_F(ReferenceTest, BlockScansScoreLikeOneScreenshotAtATime)
             members.push_back(i);
     }
     expectSameAsReference(library, *index, &members);
+}
+
+// Related words are found as whole words ("pay" not in "payment", "ice" not
+// in "invoice"), in the fields and with the points of a term, weighed, and
+// each query word counts only its best; segments whose filters hold one
+// related word are not read for the others.
+TEST_F(ReferenceTest, RelatedWordsScoreLikeOneScreenshotAtATime)
+{
+    // Dozens of segments, whose filters hold different words. Three words,
+    // each in most segments: a search may read that much.
+    const QList<Screenshot> library = randomLibrary(900, 19);
+    const auto index = SearchIndex::build(library, nullptr, searchThreads(), kRunning);
+    const QList<GallerySearch::RelatedTerm> related{{u"pay"_s, 0, 0.8}, {u"ice"_s, 0, 0.5}, {u"über"_s, 1, 0.7}};
+    expectSameAsReference(library, *index, nullptr, {u"meeting"_s, u"nothing"_s, u"terminal error"_s}, nullptr,
+                          std::nullopt, related);
+    std::vector<qsizetype> members;
+    for (qsizetype i = 0; i < library.size(); i += 3)
+        members.push_back(i);
+    expectSameAsReference(library, *index, &members, {u"meeting"_s}, nullptr, QList<double>{1, 1, 1}, related);
 }
 
 TEST_F(ReferenceTest, ARebuiltIndexRefoldsOnlyChangedBlocksAndNeverServesStaleText)
@@ -610,5 +661,29 @@ TEST(SubstringFinderTest, FindsInUtf16IgnoringOnlyTheCaseOfAsciiLetters)
     const std::u16string text = u"CAF\u00c9 caf\u00e9";
     const SubstringFinder accented("caf\xc3\xa9");
     EXPECT_EQ(accented.findIgnoringAsciiCase(text.data(), text.data() + text.size()), text.data() + text.size());
+}
+TEST(SubstringFinderTest, FindsWholeWordsOnly)
+{
+    const SubstringFinder cart("cart", SubstringFinder::Match::wholeWord);
+    const auto inBytes = [&](const std::string& text) {
+        return cart.find(text.data(), text.data() + text.size()) - text.data();
+    };
+    const auto inUnits = [&](const std::u16string& text) {
+        return cart.findIgnoringAsciiCase(text.data(), text.data() + text.size()) - text.data();
+    };
+    EXPECT_EQ(inBytes("cart"), 0);
+    EXPECT_EQ(inBytes("my cartoon, my cart."), 15);
+    EXPECT_EQ(inBytes("scart cart_x cart2 (cart)"), 20);
+    EXPECT_EQ(inBytes("caf\xc3\xa9"
+                      "cart \xc3\xa9"
+                      "cart"),
+              16); // letters beyond ASCII join words
+    EXPECT_EQ(inBytes("\xe2\x80\x94"
+                      "cart\xe2\x80\x99s"),
+              3); // a dash and an apostrophe do not
+    EXPECT_EQ(inBytes("carts"), 5);
+    EXPECT_EQ(inUnits(u"My CART."), 3);
+    EXPECT_EQ(inUnits(u"Cartoon écart carté Cart"), 20);
+    EXPECT_EQ(inUnits(u"Cartography"), 11);
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "core/LinkDetector.h"
 #include "core/Workers.h"
+#include "ingest/SentenceEncoder.h"
 #include "library/GallerySearch.h"
 #include "library/LibrarySpellChecker.h"
 #include "library/LibraryVocabulary.h"
@@ -403,6 +404,26 @@ TEST_F(LibraryVocabularyTest, WordsJoinAndLeaveWithTheirScreenshots)
     EXPECT_EQ(m_checker.vocabulary()->count(u"kubectl"_s), 0u);
     EXPECT_EQ(m_checker.correction(u"kubctl"_s, kRunning), std::nullopt);
     EXPECT_EQ(m_checker.correction(u"Oberhuper"_s, kRunning), u"Oberhuber"_s);
+}
+
+TEST_F(LibraryVocabularyTest, RelatedWordsFollowTheCounts)
+{
+    const std::shared_ptr<const SentenceEncoder> encoder = SentenceEncoder::load(SentenceEncoder::defaultPath());
+    ASSERT_TRUE(encoder);
+    const auto related = std::make_shared<RelatedWords>([encoder] { return encoder; });
+    m_vocabulary.setRelatedWords(related);
+    const auto offered = [&related] {
+        QStringList words;
+        for (const RelatedWords::Word& word : related->closestTo(u"plane"_s))
+            words.append(word.text);
+        return words;
+    };
+    m_library.setScreenshots({screenshotWith(u"Flight LH 1172, boarding at 06:50"_s)});
+    settle();
+    EXPECT_TRUE(offered().contains(u"flight"_s));
+    m_library.setScreenshots({screenshotWith(u"banana bread"_s)});
+    settle();
+    EXPECT_FALSE(offered().contains(u"flight"_s));
 }
 
 TEST_F(LibraryVocabularyTest, ChangesDuringACountAreCountedAfterIt)
