@@ -162,6 +162,7 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     sight.text = std::move(reading.text);
     sight.reachedDeadline = reading.reachedDeadline;
     labelling.wait();
+    ScreenKindClassifier::addLineLayout(screenLook, reading.lineBoxes, reading.pageSize);
     sight.stopped = stop.stop_requested();
     if (sight.text)
         addScreenKinds(sight.labels, *sight.text, screenLook);
