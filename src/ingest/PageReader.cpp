@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <numeric>
 
 using namespace Qt::StringLiterals;
@@ -187,6 +188,29 @@ int medianHeight(const std::vector<QRect>& boxes)
     return heights[heights.size() / 2];
 }
 
+// The runs of positions from `first` to `last` that are not blank, apart by
+// `gap` blank positions at least, as first and last position.
+std::vector<std::pair<int, int>> inkRuns(int first, int last, int gap, const std::function<bool(int)>& isBlank)
+{
+    std::vector<std::pair<int, int>> runs;
+    int start = -1, end = -1, blankRun = 0;
+    for (int at = first; at <= last + 1; ++at) {
+        if (at <= last && !isBlank(at)) {
+            if (start < 0)
+                start = at;
+            end = at;
+            blankRun = 0;
+            continue;
+        }
+        ++blankRun;
+        if (start >= 0 && (blankRun >= gap || at > last)) {
+            runs.emplace_back(start, end);
+            start = -1;
+        }
+    }
+    return runs;
+}
+
 // The rows of text in `box`, a line of the layout: itself, unless it is much
 // taller than the page's lines and blank rows cut it into several (the
 // layout at times takes a few close lines of a terminal for one).
@@ -198,24 +222,11 @@ std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeigh
         const uchar* row = ink.constScanLine(y);
         return std::all_of(row + box.left(), row + box.right() + 1, [](uchar value) { return value > blankAbove; });
     };
-    const int gap = std::max(2, lineHeight / 6);
     std::vector<QRect> rows;
-    int rowTop = -1, rowBottom = -1, blankRun = 0;
-    for (int y = box.top(); y <= box.bottom() + 1; ++y) {
-        if (y <= box.bottom() && !isBlankRowIn(y)) {
-            if (rowTop < 0)
-                rowTop = y;
-            rowBottom = y;
-            blankRun = 0;
-            continue;
-        }
-        ++blankRun;
-        if (rowTop < 0 || (blankRun < gap && y <= box.bottom()))
-            continue;
+    for (const auto& [top, bottom] : inkRuns(box.top(), box.bottom(), std::max(2, lineHeight / 6), isBlankRowIn)) {
         // Dots and accents alone are no row of their own.
-        if ((rowBottom - rowTop + 1) * 4 >= lineHeight)
-            rows.push_back(QRect(QPoint(box.left(), rowTop), QPoint(box.right(), rowBottom)));
-        rowTop = -1;
+        if ((bottom - top + 1) * 4 >= lineHeight)
+            rows.push_back(QRect(QPoint(box.left(), top), QPoint(box.right(), bottom)));
     }
     return rows.empty() ? std::vector<QRect>{box} : rows;
 }
@@ -227,28 +238,14 @@ void cutAtGutters(const QImage& ink, const QRect& box, size_t origin, std::vecto
     if (box.isEmpty())
         return;
     const int gutter = int(std::ceil(ReadingOrder::gutterLines * box.height()));
-    int pieceLeft = -1;
-    int pieceRight = -1;
-    int blankRun = 0;
-    for (int x = box.left(); x <= box.right() + 1; ++x) {
-        const bool blank = x > box.right() || isBlankColumn(ink, x, box.top(), box.bottom());
-        if (!blank) {
-            if (pieceLeft < 0)
-                pieceLeft = x;
-            pieceRight = x;
-            blankRun = 0;
-            continue;
-        }
-        ++blankRun;
-        if (pieceLeft < 0 || (blankRun < gutter && x <= box.right()))
-            continue;
-        const QRect piece = inkBounds(ink, QRect(QPoint(pieceLeft, box.top()), QPoint(pieceRight, box.bottom())));
+    const auto isBlank = [&](int x) { return isBlankColumn(ink, x, box.top(), box.bottom()); };
+    for (const auto& [left, right] : inkRuns(box.left(), box.right(), gutter, isBlank)) {
+        const QRect piece = inkBounds(ink, QRect(QPoint(left, box.top()), QPoint(right, box.bottom())));
         // A speck the line's box caught from a neighbour (the tail of a
         // letter above) is no line of its own.
         const bool isSpeck = piece.height() * 5 < box.height() * 2 && piece.width() < box.height();
         if (!piece.isEmpty() && !isSpeck)
             pieces.emplace_back(piece, origin);
-        pieceLeft = -1;
     }
 }
 
