@@ -219,6 +219,22 @@ QString kindOf(Content content)
     return {};
 }
 
+// A window on the desktop: its frame and its title bar.
+struct Window
+{
+    QRect frame;
+    QRect titleBar;
+};
+
+Window drawWindowFrame(Painter& p, const QRect& screen)
+{
+    const QRect frame = screen.adjusted(p.px(40), p.px(40), -p.px(40), -p.px(40));
+    p.roundedRect(frame, 10, p.theme().window);
+    const QRect titleBar(frame.left(), frame.top(), frame.width(), p.px(36));
+    p.roundedRect(titleBar, 10, p.theme().titleBar);
+    return {frame, titleBar};
+}
+
 QStringList drawWindow(QImage& image, std::mt19937& random, bool dark, QString* kind)
 {
     const Theme& theme = dark ? kDark : kLight;
@@ -226,10 +242,7 @@ QStringList drawWindow(QImage& image, std::mt19937& random, bool dark, QString* 
     image.fill(theme.desktop);
     Painter p(image, theme, scale, random);
 
-    const QRect window = image.rect().adjusted(p.px(40), p.px(40), -p.px(40), -p.px(40));
-    p.roundedRect(window, 10, theme.window);
-    const QRect titleBar(window.left(), window.top(), window.width(), p.px(36));
-    p.roundedRect(titleBar, 10, theme.titleBar);
+    const auto [window, titleBar] = drawWindowFrame(p, image.rect());
     p.text(p.pick(kSidebarItems) + u" — Notes"_s, {window.center().x() - p.px(60), titleBar.top() + p.px(24)}, 13,
            theme.text, true);
 
@@ -282,10 +295,7 @@ QStringList drawColumnsWindow(QImage& image, std::mt19937& random, bool dark)
     const double scale = image.width() / 1440.0;
     image.fill(theme.desktop);
     Painter p(image, theme, scale, random);
-    const QRect window = image.rect().adjusted(p.px(40), p.px(40), -p.px(40), -p.px(40));
-    p.roundedRect(window, 10, theme.window);
-    const QRect titleBar(window.left(), window.top(), window.width(), p.px(36));
-    p.roundedRect(titleBar, 10, theme.titleBar);
+    const auto [window, titleBar] = drawWindowFrame(p, image.rect());
     const bool code = p.between(0, 2) == 0;
     p.text(code ? u"main.rs — Projects"_s : u"All notes — Notes"_s,
            {window.center().x() - p.px(60), titleBar.top() + p.px(24)}, 13, theme.text, true);
