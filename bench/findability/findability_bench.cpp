@@ -36,6 +36,7 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
 #include <random>
 
 using namespace Qt::StringLiterals;
@@ -185,6 +186,16 @@ struct LabelScore
     double precision = 0;
     double recall = 0;
     int labelled = 0;
+    // Per kind: screens drawn as it, labelled as it, and both.
+    struct Counts
+    {
+        int drawn = 0;
+        int labelled = 0;
+        int right = 0;
+        double precision() const { return labelled ? double(right) / labelled : 1.0; }
+        double recall() const { return drawn ? double(right) / drawn : 1.0; }
+    };
+    std::map<QString, Counts> kinds;
 };
 
 // Labels that name a screen kind, against the kind each screen was drawn as.
@@ -197,13 +208,16 @@ LabelScore labelScore(const FindabilitySet& set, const QList<Screenshot>& librar
     for (qsizetype i = 0; i < library.size(); ++i) {
         bool hit = false;
         bool any = false;
+        ++score.kinds[set.screens[i].kind].drawn;
         for (const QString& tag : library[i].tags) {
             if (!ScreenTypes::kinds().contains(tag))
                 continue;
             any = true;
             ++predicted;
+            ++score.kinds[tag].labelled;
             if (tag == set.screens[i].kind) {
                 ++correct;
+                ++score.kinds[tag].right;
                 hit = true;
             }
         }
@@ -300,9 +314,20 @@ int main(int argc, char** argv)
                     qPrintable(FindabilitySet::kindName(QueryKind(kind))), a.top1Pct(), a.top3Pct(), a.mrr(),
                     b.top1Pct(), b.top3Pct(), b.mrr(), a.queries);
     }
-    const LabelScore labels = labelScore(set, library);
+    LabelScore labels = labelScore(set, library);
     std::printf("screen-type labels: precision %.3f, recall %.3f, %d of %lld screens labelled\n", labels.precision,
                 labels.recall, labels.labelled, qlonglong(library.size()));
+    // The kinds a user searches by.
+    double searchedPrecision = 1.0;
+    double searchedRecall = 1.0;
+    for (const QString& kind :
+         {u"chat"_s, u"email"_s, u"code"_s, u"terminal"_s, u"spreadsheet"_s, u"settings"_s, u"web page"_s}) {
+        const LabelScore::Counts& counts = labels.kinds[kind];
+        std::printf("  %-12s drawn %2d, labelled %2d, right %2d: precision %.3f, recall %.3f\n", qPrintable(kind),
+                    counts.drawn, counts.labelled, counts.right, counts.precision(), counts.recall());
+        searchedPrecision = std::min(searchedPrecision, counts.precision());
+        searchedRecall = std::min(searchedRecall, counts.recall());
+    }
     if (verbose) {
         for (qsizetype i = 0; i < library.size(); ++i) {
             const QStringList kinds =
@@ -327,6 +352,8 @@ int main(int argc, char** argv)
         .add(u"kinds_ahead_of_fts5"_s, kindsAhead, 0)
         .add(u"label_precision"_s, labels.precision, 3)
         .add(u"label_recall"_s, labels.recall, 3)
+        .add(u"searched_kind_precision_min"_s, searchedPrecision, 3)
+        .add(u"searched_kind_recall_min"_s, searchedRecall, 3)
         .add(u"unrelated_cosine"_s, unrelated, 3)
         .add(u"word_recall"_s, recall.ratio(), 4)
         .print();
