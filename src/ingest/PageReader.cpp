@@ -359,26 +359,46 @@ QImage PageReader::ink(const QImage& image, const Limits& limits)
 std::vector<int> PageReader::clearMarksOtherThanText(QImage& ink)
 {
     std::vector<int> marksPerRow(size_t(std::max(0, ink.height())), 0);
-    if (ink.isNull())
-        return marksPerRow;
-    cv::Mat pixels = matOver(ink.bits(), ink.width(), ink.height(), ink.bytesPerLine());
-    // Faint marks count too: the light grid of a table is a mark as large as
-    // the table, while its own text stands apart from it.
-    const cv::Mat marked = pixels <= faintInkAbove;
-    cv::Mat labels, stats, centres;
-    const int count = cv::connectedComponentsWithStats(marked, labels, stats, centres, 8, CV_32S);
-    std::vector<uchar> isLetterSized(size_t(count), 1);
-    bool anyCleared = false;
-    for (int mark = 1; mark < count; ++mark) {
-        const int* box = stats.ptr<int>(mark);
-        if (box[cv::CC_STAT_WIDTH] > largestLetter && box[cv::CC_STAT_HEIGHT] > largestLetter) {
-            isLetterSized[size_t(mark)] = 0;
-            anyCleared = true;
-        } else {
-            ++marksPerRow[size_t(box[cv::CC_STAT_TOP])];
+    // In bands of rows, so that the labels of the marks take little memory
+    // beside the page. Each band is looked at with a letter's height more
+    // above and below it: a mark too large for a letter that reaches into
+    // the band is seen too large there.
+    constexpr int bandRows = 4 * largestLetter;
+    constexpr int margin = largestLetter + 1;
+    // What to clear in a band, done once the next band has looked above it.
+    struct Clearing
+    {
+        cv::Mat pixels;
+        cv::Mat marks;
+        cv::Range band;
+        void apply() { pixels.rowRange(band).setTo(255, marks.rowRange(band)); }
+    };
+    std::optional<Clearing> previous;
+    for (int top = 0; top < ink.height(); top += bandRows) {
+        const int from = std::max(0, top - margin);
+        const int to = std::min(ink.height(), top + bandRows + margin);
+        const cv::Range band(top - from, std::min(ink.height(), top + bandRows) - from);
+        cv::Mat pixels = matOver(ink.scanLine(from), ink.width(), to - from, ink.bytesPerLine());
+        // Faint marks count too: the light grid of a table is a mark as
+        // large as the table, while its own text stands apart from it.
+        const cv::Mat marked = pixels <= faintInkAbove;
+        cv::Mat labels, stats, centres;
+        const int count = cv::connectedComponentsWithStats(marked, labels, stats, centres, 8, CV_32S);
+        if (previous)
+            std::exchange(previous, std::nullopt)->apply();
+        std::vector<uchar> isLetterSized(size_t(count), 1);
+        bool anyCleared = false;
+        for (int mark = 1; mark < count; ++mark) {
+            const int* box = stats.ptr<int>(mark);
+            if (box[cv::CC_STAT_WIDTH] > largestLetter && box[cv::CC_STAT_HEIGHT] > largestLetter) {
+                isLetterSized[size_t(mark)] = 0;
+                anyCleared = true;
+            } else if (const int markTop = from + box[cv::CC_STAT_TOP]; markTop >= top && markTop < top + bandRows) {
+                ++marksPerRow[size_t(markTop)];
+            }
         }
-    }
-    if (anyCleared) {
+        if (!anyCleared)
+            continue;
         // Each mark's faint fringe goes with it: what is left of a cleared
         // mark must not make marks of its own.
         cv::Mat cleared(labels.size(), CV_8U);
@@ -389,8 +409,10 @@ std::vector<int> PageReader::clearMarksOtherThanText(QImage& ink)
                 row[x] = isLetterSized[size_t(label[x])] ? 0 : 255;
         }
         cv::dilate(cleared, cleared, cv::Mat());
-        pixels.setTo(255, cleared);
+        previous = Clearing{pixels, cleared, band};
     }
+    if (previous)
+        previous->apply();
     return marksPerRow;
 }
 
