@@ -132,35 +132,44 @@ std::optional<Gap> columnGutter(const Boxes& boxes, const std::vector<Gap>& down
     return best;
 }
 
-void orderInto(const Boxes& region, Boxes& ordered);
-
-void orderParts(const Boxes& region, const std::vector<Gap>& cuts, Axis axis, Boxes& ordered)
+// Where a region is cut first, and which way.
+struct Cuts
 {
-    for (const Boxes& part : splitAt(region, cuts, axis))
-        orderInto(part, ordered);
-}
+    std::vector<Gap> gaps;
+    Axis axis;
+};
 
-void orderInto(const Boxes& region, Boxes& ordered)
+// Nothing when no gap runs through the region's lines either way.
+std::optional<Cuts> firstCuts(const Boxes& region)
 {
-    if (region.size() <= 1) {
-        ordered.insert(ordered.end(), region.begin(), region.end());
-        return;
-    }
     const double line = medianHeight(region);
     const std::vector<Gap> across = gaps(region, Axis::across);
     std::vector<Gap> blocks;
     std::copy_if(across.begin(), across.end(), std::back_inserter(blocks),
                  [line](const Gap& gap) { return gap.size >= ReadingOrder::blockGapLines * line; });
     if (!blocks.empty())
-        return orderParts(region, blocks, Axis::across, ordered);
+        return Cuts{blocks, Axis::across};
     const std::vector<Gap> down = gaps(region, Axis::down);
     if (const std::optional<Gap> gutter = columnGutter(region, down, line))
-        return orderParts(region, {*gutter}, Axis::down, ordered);
+        return Cuts{{*gutter}, Axis::down};
     if (!across.empty())
-        return orderParts(region, across, Axis::across, ordered);
+        return Cuts{across, Axis::across};
     if (!down.empty())
-        return orderParts(region, down, Axis::down, ordered);
-    // Lines that overlap every way: top to bottom, then left to right.
+        return Cuts{down, Axis::down};
+    return std::nullopt;
+}
+
+void orderInto(const Boxes& region, Boxes& ordered)
+{
+    if (region.size() > 1) {
+        if (const std::optional<Cuts> cuts = firstCuts(region)) {
+            for (const Boxes& part : splitAt(region, cuts->gaps, cuts->axis))
+                orderInto(part, ordered);
+            return;
+        }
+    }
+    // One line, or lines that overlap every way: top to bottom, then left to
+    // right.
     Boxes rest = region;
     std::sort(rest.begin(), rest.end(), [](const QRect& a, const QRect& b) {
         return std::pair(a.top(), a.left()) < std::pair(b.top(), b.left());
