@@ -177,17 +177,6 @@ QRect inkBounds(const QImage& ink, const QRect& box)
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-int medianHeight(const std::vector<QRect>& boxes)
-{
-    if (boxes.empty())
-        return 0;
-    std::vector<int> heights;
-    for (const QRect& box : boxes)
-        heights.push_back(box.height());
-    std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(heights.size() / 2), heights.end());
-    return heights[heights.size() / 2];
-}
-
 // The runs of positions from `first` to `last` that are not blank, apart by
 // `gap` blank positions at least, as first and last position.
 std::vector<std::pair<int, int>> inkRuns(int first, int last, int gap, const std::function<bool(int)>& isBlank)
@@ -466,7 +455,7 @@ std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std:
 {
     // Each piece with the line it was cut from.
     std::vector<std::pair<QRect, size_t>> pieces;
-    const int lineHeight = medianHeight(laidOut);
+    const int lineHeight = ReadingOrder::lineHeight(laidOut);
     for (size_t origin = 0; origin < laidOut.size(); ++origin) {
         for (const QRect& box : rowsOfLine(ink, laidOut[origin].intersected(ink.rect()), lineHeight))
             cutAtGutters(ink, box, origin, pieces);

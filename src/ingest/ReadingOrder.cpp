@@ -27,17 +27,6 @@ int end(const QRect& box, Axis axis)
     return axis == Axis::across ? box.bottom() : box.right();
 }
 
-double medianHeight(const Boxes& boxes)
-{
-    std::vector<int> heights;
-    heights.reserve(boxes.size());
-    for (const QRect& box : boxes)
-        heights.push_back(box.height());
-    const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
-    std::nth_element(heights.begin(), middle, heights.end());
-    return std::max(1, *middle);
-}
-
 // The spaces that no box reaches into, across the page (rows) or down it
 // (columns), in order.
 std::vector<Gap> gaps(Boxes boxes, Axis axis)
@@ -142,7 +131,7 @@ struct Cuts
 // Nothing when no gap runs through the region's lines either way.
 std::optional<Cuts> firstCuts(const Boxes& region)
 {
-    const double line = medianHeight(region);
+    const double line = std::max(1, ReadingOrder::lineHeight(region));
     const std::vector<Gap> across = gaps(region, Axis::across);
     std::vector<Gap> blocks;
     std::copy_if(across.begin(), across.end(), std::back_inserter(blocks),
@@ -271,4 +260,17 @@ std::vector<QRect> ReadingOrder::order(std::vector<QRect> lines)
     ordered.reserve(lines.size());
     orderInto(lines, ordered);
     return ordered;
+}
+
+int ReadingOrder::lineHeight(const std::vector<QRect>& lines)
+{
+    if (lines.empty())
+        return 0;
+    std::vector<int> heights;
+    heights.reserve(lines.size());
+    for (const QRect& line : lines)
+        heights.push_back(line.height());
+    const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
+    std::nth_element(heights.begin(), middle, heights.end());
+    return *middle;
 }

@@ -30,6 +30,9 @@ public:
     // lines (a bubble taken whole would be read as one garbled line).
     static std::vector<QRect> join(std::vector<QRect> lines);
 
+    // The height of a typical one of `lines` (their median), 0 for none.
+    static int lineHeight(const std::vector<QRect>& lines);
+
     // Blocks are this many times a line's height apart, at least, where lines
     // of one block are closer.
     static constexpr double blockGapLines = 1.5;
