@@ -1,5 +1,6 @@
 #include "ingest/TextRecognizer.h"
 
+#include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
@@ -14,11 +15,16 @@ using namespace Qt::StringLiterals;
 namespace {
 // Tesseract's diagnostics ("Estimating resolution as ...") go to one
 // process-wide file; pointing it at /dev/null before the first engine
-// exists keeps them off the console.
+// exists keeps them off the console. Its image library reports to the
+// console on its own ("Error in pixScanForForeground: invalid box" for a
+// line with no ink at its edge), about nothing the engine does not handle.
 void silenceDiagnostics(tesseract::TessBaseAPI& engine)
 {
     static std::once_flag once;
-    std::call_once(once, [&engine] { engine.SetVariable("debug_file", "/dev/null"); });
+    std::call_once(once, [&engine] {
+        engine.SetVariable("debug_file", "/dev/null");
+        setMsgSeverity(L_SEVERITY_NONE);
+    });
 }
 
 int lettersAndDigits(const QString& word)
