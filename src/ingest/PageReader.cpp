@@ -221,8 +221,8 @@ std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeigh
 }
 
 // Cuts `box`, one row of a line of the layout, where a gap as wide as a
-// gutter splits it, and adds the pieces with the line they came from.
-void cutAtGutters(const QImage& ink, const QRect& box, size_t origin, std::vector<std::pair<QRect, size_t>>& pieces)
+// gutter splits it, and adds the pieces.
+void cutAtGutters(const QImage& ink, const QRect& box, std::vector<QRect>& pieces)
 {
     if (box.isEmpty())
         return;
@@ -234,7 +234,7 @@ void cutAtGutters(const QImage& ink, const QRect& box, size_t origin, std::vecto
         // letter above) is no line of its own.
         const bool isSpeck = piece.height() * 5 < box.height() * 2 && piece.width() < box.height();
         if (!piece.isEmpty() && !isSpeck)
-            pieces.emplace_back(piece, origin);
+            pieces.push_back(piece);
     }
 }
 
@@ -281,12 +281,19 @@ int blankestRow(const QImage& ink, int from, int to)
     return bestStart < 0 ? -1 : bestStart + bestLength / 2;
 }
 
-// Each line's box grown by a quarter of its height (ascenders and descenders
-// the layout clipped), within the page.
-QRect padded(const QRect& box, const QRect& page)
+// `line` of `ink` alone on white, with a margin of three eighths of its
+// height: the engine reads a line best with white around it, and the margin
+// holds no piece of the lines above and below.
+QImage onWhite(const QImage& ink, const QRect& line)
 {
-    const int pad = std::max(2, box.height() / 4);
-    return box.adjusted(-pad, -pad, pad, pad).intersected(page);
+    const QRect box = line.intersected(ink.rect());
+    const int margin = std::max(2, box.height() * 3 / 8);
+    QImage image(box.width() + 2 * margin, box.height() + 2 * margin, QImage::Format_Grayscale8);
+    image.fill(255);
+    for (int y = 0; y < box.height(); ++y)
+        std::memcpy(image.scanLine(margin + y) + margin, ink.constScanLine(box.top() + y) + box.left(),
+                    size_t(box.width()));
+    return image;
 }
 
 } // namespace
@@ -451,47 +458,57 @@ void PageReader::layOut(const QImage& ink, Tile& tile, const Limits& limits)
         tile.lines.push_back(line.translated(0, tile.top));
 }
 
-std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std::vector<QRect>& laidOut)
+std::vector<QRect> PageReader::panelEdges(const QImage& image)
 {
-    // Each piece with the line it was cut from.
-    std::vector<std::pair<QRect, size_t>> pieces;
-    const int lineHeight = ReadingOrder::lineHeight(laidOut);
-    for (size_t origin = 0; origin < laidOut.size(); ++origin) {
-        for (const QRect& box : rowsOfLine(ink, laidOut[origin].intersected(ink.rect()), lineHeight))
-            cutAtGutters(ink, box, origin, pieces);
-    }
-    std::vector<QRect> boxes;
-    for (const auto& [piece, origin] : pieces)
-        boxes.push_back(piece);
-    const std::vector<QRect> ordered = ReadingOrder::order(ReadingOrder::join(std::move(boxes)));
-
-    // Pieces of one line that come one after the other in reading order (the
-    // cells of a row) are read together again, as the layout found them: a
-    // letter or a number read alone is read less surely than in its line.
-    const auto origins = [&pieces](const QRect& box) {
-        std::vector<size_t> found;
-        for (const auto& [piece, origin] : pieces) {
-            if (box.contains(piece))
-                found.push_back(origin);
-        }
-        return found;
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    std::vector<QRect> edges;
+    if (grey.width() < 4 || grey.height() < 4)
+        return edges;
+    const int longest = std::max(1, grey.height() / panelEdgeShare);
+    // Where the run of edge pixels down each column began, -1 when none.
+    std::vector<int> runTop(size_t(grey.width()), -1);
+    const auto endRun = [&](int x, int y) {
+        if (runTop[size_t(x)] >= 0 && y - runTop[size_t(x)] >= longest)
+            edges.emplace_back(x, runTop[size_t(x)], 1, y - runTop[size_t(x)]);
+        runTop[size_t(x)] = -1;
     };
-    std::vector<QRect> lines;
-    std::vector<size_t> previousOrigins;
-    for (const QRect& box : ordered) {
-        std::vector<size_t> boxOrigins = origins(box);
-        const bool sameLine =
-            !lines.empty() && lines.back().top() <= box.bottom() && box.top() <= lines.back().bottom() &&
-            std::any_of(boxOrigins.begin(), boxOrigins.end(), [&previousOrigins](size_t origin) {
-                return std::find(previousOrigins.begin(), previousOrigins.end(), origin) != previousOrigins.end();
-            });
-        if (sameLine) {
-            lines.back() = lines.back().united(box);
-            previousOrigins.insert(previousOrigins.end(), boxOrigins.begin(), boxOrigins.end());
-        } else {
-            lines.push_back(box);
-            previousOrigins = std::move(boxOrigins);
+    for (int y = 0; y <= grey.height(); ++y) {
+        const uchar* row = y < grey.height() ? grey.constScanLine(y) : nullptr;
+        for (int x = 2; x + 1 < grey.width(); ++x) {
+            // A step between two flat sides.
+            const bool edge = row && std::abs(row[x] - row[x - 1]) >= 3 && std::abs(row[x - 1] - row[x - 2]) <= 1 &&
+                              std::abs(row[x + 1] - row[x]) <= 1;
+            if (edge && runTop[size_t(x)] < 0)
+                runTop[size_t(x)] = y;
+            else if (!edge)
+                endRun(x, y);
         }
+    }
+    return edges;
+}
+
+std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std::vector<QRect>& laidOut,
+                                                   const std::vector<QRect>& panelEdges)
+{
+    std::vector<QRect> pieces;
+    const int lineHeight = ReadingOrder::lineHeight(laidOut);
+    for (const QRect& line : laidOut) {
+        for (const QRect& row : rowsOfLine(ink, line.intersected(ink.rect()), lineHeight))
+            cutAtGutters(ink, row, pieces);
+    }
+    // Pieces on one row that come one after the other in reading order (the
+    // cells of a table's row) are read as one line: a code or a number read
+    // alone is read less surely than in its row. Columns are read one after
+    // the other, so a sidebar's item does not join the line beside it.
+    std::vector<QRect> lines;
+    for (const QRect& box : ReadingOrder::order(ReadingOrder::join(std::move(pieces)), panelEdges)) {
+        const bool onSameRow = !lines.empty() && std::min(lines.back().bottom(), box.bottom()) -
+                                                         std::max(lines.back().top(), box.top()) + 1 >=
+                                                     std::min(lines.back().height(), box.height()) / 2;
+        if (onSameRow)
+            lines.back() = lines.back().united(box);
+        else
+            lines.push_back(box);
     }
     std::vector<QRect> parts;
     for (const QRect& line : lines)
@@ -502,7 +519,7 @@ std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std:
 TextRecognizer::Result PageReader::readLine(TextRecognizer& engine, const QImage& ink, const QRect& line,
                                             const Limits& limits)
 {
-    return engine.readLine(ink.copy(padded(line, ink.rect())), limits);
+    return engine.readLine(onWhite(ink, line), limits);
 }
 
 TextRecognizer::Result PageReader::readLines(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits)
@@ -610,8 +627,14 @@ QImage PageReader::readingSize(QImage image)
 
 TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
 {
-    if (isPhotograph(image))
+    const bool photograph = isPhotograph(image);
+    if (photograph)
         image = photographAtReadingSize(std::move(image));
+    std::vector<QRect> edges;
+    if (!photograph) {
+        const CpuAccount::Charge charge(limits.budget.cpuAccount());
+        edges = panelEdges(image);
+    }
     QImage ink = this->ink(image, limits);
     image = QImage();
     const TextRecognizer::Result nothingRead{QStringList(), TextRecognizer::Result::Failure::none, {}, true};
@@ -650,7 +673,7 @@ TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
         laidOut.insert(laidOut.end(), tile.lines.begin(), tile.lines.end());
         reachedDeadline |= tile.reachedDeadline;
     }
-    TextRecognizer::Result page = readLines(ink, linesInReadingOrder(ink, laidOut), limits);
+    TextRecognizer::Result page = readLines(ink, linesInReadingOrder(ink, laidOut, edges), limits);
     page.reachedDeadline |= reachedDeadline;
     return page;
 }

@@ -85,9 +85,18 @@ public:
     // The line boxes `laidOut` found in `ink`, cut where a gap as wide as a
     // gutter splits one (the layout at times runs a sidebar's item into the
     // line beside it), joined and put in reading order (ReadingOrder); the
-    // pieces of one line that stay next to each other in that order are one
+    // cells of one row that come one after the other in that order are one
     // line again.
-    static std::vector<QRect> linesInReadingOrder(const QImage& ink, const std::vector<QRect>& laidOut);
+    static std::vector<QRect> linesInReadingOrder(const QImage& ink, const std::vector<QRect>& laidOut,
+                                                  const std::vector<QRect>& panelEdges = {});
+    // The sides of panels that run down a screen: long straight edges
+    // between two flat areas of different grey (a sidebar beside the
+    // content, however faint), one pixel wide. Not the lines of a grid,
+    // which have the same grey on both sides, nor the sides of a bubble,
+    // which are short.
+    static std::vector<QRect> panelEdges(const QImage& image);
+    // Edges this share of the screen's height long at least.
+    static constexpr int panelEdgeShare = 4; // a quarter
     // Lines are read in parts no longer than this many times their height.
     static constexpr int longestLine = 40;
     // A page with more than this many doubtful lines (see TextRecognizer)

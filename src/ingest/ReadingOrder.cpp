@@ -66,56 +66,102 @@ bool inStep(const QRect& a, const QRect& b)
     return twiceApart * 4 <= 2 * std::max(a.height(), b.height());
 }
 
-// How the lines right of a gutter at `at` stand to their nearest neighbours
-// on the left of it, on the rows they share.
+// How the lines on either side of a gutter at `at` stand to one another:
+// the lines right of it to their nearest neighbours on the left on the rows
+// they share, in step or not; and the lines that share no row with any line
+// across the gutter though lines there run above and below them (a
+// sidebar's item between two lines of the content).
 struct Step
 {
     int inStep = 0;
     int outOfStep = 0;
+    int between = 0;
 };
 
 Step stepAcross(const Boxes& boxes, int at)
 {
     Step step;
-    for (const QRect& right : boxes) {
-        if (right.left() < at)
+    const auto isLeft = [at](const QRect& box) { return box.right() < at; };
+    for (const QRect& box : boxes) {
+        bool above = false, below = false, beside = false;
+        for (const QRect& other : boxes) {
+            if (isLeft(other) == isLeft(box))
+                continue;
+            beside |= verticalOverlap(other, box) > 0;
+            above |= other.bottom() < box.top();
+            below |= other.top() > box.bottom();
+        }
+        step.between += !beside && above && below;
+        if (isLeft(box))
             continue;
         const QRect* neighbour = nullptr;
         for (const QRect& left : boxes) {
-            if (left.right() < right.left() && verticalOverlap(left, right) > 0 &&
+            if (left.right() < box.left() && verticalOverlap(left, box) > 0 &&
                 (!neighbour || left.right() > neighbour->right()))
                 neighbour = &left;
         }
-        if (!neighbour || neighbour->left() >= at)
+        if (!neighbour || !isLeft(*neighbour))
             continue;
-        ++(inStep(*neighbour, right) ? step.inStep : step.outOfStep);
+        ++(inStep(*neighbour, box) ? step.inStep : step.outOfStep);
     }
     return step;
 }
 
 // Whether lines on either side of a gutter are in columns: rows of a table
-// or a form are all in step across it, bar one or two; columns whose lines
-// are spaced apart differently fall in and out of step.
-bool areColumns(const Step& step)
+// or a form are in step across it, bar a row or two; columns whose lines are
+// spaced apart differently fall in and out of step, or between one another.
+// Lines that never share a row across it are the bubbles of a chat.
+int columnEvidence(const Step& step)
 {
-    return step.outOfStep >= 2 && step.outOfStep * 4 >= step.inStep + step.outOfStep;
+    return step.outOfStep + step.between;
 }
 
-// The gutter that separates columns, if any: the one with the most lines
-// out of step across it (the widest among equals).
+bool areColumns(const Step& step)
+{
+    const int evidence = columnEvidence(step);
+    return step.inStep + step.outOfStep > 0 && evidence >= 2 && evidence * 4 >= step.inStep + evidence;
+}
+
+// The gutter along the side of a panel that runs down beside the lines of
+// `boxes` (give or take a quarter of their height), and that side: the
+// lines on either side of it are in columns, however they stand.
+std::optional<std::pair<Gap, QRect>> panelGutter(const Boxes& boxes, const std::vector<Gap>& down, double line,
+                                                 const std::vector<QRect>& edges)
+{
+    int top = boxes.front().top(), bottom = boxes.front().bottom();
+    for (const QRect& box : boxes) {
+        top = std::min(top, box.top());
+        bottom = std::max(bottom, box.bottom());
+    }
+    const int slack = (bottom - top) / 4;
+    for (const Gap& gap : down) {
+        if (gap.size < ReadingOrder::gutterLines * line)
+            continue;
+        for (const QRect& edge : edges) {
+            if (edge.left() >= gap.at - gap.size && edge.left() < gap.at && edge.top() <= top + slack &&
+                edge.bottom() >= bottom - slack)
+                return std::pair(gap, edge);
+        }
+    }
+    return std::nullopt;
+}
+
+// The gutter that separates columns by how their lines stand, if any: the
+// one with the most evidence of columns across it (the widest among equals).
 std::optional<Gap> columnGutter(const Boxes& boxes, const std::vector<Gap>& down, double line)
 {
     std::optional<Gap> best;
-    int bestOutOfStep = 0;
+    int bestEvidence = 0;
     for (const Gap& gap : down) {
         if (gap.size < ReadingOrder::gutterLines * line)
             continue;
         const Step step = stepAcross(boxes, gap.at);
         if (!areColumns(step))
             continue;
-        if (!best || step.outOfStep > bestOutOfStep || (step.outOfStep == bestOutOfStep && gap.size > best->size)) {
+        const int evidence = columnEvidence(step);
+        if (!best || evidence > bestEvidence || (evidence == bestEvidence && gap.size > best->size)) {
             best = gap;
-            bestOutOfStep = step.outOfStep;
+            bestEvidence = evidence;
         }
     }
     return best;
@@ -129,16 +175,30 @@ struct Cuts
 };
 
 // Nothing when no gap runs through the region's lines either way.
-std::optional<Cuts> firstCuts(const Boxes& region)
+std::optional<Cuts> firstCuts(const Boxes& region, const std::vector<QRect>& edges)
 {
     const double line = std::max(1, ReadingOrder::lineHeight(region));
     const std::vector<Gap> across = gaps(region, Axis::across);
+    // Blocks stand further apart than the lines of a block do: a page whose
+    // lines are set wide apart is not a pile of blocks of one line each.
+    std::vector<int> sizes;
+    for (const Gap& gap : across)
+        sizes.push_back(gap.size);
+    std::nth_element(sizes.begin(), sizes.begin() + std::ptrdiff_t(sizes.size() / 2), sizes.end());
+    const double blockGap =
+        std::max(ReadingOrder::blockGapLines * line, sizes.empty() ? 0.0 : 1.5 * sizes[sizes.size() / 2]);
+    // Beside a panel, blocks are those above or below it (a title bar).
+    const std::vector<Gap> down = gaps(region, Axis::down);
+    const std::optional<std::pair<Gap, QRect>> panel = panelGutter(region, down, line, edges);
     std::vector<Gap> blocks;
-    std::copy_if(across.begin(), across.end(), std::back_inserter(blocks),
-                 [line](const Gap& gap) { return gap.size >= ReadingOrder::blockGapLines * line; });
+    std::copy_if(across.begin(), across.end(), std::back_inserter(blocks), [&](const Gap& gap) {
+        return gap.size >= blockGap &&
+               (!panel || gap.at - gap.size <= panel->second.top() || gap.at >= panel->second.bottom());
+    });
     if (!blocks.empty())
         return Cuts{blocks, Axis::across};
-    const std::vector<Gap> down = gaps(region, Axis::down);
+    if (panel)
+        return Cuts{{panel->first}, Axis::down};
     if (const std::optional<Gap> gutter = columnGutter(region, down, line))
         return Cuts{{*gutter}, Axis::down};
     if (!across.empty())
@@ -148,12 +208,12 @@ std::optional<Cuts> firstCuts(const Boxes& region)
     return std::nullopt;
 }
 
-void orderInto(const Boxes& region, Boxes& ordered)
+void orderInto(const Boxes& region, const std::vector<QRect>& edges, Boxes& ordered)
 {
     if (region.size() > 1) {
-        if (const std::optional<Cuts> cuts = firstCuts(region)) {
+        if (const std::optional<Cuts> cuts = firstCuts(region, edges)) {
             for (const Boxes& part : splitAt(region, cuts->gaps, cuts->axis))
-                orderInto(part, ordered);
+                orderInto(part, edges, ordered);
             return;
         }
     }
@@ -254,11 +314,11 @@ std::vector<QRect> ReadingOrder::join(std::vector<QRect> lines)
     return kept;
 }
 
-std::vector<QRect> ReadingOrder::order(std::vector<QRect> lines)
+std::vector<QRect> ReadingOrder::order(std::vector<QRect> lines, const std::vector<QRect>& panelEdges)
 {
     std::vector<QRect> ordered;
     ordered.reserve(lines.size());
-    orderInto(lines, ordered);
+    orderInto(lines, panelEdges, ordered);
     return ordered;
 }
 

@@ -11,18 +11,21 @@
 //
 // The page is cut recursively where no line crosses: first across at wide
 // gaps between blocks (a title bar above the window's columns), then down a
-// gutter when the lines on either side of it are not in step (a sidebar whose
-// items fall between the lines of the content), then across at every gap, and
-// last down at every gap (the cells of one row). Lines in step across a
-// gutter are rows of a table or a form; lines that never meet across it are
-// the bubbles of a chat: both are read across, row by row.
+// gutter along the side of a panel or where the lines on either side of it
+// are not in step (a sidebar whose items fall between the lines of the
+// content), then across at every gap, and last down at every gap (the cells
+// of one row). Lines in step across a gutter are rows of a table or a form;
+// lines that never meet across it are the bubbles of a chat: both are read
+// across, row by row.
 class ReadingOrder
 {
 public:
     ReadingOrder() = delete;
 
-    // `lines` in reading order, after join().
-    static std::vector<QRect> order(std::vector<QRect> lines);
+    // `lines` in reading order, after join(). `panelEdges` are the sides of
+    // panels running down the page (see PageReader::panelEdges): a gutter
+    // along one separates columns, however their lines stand.
+    static std::vector<QRect> order(std::vector<QRect> lines, const std::vector<QRect>& panelEdges = {});
 
     // The lines with the pieces of one line put back together (pieces side
     // by side on one row, or one inside the other, read twice otherwise), and
@@ -33,8 +36,8 @@ public:
     // The height of a typical one of `lines` (their median), 0 for none.
     static int lineHeight(const std::vector<QRect>& lines);
 
-    // Blocks are this many times a line's height apart, at least, where lines
-    // of one block are closer.
+    // Blocks are this many times a line's height apart, at least, and half
+    // as far again as the lines of the page are from one another.
     static constexpr double blockGapLines = 1.5;
     // A gutter between columns is at least this many line heights wide.
     static constexpr double gutterLines = 2.0;
