@@ -17,8 +17,9 @@
 //
 // A library of 194 screenshots as a new user's folder holds them: words read
 // that are not on the screen (extra_words_pct, of the words read), the files
-// that have any, word recall, and the screen kinds told from the text
-// against the kind each screen was drawn as (precision per kind).
+// that have any, word recall, the pages read in the order drawn (title bar,
+// sidebar, content: library_same_order_pct), and the screen kinds told from
+// the text against the kind each screen was drawn as (precision per kind).
 
 #include "core/Console.h"
 #include "core/LeasePool.h"
@@ -271,6 +272,8 @@ struct Library
     ExtraWords extras;
     WordRecall recall;
     KindScore kinds;
+    int inDrawnOrder = 0;
+    int files = 0;
 };
 
 // A new user's folder of 194 screenshots.
@@ -288,6 +291,13 @@ Library readLibrary(PageReader& reader, bool verbose)
         library.recall.add(drawing.lines, text);
         const QStringList kinds = ScreenKindClassifier::labels(text, look, VisualAnalysisService::confidenceThreshold);
         library.kinds.add(drawing.kind, kinds);
+        ++library.files;
+        // Title bar, sidebar, then the window's content.
+        const bool ordered = isInDrawnOrder(text, drawing.lines);
+        library.inDrawnOrder += ordered;
+        if (verbose && !ordered)
+            Console::printLine(u"  library %1 (%2) out of order:\n    drawn: %3\n    read:  %4"_s.arg(i).arg(
+                drawing.kind, drawing.lines.join(u" | "_s), text));
         if (verbose && (!extras.isEmpty() || kinds != QStringList{drawing.kind}))
             Console::printLine(u"  library %1 (%2, labelled %3): not on the screen: %4\n    read: %5"_s.arg(i).arg(
                 drawing.kind, kinds.join(u", "_s), extras.join(u' '), text));
@@ -299,6 +309,8 @@ Library readLibrary(PageReader& reader, bool verbose)
                            .arg(library.extras.percent(), 0, 'f', 2)
                            .arg(library.extras.filesWithExtra)
                            .arg(library.recall.ratio(), 0, 'f', 4));
+    Console::printLine(u"  %1 of %2 read in the drawn order (title bar, sidebar, content)"_s.arg(library.inDrawnOrder)
+                           .arg(library.files));
     for (const auto& [kind, counts] : library.kinds.kinds)
         Console::printLine(u"  kind %1: drawn %2, labelled %3, right %4: precision %5, recall %6"_s.arg(kind)
                                .arg(counts.drawn)
@@ -403,6 +415,7 @@ int main(int argc, char* argv[])
         .add(u"extra_words_pct"_s, library.extras.percent())
         .add(u"files_with_extra_words"_s, library.extras.filesWithExtra, 0)
         .add(u"library_word_recall"_s, library.recall.ratio(), 4)
+        .add(u"library_same_order_pct"_s, 100.0 * library.inDrawnOrder / std::max(1, library.files), 1)
         .add(u"library_kind_precision_min"_s, kindPrecision, 3)
         .add(u"library_kind_recall_min"_s, kindRecall, 3)
         .add(u"ratio_vs_tesseract_cli"_s, oursMs / cliMs)
