@@ -145,10 +145,15 @@ TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& line
         if (wellRead || sureAlone || ((anchored || isLabel) && (fairlySure || looksLikeWord(word.text))))
             kept.append(word.text);
     }
-    // A word or two read fairly well may be a lucky reading of a texture.
-    const Certainty certainty = sureWords >= 2                       ? Certainty::certain
-                                : anchored || (wellRead && !isLabel) ? Certainty::sure
-                                                                     : Certainty::doubtful;
+    // A word or two read fairly well may be a lucky reading of a texture; a
+    // label read surely throughout (a day of a calendar, a cell's number) is
+    // not.
+    const bool sureLabel = isLabel && std::all_of(line.begin(), line.end(), [](const Word& word) {
+                               return word.confidence >= sureWordConfidence;
+                           });
+    const Certainty certainty = sureWords >= 2                                    ? Certainty::certain
+                                : anchored || sureLabel || (wellRead && !isLabel) ? Certainty::sure
+                                                                                  : Certainty::doubtful;
     return {kept.join(u' '), certainty};
 }
 

@@ -37,7 +37,8 @@ public:
     };
 
     // How surely a line was read: doubtful; sure, read well as a whole (more
-    // than a label) or holding a sure word; certain, holding two.
+    // than a label), holding a sure word, or a label of sure words however
+    // short; certain, holding two sure words.
     enum class Certainty { doubtful, sure, certain };
 
     // Either the lines read (possibly none), or why not.
