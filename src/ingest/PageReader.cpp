@@ -281,13 +281,13 @@ int blankestRow(const QImage& ink, int from, int to)
     return bestStart < 0 ? -1 : bestStart + bestLength / 2;
 }
 
-// `line` of `ink` alone on white, with a margin of three eighths of its
+// `line` of `ink` alone on white, with a margin of about a third of its
 // height: the engine reads a line best with white around it, and the margin
 // holds no piece of the lines above and below.
 QImage onWhite(const QImage& ink, const QRect& line)
 {
     const QRect box = line.intersected(ink.rect());
-    const int margin = std::max(2, box.height() * 3 / 8);
+    const int margin = std::max(2, box.height() * 5 / 16);
     QImage image(box.width() + 2 * margin, box.height() + 2 * margin, QImage::Format_Grayscale8);
     image.fill(255);
     for (int y = 0; y < box.height(); ++y)
@@ -460,9 +460,11 @@ void PageReader::layOut(const QImage& ink, Tile& tile, const Limits& limits)
 
 std::vector<QRect> PageReader::panelEdges(const QImage& image)
 {
-    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
     std::vector<QRect> edges;
-    if (grey.width() < 4 || grey.height() < 4)
+    if (image.width() < 4 || image.height() < 4)
+        return edges;
+    const QImage grey = greyRows(image, 0, image.height());
+    if (grey.isNull())
         return edges;
     const int longest = std::max(1, grey.height() / panelEdgeShare);
     // Where the run of edge pixels down each column began, -1 when none.

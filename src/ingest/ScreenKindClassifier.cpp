@@ -171,8 +171,8 @@ bool isCodeLike(const Evidence& e)
 
 double code(const Evidence& e, const ScreenKindClassifier::Look& look)
 {
-    const bool shellPrompt = e.matches(patterns().prompt);
     const Patterns& p = patterns();
+    const bool shellPrompt = e.matches(p.prompt);
     const int syntax = e.countPieces(
         {u"import ", u"def ",  u"class ",   u"return ",     u"function", u"const ",  u"let ",     u"var ",
          u"fn ",     u"func ", u"package ", u"public ",     u"private ", u"static ", u"void ",    u"#include",
