@@ -43,6 +43,7 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
 #include <random>
 
 using namespace Qt::StringLiterals;
@@ -192,6 +193,16 @@ struct LabelScore
     double precision = 0;
     double recall = 0;
     int labelled = 0;
+    // Per kind: screens drawn as it, labelled as it, and both.
+    struct Counts
+    {
+        int drawn = 0;
+        int labelled = 0;
+        int right = 0;
+        double precision() const { return labelled ? double(right) / labelled : 1.0; }
+        double recall() const { return drawn ? double(right) / drawn : 1.0; }
+    };
+    std::map<QString, Counts> kinds;
 };
 
 // Labels that name a screen kind, against the kind each screen was drawn as.
@@ -204,13 +215,16 @@ LabelScore labelScore(const FindabilitySet& set, const QList<Screenshot>& librar
     for (qsizetype i = 0; i < library.size(); ++i) {
         bool hit = false;
         bool any = false;
+        ++score.kinds[set.screens[i].kind].drawn;
         for (const QString& tag : library[i].tags) {
             if (!ScreenTypes::kinds().contains(tag))
                 continue;
             any = true;
             ++predicted;
+            ++score.kinds[tag].labelled;
             if (tag == set.screens[i].kind) {
                 ++correct;
+                ++score.kinds[tag].right;
                 hit = true;
             }
         }
@@ -327,9 +341,20 @@ int main(int argc, char** argv)
     for (const auto& [name, tally] : {std::pair{"  tuned on", &paraphraseTuned}, {"  held out", &paraphraseHeldOut}})
         std::printf("%-11s %7.1f %7.1f %7.3f |                          (%d queries)\n", name, tally->top1Pct(),
                     tally->top3Pct(), tally->mrr(), tally->queries);
-    const LabelScore labels = labelScore(set, library);
+    LabelScore labels = labelScore(set, library);
     std::printf("screen-type labels: precision %.3f, recall %.3f, %d of %lld screens labelled\n", labels.precision,
                 labels.recall, labels.labelled, qlonglong(library.size()));
+    // The kinds a user searches by.
+    double searchedPrecision = 1.0;
+    double searchedRecall = 1.0;
+    for (const QString& kind :
+         {u"chat"_s, u"email"_s, u"code"_s, u"terminal"_s, u"spreadsheet"_s, u"settings"_s, u"web page"_s}) {
+        const LabelScore::Counts& counts = labels.kinds[kind];
+        std::printf("  %-12s drawn %2d, labelled %2d, right %2d: precision %.3f, recall %.3f\n", qPrintable(kind),
+                    counts.drawn, counts.labelled, counts.right, counts.precision(), counts.recall());
+        searchedPrecision = std::min(searchedPrecision, counts.precision());
+        searchedRecall = std::min(searchedRecall, counts.recall());
+    }
     if (verbose) {
         for (qsizetype i = 0; i < library.size(); ++i) {
             const QStringList kinds =
@@ -357,6 +382,8 @@ int main(int argc, char** argv)
         .add(u"kinds_ahead_of_fts5"_s, kindsAhead, 0)
         .add(u"label_precision"_s, labels.precision, 3)
         .add(u"label_recall"_s, labels.recall, 3)
+        .add(u"searched_kind_precision_min"_s, searchedPrecision, 3)
+        .add(u"searched_kind_recall_min"_s, searchedRecall, 3)
         .add(u"unrelated_cosine"_s, unrelated, 3)
         .add(u"word_recall"_s, recall.ratio(), 4)
         .print();

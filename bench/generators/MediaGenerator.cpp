@@ -123,6 +123,99 @@ QStringList MediaGenerator::writeLargePhotos(const QString& folder, quint32 seed
     return written;
 }
 
+QImage MediaGenerator::wallpaper(const QSize& size, Wallpaper kind)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // Patterns on a light ground, in a colour that stands out from it.
+    const QColor ground = QColor::fromHsv(between(0, 359), between(20, 120), between(190, 240));
+    image.fill(ground);
+    switch (kind) {
+    case Wallpaper::flatShapes:
+        painter.setPen(Qt::NoPen);
+        for (int i = 0; i < 36; ++i) {
+            painter.setBrush(color());
+            const QPoint centre(between(0, size.width()), between(0, size.height()));
+            const int radius = between(size.width() / 20, size.width() / 4);
+            if (i % 3 == 0) {
+                painter.drawEllipse(centre, radius, radius);
+            } else {
+                QPolygon shape;
+                for (int corner = 0; corner < 3 + i % 4; ++corner)
+                    shape << centre + QPoint(between(-radius, radius), between(-radius, radius));
+                painter.drawPolygon(shape);
+            }
+        }
+        break;
+    case Wallpaper::gradient: {
+        QLinearGradient wash(0, 0, size.width(), size.height());
+        wash.setColorAt(0, color());
+        wash.setColorAt(0.5, color());
+        wash.setColorAt(1, color());
+        painter.fillRect(image.rect(), wash);
+        for (int i = 0; i < 3; ++i) {
+            const QPointF centre(between(0, size.width()), between(0, size.height()));
+            QRadialGradient glow(centre, between(size.width() / 4, size.width() / 2));
+            QColor inner = color();
+            inner.setAlpha(160);
+            glow.setColorAt(0, inner);
+            glow.setColorAt(1, Qt::transparent);
+            painter.fillRect(image.rect(), glow);
+        }
+        break;
+    }
+    case Wallpaper::gridPattern: {
+        // Graph paper: fine lines every 16 pixels, bolder ones every 80.
+        const QColor fine = ground.darker(160);
+        const QColor bold = ground.darker(260);
+        for (int at = 0; at < std::max(size.width(), size.height()); at += 16) {
+            painter.setPen(QPen(at % 80 == 0 ? bold : fine, at % 80 == 0 ? 3 : 1));
+            painter.drawLine(at, 0, at, size.height());
+            painter.drawLine(0, at, size.width(), at);
+        }
+        break;
+    }
+    case Wallpaper::dotPattern: {
+        painter.setPen(Qt::NoPen);
+        const QColor dots[] = {ground.darker(300), ground.darker(200)};
+        for (int y = 0, row = 0; y < size.height(); y += 18, ++row) {
+            for (int x = (row % 2) * 9; x < size.width(); x += 18) {
+                painter.setBrush(dots[(x / 18 + row) % 7 == 0]);
+                painter.drawEllipse(QPoint(x, y), 4, 4);
+            }
+        }
+        break;
+    }
+    case Wallpaper::hatchPattern:
+        painter.setPen(QPen(ground.darker(300), 2));
+        for (int at = -size.height(); at < size.width(); at += 9)
+            painter.drawLine(at, 0, at + size.height(), size.height());
+        break;
+    }
+    return image;
+}
+
+QStringList MediaGenerator::writeWallpapers(const QString& folder, quint32 seed)
+{
+    MediaGenerator generator(seed);
+    const struct
+    {
+        QString name;
+        Wallpaper kind;
+    } wallpapers[] = {{QStringLiteral("Wallpaper Shapes.png"), Wallpaper::flatShapes},
+                      {QStringLiteral("Wallpaper Gradient.png"), Wallpaper::gradient},
+                      {QStringLiteral("Wallpaper Grid.png"), Wallpaper::gridPattern},
+                      {QStringLiteral("Wallpaper Dots.png"), Wallpaper::dotPattern},
+                      {QStringLiteral("Wallpaper Hatch.png"), Wallpaper::hatchPattern}};
+    QStringList written;
+    for (const auto& wallpaper : wallpapers) {
+        if (generator.wallpaper({4096, 4096}, wallpaper.kind).save(folder + u'/' + wallpaper.name, "PNG"))
+            written.append(wallpaper.name);
+    }
+    return written;
+}
+
 QImage MediaGenerator::screenshot(const QSize& size)
 {
     QImage image(size, QImage::Format_RGB32);

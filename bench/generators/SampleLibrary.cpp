@@ -201,17 +201,48 @@ void drawTerminal(Painter& p, QRect area)
     drawCode(p, origin + QPoint(0, p.px(48)), 4, QColor(0xE5, 0xE5, 0xE5));
 }
 
-QStringList drawWindow(QImage& image, std::mt19937& random, bool dark)
+// The kind of screen each content is, as the labels name it.
+QString kindOf(Content content)
+{
+    switch (content) {
+    case Content::article:
+        return u"document"_s;
+    case Content::code:
+        return u"code"_s;
+    case Content::chat:
+        return u"chat"_s;
+    case Content::receipt:
+        return u"invoice"_s;
+    case Content::terminal:
+        return u"terminal"_s;
+    }
+    return {};
+}
+
+// A window on the desktop: its frame and its title bar.
+struct Window
+{
+    QRect frame;
+    QRect titleBar;
+};
+
+Window drawWindowFrame(Painter& p, const QRect& screen)
+{
+    const QRect frame = screen.adjusted(p.px(40), p.px(40), -p.px(40), -p.px(40));
+    p.roundedRect(frame, 10, p.theme().window);
+    const QRect titleBar(frame.left(), frame.top(), frame.width(), p.px(36));
+    p.roundedRect(titleBar, 10, p.theme().titleBar);
+    return {frame, titleBar};
+}
+
+QStringList drawWindow(QImage& image, std::mt19937& random, bool dark, QString* kind)
 {
     const Theme& theme = dark ? kDark : kLight;
     const double scale = image.width() / 1440.0;
     image.fill(theme.desktop);
     Painter p(image, theme, scale, random);
 
-    const QRect window = image.rect().adjusted(p.px(40), p.px(40), -p.px(40), -p.px(40));
-    p.roundedRect(window, 10, theme.window);
-    const QRect titleBar(window.left(), window.top(), window.width(), p.px(36));
-    p.roundedRect(titleBar, 10, theme.titleBar);
+    const auto [window, titleBar] = drawWindowFrame(p, image.rect());
     p.text(p.pick(kSidebarItems) + u" — Notes"_s, {window.center().x() - p.px(60), titleBar.top() + p.px(24)}, 13,
            theme.text, true);
 
@@ -223,7 +254,9 @@ QStringList drawWindow(QImage& image, std::mt19937& random, bool dark)
 
     const QRect content(sidebar.right() + p.px(32), titleBar.bottom() + p.px(36),
                         window.right() - sidebar.right() - p.px(64), window.bottom() - titleBar.bottom() - p.px(72));
-    switch (Content(p.between(0, 4))) {
+    const Content shown = Content(p.between(0, 4));
+    *kind = kindOf(shown);
+    switch (shown) {
     case Content::article:
         drawArticle(p, content.topLeft() + QPoint(0, p.px(20)), p.between(4, 8));
         break;
@@ -241,6 +274,56 @@ QStringList drawWindow(QImage& image, std::mt19937& random, bool dark)
         drawTerminal(p, content.adjusted(0, 0, 0, -content.height() / 3));
         break;
     }
+    return p.takeLines();
+}
+
+constexpr std::array kNoteTitles{
+    "Groceries",       "Trip to Lisbon",  "Book club",     "Garden plans",  "Tax documents",   "Recipes to try",
+    "Gift ideas",      "Workout log",     "Reading list",  "Car service",   "Movie night",     "Birthday party",
+    "Kitchen repairs", "Language course", "Podcast notes", "Budget review", "Wedding guests",  "Camping gear",
+    "Job interview",   "Piano lessons",   "Team offsite",  "Bike repair",   "Quarterly goals", "Moving checklist",
+    "Dentist",         "Holiday photos"};
+
+// A notes window whose sidebar of note titles runs its whole height beside
+// one column of notes, their lines at different spacings, so that every
+// title falls between two lines of the note; code windows show a few lines
+// of code above the note's comments. A person reads the title bar, the
+// sidebar from top to bottom, then the note.
+QStringList drawColumnsWindow(QImage& image, std::mt19937& random, bool dark)
+{
+    const Theme& theme = dark ? kDark : kLight;
+    const double scale = image.width() / 1440.0;
+    image.fill(theme.desktop);
+    Painter p(image, theme, scale, random);
+    const auto [window, titleBar] = drawWindowFrame(p, image.rect());
+    const bool code = p.between(0, 2) == 0;
+    p.text(code ? u"main.rs — Projects"_s : u"All notes — Notes"_s,
+           {window.center().x() - p.px(60), titleBar.top() + p.px(24)}, 13, theme.text, true);
+
+    const QRect sidebar(window.left(), titleBar.bottom(), p.px(240), window.bottom() - titleBar.bottom());
+    p.roundedRect(sidebar, 0, theme.sidebar);
+    const int first = p.between(0, int(kNoteTitles.size()) - 1);
+    int y = sidebar.top() + p.px(40);
+    for (size_t i = 0; y < sidebar.bottom() - p.px(16) && i < kNoteTitles.size(); ++i, y += p.px(31))
+        p.text(QString::fromUtf8(kNoteTitles[(size_t(first) + i) % kNoteTitles.size()]), {sidebar.left() + p.px(20), y},
+               14, theme.dimText);
+
+    QStringList content;
+    if (code) {
+        std::vector<const char*> lines(kCodeLines.begin(), kCodeLines.end());
+        std::shuffle(lines.begin(), lines.end(), random);
+        for (const char* line : lines)
+            content.append(QString::fromUtf8(line));
+    }
+    std::vector<const char*> notes(kSentences.begin(), kSentences.end());
+    notes.insert(notes.end(), kUrls.begin(), kUrls.end());
+    std::shuffle(notes.begin(), notes.end(), random);
+    for (const char* note : notes)
+        content.append(code ? u"// "_s + QString::fromUtf8(note) : QString::fromUtf8(note));
+    const int left = sidebar.right() + p.px(36);
+    y = titleBar.bottom() + p.px(44);
+    for (qsizetype i = 0; i < content.size() && y < window.bottom() - p.px(20); ++i, y += p.px(code ? 24 : 27))
+        p.text(content[i], {left, y}, code ? 15 : 16, theme.text, false, code);
     return p.takeLines();
 }
 
@@ -300,7 +383,7 @@ SampleLibrary::Drawing SampleLibrary::draw(quint32 seed, int index, bool small)
         return drawing;
     }
     const bool dark = std::uniform_int_distribution<int>(0, 1)(random) == 1;
-    drawing.lines = drawWindow(drawing.image, random, dark);
+    drawing.lines = drawWindow(drawing.image, random, dark, &drawing.kind);
     return drawing;
 }
 
@@ -311,7 +394,16 @@ SampleLibrary::Drawing SampleLibrary::draw(quint32 seed, int index, QSize size, 
     std::uniform_int_distribution<size_t>(0, 5)(random);
     std::uniform_int_distribution<int>(0, 1)(random);
     Drawing drawing{QImage(size, QImage::Format_RGB32), {}};
-    drawing.lines = drawWindow(drawing.image, random, appearance == Appearance::dark);
+    drawing.lines = drawWindow(drawing.image, random, appearance == Appearance::dark, &drawing.kind);
+    return drawing;
+}
+
+SampleLibrary::Drawing SampleLibrary::drawColumns(quint32 seed, int index, QSize size, Appearance appearance)
+{
+    std::mt19937 random(seed * 6007u + quint32(index));
+    Drawing drawing{QImage(size, QImage::Format_RGB32), {}};
+    drawing.lines = drawColumnsWindow(drawing.image, random, appearance == Appearance::dark);
+    drawing.kind = drawing.lines.value(0).endsWith(u"Projects"_s) ? u"code"_s : u"document"_s;
     return drawing;
 }
 

@@ -50,17 +50,24 @@ public:
 
     static Result write(const Options& options);
 
-    // The screenshot of one index, drawn in memory (what write() saves).
+    // The screenshot of one index, drawn in memory (what write() saves): its
+    // lines in the order a person reads them, and the kind of screen it is
+    // (as the screen-kind labels name it).
     struct Drawing
     {
         QImage image;
         QStringList lines;
+        QString kind = {};
     };
     static Drawing draw(quint32 seed, int index, bool small);
     // The same content at a chosen size and appearance (for measurements that
     // must cover each).
     enum class Appearance { light, dark };
     static Drawing draw(quint32 seed, int index, QSize size, Appearance appearance);
+    // A window whose sidebar runs its whole height beside a column of notes
+    // (or code), their lines falling between one another: what a reading
+    // that mixes columns gets wrong.
+    static Drawing drawColumns(quint32 seed, int index, QSize size, Appearance appearance);
 
     // The ground truth as JSON: {"files": [{"path", "lines", "duplicate"}]}.
     static QByteArray groundTruthJson(const Result& result);

@@ -1,15 +1,25 @@
 // Text recognition on generated screenshots, light and dark at three sizes:
-// character accuracy against the text drawn in them, for a page read whole by
-// one engine and for a page whose lines are shared out over the engines of
-// the analysis pool (as the application reads); whether the two give the
-// drawn lines in the same order; our time per image against the tesseract
-// command on the same files (which pays its process start and model load
-// every time); one page's time with every engine helping; and throughput
-// with 1, 2 and 4 pages read at once, each by one engine.
+// character accuracy against the text drawn in them, for a page read by one
+// engine and for a page whose lines are shared out over the engines of the
+// analysis pool (as the application reads); our time per image against the
+// tesseract command on the same files (which pays its process start and
+// model load every time); one page's time with every engine helping; and
+// throughput with 1, 2 and 4 pages read at once, each by one engine.
 //
 // Accuracy: each drawn line is looked up in the recognised text as its
 // closest substring (edit distance), so reading order and layout do not count,
 // only whether every drawn character was read. accuracy = 1 - errors / length.
+//
+// Reading order (same_order_pct): windows whose sidebar runs beside a column
+// of notes or code, their lines falling between one another; a page counts
+// when the drawn lines read word for word come in the order a person reads
+// them (title, the sidebar top to bottom, then the note).
+//
+// A library of 194 screenshots as a new user's folder holds them: words read
+// that are not on the screen (extra_words_pct, of the words read), the files
+// that have any, word recall, the pages read in the order drawn (title bar,
+// sidebar, content: library_same_order_pct), and the screen kinds told from
+// the text against the kind each screen was drawn as (precision per kind).
 
 #include "core/Console.h"
 #include "core/LeasePool.h"
@@ -18,18 +28,23 @@
 #include "core/Workers.h"
 #include "generators/SampleLibrary.h"
 #include "ingest/OCRService.h"
+#include "ingest/ObjectClassifier.h"
 #include "ingest/PageReader.h"
+#include "ingest/ScreenKindClassifier.h"
+#include "ingest/VisualAnalysisService.h"
 #include "support/BenchSupport.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <atomic>
 #include <barrier>
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -130,21 +145,78 @@ struct Reading
     PageReader reader;
 };
 
-// The drawn lines found word for word in both texts, in the order of `text`.
-QStringList orderIn(const QString& text, const QStringList& drawn, const QString& other)
+// Whether the drawn lines that occur once on the page, and are read word
+// for word, come in the drawn order; false when fewer than half are read so.
+bool isInDrawnOrder(const QString& read, const QStringList& drawn)
 {
-    std::vector<std::pair<qsizetype, QString>> found;
-    for (const QString& line : drawn) {
+    const QString text = comparable(read);
+    qsizetype previous = -1;
+    int unique = 0;
+    int found = 0;
+    for (const QString& raw : drawn) {
+        const QString line = comparable(raw);
+        if (line.size() < 4 || drawn.count(raw) > 1)
+            continue;
+        ++unique;
         const qsizetype at = text.indexOf(line);
-        if (at >= 0 && other.contains(line))
-            found.emplace_back(at, line);
+        if (at < 0 || text.indexOf(line, at + 1) >= 0)
+            continue;
+        ++found;
+        if (at < previous)
+            return false;
+        previous = at;
     }
-    std::sort(found.begin(), found.end());
-    QStringList order;
-    for (const auto& [at, line] : found)
-        order.append(line);
-    return order;
+    return found * 2 >= unique;
 }
+
+// Words read that are not on the screen, against the words read.
+struct ExtraWords
+{
+    qint64 extra = 0;
+    qint64 read = 0;
+    int files = 0;
+    int filesWithExtra = 0;
+
+    QStringList add(const QStringList& drawnLines, const QString& text)
+    {
+        const QStringList drawnWords = wordsOf(drawnLines.join(u' '));
+        const QSet<QString> drawn(drawnWords.cbegin(), drawnWords.cend());
+        QStringList extras;
+        for (const QString& word : wordsOf(text)) {
+            ++read;
+            if (!drawn.contains(word))
+                extras.append(word);
+        }
+        extra += extras.size();
+        ++files;
+        filesWithExtra += !extras.isEmpty();
+        return extras;
+    }
+    double percent() const { return read ? 100.0 * double(extra) / double(read) : 0; }
+};
+
+// Screen kinds told from the text, against the kind drawn.
+struct KindScore
+{
+    struct Counts
+    {
+        int drawn = 0;
+        int labelled = 0;
+        int right = 0;
+    };
+    std::map<QString, Counts> kinds;
+
+    void add(const QString& drawnKind, const QStringList& labels)
+    {
+        ++kinds[drawnKind].drawn;
+        for (const QString& label : labels) {
+            ++kinds[label].labelled;
+            kinds[label].right += label == drawnKind;
+        }
+    }
+    static double precision(const Counts& c) { return c.labelled ? double(c.right) / c.labelled : 1.0; }
+    static double recall(const Counts& c) { return c.drawn ? double(c.right) / c.drawn : 1.0; }
+};
 
 double filesPerSecond(const std::vector<Sample>& samples, int engines)
 {
@@ -168,6 +240,86 @@ double filesPerSecond(const std::vector<Sample>& samples, int engines)
     done.arrive_and_wait();
     return double(samples.size()) / (double(timer.nsecsElapsed()) / 1e9);
 }
+
+QString readText(const QImage& image, PageReader& reader)
+{
+    return OCRService::recognizeText(image, u"screen.png"_s, reader, {}).text.value_or(QString());
+}
+
+// The share of windows with a sidebar read column by column.
+double sameOrderPercent(PageReader& reader, bool verbose)
+{
+    constexpr int screens = 24;
+    const QSize sizes[] = {{1280, 800}, {1920, 1080}, {2880, 1800}, {1440, 900}};
+    int inOrder = 0;
+    for (int i = 0; i < screens; ++i) {
+        const SampleLibrary::Drawing drawing = SampleLibrary::drawColumns(
+            seed, i, sizes[i % 4], i % 2 ? SampleLibrary::Appearance::dark : SampleLibrary::Appearance::light);
+        const QString text = readText(drawing.image, reader);
+        const bool ordered = isInDrawnOrder(text, drawing.lines);
+        inOrder += ordered;
+        if (verbose && !ordered)
+            Console::printLine(u"  column page %1 out of order:\n    drawn: %2\n    read:  %3"_s.arg(i).arg(
+                drawing.lines.join(u" | "_s), text));
+    }
+    Console::printLine(
+        u"reading order: %1 of %2 windows with a sidebar read column by column"_s.arg(inOrder).arg(screens));
+    return 100.0 * inOrder / screens;
+}
+
+struct Library
+{
+    ExtraWords extras;
+    WordRecall recall;
+    KindScore kinds;
+    int inDrawnOrder = 0;
+    int files = 0;
+};
+
+// A new user's folder of 194 screenshots.
+Library readLibrary(PageReader& reader, bool verbose)
+{
+    constexpr int files = 194;
+    Library library;
+    for (int i = 0; i < files; ++i) {
+        const SampleLibrary::Drawing drawing = SampleLibrary::draw(1, i, false);
+        ScreenKindClassifier::Look look = ScreenKindClassifier::lookAt(ObjectClassifier::networkInput(drawing.image));
+        const OCRService::Reading reading = OCRService::recognizeText(drawing.image, u"screen.png"_s, reader, {});
+        ScreenKindClassifier::addLineLayout(look, reading.lineBoxes, reading.pageSize);
+        const QString text = reading.text.value_or(QString());
+        const QStringList extras = library.extras.add(drawing.lines, text);
+        library.recall.add(drawing.lines, text);
+        const QStringList kinds = ScreenKindClassifier::labels(text, look, VisualAnalysisService::confidenceThreshold);
+        library.kinds.add(drawing.kind, kinds);
+        ++library.files;
+        // Title bar, sidebar, then the window's content.
+        const bool ordered = isInDrawnOrder(text, drawing.lines);
+        library.inDrawnOrder += ordered;
+        if (verbose && !ordered)
+            Console::printLine(u"  library %1 (%2) out of order:\n    drawn: %3\n    read:  %4"_s.arg(i).arg(
+                drawing.kind, drawing.lines.join(u" | "_s), text));
+        if (verbose && (!extras.isEmpty() || kinds != QStringList{drawing.kind}))
+            Console::printLine(u"  library %1 (%2, labelled %3): not on the screen: %4\n    read: %5"_s.arg(i).arg(
+                drawing.kind, kinds.join(u", "_s), extras.join(u' '), text));
+    }
+    Console::printLine(u"library of %1 screens: %2 of %3 words read are not on the screen (%4 %), in %5 files; "
+                       "word recall %6"_s.arg(files)
+                           .arg(library.extras.extra)
+                           .arg(library.extras.read)
+                           .arg(library.extras.percent(), 0, 'f', 2)
+                           .arg(library.extras.filesWithExtra)
+                           .arg(library.recall.ratio(), 0, 'f', 4));
+    Console::printLine(u"  %1 of %2 read in the drawn order (title bar, sidebar, content)"_s.arg(library.inDrawnOrder)
+                           .arg(library.files));
+    for (const auto& [kind, counts] : library.kinds.kinds)
+        Console::printLine(u"  kind %1: drawn %2, labelled %3, right %4: precision %5, recall %6"_s.arg(kind)
+                               .arg(counts.drawn)
+                               .arg(counts.labelled)
+                               .arg(counts.right)
+                               .arg(KindScore::precision(counts), 0, 'f', 3)
+                               .arg(KindScore::recall(counts), 0, 'f', 3));
+    return library;
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -177,6 +329,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QLoggingCategory::setFilterRules(u"org.brindlework.Glimmerdeck.*=false"_s);
+    const bool verbose = app.arguments().contains(u"--verbose"_s);
 
     QTemporaryDir folder;
     const std::vector<Sample> samples = writeSamples(folder.path());
@@ -191,7 +344,6 @@ int main(int argc, char* argv[])
     Accuracy ours[2], split, cli[2];
     WordRecall recall;
     double oursSeconds = 0, splitSeconds = 0, cliSeconds = 0;
-    int sameOrder = 0;
     for (const Sample& sample : samples) {
         QElapsedTimer timer;
         timer.start();
@@ -204,7 +356,6 @@ int main(int argc, char* argv[])
         splitSeconds += double(timer.nsecsElapsed()) / 1e9;
         score(split, sample.lines, sharedText);
         recall.add(sample.lines, sharedText);
-        sameOrder += orderIn(text, sample.lines, sharedText) == orderIn(sharedText, sample.lines, text);
 
         timer.restart();
         const QString peer = cliText(sample.path);
@@ -225,13 +376,26 @@ int main(int argc, char* argv[])
                            .arg(split.percent(), 0, 'f', 2)
                            .arg(cli[0].percent(), 0, 'f', 2)
                            .arg(cli[1].percent(), 0, 'f', 2));
-    Console::printLine(
-        u"drawn lines in the same order read whole and shared: %1 of %2 pages"_s.arg(sameOrder).arg(fileCount));
     Console::printLine(u"time per image: one engine %1 ms, every engine helping %2 ms (%3 parts helped), "
                        "tesseract command %4 ms"_s.arg(oursMs, 0, 'f', 1)
                            .arg(splitMs, 0, 'f', 1)
                            .arg(shared.work.helpedParts())
                            .arg(cliMs, 0, 'f', 1));
+
+    const double sameOrder = sameOrderPercent(shared.reader, verbose);
+    const Library library = readLibrary(shared.reader, verbose);
+    double kindPrecision = 1.0;
+    for (const QString& kind :
+         {u"chat"_s, u"email"_s, u"code"_s, u"terminal"_s, u"spreadsheet"_s, u"settings"_s, u"web page"_s}) {
+        if (const auto found = library.kinds.kinds.find(kind); found != library.kinds.kinds.end())
+            kindPrecision = std::min(kindPrecision, KindScore::precision(found->second));
+    }
+    double kindRecall = 1.0;
+    for (const QString& kind : {u"chat"_s, u"code"_s, u"terminal"_s})
+        if (const auto found = library.kinds.kinds.find(kind); found != library.kinds.kinds.end())
+            kindRecall = std::min(kindRecall, KindScore::recall(found->second));
+        else
+            kindRecall = 0;
 
     const double rate1 = filesPerSecond(samples, 1);
     const double rate2 = filesPerSecond(samples, 2);
@@ -247,7 +411,13 @@ int main(int argc, char* argv[])
         .add(u"accuracy_pct"_s, split.percent())
         .add(u"accuracy_whole_pct"_s, overall(ours).percent())
         .add(u"word_recall"_s, recall.ratio(), 4)
-        .add(u"same_order_pct"_s, 100.0 * sameOrder / fileCount, 1)
+        .add(u"same_order_pct"_s, sameOrder, 1)
+        .add(u"extra_words_pct"_s, library.extras.percent())
+        .add(u"files_with_extra_words"_s, library.extras.filesWithExtra, 0)
+        .add(u"library_word_recall"_s, library.recall.ratio(), 4)
+        .add(u"library_same_order_pct"_s, 100.0 * library.inDrawnOrder / std::max(1, library.files), 1)
+        .add(u"library_kind_precision_min"_s, kindPrecision, 3)
+        .add(u"library_kind_recall_min"_s, kindRecall, 3)
         .add(u"ratio_vs_tesseract_cli"_s, oursMs / cliMs)
         .add(u"helped_ms_per_image"_s, splitMs, 1)
         .add(u"files_per_s_1"_s, rate1)

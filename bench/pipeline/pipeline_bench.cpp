@@ -7,10 +7,15 @@
 // efficiency: files per second / (the four files of a batch x the single
 // rate); efficiency_all_cores: the same against every core. Both rates are
 // measured in three rounds, back to back; the median round is reported.
-// (c) a folder of 200 screenshots and three large photographs (a noisy 12 MP
-// texture, a noisy 48 MP one, a camera-like 12 MP JPEG), loaded and analysed
-// as the application does: each photograph's time on one engine alone
-// (worst_file_s); then, in a process of its own that builds the services
+// (c) a folder of 200 screenshots, three large photographs (a noisy 12 MP
+// texture, a noisy 48 MP one, a camera-like 12 MP JPEG) and five 4096 x 4096
+// wallpapers (flat shapes, a gradient, graph paper, dots, hatching: made of
+// flat areas, they pass for screens), loaded and analysed as the application
+// does: each large picture's time and processor time on one engine alone
+// (worst_file_s, worst_file_cpu_s) and the text read in them
+// (photo_text_chars: none is there to read); the processor time the process
+// still spends on one of them once its budget is spent or it is given up,
+// with every engine helping (busy_after_giveup_ms); then, in a process of its own that builds the services
 // as the application does, the run's throughput, an organize run, its undo
 // and a compression run with polling on (files analysed again afterwards:
 // reanalysed_after_tools) and its resident memory once idle with the models
@@ -25,6 +30,7 @@
 
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
+#include "core/ImageLoader.h"
 #include "core/LargeBlocks.h"
 #include "core/MemoryMonitor.h"
 #include "core/OmpThreadLimit.h"
@@ -33,6 +39,7 @@
 #include "generators/MediaGenerator.h"
 #include "generators/SampleLibrary.h"
 #include "ingest/EmbeddingService.h"
+#include "ingest/PageReader.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "ingest/ServiceAnalyzer.h"
 #include "organize/OrganizeService.h"
@@ -56,6 +63,8 @@
 #include <algorithm>
 #include <atomic>
 #include <ctime>
+#include <stop_token>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -247,9 +256,61 @@ struct Worst
     double cancelMs = 0;
     int writtenAfterCancel = 0;
     double quitMs = 0;
+    double busyAfterGiveUpMs = 0;
 };
 
-// Each photograph analysed alone on one engine, one thread, no helpers.
+double processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Each large picture analysed as the application analyses it, every engine
+// helping, twice: with a budget of a second of processor time, and with
+// none but given up (stopped) after a second. Processor time of the whole
+// process from the moment the budget is spent, or the stop requested, until
+// the analysis has returned and every helper is idle; the worst, in ms.
+double busyAfterGiveUpMs(EmbeddingService& embedding, const QString& folder, const QStringList& pictures)
+{
+    using namespace std::chrono_literals;
+    constexpr auto allowed = 1s;
+    Workers workers;
+    ServiceAnalyzer analyzer(embedding, workers);
+    double worst = 0;
+    for (const QString& name : pictures) {
+        for (const bool givenUp : {false, true}) {
+            const Screenshot file(folder + u'/' + name, QUuid::createUuid());
+            const TimeBudget budget =
+                TimeBudget::startingNow(givenUp ? std::chrono::nanoseconds(10min) : allowed, 10min);
+            std::stop_source stop;
+            std::atomic<bool> returned{false};
+            workers.analysis().start([&] {
+                AnalysisPipeline::processFile(analyzer, file, folder, stop.get_token(), budget);
+                returned = true;
+            });
+            double from = -1;
+            while (!returned) {
+                if (from < 0 && budget.account->spent() >= allowed) {
+                    from = processCpuMs();
+                    if (givenUp)
+                        stop.request_stop();
+                }
+                std::this_thread::sleep_for(2ms);
+            }
+            workers.analysis().waitForDone();
+            const double busy = from < 0 ? 0 : processCpuMs() - from;
+            Console::printLine(u"(c) %1 %2 after a second: %3 ms of processor time until it returned"_s.arg(name)
+                                   .arg(givenUp ? u"given up"_s : u"out of budget"_s)
+                                   .arg(busy, 0, 'f', 0));
+            worst = std::max(worst, busy);
+        }
+    }
+    analyzer.releaseModels();
+    return worst;
+}
+
+// Each large picture analysed alone on one engine, one thread, no helpers.
 void measureWorstFiles(EmbeddingService& embedding, const QString& folder, const QStringList& photos, Worst& worst)
 {
     ServiceAnalyzer alone(embedding, {.threads = 1, .engines = 1, .networks = 1}, nullptr);
@@ -267,12 +328,14 @@ void measureWorstFiles(EmbeddingService& embedding, const QString& folder, const
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
             const double cpuSeconds = std::chrono::duration<double>(CpuAccount::threadTime()).count() - cpuBefore;
             const qsizetype chars = result ? result->ocrText.size() : 0;
+            const bool screen = !PageReader::isPhotograph(ImageLoader::load(file.filePath));
             Console::printLine(
-                u"(c) %1 alone on one engine: %2 s, %3 s of processor time, %4 characters of text%5"_s.arg(name)
+                u"(c) %1 alone on one engine: %2 s, %3 s of processor time, %4 characters of text%5%6"_s.arg(name)
                     .arg(seconds, 0, 'f', 2)
                     .arg(cpuSeconds, 0, 'f', 2)
                     .arg(chars)
-                    .arg(result && result->reachedTimeBudget ? u" (time budget reached)"_s : QString()));
+                    .arg(result && result->reachedTimeBudget ? u" (time budget reached)"_s : QString())
+                    .arg(screen ? u"; read as a screen"_s : QString()));
             worst.worstFileS = std::max(worst.worstFileS, seconds);
             worst.worstFileCpuS = std::max(worst.worstFileCpuS, cpuSeconds);
             worst.photoTextChars += chars;
@@ -422,7 +485,9 @@ Worst measureWorstCase(const QString& home, EmbeddingService& embedding)
     const QString folder = home + u"/Worst"_s;
     SampleLibrary::write(SampleLibrary::Options::screenshotsOnly(folder, 200, 11));
     const QStringList photos = MediaGenerator::writeLargePhotos(folder, 11);
-    measureWorstFiles(embedding, folder, photos, worst);
+    const QStringList pictures = photos + MediaGenerator::writeWallpapers(folder, 11);
+    measureWorstFiles(embedding, folder, pictures, worst);
+    worst.busyAfterGiveUpMs = busyAfterGiveUpMs(embedding, folder, pictures);
 
     const QString run = fromChild({u"--run-rss"_s, home, folder});
     worst.runSeconds = figure(run, u"RUN_SECONDS"_s);
@@ -534,6 +599,7 @@ int main(int argc, char** argv)
             .add(u"with_photos_files_per_s"_s, worst.runFiles / worst.runSeconds)
             .add(u"cancel_ms"_s, worst.cancelMs, 0)
             .add(u"quit_ms"_s, worst.quitMs, 0)
+            .add(u"busy_after_giveup_ms"_s, worst.busyAfterGiveUpMs, 0)
             .add(u"reanalysed_after_tools"_s, worst.reanalysed, 0)
             .add(u"idle_rss_over_fresh_mb"_s, worst.idleOverFreshMB, 1);
     }

@@ -145,7 +145,6 @@ void resetPeakResidentMemory()
         clear.write("5");
 }
 
-namespace {
 QStringList wordsOf(const QString& text)
 {
     static const QRegularExpression separators(QStringLiteral("[^\\p{L}\\p{N}]+"));
@@ -156,7 +155,6 @@ QStringList wordsOf(const QString& text)
     }
     return words;
 }
-} // namespace
 
 void WordRecall::add(const QStringList& drawnLines, const QString& read)
 {

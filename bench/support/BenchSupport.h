@@ -48,6 +48,10 @@ double peakResidentMemoryMB();
 // Starts the peak anew from the present resident memory.
 void resetPeakResidentMemory();
 
+// The words of `text` as they are counted: lower-cased runs of two or more
+// letters or digits.
+QStringList wordsOf(const QString& text);
+
 // How many of the words drawn on screens were read: words of two or more
 // letters or digits, lower-cased, counted once per line they are drawn on.
 // Words read that were never drawn (junk from textures) do not count here.

@@ -51,7 +51,7 @@ OCRService::Reading recognizeImage(QImage image, const QString& fileName, PageRe
     case TextRecognizer::Result::Failure::none:
         break;
     }
-    return {textOfLines(result.lines.value_or(QStringList())), result.reachedDeadline};
+    return {textOfLines(result.lines.value_or(QStringList())), result.reachedDeadline, result.boxes, result.page};
 }
 
 // The text of the picture `decode` gives, between the start line and the
@@ -73,7 +73,7 @@ OCRService::Reading recognizeTimed(const QString& fileName, const std::function<
 std::optional<QString> OCRService::recognizeText(const QString& filePath, PageReader& reader, std::stop_token stop)
 {
     return recognizeTimed(QFileInfo(filePath).fileName(), [&filePath] { return ImageLoader::load(filePath); }, reader,
-                          {std::move(stop)})
+                          {std::move(stop), {}})
         .text;
 }
 

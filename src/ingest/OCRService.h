@@ -2,11 +2,14 @@
 
 #include <QImage>
 #include <QList>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 
 #include <optional>
 #include <stop_token>
+#include <vector>
 
 #include "ingest/TextRecognizer.h"
 
@@ -32,6 +35,9 @@ public:
     {
         std::optional<QString> text;
         bool reachedDeadline = false;
+        // Where the lines of the text lie on the page, and its size.
+        std::vector<QRect> lineBoxes = {};
+        QSize pageSize = {};
     };
     // The same for a file already decoded (`image` null when it could not
     // be), within `limits`; the image is let go as soon as it is no longer

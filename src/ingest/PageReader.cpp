@@ -1,6 +1,7 @@
 #include "ingest/PageReader.h"
 
 #include "core/ImageLoader.h"
+#include "ingest/ReadingOrder.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -8,6 +9,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +29,17 @@ constexpr int inkRowsPerPart = 256;
 constexpr qint64 convertedOnCallingThread = (qint64(1) << 17) - 1;
 // A row is blank when no pixel is darker than this.
 constexpr uchar blankAbove = 160;
+// Ink fainter than this is paper: gradients and the fringes of soft shapes
+// leave faint speckles everywhere, which the layout's own thresholding would
+// otherwise take for thousands of marks.
+constexpr uchar faintInkAbove = 224;
+// A pixel whose square of this side is all one grey lies inside a flat area
+// (a bubble, a bar, a panel): no stroke of screen text is that thick.
+constexpr int flatSide = 9;
+// Pixels of that same grey within this many pixels of a flat area belong to
+// it: the rounded ends of bubbles and buttons, where the window's median is
+// the colour outside and the inside would show as a crescent of ink.
+constexpr int flatReach = 6;
 
 int windowFor(const QImage& image)
 {
@@ -63,13 +77,38 @@ cv::Mat matOver(uchar* bits, int width, int rows, qsizetype bytesPerLine)
     return cv::Mat(rows, width, CV_8UC1, bits, size_t(bytesPerLine));
 }
 
+// Where `grey` has the grey of a flat area within flatReach pixels: of the
+// lightest or the darkest flat area there, which is every one that meets
+// another.
+cv::Mat partOfFlatAreas(const cv::Mat& grey)
+{
+    const cv::Mat square = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(flatSide, flatSide));
+    cv::Mat lowest, highest;
+    cv::erode(grey, lowest, square);
+    cv::dilate(grey, highest, square);
+    const cv::Mat flat = lowest == highest;
+    const cv::Mat reach = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * flatReach + 1, 2 * flatReach + 1));
+    cv::Mat flatGrey(grey.size(), CV_8U, cv::Scalar(255));
+    grey.copyTo(flatGrey, flat);
+    cv::Mat darkestNear;
+    cv::erode(flatGrey, darkestNear, reach);
+    flatGrey.setTo(0);
+    grey.copyTo(flatGrey, flat);
+    cv::Mat lightestNear;
+    cv::dilate(flatGrey, lightestNear, reach);
+    cv::Mat nearFlat;
+    cv::dilate(flat, nearFlat, reach);
+    return nearFlat & ((grey == darkestNear) | (grey == lightestNear));
+}
+
 // Writes rows [top, top + count) of the ink of `image` to `inkBits`, a grey
 // picture of the same size. Each row's background is the median of the
-// window around it, so rows are read from `window / 2` above and below: the
-// result is the same whichever rows are made together.
+// window around it, so rows are read from `window / 2` above and below (at
+// least as far as a flat area's reach): the result is the same whichever
+// rows are made together.
 bool makeInkRows(const QImage& image, int top, int count, int window, uchar* inkBits, qsizetype inkBytesPerLine)
 {
-    const int margin = window / 2;
+    const int margin = std::max(window / 2, flatSide / 2 + flatReach);
     const int from = std::max(0, top - margin);
     const int to = std::min(image.height(), top + count + margin);
     QImage grey = greyRows(image, from, to - from);
@@ -78,11 +117,13 @@ bool makeInkRows(const QImage& image, int top, int count, int window, uchar* ink
     const cv::Mat pixels = matOver(grey.bits(), grey.width(), grey.height(), grey.bytesPerLine());
     cv::Mat background;
     cv::medianBlur(pixels, background, window);
+    const cv::Range rows(top - from, top - from + count);
     cv::Mat difference;
-    cv::absdiff(pixels.rowRange(top - from, top - from + count), background.rowRange(top - from, top - from + count),
-                difference);
+    cv::absdiff(pixels.rowRange(rows), background.rowRange(rows), difference);
     cv::Mat ink = matOver(inkBits + qsizetype(top) * inkBytesPerLine, image.width(), count, inkBytesPerLine);
     difference.convertTo(ink, CV_8U, -inkGain, 255);
+    ink.setTo(255, ink > faintInkAbove);
+    ink.setTo(255, partOfFlatAreas(pixels).rowRange(rows));
     return true;
 }
 
@@ -105,6 +146,122 @@ bool isBlankRow(const QImage& ink, int y)
     return std::all_of(row, row + ink.width(), [](uchar value) { return value > blankAbove; });
 }
 
+bool isBlankColumn(const QImage& ink, int x, int top, int bottom)
+{
+    for (int y = top; y <= bottom; ++y) {
+        if (ink.constScanLine(y)[x] <= blankAbove)
+            return false;
+    }
+    return true;
+}
+
+// The smallest box around the ink within `box`; empty when there is none.
+QRect inkBounds(const QImage& ink, const QRect& box)
+{
+    int top = box.bottom() + 1, bottom = box.top() - 1;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const uchar* row = ink.constScanLine(y);
+        if (std::any_of(row + box.left(), row + box.right() + 1, [](uchar value) { return value <= blankAbove; })) {
+            top = std::min(top, y);
+            bottom = y;
+        }
+    }
+    if (top > bottom)
+        return {};
+    int left = box.left();
+    while (isBlankColumn(ink, left, top, bottom))
+        ++left;
+    int right = box.right();
+    while (isBlankColumn(ink, right, top, bottom))
+        --right;
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// The runs of positions from `first` to `last` that are not blank, apart by
+// `gap` blank positions at least, as first and last position.
+std::vector<std::pair<int, int>> inkRuns(int first, int last, int gap, const std::function<bool(int)>& isBlank)
+{
+    std::vector<std::pair<int, int>> runs;
+    int start = -1, end = -1, blankRun = 0;
+    for (int at = first; at <= last + 1; ++at) {
+        if (at <= last && !isBlank(at)) {
+            if (start < 0)
+                start = at;
+            end = at;
+            blankRun = 0;
+            continue;
+        }
+        ++blankRun;
+        if (start >= 0 && (blankRun >= gap || at > last)) {
+            runs.emplace_back(start, end);
+            start = -1;
+        }
+    }
+    return runs;
+}
+
+// The rows of text in `box`, a line of the layout: itself, unless it is much
+// taller than the page's lines and blank rows cut it into several (the
+// layout at times takes a few close lines of a terminal for one).
+std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeight)
+{
+    if (box.isEmpty() || box.height() * 5 <= lineHeight * 8)
+        return {box};
+    const auto isBlankRowIn = [&](int y) {
+        const uchar* row = ink.constScanLine(y);
+        return std::all_of(row + box.left(), row + box.right() + 1, [](uchar value) { return value > blankAbove; });
+    };
+    std::vector<QRect> rows;
+    for (const auto& [top, bottom] : inkRuns(box.top(), box.bottom(), std::max(2, lineHeight / 6), isBlankRowIn)) {
+        // Dots and accents alone are no row of their own.
+        if ((bottom - top + 1) * 4 >= lineHeight)
+            rows.push_back(QRect(QPoint(box.left(), top), QPoint(box.right(), bottom)));
+    }
+    return rows.empty() ? std::vector<QRect>{box} : rows;
+}
+
+// Cuts `box`, one row of a line of the layout, where a gap as wide as a
+// gutter splits it, and adds the pieces.
+void cutAtGutters(const QImage& ink, const QRect& box, std::vector<QRect>& pieces)
+{
+    if (box.isEmpty())
+        return;
+    const int gutter = int(std::ceil(ReadingOrder::gutterLines * box.height()));
+    const auto isBlank = [&](int x) { return isBlankColumn(ink, x, box.top(), box.bottom()); };
+    for (const auto& [left, right] : inkRuns(box.left(), box.right(), gutter, isBlank)) {
+        const QRect piece = inkBounds(ink, QRect(QPoint(left, box.top()), QPoint(right, box.bottom())));
+        // A speck the line's box caught from a neighbour (the tail of a
+        // letter above) is no line of its own.
+        const bool isSpeck = piece.height() * 5 < box.height() * 2 && piece.width() < box.height();
+        if (!piece.isEmpty() && !isSpeck)
+            pieces.push_back(piece);
+    }
+}
+
+// Adds `line` in parts no longer than longestLine heights, cut at the
+// widest blank gap towards each part's end: the recognition of a line ends
+// only between its words, and a pattern read as one endless word would hold
+// its engine for a second and more.
+void cutToLength(const QImage& ink, const QRect& line, std::vector<QRect>& parts)
+{
+    const int longest = std::max(1, PageReader::longestLine * line.height());
+    int left = line.left();
+    while (line.right() - left + 1 > longest) {
+        int cut = left + longest;
+        int bestRun = 0;
+        for (int x = left + longest / 2, run = 0; x < left + longest; ++x) {
+            run = isBlankColumn(ink, x, line.top(), line.bottom()) ? run + 1 : 0;
+            if (run > bestRun) {
+                bestRun = run;
+                cut = x - run / 2;
+            }
+        }
+        parts.push_back(QRect(QPoint(left, line.top()), QPoint(cut - 1, line.bottom())));
+        left = cut;
+    }
+    parts.push_back(QRect(QPoint(left, line.top()), line.bottomRight()));
+}
+
 // The middle of the longest run of blank rows in [from, to), or -1.
 int blankestRow(const QImage& ink, int from, int to)
 {
@@ -124,25 +281,33 @@ int blankestRow(const QImage& ink, int from, int to)
     return bestStart < 0 ? -1 : bestStart + bestLength / 2;
 }
 
-// Each line's box grown by a quarter of its height (ascenders and descenders
-// the layout clipped), within the page.
-QRect padded(const QRect& box, const QRect& page)
+// `line` of `ink` alone on white, with a margin of about a third of its
+// height: the engine reads a line best with white around it, and the margin
+// holds no piece of the lines above and below.
+QImage onWhite(const QImage& ink, const QRect& line)
 {
-    const int pad = std::max(2, box.height() / 4);
-    return box.adjusted(-pad, -pad, pad, pad).intersected(page);
+    const QRect box = line.intersected(ink.rect());
+    const int margin = std::max(2, box.height() * 5 / 16);
+    QImage image(box.width() + 2 * margin, box.height() + 2 * margin, QImage::Format_Grayscale8);
+    image.fill(255);
+    for (int y = 0; y < box.height(); ++y)
+        std::memcpy(image.scanLine(margin + y) + margin, ink.constScanLine(box.top() + y) + box.left(),
+                    size_t(box.width()));
+    return image;
 }
 
 } // namespace
 
-// One tile of a page: where it is, and after its layout either its lines, read
-// whole by the engine that laid it out, or its bands, to be read as parts.
+// One tile of a page: where it is, and after its layout the boxes of its
+// lines on the page, or why it has none.
 struct PageReader::Tile
 {
     int top = 0;
     int rows = 0;
-    TextRecognizer::Result whole;
-    std::vector<std::vector<QRect>> bands;
-    std::vector<TextRecognizer::Result> bandResults;
+    std::vector<QRect> lines = {};
+    TextRecognizer::Result failure = {};
+    bool isFailed = false;
+    bool reachedDeadline = false;
 };
 
 PageReader::PageReader(Engines& engines, SharedWork& work)
@@ -162,9 +327,9 @@ QImage PageReader::inkOnWhite(const QImage& image)
     return ink;
 }
 
-QImage PageReader::ink(const QImage& image, const std::stop_token& stop, CpuAccount* account)
+QImage PageReader::ink(const QImage& image, const Limits& limits)
 {
-    if (!m_work.isShared() || image.width() < 3 || image.height() < 3)
+    if (image.width() < 3 || image.height() < 3)
         return inkOnWhite(image);
     QImage ink(image.size(), QImage::Format_Grayscale8);
     if (ink.isNull())
@@ -173,35 +338,98 @@ QImage PageReader::ink(const QImage& image, const std::stop_token& stop, CpuAcco
     uchar* const bits = ink.bits();
     const qsizetype bytesPerLine = ink.bytesPerLine();
     const int window = windowFor(image);
-    const std::vector<std::pair<int, int>> rows = inkParts(image.height(), window);
-    if (rows.size() == 1)
-        return inkOnWhite(image);
     std::atomic<bool> failed{false};
-    SharedWork::Group parts(m_work, stop, SharedWork::Order::ahead);
-    for (const auto& [top, count] : rows) {
+    // In parts even on one thread: the budget is looked at between them.
+    SharedWork::Group parts(m_work, limits.stop, SharedWork::Order::ahead);
+    for (const auto& [top, count] : inkParts(image.height(), window)) {
         parts.post([&, top = top, count = count] {
-            const CpuAccount::Charge charge(account);
-            if (!makeInkRows(image, top, count, window, bits, bytesPerLine))
+            const CpuAccount::Charge charge(limits.budget.cpuAccount());
+            if (failed || limits.isPastDeadline() || !makeInkRows(image, top, count, window, bits, bytesPerLine))
                 failed = true;
         });
     }
     parts.wait();
-    return failed || stop.stop_requested() ? QImage() : ink;
+    return failed || limits.stop.stop_requested() ? QImage() : ink;
 }
 
-std::vector<int> PageReader::tileTops(const QImage& ink, qint64 abovePixels, qint64 pixels)
+std::vector<int> PageReader::clearMarksOtherThanText(QImage& ink)
+{
+    std::vector<int> marksPerRow(size_t(std::max(0, ink.height())), 0);
+    // In bands of rows, so that the labels of the marks take little memory
+    // beside the page. Each band is looked at with a letter's height more
+    // above and below it: a mark too large for a letter that reaches into
+    // the band is seen too large there.
+    constexpr int bandRows = 4 * largestLetter;
+    constexpr int margin = largestLetter + 1;
+    // What to clear in a band, done once the next band has looked above it.
+    struct Clearing
+    {
+        cv::Mat pixels;
+        cv::Mat marks;
+        cv::Range band;
+        void apply() { pixels.rowRange(band).setTo(255, marks.rowRange(band)); }
+    };
+    std::optional<Clearing> previous;
+    for (int top = 0; top < ink.height(); top += bandRows) {
+        const int from = std::max(0, top - margin);
+        const int to = std::min(ink.height(), top + bandRows + margin);
+        const cv::Range band(top - from, std::min(ink.height(), top + bandRows) - from);
+        cv::Mat pixels = matOver(ink.scanLine(from), ink.width(), to - from, ink.bytesPerLine());
+        // Faint marks count too: the light grid of a table is a mark as
+        // large as the table, while its own text stands apart from it.
+        const cv::Mat marked = pixels <= faintInkAbove;
+        cv::Mat labels, stats, centres;
+        const int count = cv::connectedComponentsWithStats(marked, labels, stats, centres, 8, CV_32S);
+        if (previous)
+            std::exchange(previous, std::nullopt)->apply();
+        std::vector<uchar> isLetterSized(size_t(count), 1);
+        bool anyCleared = false;
+        for (int mark = 1; mark < count; ++mark) {
+            const int* box = stats.ptr<int>(mark);
+            if (box[cv::CC_STAT_WIDTH] > largestLetter && box[cv::CC_STAT_HEIGHT] > largestLetter) {
+                isLetterSized[size_t(mark)] = 0;
+                anyCleared = true;
+            } else if (const int markTop = from + box[cv::CC_STAT_TOP]; markTop >= top && markTop < top + bandRows) {
+                ++marksPerRow[size_t(markTop)];
+            }
+        }
+        if (!anyCleared)
+            continue;
+        // Each mark's faint fringe goes with it: what is left of a cleared
+        // mark must not make marks of its own.
+        cv::Mat cleared(labels.size(), CV_8U);
+        for (int y = 0; y < labels.rows; ++y) {
+            const int* label = labels.ptr<int>(y);
+            uchar* row = cleared.ptr<uchar>(y);
+            for (int x = 0; x < labels.cols; ++x)
+                row[x] = isLetterSized[size_t(label[x])] ? 0 : 255;
+        }
+        cv::dilate(cleared, cleared, cv::Mat());
+        previous = Clearing{pixels, cleared, band};
+    }
+    if (previous)
+        previous->apply();
+    return marksPerRow;
+}
+
+std::vector<int> PageReader::tileTops(const QImage& ink, const std::vector<int>& marksPerRow)
 {
     std::vector<int> tops{0};
-    if (qint64(ink.width()) * ink.height() <= abovePixels)
-        return tops;
-    const int rows = int(std::max<qint64>(64, pixels / ink.width()));
-    for (int top = 0; ink.height() - top > rows * 3 / 2;) {
+    const int height = ink.height();
+    const int rowsByPixels = int(std::max<qint64>(smallestTile, layoutTilePixels / std::max(1, ink.width())));
+    for (int top = 0;;) {
+        int end = top;
+        int marks = 0;
+        while (end < height && end - top < rowsByPixels && marks + marksPerRow[size_t(end)] <= layoutTileMarks)
+            marks += marksPerRow[size_t(end++)];
+        end = std::max(end, top + smallestTile);
+        if (end >= height)
+            return tops;
         // A cut along blank rows splits no line of text.
-        const int blank = blankestRow(ink, top + rows / 2, top + rows);
-        top = blank > 0 ? blank : top + rows;
+        const int blank = blankestRow(ink, top + (end - top) / 2, end);
+        top = blank > top ? blank : end;
         tops.push_back(top);
     }
-    return tops;
 }
 
 void PageReader::layOut(const QImage& ink, Tile& tile, const Limits& limits)
@@ -212,11 +440,8 @@ void PageReader::layOut(const QImage& ink, Tile& tile, const Limits& limits)
     const auto isToSkip = [&] {
         if (limits.stop.stop_requested())
             return true;
-        if (limits.isPastDeadline()) {
-            tile.whole = {QStringList(), TextRecognizer::Result::Failure::none, {}, true};
-            return true;
-        }
-        return false;
+        tile.reachedDeadline = limits.isPastDeadline();
+        return tile.reachedDeadline;
     };
     if (isToSkip())
         return;
@@ -225,95 +450,140 @@ void PageReader::layOut(const QImage& ink, Tile& tile, const Limits& limits)
         return;
     const TextRecognizer::Layout layout = engine->layOut(rowsOf(ink, tile.top, tile.rows));
     if (!layout.lines) {
-        tile.whole = {std::nullopt, TextRecognizer::Result::Failure::engine, layout.error};
+        tile.failure = {std::nullopt, TextRecognizer::Result::Failure::engine, layout.error};
+        tile.isFailed = true;
         return;
     }
-    const QRect page = ink.rect();
-    for (const QRect& line : *layout.lines) {
-        if (tile.bands.empty() || tile.bands.back().size() == size_t(linesPerBand))
-            tile.bands.emplace_back();
-        tile.bands.back().push_back(padded(line.translated(0, tile.top), page));
-    }
-    // A single band gains nothing from sharing.
-    if (!m_work.isShared() || tile.bands.size() <= 1) {
-        tile.bands.clear();
-        tile.whole = engine->readLaidOut(limits);
-    }
+    for (const QRect& line : *layout.lines)
+        tile.lines.push_back(line.translated(0, tile.top));
 }
 
-TextRecognizer::Result PageReader::readBand(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits)
+std::vector<QRect> PageReader::panelEdges(const QImage& image)
 {
-    const CpuAccount::Charge charge(limits.budget.cpuAccount());
-    TextRecognizer::Result band{QStringList(), TextRecognizer::Result::Failure::none, {}};
-    if (limits.isPastDeadline()) {
-        band.reachedDeadline = true;
-        return band;
-    }
-    Engines::Lease engine = m_engines.acquire();
-    for (const QRect& line : lines) {
-        const TextRecognizer::Result read = engine->readLine(ink.copy(line), limits);
-        if (read.failure != TextRecognizer::Result::Failure::none)
-            return read;
-        band.lines->append(*read.lines);
-        if (read.reachedDeadline || limits.isPastDeadline()) {
-            band.reachedDeadline = true;
-            break;
+    std::vector<QRect> edges;
+    if (image.width() < 4 || image.height() < 4)
+        return edges;
+    const QImage grey = greyRows(image, 0, image.height());
+    if (grey.isNull())
+        return edges;
+    const int longest = std::max(1, grey.height() / panelEdgeShare);
+    // Where the run of edge pixels down each column began, -1 when none.
+    std::vector<int> runTop(size_t(grey.width()), -1);
+    const auto endRun = [&](int x, int y) {
+        if (runTop[size_t(x)] >= 0 && y - runTop[size_t(x)] >= longest)
+            edges.emplace_back(x, runTop[size_t(x)], 1, y - runTop[size_t(x)]);
+        runTop[size_t(x)] = -1;
+    };
+    for (int y = 0; y <= grey.height(); ++y) {
+        const uchar* row = y < grey.height() ? grey.constScanLine(y) : nullptr;
+        for (int x = 2; x + 1 < grey.width(); ++x) {
+            // A step between two flat sides.
+            const bool edge = row && std::abs(row[x] - row[x - 1]) >= 3 && std::abs(row[x - 1] - row[x - 2]) <= 1 &&
+                              std::abs(row[x + 1] - row[x]) <= 1;
+            if (edge && runTop[size_t(x)] < 0)
+                runTop[size_t(x)] = y;
+            else if (!edge)
+                endRun(x, y);
         }
     }
-    return band;
+    return edges;
 }
 
-double PageReader::recognitionCost(const std::vector<QRect>& lines)
+std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std::vector<QRect>& laidOut,
+                                                   const std::vector<QRect>& panelEdges)
 {
-    // A line is scaled to a fixed height before it is read, so its cost
-    // follows its length in heights.
-    double cost = 0;
+    std::vector<QRect> pieces;
+    const int lineHeight = ReadingOrder::lineHeight(laidOut);
+    for (const QRect& line : laidOut) {
+        for (const QRect& row : rowsOfLine(ink, line.intersected(ink.rect()), lineHeight))
+            cutAtGutters(ink, row, pieces);
+    }
+    // Pieces on one row that come one after the other in reading order (the
+    // cells of a table's row) are read as one line: a code or a number read
+    // alone is read less surely than in its row. Columns are read one after
+    // the other, so a sidebar's item does not join the line beside it.
+    std::vector<QRect> lines;
+    for (const QRect& box : ReadingOrder::order(ReadingOrder::join(std::move(pieces)), panelEdges)) {
+        const bool onSameRow = !lines.empty() && std::min(lines.back().bottom(), box.bottom()) -
+                                                         std::max(lines.back().top(), box.top()) + 1 >=
+                                                     std::min(lines.back().height(), box.height()) / 2;
+        if (onSameRow)
+            lines.back() = lines.back().united(box);
+        else
+            lines.push_back(box);
+    }
+    std::vector<QRect> parts;
     for (const QRect& line : lines)
-        cost += double(line.width()) / std::max(1, line.height());
-    return cost;
+        cutToLength(ink, line, parts);
+    return parts;
 }
 
-TextRecognizer::Result PageReader::readBands(const QImage& ink, std::vector<Tile>& tiles, const Limits& limits)
+TextRecognizer::Result PageReader::readLine(TextRecognizer& engine, const QImage& ink, const QRect& line,
+                                            const Limits& limits)
 {
-    // Longest first: a long line begun last would hold the batch's end
-    // while every other engine waits.
-    struct Queued
-    {
-        Tile* tile;
-        size_t band;
-        double cost;
+    return engine.readLine(onWhite(ink, line), limits);
+}
+
+TextRecognizer::Result PageReader::readLines(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits)
+{
+    std::vector<TextRecognizer::Result> read(lines.size());
+    const auto readOne = [&](size_t index) {
+        const CpuAccount::Charge charge(limits.budget.cpuAccount());
+        if (limits.isPastDeadline()) {
+            read[index] = {QStringList(), TextRecognizer::Result::Failure::none, {}, true};
+            return;
+        }
+        Engines::Lease engine = m_engines.acquire();
+        read[index] = readLine(*engine, ink, lines[index], limits);
     };
-    std::vector<Queued> queue;
-    for (Tile& tile : tiles) {
-        tile.bandResults.resize(tile.bands.size());
-        for (size_t b = 0; b < tile.bands.size(); ++b)
-            queue.push_back({&tile, b, recognitionCost(tile.bands[b])});
-    }
-    std::stable_sort(queue.begin(), queue.end(), [](const Queued& a, const Queued& b) { return a.cost > b.cost; });
     SharedWork::Group parts(m_work, limits.stop);
-    for (const Queued& queued : queue) {
-        parts.post(
-            [&, &tile = *queued.tile, b = queued.band] { tile.bandResults[b] = readBand(ink, tile.bands[b], limits); });
-    }
+    // Longest first: a long line begun last would hold the batch's end while
+    // every other engine waits. A line is scaled to a fixed height before it
+    // is read, so its cost follows its length in heights.
+    std::vector<size_t> byCost(lines.size());
+    std::iota(byCost.begin(), byCost.end(), size_t(0));
+    const auto cost = [&lines](size_t index) {
+        return double(lines[index].width()) / std::max(1, lines[index].height());
+    };
+    std::stable_sort(byCost.begin(), byCost.end(), [&cost](size_t a, size_t b) { return cost(a) > cost(b); });
+    for (const size_t index : byCost)
+        parts.post([&readOne, index] { readOne(index); });
     parts.wait();
 
-    TextRecognizer::Result page{QStringList(), TextRecognizer::Result::Failure::none, {}};
-    const auto add = [&page](const TextRecognizer::Result& result) {
-        if (result.lines)
-            page.lines->append(*result.lines);
-        page.reachedDeadline |= result.reachedDeadline;
-        return result.failure == TextRecognizer::Result::Failure::none;
-    };
-    for (const Tile& tile : tiles) {
-        if (!add(tile.whole))
-            return tile.whole;
-        for (const TextRecognizer::Result& band : tile.bandResults) {
-            if (!add(band))
-                return band;
-        }
-    }
     if (limits.stop.stop_requested())
         return {std::nullopt, TextRecognizer::Result::Failure::stopped, {}};
+    TextRecognizer::Result page{QStringList(), TextRecognizer::Result::Failure::none, {}};
+    page.page = ink.size();
+    using Certainty = TextRecognizer::Certainty;
+    int sureLines = 0;
+    int doubtfulLines = 0;
+    for (const TextRecognizer::Result& line : read) {
+        if (line.failure != TextRecognizer::Result::Failure::none)
+            return line;
+        sureLines += int(std::count_if(line.certainty.begin(), line.certainty.end(),
+                                       [](Certainty certainty) { return certainty != Certainty::doubtful; }));
+        doubtfulLines +=
+            int(std::count(line.certainty.begin(), line.certainty.end(), Certainty::doubtful)) + line.scraps;
+    }
+    // A texture or a photograph read as text gives lines of scraps, and a
+    // few read fairly well by chance: there, only lines holding two words
+    // read surely are text.
+    const bool onlyCertain = doubtfulLines > sureLines * mostlyScraps;
+    for (size_t index = 0; index < read.size(); ++index) {
+        const TextRecognizer::Result& line = read[index];
+        // A line left unread when the group was stopped has no result at all.
+        const QStringList texts = line.lines.value_or(QStringList());
+        for (qsizetype l = 0; l < texts.size(); ++l) {
+            const Certainty certainty =
+                size_t(l) < line.certainty.size() ? line.certainty[size_t(l)] : Certainty::doubtful;
+            if (onlyCertain && certainty != Certainty::certain)
+                continue;
+            page.lines->append(texts[l]);
+            page.certainty.push_back(certainty);
+            page.boxes.push_back(lines[index]);
+        }
+        page.reachedDeadline |= line.reachedDeadline;
+    }
     return page;
 }
 
@@ -362,26 +632,50 @@ TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
     const bool photograph = isPhotograph(image);
     if (photograph)
         image = photographAtReadingSize(std::move(image));
-    const QImage ink = this->ink(image, limits.stop, limits.budget.cpuAccount());
+    std::vector<QRect> edges;
+    if (!photograph) {
+        const CpuAccount::Charge charge(limits.budget.cpuAccount());
+        edges = panelEdges(image);
+    }
+    QImage ink = this->ink(image, limits);
     image = QImage();
+    const TextRecognizer::Result nothingRead{QStringList(), TextRecognizer::Result::Failure::none, {}, true};
     if (limits.stop.stop_requested())
         return {std::nullopt, TextRecognizer::Result::Failure::stopped, {}};
+    if (limits.isPastDeadline())
+        return nothingRead;
     if (ink.isNull())
         return {std::nullopt, TextRecognizer::Result::Failure::recognition,
                 u"The image is too large to prepare for recognition"_s};
 
+    std::vector<int> marksPerRow;
+    {
+        const CpuAccount::Charge charge(limits.budget.cpuAccount());
+        marksPerRow = clearMarksOtherThanText(ink);
+    }
     std::vector<Tile> tiles;
-    const std::vector<int> tops =
-        photograph ? tileTops(ink, photographTilePixels, photographTilePixels) : tileTops(ink);
+    const std::vector<int> tops = tileTops(ink, marksPerRow);
     for (size_t t = 0; t < tops.size(); ++t)
         tiles.push_back({tops[t], (t + 1 < tops.size() ? tops[t + 1] : ink.height()) - tops[t]});
-    if (tiles.size() == 1) {
-        layOut(ink, tiles.front(), limits);
-    } else {
+    // A few tiles at a time: a tile's layout cannot be interrupted, so the
+    // tiles under way when the budget runs out are what it is overrun by.
+    for (size_t first = 0; first < tiles.size(); first += layoutsAtOnce) {
         SharedWork::Group layouts(m_work, limits.stop, SharedWork::Order::ahead);
-        for (Tile& tile : tiles)
-            layouts.post([this, &ink, &tile = tile, &limits] { layOut(ink, tile, limits); });
+        for (size_t t = first; t < std::min(tiles.size(), first + layoutsAtOnce); ++t)
+            layouts.post([this, &ink, &tile = tiles[t], &limits] { layOut(ink, tile, limits); });
         layouts.wait();
     }
-    return readBands(ink, tiles, limits);
+    if (limits.stop.stop_requested())
+        return {std::nullopt, TextRecognizer::Result::Failure::stopped, {}};
+    std::vector<QRect> laidOut;
+    bool reachedDeadline = false;
+    for (const Tile& tile : tiles) {
+        if (tile.isFailed)
+            return tile.failure;
+        laidOut.insert(laidOut.end(), tile.lines.begin(), tile.lines.end());
+        reachedDeadline |= tile.reachedDeadline;
+    }
+    TextRecognizer::Result page = readLines(ink, linesInReadingOrder(ink, laidOut, edges), limits);
+    page.reachedDeadline |= reachedDeadline;
+    return page;
 }

@@ -10,17 +10,15 @@
 #include <vector>
 
 // Reads the text lines of a picture in reading order. The picture is made
-// dark ink on white and laid out once; then, when work is shared, each line
-// the layout found is recognised on its own, a few lines to a part that idle
-// engines of the analysis pool help with, and the lines are put back in
-// reading order. Without sharing, the engine that laid the page out reads it
-// as a whole.
-// Very large pictures are laid out in horizontal tiles cut along blank rows,
-// so that no engine holds the whole of one. Photographs are read at a
-// reduced size and laid out in small tiles: the layout cannot be interrupted,
-// and on a busy texture it takes seconds a megapixel, so small tiles are what
-// let a stop or a spent budget end it soon. Every part of the work charges
-// the processor time of the budget's account.
+// dark ink on white; marks too large to be letters are cleared, and the page
+// is laid out in tiles whose layout is cheap (a screen is usually one tile;
+// a wallpaper's fine pattern or a photograph's texture, many). The lines
+// found are put in reading order (ReadingOrder) and recognised one by one,
+// shared out over idle engines of the analysis pool when work is shared.
+// The layout of a tile cannot be interrupted, but no tile takes long, and
+// no tile or line begins once the budget is spent; the recognition of a
+// line ends between two words. Every part of the work charges the processor
+// time of the budget's account.
 class PageReader
 {
 public:
@@ -35,7 +33,7 @@ public:
     // far does not count. Past the deadline no layout or line begins, and
     // what was read until then is the result.
     TextRecognizer::Result read(QImage image, const Limits& limits = {});
-    TextRecognizer::Result read(QImage image, std::stop_token stop) { return read(std::move(image), Limits{stop}); }
+    TextRecognizer::Result read(QImage image, std::stop_token stop) { return read(std::move(image), Limits{stop, {}}); }
 
     // `image` as grey ink on white, whatever the colours around the text:
     // light and dark themes, coloured bubbles and terminals inside a light
@@ -43,24 +41,29 @@ public:
     // for pictures by the layout. Null when the picture is too large to hold.
     static QImage inkOnWhite(const QImage& image);
     // The same, made in bands of rows shared as parts of the work, which
-    // charge `account`; null when stopped.
-    QImage ink(const QImage& image, const std::stop_token& stop = {}, CpuAccount* account = nullptr);
+    // charge the budget's account; null when stopped or past the deadline.
+    QImage ink(const QImage& image, const Limits& limits = {});
 
-    // Consecutive lines recognised as one part, each on its own. One: the
-    // lines of the page laid out last are what a batch's end waits for, and
-    // the finer they are shared, the sooner every engine is done with them.
-    static constexpr int linesPerBand = 1;
-    // Pictures above this many pixels are laid out in tiles of about tilePixels.
-    static constexpr qint64 tileAbovePixels = 24'000'000;
-    static constexpr qint64 tilePixels = 8'000'000;
-    // Photographs are laid out in tiles of about this many pixels: a quarter
-    // of a second of layout on the busiest texture.
-    static constexpr qint64 photographTilePixels = 160'000;
+    // Clears the marks of `ink` that are too large in both directions to be
+    // letters (outlines of shapes, the grid of a table, the stripes of a
+    // pattern): the layout spends seconds on each, finds no text in them and
+    // loses the lines around them. Returns how many of the marks left begin
+    // on each row.
+    static std::vector<int> clearMarksOtherThanText(QImage& ink);
+    // Marks larger than this both ways are not letters.
+    static constexpr int largestLetter = 256;
 
-    // Rows where the tiles of `ink` begin, the first 0: tiles of about
-    // `pixels` once the picture holds more than `abovePixels`.
-    static std::vector<int> tileTops(const QImage& ink, qint64 abovePixels = tileAbovePixels,
-                                     qint64 pixels = tilePixels);
+    // Rows where the tiles of `ink` begin, the first 0: tiles within
+    // layoutTilePixels and layoutTileMarks (the layout's time follows both)
+    // unless smallestTile rows hold more, cut along blank rows where there
+    // are any.
+    static std::vector<int> tileTops(const QImage& ink, const std::vector<int>& marksPerRow);
+    // A tile this size lays out in about a tenth of a second at most.
+    static constexpr qint64 layoutTilePixels = 4'000'000;
+    static constexpr int layoutTileMarks = 1500;
+    static constexpr int smallestTile = 64;
+    // Tiles laid out at once, at most.
+    static constexpr size_t layoutsAtOnce = 4;
 
     // Whether `image` looks like a photograph rather than a screen: screens
     // are made of flat areas, so many neighbouring pixels are identical;
@@ -79,13 +82,35 @@ public:
     // A photograph at no more than photographPixels.
     static QImage photographAtReadingSize(QImage photograph);
 
+    // The line boxes `laidOut` found in `ink`, cut where a gap as wide as a
+    // gutter splits one (the layout at times runs a sidebar's item into the
+    // line beside it), joined and put in reading order (ReadingOrder); the
+    // cells of one row that come one after the other in that order are one
+    // line again.
+    static std::vector<QRect> linesInReadingOrder(const QImage& ink, const std::vector<QRect>& laidOut,
+                                                  const std::vector<QRect>& panelEdges = {});
+    // The sides of panels that run down a screen: long straight edges
+    // between two flat areas of different grey (a sidebar beside the
+    // content, however faint), one pixel wide. Not the lines of a grid,
+    // which have the same grey on both sides, nor the sides of a bubble,
+    // which are short.
+    static std::vector<QRect> panelEdges(const QImage& image);
+    // Edges this share of the screen's height long at least.
+    static constexpr int panelEdgeShare = 4; // a quarter
+    // Lines are read in parts no longer than this many times their height.
+    static constexpr int longestLine = 40;
+    // A page with more than this many doubtful lines (see TextRecognizer)
+    // for each line read surely is a texture or a photograph: only its lines
+    // read with certainty are kept.
+    static constexpr int mostlyScraps = 4;
+
 private:
     struct Tile;
     void layOut(const QImage& ink, Tile& tile, const Limits& limits);
-    TextRecognizer::Result readBand(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits);
-    TextRecognizer::Result readBands(const QImage& ink, std::vector<Tile>& tiles, const Limits& limits);
-    // How long `lines` take to recognise, relative to one another.
-    static double recognitionCost(const std::vector<QRect>& lines);
+    TextRecognizer::Result readLines(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits);
+    // `line` of `ink`, read by `engine`.
+    static TextRecognizer::Result readLine(TextRecognizer& engine, const QImage& ink, const QRect& line,
+                                           const Limits& limits);
 
     Engines& m_engines;
     SharedWork& m_work;

@@ -14,9 +14,19 @@ namespace {
 // 1.5 more evidence than "none" and nothing else in sight is labelled.
 constexpr double kSharpness = 1.5;
 
+// Links and bare host names with a path: what their words say (a
+// "news" site, "?ref=home") is no cue of the screen around them.
+const QRegularExpression& linkPattern()
+{
+    static const QRegularExpression links(u"(https?://|ftp://|www\\.)\\S+|\\b[\\w-]+(\\.[\\w-]+)+/\\S*"_s,
+                                          QRegularExpression::CaseInsensitiveOption |
+                                              QRegularExpression::UseUnicodePropertiesOption);
+    return links;
+}
+
 // The text three ways: as read, lower-cased, and as lower-case words
 // between single blanks (with a blank at each end, so " word " finds a
-// whole word or phrase).
+// whole word or phrase). The words leave links out.
 class Evidence
 {
 public:
@@ -27,7 +37,8 @@ public:
         QString word;
         m_words.reserve(m_lower.size() + 2);
         m_words += u' ';
-        for (const QChar c : std::as_const(m_lower)) {
+        const QString withoutLinks = QString(m_lower).replace(linkPattern(), u" "_s);
+        for (const QChar c : withoutLinks) {
             if (c.isLetterOrNumber()) {
                 word += c;
                 continue;
@@ -120,7 +131,8 @@ struct Patterns
     QRegularExpression distance = pattern(u"\\b\\d+([.,]\\d+)?\\s?(km|mi|miles|m|ft)\\b"_s);
     QRegularExpression formula = pattern(u"=\\s?[a-z]{2,}\\s?\\("_s);
     QRegularExpression cellRange = pattern(u"\\b[a-z]{1,2}\\d{1,4}:[a-z]{1,2}\\d{1,4}\\b"_s);
-    QRegularExpression sheetFile = pattern(u"\\.(xlsx|xls|ods|csv|numbers)\\b"_s);
+    // "xlsx" is often read with an I for the l.
+    QRegularExpression sheetFile = pattern(u"\\.(x[li1]sx|x[li1]s|ods|csv|numbers)\\b"_s);
     QRegularExpression documentFile = pattern(u"\\.(docx|doc|odt|pages|rtf|pdf|tex|md)\\b"_s);
     QRegularExpression webAddress = pattern(
         u"(https?://|www\\.|\\b[a-z0-9-]+(\\.[a-z0-9-]+)*\\.(com|org|net|io|dev|co|uk|de|fr|nl|se|example|edu|gov|info|"
@@ -148,30 +160,41 @@ double terminal(const Evidence& e, const ScreenKindClassifier::Look& look)
     return score;
 }
 
+// Brackets, parentheses and operators are a good share of the characters.
+bool isCodeLike(const Evidence& e)
+{
+    qsizetype punctuation = 0;
+    for (const QChar c : e.raw())
+        punctuation += QStringView(u"{}();=<>[]").contains(c);
+    return e.raw().size() > 40 && double(punctuation) / double(e.raw().size()) > 0.03;
+}
+
 double code(const Evidence& e, const ScreenKindClassifier::Look& look)
 {
     const Patterns& p = patterns();
+    const bool shellPrompt = e.matches(p.prompt);
     const int syntax = e.countPieces(
         {u"import ", u"def ",  u"class ",   u"return ",     u"function", u"const ",  u"let ",     u"var ",
          u"fn ",     u"func ", u"package ", u"public ",     u"private ", u"static ", u"void ",    u"#include",
          u"=>",      u"();",   u") {",      u"){",          u"};",       u" == ",    u"!=",       u"+=",
          u"++",      u"// ",   u"self.",    u"this.",       u"async ",   u"await ",  u"elif ",    u"lambda",
          u"struct ", u"impl ", u"let mut",  u"console.log", u"print(",   u"select ", u"group by", u"order by",
-         u"where ",  u"null",  u"none)",    u"::"});
+         u"where ",  u"null",  u"none)",    u"::",          u"throw ",   u"if (",    u"!==",      u"===",
+         u".map(",   u"open(", u"println!", u"fetch("});
     double score = 0.55 * std::min(syntax, 9);
     score += std::min(2, e.matchCount(p.codeFile)) * 0.75;
     score += e.any({u"editor", u"explorer", u"workspace"}) ? 1.0 : 0;
-    qsizetype punctuation = 0;
-    for (const QChar c : e.raw())
-        punctuation += QStringView(u"{}();=<>[]").contains(c);
-    score += e.raw().size() > 40 && double(punctuation) / double(e.raw().size()) > 0.03 ? 1.0 : 0;
+    score += isCodeLike(e) ? 1.0 : 0;
     score += look.known && look.darkShare > 0.5 ? 0.3 : 0;
+    // Code shown at a shell prompt is a terminal's.
+    score -= shellPrompt ? 1.5 : 0;
     return score;
 }
 
-double chat(const Evidence& e, const ScreenKindClassifier::Look&)
+double chat(const Evidence& e, const ScreenKindClassifier::Look& look)
 {
     double score = 0;
+    score += look.bubbleTurns >= 3 ? 4.0 : look.bubbleTurns == 2 ? 2.0 : 0;
     score += e.any({u"online", u"last seen", u"typing", u"members", u"active now", u"offline"}) ? 2.0 : 0;
     score += e.any({u"message", u"type a message", u"write a message", u"send"}) ? 1.5 : 0;
     const int talk =
@@ -305,6 +328,9 @@ double errorDialog(const Evidence& e, const ScreenKindClassifier::Look&)
                                  u"try again", u"wait", u"close", u"ignore", u"dismiss", u"notify", u"restart"});
     score += buttons >= 2 ? 1.8 : buttons == 1 ? 1.2 : 0;
     score += e.wordCount() <= 60 ? 1.0 : e.wordCount() > 120 ? -1.5 : 0;
+    // Code handles errors in words ("throw new Error("failed")") that a
+    // dialog shows.
+    score -= isCodeLike(e) ? 1.5 : 0;
     return score;
 }
 
@@ -386,6 +412,55 @@ ScreenKindClassifier::Look ScreenKindClassifier::lookAt(const QImage& image)
     }
     const qint64 pixels = qint64(rgb.width()) * rgb.height();
     return {pixels > 0 ? double(dark) / double(pixels) : 0, pixels > 0};
+}
+
+void ScreenKindClassifier::addLineLayout(Look& look, const std::vector<QRect>& lines, QSize page)
+{
+    look.bubbleTurns = 0;
+    const int width = page.width();
+    if (width <= 0)
+        return;
+    const auto overlap = [](const QRect& a, const QRect& b) { return a.top() <= b.bottom() && b.top() <= a.bottom(); };
+    // On one text row: their middles within a quarter of a line.
+    const auto inStep = [](const QRect& a, const QRect& b) {
+        return std::abs((a.top() + a.bottom()) - (b.top() + b.bottom())) * 4 <= std::max(a.height(), b.height()) * 2;
+    };
+    // A bubble of one's own sits at the right, starting past a third of the
+    // page; one of the other side's at the left, reaching past a sidebar
+    // (a quarter of the page) but not to the right edge.
+    std::vector<QRect> right, left;
+    int inRows = 0;
+    for (const QRect& line : lines) {
+        if (line.left() * 100 >= width * 35 && line.right() * 100 >= width * 70) {
+            right.push_back(line);
+            inRows += std::any_of(lines.begin(), lines.end(), [&](const QRect& other) {
+                return other.right() < line.left() && inStep(line, other);
+            });
+        } else if (line.left() * 100 < width * 45 && line.right() * 100 > width * 25 &&
+                   line.right() * 100 <= width * 80) {
+            left.push_back(line);
+        }
+    }
+    // Values beside their labels on every row are a form; a bubble meets a
+    // sidebar's item on its row only now and then.
+    if (inRows >= 2 && inRows * 3 >= int(right.size()) * 2)
+        return;
+    // Beside one another they are columns, or the cells of rows, not turns
+    // of a conversation.
+    int besides = 0;
+    for (const QRect& mine : right)
+        besides +=
+            int(std::count_if(left.begin(), left.end(), [&](const QRect& theirs) { return overlap(mine, theirs); }));
+    if (right.size() < 2 || besides > 1)
+        return;
+    std::vector<std::pair<int, bool>> sides;
+    for (const QRect& line : right)
+        sides.emplace_back(line.top(), true);
+    for (const QRect& line : left)
+        sides.emplace_back(line.top(), false);
+    std::sort(sides.begin(), sides.end());
+    for (size_t i = 1; i < sides.size(); ++i)
+        look.bubbleTurns += sides[i].second != sides[i - 1].second;
 }
 
 std::vector<ScreenKindClassifier::Observation> ScreenKindClassifier::classify(const QString& text, const Look& look)

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -25,16 +27,23 @@ public:
         float confidence = 0;
     };
 
-    // What the pixels say, from a small copy of the screenshot.
+    // What the pixels say: from a small copy of the screenshot, and from
+    // where its lines of text lie.
     struct Look
     {
         double darkShare = 0; // of pixels darker than a dark theme's window
         bool known = false;
+        // How often the lines of text go from one side of the page to the
+        // other and back, as the bubbles of a chat do; 0 when the page's
+        // lines stand in columns or rows instead.
+        int bubbleTurns = 0;
     };
 
     ScreenKindClassifier() = delete;
 
     static Look lookAt(const QImage& image);
+    // Adds what the boxes of the page's lines of text tell (bubbleTurns).
+    static void addLineLayout(Look& look, const std::vector<QRect>& lines, QSize page);
 
     // Every kind with its confidence, most likely first.
     static std::vector<Observation> classify(const QString& text, const Look& look);

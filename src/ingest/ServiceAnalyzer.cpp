@@ -28,25 +28,28 @@ bool isStillImage(const QString& path)
 }
 
 // The decoders read the file as they go; refusing to read once the analysis
-// is stopped ends a picture's decoding within a few rows, where a
-// 48-megapixel photograph would otherwise take a second more to decode.
+// is stopped or out of time ends a picture's decoding within a few rows,
+// where a 48-megapixel photograph would otherwise take a second more to
+// decode.
 class StoppableFile : public QFile
 {
 public:
-    explicit StoppableFile(std::stop_token stop)
+    StoppableFile(std::stop_token stop, const TimeBudget& budget)
         : m_stop(std::move(stop))
+        , m_budget(budget)
     {}
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
-        if (m_stop.stop_requested())
+        if (m_stop.stop_requested() || m_budget.isSpent())
             return -1;
         return QFile::readData(data, maxSize);
     }
 
 private:
     const std::stop_token m_stop;
+    const TimeBudget& m_budget;
 };
 } // namespace
 
@@ -102,7 +105,7 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     // name would otherwise hold this thread until someone writes to it.
     QString error;
     std::optional<SafeFile::OpenedFile> opened = SafeFile::openRegular(filePath, &error);
-    StoppableFile device(stop);
+    StoppableFile device(stop, budget);
     if (!opened || !device.open(opened->handle.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
         Logger::log(LogLevel::warning, u"OCR"_s, u"File could not be opened"_s,
                     {{u"file"_s, fileName}, {u"error"_s, error}});
@@ -121,6 +124,10 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
             image = ImageLoader::load(device);
         if (stop.stop_requested()) {
             sight.stopped = true;
+            return sight;
+        }
+        if (image.isNull() && budget.isSpent()) {
+            sight.reachedDeadline = true;
             return sight;
         }
         if (image.isNull()) {
@@ -155,6 +162,7 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     sight.text = std::move(reading.text);
     sight.reachedDeadline = reading.reachedDeadline;
     labelling.wait();
+    ScreenKindClassifier::addLineLayout(screenLook, reading.lineBoxes, reading.pageSize);
     sight.stopped = stop.stop_requested();
     if (sight.text)
         addScreenKinds(sight.labels, *sight.text, screenLook);

@@ -1,8 +1,11 @@
 #include "ingest/TextRecognizer.h"
 
+#include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
+
+#include <QHash>
 
 #include <algorithm>
 #include <mutex>
@@ -12,57 +15,63 @@ using namespace Qt::StringLiterals;
 namespace {
 // Tesseract's diagnostics ("Estimating resolution as ...") go to one
 // process-wide file; pointing it at /dev/null before the first engine
-// exists keeps them off the console.
+// exists keeps them off the console. Its image library reports to the
+// console on its own ("Error in pixScanForForeground: invalid box" for a
+// line with no ink at its edge), about nothing the engine does not handle.
 void silenceDiagnostics(tesseract::TessBaseAPI& engine)
 {
     static std::once_flag once;
-    std::call_once(once, [&engine] { engine.SetVariable("debug_file", "/dev/null"); });
+    std::call_once(once, [&engine] {
+        engine.SetVariable("debug_file", "/dev/null");
+        setMsgSeverity(L_SEVERITY_NONE);
+    });
 }
 
-struct ReadWord
+int lettersAndDigits(const QString& word)
 {
-    QString text;
-    float confidence = 0;
-};
+    return int(std::count_if(word.cbegin(), word.cend(), [](QChar c) { return c.isLetterOrNumber(); }));
+}
 
 // Whether a word the engine doubts still has the shape of one: textures read
-// as text give mostly scraps of one to three letters ("Ee", "NS", "oer").
+// as text give mostly scraps of one to three letters ("Ee", "NS", "oer"), or
+// runs of one letter over a pattern strewn with signs ("@eeee¢eeds$e").
 bool looksLikeWord(const QString& word)
 {
-    return std::count_if(word.cbegin(), word.cend(), [](QChar c) { return c.isLetterOrNumber(); }) >=
-           TextRecognizer::doubtfulWordLetters;
-}
-
-// The words of one line worth keeping: those the engine is fairly sure of,
-// those it doubts that still look like words, and every word of a line read
-// well as a whole (a link or a name it doubts among plain words is text).
-// Textures and pictures taken for text give lines of doubtful scraps.
-QString keptWords(const std::vector<ReadWord>& line)
-{
-    if (line.empty())
-        return {};
-    float total = 0;
-    for (const ReadWord& word : line)
-        total += word.confidence;
-    const bool wellRead = total / float(line.size()) >= TextRecognizer::wellReadLineConfidence;
-    QStringList kept;
-    for (const ReadWord& word : line) {
-        if (wellRead || word.confidence >= TextRecognizer::minimumWordConfidence || looksLikeWord(word.text))
-            kept.append(word.text);
+    const int letters = lettersAndDigits(word);
+    if (letters < TextRecognizer::doubtfulWordLetters || word.size() > TextRecognizer::longestDoubtfulWord)
+        return false;
+    QHash<QChar, int> counts;
+    int commonest = 0;
+    int signs = 0;
+    int run = 0;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const QChar c = word[i];
+        run = i > 0 && word[i - 1] == c ? run + 1 : 1;
+        if (run >= 4)
+            return false;
+        if (c.isLetterOrNumber())
+            commonest = std::max(commonest, ++counts[c.toLower()]);
+        else if (!QStringView(u".,-_/:'\"()").contains(c))
+            ++signs;
     }
-    return kept.join(u' ');
+    return commonest * 2 <= letters + 1 && signs <= 1;
 }
 
-QStringList linesOf(tesseract::TessBaseAPI& engine)
+void addLinesOf(tesseract::TessBaseAPI& engine, TextRecognizer::Result& result)
 {
-    QStringList lines;
+    result.lines.emplace();
     const std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
     if (!iterator)
-        return lines;
-    std::vector<ReadWord> line;
-    const auto endLine = [&lines, &line] {
-        if (const QString kept = keptWords(line); !kept.isEmpty())
-            lines.append(kept);
+        return;
+    std::vector<TextRecognizer::Word> line;
+    const auto endLine = [&result, &line] {
+        const TextRecognizer::KeptLine kept = TextRecognizer::keptWords(line);
+        if (!kept.text.isEmpty()) {
+            result.lines->append(kept.text);
+            result.certainty.push_back(kept.certainty);
+        } else if (!line.empty()) {
+            ++result.scraps;
+        }
         line.clear();
     };
     do {
@@ -75,7 +84,6 @@ QStringList linesOf(tesseract::TessBaseAPI& engine)
             line.push_back({word, iterator->Confidence(tesseract::RIL_WORD)});
     } while (iterator->Next(tesseract::RIL_WORD));
     endLine();
-    return lines;
 }
 
 std::vector<QRect> linesOf(tesseract::PageIterator& page)
@@ -111,6 +119,44 @@ bool isToEnd(void* watch, int /*words*/)
 }
 } // namespace
 
+// A line read well as a whole keeps every word: a link or a name the engine
+// doubts among plain words is text. So does a line with a word read surely,
+// but for scraps. Textures and pictures taken for text give lines of
+// doubtful scraps with no word read surely among them: such a line keeps
+// only words read surely enough, unless it is a label of a word or two (a
+// file name the engine doubts).
+TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& line)
+{
+    if (line.empty())
+        return {};
+    float total = 0;
+    for (const Word& word : line)
+        total += word.confidence;
+    const bool wellRead = total / float(line.size()) >= wellReadLineConfidence;
+    const auto sureWords = std::count_if(line.begin(), line.end(), [](const Word& word) {
+        return word.confidence >= sureWordConfidence && lettersAndDigits(word.text) >= sureWordLetters;
+    });
+    const bool anchored = sureWords > 0;
+    const bool isLabel = line.size() <= size_t(labelWords);
+    QStringList kept;
+    for (const Word& word : line) {
+        const bool fairlySure = word.confidence >= minimumWordConfidence;
+        const bool sureAlone = word.confidence >= keptAloneConfidence && lettersAndDigits(word.text) >= sureWordLetters;
+        if (wellRead || sureAlone || ((anchored || isLabel) && (fairlySure || looksLikeWord(word.text))))
+            kept.append(word.text);
+    }
+    // A word or two read fairly well may be a lucky reading of a texture; a
+    // label read surely throughout (a day of a calendar, a cell's number) is
+    // not.
+    const bool sureLabel = isLabel && std::all_of(line.begin(), line.end(), [](const Word& word) {
+                               return word.confidence >= sureWordConfidence;
+                           });
+    const Certainty certainty = sureWords >= 2                                    ? Certainty::certain
+                                : anchored || sureLabel || (wellRead && !isLabel) ? Certainty::sure
+                                                                                  : Certainty::doubtful;
+    return {kept.join(u' '), certainty};
+}
+
 TextRecognizer::TextRecognizer() = default;
 TextRecognizer::~TextRecognizer() = default;
 
@@ -141,18 +187,18 @@ TextRecognizer::Layout TextRecognizer::layOut(const QImage& ink)
 {
     if (!ensureEngine())
         return {std::nullopt, m_engineError};
-    m_engine->SetPageSegMode(tesseract::PSM_AUTO);
+    // Text wherever it is, in no particular order: the order is the reading
+    // order's to find, and the layout of columns and blocks would drop a
+    // table's small text with the grid around it, and on a fine pattern
+    // spend seconds looking for pictures.
+    m_engine->SetPageSegMode(tesseract::PSM_SPARSE_TEXT);
     setPage(ink);
     const std::unique_ptr<tesseract::PageIterator> page(m_engine->AnalyseLayout());
     // An empty page has no iterator.
-    return {page ? linesOf(*page) : std::vector<QRect>(), {}};
-}
-
-TextRecognizer::Result TextRecognizer::readLaidOut(const Limits& limits)
-{
-    if (!ensureEngine())
-        return {std::nullopt, Result::Failure::engine, m_engineError};
-    return read(limits);
+    Layout layout{page ? linesOf(*page) : std::vector<QRect>(), {}};
+    // The page is not read from here: its lines are, each on its own.
+    m_engine->Clear();
+    return layout;
 }
 
 TextRecognizer::Result TextRecognizer::readLine(const QImage& ink, const Limits& limits)
@@ -178,14 +224,14 @@ TextRecognizer::Result TextRecognizer::read(const Limits& limits)
     const bool recognised = m_engine->Recognize(&monitor) == 0;
     Result result;
     // A stopped recognition may have read part of the page: none of it counts.
-    if (limits.stop.stop_requested())
+    if (limits.stop.stop_requested()) {
         result = {std::nullopt, Result::Failure::stopped, {}};
-    else if (monitor.deadline_exceeded() || watch.isProcessorTimeSpent)
-        result = {linesOf(*m_engine), Result::Failure::none, {}, true};
-    else if (recognised)
-        result.lines = linesOf(*m_engine);
-    else
+    } else if (recognised || monitor.deadline_exceeded() || watch.isProcessorTimeSpent) {
+        addLinesOf(*m_engine, result);
+        result.reachedDeadline = monitor.deadline_exceeded() || watch.isProcessorTimeSpent;
+    } else {
         result = {std::nullopt, Result::Failure::recognition, u"Tesseract could not analyse the image"_s};
+    }
     // The page and its results stay in the engine until the next image; a
     // long batch should not hold on to the last one.
     m_engine->Clear();

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,11 @@ public:
         bool isPastDeadline() const { return budget.isSpent(); }
     };
 
+    // How surely a line was read: doubtful; sure, read well as a whole (more
+    // than a label), holding a sure word, or a label of sure words however
+    // short; certain, holding two sure words.
+    enum class Certainty { doubtful, sure, certain };
+
     // Either the lines read (possibly none), or why not.
     struct Result
     {
@@ -45,10 +51,18 @@ public:
         QString error;
         // The budget was spent first: `lines` holds what was read until then.
         bool reachedDeadline = false;
+        // How surely each of `lines` was read (see Certainty). Lines of
+        // doubtful scraps that kept no word are only counted.
+        std::vector<Certainty> certainty = {};
+        int scraps = 0;
+        // When a whole page was read: where each of `lines` lies on it, and
+        // its size (at the size it was read at).
+        std::vector<QRect> boxes = {};
+        QSize page = {};
     };
 
-    // The boxes of the text lines of a page in reading order, or why the
-    // engine could not run.
+    // The boxes of the text lines of a page, in no particular order, or why
+    // the engine could not run.
     struct Layout
     {
         std::optional<std::vector<QRect>> lines;
@@ -60,25 +74,46 @@ public:
     TextRecognizer(const TextRecognizer&) = delete;
     TextRecognizer& operator=(const TextRecognizer&) = delete;
 
-    // Finds the text lines of `ink`. The page stays in the engine, so that
-    // readLaidOut() reads it without laying it out again; `ink` must live
-    // until then.
+    // Finds the text lines of `ink`.
     Layout layOut(const QImage& ink);
-    // Reads the page laid out last as a whole: the non-empty lines, top
-    // candidate each, in reading order.
-    Result readLaidOut(const Limits& limits);
     // Reads `ink`, one line of a page laid out before, on white.
     Result readLine(const QImage& ink, const Limits& limits);
 
     // Screens show about 96 pixels per inch at their nominal scale; telling the
     // engine so keeps it from guessing (and from saying that it guesses).
     static constexpr int screenResolution = 96;
-    // Words read with less confidence (0 to 100) are left out, unless they
-    // have doubtfulWordLetters letters or digits at least, or their line's
-    // words are read with wellReadLineConfidence on average.
-    static constexpr float minimumWordConfidence = 40;
+    // One word as the engine read it, with its confidence (0 to 100).
+    struct Word
+    {
+        QString text;
+        float confidence = 0;
+    };
+    // What a line keeps of its words, and how surely it was read.
+    struct KeptLine
+    {
+        QString text;
+        Certainty certainty = Certainty::doubtful;
+    };
+    // The words of one line worth keeping. A line whose words are read with
+    // wellReadLineConfidence on average keeps them all. Elsewhere a word is
+    // kept when it is read with keptAloneConfidence and has sureWordLetters
+    // letters or digits; or, in a line holding a sure word
+    // (sureWordConfidence, sureWordLetters letters or digits) or in a label
+    // of labelWords words at most, when it is read with
+    // minimumWordConfidence or looks like a word (doubtfulWordLetters
+    // letters or digits, longestDoubtfulWord characters at most, no letter
+    // making up more than about half of them, no run of four alike, one sign
+    // at most besides punctuation).
+    static KeptLine keptWords(const std::vector<Word>& line);
+
     static constexpr float wellReadLineConfidence = 45;
+    static constexpr float keptAloneConfidence = 60;
+    static constexpr float sureWordConfidence = 85;
+    static constexpr int sureWordLetters = 3;
+    static constexpr int labelWords = 2;
+    static constexpr float minimumWordConfidence = 40;
     static constexpr int doubtfulWordLetters = 4;
+    static constexpr int longestDoubtfulWord = 40;
 
 private:
     bool ensureEngine();

@@ -81,6 +81,30 @@ TEST(PageBounds, TheProcessorTimeOfEveryEngineAtWorkOnAPageCountsAgainstItsBudge
     pool.waitForDone();
 }
 
+TEST(PageBounds, WallpapersThatPassForScreensStopWithinASecondOfTheirBudget)
+{
+    using namespace std::chrono_literals;
+    // Hatching, whose long strokes once held the layout of a page for a
+    // minute, and dots, each one a letter-sized mark for the layout and for
+    // the recognition of their rows.
+    Workers::Pool pool(u"analysis"_s, 4, true);
+    Reading shared(&pool, 4);
+    MediaGenerator generator(11);
+    for (const auto kind : {MediaGenerator::Wallpaper::hatchPattern, MediaGenerator::Wallpaper::dotPattern}) {
+        const QImage wallpaper = generator.wallpaper({2048, 2048}, kind);
+        ASSERT_FALSE(PageReader::isPhotograph(wallpaper));
+        const TimeBudget budget = TimeBudget::startingNow(300ms, 10min);
+        TextRecognizer::Result result;
+        {
+            const CpuAccount::Charge charge(budget.cpuAccount());
+            result = shared.reader.read(wallpaper, {{}, budget});
+        }
+        EXPECT_EQ(result.failure, TextRecognizer::Result::Failure::none);
+        EXPECT_LT(budget.account->spent(), 300ms + 1s) << "processor time after the budget was spent";
+    }
+    pool.waitForDone();
+}
+
 TEST(PageBounds, PhotographsAreToldFromScreensByTheirPixels)
 {
     for (int index = 0; index < 6; ++index) {

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -104,6 +105,67 @@ TEST_F(PageReaderTest, SplitAcrossEnginesReadsWhatOneEngineReadsInTheSameOrder)
     m_pool.waitForDone();
 }
 
+TEST_F(PageReaderTest, ChatBubblesAreReadInTurnEachLineOnceWithoutScrapsOfTheirEnds)
+{
+    // Bubbles in a window with a sidebar, light and dark, at four sizes; the
+    // ends of a bubble are round, where the window around it would show as
+    // brackets beside its first and last letters.
+    Reading shared(&m_pool, 4);
+    for (const int index : {20, 24, 40, 49}) {
+        const SampleLibrary::Drawing drawing = SampleLibrary::draw(1, index, false);
+        ASSERT_EQ(drawing.kind, u"chat"_s);
+        SCOPED_TRACE(index);
+        const QString text = textOf(shared.reader.read(drawing.image));
+        const QStringList bubbles = drawing.lines.mid(7); // after the title bar and the sidebar
+        ASSERT_EQ(bubbles.size(), 5);
+        qsizetype at = -1;
+        for (const QString& bubble : bubbles) {
+            EXPECT_EQ(text.count(bubble), drawing.lines.count(bubble))
+                << bubble.toStdString() << "\nin: " << text.toStdString();
+            const qsizetype next = text.indexOf(bubble, at + 1);
+            EXPECT_GT(next, at) << "out of turn: " << bubble.toStdString() << "\nin: " << text.toStdString();
+            at = std::max(at, next);
+        }
+        EXPECT_FALSE(text.contains(u'(') || text.contains(u')')) << text.toStdString();
+    }
+    m_pool.waitForDone();
+}
+
+TEST_F(PageReaderTest, ASidebarBesideANoteIsReadColumnByColumn)
+{
+    // Titles of notes every 31 rows beside a note (or code) every 27 (24):
+    // each title falls between two lines of the note. And items every 30
+    // rows beside lines every 28: in step with each other, as the rows of a
+    // table are, but on a panel of their own.
+    Reading shared(&m_pool, 4);
+    const QSize sizes[] = {{1440, 900}, {1920, 1080}, {1280, 800}};
+    std::vector<SampleLibrary::Drawing> drawings;
+    for (int index = 0; index < 3; ++index) {
+        drawings.push_back(SampleLibrary::drawColumns(
+            5, index, sizes[index], index % 2 ? SampleLibrary::Appearance::dark : SampleLibrary::Appearance::light));
+    }
+    for (const int index : {3, 18})
+        drawings.push_back(SampleLibrary::draw(1, index, false));
+    for (const SampleLibrary::Drawing& drawing : drawings) {
+        SCOPED_TRACE(drawing.lines.value(0).toStdString());
+        const QString text = textOf(shared.reader.read(drawing.image));
+        int found = 0;
+        qsizetype at = -1;
+        for (const QString& line : drawing.lines) {
+            // Lines found once, word for word ("Drafts" is also in the title
+            // "Drafts — Notes").
+            const qsizetype position = text.indexOf(line.trimmed());
+            if (line.trimmed().size() < 4 || position < 0 || text.count(line.trimmed()) > 1)
+                continue;
+            ++found;
+            EXPECT_GT(position, at) << "out of order: " << line.toStdString() << "\nin: " << text.toStdString();
+            at = std::max(at, position);
+        }
+        EXPECT_GE(found * 10, drawing.lines.size() * 8) << text.toStdString();
+    }
+    m_pool.waitForDone();
+}
+
 TEST_F(PageReaderTest, InkMadeInPartsIsTheInkMadeWhole)
 {
     Reading shared(&m_pool, 2);
@@ -127,7 +189,7 @@ TEST_F(PageReaderTest, InkMadeInPartsIsTheInkMadeWhole)
     m_pool.waitForDone();
 }
 
-TEST(PageReaderTiles, VeryLargePicturesAreCutAlongBlankRowsIntoTilesOfAboutTheSameSize)
+TEST(PageReaderTiles, LargePicturesAreCutAlongBlankRowsIntoTilesOfBoundedSizeAndMarks)
 {
     QImage ink(6000, 6000, QImage::Format_Grayscale8);
     ink.fill(255);
@@ -136,8 +198,8 @@ TEST(PageReaderTiles, VeryLargePicturesAreCutAlongBlankRowsIntoTilesOfAboutTheSa
         for (int y = top; y < top + 24; ++y)
             std::memset(ink.scanLine(y) + 100, 0, 5800);
     }
-    const std::vector<int> tops = PageReader::tileTops(ink);
-    const int rows = int(PageReader::tilePixels / ink.width());
+    const std::vector<int> tops = PageReader::tileTops(ink, PageReader::clearMarksOtherThanText(ink));
+    const int rows = int(PageReader::layoutTilePixels / ink.width());
     ASSERT_GT(tops.size(), 2u);
     EXPECT_EQ(tops.front(), 0);
     for (size_t t = 1; t < tops.size(); ++t) {
@@ -149,27 +211,75 @@ TEST(PageReaderTiles, VeryLargePicturesAreCutAlongBlankRowsIntoTilesOfAboutTheSa
     }
     EXPECT_LE(ink.height() - tops.back(), rows * 3 / 2);
 
-    QImage screen(2880, 1800, QImage::Format_Grayscale8);
-    EXPECT_EQ(PageReader::tileTops(screen), std::vector<int>{0}) << "a screen is laid out whole";
+    QImage screen(1920, 1200, QImage::Format_Grayscale8);
+    screen.fill(255);
+    EXPECT_EQ(PageReader::tileTops(screen, PageReader::clearMarksOtherThanText(screen)), std::vector<int>{0})
+        << "a screen is laid out whole";
 
-    // A photograph at its reading size, with no blank row anywhere, is laid
-    // out in many small tiles, none much above photographTilePixels.
-    QImage photo(1632, 1224, QImage::Format_Grayscale8);
-    photo.fill(90);
-    const std::vector<int> photoTops =
-        PageReader::tileTops(photo, PageReader::photographTilePixels, PageReader::photographTilePixels);
-    EXPECT_GE(photoTops.size(), 8u);
-    for (size_t t = 0; t < photoTops.size(); ++t) {
-        const int bottom = t + 1 < photoTops.size() ? photoTops[t + 1] : photo.height();
-        EXPECT_LE(qint64(bottom - photoTops[t]) * photo.width(), PageReader::photographTilePixels * 3 / 2);
+    // A fine pattern of letter-sized dots is laid out in many tiles, none
+    // holding more marks than a tile may, unless it is as short as a tile
+    // may be.
+    QImage dots(4096, 2048, QImage::Format_Grayscale8);
+    dots.fill(255);
+    for (int y = 4; y + 8 < dots.height(); y += 18) {
+        for (int x = 4; x + 8 < dots.width(); x += 18) {
+            for (int r = 0; r < 8; ++r)
+                std::memset(dots.scanLine(y + r) + x, 0, 8);
+        }
     }
+    const std::vector<int> marks = PageReader::clearMarksOtherThanText(dots);
+    const std::vector<int> dotTops = PageReader::tileTops(dots, marks);
+    EXPECT_GE(dotTops.size(), 8u);
+    for (size_t t = 0; t < dotTops.size(); ++t) {
+        const int bottom = t + 1 < dotTops.size() ? dotTops[t + 1] : dots.height();
+        const int held = std::accumulate(marks.begin() + dotTops[t], marks.begin() + bottom, 0);
+        EXPECT_TRUE(held <= PageReader::layoutTileMarks || bottom - dotTops[t] <= PageReader::smallestTile * 2)
+            << dotTops[t] << ": " << held << " marks";
+    }
+}
+
+TEST(PageReaderTiles, MarksTooLargeForLettersAreClearedAndLettersKept)
+{
+    // Letters under a hatching of long strokes and inside a faint grid.
+    QImage page(1600, 1200, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        painter.setPen(QPen(QColor(0xDD, 0xDD, 0xDD), 1));
+        for (int x = 0; x < 1600; x += 200)
+            painter.drawLine(x, 0, x, 599);
+        for (int y = 0; y < 600; y += 40)
+            painter.drawLine(0, y, 1599, y);
+        painter.setPen(QPen(Qt::darkGray, 2));
+        for (int at = -1200; at < 1600; at += 9)
+            painter.drawLine(at, 700, at + 500, 1200);
+        QFont font(u"Inter"_s);
+        font.setPixelSize(22);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(20, 30, u"Invoice 2231"_s);
+    }
+    QImage ink = PageReader::inkOnWhite(page);
+    PageReader::clearMarksOtherThanText(ink);
+    const auto darkIn = [&ink](const QRect& area) {
+        int dark = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x)
+                dark += ink.pixelColor(x, y).value() < 160;
+        }
+        return dark;
+    };
+    EXPECT_GT(darkIn(QRect(20, 10, 150, 25)), 100) << "the letters are gone";
+    EXPECT_EQ(darkIn(QRect(300, 100, 1200, 450)), 0) << "the grid is left";
+    EXPECT_EQ(darkIn(QRect(300, 720, 1000, 460)), 0) << "the hatching is left";
 }
 
 TEST_F(PageReaderTest, ATiledPictureReadsEveryLineInOrder)
 {
     Reading shared(&m_pool, 4);
-    const QImage tall = longPage({1000, 24200}, 8, 26); // just above the size that is tiled
-    ASSERT_GT(PageReader::tileTops(PageReader::inkOnWhite(tall)).size(), 1u);
+    const QImage tall = longPage({1000, 24200}, 8, 26);
+    QImage ink = PageReader::inkOnWhite(tall);
+    ASSERT_GT(PageReader::tileTops(ink, PageReader::clearMarksOtherThanText(ink)).size(), 1u);
     const QString text = textOf(shared.reader.read(tall));
     qsizetype at = -1;
     for (int i = 0; i < 8; ++i) {

@@ -1,7 +1,9 @@
 // Screen-type labels: on screens drawn as their applications show them and
 // read by the real text recognition, and on texts alone where the cues of
-// two kinds meet.
+// two kinds meet; and what the places of the lines of text tell (the turns
+// of a conversation).
 
+#include "generators/SampleLibrary.h"
 #include "generators/ScreenTypes.h"
 #include "ingest/EmbeddingService.h"
 #include "ingest/ScreenKindClassifier.h"
@@ -102,4 +104,66 @@ TEST(ScreenKinds, TextsWithMixedOrNoCuesGetNoKind)
         sum += o.confidence;
     EXPECT_LT(sum, 1.0);
     EXPECT_GT(sum, 0.5);
+}
+
+TEST(ScreenKinds, ScreensOfANewUsersFolderAreLabelledByWhatTheyShow)
+{
+    // Chat bubbles with no chat word in them, beside a sidebar; code; a
+    // terminal showing code at a prompt.
+    QTemporaryDir folder;
+    EmbeddingService embedding;
+    ServiceAnalyzer analyzer(embedding, Workers::AnalysisSizes{}, nullptr);
+    for (const int index : {0, 24, 2, 9, 1, 5}) {
+        const SampleLibrary::Drawing drawing = SampleLibrary::draw(1, index, false);
+        SCOPED_TRACE(drawing.kind.toStdString());
+        const QString path = folder.filePath(u"%1.png"_s.arg(index));
+        ASSERT_TRUE(drawing.image.save(path));
+        const FileAnalyzer::Sight sight = analyzer.look(path, {}, TimeBudget());
+        ASSERT_TRUE(sight.text);
+        EXPECT_EQ(screenKindsIn(sight.labels), QStringList{drawing.kind}) << sight.text->toStdString();
+    }
+}
+
+TEST(ScreenKinds, LinesTurnFromSideToSideInAChatButNotInAFormOrInColumns)
+{
+    const QSize page(1440, 900);
+    const auto turns = [&page](const std::vector<QRect>& lines) {
+        ScreenKindClassifier::Look look;
+        ScreenKindClassifier::addLineLayout(look, lines, page);
+        return look.bubbleTurns;
+    };
+    // Bubbles, theirs at the left and ours at the right, beside a sidebar
+    // whose items now and then share a row with one.
+    std::vector<QRect> chat;
+    for (int i = 0; i < 6; ++i)
+        chat.emplace_back(20, 100 + i * 30, 90, 14);
+    for (int bubble = 0; bubble < 5; ++bubble)
+        chat.push_back(bubble % 2 ? QRect(850, 100 + bubble * 60, 430, 22) : QRect(300, 100 + bubble * 60, 400, 14));
+    EXPECT_EQ(turns(chat), 4);
+
+    // A form: values at the right, each beside its label.
+    std::vector<QRect> form;
+    for (int row = 0; row < 6; ++row) {
+        form.emplace_back(280, 100 + row * 52, row % 2 ? 300 : 90, 16);
+        form.emplace_back(1150, 101 + row * 52, 180, 16);
+    }
+    EXPECT_EQ(turns(form), 0);
+
+    // An article beside a column of headlines at the right.
+    std::vector<QRect> columns;
+    for (int line = 0; line < 20; ++line)
+        columns.emplace_back(120, 100 + line * 27, 700, 18);
+    for (int headline = 0; headline < 8; ++headline)
+        columns.emplace_back(1000, 110 + headline * 64, 360, 18);
+    EXPECT_EQ(turns(columns), 0);
+
+    // The turns make a chat of a text with no chat word in it; links do not
+    // make a web page of it.
+    const QString text = u"The quarterly report is due on Friday afternoon. Have a look: "
+                         u"https://news.example.com/articles/today?ref=home The photo backup finished."_s;
+    ScreenKindClassifier::Look look;
+    EXPECT_EQ(ScreenKindClassifier::labels(text, look, VisualAnalysisService::confidenceThreshold), QStringList());
+    ScreenKindClassifier::addLineLayout(look, chat, page);
+    EXPECT_EQ(ScreenKindClassifier::labels(text, look, VisualAnalysisService::confidenceThreshold),
+              QStringList{u"chat"_s});
 }

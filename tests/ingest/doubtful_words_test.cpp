@@ -1,0 +1,69 @@
+// Which of the words the engine reads are text: a line of scraps with no
+// word read surely keeps nothing, even its lucky short words; text keeps the
+// words the engine doubts (a file name, a call in code); and photographs and
+// wallpapers, read as the application reads them, give no text at all.
+
+#include "Reading.h"
+#include "generators/MediaGenerator.h"
+#include "ingest/PageReader.h"
+#include "ingest/TextRecognizer.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+using Words = std::vector<TextRecognizer::Word>;
+
+QString textOf(const TextRecognizer::Result& result)
+{
+    return result.lines.value_or(QStringList()).join(u' ');
+}
+} // namespace
+
+TEST(DoubtfulWords, ScrapsAreLeftOutAndTextKeepsTheWordsTheEngineDoubts)
+{
+    // A texture read as text: scraps, and two short words read fairly surely.
+    const TextRecognizer::KeptLine scraps = TextRecognizer::keptWords(Words{{u"Ee"_s, 20},
+                                                                            {u"NS"_s, 15},
+                                                                            {u"oer"_s, 30},
+                                                                            {u"Mee"_s, 44},
+                                                                            {u"sa"_s, 79.9f},
+                                                                            {u"ad"_s, 71.9f},
+                                                                            {u"OFEV"_s, 0}});
+    EXPECT_EQ(scraps.text, QString());
+    EXPECT_EQ(scraps.certainty, TextRecognizer::Certainty::doubtful);
+    // A row of dots read as one word, alone on its line.
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@eeeecee3ucsvcvc*ee7ecedeex4$s#rvceeess"_s, 0}}).text, QString());
+
+    // Code: a sure word, and a call the engine doubts.
+    const TextRecognizer::KeptLine code =
+        TextRecognizer::keptWords(Words{{u"return"_s, 96}, {u"json."_s, 2}, {u"load(handle)"_s, 2}});
+    EXPECT_EQ(code.text, u"return json. load(handle)"_s);
+    EXPECT_EQ(code.certainty, TextRecognizer::Certainty::sure);
+    // A line read well as a whole keeps a code it doubts.
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"Flight"_s, 90}, {u"LH1234"_s, 30}, {u"boards"_s, 88}}).text,
+              u"Flight LH1234 boards"_s);
+    // A file name alone, doubted: kept, but not read surely.
+    const TextRecognizer::KeptLine label = TextRecognizer::keptWords(Words{{u"utils.js"_s, 38}});
+    EXPECT_EQ(label.text, u"utils.js"_s);
+    EXPECT_EQ(label.certainty, TextRecognizer::Certainty::doubtful);
+}
+
+TEST(DoubtfulWords, PhotographsAndWallpapersGiveNoText)
+{
+    Workers::Pool pool(u"analysis"_s, 4, true);
+    Reading shared(&pool, 4);
+    MediaGenerator generator(11);
+    const QImage pictures[] = {generator.noisyPhoto({1200, 900}), generator.photo({800, 600}),
+                               generator.wallpaper({1024, 1024}, MediaGenerator::Wallpaper::flatShapes),
+                               generator.wallpaper({1024, 512}, MediaGenerator::Wallpaper::dotPattern),
+                               generator.wallpaper({1024, 1024}, MediaGenerator::Wallpaper::gridPattern)};
+    for (const QImage& picture : pictures) {
+        SCOPED_TRACE(PageReader::isPhotograph(picture) ? "a photograph" : "read as a screen");
+        const TextRecognizer::Result result = shared.reader.read(picture);
+        EXPECT_EQ(result.failure, TextRecognizer::Result::Failure::none);
+        EXPECT_EQ(textOf(result).toStdString(), "");
+    }
+    pool.waitForDone();
+}
