@@ -96,10 +96,11 @@ void GalleryViewModel::prepareSearch()
         return;
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     m_preparationCancelled = cancelled;
-    QtConcurrent::run(&m_services.workers.gallery().threads(),
-                      [search = m_services.search, cache = m_searchIndex, library = m_screenshots,
-                       generation = m_libraryGeneration,
-                       cancelled] { search->prepareIndex(library, *cache, generation, *cancelled); });
+    // Nobody waits for the index: a newer library or search cancels it through its token.
+    (void)QtConcurrent::run(&m_services.workers.gallery().threads(),
+                            [search = m_services.search, cache = m_searchIndex, library = m_screenshots,
+                             generation = m_libraryGeneration,
+                             cancelled] { search->prepareIndex(library, *cache, generation, *cancelled); });
 }
 
 void GalleryViewModel::setupBindings()

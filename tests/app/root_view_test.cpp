@@ -67,7 +67,7 @@ TEST_F(RootView, ScreenFollowsTheFlagAndProcessingBeatsTheMainView)
 TEST_F(RootView, AppearingOnboardedWithoutFolderAccessGoesBackToWelcome)
 {
     setOnboarded(true);
-    ScreenshotMonitor& monitor = makeMonitor(); // no bookmark stored
+    makeMonitor(); // no bookmark stored
     ContentView view(services());
     view.show();
 

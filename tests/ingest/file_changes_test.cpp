@@ -263,7 +263,7 @@ TEST_F(FileChangesTest, NamesThatAreNotUtf8AreSkippedEachWithOneLine)
     EXPECT_EQ(m_store->count(m_folder), 2);
     const QStringList lines = m_console.matching(u"⚠️ Skipped an entry whose name is not valid UTF-8: "_s);
     EXPECT_EQ(lines.size(), 3);
-    for (const QString name : {u"/shot\\xFF.png"_s, u"/shot\\xFE.png"_s, u"/dir\\xC3"_s})
+    for (const QString& name : {u"/shot\\xFF.png"_s, u"/shot\\xFE.png"_s, u"/dir\\xC3"_s})
         EXPECT_EQ(lines.filter(m_folder + name).size(), 1) << name.toStdString();
 
     // Qt cannot name these to remove them with the temporary folder.

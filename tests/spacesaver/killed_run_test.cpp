@@ -109,9 +109,10 @@ TEST(SpaceSaverKilled, ARunKilledAtItsWorstMomentsEndsAsOneFileAndOneRowPerImage
         EXPECT_EQ(QDir(desktop(dir.path())).entryList(QDir::Files | QDir::Hidden).size(), imageCount);
         EXPECT_FALSE(QFileInfo::exists(service.journal().path()));
         // What a run finishes stays finished; what it began is undone.
-        if (QString(point) == u"remove-3"_s)
+        if (QString(point) == u"remove-3"_s) {
             EXPECT_EQ(renditions, 2);
-        else if (QString(point).startsWith(u"remove-"_s))
+        } else if (QString(point).startsWith(u"remove-"_s)) {
             EXPECT_EQ(renditions, 0);
+        }
     }
 }
