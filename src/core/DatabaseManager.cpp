@@ -53,7 +53,7 @@ constexpr const char* upsertSql =
 
 constexpr const char* selectColumns =
     "    SELECT id, filename, filepath, date_created, size_bytes, ocr_text, embedding_json, tags, source_app, "
-    "detected_urls, custom_tags, user_notes\n";
+    "detected_urls, custom_tags, user_notes, analysis_failure\n";
 
 QByteArray byPathSql()
 {
@@ -77,7 +77,8 @@ enum Column {
     SourceApp,
     Urls,
     CustomTags,
-    Notes
+    Notes,
+    Failure
 };
 
 // The text bound as ?1 of folderFilter: the folder without trailing slashes,
@@ -205,6 +206,29 @@ bool holdsParagraphs(const QString& note, const QString& part)
     const QString separator = u"\n\n"_s;
     return note == part || note.startsWith(part + separator) || note.endsWith(separator + part) ||
            note.contains(separator + part + separator);
+}
+
+// How a failure is kept in its column: NULL for none.
+std::optional<QByteArray> failureText(AnalysisFailure failure)
+{
+    switch (failure) {
+    case AnalysisFailure::none:
+        break;
+    case AnalysisFailure::unreadable:
+        return QByteArray("unreadable");
+    case AnalysisFailure::givenUp:
+        return QByteArray("givenUp");
+    }
+    return std::nullopt;
+}
+
+// A text written by a later version reads as a failure of some kind: the
+// file is left alone until it changes, as that version meant.
+AnalysisFailure failureFrom(const SqliteStatement& row, int column)
+{
+    if (row.isNull(column))
+        return AnalysisFailure::none;
+    return row.columnText(column) == u"givenUp"_s ? AnalysisFailure::givenUp : AnalysisFailure::unreadable;
 }
 
 QString quotedList(const QList<QUrl>& urls)
@@ -436,6 +460,9 @@ void DatabaseManager::bringSchemaUpToDate()
     // Ours alone too.
     for (const char* column : {"file_device", "file_inode", "file_modified_ms"})
         addColumnIfMissing(QString::fromLatin1(column), u"INTEGER"_s, false);
+    // Why the last analysis read nothing (AnalysisFailure); NULL when it read
+    // the file or has not run. Ours alone too.
+    addColumnIfMissing(u"analysis_failure"_s, u"TEXT"_s, false);
     migrateEmptyEmbeddings();
     if (createIndexes())
         Console::printLine(u"✅ Database indexes created/verified"_s);
@@ -780,9 +807,12 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
         return SQLITE_CANTOPEN;
     // The size read with the text, so that a file still growing when it was
     // found does not keep the size it had then.
+    // With a failure, the size and time are those the file had when it
+    // failed: what tells, at a later look, whether it changed since.
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, "
                                        "detected_urls = ?, size_bytes = coalesce(?, size_bytes), embedding_model = ?, "
-                                       "file_modified_ms = coalesce(?, file_modified_ms) WHERE id = ?;");
+                                       "file_modified_ms = coalesce(?, file_modified_ms), analysis_failure = ? "
+                                       "WHERE id = ?;");
     const int model = m_embeddingModel;
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !transaction.isActive())
@@ -804,7 +834,11 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
             update.bindInt64(7, result.source->modifiedMs);
         else
             update.bindNull(7);
-        update.bindText(8, uuidText(result.id));
+        if (const std::optional<QByteArray> failure = failureText(result.failure))
+            update.bindText(8, QByteArrayView(*failure));
+        else
+            update.bindNull(8);
+        update.bindText(9, uuidText(result.id));
         if (!update.stepDone()) {
             // The batch is kept whole: nothing of it is marked analysed unless all of it is.
             Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
@@ -1024,9 +1058,10 @@ bool DatabaseManager::recordFileFacts(const QList<FileFacts>& facts)
         if (!m_db)
             return noteWrite(SQLITE_CANTOPEN);
         SqliteStatement update(m_db.get(),
-                               "UPDATE screenshot SET file_device = ?, file_inode = ?, file_modified_ms = ?, "
-                               "size_bytes = ?, date_created = coalesce(?, date_created), ocr_text = CASE WHEN ? "
-                               "THEN NULL ELSE ocr_text END WHERE id = ?;");
+                               "UPDATE screenshot SET file_device = ?1, file_inode = ?2, file_modified_ms = ?3, "
+                               "size_bytes = ?4, date_created = coalesce(?5, date_created), ocr_text = CASE WHEN ?6 "
+                               "THEN NULL ELSE ocr_text END, analysis_failure = CASE WHEN ?6 THEN NULL ELSE "
+                               "analysis_failure END WHERE id = ?7;");
         SqliteTransaction transaction(m_db.get());
         if (!update.isPrepared() || !transaction.isActive())
             return noteWrite(failureCode(m_db.get()));
@@ -1318,5 +1353,6 @@ std::optional<Screenshot> DatabaseManager::readRecord(const SqliteStatement& row
     record.detectedUrls = decodeUrls(row, Urls);
     record.customTags = decodeTextList(row, CustomTags);
     record.userNotes = nonEmptyText(row, Notes);
+    record.analysisFailure = failureFrom(row, Failure);
     return record;
 }

@@ -86,7 +86,8 @@ public:
     // rows: for a first import of a large folder. False when any chunk failed
     // (a failed chunk is rolled back whole).
     bool upsertMany(const QList<Screenshot>& screenshots);
-    // Writes text, tags, embedding and links of each result in one transaction;
+    // Writes text, tags, embedding, links and failure (with the size and
+    // modification time the file had) of each result in one transaction;
     // an id without a row changes nothing and does not stop the others. False
     // (and nothing written) when any statement failed.
     bool updateMetadataBatch(const QList<ProcessedFileResult>& results);
@@ -162,7 +163,7 @@ public:
     QHash<QUuid, FileIdentity> recordedIdentities(const QString& folder);
     // What a row's file is now: its identity and size, and its creation date
     // when given. `needsAnalysis`: the file was saved again, so its text is
-    // dropped and the row waits to be read again.
+    // dropped (and any failure to read it) and the row waits to be read again.
     struct FileFacts
     {
         QUuid id;

@@ -15,3 +15,15 @@ bool FileStamp::matches(const QString& path) const
     const std::optional<FileStamp> now = of(path);
     return now && now->size == size && now->modifiedMs == modifiedMs;
 }
+
+ProcessedFileResult ProcessedFileResult::failed(const QUuid& id, AnalysisFailure failure,
+                                                std::optional<FileStamp> source)
+{
+    ProcessedFileResult result;
+    result.id = id;
+    result.embedding = QList<double>();
+    result.source = std::move(source);
+    result.reachedTimeBudget = failure == AnalysisFailure::givenUp;
+    result.failure = failure;
+    return result;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/AnalysisFailure.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -36,4 +38,11 @@ struct ProcessedFileResult
     std::optional<FileStamp> source;
     // Reading ran out of time: the text is what was read until then.
     bool reachedTimeBudget = false;
+    // Nothing could be read: the text is empty for that reason, and the file
+    // is left alone while it stays as `source` describes it.
+    AnalysisFailure failure = AnalysisFailure::none;
+
+    // What a file that could not be read, or was given up, is stored as: an
+    // analysis that found nothing, and why.
+    static ProcessedFileResult failed(const QUuid& id, AnalysisFailure failure, std::optional<FileStamp> source);
 };

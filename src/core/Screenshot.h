@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/AnalysisFailure.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QHashFunctions>
@@ -32,6 +34,9 @@ struct Screenshot
     std::optional<QList<QUrl>> detectedUrls;
     QStringList customTags;
     std::optional<QString> userNotes;
+    // With a failure, `ocrText` is empty because nothing of the file could
+    // be read, not because it shows no text.
+    AnalysisFailure analysisFailure = AnalysisFailure::none;
 
     Screenshot() = default;
     // Reads name, creation date and size from the file; a missing or
@@ -39,6 +44,7 @@ struct Screenshot
     Screenshot(const QString& filePath, const QUuid& id, std::optional<QString> sourceApp = std::nullopt);
 
     bool isVideo() const;
+    bool couldNotBeRead() const { return analysisFailure != AnalysisFailure::none; }
 
     // A preview of the file, read synchronously: call it off the GUI thread.
     // Images are fitted into `target` (logical pixels, aspect kept, enlarged

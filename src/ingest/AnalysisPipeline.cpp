@@ -91,7 +91,7 @@ private:
     void recheckMemory();
     void leaveMemoryPause();
     void startBatch();
-    void fileStarted(int batch, size_t index);
+    void fileStarted(int batch, size_t index, const std::optional<FileStamp>& stamp);
     // Gives the file up when it is overdue, else looks again later.
     void checkOverdue(int batch, size_t index);
     void fileAnalysed(int batch, size_t index, std::optional<ProcessedFileResult> result, bool changing);
@@ -123,6 +123,8 @@ private:
         std::shared_ptr<CpuAccount> account = std::make_shared<CpuAccount>();
         // Real time since its analysis began.
         QElapsedTimer sinceStart;
+        // The file as its analysis began; absent when it was no regular file.
+        std::optional<FileStamp> source;
         bool isSettled = false;
     };
 
@@ -260,8 +262,11 @@ void AnalysisPipeline::ProcessingRun::startBatch()
                                                stop = slot.stop.get_token(), analysed = slot.isAnalysed,
                                                account = slot.account, budget = m_pipeline.m_budget,
                                                batch = m_batchIndex, index, monitor = m_pipeline.m_host.context()] {
+            // What a file given up is remembered with: the file as its reading began.
             QMetaObject::invokeMethod(
-                monitor, [self, batch, index] { self->fileStarted(batch, index); }, Qt::QueuedConnection);
+                monitor,
+                [self, batch, index, stamp = FileStamp::of(file.filePath)] { self->fileStarted(batch, index, stamp); },
+                Qt::QueuedConnection);
             bool changing = false;
             std::optional<ProcessedFileResult> result =
                 processFile(*analyzer, file, self->m_folder, stop,
@@ -279,11 +284,12 @@ void AnalysisPipeline::ProcessingRun::startBatch()
 
 // The budget is counted from the start of the file's own work, not from the
 // time it waited for a thread.
-void AnalysisPipeline::ProcessingRun::fileStarted(int batch, size_t index)
+void AnalysisPipeline::ProcessingRun::fileStarted(int batch, size_t index, const std::optional<FileStamp>& stamp)
 {
     if (batch != m_batchIndex || m_slots[index].isSettled)
         return;
     m_slots[index].sinceStart.start();
+    m_slots[index].source = stamp;
     const Budget& budget = m_pipeline.m_budget;
     // Processor time runs no faster than real time on the file's own thread.
     QTimer::singleShot(std::min(budget.processor, budget.realTime) + budget.grace, m_pipeline.m_host.context(),
@@ -312,9 +318,11 @@ void AnalysisPipeline::ProcessingRun::checkOverdue(int batch, size_t index)
                   {{u"file"_s, slot.file.filename},
                    {u"seconds"_s, double(slot.sinceStart.elapsed()) / 1000.0},
                    {u"processorSeconds"_s, std::chrono::duration<double>(slot.account->spent()).count()}});
-    // Left unanalysed: an engine this far past its budget ignores it, and
-    // the file deserves another reading at the next launch rather than an
-    // empty text for good. This run does not try it again.
+    // An engine this far past its budget ignores it, and would do so again
+    // at every launch: the file is kept as given up, and read again only
+    // once it changes. A file no longer there is left unanalysed.
+    if (slot.source)
+        m_pending.append(ProcessedFileResult::failed(slot.file.id, AnalysisFailure::givenUp, slot.source));
     settle(index);
 }
 
@@ -645,17 +653,8 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
     FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop), budget);
     if (sight.stopped)
         return std::nullopt;
-    if (sight.unreadable) {
-        // Still there, but not as it was when reading began: being written.
-        const bool changed = FileStamp::of(file.filePath).has_value() && (!source || !source->matches(file.filePath));
-        if (changing)
-            *changing = changed;
-        logProcessing(LogLevel::warning,
-                      changed ? u"File changed while it was read - reading it again later"_s
-                              : u"File could not be read - left for the next run"_s,
-                      {{u"file"_s, file.filePath.section(u'/', -1)}});
-        return std::nullopt;
-    }
+    if (sight.unreadable)
+        return unreadableFile(file, std::move(source), changing);
     if (sight.reachedDeadline) {
         LogMetadata metadata{{u"file"_s, file.filePath.section(u'/', -1)},
                              {u"seconds"_s, double(timer.elapsed()) / 1000.0}};
@@ -670,13 +669,35 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
     const QString joined = text + u' ' + tags.join(u' ');
     std::optional<QList<double>> embedding =
         isBlankLine(joined) ? std::optional<QList<double>>(QList<double>()) : analyzer.embedding(joined);
-    return ProcessedFileResult{file.id,
-                               text,
-                               std::move(tags),
-                               std::move(embedding),
-                               std::move(urls),
-                               std::move(source),
-                               sight.reachedDeadline};
+    // Out of time before a word was read: its text is unknown, not absent.
+    const AnalysisFailure failure =
+        sight.reachedDeadline && text.isEmpty() ? AnalysisFailure::givenUp : AnalysisFailure::none;
+    return ProcessedFileResult{
+        file.id, text, std::move(tags), std::move(embedding), std::move(urls), std::move(source), sight.reachedDeadline,
+        failure};
+}
+
+std::optional<ProcessedFileResult> AnalysisPipeline::unreadableFile(const Screenshot& file,
+                                                                    std::optional<FileStamp> source, bool* changing)
+{
+    const QString name = file.filePath.section(u'/', -1);
+    const std::optional<FileStamp> now = FileStamp::of(file.filePath);
+    // Still there, but not as it was when reading began: being written.
+    const bool changed = now.has_value() && (!source || *source != *now);
+    if (changing)
+        *changing = changed;
+    if (changed) {
+        logProcessing(LogLevel::warning, u"File changed while it was read - reading it again later"_s,
+                      {{u"file"_s, name}});
+        return std::nullopt;
+    }
+    // Gone, or no regular file any more: nothing to remember it by.
+    if (!now) {
+        logProcessing(LogLevel::warning, u"File could not be read - left for the next run"_s, {{u"file"_s, name}});
+        return std::nullopt;
+    }
+    logProcessing(LogLevel::warning, u"File could not be read - left alone until it changes"_s, {{u"file"_s, name}});
+    return ProcessedFileResult::failed(file.id, AnalysisFailure::unreadable, now);
 }
 
 std::chrono::milliseconds AnalysisPipeline::pauseAfterBatch(double seconds)

@@ -38,9 +38,10 @@ public:
     // what ends a costly file, whatever else runs on the machine; real time
     // only bounds a file that a crowded machine leaves without a core. A
     // file whose analysis has not come back `grace` after either ran out (an
-    // engine that ignores its budget) is given up for this run, which goes
-    // on; it stays unanalysed. Real time here is the clock's, whatever the
-    // scheduler of the pauses.
+    // engine that ignores its budget) is given up, and the run goes on; the
+    // file is kept as given up (AnalysisFailure) and read again only once
+    // it changes. Real time here is the clock's, whatever the scheduler of
+    // the pauses.
     struct Budget
     {
         std::chrono::milliseconds processor;
@@ -134,10 +135,12 @@ public:
     // Nothing for a file outside `folderPath`, or whose analysis `stop` cut
     // short. Blank text with no labels gets an empty (present) embedding
     // without asking the analyzer. The text read until `budget` was spent
-    // counts; a file that spent it is logged with its times. The calling
-    // thread charges the budget's account meanwhile. Nothing either for a
-    // file that could not be opened or decoded: it stays unanalysed, and
-    // `changing` is raised when it changed while it was tried (still being
+    // counts; a file that spent it is logged with its times, and one that
+    // spent it before any text was read is a failure (givenUp). The calling
+    // thread charges the budget's account meanwhile. A file that could not
+    // be opened or decoded is a failure (unreadable) as long as it is still
+    // as it was when reading began; nothing when it is gone, and nothing
+    // with `changing` raised when it changed while it was tried (still being
     // written), so that it can be tried again once it settles.
     static std::optional<ProcessedFileResult> processFile(FileAnalyzer& analyzer, const Screenshot& file,
                                                           const QString& folderPath, std::stop_token stop = {},
@@ -154,6 +157,10 @@ public:
 
 private:
     class ProcessingRun;
+
+    // What processFile gives for a file that could not be read.
+    static std::optional<ProcessedFileResult> unreadableFile(const Screenshot& file, std::optional<FileStamp> source,
+                                                             bool* changing);
 
     using Written = std::function<void(QList<ProcessedFileResult> written, QList<ProcessedFileResult> unsaved)>;
     // Writes the results whose files are as they were read, unless

@@ -304,6 +304,7 @@ void ChangeScanner::followChangedFiles(Changes& changes, const FolderWalker::Res
         record.fileSize = listing.identities[index].size;
         record.dateCreated = fileCreationDate(record.filePath);
         record.ocrText.reset();
+        record.analysisFailure = AnalysisFailure::none;
         facts.append({record.id, listing.identities[index], record.dateCreated, true});
         indexes.append(index);
         changes.changed.append(std::move(record));

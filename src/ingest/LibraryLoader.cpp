@@ -268,6 +268,7 @@ QList<Screenshot> LibraryLoader::recordFileFacts(QList<Screenshot>& loaded, cons
         if (facts[k].needsAnalysis) {
             record.dateCreated = *facts[k].dateCreated;
             record.ocrText.reset();
+            record.analysisFailure = AnalysisFailure::none;
             ++savedAgain;
         }
         if (resized || facts[k].needsAnalysis)

@@ -544,6 +544,7 @@ void ScreenshotMonitor::applyResults(const QList<ProcessedFileResult>& results)
         screenshot.tags = result->tags;
         screenshot.embedding = result->embedding;
         screenshot.detectedUrls = result->urls;
+        screenshot.analysisFailure = result->failure;
         if (result->source)
             screenshot.fileSize = result->source->size;
         changed = true;

@@ -44,7 +44,8 @@ const QString fileDNATitle = u"File DNA"_s;
 bool showsSameFacts(const Screenshot& a, const Screenshot& b)
 {
     return a.id == b.id && a.filename == b.filename && a.dateCreated == b.dateCreated && a.fileSize == b.fileSize &&
-           a.ocrText == b.ocrText && a.tags == b.tags && a.sourceApp == b.sourceApp && a.detectedUrls == b.detectedUrls;
+           a.ocrText == b.ocrText && a.tags == b.tags && a.sourceApp == b.sourceApp &&
+           a.detectedUrls == b.detectedUrls && a.analysisFailure == b.analysisFailure;
 }
 
 QWidget* sectionHeaderRow(QWidget* header, QWidget* trailing, QWidget* parent)
@@ -211,7 +212,8 @@ void MetadataInspectorView::rebuildReadOnlySections()
     m_smartTagChips.clear();
     m_fileFacts.clear();
 
-    m_textIndicator->setVisible(m_screenshot && m_screenshot->ocrText.has_value());
+    // The mark of text read: not for a file nothing could be read of.
+    m_textIndicator->setVisible(m_screenshot && m_screenshot->ocrText.has_value() && !m_screenshot->couldNotBeRead());
     if (!m_screenshot) {
         m_pages->setCurrentWidget(m_emptyState);
         return;
@@ -277,8 +279,10 @@ QWidget* MetadataInspectorView::makeIntelligentTextSection(const Screenshot& scr
         column->setContentsMargins(0, 20, 0, 20);
         column->setSpacing(8);
         column->addWidget(new SymbolLabel(u"text.magnifyingglass"_s, 24, white(0.3), body), 0, Qt::AlignHCenter);
-        column->addWidget(makeTextLabel(u"No text detected"_s, TextStyle::caption(), white(0.5), body), 0,
-                          Qt::AlignHCenter);
+        // Whether the file shows no text, or its text is unknown.
+        const QString note =
+            screenshot.couldNotBeRead() ? u"The text of this file could not be read."_s : u"No text detected"_s;
+        column->addWidget(makeTextLabel(note, TextStyle::caption(), white(0.5), body), 0, Qt::AlignHCenter);
     }
     return section({header, body}, parent);
 }

@@ -102,8 +102,8 @@ protected:
 
 const QStringList oldLayoutColumns{u"id"_s,   u"filename"_s, u"filepath"_s, u"date_created"_s,   u"size_bytes"_s,
                                    u"tags"_s, u"notes"_s,    u"ocr_text"_s, u"embedding_json"_s, u"detected_urls"_s};
-const QStringList addedColumns{u"source_app"_s,  u"custom_tags"_s, u"user_notes"_s,      u"embedding_model"_s,
-                               u"file_device"_s, u"file_inode"_s,  u"file_modified_ms"_s};
+const QStringList addedColumns{u"source_app"_s,  u"custom_tags"_s, u"user_notes"_s,       u"embedding_model"_s,
+                               u"file_device"_s, u"file_inode"_s,  u"file_modified_ms"_s, u"analysis_failure"_s};
 } // namespace
 
 TEST_F(DatabaseManagerTest, FreshStartCreatesFolderFileAndSchemaAndSaysSo)
@@ -269,6 +269,44 @@ TEST_F(DatabaseManagerTest, ColumnsEncodeAndDecodeAsStored)
     EXPECT_EQ(read->sourceApp, u"Firefox"_s);
     EXPECT_EQ(read->ocrText, u""_s);
     EXPECT_EQ(read->userNotes, u"remember \"this\""_s);
+}
+
+// A failure is kept with the size and time the file had, read back by every
+// kind of read, replaced by the next analysis, and dropped with the text
+// when the file is found saved again (but not when it is only recorded).
+TEST_F(DatabaseManagerTest, AFailureToReadIsKeptWithItsFileFactsUntilTheFileChanges)
+{
+    auto db = openStore();
+    const Screenshot s = record(u"/a/empty.png"_s);
+    db->upsert(s);
+    RawDatabase raw(dbPath());
+    const QString where = u" FROM screenshot WHERE id = '"_s + uuidText(s.id) + u"'"_s;
+
+    for (const AnalysisFailure failure : {AnalysisFailure::unreadable, AnalysisFailure::givenUp}) {
+        ASSERT_TRUE(db->updateMetadataBatch(
+            {ProcessedFileResult::failed(s.id, failure, FileStamp{s.filePath, 0, 1'700'000'000'123})}));
+        EXPECT_EQ(raw.text(u"SELECT size_bytes || ' ' || file_modified_ms"_s + where), u"0 1700000000123"_s);
+        EXPECT_EQ(db->fetchByPath(s.filePath)->analysisFailure, failure);
+        const QList<Screenshot> rows = page(*db, u"/a"_s);
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_EQ(rows.first().analysisFailure, failure);
+        EXPECT_EQ(rows.first().ocrText, QString());
+    }
+    EXPECT_EQ(raw.text(u"SELECT analysis_failure"_s + where), u"givenUp"_s);
+
+    const FileIdentity identity{7, 8, 0, 1'700'000'000'123};
+    ASSERT_TRUE(db->recordFileFacts({{s.id, identity, std::nullopt, false}}));
+    EXPECT_EQ(db->fetchByPath(s.filePath)->analysisFailure, AnalysisFailure::givenUp);
+    ASSERT_TRUE(db->recordFileFacts({{s.id, {7, 8, 512, 1'700'000'999'000}, std::nullopt, true}}));
+    const std::optional<Screenshot> changed = db->fetchByPath(s.filePath);
+    EXPECT_EQ(changed->analysisFailure, AnalysisFailure::none);
+    EXPECT_FALSE(changed->ocrText.has_value());
+
+    ASSERT_TRUE(db->updateMetadataBatch(
+        {ProcessedFileResult::failed(s.id, AnalysisFailure::unreadable, FileStamp{s.filePath, 512, 1})}));
+    ASSERT_TRUE(db->updateMetadataBatch({result(s.id, u"read at last"_s)}));
+    EXPECT_EQ(db->fetchByPath(s.filePath)->analysisFailure, AnalysisFailure::none);
+    EXPECT_EQ(raw.text(u"SELECT analysis_failure"_s + where), u"NULL"_s);
 }
 
 TEST_F(DatabaseManagerTest, DamagedColumnsReadBackAsTheirFallbacks)

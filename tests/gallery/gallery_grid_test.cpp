@@ -173,6 +173,22 @@ TEST_F(GalleryGridTest, HoverAndFocusReachTheCardLayers)
     EXPECT_EQ(layers.checkSymbol, QStringLiteral("checkmark.circle.fill"));
 }
 
+// The pill says that a file waits for its analysis: a file that could not
+// be read, as the store keeps it, waits for nothing.
+TEST_F(GalleryGridTest, AFileThatCouldNotBeReadShowsNoWaitingPill)
+{
+    const Screenshot waiting = shot(1, false);
+    const Screenshot failed = shot(2, false);
+    ASSERT_TRUE(m_store.upsertMany({waiting, failed}));
+    ASSERT_TRUE(m_store.updateMetadataBatch(
+        {ProcessedFileResult::failed(failed.id, AnalysisFailure::unreadable, FileStamp{failed.filePath, 0, 0})}));
+    publish({waiting, *m_store.fetchByPath(failed.filePath)});
+    m_grid.viewport()->repaint();
+
+    EXPECT_TRUE(m_grid.cardLayers(waiting.id)->magicPill);
+    EXPECT_FALSE(m_grid.cardLayers(failed.id)->magicPill);
+}
+
 TEST_F(GalleryGridTest, VisibleCardsAreLoadedOnceAndCached)
 {
     showLibrary(3, 10);

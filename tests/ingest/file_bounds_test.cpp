@@ -1,5 +1,5 @@
 // What bounds one file's analysis: an engine that never comes back is given
-// up at its time budget while the run goes on; the budget is processor
+// up at its time budget (and the file kept as given up) while the run goes on; the budget is processor
 // time, so a file that the machine keeps waiting is not cut short, while one
 // that spins past it is given up long before the real-time bound; a cancel stops the engines
 // and writes nothing of the run afterwards; a result is written only for the
@@ -171,8 +171,10 @@ TEST_F(FileBounds, AnEngineThatNeverReturnsIsGivenUpAtItsBudgetAndTheRunGoesOn)
     ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
     for (const Screenshot& file : files.mid(1))
         EXPECT_TRUE(storedText(file.filePath).value_or(QString()).contains(file.filename));
-    // Left for another reading at the next launch, not tried again in this run.
-    EXPECT_EQ(storedText(files[0].filePath), std::nullopt);
+    // Kept as given up (without text), not tried again in this run nor later.
+    m_parts.workers.storeWrites().waitForDone();
+    EXPECT_EQ(storedText(files[0].filePath), QString());
+    EXPECT_EQ(m_store.fetchByPath(files[0].filePath)->analysisFailure, AnalysisFailure::givenUp);
     EXPECT_EQ(m_analyzer->looks, 4);
     const QStringList lines = m_log.matching(u"Analysis given up at its time budget"_s);
     ASSERT_EQ(lines.size(), 1);
@@ -199,7 +201,8 @@ TEST_F(FileBounds, TheBudgetIsProcessorTimeSoAWaitingFileIsNotCutShortAndASpinni
     m_parts.workers.storeWrites().waitForDone();
 
     EXPECT_EQ(storedText(files[0].filePath), std::optional<QString>(u"budget left"_s));
-    EXPECT_EQ(storedText(files[1].filePath), std::nullopt);
+    EXPECT_EQ(m_store.fetchByPath(files[1].filePath)->analysisFailure, AnalysisFailure::givenUp);
+    EXPECT_EQ(m_store.fetchByPath(files[0].filePath)->analysisFailure, AnalysisFailure::none);
     EXPECT_TRUE(storedText(files[2].filePath).has_value());
     const QStringList lines = m_log.matching(u"Analysis given up at its time budget"_s);
     ASSERT_EQ(lines.size(), 1);

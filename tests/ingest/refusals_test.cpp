@@ -1,8 +1,8 @@
 // What the pipeline does when the store or a file refuses it: results the
 // store cannot take (read-only, full disk) are neither shown as analysed nor
-// dropped, and are written once it takes them again; a file that cannot be
-// read stays unanalysed, and one that was still being written is read again
-// once it settles.
+// dropped, and are written once it takes them again; a file gone before it
+// was read stays unanalysed, and one that was still being written is read
+// again once it settles.
 
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"

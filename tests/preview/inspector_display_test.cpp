@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QTextEdit>
 
 using namespace Qt::StringLiterals;
@@ -104,6 +105,34 @@ TEST_F(InspectorFixture, WithoutAScreenshotOnlyThePlaceholderShows)
     EXPECT_TRUE(m_inspector->showsPlaceholder());
     EXPECT_FALSE(m_inspector->showsTextIndicator());
     EXPECT_TRUE(m_inspector->sectionTitles().isEmpty());
+}
+
+// A file analysed without text shows none; one nothing could be read of
+// says so, without the mark of text read, also when only that changed.
+TEST_F(InspectorFixture, AFileThatCouldNotBeReadSaysSoWhereOneWithoutTextSaysNone)
+{
+    const auto placeholderText = [this] {
+        drainPostedEvents(); // new sections show, old ones go
+        for (const QWidget* placeholder : m_inspector->findChildren<QWidget*>(u"noTextPlaceholder"_s)) {
+            if (placeholder->isVisibleTo(m_inspector))
+                return placeholder->findChild<QLabel*>()->text();
+        }
+        return QString();
+    };
+    Screenshot shot = stored(u"a.png"_s);
+    shot.ocrText = u""_s;
+    shot.embedding = QList<double>();
+    show(shot);
+    EXPECT_EQ(placeholderText(), u"No text detected"_s);
+    EXPECT_TRUE(m_inspector->showsTextIndicator());
+
+    for (const AnalysisFailure failure : {AnalysisFailure::unreadable, AnalysisFailure::givenUp}) {
+        shot.analysisFailure = failure;
+        show(shot);
+        EXPECT_EQ(placeholderText(), u"The text of this file could not be read."_s);
+        EXPECT_FALSE(m_inspector->showsTextIndicator());
+        EXPECT_EQ(m_inspector->copyButton(), nullptr);
+    }
 }
 
 TEST_F(InspectorFixture, ChipsAndFactsShowTheRecordAsPlainText)

@@ -17,11 +17,13 @@
 
 struct StartedLibrary
 {
-    StartedLibrary(const QString& settingsPath, const QString& storePath)
+    // The analyses find nothing unless `analyzer` is given.
+    StartedLibrary(const QString& settingsPath, const QString& storePath,
+                   std::shared_ptr<FileAnalyzer> analyzer = std::make_shared<NothingAnalyzer>())
         : settings(settingsPath)
         , memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1))
         , store(storePath)
-        , monitor(parts.with(settings, memory, store))
+        , monitor(parts.with(settings, memory, store, std::move(analyzer)))
     {}
 
     MonitorServices parts;
