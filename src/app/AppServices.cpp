@@ -9,6 +9,7 @@
 #include "ingest/ServiceAnalyzer.h"
 #include "platform/HunspellSpellChecker.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 
 #include <cstdio>
@@ -113,6 +114,10 @@ void AppServices::shutDown()
     const bool toolsStopped = ToolJobs::waitForStop(toolDeadline);
     if (!toolsStopped)
         Console::printLine(u"⚠️ A tool did not reach a safe point in time; quitting without waiting for it"_s);
+    // What the stopped job posted for its screen (its result, progress, the
+    // end of its polling pause) is of no use now, and would otherwise be
+    // delivered while the monitor goes, after the tools' services are gone.
+    QCoreApplication::removePostedEvents(&m_monitor, QEvent::MetaCall);
     m_isStranded = !analysesStopped || !toolsStopped || ToolJobs::encodingsLeft();
     m_workers.waitForAll(analysesStopped);
     // The store's own queue finishes what was submitted to it when it is
