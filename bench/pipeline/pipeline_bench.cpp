@@ -30,8 +30,11 @@
 // the settings' "Rescan Quick Links": the starts that read again a file
 // whose first reading found nothing (unreadable, or out of time before a
 // word was read, or given up) (retried_after_giveup).
+// (e) quit_during_tools_ms: the slowest of an organize run, a duplicate
+// deletion and a space saver run (with an encoding under way) quit halfway,
+// each in a process of its own, from the quit until the process is gone.
 //
-// bench_pipeline [--only worst|overhead|throughput|giveup]   one section alone, in
+// bench_pipeline [--only worst|overhead|throughput|giveup|quit]   one section alone, in
 // a process of its own (its peak memory is then its own); all by default.
 // Run it on two cores too: taskset -c 0,1 build/bench/bench_pipeline
 
@@ -57,6 +60,7 @@
 #include "support/MonitorServices.h"
 #include "support/MonitorTestAccess.h"
 #include "support/OneFolderChooser.h"
+#include "support/QuitDuringTool.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -669,16 +673,43 @@ Throughput measureThroughput(ScreenshotMonitor& monitor, EmbeddingService& embed
 }
 } // namespace
 
+// The slowest quit of three tools, each run halfway in a child; -1 when one
+// did not get under way or was not gone within 10 s.
+double slowestQuitDuringTools()
+{
+    double slowest = 0;
+    for (const QString& tool : {u"organize"_s, u"deletion"_s, u"spacesaver"_s}) {
+        QTemporaryDir home;
+        QuitDuringTool::prepare(home.path(), tool);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        const QuitDuringTool::Quit quit = QuitDuringTool::timeQuit(
+            QCoreApplication::applicationFilePath(), {u"--quit-tool"_s, tool, home.path()}, environment, 10'000);
+        Console::printLine(u"(e) quit during %1: %2 ms%3"_s.arg(tool).arg(quit.ms).arg(
+            quit.gone && quit.exitCode == 0 ? QString() : u" (did not end cleanly)"_s));
+        if (!quit.quitting || !quit.gone)
+            return -1;
+        slowest = std::max(slowest, double(quit.ms));
+    }
+    return slowest;
+}
+
 int main(int argc, char** argv)
 {
     // As the application does: one OpenMP thread per text-recognition engine.
     ensureOmpThreadLimit(argc, argv);
     returnLargeBlocksToSystem();
+    if (argc == 4 && qstrcmp(argv[1], "--quit-tool") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return QuitDuringTool::runChild(QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[2]));
+    }
     const bool isChild = argc == 4 && (qstrcmp(argv[1], "--fresh-rss") == 0 || qstrcmp(argv[1], "--run-rss") == 0);
     const QString only = argc == 3 && qstrcmp(argv[1], "--only") == 0 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (!isChild && argc > 1 &&
-        (only.isEmpty() || !QStringList{u"worst"_s, u"overhead"_s, u"throughput"_s, u"giveup"_s}.contains(only))) {
-        std::fprintf(stderr, "usage: %s [--only worst|overhead|throughput|giveup]\n", argv[0]);
+        (only.isEmpty() ||
+         !QStringList{u"worst"_s, u"overhead"_s, u"throughput"_s, u"giveup"_s, u"quit"_s}.contains(only))) {
+        std::fprintf(stderr, "usage: %s [--only worst|overhead|throughput|giveup|quit]\n", argv[0]);
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -776,6 +807,8 @@ int main(int argc, char** argv)
     }
     if (runs(u"overhead"_s) || runs(u"throughput"_s))
         result.add(u"max_gui_stall_ms"_s, freeWorkMs);
+    if (runs(u"quit"_s))
+        result.add(u"quit_during_tools_ms"_s, slowestQuitDuringTools(), 0);
     result.print();
     return 0;
 }

@@ -9,6 +9,9 @@
 #include "ingest/ServiceAnalyzer.h"
 #include "platform/HunspellSpellChecker.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -100,13 +103,23 @@ void AppServices::shutDown()
     m_isShutDown = true;
     m_vocabulary.reset(); // a count under way stops at its next screenshot
     m_embeddingRefresher.stop();
-    // A tool's run, undo or deletion under way finishes first: it changes
-    // files and keeps their rows in step.
-    ToolJobs::waitForAll();
-    m_isStranded = !m_monitor.shutDown();
-    if (m_isStranded)
+    // A tool's run, undo or deletion under way stops at its next safe point,
+    // while the analyses stop; what it leaves is settled at the next start
+    // from its journal, as after a kill.
+    const QDeadlineTimer toolDeadline(toolStopWait);
+    ToolJobs::requestStop();
+    const bool analysesStopped = m_monitor.shutDown();
+    if (!analysesStopped)
         Console::printLine(u"⚠️ An analysis did not stop in time; quitting without waiting for it"_s);
-    m_workers.waitForAll(!m_isStranded);
+    const bool toolsStopped = ToolJobs::waitForStop(toolDeadline);
+    if (!toolsStopped)
+        Console::printLine(u"⚠️ A tool did not reach a safe point in time; quitting without waiting for it"_s);
+    // What the stopped job posted for its screen (its result, progress, the
+    // end of its polling pause) is of no use now, and would otherwise be
+    // delivered while the monitor goes, after the tools' services are gone.
+    QCoreApplication::removePostedEvents(&m_monitor, QEvent::MetaCall);
+    m_isStranded = !analysesStopped || !toolsStopped || ToolJobs::encodingsLeft();
+    m_workers.waitForAll(analysesStopped);
     // The store's own queue finishes what was submitted to it when it is
     // destroyed, after everything above it.
 }

@@ -25,6 +25,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 class FolderChooser;
@@ -36,8 +37,9 @@ class SpellChecker;
 // references down; nothing in the libraries reaches a global instead.
 //
 // Quitting runs shutDown() (on the application's aboutToQuit): polling stops,
-// processing is cancelled, every result already analysed is written, the
-// worker pools drain, and only then does the store close. Destruction after
+// processing is cancelled and a tool's job is asked to stop, every result
+// already analysed is written, the worker pools drain, and only then does
+// the store close. Destruction after
 // that releases the services in reverse order.
 class AppServices : public QObject
 {
@@ -58,6 +60,10 @@ public:
         QString dataFolder = DatabaseManager::dataFolder(); // the organizer's history and undo files
         Scheduler* scheduler = nullptr;                     // the event loop's timers when absent
     };
+
+    // How long quitting waits for a tool's job to reach a safe point (one
+    // file's step); a job still busy then is left to the next start.
+    static constexpr std::chrono::milliseconds toolStopWait{1000};
 
     explicit AppServices(Options options);
     ~AppServices() override;
@@ -85,10 +91,12 @@ public:
     // Ordered, idempotent; see the class comment.
     void shutDown();
     bool isShutDown() const { return m_isShutDown; }
-    // After shutDown(): when an analysis did not stop in time, its thread is
-    // still inside an engine that uses these services, so they cannot be
-    // destroyed; the process ends here with `exitCode` instead, the store
-    // holding every result that was finished. Returns otherwise.
+    // After shutDown(): when an analysis or a tool's job did not stop in
+    // time, or a stopped run's encoding is still under way, its thread is
+    // still inside work that uses these services (or an engine that static
+    // destruction would pull from under it), so they cannot be destroyed;
+    // the process ends here with `exitCode` instead, the store holding every
+    // result that was finished. Returns otherwise.
     void endProcessIfStranded(int exitCode);
 
 private:

@@ -43,7 +43,8 @@
 //
 // The three tools' runs, undos and deletions and the gallery's deletions
 // queue on ToolJobs (core/ToolJobs.h), one serial worker of their own, so
-// they never change the folder over each other; quitting waits for it first.
+// they never change the folder over each other; quitting asks the job under
+// way to stop at its next safe point.
 //
 // The store ("<id>.db") and the sentence model ("<id>.embedding") keep their
 // serial queues with the resource they guard: the queue must drain before the

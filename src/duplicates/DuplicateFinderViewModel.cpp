@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QThreadPool>
 
+#include <stop_token>
+
 using namespace Qt::StringLiterals;
 
 struct DuplicateFinderViewModel::DeletionRequest
@@ -19,6 +21,7 @@ struct DuplicateFinderViewModel::DeletionRequest
     QList<Screenshot> screenshots; // the monitor's list when the deletion was asked for
     QList<DuplicateGroup> groups;  // of the result then shown
     QString folder;                // the monitored folder
+    std::stop_token stop;          // asked when the application quits
 };
 
 namespace {
@@ -172,8 +175,10 @@ void DuplicateFinderViewModel::analyze()
     // before them: files being moved would be hashed half-way.
     QPointer<DuplicateFinderViewModel> self(this);
     ToolJobs::worker().start([self, monitor = &m_monitor, context = m_context, service = m_service, generation,
-                              screenshots = m_monitor.screenshots(), cancelled = m_cancelAnalysis,
-                              options = m_options]() mutable {
+                              screenshots = m_monitor.screenshots(), cancelled = m_cancelAnalysis, options = m_options,
+                              stop = ToolJobs::stopToken()]() mutable {
+        // Reading files for an answer nobody will see does not hold up quitting.
+        const std::stop_callback quitting(stop, [cancelled] { cancelled->store(true); });
         if (cancelled->load())
             return;
         // A deletion asked for after this list was taken may have run first
@@ -225,7 +230,7 @@ void DuplicateFinderViewModel::deleteDuplicates(const QList<QUuid>& ids)
     // removal of its row.
     m_monitor.pausePolling();
     DeletionRequest request{ids, m_monitor.screenshots(), m_result ? m_result->groups : QList<DuplicateGroup>{},
-                            m_monitor.monitoredPath()};
+                            m_monitor.monitoredPath(), ToolJobs::stopToken()};
     QPointer<DuplicateFinderViewModel> self(this);
     ToolJobs::worker().start([self, context = m_context, request = std::move(request)] {
         const DeletionReport report = runDeletion(*context, request);
@@ -267,6 +272,12 @@ DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(D
     ScreenshotMonitor::FileChanges changes;
     QList<DeletionJournal::Entry> unsettled;
     for (const QUuid& id : request.ids) {
+        // Quitting ends the deletion between two files; those not reached
+        // stay where they are.
+        if (request.stop.stop_requested()) {
+            Console::printLine(u"⏹️ DUPLICATES: Deletion stopped: the application is quitting"_s);
+            break;
+        }
         const int rowsBefore = int(report.rowsRemaining.size());
         if (deleteOne(context, request, id, planned, report)) {
             ++report.deleted;

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <variant>
 
 class DatabaseManager;
@@ -145,14 +146,19 @@ public:
     // Every operation may be overridden (the view model's tests do).
 
     virtual OrganizationPlan analyze(const OrganizationOptions& options) const;
-    virtual OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress);
+    // A `stop` (the application quitting) ends a run, an undo or a cascade
+    // between two files: what was done stays recorded in the undo file, the
+    // record of the undo under way and the history, and the next start takes
+    // it from there as after a kill.
+    virtual OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress,
+                                        std::stop_token stop = {});
     // Moves every file of `undoData` back; true when all came back. Files
     // restored are taken out of `remaining`, when given. Nothing moves when
     // the record of the undo under way cannot be written first.
-    virtual bool undo(const UndoData& undoData, QList<UndoOperation>* remaining = nullptr);
+    virtual bool undo(const UndoData& undoData, QList<UndoOperation>* remaining = nullptr, std::stop_token stop = {});
     // Undoes the entry and every newer one, newest first, for files inside
     // `monitoredFolder` (the folder the monitor held when the user asked).
-    virtual bool undoOperation(const QUuid& id, const QString& monitoredFolder);
+    virtual bool undoOperation(const QUuid& id, const QString& monitoredFolder, std::stop_token stop = {});
     // `target`, or, when something is there already, the name made of the
     // source's folder name, "_" and the source's name, in the same folder.
     virtual QUrl resolveTargetConflict(const QUrl& target, const QUrl& source) const;

@@ -79,7 +79,8 @@ struct OrganizeService::MoveRun
     ScreenshotMonitor::FileChanges changes;
 };
 
-OrganizeService::OrganizationResult OrganizeService::organize(const OrganizationPlan& plan, const Progress& progress)
+OrganizeService::OrganizationResult OrganizeService::organize(const OrganizationPlan& plan, const Progress& progress,
+                                                              std::stop_token stop)
 {
     Console::printLine(u"🚀 ORGANIZE: Starting organization..."_s);
     Console::printLine(u"   → Total files: "_s + QString::number(plan.totalFiles));
@@ -98,6 +99,13 @@ OrganizeService::OrganizationResult OrganizeService::organize(const Organization
 
     const int count = int(plan.filesToMove.size());
     for (int index = 0; index < count; ++index) {
+        if (stop.stop_requested()) {
+            run.result.stopReason = u"The run stopped because the application quit. Files moved before that can be "_s
+                                    u"undone."_s;
+            Console::printLine(u"⏹️ ORGANIZE: Stopped after "_s + QString::number(index) + u" of "_s +
+                               QString::number(count) + u" files: the application is quitting"_s);
+            break;
+        }
         // No file moves that the undo file does not cover.
         if (index % undoCheckpointInterval == 0 && !reserveTargets(run, index)) {
             run.result.stopReason = u"The run stopped: its undo record could not be saved, and no file moves "_s
@@ -180,7 +188,7 @@ void OrganizeService::moveOne(MoveRun& run, const FileMoveOperation& entry, int 
                        lastPathComponent(source).toString());
 }
 
-bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remaining)
+bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remaining, std::stop_token stop)
 {
     Console::printLine(u"↩️ ORGANIZE: Undoing organization..."_s);
     const int count = int(undoData.operations.size());
@@ -195,31 +203,40 @@ bool OrganizeService::undo(const UndoData& undoData, QList<UndoOperation>* remai
     }
     PollingPause pause(m_monitor);
     int restored = 0;
+    int tried = 0;
     QList<UndoOperation> left;
     ScreenshotMonitor::FileChanges changes;
-    for (int index = 0; index < count; ++index) {
-        const UndoOperation& operation = undoData.operations[index];
-        if (undoOne(operation, index + 1, count, changes))
+    for (; tried < count && !stop.stop_requested(); ++tried) {
+        const UndoOperation& operation = undoData.operations[tried];
+        if (undoOne(operation, tried + 1, count, changes))
             ++restored;
         else
             left.append(operation);
     }
+    // Those not tried stay in the history, to be undone another time.
+    left.append(undoData.operations.mid(tried));
     m_monitor.takeFileChanges(changes);
     clearUndoUnderWay();
     removeEmptyLayoutFolders(undoData);
-    const int failed = count - restored;
-    Console::printLine(failed == 0 ? u"✅ ORGANIZE: Undo complete"_s : u"⚠️ ORGANIZE: Undo completed with errors"_s);
+    const int failed = tried - restored;
+    if (tried < count)
+        Console::printLine(u"⏹️ ORGANIZE: Undo stopped after "_s + QString::number(tried) + u" of "_s +
+                           QString::number(count) + u" files: the application is quitting"_s);
+    else
+        Console::printLine(failed == 0 ? u"✅ ORGANIZE: Undo complete"_s
+                                       : u"⚠️ ORGANIZE: Undo completed with errors"_s);
     Console::printLine(u"   → Restored: "_s + QString::number(restored));
     Console::printLine(u"   → Failed: "_s + QString::number(failed));
-    if (failed > 0) {
-        Console::printLine(u"⚠️ ORGANIZE: Undo data preserved (some files failed - can retry)"_s);
+    if (!left.isEmpty()) {
+        Console::printLine(failed > 0 ? u"⚠️ ORGANIZE: Undo data preserved (some files failed - can retry)"_s
+                                      : u"⚠️ ORGANIZE: Undo data preserved (the rest can be undone later)"_s);
     } else {
         clearUndoData();
         Console::printLine(u"🗑️ ORGANIZE: Undo data cleared (all files restored)"_s);
     }
     if (remaining)
         *remaining = left;
-    return failed == 0;
+    return left.isEmpty();
 }
 
 // The year and month folders (and GLIMMERDECK itself) that the undone moves
@@ -314,7 +331,7 @@ bool OrganizeService::entriesLieInside(const QList<HistoryOperation>& entries, c
     return true;
 }
 
-bool OrganizeService::undoOperation(const QUuid& id, const QString& monitoredFolder)
+bool OrganizeService::undoOperation(const QUuid& id, const QString& monitoredFolder, std::stop_token stop)
 {
     Console::printLine(u"🔄 ORGANIZE: Starting undo for operation "_s + uuidText(id));
     OrganizationHistory history = loadHistory();
@@ -339,7 +356,7 @@ bool OrganizeService::undoOperation(const QUuid& id, const QString& monitoredFol
     for (int step = 0; step <= selected; ++step) {
         HistoryOperation& newest = history.operations.first();
         QList<UndoOperation> remaining;
-        if (!undo(newest.undoData, &remaining)) {
+        if (!undo(newest.undoData, &remaining, stop)) {
             // A retry carries on with what is still to undo.
             const UndoData before = newest.undoData;
             newest.undoData.operations = remaining;

@@ -26,6 +26,8 @@ struct ReOrganizerViewModel::JobLink
     QPointer<ReOrganizerViewModel> owner; // read on the GUI thread only
     // The newest progress from the worker; one queued report carries it.
     std::atomic<qint64> pendingProgress{-1};
+    // Asked when the application quits: the job ends between two files.
+    std::stop_token stop;
 };
 
 namespace {
@@ -64,6 +66,7 @@ void ReOrganizerViewModel::startJob(bool pausePolling, Job job, Finish finish)
         m_monitor.pausePolling();
     auto link = std::make_shared<JobLink>();
     link->owner = this;
+    link->stop = ToolJobs::stopToken();
     m_job = link;
     // The monitor outlives every screen: results travel through it.
     ScreenshotMonitor* monitor = &m_monitor;
@@ -157,19 +160,22 @@ bool ReOrganizerViewModel::organize()
             // An interrupted run's undo file becomes its history entry before
             // this run writes its own.
             (void)service.recoverInterruptedRun();
-            return service.organize(plan, [link, monitor](int current, int total) {
-                // Only the newest pair matters: one report is queued at a
-                // time however fast files move.
-                if (link->pendingProgress.exchange(packProgress(current, total)) != -1)
-                    return;
-                QMetaObject::invokeMethod(
-                    monitor,
-                    [link] {
-                        if (ReOrganizerViewModel* owner = link->owner.data())
-                            owner->applyProgress(*link);
-                    },
-                    Qt::QueuedConnection);
-            });
+            return service.organize(
+                plan,
+                [link, monitor](int current, int total) {
+                    // Only the newest pair matters: one report is queued at a
+                    // time however fast files move.
+                    if (link->pendingProgress.exchange(packProgress(current, total)) != -1)
+                        return;
+                    QMetaObject::invokeMethod(
+                        monitor,
+                        [link] {
+                            if (ReOrganizerViewModel* owner = link->owner.data())
+                                owner->applyProgress(*link);
+                        },
+                        Qt::QueuedConnection);
+                },
+                link->stop);
         },
         [&service = m_service, plan = *m_plan, used](ReOrganizerViewModel* owner,
                                                      const OrganizeService::OrganizationResult& result) {
@@ -242,8 +248,8 @@ bool ReOrganizerViewModel::undo(const QUuid& id)
     assign(m_isUndoing, true);
     startJob(
         true,
-        [&service = m_service, id, folder = m_monitor.monitoredURL()](const std::shared_ptr<JobLink>&) {
-            return service.undoOperation(id, folder);
+        [&service = m_service, id, folder = m_monitor.monitoredURL()](const std::shared_ptr<JobLink>& link) {
+            return service.undoOperation(id, folder, link->stop);
         },
         [](ReOrganizerViewModel* owner, bool undone) {
             if (owner)

@@ -3,13 +3,17 @@
 #include "core/ByteCount.h"
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
+#include "core/ToolJobs.h"
 #include "platform/FileOps.h"
 
 #include <QFileInfo>
 #include <QHash>
-#include <QtConcurrent>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -35,15 +39,32 @@ QString folderOf(const QString& path)
 constexpr qint64 freeSpaceReserve = 64'000'000;
 } // namespace
 
+struct CompressionRun::Encodings
+{
+    Encodings(Service::Encoder encoder, qint64 memory)
+        : encoder(std::move(encoder))
+        , memory(memory)
+    {}
+
+    const Service::Encoder encoder;
+    PixelBudget memory;
+    std::atomic<bool> stopped{false};
+    std::mutex mutex;
+    std::condition_variable_any ended;
+    int running = 0; // queued or under way
+};
+
 CompressionRun::CompressionRun(const Service& service, const QList<Operation>& operations,
                                const Service::CompressionOptions& options, const QString& folder,
-                               const Service::Progress& progress)
+                               const Service::Progress& progress, std::stop_token stop)
     : m_service(service)
     , m_options(options)
     , m_folder(folder)
     , m_progress(progress)
     , m_journal(service.journal())
-    , m_encodingMemory(service.encodingMemory())
+    , m_encodings(std::make_shared<Encodings>(service.encoder(), service.encodingMemory()))
+    , m_encoderCount(std::clamp(options.maxConcurrentOperations, 1, 16))
+    , m_stop(std::move(stop))
 {
     m_entries.reserve(operations.size());
     for (const Operation& operation : operations) {
@@ -54,12 +75,13 @@ CompressionRun::CompressionRun(const Service& service, const QList<Operation>& o
         entry.heicPath = Service::renditionPath(operation.originalPath, u"heic"_s);
         m_entries.append(std::move(entry));
     }
-    m_encoders.setMaxThreadCount(std::clamp(options.maxConcurrentOperations, 1, 16));
+    ToolJobs::encoders().setMaxThreadCount(m_encoderCount);
 }
 
 CompressionRun::~CompressionRun()
 {
-    stopEncoding();
+    if (!m_leavesEncodings)
+        stopEncoding();
 }
 
 CompressionRun::Result CompressionRun::execute()
@@ -75,8 +97,12 @@ CompressionRun::Result CompressionRun::execute()
     }
 
     for (qsizetype index = 0; index < m_entries.size(); ++index) {
+        if (m_stop.stop_requested())
+            return stop(index);
         encodeAhead(index);
         const Step step = commit(index);
+        if (std::holds_alternative<Stopped>(step))
+            return stop(index);
         if (const auto* failure = std::get_if<Service::Failure>(&step))
             return fail(index, *failure);
         if (const auto* skipped = std::get_if<Skipped>(&step)) {
@@ -130,22 +156,33 @@ void CompressionRun::prepare(qsizetype index)
     if (!entry.skipReason.isEmpty())
         return;
     const int quality = Service::encoderQuality(m_options.quality);
-    entry.rendition = QtConcurrent::run(&m_encoders, [this, path = entry.imagePath, quality] {
-        if (m_stopped)
-            return HeicRendition{};
-        return HeicRendition::make(path, quality, m_service.encoder(), [this](QSize size) {
-            PixelBudget::Share memory =
-                m_encodingMemory.take(PixelBudget::bytesFor(size, Service::encodingBytesPerPixel));
-            // A stop may have come while this one waited for memory.
-            return m_stopped ? std::nullopt : std::optional<PixelBudget::Share>(std::move(memory));
-        });
+    entry.rendition = std::make_shared<std::optional<HeicRendition>>();
+    {
+        const std::lock_guard lock(m_encodings->mutex);
+        ++m_encodings->running;
+    }
+    // Holds nothing of the run: a run stopped for quitting does not wait.
+    ToolJobs::encoders().start([encodings = m_encodings, slot = entry.rendition, path = entry.imagePath, quality] {
+        HeicRendition made;
+        if (!encodings->stopped) {
+            made = HeicRendition::make(path, quality, encodings->encoder, [&encodings](QSize size) {
+                PixelBudget::Share memory =
+                    encodings->memory.take(PixelBudget::bytesFor(size, Service::encodingBytesPerPixel));
+                // A stop may have come while this one waited for memory.
+                return encodings->stopped ? std::nullopt : std::optional<PixelBudget::Share>(std::move(memory));
+            });
+        }
+        const std::lock_guard lock(encodings->mutex);
+        *slot = std::move(made);
+        --encodings->running;
+        encodings->ended.notify_all();
     });
 }
 
 void CompressionRun::encodeAhead(qsizetype committed)
 {
     // A few renditions wait in memory at most, whatever the plan's length.
-    const qsizetype window = 2 * qsizetype(m_encoders.maxThreadCount());
+    const qsizetype window = 2 * qsizetype(m_encoderCount);
     for (; m_prepared < m_entries.size() && m_prepared <= committed + window; ++m_prepared)
         prepare(m_prepared);
 }
@@ -155,8 +192,10 @@ CompressionRun::Step CompressionRun::commit(qsizetype index)
     Entry& entry = m_entries[index];
     if (!entry.skipReason.isEmpty())
         return Skipped{entry.skipReason, entry.skipKind};
-    const HeicRendition rendition = entry.rendition.result();
-    entry.rendition = {};
+    const std::optional<HeicRendition> awaited = awaitRendition(entry);
+    if (!awaited)
+        return Stopped{};
+    const HeicRendition& rendition = *awaited;
     if (rendition.failure)
         return *rendition.failure;
     if (rendition.size() < 1)
@@ -346,11 +385,37 @@ bool CompressionRun::storeSize(const QString& path, qint64 size) const
     return store.upsert(*row);
 }
 
+std::optional<HeicRendition> CompressionRun::awaitRendition(Entry& entry)
+{
+    const std::shared_ptr<std::optional<HeicRendition>> slot = std::move(entry.rendition);
+    std::unique_lock lock(m_encodings->mutex);
+    if (!m_encodings->ended.wait(lock, m_stop, [&slot] { return slot->has_value(); }))
+        return std::nullopt;
+    return std::move(*slot);
+}
+
+CompressionRun::Result CompressionRun::stop(qsizetype index)
+{
+    // Nothing is undone and the journal stays as written: the next start
+    // settles the run from it, as after a kill. An encoding under way cannot
+    // be interrupted; its result is dropped.
+    m_encodings->stopped = true;
+    m_leavesEncodings = true;
+    Console::printLine(
+        u"⏹️ COMPRESS: Stopped before %1: the application is quitting; the next start settles the run"_s.arg(
+            position(index).trimmed()));
+    Result result;
+    result.refusal = u"The run stopped because the application quit; it is settled at the next start."_s;
+    result.skippedFiles = m_skipped;
+    return result;
+}
+
 void CompressionRun::stopEncoding()
 {
     // Encodings not yet begun end at once; none of them has written anything.
-    m_stopped = true;
-    m_encoders.waitForDone();
+    m_encodings->stopped = true;
+    std::unique_lock lock(m_encodings->mutex);
+    m_encodings->ended.wait(lock, [this] { return m_encodings->running == 0; });
 }
 
 QString CompressionRun::position(qsizetype index) const
@@ -366,11 +431,11 @@ void CompressionRun::report(qsizetype index) const
 
 CompressionService::CompressionResult CompressionService::compress(const QList<CompressionPlan::FileOperation>& files,
                                                                    const CompressionOptions& options,
-                                                                   const QString& folder,
-                                                                   const Progress& progress) const
+                                                                   const QString& folder, const Progress& progress,
+                                                                   std::stop_token stop) const
 {
     // A journal left by an earlier run is settled before this run writes its own.
     (void)recoverInterruptedRun();
-    CompressionRun run(*this, files, options, folder, progress);
+    CompressionRun run(*this, files, options, folder, progress, std::move(stop));
     return run.execute();
 }

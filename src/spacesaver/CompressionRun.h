@@ -5,10 +5,9 @@
 #include "spacesaver/CompressionService.h"
 #include "spacesaver/HeicRendition.h"
 
-#include <QFuture>
-#include <QThreadPool>
-
-#include <atomic>
+#include <memory>
+#include <optional>
+#include <stop_token>
 #include <variant>
 
 // One run of a compression plan. Images are encoded ahead on a few workers,
@@ -17,7 +16,9 @@
 // written beside the image under a temporary name, moved to its final name,
 // dated, and its store row pointed at it. Only when every entry is committed
 // and on disk are the images removed. The first failure undoes exactly what
-// this run did.
+// this run did. A stop (the application quitting) ends the run between two
+// entries without undoing anything: the journal holds what the run placed,
+// and the next start settles it as after a kill.
 class CompressionRun
 {
 public:
@@ -26,8 +27,8 @@ public:
     using Result = CompressionService::CompressionResult;
 
     CompressionRun(const Service& service, const QList<Operation>& operations,
-                   const Service::CompressionOptions& options, const QString& folder,
-                   const Service::Progress& progress);
+                   const Service::CompressionOptions& options, const QString& folder, const Service::Progress& progress,
+                   std::stop_token stop = {});
     ~CompressionRun();
 
     CompressionRun(const CompressionRun&) = delete;
@@ -45,7 +46,8 @@ private:
         QString heicPath;
         QString skipReason; // known before encoding
         Result::SkipReason skipKind = Result::SkipReason::nameTaken;
-        QFuture<HeicRendition> rendition;
+        // Filled by its encoding, under Encodings::mutex.
+        std::shared_ptr<std::optional<HeicRendition>> rendition;
         SafeFile::FileStamp source;
         qint64 compressedSize = 0;
         bool temporaryMade = false;
@@ -60,12 +62,19 @@ private:
     };
     struct Committed
     {};
-    using Step = std::variant<Committed, Skipped, Service::Failure>;
+    struct Stopped
+    {};
+    using Step = std::variant<Committed, Skipped, Service::Failure, Stopped>;
+    // What the encodings share with the run; they may outlive a stopped run.
+    struct Encodings;
 
     std::optional<QString> checkFreeSpace() const;
     void prepare(qsizetype index);
     void encodeAhead(qsizetype committed);
     Step commit(qsizetype index);
+    // The entry's rendition once encoded; nothing when a stop came first.
+    std::optional<HeicRendition> awaitRendition(Entry& entry);
+    Result stop(qsizetype index);
     Step place(qsizetype index, const HeicRendition& rendition);
     std::optional<Service::Failure> syncRenditions() const;
     static Result::CompressedFile compressedFile(const Entry& entry);
@@ -75,6 +84,7 @@ private:
     // Whether the entry was undone whole; otherwise both files stay.
     bool rollBackEntry(Entry& entry);
     void finishJournal();
+    // Ends the encodings not yet begun and waits for those under way.
     void stopEncoding();
     // Sets the stored size of the row at `path`.
     bool storeSize(const QString& path, qint64 size) const;
@@ -92,8 +102,9 @@ private:
     CompressionJournal m_journal;
     QList<CompressionJournal::Entry> m_journalEntries; // written ahead of each rendition
     QStringList m_keptAfterRollback;
-    PixelBudget m_encodingMemory;
-    QThreadPool m_encoders;
-    std::atomic<bool> m_stopped{false};
+    std::shared_ptr<Encodings> m_encodings;
+    int m_encoderCount = 1;
+    std::stop_token m_stop;
+    bool m_leavesEncodings = false; // stopped: the encodings under way are not waited for
     qsizetype m_prepared = 0;
 };

@@ -249,9 +249,10 @@ QFuture<void> CompressionService::compressInBackground(ScreenshotMonitor& monito
         onGuiThread([progress, current, total] { progress(current, total); });
     };
     return QtConcurrent::run(&ToolJobs::worker(), [this, files, options, folder = monitor.monitoredPath(),
-                                                   reportProgress, onGuiThread, guard, done = std::move(done)] {
+                                                   reportProgress, onGuiThread, guard, done = std::move(done),
+                                                   stop = ToolJobs::stopToken()] {
         const CompressionJournal::Recovery recovered = recoverInterruptedRun();
-        CompressionResult result = compress(files, options, folder, reportProgress);
+        CompressionResult result = compress(files, options, folder, reportProgress, stop);
         onGuiThread([guard, recovered, result = std::move(result), done] {
             ScreenshotMonitor::FileChanges changes;
             for (const auto& [from, to] : recovered.moved)

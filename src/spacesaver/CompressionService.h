@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <variant>
 
 class DatabaseManager;
@@ -118,7 +119,8 @@ public:
         QList<FailedFile> failedFiles;
         qint64 totalSavings = 0;
         // Set when the run was refused before any entry was touched (not
-        // enough free space); failedFiles is empty then.
+        // enough free space), or stopped for quitting; failedFiles is empty
+        // then.
         QString refusal;
         // Images a rollback could not restore fully: each stays beside its
         // rendition until the next start settles it.
@@ -160,9 +162,11 @@ public:
                                                 double quality) const;
 
     // Runs a plan on the images inside `folder`; blocks until done. Never
-    // overwrites: an entry whose rendition name is taken is skipped.
+    // overwrites: an entry whose rendition name is taken is skipped. A
+    // `stop` ends the run between two entries, leaving its journal for the
+    // next start to settle (the result is then a refusal).
     CompressionResult compress(const QList<CompressionPlan::FileOperation>& files, const CompressionOptions& options,
-                               const QString& folder, const Progress& progress) const;
+                               const QString& folder, const Progress& progress, std::stop_token stop = {}) const;
 
     // On the GUI thread: pauses the monitor's polling, runs compress() on a
     // worker over the monitored folder, and hands the result to `done` on the

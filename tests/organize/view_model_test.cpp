@@ -63,7 +63,7 @@ public:
         gate.acquire();
         return plan;
     }
-    Result organize(const Plan& given, const Progress& progress) override
+    Result organize(const Plan& given, const Progress& progress, std::stop_token) override
     {
         for (int i = 1; i <= given.totalFiles; ++i)
             progress(i, int(given.totalFiles));
@@ -71,7 +71,7 @@ public:
         gate.acquire();
         return result ? *result : movedAll(given);
     }
-    bool undoOperation(const QUuid& id, const QString&) override
+    bool undoOperation(const QUuid& id, const QString&, std::stop_token) override
     {
         undone.append(id);
         gate.acquire();

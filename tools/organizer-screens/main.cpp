@@ -72,15 +72,18 @@ public:
         return OrganizeService::analyze(options);
     }
 
-    OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress) override
+    OrganizationResult organize(const OrganizationPlan& plan, const Progress& progress, std::stop_token stop) override
     {
-        return OrganizeService::organize(plan, [this, &progress](int current, int total) {
-            progress(current, total);
-            if (current == pauseAt) {
-                reached.release();
-                resume.acquire();
-            }
-        });
+        return OrganizeService::organize(
+            plan,
+            [this, &progress](int current, int total) {
+                progress(current, total);
+                if (current == pauseAt) {
+                    reached.release();
+                    resume.acquire();
+                }
+            },
+            std::move(stop));
     }
 };
 
