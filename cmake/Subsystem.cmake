@@ -32,7 +32,7 @@ function(brindle_tests folder)
         add_executable(${target} ${test_source} ${helpers})
         target_link_libraries(${target} PRIVATE brindle_test_support ${ARG_DEPS})
         add_test(NAME ${target} COMMAND ${target})
-        set_tests_properties(${target} PROPERTIES TIMEOUT 300 ENVIRONMENT "OMP_THREAD_LIMIT=1")
+        set_tests_properties(${target} PROPERTIES TIMEOUT 300)
     endforeach()
 endfunction()
 

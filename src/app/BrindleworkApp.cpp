@@ -110,11 +110,9 @@ void BrindleworkApp::showSettings()
     m_settingsWindow->activateWindow();
 }
 
-void BrindleworkApp::listenForLaterLaunches(std::unique_ptr<SingleInstance> instance)
+void BrindleworkApp::listenForLaterLaunches(SingleInstance& instance)
 {
-    m_instance = std::move(instance);
-    if (m_instance)
-        connect(m_instance.get(), &SingleInstance::argumentsReceived, this, &BrindleworkApp::handleArguments);
+    connect(&instance, &SingleInstance::argumentsReceived, this, &BrindleworkApp::handleArguments);
 }
 
 bool BrindleworkApp::isAppLink(const QString& argument)

@@ -47,9 +47,10 @@ public:
     // The settings window (also on Ctrl+, in the dashboard), made on first use.
     void showSettings();
     QWidget* settingsWindow() const { return m_settingsWindow.get(); }
-    // Takes over the running-instance channel: every later launch's
-    // arguments go to handleArguments().
-    void listenForLaterLaunches(std::unique_ptr<SingleInstance> instance);
+    // Every later launch's arguments go to handleArguments(). The channel
+    // is the caller's: it outlives the services, so that a launch while this
+    // copy quits waits until they have shut down.
+    void listenForLaterLaunches(SingleInstance& instance);
     // A launch's command line (the program name first). Links to this
     // application open their screenshot; a command line without any asks for
     // the dashboard (reopenRequested); a link without a valid screenshot id
@@ -78,7 +79,6 @@ private:
     std::unique_ptr<QMainWindow> m_window;
     std::unique_ptr<QWidget> m_settingsWindow;
     ContentView* m_contentView;
-    std::unique_ptr<SingleInstance> m_instance;
     // Moves and resizes come in bursts while the user drags; the geometry
     // is written once the burst is over.
     QTimer m_geometrySave;

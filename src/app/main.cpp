@@ -26,7 +26,10 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(QStringLiteral("org.brindlework.Glimmerdeck"));
 
     // A second launch hands its command line (a link, or nothing) to the
-    // running copy and ends here, before any window or service exists.
+    // running copy and ends here, before any window or service exists; one
+    // while that copy quits waits for it to end. Declared before the
+    // services, the instance is let go after them: a launch meanwhile waits
+    // until the store is closed.
     auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
     switch (instance->claim(QApplication::arguments())) {
     case SingleInstance::Claim::forwarded:
@@ -55,7 +58,7 @@ int main(int argc, char* argv[])
     QMetaObject::invokeMethod(&delegate, &AppDelegate::setup, Qt::QueuedConnection);
     services.monitor().setFolderChooser(std::make_unique<DialogFolderChooser>());
     if (instance)
-        app.listenForLaterLaunches(std::move(instance));
+        app.listenForLaterLaunches(*instance);
     app.activateDashboard();
     const QStringList arguments = QApplication::arguments();
     QMetaObject::invokeMethod(

@@ -13,8 +13,14 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 
+#include <cerrno>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +31,8 @@ namespace {
 // Sent back by the running instance once it has taken a message.
 constexpr char acknowledgement = '\x06';
 const QString category = u"General"_s;
+// How often a launch looks again whether a quitting copy has ended.
+constexpr int quitPollMs = 50;
 
 QByteArray encode(const QStringList& arguments)
 {
@@ -56,6 +64,23 @@ bool isPrivateFolder(const QString& path)
     {};
     return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
            info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
+
+// Handles events (a running instance in this very process may need them to
+// end) while waiting a little.
+void pauseBriefly()
+{
+    QElapsedTimer paused;
+    paused.start();
+    while (paused.elapsed() < quitPollMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(5);
+    }
+}
+
+void sayNotTaken()
+{
+    Console::printLine(u"❌ The running Glimmerdeck did not take the launch arguments"_s);
 }
 } // namespace
 
@@ -93,21 +118,87 @@ QString SingleInstance::defaultName()
 
 SingleInstance::Claim SingleInstance::claim(const QStringList& arguments)
 {
-    switch (forward(arguments)) {
-    case Forward::delivered:
-        return Claim::forwarded;
-    case Forward::refused:
-        return Claim::refused;
-    case Forward::foreign:
-        Console::printLine(u"⚠️ Another user's program listens at "_s + m_name + u"; it was told nothing"_s);
-        break;
-    case Forward::none:
-        break;
+    QElapsedTimer waited;
+    waited.start();
+    bool saidWaiting = false;
+    bool saidForeign = false;
+    Forward previous = Forward::none;
+    for (;;) {
+        const Forward forwarded = forward(arguments);
+        switch (forwarded) {
+        case Forward::delivered:
+            return Claim::forwarded;
+        case Forward::tooLarge:
+            return Claim::refused;
+        case Forward::unanswered:
+            sayNotTaken();
+            return Claim::refused;
+        case Forward::dropped:
+            // Once is a copy that stopped listening as we called; twice, it
+            // is still listening and turns us away.
+            if (previous == Forward::dropped) {
+                sayNotTaken();
+                return Claim::refused;
+            }
+            break;
+        case Forward::foreign:
+            if (!std::exchange(saidForeign, true))
+                Console::printLine(u"⚠️ Another user's program listens at "_s + m_name +
+                                   u"; it was told nothing"_s);
+            break;
+        case Forward::none:
+            break;
+        }
+        previous = forwarded;
+
+        if (takeLock() != Lock::heldElsewhere) {
+            // Nobody of ours runs: a socket file left by a crashed instance
+            // (or put there by someone else) would block listen().
+            QLocalServer::removeServer(m_name);
+            if (listen())
+                return Claim::primary;
+            // Later launches will not find us either; they need not wait.
+            m_lock = SafeFile::FileHandle();
+            return Claim::unavailable;
+        }
+        // A copy of ours runs but takes no launches: it is quitting.
+        if (waited.elapsed() >= m_quitWait.count()) {
+            Console::printLine(u"❌ The running Glimmerdeck is still quitting; try again once it has ended"_s);
+            return Claim::refused;
+        }
+        if (!std::exchange(saidWaiting, true))
+            Console::printLine(u"⏳ Waiting for the running Glimmerdeck to finish quitting"_s);
+        pauseBriefly();
     }
-    // Nobody of ours answered: a socket file left by a crashed instance (or
-    // put there by someone else) would block listen().
-    QLocalServer::removeServer(m_name);
-    return listen() ? Claim::primary : Claim::unavailable;
+}
+
+void SingleInstance::stopTakingLaunches()
+{
+    if (m_server)
+        m_server->close(); // removes the socket file too
+}
+
+QString SingleInstance::lockPath() const
+{
+    // Where QLocalServer puts a socket given by a bare name.
+    const QString socket = QDir::isAbsolutePath(m_name) ? m_name : QDir::tempPath() + u'/' + m_name;
+    return socket + u".lock"_s;
+}
+
+SingleInstance::Lock SingleInstance::takeLock()
+{
+    // Never through a link, and only a file of our own: in a shared folder
+    // somebody else could otherwise hold it and keep every launch waiting.
+    SafeFile::FileHandle file(
+        ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    struct stat info
+    {};
+    if (!file.isOpen() || ::fstat(file.descriptor(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid())
+        return Lock::unusable;
+    if (::flock(file.descriptor(), LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? Lock::heldElsewhere : Lock::unusable;
+    m_lock = std::move(file);
+    return Lock::taken;
 }
 
 bool SingleInstance::isOwnPeer(const QLocalSocket& socket) const
@@ -130,11 +221,11 @@ SingleInstance::Forward SingleInstance::forward(const QStringList& arguments)
     const QByteArray message = encode(arguments);
     if (message.size() - qint64(sizeof(quint32)) > maxMessageBytes) {
         Console::printLine(u"❌ The launch arguments are too large to hand to the running Glimmerdeck"_s);
-        return Forward::refused;
+        return Forward::tooLarge;
     }
     socket.write(message);
     if (!socket.waitForBytesWritten(timeoutMs))
-        return Forward::refused;
+        return socket.state() == QLocalSocket::ConnectedState ? Forward::unanswered : Forward::dropped;
     // Only the running instance's word says the arguments arrived. Events
     // are handled meanwhile: before any window exists that costs nothing,
     // and a running instance in this very process (tests) can answer.
@@ -147,10 +238,11 @@ SingleInstance::Forward SingleInstance::forward(const QStringList& arguments)
     }
     char answer = 0;
     const bool taken = socket.read(&answer, 1) == 1 && answer == acknowledgement;
+    const bool connected = socket.state() == QLocalSocket::ConnectedState;
     socket.disconnectFromServer();
-    if (!taken)
-        Console::printLine(u"❌ The running Glimmerdeck did not take the launch arguments"_s);
-    return taken ? Forward::delivered : Forward::refused;
+    if (taken)
+        return Forward::delivered;
+    return connected ? Forward::unanswered : Forward::dropped;
 }
 
 bool SingleInstance::listen()
@@ -161,6 +253,10 @@ bool SingleInstance::listen()
         m_server.reset();
         return false;
     }
+    // Before anything else connected to it: the services' shutdown, which
+    // may take seconds, runs with later launches already told to wait.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &SingleInstance::stopTakingLaunches);
     connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* client = m_server->nextPendingConnection()) {
             client->setParent(this);

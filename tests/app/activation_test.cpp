@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -33,9 +34,9 @@ protected:
         qputenv("XDG_RUNTIME_DIR", m_sockets.path().toLocal8Bit());
         m_app = std::make_unique<BrindleworkApp>(services());
         m_delegate = std::make_unique<AppDelegate>(*m_app, *m_monitor, std::make_unique<FakeTrayIcon>());
-        auto instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
-        m_claimed = instance->claim({u"glimmerdeck"_s}) == SingleInstance::Claim::primary;
-        m_app->listenForLaterLaunches(std::move(instance));
+        m_instance = std::make_unique<SingleInstance>(SingleInstance::defaultName());
+        m_claimed = m_instance->claim({u"glimmerdeck"_s}) == SingleInstance::Claim::primary;
+        m_app->listenForLaterLaunches(*m_instance);
         m_app->activateDashboard();
     }
 
@@ -43,6 +44,7 @@ protected:
     {
         m_delegate.reset();
         m_app.reset();
+        m_instance.reset();
         qputenv("TMPDIR", m_previousTmp);
         if (m_previousRuntime.isNull())
             qunsetenv("XDG_RUNTIME_DIR");
@@ -71,6 +73,7 @@ protected:
     QTemporaryDir m_sockets;
     QByteArray m_previousTmp;
     QByteArray m_previousRuntime;
+    std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<BrindleworkApp> m_app;
     std::unique_ptr<AppDelegate> m_delegate;
     bool m_claimed = false;
@@ -172,4 +175,32 @@ TEST_F(Activation, TheWindowOpensWhereAndAsLargeAsItWasLeft)
     settings().setValue(BrindleworkApp::windowGeometryKey, QByteArray("not a geometry"));
     m_app = std::make_unique<BrindleworkApp>(services());
     EXPECT_EQ(m_app->dashboardWindow().size(), BrindleworkApp::defaultWindowSize);
+}
+
+TEST_F(Activation, ALaunchJustAfterQuitOpensItsWindowOnceTheQuittingCopyHasEnded)
+{
+    ASSERT_TRUE(m_claimed);
+    m_instance->stopTakingLaunches(); // what quitting runs first
+    QThread::msleep(300);
+    QProcess launch;
+    launch.start(QStringLiteral(GLIMMERDECK_BINARY), QStringList{});
+    // The services shut down meanwhile, a while, then the copy is gone.
+    waitUntil([] { return false; }, 1000);
+    EXPECT_EQ(launch.state(), QProcess::Running) << "it gave up on the quitting copy";
+    m_delegate.reset();
+    m_app.reset();
+    m_instance.reset();
+
+    QString output;
+    const bool opened = waitUntil(
+        [&] {
+            output += QString::fromUtf8(launch.readAllStandardOutput());
+            return output.contains(u"📱 ContentView appeared"_s) || launch.state() == QProcess::NotRunning;
+        },
+        30000);
+    EXPECT_TRUE(opened && output.contains(u"📱 ContentView appeared"_s)) << output.toStdString();
+    EXPECT_TRUE(output.contains(u"⏳ Waiting for the running Glimmerdeck to finish quitting"_s));
+    EXPECT_EQ(launch.state(), QProcess::Running);
+    launch.terminate();
+    launch.waitForFinished(5000);
 }

@@ -37,7 +37,7 @@ namespace {
 // until released, whatever it is asked; "slow" runs until it is stopped (or released);
 // "waiting" is kept off the processor a while, as a busy machine keeps a
 // thread, and says whether its budget is spent; "spinning" spends processor
-// time until it is stopped, whatever its budget;
+// time until it is stopped (or the test ends), whatever its budget;
 // "changing" grows on its first reading; "moving" is renamed by a tool
 // during its first reading.
 class BoundsAnalyzer : public FileAnalyzer
@@ -63,9 +63,13 @@ public:
             return {budget.isSpent() ? u"budget spent"_s : u"budget left"_s, {}, false};
         }
         if (name.startsWith(u"spinning"_s)) {
+            // The test's end (or a minute) ends it too: a stop that never
+            // comes fails the test instead of hanging it.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
             volatile unsigned sink = 0;
-            while (!stop.stop_requested())
-                sink = sink + 1;
+            while (!stop.stop_requested() && !isReleased() && std::chrono::steady_clock::now() < deadline)
+                for (int step = 0; step < 10000; ++step)
+                    sink = sink + 1;
             return {std::nullopt, {}, true};
         }
         if (name.startsWith(u"stuck"_s))
@@ -89,6 +93,9 @@ public:
             std::exchange(moveFile, nullptr)(path);
         return {u"%1 read by look %2"_s.arg(name).arg(call), {}, false};
     }
+
+private:
+    bool isReleased() const { return released.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }
 };
 
 class FileBounds : public ::testing::Test
@@ -197,7 +204,8 @@ TEST_F(FileBounds, TheBudgetIsProcessorTimeSoAWaitingFileIsNotCutShortAndASpinni
         {milliseconds(50), std::chrono::minutes(10), milliseconds(50)});
     const QList<Screenshot> files = addFiles({u"waiting.png"_s, u"spinning.png"_s, u"a.png"_s});
     m_monitor.startBatchProcessing(files);
-    ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
+    ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }))
+        << "the spinning file was not given up once its processor time was spent";
     m_parts.workers.storeWrites().waitForDone();
 
     EXPECT_EQ(storedText(files[0].filePath), std::optional<QString>(u"budget left"_s));

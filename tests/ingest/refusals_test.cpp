@@ -22,17 +22,20 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 // Long texts (so that storing them needs new pages of the store), except
 // for "growing" files: the first look finds one half written (it grows while
-// it is read, and does not decode), later looks read it whole.
+// it is read, and does not decode), later looks read it whole; "held" files
+// come back only once `released` is ready.
 class LongTextAnalyzer : public FileAnalyzer
 {
 public:
     std::atomic<int> looks{0};
+    std::shared_future<void> released;
 
     std::optional<QString> recognizeText(const QString&) override { return std::nullopt; }
     QList<QUrl> extractUrls(const QString&) override { return {}; }
@@ -44,6 +47,8 @@ public:
     Sight look(const QString& path, std::stop_token, const TimeBudget&) override
     {
         ++looks;
+        if (path.section(u'/', -1).startsWith(u"held"_s))
+            released.wait();
         if (!QFile::exists(path)) {
             Sight unreadable;
             unreadable.unreadable = true;
@@ -73,8 +78,21 @@ protected:
         , m_store(m_dir.filePath(u"store.sqlite"_s))
         , m_monitor(m_parts.with(m_settings, m_memory, m_store, m_analyzer, &m_time))
     {
+        m_analyzer->released = m_release.get_future().share();
         m_folder = m_monitor.monitoredPath();
         QDir().mkpath(m_folder);
+    }
+    ~Refusals() override
+    {
+        if (!m_isReleased)
+            m_release.set_value();
+        m_parts.workers.analysis().waitForDone();
+    }
+
+    void release()
+    {
+        m_isReleased = true;
+        m_release.set_value();
     }
 
     // Real files, stored and listed; the rows record a size of 1 byte.
@@ -121,6 +139,8 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    std::promise<void> m_release;
+    bool m_isReleased = false;
     MonitorServices m_parts;
     ManualScheduler m_time;
     Settings m_settings;
@@ -164,6 +184,37 @@ TEST_F(Refusals, ResultsTheStoreRefusesWaitUnshownAndAreWrittenOnceItTakesThem)
         // The size read with the text replaces the one recorded when the file was found.
         EXPECT_EQ(m_store.fetchByPath(files.first().filePath)->fileSize, 6);
     }
+}
+
+TEST_F(Refusals, ResultsHandedOnWhileARefusedWriteIsUnderWayAreKeptWithTheRefusedOnes)
+{
+    // The first run is still at work on its held file when a poll's run
+    // replaces it.
+    const QList<Screenshot> first = addFiles({u"held.png"_s, u"a.png"_s, u"b.png"_s, u"c.png"_s});
+    const QList<Screenshot> found = addFiles({u"found.png"_s});
+    m_store.simulateFault(DatabaseManager::Fault::readOnly);
+    m_monitor.startBatchProcessing(first);
+    ASSERT_TRUE(waitUntil([&] { return m_analyzer->looks == 4; }));
+    m_monitor.startBatchProcessing(found);
+
+    // The new run's write waits behind this one while the first run ends
+    // and hands its results on; then the store refuses the write.
+    std::promise<void> writesGo;
+    m_parts.workers.storeWrites().start([go = writesGo.get_future().share()] { go.wait(); });
+    ASSERT_TRUE(waitUntil([&] { return m_analyzer->looks == 5; }));
+    drainPostedEvents();
+    release();
+    m_parts.workers.analysis().waitForDone();
+    drainPostedEvents();
+    writesGo.set_value();
+    ASSERT_TRUE(runUntil([&] { return m_log.contains(u"Results could not be saved"_s); }));
+
+    m_store.simulateFault(DatabaseManager::Fault::none);
+    ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
+    m_parts.workers.storeWrites().waitForDone();
+    EXPECT_EQ(storedTexts(found), 1);
+    EXPECT_EQ(storedTexts(first), 4) << "the results handed on during the refused write were lost";
+    EXPECT_EQ(m_analyzer->looks, 5) << "nothing is analysed twice";
 }
 
 TEST_F(Refusals, AFileStillBeingWrittenIsReadAgainOnceItSettlesOneThatIsGoneIsNot)

@@ -8,11 +8,15 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUuid>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,10 +24,61 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// In a folder of the test's own: the lock files beside the sockets stay.
 QString uniqueName()
 {
-    return u"glimmerdeck-test-"_s + QUuid::createUuid().toString(QUuid::Id128);
+    static const QTemporaryDir sockets;
+    return sockets.filePath(u"glimmerdeck-test-"_s + QUuid::createUuid().toString(QUuid::Id128));
 }
+
+// A copy of the program in a process of its own (see the probe).
+class Copy
+{
+public:
+    Copy(const QString& name, int shutdownMs, std::optional<int> quitWaitMs = std::nullopt)
+    {
+        QStringList arguments{name, QString::number(shutdownMs)};
+        if (quitWaitMs)
+            arguments.append(QString::number(*quitWaitMs));
+        m_process.start(QStringLiteral(SINGLE_INSTANCE_PROBE), arguments);
+    }
+    ~Copy()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+    // Whether it printed a line starting with `what` within `timeoutMs`.
+    bool says(const QString& what, int timeoutMs = 15000)
+    {
+        return waitUntil([&] { return lineOf(what).has_value(); }, timeoutMs);
+    }
+    // When it printed `what` (real-time clock, ms).
+    qint64 timeOf(const QString& what) { return lineOf(what).value_or(QString()).section(u"at="_s, 1).toLongLong(); }
+    QString output()
+    {
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_output;
+    }
+    void quit() { m_process.write("quit\n"); }
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    bool ends(int timeoutMs)
+    {
+        return waitUntil([&] { return !isRunning(); }, timeoutMs);
+    }
+
+private:
+    std::optional<QString> lineOf(const QString& what)
+    {
+        for (const QString& line : output().split(u'\n'))
+            if (line.startsWith(what))
+                return line;
+        return std::nullopt;
+    }
+
+    QProcess m_process;
+    QString m_output;
+};
 } // namespace
 
 TEST(SingleInstance, FirstClaimsLaterLaunchesForwardTheirArguments)
@@ -181,4 +236,58 @@ TEST(SingleInstance, SaysSoWhenItCanNeitherForwardNorListen)
 {
     SingleInstance nowhere(u"/nonexistent-folder/glimmerdeck-socket"_s);
     EXPECT_EQ(nowhere.claim({}), SingleInstance::Claim::unavailable);
+}
+
+// Quitting, the running copy stops taking launches at once but takes a while
+// to end (its services shut down); a launch meanwhile must neither hand its
+// arguments to nobody nor start beside it.
+TEST(SingleInstanceWhileQuitting, ALaunchWaitsForTheQuittingCopyToEndAndThenRunsAsTheFirst)
+{
+    const QString name = uniqueName();
+    Copy running(name, 1500);
+    ASSERT_TRUE(running.says(u"claim=primary"_s));
+
+    running.quit();
+    QThread::msleep(300);
+    Copy launch(name, 0);
+    ASSERT_TRUE(launch.says(u"claim="_s)) << launch.output().toStdString();
+    EXPECT_TRUE(launch.says(u"claim=primary"_s, 0)) << launch.output().toStdString();
+    EXPECT_TRUE(launch.output().contains(u"⏳ Waiting for the running Glimmerdeck to finish quitting"_s));
+    EXPECT_FALSE(launch.output().contains(u"did not take"_s));
+    ASSERT_TRUE(running.says(u"ended"_s));
+    EXPECT_GE(launch.timeOf(u"claim=primary"_s), running.timeOf(u"ended"_s)) << "it started beside the quitting copy";
+
+    // It is the running copy now: the next launch hands its arguments to it.
+    Copy next(name, 0);
+    EXPECT_TRUE(next.says(u"claim=forwarded"_s)) << next.output().toStdString();
+}
+
+TEST(SingleInstanceWhileQuitting, ACopyThatDoesNotEndIsWaitedForOnlySoLong)
+{
+    const QString name = uniqueName();
+    Copy running(name, 60000);
+    ASSERT_TRUE(running.says(u"claim=primary"_s));
+    running.quit();
+    QThread::msleep(300);
+
+    Copy launch(name, 0, 500);
+    ASSERT_TRUE(launch.says(u"claim="_s, 5000)) << launch.output().toStdString();
+    EXPECT_TRUE(launch.says(u"claim=refused"_s, 0)) << launch.output().toStdString();
+    EXPECT_TRUE(launch.output().contains(u"❌ The running Glimmerdeck is still quitting"_s));
+    EXPECT_TRUE(running.isRunning());
+}
+
+TEST(SingleInstanceWhileQuitting, ACopyThatEndedWithoutQuittingLeavesNothingToWaitFor)
+{
+    // Killed: neither its socket file nor its lock stands in the way.
+    const QString name = uniqueName();
+    {
+        Copy crashed(name, 0);
+        ASSERT_TRUE(crashed.says(u"claim=primary"_s));
+    }
+    ASSERT_TRUE(QFile::exists(name));
+    Copy launch(name, 0);
+    ASSERT_TRUE(launch.says(u"claim="_s, 5000));
+    EXPECT_TRUE(launch.says(u"claim=primary"_s, 0)) << launch.output().toStdString();
+    EXPECT_FALSE(launch.output().contains(u"Waiting"_s));
 }

@@ -1,3 +1,4 @@
+#include "core/OmpThreadLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QApplication>
@@ -7,6 +8,10 @@
 
 int main(int argc, char** argv)
 {
+    // As the application does, so that a test program run by hand (not only
+    // through CTest) does not give every engine a whole team of threads.
+    // First: the restart would otherwise leave the isolated home behind.
+    ensureOmpThreadLimit(argc, argv);
     TestEnvironment::isolate();
     QApplication app(argc, argv);
     // Tests read debug lines of the structured log too.
