@@ -2,6 +2,7 @@
 // and notes, and the path of every edit to the store, the host and the monitor.
 #include "core/DatabaseManager.h"
 #include "core/GuiThread.h"
+#include "core/Logger.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "preview/CapsuleChip.h"
 #include "preview/FlowLayout.h"
@@ -351,6 +352,25 @@ void MetadataInspectorView::flushPendingNote(bool tellHost)
     const Screenshot target = std::move(m_pendingNote->target);
     m_pendingNote.reset();
     saveUserData(target, tellHost);
+}
+
+void MetadataInspectorView::saveUnsavedEdits(bool tellHost)
+{
+    QUuid id;
+    if (m_pendingNote) {
+        id = m_pendingNote->target.id;
+        flushPendingNote(tellHost);
+    } else if (m_saveFailed && m_screenshot) {
+        id = m_screenshot->id;
+        saveUserData(*m_screenshot, tellHost);
+    } else {
+        return;
+    }
+    // The edits may be lost for good now (a quit, another screenshot): the
+    // log keeps whose words did not reach the file.
+    if (m_saveFailed)
+        Logger::log(LogLevel::error, u"General"_s, u"Could not save the tags and note of a screenshot"_s,
+                    {{u"screenshot"_s, id.toString(QUuid::WithoutBraces)}});
 }
 
 bool MetadataInspectorView::saveUserData(const Screenshot& target, bool tellHost)

@@ -96,13 +96,17 @@ MetadataInspectorView::MetadataInspectorView(DatabaseManager& database, Screensh
     m_pages->addWidget(makeScrollView());
     m_pages->setCurrentWidget(m_emptyState);
     loadFromScreenshot();
+    // A quit that cannot wait for every job ends the process without
+    // destroying the windows, so the panel cannot count on its destructor.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] { saveUnsavedEdits(false); });
 }
 
 MetadataInspectorView::~MetadataInspectorView()
 {
     // The host may be half torn down by now: the store and the monitor still
-    // get a note typed just before, the host does not.
-    flushPendingNote(false);
+    // get the edits, the host does not.
+    saveUnsavedEdits(false);
 }
 
 QWidget* MetadataInspectorView::makeHeaderView()
@@ -169,12 +173,8 @@ void MetadataInspectorView::setScreenshot(const std::optional<Screenshot>& scree
     const bool otherRecord = screenshot.has_value() != m_screenshot.has_value() ||
                              (screenshot && m_screenshot && screenshot->id != m_screenshot->id);
     const bool sameFacts = screenshot && m_screenshot && showsSameFacts(*screenshot, *m_screenshot);
-    if (otherRecord) {
-        if (m_pendingNote)
-            flushPendingNote(true);
-        else if (m_saveFailed && m_screenshot)
-            saveUserData(*m_screenshot); // one more try before its values leave the panel
-    }
+    if (otherRecord)
+        saveUnsavedEdits(true);
     m_screenshot = screenshot;
     if (!sameFacts)
         rebuildReadOnlySections();
@@ -420,7 +420,7 @@ void MetadataInspectorView::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
-        flushPendingNote(true);
+        saveUnsavedEdits(true);
 }
 
 void MetadataInspectorView::paintEvent(QPaintEvent*)

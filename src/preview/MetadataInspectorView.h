@@ -35,8 +35,11 @@ class SymbolLabel;
 // list; a failed write is shown in the panel and passed on to nobody.
 //
 // A note is saved half a second after the last keystroke. A note still
-// waiting when another screenshot arrives, or when the panel hides or goes
-// away, is saved at once to the screenshot it was typed for.
+// waiting when another screenshot arrives, when the panel hides or goes away,
+// or when the application quits, is saved at once to the screenshot it was
+// typed for; tags and a note whose write failed are written once more at
+// those moments (the store may have become writable meanwhile), and the log
+// says so when that fails too.
 class MetadataInspectorView : public QWidget
 {
     Q_OBJECT
@@ -155,6 +158,9 @@ private:
     void notesChanged();
     // Saves a note still waiting for its pause, to the screenshot it was typed for.
     void flushPendingNote(bool tellHost);
+    // Before the panel lets its edits go (or may never get another chance):
+    // the waiting note, or else the tags and note whose write failed.
+    void saveUnsavedEdits(bool tellHost);
     bool saveUserData(const Screenshot& target, bool tellHost = true);
     void setSaveFailed(bool failed);
     void updateEditing();

@@ -301,6 +301,88 @@ TEST_F(NoteEditing, DestroyingWithinTheDelayStillSavesToStoreAndMonitor)
     EXPECT_EQ(writes(), 1);
 }
 
+// A write refused while the store could not be written, and the store
+// writable again before the user pressed Retry: the panel's last chances
+// (going away, closing, quitting) still save the edit.
+class FailedSave : public NoteEditing
+{
+protected:
+    // A note typed and refused by a store that turned read-only, which then
+    // became writable again.
+    Screenshot noteRefusedThenStoreWritable(const QString& note)
+    {
+        const Screenshot shot = stored(u"a.png"_s);
+        show(shot);
+        m_database.simulateFault(DatabaseManager::Fault::readOnly);
+        type(note);
+        m_clock.advance(MetadataInspectorView::noteSaveDelay);
+        EXPECT_TRUE(m_inspector->hasSaveError());
+        EXPECT_FALSE(readBack(shot)->userNotes);
+        m_database.simulateFault(DatabaseManager::Fault::none);
+        return shot;
+    }
+};
+
+TEST_F(FailedSave, DestroyingThePanelSavesTheNoteToStoreAndMonitor)
+{
+    const Screenshot shot = noteRefusedThenStoreWritable(u"kept"_s);
+
+    delete m_inspector;
+    m_inspector = nullptr;
+
+    EXPECT_EQ(readBack(shot)->userNotes, u"kept"_s);
+    EXPECT_TRUE(m_updates.isEmpty()); // the host may be going away itself
+    EXPECT_TRUE(waitUntil([&] { return inMonitor(m_monitor, shot.id)->userNotes == u"kept"_s; }));
+}
+
+TEST_F(FailedSave, QuittingSavesTheNoteOnceEvenIfThePanelIsNeverDestroyed)
+{
+    const Screenshot shot = noteRefusedThenStoreWritable(u"kept"_s);
+
+    QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit", Qt::DirectConnection);
+
+    EXPECT_EQ(readBack(shot)->userNotes, u"kept"_s);
+    EXPECT_FALSE(m_inspector->hasSaveError());
+    delete m_inspector;
+    m_inspector = nullptr;
+    EXPECT_EQ(writes(), 1);
+}
+
+TEST_F(FailedSave, ClosingThePanelSavesARefusedTag)
+{
+    const Screenshot shot = stored(u"a.png"_s, {u"Work"_s});
+    show(shot);
+    refuseUserDataWrites(true);
+    submitTag(*m_inspector, u"Tax"_s);
+    ASSERT_TRUE(m_inspector->hasSaveError());
+    refuseUserDataWrites(false);
+
+    m_window.close();
+
+    EXPECT_EQ(readBack(shot)->customTags, (QStringList{u"Work"_s, u"Tax"_s}));
+    EXPECT_FALSE(m_inspector->hasSaveError());
+    ASSERT_EQ(m_updates.size(), 1);
+    EXPECT_EQ(m_updates[0].customTags, (QStringList{u"Work"_s, u"Tax"_s}));
+}
+
+TEST_F(FailedSave, AStoreStillRefusingIsLoggedAndLetsThePanelGo)
+{
+    const Screenshot shot = stored(u"a.png"_s);
+    show(shot);
+    m_database.simulateFault(DatabaseManager::Fault::readOnly);
+    type(u"lost"_s);
+    m_clock.advance(MetadataInspectorView::noteSaveDelay);
+    LogCapture log;
+
+    delete m_inspector;
+    m_inspector = nullptr;
+
+    EXPECT_FALSE(readBack(shot)->userNotes);
+    const QStringList lines = log.matching(u"Could not save the tags and note"_s);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains(shot.id.toString(QUuid::WithoutBraces)));
+}
+
 TEST_F(NoteEditing, AddingATagWritesTheTrimmedNoteAtOnceAndThePendingSaveStillRuns)
 {
     const Screenshot shot = stored(u"a.png"_s);
