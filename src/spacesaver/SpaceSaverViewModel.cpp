@@ -40,14 +40,14 @@ bool isKnownNotSmaller(const SpaceSaverViewModel::NotSmallerFiles& notSmaller, c
 }
 
 // The share of a type's savings still to be had: none when every one of its
-// files is known to be no smaller, else that of the bytes not known so.
-double shareStillToTry(const SpaceSaverViewModel::FileTypeStat& stat, int notSmallerCount, qint64 notSmallerSize)
+// files is known to save nothing, else that of the bytes not known so.
+double shareStillToTry(const SpaceSaverViewModel::FileTypeStat& stat, int leftOutCount, qint64 leftOutSize)
 {
-    if (notSmallerCount == 0)
+    if (leftOutCount == 0)
         return 1;
-    if (notSmallerCount == stat.count || stat.totalSize < 1)
+    if (leftOutCount == stat.count || stat.totalSize < 1)
         return 0;
-    return double(stat.totalSize - notSmallerSize) / double(stat.totalSize);
+    return double(stat.totalSize - leftOutSize) / double(stat.totalSize);
 }
 
 QList<Screenshot> compressibleOf(const QList<Screenshot>& screenshots)
@@ -124,7 +124,7 @@ QString SpaceSaverViewModel::co2SavedText() const
 SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Screenshot>& screenshots,
                                                                   const NotSmallerFiles& notSmaller)
 {
-    struct NotSmallerTally
+    struct LeftOutTally
     {
         int count = 0;
         qint64 size = 0;
@@ -132,7 +132,7 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
     Statistics statistics;
     statistics.totalFiles = int(screenshots.size());
     QHash<QString, FileTypeStat> byType;
-    QHash<QString, NotSmallerTally> notSmallerByType;
+    QHash<QString, LeftOutTally> leftOutByType;
     qint64 compressibleSize = 0;
     for (const Screenshot& screenshot : screenshots) {
         const QString type = pathExtension(screenshot.filePath).toLower();
@@ -143,8 +143,8 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
         if (isHeicPath(screenshot.filePath))
             continue;
         ++statistics.compressibleFiles;
-        if (isKnownNotSmaller(notSmaller, screenshot.filePath)) {
-            NotSmallerTally& tally = notSmallerByType[type];
+        if (CompressionService::isKnownUnreadable(screenshot) || isKnownNotSmaller(notSmaller, screenshot.filePath)) {
+            LeftOutTally& tally = leftOutByType[type];
             ++tally.count;
             tally.size += screenshot.fileSize;
         } else {
@@ -155,7 +155,7 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
         FileTypeStat stat = it.value();
         stat.type = it.key();
         stat.canCompress = it.key() != u"heic";
-        const NotSmallerTally tally = notSmallerByType.value(it.key());
+        const LeftOutTally tally = leftOutByType.value(it.key());
         stat.potentialSavingsPercent = savingsPercentFor(it.key()) * shareStillToTry(stat, tally.count, tally.size);
         statistics.fileTypeStats.append(stat);
     }

@@ -125,7 +125,8 @@ public:
     void dismissSettledRun();
 
     // The statistics of a list of records (any thread). Images of
-    // `notSmaller` still as they were then count as saving nothing.
+    // `notSmaller` still as they were then count as saving nothing, and so
+    // do files known to be unreadable or empty, which no plan takes.
     static Statistics statisticsOf(const QList<Screenshot>& screenshots, const NotSmallerFiles& notSmaller = {});
     static QString settledRunText(const CompressionJournal::Recovery& settled);
 

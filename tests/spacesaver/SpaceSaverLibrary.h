@@ -25,9 +25,10 @@ public:
     ~SpaceSaverLibrary() override { ToolJobs::waitForAll(); }
 
     // Starts monitoring the folder and waits until it lists every image added.
-    void startMonitoring()
+    void startMonitoring(std::shared_ptr<FileAnalyzer> analyzer = std::make_shared<NothingAnalyzer>())
     {
-        m_monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store));
+        m_monitor =
+            std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store, std::move(analyzer)));
         m_monitor->setPollingInterval(50);
         ScreenshotMonitorTestAccess::chooseFolder(*m_monitor, m_folder);
         ASSERT_TRUE(waitUntil([&] {
