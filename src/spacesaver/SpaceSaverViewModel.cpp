@@ -60,10 +60,12 @@ QList<Screenshot> compressibleOf(const QList<Screenshot>& screenshots)
 }
 } // namespace
 
-SpaceSaverViewModel::SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor, QObject* parent)
+SpaceSaverViewModel::SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor,
+                                         NotSmallerMemory& notSmaller, QObject* parent)
     : QObject(parent)
     , m_service(service)
     , m_monitor(monitor)
+    , m_notSmaller(notSmaller)
 {
     if (const std::optional<CompressionJournal::Recovery> settled = service.takeSettledAtStart())
         m_settledRunMessage = settledRunText(*settled);
@@ -180,7 +182,7 @@ void SpaceSaverViewModel::analyze()
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run(&SpaceSaverViewModel::statisticsOf, m_monitor.screenshots(),
-                                         m_notSmaller.value(selectedEncoderQuality())));
+                                         m_notSmaller.at(selectedEncoderQuality())));
 }
 
 void SpaceSaverViewModel::applyStatistics(const Statistics& statistics)
@@ -205,8 +207,7 @@ void SpaceSaverViewModel::setSelectedQuality(const CompressionService::Compressi
     if (quality == before)
         return;
     analyze();
-    if (m_plan && !m_isAnalyzing && !m_isCompressing &&
-        m_notSmaller.value(quality) != m_notSmaller.value(m_planQuality))
+    if (m_plan && !m_isAnalyzing && !m_isCompressing && m_notSmaller.at(quality) != m_notSmaller.at(m_planQuality))
         startPlanning();
 }
 
@@ -227,7 +228,7 @@ void SpaceSaverViewModel::startPlanning()
     // files while their headers are read.
     ToolJobs::worker().start([self = QPointer(this), monitor = &m_monitor, &service = m_service, generation, quality,
                               options = m_selectedQuality, screenshots = compressibleOf(m_monitor.screenshots()),
-                              known = m_notSmaller.value(quality)]() mutable {
+                              known = m_notSmaller.at(quality)]() mutable {
         const qsizetype before = screenshots.size();
         screenshots.removeIf(
             [&known](const Screenshot& screenshot) { return isKnownNotSmaller(known, screenshot.filePath); });
@@ -286,15 +287,12 @@ bool SpaceSaverViewModel::compress()
 bool SpaceSaverViewModel::rememberNotSmaller(const CompressionService::CompressionResult& result)
 {
     using Reason = CompressionService::CompressionResult::SkipReason;
-    NotSmallerFiles& known = m_notSmaller[m_runQuality];
-    bool learned = false;
-    for (const auto& skipped : result.skippedFiles) {
-        if (skipped.reason == Reason::notSmaller) {
-            known.insert(skipped.originalPath, skipped.source);
-            learned = true;
-        }
-    }
-    return learned;
+    NotSmallerFiles found;
+    for (const auto& skipped : result.skippedFiles)
+        if (skipped.reason == Reason::notSmaller)
+            found.insert(skipped.originalPath, skipped.source);
+    m_notSmaller.remember(m_runQuality, found);
+    return !found.isEmpty();
 }
 
 void SpaceSaverViewModel::finishCompression(const CompressionService::CompressionResult& result)

@@ -379,6 +379,45 @@ TEST_F(SpaceSaverViewModelTest, UnreadableAndEmptyFilesAreLeftOutSoTheRunGoesThr
         EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
 }
 
+// What a run found not smaller is kept in the data folder: the next launch
+// neither counts its savings nor plans it again, until the file changes.
+TEST_F(SpaceSaverViewModelTest, WhatWasFoundNotSmallerIsLeftOutAfterARestartUntilItChanges)
+{
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(Qt::darkCyan);
+    addImage(u"flat.png"_s, flat); // any HEIC is larger
+    addImage(u"photo.png"_s, images::photo(QSize(320, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return m_model->showingSuccess(); }, 30000));
+    ASSERT_EQ(m_model->lastRun().skipped.size(), 1);
+    m_model->dismissSuccess();
+
+    restart();
+    m_model->analyze();
+    ASSERT_TRUE(waitUntil([&] { return m_model->totalFiles() == 2; }));
+    EXPECT_EQ(m_model->compressibleFiles(), 1);
+    EXPECT_EQ(m_model->potentialSavings(), 0);
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    EXPECT_TRUE(m_model->plan()->files.isEmpty());
+    EXPECT_EQ(m_model->leftOutOfPlan(), 1);
+
+    flat.fill(Qt::darkRed);
+    ASSERT_TRUE(flat.save(path(u"flat.png"_s)));
+    restart();
+    m_model->analyze();
+    ASSERT_TRUE(waitUntil([&] { return m_model->potentialSavings() > 0; }));
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    ASSERT_EQ(m_model->plan()->files.size(), 1);
+    EXPECT_EQ(m_model->plan()->files.first().originalPath, path(u"flat.png"_s));
+    EXPECT_EQ(m_model->leftOutOfPlan(), 0);
+}
+
 TEST_F(SpaceSaverViewModelTest, AFailedRunKeepsThePlanAndSaysWhy)
 {
     addImage(u"one.png"_s, images::photo(QSize(320, 200)));
