@@ -21,6 +21,7 @@
 #include "platform/FileOps.h"
 #include "platform/Trash.h"
 #include "spacesaver/CompressionService.h"
+#include "spacesaver/NotSmallerMemory.h"
 
 #include <QObject>
 #include <QString>
@@ -57,7 +58,7 @@ public:
         std::shared_ptr<SpellChecker> spellChecker;         // the library's words, then Hunspell en_US, when absent
         std::unique_ptr<Trash> trash;                       // the desktop's Trash when absent
         std::unique_ptr<FileOps> fileOps;                   // the real file system when absent
-        QString dataFolder = DatabaseManager::dataFolder(); // the organizer's history and undo files
+        QString dataFolder = DatabaseManager::dataFolder(); // the tools' history, journal and memory files
         Scheduler* scheduler = nullptr;                     // the event loop's timers when absent
     };
 
@@ -84,6 +85,7 @@ public:
     ScreenshotMonitor& monitor() { return m_monitor; }
     OrganizeService& organizer() { return m_organizer; }
     CompressionService& compression() { return m_compression; }
+    NotSmallerMemory& notSmaller() { return m_notSmaller; }
 
     // What every gallery view model is built with.
     GalleryViewModel::Services galleryServices();
@@ -122,6 +124,7 @@ private:
     // for a job of theirs when it closes.
     OrganizeService m_organizer;
     CompressionService m_compression;
+    NotSmallerMemory m_notSmaller;
     bool m_isShutDown = false;
     bool m_isStranded = false;
 };

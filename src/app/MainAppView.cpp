@@ -455,7 +455,7 @@ QWidget* MainAppView::buildDetail(const DetailKey& key)
     case Kind::reorganizer:
         return new PremiumReOrganizerView(m_monitor, m_services.organizer());
     case Kind::spaceSaver:
-        return new SpaceSaverView(m_services.compression(), m_monitor);
+        return new SpaceSaverView(m_services.compression(), m_monitor, m_services.notSmaller());
     case Kind::duplicateFinder:
         return new DuplicateFinderView(m_monitor, m_services.store(), m_services.trash(), m_services.workers());
     }

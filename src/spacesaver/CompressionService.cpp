@@ -170,19 +170,30 @@ CompressionService::ScreenshotType CompressionService::detectScreenshotType(cons
     return screenSizes().contains(size) ? ScreenshotType::ui : ScreenshotType::photo;
 }
 
+bool CompressionService::isKnownUnreadable(const Screenshot& screenshot)
+{
+    return screenshot.couldNotBeRead() || screenshot.fileSize < 1;
+}
+
 CompressionService::CompressionPlan CompressionService::analyzeForCompression(const QList<Screenshot>& screenshots,
                                                                               const CompressionOptions& options) const
 {
     Console::printLine(u"📊 COMPRESS: Analyzing %1 screenshots..."_s.arg(screenshots.size()));
     QList<Screenshot> eligible;
     int notRegular = 0;
+    int unreadable = 0;
     for (const Screenshot& screenshot : screenshots) {
         if (!isEligibleExtension(pathExtension(screenshot.filePath).toLower()))
             continue;
         // A symbolic link (or anything else but a file) is refused by the
         // encoder, and one refusal would roll back the whole run.
-        if (SafeFile::isTaken(screenshot.filePath) && !SafeFile::stampOf(screenshot.filePath)) {
+        const std::optional<SafeFile::FileStamp> stamp = SafeFile::stampOf(screenshot.filePath);
+        if (!stamp && SafeFile::isTaken(screenshot.filePath)) {
             ++notRegular;
+            continue;
+        }
+        if (isKnownUnreadable(screenshot) || (stamp && stamp->size == 0)) {
+            ++unreadable;
             continue;
         }
         eligible.append(screenshot);
@@ -190,6 +201,8 @@ CompressionService::CompressionPlan CompressionService::analyzeForCompression(co
     if (notRegular > 0)
         Console::printLine(
             u"   → Left out %1 that are not regular files (symbolic links or folders)"_s.arg(notRegular));
+    if (unreadable > 0)
+        Console::printLine(u"   → Left out %1 that could not be read or are empty"_s.arg(unreadable));
     const QList<ScreenshotType> types = QtConcurrent::blockingMapped<QList<ScreenshotType>>(
         &headerReaders(), eligible,
         [](const Screenshot& screenshot) { return detectScreenshotType(screenshot.filePath); });

@@ -149,11 +149,16 @@ public:
     CompressionService(DatabaseManager& store, FileOps& fileOps);
 
     // The eligible images of `screenshots` (png, jpg, jpeg, tiff, tif, bmp,
-    // gif), in input order, with estimates at the options' quality. Reads
-    // only image headers; touches nothing.
+    // gif), in input order, with estimates at the options' quality; known
+    // unreadable and empty files are left out. Reads only image headers;
+    // touches nothing.
     CompressionPlan analyzeForCompression(const QList<Screenshot>& screenshots,
                                           const CompressionOptions& options) const;
     static ScreenshotType detectScreenshotType(const QString& path);
+    // Whether the library already knows that the file cannot be encoded: its
+    // analysis could not read it, or it is empty. Planned, it would fail
+    // every run, and one failure rolls back the whole run.
+    static bool isKnownUnreadable(const Screenshot& screenshot);
 
     // Encodes the image at `source` into a new file at `destination` (which
     // must not exist) and checks that the file decodes to the same size, and

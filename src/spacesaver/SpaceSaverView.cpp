@@ -23,9 +23,10 @@
 
 using namespace Qt::StringLiterals;
 
-SpaceSaverView::SpaceSaverView(CompressionService& service, ScreenshotMonitor& monitor, QWidget* parent)
+SpaceSaverView::SpaceSaverView(CompressionService& service, ScreenshotMonitor& monitor, NotSmallerMemory& notSmaller,
+                               QWidget* parent)
     : QWidget(parent)
-    , m_viewModel(new SpaceSaverViewModel(service, monitor, this))
+    , m_viewModel(new SpaceSaverViewModel(service, monitor, notSmaller, this))
 {
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);

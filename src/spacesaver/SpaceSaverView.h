@@ -8,6 +8,7 @@ class CompressionProgressOverlay;
 class CompressionService;
 class CompressionSuccessView;
 class FileTypeBreakdown;
+class NotSmallerMemory;
 class QLabel;
 class ScreenshotMonitor;
 class SpaceAnalyticsDashboard;
@@ -24,7 +25,8 @@ class SpaceSaverView : public QWidget
     Q_OBJECT
 
 public:
-    SpaceSaverView(CompressionService& service, ScreenshotMonitor& monitor, QWidget* parent = nullptr);
+    SpaceSaverView(CompressionService& service, ScreenshotMonitor& monitor, NotSmallerMemory& notSmaller,
+                   QWidget* parent = nullptr);
 
     SpaceSaverViewModel& viewModel() const { return *m_viewModel; }
     SpaceAnalyticsDashboard* dashboard() const { return m_dashboard; }

@@ -40,14 +40,14 @@ bool isKnownNotSmaller(const SpaceSaverViewModel::NotSmallerFiles& notSmaller, c
 }
 
 // The share of a type's savings still to be had: none when every one of its
-// files is known to be no smaller, else that of the bytes not known so.
-double shareStillToTry(const SpaceSaverViewModel::FileTypeStat& stat, int notSmallerCount, qint64 notSmallerSize)
+// files is known to save nothing, else that of the bytes not known so.
+double shareStillToTry(const SpaceSaverViewModel::FileTypeStat& stat, int leftOutCount, qint64 leftOutSize)
 {
-    if (notSmallerCount == 0)
+    if (leftOutCount == 0)
         return 1;
-    if (notSmallerCount == stat.count || stat.totalSize < 1)
+    if (leftOutCount == stat.count || stat.totalSize < 1)
         return 0;
-    return double(stat.totalSize - notSmallerSize) / double(stat.totalSize);
+    return double(stat.totalSize - leftOutSize) / double(stat.totalSize);
 }
 
 QList<Screenshot> compressibleOf(const QList<Screenshot>& screenshots)
@@ -60,10 +60,12 @@ QList<Screenshot> compressibleOf(const QList<Screenshot>& screenshots)
 }
 } // namespace
 
-SpaceSaverViewModel::SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor, QObject* parent)
+SpaceSaverViewModel::SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor,
+                                         NotSmallerMemory& notSmaller, QObject* parent)
     : QObject(parent)
     , m_service(service)
     , m_monitor(monitor)
+    , m_notSmaller(notSmaller)
 {
     if (const std::optional<CompressionJournal::Recovery> settled = service.takeSettledAtStart())
         m_settledRunMessage = settledRunText(*settled);
@@ -124,7 +126,7 @@ QString SpaceSaverViewModel::co2SavedText() const
 SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Screenshot>& screenshots,
                                                                   const NotSmallerFiles& notSmaller)
 {
-    struct NotSmallerTally
+    struct LeftOutTally
     {
         int count = 0;
         qint64 size = 0;
@@ -132,7 +134,7 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
     Statistics statistics;
     statistics.totalFiles = int(screenshots.size());
     QHash<QString, FileTypeStat> byType;
-    QHash<QString, NotSmallerTally> notSmallerByType;
+    QHash<QString, LeftOutTally> leftOutByType;
     qint64 compressibleSize = 0;
     for (const Screenshot& screenshot : screenshots) {
         const QString type = pathExtension(screenshot.filePath).toLower();
@@ -143,8 +145,8 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
         if (isHeicPath(screenshot.filePath))
             continue;
         ++statistics.compressibleFiles;
-        if (isKnownNotSmaller(notSmaller, screenshot.filePath)) {
-            NotSmallerTally& tally = notSmallerByType[type];
+        if (CompressionService::isKnownUnreadable(screenshot) || isKnownNotSmaller(notSmaller, screenshot.filePath)) {
+            LeftOutTally& tally = leftOutByType[type];
             ++tally.count;
             tally.size += screenshot.fileSize;
         } else {
@@ -155,7 +157,7 @@ SpaceSaverViewModel::Statistics SpaceSaverViewModel::statisticsOf(const QList<Sc
         FileTypeStat stat = it.value();
         stat.type = it.key();
         stat.canCompress = it.key() != u"heic";
-        const NotSmallerTally tally = notSmallerByType.value(it.key());
+        const LeftOutTally tally = leftOutByType.value(it.key());
         stat.potentialSavingsPercent = savingsPercentFor(it.key()) * shareStillToTry(stat, tally.count, tally.size);
         statistics.fileTypeStats.append(stat);
     }
@@ -180,7 +182,7 @@ void SpaceSaverViewModel::analyze()
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run(&SpaceSaverViewModel::statisticsOf, m_monitor.screenshots(),
-                                         m_notSmaller.value(selectedEncoderQuality())));
+                                         m_notSmaller.at(selectedEncoderQuality())));
 }
 
 void SpaceSaverViewModel::applyStatistics(const Statistics& statistics)
@@ -205,8 +207,7 @@ void SpaceSaverViewModel::setSelectedQuality(const CompressionService::Compressi
     if (quality == before)
         return;
     analyze();
-    if (m_plan && !m_isAnalyzing && !m_isCompressing &&
-        m_notSmaller.value(quality) != m_notSmaller.value(m_planQuality))
+    if (m_plan && !m_isAnalyzing && !m_isCompressing && m_notSmaller.at(quality) != m_notSmaller.at(m_planQuality))
         startPlanning();
 }
 
@@ -227,7 +228,7 @@ void SpaceSaverViewModel::startPlanning()
     // files while their headers are read.
     ToolJobs::worker().start([self = QPointer(this), monitor = &m_monitor, &service = m_service, generation, quality,
                               options = m_selectedQuality, screenshots = compressibleOf(m_monitor.screenshots()),
-                              known = m_notSmaller.value(quality)]() mutable {
+                              known = m_notSmaller.at(quality)]() mutable {
         const qsizetype before = screenshots.size();
         screenshots.removeIf(
             [&known](const Screenshot& screenshot) { return isKnownNotSmaller(known, screenshot.filePath); });
@@ -286,15 +287,12 @@ bool SpaceSaverViewModel::compress()
 bool SpaceSaverViewModel::rememberNotSmaller(const CompressionService::CompressionResult& result)
 {
     using Reason = CompressionService::CompressionResult::SkipReason;
-    NotSmallerFiles& known = m_notSmaller[m_runQuality];
-    bool learned = false;
-    for (const auto& skipped : result.skippedFiles) {
-        if (skipped.reason == Reason::notSmaller) {
-            known.insert(skipped.originalPath, skipped.source);
-            learned = true;
-        }
-    }
-    return learned;
+    NotSmallerFiles found;
+    for (const auto& skipped : result.skippedFiles)
+        if (skipped.reason == Reason::notSmaller)
+            found.insert(skipped.originalPath, skipped.source);
+    m_notSmaller.remember(m_runQuality, found);
+    return !found.isEmpty();
 }
 
 void SpaceSaverViewModel::finishCompression(const CompressionService::CompressionResult& result)

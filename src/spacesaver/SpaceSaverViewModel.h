@@ -1,6 +1,7 @@
 #pragma once
 
 #include "spacesaver/CompressionService.h"
+#include "spacesaver/NotSmallerMemory.h"
 
 #include <QFuture>
 #include <QHash>
@@ -64,12 +65,13 @@ public:
     // Images whose renditions at one quality were no smaller, as they were
     // then (by path): while a file is still so, it is not counted as savings
     // and not planned at that quality.
-    using NotSmallerFiles = QHash<QString, SafeFile::FileStamp>;
+    using NotSmallerFiles = NotSmallerMemory::Files;
 
     static constexpr double assumedSavingsShare = 0.6;
     static constexpr double kilogramsPerGigabyte = 0.5;
 
-    SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor, QObject* parent = nullptr);
+    SpaceSaverViewModel(CompressionService& service, ScreenshotMonitor& monitor, NotSmallerMemory& notSmaller,
+                        QObject* parent = nullptr);
     // A run under way goes on without its screen (the window never waits).
     ~SpaceSaverViewModel() override;
 
@@ -125,7 +127,8 @@ public:
     void dismissSettledRun();
 
     // The statistics of a list of records (any thread). Images of
-    // `notSmaller` still as they were then count as saving nothing.
+    // `notSmaller` still as they were then count as saving nothing, and so
+    // do files known to be unreadable or empty, which no plan takes.
     static Statistics statisticsOf(const QList<Screenshot>& screenshots, const NotSmallerFiles& notSmaller = {});
     static QString settledRunText(const CompressionJournal::Recovery& settled);
 
@@ -159,8 +162,7 @@ private:
     int m_runQuality = 0;  // the encoder quality of the run under way
     // Only the newest planning may publish its plan (a cancelled one never).
     quint64 m_planGeneration = 0;
-    // By encoder quality.
-    QHash<int, NotSmallerFiles> m_notSmaller;
+    NotSmallerMemory& m_notSmaller;
     QStringList m_keptAfterRollback;
     // Only the newest analysis may publish its figures.
     quint64 m_statisticsGeneration = 0;

@@ -73,14 +73,14 @@ TEST(StartRecovery, TheStartSettlesAnUnfinishedSpaceSaverRunAndItsScreenSaysSoOn
     EXPECT_EQ(settled->fileSize, QFileInfo(image).size());
     EXPECT_EQ(settled->customTags, QStringList{u"kept"_s});
 
-    SpaceSaverView screen(services.compression(), services.monitor());
+    SpaceSaverView screen(services.compression(), services.monitor(), services.notSmaller());
     EXPECT_TRUE(screen.settledRunNotice()->isVisibleTo(&screen));
     EXPECT_EQ(screen.settledRunText(), u"An unfinished space saver run was settled at start: 1 image was left as it "
                                        u"was."_s);
     screen.settledRunNotice()->findChild<QAbstractButton*>()->click();
     EXPECT_FALSE(screen.settledRunNotice()->isVisibleTo(&screen));
 
-    SpaceSaverView again(services.compression(), services.monitor());
+    SpaceSaverView again(services.compression(), services.monitor(), services.notSmaller());
     EXPECT_FALSE(again.settledRunNotice()->isVisibleTo(&again)) << "told once";
     services.shutDown();
 }

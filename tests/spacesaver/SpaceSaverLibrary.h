@@ -1,7 +1,8 @@
 #pragma once
 
 // A monitored temporary folder of images with a store of its own, the
-// compression service over them and the space saver's view model.
+// compression service over them and the space saver's view model, which keeps
+// what it found not smaller in a data folder of its own.
 
 #include "CompressionFixture.h"
 #include "core/MemoryMonitor.h"
@@ -25,15 +26,26 @@ public:
     ~SpaceSaverLibrary() override { ToolJobs::waitForAll(); }
 
     // Starts monitoring the folder and waits until it lists every image added.
-    void startMonitoring()
+    void startMonitoring(std::shared_ptr<FileAnalyzer> analyzer = std::make_shared<NothingAnalyzer>())
     {
-        m_monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store));
+        m_monitor =
+            std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, m_store, std::move(analyzer)));
         m_monitor->setPollingInterval(50);
         ScreenshotMonitorTestAccess::chooseFolder(*m_monitor, m_folder);
         ASSERT_TRUE(waitUntil([&] {
             return m_monitor->isPolling() && m_monitor->screenshots().size() == m_screenshots.size();
         })) << m_monitor->screenshots().size();
-        m_model = std::make_unique<SpaceSaverViewModel>(m_service, *m_monitor);
+        restart();
+    }
+
+    // The screen as the next launch builds it: its memory read again from the
+    // data folder, and a new view model over it.
+    void restart()
+    {
+        m_model.reset();
+        m_notSmaller.reset(); // waits for its last write
+        m_notSmaller = std::make_unique<NotSmallerMemory>(m_dir.filePath(QStringLiteral("data")));
+        m_model = std::make_unique<SpaceSaverViewModel>(m_service, *m_monitor, *m_notSmaller);
     }
 
     QStringList listed() const
@@ -56,5 +68,6 @@ public:
     MemoryMonitor m_memory;
     MonitorServices m_parts;
     std::unique_ptr<ScreenshotMonitor> m_monitor;
+    std::unique_ptr<NotSmallerMemory> m_notSmaller;
     std::unique_ptr<SpaceSaverViewModel> m_model;
 };

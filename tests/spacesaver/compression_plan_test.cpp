@@ -123,6 +123,31 @@ TEST_F(CompressionPlanTest, EmptyPlanAndItsConsoleLines)
         << console.lines().join(u'\n').toStdString();
 }
 
+// Each of these would fail to encode, and one failure rolls back the whole
+// run: the library's knowledge keeps them out of the plan.
+TEST_F(CompressionPlanTest, KnownUnreadableAndEmptyFilesAreLeftOut)
+{
+    const QString good = addImage(u"good.png"_s, blank(800, 600));
+    Screenshot unreadable = recordOf(addBytes(u"truncated.png"_s, images::randomBytes(300)), 300);
+    unreadable.analysisFailure = AnalysisFailure::unreadable;
+    Screenshot givenUp = recordOf(addImage(u"slow.png"_s, blank(640, 480)), 2'000);
+    givenUp.analysisFailure = AnalysisFailure::givenUp;
+    const Screenshot empty = recordOf(addBytes(u"empty.png"_s, {}), 0);
+    // Emptied since it was listed: the disk tells, not the store.
+    const Screenshot emptied = recordOf(addImage(u"emptied.png"_s, blank(640, 480)), 5'000);
+    ASSERT_TRUE(QFile::resize(emptied.filePath, 0));
+    ConsoleCapture console;
+
+    const auto plan =
+        m_service.analyzeForCompression({recordOf(good, 1'000), unreadable, givenUp, empty, emptied}, {0.95, 4});
+
+    ASSERT_EQ(plan.files.size(), 1);
+    EXPECT_EQ(plan.files.first().originalPath, good);
+    EXPECT_EQ(plan.totalOriginalSize, 1'000);
+    EXPECT_TRUE(console.contains(u"   → Left out 4 that could not be read or are empty"_s))
+        << console.lines().join(u'\n').toStdString();
+}
+
 TEST(CompressionNames, RenditionsTakeTheNameWithoutItsLastExtension)
 {
     EXPECT_EQ(CompressionService::renditionPath(u"/d/Shot 1.png"_s, u"temp.heic"_s), u"/d/Shot 1.temp.heic"_s);

@@ -3,6 +3,7 @@
 #include "spacesaver/SpaceSaverActions.h"
 #include "ui/PlainButton.h"
 
+#include <QBuffer>
 #include <QScopeGuard>
 
 #include <atomic>
@@ -16,13 +17,37 @@ namespace {
 using Stat = SpaceSaverViewModel::FileTypeStat;
 using Progress = SpaceSaverViewModel::CompressionProgress;
 
-Screenshot record(const QString& path, qint64 size)
+Screenshot record(const QString& path, qint64 size, AnalysisFailure failure = AnalysisFailure::none)
 {
     Screenshot screenshot;
     screenshot.id = QUuid::createUuid();
     screenshot.filePath = path;
     screenshot.fileSize = size;
+    screenshot.analysisFailure = failure;
     return screenshot;
+}
+
+// Sees nothing in a picture, but finds out as the real analysis does whether
+// it decodes at all.
+class DecodingAnalyzer : public NothingAnalyzer
+{
+public:
+    Sight look(const QString& filePath, std::stop_token, const TimeBudget&) override
+    {
+        Sight sight;
+        sight.text = QString();
+        sight.unreadable = QImage(filePath).isNull();
+        return sight;
+    }
+};
+
+QByteArray pngBytes(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 } // namespace
 
@@ -109,6 +134,16 @@ TEST_F(SpaceSaverViewModelTest, StatisticsByTypeWithShareAndCarbon)
          2'000'000'000.0 / 3'333'333'334 * 100,
          {{u"mov"_s, 1, 3'333'333'334, true, 0}},
          u"1.0kg"_s},
+        // No plan takes them, so they promise nothing.
+        {"unreadable and empty files",
+         {record(u"/d/a.png"_s, 4'000), record(u"/d/b.png"_s, 6'000, AnalysisFailure::unreadable),
+          record(u"/d/c.png"_s, 0), record(u"/d/d.jpg"_s, 1'000, AnalysisFailure::givenUp)},
+         11'000,
+         2'400, // 0.6 × 4000
+         4,
+         2'400.0 / 11'000 * 100,
+         {{u"png"_s, 3, 10'000, true, 26}, {u"jpg"_s, 1, 1'000, true, 0}},
+         u"0g"_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -297,6 +332,90 @@ TEST_F(SpaceSaverViewModelTest, FiguresAndPlanLeaveOutWhatWasFoundNoSmaller)
     ASSERT_TRUE(flat.save(path(u"flat.png"_s)));
     m_model->analyze();
     EXPECT_TRUE(waitUntil([&] { return pngStat().potentialSavingsPercent == 65; }));
+}
+
+// Found in a trial: an empty, a one-byte and a truncated PNG beside two good
+// images failed every run ("Failed to load image"), which rolled the good
+// ones back each time. Once the analysis has found them unreadable, the
+// figures promise nothing from them, the plan leaves them out and the run
+// goes through.
+TEST_F(SpaceSaverViewModelTest, UnreadableAndEmptyFilesAreLeftOutSoTheRunGoesThrough)
+{
+    const qint64 goodSize = QFileInfo(addImage(u"one.png"_s, images::photo(QSize(320, 200)))).size() +
+                            QFileInfo(addImage(u"two.png"_s, images::photo(QSize(330, 200)))).size();
+    const QByteArray whole = pngBytes(images::photo(QSize(300, 200)));
+    const QStringList unreadable{addBytes(u"empty.png"_s, {}), addBytes(u"tiny.png"_s, whole.first(1)),
+                                 addBytes(u"truncated.png"_s, whole.first(whole.size() / 2))};
+    startMonitoring(std::make_shared<DecodingAnalyzer>());
+    const auto isKnownUnreadable = [&](const QString& file) {
+        for (const Screenshot& screenshot : m_monitor->screenshots())
+            if (screenshot.filePath == file)
+                return screenshot.couldNotBeRead();
+        return false;
+    };
+    ASSERT_TRUE(waitUntil([&] { return isKnownUnreadable(unreadable[1]) && isKnownUnreadable(unreadable[2]); }));
+
+    m_model->analyze();
+    ASSERT_TRUE(waitUntil([&] { return m_model->totalFiles() == 5; }));
+    EXPECT_EQ(m_model->potentialSavings(), qint64(0.6 * double(goodSize)));
+    ASSERT_EQ(m_model->fileTypeStats().size(), 1);
+    EXPECT_NEAR(m_model->fileTypeStats().first().potentialSavingsPercent,
+                65.0 * double(goodSize) / double(m_model->totalSize()), 1e-9);
+
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    QStringList planned;
+    for (const auto& file : m_model->plan()->files)
+        planned.append(QFileInfo(file.originalPath).fileName());
+    planned.sort();
+    EXPECT_EQ(planned, (QStringList{u"one.png"_s, u"two.png"_s}));
+
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return !m_model->isCompressing(); }, 30000));
+    EXPECT_FALSE(m_model->failureMessage().has_value()) << m_model->failureMessage().value_or(QString()).toStdString();
+    EXPECT_TRUE(m_model->showingSuccess());
+    EXPECT_EQ(m_model->lastRun().compressed, 2);
+    for (const QString& file : unreadable)
+        EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+}
+
+// What a run found not smaller is kept in the data folder: the next launch
+// neither counts its savings nor plans it again, until the file changes.
+TEST_F(SpaceSaverViewModelTest, WhatWasFoundNotSmallerIsLeftOutAfterARestartUntilItChanges)
+{
+    QImage flat(64, 64, QImage::Format_RGB32);
+    flat.fill(Qt::darkCyan);
+    addImage(u"flat.png"_s, flat); // any HEIC is larger
+    addImage(u"photo.png"_s, images::photo(QSize(320, 200)));
+    startMonitoring();
+    analyzeLibrary(m_monitor->screenshots());
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    ASSERT_TRUE(m_model->compress());
+    ASSERT_TRUE(waitUntil([&] { return m_model->showingSuccess(); }, 30000));
+    ASSERT_EQ(m_model->lastRun().skipped.size(), 1);
+    m_model->dismissSuccess();
+
+    restart();
+    m_model->analyze();
+    ASSERT_TRUE(waitUntil([&] { return m_model->totalFiles() == 2; }));
+    EXPECT_EQ(m_model->compressibleFiles(), 1);
+    EXPECT_EQ(m_model->potentialSavings(), 0);
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    EXPECT_TRUE(m_model->plan()->files.isEmpty());
+    EXPECT_EQ(m_model->leftOutOfPlan(), 1);
+
+    flat.fill(Qt::darkRed);
+    ASSERT_TRUE(flat.save(path(u"flat.png"_s)));
+    restart();
+    m_model->analyze();
+    ASSERT_TRUE(waitUntil([&] { return m_model->potentialSavings() > 0; }));
+    ASSERT_TRUE(m_model->createPlan());
+    waitForPlan();
+    ASSERT_EQ(m_model->plan()->files.size(), 1);
+    EXPECT_EQ(m_model->plan()->files.first().originalPath, path(u"flat.png"_s));
+    EXPECT_EQ(m_model->leftOutOfPlan(), 0);
 }
 
 TEST_F(SpaceSaverViewModelTest, AFailedRunKeepsThePlanAndSaysWhy)

@@ -37,7 +37,7 @@ class SpaceSaverViewTest : public SpaceSaverLibrary
 public:
     std::unique_ptr<SpaceSaverView> showScreen()
     {
-        auto view = std::make_unique<SpaceSaverView>(m_service, *m_monitor);
+        auto view = std::make_unique<SpaceSaverView>(m_service, *m_monitor, *m_notSmaller);
         view->resize(1100, 900);
         view->show();
         return view;

@@ -206,7 +206,7 @@ inline int runChild(const QString& home, const QString& tool)
                 std::promise<void>().get_future().wait();
             return HeicWriter::encode(image, quality);
         });
-        auto* saver = new SpaceSaverViewModel(services.compression(), services.monitor());
+        auto* saver = new SpaceSaverViewModel(services.compression(), services.monitor(), services.notSmaller());
         screen.reset(saver);
         // One encoding at a time: the first three are those of the first three entries.
         saver->setSelectedQuality({saver->selectedQuality().quality, 1});
