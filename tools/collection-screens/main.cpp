@@ -126,8 +126,6 @@ QList<Screenshot> makeLibrary(const QString& root)
     return library;
 }
 
-using render::pause;
-
 // The pointer resting on a tile.
 void hover(TileSections* tiles, const QRect& tile)
 {
@@ -150,8 +148,8 @@ void tourCollections(MainAppView& view, render::Shots& shots)
         return;
     shots.save(view, u"collections-grid.png"_s);
     hover(screen->tiles(), screen->tiles()->tileRect({0, 1}));
-    pause(600); // the spring settles
-    shots.save(view, u"collections-grid-hover.png"_s);
+    if (shots.awaitStill(view, u"the hovered collection's spring"_s))
+        shots.save(view, u"collections-grid-hover.png"_s);
     leave(screen->tiles());
     screen->modeSwitch()->button(1)->click();
     hover(screen->tiles(), screen->tiles()->tileRect({1, 0}));
@@ -170,11 +168,11 @@ void tourQuickLinks(MainAppView& view, render::Shots& shots)
     screen->setViewMode(QuickLinkViewMode::grid);
     shots.save(view, u"quicklinks-grid.png"_s);
     hover(screen->tiles(), screen->tiles()->tileRect({0, 1}));
-    pause(600);
-    shots.save(view, u"quicklinks-grid-hover.png"_s);
+    if (shots.awaitStill(view, u"the hovered link's spring"_s))
+        shots.save(view, u"quicklinks-grid-hover.png"_s);
     hover(screen->tiles(), screen->tiles()->tileRect({1, 2}));
-    pause(600);
-    shots.save(view, u"quicklinks-grid-chip-hover.png"_s);
+    if (shots.awaitStill(view, u"the hovered chip's spring"_s))
+        shots.save(view, u"quicklinks-grid-chip-hover.png"_s);
     leave(screen->tiles());
     screen->modeSwitch()->button(1)->click();
     hover(screen->tiles(), screen->tiles()->tileRect({0, 2}));
@@ -214,10 +212,9 @@ void saveChipToolTip(MainAppView& view, QuickLinksView& screen, render::Shots& s
         tip = found == windows.cend() ? nullptr : *found;
         return tip && QToolTip::text() == longest->name;
     };
-    if (shots.await(tipShown, u"the tooltip over "_s + longest->name)) {
-        pause(400); // the tooltip's fade
+    // The tip draws itself whole whatever its fade has reached on screen.
+    if (shots.await(tipShown, u"the tooltip over "_s + longest->name))
         shots.saveWith(view, *tip, u"quicklinks-chip-tooltip.png"_s, false);
-    }
     QToolTip::hideText();
     leave(tiles);
 }

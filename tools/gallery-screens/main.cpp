@@ -50,11 +50,11 @@
 #include <QTest>
 #include <QTextStream>
 #include <QVBoxLayout>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-using render::pause;
 
 // The generated files as the monitor would list them, spread over the last
 // days, newest first, with the text drawn in them as their recognised text;
@@ -252,9 +252,10 @@ int main(int argc, char* argv[])
     layout->addWidget(gallery);
     window.resize(1440, 900);
     window.show();
-    pause(300);
 
     render::Shots shots(outputFolder);
+    shots.await([&] { return window.windowHandle() && window.windowHandle()->isExposed(); },
+                u"the gallery's window on screen"_s);
     Tour tour{shots, window, *gallery};
     GalleryViewModel& model = gallery->viewModel();
     const auto showing = [&model](qsizetype count) {
@@ -387,8 +388,8 @@ int main(int argc, char* argv[])
     if (tour.await([&] { return preview && !preview->isLoading(); }, u"the in-place preview loaded"_s)) {
         preview->zoomIn();
         preview->zoomIn();
-        pause(500); // the zoom's last frames
-        tour.save(u"in-place-150"_s);
+        if (tour.shots.awaitStill(*preview, u"the zoom's last frame"_s))
+            tour.save(u"in-place-150"_s);
         gallery->handleSingleTap(firstOf(true));
         if (tour.await(
                 [&] {

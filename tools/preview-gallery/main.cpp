@@ -28,12 +28,14 @@
 #include "preview/MiniGalleryGrid.h"
 #include "preview/MiniGalleryView.h"
 #include "preview/QuickPreviewOverlay.h"
+#include "preview/QuickVideoPlayer.h"
 #include "render/Shots.h"
 #include "support/FakeDesktop.h"
 #include "support/GalleryServices.h"
 #include "support/MonitorTestAccess.h"
 #include "ui/AppStyle.h"
 #include "ui/CustomVideoPlayer.h"
+#include "ui/FullImageLoader.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
 #include "ui/VideoBackend.h"
@@ -43,6 +45,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMediaPlayer>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -105,11 +108,13 @@ void refuseUserDataWrites(DatabaseManager& database, const QUuid& id)
     sqliteExec(connection.get(), sql.constData());
 }
 
-// Lets work of its own threads (a decoder giving up, a player's first
-// frame) come back without a state to wait on.
-void settle(int ms)
+// A preview of a file that never decodes: its decoder has answered, and the
+// spinner stays.
+template <typename Preview>
+bool awaitUnreadable(render::Shots& shots, const Preview& view, const QString& picture)
 {
-    render::pause(ms);
+    return shots.await([&view] { return !view.imageLoader().isLoading() && view.isLoading(); },
+                       u"the decoder's answer for "_s + picture);
 }
 
 // A dark page that lays its panels out in a row.
@@ -347,9 +352,9 @@ void renderInPlaceStates(Services& services, const PreviewFiles& files, render::
     withUnfinished.insert(2, files.unfinished);
     {
         Stage stage(size);
-        show(stage, files.unfinished, withUnfinished);
-        settle(300); // the file never decodes: the spinner stays
-        shots.save(stage, u"preview-in-place-loading.png"_s);
+        const DashboardPreviewView* view = show(stage, files.unfinished, withUnfinished);
+        if (awaitUnreadable(shots, *view, u"preview-in-place-loading.png"_s))
+            shots.save(stage, u"preview-in-place-loading.png"_s);
     }
     for (const bool first : {true, false}) {
         Stage stage(size);
@@ -399,9 +404,9 @@ void renderFullPreviewStates(Services& services, const PreviewFiles& files, rend
     withUnfinished.insert(2, files.unfinished);
     {
         Stage stage(size);
-        open(stage, files.unfinished, withUnfinished);
-        settle(300); // the file never decodes: the spinner stays
-        shots.save(stage, u"preview-full-loading.png"_s);
+        const ImagePreviewView* view = open(stage, files.unfinished, withUnfinished);
+        if (awaitUnreadable(shots, *view, u"preview-full-loading.png"_s))
+            shots.save(stage, u"preview-full-loading.png"_s);
     }
     for (const bool first : {true, false}) {
         Stage stage(size);
@@ -477,9 +482,18 @@ void renderPopupStates(Services& services, const PreviewFiles& files, render::Sh
     popup->openQuickPreview(files.recording);
     shots.await([&] { return popup->quickPreview()->content() == QuickPreviewOverlay::Content::video; },
                 u"the popup's quick preview of a recording"_s);
-    // Its own controls start it; the picture is its first frame.
-    settle(1500);
-    shots.save(page, u"mini-gallery-recording.png"_s);
+    // Its own controls start it; the picture is its still, with the
+    // recording's length once the player has read it.
+    const auto stillShown = [&] {
+        const QuickVideoPlayer* player = popup->quickPreview()->videoPlayer();
+        if (!player || player->picture().isNull())
+            return false;
+        const QMediaPlayer* media = player->player();
+        return !media ||
+               (media->mediaStatus() != QMediaPlayer::NoMedia && media->mediaStatus() != QMediaPlayer::LoadingMedia);
+    };
+    if (shots.await(stillShown, u"the still of the recording in the popup's quick preview"_s))
+        shots.save(page, u"mini-gallery-recording.png"_s);
 }
 
 void renderPreviewStates(render::Shots& shots)

@@ -2,6 +2,7 @@
 
 #include "ui/SymbolRegistry.h"
 
+#include <QAbstractAnimation>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
 
 // What every renderer shares: it waits on the state it pictures, never on the
@@ -21,11 +23,13 @@
 // names it and ends with a failure.
 namespace render {
 
-// How long an awaited state may take on a machine busy with other work.
-inline constexpr int stateBoundMs = 60'000;
+// Only a guard against a state that never comes. A machine busy with other
+// work takes tens of seconds for what an idle one does at once, so the guard
+// is minutes: a state is waited for, never timed.
+inline constexpr int stateBoundMs = 300'000;
 
-// Turns the event loop for `ms`. Only for what has no state to wait on: the
-// last frames of an animation, a paint.
+// Turns the event loop for `ms`. Only for what has no state to wait on: a
+// paint, or a moment in the middle of an animation.
 inline void pause(int ms)
 {
     QEventLoop loop;
@@ -33,17 +37,25 @@ inline void pause(int ms)
     loop.exec();
 }
 
-inline bool waitFor(const std::function<bool()>& reached, int timeoutMs = stateBoundMs)
+// Waits for `reached` while it can still come (`possible`), up to `boundMs`.
+inline bool waitWhilePossible(const std::function<bool()>& reached, const std::function<bool()>& possible,
+                              int boundMs = stateBoundMs)
 {
     QElapsedTimer waited;
     waited.start();
-    while (!reached() && waited.elapsed() < timeoutMs)
+    while (!reached() && possible() && waited.elapsed() < boundMs)
         pause(20);
     return reached();
 }
 
+inline bool waitFor(const std::function<bool()>& reached, int boundMs = stateBoundMs)
+{
+    return waitWhilePossible(
+        reached, [] { return true; }, boundMs);
+}
+
 // Waits for `reached` as long as `step` keeps moving: a long run on a busy
-// machine may take minutes, but never a whole bound for one step.
+// machine may take many minutes, but never a whole bound for one step.
 inline bool waitWhileAdvancing(const std::function<bool()>& reached, const std::function<int()>& step,
                                int stepBoundMs = stateBoundMs)
 {
@@ -58,6 +70,17 @@ inline bool waitWhileAdvancing(const std::function<bool()>& reached, const std::
         }
     }
     return reached();
+}
+
+// No animation under `root` is still on its way to its end (those that
+// repeat for ever, like a spinner, have no end and do not count).
+inline bool animationsSettled(const QObject& root)
+{
+    const auto animations = root.findChildren<QAbstractAnimation*>();
+    return std::none_of(animations.cbegin(), animations.cend(), [](const QAbstractAnimation* animation) {
+        return animation->group() == nullptr && animation->state() == QAbstractAnimation::Running &&
+               animation->totalDuration() >= 0;
+    });
 }
 
 // Layouts asked for by the last change settle, each level of nesting posting
@@ -87,9 +110,23 @@ public:
         return reached;
     }
 
-    bool await(const std::function<bool()>& reached, const QString& state, int timeoutMs = stateBoundMs)
+    bool await(const std::function<bool()>& reached, const QString& state)
     {
-        return reach(waitFor(reached, timeoutMs), state);
+        return reach(waitFor(reached, bound()), state);
+    }
+
+    // As await(), but gives up as soon as `possible` says the state can no
+    // longer come (the run it belongs to ended without it).
+    bool awaitWhile(const std::function<bool()>& reached, const std::function<bool()>& possible, const QString& state)
+    {
+        return reach(waitWhilePossible(reached, possible, bound()), state);
+    }
+
+    // The last frame of every animation under `root` (an entrance, a spring,
+    // a slide).
+    bool awaitStill(const QObject& root, const QString& state)
+    {
+        return await([&root] { return animationsSettled(root); }, state);
     }
 
     // What the window shows now, without turning the event loop: a state
@@ -150,6 +187,12 @@ public:
     }
 
 private:
+    // Once a state was missed the run has failed already; later states get a
+    // short wait, so that a broken program fails in minutes and not hours.
+    int bound() const { return m_missed.isEmpty() ? stateBoundMs : missedBoundMs; }
+
+    static constexpr int missedBoundMs = 10'000;
+
     static QString program() { return QFileInfo(QCoreApplication::applicationFilePath()).fileName(); }
 
     QString m_folder;

@@ -1,4 +1,4 @@
-// screen-tour <output-dir> <folder>
+// screen-tour <output-dir> <folder> [--tray]
 // Runs the application's own window and services, with the user's folder
 // choice answered by <folder>, and saves the screens as a new user meets them:
 // welcome.png, welcome-confetti.png, processing.png (the first run under way)
@@ -8,9 +8,10 @@
 // tabs of the settings sheet (settings-<tab>.png); then, from the desktop's
 // tray (when one runs), tray.png, tray-processing.png, popup.png, then after
 // a Force Scan the notice saying it finished (tray-notice.png, where the
-// desktop has no notification service of its own) and tray-menu.png. Every state is waited for, up to a minute on a
-// busy machine; one that does not come is named and the tour fails. Run it with HOME and the XDG folders pointing at a
-// scratch folder: it writes settings.
+// desktop has no notification service of its own) and tray-menu.png. With --tray a tray runs or is starting, and
+// the tour waits for it; without, it pictures the tray only when one is there. Every state is waited for, however
+// long a busy machine takes; one that does not come (or is stuck for minutes) is named and the tour fails. Run it
+// with HOME and the XDG folders pointing at a scratch folder: it writes settings.
 #include "app/AppDelegate.h"
 #include "app/AppServices.h"
 #include "app/BrindleworkApp.h"
@@ -28,9 +29,11 @@
 #include "core/Settings.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
+#include "preview/MiniGalleryView.h"
 #include "render/Shots.h"
 #include "support/OneFolderChooser.h"
 #include "ui/AppStyle.h"
+#include "ui/ConfettiView.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -45,7 +48,9 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTextStream>
+#include <QWindow>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <pwd.h>
@@ -54,6 +59,7 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+using render::animationsSettled;
 using render::pause;
 using render::waitFor;
 using Tour = render::Shots;
@@ -86,6 +92,36 @@ bool waitForScreen(const ContentView& view, ContentView::Screen screen)
     return waitFor([&] { return view.currentScreen() == screen; });
 }
 
+// The desktop shows `window`: mapped and exposed, so a grab of the screen
+// finds it there.
+bool onScreen(const QWidget& window)
+{
+    return window.isVisible() && window.windowHandle() && window.windowHandle()->isExposed();
+}
+
+// The tray draws something at `area`: not one flat colour.
+bool drawnAt(const QRect& area)
+{
+    const QImage shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixel(x, y) != shot.pixel(0, 0))
+                return true;
+    return false;
+}
+
+// The burst is mid-fall: three in four of its pieces inside the window.
+bool confettiFalling(const QWidget& welcome)
+{
+    const auto* confetti = welcome.findChild<ConfettiView*>();
+    if (!confetti || !confetti->isRunning())
+        return false;
+    const auto& pieces = confetti->particles();
+    return std::count_if(pieces.cbegin(), pieces.cend(), [](const ConfettiParticle& piece) { return piece.y > 0; }) >=
+           ConfettiView::burstSize * 3 / 4;
+}
+
 // The welcome screen, its confetti, and the first run on the processing
 // screen: under way, then paused for memory. Memory is short from the click
 // on, so the run waits before its first batch until the tour is looking.
@@ -93,16 +129,20 @@ bool tourFirstRun(Tour& tour, QMainWindow& window, ContentView& content, Screens
 {
     if (!tour.reach(waitForScreen(content, ContentView::Screen::welcome), u"the welcome screen"_s))
         return false;
-    pause(1500); // the card's entrance
-    tour.save(window, u"welcome.png"_s);
-
-    memory.setShort(true);
     auto* welcome = qobject_cast<WelcomeView*>(content.currentWidget());
     if (!tour.reach(welcome != nullptr, u"the welcome screen's button"_s))
         return false;
+    if (tour.await([&] { return welcome->entranceProgress() >= 1.0 && animationsSettled(window); },
+                   u"the welcome card's entrance"_s))
+        tour.save(window, u"welcome.png"_s);
+
+    memory.setShort(true);
     welcome->actionButton()->click();
-    pause(450);
-    tour.save(window, u"welcome-confetti.png"_s);
+    // The confetti falls for as long as the welcome screen stays.
+    if (tour.awaitWhile([&] { return confettiFalling(*welcome); },
+                        [&] { return content.currentScreen() == ContentView::Screen::welcome; },
+                        u"the confetti mid-fall"_s))
+        tour.saveNow(window, u"welcome-confetti.png"_s);
 
     if (!tour.reach(waitForScreen(content, ContentView::Screen::processing), u"the processing screen"_s) ||
         !tour.reach(waitFor([&] { return monitor.isUnderMemoryPressure(); }),
@@ -112,50 +152,83 @@ bool tourFirstRun(Tour& tour, QMainWindow& window, ContentView& content, Screens
     if (!tour.reach(waitFor([&] { return monitor.processedCount() > 0 && !monitor.isUnderMemoryPressure(); }),
                     u"the first run under way"_s))
         return false;
-    pause(300); // the bar catches up
-    const bool underWay = content.currentScreen() == ContentView::Screen::processing;
-    if (tour.reach(underWay, u"the processing screen mid-run"_s))
+    const auto processing = [&] { return content.currentScreen() == ContentView::Screen::processing; };
+    // The bar at the count reached, while the run goes on.
+    const bool underWay = tour.awaitWhile([&] { return processing() && animationsSettled(window); }, processing,
+                                          u"the processing screen mid-run"_s);
+    if (underWay)
         tour.saveNow(window, u"processing.png"_s);
 
     // Short again: the run pauses before its next batch.
     memory.setShort(true);
     const bool paused = waitFor([&] { return monitor.isUnderMemoryPressure() || !monitor.isProcessingBlocking(); }) &&
                         monitor.isUnderMemoryPressure();
-    if (tour.reach(paused, u"the first run paused mid-way for memory"_s)) {
-        pause(600); // the notice's fade
+    const auto* notice = window.findChild<QWidget*>(u"memoryPressure"_s);
+    if (tour.reach(paused, u"the first run paused mid-way for memory"_s) &&
+        tour.await([&] { return notice && notice->isVisible() && animationsSettled(window); },
+                   u"the notice of the pause for memory"_s))
         tour.save(window, u"processing-memory-pressure.png"_s);
-    }
     memory.setShort(false);
-    if (!tour.reach(waitForScreen(content, ContentView::Screen::main), u"the main view after the first run"_s))
+    // The rest of the run: many files on a busy machine, each in its turn.
+    if (!tour.reach(render::waitWhileAdvancing([&] { return content.currentScreen() == ContentView::Screen::main; },
+                                               [&] { return monitor.processedCount(); }),
+                    u"the main view after the first run"_s))
         return false;
-    pause(800);
-    tour.save(window, u"main.png"_s);
+    if (tour.awaitStill(window, u"the main view's entrance"_s))
+        tour.save(window, u"main.png"_s);
     return underWay && paused;
+}
+
+// The icon's place in the tray, once the tray has taken it and drawn it.
+// Without a tray expected, whatever the desktop has right now.
+QRect trayIconPlace(Tour& tour, TrayIcon& tray, bool trayExpected)
+{
+    const auto placed = [&] { return tray.isAvailable() && tray.geometry().isValid(); };
+    if (!trayExpected)
+        return placed() ? tray.geometry() : QRect();
+    if (!tour.await(placed, u"the icon in the desktop's tray"_s) ||
+        !tour.await([&] { return drawnAt(tray.geometry()); }, u"the icon drawn in the tray"_s))
+        return {};
+    return tray.geometry();
+}
+
+// The popup's grid with its screenshots and their thumbnails.
+bool popupFilled(const TrayPopup& popup)
+{
+    const auto* gallery = popup.findChild<MiniGalleryView*>();
+    return onScreen(popup) && gallery && !gallery->isFiltering() && !gallery->filteredScreenshots().isEmpty() &&
+           gallery->isThumbnailLoadingIdle() && animationsSettled(popup);
 }
 
 // The tray icon idle and busy, its popup open beside it, then its menu.
 // Without a tray the popup and the menu are saved alone.
-void tourTray(Tour& tour, AppDelegate& delegate, AppEvents& events)
+void tourTray(Tour& tour, AppDelegate& delegate, AppEvents& events, bool trayExpected)
 {
     delegate.setup();
     TrayIcon& tray = delegate.trayIcon();
-    waitFor([&] { return tray.isAvailable() && tray.geometry().isValid(); }, 3000);
-    pause(500);
-    const QRect icon = tray.geometry();
+    const QRect icon = trayIconPlace(tour, tray, trayExpected);
     if (icon.isValid()) {
         const QRect around = icon.adjusted(-24, -6, 24, 6);
+        const QImage idle =
+            QGuiApplication::primaryScreen()->grabWindow(0, icon.x(), icon.y(), icon.width(), icon.height()).toImage();
         saveScreenArea(tour, around, 3, u"tray.png"_s);
         Q_EMIT events.processingStateChanged(true);
-        pause(300);
-        saveScreenArea(tour, around, 3, u"tray-processing.png"_s);
+        if (tour.await(
+                [&] {
+                    return QGuiApplication::primaryScreen()
+                               ->grabWindow(0, icon.x(), icon.y(), icon.width(), icon.height())
+                               .toImage() != idle;
+                },
+                u"the busy icon drawn in the tray"_s))
+            saveScreenArea(tour, around, 3, u"tray-processing.png"_s);
         Q_EMIT events.processingStateChanged(false);
-    } else {
+    } else if (!trayExpected) {
         QTextStream(stderr) << "no system tray: saving the popup and the menu alone\n";
     }
     delegate.togglePopover();
     TrayPopup* popup = delegate.popup();
-    if (tour.reach(popup && waitFor([&] { return popup->isVisible(); }), u"the tray popup"_s)) {
-        pause(600);
+    if (tour.reach(popup && waitFor([&] { return popupFilled(*popup); }), u"the tray popup with its thumbnails"_s)) {
+        pause(150); // the paint that the screen's grab finds
         if (icon.isValid())
             saveScreenArea(tour, popup->geometry().united(icon).adjusted(-16, -8, 16, 16), 1, u"popup.png"_s);
         else
@@ -167,15 +240,27 @@ void tourTray(Tour& tour, AppDelegate& delegate, AppEvents& events)
     delegate.forceScan();
     if (tour.reach(waitFor([&] { return delegate.scanStatus().startsWith(u"Last scan finished"_s); }),
                    u"the end of the Force Scan"_s)) {
-        pause(300);
-        for (QWidget* notice : QApplication::topLevelWidgets())
-            if (notice->inherits("QBalloonTip") && notice->isVisible())
-                saveScreenArea(tour, notice->geometry().adjusted(-8, -8, 8, 8), 1, u"tray-notice.png"_s);
+        // A tray that embeds the icon has the notice drawn beside it by the
+        // application; a desktop with its own notification service shows it.
+        QWidget* notice = nullptr;
+        const auto noticeShown = [&] {
+            const auto windows = QApplication::topLevelWidgets();
+            const auto found = std::find_if(windows.cbegin(), windows.cend(), [](QWidget* window) {
+                return window->inherits("QBalloonTip") && onScreen(*window);
+            });
+            notice = found == windows.cend() ? nullptr : *found;
+            return notice != nullptr;
+        };
+        const bool expected = trayExpected && icon.isValid();
+        if (expected ? tour.await(noticeShown, u"the notice of the finished scan"_s) : noticeShown()) {
+            pause(150); // the paint that the screen's grab finds
+            saveScreenArea(tour, notice->geometry().adjusted(-8, -8, 8, 8), 1, u"tray-notice.png"_s);
+        }
     }
     delegate.showMenu();
     QMenu* menu = delegate.menu();
-    if (tour.reach(menu && waitFor([&] { return menu->isVisible(); }), u"the tray menu"_s)) {
-        pause(300);
+    if (tour.reach(menu && waitFor([&] { return onScreen(*menu); }), u"the tray menu"_s)) {
+        pause(150); // the paint that the screen's grab finds
         if (icon.isValid())
             saveScreenArea(tour, menu->geometry().united(icon).adjusted(-16, -8, 16, 16), 1, u"tray-menu.png"_s);
         else
@@ -191,16 +276,17 @@ void tourDestinations(Tour& tour, QMainWindow& window, MainAppView& main)
     tour.reach(waitFor([&] { return !main.isAnalyzing(); }), u"the main view's first collections"_s);
     const QMetaEnum items = QMetaEnum::fromType<MainAppView::SidebarItem>();
     for (int i = 0; i < items.keyCount(); ++i) {
+        const QString destination = QString::fromLatin1(items.key(i));
         main.select(MainAppView::SidebarItem(items.value(i)));
-        pause(400);
-        tour.save(window, u"main-%1.png"_s.arg(QString::fromLatin1(items.key(i))));
+        if (tour.awaitStill(window, u"the slide to "_s + destination))
+            tour.save(window, u"main-%1.png"_s.arg(destination));
     }
     main.select(MainAppView::SidebarItem::screenshots);
     SidebarButton* row = main.sidebarButton(MainAppView::SidebarItem::quickLinks);
     if (tour.reach(row != nullptr, u"the sidebar's rows"_s)) {
         row->setHovered(true);
-        pause(600); // the spring settles
-        tour.save(window, u"main-sidebar-hover.png"_s);
+        if (tour.awaitStill(window, u"the hovered row's spring"_s))
+            tour.save(window, u"main-sidebar-hover.png"_s);
         row->setHovered(false);
     }
 }
@@ -210,12 +296,12 @@ void tourSettings(Tour& tour, QMainWindow& window, MainAppView& main)
     main.showSettings();
     QDialog* sheet = main.settingsSheet();
     auto* settings = sheet ? sheet->findChild<SettingsView*>() : nullptr;
-    if (!tour.reach(settings && waitFor([&] { return sheet->isVisible(); }), u"the settings sheet"_s))
+    if (!tour.reach(settings && waitFor([&] { return onScreen(*sheet) && animationsSettled(*sheet); }),
+                    u"the settings sheet"_s))
         return;
-    pause(400);
     for (int tab = 0; tab < settings->tabs()->count(); ++tab) {
         settings->tabs()->setCurrentIndex(tab);
-        pause(200);
+        tour.awaitStill(*sheet, u"the settings tab "_s + settings->tabs()->tabText(tab));
         // The database tab after a rescan, saying when it finished.
         if (settings->tabs()->currentWidget()->isAncestorOf(settings->rescanButton())) {
             settings->rescanButton()->click();
@@ -233,8 +319,9 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(u"Glimmerdeck"_s);
     QApplication::setOrganizationName(u"Brindlework"_s);
-    if (argc != 3) {
-        QTextStream(stderr) << "usage: screen-tour <output-dir> <folder>\n";
+    const bool trayExpected = argc == 4 && QByteArrayView(argv[3]) == "--tray";
+    if (argc != 3 && !trayExpected) {
+        QTextStream(stderr) << "usage: screen-tour <output-dir> <folder> [--tray]\n";
         return 2;
     }
     // The tour writes settings and a database and watches a folder: never in
@@ -264,7 +351,7 @@ int main(int argc, char* argv[])
 
     Tour tour(output);
     if (tourFirstRun(tour, window, content, monitor, memory)) {
-        tourTray(tour, delegate, services.events());
+        tourTray(tour, delegate, services.events(), trayExpected);
         auto* main = qobject_cast<MainAppView*>(content.currentWidget());
         if (tour.reach(main != nullptr, u"the main view"_s)) {
             tourDestinations(tour, window, *main);
