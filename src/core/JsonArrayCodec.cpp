@@ -1,5 +1,6 @@
 #include "core/JsonArrayCodec.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -243,14 +244,18 @@ private:
     const char* m_end;
 };
 
+// `expectedSize`, when known, allocates the list once at its size: lists read
+// from the store live as long as their rows.
 template <typename List, typename ReadElement>
-std::optional<List> decodeArray(QByteArrayView json, ReadElement readElement)
+std::optional<List> decodeArray(QByteArrayView json, ReadElement readElement, qsizetype expectedSize = 0)
 {
     Parser parser(json);
     List result;
     bool isEmpty = false;
     if (!parser.openArray(isEmpty))
         return std::nullopt;
+    if (!isEmpty)
+        result.reserve(expectedSize);
     for (bool done = isEmpty; !done;) {
         auto element = readElement(parser);
         if (!element)
@@ -304,5 +309,8 @@ std::optional<QStringList> JsonArrayCodec::decodeStrings(QByteArrayView json)
 
 std::optional<QList<double>> JsonArrayCodec::decodeNumbers(QByteArrayView json)
 {
-    return decodeArray<QList<double>>(json, [](Parser& parser) { return parser.number(); });
+    // No number holds a comma: one element more than there are commas.
+    const qsizetype elements = std::count(json.begin(), json.end(), ',') + 1;
+    return decodeArray<QList<double>>(
+        json, [](Parser& parser) { return parser.number(); }, elements);
 }

@@ -55,16 +55,43 @@ Entry statedEntry(int directory, const char* name)
             {quint64(own.st_dev), quint64(own.st_ino), qint64(content.st_size), milliseconds(content.st_mtim)}};
 }
 
-// The name as text when it names the entry exactly: decoding must give back
-// the same bytes.
-std::optional<QString> exactName(const char* raw)
+// `prefix` and the name, when the name as text names the entry exactly:
+// decoding must give back the same bytes. An ASCII name, the usual one, is
+// copied straight into the path.
+std::optional<QString> exactPath(const QString& prefix, const char* raw)
 {
     const QByteArrayView bytes(raw);
-    QString name = QFile::decodeName(raw);
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }) ||
-        QFile::encodeName(name) == bytes)
-        return name;
-    return std::nullopt;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return prefix + QLatin1StringView(bytes);
+    const QString name = QFile::decodeName(raw);
+    if (QFile::encodeName(name) != bytes)
+        return std::nullopt;
+    return prefix + name;
+}
+
+bool isAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
+}
+
+// Whether the name's extension, lower-cased, is listed; an ASCII extension
+// costs no copy.
+bool hasListedExtension(QStringView name, const QStringList& extensions)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QStringView extension = dot > 0 ? name.sliced(dot + 1) : QStringView();
+    if (!isAscii(extension))
+        return extensions.contains(extension.toString().toLower());
+    return std::any_of(extensions.cbegin(), extensions.cend(), [extension](const QString& listed) {
+        return listed.size() == extension.size() &&
+               std::equal(listed.cbegin(), listed.cend(), extension.cbegin(),
+                          [](QChar a, QChar b) { return a.unicode() == asciiLower(b.unicode()); });
+    });
 }
 
 // Printable text for a name that is not UTF-8: valid parts as they are, every
@@ -115,25 +142,25 @@ FolderWalker::Result FolderWalker::walk(const QString& folder, const QStringList
         while (const dirent* entry = readdir(handle.get())) {
             if (entry->d_name[0] == '.') // hidden, and "." and ".."
                 continue;
-            const std::optional<QString> name = exactName(entry->d_name);
-            if (!name) {
+            std::optional<QString> path = exactPath(prefix, entry->d_name);
+            if (!path) {
                 result.skippedNames.append(prefix + readableName(entry->d_name));
                 continue;
             }
             if (entry->d_type == DT_DIR) {
-                subdirectories.append(prefix + *name);
+                subdirectories.append(std::move(*path));
                 continue;
             }
             // Only what may be listed costs a stat (a name of unknown kind
             // may be a folder).
-            const bool listable = extensions.contains(pathExtension(*name).toLower());
+            const bool listable = hasListedExtension(QStringView(*path).sliced(prefix.size()), extensions);
             if (!listable && entry->d_type != DT_UNKNOWN)
                 continue;
             const Entry found = statedEntry(descriptor, entry->d_name);
             if (found.kind == EntryKind::directory) {
-                subdirectories.append(prefix + *name);
+                subdirectories.append(std::move(*path));
             } else if (found.kind == EntryKind::regularFile && listable) {
-                result.files.append(prefix + *name);
+                result.files.append(std::move(*path));
                 result.identities.append(found.identity);
             }
         }

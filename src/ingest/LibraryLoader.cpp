@@ -50,6 +50,15 @@ bool hasLinks(const Screenshot& screenshot)
 {
     return screenshot.detectedUrls && !screenshot.detectedUrls->isEmpty();
 }
+
+QHash<QString, qsizetype> indexByPath(const QStringList& paths)
+{
+    QHash<QString, qsizetype> index;
+    index.reserve(paths.size());
+    for (qsizetype i = 0; i < paths.size(); ++i)
+        index.insert(paths[i], i);
+    return index;
+}
 } // namespace
 
 LibraryLoader::LibraryLoader(Host& host, DatabaseManager& store, SerialQueue& fileQueue)
@@ -104,12 +113,12 @@ void LibraryLoader::run(const QString& folder, quint64 generation)
         return;
     }
 
-    QList<Screenshot> loaded = loadStoredRows(folder, generation);
+    StoredRows stored = loadStoredRows(folder, generation);
     if (isAbandoned(generation))
         return;
-    QSet<QString> known;
-    known.reserve(loaded.size());
-    addPaths(known, loaded);
+    QList<Screenshot> loaded = std::move(stored.rows);
+    // Shared with the host's copy until a path changes.
+    QSet<QString> known = std::move(stored.paths);
 
     FolderWalker::Result walk = FolderWalker::walk(folder, SupportedFiles::extensions());
     QList<Screenshot> refreshed = followFilesOnDisk(folder, loaded, walk, known);
@@ -149,7 +158,7 @@ void LibraryLoader::run(const QString& folder, quint64 generation)
 // The folder's rows, newest first: a first page published at once so that the
 // gallery fills, then smaller pages with a pause after each so that the store
 // stays available to others, republished every few thousand rows.
-QList<Screenshot> LibraryLoader::loadStoredRows(const QString& folder, quint64 generation)
+LibraryLoader::StoredRows LibraryLoader::loadStoredRows(const QString& folder, quint64 generation)
 {
     DatabaseManager& store = m_store;
     // Count and first page in one submission, so they describe the same rows.
@@ -174,7 +183,7 @@ QList<Screenshot> LibraryLoader::loadStoredRows(const QString& folder, quint64 g
         Console::printLine(u"✅ Gallery ready with %1 screenshots"_s.arg(firstPageRows));
     });
     if (total <= firstPageSize)
-        return loaded;
+        return {std::move(loaded), std::move(paths)};
 
     Console::printLine(u"📥 Loading remaining %1 screenshots in background..."_s.arg(total - firstPageSize));
     loaded.reserve(total);
@@ -194,7 +203,7 @@ QList<Screenshot> LibraryLoader::loadStoredRows(const QString& folder, quint64 g
         QThread::msleep(pauseBetweenPagesMs);
     }
     Console::printLine(u"✅ All %1 screenshots loaded from database"_s.arg(total));
-    return loaded;
+    return {std::move(loaded), std::move(paths)};
 }
 
 // Each publish carries its own copy of the rows so far (shared until the next
@@ -219,42 +228,45 @@ void LibraryLoader::publishRows(const QString& folder, quint64 generation, const
 QList<Screenshot> LibraryLoader::followFilesOnDisk(const QString& folder, QList<Screenshot>& loaded,
                                                    const FolderWalker::Result& walk, QSet<QString>& known)
 {
-    const Recorded recorded = m_store.recordedIdentities(folder);
     Gone gone;
-    QList<Screenshot> refreshed = recordFileFacts(loaded, walk, recorded, gone);
+    QList<Screenshot> refreshed = recordFileFacts(folder, loaded, walk, gone);
     if (!gone.isEmpty())
-        refreshed += followRenamesWhileClosed(folder, loaded, walk, recorded, gone, known);
+        refreshed += followRenamesWhileClosed(folder, loaded, walk, gone, known);
     return refreshed;
 }
 
-QList<Screenshot> LibraryLoader::recordFileFacts(QList<Screenshot>& loaded, const FolderWalker::Result& walk,
-                                                 const Recorded& recorded, Gone& gone)
+// `loaded` is shared with the rows last published: it is only written where a
+// row changes, since the first write copies every row.
+QList<Screenshot> LibraryLoader::recordFileFacts(const QString& folder, QList<Screenshot>& loaded,
+                                                 const FolderWalker::Result& walk, Gone& gone)
 {
-    QHash<QString, qsizetype> listed;
-    listed.reserve(walk.files.size());
-    for (qsizetype i = 0; i < walk.files.size(); ++i)
-        listed.insert(walk.files[i], i);
     QList<DatabaseManager::FileFacts> facts;
     QList<qsizetype> factIndexes; // into loaded, one per fact
-    for (qsizetype i = 0; i < loaded.size(); ++i) {
-        const Screenshot& record = loaded[i];
-        const auto found = recorded.constFind(record.id);
-        const std::optional<FileIdentity> before =
-            found == recorded.cend() ? std::nullopt : std::optional<FileIdentity>(*found);
-        const auto at = listed.constFind(record.filePath);
-        if (at == listed.cend()) {
-            if (before && !walk.isInUnreadableFolder(record.filePath))
-                gone.insert({before->device, before->inode}, i);
-            continue;
+    {
+        // As large as the library each: freed before anything is written.
+        const QHash<QUuid, FileIdentity> recorded = m_store.recordedIdentities(folder);
+        const QHash<QString, qsizetype> listed = indexByPath(walk.files);
+        const QList<Screenshot>& rows = loaded;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const Screenshot& record = rows[i];
+            const auto found = recorded.constFind(record.id);
+            const std::optional<FileIdentity> before =
+                found == recorded.cend() ? std::nullopt : std::optional<FileIdentity>(*found);
+            const auto at = listed.constFind(record.filePath);
+            if (at == listed.cend()) {
+                if (before && !walk.isInUnreadableFolder(record.filePath))
+                    gone.insert({before->device, before->inode}, {i, *before});
+                continue;
+            }
+            const FileIdentity& now = walk.identities[*at];
+            if (before == now)
+                continue;
+            // Never recorded: recorded now. Recorded otherwise: saved again.
+            const bool savedAgain = before.has_value();
+            facts.append({record.id, now, savedAgain ? std::optional(fileCreationDate(record.filePath)) : std::nullopt,
+                          savedAgain});
+            factIndexes.append(i);
         }
-        const FileIdentity& now = walk.identities[*at];
-        if (before == now)
-            continue;
-        // Never recorded: recorded now. Recorded otherwise: saved again.
-        const bool savedAgain = before.has_value();
-        facts.append(
-            {record.id, now, savedAgain ? std::optional(fileCreationDate(record.filePath)) : std::nullopt, savedAgain});
-        factIndexes.append(i);
     }
 
     QList<Screenshot> refreshed;
@@ -262,17 +274,19 @@ QList<Screenshot> LibraryLoader::recordFileFacts(QList<Screenshot>& loaded, cons
         return refreshed;
     int savedAgain = 0;
     for (qsizetype k = 0; k < facts.size(); ++k) {
+        const DatabaseManager::FileFacts& fact = facts[k];
+        const bool resized = std::as_const(loaded)[factIndexes[k]].fileSize != fact.identity.size;
+        if (!resized && !fact.needsAnalysis)
+            continue; // a first record of the file the row already describes
         Screenshot& record = loaded[factIndexes[k]];
-        const bool resized = record.fileSize != facts[k].identity.size;
-        record.fileSize = facts[k].identity.size;
-        if (facts[k].needsAnalysis) {
-            record.dateCreated = *facts[k].dateCreated;
+        record.fileSize = fact.identity.size;
+        if (fact.needsAnalysis) {
+            record.dateCreated = *fact.dateCreated;
             record.ocrText.reset();
             record.analysisFailure = AnalysisFailure::none;
             ++savedAgain;
         }
-        if (resized || facts[k].needsAnalysis)
-            refreshed.append(record);
+        refreshed.append(record);
     }
     if (savedAgain > 0)
         Console::printLine(u"🔄 %1 screenshots were saved again since the last look"_s.arg(savedAgain));
@@ -280,21 +294,22 @@ QList<Screenshot> LibraryLoader::recordFileFacts(QList<Screenshot>& loaded, cons
 }
 
 QList<Screenshot> LibraryLoader::followRenamesWhileClosed(const QString& folder, QList<Screenshot>& loaded,
-                                                          const FolderWalker::Result& walk, const Recorded& recorded,
-                                                          Gone& gone, QSet<QString>& known)
+                                                          const FolderWalker::Result& walk, Gone& gone,
+                                                          QSet<QString>& known)
 {
     QList<Screenshot> renamed;
-    for (qsizetype i = 0; i < walk.files.size(); ++i) {
+    for (qsizetype i = 0; i < walk.files.size() && !gone.isEmpty(); ++i) {
         const QString& path = walk.files[i];
         const FileIdentity& now = walk.identities[i];
         if (known.contains(path) || !isInside(path, folder))
             continue;
         const auto match = gone.constFind({now.device, now.inode});
-        if (match == gone.cend() || recorded.value(loaded[*match].id) != now)
+        if (match == gone.cend() || match->recorded != now)
             continue; // the same inode holding another file: a new one
-        Screenshot& record = loaded[*match];
-        if (!m_store.updateFilePath(path, uuidText(record.id)))
+        const qsizetype index = match->index;
+        if (!m_store.updateFilePath(path, uuidText(std::as_const(loaded)[index].id)))
             continue; // the new name gets a row of its own; the old row waits
+        Screenshot& record = loaded[index];
         known.remove(record.filePath);
         known.insert(path);
         record.filePath = path;

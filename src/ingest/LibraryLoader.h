@@ -80,14 +80,24 @@ public:
 private:
     bool isAbandoned(quint64 generation) const;
     void run(const QString& folder, quint64 generation);
-    QList<Screenshot> loadStoredRows(const QString& folder, quint64 generation);
+    // The folder's rows and their paths, as last published.
+    struct StoredRows
+    {
+        QList<Screenshot> rows;
+        QSet<QString> paths;
+    };
+    StoredRows loadStoredRows(const QString& folder, quint64 generation);
     void publishRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
                      const QSet<QString>& paths, int total);
-    // What each row recorded of its file, by id (DatabaseManager::recordedIdentities).
-    using Recorded = QHash<QUuid, FileIdentity>;
-    // Loaded rows whose file is not in the walk (index into the loaded
-    // rows), by the device and inode they recorded.
-    using Gone = QHash<std::pair<quint64, quint64>, qsizetype>;
+    // A loaded row whose file is not in the walk: its index into the loaded
+    // rows and what it recorded of its file.
+    struct GoneRow
+    {
+        qsizetype index = 0;
+        FileIdentity recorded;
+    };
+    // By the device and inode the row recorded.
+    using Gone = QHash<std::pair<quint64, quint64>, GoneRow>;
 
     // Brings `loaded` and `known` in line with the walk (see the class
     // comment); the records it changed.
@@ -95,11 +105,10 @@ private:
                                         const FolderWalker::Result& walk, QSet<QString>& known);
     // Records what the walk found of each loaded row's file; rows whose file
     // is gone go to `gone`.
-    QList<Screenshot> recordFileFacts(QList<Screenshot>& loaded, const FolderWalker::Result& walk,
-                                      const Recorded& recorded, Gone& gone);
+    QList<Screenshot> recordFileFacts(const QString& folder, QList<Screenshot>& loaded,
+                                      const FolderWalker::Result& walk, Gone& gone);
     QList<Screenshot> followRenamesWhileClosed(const QString& folder, QList<Screenshot>& loaded,
-                                               const FolderWalker::Result& walk, const Recorded& recorded, Gone& gone,
-                                               QSet<QString>& known);
+                                               const FolderWalker::Result& walk, Gone& gone, QSet<QString>& known);
     // The walk's files that no loaded row covers, as stored; nothing when the
     // store could not take them.
     std::optional<QList<Screenshot>> importNewFiles(const QString& folder, quint64 generation,

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -38,6 +39,22 @@ TEST(JsonArrayCodec, NumbersRoundTripExactly)
     EXPECT_EQ(json->left(13), "[0.1,-2.5,1e-");
     EXPECT_EQ(JsonArrayCodec::decodeNumbers(*json), numbers);
     EXPECT_EQ(JsonArrayCodec::decodeNumbers("[1,2E3,-0.5e-1]"), QList<double>({1, 2000, -0.05}));
+}
+
+// An embedding read from the store lives as long as its row: a library's
+// worth of them must not carry the spare room of a list grown one by one.
+TEST(JsonArrayCodec, DecodedNumbersTakeNoMoreRoomThanTheyNeed)
+{
+    for (const qsizetype count : {1, 5, 100, 512}) {
+        QList<double> numbers(count);
+        std::iota(numbers.begin(), numbers.end(), 0.25);
+        const std::optional<QList<double>> decoded =
+            JsonArrayCodec::decodeNumbers(*JsonArrayCodec::encodeNumbers(numbers));
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(*decoded, numbers);
+        EXPECT_EQ(decoded->capacity(), count);
+    }
+    EXPECT_EQ(JsonArrayCodec::decodeNumbers(" [ 1 , 2 ] ")->capacity(), 2);
 }
 
 TEST(JsonArrayCodec, NonFiniteNumbersCannotBeEncoded)

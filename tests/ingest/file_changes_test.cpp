@@ -123,6 +123,37 @@ TEST_F(FileChangesTest, AFileRenamedWhileTheProgramIsClosedKeepsItsRow)
     EXPECT_TRUE(m_console.contains(u"🔄 Found 1 renamed or moved files since the last look"_s));
 }
 
+// A row stored before rows recorded their files: the first start records the
+// file as it is, without reading it again, and what it recorded is enough to
+// follow the file renamed while the program is closed.
+TEST_F(FileChangesTest, ARowThatRecordedNothingRecordsItsFileWithoutBeingReadAgain)
+{
+    const QString old = writeFile(m_folder + u"/receipt.png"_s);
+    const Screenshot row(old, QUuid::createUuid());
+    ASSERT_TRUE(m_store->upsert(row));
+    ASSERT_TRUE(m_store->updateMetadataBatch({{row.id, u"total 42"_s, {}, QList<double>{0.5}, {}}}));
+    ASSERT_TRUE(m_store->saveUserData(row.id, {u"receipt"_s}, u"paid"_s));
+    ASSERT_FALSE(m_store->recordedIdentities(m_folder).contains(row.id));
+
+    startOn(m_folder);
+    settle();
+    ASSERT_TRUE(listed(old));
+    EXPECT_EQ(listed(old)->ocrText, u"total 42"_s);
+    EXPECT_EQ(m_store->fetchByPath(old)->ocrText, u"total 42"_s);
+    EXPECT_FALSE(m_console.contains(u"saved again"_s));
+    const QHash<QUuid, FileIdentity> recorded = m_store->recordedIdentities(m_folder);
+    ASSERT_TRUE(recorded.contains(row.id));
+    EXPECT_TRUE(FileIdentity::of(old) == recorded[row.id]);
+
+    const QString moved = m_folder + u"/2026/receipt.png"_s;
+    restartAfter([&] {
+        QDir().mkpath(QFileInfo(moved).path());
+        ASSERT_TRUE(QFile::rename(old, moved));
+    });
+    settle();
+    expectFollowed(old, moved, row.id, u"receipt"_s, u"paid"_s);
+}
+
 // A screenshot saved again under its own name, in place while the program
 // runs or over it while it does not: the row and the list take the new size
 // and date, the text is read again, and the row keeps its id and user data.

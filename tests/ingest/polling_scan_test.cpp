@@ -22,6 +22,9 @@ protected:
         writeFile(folder + u"/x.png/inside.webp"_s);
         writeFile(folder + u"/.hidden.png"_s);
         writeFile(folder + u"/notes.txt"_s);
+        // Names beyond ASCII are listed as they are, extensions in any case.
+        writeFile(folder + u"/Übersicht/Écran café.Jpg"_s);
+        writeFile(folder + u"/photo.pngé"_s);
         writeFile(folder + u"/.secret/a.png"_s);
         const QString outside = makeFolder(u"Outside"_s);
         writeFile(outside + u"/out.png"_s);
@@ -70,7 +73,8 @@ TEST_F(PollingScanTest, BothWalksTakeOnlyVisibleRegularFilesOfTheListedKinds)
 {
     // A link to a regular file is listed under its own name; links to folders
     // and dangling ones are not.
-    const QStringList expected{u"Shot.PNG"_s, u"linked.png"_s, u"sub/inner.jpeg"_s, u"x.png/inside.webp"_s};
+    const QStringList expected{u"Shot.PNG"_s, u"linked.png"_s, u"sub/inner.jpeg"_s, u"x.png/inside.webp"_s,
+                               u"Übersicht/Écran café.Jpg"_s};
 
     writeMixedTree(m_folder);
     startOn(m_folder);
