@@ -37,5 +37,10 @@ void returnHeldLargeBlocks()
     Blocks expected = Blocks::held;
     if (g_blocks.compare_exchange_strong(expected, Blocks::returned))
         mallopt(M_MMAP_THRESHOLD, largeBlockBytes);
+    returnFreePagesToSystem();
+}
+
+void returnFreePagesToSystem()
+{
     malloc_trim(0);
 }

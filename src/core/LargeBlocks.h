@@ -19,3 +19,6 @@ void holdLargeBlocksWhileAnalysing();
 // After a run: large blocks are returned again, and the free pages kept
 // meanwhile are given back to the system.
 void returnHeldLargeBlocks();
+// After a tool's run: the pages its threads freed (a space saver run's
+// decoded images and encoder buffers) are given back to the system.
+void returnFreePagesToSystem();

@@ -3,6 +3,7 @@
 #include "core/ByteCount.h"
 #include "core/Console.h"
 #include "core/DatabaseManager.h"
+#include "core/LargeBlocks.h"
 #include "core/ToolJobs.h"
 #include "platform/FileOps.h"
 
@@ -436,6 +437,7 @@ CompressionService::CompressionResult CompressionService::compress(const QList<C
 {
     // A journal left by an earlier run is settled before this run writes its own.
     (void)recoverInterruptedRun();
-    CompressionRun run(*this, files, options, folder, progress, std::move(stop));
-    return run.execute();
+    CompressionResult result = CompressionRun(*this, files, options, folder, progress, std::move(stop)).execute();
+    returnFreePagesToSystem();
+    return result;
 }
