@@ -27,7 +27,9 @@
 #include "core/AppPreferences.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
+#include "ingest/EmbeddingService.h"
 #include "ingest/ScreenshotMonitor.h"
+#include "ingest/ServiceAnalyzer.h"
 #include "platform/FolderChooser.h"
 #include "preview/MiniGalleryView.h"
 #include "render/Shots.h"
@@ -52,7 +54,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -76,6 +80,56 @@ public:
 
 private:
     std::atomic<bool> m_short = false;
+};
+
+// The real analyses, with a gate the tour closes to hold a run part-way:
+// batches on a quiet machine come faster than the progress bar's animation
+// ends, so a run left alone never stands still long enough to be pictured.
+class GatedAnalyzer : public FileAnalyzer
+{
+public:
+    GatedAnalyzer()
+        : m_real(m_embedding, Workers::AnalysisSizes{}, nullptr)
+    {}
+
+    // Files after the first `files` wait at the gate until it opens.
+    void closeAfter(int files)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_passes = files;
+    }
+    void open()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_passes = -1;
+        }
+        m_opened.notify_all();
+    }
+
+    std::optional<QString> recognizeText(const QString& filePath) override { return m_real.recognizeText(filePath); }
+    QList<QUrl> extractUrls(const QString& text) override { return m_real.extractUrls(text); }
+    QStringList labels(const QString& filePath) override { return m_real.labels(filePath); }
+    std::optional<QList<double>> embedding(const QString& text) override { return m_real.embedding(text); }
+    Sight look(const QString& filePath, std::stop_token stop, const TimeBudget& budget) override
+    {
+        {
+            std::unique_lock lock(m_mutex);
+            if (m_passes > 0)
+                --m_passes;
+            else
+                m_opened.wait(lock, stop, [this] { return m_passes != 0; });
+        }
+        return m_real.look(filePath, stop, budget);
+    }
+    void releaseModels() override { m_real.releaseModels(); }
+
+private:
+    EmbeddingService m_embedding;
+    ServiceAnalyzer m_real;
+    std::mutex m_mutex;
+    std::condition_variable_any m_opened;
+    int m_passes = -1; // -1: open
 };
 
 // A part of the screen, `scale` times enlarged.
@@ -125,7 +179,8 @@ bool confettiFalling(const QWidget& welcome)
 // The welcome screen, its confetti, and the first run on the processing
 // screen: under way, then paused for memory. Memory is short from the click
 // on, so the run waits before its first batch until the tour is looking.
-bool tourFirstRun(Tour& tour, QMainWindow& window, ContentView& content, ScreenshotMonitor& monitor, TourMemory& memory)
+bool tourFirstRun(Tour& tour, QMainWindow& window, ContentView& content, ScreenshotMonitor& monitor, TourMemory& memory,
+                  GatedAnalyzer& gate)
 {
     if (!tour.reach(waitForScreen(content, ContentView::Screen::welcome), u"the welcome screen"_s))
         return false;
@@ -148,10 +203,15 @@ bool tourFirstRun(Tour& tour, QMainWindow& window, ContentView& content, Screens
         !tour.reach(waitFor([&] { return monitor.isUnderMemoryPressure(); }),
                     u"the first run waiting for memory before it starts"_s))
         return false;
+    // The first batch goes through; the next waits at the gate while the
+    // screen is pictured.
+    gate.closeAfter(Workers::batchFiles);
     memory.setShort(false);
     if (!tour.reach(waitFor([&] { return monitor.processedCount() > 0 && !monitor.isUnderMemoryPressure(); }),
-                    u"the first run under way"_s))
+                    u"the first run under way"_s)) {
+        gate.open();
         return false;
+    }
     const auto processing = [&] { return content.currentScreen() == ContentView::Screen::processing; };
     // The bar at the count reached, while the run goes on.
     const bool underWay = tour.awaitWhile([&] { return processing() && animationsSettled(window); }, processing,
@@ -161,6 +221,7 @@ bool tourFirstRun(Tour& tour, QMainWindow& window, ContentView& content, Screens
 
     // Short again: the run pauses before its next batch.
     memory.setShort(true);
+    gate.open();
     const bool paused = waitFor([&] { return monitor.isUnderMemoryPressure() || !monitor.isProcessingBlocking(); }) &&
                         monitor.isUnderMemoryPressure();
     const auto* notice = window.findChild<QWidget*>(u"memoryPressure"_s);
@@ -340,7 +401,8 @@ int main(int argc, char* argv[])
 
     auto memorySource = std::make_unique<TourMemory>();
     TourMemory& memory = *memorySource;
-    AppServices services(AppServices::Options{.memorySource = std::move(memorySource)});
+    auto gate = std::make_shared<GatedAnalyzer>();
+    AppServices services(AppServices::Options{.memorySource = std::move(memorySource), .analyzer = gate});
     ScreenshotMonitor& monitor = services.monitor();
     BrindleworkApp app(services);
     AppDelegate delegate(app, monitor, std::make_unique<SystemTrayIcon>());
@@ -350,7 +412,7 @@ int main(int argc, char* argv[])
     app.activateDashboard();
 
     Tour tour(output);
-    if (tourFirstRun(tour, window, content, monitor, memory)) {
+    if (tourFirstRun(tour, window, content, monitor, memory, *gate)) {
         tourTray(tour, delegate, services.events(), trayExpected);
         auto* main = qobject_cast<MainAppView*>(content.currentWidget());
         if (tour.reach(main != nullptr, u"the main view"_s)) {
