@@ -199,7 +199,7 @@ LibraryLoader::StoredRows LibraryLoader::loadStoredRows(const QString& folder, q
         loaded.append(std::move(page));
         offset += laterPageSize;
         if (offset % publishEveryRows == 0 || offset >= total)
-            publishRows(folder, generation, loaded, paths, total);
+            publishRows(folder, generation, loaded, paths, total, offset >= total);
         QThread::msleep(pauseBetweenPagesMs);
     }
     Console::printLine(u"✅ All %1 screenshots loaded from database"_s.arg(total));
@@ -209,12 +209,15 @@ LibraryLoader::StoredRows LibraryLoader::loadStoredRows(const QString& folder, q
 // Each publish carries its own copy of the rows so far (shared until the next
 // page is appended), so a later page never changes what an earlier one shows.
 void LibraryLoader::publishRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
-                                const QSet<QString>& paths, int total)
+                                const QSet<QString>& paths, int total, bool isLast)
 {
+    if (m_isPublishPending.exchange(true) && !isLast)
+        return;
     const qsizetype withLinks = std::count_if(rows.begin(), rows.end(), hasLinks);
     const auto firstWithLinks = std::find_if(rows.begin(), rows.end(), hasLinks);
     const QString example = firstWithLinks == rows.end() ? QString() : firstWithLinks->detectedUrls->first().toString();
     runOnThreadOf(m_host.context(), [this, folder, generation, rows, paths, total, withLinks, example] {
+        m_isPublishPending = false;
         if (!m_host.isCurrent(folder, generation))
             return;
         m_host.publishLoadedRows(rows, paths);

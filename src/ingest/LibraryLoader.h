@@ -87,8 +87,10 @@ private:
         QSet<QString> paths;
     };
     StoredRows loadStoredRows(const QString& folder, quint64 generation);
+    // A page in between is left out while the GUI thread has not yet taken
+    // the one before: each carries a copy of every row so far.
     void publishRows(const QString& folder, quint64 generation, const QList<Screenshot>& rows,
-                     const QSet<QString>& paths, int total);
+                     const QSet<QString>& paths, int total, bool isLast);
     // A loaded row whose file is not in the walk: its index into the loaded
     // rows and what it recorded of its file.
     struct GoneRow
@@ -118,4 +120,5 @@ private:
     DatabaseManager& m_store;
     SerialQueue& m_fileQueue;
     std::atomic<bool> m_isShuttingDown{false};
+    std::atomic<bool> m_isPublishPending{false};
 };

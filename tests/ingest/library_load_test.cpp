@@ -1,6 +1,8 @@
 #include "LibraryHarness.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +47,30 @@ TEST_F(LibraryLoadTest, StoredRowsArriveInPagesWithTheirPublishPoints)
         EXPECT_FALSE(monitor.hasIncompleteFiles());
         EXPECT_TRUE(m_log.contains(u"All files already processed"_s));
     }
+}
+
+TEST_F(LibraryLoadTest, APageLoadedWhileTheGuiThreadIsBusyIsLeftOutButTheLastAlwaysArrives)
+{
+    const QString folder = makeFolder(u"Busy"_s);
+    storeRows(folder, 12000, true);
+    m_console.clear();
+    ScreenshotMonitor& monitor = makeMonitor(60000);
+    ScreenshotMonitorTestAccess::chooseFolder(monitor, folder);
+    ASSERT_TRUE(waitUntil([&] { return m_console.contains(u"✅ Gallery ready with 2000 screenshots"_s); }));
+
+    // From the first page on, the GUI thread takes nothing until every page
+    // is loaded: each page published meanwhile would wait with a copy of
+    // every row so far.
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_console.contains(u"✅ All 12000 screenshots loaded from database"_s) && waited.elapsed() < 30000)
+        QThread::msleep(10);
+    ASSERT_TRUE(m_console.contains(u"✅ All 12000 screenshots loaded from database"_s));
+
+    EXPECT_TRUE(waitUntil([&] { return monitor.isPolling(); }));
+    EXPECT_EQ(m_console.matching(u"📊 Loaded "_s),
+              (QStringList{u"📊 Loaded 5000/12000 screenshots"_s, u"📊 Loaded 12000/12000 screenshots"_s}));
+    EXPECT_EQ(monitor.screenshots().size(), 12000);
 }
 
 TEST_F(LibraryLoadTest, ElevenFilesNeedingAnalysisBlockAndTenDoNot)
