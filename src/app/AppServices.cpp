@@ -57,7 +57,7 @@ AppServices::AppServices(Options options)
     , m_embeddingRefresher(m_store, m_embedding, m_workers.gallery())
     , m_organizer(m_store, m_monitor, *m_fileOps, options.dataFolder)
     , m_compression(m_store, *m_fileOps)
-    , m_notSmaller(options.dataFolder)
+    , m_notSmaller(options.dataFolder, m_workers.tasks().threads())
 {
     if (m_librarySpelling) {
         m_vocabulary =

@@ -38,8 +38,10 @@
 //                     (two threads at least, newest request first), and
 //                     the duplicate finder's renditions of its members.
 //   tasks             short jobs a view hands off (deletion to the Trash,
-//                     tag lists read from the store), and the analyzer's
-//                     release of its models after a run, one at a time.
+//                     tag lists read from the store), the analyzer's
+//                     release of its models after a run, and the space
+//                     saver's list of images found no smaller written to
+//                     disk, one at a time.
 //
 // The three tools' runs, undos and deletions and the gallery's deletions
 // queue on ToolJobs (core/ToolJobs.h), one serial worker of their own, so

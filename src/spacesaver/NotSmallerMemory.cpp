@@ -5,7 +5,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThreadPool>
 
+#include <memory>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -50,17 +52,18 @@ NotSmallerMemory::Files stillUnchanged(const QJsonArray& entries)
 }
 } // namespace
 
-NotSmallerMemory::NotSmallerMemory(const QString& dataFolder, QObject* parent)
+NotSmallerMemory::NotSmallerMemory(const QString& dataFolder, QThreadPool& writes, QObject* parent)
     : QObject(parent)
     , m_path(dataFolder.isEmpty() ? QString() : dataFolder + u'/' + fileName)
+    , m_writes(writes)
 {
-    m_writer.setMaxThreadCount(1);
     load();
 }
 
 NotSmallerMemory::~NotSmallerMemory()
 {
-    m_writer.waitForDone();
+    if (m_lastWrite.valid())
+        m_lastWrite.wait();
 }
 
 void NotSmallerMemory::load()
@@ -117,12 +120,15 @@ void NotSmallerMemory::save()
     }
     // Written away from the GUI thread: making the file durable may wait for
     // a disk still busy with the run that just ended.
-    m_writer.start([path = m_path,
+    auto written = std::make_shared<std::promise<void>>();
+    m_lastWrite = written->get_future().share();
+    m_writes.start([written, path = m_path,
                     bytes = QJsonDocument(QJsonObject{{u"qualities"_s, qualities}}).toJson(QJsonDocument::Compact)] {
-        SafeFile::Outcome written = SafeFile::makeFolder(path.left(path.lastIndexOf(u'/')));
-        if (written)
-            written = SafeFile::writeAtomically(path, bytes);
-        if (!written)
-            Console::printLine(u"⚠️ COMPRESS: Could not keep what was found not smaller: "_s + written.error);
+        SafeFile::Outcome outcome = SafeFile::makeFolder(path.left(path.lastIndexOf(u'/')));
+        if (outcome)
+            outcome = SafeFile::writeAtomically(path, bytes);
+        if (!outcome)
+            Console::printLine(u"⚠️ COMPRESS: Could not keep what was found not smaller: "_s + outcome.error);
+        written->set_value();
     });
 }

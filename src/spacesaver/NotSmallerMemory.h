@@ -5,14 +5,18 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <QThreadPool>
+
+#include <future>
+
+class QThreadPool;
 
 // The images whose HEIC renditions came out no smaller, by encoder quality,
 // kept in a small file of the data folder so that a restart does not promise
 // their savings again. Each is remembered as it was then; once it changes it
 // is worth another try. The file is only a memory: one that cannot be read
 // is taken as empty, and one that cannot be written costs a retry later.
-// Used on the GUI thread; the file is written on a thread of its own.
+// Used on the GUI thread; the file is written on `writes`, which runs one
+// task at a time, so writes land in the order they were made.
 class NotSmallerMemory : public QObject
 {
     Q_OBJECT
@@ -24,7 +28,7 @@ public:
     static inline const QString fileName = QStringLiteral("space_saver_not_smaller.json");
 
     // An empty folder keeps the memory for this session only.
-    explicit NotSmallerMemory(const QString& dataFolder, QObject* parent = nullptr);
+    NotSmallerMemory(const QString& dataFolder, QThreadPool& writes, QObject* parent = nullptr);
     // Waits for the last write.
     ~NotSmallerMemory() override;
 
@@ -40,5 +44,8 @@ private:
 
     QString m_path;
     QHash<int, Files> m_byQuality;
-    QThreadPool m_writer; // one thread: writes land in the order they were made
+    QThreadPool& m_writes;
+    // Not a QFuture: waiting on one may run a queued write on the waiting
+    // thread, ahead of the write still under way.
+    std::shared_future<void> m_lastWrite;
 };

@@ -44,7 +44,8 @@ public:
     {
         m_model.reset();
         m_notSmaller.reset(); // waits for its last write
-        m_notSmaller = std::make_unique<NotSmallerMemory>(m_dir.filePath(QStringLiteral("data")));
+        m_notSmaller = std::make_unique<NotSmallerMemory>(m_dir.filePath(QStringLiteral("data")),
+                                                          m_parts.workers.tasks().threads());
         m_model = std::make_unique<SpaceSaverViewModel>(m_service, *m_monitor, *m_notSmaller);
     }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -34,9 +35,13 @@ public:
     }
 
     // As the next launch reads it.
-    Files readAgain(int quality) const { return NotSmallerMemory(dataFolder()).at(quality); }
+    Files readAgain(int quality) const { return NotSmallerMemory(dataFolder(), m_writes).at(quality); }
 
     QTemporaryDir m_dir;
+    // As the application's: one write at a time.
+    mutable QThreadPool m_writes;
+
+    NotSmallerMemoryTest() { m_writes.setMaxThreadCount(1); }
 };
 } // namespace
 
@@ -48,7 +53,7 @@ TEST_F(NotSmallerMemoryTest, KeptByQualityUntilTheFileChangesOrGoes)
     const auto b = image(u"b.png"_s);
     const auto c = image(u"c.png"_s);
     {
-        NotSmallerMemory memory(dataFolder());
+        NotSmallerMemory memory(dataFolder(), m_writes);
         memory.remember(95, {a, b});
         memory.remember(85, {c});
         EXPECT_EQ(memory.at(95), (Files{a, b}));
@@ -71,7 +76,7 @@ TEST_F(NotSmallerMemoryTest, ADamagedOrUnreadableFileIsAnEmptyMemory)
     const auto a = image(u"a.png"_s);
     ASSERT_TRUE(QDir().mkpath(dataFolder()));
     {
-        NotSmallerMemory memory(dataFolder());
+        NotSmallerMemory memory(dataFolder(), m_writes);
         memory.remember(95, {a});
     }
     QFile sound(memoryFile());
@@ -96,7 +101,7 @@ TEST_F(NotSmallerMemoryTest, ADamagedOrUnreadableFileIsAnEmptyMemory)
         SCOPED_TRACE(c.name);
         writeFile(memoryFile(), c.bytes);
         ConsoleCapture console;
-        NotSmallerMemory memory(dataFolder());
+        NotSmallerMemory memory(dataFolder(), m_writes);
         EXPECT_TRUE(memory.at(95).isEmpty());
         EXPECT_EQ(console.contains(u"Ignoring what was found not smaller before"_s), c.unreadable);
         memory.remember(95, {a});
