@@ -356,8 +356,11 @@ SqliteConnection DatabaseManager::openConnection(QString& error) const
 // writable again. A simulated fault stays until it is lifted.
 void DatabaseManager::reopenIfReadOnly()
 {
-    if (!m_db || m_simulatedFault != Fault::none ||
-        (!m_writeRefusedReadOnly && sqlite3_db_readonly(m_db.get(), "main") != 1))
+    // Statements of a transaction under way belong to the connection.
+    if (!m_db || m_simulatedFault != Fault::none || sqlite3_get_autocommit(m_db.get()) == 0)
+        return;
+    const bool wasReadOnly = sqlite3_db_readonly(m_db.get(), "main") == 1;
+    if (!wasReadOnly && !m_writeRefusedReadOnly)
         return;
     QString error;
     SqliteConnection writable = openConnection(error);
@@ -366,6 +369,11 @@ void DatabaseManager::reopenIfReadOnly()
     m_db = std::move(writable);
     m_pageCursor.reset();
     m_writeRefusedReadOnly = false;
+    // A connection open for writing whose writes were refused (a file moved
+    // under it, a folder that cannot hold the journal) is opened afresh
+    // quietly: whether that helps, only the next write tells.
+    if (!wasReadOnly)
+        return;
     Console::printLine(u"✅ The library file can be written again: "_s + m_path);
     Logger::log(LogLevel::info, u"Database"_s, u"Database reopened for writing"_s, {{u"path"_s, m_path}});
     // Columns and indexes a read-only start could not add.
