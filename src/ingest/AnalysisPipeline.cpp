@@ -653,6 +653,11 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
     FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop), budget);
     if (sight.stopped)
         return std::nullopt;
+    if (sight.unopened) {
+        logProcessing(LogLevel::warning, u"File could not be read - left for the next run"_s,
+                      {{u"file"_s, file.filePath.section(u'/', -1)}});
+        return std::nullopt;
+    }
     if (sight.unreadable)
         return unreadableFile(file, std::move(source), changing);
     if (sight.reachedDeadline) {

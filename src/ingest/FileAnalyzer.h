@@ -24,9 +24,12 @@ public:
         bool stopped = false;
         // Reading ran into the budget: `text` is what was read until then.
         bool reachedDeadline = false;
-        // The file could not be opened as a regular file, or a picture could
-        // not be decoded: nothing was seen, so nothing may be kept.
+        // A picture that could not be decoded: nothing was seen, so nothing
+        // may be kept but that it could not be read.
         bool unreadable = false;
+        // The file could not be opened now (no regular file, no permission,
+        // no descriptor left): it is tried again at the next run.
+        bool unopened = false;
     };
 
     virtual ~FileAnalyzer() = default;

@@ -109,13 +109,13 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     if (!opened || !device.open(opened->handle.descriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
         Logger::log(LogLevel::warning, u"OCR"_s, u"File could not be opened"_s,
                     {{u"file"_s, fileName}, {u"error"_s, error}});
-        sight.unreadable = true;
+        sight.unopened = true;
         return sight;
     }
     // Recordings have no picture here: they go through as one without text
-    // or labels (and say so in the log). A picture that does not decode
-    // (still being written, damaged) is tried again at the next run rather
-    // than kept as one without text.
+    // or labels (and say so in the log). A picture that does not decode is
+    // kept as unreadable rather than as one without text (one still being
+    // written changes, and is read again).
     std::optional<PixelBudget::Share> share;
     QImage image;
     if (isStillImage(filePath)) {

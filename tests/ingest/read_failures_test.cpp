@@ -50,6 +50,8 @@ public:
             while (!stop.stop_requested())
                 sink = sink + 1;
             sight.stopped = true;
+        } else if (name.startsWith(u"locked"_s)) {
+            sight.unopened = true;
         } else if (name.startsWith(u"late"_s)) {
             sight.reachedDeadline = true;
         } else if (name.startsWith(u"partly"_s)) {
@@ -226,6 +228,22 @@ TEST_F(ReadFailures, AreRememberedAcrossStartsAndTheRescanAndCountAsAnalysed)
         EXPECT_EQ(processing.count(), 0) << "a run started";
         EXPECT_EQ(m_analyzer->allLooks(), fileCount()) << "a file was read again";
     }
+}
+
+// A file that cannot be opened now (no permission, no descriptor left) may be
+// opened later without changing its size or date: nothing is remembered.
+TEST_F(ReadFailures, AFileThatCouldNotBeOpenedIsTriedAgainAtTheNextStart)
+{
+    writePicture(path(u"locked.png"_s));
+    {
+        std::unique_ptr<StartedLibrary> library = firstLaunch();
+        ASSERT_TRUE(waitUntil([&] { return isSettled(*library); }, generousMs));
+        EXPECT_EQ(row(*library, u"locked.png"_s)->analysisFailure, AnalysisFailure::none);
+        EXPECT_EQ(unanalysed(*library), QStringList{u"locked.png"_s});
+        EXPECT_TRUE(m_log.contains(u"File could not be read - left for the next run | file=locked.png"_s));
+    }
+    std::unique_ptr<StartedLibrary> library = launch();
+    ASSERT_TRUE(waitUntil([&] { return m_analyzer->looks(u"locked.png"_s) == 2; }, generousMs));
 }
 
 TEST_F(ReadFailures, AreReadAgainOnceTheyChangeWhileTheProgramRunsOrNot)
