@@ -253,7 +253,8 @@ DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(D
 {
     // Written down before any file goes: a kill between a file's move to the
     // Trash and the removal of its row is put right at the next start.
-    QSet<QUuid> leaving(request.ids.cbegin(), request.ids.cend());
+    const QSet<QUuid> requested(request.ids.cbegin(), request.ids.cend());
+    QSet<QUuid> leaving = requested;
     leaving.unite(context.trashedIds());
     QList<DeletionJournal::Entry> planned;
     for (const QUuid& id : request.ids) {
@@ -279,7 +280,7 @@ DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(D
             break;
         }
         const int rowsBefore = int(report.rowsRemaining.size());
-        if (deleteOne(context, request, id, planned, report)) {
+        if (deleteOne(context, request, requested, id, planned, report)) {
             ++report.deleted;
             changes.removed.append(findById(request.screenshots, id)->filePath);
         } else if (report.rowsRemaining.size() > rowsBefore) {
@@ -298,7 +299,8 @@ DuplicateFinderViewModel::DeletionReport DuplicateFinderViewModel::runDeletion(D
     return report;
 }
 
-bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const DeletionRequest& request, const QUuid& id,
+bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const DeletionRequest& request,
+                                         const QSet<QUuid>& requested, const QUuid& id,
                                          QList<DeletionJournal::Entry>& planned, DeletionReport& report)
 {
     const Screenshot* victim = findById(request.screenshots, id);
@@ -320,11 +322,10 @@ bool DuplicateFinderViewModel::deleteOne(DeletionContext& context, const Deletio
 
     const auto entry = std::find_if(planned.begin(), planned.end(),
                                     [&id](const DeletionJournal::Entry& each) { return each.id == id; });
-    const QSet<QUuid> leaving(request.ids.cbegin(), request.ids.cend());
     const Screenshot* keeper = nullptr;
     bool aCopyChanged = false;
     for (const Screenshot* member :
-         keeperCandidates(*group, id, entry == planned.end() ? QUuid() : entry->keeperId, leaving, trashed)) {
+         keeperCandidates(*group, id, entry == planned.end() ? QUuid() : entry->keeperId, requested, trashed)) {
         if (stillHoldsContent(*group, *member)) {
             keeper = member;
             break;

@@ -104,8 +104,9 @@ private:
     void setIsAnalyzing(bool value);
     void setProgress(Progress progress);
     static DeletionReport runDeletion(DeletionContext& context, const DeletionRequest& request);
-    static bool deleteOne(DeletionContext& context, const DeletionRequest& request, const QUuid& id,
-                          QList<DeletionJournal::Entry>& planned, DeletionReport& report);
+    // `requested`: the request's ids as a set, made once for the whole deletion.
+    static bool deleteOne(DeletionContext& context, const DeletionRequest& request, const QSet<QUuid>& requested,
+                          const QUuid& id, QList<DeletionJournal::Entry>& planned, DeletionReport& report);
     void finishDeletion(const DeletionReport& report);
 
     ScreenshotMonitor& m_monitor;
