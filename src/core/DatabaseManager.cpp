@@ -242,16 +242,18 @@ QString quotedList(const QList<QUrl>& urls)
 
 // Two passes over every row with text, a page at a time: the first reports
 // what it finds (a manual rescan only), the second rewrites the links of
-// every row that has any.
+// every row that has any, and empties those stored for a text that gives
+// none.
 struct DatabaseManager::BackfillRun
 {
     bool quiet = true;
-    bool reporting = false; // in the first pass
-    QByteArray afterId;     // keyset cursor: pages continue after this id
-    QUuid currentId;        // the row being visited
-    int rowsWithText = 0;   // first pass
-    int rowsWithLinks = 0;  // first pass
-    int rowsCollected = 0;  // second pass: rows with links, all rewritten
+    bool reporting = false;       // in the first pass
+    QByteArray afterId;           // keyset cursor: pages continue after this id
+    QUuid currentId;              // the row being visited
+    bool currentHasLinks = false; // whether its stored links are any
+    int rowsWithText = 0;         // first pass
+    int rowsWithLinks = 0;        // first pass
+    int rowsCollected = 0;        // second pass: rows with links, all rewritten
     bool updateFailed = false;
     LinkRescanDone done;
 };
@@ -581,6 +583,9 @@ void DatabaseManager::backfillBatch(std::shared_ptr<BackfillRun> run)
             if (!run.quiet && run.rowsCollected < 3)
                 Console::printLine(
                     u"🔍 Scanning: %1... Found: %2 links"_s.arg(graphemePrefix(text, 30)).arg(links.size()));
+            // A link an earlier reading of the text made up is taken back.
+            if (links.isEmpty() && run.currentHasLinks)
+                updates.append({run.currentId, encodeUrls(links)});
             if (links.isEmpty())
                 return;
             ++run.rowsCollected;
@@ -612,7 +617,7 @@ int DatabaseManager::readLinkPage(BackfillRun& run,
                                   const std::function<void(const QString&, const QList<QUrl>&)>& visit)
 {
     int rowsRead = 0;
-    SqliteStatement rows(m_db.get(), "SELECT id, ocr_text FROM screenshot WHERE ocr_text IS NOT NULL "
+    SqliteStatement rows(m_db.get(), "SELECT id, ocr_text, detected_urls FROM screenshot WHERE ocr_text IS NOT NULL "
                                      "AND ocr_text != '' AND id > ? ORDER BY id LIMIT 100;");
     rows.bindText(1, QByteArrayView(run.afterId));
     int step = SQLITE_DONE;
@@ -632,6 +637,8 @@ int DatabaseManager::readLinkPage(BackfillRun& run,
         }
         const QString text = rows.columnText(1);
         run.currentId = *id;
+        const QByteArrayView stored = rows.columnBytes(2);
+        run.currentHasLinks = !stored.isEmpty() && stored != "[]";
         visit(text, detector->detect(text));
     }
     noteRead(step);

@@ -6,8 +6,8 @@
 #include <QSet>
 
 #include <algorithm>
-
 #include <mutex>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -169,9 +169,14 @@ private:
         int labels = 0;
         QStringView tld;
         qsizetype firstLabelLength = 0;
-        qsizetype gap = -1; // the blank read past, if any
+        std::vector<qsizetype> gaps; // the blanks read past, if any
         bool misreadWww = false;
     };
+    // Which blanks after a dot a host is read past: none (an e-mail
+    // address); one, when a public suffix follows (a bare host); or every
+    // one, when the host ends in a top-level domain (after a scheme, which
+    // says a link is being written).
+    enum class Breaks { never, beforeSuffix, anywhere };
 
     Match matchAt(qsizetype at) const
     {
@@ -197,7 +202,7 @@ private:
                 const qsizetype end = trimmedEnd(m_text, at, bodyEnd(hostStart));
                 return {m_text.sliced(at, end - at).toString(), end};
             }
-            const Host host = scanHost(hostStart);
+            const Host host = scanHost(hostStart, Breaks::anywhere);
             const qsizetype end = trimmedEnd(m_text, at, bodyEnd(host.end));
             const QString url = spliced(at, host, end);
             const QString name = QUrl(url, QUrl::TolerantMode).host();
@@ -218,7 +223,7 @@ private:
             return {};
         if (m_text[at] == u'.' || m_text[local - 1] == u'.')
             return {};
-        const Host host = scanHost(local + 1, false);
+        const Host host = scanHost(local + 1, Breaks::never);
         if (host.labels < 2 || !m_detector.isTopLevelDomain(host.tld))
             return {};
         return {u"mailto:"_s + m_text.sliced(at, host.end - at).toString(), host.end};
@@ -228,8 +233,12 @@ private:
     // not read as a file name unless a port or path follows.
     Match bareHost(qsizetype at) const
     {
-        const Host host = scanHost(at);
+        const Host host = scanHost(at, Breaks::beforeSuffix);
         if (host.labels < 2 || !m_detector.isTopLevelDomain(host.tld))
+            return {};
+        // "calendar. example. org" may be the end of a host broken more than
+        // once: its tail alone would name another site.
+        if (!host.gaps.empty() && followsBrokenLabel(at))
             return {};
         const bool isWww = startsWithCaseless(m_text, at, u"www.") || host.misreadWww;
         if (isWww && host.labels < 3)
@@ -243,26 +252,37 @@ private:
         return {u"http://"_s + spliced(at, host, end), end};
     }
 
-    // The text from `start` to `end` as the link it stands for: the blank
+    // Whether `at` follows a lower-case label and a dot with a blank, as the
+    // rest of a broken host would.
+    bool followsBrokenLabel(qsizetype at) const
+    {
+        if (at < 3 || m_text[at - 1] != u' ' || m_text[at - 2] != u'.')
+            return false;
+        const QChar last = m_text[at - 3];
+        return isHostChar(last) && !last.isUpper();
+    }
+
+    // The text from `start` to `end` as the link it stands for: the blanks
     // inside a broken host taken out, a misread "www" read as "www".
     QString spliced(qsizetype start, const Host& host, qsizetype end) const
     {
         QString link;
-        if (host.gap >= 0)
-            link = m_text.sliced(start, host.gap - start).toString() +
-                   m_text.sliced(host.gap + 1, end - host.gap - 1).toString();
-        else
-            link = m_text.sliced(start, end - start).toString();
+        qsizetype from = start;
+        for (const qsizetype gap : host.gaps) {
+            link += m_text.sliced(from, gap - from);
+            from = gap + 1;
+        }
+        link += m_text.sliced(from, end - from);
         if (host.misreadWww)
             link.replace(host.start - start, host.firstLabelLength, u"www"_s);
         return link;
     }
 
     // Labels of host characters separated by single dots; a final dot is not
-    // part of it. With `joinBroken`, one blank after a dot is read past when
-    // a public suffix in lower case follows it ("stackoverflow. com/questions"),
-    // as text recognition sometimes splits a host there.
-    Host scanHost(qsizetype at, bool joinBroken = true) const
+    // part of it. Text recognition sometimes splits a host after a dot
+    // ("stackoverflow. com/questions"): `breaks` says which such blanks are
+    // read past.
+    Host scanHost(qsizetype at, Breaks breaks) const
     {
         Host host;
         host.start = at;
@@ -280,9 +300,9 @@ private:
             host.tld = m_text.sliced(labelStart, position - labelStart);
             if (position + 1 < m_text.size() && m_text[position] == u'.' && isHostChar(m_text[position + 1])) {
                 ++position;
-            } else if (joinBroken && host.gap < 0 && position - labelStart >= 2 &&
-                       brokenSuffixEnd(position) > position) {
-                host.gap = position + 1;
+            } else if (mayReadPast(host, breaks) && position - labelStart >= 2 &&
+                       brokenSuffixEnd(position, breaks == Breaks::anywhere) > position) {
+                host.gaps.push_back(position + 1);
                 position += 2;
             } else {
                 break;
@@ -293,26 +313,44 @@ private:
         return host;
     }
 
-    // Where the public suffix after ". " at `dot` ends, or 0 when none
-    // follows there that a broken host could end in.
-    qsizetype brokenSuffixEnd(qsizetype dot) const
+    static bool mayReadPast(const Host& host, Breaks breaks)
     {
-        if (dot + 2 >= m_text.size() || m_text[dot] != u'.' || m_text[dot + 1] != u' ' || !isHostChar(m_text[dot + 2]))
+        return breaks == Breaks::anywhere || (breaks == Breaks::beforeSuffix && host.gaps.empty());
+    }
+
+    bool isBlankAfterDot(qsizetype dot) const
+    {
+        return dot + 2 < m_text.size() && m_text[dot] == u'.' && m_text[dot + 1] == u' ' && isHostChar(m_text[dot + 2]);
+    }
+
+    // Where the rest of a host broken at the ". " at `dot` ends, or 0 when
+    // what follows is not how a host ends: a public suffix in lower case or,
+    // with `moreBreaks`, lower-case labels (broken again or not) ending in a
+    // top-level domain. Unless a path or port follows, only a generic suffix
+    // ("com", "org") counts: "version 2. it" is a sentence.
+    qsizetype brokenSuffixEnd(qsizetype dot, bool moreBreaks) const
+    {
+        if (!isBlankAfterDot(dot))
             return 0;
-        qsizetype end = dot + 2;
+        const qsizetype start = dot + 2;
+        qsizetype end = start;
+        qsizetype lastLabel = start;
         for (;;) {
             while (end < m_text.size() && isHostChar(m_text[end]))
                 ++end;
             if (end + 1 < m_text.size() && m_text[end] == u'.' && isHostChar(m_text[end + 1]))
-                ++end;
+                lastLabel = ++end;
+            else if (moreBreaks && isBlankAfterDot(end))
+                lastLabel = end += 2;
             else
                 break;
         }
-        const QStringView suffix = m_text.sliced(dot + 2, end - dot - 2);
-        if (hasUpperCase(suffix) || !m_detector.isPublicSuffix(suffix))
+        const QStringView rest = m_text.sliced(start, end - start);
+        const QStringView tld = m_text.sliced(lastLabel, end - lastLabel);
+        if (hasUpperCase(rest) || !(moreBreaks ? m_detector.isTopLevelDomain(tld) : m_detector.isPublicSuffix(rest)))
             return 0;
         const bool pathFollows = end < m_text.size() && QStringView(u"/:").contains(m_text[end]);
-        return pathFollows || isJoinableWithoutPath(suffix) ? end : 0;
+        return pathFollows || isJoinableWithoutPath(moreBreaks ? tld : rest) ? end : 0;
     }
 
     qsizetype portAndPathEnd(qsizetype start, qsizetype hostEnd) const

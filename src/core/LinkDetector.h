@@ -20,7 +20,10 @@ struct psl_ctx_st;
 // - what text recognition makes of hosts read back: a first label misread
 //   from "www" ("wwi.", "ww.", "vww.") is read as "www", and a host broken
 //   by a blank after a dot is joined when a public suffix in lower case
-//   follows ("stackoverflow. com/questions");
+//   follows ("stackoverflow. com/questions"), or after a scheme wherever
+//   lower-case labels ending in a top-level domain follow
+//   ("https://calendar. example. org/event"); the tail of a host broken more
+//   than once, which would name another site, is no link;
 // - e-mail addresses, as "mailto:" URLs.
 // Trailing punctuation and closing brackets without an opening one inside the
 // link are left out ("(see example.com/a)." gives "http://example.com/a").

@@ -706,6 +706,31 @@ TEST_F(DatabaseManagerTest, BackfillPagesThroughEveryRowWithText)
                            u"🔗 Backfilling URLs for 250 screenshots..."_s, u"✅ Backfill complete."_s}));
 }
 
+// A link stored from a text read with a broken host is made right, or taken
+// back when the text holds no link after all; a row with no link is left be.
+TEST_F(DatabaseManagerTest, TheStartBackfillMendsOrTakesBackLinksItNoLongerFinds)
+{
+    const QList<QUrl> madeUp{QUrl(u"http://example.org/event/1734"_s)};
+    const Screenshot withScheme = record(u"/c/scheme.png"_s);
+    const Screenshot bare = record(u"/c/bare.png"_s);
+    const Screenshot plain = record(u"/c/plain.png"_s);
+    {
+        auto db = openStore();
+        db->upsertMany({withScheme, bare, plain});
+        db->updateMetadataBatch(
+            {{withScheme.id, u"Invite https://calendar. example. org/event/1734"_s, {}, QList<double>{}, madeUp},
+             {bare.id, u"Invite calendar. example. org/event/1734"_s, {}, QList<double>{}, madeUp},
+             {plain.id, u"Lunch at noon"_s, {}, QList<double>{}, {}}});
+        ASSERT_EQ(db->fetchByPath(bare.filePath)->detectedUrls, madeUp);
+    }
+    auto db = openStore();
+    db->dbQueue().sync([] {});
+    EXPECT_EQ(db->fetchByPath(withScheme.filePath)->detectedUrls,
+              QList<QUrl>({QUrl(u"https://calendar.example.org/event/1734"_s)}));
+    EXPECT_EQ(db->fetchByPath(bare.filePath)->detectedUrls, QList<QUrl>());
+    EXPECT_EQ(db->fetchByPath(plain.filePath)->detectedUrls, QList<QUrl>());
+}
+
 TEST_F(DatabaseManagerTest, BackfillLineFormatsAndAnEmptyManualRescan)
 {
     auto db = openStore();

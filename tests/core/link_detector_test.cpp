@@ -113,6 +113,15 @@ const LinkCase recognisedTable[] = {
     {"https://stackoverflow. com/q/1", {u"https://stackoverflow.com/q/1"_s}},
     {"Source: github. com", {u"http://github.com"_s}},
     {"news.bbc. co.uk/sport", {u"http://news.bbc.co.uk/sport"_s}},
+    // After a scheme, however often it is broken; without one, the tail of
+    // a host broken twice is another site's name, so no link.
+    {"https://calendar. example. org/event/1734", {u"https://calendar.example.org/event/1734"_s}},
+    {"Join: https://calendar. example.org/event/1734.", {u"https://calendar.example.org/event/1734"_s}},
+    {"calendar. example. org/event/1734", {}},
+    {"Open it at meet. team. example. com/room", {}},
+    {"https://status. example. com/incidents, then", {u"https://status.example.com/incidents"_s}},
+    {"Go to https://example.com. it works", {u"https://example.com"_s}},
+    {"Go to https://example.com. Then sign in", {u"https://example.com"_s}},
     // ...and not where a sentence simply goes on.
     {"Bring snacks, drinks etc. in the car.", {}},
     {"Read the docs. It is all there.", {}},
