@@ -7,6 +7,7 @@
 #include "core/ImageLoader.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/LookCount.h"
 #include "support/MonitorTestAccess.h"
 #include "support/StartedLibrary.h"
 #include "support/Wait.h"
@@ -22,9 +23,6 @@
 
 #include <algorithm>
 
-#include <map>
-#include <mutex>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -39,11 +37,7 @@ class CountingAnalyzer : public NothingAnalyzer
 public:
     Sight look(const QString& path, std::stop_token stop, const TimeBudget& budget) override
     {
-        const QString name = path.section(u'/', -1);
-        {
-            const std::lock_guard lock(m_mutex);
-            ++m_looks[name];
-        }
+        const QString name = m_looks.add(path);
         Sight sight;
         if (name.startsWith(u"spinning"_s)) {
             volatile unsigned sink = 0;
@@ -67,20 +61,8 @@ public:
         return sight;
     }
 
-    int looks(const QString& name) const
-    {
-        const std::lock_guard lock(m_mutex);
-        const auto found = m_looks.find(name);
-        return found == m_looks.end() ? 0 : found->second;
-    }
-    int allLooks() const
-    {
-        const std::lock_guard lock(m_mutex);
-        int sum = 0;
-        for (const auto& [name, count] : m_looks)
-            sum += count;
-        return sum;
-    }
+    int looks(const QString& name) const { return m_looks.of(name); }
+    int allLooks() const { return m_looks.total(); }
 
 private:
     static void spend(const TimeBudget& budget)
@@ -90,8 +72,7 @@ private:
             sink = sink + 1;
     }
 
-    mutable std::mutex m_mutex;
-    std::map<QString, int> m_looks;
+    LookCount m_looks;
 };
 
 void writePicture(const QString& path)

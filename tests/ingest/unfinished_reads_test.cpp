@@ -6,6 +6,7 @@
 
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/LookCount.h"
 #include "support/MonitorTestAccess.h"
 #include "support/StartedLibrary.h"
 #include "support/Wait.h"
@@ -19,8 +20,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <map>
-#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -41,11 +40,7 @@ public:
 
     Sight look(const QString& path, std::stop_token stop, const TimeBudget& budget) override
     {
-        const QString name = path.section(u'/', -1);
-        {
-            const std::lock_guard lock(m_mutex);
-            ++m_looks[name];
-        }
+        const QString name = m_looks.add(path);
         Sight sight;
         if (starved && (name.startsWith(u"napping"_s) || name.startsWith(u"dozing"_s))) {
             while (!budget.isPastDeadline() && !stop.stop_requested())
@@ -64,16 +59,10 @@ public:
         return sight;
     }
 
-    int looks(const QString& name) const
-    {
-        const std::lock_guard lock(m_mutex);
-        const auto found = m_looks.find(name);
-        return found == m_looks.end() ? 0 : found->second;
-    }
+    int looks(const QString& name) const { return m_looks.of(name); }
 
 private:
-    mutable std::mutex m_mutex;
-    std::map<QString, int> m_looks;
+    LookCount m_looks;
 };
 
 class UnfinishedReads : public ::testing::Test
