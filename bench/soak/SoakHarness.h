@@ -19,8 +19,9 @@
 namespace Soak {
 
 // A soak run: `run` is the parent's side (it prints its RESULT line and
-// returns 0 when every figure is as it should be); `child` is what a child
-// started with "--child <name> ..." does.
+// returns 0 when every figure is as it should be; empty for a child that
+// another run starts); `child` is what a child started with
+// "--child <name> ..." does.
 struct Entry
 {
     QString name;

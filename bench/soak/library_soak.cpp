@@ -7,12 +7,16 @@
 // end every file must have exactly one row, every analysis must be stored
 // (the text read from the file), and every tag and note must still be there;
 // each file renamed while the program was not running must have kept its
-// row (found under the new name by the next start).
+// row (found under the new name by the next start). Then another folder is
+// read by a crowded run and a normal start (StarvedSoak.h): every file must
+// have its whole text.
 //
 // RESULT soak files=… rows=… duplicates=0 lost_user_data=0 unanalysed=0 …
-//        renames_closed=… renames_closed_followed=…
+//        renames_closed=… renames_closed_followed=… starved_cut_short=…
+//        starved_lost_text=0
 
 #include "SoakHarness.h"
+#include "StarvedSoak.h"
 
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
@@ -304,6 +308,7 @@ int run(quint32 seed)
 
     const Soak::LibraryCheck check = Soak::LibraryCheck::of(folder, dbPath);
     const int lost = ledger.lost(dbPath);
+    const Soak::StarvedRun starved = Soak::starvedRun(seed);
     ResultLine(u"soak"_s)
         .add(u"files"_s, check.files, 0)
         .add(u"rows"_s, check.rows, 0)
@@ -323,12 +328,15 @@ int run(quint32 seed)
         .add(u"renames_followed"_s, figures.renamesFollowed, 0)
         .add(u"renames_closed"_s, figures.renamesClosed, 0)
         .add(u"renames_closed_followed"_s, figures.renamesClosedFollowed, 0)
+        .add(u"starved_cut_short"_s, starved.cutShort, 0)
+        .add(u"starved_lost_text"_s, starved.lostText, 0)
         .add(u"restarts"_s, figures.restarts, 0)
         .add(u"seconds"_s, double(clock.elapsed()) / 1000.0, 1)
         .print();
     const bool sound = check.isSound() && lost == 0 && check.files == totalFiles && check.rows == totalFiles &&
                        figures.renamesFollowed == figures.renames && figures.wrongAfterKills == 0 &&
-                       figures.renamesClosed >= 10 && figures.renamesClosedFollowed == figures.renamesClosed;
+                       figures.renamesClosed >= 10 && figures.renamesClosedFollowed == figures.renamesClosed &&
+                       starved.lostText == 0;
     return sound ? 0 : 1;
 }
 

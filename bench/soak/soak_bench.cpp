@@ -29,7 +29,7 @@ int main(int argc, char* argv[])
                 return entry.child(arguments);
             continue;
         }
-        if (only.isEmpty() || only == entry.name)
+        if (entry.run && (only.isEmpty() || only == entry.name))
             status |= entry.run(seed);
     }
     if (!childName.isEmpty()) {

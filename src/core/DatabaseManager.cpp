@@ -53,7 +53,7 @@ constexpr const char* upsertSql =
 
 constexpr const char* selectColumns =
     "    SELECT id, filename, filepath, date_created, size_bytes, ocr_text, embedding_json, tags, source_app, "
-    "detected_urls, custom_tags, user_notes, analysis_failure\n";
+    "detected_urls, custom_tags, user_notes, analysis_failure, unfinished_reads\n";
 
 QByteArray byPathSql()
 {
@@ -78,7 +78,8 @@ enum Column {
     Urls,
     CustomTags,
     Notes,
-    Failure
+    Failure,
+    UnfinishedReads
 };
 
 // The text bound as ?1 of folderFilter: the folder without trailing slashes,
@@ -473,18 +474,19 @@ void DatabaseManager::bringSchemaUpToDate()
     // Why the last analysis read nothing (AnalysisFailure); NULL when it read
     // the file or has not run. Ours alone too.
     addColumnIfMissing(u"analysis_failure"_s, u"TEXT"_s, false);
+    addUnfinishedReads();
     migrateEmptyEmbeddings();
     if (createIndexes())
         Console::printLine(u"✅ Database indexes created/verified"_s);
 }
 
-void DatabaseManager::addColumnIfMissing(const QString& name, const QString& type, bool announce)
+bool DatabaseManager::addColumnIfMissing(const QString& name, const QString& type, bool announce)
 {
     {
         SqliteStatement columns(m_db.get(), "PRAGMA table_info(screenshot);");
         while (columns.step() == SQLITE_ROW) {
             if (!columns.isNull(1) && columns.columnText(1) == name)
-                return;
+                return false;
         }
     }
     const QByteArray alter = "ALTER TABLE screenshot ADD COLUMN " + name.toUtf8() + ' ' + type.toUtf8() + ';';
@@ -493,10 +495,31 @@ void DatabaseManager::addColumnIfMissing(const QString& name, const QString& typ
     // next start tries again.
     if (!statement.isPrepared() || !statement.stepDone()) {
         noteWrite(failureCode(m_db.get()));
-        return;
+        return false;
     }
     if (announce)
         Console::printLine(u"ℹ️ Added column "_s + name);
+    return true;
+}
+
+// Real-time stops in a row (Screenshot::unfinishedReads); NULL for none.
+// Ours alone. Files given up before a stop by real time was told from spent
+// processor time may only have met a crowded machine: as the column comes,
+// each is read once more. Both in one transaction, so that neither is done
+// without the other.
+void DatabaseManager::addUnfinishedReads()
+{
+    SqliteTransaction transaction(m_db.get());
+    if (!transaction.isActive() || !addColumnIfMissing(u"unfinished_reads"_s, u"INTEGER"_s, false))
+        return;
+    SqliteStatement again(m_db.get(), "UPDATE screenshot SET analysis_failure = NULL, unfinished_reads = ? "
+                                      "WHERE analysis_failure = 'givenUp';");
+    if (!again.isPrepared()) {
+        noteWrite(failureCode(m_db.get()));
+        return;
+    }
+    again.bindInt(1, unfinishedReadLimit - 1);
+    noteWrite(again.stepDone() && transaction.commit() ? SQLITE_OK : failureCode(m_db.get()));
 }
 
 void DatabaseManager::migrateEmptyEmbeddings()
@@ -826,8 +849,8 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
     // failed: what tells, at a later look, whether it changed since.
     SqliteStatement update(m_db.get(), "UPDATE screenshot SET ocr_text = ?, tags = ?, embedding_json = ?, "
                                        "detected_urls = ?, size_bytes = coalesce(?, size_bytes), embedding_model = ?, "
-                                       "file_modified_ms = coalesce(?, file_modified_ms), analysis_failure = ? "
-                                       "WHERE id = ?;");
+                                       "file_modified_ms = coalesce(?, file_modified_ms), analysis_failure = ?, "
+                                       "unfinished_reads = ? WHERE id = ?;");
     const int model = m_embeddingModel;
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !transaction.isActive())
@@ -853,7 +876,11 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
             update.bindText(8, QByteArrayView(*failure));
         else
             update.bindNull(8);
-        update.bindText(9, uuidText(result.id));
+        if (result.unfinishedReads > 0)
+            update.bindInt(9, result.unfinishedReads);
+        else
+            update.bindNull(9);
+        update.bindText(10, uuidText(result.id));
         if (!update.stepDone()) {
             // The batch is kept whole: nothing of it is marked analysed unless all of it is.
             Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
@@ -1072,11 +1099,12 @@ bool DatabaseManager::recordFileFacts(const QList<FileFacts>& facts)
         reopenIfReadOnly();
         if (!m_db)
             return noteWrite(SQLITE_CANTOPEN);
-        SqliteStatement update(m_db.get(),
-                               "UPDATE screenshot SET file_device = ?1, file_inode = ?2, file_modified_ms = ?3, "
-                               "size_bytes = ?4, date_created = coalesce(?5, date_created), ocr_text = CASE WHEN ?6 "
-                               "THEN NULL ELSE ocr_text END, analysis_failure = CASE WHEN ?6 THEN NULL ELSE "
-                               "analysis_failure END WHERE id = ?7;");
+        SqliteStatement update(
+            m_db.get(), "UPDATE screenshot SET file_device = ?1, file_inode = ?2, file_modified_ms = ?3, "
+                        "size_bytes = ?4, date_created = coalesce(?5, date_created), ocr_text = CASE WHEN ?6 "
+                        "THEN NULL ELSE ocr_text END, analysis_failure = CASE WHEN ?6 THEN NULL ELSE "
+                        "analysis_failure END, unfinished_reads = CASE WHEN ?6 THEN NULL ELSE unfinished_reads END "
+                        "WHERE id = ?7;");
         SqliteTransaction transaction(m_db.get());
         if (!update.isPrepared() || !transaction.isActive())
             return noteWrite(failureCode(m_db.get()));
@@ -1369,5 +1397,6 @@ std::optional<Screenshot> DatabaseManager::readRecord(const SqliteStatement& row
     record.customTags = decodeTextList(row, CustomTags);
     record.userNotes = nonEmptyText(row, Notes);
     record.analysisFailure = failureFrom(row, Failure);
+    record.unfinishedReads = row.isNull(UnfinishedReads) ? 0 : int(row.columnInt64(UnfinishedReads));
     return record;
 }

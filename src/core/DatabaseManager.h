@@ -86,7 +86,7 @@ public:
     // rows: for a first import of a large folder. False when any chunk failed
     // (a failed chunk is rolled back whole).
     bool upsertMany(const QList<Screenshot>& screenshots);
-    // Writes text, tags, embedding, links and failure (with the size and
+    // Writes text, tags, embedding, links, failure and unfinished reads (with the size and
     // modification time the file had) of each result in one transaction;
     // an id without a row changes nothing and does not stop the others. False
     // (and nothing written) when any statement failed.
@@ -163,7 +163,8 @@ public:
     QHash<QUuid, FileIdentity> recordedIdentities(const QString& folder);
     // What a row's file is now: its identity and size, and its creation date
     // when given. `needsAnalysis`: the file was saved again, so its text is
-    // dropped (and any failure to read it) and the row waits to be read again.
+    // dropped (and any failure or unfinished read of it) and the row waits to
+    // be read again.
     struct FileFacts
     {
         QUuid id;
@@ -259,7 +260,9 @@ private:
     void noteDamage(int code);
     void createTables();
     void bringSchemaUpToDate();
-    void addColumnIfMissing(const QString& name, const QString& type, bool announce = true);
+    // True when the column was added now.
+    bool addColumnIfMissing(const QString& name, const QString& type, bool announce = true);
+    void addUnfinishedReads();
     void migrateEmptyEmbeddings();
     bool createIndexes();
     void startBackfill(std::shared_ptr<BackfillRun> run);

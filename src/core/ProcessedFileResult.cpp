@@ -27,3 +27,11 @@ ProcessedFileResult ProcessedFileResult::failed(const QUuid& id, AnalysisFailure
     result.failure = failure;
     return result;
 }
+
+void ProcessedFileResult::endAtBudget(bool byRealTimeAlone, int unfinishedBefore)
+{
+    reachedTimeBudget = true;
+    unfinishedReads = byRealTimeAlone ? unfinishedBefore + 1 : 0;
+    failure =
+        ocrText.isEmpty() && !isReadAgainAfter(unfinishedReads) ? AnalysisFailure::givenUp : AnalysisFailure::none;
+}

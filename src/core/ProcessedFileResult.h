@@ -41,8 +41,16 @@ struct ProcessedFileResult
     // Nothing could be read: the text is empty for that reason, and the file
     // is left alone while it stays as `source` describes it.
     AnalysisFailure failure = AnalysisFailure::none;
+    // Real-time stops in a row, this one included (Screenshot::unfinishedReads).
+    int unfinishedReads = 0;
 
     // What a file that could not be read, or was given up, is stored as: an
     // analysis that found nothing, and why.
     static ProcessedFileResult failed(const QUuid& id, AnalysisFailure failure, std::optional<FileStamp> source);
+    // Reading ran out of budget after `ocrText` was read. With the processor
+    // time spent, that text is all there is, and a file of which nothing was
+    // read is given up. Stopped by real time alone, the file is not at fault:
+    // it is unfinished (`unfinishedBefore` such stops came right before this
+    // one) and read again, unless that limit is reached.
+    void endAtBudget(bool byRealTimeAlone, int unfinishedBefore);
 };

@@ -37,6 +37,11 @@ struct Screenshot
     // With a failure, `ocrText` is empty because nothing of the file could
     // be read, not because it shows no text.
     AnalysisFailure analysisFailure = AnalysisFailure::none;
+    // The analyses in a row that real time stopped before the file's
+    // processor time was spent (a crowded machine left it without a core):
+    // `ocrText` holds what the last one read, perhaps nothing. 0 when the
+    // file was read to the end, or not yet.
+    int unfinishedReads = 0;
 
     Screenshot() = default;
     // Reads name, creation date and size from the file; a missing or
@@ -45,6 +50,9 @@ struct Screenshot
 
     bool isVideo() const;
     bool couldNotBeRead() const { return analysisFailure != AnalysisFailure::none; }
+    // Unfinished, and not yet as often as unfinishedReadLimit allows: the
+    // next start reads it again.
+    bool awaitsAnotherRead() const { return isReadAgainAfter(unfinishedReads); }
 
     // A preview of the file, read synchronously: call it off the GUI thread.
     // Images are fitted into `target` (logical pixels, aspect kept, enlarged

@@ -314,15 +314,23 @@ void AnalysisPipeline::ProcessingRun::checkOverdue(int batch, size_t index)
         return;
     }
     slot.stop.request_stop();
-    logProcessing(LogLevel::warning, u"Analysis given up at its time budget"_s,
+    // An engine this far past its processor time ignores it, and would do so
+    // again at every launch: the file is kept as given up, and read again
+    // only once it changes. One that real time alone left this far behind
+    // may only have had no core: it is read again at the next start, a few
+    // times at most. A file no longer there is left unanalysed.
+    const bool byRealTimeAlone = processorLeft > milliseconds(0);
+    logProcessing(LogLevel::warning,
+                  byRealTimeAlone ? u"Analysis stopped by real time - unfinished"_s
+                                  : u"Analysis given up at its time budget"_s,
                   {{u"file"_s, slot.file.filename},
                    {u"seconds"_s, double(slot.sinceStart.elapsed()) / 1000.0},
                    {u"processorSeconds"_s, std::chrono::duration<double>(slot.account->spent()).count()}});
-    // An engine this far past its budget ignores it, and would do so again
-    // at every launch: the file is kept as given up, and read again only
-    // once it changes. A file no longer there is left unanalysed.
-    if (slot.source)
-        m_pending.append(ProcessedFileResult::failed(slot.file.id, AnalysisFailure::givenUp, slot.source));
+    if (slot.source) {
+        ProcessedFileResult result{slot.file.id, QString(), {}, QList<double>(), {}, slot.source};
+        result.endAtBudget(byRealTimeAlone, slot.file.unfinishedReads);
+        m_pending.append(std::move(result));
+    }
     settle(index);
 }
 
@@ -651,6 +659,8 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
     QElapsedTimer timer;
     timer.start();
     FileAnalyzer::Sight sight = analyzer.look(file.filePath, std::move(stop), budget);
+    // Taken at once: what follows spends processor time of its own.
+    const bool byRealTimeAlone = sight.reachedDeadline && !budget.isProcessorTimeSpent();
     if (sight.stopped)
         return std::nullopt;
     if (sight.unopened) {
@@ -665,6 +675,7 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
                              {u"seconds"_s, double(timer.elapsed()) / 1000.0}};
         if (const CpuAccount* account = budget.cpuAccount())
             metadata.set(u"processorSeconds"_s, std::chrono::duration<double>(account->spent()).count());
+        metadata.set(u"unfinished"_s, byRealTimeAlone);
         logProcessing(LogLevel::warning, u"Analysis reached its time budget"_s, metadata);
     }
     const QString text = sight.text.value_or(QString());
@@ -674,12 +685,11 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
     const QString joined = text + u' ' + tags.join(u' ');
     std::optional<QList<double>> embedding =
         isBlankLine(joined) ? std::optional<QList<double>>(QList<double>()) : analyzer.embedding(joined);
-    // Out of time before a word was read: its text is unknown, not absent.
-    const AnalysisFailure failure =
-        sight.reachedDeadline && text.isEmpty() ? AnalysisFailure::givenUp : AnalysisFailure::none;
-    return ProcessedFileResult{
-        file.id, text, std::move(tags), std::move(embedding), std::move(urls), std::move(source), sight.reachedDeadline,
-        failure};
+    ProcessedFileResult result{file.id,          text, std::move(tags), std::move(embedding), std::move(urls),
+                               std::move(source)};
+    if (sight.reachedDeadline)
+        result.endAtBudget(byRealTimeAlone, file.unfinishedReads);
+    return result;
 }
 
 std::optional<ProcessedFileResult> AnalysisPipeline::unreadableFile(const Screenshot& file,

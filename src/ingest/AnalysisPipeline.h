@@ -33,15 +33,17 @@ public:
     static constexpr quint64 BATCH_DELAY_MS = 10'000'000; // nanoseconds, whatever the name says
     // Results written together once this many are waiting.
     static constexpr int flushThreshold = 100;
-    // What one file's analysis may take; the text read by then is kept.
-    // Processor time, added up over the threads at work on the file, is
-    // what ends a costly file, whatever else runs on the machine; real time
-    // only bounds a file that a crowded machine leaves without a core. A
-    // file whose analysis has not come back `grace` after either ran out (an
-    // engine that ignores its budget) is given up, and the run goes on; the
-    // file is kept as given up (AnalysisFailure) and read again only once
-    // it changes. Real time here is the clock's, whatever the scheduler of
-    // the pauses.
+    // What one file's analysis may take. Processor time, added up over the
+    // threads at work on the file, is what ends a costly file, whatever else
+    // runs on the machine: the text read by then is kept, and a file of
+    // which nothing was read is given up (AnalysisFailure), read again only
+    // once it changes. Real time only bounds a file that a crowded machine
+    // leaves without a core, which is no fault of the file: it is kept
+    // unfinished with what was read (Screenshot::unfinishedReads) and read
+    // again at the next start. A file whose analysis has not come back
+    // `grace` after either ran out (an engine that ignores its budget, or
+    // gets no core) is left so too, and the run goes on. Real time here is
+    // the clock's, whatever the scheduler of the pauses.
     struct Budget
     {
         std::chrono::milliseconds processor;
@@ -135,8 +137,8 @@ public:
     // Nothing for a file outside `folderPath`, or whose analysis `stop` cut
     // short. Blank text with no labels gets an empty (present) embedding
     // without asking the analyzer. The text read until `budget` was spent
-    // counts; a file that spent it is logged with its times, and one that
-    // spent it before any text was read is a failure (givenUp). The calling
+    // counts; a file that spent it is logged with its times, and kept as
+    // ProcessedFileResult::endAtBudget says. The calling
     // thread charges the budget's account meanwhile. A file that could not
     // be opened or decoded is a failure (unreadable) as long as it is still
     // as it was when reading began; nothing when it is gone, and nothing

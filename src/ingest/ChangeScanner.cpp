@@ -305,6 +305,7 @@ void ChangeScanner::followChangedFiles(Changes& changes, const FolderWalker::Res
         record.dateCreated = fileCreationDate(record.filePath);
         record.ocrText.reset();
         record.analysisFailure = AnalysisFailure::none;
+        record.unfinishedReads = 0;
         facts.append({record.id, listing.identities[index], record.dateCreated, true});
         indexes.append(index);
         changes.changed.append(std::move(record));

@@ -43,7 +43,7 @@ bool isNewer(const Screenshot& a, const Screenshot& b)
 
 bool needsAnalysis(const Screenshot& screenshot)
 {
-    return !screenshot.ocrText || !screenshot.embedding;
+    return !screenshot.ocrText || !screenshot.embedding || screenshot.awaitsAnotherRead();
 }
 
 bool hasLinks(const Screenshot& screenshot)
@@ -287,6 +287,7 @@ QList<Screenshot> LibraryLoader::recordFileFacts(const QString& folder, QList<Sc
             record.dateCreated = *fact.dateCreated;
             record.ocrText.reset();
             record.analysisFailure = AnalysisFailure::none;
+            record.unfinishedReads = 0;
             ++savedAgain;
         }
         refreshed.append(record);

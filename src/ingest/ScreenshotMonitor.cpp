@@ -545,6 +545,7 @@ void ScreenshotMonitor::applyResults(const QList<ProcessedFileResult>& results)
         screenshot.embedding = result->embedding;
         screenshot.detectedUrls = result->urls;
         screenshot.analysisFailure = result->failure;
+        screenshot.unfinishedReads = result->unfinishedReads;
         if (result->source)
             screenshot.fileSize = result->source->size;
         changed = true;

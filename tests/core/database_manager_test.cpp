@@ -102,8 +102,9 @@ protected:
 
 const QStringList oldLayoutColumns{u"id"_s,   u"filename"_s, u"filepath"_s, u"date_created"_s,   u"size_bytes"_s,
                                    u"tags"_s, u"notes"_s,    u"ocr_text"_s, u"embedding_json"_s, u"detected_urls"_s};
-const QStringList addedColumns{u"source_app"_s,  u"custom_tags"_s, u"user_notes"_s,       u"embedding_model"_s,
-                               u"file_device"_s, u"file_inode"_s,  u"file_modified_ms"_s, u"analysis_failure"_s};
+const QStringList addedColumns{u"source_app"_s,       u"custom_tags"_s,      u"user_notes"_s,
+                               u"embedding_model"_s,  u"file_device"_s,      u"file_inode"_s,
+                               u"file_modified_ms"_s, u"analysis_failure"_s, u"unfinished_reads"_s};
 } // namespace
 
 TEST_F(DatabaseManagerTest, FreshStartCreatesFolderFileAndSchemaAndSaysSo)
@@ -307,6 +308,65 @@ TEST_F(DatabaseManagerTest, AFailureToReadIsKeptWithItsFileFactsUntilTheFileChan
     ASSERT_TRUE(db->updateMetadataBatch({result(s.id, u"read at last"_s)}));
     EXPECT_EQ(db->fetchByPath(s.filePath)->analysisFailure, AnalysisFailure::none);
     EXPECT_EQ(raw.text(u"SELECT analysis_failure"_s + where), u"NULL"_s);
+}
+
+// The count of real-time stops in a row goes with the text read, through
+// every kind of read, until a whole reading or a change of the file.
+TEST_F(DatabaseManagerTest, UnfinishedReadsAreKeptUntilTheFileIsReadWholeOrChanges)
+{
+    auto db = openStore();
+    const Screenshot s = record(u"/a/shot.png"_s);
+    db->upsert(s);
+    ProcessedFileResult partial = result(s.id, u"the first lines"_s);
+    partial.unfinishedReads = 2;
+    ASSERT_TRUE(db->updateMetadataBatch({partial}));
+    EXPECT_EQ(db->fetchByPath(s.filePath)->unfinishedReads, 2);
+    ASSERT_EQ(page(*db, u"/a"_s).size(), 1);
+    EXPECT_EQ(page(*db, u"/a"_s).first().unfinishedReads, 2);
+    EXPECT_EQ(page(*db, u"/a"_s).first().ocrText, u"the first lines"_s);
+
+    ASSERT_TRUE(db->recordFileFacts({{s.id, {7, 8, 1000, 1'700'000'000'123}, std::nullopt, false}}));
+    EXPECT_EQ(db->fetchByPath(s.filePath)->unfinishedReads, 2);
+    ASSERT_TRUE(db->recordFileFacts({{s.id, {7, 8, 512, 1'700'000'999'000}, std::nullopt, true}}));
+    EXPECT_EQ(db->fetchByPath(s.filePath)->unfinishedReads, 0);
+
+    partial.unfinishedReads = 1;
+    ASSERT_TRUE(db->updateMetadataBatch({partial}));
+    ASSERT_TRUE(db->updateMetadataBatch({result(s.id, u"all of it"_s)}));
+    EXPECT_EQ(db->fetchByPath(s.filePath)->unfinishedReads, 0);
+    EXPECT_EQ(RawDatabase(dbPath()).text(u"SELECT unfinished_reads FROM screenshot"_s), u"NULL"_s);
+}
+
+// Files given up before real time and processor time were told apart may only
+// have met a busy machine: the first start that keeps the count reads each
+// once more; later starts leave a file given up since alone.
+TEST_F(DatabaseManagerTest, FilesGivenUpByAnEarlierVersionAreReadOnceMore)
+{
+    QDir().mkpath(QFileInfo(dbPath()).absolutePath());
+    RawDatabase(dbPath()).exec(
+        "CREATE TABLE screenshot (id TEXT PRIMARY KEY, filename TEXT, filepath TEXT, date_created REAL, "
+        "size_bytes INTEGER, tags TEXT, notes TEXT, ocr_text TEXT, embedding_json TEXT, detected_urls TEXT, "
+        "analysis_failure TEXT);"
+        "INSERT INTO screenshot (id, filepath, ocr_text, embedding_json, analysis_failure) VALUES "
+        "('00000000-0000-0000-0000-00000000000A', '/x/late.png', '', '[]', 'givenUp'), "
+        "('00000000-0000-0000-0000-00000000000B', '/x/broken.png', '', '[]', 'unreadable'), "
+        "('00000000-0000-0000-0000-00000000000C', '/x/read.png', 'text', '[]', NULL);");
+    {
+        auto db = openStore();
+        const std::optional<Screenshot> late = db->fetchByPath(u"/x/late.png"_s);
+        ASSERT_TRUE(late.has_value());
+        EXPECT_EQ(late->analysisFailure, AnalysisFailure::none);
+        EXPECT_TRUE(late->awaitsAnotherRead());
+        EXPECT_EQ(late->unfinishedReads, unfinishedReadLimit - 1) << "read more than once more";
+        EXPECT_EQ(db->fetchByPath(u"/x/broken.png"_s)->analysisFailure, AnalysisFailure::unreadable);
+        EXPECT_FALSE(db->fetchByPath(u"/x/broken.png"_s)->awaitsAnotherRead());
+        EXPECT_FALSE(db->fetchByPath(u"/x/read.png"_s)->awaitsAnotherRead());
+        ASSERT_TRUE(db->updateMetadataBatch(
+            {ProcessedFileResult::failed(late->id, AnalysisFailure::givenUp, FileStamp{late->filePath, 0, 1})}));
+    }
+    auto db = openStore();
+    EXPECT_EQ(db->fetchByPath(u"/x/late.png"_s)->analysisFailure, AnalysisFailure::givenUp);
+    EXPECT_FALSE(db->fetchByPath(u"/x/late.png"_s)->awaitsAnotherRead());
 }
 
 TEST_F(DatabaseManagerTest, DamagedColumnsReadBackAsTheirFallbacks)

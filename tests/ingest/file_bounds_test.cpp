@@ -1,5 +1,6 @@
-// What bounds one file's analysis: an engine that never comes back is given
-// up at its time budget (and the file kept as given up) while the run goes on; the budget is processor
+// What bounds one file's analysis: an engine that never comes back is left
+// at its time budget while the run goes on (kept unfinished when it spent no
+// processor time, to be read again at the next start); the budget is processor
 // time, so a file that the machine keeps waiting is not cut short, while one
 // that spins past it is given up long before the real-time bound; a cancel stops the engines
 // and writes nothing of the run afterwards; a result is written only for the
@@ -167,9 +168,10 @@ protected:
     QString m_folder;
 };
 
-TEST_F(FileBounds, AnEngineThatNeverReturnsIsGivenUpAtItsBudgetAndTheRunGoesOn)
+TEST_F(FileBounds, AnEngineThatNeverReturnsIsLeftAtItsBudgetAndTheRunGoesOn)
 {
-    // A budget that real time reaches quickly; the engine ignores it anyway.
+    // A budget that real time reaches quickly; the engine ignores it anyway,
+    // waiting without the processor as an engine left without a core does.
     using std::chrono::milliseconds;
     ScreenshotMonitorTestAccess::pipeline(m_monitor).setTimeBudget(
         {milliseconds(40), milliseconds(40), milliseconds(40)});
@@ -178,12 +180,15 @@ TEST_F(FileBounds, AnEngineThatNeverReturnsIsGivenUpAtItsBudgetAndTheRunGoesOn)
     ASSERT_TRUE(runUntil([&] { return !m_monitor.isProcessing(); }));
     for (const Screenshot& file : files.mid(1))
         EXPECT_TRUE(storedText(file.filePath).value_or(QString()).contains(file.filename));
-    // Kept as given up (without text), not tried again in this run nor later.
+    // Kept unfinished (without text), not tried again in this run: the next
+    // start reads it again.
     m_parts.workers.storeWrites().waitForDone();
     EXPECT_EQ(storedText(files[0].filePath), QString());
-    EXPECT_EQ(m_store.fetchByPath(files[0].filePath)->analysisFailure, AnalysisFailure::givenUp);
+    EXPECT_EQ(m_store.fetchByPath(files[0].filePath)->analysisFailure, AnalysisFailure::none);
+    EXPECT_EQ(m_store.fetchByPath(files[0].filePath)->unfinishedReads, 1);
     EXPECT_EQ(m_analyzer->looks, 4);
-    const QStringList lines = m_log.matching(u"Analysis given up at its time budget"_s);
+    EXPECT_FALSE(m_log.contains(u"Analysis given up at its time budget"_s));
+    const QStringList lines = m_log.matching(u"Analysis stopped by real time - unfinished"_s);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_TRUE(lines.first().contains(u"stuck.png"_s)) << lines.first().toStdString();
     EXPECT_EQ(m_monitor.processedCount(), 4);

@@ -7,6 +7,7 @@
 #include "core/ImageLoader.h"
 #include "support/Capture.h"
 #include "support/Fakes.h"
+#include "support/LookCount.h"
 #include "support/MonitorTestAccess.h"
 #include "support/StartedLibrary.h"
 #include "support/Wait.h"
@@ -22,9 +23,6 @@
 
 #include <algorithm>
 
-#include <map>
-#include <mutex>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -32,18 +30,14 @@ constexpr int generousMs = 30000;
 
 // The real decoder tells what cannot be read; "spinning" files keep an
 // engine busy, heedless of the budget, until the pipeline stops them;
-// "late" files run out of time before a word is read, "partly" files after
-// some. Counts the looks at each file.
+// "late" files spend their processor time before a word is read, "partly"
+// files after some. Counts the looks at each file.
 class CountingAnalyzer : public NothingAnalyzer
 {
 public:
-    Sight look(const QString& path, std::stop_token stop, const TimeBudget&) override
+    Sight look(const QString& path, std::stop_token stop, const TimeBudget& budget) override
     {
-        const QString name = path.section(u'/', -1);
-        {
-            const std::lock_guard lock(m_mutex);
-            ++m_looks[name];
-        }
+        const QString name = m_looks.add(path);
         Sight sight;
         if (name.startsWith(u"spinning"_s)) {
             volatile unsigned sink = 0;
@@ -53,8 +47,10 @@ public:
         } else if (name.startsWith(u"locked"_s)) {
             sight.unopened = true;
         } else if (name.startsWith(u"late"_s)) {
+            spend(budget);
             sight.reachedDeadline = true;
         } else if (name.startsWith(u"partly"_s)) {
+            spend(budget);
             sight.text = u"the first lines"_s;
             sight.reachedDeadline = true;
         } else if (ImageLoader::load(path).isNull()) {
@@ -65,24 +61,18 @@ public:
         return sight;
     }
 
-    int looks(const QString& name) const
-    {
-        const std::lock_guard lock(m_mutex);
-        const auto found = m_looks.find(name);
-        return found == m_looks.end() ? 0 : found->second;
-    }
-    int allLooks() const
-    {
-        const std::lock_guard lock(m_mutex);
-        int sum = 0;
-        for (const auto& [name, count] : m_looks)
-            sum += count;
-        return sum;
-    }
+    int looks(const QString& name) const { return m_looks.of(name); }
+    int allLooks() const { return m_looks.total(); }
 
 private:
-    mutable std::mutex m_mutex;
-    std::map<QString, int> m_looks;
+    static void spend(const TimeBudget& budget)
+    {
+        volatile unsigned sink = 0;
+        while (!budget.isProcessorTimeSpent())
+            sink = sink + 1;
+    }
+
+    LookCount m_looks;
 };
 
 void writePicture(const QString& path)
