@@ -154,6 +154,43 @@ TEST_F(StoreFaultsTest, AFileOpenedReadOnlyIsWrittenOnceItCanBe)
     EXPECT_EQ(row->ocrText, u"waited"_s);
 }
 
+// A library of an older layout that could not be written at start lacks the
+// columns saves need: they are added once the file can be written, or every
+// save fails though writing works again.
+TEST_F(StoreFaultsTest, AnOlderFileOpenedReadOnlyGainsItsColumnsOnceItCanBeWritten)
+{
+    const QUuid id = QUuid::createUuid();
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &raw), SQLITE_OK);
+        const SqliteConnection older(raw);
+        ASSERT_TRUE(sqliteExec(raw, "CREATE TABLE screenshot (id TEXT PRIMARY KEY, filename TEXT, filepath TEXT, "
+                                    "date_created REAL, size_bytes INTEGER, tags TEXT, notes TEXT, ocr_text TEXT, "
+                                    "embedding_json TEXT, detected_urls TEXT);"));
+        const QByteArray insert =
+            "INSERT INTO screenshot (id, filename, filepath, date_created, size_bytes) VALUES ('" +
+            uuidText(id).toUtf8() + "', 'old.png', '/lib/old.png', 1700000000, 10);";
+        ASSERT_TRUE(sqliteExec(raw, insert.constData()));
+    }
+    UnwritableWhileOpening unwritable(dbPath(), m_dir.path());
+    if (!unwritable.isUsable())
+        GTEST_SKIP() << "the library file cannot be made unwritable to this process";
+    auto store = openStore();
+    EXPECT_EQ(store->count(), 1) << "it reads";
+    EXPECT_FALSE(store->saveUserData(id, {u"typed"_s}, u"a note"_s));
+
+    unwritable.makeWritable();
+    EXPECT_TRUE(store->saveUserData(id, {u"typed"_s}, u"a note"_s)) << "the retry";
+    EXPECT_TRUE(store->updateMetadataBatch({{id, u"waited"_s, {}, QList<double>{1.0}, {}}}));
+    EXPECT_TRUE(store->health().canWrite()) << store->health().state().writeProblem.toStdString();
+    store.reset();
+    const auto row = openStore()->fetchByPath(u"/lib/old.png"_s);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->customTags, QStringList{u"typed"_s});
+    EXPECT_EQ(row->userNotes, u"a note"_s);
+    EXPECT_EQ(row->ocrText, u"waited"_s);
+}
+
 TEST_F(StoreFaultsTest, ADamagedFileIsMovedAsideUntouchedAndANewOneStarted)
 {
     const std::vector<std::pair<const char*, std::function<void(QByteArray&)>>> damages{
