@@ -206,7 +206,8 @@ inline int runChild(const QString& home, const QString& tool)
             organizer->organize();
         }
     } else if (tool == u"deletion"_s) {
-        auto* duplicates = new DuplicateFinderViewModel(services.monitor(), services.store(), services.trash());
+        auto* duplicates = new DuplicateFinderViewModel(services.monitor(), services.store(), services.trash(),
+                                                        services.workers().duplicateReads());
         screen.reset(duplicates);
         duplicates->analyze();
         if (!waitFor([&] { return duplicates->result() && !duplicates->isAnalyzing(); }))
