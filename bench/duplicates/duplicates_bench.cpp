@@ -158,6 +158,13 @@ GroupSet normalised(QList<QStringList> groups)
     return set;
 }
 
+// The application's pool of file readers, the benchmark's own.
+Workers::Pool& readerThreads()
+{
+    static Workers::Pool pool(QStringLiteral("duplicate-reads"), Workers::duplicateReadThreads);
+    return pool;
+}
+
 Measurement runOurs(const QString& root, int readers)
 {
     const qint64 readBefore = DuplicateFinderService::bytesRead();
@@ -172,7 +179,7 @@ Measurement runOurs(const QString& root, int readers)
     }
     DuplicateFinderService::Options options;
     options.readers = readers;
-    const auto result = DuplicateFinderService().findDuplicates(list, {}, options);
+    const auto result = DuplicateFinderService(readerThreads()).findDuplicates(list, {}, options);
     Measurement measurement;
     measurement.ms = double(clock.nsecsElapsed()) / 1e6;
     measurement.bytesRead = DuplicateFinderService::bytesRead() - readBefore;

@@ -182,7 +182,8 @@ bool compress(Program& program, const QString& fault, double fraction, quint32 s
 // Every copy but the newest of each set of duplicates to the Trash.
 bool dedupe(Program& program, const QString& fault, double fraction)
 {
-    DuplicateFinderViewModel model(program.monitor, program.store, program.trash);
+    DuplicateFinderViewModel model(program.monitor, program.store, program.trash,
+                                   program.parts.workers.duplicateReads());
     bool analysed = false;
     int finished = 0;
     QObject::connect(&model, &DuplicateFinderViewModel::resultChanged, [&analysed] { analysed = true; });

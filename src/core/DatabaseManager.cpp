@@ -1,6 +1,7 @@
 #include "core/DatabaseManager.h"
 
 #include "core/Console.h"
+#include "core/DamagedStoreReader.h"
 #include "core/Graphemes.h"
 #include "core/JsonArrayCodec.h"
 #include "core/LinkDetector.h"
@@ -27,6 +28,9 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int backfillBatchSize = 100;
 constexpr qsizetype upsertChunkSize = 500;
+// Tags and notes read from a damaged library file, waiting for the rows of
+// their paths.
+constexpr const char* salvagedTable = "salvaged_user_data";
 
 constexpr const char* createTableSql = "CREATE TABLE IF NOT EXISTS screenshot (\n"
                                        "    id TEXT PRIMARY KEY,\n"
@@ -198,6 +202,20 @@ void bindIdentity(SqliteStatement& statement, int first, const FileIdentity& ide
     statement.bindInt64(first + 2, identity.modifiedMs);
 }
 
+constexpr const char* userDataSql = "UPDATE screenshot SET custom_tags = ?, user_notes = ? WHERE id = ?;";
+
+// Binds a row's user tags and note to two parameters from `first` on; an
+// empty note is stored as none.
+void bindUserData(SqliteStatement& statement, int first, const QStringList& customTags,
+                  const std::optional<QString>& notes)
+{
+    statement.bindText(first, QByteArrayView(JsonArrayCodec::encodeStrings(customTags)));
+    if (notes && !notes->isEmpty())
+        statement.bindText(first + 1, *notes);
+    else
+        statement.bindNull(first + 1);
+}
+
 constexpr const char* identitySql =
     "UPDATE screenshot SET file_device = ?, file_inode = ?, file_modified_ms = ?, size_bytes = ? WHERE id = ?;";
 
@@ -308,17 +326,18 @@ void DatabaseManager::open()
         m_db.reset();
         QFile::remove(marker);
         const QString setAside = setDamagedFileAside();
+        m_db = openConnection(error);
         if (setAside.isEmpty()) {
             // Better a damaged file whose writes fail (and say so) than none.
             Console::printLine(u"❌ The damaged library file could not be moved aside"_s);
         } else {
             Console::printLine(u"⚠️ The library file was damaged; it was moved to "_s + setAside +
                                u" and a new one was started"_s);
+            const int carried = carryUserDataFrom(setAside);
             Logger::log(LogLevel::error, u"Database"_s, u"Damaged database set aside"_s,
-                        {{u"path"_s, m_path}, {u"setAside"_s, setAside}});
-            m_health.recordSetAside(setAside);
+                        {{u"path"_s, m_path}, {u"setAside"_s, setAside}, {u"carried"_s, carried}});
+            m_health.recordSetAside(setAside, carried);
         }
-        m_db = openConnection(error);
     }
     if (m_db)
         return;
@@ -381,6 +400,55 @@ void DatabaseManager::reopenIfReadOnly()
     Logger::log(LogLevel::info, u"Database"_s, u"Database reopened for writing"_s, {{u"path"_s, m_path}});
     // Columns and indexes a read-only start could not add.
     bringSchemaUpToDate();
+}
+
+// The tags and notes still readable in the damaged file wait in the new one,
+// by path, for the rows the library load makes (writeNewFiles). The number
+// of screenshots whose words were kept.
+int DatabaseManager::carryUserDataFrom(const QString& damagedPath)
+{
+    const QList<DamagedStoreReader::Entry> entries =
+        DamagedStoreReader::userData(damagedPath, {"screenshot", salvagedTable});
+    QList<QString> paths;
+    QHash<QString, UserData> byPath;
+    for (const DamagedStoreReader::Entry& entry : entries) {
+        const UserData found{entry.customTags, entry.notes};
+        const auto known = byPath.constFind(entry.filePath);
+        if (known == byPath.cend())
+            paths.append(entry.filePath);
+        byPath.insert(entry.filePath, known == byPath.cend() ? found : mergedUserData(*known, found));
+    }
+    if (paths.isEmpty() || !m_db)
+        return 0;
+    const int written = writeSalvagedUserData(paths, byPath);
+    if (!noteWrite(written))
+        return 0;
+    Console::printLine(
+        u"🩹 Tags and notes of %1 screenshot(s) read from the damaged library file"_s.arg(paths.size()));
+    return int(paths.size());
+}
+
+int DatabaseManager::writeSalvagedUserData(const QList<QString>& paths, const QHash<QString, UserData>& byPath)
+{
+    const QByteArray create = QByteArray("CREATE TABLE IF NOT EXISTS ") + salvagedTable +
+                              " (filepath TEXT PRIMARY KEY, custom_tags TEXT, user_notes TEXT);";
+    if (!sqliteExec(m_db.get(), create.constData()))
+        return failureCode(m_db.get());
+    const QByteArray insertSql = QByteArray("INSERT OR REPLACE INTO ") + salvagedTable +
+                                 " (filepath, custom_tags, user_notes) VALUES (?, ?, ?);";
+    SqliteStatement insert(m_db.get(), insertSql.constData());
+    SqliteTransaction transaction(m_db.get());
+    if (!insert.isPrepared() || !transaction.isActive())
+        return failureCode(m_db.get());
+    for (const QString& path : paths) {
+        const UserData& data = byPath[path];
+        insert.bindText(1, path);
+        bindUserData(insert, 2, data.customTags, data.notes);
+        if (!insert.stepDone())
+            return failureCode(m_db.get());
+        insert.reset();
+    }
+    return transaction.commit() ? SQLITE_OK : failureCode(m_db.get());
 }
 
 // Beside the original, named after the moment, never over another file. The
@@ -451,7 +519,15 @@ void DatabaseManager::createTables()
     if (!m_db)
         return;
     bringSchemaUpToDate();
+    m_salvagePending = hasSalvagedUserData();
     rescanForLinks(true);
+}
+
+bool DatabaseManager::hasSalvagedUserData()
+{
+    const QByteArray sql = QByteArray("SELECT 1 FROM ") + salvagedTable + " LIMIT 1;";
+    SqliteStatement any(m_db.get(), sql.constData());
+    return any.step() == SQLITE_ROW;
 }
 
 void DatabaseManager::bringSchemaUpToDate()
@@ -772,6 +848,51 @@ std::optional<QList<Screenshot>> DatabaseManager::addFiles(const QList<Screensho
     return stored;
 }
 
+// What a damaged library file still held for a path, handed to the new row
+// of that path once: the words move from the waiting table to the row.
+class DatabaseManager::SalvagedUserData
+{
+public:
+    explicit SalvagedUserData(sqlite3* db)
+        : m_find(
+              db,
+              (QByteArray("SELECT custom_tags, user_notes FROM ") + salvagedTable + " WHERE filepath = ?;").constData())
+        , m_forget(db, (QByteArray("DELETE FROM ") + salvagedTable + " WHERE filepath = ?;").constData())
+        , m_give(db, userDataSql)
+    {}
+
+    bool isPrepared() const { return m_find.isPrepared() && m_forget.isPrepared() && m_give.isPrepared(); }
+    bool gaveAny() const { return m_gaveAny; }
+
+    // False when a statement failed.
+    bool giveTo(Screenshot& record)
+    {
+        m_find.bindText(1, record.filePath);
+        const int found = m_find.step();
+        if (found != SQLITE_ROW) {
+            m_find.reset();
+            return found == SQLITE_DONE;
+        }
+        record.customTags = decodeTextList(m_find, 0);
+        record.userNotes = nonEmptyText(m_find, 1);
+        m_find.reset();
+        bindUserData(m_give, 1, record.customTags, record.userNotes);
+        m_give.bindText(3, uuidText(record.id));
+        m_forget.bindText(1, record.filePath);
+        const bool done = m_give.stepDone() && m_forget.stepDone();
+        m_give.reset();
+        m_forget.reset();
+        m_gaveAny = m_gaveAny || done;
+        return done;
+    }
+
+private:
+    SqliteStatement m_find;
+    SqliteStatement m_forget;
+    SqliteStatement m_give;
+    bool m_gaveAny = false;
+};
+
 // The look-up and the insert share one transaction on the queue, so no other
 // writer can put a row at the path in between.
 int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, const QList<FileIdentity>& identities,
@@ -787,6 +908,9 @@ int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, const QList
     SqliteTransaction transaction(m_db.get());
     if (!lookup.isPrepared() || !insert.isPrepared() || !identify.isPrepared() || !source.isPrepared() ||
         !transaction.isActive())
+        return failureCode(m_db.get());
+    std::optional<SalvagedUserData> salvaged;
+    if (m_salvagePending && !salvaged.emplace(m_db.get()).isPrepared())
         return failureCode(m_db.get());
     const qsizetype before = stored.size();
     const QTimeZone zone = QTimeZone::systemTimeZone();
@@ -810,6 +934,8 @@ int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, const QList
                 identify.reset();
             }
             stored.append(record);
+            if (salvaged && !salvaged->giveTo(stored.last()))
+                return failureCode(m_db.get());
             continue;
         }
         if (record.sourceApp && !existing->sourceApp) {
@@ -822,8 +948,11 @@ int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, const QList
         }
         stored.append(std::move(*existing));
     }
-    if (transaction.commit())
+    if (transaction.commit()) {
+        if (salvaged && salvaged->gaveAny())
+            m_salvagePending = hasSalvagedUserData();
         return SQLITE_OK;
+    }
     stored.resize(before);
     return failureCode(m_db.get());
 }
@@ -962,14 +1091,10 @@ int DatabaseManager::writeUserData(const QUuid& id, const QStringList& customTag
     reopenIfReadOnly();
     if (!m_db)
         return SQLITE_CANTOPEN;
-    SqliteStatement update(m_db.get(), "UPDATE screenshot SET custom_tags = ?, user_notes = ? WHERE id = ?;");
+    SqliteStatement update(m_db.get(), userDataSql);
     if (!update.isPrepared())
         return failureCode(m_db.get());
-    update.bindText(1, QByteArrayView(JsonArrayCodec::encodeStrings(customTags)));
-    if (notes && !notes->isEmpty())
-        update.bindText(2, *notes);
-    else
-        update.bindNull(2);
+    bindUserData(update, 1, customTags, notes);
     update.bindText(3, uuidText(id));
     const bool written = update.stepDone();
     Console::printLine(written ? u"✅ User data saved for "_s + uuidText(id).left(8) : u"❌ Failed to save user data"_s);

@@ -38,7 +38,9 @@ class SqliteStatement;
 // SQLite.
 //
 // A file found damaged at open is moved aside (never deleted) and a new one is
-// started; health() names where the old one went. Damage met while running
+// started; health() names where the old one went. The tags and notes still
+// readable in it wait in the new file, by path, and go to the row a file of
+// that path gets (addFiles), however much later that is. Damage met while running
 // is noted beside the file, and the next start checks it whole. A file that
 // could only be opened for reading (or whose writes were refused as
 // read-only) is opened again for writing before each later write, so that
@@ -223,6 +225,7 @@ public:
 
 private:
     struct BackfillRun;
+    class SalvagedUserData;
     struct LinkUpdate
     {
         QUuid id;
@@ -253,6 +256,9 @@ private:
     void reopenIfReadOnly();
     // Moves the damaged file (and its journal) aside; where it went, or empty.
     QString setDamagedFileAside();
+    int carryUserDataFrom(const QString& damagedPath);
+    int writeSalvagedUserData(const QList<QString>& paths, const QHash<QString, UserData>& byPath);
+    bool hasSalvagedUserData();
     // Records the write's result code in health(); true when it succeeded.
     bool noteWrite(int code);
     // A read that ended in damage says so too.
@@ -292,6 +298,8 @@ private:
     QString m_path;
     StoreHealth m_health;
     bool m_damageNoted = false; // on the queue only
+    // On the queue only: tags and notes of a damaged file wait for their rows.
+    bool m_salvagePending = false;
     // On the queue only: the last write was refused as read-only, or a fault
     // is simulated (which no reopening may lift).
     bool m_writeRefusedReadOnly = false;

@@ -17,10 +17,11 @@ void StoreHealth::recordWrite(int sqliteCode)
     update(next);
 }
 
-void StoreHealth::recordSetAside(const QString& path)
+void StoreHealth::recordSetAside(const QString& path, int carriedUserData)
 {
     State next = state();
     next.setAsidePath = path;
+    next.carriedUserData = carriedUserData;
     update(next);
 }
 

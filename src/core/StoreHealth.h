@@ -21,6 +21,9 @@ public:
         QString writeProblem;
         // Where a damaged library file was moved at start; empty when none was.
         QString setAsidePath;
+        // Screenshots whose tags or notes were read from that file and carried
+        // over to the new one.
+        int carriedUserData = 0;
 
         bool canWrite() const { return writeProblem.isEmpty(); }
         bool operator==(const State&) const = default;
@@ -31,7 +34,7 @@ public:
 
     // A write reached the file (`sqliteCode` SQLITE_OK) or failed with it.
     void recordWrite(int sqliteCode);
-    void recordSetAside(const QString& path);
+    void recordSetAside(const QString& path, int carriedUserData);
 
     // The user's words for an SQLite result code that stopped a write.
     static QString problemText(int sqliteCode);

@@ -97,6 +97,7 @@ Workers::Workers()
     , m_search(QStringLiteral("search"), cores())
     , m_collections(QStringLiteral("collections"), 1)
     , m_thumbnails(QStringLiteral("thumbnails"), std::max(2, cores()))
+    , m_duplicateReads(QStringLiteral("duplicate-reads"), duplicateReadThreads)
     , m_tasks(QStringLiteral("tasks"), 1)
 {}
 
@@ -110,6 +111,7 @@ void Workers::waitForAll(bool withAnalysis)
     m_fileQueue->sync([] {});
     if (withAnalysis)
         m_analysis.waitForDone();
-    for (Pool* pool : {&m_storeWrites, &m_gallery, &m_search, &m_collections, &m_thumbnails, &m_tasks})
+    for (Pool* pool :
+         {&m_storeWrites, &m_gallery, &m_search, &m_collections, &m_thumbnails, &m_duplicateReads, &m_tasks})
         pool->waitForDone();
 }

@@ -37,6 +37,9 @@
 //   thumbnails        card and cell thumbnails decoded off the GUI thread
 //                     (two threads at least, newest request first), and
 //                     the duplicate finder's renditions of its members.
+//   duplicateReads    the duplicate finder's files read beside the tools'
+//                     worker that runs its analysis (three threads: four
+//                     files read at once at most).
 //   tasks             short jobs a view hands off (deletion to the Trash,
 //                     tag lists read from the store), the analyzer's
 //                     release of its models after a run, and the space
@@ -96,6 +99,9 @@ public:
     static inline const QString applicationId = QStringLiteral("org.brindlework.Glimmerdeck");
     // The files of one batch, analysed at once whatever the machine.
     static constexpr int batchFiles = 4;
+    // Threads that read files for the duplicate finder besides the one its
+    // analysis runs on.
+    static constexpr int duplicateReadThreads = 3;
 
     Workers();
     ~Workers();
@@ -112,6 +118,7 @@ public:
     Pool& search() { return m_search; }
     Pool& collections() { return m_collections; }
     Pool& thumbnails() { return m_thumbnails; }
+    Pool& duplicateReads() { return m_duplicateReads; }
     Pool& tasks() { return m_tasks; }
 
     // Waits for every task already started in every pool and queue; for the
@@ -128,5 +135,6 @@ private:
     Pool m_search;
     Pool m_collections;
     Pool m_thumbnails;
+    Pool m_duplicateReads;
     Pool m_tasks;
 };

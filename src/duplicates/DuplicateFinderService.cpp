@@ -2,6 +2,7 @@
 
 #include "core/ByteCount.h"
 #include "core/Console.h"
+#include "core/SharedWork.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -85,15 +86,15 @@ public:
         , m_digests(size_t(screenshots.size()))
     {}
 
-    void run()
+    // Every reader takes buckets until none is left: the calling thread, and
+    // threads of `readers` while they are free.
+    void run(Workers::Pool& readers)
     {
-        const int readers = std::clamp(m_options.readers, 1, 4);
-        std::vector<std::thread> threads;
-        for (int i = 1; i < readers; ++i)
-            threads.emplace_back([this] { work(); });
-        work();
-        for (std::thread& thread : threads)
-            thread.join();
+        const int count = std::clamp(m_options.readers, 1, Workers::duplicateReadThreads + 1);
+        SharedWork sharing(&readers);
+        SharedWork::Group reading(sharing);
+        reading.post(std::vector<std::function<void()>>(size_t(count), [this] { work(); }));
+        reading.wait();
     }
 
     // Digest by position in the analysed list; empty for files not read whole.
@@ -221,7 +222,7 @@ qint64 DuplicateFinderService::fileSize(const QString& path)
 
 int DuplicateFinderService::defaultReaders()
 {
-    return std::clamp(int(std::thread::hardware_concurrency()) / 2, 2, 4);
+    return std::clamp(int(std::thread::hardware_concurrency()) / 2, 2, Workers::duplicateReadThreads + 1);
 }
 
 qint64 DuplicateFinderService::bytesRead()
@@ -261,7 +262,7 @@ DuplicateFinderService::findDuplicates(const QList<Screenshot>& screenshots, con
 
     Console::printLine(u"🔐 DUPLICATES: Phase 2 - Computing hashes..."_s);
     HashingRun hashing(screenshots, sizes.buckets, toHash, progress, options, cancelled);
-    hashing.run();
+    hashing.run(*m_readers);
     if (cancelled && cancelled->load())
         return {};
     if (progress)

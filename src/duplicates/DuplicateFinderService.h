@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Screenshot.h"
+#include "core/Workers.h"
 #include "duplicates/SameSizeComparison.h"
 #include "platform/SafeFile.h"
 
@@ -14,10 +15,15 @@
 
 // Finds byte-identical files: candidates share their size, then their SHA-256
 // digest. Keeps no state between analyses. An analysis reads files for a
-// while: run it on a worker thread.
+// while: run it on a worker thread, which reads with threads of `readers`
+// (Workers::duplicateReads()) beside it.
 class DuplicateFinderService
 {
 public:
+    explicit DuplicateFinderService(Workers::Pool& readers)
+        : m_readers(&readers)
+    {}
+
     struct DuplicateGroup
     {
         QUuid id;
@@ -44,8 +50,9 @@ public:
 
     struct Options
     {
-        // Files read at once, 1 to 4; the groups are the same whatever the
-        // number. By default half the cores, at least 2.
+        // Files read at once, 1 to 4 (as many as the readers' threads are
+        // free for, besides the analysing one); the groups are the same
+        // whatever the number. By default half the cores, at least 2.
         int readers = defaultReaders();
         // Compare same-size files side by side and hash one file of each
         // identical set, instead of hashing every file whole.
@@ -74,4 +81,7 @@ public:
     static int defaultReaders();
     static void sortGroups(QList<DuplicateGroup>& groups);
     static qint64 reclaimableBytes(const DuplicateGroup& group);
+
+private:
+    Workers::Pool* m_readers; // a pointer, so that a copy can run on a worker
 };

@@ -63,7 +63,7 @@ DuplicateFinderView::DuplicateFinderView(ScreenshotMonitor& monitor, DatabaseMan
                                          Workers& workers, QWidget* parent)
     : QWidget(parent)
     , m_workers(workers)
-    , m_viewModel(new DuplicateFinderViewModel(monitor, database, trash, this))
+    , m_viewModel(new DuplicateFinderViewModel(monitor, database, trash, workers.duplicateReads(), this))
     , m_thumbnails(
           new MemberThumbnails(QSizeF(kThumbnailSide, kThumbnailSide), kThumbnailsKept, workers.thumbnails(), this))
 {

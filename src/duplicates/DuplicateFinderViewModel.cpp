@@ -130,9 +130,10 @@ struct DuplicateFinderViewModel::DeletionContext
 };
 
 DuplicateFinderViewModel::DuplicateFinderViewModel(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash,
-                                                   QObject* parent)
+                                                   Workers::Pool& readers, QObject* parent)
     : QObject(parent)
     , m_monitor(monitor)
+    , m_service(readers)
     , m_context(std::make_shared<DeletionContext>(monitor, database, trash, DeletionJournal(database)))
 {}
 

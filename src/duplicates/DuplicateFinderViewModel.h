@@ -53,8 +53,10 @@ public:
         bool operator==(const DeletionReport&) const = default;
     };
 
+    // `readers`: where an analysis reads files beside the tools' worker
+    // (Workers::duplicateReads()).
     DuplicateFinderViewModel(ScreenshotMonitor& monitor, DatabaseManager& database, Trash& trash,
-                             QObject* parent = nullptr);
+                             Workers::Pool& readers, QObject* parent = nullptr);
     // Waits for nothing: an analysis under way is stopped, a deletion under
     // way goes on and ends its polling pause by itself.
     ~DuplicateFinderViewModel() override;

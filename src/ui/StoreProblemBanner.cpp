@@ -46,9 +46,16 @@ QString StoreProblemBanner::writeProblemText(const QString& reason)
            "written again."_s.arg(reason);
 }
 
-QString StoreProblemBanner::setAsideText(const QString& path)
+QString StoreProblemBanner::setAsideText(const QString& path, int carriedUserData)
 {
-    return u"The library file was damaged. It was moved to %1 and a new library was started."_s.arg(path);
+    const QString setAside =
+        u"The library file was damaged. It was moved to %1 and a new library was started."_s.arg(path);
+    if (carriedUserData == 0)
+        return setAside + u" No tags or notes could be read from it."_s;
+    return setAside +
+           (carriedUserData == 1
+                ? u" The tags and notes of 1 screenshot were read from it and carried over."_s
+                : u" The tags and notes of %1 screenshots were read from it and carried over."_s.arg(carriedUserData));
 }
 
 void StoreProblemBanner::refresh()
@@ -59,7 +66,7 @@ void StoreProblemBanner::refresh()
         lines.append(writeProblemText(state.writeProblem));
     const bool showSetAside = !state.setAsidePath.isEmpty() && state.setAsidePath != m_dismissedSetAside;
     if (showSetAside)
-        lines.append(setAsideText(state.setAsidePath));
+        lines.append(setAsideText(state.setAsidePath, state.carriedUserData));
     m_label->setText(lines.join(u'\n'));
     // Only the note about the old file goes away on request; a write
     // problem stays until writing works.

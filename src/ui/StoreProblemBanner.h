@@ -8,7 +8,8 @@ class StoreHealth;
 
 // A strip across the top of the window while the library cannot be saved
 // (why, and that nothing analysed is lost meanwhile), and once after a
-// damaged library file was set aside (where it went), until dismissed.
+// damaged library file was set aside (where it went, and how many
+// screenshots' tags and notes were carried over from it), until dismissed.
 // Hidden while there is nothing to say.
 class StoreProblemBanner : public QFrame
 {
@@ -21,7 +22,7 @@ public:
     QString text() const;
 
     static QString writeProblemText(const QString& reason);
-    static QString setAsideText(const QString& path);
+    static QString setAsideText(const QString& path, int carriedUserData);
 
 private:
     void refresh();

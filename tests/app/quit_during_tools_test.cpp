@@ -52,5 +52,31 @@ TEST_P(QuitDuringToolRun, EndsTheProcessAndTheNextStartFindsEveryFileOnceWithIts
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u"\n"_s).toStdString();
 }
 
+// A job that ignores its stop (a step that hangs on a slow disk) is given a
+// second: then the process ends without it, and the next start settles what
+// it left as after a kill.
+TEST(QuitDuringStubbornTool, EndsTheProcessWithoutWaitingForTheTool)
+{
+    // Between the second the job is given and the hold it ignores the stop for.
+    constexpr int stubbornBoundMs = 2000;
+    static_assert(stubbornBoundMs < QuitDuringTool::stubbornHold.count());
+    QTemporaryDir home;
+    const QStringList names = QuitDuringTool::prepare(home.path(), u"stubborn"_s);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(homeVariable), home.path());
+    environment.insert(QString::fromLatin1(toolVariable), u"stubborn"_s);
+    const QuitDuringTool::Quit quit =
+        QuitDuringTool::timeQuit(QCoreApplication::applicationFilePath(), {u"--gtest_filter=QuitDuringTool.Child"_s},
+                                 environment, stubbornBoundMs);
+    ASSERT_TRUE(quit.quitting) << quit.output.toStdString();
+    EXPECT_TRUE(quit.gone) << "still running " << stubbornBoundMs << " ms after the quit: it waited for the tool";
+    EXPECT_TRUE(quit.output.contains("did not reach a safe point")) << quit.output.toStdString();
+    EXPECT_FALSE(quit.output.contains(QuitDuringTool::strandedLine)) << "the services would go from under the job";
+    EXPECT_EQ(quit.exitCode, 0) << quit.output.toStdString();
+
+    const QStringList problems = QuitDuringTool::checkNextStart(home.path(), names);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u"\n"_s).toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(EachTool, QuitDuringToolRun, ::testing::ValuesIn(QuitDuringTool::tools),
                          [](const ::testing::TestParamInfo<QString>& info) { return info.param.toStdString(); });

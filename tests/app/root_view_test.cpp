@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -249,4 +250,62 @@ TEST_F(RootView, ADamagedOrUnsavableLibraryIsSaidAboveEveryScreenUntilItIsOver)
     ASSERT_NE(dismiss, nullptr);
     dismiss->click();
     EXPECT_TRUE(banner->text().isEmpty());
+}
+
+// A library file cut short while the program was closed: the next start sets
+// it aside, the screenshots the folder holds get the tags and notes still
+// readable in it as the library loads, and the banner says how many.
+TEST_F(RootView, ADamagedLibraryIsSetAsideWithTheTagsAndNotesThatCouldStillBeRead)
+{
+    constexpr int files = 150;
+    QList<Screenshot> rows;
+    for (int i = 0; i < files; ++i) {
+        const QString path = m_folder + u"/shot %1.png"_s.arg(i);
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(QColor::fromHsv(i % 360, 200, 200));
+        ASSERT_TRUE(picture.save(path));
+        rows.append(Screenshot(path, QUuid::createUuid()));
+    }
+    DatabaseManager& old = services().store();
+    ASSERT_TRUE(old.addFiles(rows));
+    QList<ProcessedFileResult> analyses;
+    for (const Screenshot& row : rows)
+        analyses.append({row.id, QString(300, u'x'), {}, QList<double>(64, 0.5), {}});
+    ASSERT_TRUE(old.updateMetadataBatch(analyses));
+    for (const Screenshot& row : rows)
+        ASSERT_TRUE(old.saveUserData(row.id, {u"tag of "_s + row.filename}, u"note on "_s + row.filename));
+    m_services.reset();
+    const QString storePath = m_dir.filePath(u"store.sqlite"_s);
+    ASSERT_TRUE(QFile::resize(storePath, QFileInfo(storePath).size() / 2));
+
+    makeMonitor();
+    ContentView view(services());
+    auto* banner = view.findChild<StoreProblemBanner*>();
+    ASSERT_NE(banner, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return banner->text().contains(u"was moved to "_s + storePath); }));
+    const int carried = services().store().health().state().carriedUserData;
+    EXPECT_GT(carried, 0);
+    EXPECT_LT(carried, files);
+    EXPECT_TRUE(banner->text().contains(
+        u"a new library was started. The tags and notes of %1 screenshots were read from it and carried over."_s.arg(
+            carried)))
+        << banner->text().toStdString();
+
+    setOnboarded(true);
+    grantFolder();
+    ASSERT_TRUE(waitUntil([&] { return m_monitor->screenshots().size() == files; }, 30000));
+    int withWords = 0;
+    for (const Screenshot& shot : m_monitor->screenshots()) {
+        if (shot.customTags.isEmpty() && !shot.userNotes)
+            continue;
+        ++withWords;
+        // A row's tags or its note may be what the damage took.
+        if (!shot.customTags.isEmpty()) {
+            EXPECT_EQ(shot.customTags, QStringList{u"tag of "_s + shot.filename});
+        }
+        if (shot.userNotes) {
+            EXPECT_EQ(shot.userNotes, u"note on "_s + shot.filename);
+        }
+    }
+    EXPECT_EQ(withWords, carried);
 }

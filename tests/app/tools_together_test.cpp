@@ -338,7 +338,7 @@ TEST_F(ToolsTogether, AGalleryDeletionDuringADuplicateDeletionWaitsForIt)
     addPicture(u"x3.png"_s, 1, u"x1.png"_s);
     addPicture(u"y.png"_s, 1);
     startMonitoring();
-    DuplicateFinderViewModel duplicates(m_app.monitor, m_app.store, m_trash);
+    DuplicateFinderViewModel duplicates(m_app.monitor, m_app.store, m_trash, m_app.parts.workers.duplicateReads());
     bool analysed = false;
     int deletions = 0;
     QObject::connect(&duplicates, &DuplicateFinderViewModel::resultChanged, [&] { analysed = true; });

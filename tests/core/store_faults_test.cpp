@@ -7,12 +7,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -152,6 +154,43 @@ TEST_F(StoreFaultsTest, AFileOpenedReadOnlyIsWrittenOnceItCanBe)
     EXPECT_EQ(row->ocrText, u"waited"_s);
 }
 
+// A library of an older layout that could not be written at start lacks the
+// columns saves need: they are added once the file can be written, or every
+// save fails though writing works again.
+TEST_F(StoreFaultsTest, AnOlderFileOpenedReadOnlyGainsItsColumnsOnceItCanBeWritten)
+{
+    const QUuid id = QUuid::createUuid();
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(dbPath().toUtf8().constData(), &raw), SQLITE_OK);
+        const SqliteConnection older(raw);
+        ASSERT_TRUE(sqliteExec(raw, "CREATE TABLE screenshot (id TEXT PRIMARY KEY, filename TEXT, filepath TEXT, "
+                                    "date_created REAL, size_bytes INTEGER, tags TEXT, notes TEXT, ocr_text TEXT, "
+                                    "embedding_json TEXT, detected_urls TEXT);"));
+        const QByteArray insert =
+            "INSERT INTO screenshot (id, filename, filepath, date_created, size_bytes) VALUES ('" +
+            uuidText(id).toUtf8() + "', 'old.png', '/lib/old.png', 1700000000, 10);";
+        ASSERT_TRUE(sqliteExec(raw, insert.constData()));
+    }
+    UnwritableWhileOpening unwritable(dbPath(), m_dir.path());
+    if (!unwritable.isUsable())
+        GTEST_SKIP() << "the library file cannot be made unwritable to this process";
+    auto store = openStore();
+    EXPECT_EQ(store->count(), 1) << "it reads";
+    EXPECT_FALSE(store->saveUserData(id, {u"typed"_s}, u"a note"_s));
+
+    unwritable.makeWritable();
+    EXPECT_TRUE(store->saveUserData(id, {u"typed"_s}, u"a note"_s)) << "the retry";
+    EXPECT_TRUE(store->updateMetadataBatch({{id, u"waited"_s, {}, QList<double>{1.0}, {}}}));
+    EXPECT_TRUE(store->health().canWrite()) << store->health().state().writeProblem.toStdString();
+    store.reset();
+    const auto row = openStore()->fetchByPath(u"/lib/old.png"_s);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->customTags, QStringList{u"typed"_s});
+    EXPECT_EQ(row->userNotes, u"a note"_s);
+    EXPECT_EQ(row->ocrText, u"waited"_s);
+}
+
 TEST_F(StoreFaultsTest, ADamagedFileIsMovedAsideUntouchedAndANewOneStarted)
 {
     const std::vector<std::pair<const char*, std::function<void(QByteArray&)>>> damages{
@@ -186,6 +225,167 @@ TEST_F(StoreFaultsTest, ADamagedFileIsMovedAsideUntouchedAndANewOneStarted)
         EXPECT_TRUE(store->upsert(fresh));
         EXPECT_EQ(store->count(), 1);
         EXPECT_TRUE(store->health().canWrite());
+    }
+}
+
+namespace {
+QString tagOf(int row)
+{
+    return u"tag %1"_s.arg(row);
+}
+QString noteOf(int row)
+{
+    return u"note on shot %1"_s.arg(row);
+}
+QString shotPath(int row)
+{
+    return u"/lib/shot %1.png"_s.arg(row);
+}
+
+// The pages of `damaged` that differ from `intact` or are missing, numbered
+// from 1 as SQLite numbers them.
+QSet<qint64> damagedPages(const QByteArray& intact, const QByteArray& damaged, qsizetype pageSize)
+{
+    QSet<qint64> pages;
+    for (qsizetype at = 0; at < intact.size(); at += pageSize)
+        if (at + pageSize > damaged.size() || intact.mid(at, pageSize) != damaged.mid(at, pageSize))
+            pages.insert(at / pageSize + 1);
+    return pages;
+}
+
+// The paths of the rows of an intact library file none of whose pages is in
+// `damaged`: their leaf, its cells' overflow pages and the interior pages
+// above it, as SQLite's page statistics name them.
+QStringList rowsOutside(const QString& intactFile, const QSet<qint64>& damaged)
+{
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(intactFile.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    const SqliteConnection db(raw);
+    // Interior page paths are prefixes of their leaves' paths; an overflow
+    // page's path is its cell's ("/003/002+000001": leaf "/003/", cell 2).
+    QHash<QString, qint64> pageOf;
+    QList<std::pair<QString, int>> leaves; // in key order, with their cells
+    QSet<QString> damagedCells;
+    SqliteStatement pages(db.get(), "SELECT path, pageno, pagetype, ncell FROM dbstat "
+                                    "WHERE name = 'screenshot' ORDER BY path;");
+    while (pages.step() == SQLITE_ROW) {
+        const QString path = pages.columnText(0);
+        const qint64 page = pages.columnInt64(1);
+        if (pages.columnText(2) == u"overflow"_s) {
+            if (damaged.contains(page))
+                damagedCells.insert(path.section(u'+', 0, 0));
+            continue;
+        }
+        pageOf.insert(path, page);
+        if (pages.columnText(2) == u"leaf"_s)
+            leaves.append({path, int(pages.columnInt64(3))});
+    }
+    QStringList paths;
+    SqliteStatement rows(db.get(), "SELECT filepath FROM screenshot ORDER BY rowid;");
+    for (const auto& [leaf, cells] : leaves) {
+        bool reachable = true;
+        for (qsizetype slash = 0; (slash = leaf.indexOf(u'/', slash)) >= 0; ++slash)
+            reachable = reachable && !damaged.contains(pageOf.value(leaf.left(slash + 1)));
+        for (int cell = 0; cell < cells && rows.step() == SQLITE_ROW; ++cell) {
+            const QString cellPath = leaf + u"%1"_s.arg(cell, 3, 16, QChar(u'0'));
+            if (reachable && !damagedCells.contains(cellPath))
+                paths.append(rows.columnText(0));
+        }
+    }
+    return paths;
+}
+} // namespace
+
+// A damaged library's tags and notes are the user's own words, found nowhere
+// else: what can still be read of them goes to the new library, by path, and
+// the rows the library load makes for those paths take them, even a start
+// later; the user is told how many.
+TEST_F(StoreFaultsTest, TheTagsAndNotesStillReadableInADamagedFileGoToTheNewOne)
+{
+    constexpr int rows = 300;
+    const std::vector<std::pair<const char*, std::function<void(QByteArray&)>>> damages{
+        {"cut to half its size, mid-page", [](QByteArray& bytes) { bytes.truncate(bytes.size() / 2 + 2000); }},
+        {"random bytes in its middle",
+         [](QByteArray& bytes) {
+             std::mt19937 random(58);
+             for (qsizetype at = bytes.size() / 2; at < bytes.size() / 2 + 3 * 4096; ++at)
+                 bytes[at] = char(random());
+         }},
+    };
+    for (const auto& [name, damage] : damages) {
+        SCOPED_TRACE(name);
+        QFile::remove(dbPath());
+        for (const QString& old : setAsideFiles())
+            QFile::remove(m_dir.filePath(old));
+        {
+            // Analysed rows, as a library holds them: text and a vector each.
+            auto store = openStore();
+            QList<Screenshot> records;
+            for (int i = 0; i < rows; ++i)
+                records.append(record(shotPath(i)));
+            ASSERT_TRUE(store->addFiles(records));
+            QList<ProcessedFileResult> results;
+            for (const Screenshot& s : records)
+                results.append({s.id, QString(300, u'x'), {u"text"_s}, QList<double>(64, 0.123456789), {}});
+            ASSERT_TRUE(store->updateMetadataBatch(results));
+            for (int i = 0; i < rows; ++i)
+                ASSERT_TRUE(store->saveUserData(records[i].id, {tagOf(i), u"shared"_s}, noteOf(i)));
+        }
+        const QByteArray intact = readFile();
+        QByteArray bytes = intact;
+        damage(bytes);
+        writeFile(bytes);
+        const QString intactCopy = m_dir.filePath(u"intact.sqlite"_s);
+        QFile::remove(intactCopy);
+        {
+            QFile copy(intactCopy);
+            ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+            copy.write(intact);
+        }
+        const QStringList readable = rowsOutside(intactCopy, damagedPages(intact, bytes, 4096));
+        ASSERT_GE(readable.size(), rows / 4) << "the damage leaves rows to read";
+        ASSERT_LT(readable.size(), rows) << "the damage costs rows";
+
+        int carried = 0;
+        {
+            auto store = openStore();
+            ASSERT_EQ(setAsideFiles().size(), 1);
+            carried = store->health().state().carriedUserData;
+            EXPECT_EQ(store->count(), 0) << "the new library starts empty";
+        } // closed before the load ever ran: the words wait in the file
+        QFile kept(m_dir.filePath(setAsideFiles().first()));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), bytes) << "read, never changed";
+
+        auto store = openStore();
+        QList<Screenshot> found; // as the library load finds the files
+        for (int i = 0; i < rows; ++i)
+            found.append(record(shotPath(i)));
+        const auto stored = store->addFiles(found);
+        ASSERT_TRUE(stored);
+        int withWords = 0;
+        for (int i = 0; i < rows; ++i) {
+            const Screenshot& row = (*stored)[i];
+            const auto again = store->fetchByPath(shotPath(i));
+            ASSERT_TRUE(again);
+            EXPECT_EQ(again->customTags, row.customTags) << "the load sees what the row holds";
+            EXPECT_EQ(again->userNotes, row.userNotes);
+            if (row.customTags.isEmpty() && !row.userNotes) {
+                EXPECT_FALSE(readable.contains(shotPath(i))) << "lost, though its pages are whole: " << i;
+                continue;
+            }
+            ++withWords;
+            EXPECT_EQ(row.customTags, (QStringList{tagOf(i), u"shared"_s})) << i;
+            EXPECT_EQ(row.userNotes, noteOf(i)) << i;
+        }
+        EXPECT_EQ(withWords, carried) << "the number told is the number kept";
+        EXPECT_GE(carried, readable.size());
+
+        // Given once: a row made again for the path later starts bare.
+        ASSERT_TRUE(store->deleteScreenshot((*stored)[0].id));
+        const auto remade = store->addFiles({record(shotPath(0))});
+        ASSERT_TRUE(remade);
+        EXPECT_TRUE(remade->first().customTags.isEmpty());
     }
 }
 

@@ -108,7 +108,8 @@ protected:
         ScreenshotMonitorTestAccess::chooseFolder(*m_monitor, m_folder);
         ASSERT_TRUE(waitUntil([&] { return m_monitor->isPolling() && m_monitor->screenshots().size() == expected; }))
             << m_monitor->screenshots().size();
-        m_model = std::make_unique<DuplicateFinderViewModel>(*m_monitor, m_store, m_trash);
+        m_model =
+            std::make_unique<DuplicateFinderViewModel>(*m_monitor, m_store, m_trash, m_parts.workers.duplicateReads());
     }
 
     DuplicateFinderViewModel& model() { return *m_model; }

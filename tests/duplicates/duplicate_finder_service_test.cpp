@@ -10,6 +10,9 @@
 #include <chrono>
 #include <future>
 #include <optional>
+#include <thread>
+
+#include <pthread.h>
 
 using namespace Qt::StringLiterals;
 using Group = DuplicateFinderService::DuplicateGroup;
@@ -17,6 +20,13 @@ using Result = DuplicateFinderService::DuplicateAnalysisResult;
 
 namespace {
 using Progress = QList<std::pair<int, int>>;
+
+// The application's pool of file readers, this test's own.
+Workers::Pool& readers()
+{
+    static Workers::Pool pool(u"duplicate-reads"_s, Workers::duplicateReadThreads);
+    return pool;
+}
 
 struct Analysis
 {
@@ -27,7 +37,7 @@ struct Analysis
 Analysis analyse(const QList<Screenshot>& list, DuplicateFinderService::Options options = {})
 {
     Analysis run;
-    run.result = DuplicateFinderService().findDuplicates(
+    run.result = DuplicateFinderService(readers()).findDuplicates(
         list,
         [&](int current, int total) {
             run.progress.append({current, total});
@@ -280,6 +290,54 @@ TEST(DuplicateFinderService, UnreadableFilesAreNamedAndLeftOut)
     EXPECT_TRUE(console.contains(u"⚠️ DUPLICATES: Cannot open file: "_s + gone.filePath));
 }
 
+// Files are read on the thread the analysis runs on and on the readers'
+// threads while they are free, never on threads of the finder's own.
+TEST(DuplicateFinderService, ReadsOnTheAnalysingThreadAndTheReadersGivenOnly)
+{
+    DuplicateCorpus corpus(31);
+    constexpr int pairs = 100;
+    for (int i = 0; i < pairs; ++i) {
+        const QByteArray bytes(100 + i, char('a' + i % 26));
+        corpus.add(u"p%1.png"_s.arg(i), bytes);
+        corpus.add(u"q%1.png"_s.arg(i), bytes);
+    }
+    const QString poolName = u"test-reads"_s;
+    Workers::Pool pool(poolName, Workers::duplicateReadThreads);
+    const auto currentThread = [] {
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        return std::pair{std::this_thread::get_id(), QString::fromLatin1(name)};
+    };
+    const auto threadsReporting = [&] {
+        QList<std::pair<std::thread::id, QString>> threads;
+        const Result result =
+            DuplicateFinderService(pool).findDuplicates(corpus.list(),
+                                                        [&](int, int) {
+                                                            threads.append(currentThread());
+                                                            // Holds the others up, so that each thread comes to report.
+                                                            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                                                        },
+                                                        {4, true});
+        EXPECT_EQ(result.groups.size(), pairs);
+        threads.removeAll(currentThread());
+        return threads;
+    };
+
+    const auto helped = threadsReporting();
+    EXPECT_FALSE(helped.isEmpty()) << "the free readers took part";
+    for (const auto& [id, name] : helped)
+        EXPECT_EQ(name.toStdString(), poolName.toStdString());
+
+    // Every reader busy: the analysing thread reads alone.
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    for (int i = 0; i < Workers::duplicateReadThreads; ++i)
+        pool.start([released] { released.wait(); });
+    EXPECT_TRUE(threadsReporting().isEmpty());
+    release.set_value();
+    pool.waitForDone();
+}
+
 TEST(DuplicateFinderService, TwentyFiveToHashReportEveryTenth)
 {
     DuplicateCorpus corpus(23);
@@ -359,16 +417,17 @@ TEST(DuplicateFinderService, AFileThatGrewBetweenSizingAndHashingIsNoDuplicate)
             const Screenshot grown = corpus.add(u"grown.png"_s, block);
             const QList<Screenshot> list = grownFirst ? QList{grown, kept} : QList{kept, grown};
             bool appended = false;
-            const Result result = DuplicateFinderService().findDuplicates(list,
-                                                                          [&](int current, int) {
-                                                                              if (current != 0 || appended)
-                                                                                  return;
-                                                                              QFile file(grown.filePath);
-                                                                              ASSERT_TRUE(file.open(QIODevice::Append));
-                                                                              file.write("and a little more");
-                                                                              appended = true;
-                                                                          },
-                                                                          {1, compareFirst});
+            const Result result =
+                DuplicateFinderService(readers()).findDuplicates(list,
+                                                                 [&](int current, int) {
+                                                                     if (current != 0 || appended)
+                                                                         return;
+                                                                     QFile file(grown.filePath);
+                                                                     ASSERT_TRUE(file.open(QIODevice::Append));
+                                                                     file.write("and a little more");
+                                                                     appended = true;
+                                                                 },
+                                                                 {1, compareFirst});
             ASSERT_TRUE(appended);
             EXPECT_TRUE(result.groups.isEmpty());
         }

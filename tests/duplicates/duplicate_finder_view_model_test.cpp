@@ -149,6 +149,27 @@ TEST_F(DuplicateFinderViewModelTest, AutoDeleteHandsTheTrashedCopiesTagsAndNotes
     EXPECT_EQ(m_store.count(m_folder), 3);
 }
 
+// A note is the user's words whether or not the copy was tagged.
+TEST_F(DuplicateFinderViewModelTest, ANoteOnAnUntaggedCopyGoesToTheCopyKept)
+{
+    plantTwoGroups();
+    ASSERT_TRUE(m_store.saveUserData(idOf(u"x.png"_s), {}, u"paid in cash"_s));
+    ASSERT_TRUE(m_store.saveUserData(idOf(u"a.png"_s), {}, u"the first one"_s));
+    ASSERT_TRUE(m_store.saveUserData(idOf(u"c.png"_s), {u"Work"_s}, std::nullopt));
+    analyse();
+    QSignalSpy finished(&model(), &DuplicateFinderViewModel::deletionFinished);
+    model().autoDeleteKeepingNewest();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1 && !model().isAnalyzing(); }));
+    ASSERT_EQ(remaining(), (QStringList{u"c.png"_s, u"single.png"_s, u"y.png"_s}));
+
+    const DatabaseManager::UserData y{{}, u"paid in cash"_s};
+    EXPECT_EQ(userDataAt(u"y.png"_s), y);
+    EXPECT_EQ(listedUserData(u"y.png"_s), y);
+    const DatabaseManager::UserData c{{u"Work"_s}, u"the first one"_s};
+    EXPECT_EQ(userDataAt(u"c.png"_s), c);
+    EXPECT_EQ(listedUserData(u"c.png"_s), c);
+}
+
 // The preview's "Delete This" and "Keep This" hand the words on too, to a
 // copy that stays; a member an earlier "Delete This" trashed passes nothing
 // twice.

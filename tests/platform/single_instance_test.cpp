@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -180,11 +181,18 @@ TEST(SingleInstance, ASocketSquattedByAnotherUserIsNeitherToldNorTrusted)
     QLocalServer squatter;
     ASSERT_TRUE(squatter.listen(name));
     QByteArray heard;
+    int calls = 0;
+    int hungUp = 0;
     QObject::connect(&squatter, &QLocalServer::newConnection, [&] {
         QLocalSocket* client = squatter.nextPendingConnection();
+        ++calls;
         QObject::connect(client, &QLocalSocket::readyRead, [client, &heard] {
             heard += client->readAll();
             client->write("\x06");
+        });
+        QObject::connect(client, &QLocalSocket::disconnected, [client, &heard, &hungUp] {
+            heard += client->readAll();
+            ++hungUp;
         });
     });
 
@@ -192,7 +200,8 @@ TEST(SingleInstance, ASocketSquattedByAnotherUserIsNeitherToldNorTrusted)
     SingleInstance launch(name, someoneElse);
     const SingleInstance::Claim claim = launch.claim({u"glimmerdeck"_s, u"glimmerdeck://open?id=1"_s});
     EXPECT_NE(claim, SingleInstance::Claim::forwarded) << "a launch must not end because a stranger answered";
-    waitUntil([] { return false; }, 200);
+    // Once the launch has hung up, nothing more can reach the stranger.
+    ASSERT_TRUE(waitUntil([&] { return calls > 0 && hungUp == calls; }));
     EXPECT_TRUE(heard.isEmpty()) << "the link went to a stranger";
     EXPECT_TRUE(console.contains(u"Another user's program listens"_s));
 
@@ -260,6 +269,36 @@ TEST(SingleInstanceWhileQuitting, ALaunchWaitsForTheQuittingCopyToEndAndThenRuns
     // It is the running copy now: the next launch hands its arguments to it.
     Copy next(name, 0);
     EXPECT_TRUE(next.says(u"claim=forwarded"_s)) << next.output().toStdString();
+}
+
+// A launch whose call reaches the copy just as it stops taking launches is
+// let in and then dropped without an answer: it must wait for that copy to
+// end and start, not give up.
+TEST(SingleInstanceWhileQuitting, ALaunchWhoseCallTheQuittingCopyDropsWaitsAndStarts)
+{
+    const QString name = uniqueName();
+    auto quitting = std::make_unique<SingleInstance>(name);
+    ASSERT_EQ(quitting->claim({}), SingleInstance::Claim::primary);
+    quitting->stopTakingLaunches(); // it keeps its lock until it ends
+    QLocalServer closing;           // what it still takes, as it stops
+    ASSERT_TRUE(closing.listen(name));
+    int dropped = 0;
+    QObject::connect(&closing, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket* call = closing.nextPendingConnection()) {
+            call->abort();
+            ++dropped;
+        }
+        closing.close();
+    });
+    QTimer::singleShot(500, &closing, [&quitting] { quitting.reset(); });
+
+    ConsoleCapture console;
+    SingleInstance launch(name);
+    EXPECT_EQ(launch.claim({u"glimmerdeck"_s}), SingleInstance::Claim::primary);
+    EXPECT_EQ(dropped, 1);
+    EXPECT_FALSE(quitting) << "it did not wait for the quitting copy to end";
+    EXPECT_TRUE(console.contains(u"⏳ Waiting for the running Glimmerdeck to finish quitting"_s));
+    EXPECT_FALSE(console.contains(u"did not take"_s));
 }
 
 TEST(SingleInstanceWhileQuitting, ACopyThatDoesNotEndIsWaitedForOnlySoLong)

@@ -9,12 +9,15 @@
 //
 // Tools: "organize" (a run), "undo" (of a whole run), "deletion" (of
 // duplicates, keeping the newest) and "spacesaver" (a run, whose fourth
-// encoding and those after it never end).
+// encoding and those after it never end); "stubborn" is a run whose step
+// under way when the quit begins takes `stubbornHold` longer, ignoring the
+// stop meanwhile.
 
 #include "app/AppServices.h"
 #include "core/DatabaseManager.h"
 #include "core/HeicWriter.h"
 #include "core/LogTimer.h"
+#include "core/ToolJobs.h"
 #include "duplicates/DuplicateFinderViewModel.h"
 #include "organize/ReOrganizerViewModel.h"
 #include "platform/SpellChecker.h"
@@ -53,7 +56,11 @@ inline constexpr int fileCount = 120;
 inline constexpr auto stepDelay = std::chrono::milliseconds(250);
 // Steps done before the child quits.
 inline constexpr int stepsBeforeQuit = 3;
+inline constexpr auto stubbornHold = std::chrono::milliseconds(3000);
 inline constexpr const char* quittingLine = "quitting\n";
+// Said by a child whose quit returned while a tool's job still ran: the
+// services then go from under it.
+inline constexpr const char* strandedLine = "a tool still runs after the quit\n";
 
 inline QString shots(const QString& home)
 {
@@ -136,10 +143,13 @@ inline QStringList prepare(const QString& home, const QString& tool)
     return names;
 }
 
-// The moves of the child's file steps: counted, and slowed once `slow` is set.
+// The moves of the child's file steps: counted, and slowed once `slow` is
+// set. A stubborn step waits for the quit, then holds on past it.
 struct Steps
 {
     std::atomic<bool> slow{false};
+    std::atomic<bool> stubborn{false};
+    std::atomic<bool> quitting{false};
     std::atomic<int> moves{0};
 
     void watch(SteppingFileOps& fileOps)
@@ -147,8 +157,13 @@ struct Steps
         fileOps.watcher = [this](SteppingFileOps::Step kind, int, const QString&) {
             if (kind != SteppingFileOps::Step::moved || !slow)
                 return;
-            ++moves;
-            std::this_thread::sleep_for(stepDelay);
+            if (++moves < stepsBeforeQuit || !stubborn) {
+                std::this_thread::sleep_for(stepDelay);
+                return;
+            }
+            while (!quitting)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(stubbornHold);
         };
     }
 };
@@ -173,7 +188,8 @@ inline int runChild(const QString& home, const QString& tool)
         return 3;
 
     std::unique_ptr<QObject> screen;
-    if (tool == u"organize"_s || tool == u"undo"_s) {
+    steps.stubborn = tool == u"stubborn"_s;
+    if (tool == u"organize"_s || tool == u"undo"_s || tool == u"stubborn"_s) {
         auto* organizer = new ReOrganizerViewModel(services.organizer(), services.monitor());
         screen.reset(organizer);
         organizer->loadOnAppear();
@@ -190,7 +206,8 @@ inline int runChild(const QString& home, const QString& tool)
             organizer->organize();
         }
     } else if (tool == u"deletion"_s) {
-        auto* duplicates = new DuplicateFinderViewModel(services.monitor(), services.store(), services.trash());
+        auto* duplicates = new DuplicateFinderViewModel(services.monitor(), services.store(), services.trash(),
+                                                        services.workers().duplicateReads());
         screen.reset(duplicates);
         duplicates->analyze();
         if (!waitFor([&] { return duplicates->result() && !duplicates->isAnalyzing(); }))
@@ -222,10 +239,17 @@ inline int runChild(const QString& home, const QString& tool)
     // Each committed rendition is moved to its name once.
     if (!waitFor([&] { return steps.moves >= stepsBeforeQuit; }))
         return 6;
+    steps.quitting = true;
     std::fputs(quittingLine, stdout);
     std::fflush(stdout);
     services.shutDown();
     services.endProcessIfStranded(0);
+    // What main() does next is let the services go, which must never happen
+    // under a job still running.
+    if (ToolJobs::worker().activeThreadCount() > 0 || ToolJobs::encodingsLeft()) {
+        std::fputs(strandedLine, stdout);
+        std::fflush(stdout);
+    }
     return 0;
 }
 
