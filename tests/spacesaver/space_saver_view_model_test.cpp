@@ -134,15 +134,16 @@ TEST_F(SpaceSaverViewModelTest, StatisticsByTypeWithShareAndCarbon)
          2'000'000'000.0 / 3'333'333'334 * 100,
          {{u"mov"_s, 1, 3'333'333'334, true, 0}},
          u"1.0kg"_s},
-        // No plan takes them, so they promise nothing.
+        // No plan takes the undecodable and the empty, so they promise
+        // nothing; one the analysis gave up on still decodes and counts.
         {"unreadable and empty files",
          {record(u"/d/a.png"_s, 4'000), record(u"/d/b.png"_s, 6'000, AnalysisFailure::unreadable),
           record(u"/d/c.png"_s, 0), record(u"/d/d.jpg"_s, 1'000, AnalysisFailure::givenUp)},
          11'000,
-         2'400, // 0.6 × 4000
+         3'000, // 0.6 × (4000 + 1000)
          4,
-         2'400.0 / 11'000 * 100,
-         {{u"png"_s, 3, 10'000, true, 26}, {u"jpg"_s, 1, 1'000, true, 0}},
+         3'000.0 / 11'000 * 100,
+         {{u"png"_s, 3, 10'000, true, 26}, {u"jpg"_s, 1, 1'000, true, 40}},
          u"0g"_s},
     };
     for (const Case& c : cases) {
