@@ -152,4 +152,45 @@ TEST(ScreenshotCard, SelectionFillAndBorderUseThePrimaryColour)
     EXPECT_GT(inside.blue(), PremiumTheme::surface().blue()) << "tinted fill";
     EXPECT_LT(inside.blue(), PremiumTheme::primary().blue());
 }
+// A file that gives no picture: the symbol where it fits, the sentence only
+// where it fits whole, and neither under the check button, shown or not.
+TEST(ScreenshotCard, AnUnreadableCardSaysSoClearOfTheCheckButton)
+{
+    State unreadable;
+    unreadable.unreadable = true;
+    EXPECT_TRUE(CleanScreenshotCard::layers(unreadable).unreadable);
+    unreadable.hasPicture = true; // a picture came after all
+    EXPECT_FALSE(CleanScreenshotCard::layers(unreadable).unreadable);
+    unreadable.hasPicture = false;
+
+    CleanScreenshotCard card;
+    for (const int side : {70, 100, 160, 300}) {
+        for (const bool selecting : {false, true}) {
+            SCOPED_TRACE(testing::Message() << side << (selecting ? " in selection mode" : ""));
+            unreadable.selectionMode = selecting;
+            const QRectF cell(0, 0, side, side);
+            QImage canvas(side, side, QImage::Format_RGB32);
+            {
+                QPainter painter(&canvas);
+                card.paint(painter, cell, CleanScreenshotCard::layers(unreadable), QImage());
+            }
+            const QRect check = CleanScreenshotCard::checkButtonHitRect(cell).toAlignedRect();
+            QRect drawn;
+            for (int y = 0; y < side; ++y)
+                for (int x = 0; x < side; ++x)
+                    if (!check.contains(x, y) && canvas.pixelColor(x, y).rgb() != PremiumTheme::surface().rgb())
+                        drawn |= QRect(x, y, 1, 1);
+            ASSERT_FALSE(drawn.isEmpty());
+            EXPECT_GE(drawn.top(), check.bottom());
+            EXPECT_GE(drawn.left(), 8);
+            EXPECT_LE(drawn.right(), side - 8);
+            const bool sentence = drawn.height() > 32; // more than the symbol
+            if (side == 300) {
+                EXPECT_TRUE(sentence);
+            } else if (side == 70) {
+                EXPECT_FALSE(sentence);
+            }
+        }
+    }
+}
 } // namespace
