@@ -183,8 +183,18 @@ void CleanScreenshotCard::paintCheckButton(QPainter& painter, const QRectF& cell
     const QRectF button = checkButtonRect(cell);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 0, 0, 128));
-    painter.drawEllipse(button);
+    if (selected) {
+        // The check is cut out of the disc: white behind it, and a white
+        // ring in a dark edge around it, keep both apart from any picture,
+        // light or dark, and under a dimmed window too.
+        painter.setBrush(QColor(0, 0, 0, 115));
+        painter.drawEllipse(button.adjusted(-2.5, -2.5, 2.5, 2.5));
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(button.adjusted(-1, -1, 1, 1));
+    } else {
+        painter.setBrush(QColor(0, 0, 0, 128));
+        painter.drawEllipse(button);
+    }
     const QColor tint = selected ? PremiumTheme::primary() : QColor(Qt::white);
     painter.drawPixmap(button.topLeft(),
                        symbol(symbolName, int(checkSize), tint, painter.device()->devicePixelRatioF()));

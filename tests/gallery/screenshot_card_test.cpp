@@ -1,11 +1,15 @@
 #include "gallery/CleanScreenshotCard.h"
 
+#include "support/Contrast.h"
 #include "ui/PremiumTheme.h"
 
 #include <QImage>
 #include <QPainter>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 using State = CleanScreenshotCard::State;
@@ -190,6 +194,62 @@ TEST(ScreenshotCard, AnUnreadableCardSaysSoClearOfTheCheckButton)
             } else if (side == 70) {
                 EXPECT_FALSE(sentence);
             }
+        }
+    }
+}
+
+struct MarkContrast
+{
+    double checkOnDisc = 0; // the check against its disc
+    double discEdge = 0;    // the disc against what borders it
+};
+
+// The selected card's mark over a picture of one colour, read back from the
+// painted pixels; `dimmed` lays over it what a window-modal question lays
+// over the window (black at 90 of 255, as the screenshots show it).
+MarkContrast markContrast(const QColor& picture, bool dimmed)
+{
+    constexpr int side = 160;
+    constexpr qreal ratio = 4;
+    const QRectF cell(0, 0, side, side);
+    CleanScreenshotCard card;
+    QImage thumbnail(64, 64, QImage::Format_RGB32);
+    thumbnail.fill(picture);
+    QImage canvas(QSize(side, side) * ratio, QImage::Format_RGB32);
+    canvas.setDevicePixelRatio(ratio);
+    {
+        QPainter painter(&canvas);
+        card.paint(painter, cell, CleanScreenshotCard::layers(state(true, false, false, false)),
+                   card.picture(thumbnail, side, ratio));
+        if (dimmed)
+            painter.fillRect(cell, QColor(0, 0, 0, 90));
+    }
+    const QRectF mark = CleanScreenshotCard::checkButtonRect(cell);
+    const auto at = [&](double x, double y) { return canvas.pixelColor(QPointF(x * ratio, y * ratio).toPoint()); };
+    const QPointF centre = mark.center();
+    // Above the check, inside the disc.
+    const QColor disc = at(centre.x(), centre.y() - mark.height() / 4);
+    MarkContrast measured;
+    for (double y = centre.y() - 3; y <= centre.y() + 3; y += 1 / ratio)
+        for (double x = centre.x() - 3; x <= centre.x() + 3; x += 1 / ratio)
+            measured.checkOnDisc = std::max(measured.checkOnDisc, contrast(at(x, y), disc));
+    // Straight up from the disc to beyond the mark.
+    for (double y = centre.y() - mark.height() / 4; y > mark.top() - 6; y -= 1 / ratio)
+        measured.discEdge = std::max(measured.discEdge, contrast(at(centre.x(), y), disc));
+    return measured;
+}
+
+// The check mark of a selected card reads at 3:1 at least on the lightest
+// picture, on the darkest and on one of its own colour, under the dimming of
+// the delete question too.
+TEST(ScreenshotCard, TheCheckMarkStandsOutOnAnyPictureDimmedOrNot)
+{
+    for (const QColor& picture : {QColor(Qt::white), QColor(Qt::black), PremiumTheme::primary()}) {
+        for (const bool dimmed : {false, true}) {
+            SCOPED_TRACE(testing::Message() << picture.name().toStdString() << (dimmed ? " dimmed" : ""));
+            const MarkContrast measured = markContrast(picture, dimmed);
+            EXPECT_GE(measured.checkOnDisc, 3.0);
+            EXPECT_GE(measured.discEdge, 3.0);
         }
     }
 }
