@@ -177,8 +177,10 @@ void SpaceSaverViewModel::analyze()
     const quint64 generation = ++m_statisticsGeneration;
     auto* watcher = new QFutureWatcher<Statistics>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
-        if (generation == m_statisticsGeneration)
+        if (generation == m_statisticsGeneration) {
             applyStatistics(watcher->result());
+            m_shownGeneration = generation;
+        }
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run(&SpaceSaverViewModel::statisticsOf, m_monitor.screenshots(),
