@@ -476,8 +476,21 @@ TEST_F(SpaceSaverViewModelTest, ARollbackThatCouldNotFinishIsTitledSo)
     ASSERT_TRUE(waitUntil([&] { return m_model->failureMessage().has_value(); }, 30000));
 
     EXPECT_EQ(m_model->failureTitle(), u"Rollback Not Finished"_s);
-    EXPECT_TRUE(m_model->failureOutcome().startsWith(u"Not every change could be rolled back"_s))
-        << m_model->failureOutcome().toStdString();
+    // In the user's words: which images stand beside their HEIC versions,
+    // what the gallery may show, and that nothing is lost.
+    const QString outcome = m_model->failureOutcome();
+    QStringList kept;
+    for (int i = 0; i < 3; ++i)
+        if (QFileInfo::exists(path(u"shot %1.png"_s.arg(i))) && QFileInfo::exists(path(u"shot %1.heic"_s.arg(i))))
+            kept.append(u"shot %1.png"_s.arg(i));
+    ASSERT_EQ(kept.size(), 2);
+    for (const QString& name : kept)
+        EXPECT_TRUE(outcome.contains(name)) << outcome.toStdString();
+    EXPECT_TRUE(outcome.startsWith(u"Not every change could be rolled back: "_s)) << outcome.toStdString();
+    EXPECT_TRUE(outcome.endsWith(u" are still beside their HEIC versions, and the gallery may show the HEIC versions "_s
+                                 u"in their place. Nothing is lost: both files are kept, and this is put right the "_s
+                                 u"next time the app starts."_s))
+        << outcome.toStdString();
 }
 
 TEST_F(SpaceSaverViewModelTest, NothingToPlanWithoutCompressibleFiles)
