@@ -127,6 +127,7 @@ void AppDelegate::togglePopover()
         m_popup->close();
         return;
     }
+    m_trayIcon->withdrawMessage();
     m_popup->showNear(m_trayIcon->geometry());
 }
 
@@ -142,6 +143,7 @@ void AppDelegate::showMenu()
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
+    m_trayIcon->withdrawMessage();
     m_menu->popup(TrayPopup::placement(anchor, cursor, available, m_menu->sizeHint()));
 }
 

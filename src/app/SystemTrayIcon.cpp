@@ -3,7 +3,9 @@
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolRegistry.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -49,6 +51,17 @@ QRect SystemTrayIcon::geometry() const
 void SystemTrayIcon::showMessage(const QString& title, const QString& body)
 {
     m_icon.showMessage(title, body, SymbolRegistry::icon(u"photo.stack"_s, PremiumTheme::primary()), 5000);
+}
+
+// Where the desktop has no notification service, Qt draws the notice as a
+// window of its own beside the icon, and it stays for its whole time: a menu
+// opened there would leave a cut piece of it showing. A notification
+// service's notice is the service's to take away.
+void SystemTrayIcon::withdrawMessage()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->inherits("QBalloonTip") && window->isVisible())
+            window->close();
 }
 
 void SystemTrayIcon::handleActivation(QSystemTrayIcon::ActivationReason reason)

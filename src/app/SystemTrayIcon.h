@@ -19,6 +19,7 @@ public:
     void setStatus(const QString& status) override;
     QRect geometry() const override;
     void showMessage(const QString& title, const QString& body) override;
+    void withdrawMessage() override;
 
 private:
     void handleActivation(QSystemTrayIcon::ActivationReason reason);

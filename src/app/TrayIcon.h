@@ -31,6 +31,9 @@ public:
     // A short notice beside the tray (the desktop's notification), for what
     // the user asked for from the tray and cannot otherwise see end.
     virtual void showMessage(const QString& title, const QString& body) = 0;
+    // Takes back a notice still beside the tray, before a menu or popup of
+    // the icon opens over that place; nothing when none is shown.
+    virtual void withdrawMessage() = 0;
 
 signals:
     // A click on the icon, with the keyboard modifiers held at the time.

@@ -3,6 +3,7 @@
 
 #include "ui/PremiumTheme.h"
 #include "ui/SymbolRegistry.h"
+#include "ui/UnreadablePicture.h"
 
 #include <QPainter>
 
@@ -13,6 +14,12 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr double checkSize = 20;
 constexpr double checkPadding = 8;
+// The band along the top that the check button takes, and along the bottom
+// that the pill or the badge takes.
+constexpr double buttonBand = checkPadding + checkSize + 4;
+constexpr int unreadableSymbolSize = 28;
+constexpr double unreadableInset = 10;
+constexpr double unreadableGap = 6;
 
 // A stroke centred on the cell's edge, as a border drawn along a shape is.
 void strokeEdge(QPainter& painter, const QRectF& cell, const QColor& color, double width)
@@ -39,6 +46,7 @@ CleanScreenshotCard::Layers CleanScreenshotCard::layers(const State& state)
 {
     Layers layers;
     layers.picture = state.hasPicture;
+    layers.unreadable = state.unreadable && !state.hasPicture;
     layers.selectionMark = state.selected;
     layers.focusBorder = !state.selected && state.focused;
     layers.hoverBorder = !state.selected && state.hovered;
@@ -112,6 +120,8 @@ void CleanScreenshotCard::paint(QPainter& painter, const QRectF& cell, const Lay
         painter.drawImage(cell.topLeft(), picture);
     else
         painter.fillRect(cell, PremiumTheme::surface());
+    if (layers.unreadable)
+        paintUnreadable(painter, cell, layers);
     if (layers.selectionMark) {
         painter.fillRect(cell, withAlpha(PremiumTheme::primary(), 0.2));
         strokeEdge(painter, cell, PremiumTheme::primary(), 3);
@@ -137,14 +147,54 @@ const QPixmap& CleanScreenshotCard::symbol(const QString& name, int size, const 
     return *found;
 }
 
+// The symbol, and beneath it the sentence where the card has room for it
+// whole, clear of the check button (kept clear while it is hidden too, so
+// that nothing moves when the pointer comes) and of the pill or badge.
+void CleanScreenshotCard::paintUnreadable(QPainter& painter, const QRectF& cell, const Layers& layers)
+{
+    const double top = buttonBand;
+    const double bottom = layers.magicPill || layers.videoBadge ? buttonBand : unreadableInset;
+    const QRectF room = cell.adjusted(unreadableInset, top, -unreadableInset, -bottom);
+    const QPixmap& icon = symbol(UnreadablePicture::symbolName(), unreadableSymbolSize, withAlpha(Qt::white, 0.5),
+                                 painter.device()->devicePixelRatioF());
+    const QSizeF iconSize = icon.deviceIndependentSize();
+    if (iconSize.width() > room.width() || iconSize.height() > room.height())
+        return;
+    static const QFont font = PremiumTheme::systemFont(11);
+    const QString text = UnreadablePicture::text();
+    const QRectF textBounds = QFontMetricsF(font).boundingRect(QRectF(0, 0, room.width(), cell.height()),
+                                                               Qt::AlignHCenter | Qt::TextWordWrap, text);
+    const bool withText =
+        textBounds.width() <= room.width() && iconSize.height() + unreadableGap + textBounds.height() <= room.height();
+    const double height = iconSize.height() + (withText ? unreadableGap + textBounds.height() : 0);
+    const double y = room.center().y() - height / 2;
+    painter.drawPixmap(QPointF(room.center().x() - iconSize.width() / 2, y), icon);
+    if (!withText)
+        return;
+    painter.setFont(font);
+    painter.setPen(withAlpha(Qt::white, 0.6));
+    painter.drawText(QRectF(room.left(), y + iconSize.height() + unreadableGap, room.width(), textBounds.height()),
+                     Qt::AlignHCenter | Qt::TextWordWrap, text);
+}
+
 void CleanScreenshotCard::paintCheckButton(QPainter& painter, const QRectF& cell, const QString& symbolName,
                                            bool selected)
 {
     const QRectF button = checkButtonRect(cell);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 0, 0, 128));
-    painter.drawEllipse(button);
+    if (selected) {
+        // The check is cut out of the disc: white behind it, and a white
+        // ring in a dark edge around it, keep both apart from any picture,
+        // light or dark, and under a dimmed window too.
+        painter.setBrush(QColor(0, 0, 0, 115));
+        painter.drawEllipse(button.adjusted(-2.5, -2.5, 2.5, 2.5));
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(button.adjusted(-1, -1, 1, 1));
+    } else {
+        painter.setBrush(QColor(0, 0, 0, 128));
+        painter.drawEllipse(button);
+    }
     const QColor tint = selected ? PremiumTheme::primary() : QColor(Qt::white);
     painter.drawPixmap(button.topLeft(),
                        symbol(symbolName, int(checkSize), tint, painter.device()->devicePixelRatioF()));

@@ -11,7 +11,8 @@ class QPainter;
 // The gallery's cell: one screenshot drawn edge to edge in a square, with
 // what the gallery says about it (selected, focused), the pointer over it, a
 // check button, a "Magic" pill while it waits for analysis and a badge for
-// recordings. It draws; the grid decides, handles clicks and loads pictures.
+// recordings; a file of which no picture can be made says so. It draws; the
+// grid decides, handles clicks and loads pictures.
 class CleanScreenshotCard
 {
 public:
@@ -22,6 +23,7 @@ public:
         bool focused = false;
         bool hovered = false;
         bool hasPicture = false;
+        bool unreadable = false; // no picture can be made of the file
         bool textAbsent = false; // not analysed yet
         bool video = false;
     };
@@ -30,6 +32,7 @@ public:
     struct Layers
     {
         bool picture = false;
+        bool unreadable = false;
         bool selectionMark = false;
         bool focusBorder = false;
         bool hoverBorder = false;
@@ -59,6 +62,7 @@ private:
     const QPixmap& symbol(const QString& name, int size, const QColor& color, qreal devicePixelRatio);
     const QImage& cornerOverlay(int pixels, qreal devicePixelRatio);
     const QPixmap& magicPill(qreal devicePixelRatio);
+    void paintUnreadable(QPainter& painter, const QRectF& cell, const Layers& layers);
     void paintCheckButton(QPainter& painter, const QRectF& cell, const QString& symbolName, bool selected);
     void paintMagicPill(QPainter& painter, const QRectF& cell);
     void paintVideoBadge(QPainter& painter, const QRectF& cell);

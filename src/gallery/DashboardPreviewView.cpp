@@ -12,6 +12,7 @@
 #include "ui/SymbolButtons.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
+#include "ui/UnreadablePicture.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -76,11 +77,13 @@ DashboardPreviewView::DashboardPreviewView(const Screenshot& screenshot, QList<S
     , m_services(services)
     , m_media(new PreviewMedia(*this, services.video, services.workers))
     , m_spinner(new ActivitySpinner(1.0, this))
+    , m_unreadable(UnreadablePicture::makePlaceholder(this))
 {
     setObjectName(u"dashboardPreview"_s);
     // The preview takes the keys (Esc, Delete); its buttons are clicked.
     setFocusPolicy(Qt::StrongFocus);
     connect(m_media, &PreviewMedia::pictureArrived, this, &DashboardPreviewView::showMedia);
+    connect(m_media, &PreviewMedia::pictureUnreadable, this, &DashboardPreviewView::showMedia);
 
     m_previousButton = makeCircleSymbolButton(u"chevron.left"_s, 24, withOpacity(Qt::white, 0.5), 16,
                                               withOpacity(Qt::black, 0.2), Qt::transparent, this);
@@ -180,6 +183,7 @@ void DashboardPreviewView::syncNavigation()
 void DashboardPreviewView::showMedia()
 {
     m_spinner->setVisible(m_media->isLoading());
+    m_unreadable->setVisible(m_media->isUnreadable());
     layoutChildren();
     update();
 }
@@ -187,6 +191,11 @@ void DashboardPreviewView::showMedia()
 bool DashboardPreviewView::isLoading() const
 {
     return m_media->isLoading();
+}
+
+bool DashboardPreviewView::isUnreadable() const
+{
+    return m_media->isUnreadable();
 }
 
 QString DashboardPreviewView::zoomText() const
@@ -330,6 +339,7 @@ void DashboardPreviewView::layoutChildren()
         video->setGeometry(zoomed.toRect());
     }
     m_spinner->move(area.center() - QPoint(m_spinner->width() / 2, m_spinner->height() / 2));
+    m_unreadable->move(area.center() - QPoint(m_unreadable->width() / 2, m_unreadable->height() / 2));
     const int middle = height() / 2;
     m_previousButton->move(edgePadding, middle - m_previousButton->height() / 2);
     m_nextButton->move(width() - edgePadding - m_nextButton->width(), middle - m_nextButton->height() / 2);

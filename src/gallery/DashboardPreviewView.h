@@ -26,7 +26,7 @@ class Workers;
 // zoom buttons with the percentage, previous and next arrows (no wrap), a
 // close button (Esc), "Open" in the default application and a trash button
 // that asks first. The whole image is decoded off the GUI thread with a
-// spinner meanwhile. What to show, where to step and what deletion means
+// spinner meanwhile; a file that gives no picture says so instead. What to show, where to step and what deletion means
 // belong to the gallery, through the three callbacks.
 class DashboardPreviewView : public QWidget
 {
@@ -69,6 +69,8 @@ public:
     QString zoomText() const;
 
     bool isLoading() const;
+    // The file gave no picture: the still placeholder shows in its place.
+    bool isUnreadable() const;
     // Where the picture is drawn now (zoomed, it may reach beyond the view).
     QRectF pictureRect() const;
     const QImage& image() const { return m_media->picture().image(); }
@@ -117,6 +119,7 @@ private:
     PinchTracker m_pinch;
 
     ActivitySpinner* m_spinner;
+    QWidget* m_unreadable;
     QAbstractButton* m_previousButton;
     QAbstractButton* m_nextButton;
     QAbstractButton* m_closeButton;

@@ -213,6 +213,9 @@ CleanScreenshotCard::Layers GalleryGridView::layersFor(const Screenshot& screens
     state.focused = m_focusedId == screenshot.id;
     state.hovered = m_hoveredId == screenshot.id;
     state.hasPicture = hasPicture;
+    // A recording may play though no still could be made of it: only an image
+    // is called unreadable.
+    state.unreadable = !screenshot.isVideo() && m_loader->hasFailed(screenshot.id);
     state.textAbsent = !screenshot.ocrText.has_value();
     state.video = screenshot.isVideo();
     return CleanScreenshotCard::layers(state);

@@ -33,6 +33,18 @@ SafeFile::Outcome makeFolderIfMissing(FileOps& fileOps, const QString& folder)
     return SafeFile::isTaken(folder) ? SafeFile::Outcome::done() : fileOps.makeFolder(folder);
 }
 
+// Why a run stopped before its next move, `moved` of `count` files in: what
+// became of the user's files, and what to do.
+QString undoRecordRefusedText(int moved, int count)
+{
+    static const QString why = u"the record that lets you undo the moves could not be saved."_s;
+    static const QString remedy = u"Make sure the disk has free space, then try again."_s;
+    if (moved == 0)
+        return u"No files were moved: "_s + why + u' ' + remedy;
+    return u"The run stopped after %1 of %2 files: "_s.arg(moved).arg(count) + why +
+           u" The files moved so far can be put back with Undo in the history. "_s + remedy;
+}
+
 // Whether the store's row for `id` records `path`.
 bool rowPointsAt(DatabaseManager& store, const QString& path, const QString& id)
 {
@@ -108,8 +120,7 @@ OrganizeService::OrganizationResult OrganizeService::organize(const Organization
         }
         // No file moves that the undo file does not cover.
         if (index % undoCheckpointInterval == 0 && !reserveTargets(run, index)) {
-            run.result.stopReason = u"The run stopped: its undo record could not be saved, and no file moves "_s
-                                    u"without one. Files moved before that can be undone."_s;
+            run.result.stopReason = undoRecordRefusedText(index, count);
             Console::printLine(u"❌ ORGANIZE: Stopped after "_s + QString::number(index) + u" of "_s +
                                QString::number(count) + u" files: the undo data could not be saved"_s);
             break;

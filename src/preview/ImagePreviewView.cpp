@@ -15,6 +15,7 @@
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
 #include "ui/TextStyle.h"
+#include "ui/UnreadablePicture.h"
 
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
@@ -84,6 +85,7 @@ ImagePreviewView::ImagePreviewView(std::optional<Screenshot> screenshot, QList<S
     , m_callbacks(std::move(callbacks))
     , m_media(new PreviewMedia(*this, services.video, services.workers))
     , m_loading(new QWidget(this))
+    , m_unreadable(UnreadablePicture::makePlaceholder(this))
     , m_spinner(new ActivitySpinner(1.5))
     , m_inspector(new MetadataInspectorView(services.database, services.monitor, this))
 {
@@ -91,6 +93,7 @@ ImagePreviewView::ImagePreviewView(std::optional<Screenshot> screenshot, QList<S
     // The preview takes the keys; its buttons are clicked, never focused.
     setFocusPolicy(Qt::StrongFocus);
     connect(m_media, &PreviewMedia::pictureArrived, this, &ImagePreviewView::pictureArrived);
+    connect(m_media, &PreviewMedia::pictureUnreadable, this, &ImagePreviewView::pictureUnreadable);
 
     auto* loading = new QVBoxLayout(m_loading);
     loading->setSpacing(12);
@@ -265,6 +268,7 @@ void ImagePreviewView::showScreenshot()
     m_pan = QPointF();
     m_inspector->setScreenshot(screenshot());
     m_loading->setVisible(m_media->isLoading());
+    m_unreadable->setVisible(m_media->isUnreadable());
     if (CustomVideoPlayer* video = m_media->videoPlayer(); video && m_media->isVideo()) {
         // A click on the recording is not one on the backdrop.
         video->setAttribute(Qt::WA_NoMousePropagation);
@@ -281,9 +285,20 @@ void ImagePreviewView::pictureArrived()
     update();
 }
 
+void ImagePreviewView::pictureUnreadable()
+{
+    m_loading->hide();
+    m_unreadable->show();
+}
+
 bool ImagePreviewView::isLoading() const
 {
     return !m_loading->isHidden();
+}
+
+bool ImagePreviewView::isUnreadable() const
+{
+    return !m_unreadable->isHidden();
 }
 
 bool ImagePreviewView::hasPrevious() const
@@ -629,6 +644,7 @@ void ImagePreviewView::layoutChildren()
         video->setGeometry(area);
     m_loading->adjustSize();
     m_loading->move(area.center() - QPoint(m_loading->width() / 2, m_loading->height() / 2));
+    m_unreadable->move(area.center() - QPoint(m_unreadable->width() / 2, m_unreadable->height() / 2));
     m_inspector->setGeometry(width() - panel, 0, inspectorWidth, height());
     const int middle = height() / 2;
     m_previous->move(arrowPadding, middle - m_previous->height() / 2);

@@ -100,6 +100,8 @@ public:
 
     // "Loading high-res..." with the spinner is shown.
     bool isLoading() const;
+    // The file gave no picture: the still placeholder shows in its place.
+    bool isUnreadable() const;
     // Where the picture is drawn now, and the area it is drawn in: below the
     // top bar, beside the inspector.
     QRectF pictureRect() const;
@@ -142,6 +144,7 @@ private:
     QWidget* makeInfoBar();
     void showScreenshot();
     void pictureArrived();
+    void pictureUnreadable();
     void step(const std::optional<Screenshot>& target);
     void syncInspectorButton();
     void syncInfoBar();
@@ -172,6 +175,7 @@ private:
     bool m_dragged = false;
 
     QWidget* m_loading;
+    QWidget* m_unreadable;
     ActivitySpinner* m_spinner;
     MetadataInspectorView* m_inspector;
     PlainButton* m_previous;

@@ -9,6 +9,7 @@
 #include "ui/SoftShadow.h"
 #include "ui/SymbolLabel.h"
 #include "ui/TextLabel.h"
+#include "ui/UnreadablePicture.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
@@ -59,8 +60,8 @@ QuickPreviewOverlay::QuickPreviewOverlay(const Screenshot& screenshot, QWidget* 
         m_video = new QuickVideoPlayer(QUrl::fromLocalFile(screenshot.filePath), this);
     } else {
         m_busy = new ActivitySpinner(1.5, this);
-        m_message = makeTextLabel(u"This image can't be opened."_s, PremiumTheme::systemFont(13),
-                                  PremiumTheme::textSecondary(), this);
+        m_message =
+            makeTextLabel(UnreadablePicture::text(), PremiumTheme::systemFont(13), PremiumTheme::textSecondary(), this);
         m_message->hide();
     }
     // For a recording, a still of it until it plays.

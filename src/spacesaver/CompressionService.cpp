@@ -172,7 +172,9 @@ CompressionService::ScreenshotType CompressionService::detectScreenshotType(cons
 
 bool CompressionService::isKnownUnreadable(const Screenshot& screenshot)
 {
-    return screenshot.couldNotBeRead() || screenshot.fileSize < 1;
+    // A file given up on only ran out of analysis time: large photos, the
+    // ones that save the most, decode and encode like any other.
+    return screenshot.analysisFailure == AnalysisFailure::unreadable || screenshot.fileSize < 1;
 }
 
 CompressionService::CompressionPlan CompressionService::analyzeForCompression(const QList<Screenshot>& screenshots,

@@ -156,7 +156,7 @@ public:
                                           const CompressionOptions& options) const;
     static ScreenshotType detectScreenshotType(const QString& path);
     // Whether the library already knows that the file cannot be encoded: its
-    // analysis could not read it, or it is empty. Planned, it would fail
+    // analysis found that it does not decode, or it is empty. Planned, it would fail
     // every run, and one failure rolls back the whole run.
     static bool isKnownUnreadable(const Screenshot& screenshot);
 

@@ -39,6 +39,7 @@ public:
     }
     qreal fraction() const { return m_fraction; }
     qreal target() const { return m_target; }
+    bool isAtRest() const { return m_fraction == m_target; }
     void setFraction(qreal fraction)
     {
         m_fraction = fraction;
@@ -181,6 +182,11 @@ QColor FileTypeBar::color() const
 double FileTypeBar::barFraction() const
 {
     return m_bar->target();
+}
+
+bool FileTypeBar::isAtRest() const
+{
+    return m_bar->isAtRest();
 }
 
 #include "FileTypeBar.moc"

@@ -37,6 +37,8 @@ public:
     QString symbolName() const;
     QColor color() const;
     double barFraction() const;
+    // The bar has come to its share.
+    bool isAtRest() const;
 
 private:
     StyledSymbol* m_symbol;

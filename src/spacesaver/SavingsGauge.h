@@ -21,6 +21,8 @@ public:
     // Springs the arc to `fraction` (0 to 1).
     void showFraction(qreal fraction);
     qreal fraction() const { return m_fraction; }
+    // The arc has come to the last value shown.
+    bool isAtRest() const { return m_fraction == m_target; }
     void setFraction(qreal fraction);
     void setTotal(const QString& total);
     QString total() const;

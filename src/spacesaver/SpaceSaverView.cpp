@@ -4,7 +4,9 @@
 #include "spacesaver/CompressionOptionsSection.h"
 #include "spacesaver/CompressionProgressOverlay.h"
 #include "spacesaver/CompressionSuccessView.h"
+#include "spacesaver/FileTypeBar.h"
 #include "spacesaver/FileTypeBreakdown.h"
+#include "spacesaver/SavingsGauge.h"
 #include "spacesaver/SpaceAnalyticsDashboard.h"
 #include "spacesaver/SpaceSaverActions.h"
 #include "spacesaver/SpaceSaverHeader.h"
@@ -20,6 +22,8 @@
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -88,6 +92,13 @@ QWidget* SpaceSaverView::settledRunNotice(QWidget* parent)
 QString SpaceSaverView::settledRunText() const
 {
     return m_settledRunText->text();
+}
+
+bool SpaceSaverView::figuresAtRest() const
+{
+    const QList<FileTypeBar*> bars = m_breakdown->bars();
+    return !m_viewModel->isCounting() && m_dashboard->gauge()->isAtRest() &&
+           std::all_of(bars.cbegin(), bars.cend(), [](const FileTypeBar* bar) { return bar->isAtRest(); });
 }
 
 void SpaceSaverView::refresh()

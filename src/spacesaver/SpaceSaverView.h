@@ -39,6 +39,9 @@ public:
     // The one-time line about a run the start settled, with its Dismiss.
     QWidget* settledRunNotice() const { return m_settledRun; }
     QString settledRunText() const;
+    // The figures of the last count are drawn as they are: no count under
+    // way, and the gauge and every bar at the end of their springs.
+    bool figuresAtRest() const;
 
 protected:
     void showEvent(QShowEvent* event) override;

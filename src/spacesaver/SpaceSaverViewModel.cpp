@@ -177,8 +177,10 @@ void SpaceSaverViewModel::analyze()
     const quint64 generation = ++m_statisticsGeneration;
     auto* watcher = new QFutureWatcher<Statistics>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation] {
-        if (generation == m_statisticsGeneration)
+        if (generation == m_statisticsGeneration) {
             applyStatistics(watcher->result());
+            m_shownGeneration = generation;
+        }
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run(&SpaceSaverViewModel::statisticsOf, m_monitor.screenshots(),
@@ -346,9 +348,14 @@ QString SpaceSaverViewModel::failureOutcome() const
     QStringList names;
     for (const QString& path : m_keptAfterRollback)
         names.append(QFileInfo(path).fileName());
-    return u"Not every change could be rolled back: %1 kept beside %2 HEIC version%3, and the library may still "_s
-           u"name the HEIC. Both files stay, and this is put right at the next start."_s.arg(
-               names.join(u", "_s), names.size() == 1 ? u"its"_s : u"their"_s, names.size() == 1 ? u""_s : u"s"_s);
+    const QString kept =
+        names.size() == 1
+            ? u"%1 is still beside its HEIC version, and the gallery may show the HEIC version in its place"_s
+            : u"%1 are still beside their HEIC versions, and the gallery may show the HEIC versions in their place"_s;
+    const QString listed = names.size() < 2 ? names.join(QString())
+                                            : names.first(names.size() - 1).join(u", "_s) + u" and "_s + names.last();
+    return u"Not every change could be rolled back: "_s + kept.arg(listed) +
+           u". Nothing is lost: both files are kept, and this is put right the next time the app starts."_s;
 }
 
 void SpaceSaverViewModel::dismissFailure()

@@ -84,6 +84,9 @@ public:
     const std::optional<CompressionService::CompressionPlan>& plan() const { return m_plan; }
     const CompressionService::CompressionOptions& selectedQuality() const { return m_selectedQuality; }
     bool isAnalyzing() const { return m_isAnalyzing; }
+    // The figures of the library are being counted again: the ones shown
+    // are about to change.
+    bool isCounting() const { return m_shownGeneration != m_statisticsGeneration; }
     bool isCompressing() const { return m_isCompressing; }
     const CompressionProgress& compressionProgress() const { return m_progress; }
     bool showingSuccess() const { return m_showingSuccess; }
@@ -166,5 +169,6 @@ private:
     QStringList m_keptAfterRollback;
     // Only the newest analysis may publish its figures.
     quint64 m_statisticsGeneration = 0;
+    quint64 m_shownGeneration = 0;
     QFuture<void> m_run;
 };

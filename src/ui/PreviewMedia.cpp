@@ -60,6 +60,7 @@ std::optional<Screenshot> PreviewMedia::next() const
 void PreviewMedia::load()
 {
     m_picture.setImage(QImage());
+    m_unreadable = false;
     if (isVideo()) {
         m_loader->cancel();
         m_video =
@@ -74,11 +75,16 @@ void PreviewMedia::load()
         m_loader->cancel();
 }
 
-// A result for another file, or none at all, changes nothing.
+// A result for another file changes nothing.
 void PreviewMedia::imageLoaded(const QString& path, const QImage& image)
 {
-    if (!m_screenshot || path != m_screenshot->filePath || image.isNull())
+    if (!m_screenshot || path != m_screenshot->filePath)
         return;
+    if (image.isNull()) {
+        m_unreadable = true;
+        Q_EMIT pictureUnreadable();
+        return;
+    }
     m_picture.setImage(image);
     Q_EMIT pictureArrived();
 }

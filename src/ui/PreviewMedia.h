@@ -15,8 +15,8 @@ class VideoBackend;
 class Workers;
 
 // What a preview shows of the screenshot it is on, and where its arrows
-// step: the whole picture, decoded off the GUI thread (a file that cannot be
-// decoded leaves it loading), or a recording in the video player, which
+// step: the whole picture, decoded off the GUI thread (a file that gives no
+// picture is said to be unreadable), or a recording in the video player, which
 // needs no decoding; and the list it steps through, by id, without
 // wrapping. The gallery's in-place preview and its full-window preview both
 // show through one of these.
@@ -44,8 +44,11 @@ public:
     std::optional<Screenshot> next() const;
 
     bool isVideo() const { return m_screenshot && m_screenshot->isVideo(); }
-    // A picture is awaited: still decoding, or the file gave none.
-    bool isLoading() const { return m_screenshot && !isVideo() && m_picture.isNull(); }
+    // A picture is awaited: still decoding.
+    bool isLoading() const { return m_screenshot && !isVideo() && m_picture.isNull() && !m_unreadable; }
+    // The file gave no picture (empty, cut short, or no image): nothing more
+    // will come for this screenshot.
+    bool isUnreadable() const { return m_unreadable; }
     FittedPicture& picture() { return m_picture; }
     const FittedPicture& picture() const { return m_picture; }
     CustomVideoPlayer* videoPlayer() const { return m_video; }
@@ -53,6 +56,7 @@ public:
 
 signals:
     void pictureArrived();
+    void pictureUnreadable();
 
 private:
     void load();
@@ -65,5 +69,6 @@ private:
     std::optional<Screenshot> m_screenshot;
     QList<Screenshot> m_allScreenshots;
     FittedPicture m_picture;
+    bool m_unreadable = false;
     CustomVideoPlayer* m_video = nullptr;
 };

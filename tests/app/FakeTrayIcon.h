@@ -15,6 +15,7 @@ public:
     QString status;
     QRect place;
     QStringList messages;
+    bool messageShown = false; // the last message is still beside the tray
 
     bool isAvailable() const override { return available; }
     void show() override { shown = true; }
@@ -28,7 +29,9 @@ public:
     void showMessage(const QString& title, const QString& body) override
     {
         messages.append(title + QStringLiteral(": ") + body);
+        messageShown = true;
     }
+    void withdrawMessage() override { messageShown = false; }
 
     void click(Button button, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { Q_EMIT clicked(button, modifiers); }
 };

@@ -361,6 +361,25 @@ TEST_F(AppDelegateTest, ForceScanSaysWhenItsLookAtTheFolderEnded)
     }
 }
 
+// The notice that a scan finished is taken back when the icon's menu or its
+// popup opens at the same place: no piece of it stays beside them.
+TEST_F(AppDelegateTest, TheMenuAndThePopupTakeBackTheNoticeOfTheScan)
+{
+    grantFolder();
+    ASSERT_TRUE(waitUntil([&] { return m_monitor->isPolling(); }));
+    m_delegate->setup();
+    for (const TrayIcon::Button button : {TrayIcon::Button::right, TrayIcon::Button::left}) {
+        SCOPED_TRACE(button == TrayIcon::Button::right ? "menu" : "popup");
+        m_delegate->forceScan();
+        ASSERT_TRUE(waitUntil([&] { return m_tray->messageShown; }));
+        m_tray->click(button);
+        EXPECT_TRUE(menu().isVisible() || popup().isVisible());
+        EXPECT_FALSE(m_tray->messageShown);
+        menu().close();
+        popup().close();
+    }
+}
+
 TEST_F(AppDelegateTest, ForceScanOfARunningMonitorLooksForNewFilesAtOnce)
 {
     grantFolder();

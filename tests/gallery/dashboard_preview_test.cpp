@@ -2,13 +2,17 @@
 #include "gallery/DashboardPreviewView.h"
 #include "support/FakeDesktop.h"
 #include "support/FakeVideoBackend.h"
+#include "support/UnreadableImages.h"
 #include "support/Wait.h"
+#include "ui/ActivitySpinner.h"
 #include "ui/CustomVideoPlayer.h"
 #include "ui/FullImageLoader.h"
 #include "ui/Motion.h"
+#include "ui/UnreadablePicture.h"
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -184,6 +188,34 @@ TEST_F(DashboardPreviewTest, ASlowDecodeOfAnEarlierScreenshotNeverReplacesTheCur
     EXPECT_EQ(shownColour(), QColor(Qt::blue));
     ASSERT_EQ(announced.size(), 1);
     EXPECT_EQ(announced.at(0).at(0).toString(), m_shots[2].filePath);
+}
+
+// An empty or cut-short image gives no picture: the preview says so, still,
+// instead of spinning for ever, and the next screenshot shows as ever.
+TEST_F(DashboardPreviewTest, AFileThatGivesNoPictureSaysSoInsteadOfSpinning)
+{
+    for (const QString& path : writeUnreadableImages(QDir(m_dir.path()))) {
+        SCOPED_TRACE(path.toStdString());
+        Screenshot broken = m_shots[0];
+        broken.id = QUuid::createUuid();
+        broken.filePath = path;
+        broken.filename = QFileInfo(path).fileName();
+        DashboardPreviewView& preview = open(broken, {broken, m_shots[1]});
+        ASSERT_TRUE(waitUntil([&] { return preview.isUnreadable(); }));
+        EXPECT_FALSE(preview.isLoading());
+        EXPECT_FALSE(preview.findChild<ActivitySpinner*>()->isVisible());
+        const auto* sentence = preview.findChild<QLabel*>(u"unreadablePictureText"_s);
+        ASSERT_NE(sentence, nullptr);
+        EXPECT_TRUE(sentence->isVisible());
+        EXPECT_EQ(sentence->text(), UnreadablePicture::text());
+
+        QTest::mouseClick(preview.nextButton(), Qt::LeftButton);
+        EXPECT_FALSE(sentence->isVisible());
+        ASSERT_TRUE(waitUntil([&] { return !preview.isLoading(); }));
+        EXPECT_FALSE(preview.isUnreadable());
+        EXPECT_FALSE(sentence->isVisible());
+        EXPECT_EQ(shownColour(), QColor(Qt::green));
+    }
 }
 
 TEST_F(DashboardPreviewTest, DeleteAsksThenDeletesOnceAndCloses)

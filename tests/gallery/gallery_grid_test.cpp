@@ -1,7 +1,9 @@
 #include "GridFixture.h"
 
 #include "gallery/GalleryGridView.h"
+#include "support/UnreadableImages.h"
 #include "support/Wait.h"
+#include "ui/PremiumTheme.h"
 #include "ui/ThumbnailLoader.h"
 
 #include <QScrollBar>
@@ -10,6 +12,8 @@
 #include <QThreadPool>
 
 #include <atomic>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 QImage thumbnail()
@@ -187,6 +191,39 @@ TEST_F(GalleryGridTest, AFileThatCouldNotBeReadShowsNoWaitingPill)
 
     EXPECT_TRUE(m_grid.cardLayers(waiting.id)->magicPill);
     EXPECT_FALSE(m_grid.cardLayers(failed.id)->magicPill);
+}
+
+// An empty or cut-short image gives no thumbnail: its card says so instead
+// of staying a blank square, and a good one beside it shows its picture.
+TEST_F(GalleryGridTest, ACardOfAFileThatGivesNoPictureSaysSo)
+{
+    m_grid.thumbnailLoader().setGenerator([](const Screenshot& s, QSizeF size) { return s.generateThumbnail(size); });
+    QList<Screenshot> shots;
+    QStringList paths = writeUnreadableImages(QDir(m_dir.path()));
+    paths.prepend(m_dir.filePath(u"good.png"_s));
+    ASSERT_TRUE(thumbnail().save(paths.first()));
+    for (const QString& path : paths) {
+        Screenshot s = shot(int(shots.size()));
+        s.filePath = path;
+        s.filename = QFileInfo(path).fileName();
+        shots.append(s);
+    }
+    publish(shots);
+    m_grid.viewport()->repaint();
+    const auto unreadable = [&](const Screenshot& s) { return m_grid.cardLayers(s.id)->unreadable; };
+    ASSERT_TRUE(waitUntil([&] { return unreadable(shots[1]) && unreadable(shots[2]); }));
+    ASSERT_TRUE(waitUntil([&] { return m_grid.cardLayers(shots[0].id)->picture; }));
+    EXPECT_FALSE(unreadable(shots[0]));
+
+    const QImage painted = m_grid.viewport()->grab().toImage();
+    for (const Screenshot& s : shots.mid(1)) {
+        const QRect card = *m_grid.cardRect(s.id);
+        int drawn = 0;
+        for (int y = card.top() + card.height() / 4; y < card.bottom() - card.height() / 4; ++y)
+            for (int x = card.left() + card.width() / 4; x < card.right() - card.width() / 4; ++x)
+                drawn += painted.pixelColor(x, y).rgb() != PremiumTheme::surface().rgb();
+        EXPECT_GT(drawn, 100) << s.filename.toStdString() << ": a bare square";
+    }
 }
 
 TEST_F(GalleryGridTest, VisibleCardsAreLoadedOnceAndCached)

@@ -1,11 +1,15 @@
 #include "gallery/CleanScreenshotCard.h"
 
+#include "support/Contrast.h"
 #include "ui/PremiumTheme.h"
 
 #include <QImage>
 #include <QPainter>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 using State = CleanScreenshotCard::State;
@@ -151,5 +155,102 @@ TEST(ScreenshotCard, SelectionFillAndBorderUseThePrimaryColour)
     const QColor inside = canvas.pixelColor(40, 60);
     EXPECT_GT(inside.blue(), PremiumTheme::surface().blue()) << "tinted fill";
     EXPECT_LT(inside.blue(), PremiumTheme::primary().blue());
+}
+// A file that gives no picture: the symbol where it fits, the sentence only
+// where it fits whole, and neither under the check button, shown or not.
+TEST(ScreenshotCard, AnUnreadableCardSaysSoClearOfTheCheckButton)
+{
+    State unreadable;
+    unreadable.unreadable = true;
+    EXPECT_TRUE(CleanScreenshotCard::layers(unreadable).unreadable);
+    unreadable.hasPicture = true; // a picture came after all
+    EXPECT_FALSE(CleanScreenshotCard::layers(unreadable).unreadable);
+    unreadable.hasPicture = false;
+
+    CleanScreenshotCard card;
+    for (const int side : {70, 100, 160, 300}) {
+        for (const bool selecting : {false, true}) {
+            SCOPED_TRACE(testing::Message() << side << (selecting ? " in selection mode" : ""));
+            unreadable.selectionMode = selecting;
+            const QRectF cell(0, 0, side, side);
+            QImage canvas(side, side, QImage::Format_RGB32);
+            {
+                QPainter painter(&canvas);
+                card.paint(painter, cell, CleanScreenshotCard::layers(unreadable), QImage());
+            }
+            const QRect check = CleanScreenshotCard::checkButtonHitRect(cell).toAlignedRect();
+            QRect drawn;
+            for (int y = 0; y < side; ++y)
+                for (int x = 0; x < side; ++x)
+                    if (!check.contains(x, y) && canvas.pixelColor(x, y).rgb() != PremiumTheme::surface().rgb())
+                        drawn |= QRect(x, y, 1, 1);
+            ASSERT_FALSE(drawn.isEmpty());
+            EXPECT_GE(drawn.top(), check.bottom());
+            EXPECT_GE(drawn.left(), 8);
+            EXPECT_LE(drawn.right(), side - 8);
+            const bool sentence = drawn.height() > 32; // more than the symbol
+            if (side == 300) {
+                EXPECT_TRUE(sentence);
+            } else if (side == 70) {
+                EXPECT_FALSE(sentence);
+            }
+        }
+    }
+}
+
+struct MarkContrast
+{
+    double checkOnDisc = 0; // the check against its disc
+    double discEdge = 0;    // the disc against what borders it
+};
+
+// The selected card's mark over a picture of one colour, read back from the
+// painted pixels; `dimmed` lays over it what a window-modal question lays
+// over the window (black at 90 of 255, as the screenshots show it).
+MarkContrast markContrast(const QColor& picture, bool dimmed)
+{
+    constexpr int side = 160;
+    constexpr qreal ratio = 4;
+    const QRectF cell(0, 0, side, side);
+    CleanScreenshotCard card;
+    QImage thumbnail(64, 64, QImage::Format_RGB32);
+    thumbnail.fill(picture);
+    QImage canvas(QSize(side, side) * ratio, QImage::Format_RGB32);
+    canvas.setDevicePixelRatio(ratio);
+    {
+        QPainter painter(&canvas);
+        card.paint(painter, cell, CleanScreenshotCard::layers(state(true, false, false, false)),
+                   card.picture(thumbnail, side, ratio));
+        if (dimmed)
+            painter.fillRect(cell, QColor(0, 0, 0, 90));
+    }
+    const QRectF mark = CleanScreenshotCard::checkButtonRect(cell);
+    const auto at = [&](double x, double y) { return canvas.pixelColor(QPointF(x * ratio, y * ratio).toPoint()); };
+    const QPointF centre = mark.center();
+    // Above the check, inside the disc.
+    const QColor disc = at(centre.x(), centre.y() - mark.height() / 4);
+    MarkContrast measured;
+    for (double y = centre.y() - 3; y <= centre.y() + 3; y += 1 / ratio)
+        for (double x = centre.x() - 3; x <= centre.x() + 3; x += 1 / ratio)
+            measured.checkOnDisc = std::max(measured.checkOnDisc, contrast(at(x, y), disc));
+    // Straight up from the disc to beyond the mark.
+    for (double y = centre.y() - mark.height() / 4; y > mark.top() - 6; y -= 1 / ratio)
+        measured.discEdge = std::max(measured.discEdge, contrast(at(centre.x(), y), disc));
+    return measured;
+}
+
+// The check mark of a selected card reads at 3:1 at least on the lightest
+// picture, on the darkest and on one of its own colour, under the dimming of
+// the delete question too.
+TEST(ScreenshotCard, TheCheckMarkStandsOutOnAnyPictureDimmedOrNot)
+{
+    for (const QColor& picture : {QColor(Qt::white), QColor(Qt::black), PremiumTheme::primary()}) {
+        for (const bool dimmed : {false, true}) {
+            SCOPED_TRACE(testing::Message() << picture.name().toStdString() << (dimmed ? " dimmed" : ""));
+            const MarkContrast measured = markContrast(picture, dimmed);
+            EXPECT_GE(measured.checkOnDisc, 3.0);
+            EXPECT_GE(measured.discEdge, 3.0);
+        }
+    }
 }
 } // namespace

@@ -477,7 +477,8 @@ TEST_F(OrganizeService_, UndoRemovesOnlyTheLayoutFoldersLeftEmpty)
 }
 
 // No file moves that the undo file does not cover: when it cannot be written
-// the run stops before its next move, and what moved is kept undoable.
+// the run stops before its next move, and what moved is kept undoable. The
+// reason says so in the user's words.
 TEST_F(OrganizeService_, AnUndoFileThatCannotBeWrittenStopsTheRunBeforeTheNextMove)
 {
     QList<Screenshot> bulk;
@@ -485,18 +486,31 @@ TEST_F(OrganizeService_, AnUndoFileThatCannotBeWrittenStopsTheRunBeforeTheNextMo
         bulk.append(addFile(u"bulk/%1.png"_s.arg(i), day(2025, 6, 1), "x", false));
     m_store.upsertMany(bulk);
     const QStringList before = snapshot();
+    // Not even the first block can be written: nothing moves.
+    m_fileOps.failWhen([&](FaultyFileOps::Step step, const QString& path) {
+        return step == FaultyFileOps::Step::Write && path.endsWith(OrganizeService::undoFileName);
+    });
+    const auto plan = m_service.analyze(options(false, false, true));
+    ASSERT_GT(plan.totalFiles, 100);
+    const auto refused = m_service.organize(plan, {});
+    EXPECT_TRUE(refused.movedFiles.isEmpty());
+    EXPECT_EQ(refused.stopReason, u"No files were moved: the record that lets you undo the moves could not be saved. "_s
+                                  u"Make sure the disk has free space, then try again."_s);
+    EXPECT_EQ(snapshot(), before);
+
     // The first block is written; the second is not.
     int undoWrites = 0;
     m_fileOps.failWhen([&](FaultyFileOps::Step step, const QString& path) {
         return step == FaultyFileOps::Step::Write && path.endsWith(OrganizeService::undoFileName) && ++undoWrites == 2;
     });
-    const auto plan = m_service.analyze(options(false, false, true));
-    ASSERT_GT(plan.totalFiles, 100);
 
     const auto result = m_service.organize(plan, {});
 
     EXPECT_FALSE(result.success);
-    EXPECT_FALSE(result.stopReason.isEmpty());
+    EXPECT_EQ(result.stopReason,
+              u"The run stopped after 100 of %1 files: the record that lets you undo the moves could not be saved. "_s
+              u"The files moved so far can be put back with Undo in the history. Make sure the disk has free space, "_s
+              u"then try again."_s.arg(plan.totalFiles));
     EXPECT_EQ(result.movedFiles.size(), 100);
     ASSERT_TRUE(result.undoData);
     EXPECT_EQ(result.undoData->operations.size(), 100);

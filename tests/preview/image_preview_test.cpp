@@ -8,10 +8,12 @@
 #include "support/FakeVideoBackend.h"
 #include "support/Fakes.h"
 #include "support/MonitorServices.h"
+#include "support/UnreadableImages.h"
 #include "support/Wait.h"
 #include "ui/CustomVideoPlayer.h"
 #include "ui/FullImageLoader.h"
 #include "ui/Motion.h"
+#include "ui/UnreadablePicture.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -323,6 +325,33 @@ TEST_F(ImagePreviewTest, AStaleDecodeFinishingLateIsDropped)
     ASSERT_TRUE(waitUntil([&] { return !preview.isLoading(); }));
     EXPECT_EQ(shownColour(), QColor(Qt::blue));
     EXPECT_EQ(announced.size(), 1);
+}
+
+// An empty or cut-short image gives no picture: the preview says so, still,
+// instead of "Loading high-res..." for ever, and the next one shows as ever.
+TEST_F(ImagePreviewTest, AFileThatGivesNoPictureSaysSoInsteadOfLoadingForEver)
+{
+    const auto shown = [&](const QString& text) {
+        for (const QLabel* label : m_preview->findChildren<QLabel*>())
+            if (label->text() == text && label->isVisible())
+                return true;
+        return false;
+    };
+    for (const QString& path : writeUnreadableImages(QDir(m_dir.path()))) {
+        SCOPED_TRACE(path.toStdString());
+        const Screenshot broken(path, QUuid::createUuid());
+        ImagePreviewView& preview = open(broken, {broken, m_shots[0]});
+        ASSERT_TRUE(waitUntil([&] { return preview.isUnreadable(); }));
+        EXPECT_FALSE(preview.isLoading());
+        EXPECT_FALSE(shown(u"Loading high-res..."_s));
+        EXPECT_TRUE(shown(UnreadablePicture::text()));
+
+        key(Qt::Key_Right);
+        ASSERT_TRUE(waitUntil([&] { return !preview.isLoading(); }));
+        EXPECT_FALSE(preview.isUnreadable());
+        EXPECT_FALSE(shown(UnreadablePicture::text()));
+        EXPECT_EQ(shownColour(), QColor(Qt::red));
+    }
 }
 
 TEST_F(ImagePreviewTest, RecordingsPlayAndMissingScreenshotsShowNothing)

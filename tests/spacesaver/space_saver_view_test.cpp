@@ -17,7 +17,9 @@
 #include "ui/PlainButton.h"
 #include "ui/PremiumTheme.h"
 
+#include <QAbstractAnimation>
 #include <QLabel>
+#include <QPointer>
 
 using namespace Qt::StringLiterals;
 
@@ -127,6 +129,47 @@ TEST_F(SpaceSaverViewTest, PlanButtonAndQualityRows)
     actions.cancelButton()->click();
     EXPECT_FALSE(model.plan().has_value());
     EXPECT_FALSE(view->options()->isVisibleTo(view.get()));
+}
+
+// The screen's figures stand only once the library is counted and the gauge
+// and the bars have sprung to their values: before, they contradict the
+// numbers beside them, and a picture taken then shows that.
+TEST_F(SpaceSaverViewTest, TheFiguresStandOnlyOnceCountedAndSprungToTheirValues)
+{
+    const InstantMotionScope moving(false);
+    addImage(u"one.png"_s, images::photo(QSize(320, 200)));
+    addImage(u"two.jpg"_s, images::texted(QSize(330, 200)), "JPG", 98);
+    startMonitoring();
+    ASSERT_TRUE(waitUntil([&] { return m_monitor->screenshots().size() == 2; }));
+    const auto view = showScreen();
+    EXPECT_TRUE(view->viewModel().isCounting());
+    EXPECT_FALSE(view->figuresAtRest());
+    // As each figure lands, its spring starts; the gauge's is held part-way,
+    // as a busy machine may leave it, until the count is in.
+    int landed = 0;
+    int standing = 0;
+    QPointer<QAbstractAnimation> gaugeSpring;
+    QObject::connect(&view->viewModel(), &SpaceSaverViewModel::changed, view.get(), [&] {
+        ++landed;
+        standing += view->figuresAtRest();
+        for (auto* spring : view->dashboard()->gauge()->findChildren<QAbstractAnimation*>())
+            if (spring->state() == QAbstractAnimation::Running) {
+                spring->pause();
+                gaugeSpring = spring;
+            }
+    });
+    ASSERT_TRUE(waitUntil([&] { return !view->viewModel().isCounting(); }));
+    EXPECT_GT(landed, 0);
+    EXPECT_EQ(standing, 0);
+    ASSERT_TRUE(gaugeSpring);
+    EXPECT_FALSE(view->figuresAtRest()) << "the gauge is on its way";
+
+    gaugeSpring->resume();
+    ASSERT_TRUE(waitUntil([&] { return view->figuresAtRest(); }));
+    EXPECT_FALSE(view->viewModel().isCounting());
+    EXPECT_GT(view->viewModel().savingsPercent(), 0);
+    EXPECT_DOUBLE_EQ(view->dashboard()->gauge()->fraction(), view->viewModel().savingsPercent() / 100);
+    EXPECT_EQ(view->breakdown()->bars().size(), 2);
 }
 
 TEST_F(SpaceSaverViewTest, FiguresSharesAndColours)

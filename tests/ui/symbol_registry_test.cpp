@@ -63,6 +63,7 @@ const QStringList screenSymbols = {
     u"note.text"_s,
     u"pause.fill"_s,
     u"person.crop.circle.badge.checkmark"_s,
+    u"photo.badge.exclamationmark"_s,
     u"photo.fill"_s,
     u"photo.on.rectangle"_s,
     u"photo.on.rectangle.angled"_s,

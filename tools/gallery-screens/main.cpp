@@ -153,7 +153,8 @@ struct Tour
             shots.save(window, name);
     }
 
-    // Until every card in view shows its picture (or the loader gave up).
+    // Until every card in view shows its picture, or says that its file
+    // gives none.
     void waitForThumbnails(const QString& state)
     {
         GalleryGridView& grid = gallery.grid();
@@ -161,7 +162,8 @@ struct Tour
             for (const Screenshot& shot : gallery.viewModel().visibleScreenshots()) {
                 const auto place = grid.cardRect(shot.id);
                 const auto layers = grid.cardLayers(shot.id);
-                if (place && place->intersects(grid.viewport()->rect()) && layers && !layers->picture)
+                if (place && place->intersects(grid.viewport()->rect()) && layers && !layers->picture &&
+                    !layers->unreadable)
                     return false;
             }
             return true;
@@ -425,6 +427,35 @@ int main(int argc, char* argv[])
         }
         if (DashboardPreviewView* photoPreview = gallery->inPlacePreview())
             QTest::keyClick(photoPreview, Qt::Key_Escape);
+    }
+    // An empty file and a screenshot cut off halfway, newest of all, as the
+    // analysis left them: their cards say that they cannot be shown.
+    QList<Screenshot> withUnreadable = library;
+    const QString source =
+        std::find_if(library.cbegin(), library.cend(), [](const Screenshot& s) { return !s.isVideo(); })->filePath;
+    const QList<std::pair<QString, qint64>> broken{{u"Screenshot (empty).png"_s, 0},
+                                                   {u"Screenshot (cut short).png"_s, -1}};
+    for (const auto& [name, length] : broken) {
+        QFile whole(source);
+        QFile cut(QDir(folder).filePath(name));
+        if (whole.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly))
+            cut.write(whole.read(length < 0 ? whole.size() / 2 : length));
+        cut.close();
+        Screenshot shot(cut.fileName(), QUuid::createUuid());
+        shot.dateCreated = QDateTime::currentDateTime();
+        shot.ocrText = QString();
+        shot.analysisFailure = AnalysisFailure::unreadable;
+        withUnreadable.prepend(shot);
+    }
+    ScreenshotMonitorTestAccess::setScreenshots(monitor, withUnreadable);
+    const auto cardOf = [&](const Screenshot& shot) { return grid.cardLayers(shot.id); };
+    if (tour.await([&] { return cardOf(withUnreadable[0]) && cardOf(withUnreadable[1]); },
+                   u"the unreadable files' cards in the gallery"_s)) {
+        tour.waitForThumbnails(u"unreadable"_s);
+        tour.hover(withUnreadable[0]);
+        if (tour.await([&] { return cardOf(withUnreadable[0])->unreadable && cardOf(withUnreadable[1])->unreadable; },
+                       u"the cards of the empty file and the file cut short"_s))
+            tour.save(u"unreadable"_s);
     }
     ScreenshotMonitorTestAccess::setScreenshots(monitor, library);
     tour.await(showing(library.size()), u"the library without the photographs"_s);

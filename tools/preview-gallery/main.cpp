@@ -7,11 +7,12 @@
 // - mini-gallery.png: the tray popup (450 by 500) with a hovered cell, just
 //   after a copy, searched without results, and with the quick preview open.
 // Given a folder, it writes one PNG per state of the previews instead:
-// preview-in-place-<state>.png and preview-full-<state>.png (loading, first,
-// last, delete, and video or zoomed), inspector-actions.png (just after
+// preview-in-place-<state>.png and preview-full-<state>.png (loading,
+// unreadable, first, last, delete, and video or zoomed), inspector-actions.png (just after
 // "Copy Text", and the notes being edited), mini-gallery-empty.png and
 // mini-gallery-recording.png (a recording's quick preview).
 #include "core/DatabaseManager.h"
+#include "core/ImageLoader.h"
 #include "core/MemoryMonitor.h"
 #include "core/ProcMemorySource.h"
 #include "core/Screenshot.h"
@@ -42,6 +43,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -51,11 +53,14 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTextStream>
 #include <QUuid>
 #include <QVBoxLayout>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -108,13 +113,46 @@ void refuseUserDataWrites(DatabaseManager& database, const QUuid& id)
     sqliteExec(connection.get(), sql.constData());
 }
 
-// A preview of a file that never decodes: its decoder has answered, and the
-// spinner stays.
-template <typename Preview>
-bool awaitUnreadable(render::Shots& shots, const Preview& view, const QString& picture)
+// Holds the decoding of one file for as long as it lives, so that a preview
+// of it stays loading while it is pictured; every other file decodes as ever.
+class HeldDecode
 {
-    return shots.await([&view] { return !view.imageLoader().isLoading() && view.isLoading(); },
-                       u"the decoder's answer for "_s + picture);
+public:
+    explicit HeldDecode(QString path)
+        : m_path(std::move(path))
+    {}
+    ~HeldDecode() { m_gate->release(); }
+    HeldDecode(const HeldDecode&) = delete;
+    HeldDecode& operator=(const HeldDecode&) = delete;
+
+    FullImageLoader::Decoder decoder() const
+    {
+        return [gate = m_gate, held = m_path](const QString& path) {
+            if (path == held) {
+                gate->acquire();
+                gate->release();
+            }
+            return ImageLoader::load(path);
+        };
+    }
+
+private:
+    QString m_path;
+    std::shared_ptr<QSemaphore> m_gate = std::make_shared<QSemaphore>();
+};
+
+// A preview stepped from a loaded screenshot to `held`, whose decoding is
+// under way (the spinner) for as long as `hold` lives.
+template <typename Preview>
+bool awaitDecoding(render::Shots& shots, Preview& view, const HeldDecode& hold, const Screenshot& held,
+                   const QString& picture)
+{
+    if (!shots.await([&view] { return !view.isLoading(); }, u"the screenshot shown before "_s + picture))
+        return false;
+    view.imageLoader().setDecoder(hold.decoder());
+    view.setScreenshot(held);
+    return shots.await([&view] { return view.isLoading() && view.imageLoader().isLoading(); },
+                       u"the decoding under way in "_s + picture);
 }
 
 // A dark page that lays its panels out in a row.
@@ -255,13 +293,22 @@ void renderMiniGalleryStates(Services& services, Page& page, render::Shots& shot
 }
 
 // The files the previews step through: five screenshots of an afternoon,
-// a recording, and one whose file is still being written (it stays
-// loading).
+// a recording, one pictured while it is being decoded, and one cut off
+// halfway (a copy that stopped short), which gives no picture.
 struct PreviewFiles
 {
     QList<Screenshot> shots;
     Screenshot recording;
     Screenshot unfinished;
+    Screenshot cutShort;
+
+    // The five screenshots with `shot` third among them.
+    QList<Screenshot> with(const Screenshot& shot) const
+    {
+        QList<Screenshot> list = shots;
+        list.insert(2, shot);
+        return list;
+    }
 };
 
 PreviewFiles previewFiles(const QString& folder)
@@ -282,6 +329,13 @@ PreviewFiles previewFiles(const QString& folder)
     files.unfinished = Screenshot(QDir(folder).filePath(u"Screenshot 2024-03-14 at 16.58.31.png"_s),
                                   QUuid::createUuid(), u"firefox"_s);
     files.unfinished.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(16, 58, 31));
+    QFile whole(files.shots[3].filePath);
+    QFile cut(QDir(folder).filePath(u"Screenshot 2024-03-14 at 17.03.12.png"_s));
+    if (whole.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly))
+        cut.write(whole.read(whole.size() / 2));
+    cut.close();
+    files.cutShort = Screenshot(cut.fileName(), QUuid::createUuid(), u"firefox"_s);
+    files.cutShort.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(17, 3, 12));
     return files;
 }
 
@@ -348,13 +402,18 @@ void renderInPlaceStates(Services& services, const PreviewFiles& files, render::
             {desktop, video, services.parts.workers}));
     };
     const QSize size(1100, 720);
-    QList<Screenshot> withUnfinished = files.shots;
-    withUnfinished.insert(2, files.unfinished);
     {
         Stage stage(size);
-        const DashboardPreviewView* view = show(stage, files.unfinished, withUnfinished);
-        if (awaitUnreadable(shots, *view, u"preview-in-place-loading.png"_s))
+        const HeldDecode hold(files.unfinished.filePath);
+        DashboardPreviewView* view = show(stage, files.shots[1], files.with(files.unfinished));
+        if (awaitDecoding(shots, *view, hold, files.unfinished, u"preview-in-place-loading.png"_s))
             shots.save(stage, u"preview-in-place-loading.png"_s);
+    }
+    {
+        Stage stage(size);
+        const DashboardPreviewView* view = show(stage, files.cutShort, files.with(files.cutShort));
+        if (shots.await([view] { return view->isUnreadable(); }, u"the placeholder of a file cut short in place"_s))
+            shots.save(stage, u"preview-in-place-unreadable.png"_s);
     }
     for (const bool first : {true, false}) {
         Stage stage(size);
@@ -400,13 +459,18 @@ void renderFullPreviewStates(Services& services, const PreviewFiles& files, rend
         return view;
     };
     const QSize size(1280, 800);
-    QList<Screenshot> withUnfinished = files.shots;
-    withUnfinished.insert(2, files.unfinished);
     {
         Stage stage(size);
-        const ImagePreviewView* view = open(stage, files.unfinished, withUnfinished);
-        if (awaitUnreadable(shots, *view, u"preview-full-loading.png"_s))
+        const HeldDecode hold(files.unfinished.filePath);
+        ImagePreviewView* view = open(stage, files.shots[1], files.with(files.unfinished));
+        if (awaitDecoding(shots, *view, hold, files.unfinished, u"preview-full-loading.png"_s))
             shots.save(stage, u"preview-full-loading.png"_s);
+    }
+    {
+        Stage stage(size);
+        const ImagePreviewView* view = open(stage, files.cutShort, files.with(files.cutShort));
+        if (shots.await([view] { return view->isUnreadable(); }, u"the placeholder of a file cut short, in full"_s))
+            shots.save(stage, u"preview-full-unreadable.png"_s);
     }
     for (const bool first : {true, false}) {
         Stage stage(size);
