@@ -28,14 +28,14 @@ class SerialQueue;
 // GUI thread by the host. Also counts the library loads, which list the
 // folder themselves: a walk that a load overtook is dropped.
 //
-// A file that vanished under one name and appeared under another with the
-// same device and inode between two listings was renamed or moved: its row
-// takes the new path (keeping id, analysis, tags and notes) instead of the
-// new name getting a row of its own. A known name whose file changed between
-// two listings (saved again, in place or over it) has its row take the new
-// size and date, and is read again. New files get their rows during the
-// walk; when the store cannot take them, they stay unknown and the next
-// check walks again.
+// A file that vanished under one name and appeared under another between two
+// listings, surely the same file (FileIdentity::isMovedTo), was renamed or
+// moved: its row takes the new path (keeping id, analysis, tags and notes)
+// instead of the new name getting a row of its own. A known name whose file
+// changed between two listings (saved again, in place or over it) has its row
+// take the new size and date, and is read again. New files get their rows
+// during the walk; when the store cannot take them, they stay unknown and the
+// next check walks again.
 class ChangeScanner
 {
 public:

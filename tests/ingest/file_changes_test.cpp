@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <mutex>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -70,6 +71,22 @@ protected:
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(content), content.size());
+    }
+
+    // As `touch -r`: `path` takes the modification time of `identity`.
+    static void giveDate(const QString& path, const FileIdentity& identity)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            file.setFileTime(QDateTime::fromMSecsSinceEpoch(identity.modifiedMs), QFileDevice::FileModificationTime));
+    }
+
+    bool allRead(const QStringList& paths) const
+    {
+        return std::all_of(paths.begin(), paths.end(),
+                           [&](const QString& path) { return listed(path) && listed(path)->ocrText; }) &&
+               !m_monitor->isProcessing();
     }
 };
 
@@ -200,6 +217,143 @@ TEST_F(FileChangesTest, AFileSavedAgainTakesItsNewSizeAndDateAndIsReadAgain)
             },
             std::make_shared<ContentAnalyzer>());
         expectSavedAgain("third, the longest of all");
+    }
+}
+
+// While the program is closed, a file is deleted and a new one takes its
+// inode, size and date (file systems reuse a freed inode at once, `touch -r`
+// gives the date), and another file is renamed. What each row recorded tells
+// the two apart: the birth time, or where there is none, the fingerprint of
+// the file's bytes. A row that recorded neither (stored before either was
+// kept) is unsure, and hands itself to no file.
+TEST_F(FileChangesTest, ANewFileWithADeletedFilesInodeSizeAndDateNeverTakesItsRow)
+{
+    struct Case
+    {
+        QString name;
+        bool hasBirthTime = false;
+        bool hasFingerprint = false;
+    };
+    for (const Case& recorded :
+         {Case{u"birth time"_s, true, false}, Case{u"fingerprint"_s, false, true}, Case{u"neither"_s, false, false}}) {
+        SCOPED_TRACE(recorded.name.toStdString());
+        m_folder = makeFolder(recorded.name);
+        const QString renamed = m_folder + u"/receipt.png"_s;
+        const QString deleted = m_folder + u"/a.png"_s;
+        overwrite(renamed, "receipt");
+        overwrite(deleted, "aaaa");
+        const auto analyzer = std::make_shared<ContentAnalyzer>();
+        restartAfter([] {}, analyzer);
+        ASSERT_TRUE(waitUntil([&] { return allRead({renamed, deleted}); }));
+        m_parts.workers.storeWrites().waitForDone();
+        const QUuid renamedId = listed(renamed)->id;
+        const QUuid deletedId = listed(deleted)->id;
+        ASSERT_TRUE(m_store->saveUserData(renamedId, {u"receipt"_s}, u"paid"_s));
+        ASSERT_TRUE(m_store->saveUserData(deletedId, {u"a's tag"_s}, u"a's note"_s));
+
+        const QString moved = m_folder + u"/2026/receipt.png"_s;
+        const QString fresh = m_folder + u"/b.png"_s;
+        restartAfter(
+            [&] {
+                const auto asRecorded = [&](FileIdentity identity, const QString& path) {
+                    identity.birthNs = recorded.hasBirthTime ? identity.birthNs : 0;
+                    identity.fingerprint = recorded.hasFingerprint ? FileIdentity::fingerprintOf(path) : 0;
+                    return identity;
+                };
+                FileIdentity was = asRecorded(*FileIdentity::of(deleted), deleted);
+                ASSERT_TRUE(QFile::remove(deleted));
+                overwrite(fresh, "bbbb");
+                giveDate(fresh, was);
+                const FileIdentity now = *FileIdentity::of(fresh);
+                ASSERT_TRUE(now.hasSameDates(was));
+                // Where the freed inode went to another file, the row is
+                // told it was this one.
+                was.device = now.device;
+                was.inode = now.inode;
+                QDir().mkpath(QFileInfo(moved).path());
+                ASSERT_TRUE(QFile::rename(renamed, moved));
+                ASSERT_TRUE(m_store->recordFileFacts(
+                    {{deletedId, was, std::nullopt, false},
+                     {renamedId, asRecorded(*FileIdentity::of(moved), moved), std::nullopt, false}}));
+            },
+            analyzer);
+        ASSERT_TRUE(waitUntil([&] { return allRead({moved, fresh}); }));
+        m_parts.workers.storeWrites().waitForDone();
+
+        EXPECT_NE(listed(fresh)->id, deletedId);
+        EXPECT_EQ(listed(fresh)->ocrText, u"bbbb"_s);
+        EXPECT_TRUE(m_store->fetchByPath(fresh)->customTags.isEmpty());
+        EXPECT_EQ(m_store->fetchByPath(deleted)->customTags, QStringList{u"a's tag"_s}) << "the vanished row waits";
+        const bool isSure = recorded.hasBirthTime || recorded.hasFingerprint;
+        EXPECT_EQ(listed(moved)->id == renamedId, isSure);
+        EXPECT_EQ(m_store->fetchByPath(renamed).has_value(), !isSure);
+    }
+}
+
+// The same while the program runs, on a file system with birth times and on
+// one without (the walks see none; the rows record fingerprints instead).
+TEST_F(FileChangesTest, WhileRunningANewFileWithADeletedFilesInodeSizeAndDateNeverTakesItsRow)
+{
+    for (const bool hasBirthTimes : {true, false}) {
+        SCOPED_TRACE(hasBirthTimes ? "birth times" : "no birth times");
+        m_folder = makeFolder(hasBirthTimes ? u"Birth"_s : u"NoBirth"_s);
+        const QString renamed = m_folder + u"/receipt.png"_s;
+        const QString deleted = m_folder + u"/a.png"_s;
+        overwrite(renamed, "receipt");
+        overwrite(deleted, "aaaa");
+        const auto analyzer = std::make_shared<ContentAnalyzer>();
+        m_monitor.reset();
+        m_monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, *m_store, analyzer));
+        m_monitor->setPollingInterval(50);
+        // Files are changed under this lock, so a walk sees all of it or
+        // nothing; `reusing` is shown with the inode `deleted` had.
+        std::mutex changing;
+        QString reusing;
+        FileIdentity reused;
+        ScreenshotMonitorTestAccess::scanner(*m_monitor)
+            .setWalk([&](const QString& folder, const QStringList& extensions) {
+                const std::lock_guard guard(changing);
+                FolderWalker::Result result = FolderWalker::walk(folder, extensions);
+                for (qsizetype i = 0; i < result.files.size(); ++i) {
+                    FileIdentity& identity = result.identities[i];
+                    identity.birthNs = hasBirthTimes ? identity.birthNs : 0;
+                    if (result.files[i] == reusing) {
+                        identity.device = reused.device;
+                        identity.inode = reused.inode;
+                    }
+                }
+                return result;
+            });
+        startOn(m_folder);
+        ASSERT_TRUE(waitUntil([&] { return allRead({renamed, deleted}); }));
+        m_parts.workers.storeWrites().waitForDone();
+        settle();
+        const QUuid renamedId = listed(renamed)->id;
+        const QUuid deletedId = listed(deleted)->id;
+        ASSERT_TRUE(m_store->saveUserData(deletedId, {u"a's tag"_s}, u"a's note"_s));
+
+        const QString moved = m_folder + u"/2026/receipt.png"_s;
+        const QString fresh = m_folder + u"/b.png"_s;
+        {
+            const std::lock_guard guard(changing);
+            reused = *FileIdentity::of(deleted);
+            ASSERT_TRUE(QFile::remove(deleted));
+            overwrite(fresh, "bbbb");
+            giveDate(fresh, reused);
+            reusing = fresh;
+            QDir().mkpath(QFileInfo(moved).path());
+            ASSERT_TRUE(QFile::rename(renamed, moved));
+        }
+        m_monitor->forceChangeCheck();
+        ASSERT_TRUE(waitUntil([&] { return allRead({moved, fresh}); }));
+        m_parts.workers.storeWrites().waitForDone();
+
+        EXPECT_EQ(listed(moved)->id, renamedId);
+        EXPECT_NE(listed(fresh)->id, deletedId);
+        EXPECT_EQ(listed(fresh)->ocrText, u"bbbb"_s);
+        EXPECT_TRUE(m_store->fetchByPath(fresh)->customTags.isEmpty());
+        EXPECT_EQ(m_store->fetchByPath(deleted)->customTags, QStringList{u"a's tag"_s}) << "the vanished row waits";
+        m_monitor.reset(); // before the walk's captures go
     }
 }
 
