@@ -5,14 +5,16 @@
 
 #include <optional>
 
-// Which file a name holds and what it held. Under the same name, another
-// device, inode, size or time is the file saved again. Under another name,
-// the same device and inode with the same size and modification time are the
-// same file renamed or moved, but only when its birth time (or, where the
-// file system keeps none, a fingerprint of its bytes) says so too: a new file
-// may get the inode of a deleted one, and with it that file's size and date.
-// For a symbolic link to a regular file, the link's own device, inode and
-// birth time with the size and time of the file it leads to.
+// Which file a name holds and what it held. Under the same name, the same
+// size and modification time are the same file whatever its device and inode
+// (a library copied or restored with its dates); another size or time is the
+// file saved again. Under another name, the same device and inode with the
+// same size and modification time are the same file renamed or moved, but
+// only when its birth time (or, where the file system keeps none, a
+// fingerprint of its bytes) says so too: a new file may get the inode of a
+// deleted one, and with it that file's size and date. For a symbolic link to
+// a regular file, the link's own device, inode and birth time with the size
+// and time of the file it leads to.
 struct FileIdentity
 {
     quint64 device = 0;
@@ -39,6 +41,7 @@ struct FileIdentity
     FileIdentity recordable(const QString& path) const;
 
     bool isSameInode(const FileIdentity& other) const { return device == other.device && inode == other.inode; }
+    // At one name: still the same file, whatever its inode.
     bool hasSameDates(const FileIdentity& other) const { return size == other.size && modifiedMs == other.modifiedMs; }
     // At one name, the same file: whether a row that recorded this must
     // record `now` (another inode or birth time, or a fingerprint due).

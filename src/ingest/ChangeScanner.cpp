@@ -308,6 +308,11 @@ void ChangeScanner::followChangedFiles(Changes& changes, const FolderWalker::Res
         if (!row)
             continue;
         indexes.append(index);
+        // Copied or restored with its dates: the same file, under another inode.
+        if (before->hasSameDates(listing.identities[index])) {
+            facts.append({row->id, listing.identities[index].recordable(row->filePath), std::nullopt, false});
+            continue;
+        }
         Screenshot record = *row;
         record.fileSize = listing.identities[index].size;
         record.dateCreated = fileCreationDate(record.filePath);

@@ -262,9 +262,10 @@ QList<Screenshot> LibraryLoader::recordFileFacts(const QString& folder, QList<Sc
                 continue;
             }
             const FileIdentity& now = walk.identities[*at];
-            // Never recorded, or recorded without what makes it sure: recorded
-            // now. Recorded otherwise: saved again.
-            const bool savedAgain = before && (!before->hasSameDates(now) || !before->isSameInode(now));
+            // Never recorded, or the same file under another inode (copied or
+            // restored with its dates): recorded now. Another size or date:
+            // saved again.
+            const bool savedAgain = before && !before->hasSameDates(now);
             if (before && !savedAgain && !before->isOutdatedBy(now))
                 continue;
             facts.append({record.id, now.recordable(record.filePath),

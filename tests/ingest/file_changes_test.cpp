@@ -1,5 +1,9 @@
 #include "LibraryHarness.h"
 
+#include "support/LookCount.h"
+
+#include <QProcess>
+
 #include <cstdio>
 #include <functional>
 #include <mutex>
@@ -82,23 +86,47 @@ protected:
             file.setFileTime(QDateTime::fromMSecsSinceEpoch(identity.modifiedMs), QFileDevice::FileModificationTime));
     }
 
+    // The folder as a backup restores it, or `cp -a` copies it: the same
+    // names, sizes and dates, every file a new inode.
+    void restoreFolderFromCopy()
+    {
+        const QString copy = m_folder + u".copy"_s;
+        ASSERT_EQ(QProcess::execute(u"cp"_s, {u"-a"_s, m_folder, copy}), 0);
+        ASSERT_TRUE(QDir(m_folder).removeRecursively());
+        ASSERT_TRUE(QDir().rename(copy, m_folder));
+    }
+
     bool allRead(const QStringList& paths) const
     {
         return std::all_of(paths.begin(), paths.end(),
                            [&](const QString& path) { return listed(path) && listed(path)->ocrText; }) &&
                !m_monitor->isProcessing();
     }
+
+    // The identity the row of `path` recorded.
+    FileIdentity recordedAt(const QString& path)
+    {
+        const std::optional<Screenshot> row = m_store->fetchByPath(path);
+        return row ? m_store->recordedIdentity(row->id).value_or(FileIdentity()) : FileIdentity();
+    }
 };
 
 // Reads a file's bytes as its text: what a file saved again says is new.
+// Counts its readings.
 class ContentAnalyzer : public NothingAnalyzer
 {
 public:
     std::optional<QString> recognizeText(const QString& path) override
     {
+        m_looks.add(path);
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? std::optional(QString::fromUtf8(file.readAll())) : std::nullopt;
     }
+
+    int started() const { return m_looks.total(); }
+
+private:
+    LookCount m_looks;
 };
 } // namespace
 
@@ -217,6 +245,61 @@ TEST_F(FileChangesTest, AFileSavedAgainTakesItsNewSizeAndDateAndIsReadAgain)
             },
             std::make_shared<ContentAnalyzer>());
         expectSavedAgain("third, the longest of all");
+    }
+}
+
+// A library copied with `cp -a` or restored from a backup, while the program
+// is closed or while it runs: the same names, sizes and dates under new
+// inodes are the same files. None is read again, and each row records its
+// file's new identity, by which a later rename is followed.
+TEST_F(FileChangesTest, ALibraryCopiedOrRestoredWithItsDatesIsNotReadAgain)
+{
+    const QStringList paths{writeFile(m_folder + u"/one.png"_s), writeFile(m_folder + u"/Work/two.png"_s),
+                            writeFile(m_folder + u"/Work/2026/three.png"_s)};
+    const auto analyzer = std::make_shared<ContentAnalyzer>();
+    restartAfter([] {}, analyzer);
+    ASSERT_TRUE(waitUntil([&] { return allRead(paths); }));
+    m_parts.workers.storeWrites().waitForDone();
+    const QUuid id = listed(paths[1])->id;
+    ASSERT_TRUE(m_store->saveUserData(id, {u"kept"_s}, u"a note"_s));
+    const int reads = analyzer->started();
+
+    const auto expectKept = [&] {
+        ASSERT_TRUE(waitUntil([&] { return allRead(paths); }));
+        m_parts.workers.storeWrites().waitForDone();
+        EXPECT_EQ(analyzer->started(), reads) << "read again";
+        EXPECT_FALSE(m_console.contains(u"saved again"_s));
+        for (const QString& path : paths) {
+            const std::optional<FileIdentity> now = FileIdentity::of(path);
+            ASSERT_TRUE(now);
+            const FileIdentity recorded = recordedAt(path);
+            EXPECT_TRUE(recorded.isSameInode(*now) && recorded.birthNs == now->birthNs) << path.toStdString();
+        }
+        EXPECT_EQ(listed(paths[1])->id, id);
+        EXPECT_EQ(m_store->fetchByPath(paths[1])->customTags, QStringList{u"kept"_s});
+    };
+    {
+        SCOPED_TRACE("while the program is closed");
+        const FileIdentity before = *FileIdentity::of(paths[0]);
+        restartAfter([&] { restoreFolderFromCopy(); }, analyzer);
+        ASSERT_FALSE(FileIdentity::of(paths[0])->isSameInode(before));
+        settle();
+        expectKept();
+    }
+    {
+        SCOPED_TRACE("while it runs");
+        restoreFolderFromCopy();
+        m_monitor->forceChangeCheck();
+        settle();
+        expectKept();
+    }
+    {
+        SCOPED_TRACE("renamed after");
+        const QString moved = m_folder + u"/Work/two, renamed.png"_s;
+        restartAfter([&] { ASSERT_TRUE(QFile::rename(paths[1], moved)); }, analyzer);
+        settle();
+        ASSERT_TRUE(listed(moved));
+        EXPECT_EQ(listed(moved)->id, id);
     }
 }
 
