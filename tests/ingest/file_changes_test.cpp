@@ -2,8 +2,11 @@
 
 #include "support/LookCount.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QThread>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <mutex>
@@ -112,21 +115,27 @@ protected:
 };
 
 // Reads a file's bytes as its text: what a file saved again says is new.
-// Counts its readings.
+// Counts its readings; while closed, each waits (a few seconds at most) at
+// its start.
 class ContentAnalyzer : public NothingAnalyzer
 {
 public:
     std::optional<QString> recognizeText(const QString& path) override
     {
         m_looks.add(path);
+        QDeadlineTimer patience(20000);
+        while (!m_isOpen && !patience.hasExpired())
+            QThread::msleep(5);
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? std::optional(QString::fromUtf8(file.readAll())) : std::nullopt;
     }
 
     int started() const { return m_looks.total(); }
+    void setOpen(bool open) { m_isOpen = open; }
 
 private:
     LookCount m_looks;
+    std::atomic<bool> m_isOpen = true;
 };
 } // namespace
 
@@ -246,6 +255,30 @@ TEST_F(FileChangesTest, AFileSavedAgainTakesItsNewSizeAndDateAndIsReadAgain)
             std::make_shared<ContentAnalyzer>());
         expectSavedAgain("third, the longest of all");
     }
+}
+
+// A screenshot saved again while the program runs: until it is read again,
+// neither the list nor the store keeps its old text (a search would find
+// words no longer in it, and a reading that failed would leave them).
+TEST_F(FileChangesTest, AFileSavedAgainWhileRunningNeverKeepsItsOldText)
+{
+    const QString shot = m_folder + u"/shot.png"_s;
+    overwrite(shot, "old words");
+    const auto analyzer = std::make_shared<ContentAnalyzer>();
+    restartAfter([] {}, analyzer);
+    ASSERT_TRUE(waitUntil([&] { return allRead({shot}); }));
+    m_parts.workers.storeWrites().waitForDone();
+    const int reads = analyzer->started();
+
+    analyzer->setOpen(false);
+    overwrite(shot, "new words, more of them");
+    m_monitor->forceChangeCheck();
+    ASSERT_TRUE(waitUntil([&] { return analyzer->started() > reads; }, 20000));
+    drainPostedEvents();
+    EXPECT_FALSE(listed(shot)->ocrText.has_value()) << listed(shot)->ocrText->toStdString();
+    EXPECT_FALSE(m_store->fetchByPath(shot)->ocrText.has_value());
+    analyzer->setOpen(true);
+    ASSERT_TRUE(waitUntil([&] { return listed(shot)->ocrText == u"new words, more of them"_s; }));
 }
 
 // A library copied with `cp -a` or restored from a backup, while the program
