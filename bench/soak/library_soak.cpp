@@ -7,13 +7,14 @@
 // end every file must have exactly one row, every analysis must be stored
 // (the text read from the file), and every tag and note must still be there;
 // each file renamed while the program was not running must have kept its
-// row (found under the new name by the next start). Then another folder is
-// read by a crowded run and a normal start (StarvedSoak.h): every file must
-// have its whole text.
+// row (found under the new name by the next start). Last, the folder is put
+// back as a copy with its dates (a restore from a backup): the start on it
+// must analyse no file again. Then another folder is read by a crowded run
+// and a normal start (StarvedSoak.h): every file must have its whole text.
 //
 // RESULT soak files=… rows=… duplicates=0 lost_user_data=0 unanalysed=0 …
-//        renames_closed=… renames_closed_followed=… starved_cut_short=…
-//        starved_lost_text=0
+//        renames_closed=… renames_closed_followed=… restored_copy_reanalysed=0
+//        starved_cut_short=… starved_lost_text=0
 
 #include "SoakHarness.h"
 #include "StarvedSoak.h"
@@ -34,10 +35,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -66,6 +69,7 @@ public:
     }
     Sight look(const QString& path, std::stop_token, const TimeBudget&) override
     {
+        ++m_looks;
         Sight sight;
         std::optional<SafeFile::OpenedFile> opened = SafeFile::openRegular(path);
         QFile device;
@@ -83,6 +87,12 @@ public:
         sight.text = image.text(u"Caption"_s);
         return sight;
     }
+
+    // Files looked at so far.
+    int looks() const { return m_looks; }
+
+private:
+    std::atomic<int> m_looks = 0;
 };
 
 void say(const char* line)
@@ -113,7 +123,8 @@ int child(const QStringList& arguments)
     MemoryMonitor memory(std::make_unique<PlentyOfMemory>(), std::chrono::hours(1));
     DatabaseManager store(data + u"/library.sqlite"_s);
     MonitorServices parts;
-    ScreenshotMonitor monitor(parts.with(settings, memory, store, std::make_shared<CaptionAnalyzer>()));
+    const auto analyzer = std::make_shared<CaptionAnalyzer>();
+    ScreenshotMonitor monitor(parts.with(settings, memory, store, analyzer));
     monitor.setPollingInterval(100);
     // The fault comes once the library is loaded, while the parent adds and
     // renames files, so that it meets analyses and renames to write.
@@ -153,6 +164,7 @@ int child(const QStringList& arguments)
         maxMs);
     monitor.shutDown();
     parts.workers.waitForAll(false);
+    std::printf("ANALYSED %d\n", analyzer->looks());
     say(finished ? "DONE" : "TIMED OUT");
     return finished ? 0 : 3;
 }
@@ -233,6 +245,25 @@ QList<std::pair<QString, QString>> renameWhileClosed(const QString& folder, cons
     return renamed;
 }
 
+// The folder put back as a copy with its dates (`cp -a`, a restore from a
+// backup): the same names, sizes and dates, every file a new inode. The files
+// the next run analyses, or -1 when the copy or the run failed.
+int analysedAfterRestoredCopy(const QString& folder, const QString& data)
+{
+    const QString copy = folder + u".copy"_s;
+    if (QProcess::execute(u"cp"_s, {u"-a"_s, folder, copy}) != 0 || !QDir(folder).removeRecursively() ||
+        !QDir().rename(copy, folder))
+        return -1;
+    Soak::Child run(u"soak"_s, {u"--folder"_s, folder, u"--data"_s, data});
+    run.waitForExit(180000);
+    const QString prefix = u"ANALYSED "_s;
+    for (const QString& line : run.lines()) {
+        if (line.startsWith(prefix))
+            return line.sliced(prefix.size()).toInt();
+    }
+    return -1;
+}
+
 void addFiles(const QString& folder, int count, int& written, std::mt19937& random)
 {
     for (int i = 0; i < count && written < totalFiles; ++i, ++written) {
@@ -305,6 +336,8 @@ int run(quint32 seed)
     Soak::Child last(u"soak"_s, {u"--folder"_s, folder, u"--data"_s, data});
     ++figures.restarts;
     last.waitForExit(180000);
+    const int restoredCopyReanalysed = analysedAfterRestoredCopy(folder, data);
+    ++figures.restarts;
 
     const Soak::LibraryCheck check = Soak::LibraryCheck::of(folder, dbPath);
     const int lost = ledger.lost(dbPath);
@@ -328,6 +361,7 @@ int run(quint32 seed)
         .add(u"renames_followed"_s, figures.renamesFollowed, 0)
         .add(u"renames_closed"_s, figures.renamesClosed, 0)
         .add(u"renames_closed_followed"_s, figures.renamesClosedFollowed, 0)
+        .add(u"restored_copy_reanalysed"_s, restoredCopyReanalysed, 0)
         .add(u"starved_cut_short"_s, starved.cutShort, 0)
         .add(u"starved_lost_text"_s, starved.lostText, 0)
         .add(u"restarts"_s, figures.restarts, 0)
@@ -336,7 +370,7 @@ int run(quint32 seed)
     const bool sound = check.isSound() && lost == 0 && check.files == totalFiles && check.rows == totalFiles &&
                        figures.renamesFollowed == figures.renames && figures.wrongAfterKills == 0 &&
                        figures.renamesClosed >= 10 && figures.renamesClosedFollowed == figures.renamesClosed &&
-                       starved.lostText == 0;
+                       restoredCopyReanalysed == 0 && starved.lostText == 0;
     return sound ? 0 : 1;
 }
 

@@ -192,14 +192,21 @@ FileCheck checkFile(sqlite3* db, bool thorough)
     return isDamage(step) ? FileCheck::damaged : FileCheck::unknown;
 }
 
-// Binds a file's device, inode and modification time to three parameters
-// from `first` on. SQLite integers are signed: the unsigned numbers are kept
-// bit for bit.
+// Binds a file's device, inode, modification time, birth time and
+// fingerprint to five parameters from `first` on (the last two NULL when
+// unknown). SQLite integers are signed: the unsigned numbers are kept bit
+// for bit.
 void bindIdentity(SqliteStatement& statement, int first, const FileIdentity& identity)
 {
     statement.bindInt64(first, qint64(identity.device));
     statement.bindInt64(first + 1, qint64(identity.inode));
     statement.bindInt64(first + 2, identity.modifiedMs);
+    for (const auto& [offset, value] : {std::pair(3, identity.birthNs), std::pair(4, qint64(identity.fingerprint))}) {
+        if (value != 0)
+            statement.bindInt64(first + offset, value);
+        else
+            statement.bindNull(first + offset);
+    }
 }
 
 constexpr const char* userDataSql = "UPDATE screenshot SET custom_tags = ?, user_notes = ? WHERE id = ?;";
@@ -216,8 +223,32 @@ void bindUserData(SqliteStatement& statement, int first, const QStringList& cust
         statement.bindNull(first + 1);
 }
 
-constexpr const char* identitySql =
-    "UPDATE screenshot SET file_device = ?, file_inode = ?, file_modified_ms = ?, size_bytes = ? WHERE id = ?;";
+// The identity columns in bindIdentity's order, as an UPDATE sets them.
+constexpr const char* identityAssignments =
+    "file_device = ?, file_inode = ?, file_modified_ms = ?, file_birth_ns = ?, file_fingerprint = ?";
+
+QByteArray identitySql()
+{
+    return QByteArray("UPDATE screenshot SET ") + identityAssignments + ", size_bytes = ? WHERE id = ?;";
+}
+
+// A row's recorded identity, as recordedIdentityAt() reads it, and the
+// condition that it has one.
+constexpr const char* recordedIdentityColumns =
+    "file_device, file_inode, file_modified_ms, size_bytes, file_birth_ns, file_fingerprint";
+constexpr const char* hasRecordedIdentity = "file_device IS NOT NULL AND file_inode IS NOT NULL AND "
+                                            "file_modified_ms IS NOT NULL AND size_bytes IS NOT NULL";
+
+FileIdentity recordedIdentityAt(const SqliteStatement& row, int first)
+{
+    const auto orZero = [&](int column) { return row.isNull(column) ? 0 : row.columnInt64(column); };
+    return {.device = quint64(row.columnInt64(first)),
+            .inode = quint64(row.columnInt64(first + 1)),
+            .size = row.columnInt64(first + 3),
+            .modifiedMs = row.columnInt64(first + 2),
+            .birthNs = orZero(first + 4),
+            .fingerprint = quint64(orZero(first + 5))};
+}
 
 // Whether `note` already holds `part` as a run of whole paragraphs.
 bool holdsParagraphs(const QString& note, const QString& part)
@@ -551,6 +582,10 @@ void DatabaseManager::bringSchemaUpToDate()
     // the file or has not run. Ours alone too.
     addColumnIfMissing(u"analysis_failure"_s, u"TEXT"_s, false);
     addUnfinishedReads();
+    // What makes the file's identity sure (FileIdentity); NULL when unknown,
+    // as in rows recorded before they were kept. Ours alone too.
+    for (const char* column : {"file_birth_ns", "file_fingerprint"})
+        addColumnIfMissing(QString::fromLatin1(column), u"INTEGER"_s, false);
     migrateEmptyEmbeddings();
     if (createIndexes())
         Console::printLine(u"✅ Database indexes created/verified"_s);
@@ -903,7 +938,7 @@ int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, const QList
         return SQLITE_CANTOPEN;
     SqliteStatement lookup(m_db.get(), byPathSql().constData());
     SqliteStatement insert(m_db.get(), upsertSql);
-    SqliteStatement identify(m_db.get(), identitySql);
+    SqliteStatement identify(m_db.get(), identitySql().constData());
     SqliteStatement source(m_db.get(), "UPDATE screenshot SET source_app = ? WHERE id = ?;");
     SqliteTransaction transaction(m_db.get());
     if (!lookup.isPrepared() || !insert.isPrepared() || !identify.isPrepared() || !source.isPrepared() ||
@@ -927,8 +962,8 @@ int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, const QList
                 return failureCode(m_db.get());
             if (index < identities.size()) {
                 bindIdentity(identify, 1, identities[index]);
-                identify.bindInt64(4, record.fileSize);
-                identify.bindText(5, uuidText(record.id));
+                identify.bindInt64(6, record.fileSize);
+                identify.bindText(7, uuidText(record.id));
                 if (!identify.stepDone())
                     return failureCode(m_db.get());
                 identify.reset();
@@ -1199,20 +1234,32 @@ QHash<QUuid, FileIdentity> DatabaseManager::recordedIdentities(const QString& fo
         const std::optional<QByteArray> key = folderKey(folder);
         if (!m_db || !key)
             return identities;
-        const QByteArray sql = QByteArray("SELECT id, file_device, file_inode, file_modified_ms, size_bytes "
-                                          "FROM screenshot WHERE file_device IS NOT NULL AND file_inode IS NOT NULL "
-                                          "AND file_modified_ms IS NOT NULL AND size_bytes IS NOT NULL AND (") +
-                               folderFilter + ");";
+        const QByteArray sql = QByteArray("SELECT id, ") + recordedIdentityColumns + " FROM screenshot WHERE " +
+                               hasRecordedIdentity + " AND (" + folderFilter + ");";
         SqliteStatement rows(m_db.get(), sql.constData());
         rows.bindText(1, QByteArrayView(*key));
         int step = SQLITE_DONE;
         while ((step = rows.step()) == SQLITE_ROW) {
             if (const std::optional<QUuid> id = rows.isNull(0) ? std::nullopt : parseUuid(rows.columnText(0)))
-                identities.insert(*id, {quint64(rows.columnInt64(1)), quint64(rows.columnInt64(2)), rows.columnInt64(4),
-                                        rows.columnInt64(3)});
+                identities.insert(*id, recordedIdentityAt(rows, 1));
         }
         noteRead(step);
         return identities;
+    });
+}
+
+std::optional<FileIdentity> DatabaseManager::recordedIdentity(const QUuid& id)
+{
+    return m_queue.sync([&]() -> std::optional<FileIdentity> {
+        if (!m_db)
+            return std::nullopt;
+        const QByteArray sql = QByteArray("SELECT ") + recordedIdentityColumns + " FROM screenshot WHERE " +
+                               hasRecordedIdentity + " AND id = ?;";
+        SqliteStatement row(m_db.get(), sql.constData());
+        row.bindText(1, uuidText(id));
+        const int step = row.step();
+        noteRead(step);
+        return step == SQLITE_ROW ? std::optional(recordedIdentityAt(row, 0)) : std::nullopt;
     });
 }
 
@@ -1226,22 +1273,22 @@ bool DatabaseManager::recordFileFacts(const QList<FileFacts>& facts)
             return noteWrite(SQLITE_CANTOPEN);
         SqliteStatement update(
             m_db.get(), "UPDATE screenshot SET file_device = ?1, file_inode = ?2, file_modified_ms = ?3, "
-                        "size_bytes = ?4, date_created = coalesce(?5, date_created), ocr_text = CASE WHEN ?6 "
-                        "THEN NULL ELSE ocr_text END, analysis_failure = CASE WHEN ?6 THEN NULL ELSE "
-                        "analysis_failure END, unfinished_reads = CASE WHEN ?6 THEN NULL ELSE unfinished_reads END "
-                        "WHERE id = ?7;");
+                        "file_birth_ns = ?4, file_fingerprint = ?5, size_bytes = ?6, date_created = "
+                        "coalesce(?7, date_created), ocr_text = CASE WHEN ?8 THEN NULL ELSE ocr_text END, "
+                        "analysis_failure = CASE WHEN ?8 THEN NULL ELSE analysis_failure END, unfinished_reads = "
+                        "CASE WHEN ?8 THEN NULL ELSE unfinished_reads END WHERE id = ?9;");
         SqliteTransaction transaction(m_db.get());
         if (!update.isPrepared() || !transaction.isActive())
             return noteWrite(failureCode(m_db.get()));
         for (const FileFacts& entry : facts) {
             bindIdentity(update, 1, entry.identity);
-            update.bindInt64(4, entry.identity.size);
+            update.bindInt64(6, entry.identity.size);
             if (entry.dateCreated)
-                update.bindDouble(5, double(entry.dateCreated->toMSecsSinceEpoch()) / 1000.0);
+                update.bindDouble(7, double(entry.dateCreated->toMSecsSinceEpoch()) / 1000.0);
             else
-                update.bindNull(5);
-            update.bindInt(6, entry.needsAnalysis ? 1 : 0);
-            update.bindText(7, uuidText(entry.id));
+                update.bindNull(7);
+            update.bindInt(8, entry.needsAnalysis ? 1 : 0);
+            update.bindText(9, uuidText(entry.id));
             if (!update.stepDone())
                 return noteWrite(failureCode(m_db.get()));
             update.reset();
@@ -1267,11 +1314,13 @@ int DatabaseManager::writeFilePath(const QString& newPath, const QString& idText
         return SQLITE_CANTOPEN;
     // The file now at the path is what the row describes from here on (a
     // copy across file systems or a rendition is another inode and size).
-    const std::optional<FileIdentity> identity = FileIdentity::of(newPath);
-    SqliteStatement update(m_db.get(), identity
-                                           ? "UPDATE screenshot SET filepath = ?, file_device = ?, file_inode = ?, "
-                                             "file_modified_ms = ?, size_bytes = ? WHERE id = ?;"
-                                           : "UPDATE screenshot SET filepath = ? WHERE id = ?;");
+    std::optional<FileIdentity> identity = FileIdentity::of(newPath);
+    if (identity)
+        identity = identity->recordable(newPath);
+    const QByteArray sql = identity ? QByteArray("UPDATE screenshot SET filepath = ?, ") + identityAssignments +
+                                          ", size_bytes = ? WHERE id = ?;"
+                                    : QByteArray("UPDATE screenshot SET filepath = ? WHERE id = ?;");
+    SqliteStatement update(m_db.get(), sql.constData());
     SqliteStatement stale(m_db.get(), "DELETE FROM screenshot WHERE filepath = ? AND id != ?;");
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !stale.isPrepared() || !transaction.isActive())
@@ -1279,9 +1328,9 @@ int DatabaseManager::writeFilePath(const QString& newPath, const QString& idText
     update.bindText(1, newPath);
     if (identity) {
         bindIdentity(update, 2, *identity);
-        update.bindInt64(5, identity->size);
+        update.bindInt64(7, identity->size);
     }
-    update.bindText(identity ? 6 : 2, idText);
+    update.bindText(identity ? 8 : 2, idText);
     if (!update.stepDone()) {
         Console::printLine(u"❌ Failed to update file path for "_s + idText);
         return failureCode(m_db.get());

@@ -46,10 +46,10 @@ class SqliteStatement;
 // read-only) is opened again for writing before each later write, so that
 // writing resumes as soon as the file allows it.
 //
-// Each row also keeps which file it describes (device, inode, size and
-// modification time, see FileIdentity), recorded whenever its file is added,
-// moved or found changed: what tells a file renamed while the program was not
-// running from a new one.
+// Each row also keeps which file it describes (device, inode, size,
+// modification time, and birth time or fingerprint, see FileIdentity),
+// recorded whenever its file is added, moved or found changed: what tells a
+// file renamed while the program was not running from a new one.
 class DatabaseManager
 {
 public:
@@ -163,6 +163,8 @@ public:
     // its file when last seen, by id; rows that recorded none are left out.
     // The identity's size is the row's size.
     QHash<QUuid, FileIdentity> recordedIdentities(const QString& folder);
+    // The same for one row.
+    std::optional<FileIdentity> recordedIdentity(const QUuid& id);
     // What a row's file is now: its identity and size, and its creation date
     // when given. `needsAnalysis`: the file was saved again, so its text is
     // dropped (and any failure or unfinished read of it) and the row waits to

@@ -233,32 +233,39 @@ ChangeScanner::Changes ChangeScanner::walk(const QString& folder, const QSet<QSt
     return changes;
 }
 
-namespace {
-// A renamed file keeps its creation date to the millisecond (birth and
-// modification times go with the inode). A new file given the inode of a
-// deleted one (file systems reuse them at once) has a date of its own; it must
-// not inherit the old file's row.
-bool isSameFile(const Screenshot& stored, const Screenshot& now)
-{
-    return stored.dateCreated.toMSecsSinceEpoch() == now.dateCreated.toMSecsSinceEpoch();
-}
-} // namespace
-
+// A new file given the inode of a deleted one (file systems reuse them at
+// once) must not inherit the old file's row: what the row recorded (with its
+// fingerprint, where there is no birth time) must say it is the same file.
 void ChangeScanner::followRenames(Changes& changes, const FolderWalker::Result& previous, QList<qsizetype>& fresh)
 {
     if (changes.deleted.isEmpty() || fresh.isEmpty())
         return;
-    QHash<std::pair<quint64, quint64>, QString> vanished; // by device and inode
+    QHash<std::pair<quint64, quint64>, qsizetype> vanished; // into previous, by device and inode
     for (qsizetype i = 0; i < previous.files.size(); ++i) {
         if (changes.deleted.contains(previous.files[i]))
-            vanished.insert({previous.identities[i].device, previous.identities[i].inode}, previous.files[i]);
+            vanished.insert({previous.identities[i].device, previous.identities[i].inode}, i);
     }
     FolderWalker::Result& listing = changes.listing;
     fresh.removeIf([&](qsizetype index) {
-        const QString from = vanished.take({listing.identities[index].device, listing.identities[index].inode});
-        const std::optional<Screenshot> row = from.isEmpty() ? std::nullopt : m_store.fetchByPath(from);
+        const auto found = vanished.constFind({listing.identities[index].device, listing.identities[index].inode});
+        if (found == vanished.cend())
+            return false;
+        const qsizetype gone = *found;
+        vanished.erase(found);
+        const QString& from = previous.files[gone];
+        const std::optional<Screenshot> row = m_store.fetchByPath(from);
+        if (!row)
+            return false;
         const QString& to = listing.files[index];
-        if (!row || !isSameFile(*row, Screenshot(to, row->id)))
+        // Walks take no fingerprints: without a birth time, the one the row
+        // recorded of that file is what tells.
+        FileIdentity before = previous.identities[gone];
+        if (before.birthNs == 0) {
+            const std::optional<FileIdentity> recorded = m_store.recordedIdentity(row->id);
+            if (recorded && recorded->isSameInode(before) && recorded->hasSameDates(before))
+                before.fingerprint = recorded->fingerprint;
+        }
+        if (!before.isMovedTo(listing.identities[index], to))
             return false;
         if (!m_store.updateFilePath(to, row->id.toString(QUuid::WithoutBraces))) {
             // Both names wait for the next walk, which tries again.
@@ -300,14 +307,19 @@ void ChangeScanner::followChangedFiles(Changes& changes, const FolderWalker::Res
         const std::optional<Screenshot> row = m_store.fetchByPath(listing.files[index]);
         if (!row)
             continue;
+        indexes.append(index);
+        // Copied or restored with its dates: the same file, under another inode.
+        if (before->hasSameDates(listing.identities[index])) {
+            facts.append({row->id, listing.identities[index].recordable(row->filePath), std::nullopt, false});
+            continue;
+        }
         Screenshot record = *row;
         record.fileSize = listing.identities[index].size;
         record.dateCreated = fileCreationDate(record.filePath);
         record.ocrText.reset();
         record.analysisFailure = AnalysisFailure::none;
         record.unfinishedReads = 0;
-        facts.append({record.id, listing.identities[index], record.dateCreated, true});
-        indexes.append(index);
+        facts.append({record.id, listing.identities[index].recordable(record.filePath), record.dateCreated, true});
         changes.changed.append(std::move(record));
     }
     if (facts.isEmpty() || m_store.recordFileFacts(facts))
@@ -332,7 +344,7 @@ void ChangeScanner::addNewFiles(Changes& changes, const QList<qsizetype>& fresh,
     identities.reserve(fresh.size());
     for (const qsizetype index : fresh) {
         records.append(Screenshot(changes.listing.files[index], QUuid::createUuid(), sourceApp));
-        identities.append(changes.listing.identities[index]);
+        identities.append(changes.listing.identities[index].recordable(records.last().filePath));
     }
     if (std::optional<QList<Screenshot>> stored = m_store.addFiles(records, identities))
         changes.added = std::move(*stored);

@@ -28,12 +28,14 @@ class SerialQueue;
 // GUI thread by the host. Also counts the library loads, which list the
 // folder themselves: a walk that a load overtook is dropped.
 //
-// A file that vanished under one name and appeared under another with the
-// same device and inode between two listings was renamed or moved: its row
-// takes the new path (keeping id, analysis, tags and notes) instead of the
-// new name getting a row of its own. A known name whose file changed between
-// two listings (saved again, in place or over it) has its row take the new
-// size and date, and is read again. New files get their rows during the
+// A file that vanished under one name and appeared under another between two
+// listings, surely the same file (FileIdentity::isMovedTo), was renamed or
+// moved: its row takes the new path (keeping id, analysis, tags and notes)
+// instead of the new name getting a row of its own. A known name whose file
+// changed size or date between two listings (saved again, in place or over
+// it) has its row take the new size and date, and is read again; one whose
+// file kept them under another inode (copied or restored with its dates)
+// records it and is not read again. New files get their rows during the
 // walk; when the store cannot take them, they stay unknown and the next
 // check walks again.
 class ChangeScanner
@@ -146,7 +148,8 @@ private:
     // Moves each renamed file's row to its new path, out of `fresh` and the deletions.
     void followRenames(Changes& changes, const FolderWalker::Result& previous, QList<qsizetype>& fresh);
     void addNewFiles(Changes& changes, const QList<qsizetype>& fresh, const std::optional<QString>& sourceApp);
-    // Gives the rows of files saved again since `previous` their new facts.
+    // Gives the rows of files saved again, copied or restored since
+    // `previous` their new facts.
     void followChangedFiles(Changes& changes, const FolderWalker::Result& previous, const QSet<QString>& known);
     // The folders to take change notices from.
     void watch(const QStringList& directories);

@@ -9,8 +9,6 @@
 #include <optional>
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -20,40 +18,6 @@ struct DirectoryCloser
     void operator()(DIR* directory) const { closedir(directory); }
 };
 using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
-
-enum class EntryKind { directory, regularFile, other };
-
-struct Entry
-{
-    EntryKind kind = EntryKind::other;
-    FileIdentity identity; // of a regular file
-};
-
-qint64 milliseconds(const timespec& time)
-{
-    return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1'000'000;
-}
-
-// The entry as a stat of it inside `directory` tells: a symbolic link counts
-// as the regular file it leads to (under the link's own device and inode), a
-// link to a folder is never followed (a link back up the tree would list
-// files twice or never end).
-Entry statedEntry(int directory, const char* name)
-{
-    struct stat own
-    {};
-    if (::fstatat(directory, name, &own, AT_SYMLINK_NOFOLLOW) != 0)
-        return {};
-    if (S_ISDIR(own.st_mode))
-        return {EntryKind::directory, {}};
-    struct stat content = own;
-    if (S_ISLNK(own.st_mode) && ::fstatat(directory, name, &content, 0) != 0)
-        return {};
-    if (!S_ISREG(content.st_mode))
-        return {};
-    return {EntryKind::regularFile,
-            {quint64(own.st_dev), quint64(own.st_ino), qint64(content.st_size), milliseconds(content.st_mtim)}};
-}
 
 // `prefix` and the name, when the name as text names the entry exactly:
 // decoding must give back the same bytes. An ASCII name, the usual one, is
@@ -156,10 +120,10 @@ FolderWalker::Result FolderWalker::walk(const QString& folder, const QStringList
             const bool listable = hasListedExtension(QStringView(*path).sliced(prefix.size()), extensions);
             if (!listable && entry->d_type != DT_UNKNOWN)
                 continue;
-            const Entry found = statedEntry(descriptor, entry->d_name);
-            if (found.kind == EntryKind::directory) {
+            const FileEntry found = FileEntry::at(descriptor, entry->d_name);
+            if (found.kind == FileEntry::Kind::directory) {
                 subdirectories.append(std::move(*path));
-            } else if (found.kind == EntryKind::regularFile && listable) {
+            } else if (found.kind == FileEntry::Kind::regularFile && listable) {
                 result.files.append(std::move(*path));
                 result.identities.append(found.identity);
             }

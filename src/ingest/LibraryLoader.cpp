@@ -262,12 +262,14 @@ QList<Screenshot> LibraryLoader::recordFileFacts(const QString& folder, QList<Sc
                 continue;
             }
             const FileIdentity& now = walk.identities[*at];
-            if (before == now)
+            // Never recorded, or the same file under another inode (copied or
+            // restored with its dates): recorded now. Another size or date:
+            // saved again.
+            const bool savedAgain = before && !before->hasSameDates(now);
+            if (before && !savedAgain && !before->isOutdatedBy(now))
                 continue;
-            // Never recorded: recorded now. Recorded otherwise: saved again.
-            const bool savedAgain = before.has_value();
-            facts.append({record.id, now, savedAgain ? std::optional(fileCreationDate(record.filePath)) : std::nullopt,
-                          savedAgain});
+            facts.append({record.id, now.recordable(record.filePath),
+                          savedAgain ? std::optional(fileCreationDate(record.filePath)) : std::nullopt, savedAgain});
             factIndexes.append(i);
         }
     }
@@ -308,8 +310,8 @@ QList<Screenshot> LibraryLoader::followRenamesWhileClosed(const QString& folder,
         if (known.contains(path) || !isInside(path, folder))
             continue;
         const auto match = gone.constFind({now.device, now.inode});
-        if (match == gone.cend() || match->recorded != now)
-            continue; // the same inode holding another file: a new one
+        if (match == gone.cend() || !match->recorded.isMovedTo(now, path))
+            continue; // another file in that inode, or not surely the same: a new one
         const qsizetype index = match->index;
         if (!m_store.updateFilePath(path, uuidText(std::as_const(loaded)[index].id)))
             continue; // the new name gets a row of its own; the old row waits
@@ -340,7 +342,7 @@ std::optional<QList<Screenshot>> LibraryLoader::importNewFiles(const QString& fo
         const QString& path = walk.files[i];
         if (!known.contains(path) && isInside(path, folder)) {
             candidates.append(Screenshot(path, QUuid::createUuid()));
-            identities.append(walk.identities[i]);
+            identities.append(walk.identities[i].recordable(path));
         }
     }
     std::optional<QList<Screenshot>> stored = m_store.addFiles(candidates, identities);

@@ -23,10 +23,13 @@ class SerialQueue;
 // loaded for are current.
 //
 // The walk is held against what each row recorded of its file: a row whose
-// file is gone takes the path of a new file with the same device, inode, size
-// and modification time (renamed or moved while the program was not
+// file is gone takes the path of a new file that is surely the same
+// (FileIdentity::isMovedTo: renamed or moved while the program was not
 // running); a row whose file was saved again takes its new size and date and
-// is read again; a row that recorded nothing yet records its file.
+// is read again; a row whose file has its size and date under another inode
+// (copied or restored with its dates) records it without being read again,
+// as does a row that recorded nothing yet, or not its file's birth time or
+// fingerprint.
 class LibraryLoader
 {
 public:

@@ -102,9 +102,9 @@ protected:
 
 const QStringList oldLayoutColumns{u"id"_s,   u"filename"_s, u"filepath"_s, u"date_created"_s,   u"size_bytes"_s,
                                    u"tags"_s, u"notes"_s,    u"ocr_text"_s, u"embedding_json"_s, u"detected_urls"_s};
-const QStringList addedColumns{u"source_app"_s,       u"custom_tags"_s,      u"user_notes"_s,
-                               u"embedding_model"_s,  u"file_device"_s,      u"file_inode"_s,
-                               u"file_modified_ms"_s, u"analysis_failure"_s, u"unfinished_reads"_s};
+const QStringList addedColumns{u"source_app"_s,       u"custom_tags"_s,   u"user_notes"_s,       u"embedding_model"_s,
+                               u"file_device"_s,      u"file_inode"_s,    u"file_modified_ms"_s, u"analysis_failure"_s,
+                               u"unfinished_reads"_s, u"file_birth_ns"_s, u"file_fingerprint"_s};
 } // namespace
 
 TEST_F(DatabaseManagerTest, FreshStartCreatesFolderFileAndSchemaAndSaysSo)

@@ -1,16 +1,21 @@
 #include "core/ByteCount.h"
 #include "core/Console.h"
 #include "core/DateText.h"
+#include "core/FileIdentity.h"
 #include "core/Graphemes.h"
 #include "core/PathUtils.h"
 #include "core/Uuid.h"
 #include "support/Capture.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <thread>
+
+#include <sys/stat.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -212,4 +217,36 @@ TEST(Console, LinesFromManyThreadsArriveWhole)
     ASSERT_EQ(lines.size(), 400);
     for (const QString& line : lines)
         EXPECT_TRUE(line.startsWith(u"✅ thread "_s)) << line.toStdString();
+}
+
+// Two screenshots of one window and one size share their first bytes; the
+// last ones (a clock, a status bar) tell them apart. A FIFO put in a file's
+// place is no file to wait on.
+TEST(FileIdentity, FingerprintTellsFilesOfOneSizeApartAndNeverWaitsForAFifo)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const QByteArray& content) {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return path;
+    };
+    const QByteArray window(200'000, 'w');
+    const QString first = write(u"first.png"_s, window + "10:41");
+    const QString second = write(u"second.png"_s, window + "10:42");
+    const QString copy = write(u"copy.png"_s, window + "10:41");
+    const QString small = write(u"small.png"_s, "10:41");
+
+    const quint64 fingerprint = FileIdentity::fingerprintOf(first);
+    EXPECT_NE(fingerprint, 0u);
+    EXPECT_NE(FileIdentity::fingerprintOf(second), fingerprint);
+    EXPECT_EQ(FileIdentity::fingerprintOf(copy), fingerprint);
+    EXPECT_NE(FileIdentity::fingerprintOf(small), 0u);
+    EXPECT_NE(FileIdentity::fingerprintOf(small), fingerprint);
+
+    const QString fifo = dir.filePath(u"fifo.png"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    EXPECT_EQ(FileIdentity::fingerprintOf(fifo), 0u);
+    EXPECT_EQ(FileIdentity::fingerprintOf(dir.filePath(u"missing.png"_s)), 0u);
 }

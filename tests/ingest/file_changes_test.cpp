@@ -1,7 +1,15 @@
 #include "LibraryHarness.h"
 
+#include "support/LookCount.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -71,17 +79,63 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(content), content.size());
     }
+
+    // As `touch -r`: `path` takes the modification time of `identity`.
+    static void giveDate(const QString& path, const FileIdentity& identity)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            file.setFileTime(QDateTime::fromMSecsSinceEpoch(identity.modifiedMs), QFileDevice::FileModificationTime));
+    }
+
+    // The folder as a backup restores it, or `cp -a` copies it: the same
+    // names, sizes and dates, every file a new inode.
+    void restoreFolderFromCopy()
+    {
+        const QString copy = m_folder + u".copy"_s;
+        ASSERT_EQ(QProcess::execute(u"cp"_s, {u"-a"_s, m_folder, copy}), 0);
+        ASSERT_TRUE(QDir(m_folder).removeRecursively());
+        ASSERT_TRUE(QDir().rename(copy, m_folder));
+    }
+
+    bool allRead(const QStringList& paths) const
+    {
+        return std::all_of(paths.begin(), paths.end(),
+                           [&](const QString& path) { return listed(path) && listed(path)->ocrText; }) &&
+               !m_monitor->isProcessing();
+    }
+
+    // The identity the row of `path` recorded.
+    FileIdentity recordedAt(const QString& path)
+    {
+        const std::optional<Screenshot> row = m_store->fetchByPath(path);
+        return row ? m_store->recordedIdentity(row->id).value_or(FileIdentity()) : FileIdentity();
+    }
 };
 
 // Reads a file's bytes as its text: what a file saved again says is new.
+// Counts its readings; while closed, each waits (a few seconds at most) at
+// its start.
 class ContentAnalyzer : public NothingAnalyzer
 {
 public:
     std::optional<QString> recognizeText(const QString& path) override
     {
+        m_looks.add(path);
+        QDeadlineTimer patience(20000);
+        while (!m_isOpen && !patience.hasExpired())
+            QThread::msleep(5);
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? std::optional(QString::fromUtf8(file.readAll())) : std::nullopt;
     }
+
+    int started() const { return m_looks.total(); }
+    void setOpen(bool open) { m_isOpen = open; }
+
+private:
+    LookCount m_looks;
+    std::atomic<bool> m_isOpen = true;
 };
 } // namespace
 
@@ -200,6 +254,222 @@ TEST_F(FileChangesTest, AFileSavedAgainTakesItsNewSizeAndDateAndIsReadAgain)
             },
             std::make_shared<ContentAnalyzer>());
         expectSavedAgain("third, the longest of all");
+    }
+}
+
+// A screenshot saved again while the program runs: until it is read again,
+// neither the list nor the store keeps its old text (a search would find
+// words no longer in it, and a reading that failed would leave them).
+TEST_F(FileChangesTest, AFileSavedAgainWhileRunningNeverKeepsItsOldText)
+{
+    const QString shot = m_folder + u"/shot.png"_s;
+    overwrite(shot, "old words");
+    const auto analyzer = std::make_shared<ContentAnalyzer>();
+    restartAfter([] {}, analyzer);
+    ASSERT_TRUE(waitUntil([&] { return allRead({shot}); }));
+    m_parts.workers.storeWrites().waitForDone();
+    const int reads = analyzer->started();
+
+    analyzer->setOpen(false);
+    overwrite(shot, "new words, more of them");
+    m_monitor->forceChangeCheck();
+    ASSERT_TRUE(waitUntil([&] { return analyzer->started() > reads; }, 20000));
+    drainPostedEvents();
+    EXPECT_FALSE(listed(shot)->ocrText.has_value()) << listed(shot)->ocrText->toStdString();
+    EXPECT_FALSE(m_store->fetchByPath(shot)->ocrText.has_value());
+    analyzer->setOpen(true);
+    ASSERT_TRUE(waitUntil([&] { return listed(shot)->ocrText == u"new words, more of them"_s; }));
+}
+
+// A library copied with `cp -a` or restored from a backup, while the program
+// is closed or while it runs: the same names, sizes and dates under new
+// inodes are the same files. None is read again, and each row records its
+// file's new identity, by which a later rename is followed.
+TEST_F(FileChangesTest, ALibraryCopiedOrRestoredWithItsDatesIsNotReadAgain)
+{
+    const QStringList paths{writeFile(m_folder + u"/one.png"_s), writeFile(m_folder + u"/Work/two.png"_s),
+                            writeFile(m_folder + u"/Work/2026/three.png"_s)};
+    const auto analyzer = std::make_shared<ContentAnalyzer>();
+    restartAfter([] {}, analyzer);
+    ASSERT_TRUE(waitUntil([&] { return allRead(paths); }));
+    m_parts.workers.storeWrites().waitForDone();
+    const QUuid id = listed(paths[1])->id;
+    ASSERT_TRUE(m_store->saveUserData(id, {u"kept"_s}, u"a note"_s));
+    const int reads = analyzer->started();
+
+    const auto expectKept = [&] {
+        ASSERT_TRUE(waitUntil([&] { return allRead(paths); }));
+        m_parts.workers.storeWrites().waitForDone();
+        EXPECT_EQ(analyzer->started(), reads) << "read again";
+        EXPECT_FALSE(m_console.contains(u"saved again"_s));
+        for (const QString& path : paths) {
+            const std::optional<FileIdentity> now = FileIdentity::of(path);
+            ASSERT_TRUE(now);
+            const FileIdentity recorded = recordedAt(path);
+            EXPECT_TRUE(recorded.isSameInode(*now) && recorded.birthNs == now->birthNs) << path.toStdString();
+        }
+        EXPECT_EQ(listed(paths[1])->id, id);
+        EXPECT_EQ(m_store->fetchByPath(paths[1])->customTags, QStringList{u"kept"_s});
+    };
+    {
+        SCOPED_TRACE("while the program is closed");
+        const FileIdentity before = *FileIdentity::of(paths[0]);
+        restartAfter([&] { restoreFolderFromCopy(); }, analyzer);
+        ASSERT_FALSE(FileIdentity::of(paths[0])->isSameInode(before));
+        settle();
+        expectKept();
+    }
+    {
+        SCOPED_TRACE("while it runs");
+        restoreFolderFromCopy();
+        m_monitor->forceChangeCheck();
+        settle();
+        expectKept();
+    }
+    {
+        SCOPED_TRACE("renamed after");
+        const QString moved = m_folder + u"/Work/two, renamed.png"_s;
+        restartAfter([&] { ASSERT_TRUE(QFile::rename(paths[1], moved)); }, analyzer);
+        settle();
+        ASSERT_TRUE(listed(moved));
+        EXPECT_EQ(listed(moved)->id, id);
+    }
+}
+
+// While the program is closed, a file is deleted and a new one takes its
+// inode, size and date (file systems reuse a freed inode at once, `touch -r`
+// gives the date), and another file is renamed. What each row recorded tells
+// the two apart: the birth time, or where there is none, the fingerprint of
+// the file's bytes. A row that recorded neither (stored before either was
+// kept) is unsure, and hands itself to no file.
+TEST_F(FileChangesTest, ANewFileWithADeletedFilesInodeSizeAndDateNeverTakesItsRow)
+{
+    struct Case
+    {
+        QString name;
+        bool hasBirthTime = false;
+        bool hasFingerprint = false;
+    };
+    for (const Case& recorded :
+         {Case{u"birth time"_s, true, false}, Case{u"fingerprint"_s, false, true}, Case{u"neither"_s, false, false}}) {
+        SCOPED_TRACE(recorded.name.toStdString());
+        m_folder = makeFolder(recorded.name);
+        const QString renamed = m_folder + u"/receipt.png"_s;
+        const QString deleted = m_folder + u"/a.png"_s;
+        overwrite(renamed, "receipt");
+        overwrite(deleted, "aaaa");
+        const auto analyzer = std::make_shared<ContentAnalyzer>();
+        restartAfter([] {}, analyzer);
+        ASSERT_TRUE(waitUntil([&] { return allRead({renamed, deleted}); }));
+        m_parts.workers.storeWrites().waitForDone();
+        const QUuid renamedId = listed(renamed)->id;
+        const QUuid deletedId = listed(deleted)->id;
+        ASSERT_TRUE(m_store->saveUserData(renamedId, {u"receipt"_s}, u"paid"_s));
+        ASSERT_TRUE(m_store->saveUserData(deletedId, {u"a's tag"_s}, u"a's note"_s));
+
+        const QString moved = m_folder + u"/2026/receipt.png"_s;
+        const QString fresh = m_folder + u"/b.png"_s;
+        restartAfter(
+            [&] {
+                const auto asRecorded = [&](FileIdentity identity, const QString& path) {
+                    identity.birthNs = recorded.hasBirthTime ? identity.birthNs : 0;
+                    identity.fingerprint = recorded.hasFingerprint ? FileIdentity::fingerprintOf(path) : 0;
+                    return identity;
+                };
+                FileIdentity was = asRecorded(*FileIdentity::of(deleted), deleted);
+                ASSERT_TRUE(QFile::remove(deleted));
+                overwrite(fresh, "bbbb");
+                giveDate(fresh, was);
+                const FileIdentity now = *FileIdentity::of(fresh);
+                ASSERT_TRUE(now.hasSameDates(was));
+                // Where the freed inode went to another file, the row is
+                // told it was this one.
+                was.device = now.device;
+                was.inode = now.inode;
+                QDir().mkpath(QFileInfo(moved).path());
+                ASSERT_TRUE(QFile::rename(renamed, moved));
+                ASSERT_TRUE(m_store->recordFileFacts(
+                    {{deletedId, was, std::nullopt, false},
+                     {renamedId, asRecorded(*FileIdentity::of(moved), moved), std::nullopt, false}}));
+            },
+            analyzer);
+        ASSERT_TRUE(waitUntil([&] { return allRead({moved, fresh}); }));
+        m_parts.workers.storeWrites().waitForDone();
+
+        EXPECT_NE(listed(fresh)->id, deletedId);
+        EXPECT_EQ(listed(fresh)->ocrText, u"bbbb"_s);
+        EXPECT_TRUE(m_store->fetchByPath(fresh)->customTags.isEmpty());
+        EXPECT_EQ(m_store->fetchByPath(deleted)->customTags, QStringList{u"a's tag"_s}) << "the vanished row waits";
+        const bool isSure = recorded.hasBirthTime || recorded.hasFingerprint;
+        EXPECT_EQ(listed(moved)->id == renamedId, isSure);
+        EXPECT_EQ(m_store->fetchByPath(renamed).has_value(), !isSure);
+    }
+}
+
+// The same while the program runs, on a file system with birth times and on
+// one without (the walks see none; the rows record fingerprints instead).
+TEST_F(FileChangesTest, WhileRunningANewFileWithADeletedFilesInodeSizeAndDateNeverTakesItsRow)
+{
+    for (const bool hasBirthTimes : {true, false}) {
+        SCOPED_TRACE(hasBirthTimes ? "birth times" : "no birth times");
+        m_folder = makeFolder(hasBirthTimes ? u"Birth"_s : u"NoBirth"_s);
+        const QString renamed = m_folder + u"/receipt.png"_s;
+        const QString deleted = m_folder + u"/a.png"_s;
+        overwrite(renamed, "receipt");
+        overwrite(deleted, "aaaa");
+        const auto analyzer = std::make_shared<ContentAnalyzer>();
+        m_monitor.reset();
+        m_monitor = std::make_unique<ScreenshotMonitor>(m_parts.with(m_settings, m_memory, *m_store, analyzer));
+        m_monitor->setPollingInterval(50);
+        // Files are changed under this lock, so a walk sees all of it or
+        // nothing; `reusing` is shown with the inode `deleted` had.
+        std::mutex changing;
+        QString reusing;
+        FileIdentity reused;
+        ScreenshotMonitorTestAccess::scanner(*m_monitor)
+            .setWalk([&](const QString& folder, const QStringList& extensions) {
+                const std::lock_guard guard(changing);
+                FolderWalker::Result result = FolderWalker::walk(folder, extensions);
+                for (qsizetype i = 0; i < result.files.size(); ++i) {
+                    FileIdentity& identity = result.identities[i];
+                    identity.birthNs = hasBirthTimes ? identity.birthNs : 0;
+                    if (result.files[i] == reusing) {
+                        identity.device = reused.device;
+                        identity.inode = reused.inode;
+                    }
+                }
+                return result;
+            });
+        startOn(m_folder);
+        ASSERT_TRUE(waitUntil([&] { return allRead({renamed, deleted}); }));
+        m_parts.workers.storeWrites().waitForDone();
+        settle();
+        const QUuid renamedId = listed(renamed)->id;
+        const QUuid deletedId = listed(deleted)->id;
+        ASSERT_TRUE(m_store->saveUserData(deletedId, {u"a's tag"_s}, u"a's note"_s));
+
+        const QString moved = m_folder + u"/2026/receipt.png"_s;
+        const QString fresh = m_folder + u"/b.png"_s;
+        {
+            const std::lock_guard guard(changing);
+            reused = *FileIdentity::of(deleted);
+            ASSERT_TRUE(QFile::remove(deleted));
+            overwrite(fresh, "bbbb");
+            giveDate(fresh, reused);
+            reusing = fresh;
+            QDir().mkpath(QFileInfo(moved).path());
+            ASSERT_TRUE(QFile::rename(renamed, moved));
+        }
+        m_monitor->forceChangeCheck();
+        ASSERT_TRUE(waitUntil([&] { return allRead({moved, fresh}); }));
+        m_parts.workers.storeWrites().waitForDone();
+
+        EXPECT_EQ(listed(moved)->id, renamedId);
+        EXPECT_NE(listed(fresh)->id, deletedId);
+        EXPECT_EQ(listed(fresh)->ocrText, u"bbbb"_s);
+        EXPECT_TRUE(m_store->fetchByPath(fresh)->customTags.isEmpty());
+        EXPECT_EQ(m_store->fetchByPath(deleted)->customTags, QStringList{u"a's tag"_s}) << "the vanished row waits";
+        m_monitor.reset(); // before the walk's captures go
     }
 }
 
