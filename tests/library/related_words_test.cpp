@@ -6,6 +6,7 @@
 #include "platform/SpellChecker.h"
 
 #include <QLocale>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -63,14 +64,38 @@ protected:
         return screenshot;
     }
 
-    // The search as the application makes it, over the words of `library`.
+    // A file as the analysis leaves it, taken yesterday: its text, its
+    // labels, and the embedding of both (empty when both are blank, as for
+    // a recording or a picture that does not decode).
+    static Screenshot analysed(const QString& name, const QString& text, const QStringList& labels = {},
+                               const QStringList& customTags = {})
+    {
+        Screenshot screenshot = shot(name, text);
+        screenshot.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(12, 0));
+        screenshot.tags = labels;
+        screenshot.customTags = customTags;
+        const QString joined = (text + u' ' + labels.join(u' ')).trimmed();
+        screenshot.embedding = joined.isEmpty() ? QList<double>() : encoder()->encode(joined);
+        return screenshot;
+    }
+
+    static QList<Screenshot> recordings(int count)
+    {
+        QList<Screenshot> files;
+        for (int i = 0; i < count; ++i)
+            files.append(analysed(u"Screen Recording 2024-03-0%1 at 10.1%1.22.mov"_s.arg(i + 1), QString()));
+        return files;
+    }
+
+    // The search as the application makes it, over the words of `library`,
+    // with the query's embedding.
     static QStringList found(const QString& query, const QList<Screenshot>& library)
     {
         auto related = std::make_shared<RelatedWords>([] { return encoder(); });
         related->setVocabulary(Vocabulary::build(library, kRunning), kRunning);
         const GallerySearch search(
-            std::make_shared<NullSpellChecker>(), [](const QString&) { return std::nullopt; }, searchThreads(),
-            related);
+            std::make_shared<NullSpellChecker>(), [](const QString& text) { return encoder()->encode(text); },
+            searchThreads(), related);
         QStringList names;
         for (const Screenshot& screenshot : search.search(query, library, kRunning))
             names.append(screenshot.filename);
@@ -161,4 +186,68 @@ TEST_F(RelatedWordsTest, QueriesTheLibraryHasNoWordsForFindNothingOdd)
     EXPECT_TRUE(search.relatedTerms(u"plane.com E0382 airplane2"_s).isEmpty());
     EXPECT_FALSE(search.relatedTerms(u"plane"_s).isEmpty());
 }
+
+// Descriptions of a problem find the screens that show it, not the files
+// without text whose names or labels sound like it: a recording's "Screen
+// Recording" is no "compilation", and a picture that did not decode shows
+// nothing.
+TEST_F(RelatedWordsTest, FilesWithoutTextNeverComeFirstForADescription)
+{
+    QList<Screenshot> library = recordings(2);
+    library += {
+        analysed(u"build-log-recording.png"_s, QString()), // cut short: nothing decoded
+        analysed(u"Screenshot 1.png"_s,
+                 u"$ cargo build\n   Compiling serde v1.0.114\nerror: could not compile `harbor`\nBuild broken"_s),
+        analysed(u"Screenshot 2.png"_s, u"CI: the build on main is broken\nxcodebuild: BUILD FAILED"_s),
+        analysed(u"Screenshot 3.png"_s, u"make: *** [all] Error 2\nbroken build, linker failed"_s),
+        analysed(u"Screenshot 4.png"_s, u"Lunch menu: soup of the day, pasta, salad"_s),
+    };
+    const QStringList names = found(u"compilation broke"_s, library);
+    ASSERT_GE(names.size(), 3);
+    for (const QString& name : names.first(3))
+        EXPECT_TRUE(name.startsWith(u"Screenshot"_s)) << names.join(u", "_s).toStdString();
+    for (const QString& name : names)
+        EXPECT_NE(name, u"Screenshot 4.png"_s);
+}
+
+TEST_F(RelatedWordsTest, RecordingsAndWallpapersGetNoPointsFromMeaning)
+{
+    QList<Screenshot> library = recordings(6);
+    library += {
+        // Labelled by its pixels: its embedding is that of its labels alone.
+        analysed(u"stage-lights-wallpaper.jpg"_s, QString(), {u"concert"_s, u"stage"_s, u"light"_s}),
+        analysed(u"licorice-allsorts.jpg"_s, QString(), {u"candy"_s, u"sweets"_s}, {u"dessert"_s}),
+        analysed(u"tickets.png"_s, u"Your tickets: Mitski live at the Roundhouse, London. 2 x standing, doors 19:00"_s),
+        analysed(u"recipe.png"_s, u"Banana bread: 250 g flour, 100 g sugar, two eggs, butter. Oven at 180 degrees"_s),
+        analysed(u"invoice.png"_s, u"Invoice 2024-0147, total due 4,200.00"_s),
+    };
+    const QStringList music = found(u"music gig"_s, library);
+    EXPECT_EQ(music.value(0), u"tickets.png"_s) << music.join(u", "_s).toStdString();
+    const QStringList baking = found(u"baking ingredients"_s, library);
+    EXPECT_EQ(baking.value(0), u"recipe.png"_s) << baking.join(u", "_s).toStdString();
+    // Found by nothing but meaning, which they have none of.
+    for (const QStringList& names : {music, baking}) {
+        EXPECT_FALSE(names.contains(u"stage-lights-wallpaper.jpg"_s)) << names.join(u", "_s).toStdString();
+        EXPECT_FALSE(names.contains(u"licorice-allsorts.jpg"_s)) << names.join(u", "_s).toStdString();
+        for (const QString& name : names)
+            EXPECT_FALSE(name.startsWith(u"Screen Recording"_s)) << names.join(u", "_s).toStdString();
+    }
+}
+
+// A word like one of the query's never counts for more than that word
+// itself, wherever each is: in a custom tag against recognised text, in a
+// file name against recognised text.
+TEST_F(RelatedWordsTest, TheQuerysOwnWordOutranksAWordLikeIt)
+{
+    const QList<Screenshot> library{
+        analysed(u"tagged.png"_s, u"Doors open at seven"_s, {}, {u"concert"_s}),
+        analysed(u"concert-poster.png"_s, u"Doors open at seven"_s),
+        analysed(u"chat.png"_s, u"are you coming to the gig tonight?"_s),
+    };
+    EXPECT_EQ(found(u"gig"_s, library).value(0), u"chat.png"_s);
+    const QStringList gigTickets = found(u"gig tickets"_s, library);
+    EXPECT_EQ(gigTickets.value(0), u"chat.png"_s) << gigTickets.join(u", "_s).toStdString();
+    EXPECT_FALSE(gigTickets.contains(u"concert-poster.png"_s)) << "related words never match file names";
+}
+
 } // namespace
