@@ -502,14 +502,14 @@ private:
     bool m_onlyHitsMatter;
 };
 
-// A related word earns this share of the query word's points: more the
-// closer it is in meaning and the fewer screenshots hold it, always less
-// than the query word itself. Twice the relevance: a word as close as
-// "flight" to "plane" (0.8) or "lisbon" to "portugal" (0.7) on a screenshot
-// or two earns nearly all it may.
+// A related word earns this share of the query word's points, by its
+// closeness in meaning alone, always less than the word itself: a word as
+// close as "flight" to "plane" (0.76) or "lisbon" to "portugal" (0.66) earns
+// all it may, one at the least similarity offered two thirds. How few
+// screenshots hold it chose it among others, but makes it no closer.
 double relatedWeight(const RelatedWords::Word& word)
 {
-    return std::clamp(2.0 * word.relevance, 0.0, 0.9);
+    return std::clamp(1.5 * word.similarity, 0.0, 0.9);
 }
 
 // The distinct blank-separated words of `text` longer than two characters.
@@ -685,7 +685,7 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
                 if (score > 0)
                     score += recency;
                 if (score > threshold)
-                    hits.push_back({position, score, points.holdsEveryWord});
+                    hits.push_back({position, score, points.holdsEveryWord, points.ownWords > 0});
             }
         }
     });
@@ -706,6 +706,11 @@ void GallerySearch::order(std::vector<Hit>& hits)
     std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
         return a.holdsEveryWord != b.holdsEveryWord ? a.holdsEveryWord : a.score > b.score;
     });
+    if (std::none_of(hits.begin(), hits.end(), [](const Hit& hit) { return hit.holdsAWord; }))
+        return;
+    qsizetype meaningOnly = 0;
+    std::erase_if(hits,
+                  [&meaningOnly](const Hit& hit) { return !hit.holdsAWord && ++meaningOnly > meaningOnlyBesideWords; });
 }
 
 QList<GallerySearch::ScoredResult> GallerySearch::sorted(std::vector<Hit> hits, const QList<Screenshot>& library)

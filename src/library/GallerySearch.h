@@ -33,7 +33,8 @@ class SpellChecker;
 // query come first whatever the others' points; a screenshot in which
 // nothing was recognised (a recording, a photograph, a picture that did not
 // decode) gets no points from meaning, from neither related words nor its
-// embedding (which its labels alone made). A search reads
+// embedding (which its labels alone made); and when words of the query are
+// found, only a few hits found by meaning alone follow. A search reads
 // the texts around a few thousand screenshots at most for related words:
 // the most relevant are looked for first, and those that would make it read
 // more are left out.
@@ -77,6 +78,9 @@ public:
 
     // The score a screenshot must exceed to be a hit.
     static constexpr double hitThreshold = 4.0;
+    // When some hit holds a word of the query, at most this many of those
+    // holding none (the best) are kept.
+    static constexpr qsizetype meaningOnlyBesideWords = 5;
 
     // Scores spread over the threads of `pool`. Without `relatedWords` the
     // search has no meaning side beyond the embedding.
@@ -102,7 +106,9 @@ public:
 
     // The hits among `library` (only the positions in `members`, ascending,
     // when given): those holding every word of the query, then the others,
-    // each part best first, equal scores in the library's order.
+    // each part best first, equal scores in the library's order; at most
+    // meaningOnlyBesideWords of those holding no word of the query when
+    // others do.
     // Nothing when cancelled.
     static std::optional<QList<ScoredResult>> rank(const Query& query, const QList<Screenshot>& library,
                                                    const SearchIndex& index, const std::vector<qsizetype>* members,
@@ -129,6 +135,7 @@ private:
         qsizetype position = 0;
         double score = 0;
         bool holdsEveryWord = false; // of one of the query's readings
+        bool holdsAWord = false;     // some term, not only words like them
     };
 
     // Every member scoring above `threshold`, in library order.
@@ -136,7 +143,7 @@ private:
                                                     const SearchIndex& index, const std::vector<qsizetype>* members,
                                                     double threshold, QThreadPool& pool,
                                                     const std::atomic<bool>& cancelled);
-    // In the order of `rank`.
+    // In the order of `rank`, and as many.
     static void order(std::vector<Hit>& hits);
     static QList<ScoredResult> sorted(std::vector<Hit> hits, const QList<Screenshot>& library);
 

@@ -8,6 +8,8 @@
 #include <QLocale>
 #include <QSet>
 
+#include <map>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -124,6 +126,34 @@ TEST_F(RelatedWordsTest, OffersTheLibraryWordsClosestInMeaning)
     EXPECT_TRUE(related.closestTo(u"the"_s).isEmpty());
     EXPECT_TRUE(related.closestTo(u"qzxwvkj"_s).isEmpty()) << "a word without a vector";
     EXPECT_TRUE(related.closestTo(QString()).isEmpty());
+}
+
+// Words that share a topic with the query word rather than its meaning are
+// not offered ("licorice" and "cookies" for "flowers"), and a word weighs
+// by its closeness alone: one on a single screenshot no more than a closer
+// one on many.
+TEST_F(RelatedWordsTest, OnlyWordsThatStandForTheQueryWordAreOffered)
+{
+    RelatedWords related([] { return encoder(); });
+    related.setVocabulary(Vocabulary::fromTexts({u"garden orchid licorice cookies bananas"_s}), kRunning);
+    const QStringList flowers = textsOf(related.closestTo(u"flowers"_s));
+    EXPECT_TRUE(flowers.contains(u"garden"_s)) << flowers.join(u' ').toStdString();
+    for (const QString& loose : {u"licorice"_s, u"cookies"_s, u"bananas"_s})
+        EXPECT_FALSE(flowers.contains(loose)) << flowers.join(u' ').toStdString();
+
+    QList<Screenshot> library;
+    for (int i = 0; i < 10; ++i)
+        library.append(shot(u"%1.png"_s.arg(i), u"Flight LH %1"_s.arg(1170 + i)));
+    library.append(shot(u"list.png"_s, u"passenger list"_s));
+    auto words = std::make_shared<RelatedWords>([] { return encoder(); });
+    words->setVocabulary(Vocabulary::build(library, kRunning), kRunning);
+    const GallerySearch search(
+        std::make_shared<NullSpellChecker>(), [](const QString&) { return std::nullopt; }, searchThreads(), words);
+    std::map<QString, double> weights;
+    for (const GallerySearch::RelatedTerm& term : search.relatedTerms(u"plane"_s))
+        weights[term.word] = term.weight;
+    ASSERT_TRUE(weights.contains(u"flight"_s) && weights.contains(u"passenger"_s));
+    EXPECT_GE(weights[u"flight"_s], weights[u"passenger"_s]);
 }
 
 TEST_F(RelatedWordsTest, WithoutAModelOrWhenCancelledTheIndexStaysAsItWas)
@@ -250,4 +280,27 @@ TEST_F(RelatedWordsTest, TheQuerysOwnWordOutranksAWordLikeIt)
     EXPECT_FALSE(gigTickets.contains(u"concert-poster.png"_s)) << "related words never match file names";
 }
 
+// A word that a few screenshots hold finds them first, and only a few
+// others that merely mean something like it, however many do.
+TEST_F(RelatedWordsTest, ANarrowQueryReturnsItsHoldersAndFewOthers)
+{
+    QList<Screenshot> library;
+    for (int i = 0; i < 3; ++i)
+        library.append(analysed(u"holder %1.png"_s.arg(i), u"Warehouse B, aisle %1: pallets received"_s.arg(i + 3)));
+    const QStringList alike{u"inventory count of the depot"_s, u"storage units and pallets in stock"_s,
+                            u"shipment arrived at the depot"_s, u"inventory of stored goods"_s};
+    for (int i = 0; i < 24; ++i)
+        library.append(analysed(u"alike %1.png"_s.arg(i), alike[i % alike.size()] + u" #%1"_s.arg(i)));
+    const QStringList names = found(u"warehouse"_s, library);
+    ASSERT_GE(names.size(), 3);
+    for (const QString& name : names.first(3))
+        EXPECT_TRUE(name.startsWith(u"holder"_s)) << names.join(u", "_s).toStdString();
+    EXPECT_LE(names.size(), 3 + GallerySearch::meaningOnlyBesideWords) << names.join(u", "_s).toStdString();
+
+    // A custom tag that one file carries.
+    library.first().customTags = {u"supplies"_s};
+    const QStringList tagged = found(u"supplies"_s, library);
+    EXPECT_EQ(tagged.value(0), u"holder 0.png"_s);
+    EXPECT_LE(tagged.size(), 1 + GallerySearch::meaningOnlyBesideWords) << tagged.join(u", "_s).toStdString();
+}
 } // namespace
