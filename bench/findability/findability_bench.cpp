@@ -9,9 +9,10 @@
 //
 // Files without text lie among the screens (recordings, wallpapers, a
 // picture cut short), named and tagged with words near some queries in
-// meaning: how many queries have one of them among the first three
-// (textless_top3), and for how many every result holding the query's own
-// words ranks above every result found by meaning alone (exact_first_pct).
+// meaning, and a few screens carry such custom tags: how many queries have
+// a file without text among the first three (textless_top3), and for how
+// many every result holding the query's own words ranks above every result
+// found by meaning alone (exact_first_pct).
 //
 // Paraphrases are split by their position in the set (FindabilitySet::Query::
 // heldOut): the search is tuned on one half and judged on the other, and both
@@ -235,18 +236,21 @@ void checkQueries(const FindabilitySet& set, const QList<QStringList>& drawnLine
     }
 }
 
-// The files without text must not hold a word of any query: what finds them
-// then is meaning alone.
-void checkTextless(const FindabilitySet& set)
+// The files without text and the custom tags must hold no term of any query
+// (its words, their spelling correction): what finds them then is meaning
+// alone.
+void checkMeaningOnly(const FindabilitySet& set, const GallerySearch& search)
 {
+    QStringList texts;
+    for (const FindabilitySet::TextlessFile& file : set.textless)
+        texts << file.name << file.customTags;
+    for (const QStringList& tags : set.customTags)
+        texts << tags;
     for (const FindabilitySet::Query& query : set.queries) {
-        QStringList words = query.text.split(u' ', Qt::SkipEmptyParts).filter(QRegularExpression(u"^.{3,}$"_s));
-        words.append(query.text);
-        for (const FindabilitySet::TextlessFile& file : set.textless) {
-            for (const QString& word : words) {
-                if (file.name.contains(word, Qt::CaseInsensitive) ||
-                    !file.customTags.filter(word, Qt::CaseInsensitive).isEmpty())
-                    qFatal("\"%s\" holds \"%s\" of query \"%s\"", qPrintable(file.name), qPrintable(word),
+        for (const QString& term : search.termSet(query.text, kRunning).value_or(QStringList())) {
+            for (const QString& text : texts) {
+                if (text.contains(term, Qt::CaseInsensitive))
+                    qFatal("\"%s\" holds \"%s\" of query \"%s\"", qPrintable(text), qPrintable(term),
                            qPrintable(query.text));
             }
         }
@@ -260,31 +264,35 @@ bool hasText(const Screenshot& screenshot)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
 
-// Whether one of the search's own terms (the query, its words, a spelling
-// correction) is in any field of the screenshot: what it shows for the
-// words typed rather than for their meaning.
-bool holdsOwnWords(const Screenshot& screenshot, const QStringList& terms)
+// Whether `term` is in any field of the screenshot.
+bool holds(const Screenshot& screenshot, const QString& term)
 {
-    const QString notes = screenshot.userNotes.value_or(QString());
-    const QString text = screenshot.ocrText.value_or(QString());
-    return std::any_of(terms.begin(), terms.end(), [&](const QString& term) {
-        return screenshot.filename.contains(term, Qt::CaseInsensitive) ||
-               !screenshot.customTags.filter(term, Qt::CaseInsensitive).isEmpty() ||
-               !screenshot.tags.filter(term, Qt::CaseInsensitive).isEmpty() ||
-               notes.contains(term, Qt::CaseInsensitive) || text.contains(term, Qt::CaseInsensitive);
-    });
+    return screenshot.filename.contains(term, Qt::CaseInsensitive) ||
+           !screenshot.customTags.filter(term, Qt::CaseInsensitive).isEmpty() ||
+           !screenshot.tags.filter(term, Qt::CaseInsensitive).isEmpty() ||
+           screenshot.userNotes.value_or(QString()).contains(term, Qt::CaseInsensitive) ||
+           screenshot.ocrText.value_or(QString()).contains(term, Qt::CaseInsensitive);
 }
 
-// Every result holding the query's own words above every result found by
-// meaning alone.
-bool ownWordsFirst(const QList<qsizetype>& found, const QList<Screenshot>& library, const QStringList& terms)
+// Every result holding the query's own words (all the terms of one of its
+// readings: the query, its words, a spelling correction) above every result
+// holding none of its terms, found by meaning alone.
+bool ownWordsFirst(const QList<qsizetype>& found, const QList<Screenshot>& library, const QList<QStringList>& readings)
 {
     bool meaningOnlySeen = false;
     for (const qsizetype position : found) {
-        const bool own = holdsOwnWords(library[position], terms);
-        if (own && meaningOnlySeen)
+        const Screenshot& screenshot = library[position];
+        const auto holdsAll = [&](const QStringList& reading) {
+            return std::all_of(reading.begin(), reading.end(),
+                               [&](const QString& term) { return holds(screenshot, term); });
+        };
+        const auto holdsAny = [&](const QStringList& reading) {
+            return std::any_of(reading.begin(), reading.end(),
+                               [&](const QString& term) { return holds(screenshot, term); });
+        };
+        if (meaningOnlySeen && std::any_of(readings.begin(), readings.end(), holdsAll))
             return false;
-        meaningOnlySeen = meaningOnlySeen || !own;
+        meaningOnlySeen = meaningOnlySeen || std::none_of(readings.begin(), readings.end(), holdsAny);
     }
     return true;
 }
@@ -370,8 +378,9 @@ int main(int argc, char** argv)
     QList<QStringList> drawnLines;
     QList<Screenshot> library = writeScreens(set, folder.path(), drawnLines);
     writeTextless(set, folder.path(), library);
+    for (auto tagged = set.customTags.cbegin(); tagged != set.customTags.cend(); ++tagged)
+        library[tagged.key()].customTags = tagged.value();
     checkQueries(set, drawnLines);
-    checkTextless(set);
 
     EmbeddingService embedding;
     QElapsedTimer timer;
@@ -395,6 +404,7 @@ int main(int argc, char** argv)
     const GallerySearch search(
         spelling, [&embedding](const QString& text) { return embedding.generateEmbedding(text); },
         *QThreadPool::globalInstance(), related);
+    checkMeaningOnly(set, search);
     Fts5Peer peer(library);
     std::array<Tally, kKinds> ours{}, theirs{};
     Tally oursAll, theirsAll;
@@ -409,8 +419,8 @@ int main(int argc, char** argv)
         const bool textlessFirst = std::any_of(found.begin(), found.begin() + std::min<qsizetype>(3, found.size()),
                                                [&](qsizetype position) { return !hasText(library[position]); });
         textlessTop3 += textlessFirst;
-        const QStringList terms = search.termSet(query.text, kRunning).value_or(QStringList());
-        const bool ownFirst = ownWordsFirst(found, library, terms);
+        const bool ownFirst =
+            ownWordsFirst(found, library, search.readings(query.text, kRunning).value_or(QList<QStringList>()));
         ownWordsFirstQueries += ownFirst;
         const int rank = rankOf(query.target, found);
         const int peerRank = rankOf(query.target, peer.search(query.text));

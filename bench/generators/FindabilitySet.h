@@ -2,6 +2,7 @@
 
 #include "generators/ScreenTypes.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -43,6 +44,10 @@ struct FindabilitySet
     // Besides the screens: screen recordings, wallpapers and a picture cut
     // short, none of which answers any query.
     QList<TextlessFile> textless;
+    // Custom tags a user gave some everyday screens (by index into screens):
+    // words near a query's in meaning, never its own, so that they must
+    // not outrank the screen that holds the query's words.
+    QHash<int, QStringList> customTags;
 
     // The sought screens and `distractorsPerKind` everyday screens of every
     // kind, shuffled.
