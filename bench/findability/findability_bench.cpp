@@ -7,6 +7,13 @@
 // Also the precision and recall of the screen-type labels against the kind
 // each screen was drawn as.
 //
+// Files without text lie among the screens (recordings, wallpapers, a
+// picture cut short), named and tagged with words near some queries in
+// meaning, and a few screens carry such custom tags: how many queries have
+// a file without text among the first three (textless_top3), and for how
+// many every result holding the query's own words ranks above every result
+// found by meaning alone (exact_first_pct).
+//
 // Paraphrases are split by their position in the set (FindabilitySet::Query::
 // heldOut): the search is tuned on one half and judged on the other, and both
 // are reported.
@@ -23,6 +30,7 @@
 #include "core/SqliteStatement.h"
 #include "core/Workers.h"
 #include "generators/FindabilitySet.h"
+#include "generators/MediaGenerator.h"
 #include "ingest/AnalysisPipeline.h"
 #include "ingest/EmbeddingService.h"
 #include "ingest/ServiceAnalyzer.h"
@@ -32,6 +40,7 @@
 #include "platform/HunspellSpellChecker.h"
 #include "support/BenchSupport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -84,6 +93,45 @@ QList<Screenshot> writeScreens(const FindabilitySet& set, const QString& folder,
         drawnLines.append(drawing.lines);
     }
     return library;
+}
+
+// The files without text after the screens, taken in the last month (a
+// recording made yesterday is as recent as the screens sought).
+void writeTextless(const FindabilitySet& set, const QString& folder, QList<Screenshot>& library)
+{
+    using Kind = FindabilitySet::TextlessFile::Kind;
+    std::mt19937 random(kSeed + 1);
+    MediaGenerator media(kSeed);
+    const QDateTime now = QDateTime::currentDateTime();
+    int pictures = 0;
+    for (const FindabilitySet::TextlessFile& file : set.textless) {
+        const QString path = folder + u'/' + file.name;
+        bool written = false;
+        if (file.kind == Kind::recording) {
+            written = MediaGenerator::writeRecording(path, {640, 400}, 1.0, 10);
+        } else if (file.kind == Kind::wallpaper) {
+            const bool photo = pictures++ % 2 == 0;
+            written = (photo ? media.photo({1920, 1080})
+                             : media.wallpaper({1920, 1080}, MediaGenerator::Wallpaper::flatShapes))
+                          .save(path);
+        } else {
+            // The first part of a picture only, as a copy cut short leaves it.
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            media.photo({1280, 800}).save(&buffer, "PNG");
+            QFile cut(path);
+            written = cut.open(QIODevice::WriteOnly) && cut.write(buffer.data().left(2000)) == 2000;
+        }
+        if (!written)
+            qFatal("cannot write %s", qPrintable(path));
+        Screenshot screenshot;
+        screenshot.id = QUuid::createUuidV5(QUuid(), file.name);
+        screenshot.filePath = path;
+        screenshot.filename = file.name;
+        screenshot.dateCreated = now.addSecs(-std::uniform_int_distribution<qint64>(600, 30LL * 86400)(random));
+        screenshot.customTags = file.customTags;
+        library.append(screenshot);
+    }
 }
 
 // The application's analysis of every file, four at a time as its pipeline runs.
@@ -188,6 +236,67 @@ void checkQueries(const FindabilitySet& set, const QList<QStringList>& drawnLine
     }
 }
 
+// The files without text and the custom tags must hold no term of any query
+// (its words, their spelling correction): what finds them then is meaning
+// alone.
+void checkMeaningOnly(const FindabilitySet& set, const GallerySearch& search)
+{
+    QStringList texts;
+    for (const FindabilitySet::TextlessFile& file : set.textless)
+        texts << file.name << file.customTags;
+    for (const QStringList& tags : set.customTags)
+        texts << tags;
+    for (const FindabilitySet::Query& query : set.queries) {
+        for (const QString& term : search.termSet(query.text, kRunning).value_or(QStringList())) {
+            for (const QString& text : texts) {
+                if (text.contains(term, Qt::CaseInsensitive))
+                    qFatal("\"%s\" holds \"%s\" of query \"%s\"", qPrintable(text), qPrintable(term),
+                           qPrintable(query.text));
+            }
+        }
+    }
+}
+
+// Whether a letter or a digit was read in the file.
+bool hasText(const Screenshot& screenshot)
+{
+    const QString text = screenshot.ocrText.value_or(QString());
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
+// Whether `term` is in any field of the screenshot.
+bool holds(const Screenshot& screenshot, const QString& term)
+{
+    return screenshot.filename.contains(term, Qt::CaseInsensitive) ||
+           !screenshot.customTags.filter(term, Qt::CaseInsensitive).isEmpty() ||
+           !screenshot.tags.filter(term, Qt::CaseInsensitive).isEmpty() ||
+           screenshot.userNotes.value_or(QString()).contains(term, Qt::CaseInsensitive) ||
+           screenshot.ocrText.value_or(QString()).contains(term, Qt::CaseInsensitive);
+}
+
+// Every result holding the query's own words (all the terms of one of its
+// readings: the query, its words, a spelling correction) above every result
+// holding none of its terms, found by meaning alone.
+bool ownWordsFirst(const QList<qsizetype>& found, const QList<Screenshot>& library, const QList<QStringList>& readings)
+{
+    bool meaningOnlySeen = false;
+    for (const qsizetype position : found) {
+        const Screenshot& screenshot = library[position];
+        const auto holdsAll = [&](const QStringList& reading) {
+            return std::all_of(reading.begin(), reading.end(),
+                               [&](const QString& term) { return holds(screenshot, term); });
+        };
+        const auto holdsAny = [&](const QStringList& reading) {
+            return std::any_of(reading.begin(), reading.end(),
+                               [&](const QString& term) { return holds(screenshot, term); });
+        };
+        if (meaningOnlySeen && std::any_of(readings.begin(), readings.end(), holdsAll))
+            return false;
+        meaningOnlySeen = meaningOnlySeen || std::none_of(readings.begin(), readings.end(), holdsAny);
+    }
+    return true;
+}
+
 struct LabelScore
 {
     double precision = 0;
@@ -212,7 +321,7 @@ LabelScore labelScore(const FindabilitySet& set, const QList<Screenshot>& librar
     int correct = 0;
     int found = 0;
     LabelScore score;
-    for (qsizetype i = 0; i < library.size(); ++i) {
+    for (qsizetype i = 0; i < set.screens.size(); ++i) {
         bool hit = false;
         bool any = false;
         ++score.kinds[set.screens[i].kind].drawn;
@@ -232,7 +341,7 @@ LabelScore labelScore(const FindabilitySet& set, const QList<Screenshot>& librar
         score.labelled += any;
     }
     score.precision = predicted ? double(correct) / predicted : 0;
-    score.recall = library.isEmpty() ? 0 : double(found) / double(library.size());
+    score.recall = set.screens.isEmpty() ? 0 : double(found) / double(set.screens.size());
     return score;
 }
 
@@ -242,8 +351,8 @@ double unrelatedCosine(const FindabilitySet& set, const QList<Screenshot>& libra
 {
     double sum = 0;
     int pairs = 0;
-    for (qsizetype i = 0; i < library.size(); ++i) {
-        for (qsizetype j = i + 1; j < library.size(); ++j) {
+    for (qsizetype i = 0; i < set.screens.size(); ++i) {
+        for (qsizetype j = i + 1; j < set.screens.size(); ++j) {
             if (set.screens[i].kind == set.screens[j].kind || !library[i].embedding || !library[j].embedding)
                 continue;
             sum += EmbeddingService::cosineSimilarity(*library[i].embedding, *library[j].embedding);
@@ -268,6 +377,9 @@ int main(int argc, char** argv)
     QTemporaryDir folder;
     QList<QStringList> drawnLines;
     QList<Screenshot> library = writeScreens(set, folder.path(), drawnLines);
+    writeTextless(set, folder.path(), library);
+    for (auto tagged = set.customTags.cbegin(); tagged != set.customTags.cend(); ++tagged)
+        library[tagged.key()].customTags = tagged.value();
     checkQueries(set, drawnLines);
 
     EmbeddingService embedding;
@@ -275,7 +387,7 @@ int main(int argc, char** argv)
     timer.start();
     analyse(library, folder.path(), embedding);
     WordRecall recall;
-    for (qsizetype i = 0; i < library.size(); ++i)
+    for (qsizetype i = 0; i < set.screens.size(); ++i)
         recall.add(drawnLines[i], library[i].ocrText.value_or(QString()));
     std::printf("%lld screens analysed in %.1f s; %lld queries\n", qlonglong(library.size()), msSince(timer) / 1000,
                 qlonglong(set.queries.size()));
@@ -292,14 +404,24 @@ int main(int argc, char** argv)
     const GallerySearch search(
         spelling, [&embedding](const QString& text) { return embedding.generateEmbedding(text); },
         *QThreadPool::globalInstance(), related);
+    checkMeaningOnly(set, search);
     Fts5Peer peer(library);
     std::array<Tally, kKinds> ours{}, theirs{};
     Tally oursAll, theirsAll;
     Tally paraphraseTuned, paraphraseHeldOut;
+    int textlessTop3 = 0;
+    int ownWordsFirstQueries = 0;
     for (const FindabilitySet::Query& query : set.queries) {
         QList<qsizetype> found;
         for (const Screenshot& screenshot : search.search(query.text, library, kRunning))
             found.append(library.indexOf(screenshot));
+        // Every query is answered by the text of its screen.
+        const bool textlessFirst = std::any_of(found.begin(), found.begin() + std::min<qsizetype>(3, found.size()),
+                                               [&](qsizetype position) { return !hasText(library[position]); });
+        textlessTop3 += textlessFirst;
+        const bool ownFirst =
+            ownWordsFirst(found, library, search.readings(query.text, kRunning).value_or(QList<QStringList>()));
+        ownWordsFirstQueries += ownFirst;
         const int rank = rankOf(query.target, found);
         const int peerRank = rankOf(query.target, peer.search(query.text));
         ours[size_t(query.kind)].add(rank);
@@ -321,6 +443,10 @@ int main(int argc, char** argv)
             if (!related.isEmpty())
                 std::printf("      related: %s\n", qPrintable(related.join(u", "_s)));
         }
+        if (verbose && textlessFirst)
+            std::printf("      a file without text among the first three\n");
+        if (verbose && !ownFirst)
+            std::printf("      a match by meaning alone above one holding the query's words\n");
         if (verbose && rank != 1)
             std::printf("      read: %s [%s]\n", qPrintable(library[query.target].ocrText.value_or(QString())),
                         qPrintable(library[query.target].tags.join(u", "_s)));
@@ -356,7 +482,7 @@ int main(int argc, char** argv)
         searchedRecall = std::min(searchedRecall, counts.recall());
     }
     if (verbose) {
-        for (qsizetype i = 0; i < library.size(); ++i) {
+        for (qsizetype i = 0; i < set.screens.size(); ++i) {
             const QStringList kinds =
                 library[i].tags.filter(QRegularExpression(u"^("_s + ScreenTypes::kinds().join(u'|') + u")$"_s));
             if (kinds != QStringList{set.screens[i].kind})
@@ -386,6 +512,8 @@ int main(int argc, char** argv)
         .add(u"searched_kind_recall_min"_s, searchedRecall, 3)
         .add(u"unrelated_cosine"_s, unrelated, 3)
         .add(u"word_recall"_s, recall.ratio(), 4)
+        .add(u"textless_top3"_s, textlessTop3, 0)
+        .add(u"exact_first_pct"_s, 100.0 * ownWordsFirstQueries / double(set.queries.size()), 1)
         .print();
     return 0;
 }

@@ -454,6 +454,26 @@ QList<Sought> sought()
     };
 }
 
+// Files without text that look like answers: a related word in the name or a
+// custom tag ("cabin" for a holiday cottage, "pizza" for a takeaway dinner,
+// "deploy" for a failed deployment), the recordings named as the desktop
+// names them.
+QList<FindabilitySet::TextlessFile> textlessFiles()
+{
+    using File = FindabilitySet::TextlessFile;
+    QList<File> files;
+    const QStringList recordingTags[] = {{}, {u"dessert"_s}, {u"cabin"_s}, {}, {u"earbuds"_s}, {}};
+    for (int i = 0; i < int(std::size(recordingTags)); ++i)
+        files.append({File::Kind::recording,
+                      u"Screen Recording 2025-03-%1 at 1%2.0%3.1%4.mov"_s.arg(11 + i).arg(i).arg(i + 2).arg(i + 3),
+                      recordingTags[i]});
+    for (const QString& name : {u"licorice-allsorts.jpg"_s, u"pizza-margherita.jpg"_s, u"mountain-cabin.jpg"_s,
+                                u"tagus-river-dusk.jpg"_s, u"tanker-in-dock.jpg"_s, u"garage-workbench.jpg"_s})
+        files.append({File::Kind::wallpaper, name, {}});
+    files.append({File::Kind::unreadable, u"deploy-log.png"_s, {u"logs"_s}});
+    return files;
+}
+
 // Everyday screens of each kind: what a library holds besides the sought ones.
 struct Pools
 {
@@ -731,6 +751,11 @@ FindabilitySet FindabilitySet::make(quint32 seed, int distractorsPerKind)
     }
     for (qsizetype i = 0; i < everyday.size(); ++i)
         set.screens[places[size_t(wanted.size() + i)]] = everyday[i];
+    set.textless = textlessFiles();
+    const QStringList tags{u"dessert"_s, u"guitar"_s,  u"dental"_s, u"locomotive"_s,
+                           u"namibia"_s, u"nursery"_s, u"porto"_s};
+    for (qsizetype i = 0; i < tags.size(); ++i)
+        set.customTags.insert(places[size_t(wanted.size() + i)], {tags[i]});
     return set;
 }
 

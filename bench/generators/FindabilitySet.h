@@ -2,6 +2,7 @@
 
 #include "generators/ScreenTypes.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -27,8 +28,26 @@ struct FindabilitySet
         bool heldOut = false;
     };
 
+    // A file in which nothing can be read, named and tagged the way people
+    // name things: words that mean nearly what some queries ask for, never
+    // the queries' own words, so that only meaning could make it an answer.
+    struct TextlessFile
+    {
+        enum class Kind { recording, wallpaper, unreadable };
+        Kind kind = Kind::recording;
+        QString name; // with its extension
+        QStringList customTags;
+    };
+
     QList<ScreenTypes::Screen> screens;
     QList<Query> queries;
+    // Besides the screens: screen recordings, wallpapers and a picture cut
+    // short, none of which answers any query.
+    QList<TextlessFile> textless;
+    // Custom tags a user gave some everyday screens (by index into screens):
+    // words near a query's in meaning, never its own, so that they must
+    // not outrank the screen that holds the query's words.
+    QHash<int, QStringList> customTags;
 
     // The sought screens and `distractorsPerKind` everyday screens of every
     // kind, shuffled.

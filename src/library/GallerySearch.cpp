@@ -73,15 +73,30 @@ struct Needle
     double weight = 0;  // a related word's
 };
 
+// What a related word earns, times its weight, wherever it is found: a term's
+// points in recognised text, the least the query word itself earns, so
+// that a word like it never counts for more than the word.
+constexpr int kRelatedPoints = 5;
+
+struct Needles
+{
+    std::vector<Needle> all;
+    // Each reading of the query (GallerySearch::Query::readings) as the
+    // needles that hold its words.
+    std::vector<std::vector<size_t>> readings;
+};
+
 // The query words that related words may stand for.
 constexpr int kMostQueryWords = 8;
 // How many screenshots' texts a search may read looking for related words
 // (some 5 MB: a few milliseconds).
 constexpr qsizetype kRelatedReadingBudget = 3000;
-std::vector<Needle> needlesFor(const GallerySearch::Query& query, const SearchIndex& index)
+Needles needlesFor(const GallerySearch::Query& query, const SearchIndex& index)
 {
     const TextFolder& folder = index.folder();
-    std::vector<Needle> needles;
+    Needles result;
+    std::vector<Needle>& needles = result.all;
+    QHash<QString, size_t> needleOfTerm;
     for (const QString& term : query.terms) {
         std::string contained = folder.forContains(term);
         std::string whole = SearchIndex::separator + folder.forEquality(term) + SearchIndex::separator;
@@ -92,9 +107,19 @@ std::vector<Needle> needlesFor(const GallerySearch::Query& query, const SearchIn
             needles.push_back({SubstringFinder(std::move(contained)), SubstringFinder(std::move(whole)), {}});
             same = needles.end() - 1;
         }
+        needleOfTerm.insert(term, size_t(same - needles.begin()));
         const bool isQuery = term == query.text;
         for (int found = 0; found < kFoundCombinations; ++found)
             same->points[size_t(found)] += termPoints(found) + (isQuery ? queryPoints(found) : 0);
+    }
+    for (const QStringList& reading : query.readings) {
+        std::vector<size_t> held;
+        for (const QString& word : reading) {
+            if (const auto needle = needleOfTerm.constFind(word); needle != needleOfTerm.cend())
+                held.push_back(*needle);
+        }
+        if (!held.empty() && held.size() == size_t(reading.size()))
+            result.readings.push_back(std::move(held));
     }
     // The related words, most relevant first, as long as the texts they make
     // the search read stay within the budget.
@@ -111,11 +136,12 @@ std::vector<Needle> needlesFor(const GallerySearch::Query& query, const SearchIn
             {},
             related.queryWord,
             related.weight};
+        // Never in a file name: "Screen Recording" tells nothing of music.
         for (int found = 0; found < kFoundCombinations; ++found)
-            needle.points[size_t(found)] = termPoints(found);
+            needle.points[size_t(found)] = (found & ~inFilename) != 0 ? kRelatedPoints : 0;
         needles.push_back(std::move(needle));
     }
-    return needles;
+    return result;
 }
 
 struct Scan
@@ -141,20 +167,30 @@ struct Run
     qsizetype to = 0; // past the last
 };
 
+// What one screenshot earned: by holding the query's own words (its terms),
+// and by holding words like them.
+struct Points
+{
+    int ownWords = 0;
+    double meaning = 0;
+    bool holdsEveryWord = false; // of one of the query's readings
+    double sum() const { return ownWords + meaning; }
+};
+
 // The scoring of one block: which needle occurs where, then the points.
 class BlockScorer
 {
 public:
     // A rare term is in few blocks: the others are passed over without
     // reading their text.
-    BlockScorer(const SearchIndex::Placement& placement, const QList<Screenshot>& library,
-                const std::vector<Needle>& needles)
+    BlockScorer(const SearchIndex::Placement& placement, const QList<Screenshot>& library, const Needles& needles)
         : m_block(*placement.block)
         , m_first(placement.first)
         , m_library(library)
-        , m_needles(needles)
-        , m_mayBeContained(needles.size())
-        , m_mayBeWhole(needles.size())
+        , m_needles(needles.all)
+        , m_readings(needles.readings)
+        , m_mayBeContained(needles.all.size())
+        , m_mayBeWhole(needles.all.size())
     {
         for (size_t needle = 0; needle < m_needles.size(); ++needle) {
             m_mayBeContained[needle] = m_block.mayContain(m_needles[needle].contained.needle());
@@ -217,6 +253,10 @@ public:
             for (size_t needle = 0; needle < m_needles.size(); ++needle) {
                 if (m_block.texts[scan.field].empty() || !(scan.wholeElement ? mayBeWhole : mayBeContained)[needle])
                     continue;
+                // A related word is looked for as a whole word in every text
+                // but the file name; in a tag's text it finds whole tags too.
+                if ((scan.found == inFilename || scan.wholeElement) && m_needles[needle].queryWord >= 0)
+                    continue;
                 const SubstringFinder& finder =
                     scan.wholeElement ? m_needles[needle].whole : m_needles[needle].contained;
                 for (const Run& run : (scan.wholeElement ? wholeRuns : containedRuns)[needle])
@@ -243,26 +283,30 @@ public:
     }
 
     // The terms' points, and for each query word the best of its related
-    // words' weighted points.
-    double points(qsizetype member) const
+    // words' weighted points; none of those where nothing was recognised.
+    Points points(qsizetype member) const
     {
         if (m_found.empty())
-            return 0;
-        int points = 0;
+            return {};
+        Points points;
         std::array<double, kMostQueryWords> related{};
         const quint8* found = &m_found[size_t(member) * m_needles.size()];
         for (size_t index = 0; index < m_needles.size(); ++index) {
             const Needle& needle = m_needles[index];
             const int earned = needle.points[found[index]];
             if (needle.queryWord < 0)
-                points += earned;
+                points.ownWords += earned;
             else
                 related[size_t(needle.queryWord)] = std::max(related[size_t(needle.queryWord)], needle.weight * earned);
         }
-        double sum = points;
-        for (const double best : related)
-            sum += best;
-        return sum;
+        if (m_block.hasText[size_t(member)]) {
+            for (const double best : related)
+                points.meaning += best;
+        }
+        points.holdsEveryWord = std::any_of(m_readings.begin(), m_readings.end(), [found](const auto& reading) {
+            return std::all_of(reading.begin(), reading.end(), [found](size_t needle) { return found[needle] != 0; });
+        });
+        return points;
     }
 
 private:
@@ -313,6 +357,7 @@ private:
     qsizetype m_first;
     const QList<Screenshot>& m_library;
     const std::vector<Needle>& m_needles;
+    const std::vector<std::vector<size_t>>& m_readings;
     std::vector<quint8> m_mayBeContained; // per needle
     std::vector<quint8> m_mayBeWhole;
     bool m_mayFindAny = false;
@@ -457,18 +502,20 @@ private:
     bool m_onlyHitsMatter;
 };
 
-// A related word earns this share of a term's points: more the closer it is
-// in meaning and the fewer screenshots hold it, always less than the query
-// word itself. Twice the relevance: a word as close as "flight" to "plane"
-// (0.8) or "lisbon" to "portugal" (0.7) on a screenshot or two earns nearly
-// all it may.
+// A related word earns this share of the query word's points, by its
+// closeness in meaning alone, always less than the word itself: a word as
+// close as "flight" to "plane" (0.76) or "lisbon" to "portugal" (0.66) earns
+// all it may, one at the least similarity offered two thirds. How few
+// screenshots hold it chose it among others, but makes it no closer.
 double relatedWeight(const RelatedWords::Word& word)
 {
-    return std::clamp(2.0 * word.relevance, 0.0, 0.9);
+    return std::clamp(1.5 * word.similarity, 0.0, 0.9);
 }
 
-void splitIntoLongWords(const QString& text, QStringList& terms)
+// The distinct blank-separated words of `text` longer than two characters.
+QStringList longWords(const QString& text)
 {
+    QStringList terms;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= text.size(); ++i) {
         if (i < text.size() && !text.at(i).isSpace())
@@ -482,6 +529,20 @@ void splitIntoLongWords(const QString& text, QStringList& terms)
         }
         start = i + 1;
     }
+    return terms;
+}
+
+// Every term of the readings once, in their order.
+QStringList termsOf(const QList<QStringList>& readings)
+{
+    QStringList terms;
+    for (const QStringList& reading : readings) {
+        for (const QString& term : reading) {
+            if (!terms.contains(term))
+                terms.append(term);
+        }
+    }
+    return terms;
 }
 } // namespace
 
@@ -493,20 +554,26 @@ GallerySearch::GallerySearch(std::shared_ptr<SpellChecker> spellChecker, Embeddi
     , m_relatedWords(std::move(relatedWords))
 {}
 
-std::optional<QStringList> GallerySearch::termSet(const QString& query, const std::atomic<bool>& cancelled) const
+std::optional<QList<QStringList>> GallerySearch::readings(const QString& query,
+                                                          const std::atomic<bool>& cancelled) const
 {
-    QStringList terms{query};
-    splitIntoLongWords(query, terms);
+    QList<QStringList> readings{{query}, longWords(query)};
     const std::optional<QString> correction =
         m_spellChecker ? m_spellChecker->correction(query, cancelled) : std::nullopt;
     if (cancelled)
         return std::nullopt;
-    if (correction && !correction->isEmpty() && *correction != query) {
-        if (!terms.contains(*correction))
-            terms.append(*correction);
-        splitIntoLongWords(*correction, terms);
-    }
-    return terms;
+    if (correction && !correction->isEmpty() && *correction != query)
+        readings += {{*correction}, longWords(*correction)};
+    readings.removeIf([](const QStringList& reading) { return reading.isEmpty(); });
+    return readings;
+}
+
+std::optional<QStringList> GallerySearch::termSet(const QString& query, const std::atomic<bool>& cancelled) const
+{
+    const std::optional<QList<QStringList>> ways = readings(query, cancelled);
+    if (!ways)
+        return std::nullopt;
+    return termsOf(*ways);
 }
 
 QList<GallerySearch::RelatedTerm> GallerySearch::relatedTerms(const QString& query) const
@@ -555,10 +622,10 @@ QList<GallerySearch::RelatedTerm> GallerySearch::relatedTerms(const QString& que
 std::optional<GallerySearch::Query> GallerySearch::prepare(const QString& query,
                                                            const std::atomic<bool>& cancelled) const
 {
-    std::optional<QStringList> terms = termSet(query, cancelled);
-    if (!terms)
+    std::optional<QList<QStringList>> ways = readings(query, cancelled);
+    if (!ways)
         return std::nullopt;
-    Query prepared{query, std::move(*terms), std::nullopt, 0, {}};
+    Query prepared{query, termsOf(*ways), std::nullopt, 0, {}, std::move(*ways)};
     if (m_embeddingProvider)
         prepared.embedding = m_embeddingProvider(query);
     prepared.nowMSecs = Clock::nowMSecsSinceEpoch();
@@ -582,7 +649,7 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
                         const std::vector<qsizetype>* members, double threshold, QThreadPool& pool,
                         const std::atomic<bool>& cancelled)
 {
-    const std::vector<Needle> needles = needlesFor(query, index);
+    const Needles needles = needlesFor(query, index);
     const SimilarityEstimates estimates(query.embedding, threshold >= hitThreshold);
     const std::vector<SearchIndex::Placement>& blocks = index.blocks();
     std::vector<std::vector<Hit>> hitsOfBlock(blocks.size());
@@ -607,15 +674,18 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
                 if (cancelled.load(std::memory_order_relaxed))
                     return;
                 const qsizetype position = placement.first + member;
-                const double points = scorer.points(member);
+                const Points points = scorer.points(member);
                 const double recency = recencyBonus(query.nowMSecs, placement.block->createdMSecs[size_t(member)]);
-                double score = points;
-                if (!estimates.rulesOut(*placement.block, member, points, recency))
+                double score = points.sum();
+                // A screenshot's embedding without text comes from its labels
+                // or nothing: no likeness to a query worth points.
+                if (placement.block->hasText[size_t(member)] &&
+                    !estimates.rulesOut(*placement.block, member, score, recency))
                     score += similarityBonus(query.embedding, library.at(position));
                 if (score > 0)
                     score += recency;
                 if (score > threshold)
-                    hits.push_back({position, score});
+                    hits.push_back({position, score, points.holdsEveryWord, points.ownWords > 0});
             }
         }
     });
@@ -631,14 +701,21 @@ GallerySearch::scoreAll(const Query& query, const QList<Screenshot>& library, co
     return hits;
 }
 
-void GallerySearch::sortByScore(std::vector<Hit>& hits)
+void GallerySearch::order(std::vector<Hit>& hits)
 {
-    std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.score > b.score; });
+    std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
+        return a.holdsEveryWord != b.holdsEveryWord ? a.holdsEveryWord : a.score > b.score;
+    });
+    if (std::none_of(hits.begin(), hits.end(), [](const Hit& hit) { return hit.holdsAWord; }))
+        return;
+    qsizetype meaningOnly = 0;
+    std::erase_if(hits,
+                  [&meaningOnly](const Hit& hit) { return !hit.holdsAWord && ++meaningOnly > meaningOnlyBesideWords; });
 }
 
 QList<GallerySearch::ScoredResult> GallerySearch::sorted(std::vector<Hit> hits, const QList<Screenshot>& library)
 {
-    sortByScore(hits);
+    order(hits);
     QList<ScoredResult> results;
     results.reserve(qsizetype(hits.size()));
     for (const Hit& hit : hits)
@@ -679,12 +756,12 @@ QList<Screenshot> GallerySearch::search(const QString& query, const QList<Screen
         scoreAll(*prepared, library, *index, members, hitThreshold, m_pool, cancelled);
     if (!hits)
         return {};
+    order(*hits);
     Console::printLine(u"⚡️ Search completed serially in %1s. Found %2 results."_s
                            .arg(QString::asprintf("%.3f", double(timer.nsecsElapsed()) / 1e9))
                            .arg(hits->size()));
     if (hits->empty() || cancelled)
         return {};
-    sortByScore(*hits);
     QList<Screenshot> screenshots;
     screenshots.reserve(qsizetype(hits->size()));
     for (const Hit& hit : *hits)

@@ -25,10 +25,16 @@ class SpellChecker;
 //
 // The meaning side adds to that: each word of the query stands for the
 // library words closest to it in meaning (RelatedWords), found as whole
-// words in the same fields. A related word earns the points of a term times
-// a weight below 1 that falls with its distance in meaning, and each query
-// word counts only its best related word, so a screenshot that holds the
-// word itself ranks above one that only holds a word like it. A search reads
+// words in the tags, notes and recognised text (never the file name). A
+// related word earns the points of the query word in recognised text times
+// a weight below 1 that falls with its distance in meaning, so it never
+// counts for more than the word itself; each query word counts only its best
+// related word. Meaning only adds: the hits that hold every word of the
+// query come first whatever the others' points; a screenshot in which
+// nothing was recognised (a recording, a photograph, a picture that did not
+// decode) gets no points from meaning, from neither related words nor its
+// embedding (which its labels alone made); and when words of the query are
+// found, only a few hits found by meaning alone follow. A search reads
 // the texts around a few thousand screenshots at most for related words:
 // the most relevant are looked for first, and those that would make it read
 // more are left out.
@@ -61,12 +67,20 @@ public:
         std::optional<QList<double>> embedding;
         qint64 nowMSecs = 0; // for the recency bonus
         QList<RelatedTerm> related;
+        // The ways of holding every word of the query, each a set of terms:
+        // the query itself, its long words, and the same of the spelling
+        // correction. A screenshot that holds all the terms of one of them
+        // holds the query's own words.
+        QList<QStringList> readings;
     };
 
     using EmbeddingProvider = std::function<std::optional<QList<double>>(const QString& text)>;
 
     // The score a screenshot must exceed to be a hit.
     static constexpr double hitThreshold = 4.0;
+    // When some hit holds a word of the query, at most this many of those
+    // holding none (the best) are kept.
+    static constexpr qsizetype meaningOnlyBesideWords = 5;
 
     // Scores spread over the threads of `pool`. Without `relatedWords` the
     // search has no meaning side beyond the embedding.
@@ -77,6 +91,8 @@ public:
     // characters, and the spelling correction with its own long words when
     // the spell checker changes anything. Nothing when cancelled.
     std::optional<QStringList> termSet(const QString& query, const std::atomic<bool>& cancelled) const;
+    // The query's readings (Query::readings); nothing when cancelled.
+    std::optional<QList<QStringList>> readings(const QString& query, const std::atomic<bool>& cancelled) const;
     // The library words standing for the words of `query`, the most
     // relevant first, none that a term already finds. The words of a
     // spelling correction are a guess and stand for nothing more.
@@ -89,7 +105,10 @@ public:
     static double score(const Screenshot& screenshot, const Query& query);
 
     // The hits among `library` (only the positions in `members`, ascending,
-    // when given), best first; equal scores keep the library's order.
+    // when given): those holding every word of the query, then the others,
+    // each part best first, equal scores in the library's order; at most
+    // meaningOnlyBesideWords of those holding no word of the query when
+    // others do.
     // Nothing when cancelled.
     static std::optional<QList<ScoredResult>> rank(const Query& query, const QList<Screenshot>& library,
                                                    const SearchIndex& index, const std::vector<qsizetype>* members,
@@ -115,6 +134,8 @@ private:
     {
         qsizetype position = 0;
         double score = 0;
+        bool holdsEveryWord = false; // of one of the query's readings
+        bool holdsAWord = false;     // some term, not only words like them
     };
 
     // Every member scoring above `threshold`, in library order.
@@ -122,8 +143,8 @@ private:
                                                     const SearchIndex& index, const std::vector<qsizetype>* members,
                                                     double threshold, QThreadPool& pool,
                                                     const std::atomic<bool>& cancelled);
-    // Best first; equal scores keep their order.
-    static void sortByScore(std::vector<Hit>& hits);
+    // In the order of `rank`, and as many.
+    static void order(std::vector<Hit>& hits);
     static QList<ScoredResult> sorted(std::vector<Hit> hits, const QList<Screenshot>& library);
 
     std::shared_ptr<SpellChecker> m_spellChecker;

@@ -48,9 +48,11 @@ public:
 
     // At most this many words are offered for one query word, the most
     // relevant...
-    static constexpr size_t maximumWords = 5;
-    // ...of those at least this similar to it.
-    static constexpr double minimumSimilarity = 0.3;
+    static constexpr size_t maximumWords = 4;
+    // ...of those at least this similar to it. Below, words share a topic
+    // more than a meaning ("flowers" and "cookies", "colleague" and "dad"),
+    // and a query would find half the library.
+    static constexpr double minimumSimilarity = 0.4;
 
     // Indexes the words of `vocabulary` for the questions from now on; the
     // vocabulary of a large library takes a fraction of a second, so this is

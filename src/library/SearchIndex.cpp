@@ -339,6 +339,11 @@ void addUnitEmbeddings(SearchIndex::Block& block, const QList<Screenshot>& libra
     }
 }
 
+bool holdsText(const std::optional<QString>& text)
+{
+    return text && std::any_of(text->begin(), text->end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
 std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& library, const Range& range,
                                                      std::vector<quint64> fingerprints, const TextFolder& folder)
 {
@@ -347,6 +352,7 @@ std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& li
     block->firstId = library.at(range.first).id;
     block->fingerprints = std::move(fingerprints);
     block->createdMSecs.reserve(size_t(range.count));
+    block->hasText.reserve(size_t(range.count));
     addUnitEmbeddings(*block, library, range);
     BlockWriter writer(*block, folder);
     writer.reserve(library, range);
@@ -354,6 +360,7 @@ std::shared_ptr<const SearchIndex::Block> buildBlock(const QList<Screenshot>& li
     for (qsizetype i = range.first; i < range.first + range.count; ++i) {
         const Screenshot& screenshot = library.at(i);
         block->createdMSecs.push_back(times.msecs(screenshot.dateCreated));
+        block->hasText.push_back(holdsText(screenshot.ocrText) ? 1 : 0);
         writer.add(screenshot);
     }
     writer.finish();
@@ -466,7 +473,7 @@ size_t SearchIndex::Block::memoryBytes() const
     size_t bytes = sizeof(Block) + fingerprints.capacity() * sizeof(quint64) +
                    (gramBits.capacity() + segmentBits.capacity()) * sizeof(quint64) +
                    segmentStarts.capacity() * sizeof(quint32) + createdMSecs.capacity() * sizeof(qint64) +
-                   unitEmbeddings.capacity() * sizeof(float) + hasUnitEmbedding.capacity();
+                   unitEmbeddings.capacity() * sizeof(float) + hasUnitEmbedding.capacity() + hasText.capacity();
     for (int field = 0; field < fieldCount; ++field)
         bytes += texts[field].capacity() + (starts[field].capacity() + originals[field].capacity()) * sizeof(quint32);
     return bytes;

@@ -78,6 +78,10 @@ public:
         qsizetype dimensions = 0;
         std::vector<float> unitEmbeddings;
         std::vector<quint8> hasUnitEmbedding;
+        // 1 where a letter or a digit was recognised in the screenshot: a
+        // recording, a photograph or a picture that did not decode has
+        // nothing that meaning could be found in.
+        std::vector<quint8> hasText;
         // Which byte trigrams and 4-grams occur in any of the texts, hashed
         // to bits (a one-hash Bloom filter sized to the block's distinct
         // grams): a term with a gram whose bit is clear is in none of the

@@ -184,6 +184,7 @@ TEST_F(GallerySearchTest, SimilarityAndRecencyBonuses)
 {
     const QList<double> east{1, 0};
     Screenshot close = shot(u"a.png"_s);
+    close.ocrText = u"Quarterly report"_s;
     close.embedding = QList<double>{4, 3}; // cosine 0.8: 4 points
     EXPECT_EQ(GallerySearch::score(close, query(u"zzz"_s, east)), 4.0);
     close.embedding = QList<double>{1, 3}; // cosine 0.316...
@@ -191,9 +192,9 @@ TEST_F(GallerySearchTest, SimilarityAndRecencyBonuses)
     close.embedding = QList<double>{1, 5}; // cosine 0.196: no bonus, so no recency either
     close.dateCreated = now();
     EXPECT_EQ(GallerySearch::score(close, query(u"zzz"_s, east)), 0);
-    close.embedding = std::nullopt;
+    close.embedding = QList<double>{4, 3};
     close.ocrText = u"zzz"_s;
-    EXPECT_EQ(GallerySearch::score(close, query(u"zzz"_s, east)), 35 + 2);
+    EXPECT_EQ(GallerySearch::score(close, query(u"zzz"_s, east)), 35 + 4 + 2);
 
     Screenshot text = shot(u"a.png"_s);
     text.ocrText = u"zzz"_s;
@@ -212,8 +213,10 @@ TEST_F(GallerySearchTest, OnlyScoresAboveFourAreHitsAndTiesKeepTheirOrder)
 {
     const QList<double> east{1, 0};
     Screenshot exactlyFour = shot(u"four.png"_s, daysAgo(45));
+    exactlyFour.ocrText = u"Quarterly report"_s;
     exactlyFour.embedding = QList<double>{4, 3};
     Screenshot justAbove = shot(u"above.png"_s, daysAgo(29.85));
+    justAbove.ocrText = u"Quarterly report"_s;
     justAbove.embedding = QList<double>{4, 3};
     Screenshot noEmbedding = shot(u"none.png"_s, now());
     const auto close = query(u"zzz"_s, east);
@@ -233,6 +236,31 @@ TEST_F(GallerySearchTest, OnlyScoresAboveFourAreHitsAndTiesKeepTheirOrder)
 
     const std::vector<qsizetype> members{1, 3};
     EXPECT_EQ(namesOf(ranked(query(u"zzz"_s), library, &members)), (QStringList{u"second.png"_s, u"fourth.png"_s}));
+}
+
+// Meaning only adds: a screenshot holding every word of the query ranks
+// above one found through words like them and its likeness to the query,
+// however many points those earn; one in which nothing was read earns none
+// from meaning; related words are not looked for in file names.
+TEST_F(GallerySearchTest, MeaningNeverOutranksTheQuerysOwnWords)
+{
+    const QList<double> east{1, 0};
+    GallerySearch::Query q = query(u"plane seat"_s, east);
+    q.related = {{u"flight"_s, 0, 0.9}, {u"window"_s, 1, 0.9}};
+
+    Screenshot own = shot(u"own.png"_s, daysAgo(45));
+    own.ocrText = u"Seat 23A. The plane leaves at six"_s; // 5 + 5
+    own.embedding = QList<double>{0, 1};
+    Screenshot alike = shot(u"alike.png"_s, now());
+    alike.ocrText = u"Flight LH 1172, window"_s; // 4.5 + 4.5, 5 for likeness, 2 for recency
+    alike.embedding = east;
+    Screenshot textless = shot(u"flight window.mov"_s, now());
+    textless.customTags = {u"flight"_s};
+    textless.embedding = east; // of its labels
+    EXPECT_EQ(GallerySearch::score(own, q), 10);
+    EXPECT_DOUBLE_EQ(GallerySearch::score(alike, q), 16);
+    EXPECT_EQ(GallerySearch::score(textless, q), 0);
+    EXPECT_EQ(namesOf(ranked(q, {alike, textless, own})), (QStringList{u"own.png"_s, u"alike.png"_s}));
 }
 
 TEST_F(GallerySearchTest, SearchPrintsItsLinesAndStopsWhenCancelled)
@@ -263,10 +291,17 @@ TEST_F(GallerySearchTest, SearchPrintsItsLinesAndStopsWhenCancelled)
 class ReferenceTest : public GallerySearchTest
 {
 protected:
+    struct Reference
+    {
+        double score = 0;
+        bool holdsTerm = false;
+        bool holdsEveryWord = false; // of a reading
+    };
+
     // With a folder, "contains" compares the texts as that folder folds
     // them, as the index's folded copies did.
-    static double referenceScore(const Screenshot& s, const GallerySearch::Query& query,
-                                 const TextFolder* folder = nullptr)
+    static Reference referenceScore(const Screenshot& s, const GallerySearch::Query& query,
+                                    const TextFolder* folder = nullptr)
     {
         const auto contains = [folder](const QString& field, const QString& t) {
             if (folder)
@@ -282,6 +317,13 @@ protected:
         };
         const QString notes = s.userNotes.value_or(QString());
         const QString text = s.ocrText.value_or(QString());
+        const auto holds = [&](const QString& t) {
+            return contains(s.filename, t) || anyContains(s.customTags, t) || anyContains(s.tags, t) ||
+                   contains(notes, t) || contains(text, t);
+        };
+        const bool holdsEveryWord =
+            std::any_of(query.readings.begin(), query.readings.end(),
+                        [&](const QStringList& r) { return std::all_of(r.begin(), r.end(), holds); });
         const QString& q = query.text;
         double score = 0;
         score += contains(s.filename, q) ? 50 : 0;
@@ -296,19 +338,24 @@ protected:
             score += contains(notes, t) ? 15 : 0;
             score += contains(text, t) ? 5 : 0;
         }
-        score += relatedPoints(s, query);
-        if (query.embedding && s.embedding) {
-            const double similarity = EmbeddingService::cosineSimilarity(*query.embedding, *s.embedding);
-            score += similarity > 0.2 ? 5 * similarity : 0;
+        const bool holdsTerm = score > 0;
+        // Meaning only where something was read.
+        if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); })) {
+            score += relatedPoints(s, query);
+            if (query.embedding && s.embedding) {
+                const double similarity = EmbeddingService::cosineSimilarity(*query.embedding, *s.embedding);
+                score += similarity > 0.2 ? 5 * similarity : 0;
+            }
         }
         if (score > 0) {
             const double days = double(query.nowMSecs - s.dateCreated.toMSecsSinceEpoch()) / 1000.0 / 86400.0;
             score += std::max(0.0, 2.0 * ((30.0 - days) / 30.0));
         }
-        return score;
+        return {score, holdsTerm, holdsEveryWord};
     }
 
-    // Each query word's best related word, found as a whole word.
+    // Each query word's best related word, found as a whole word anywhere
+    // but in the file name, for the points of a term in the text.
     static double relatedPoints(const Screenshot& s, const GallerySearch::Query& query)
     {
         std::map<int, double> best;
@@ -318,16 +365,9 @@ protected:
                                           QRegularExpression::CaseInsensitiveOption);
             const auto holds = [&](const QString& field) { return field.contains(word); };
             const auto anyHolds = [&](const QStringList& list) { return std::any_of(list.begin(), list.end(), holds); };
-            const auto anyEquals = [&](const QStringList& list) {
-                return std::any_of(list.begin(), list.end(), [&](const QString& tag) {
-                    return tag.compare(related.word, Qt::CaseInsensitive) == 0;
-                });
-            };
-            int points = holds(s.filename) ? 10 : 0;
-            points += anyEquals(s.customTags) ? 45 : anyHolds(s.customTags) ? 20 : 0;
-            points += anyEquals(s.tags) ? 15 : anyHolds(s.tags) ? 5 : 0;
-            points += holds(s.userNotes.value_or(QString())) ? 15 : 0;
-            points += holds(s.ocrText.value_or(QString())) ? 5 : 0;
+            const bool found = anyHolds(s.customTags) || anyHolds(s.tags) || holds(s.userNotes.value_or(QString())) ||
+                               holds(s.ocrText.value_or(QString()));
+            const int points = found ? 5 : 0;
             best[related.queryWord] = std::max(best[related.queryWord], related.weight * points);
         }
         double sum = 0;
@@ -379,21 +419,32 @@ protected:
         for (const QString& text : queries) {
             GallerySearch::Query q = query(text, embedding);
             q.related = related;
-            QList<std::pair<QString, double>> expected;
+            QList<std::pair<QString, Reference>> expected;
             for (qsizetype i = 0; i < library.size(); ++i) {
                 if (members && !std::binary_search(members->begin(), members->end(), i))
                     continue;
-                const double score = referenceScore(library.at(i), q, folder);
-                if (score > 4.0)
-                    expected.append({library.at(i).filename, score});
+                const Reference reference = referenceScore(library.at(i), q, folder);
+                if (reference.score > 4.0)
+                    expected.append({library.at(i).filename, reference});
             }
-            std::stable_sort(expected.begin(), expected.end(),
-                             [](const auto& a, const auto& b) { return a.second > b.second; });
+            // Holders of every word of the query first; a few of those
+            // holding none where others do.
+            std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+                if (a.second.holdsEveryWord != b.second.holdsEveryWord)
+                    return a.second.holdsEveryWord;
+                return a.second.score > b.second.score;
+            });
+            if (std::any_of(expected.begin(), expected.end(), [](const auto& e) { return e.second.holdsTerm; })) {
+                qsizetype meaningOnly = 0;
+                expected.removeIf([&](const auto& e) {
+                    return !e.second.holdsTerm && ++meaningOnly > GallerySearch::meaningOnlyBesideWords;
+                });
+            }
             const auto actual = *GallerySearch::rank(q, library, index, members, searchThreads(), kRunning);
             ASSERT_EQ(actual.size(), expected.size()) << text.toStdString();
             for (qsizetype i = 0; i < actual.size(); ++i) {
                 ASSERT_EQ(actual.at(i).screenshot.filename, expected.at(i).first) << text.toStdString() << " #" << i;
-                ASSERT_NEAR(actual.at(i).score, expected.at(i).second, 1e-9) << text.toStdString();
+                ASSERT_NEAR(actual.at(i).score, expected.at(i).second.score, 1e-9) << text.toStdString();
             }
         }
     }

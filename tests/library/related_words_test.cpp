@@ -6,6 +6,9 @@
 #include "platform/SpellChecker.h"
 
 #include <QLocale>
+#include <QSet>
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -63,14 +66,38 @@ protected:
         return screenshot;
     }
 
-    // The search as the application makes it, over the words of `library`.
+    // A file as the analysis leaves it, taken yesterday: its text, its
+    // labels, and the embedding of both (empty when both are blank, as for
+    // a recording or a picture that does not decode).
+    static Screenshot analysed(const QString& name, const QString& text, const QStringList& labels = {},
+                               const QStringList& customTags = {})
+    {
+        Screenshot screenshot = shot(name, text);
+        screenshot.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(12, 0));
+        screenshot.tags = labels;
+        screenshot.customTags = customTags;
+        const QString joined = (text + u' ' + labels.join(u' ')).trimmed();
+        screenshot.embedding = joined.isEmpty() ? QList<double>() : encoder()->encode(joined);
+        return screenshot;
+    }
+
+    static QList<Screenshot> recordings(int count)
+    {
+        QList<Screenshot> files;
+        for (int i = 0; i < count; ++i)
+            files.append(analysed(u"Screen Recording 2024-03-0%1 at 10.1%1.22.mov"_s.arg(i + 1), QString()));
+        return files;
+    }
+
+    // The search as the application makes it, over the words of `library`,
+    // with the query's embedding.
     static QStringList found(const QString& query, const QList<Screenshot>& library)
     {
         auto related = std::make_shared<RelatedWords>([] { return encoder(); });
         related->setVocabulary(Vocabulary::build(library, kRunning), kRunning);
         const GallerySearch search(
-            std::make_shared<NullSpellChecker>(), [](const QString&) { return std::nullopt; }, searchThreads(),
-            related);
+            std::make_shared<NullSpellChecker>(), [](const QString& text) { return encoder()->encode(text); },
+            searchThreads(), related);
         QStringList names;
         for (const Screenshot& screenshot : search.search(query, library, kRunning))
             names.append(screenshot.filename);
@@ -99,6 +126,34 @@ TEST_F(RelatedWordsTest, OffersTheLibraryWordsClosestInMeaning)
     EXPECT_TRUE(related.closestTo(u"the"_s).isEmpty());
     EXPECT_TRUE(related.closestTo(u"qzxwvkj"_s).isEmpty()) << "a word without a vector";
     EXPECT_TRUE(related.closestTo(QString()).isEmpty());
+}
+
+// Words that share a topic with the query word rather than its meaning are
+// not offered ("licorice" and "cookies" for "flowers"), and a word weighs
+// by its closeness alone: one on a single screenshot no more than a closer
+// one on many.
+TEST_F(RelatedWordsTest, OnlyWordsThatStandForTheQueryWordAreOffered)
+{
+    RelatedWords related([] { return encoder(); });
+    related.setVocabulary(Vocabulary::fromTexts({u"garden orchid licorice cookies bananas"_s}), kRunning);
+    const QStringList flowers = textsOf(related.closestTo(u"flowers"_s));
+    EXPECT_TRUE(flowers.contains(u"garden"_s)) << flowers.join(u' ').toStdString();
+    for (const QString& loose : {u"licorice"_s, u"cookies"_s, u"bananas"_s})
+        EXPECT_FALSE(flowers.contains(loose)) << flowers.join(u' ').toStdString();
+
+    QList<Screenshot> library;
+    for (int i = 0; i < 10; ++i)
+        library.append(shot(u"%1.png"_s.arg(i), u"Flight LH %1"_s.arg(1170 + i)));
+    library.append(shot(u"list.png"_s, u"passenger list"_s));
+    auto words = std::make_shared<RelatedWords>([] { return encoder(); });
+    words->setVocabulary(Vocabulary::build(library, kRunning), kRunning);
+    const GallerySearch search(
+        std::make_shared<NullSpellChecker>(), [](const QString&) { return std::nullopt; }, searchThreads(), words);
+    std::map<QString, double> weights;
+    for (const GallerySearch::RelatedTerm& term : search.relatedTerms(u"plane"_s))
+        weights[term.word] = term.weight;
+    ASSERT_TRUE(weights.contains(u"flight"_s) && weights.contains(u"passenger"_s));
+    EXPECT_GE(weights[u"flight"_s], weights[u"passenger"_s]);
 }
 
 TEST_F(RelatedWordsTest, WithoutAModelOrWhenCancelledTheIndexStaysAsItWas)
@@ -160,5 +215,92 @@ TEST_F(RelatedWordsTest, QueriesTheLibraryHasNoWordsForFindNothingOdd)
         std::make_shared<NullSpellChecker>(), [](const QString&) { return std::nullopt; }, searchThreads(), related);
     EXPECT_TRUE(search.relatedTerms(u"plane.com E0382 airplane2"_s).isEmpty());
     EXPECT_FALSE(search.relatedTerms(u"plane"_s).isEmpty());
+}
+
+// Descriptions of a problem find the screens that show it, not the files
+// without text whose names or labels sound like it: a recording's "Screen
+// Recording" is no "compilation", and a picture that did not decode shows
+// nothing.
+TEST_F(RelatedWordsTest, FilesWithoutTextNeverComeFirstForADescription)
+{
+    QList<Screenshot> library = recordings(2);
+    library += {
+        analysed(u"build-log-recording.png"_s, QString()), // cut short: nothing decoded
+        analysed(u"Screenshot 1.png"_s,
+                 u"$ cargo build\n   Compiling serde v1.0.114\nerror: could not compile `harbor`\nBuild broken"_s),
+        analysed(u"Screenshot 2.png"_s, u"CI: the build on main is broken\nxcodebuild: BUILD FAILED"_s),
+        analysed(u"Screenshot 3.png"_s, u"make: *** [all] Error 2\nbroken build, linker failed"_s),
+        analysed(u"Screenshot 4.png"_s, u"Lunch menu: soup of the day, pasta, salad"_s),
+    };
+    const QStringList names = found(u"compilation broke"_s, library);
+    ASSERT_GE(names.size(), 3);
+    for (const QString& name : names.first(3))
+        EXPECT_TRUE(name.startsWith(u"Screenshot"_s)) << names.join(u", "_s).toStdString();
+    for (const QString& name : names)
+        EXPECT_NE(name, u"Screenshot 4.png"_s);
+}
+
+TEST_F(RelatedWordsTest, RecordingsAndWallpapersGetNoPointsFromMeaning)
+{
+    QList<Screenshot> library = recordings(6);
+    library += {
+        // Labelled by its pixels: its embedding is that of its labels alone.
+        analysed(u"stage-lights-wallpaper.jpg"_s, QString(), {u"concert"_s, u"stage"_s, u"light"_s}),
+        analysed(u"licorice-allsorts.jpg"_s, QString(), {u"candy"_s, u"sweets"_s}, {u"dessert"_s}),
+        analysed(u"tickets.png"_s, u"Your tickets: Mitski live at the Roundhouse, London. 2 x standing, doors 19:00"_s),
+        analysed(u"recipe.png"_s, u"Banana bread: 250 g flour, 100 g sugar, two eggs, butter. Oven at 180 degrees"_s),
+        analysed(u"invoice.png"_s, u"Invoice 2024-0147, total due 4,200.00"_s),
+    };
+    const QStringList music = found(u"music gig"_s, library);
+    EXPECT_EQ(music.value(0), u"tickets.png"_s) << music.join(u", "_s).toStdString();
+    const QStringList baking = found(u"baking ingredients"_s, library);
+    EXPECT_EQ(baking.value(0), u"recipe.png"_s) << baking.join(u", "_s).toStdString();
+    // Found by nothing but meaning, which they have none of.
+    for (const QStringList& names : {music, baking}) {
+        EXPECT_FALSE(names.contains(u"stage-lights-wallpaper.jpg"_s)) << names.join(u", "_s).toStdString();
+        EXPECT_FALSE(names.contains(u"licorice-allsorts.jpg"_s)) << names.join(u", "_s).toStdString();
+        for (const QString& name : names)
+            EXPECT_FALSE(name.startsWith(u"Screen Recording"_s)) << names.join(u", "_s).toStdString();
+    }
+}
+
+// A word like one of the query's never counts for more than that word
+// itself, wherever each is: in a custom tag against recognised text, in a
+// file name against recognised text.
+TEST_F(RelatedWordsTest, TheQuerysOwnWordOutranksAWordLikeIt)
+{
+    const QList<Screenshot> library{
+        analysed(u"tagged.png"_s, u"Doors open at seven"_s, {}, {u"concert"_s}),
+        analysed(u"concert-poster.png"_s, u"Doors open at seven"_s),
+        analysed(u"chat.png"_s, u"are you coming to the gig tonight?"_s),
+    };
+    EXPECT_EQ(found(u"gig"_s, library).value(0), u"chat.png"_s);
+    const QStringList gigTickets = found(u"gig tickets"_s, library);
+    EXPECT_EQ(gigTickets.value(0), u"chat.png"_s) << gigTickets.join(u", "_s).toStdString();
+    EXPECT_FALSE(gigTickets.contains(u"concert-poster.png"_s)) << "related words never match file names";
+}
+
+// A word that a few screenshots hold finds them first, and only a few
+// others that merely mean something like it, however many do.
+TEST_F(RelatedWordsTest, ANarrowQueryReturnsItsHoldersAndFewOthers)
+{
+    QList<Screenshot> library;
+    for (int i = 0; i < 3; ++i)
+        library.append(analysed(u"holder %1.png"_s.arg(i), u"Warehouse B, aisle %1: pallets received"_s.arg(i + 3)));
+    const QStringList alike{u"inventory count of the depot"_s, u"storage units and pallets in stock"_s,
+                            u"shipment arrived at the depot"_s, u"inventory of stored goods"_s};
+    for (int i = 0; i < 24; ++i)
+        library.append(analysed(u"alike %1.png"_s.arg(i), alike[i % alike.size()] + u" #%1"_s.arg(i)));
+    const QStringList names = found(u"warehouse"_s, library);
+    ASSERT_GE(names.size(), 3);
+    for (const QString& name : names.first(3))
+        EXPECT_TRUE(name.startsWith(u"holder"_s)) << names.join(u", "_s).toStdString();
+    EXPECT_LE(names.size(), 3 + GallerySearch::meaningOnlyBesideWords) << names.join(u", "_s).toStdString();
+
+    // A custom tag that one file carries.
+    library.first().customTags = {u"supplies"_s};
+    const QStringList tagged = found(u"supplies"_s, library);
+    EXPECT_EQ(tagged.value(0), u"holder 0.png"_s);
+    EXPECT_LE(tagged.size(), 1 + GallerySearch::meaningOnlyBesideWords) << tagged.join(u", "_s).toStdString();
 }
 } // namespace
