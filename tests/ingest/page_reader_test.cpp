@@ -1,7 +1,7 @@
 // Pages read in parts on several engines: the same text in the same order as
-// one engine reading the whole page, the same ink whichever rows are made
-// together, very large pictures cut along blank rows, and a stop that ends
-// the helpers' work.
+// one engine reading the whole page, a browser's address bar in full, the
+// same ink whichever rows are made together, very large pictures cut along
+// blank rows, and a stop that ends the helpers' work.
 
 #include "Reading.h"
 #include "generators/SampleLibrary.h"
@@ -162,6 +162,22 @@ TEST_F(PageReaderTest, ASidebarBesideANoteIsReadColumnByColumn)
             at = std::max(at, position);
         }
         EXPECT_GE(found * 10, drawing.lines.size() * 8) << text.toStdString();
+    }
+    m_pool.waitForDone();
+}
+
+TEST_F(PageReaderTest, AnAddressBarIsReadWholeBesideItsButtonsAndPadlock)
+{
+    // A padlock, "https://" in grey, then a host and a long path in dark
+    // text, after the back, forward and reload buttons: light and dark, at
+    // a scale of 1 and 2.
+    Reading shared(&m_pool, 4);
+    for (const int index : {0, 1, 3, 6}) {
+        const SampleLibrary::Marked browser = SampleLibrary::drawBrowser(5, index);
+        SCOPED_TRACE(testing::Message() << index << ": " << browser.drawing.image.width() << " wide, "
+                                        << browser.line.toStdString());
+        ASSERT_GT(browser.line.size(), TextRecognizer::longestDoubtfulWord);
+        EXPECT_TRUE(textOf(shared.reader.read(browser.drawing.image)).contains(browser.line));
     }
     m_pool.waitForDone();
 }
