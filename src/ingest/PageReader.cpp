@@ -202,8 +202,10 @@ std::vector<std::pair<int, int>> inkRuns(int first, int last, int gap, const std
 
 // The rows of text in `box`, a line of the layout: itself, unless it is much
 // taller than the page's lines and blank rows cut it into several (the
-// layout at times takes a few close lines of a terminal for one).
-std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeight)
+// layout at times takes a few close lines of a terminal for one). A box that
+// no blank row cuts, as an icon beside lines of text makes it, is first cut
+// where a gap a line wide runs down it, and each part is cut in rows.
+std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeight, int textHeight, bool cutDown = true)
 {
     if (box.isEmpty() || box.height() * 5 <= lineHeight * 8)
         return {box};
@@ -213,11 +215,51 @@ std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeigh
     };
     std::vector<QRect> rows;
     for (const auto& [top, bottom] : inkRuns(box.top(), box.bottom(), std::max(2, lineHeight / 6), isBlankRowIn)) {
-        // Dots and accents alone are no row of their own.
-        if ((bottom - top + 1) * 4 >= lineHeight)
+        // Dots and accents alone are no row of their own, nor, in a part of
+        // a box beside an icon, the feet of the line above.
+        if ((bottom - top + 1) * (cutDown ? 4 : 2) >= lineHeight)
             rows.push_back(QRect(QPoint(box.left(), top), QPoint(box.right(), bottom)));
     }
-    return rows.empty() ? std::vector<QRect>{box} : rows;
+    if (rows.empty())
+        rows.push_back(box);
+    const auto isBlank = [&](int x) { return isBlankColumn(ink, x, box.top(), box.bottom()); };
+    const auto parts = rows.size() == 1 && cutDown ? inkRuns(box.left(), box.right(), std::max(2, textHeight), isBlank)
+                                                   : std::vector<std::pair<int, int>>();
+    if (parts.size() < 2)
+        return rows;
+    rows.clear();
+    for (const auto& [left, right] : parts) {
+        const QRect part = inkBounds(ink, QRect(QPoint(left, box.top()), QPoint(right, box.bottom())));
+        for (const QRect& row : rowsOfLine(ink, part, lineHeight, textHeight, false))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+// The last column with ink of `row` from `from` on, by `step`, before a
+// blank run wider than `gap` or the edge of `ink`.
+int lastInkColumn(const QImage& ink, const QRect& row, int from, int step, int gap)
+{
+    int last = from;
+    for (int x = from + step, blank = 0; x >= 0 && x < ink.width() && blank <= gap; x += step) {
+        blank = isBlankColumn(ink, x, row.top(), row.bottom()) ? blank + 1 : 0;
+        if (blank == 0)
+            last = x;
+    }
+    return last;
+}
+
+// `row` widened to the ink that carries on beside it, no further apart than
+// letters and words are: the layout at times leaves the start of a line
+// beside an icon out of it ("Iforge" for "Pixelforge"). A row lower than
+// half `textHeight` is a speck, or the top of a line's letters, and stays.
+QRect withInkBeside(const QImage& ink, const QRect& row, int textHeight)
+{
+    if (row.isEmpty() || row.height() * 2 < textHeight)
+        return row;
+    const int gap = std::max(2, row.height() / 2);
+    return QRect(QPoint(lastInkColumn(ink, row, row.left(), -1, gap), row.top()),
+                 QPoint(lastInkColumn(ink, row, row.right(), 1, gap), row.bottom()));
 }
 
 // Cuts `box`, one row of a line of the layout, where a gap as wide as a
@@ -545,23 +587,33 @@ std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std:
 {
     std::vector<QRect> pieces;
     const int lineHeight = ReadingOrder::lineHeight(laidOut);
+    const int textHeight = ReadingOrder::textLineHeight(laidOut);
     for (const QRect& line : laidOut) {
-        for (const QRect& row : rowsOfLine(ink, line.intersected(ink.rect()), lineHeight))
-            cutAtGutters(ink, row, pieces);
+        for (const QRect& row : rowsOfLine(ink, line.intersected(ink.rect()), lineHeight, textHeight))
+            cutAtGutters(ink, withInkBeside(ink, row, textHeight), pieces);
     }
     // Pieces on one row that come one after the other in reading order (the
     // cells of a table's row) are read as one line: a code or a number read
     // alone is read less surely than in its row. Columns are read one after
-    // the other, so a sidebar's item does not join the line beside it.
+    // the other, so a sidebar's item does not join the line beside it; nor
+    // does a piece whose box with the line would take in another line (an
+    // icon beside a title and the line below it).
+    const std::vector<QRect> ordered = ReadingOrder::order(ReadingOrder::join(std::move(pieces)), panelEdges);
     std::vector<QRect> lines;
-    for (const QRect& box : ReadingOrder::order(ReadingOrder::join(std::move(pieces)), panelEdges)) {
+    size_t first = 0; // of the pieces in the last line
+    for (size_t i = 0; i < ordered.size(); ++i) {
+        const QRect& box = ordered[i];
         const bool onSameRow = !lines.empty() && std::min(lines.back().bottom(), box.bottom()) -
                                                          std::max(lines.back().top(), box.top()) + 1 >=
                                                      std::min(lines.back().height(), box.height()) / 2;
-        if (onSameRow)
+        const auto isPart = [first, i](size_t other) { return other >= first && other <= i; };
+        if (onSameRow && ReadingOrder::mayBeOneLine(lines.back(), box, textHeight) &&
+            !ReadingOrder::takesInAnother(lines.back().united(box), ordered, textHeight, isPart)) {
             lines.back() = lines.back().united(box);
-        else
+        } else {
             lines.push_back(box);
+            first = i;
+        }
     }
     std::vector<QRect> parts;
     for (const QRect& line : lines)
