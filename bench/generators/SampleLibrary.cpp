@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QFontMetrics>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -111,6 +112,34 @@ public:
         m_painter.drawText(at, line);
         m_lines.append(line);
     }
+
+    // Runs of text one after the other on a baseline, each in its colour,
+    // kept as one line; returns its width.
+    int runs(const std::vector<std::pair<QString, QColor>>& parts, QPoint at, const QFont& font)
+    {
+        m_painter.setFont(font);
+        const QFontMetrics metrics(font);
+        QString line;
+        int x = at.x();
+        for (const auto& [part, color] : parts) {
+            m_painter.setPen(color);
+            m_painter.drawText(QPoint(x, at.y()), part);
+            x += metrics.horizontalAdvance(part);
+            line += part;
+        }
+        m_lines.append(line);
+        return x - at.x();
+    }
+
+    QFont font(const QString& family, double size, bool bold = false) const
+    {
+        QFont font(family);
+        font.setPixelSize(std::max(1, px(size)));
+        font.setBold(bold);
+        return font;
+    }
+
+    QPainter& painter() { return m_painter; }
 
     void roundedRect(const QRect& rect, double radius, const QColor& color)
     {
@@ -327,6 +356,240 @@ QStringList drawColumnsWindow(QImage& image, std::mt19937& random, bool dark)
     return p.takeLines();
 }
 
+constexpr std::array kHosts{"www.harbourgazette.com",    "news.northfieldtimes.co.uk", "www.citybikecoalition.org",
+                            "docs.quietcoast.io",        "shop.greenleafmarket.com",   "forum.rivertownmakers.net",
+                            "www.dailyledger-news.com",  "support.lumenstudio.app",    "www.eastbaytransit.gov",
+                            "blog.saltmarshkitchen.com", "en.wikiatlas.org",           "www.westharbourcouncil.gov.uk"};
+constexpr std::array kPathStarts{"/local/2025/10/", "/en-us/help/articles/", "/products/",    "/t/",
+                                 "/2025/03/17/",    "/docs/guides/",         "/recipes/",     "/wiki/",
+                                 "/news/politics/", "/community/threads/",   "/blog/2024/11/"};
+constexpr std::array kSlugs{"harbour-road-bike-lane-pilot",
+                            "reset-your-router-password",
+                            "ceramic-pour-over-kettle",
+                            "printer-driver-not-found-after-update",
+                            "why-the-night-train-is-back",
+                            "install-on-linux",
+                            "weeknight-lentil-soup-with-lemon",
+                            "Harbour_Road_Bridge",
+                            "council-approves-new-ferry-timetable",
+                            "how-to-export-photos-in-bulk",
+                            "tide-tables"};
+constexpr std::array kAddressEnds{"", "", "", "", "?ref=home", "#requirements", "?id=18423&lang=en", "/2"};
+// Families whose letters differ: browsers and systems use all kinds.
+constexpr std::array kFamilies{"Inter", "DejaVu Sans", "Nimbus Sans"};
+constexpr std::array kLogicalScreens{QSize(1280, 800), QSize(1440, 900), QSize(1536, 864), QSize(1920, 1080)};
+
+// The back, forward and reload buttons of a toolbar, as strokes.
+void drawNavigationButtons(Painter& p, QPoint centre, const QColor& color)
+{
+    QPainter& painter = p.painter();
+    painter.setPen(QPen(color, std::max(1, p.px(1.6)), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    for (const int direction : {-1, 1}) {
+        const QPoint at = centre + QPoint(direction < 0 ? 0 : p.px(32), 0);
+        painter.drawLine(at - QPoint(p.px(7), 0), at + QPoint(p.px(7), 0));
+        const QPoint tip = at + QPoint(direction * p.px(7), 0);
+        painter.drawLine(tip, tip + QPoint(-direction * p.px(6), -p.px(6)));
+        painter.drawLine(tip, tip + QPoint(-direction * p.px(6), p.px(6)));
+    }
+    const QRect reload(centre.x() + p.px(56), centre.y() - p.px(7), p.px(14), p.px(14));
+    painter.drawArc(reload, 60 * 16, 300 * 16);
+}
+
+// A padlock the height of a capital letter, its top at `top`.
+void drawPadlock(Painter& p, QPoint topLeft, double height, const QColor& color)
+{
+    QPainter& painter = p.painter();
+    const int width = p.px(height * 0.75);
+    const int bodyTop = topLeft.y() + p.px(height * 0.42);
+    painter.setPen(QPen(color, std::max(1, p.px(height / 7)), Qt::SolidLine, Qt::RoundCap));
+    painter.setBrush(Qt::NoBrush);
+    const QRect shackle(topLeft.x() + width / 5, topLeft.y(), width * 3 / 5, p.px(height * 0.8));
+    painter.drawArc(shackle, 0, 180 * 16);
+    painter.drawLine(shackle.left(), shackle.center().y(), shackle.left(), bodyTop);
+    painter.drawLine(shackle.right(), shackle.center().y(), shackle.right(), bodyTop);
+    p.roundedRect(QRect(topLeft.x(), bodyTop, width, topLeft.y() + p.px(height) - bodyTop), height / 10, color);
+}
+
+QString sentenceOf(const QString& slug)
+{
+    QString words = slug;
+    words.replace(u'-', u' ').replace(u'_', u' ');
+    return words.left(1).toUpper() + words.mid(1);
+}
+
+// A window: either the whole screen or a frame on the desktop.
+QRect browserFrame(Painter& p, const QImage& image)
+{
+    if (p.between(0, 2) == 0)
+        return image.rect();
+    const QRect frame = image.rect().adjusted(p.px(24), p.px(24), -p.px(24), -p.px(24));
+    p.roundedRect(frame, 10, p.theme().window);
+    return frame;
+}
+
+void drawBrowserWindow(SampleLibrary::Marked& marked, std::mt19937& random, bool dark, double scale)
+{
+    const Theme& theme = dark ? kDark : kLight;
+    QImage& image = marked.drawing.image;
+    image.fill(theme.desktop);
+    Painter p(image, theme, scale, random);
+    const QString slug = p.pick(kSlugs);
+    const QString address = u"https://"_s + p.pick(kHosts) + p.pick(kPathStarts) + slug + p.pick(kAddressEnds);
+    const QString family = p.pick(kFamilies);
+
+    const QRect frame = browserFrame(p, image);
+    const QRect tabs(frame.left(), frame.top(), frame.width(), p.px(40));
+    p.roundedRect(tabs, 0, theme.titleBar);
+    const QRect tab(tabs.left() + p.px(84), tabs.top() + p.px(6), p.px(240), tabs.height() - p.px(6));
+    p.roundedRect(tab, 8, theme.window);
+    p.text(sentenceOf(slug).left(24), {tab.left() + p.px(16), tab.top() + p.px(22)}, 12, theme.text);
+    p.text(u"New Tab"_s, {tab.right() + p.px(20), tab.top() + p.px(22)}, 12, theme.dimText);
+
+    const QRect toolbar(frame.left(), tabs.bottom() + 1, frame.width(), p.px(46));
+    p.roundedRect(toolbar, 0, theme.window);
+    drawNavigationButtons(p, {toolbar.left() + p.px(22), toolbar.center().y()}, theme.dimText);
+    const QRect field(toolbar.left() + p.px(116), toolbar.top() + p.px(7), toolbar.width() - p.px(196), p.px(32));
+    p.roundedRect(field, p.between(0, 1) ? 16 : 8, theme.panel);
+    const double size = p.between(13, 15);
+    const QColor hostColor = dark ? QColor(0xF2, 0xF2, 0xF2) : QColor(0x1F, 0x1F, 0x22);
+    drawPadlock(p, {field.left() + p.px(14), field.center().y() - p.px(size * 0.4)}, size * 0.85, theme.dimText);
+    const qsizetype hostEnd = address.indexOf(u'/', 8);
+    const bool greyPath = p.between(0, 3) == 0;
+    p.runs({{address.left(8), theme.dimText},
+            {address.mid(8, hostEnd - 8), hostColor},
+            {address.mid(hostEnd), greyPath ? theme.dimText : hostColor}},
+           {field.left() + p.px(34), field.center().y() + p.px(size * 0.36)}, p.font(family, size));
+    p.painter().setPen(QPen(theme.dimText, std::max(1, p.px(1.4))));
+    p.painter().drawEllipse(QPoint(toolbar.right() - p.px(40), toolbar.center().y()), p.px(11), p.px(11));
+
+    const QRect page(frame.left(), toolbar.bottom() + 1, frame.width(), frame.bottom() - toolbar.bottom());
+    p.roundedRect(page, 0, theme.window);
+    const int left = page.left() + std::max(p.px(80), (page.width() - p.px(760)) / 2);
+    p.text(sentenceOf(slug), {left, page.top() + p.px(72)}, 30, theme.text, true);
+    int y = page.top() + p.px(124);
+    for (int i = 0, lines = p.between(4, 7); i < lines && y < page.bottom() - p.px(24); ++i, y += p.px(30))
+        p.text(p.pick(kSentences), {left, y}, 17, theme.text);
+    marked.line = address;
+    marked.drawing.lines = p.takeLines();
+}
+
+constexpr std::array kApps{"Lumen Studio", "Harbor Mail",   "Quillpad",     "Northwind Maps",
+                           "Pixelforge",   "Cadence Audio", "Tally Sheets", "Driftwood"};
+constexpr std::array kFiles{"Holiday reel.mov",  "Budget 2025.xlsx",  "Site plan v3.pdf",
+                            "Interview mix.wav", "Harbour walk.heic", "Chapter 12.docx"};
+
+struct DialogText
+{
+    const char* title;
+    const char* body;
+};
+// %1 is the application, %2 a file.
+constexpr std::array kDialogTexts{
+    DialogText{"%1 quit unexpectedly", "%1 quit while exporting \u201C%2\u201D."},
+    DialogText{"%1 is not responding", "%1 stopped responding while saving \u201C%2\u201D."},
+    DialogText{"The document could not be saved", "%1 could not write \u201C%2\u201D to the disk Backup."},
+    DialogText{"%1 cannot open this file", "The file \u201C%2\u201D is damaged or in a format %1 does not read."},
+};
+
+// The icon of a dialog, at `box`: the application's (a rounded square with
+// a shape on it) or a warning sign.
+void drawDialogIcon(Painter& p, const QRect& box)
+{
+    QPainter& painter = p.painter();
+    if (p.between(0, 1) == 0) {
+        QPainterPath triangle;
+        triangle.moveTo(box.center().x(), box.top());
+        triangle.lineTo(box.right(), box.bottom());
+        triangle.lineTo(box.left(), box.bottom());
+        triangle.closeSubpath();
+        painter.fillPath(triangle, QColor(0xF5, 0xB7, 0x00));
+        painter.setPen(QPen(QColor(0x20, 0x20, 0x20), std::max(2, box.width() / 10), Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(box.center().x(), box.top() + box.height() * 2 / 5, box.center().x(),
+                         box.top() + box.height() * 7 / 10);
+        painter.drawPoint(box.center().x(), box.top() + box.height() * 17 / 20);
+        return;
+    }
+    QLinearGradient fill(box.topLeft(), box.bottomRight());
+    fill.setColorAt(0, QColor::fromHsv(p.between(0, 359), 170, 240));
+    fill.setColorAt(1, QColor::fromHsv(p.between(0, 359), 200, 160));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(box, box.width() / 4.5, box.width() / 4.5);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(box.adjusted(box.width() / 4, box.height() / 4, -box.width() / 4, -box.height() / 4));
+}
+
+// A window behind the dialog, as the dialog's application left it.
+void drawWindowBehind(Painter& p, const QImage& image)
+{
+    const QRect behind = image.rect().adjusted(p.px(60), p.px(50), -p.px(60), -p.px(50));
+    p.roundedRect(behind, 10, p.theme().window);
+    p.roundedRect(QRect(behind.left(), behind.top(), behind.width(), p.px(36)), 10, p.theme().titleBar);
+    for (int i = 0; i < 3; ++i)
+        p.text(p.pick(kSentences), {behind.left() + p.px(40), behind.top() + p.px(90 + 30 * i)}, 15, p.theme().dimText);
+}
+
+void drawDialogWindow(SampleLibrary::Marked& marked, std::mt19937& random, bool dark, double scale)
+{
+    const Theme& theme = dark ? kDark : kLight;
+    QImage& image = marked.drawing.image;
+    image.fill(theme.desktop);
+    Painter p(image, theme, scale, random);
+    drawWindowBehind(p, image);
+    const QString app = p.pick(kApps);
+    const QString file = p.pick(kFiles);
+    const DialogText& words = kDialogTexts[size_t(p.between(0, int(kDialogTexts.size()) - 1))];
+    const auto filled = [&app, &file](const char* text) {
+        return QString::fromUtf8(text).replace(u"%1"_s, app).replace(u"%2"_s, file);
+    };
+    const QString title = filled(words.title);
+    const QString body = filled(words.body);
+    const QString family = p.pick(kFamilies);
+    const QFont titleFont = p.font(family, p.between(14, 17), true);
+    const QFont bodyFont = p.font(family, p.between(12, 13));
+
+    const int iconSide = p.px(p.between(48, 64));
+    const int textIndent = p.px(24 + 18) + iconSide;
+    const int width = std::max(p.px(p.between(440, 540)), textIndent + p.px(24) +
+                                                              std::max(QFontMetrics(titleFont).horizontalAdvance(title),
+                                                                       QFontMetrics(bodyFont).horizontalAdvance(body)));
+    const QRect dialog(image.width() / 2 - width / 2, image.height() / 2 - p.px(110), width, p.px(220));
+    const QColor face = dark ? QColor(0x2C, 0x2C, 0x2E) : QColor(0xF6, 0xF6, 0xF6);
+    p.roundedRect(dialog.adjusted(-p.px(1), -p.px(1), p.px(1), p.px(1)), 13,
+                  dark ? QColor(0x48, 0x48, 0x4C) : QColor(0xC8, 0xC8, 0xCC));
+    p.roundedRect(dialog, 12, face);
+    const QRect icon(dialog.left() + p.px(24), dialog.top() + p.px(24), iconSide, iconSide);
+    drawDialogIcon(p, icon);
+
+    const QColor ink = dark ? QColor(0xF5, 0xF5, 0xF5) : QColor(0x1D, 0x1D, 0x1F);
+    const int textLeft = dialog.left() + textIndent;
+    const int titleSize = titleFont.pixelSize();
+    const int bodySize = bodyFont.pixelSize();
+    // The title level with the icon's top, or with its middle.
+    const int titleBaseline = icon.top() + titleSize + p.between(0, 1) * (iconSide / 2 - titleSize);
+    p.runs({{title, ink}}, {textLeft, titleBaseline}, titleFont);
+    p.runs({{body, ink}}, {textLeft, titleBaseline + bodySize + p.px(12)}, bodyFont);
+    p.runs({{u"Click Reopen to open the application again."_s, theme.dimText}},
+           {textLeft, titleBaseline + 2 * bodySize + p.px(22)}, bodyFont);
+
+    int x = dialog.right() - p.px(20);
+    const QStringList buttons{u"Ignore"_s, u"Report…"_s, u"Reopen"_s};
+    for (qsizetype i = buttons.size() - 1; i >= 0; --i) {
+        const int buttonWidth = p.px(28 + 7.5 * double(buttons[i].size()));
+        const QRect button(x - buttonWidth, dialog.bottom() - p.px(48), buttonWidth, p.px(28));
+        const bool isDefault = i == buttons.size() - 1;
+        p.roundedRect(button, 6,
+                      isDefault ? theme.accent : (dark ? QColor(0x4A, 0x4A, 0x4E) : QColor(0xE2, 0xE2, 0xE6)));
+        p.runs({{buttons[i], isDefault ? QColor(Qt::white) : ink}}, {button.left() + p.px(14), button.top() + p.px(19)},
+               p.font(family, 13));
+        x = button.left() - p.px(10);
+    }
+    marked.line = title;
+    marked.next = body;
+    marked.drawing.lines = p.takeLines();
+}
+
 enum class Kind { png, heic, webp, recording };
 
 Kind kindOf(int index, const SampleLibrary::Options& options)
@@ -405,6 +668,34 @@ SampleLibrary::Drawing SampleLibrary::drawColumns(quint32 seed, int index, QSize
     drawing.lines = drawColumnsWindow(drawing.image, random, appearance == Appearance::dark);
     drawing.kind = drawing.lines.value(0).endsWith(u"Projects"_s) ? u"code"_s : u"document"_s;
     return drawing;
+}
+
+namespace {
+// A screen of a logical size at a scale of 1 or 2.
+QImage screenAtScale(std::mt19937& random, double* scale)
+{
+    *scale = std::uniform_int_distribution<int>(1, 2)(random);
+    const QSize logical = kLogicalScreens[std::uniform_int_distribution<size_t>(0, kLogicalScreens.size() - 1)(random)];
+    return QImage(logical * *scale, QImage::Format_RGB32);
+}
+} // namespace
+
+SampleLibrary::Marked SampleLibrary::drawBrowser(quint32 seed, int index)
+{
+    std::mt19937 random(seed * 5303u + quint32(index));
+    double scale = 1;
+    Marked marked{{screenAtScale(random, &scale), {}, u"web page"_s}, {}};
+    drawBrowserWindow(marked, random, index % 2 == 1, scale);
+    return marked;
+}
+
+SampleLibrary::Marked SampleLibrary::drawDialog(quint32 seed, int index)
+{
+    std::mt19937 random(seed * 4217u + quint32(index));
+    double scale = 1;
+    Marked marked{{screenAtScale(random, &scale), {}, u"error dialog"_s}, {}};
+    drawDialogWindow(marked, random, index % 3 != 2, scale);
+    return marked;
 }
 
 SampleLibrary::Options SampleLibrary::Options::screenshotsOnly(const QString& folder, int count, quint32 seed)

@@ -69,6 +69,24 @@ public:
     // that mixes columns gets wrong.
     static Drawing drawColumns(quint32 seed, int index, QSize size, Appearance appearance);
 
+    // What a measurement looks for in a drawing: the whole of one line
+    // drawn in parts, and the line below it.
+    struct Marked
+    {
+        Drawing drawing;
+        QString line;
+        QString next = {};
+    };
+    // A browser window whose address bar shows a padlock, the scheme in grey
+    // and a long address in dark text (`line`), above a page of text. Hosts,
+    // paths, fonts, sizes, light or dark and a scale of 1 or 2 vary with the
+    // index.
+    static Marked drawBrowser(quint32 seed, int index);
+    // A dialog over a window: an icon beside a bold title (`line`) and the
+    // first line of its body (`next`), more lines and buttons below; dark
+    // more often than not, at a scale of 1 or 2.
+    static Marked drawDialog(quint32 seed, int index);
+
     // The ground truth as JSON: {"files": [{"path", "lines", "duplicate"}]}.
     static QByteArray groundTruthJson(const Result& result);
     static constexpr const char* groundTruthName = ".ground-truth.json";

@@ -15,6 +15,13 @@
 // when the drawn lines read word for word come in the order a person reads
 // them (title, the sidebar top to bottom, then the note).
 //
+// Lines beside icons and in two greys (address_bar_pct, dialog_title_pct):
+// browser windows whose address bar shows a padlock, the scheme in grey and
+// a long address in dark text, and dialogs, dark more often than not, with
+// an icon beside a bold title; hosts, paths, fonts, sizes, light and dark
+// and a scale of 1 or 2 vary. A window counts when its whole address (a
+// dialog: its title) is in the text read.
+//
 // A library of 194 screenshots as a new user's folder holds them: words read
 // that are not on the screen (extra_words_pct, of the words read), the files
 // that have any, word recall, the pages read in the order drawn (title bar,
@@ -267,6 +274,32 @@ double sameOrderPercent(PageReader& reader, bool verbose)
     return 100.0 * inOrder / screens;
 }
 
+// The share of the drawings by `draw` whose marked line is read whole; the
+// lines after it read whole are counted too.
+double markedLinePercent(PageReader& reader, SampleLibrary::Marked (*draw)(quint32, int), const QString& what,
+                         bool verbose)
+{
+    constexpr int screens = 32;
+    int found = 0;
+    int nextFound = 0;
+    for (int i = 0; i < screens; ++i) {
+        const SampleLibrary::Marked marked = draw(seed, i);
+        const QString text = comparable(readText(marked.drawing.image, reader));
+        const bool isRead = text.contains(comparable(marked.line));
+        found += isRead;
+        nextFound += !marked.next.isEmpty() && text.contains(comparable(marked.next));
+        if (verbose && !isRead)
+            Console::printLine(u"  %1 %2 (%3x%4) lost \"%5\":\n    read: %6"_s.arg(what)
+                                   .arg(i)
+                                   .arg(marked.drawing.image.width())
+                                   .arg(marked.drawing.image.height())
+                                   .arg(marked.line, text));
+    }
+    Console::printLine(
+        u"%1: %2 of %3 read whole (the line after it: %4)"_s.arg(what).arg(found).arg(screens).arg(nextFound));
+    return 100.0 * found / screens;
+}
+
 struct Library
 {
     ExtraWords extras;
@@ -383,6 +416,10 @@ int main(int argc, char* argv[])
                            .arg(cliMs, 0, 'f', 1));
 
     const double sameOrder = sameOrderPercent(shared.reader, verbose);
+    const double addressBars =
+        markedLinePercent(shared.reader, &SampleLibrary::drawBrowser, u"browser addresses"_s, verbose);
+    const double dialogTitles =
+        markedLinePercent(shared.reader, &SampleLibrary::drawDialog, u"dialog titles"_s, verbose);
     const Library library = readLibrary(shared.reader, verbose);
     double kindPrecision = 1.0;
     for (const QString& kind :
@@ -412,6 +449,8 @@ int main(int argc, char* argv[])
         .add(u"accuracy_whole_pct"_s, overall(ours).percent())
         .add(u"word_recall"_s, recall.ratio(), 4)
         .add(u"same_order_pct"_s, sameOrder, 1)
+        .add(u"address_bar_pct"_s, addressBars, 1)
+        .add(u"dialog_title_pct"_s, dialogTitles, 1)
         .add(u"extra_words_pct"_s, library.extras.percent())
         .add(u"files_with_extra_words"_s, library.extras.filesWithExtra, 0)
         .add(u"library_word_recall"_s, library.recall.ratio(), 4)

@@ -202,8 +202,10 @@ std::vector<std::pair<int, int>> inkRuns(int first, int last, int gap, const std
 
 // The rows of text in `box`, a line of the layout: itself, unless it is much
 // taller than the page's lines and blank rows cut it into several (the
-// layout at times takes a few close lines of a terminal for one).
-std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeight)
+// layout at times takes a few close lines of a terminal for one). A box that
+// no blank row cuts, as an icon beside lines of text makes it, is first cut
+// where a gap a line wide runs down it, and each part is cut in rows.
+std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeight, int textHeight, bool cutDown = true)
 {
     if (box.isEmpty() || box.height() * 5 <= lineHeight * 8)
         return {box};
@@ -213,11 +215,51 @@ std::vector<QRect> rowsOfLine(const QImage& ink, const QRect& box, int lineHeigh
     };
     std::vector<QRect> rows;
     for (const auto& [top, bottom] : inkRuns(box.top(), box.bottom(), std::max(2, lineHeight / 6), isBlankRowIn)) {
-        // Dots and accents alone are no row of their own.
-        if ((bottom - top + 1) * 4 >= lineHeight)
+        // Dots and accents alone are no row of their own, nor, in a part of
+        // a box beside an icon, the feet of the line above.
+        if ((bottom - top + 1) * (cutDown ? 4 : 2) >= lineHeight)
             rows.push_back(QRect(QPoint(box.left(), top), QPoint(box.right(), bottom)));
     }
-    return rows.empty() ? std::vector<QRect>{box} : rows;
+    if (rows.empty())
+        rows.push_back(box);
+    const auto isBlank = [&](int x) { return isBlankColumn(ink, x, box.top(), box.bottom()); };
+    const auto parts = rows.size() == 1 && cutDown ? inkRuns(box.left(), box.right(), std::max(2, textHeight), isBlank)
+                                                   : std::vector<std::pair<int, int>>();
+    if (parts.size() < 2)
+        return rows;
+    rows.clear();
+    for (const auto& [left, right] : parts) {
+        const QRect part = inkBounds(ink, QRect(QPoint(left, box.top()), QPoint(right, box.bottom())));
+        for (const QRect& row : rowsOfLine(ink, part, lineHeight, textHeight, false))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+// The last column with ink of `row` from `from` on, by `step`, before a
+// blank run wider than `gap` or the edge of `ink`.
+int lastInkColumn(const QImage& ink, const QRect& row, int from, int step, int gap)
+{
+    int last = from;
+    for (int x = from + step, blank = 0; x >= 0 && x < ink.width() && blank <= gap; x += step) {
+        blank = isBlankColumn(ink, x, row.top(), row.bottom()) ? blank + 1 : 0;
+        if (blank == 0)
+            last = x;
+    }
+    return last;
+}
+
+// `row` widened to the ink that carries on beside it, no further apart than
+// letters and words are: the layout at times leaves the start of a line
+// beside an icon out of it ("Iforge" for "Pixelforge"). A row lower than
+// half `textHeight` is a speck, or the top of a line's letters, and stays.
+QRect withInkBeside(const QImage& ink, const QRect& row, int textHeight)
+{
+    if (row.isEmpty() || row.height() * 2 < textHeight)
+        return row;
+    const int gap = std::max(2, row.height() / 2);
+    return QRect(QPoint(lastInkColumn(ink, row, row.left(), -1, gap), row.top()),
+                 QPoint(lastInkColumn(ink, row, row.right(), 1, gap), row.bottom()));
 }
 
 // Cuts `box`, one row of a line of the layout, where a gap as wide as a
@@ -238,24 +280,45 @@ void cutAtGutters(const QImage& ink, const QRect& box, std::vector<QRect>& piece
     }
 }
 
-// Adds `line` in parts no longer than longestLine heights, cut at the
-// widest blank gap towards each part's end: the recognition of a line ends
-// only between its words, and a pattern read as one endless word would hold
-// its engine for a second and more.
+// Where to end a part of `line` begun at `left`: at the widest blank gap
+// towards its end, longestLine heights at most. A word (a long link above
+// all) is cut only when it cannot be helped: where no gap as wide as a space
+// lies towards the end, the part runs on to the next space, up to twice as
+// long; the rest of a line within that length is not cut at all.
+int partEnd(const QImage& ink, const QRect& line, int left)
+{
+    const int longest = std::max(1, PageReader::longestLine * line.height());
+    const int space = std::max(2, line.height() / 3);
+    const auto isBlank = [&](int x) { return isBlankColumn(ink, x, line.top(), line.bottom()); };
+    int cut = left + longest;
+    int bestRun = 0;
+    for (int x = left + longest / 2, run = 0; x < left + longest; ++x) {
+        run = isBlank(x) ? run + 1 : 0;
+        if (run > bestRun) {
+            bestRun = run;
+            cut = x - run / 2;
+        }
+    }
+    if (bestRun >= space)
+        return cut;
+    if (line.right() - left + 1 <= 2 * longest)
+        return line.right() + 1;
+    const auto words = inkRuns(left + longest / 2, left + 2 * longest - 1, space, isBlank);
+    return words.size() >= 2 ? (words[0].second + words[1].first + 1) / 2 : cut;
+}
+
+// Adds `line` in parts no longer than longestLine heights, but for long
+// words (see partEnd): the recognition of a line ends only between its
+// words, and a pattern read as one endless word would hold its engine for a
+// second and more.
 void cutToLength(const QImage& ink, const QRect& line, std::vector<QRect>& parts)
 {
     const int longest = std::max(1, PageReader::longestLine * line.height());
     int left = line.left();
     while (line.right() - left + 1 > longest) {
-        int cut = left + longest;
-        int bestRun = 0;
-        for (int x = left + longest / 2, run = 0; x < left + longest; ++x) {
-            run = isBlankColumn(ink, x, line.top(), line.bottom()) ? run + 1 : 0;
-            if (run > bestRun) {
-                bestRun = run;
-                cut = x - run / 2;
-            }
-        }
+        const int cut = partEnd(ink, line, left);
+        if (cut > line.right())
+            break;
         parts.push_back(QRect(QPoint(left, line.top()), QPoint(cut - 1, line.bottom())));
         left = cut;
     }
@@ -294,6 +357,36 @@ QImage onWhite(const QImage& ink, const QRect& line)
         std::memcpy(image.scanLine(margin + y) + margin, ink.constScanLine(box.top() + y) + box.left(),
                     size_t(box.width()));
     return image;
+}
+
+// `image`, a line `height` rows high on white, with the soft edges the
+// engine reads letters best with: a small line enlarged a whole number of
+// times to smallLine rows at least (which smooths it), a larger one blurred
+// by a 25th of its height.
+QImage softened(const QImage& image, int height)
+{
+    const cv::Mat pixels =
+        matOver(const_cast<uchar*>(image.constBits()), image.width(), image.height(), image.bytesPerLine());
+    const int scale = height < PageReader::smallLine ? (PageReader::smallLine + height - 1) / std::max(1, height) : 1;
+    QImage soft(image.width() * scale, image.height() * scale, QImage::Format_Grayscale8);
+    if (soft.isNull())
+        return soft;
+    cv::Mat to = matOver(soft.bits(), soft.width(), soft.height(), soft.bytesPerLine());
+    if (scale > 1)
+        cv::resize(pixels, to, to.size(), 0, 0, cv::INTER_LINEAR);
+    else
+        cv::GaussianBlur(pixels, to, cv::Size(), height / 25.0);
+    return soft;
+}
+
+bool holdsAddress(const TextRecognizer::Result& result)
+{
+    for (const QString& line : result.lines.value_or(QStringList())) {
+        const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
+        if (std::any_of(words.begin(), words.end(), &TextRecognizer::looksLikeAddress))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -494,23 +587,33 @@ std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std:
 {
     std::vector<QRect> pieces;
     const int lineHeight = ReadingOrder::lineHeight(laidOut);
+    const int textHeight = ReadingOrder::textLineHeight(laidOut);
     for (const QRect& line : laidOut) {
-        for (const QRect& row : rowsOfLine(ink, line.intersected(ink.rect()), lineHeight))
-            cutAtGutters(ink, row, pieces);
+        for (const QRect& row : rowsOfLine(ink, line.intersected(ink.rect()), lineHeight, textHeight))
+            cutAtGutters(ink, withInkBeside(ink, row, textHeight), pieces);
     }
     // Pieces on one row that come one after the other in reading order (the
     // cells of a table's row) are read as one line: a code or a number read
     // alone is read less surely than in its row. Columns are read one after
-    // the other, so a sidebar's item does not join the line beside it.
+    // the other, so a sidebar's item does not join the line beside it; nor
+    // does a piece whose box with the line would take in another line (an
+    // icon beside a title and the line below it).
+    const std::vector<QRect> ordered = ReadingOrder::order(ReadingOrder::join(std::move(pieces)), panelEdges);
     std::vector<QRect> lines;
-    for (const QRect& box : ReadingOrder::order(ReadingOrder::join(std::move(pieces)), panelEdges)) {
+    size_t first = 0; // of the pieces in the last line
+    for (size_t i = 0; i < ordered.size(); ++i) {
+        const QRect& box = ordered[i];
         const bool onSameRow = !lines.empty() && std::min(lines.back().bottom(), box.bottom()) -
                                                          std::max(lines.back().top(), box.top()) + 1 >=
                                                      std::min(lines.back().height(), box.height()) / 2;
-        if (onSameRow)
+        const auto isPart = [first, i](size_t other) { return other >= first && other <= i; };
+        if (onSameRow && ReadingOrder::mayBeOneLine(lines.back(), box, textHeight) &&
+            !ReadingOrder::takesInAnother(lines.back().united(box), ordered, textHeight, isPart)) {
             lines.back() = lines.back().united(box);
-        else
+        } else {
             lines.push_back(box);
+            first = i;
+        }
     }
     std::vector<QRect> parts;
     for (const QRect& line : lines)
@@ -521,7 +624,19 @@ std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std:
 TextRecognizer::Result PageReader::readLine(TextRecognizer& engine, const QImage& ink, const QRect& line,
                                             const Limits& limits)
 {
-    return engine.readLine(onWhite(ink, line), limits);
+    const QImage image = onWhite(ink, line);
+    TextRecognizer::Result result = engine.readLine(image, limits);
+    // The engine misreads the scheme and slashes of an address ("hitps:/"
+    // for a grey "https://", "https:/Awww" for "https://www") far less often
+    // in a softened line; other text it reads no better so, at times worse
+    // (a space in "json.load" of small code enlarged).
+    if (result.reachedDeadline || limits.isPastDeadline() || !holdsAddress(result))
+        return result;
+    const QImage soft = softened(image, line.intersected(ink.rect()).height());
+    if (soft.isNull())
+        return result;
+    TextRecognizer::Result again = engine.readLine(soft, limits);
+    return again.lines && !again.reachedDeadline && holdsAddress(again) ? again : result;
 }
 
 TextRecognizer::Result PageReader::readLines(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits)

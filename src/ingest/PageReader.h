@@ -97,8 +97,12 @@ public:
     static std::vector<QRect> panelEdges(const QImage& image);
     // Edges this share of the screen's height long at least.
     static constexpr int panelEdgeShare = 4; // a quarter
-    // Lines are read in parts no longer than this many times their height.
+    // Lines are read in parts no longer than this many times their height,
+    // or twice as long where that would cut a word.
     static constexpr int longestLine = 40;
+    // A line that holds a web address is read again softened: enlarged a
+    // whole number of times to this height at least when it is lower.
+    static constexpr int smallLine = 24;
     // A page with more than this many doubtful lines (see TextRecognizer)
     // for each line read surely is a texture or a photograph: only its lines
     // read with certainty are kept.

@@ -237,10 +237,12 @@ bool isMostlyInside(const QRect& inner, const QRect& outer)
     return area(inner.intersected(outer)) * 5 >= area(inner) * 4;
 }
 
-bool arePiecesOfOneLine(const QRect& a, const QRect& b)
+bool arePiecesOfOneLine(const QRect& a, const QRect& b, int lineHeight)
 {
     if (isMostlyInside(a, b) || isMostlyInside(b, a))
         return true;
+    if (!ReadingOrder::mayBeOneLine(a, b, lineHeight))
+        return false;
     const int height = std::max(a.height(), b.height());
     const int apart = std::max(a.left(), b.left()) - std::min(a.right(), b.right()) - 1;
     return verticalOverlap(a, b) * 2 >= std::min(a.height(), b.height()) &&
@@ -255,37 +257,42 @@ int rootOf(std::vector<int>& parents, int index)
 }
 
 // One pass of joining: every group of boxes linked piece to piece becomes
-// the box around it. Whether anything was joined.
+// the box around it, unless that box would take in another line (an icon
+// beside a title and the line below it is a piece of neither). Whether
+// anything was joined.
 bool joinPieces(Boxes& boxes)
 {
     std::vector<int> parents(boxes.size());
     std::iota(parents.begin(), parents.end(), 0);
+    Boxes groups = boxes; // the box around each group, at its root
+    const int height = ReadingOrder::textLineHeight(boxes);
     bool joined = false;
     for (size_t a = 0; a < boxes.size(); ++a) {
         for (size_t b = a + 1; b < boxes.size(); ++b) {
-            if (!arePiecesOfOneLine(boxes[a], boxes[b]))
+            if (!arePiecesOfOneLine(boxes[a], boxes[b], height))
                 continue;
             const int rootA = rootOf(parents, int(a));
             const int rootB = rootOf(parents, int(b));
-            if (rootA != rootB) {
+            if (rootA == rootB)
+                continue;
+            const QRect group = groups[size_t(rootA)].united(groups[size_t(rootB)]);
+            const bool takesIn = ReadingOrder::takesInAnother(group, boxes, height, [&](size_t other) {
+                const int root = rootOf(parents, int(other));
+                return root == rootA || root == rootB;
+            });
+            if (!takesIn) {
                 parents[size_t(rootB)] = rootA;
+                groups[size_t(rootA)] = group;
                 joined = true;
             }
         }
     }
     if (!joined)
         return false;
-    Boxes united(boxes.size());
-    std::vector<bool> used(boxes.size(), false);
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        const size_t root = size_t(rootOf(parents, int(i)));
-        united[root] = used[root] ? united[root].united(boxes[i]) : boxes[i];
-        used[root] = true;
-    }
     boxes.clear();
-    for (size_t i = 0; i < united.size(); ++i) {
-        if (used[i])
-            boxes.push_back(united[i]);
+    for (size_t i = 0; i < groups.size(); ++i) {
+        if (rootOf(parents, int(i)) == int(i))
+            boxes.push_back(groups[i]);
     }
     return true;
 }
@@ -296,13 +303,19 @@ std::vector<QRect> ReadingOrder::join(std::vector<QRect> lines)
     lines.erase(std::remove_if(lines.begin(), lines.end(), [](const QRect& box) { return box.isEmpty(); }),
                 lines.end());
     // Regions first: joined, a bubble taken whole would swallow its lines.
+    // A region holds lines one below the other; a line found twice, once
+    // with the tops of its letters alone, is none.
     std::vector<bool> isRegion(lines.size(), false);
     for (size_t outer = 0; outer < lines.size(); ++outer) {
-        int inside = 0;
-        for (size_t inner = 0; inner < lines.size(); ++inner)
-            inside +=
-                inner != outer && area(lines[inner]) < area(lines[outer]) && isMostlyInside(lines[inner], lines[outer]);
-        isRegion[outer] = inside >= 2;
+        std::vector<QRect> inside;
+        for (size_t inner = 0; inner < lines.size(); ++inner) {
+            if (inner != outer && area(lines[inner]) < area(lines[outer]) && isMostlyInside(lines[inner], lines[outer]))
+                inside.push_back(lines[inner]);
+        }
+        for (size_t a = 0; a < inside.size() && !isRegion[outer]; ++a) {
+            for (size_t b = a + 1; b < inside.size() && !isRegion[outer]; ++b)
+                isRegion[outer] = verticalOverlap(inside[a], inside[b]) <= 0;
+        }
     }
     std::vector<QRect> kept;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -314,6 +327,28 @@ std::vector<QRect> ReadingOrder::join(std::vector<QRect> lines)
     return kept;
 }
 
+bool ReadingOrder::mayBeOneLine(const QRect& a, const QRect& b, int lineHeight)
+{
+    const int taller = std::max(a.height(), b.height());
+    const int shorter = std::min(a.height(), b.height());
+    const int apart = std::max(a.left(), b.left()) - std::min(a.right(), b.right()) - 1;
+    const bool isText = shorter * 2 >= lineHeight;
+    const bool isIconBeside = isText && taller * 2 > shorter * 3 && apart >= shorter;
+    return !isIconBeside && (taller <= 2 * lineHeight || taller <= 2 * shorter);
+}
+
+bool ReadingOrder::takesInAnother(const QRect& box, const std::vector<QRect>& lines, int lineHeight,
+                                  const std::function<bool(size_t)>& isPart)
+{
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const QRect common = box.intersected(lines[i]);
+        if (!common.isEmpty() && lines[i].height() * 2 >= lineHeight && area(common) * 3 >= area(lines[i]) &&
+            !inStep(box, lines[i]) && !isPart(i))
+            return true;
+    }
+    return false;
+}
+
 std::vector<QRect> ReadingOrder::order(std::vector<QRect> lines, const std::vector<QRect>& panelEdges)
 {
     std::vector<QRect> ordered;
@@ -322,15 +357,32 @@ std::vector<QRect> ReadingOrder::order(std::vector<QRect> lines, const std::vect
     return ordered;
 }
 
+namespace {
+int medianHeight(std::vector<int> heights)
+{
+    if (heights.empty())
+        return 0;
+    const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
+    std::nth_element(heights.begin(), middle, heights.end());
+    return *middle;
+}
+} // namespace
+
 int ReadingOrder::lineHeight(const std::vector<QRect>& lines)
 {
-    if (lines.empty())
-        return 0;
     std::vector<int> heights;
     heights.reserve(lines.size());
     for (const QRect& line : lines)
         heights.push_back(line.height());
-    const auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
-    std::nth_element(heights.begin(), middle, heights.end());
-    return *middle;
+    return medianHeight(std::move(heights));
+}
+
+int ReadingOrder::textLineHeight(const std::vector<QRect>& lines)
+{
+    std::vector<int> heights;
+    for (const QRect& line : lines) {
+        if (line.width() >= 2 * line.height())
+            heights.push_back(line.height());
+    }
+    return heights.empty() ? lineHeight(lines) : medianHeight(std::move(heights));
 }

@@ -2,6 +2,7 @@
 
 #include <QRect>
 
+#include <functional>
 #include <vector>
 
 // Puts the text lines of a screen in the order a person reads them: block by
@@ -33,8 +34,26 @@ public:
     // lines (a bubble taken whole would be read as one garbled line).
     static std::vector<QRect> join(std::vector<QRect> lines);
 
+    // Whether `a` and `b` may be parts of one line, by their heights: a box
+    // more than half as high again as a line of text beside it, and as far
+    // from it as that line is high, is an icon and no part of it; nor is
+    // one more than twice `lineHeight` high part of one less than half as
+    // high.
+    static bool mayBeOneLine(const QRect& a, const QRect& b, int lineHeight);
+
+    // Whether `box`, around pieces of one line, holds a third or more of
+    // a line of another row among `lines` (not in step with it, not one of
+    // the pieces as `isPart` tells, and at least half `lineHeight` high:
+    // not a dot or a bar of a sign): a line's box must not take in another
+    // line.
+    static bool takesInAnother(const QRect& box, const std::vector<QRect>& lines, int lineHeight,
+                               const std::function<bool(size_t)>& isPart);
+
     // The height of a typical one of `lines` (their median), 0 for none.
     static int lineHeight(const std::vector<QRect>& lines);
+    // The same of the lines of text: of those at least twice as wide as
+    // high, leaving out specks, signs and icons; of all when none is.
+    static int textLineHeight(const std::vector<QRect>& lines);
 
     // Blocks are this many times a line's height apart, at least, and half
     // as far again as the lines of the page are from one another.

@@ -6,6 +6,7 @@
 #include <tesseract/resultiterator.h>
 
 #include <QHash>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <mutex>
@@ -55,6 +56,47 @@ bool looksLikeWord(const QString& word)
             ++signs;
     }
     return commonest * 2 <= letters + 1 && signs <= 1;
+}
+
+bool startsPath(const QString& piece)
+{
+    return !piece.isEmpty() && QStringView(u"/?#&").contains(piece.front());
+}
+
+// Whether `piece`, read after `address` and before `next`, carries on its
+// path: an address holds no space, but the engine at times takes one for
+// the wide side of a narrow sign (after the "1" of many fonts, before a
+// "?"). A number carries on an address that ends in a digit when it holds
+// a sign of a path, or when the piece after it begins one.
+bool carriesOnAddress(const QString& address, const QString& piece, const QString& next)
+{
+    static const QRegularExpression pathSign(u"[/?#=&]"_s);
+    if (startsPath(piece))
+        return true;
+    if (address.isEmpty() || piece.isEmpty() || !address.back().isDigit() || !piece.front().isDigit())
+        return false;
+    const bool isNumber = std::all_of(piece.begin(), piece.end(), [](QChar c) { return c.isDigit(); });
+    return piece.contains(pathSign) || (isNumber && startsPath(next));
+}
+
+// `line` with the pieces of an address that the engine read apart joined
+// again, each read as surely as the less sure of its pieces.
+std::vector<TextRecognizer::Word> withAddressesJoined(const std::vector<TextRecognizer::Word>& line)
+{
+    std::vector<TextRecognizer::Word> joined;
+    bool inAddress = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const TextRecognizer::Word& word = line[i];
+        const QString next = i + 1 < line.size() ? line[i + 1].text : QString();
+        if (inAddress && carriesOnAddress(joined.back().text, word.text, next)) {
+            joined.back().text += word.text;
+            joined.back().confidence = std::min(joined.back().confidence, word.confidence);
+            continue;
+        }
+        joined.push_back(word);
+        inAddress = TextRecognizer::looksLikeAddress(word.text);
+    }
+    return joined;
 }
 
 void addLinesOf(tesseract::TessBaseAPI& engine, TextRecognizer::Result& result)
@@ -119,39 +161,73 @@ bool isToEnd(void* watch, int /*words*/)
 }
 } // namespace
 
+// A link is read with little confidence for its length and runs far longer
+// than a word, but a texture is never read as one.
+bool TextRecognizer::looksLikeAddress(const QString& word)
+{
+    static const QRegularExpression shape(uR"(^(?:(?<start>[a-z]{3,6}:/+|www\d?\.)(?<name>\S*))"
+                                          uR"(|[a-z0-9][a-z0-9.-]*\.[a-z]{2,12}(?<path>[/?#:]\S*))$)"_s,
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression edges(uR"re(^[^\p{L}\p{N}]+|[)"'\]>.,;:!]+$)re"_s);
+    static const QRegularExpression runOfFour(uR"((\D)\1\1\1)"_s);
+    const QString bare = QString(word).remove(edges);
+    const QRegularExpressionMatch match = shape.match(bare);
+    if (!match.hasMatch() || bare.contains(runOfFour))
+        return false;
+    const bool isAddress = match.hasCaptured(u"start"_s) ? lettersAndDigits(match.captured(u"name"_s)) >= 4
+                                                         : lettersAndDigits(match.captured(u"path"_s)) >= 3;
+    QHash<QChar, int> counts;
+    int letters = 0;
+    int commonest = 0;
+    for (const QChar c : bare) {
+        if (c.isLetter()) {
+            ++letters;
+            commonest = std::max(commonest, ++counts[c.toLower()]);
+        }
+    }
+    return isAddress && commonest * 3 <= letters + 2;
+}
+
 // A line read well as a whole keeps every word: a link or a name the engine
 // doubts among plain words is text. So does a line with a word read surely,
-// but for scraps. Textures and pictures taken for text give lines of
-// doubtful scraps with no word read surely among them: such a line keeps
-// only words read surely enough, unless it is a label of a word or two (a
-// file name the engine doubts).
-TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& line)
+// or with a web address however doubted, but for scraps. Textures and
+// pictures taken for text give lines of doubtful scraps with no word read
+// surely among them: such a line keeps only words read surely enough,
+// unless it is a label of a word or two (a file name the engine doubts).
+TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& read)
 {
-    if (line.empty())
+    if (read.empty())
         return {};
+    const std::vector<Word> line = withAddressesJoined(read);
     float total = 0;
-    for (const Word& word : line)
+    std::vector<bool> isAddress;
+    for (const Word& word : line) {
         total += word.confidence;
+        isAddress.push_back(looksLikeAddress(word.text));
+    }
     const bool wellRead = total / float(line.size()) >= wellReadLineConfidence;
+    const bool holdsAddress = std::find(isAddress.begin(), isAddress.end(), true) != isAddress.end();
     const auto sureWords = std::count_if(line.begin(), line.end(), [](const Word& word) {
         return word.confidence >= sureWordConfidence && lettersAndDigits(word.text) >= sureWordLetters;
     });
-    const bool anchored = sureWords > 0;
+    const bool anchored = sureWords > 0 || holdsAddress;
     const bool isLabel = line.size() <= size_t(labelWords);
     QStringList kept;
-    for (const Word& word : line) {
+    for (size_t i = 0; i < line.size(); ++i) {
+        const Word& word = line[i];
         const bool fairlySure = word.confidence >= minimumWordConfidence;
         const bool sureAlone = word.confidence >= keptAloneConfidence && lettersAndDigits(word.text) >= sureWordLetters;
-        if (wellRead || sureAlone || ((anchored || isLabel) && (fairlySure || looksLikeWord(word.text))))
+        if (wellRead || sureAlone || isAddress[i] ||
+            ((anchored || isLabel) && (fairlySure || looksLikeWord(word.text))))
             kept.append(word.text);
     }
     // A word or two read fairly well may be a lucky reading of a texture; a
     // label read surely throughout (a day of a calendar, a cell's number) is
-    // not.
+    // not, nor is an address.
     const bool sureLabel = isLabel && std::all_of(line.begin(), line.end(), [](const Word& word) {
                                return word.confidence >= sureWordConfidence;
                            });
-    const Certainty certainty = sureWords >= 2                                    ? Certainty::certain
+    const Certainty certainty = sureWords >= 2 || holdsAddress                    ? Certainty::certain
                                 : anchored || sureLabel || (wellRead && !isLabel) ? Certainty::sure
                                                                                   : Certainty::doubtful;
     return {kept.join(u' '), certainty};

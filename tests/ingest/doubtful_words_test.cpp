@@ -1,6 +1,7 @@
 // Which of the words the engine reads are text: a line of scraps with no
 // word read surely keeps nothing, even its lucky short words; text keeps the
-// words the engine doubts (a file name, a call in code); and photographs and
+// words the engine doubts (a file name, a call in code), and a line holding
+// a web address keeps it however doubted and long; and photographs and
 // wallpapers, read as the application reads them, give no text at all.
 
 #include "Reading.h"
@@ -48,6 +49,45 @@ TEST(DoubtfulWords, ScrapsAreLeftOutAndTextKeepsTheWordsTheEngineDoubts)
     const TextRecognizer::KeptLine label = TextRecognizer::keptWords(Words{{u"utils.js"_s, 38}});
     EXPECT_EQ(label.text, u"utils.js"_s);
     EXPECT_EQ(label.certainty, TextRecognizer::Certainty::doubtful);
+}
+
+TEST(DoubtfulWords, ALineHoldingAnAddressIsKeptHoweverDoubtedAndWhateverItsLength)
+{
+    // An address bar: the back and forward buttons and the padlock read as
+    // scraps, then an address of 66 signs that the engine doubts.
+    const QString address = u"https://support.lumenstudio.app/wiki/harbour-road-bike-lane-pilot"_s;
+    const TextRecognizer::KeptLine bar = TextRecognizer::keptWords(Words{{u"€70"_s, 26}, {u"fa"_s, 47}, {address, 29}});
+    EXPECT_TRUE(bar.text.endsWith(address)) << bar.text.toStdString();
+    EXPECT_EQ(bar.certainty, TextRecognizer::Certainty::certain);
+    // Misread at its start, glued to the padlock, or without a scheme.
+    for (const QString& doubted :
+         {u"hitps:/www.harbourgazette.com/wiki/tide-tables"_s,
+          u"/https://blog.saltmarshkitchen.com/2025/03/17/tide-tables"_s, u"docs.python.org/3/library/json.html"_s}) {
+        EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@"_s, 12}, {doubted, 0}}).text.toStdString(),
+                  doubted.toStdString());
+        EXPECT_TRUE(TextRecognizer::looksLikeAddress(doubted)) << doubted.toStdString();
+    }
+    // Pieces of one address that the engine read apart are one word again.
+    EXPECT_EQ(TextRecognizer::keptWords(
+                  Words{{u"https://www.eastbaytransit.gov/2025/03/1"_s, 20}, {u"7/harbour-road-bike-lane-pilot"_s, 72}})
+                  .text,
+              u"https://www.eastbaytransit.gov/2025/03/17/harbour-road-bike-lane-pilot"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://en.wikiatlas.org/blog/2024/1"_s, 30},
+                                              {u"1"_s, 80},
+                                              {u"/printer-driver-not-found"_s, 40},
+                                              {u"?id=18423"_s, 60}})
+                  .text,
+              u"https://en.wikiatlas.org/blog/2024/11/printer-driver-not-found?id=18423"_s);
+    // but a number after one is not, nor is a word.
+    EXPECT_EQ(
+        TextRecognizer::keptWords(Words{{u"https://shop.example.com/item/42"_s, 90}, {u"24"_s, 95}, {u"hours"_s, 95}})
+            .text,
+        u"https://shop.example.com/item/42 24 hours"_s);
+
+    // Names with a dot are no address, nor are scraps that look like one.
+    for (const QString& word :
+         {u"utils.js"_s, u"json.load(handle)"_s, u"v3.pdf"_s, u"eeee.com/eeee"_s, u"ee.ee/eee"_s, u"Mr.Smith"_s})
+        EXPECT_FALSE(TextRecognizer::looksLikeAddress(word)) << word.toStdString();
 }
 
 TEST(DoubtfulWords, PhotographsAndWallpapersGiveNoText)

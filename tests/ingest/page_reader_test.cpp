@@ -1,5 +1,6 @@
 // Pages read in parts on several engines: the same text in the same order as
-// one engine reading the whole page, the same ink whichever rows are made
+// one engine reading the whole page, every line of a browser's address bar
+// and of a dialog beside its icon, the same ink whichever rows are made
 // together, very large pictures cut along blank rows, and a stop that ends
 // the helpers' work.
 
@@ -17,11 +18,12 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-qsizetype editDistance(const QString& a, const QString& b)
+// Fewest edits turning `a` into `b`, or, `withinB`, into some part of `b`.
+qsizetype editDistance(const QString& a, const QString& b, bool withinB = false)
 {
     std::vector<qsizetype> previous(size_t(b.size() + 1)), current(size_t(b.size() + 1));
     for (qsizetype j = 0; j <= b.size(); ++j)
-        previous[size_t(j)] = j;
+        previous[size_t(j)] = withinB ? 0 : j;
     for (qsizetype i = 1; i <= a.size(); ++i) {
         current[0] = i;
         for (qsizetype j = 1; j <= b.size(); ++j)
@@ -29,7 +31,7 @@ qsizetype editDistance(const QString& a, const QString& b)
                                            previous[size_t(j)] + 1, current[size_t(j - 1)] + 1});
         std::swap(previous, current);
     }
-    return previous[size_t(b.size())];
+    return withinB ? *std::min_element(previous.begin(), previous.end()) : previous[size_t(b.size())];
 }
 
 // The drawn lines found word for word in both texts, in the order of `text`.
@@ -51,6 +53,13 @@ QStringList orderIn(const QString& text, const QStringList& drawn, const QString
 QString textOf(const TextRecognizer::Result& result)
 {
     return result.lines.value_or(QStringList()).join(u' ');
+}
+
+// Typographic quotes as the engine reads them, spaces as one.
+QString plain(QString text)
+{
+    text.replace(u'\u201C', u'"').replace(u'\u201D', u'"').replace(u'\u2019', u'\'');
+    return text.simplified();
 }
 
 // A page of `lines` numbered sentences, one below the other.
@@ -164,6 +173,76 @@ TEST_F(PageReaderTest, ASidebarBesideANoteIsReadColumnByColumn)
         EXPECT_GE(found * 10, drawing.lines.size() * 8) << text.toStdString();
     }
     m_pool.waitForDone();
+}
+
+TEST_F(PageReaderTest, AnAddressBarIsReadWholeBesideItsButtonsAndPadlock)
+{
+    // A padlock, "https://" in grey, then a host and a long path in dark
+    // text, after the back, forward and reload buttons: light and dark, at
+    // a scale of 1 and 2.
+    Reading shared(&m_pool, 4);
+    for (const int index : {0, 1, 3, 6}) {
+        const SampleLibrary::Marked browser = SampleLibrary::drawBrowser(5, index);
+        SCOPED_TRACE(testing::Message() << index << ": " << browser.drawing.image.width() << " wide, "
+                                        << browser.line.toStdString());
+        ASSERT_GT(browser.line.size(), TextRecognizer::longestDoubtfulWord);
+        EXPECT_TRUE(textOf(shared.reader.read(browser.drawing.image)).contains(browser.line));
+    }
+    m_pool.waitForDone();
+}
+
+TEST_F(PageReaderTest, ADialogKeepsTheBoldTitleBesideItsIconAndTheLineBelow)
+{
+    // An icon beside a bold title and the first line of the body, on a dark
+    // dialog (and a light one), at a scale of 1 and 2; among them dialogs
+    // whose layout takes a piece of the icon into the body's line, or leaves
+    // the line's first letters out.
+    Reading shared(&m_pool, 4);
+    for (const auto& [seed, index] : {std::pair(5, 0), {5, 1}, {5, 3}, {5, 4}, {5, 5}, {7, 16}, {7, 29}}) {
+        const SampleLibrary::Marked dialog = SampleLibrary::drawDialog(quint32(seed), index);
+        SCOPED_TRACE(testing::Message() << seed << "/" << index << ": " << dialog.drawing.image.width() << " wide, "
+                                        << dialog.line.toStdString());
+        const QString text = plain(textOf(shared.reader.read(dialog.drawing.image)));
+        EXPECT_TRUE(text.contains(dialog.line)) << text.toStdString();
+        // Its letters may be misread ("xlsx" as "xIsx"), not lost.
+        const QString body = plain(dialog.next);
+        EXPECT_LE(editDistance(body, text, true) * 10, body.size()) << text.toStdString();
+    }
+    m_pool.waitForDone();
+}
+
+TEST(PageReaderLines, ALineLaidOutWithoutItsFirstLettersIsReadFromItsStart)
+{
+    // The layout at times begins a line beside an icon a few letters in.
+    QImage page(900, 120, QImage::Format_RGB32);
+    page.fill(QColor(0x2C, 0x2C, 0x2E));
+    {
+        QPainter painter(&page);
+        QFont font(u"Inter"_s);
+        font.setPixelSize(14);
+        painter.setFont(font);
+        painter.setPen(QColor(0xF5, 0xF5, 0xF5));
+        painter.drawText(120, 60, u"Pixelforge quit while exporting the site plan"_s);
+    }
+    const QImage ink = PageReader::inkOnWhite(page);
+    const auto isInk = [&ink](int x) {
+        for (int y = 0; y < ink.height(); ++y) {
+            if (ink.pixelColor(x, y).value() < 160)
+                return true;
+        }
+        return false;
+    };
+    int left = 0;
+    while (!isInk(left))
+        ++left;
+    int right = ink.width() - 1;
+    while (!isInk(right))
+        --right;
+    const QRect laidOut(left + 30, 46, right - left - 29, 18);
+    const std::vector<QRect> lines = PageReader::linesInReadingOrder(ink, {laidOut});
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].left(), left);
+    EXPECT_EQ(lines[0].right(), right);
 }
 
 TEST_F(PageReaderTest, InkMadeInPartsIsTheInkMadeWhole)

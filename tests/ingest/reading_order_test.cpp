@@ -1,8 +1,8 @@
 // The order lines are read in, from their boxes alone: a sidebar beside a
 // column whose lines fall between its items is read column by column, with
 // the title bar above both first; a table or a form row by row; a chat
-// bubble by bubble; and the pieces of one line, or one line found twice,
-// are one line.
+// bubble by bubble; the pieces of one line, or one line found twice, are
+// one line, and an icon beside two lines a piece of neither.
 
 #include "ingest/ReadingOrder.h"
 
@@ -88,4 +88,25 @@ TEST(ReadingOrder, PiecesOfOneLineAndALineFoundTwiceAreOneLineAndARegionIsNone)
     // Lines a gutter apart stay apart.
     const std::vector<QRect> apart{QRect(20, 100, 80, 16), QRect(300, 101, 400, 16)};
     EXPECT_EQ(ReadingOrder::join(apart), apart);
+}
+
+TEST(ReadingOrder, AnIconBesideATitleAndTheLineBelowIsAPieceOfNeither)
+{
+    // A dialog's icon with two specks of it, beside a bold title, the
+    // first line of the body and a second line: joined to the title, the
+    // icon's box would take in the line below, and the three be read as one
+    // garbled line.
+    const QRect title(807, 471, 202, 16), body(807, 498, 383, 13), second(807, 521, 180, 13);
+    const std::vector<QRect> dialog{title, QRect(779, 496, 4, 7), QRect(730, 455, 45, 56), QRect(784, 506, 3, 5), body,
+                                    second};
+    const std::vector<QRect> joined = ReadingOrder::join(dialog);
+    for (const QRect& line : {title, body, second})
+        EXPECT_NE(std::find(joined.begin(), joined.end(), line), joined.end()) << line.y();
+
+    // An icon whose box with the title's would hold only a sliver of the
+    // line below: still no piece of the title.
+    const QRect tallTitle(604, 364, 266, 18), icon(527, 357, 43, 40), firstLine(604, 393, 410, 13);
+    const std::vector<QRect> lines = ReadingOrder::join({icon, tallTitle, firstLine});
+    EXPECT_NE(std::find(lines.begin(), lines.end(), tallTitle), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), firstLine), lines.end());
 }
