@@ -1,5 +1,7 @@
 #include "core/LargeBlocks.h"
 
+#include <QCoreApplication>
+
 #include <atomic>
 
 #include <malloc.h>
@@ -16,6 +18,10 @@ constexpr int heldBlockBytes = 16 << 20;
 
 enum class Blocks { leftToGlibc, returned, held };
 std::atomic<Blocks> g_blocks{Blocks::leftToGlibc};
+
+// Only the newest request's wait gives pages back; both live on the GUI thread.
+quint64 g_quietRequests = 0;
+int g_quietReturns = 0;
 } // namespace
 
 void returnLargeBlocksToSystem()
@@ -43,4 +49,23 @@ void returnHeldLargeBlocks()
 void returnFreePagesToSystem()
 {
     malloc_trim(0);
+}
+
+void returnFreePagesWhenQuiet(Scheduler& scheduler)
+{
+    if (!QCoreApplication::instance())
+        return;
+    const quint64 request = ++g_quietRequests;
+    scheduler.runAfter(freePagesQuietPeriod, QCoreApplication::instance(), [request] {
+        if (request != g_quietRequests)
+            return;
+        // A few milliseconds for a few hundred MB, nothing else being busy.
+        returnFreePagesToSystem();
+        ++g_quietReturns;
+    });
+}
+
+int quietFreePagesReturns()
+{
+    return g_quietReturns;
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "core/Scheduler.h"
+
+#include <chrono>
+
 // Gives every block of a megabyte or more (decoded pictures, the engines'
 // page buffers) a mapping of its own, returned to the system when it is
 // freed. Left to itself, glibc raises that threshold after the first large
@@ -22,3 +26,14 @@ void returnHeldLargeBlocks();
 // After a tool's run: the pages its threads freed (a space saver run's
 // decoded images and encoder buffers) are given back to the system.
 void returnFreePagesToSystem();
+
+// Browsing has no end to give pages back at, as a run or a tool has: a
+// closed preview's decoding and a search's scratch space leave theirs in
+// the arenas of the thumbnail and search threads. They are given back once
+// `freePagesQuietPeriod` has passed without another call (a search typed key
+// by key, a run of previews ask again and again); each call pushes that
+// moment back. GUI thread only; `scheduler` runs the wait.
+inline constexpr std::chrono::milliseconds freePagesQuietPeriod{5000};
+void returnFreePagesWhenQuiet(Scheduler& scheduler = Scheduler::eventLoop());
+// How often returnFreePagesWhenQuiet() has given pages back.
+int quietFreePagesReturns();

@@ -1,6 +1,7 @@
 #include "gallery/GalleryGridView.h"
 
 #include "core/ImageCache.h"
+#include "core/LargeBlocks.h"
 #include "ui/Motion.h"
 #include "ui/PremiumTheme.h"
 #include "ui/ThumbnailLoader.h"
@@ -36,6 +37,8 @@ GalleryGridView::GalleryGridView(GalleryViewModel& viewModel, ImageCache& cache,
     , m_viewModel(viewModel)
     , m_loader(new ThumbnailLoader(cache, thumbnailSize, viewModel.workers(), this))
     , m_pictures(minimumPictures)
+    , m_picturesPause(viewModel.scheduler(), GalleryViewModel::browsingPause, *this,
+                      [this] { releaseHiddenPictures(); })
 {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -242,7 +245,7 @@ QImage GalleryGridView::pictureFor(const Screenshot& screenshot, int& budget)
         return {};
     --budget;
     QImage picture = m_card.picture(*thumbnail, m_pictureSide, devicePixelRatioF());
-    m_pictures.insert(screenshot.id, new QImage(picture)); // the cache owns it
+    keepPicture(screenshot.id, picture);
     return picture;
 }
 
@@ -351,8 +354,28 @@ void GalleryGridView::thumbnailArrived(const QUuid& id, const QImage& image)
 {
     // Made here rather than at the next paint: with more cards on screen
     // than the shared cache holds, the cache may have dropped it already.
-    m_pictures.insert(id, new QImage(m_card.picture(image, m_pictureSide, devicePixelRatioF())));
+    keepPicture(id, m_card.picture(image, m_pictureSide, devicePixelRatioF()));
     updateCard(id);
+}
+
+void GalleryGridView::keepPicture(const QUuid& id, const QImage& picture)
+{
+    m_pictures.insert(id, new QImage(picture)); // the cache owns it
+    m_picturesPause.poke();
+}
+
+void GalleryGridView::releaseHiddenPictures()
+{
+    QSet<QUuid> shown;
+    for (const auto& span : m_layout.visibleItems(scrollOffset(), viewport()->height())) {
+        for (int item = span.firstItem; item < span.endItem; ++item)
+            shown.insert(at({span.section, item}).id);
+    }
+    for (const QUuid& id : m_pictures.keys()) {
+        if (!shown.contains(id))
+            m_pictures.remove(id);
+    }
+    returnFreePagesWhenQuiet(m_viewModel.scheduler());
 }
 
 void GalleryGridView::mouseMoveEvent(QMouseEvent* event)

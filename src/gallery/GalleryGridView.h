@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/QuietTimer.h"
 #include "core/Screenshot.h"
 #include "gallery/CleanScreenshotCard.h"
 #include "gallery/GalleryGridLayout.h"
@@ -58,6 +59,8 @@ public:
     std::optional<QRect> cardRect(const QUuid& id) const;
     // The layers the card of `id` draws now (for tests and tools).
     std::optional<CleanScreenshotCard::Layers> cardLayers(const QUuid& id) const;
+    // How many cards' pictures are kept (for tests and tools).
+    int keptPictures() const { return int(m_pictures.count()); }
 
 signals:
     void clicked(const Screenshot& screenshot, Qt::KeyboardModifiers modifiers);
@@ -103,6 +106,8 @@ private:
     void setHovered(std::optional<QUuid> id);
     void updateCard(const QUuid& id);
     void thumbnailArrived(const QUuid& id, const QImage& image);
+    void keepPicture(const QUuid& id, const QImage& picture);
+    void releaseHiddenPictures();
     void keepOnlyVisibleWanted();
 
     GalleryViewModel& m_viewModel;
@@ -120,8 +125,11 @@ private:
     bool m_pressedOnCheck = false;
     PinchTracker m_pinch;
     CleanScreenshotCard m_card;
-    // Cards' pictures at their current size, keyed by id.
+    // Cards' pictures at their current size, keyed by id. Those of cards
+    // off screen go once making pictures has paused: scrolling back is then
+    // painted again from the cached thumbnails.
     QCache<QUuid, QImage> m_pictures;
+    QuietTimer m_picturesPause;
     int m_pictureSide = 0;
     bool m_picturesPending = false;
     QPointer<QVariantAnimation> m_scrollAnimation;

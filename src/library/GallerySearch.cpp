@@ -739,6 +739,14 @@ void GallerySearch::prepareIndex(const QList<Screenshot>& library, SearchIndex::
     cache.indexFor(library, generation, m_pool, cancelled);
 }
 
+void GallerySearch::dropCaches() const
+{
+    if (m_spellChecker)
+        m_spellChecker->dropCaches();
+    if (m_relatedWords)
+        m_relatedWords->dropCaches();
+}
+
 QList<Screenshot> GallerySearch::search(const QString& query, const QList<Screenshot>& library,
                                         const std::vector<qsizetype>* members, SearchIndex::Cache& cache,
                                         quint64 generation, const std::atomic<bool>& cancelled) const

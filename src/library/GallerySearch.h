@@ -128,6 +128,9 @@ public:
     // first search of it would.
     void prepareIndex(const QList<Screenshot>& library, SearchIndex::Cache& cache, quint64 generation,
                       const std::atomic<bool>& cancelled) const;
+    // Lets go of what the spelling and the related words keep for the next
+    // keystroke.
+    void dropCaches() const;
 
 private:
     struct Hit

@@ -3,6 +3,7 @@
 #include "core/Clock.h"
 #include "core/Console.h"
 #include "core/GuiThread.h"
+#include "core/LargeBlocks.h"
 #include "core/Workers.h"
 
 #include <QFuture>
@@ -45,6 +46,7 @@ GalleryViewModel::GalleryViewModel(const Services& services, QObject* parent)
     : QObject(parent)
     , m_services(services)
     , m_searchIndex(std::make_shared<SearchIndex::Cache>())
+    , m_searchPause(scheduler(), browsingPause, *this, [this] { releaseSearchMemory(); })
 {
     Console::printLine(u"📸 GalleryViewModel: Init"_s);
     m_dayTimer.setSingleShot(true);
@@ -101,6 +103,23 @@ void GalleryViewModel::prepareSearch()
                             [search = m_services.search, cache = m_searchIndex, library = m_screenshots,
                              generation = m_libraryGeneration,
                              cancelled] { search->prepareIndex(library, *cache, generation, *cancelled); });
+}
+
+Scheduler& GalleryViewModel::scheduler() const
+{
+    return m_services.scheduler ? *m_services.scheduler : Scheduler::eventLoop();
+}
+
+// Typing has stopped a while: the answers remembered for the next keystroke
+// and the pages the searches freed go. The library's own gallery keeps its
+// index, made ready for the first keystroke as at start; another gallery's
+// index is made again by its next search.
+void GalleryViewModel::releaseSearchMemory()
+{
+    m_services.search->dropCaches();
+    if (!m_preparesSearch)
+        releaseOnWorker(m_services.workers, m_searchIndex->take());
+    returnFreePagesWhenQuiet(scheduler());
 }
 
 void GalleryViewModel::setupBindings()
@@ -286,13 +305,17 @@ void GalleryViewModel::rebuildInBackground()
     // The watcher reports on a later turn of the event loop even when the
     // work is already done, and reports nothing once this model is gone.
     auto* watcher = new QFutureWatcher<QList<GallerySection>>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, cancelled] {
+    const bool searched = !input.searchText.isEmpty();
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, cancelled, searched] {
         QList<GallerySection> sections = watcher->future().takeResult();
         watcher->deleteLater();
-        if (*cancelled)
+        if (*cancelled) {
             releaseOnWorker(m_services.workers, std::move(sections));
-        else
-            setSections(std::move(sections));
+            return;
+        }
+        setSections(std::move(sections));
+        if (searched)
+            m_searchPause.poke();
     });
     watcher->setFuture(QtConcurrent::run(&m_services.workers.gallery().threads(),
                                          [input, cancelled] { return buildSections(input, *cancelled); }));

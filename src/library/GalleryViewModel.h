@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/LibrarySource.h"
+#include "core/QuietTimer.h"
+#include "core/Scheduler.h"
 #include "core/Screenshot.h"
 #include "core/SmartCollection.h"
 #include "library/GallerySearch.h"
@@ -17,6 +19,7 @@
 #include <QUuid>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -84,12 +87,20 @@ public:
         Settings& settings;
         Workers& workers;
         std::shared_ptr<const GallerySearch> search;
+        // Runs the model's delays; the event loop's timers when null.
+        Scheduler* scheduler = nullptr;
     };
+
+    // How long a pause in searching (or scrolling its grid) lasts before
+    // what was kept for going on is let go.
+    static constexpr std::chrono::milliseconds browsingPause{10000};
 
     explicit GalleryViewModel(const Services& services, QObject* parent = nullptr);
     ~GalleryViewModel() override;
 
     LibrarySource& library() const { return m_services.library; }
+    // What runs the model's delays, and its views'.
+    Scheduler& scheduler() const;
     // The application's pools, for views that work on the model's list.
     Workers& workers() const { return m_services.workers; }
 
@@ -185,6 +196,7 @@ private:
     };
 
     void setupBindings();
+    void releaseSearchMemory();
     void scheduleSearchPreparation();
     void prepareSearch();
     void mergeIncomingScreenshots(const QList<Screenshot>& incoming);
@@ -222,6 +234,8 @@ private:
     bool m_preparesSearch = false;
     QTimer m_searchPreparation;
     std::shared_ptr<std::atomic<bool>> m_preparationCancelled;
+    // Poked by each search answered.
+    QuietTimer m_searchPause;
     // Edits of this screen that the monitor has not published back yet.
     QHash<QUuid, UserData> m_localEdits;
     // Raised to drop the rebuild (day sections or search) that is running or

@@ -115,6 +115,16 @@ void LibrarySpellChecker::setVocabulary(std::shared_ptr<const Vocabulary> vocabu
     m_texts.clear();
 }
 
+void LibrarySpellChecker::dropCaches()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_texts = {};
+    }
+    if (m_dictionary)
+        m_dictionary->dropCaches();
+}
+
 std::shared_ptr<const Vocabulary> LibrarySpellChecker::vocabulary() const
 {
     std::lock_guard lock(m_mutex);

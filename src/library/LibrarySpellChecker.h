@@ -35,6 +35,8 @@ public:
                                  std::shared_ptr<const LinkDetector> links = nullptr);
 
     std::optional<QString> correction(const QString& text, const std::atomic<bool>& cancelled) override;
+    // Its own remembered texts, and the dictionary's caches.
+    void dropCaches() override;
 
     // The words to prefer from now on; corrections worked out with the
     // previous ones are forgotten.

@@ -164,6 +164,9 @@ public:
 
     qsizetype size() const { return qsizetype(m_scales.size()); }
     qsizetype documents() const { return m_documents; }
+    // Questions (and the query's own sentence vector) read the word
+    // vectors' file here and there; the index holds its own copy.
+    void releaseReadPages() const { m_encoder->vectors().releaseReadPages(); }
 
     size_t memoryBytes() const
     {
@@ -269,6 +272,18 @@ QList<RelatedWords::Word> RelatedWords::closestTo(const QString& word) const
         m_remembered.insert(word, words);
     }
     return words;
+}
+
+void RelatedWords::dropCaches() const
+{
+    std::shared_ptr<const Index> index;
+    {
+        std::lock_guard lock(m_mutex);
+        m_remembered = {};
+        index = m_index;
+    }
+    if (index)
+        index->releaseReadPages();
 }
 
 qsizetype RelatedWords::documents() const

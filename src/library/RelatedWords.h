@@ -64,6 +64,9 @@ public:
     // first: none for a word without a vector, a very common word, or before
     // the first vocabulary. The word itself is never among them.
     QList<Word> closestTo(const QString& word) const;
+    // Lets go of the answers remembered for the keystrokes of a search, and
+    // of the pages of the word vectors' file that questions read.
+    void dropCaches() const;
 
     // How many screenshots the words were counted in.
     qsizetype documents() const;

@@ -11,6 +11,7 @@
 #include <malloc.h>
 #include <span>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 // Blocks hold about 600 screenshots (a megabyte of text or less): enough to
@@ -559,6 +560,12 @@ std::shared_ptr<const SearchIndex> SearchIndex::Cache::current()
 {
     std::lock_guard lock(m_mutex);
     return m_index;
+}
+
+std::shared_ptr<const SearchIndex> SearchIndex::Cache::take()
+{
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_index, nullptr);
 }
 
 std::shared_ptr<const SearchIndex> SearchIndex::Cache::kept(const QList<Screenshot>& library, quint64 generation,

@@ -143,6 +143,9 @@ public:
 
         // The index last made, if any.
         std::shared_ptr<const SearchIndex> current();
+        // Forgets the index, handing it over (freeing a large one takes a
+        // while): the next search makes it again.
+        std::shared_ptr<const SearchIndex> take();
 
     private:
         std::shared_ptr<const SearchIndex> kept(const QList<Screenshot>& library, quint64 generation,

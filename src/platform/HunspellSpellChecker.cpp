@@ -113,6 +113,18 @@ std::optional<QString> HunspellSpellChecker::suggestion(const QString& word)
     return replacement == word ? std::nullopt : std::optional<QString>(replacement);
 }
 
+void HunspellSpellChecker::dropCaches()
+{
+    std::lock_guard lock(m_mutex);
+    m_words = {};
+    m_texts = {};
+    // A dictionary that could not be read is not tried again.
+    if (m_hunspell) {
+        m_hunspell.reset();
+        m_loadTried = false;
+    }
+}
+
 QString HunspellSpellChecker::correctWordLocked(const QString& word)
 {
     if (const auto known = m_words.constFind(word); known != m_words.cend())

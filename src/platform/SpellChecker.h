@@ -16,6 +16,9 @@ public:
     // never call it on the GUI thread. Gives up (nothing) once `cancelled`
     // turns true. Callable from any thread.
     virtual std::optional<QString> correction(const QString& text, const std::atomic<bool>& cancelled) = 0;
+    // Lets go of what it keeps to answer the next keystroke sooner; the next
+    // question works it out again. Callable from any thread.
+    virtual void dropCaches() {}
 };
 
 // A dictionary asked one word at a time, for a corrector that weighs other
@@ -31,6 +34,8 @@ public:
     // Its first suggestion for a word it rejects; nothing when it has none.
     // May take tens of milliseconds.
     virtual std::optional<QString> suggestion(const QString& word) = 0;
+    // As SpellChecker::dropCaches().
+    virtual void dropCaches() {}
 };
 
 // Corrects nothing: for tests, and where no dictionary is installed.

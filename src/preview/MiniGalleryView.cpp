@@ -3,6 +3,7 @@
 #include "core/Workers.h"
 
 #include "core/GuiThread.h"
+#include "core/LargeBlocks.h"
 #include "library/GalleryViewModel.h"
 #include "preview/CustomSearchBar.h"
 #include "preview/InspectorPieces.h"
@@ -459,8 +460,10 @@ void MiniGalleryView::hideEvent(QHideEvent* event)
     m_needsFilter = true;
     if (m_preview && m_preview->videoPlayer())
         m_preview->videoPlayer()->player()->pause();
-    // The folded texts of a large library are big; a closed popup lets them go.
+    // The folded texts of a large library are big; a closed popup lets them
+    // go, and the pages they held once it stays closed.
     m_searchIndex = std::make_shared<SearchIndex::Cache>();
+    returnFreePagesWhenQuiet();
 }
 
 void MiniGalleryView::resizeEvent(QResizeEvent* event)

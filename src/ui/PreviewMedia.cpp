@@ -1,5 +1,6 @@
 #include "ui/PreviewMedia.h"
 
+#include "core/LargeBlocks.h"
 #include "ui/CustomVideoPlayer.h"
 #include "ui/FullImageLoader.h"
 
@@ -14,7 +15,12 @@ PreviewMedia::PreviewMedia(QWidget& host, VideoBackend& video, Workers& workers)
     connect(m_loader, &FullImageLoader::loaded, this, &PreviewMedia::imageLoaded);
 }
 
-PreviewMedia::~PreviewMedia() = default;
+// The picture goes with the preview; what decoding it left with the
+// allocator goes once browsing pauses.
+PreviewMedia::~PreviewMedia()
+{
+    returnFreePagesWhenQuiet();
+}
 
 bool PreviewMedia::setScreenshot(const std::optional<Screenshot>& screenshot)
 {

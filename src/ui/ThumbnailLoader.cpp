@@ -3,6 +3,7 @@
 #include "core/Workers.h"
 
 #include "core/ImageCache.h"
+#include "core/LargeBlocks.h"
 #include "core/Uuid.h"
 
 #include <QMetaObject>
@@ -118,4 +119,7 @@ void ThumbnailLoader::finished(quint64 generation, const QUuid& id, const QImage
         Q_EMIT thumbnailReady(id, image);
     }
     startQueued();
+    // Each whole picture decoded for a thumbnail left pages on its thread.
+    if (isIdle())
+        returnFreePagesWhenQuiet();
 }

@@ -1,9 +1,11 @@
 // Large blocks freed on a worker thread leave nothing resident, even after
 // a large block freed earlier would have raised the allocator's threshold
 // and with small blocks still alive among them; blocks held for reuse during
-// an analysis run are given back once it ends.
+// an analysis run are given back once it ends, and pages freed while
+// browsing once it pauses.
 
 #include "core/LargeBlocks.h"
+#include "support/ManualScheduler.h"
 
 #include <QFile>
 
@@ -102,4 +104,19 @@ TEST(LargeBlocks, HeldWhileAnalysingAndGivenBackAfterwards)
     });
     worker.join();
     EXPECT_TRUE(isMappedAlone(4 << 20));
+}
+
+TEST(LargeBlocks, BrowsingGivesFreePagesBackOnceWhenItPauses)
+{
+    ManualScheduler scheduler;
+    const int returns = quietFreePagesReturns();
+    for (int search = 0; search < 5; ++search) {
+        returnFreePagesWhenQuiet(scheduler);
+        scheduler.advance(freePagesQuietPeriod / 2);
+    }
+    EXPECT_EQ(quietFreePagesReturns(), returns) << "not while browsing goes on";
+    scheduler.advance(freePagesQuietPeriod);
+    EXPECT_EQ(quietFreePagesReturns(), returns + 1);
+    scheduler.advance(freePagesQuietPeriod * 3);
+    EXPECT_EQ(quietFreePagesReturns(), returns + 1);
 }

@@ -1,5 +1,8 @@
 #include "GalleryTestSupport.h"
 
+#include "core/LargeBlocks.h"
+#include "support/ManualScheduler.h"
+
 #include <QSignalSpy>
 
 #include <thread>
@@ -9,6 +12,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 using GalleryViewModelTest = GalleryTest;
+
+// Corrects nothing, and counts how often it was told to let go of what it keeps.
+class DroppingSpellChecker : public NullSpellChecker
+{
+public:
+    void dropCaches() override { ++drops; }
+    std::atomic<int> drops{0};
+};
 } // namespace
 
 struct GalleryViewModelTestAccess
@@ -318,4 +329,47 @@ TEST_F(GalleryViewModelTest, SearchesThatMeetMakeTheIndexOfALibraryOnce)
         search.join();
     for (const auto& index : made)
         EXPECT_EQ(index, made.front());
+}
+
+// What a search keeps for the next keystroke goes once typing has paused,
+// never between keystrokes: the index stays the same while typing goes on.
+// The library's own gallery keeps its index, made ready for the first
+// keystroke; another gallery makes its own again at its next search.
+TEST_F(GalleryViewModelTest, APausedSearchLetsGoOfWhatItKeptForTheNextKeystroke)
+{
+    using namespace std::chrono_literals;
+    const auto spelling = std::make_shared<DroppingSpellChecker>();
+    ManualScheduler scheduler;
+    GalleryViewModel::Services parts = services(std::make_shared<GallerySearch>(
+        spelling, [](const QString&) { return std::nullopt; }, m_workers.search().threads()));
+    parts.scheduler = &scheduler;
+    for (const bool isLibrarysGallery : {false, true}) {
+        SCOPED_TRACE(isLibrarysGallery ? "the library's gallery" : "a collection's gallery");
+        GalleryViewModel model(parts);
+        model.setPreparesSearch(isLibrarysGallery);
+        SearchIndex::Cache& cache = GalleryViewModelTestAccess::searchIndex(model);
+        publish(model, {shot(u"receipt.png"_s, at(3, 15)), shot(u"recipe.png"_s, at(3, 1))});
+        const int dropsBefore = spelling->drops;
+
+        model.setSearchText(u"rec"_s);
+        ASSERT_TRUE(waitUntil([&] { return titles(model) == QStringList{u"Top Results (2)"_s}; }));
+        const std::shared_ptr<const SearchIndex> index = cache.current();
+        ASSERT_NE(index, nullptr);
+        scheduler.advance(GalleryViewModel::browsingPause - 1s);
+        model.setSearchText(u"receipt"_s);
+        ASSERT_TRUE(waitUntil([&] { return titles(model) == QStringList{u"Top Results (1)"_s}; }));
+        scheduler.advance(GalleryViewModel::browsingPause - 1s);
+        EXPECT_EQ(spelling->drops, dropsBefore) << "typing went on";
+        EXPECT_EQ(cache.current(), index) << "made once for every keystroke";
+
+        const int returnsBefore = quietFreePagesReturns();
+        scheduler.advance(2s);
+        EXPECT_EQ(spelling->drops, dropsBefore + 1);
+        EXPECT_EQ(cache.current() != nullptr, isLibrarysGallery);
+        scheduler.advance(freePagesQuietPeriod);
+        EXPECT_EQ(quietFreePagesReturns(), returnsBefore + 1) << "the pages freed are given back";
+        // The results stay shown.
+        EXPECT_EQ(titles(model), QStringList{u"Top Results (1)"_s});
+        settle();
+    }
 }

@@ -273,6 +273,34 @@ TEST(LibrarySpellCheckerTest, CorrectsLibraryNamesAndStillCommonWordsWithHunspel
     const std::atomic<bool> cancelled{true};
     EXPECT_EQ(checker.correction(u"kubctl logs"_s, cancelled), std::nullopt);
     EXPECT_EQ(checker.correction(u"kubctl logs"_s, kRunning), u"kubectl logs"_s);
+
+    // Let go once searching pauses, the dictionary is read again when next asked.
+    checker.dropCaches();
+    EXPECT_EQ(checker.correction(u"recieve the Invocie"_s, kRunning), u"receive the Invoice"_s);
+    EXPECT_TRUE(hunspell->isAvailable());
+}
+
+// A correction is remembered for the keystrokes that follow, and worked out
+// afresh once searching has paused and the checker let go of it.
+TEST(LibrarySpellCheckerTest, ARememberedCorrectionGoesWithTheCaches)
+{
+    class DroppingDictionary : public FixedDictionary
+    {
+    public:
+        using FixedDictionary::FixedDictionary;
+        void dropCaches() override { ++drops; }
+        int drops = 0;
+    };
+    auto dictionary = std::make_shared<DroppingDictionary>(std::map<QString, QString>{{u"recieve"_s, u"receive"_s}});
+    LibrarySpellChecker checker(dictionary);
+    EXPECT_EQ(checker.correction(u"recieve"_s, kRunning), u"receive"_s);
+    EXPECT_EQ(checker.correction(u"recieve"_s, kRunning), u"receive"_s);
+    EXPECT_EQ(dictionary->asked, 1);
+
+    checker.dropCaches();
+    EXPECT_EQ(dictionary->drops, 1);
+    EXPECT_EQ(checker.correction(u"recieve"_s, kRunning), u"receive"_s);
+    EXPECT_EQ(dictionary->asked, 2);
 }
 
 TEST(LibrarySpellCheckerTest, WordsJoinedByPunctuationComeApartWithoutTheDomain)
