@@ -62,6 +62,8 @@ public:
         return m_output;
     }
     void quit() { m_process.write("quit\n"); }
+    // Ends a copy that quits until told to end (a shutdown of -1 ms).
+    void end() { m_process.write("end\n"); }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     bool ends(int timeoutMs)
     {
@@ -253,15 +255,17 @@ TEST(SingleInstance, SaysSoWhenItCanNeitherForwardNorListen)
 TEST(SingleInstanceWhileQuitting, ALaunchWaitsForTheQuittingCopyToEndAndThenRunsAsTheFirst)
 {
     const QString name = uniqueName();
-    Copy running(name, 1500);
+    Copy running(name, -1);
     ASSERT_TRUE(running.says(u"claim=primary"_s));
 
     running.quit();
-    QThread::msleep(300);
+    ASSERT_TRUE(running.says(u"quitting"_s));
     Copy launch(name, 0);
+    ASSERT_TRUE(launch.says(u"⏳ Waiting for the running Glimmerdeck to finish quitting"_s))
+        << launch.output().toStdString();
+    running.end();
     ASSERT_TRUE(launch.says(u"claim="_s)) << launch.output().toStdString();
     EXPECT_TRUE(launch.says(u"claim=primary"_s, 0)) << launch.output().toStdString();
-    EXPECT_TRUE(launch.output().contains(u"⏳ Waiting for the running Glimmerdeck to finish quitting"_s));
     EXPECT_FALSE(launch.output().contains(u"did not take"_s));
     ASSERT_TRUE(running.says(u"ended"_s));
     EXPECT_GE(launch.timeOf(u"claim=primary"_s), running.timeOf(u"ended"_s)) << "it started beside the quitting copy";
@@ -307,7 +311,7 @@ TEST(SingleInstanceWhileQuitting, ACopyThatDoesNotEndIsWaitedForOnlySoLong)
     Copy running(name, 60000);
     ASSERT_TRUE(running.says(u"claim=primary"_s));
     running.quit();
-    QThread::msleep(300);
+    ASSERT_TRUE(running.says(u"quitting"_s));
 
     Copy launch(name, 0, 500);
     ASSERT_TRUE(launch.says(u"claim="_s, 5000)) << launch.output().toStdString();

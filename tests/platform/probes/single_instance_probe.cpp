@@ -3,10 +3,11 @@
 // first copy runs until a line arrives on its standard input, then quits as
 // the application does (later launches are turned away from the moment the
 // quit begins) and takes <shutdown ms> more to end, as the application's
-// services do while they shut down. Times are printed in milliseconds of the
-// real-time clock, so that two copies can be put in order.
+// services do while they shut down, or with -1 until a second line arrives.
+// Times are printed in milliseconds of the real-time clock, so that two
+// copies can be put in order.
 //
-// single_instance_probe <socket> <shutdown ms> [<quit wait ms>]
+// single_instance_probe <socket> <shutdown ms | -1> [<quit wait ms>]
 #include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
@@ -54,9 +55,19 @@ int main(int argc, char* argv[])
         return 0;
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QObject::connect(&input, &QSocketNotifier::activated, &application, [] { QCoreApplication::quit(); });
+    QObject::connect(&input, &QSocketNotifier::activated, &application, [] {
+        char line[64];
+        (void)::read(STDIN_FILENO, line, sizeof line);
+        QCoreApplication::quit();
+    });
     QCoreApplication::exec();
-    QThread::msleep(std::atol(argv[2]));
+    say("quitting");
+    if (const long shutdownMs = std::atol(argv[2]); shutdownMs >= 0) {
+        QThread::msleep(shutdownMs);
+    } else {
+        char line[64];
+        (void)::read(STDIN_FILENO, line, sizeof line);
+    }
     say("ended");
     return 0;
 }
