@@ -171,6 +171,7 @@ private:
         qsizetype firstLabelLength = 0;
         std::vector<qsizetype> gaps; // the blanks read past, if any
         bool misreadWww = false;
+        bool brokenLabel = false; // a blank read past inside a label
     };
     // Which blanks after a dot a host is read past: none (an e-mail
     // address); one, when a public suffix follows (a bare host); or every
@@ -238,7 +239,7 @@ private:
             return {};
         // "calendar. example. org" may be the end of a host broken more than
         // once: its tail alone would name another site.
-        if (!host.gaps.empty() && followsBrokenLabel(at))
+        if ((!host.gaps.empty() && followsBrokenLabel(at)) || followsSchemeWithoutHost(at))
             return {};
         const bool isWww = startsWithCaseless(m_text, at, u"www.") || host.misreadWww;
         if (isWww && host.labels < 3)
@@ -260,6 +261,20 @@ private:
             return false;
         const QChar last = m_text[at - 3];
         return isHostChar(last) && !last.isUpper();
+    }
+
+    // Whether `at` follows a scheme and a word of host characters with a
+    // blank: the rest of a label split there ("https://foru m.example.de")
+    // that could not be joined, and so no host of its own.
+    bool followsSchemeWithoutHost(qsizetype at) const
+    {
+        if (at < 1 || m_text[at - 1] != u' ')
+            return false;
+        qsizetype word = at - 1;
+        while (word > 0 && isHostChar(m_text[word - 1]))
+            --word;
+        return word < at - 1 && word >= 3 && m_text.sliced(word - 3, 3) == u"://" &&
+               m_text.sliced(word, at - 1 - word) != u"localhost";
     }
 
     // The text from `start` to `end` as the link it stands for: the blanks
@@ -304,6 +319,11 @@ private:
                        brokenSuffixEnd(position, breaks == Breaks::anywhere) > position) {
                 host.gaps.push_back(position + 1);
                 position += 2;
+            } else if (breaks == Breaks::anywhere && !host.brokenLabel && isBrokenLabel(host, position)) {
+                host.brokenLabel = true;
+                host.gaps.push_back(position);
+                position += 1;
+                --host.labels;
             } else {
                 break;
             }
@@ -316,6 +336,29 @@ private:
     static bool mayReadPast(const Host& host, Breaks breaks)
     {
         return breaks == Breaks::anywhere || (breaks == Breaks::beforeSuffix && host.gaps.empty());
+    }
+
+    // Whether the blank at `blank` splits a label of a host written after a
+    // scheme, as text recognition splits "forum" into "foru m": the host so
+    // far ends in no top-level domain, and the lower-case word after the
+    // blank runs on, with dots only, to one ("m.example.de/t/1").
+    bool isBrokenLabel(const Host& host, qsizetype blank) const
+    {
+        if (blank + 1 >= m_text.size() || m_text[blank] != u' ' || !isHostChar(m_text[blank + 1]))
+            return false;
+        const QStringView sofar = m_text.sliced(host.start, blank - host.start);
+        if (sofar == u"localhost" || m_detector.isTopLevelDomain(host.tld))
+            return false;
+        qsizetype end = blank + 1;
+        qsizetype lastLabel = end;
+        while (end < m_text.size() && (isHostChar(m_text[end]) || m_text[end] == u'.')) {
+            if (m_text[end] == u'.')
+                lastLabel = end + 1;
+            ++end;
+        }
+        const QStringView rest = m_text.sliced(blank + 1, end - blank - 1);
+        return lastLabel > blank + 1 && !hasUpperCase(rest) &&
+               m_detector.isTopLevelDomain(m_text.sliced(lastLabel, end - lastLabel));
     }
 
     bool isBlankAfterDot(qsizetype dot) const

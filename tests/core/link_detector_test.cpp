@@ -122,6 +122,14 @@ const LinkCase recognisedTable[] = {
     {"https://status. example. com/incidents, then", {u"https://status.example.com/incidents"_s}},
     {"Go to https://example.com. it works", {u"https://example.com"_s}},
     {"Go to https://example.com. Then sign in", {u"https://example.com"_s}},
+    // After a scheme, a label split by a blank is joined when the rest runs
+    // on to a top-level domain; else the rest is no site of its own.
+    {"https://foru m.quillandink.de/t/482", {u"https://forum.quillandink.de/t/482"_s}},
+    {"Shop: https://www.copperkett le.com/cart.", {u"https://www.copperkettle.com/cart"_s}},
+    {"https://foru M.quillandink.de/t/482", {}},
+    {"https://10.0.0.1 is down", {u"https://10.0.0.1"_s}},
+    {"http://localhost example.com", {u"http://localhost"_s, u"http://example.com"_s}},
+    {"https://example.com and docs.example.org", {u"https://example.com"_s, u"http://docs.example.org"_s}},
     // ...and not where a sentence simply goes on.
     {"Bring snacks, drinks etc. in the car.", {}},
     {"Read the docs. It is all there.", {}},
