@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <numeric>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -118,6 +119,22 @@ bool isIpv4(QStringView host)
     static const QRegularExpression dotted(u"^\\d{1,3}(?:\\.\\d{1,3}){3}$"_s);
     return dotted.match(host).hasMatch();
 }
+int editDistance(QStringView a, QStringView b)
+{
+    std::vector<int> row(size_t(b.size()) + 1);
+    std::iota(row.begin(), row.end(), 0);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const int above = row[size_t(j)];
+            row[size_t(j)] = std::min({above + 1, row[size_t(j - 1)] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row.back();
+}
+
 } // namespace
 
 void LinkDetector::PslFree::operator()(psl_ctx_st* context) const
@@ -441,9 +458,42 @@ std::shared_ptr<const LinkDetector> LinkDetector::shared(QString* error)
     return detector;
 }
 
+// A misread scheme left the link out altogether: what follows "hittps://"
+// continues a word, so neither a scheme nor a bare host was found in it.
+QString LinkDetector::withSchemeMended(const QString& address)
+{
+    static const QRegularExpression scheme(u"^[^\\p{L}]*(\\p{L}{3,7}):[il1|]?/+(?=\\w)"_s);
+    const QRegularExpressionMatch match = scheme.match(address);
+    if (!match.hasMatch())
+        return address;
+    const QString letters = match.captured(1).toLower();
+    static const QSet<QString> others{u"ftp"_s, u"ftps"_s, u"sftp"_s, u"ssh"_s,  u"git"_s,  u"file"_s,
+                                      u"smb"_s, u"wss"_s,  u"rtsp"_s, u"hxxp"_s, u"hxxps"_s};
+    const int toHttps = editDistance(letters, u"https");
+    const int toHttp = editDistance(letters, u"http");
+    if (others.contains(letters) || std::min(toHttps, toHttp) > 2)
+        return address;
+    const QString mended = toHttp < toHttps ? u"http://"_s : u"https://"_s;
+    if (match.captured(0) == mended)
+        return address;
+    return mended + address.sliced(match.capturedEnd(0));
+}
+
 QList<QUrl> LinkDetector::detect(const QString& text) const
 {
-    return Scanner(*this, text).run();
+    if (!text.contains(u":/"))
+        return Scanner(*this, text).run();
+    // Text read before its schemes were mended as it is read.
+    static const QRegularExpression word(u"\\S+"_s);
+    QString mended;
+    qsizetype copied = 0;
+    for (const QRegularExpressionMatch& match : word.globalMatch(text)) {
+        mended += QStringView(text).sliced(copied, match.capturedStart() - copied);
+        mended += withSchemeMended(match.captured());
+        copied = match.capturedEnd();
+    }
+    mended += QStringView(text).sliced(copied);
+    return Scanner(*this, mended).run();
 }
 
 bool LinkDetector::isTopLevelDomain(QStringView label) const

@@ -23,7 +23,8 @@ struct psl_ctx_st;
 //   follows ("stackoverflow. com/questions"), or after a scheme wherever
 //   lower-case labels ending in a top-level domain follow
 //   ("https://calendar. example. org/event"); the tail of a host broken more
-//   than once, which would name another site, is no link;
+//   than once, which would name another site, is no link; a scheme misread
+//   ("hittps://", "hitps:/") is read as the "https://" it was;
 // - e-mail addresses, as "mailto:" URLs.
 // Trailing punctuation and closing brackets without an opening one inside the
 // link are left out ("(see example.com/a)." gives "http://example.com/a").
@@ -54,6 +55,12 @@ public:
     LinkDetector& operator=(const LinkDetector&) = delete;
 
     QList<QUrl> detect(const QString& text) const;
+
+    // `word` with a scheme that text recognition misread at its start read
+    // as written: "hittps://", "htps:i/" or "Nhitps://" (the padlock of an
+    // address bar taken in) as "https://". Other schemes, and links written
+    // defanged on purpose ("hxxps://"), stay as they are.
+    static QString withSchemeMended(const QString& word);
 
     // Whether `label` (any case) is a top-level domain of the public suffix list.
     bool isTopLevelDomain(QStringView label) const;

@@ -1,5 +1,7 @@
 #include "ingest/TextRecognizer.h"
 
+#include "core/LinkDetector.h"
+
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -63,6 +65,17 @@ bool startsPath(const QString& piece)
     return !piece.isEmpty() && QStringView(u"/?#&").contains(piece.front());
 }
 
+// Whether `piece` is the rest of the host `address` began: after a scheme,
+// a host is not whole without a dot inside it ("https://recipes." or
+// "https://foru" read apart from "hearthandhome.net/..." or "m.example.de").
+bool carriesOnHost(const QString& address, const QString& piece)
+{
+    static const QRegularExpression unfinished(u"^\\W*[a-z]{3,7}:[il1|]?/+(?!localhost\\.?$)[\\w-]+\\.?$"_s,
+                                               QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression rest(u"^[a-z0-9][\\w-]*\\.[a-z]"_s);
+    return unfinished.match(address).hasMatch() && rest.match(piece).hasMatch();
+}
+
 // Whether `piece`, read after `address` and before `next`, carries on its
 // path: an address holds no space, but the engine at times takes one for
 // the wide side of a narrow sign (after the "1" of many fonts, before a
@@ -71,7 +84,7 @@ bool startsPath(const QString& piece)
 bool carriesOnAddress(const QString& address, const QString& piece, const QString& next)
 {
     static const QRegularExpression pathSign(u"[/?#=&]"_s);
-    if (startsPath(piece))
+    if (startsPath(piece) || carriesOnHost(address, piece))
         return true;
     if (address.isEmpty() || piece.isEmpty() || !address.back().isDigit() || !piece.front().isDigit())
         return false;
@@ -165,7 +178,7 @@ bool isToEnd(void* watch, int /*words*/)
 // than a word, but a texture is never read as one.
 bool TextRecognizer::looksLikeAddress(const QString& word)
 {
-    static const QRegularExpression shape(uR"(^(?:(?<start>[a-z]{3,6}:/+|www\d?\.)(?<name>\S*))"
+    static const QRegularExpression shape(uR"(^(?:(?<start>[a-z]{3,6}:[il1|]?/+|www\d?\.)(?<name>\S*))"
                                           uR"(|[a-z0-9][a-z0-9.-]*\.[a-z]{2,12}(?<path>[/?#:]\S*))$)"_s,
                                           QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression edges(uR"re(^[^\p{L}\p{N}]+|[)"'\]>.,;:!]+$)re"_s);
@@ -198,12 +211,14 @@ TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& read
 {
     if (read.empty())
         return {};
-    const std::vector<Word> line = withAddressesJoined(read);
+    std::vector<Word> line = withAddressesJoined(read);
     float total = 0;
     std::vector<bool> isAddress;
-    for (const Word& word : line) {
+    for (Word& word : line) {
         total += word.confidence;
         isAddress.push_back(looksLikeAddress(word.text));
+        if (isAddress.back())
+            word.text = LinkDetector::withSchemeMended(word.text);
     }
     const bool wellRead = total / float(line.size()) >= wellReadLineConfidence;
     const bool holdsAddress = std::find(isAddress.begin(), isAddress.end(), true) != isAddress.end();

@@ -130,6 +130,10 @@ const LinkCase recognisedTable[] = {
     {"https://10.0.0.1 is down", {u"https://10.0.0.1"_s}},
     {"http://localhost example.com", {u"http://localhost"_s, u"http://example.com"_s}},
     {"https://example.com and docs.example.org", {u"https://example.com"_s, u"http://docs.example.org"_s}},
+    // Text read before misread schemes were mended as they are read.
+    {"@ hittps://shop.copperkettle.com/cart", {u"https://shop.copperkettle.com/cart"_s}},
+    {"Nhitps:/docs.brightlane.io/guide", {u"https://docs.brightlane.io/guide"_s}},
+    {"hxxps://evil.example.com/x steps:/usr/bin", {}},
     // ...and not where a sentence simply goes on.
     {"Bring snacks, drinks etc. in the car.", {}},
     {"Read the docs. It is all there.", {}},

@@ -60,11 +60,13 @@ TEST(DoubtfulWords, ALineHoldingAnAddressIsKeptHoweverDoubtedAndWhateverItsLengt
     EXPECT_TRUE(bar.text.endsWith(address)) << bar.text.toStdString();
     EXPECT_EQ(bar.certainty, TextRecognizer::Certainty::certain);
     // Misread at its start, glued to the padlock, or without a scheme.
-    for (const QString& doubted :
-         {u"hitps:/www.harbourgazette.com/wiki/tide-tables"_s,
-          u"/https://blog.saltmarshkitchen.com/2025/03/17/tide-tables"_s, u"docs.python.org/3/library/json.html"_s}) {
-        EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@"_s, 12}, {doubted, 0}}).text.toStdString(),
-                  doubted.toStdString());
+    const std::pair<QString, QString> doubtedAddresses[] = {
+        {u"hitps:/www.harbourgazette.com/wiki/tide-tables"_s, u"https://www.harbourgazette.com/wiki/tide-tables"_s},
+        {u"/https://blog.saltmarshkitchen.com/2025/tide-tables"_s,
+         u"https://blog.saltmarshkitchen.com/2025/tide-tables"_s},
+        {u"docs.python.org/3/library/json.html"_s, u"docs.python.org/3/library/json.html"_s}};
+    for (const auto& [doubted, kept] : doubtedAddresses) {
+        EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@"_s, 12}, {doubted, 0}}).text.toStdString(), kept.toStdString());
         EXPECT_TRUE(TextRecognizer::looksLikeAddress(doubted)) << doubted.toStdString();
     }
     // Pieces of one address that the engine read apart are one word again.
@@ -78,7 +80,16 @@ TEST(DoubtfulWords, ALineHoldingAnAddressIsKeptHoweverDoubtedAndWhateverItsLengt
                                               {u"?id=18423"_s, 60}})
                   .text,
               u"https://en.wikiatlas.org/blog/2024/11/printer-driver-not-found?id=18423"_s);
-    // but a number after one is not, nor is a word.
+    EXPECT_EQ(
+        TextRecognizer::keptWords(Words{{u"https://recipes."_s, 30}, {u"hearthandhome.net/baking/bread"_s, 70}}).text,
+        u"https://recipes.hearthandhome.net/baking/bread"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://foru"_s, 30}, {u"m.quillandink.de/t/1"_s, 70}}).text,
+              u"https://forum.quillandink.de/t/1"_s);
+    // but a number after one is not, nor is a word, nor another address.
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://example.com."_s, 60}, {u"docs.example.org"_s, 90}}).text,
+              u"https://example.com. docs.example.org"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"http://localhost"_s, 60}, {u"example.org/x"_s, 90}}).text,
+              u"http://localhost example.org/x"_s);
     EXPECT_EQ(
         TextRecognizer::keptWords(Words{{u"https://shop.example.com/item/42"_s, 90}, {u"24"_s, 95}, {u"hours"_s, 95}})
             .text,
@@ -88,6 +99,30 @@ TEST(DoubtfulWords, ALineHoldingAnAddressIsKeptHoweverDoubtedAndWhateverItsLengt
     for (const QString& word :
          {u"utils.js"_s, u"json.load(handle)"_s, u"v3.pdf"_s, u"eeee.com/eeee"_s, u"ee.ee/eee"_s, u"Mr.Smith"_s})
         EXPECT_FALSE(TextRecognizer::looksLikeAddress(word)) << word.toStdString();
+}
+
+TEST(DoubtfulWords, TheSchemeOfAnAddressIsReadAsWrittenHoweverTheEngineMisreadIt)
+{
+    const QString rest = u"shop.copperkettle.com/products/enamel-kettle"_s;
+    const std::pair<QString, QString> misread[] = {
+        {u"hittps://"_s, u"https://"_s}, {u"Nhitps://"_s, u"https://"_s}, {u"hitps:/"_s, u"https://"_s},
+        {u"/https://"_s, u"https://"_s}, {u"htps://"_s, u"https://"_s},   {u"hitp://"_s, u"http://"_s},
+    };
+    // The line of an address bar read wholly, the address too long for a
+    // word and doubted, with its slashes misread.
+    const QString bar = TextRecognizer::keptWords(Words{{u"<€"_s, 54},
+                                                        {u"©"_s, 61},
+                                                        {u"—"_s, 0},
+                                                        {u"htps:i/piog.saltmarshkitchen.com/wikithow-to-export"_s, 14}})
+                            .text;
+    EXPECT_TRUE(bar.endsWith(u" https://piog.saltmarshkitchen.com/wikithow-to-export"_s)) << bar.toStdString();
+    for (const auto& [scheme, written] : misread)
+        EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@"_s, 12}, {scheme + rest, 20}}).text.toStdString(),
+                  (written + rest).toStdString());
+    // Other schemes, and a link defanged on purpose, stay as they are read.
+    for (const QString& scheme : {u"ftp://"_s, u"hxxps://"_s, u"chrome://"_s, u"file:///"_s})
+        EXPECT_EQ(TextRecognizer::keptWords(Words{{scheme + rest, 80}}).text.toStdString(),
+                  (scheme + rest).toStdString());
 }
 
 TEST(DoubtfulWords, PhotographsAndWallpapersGiveNoText)
