@@ -40,6 +40,10 @@ constexpr int flatSide = 9;
 // it: the rounded ends of bubbles and buttons, where the window's median is
 // the colour outside and the inside would show as a crescent of ink.
 constexpr int flatReach = 6;
+// A frame round text is at least this high and wide, and holds a letter
+// at least this high (not the dot of an "i" inside letters joined up).
+constexpr int minimumFrameSide = 12;
+constexpr int smallestFramedLetter = 6;
 
 int windowFor(const QImage& image)
 {
@@ -445,6 +449,39 @@ QImage PageReader::ink(const QImage& image, const Limits& limits)
     return failed || limits.stop.stop_requested() ? QImage() : ink;
 }
 
+namespace {
+QRect boxOf(const cv::Mat& stats, int mark)
+{
+    const int* box = stats.ptr<int>(mark);
+    return {box[cv::CC_STAT_LEFT], box[cv::CC_STAT_TOP], box[cv::CC_STAT_WIDTH], box[cv::CC_STAT_HEIGHT]};
+}
+
+// Which marks are frames drawn around text, as the border of a button, a
+// text field or a cell: an outline, far wider than a letter it holds, half
+// as high again and at most four times as high. The layout takes a frame and what it holds for a
+// picture, and reads none of it; a ring round a letter ("©") is no frame.
+std::vector<bool> framesAroundText(const cv::Mat& stats)
+{
+    const int count = stats.rows;
+    std::vector<bool> frames(size_t(count), false);
+    for (int mark = 1; mark < count; ++mark) {
+        const QRect frame = boxOf(stats, mark);
+        const qint64 inked = stats.ptr<int>(mark)[cv::CC_STAT_AREA];
+        if (frame.width() < minimumFrameSide || frame.height() < minimumFrameSide ||
+            inked * 5 > qint64(frame.width()) * frame.height())
+            continue;
+        const QRect inside = frame.adjusted(1, 1, -1, -1);
+        for (int other = 1; other < count && !frames[size_t(mark)]; ++other) {
+            const QRect held = boxOf(stats, other);
+            frames[size_t(mark)] = other != mark && inside.contains(held) && held.height() >= smallestFramedLetter &&
+                                   4 * held.height() >= frame.height() && 2 * frame.height() >= 3 * held.height() &&
+                                   frame.width() >= 3 * held.height();
+        }
+    }
+    return frames;
+}
+} // namespace
+
 std::vector<int> PageReader::clearMarksOtherThanText(QImage& ink)
 {
     std::vector<int> marksPerRow(size_t(std::max(0, ink.height())), 0);
@@ -476,10 +513,12 @@ std::vector<int> PageReader::clearMarksOtherThanText(QImage& ink)
         if (previous)
             std::exchange(previous, std::nullopt)->apply();
         std::vector<uchar> isLetterSized(size_t(count), 1);
+        const std::vector<bool> frames = framesAroundText(stats);
         bool anyCleared = false;
         for (int mark = 1; mark < count; ++mark) {
             const int* box = stats.ptr<int>(mark);
-            if (box[cv::CC_STAT_WIDTH] > largestLetter && box[cv::CC_STAT_HEIGHT] > largestLetter) {
+            if ((box[cv::CC_STAT_WIDTH] > largestLetter && box[cv::CC_STAT_HEIGHT] > largestLetter) ||
+                frames[size_t(mark)]) {
                 isLetterSized[size_t(mark)] = 0;
                 anyCleared = true;
             } else if (const int markTop = from + box[cv::CC_STAT_TOP]; markTop >= top && markTop < top + bandRows) {

@@ -47,7 +47,9 @@ public:
     // Clears the marks of `ink` that are too large in both directions to be
     // letters (outlines of shapes, the grid of a table, the stripes of a
     // pattern): the layout spends seconds on each, finds no text in them and
-    // loses the lines around them. Returns how many of the marks left begin
+    // loses the lines around them. So are frames round text (the border of
+    // a button or a field), which the layout takes with their text for a
+    // picture. Returns how many of the marks left begin
     // on each row.
     static std::vector<int> clearMarksOtherThanText(QImage& ink);
     // Marks larger than this both ways are not letters.

@@ -78,6 +78,16 @@ QImage longPage(QSize size, int lines, int pixelSize = 22)
     return image;
 }
 
+int darkPixelsIn(const QImage& ink, const QRect& area)
+{
+    int dark = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            dark += ink.pixelColor(x, y).value() < 160;
+    }
+    return dark;
+}
+
 class PageReaderTest : public ::testing::Test
 {
 protected:
@@ -340,17 +350,43 @@ TEST(PageReaderTiles, MarksTooLargeForLettersAreClearedAndLettersKept)
     }
     QImage ink = PageReader::inkOnWhite(page);
     PageReader::clearMarksOtherThanText(ink);
-    const auto darkIn = [&ink](const QRect& area) {
-        int dark = 0;
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            for (int x = area.left(); x <= area.right(); ++x)
-                dark += ink.pixelColor(x, y).value() < 160;
-        }
-        return dark;
-    };
+    const auto darkIn = [&ink](const QRect& area) { return darkPixelsIn(ink, area); };
     EXPECT_GT(darkIn(QRect(20, 10, 150, 25)), 100) << "the letters are gone";
     EXPECT_EQ(darkIn(QRect(300, 100, 1200, 450)), 0) << "the grid is left";
     EXPECT_EQ(darkIn(QRect(300, 720, 1000, 460)), 0) << "the hatching is left";
+}
+
+TEST(PageReaderTiles, TheFrameOfAButtonOrAFieldIsClearedAndWhatItHoldsKept)
+{
+    // The layout takes a frame and the label inside it for a picture and
+    // reads neither ("Add to basket" on a shop's page).
+    QImage page(900, 200, QImage::Format_RGB32);
+    page.fill(QColor(0xfa, 0xfa, 0xfa));
+    {
+        QPainter painter(&page);
+        QFont font(u"Inter"_s);
+        font.setPixelSize(15);
+        painter.setFont(font);
+        painter.setPen(QColor(0x76, 0x76, 0x76));
+        painter.drawRect(70, 40, 123, 38);
+        painter.drawRect(260, 40, 300, 40);
+        painter.setPen(QColor(0x11, 0x11, 0x11));
+        painter.drawText(QRect(70, 40, 124, 39), Qt::AlignCenter, u"Add to basket"_s);
+        painter.drawText(QRect(276, 40, 280, 41), Qt::AlignVCenter, u"Search recipes"_s);
+        // A ring round a letter, and a word within a long rule's reach.
+        font.setPixelSize(40);
+        painter.setFont(font);
+        painter.drawText(620, 80, u"\u00A9 Kettle"_s);
+        painter.drawLine(70, 150, 800, 150);
+    }
+    QImage ink = PageReader::inkOnWhite(page);
+    PageReader::clearMarksOtherThanText(ink);
+    const auto darkIn = [&ink](const QRect& area) { return darkPixelsIn(ink, area); };
+    EXPECT_EQ(darkIn(QRect(70, 40, 124, 2)) + darkIn(QRect(260, 40, 301, 2)), 0) << "a frame is left";
+    EXPECT_GT(darkIn(QRect(80, 50, 100, 20)), 100) << "the button's label is gone";
+    EXPECT_GT(darkIn(QRect(270, 50, 150, 20)), 100) << "the field's text is gone";
+    EXPECT_GT(darkIn(QRect(620, 45, 40, 40)), 150) << "the ring round the letter is gone";
+    EXPECT_GT(darkIn(QRect(70, 149, 730, 3)), 700) << "the rule is gone";
 }
 
 TEST_F(PageReaderTest, ATiledPictureReadsEveryLineInOrder)
