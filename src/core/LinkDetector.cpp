@@ -119,6 +119,7 @@ bool isIpv4(QStringView host)
     static const QRegularExpression dotted(u"^\\d{1,3}(?:\\.\\d{1,3}){3}$"_s);
     return dotted.match(host).hasMatch();
 }
+
 int editDistance(QStringView a, QStringView b)
 {
     std::vector<int> row(size_t(b.size()) + 1);
@@ -134,7 +135,6 @@ int editDistance(QStringView a, QStringView b)
     }
     return row.back();
 }
-
 } // namespace
 
 void LinkDetector::PslFree::operator()(psl_ctx_st* context) const

@@ -458,8 +458,9 @@ QRect boxOf(const cv::Mat& stats, int mark)
 
 // Which marks are frames drawn around text, as the border of a button, a
 // text field or a cell: an outline, far wider than a letter it holds, half
-// as high again and at most four times as high. The layout takes a frame and what it holds for a
-// picture, and reads none of it; a ring round a letter ("©") is no frame.
+// as high again and at most four times as high. The layout takes a frame
+// and what it holds for a picture, and reads none of it; a ring round a
+// letter ("©") is no frame.
 std::vector<bool> framesAroundText(const cv::Mat& stats)
 {
     const int count = stats.rows;

@@ -49,8 +49,7 @@ public:
     // pattern): the layout spends seconds on each, finds no text in them and
     // loses the lines around them. So are frames round text (the border of
     // a button or a field), which the layout takes with their text for a
-    // picture. Returns how many of the marks left begin
-    // on each row.
+    // picture. Returns how many of the marks left begin on each row.
     static std::vector<int> clearMarksOtherThanText(QImage& ink);
     // Marks larger than this both ways are not letters.
     static constexpr int largestLetter = 256;

@@ -60,6 +60,15 @@ bool looksLikeWord(const QString& word)
     return commonest * 2 <= letters + 1 && signs <= 1;
 }
 
+// Whether `word` is a call in a line of code ("append(entry);",
+// "json.load(handle)"): small monospaced code is read with little
+// confidence, but a texture's scraps never take that shape.
+bool looksLikeCall(const QString& word)
+{
+    static const QRegularExpression call(uR"(^[A-Za-z_][\w.]*\([\w.,]*\)[;,.:]?$)"_s);
+    return lettersAndDigits(word) >= 6 && call.match(word).hasMatch() && looksLikeWord(word);
+}
+
 bool startsPath(const QString& piece)
 {
     return !piece.isEmpty() && QStringView(u"/?#&").contains(piece.front());
@@ -225,7 +234,9 @@ TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& read
     const auto sureWords = std::count_if(line.begin(), line.end(), [](const Word& word) {
         return word.confidence >= sureWordConfidence && lettersAndDigits(word.text) >= sureWordLetters;
     });
-    const bool anchored = sureWords > 0 || holdsAddress;
+    const bool holdsCall =
+        std::any_of(line.begin(), line.end(), [](const Word& word) { return looksLikeCall(word.text); });
+    const bool anchored = sureWords > 0 || holdsAddress || holdsCall;
     const bool isLabel = line.size() <= size_t(labelWords);
     QStringList kept;
     for (size_t i = 0; i < line.size(); ++i) {

@@ -99,19 +99,21 @@ public:
     // kept when it is read with keptAloneConfidence and has sureWordLetters
     // letters or digits, or is a web address (see looksLikeAddress); or, in
     // a line holding a sure word (sureWordConfidence, sureWordLetters
-    // letters or digits) or an address, or in a label of labelWords words at
-    // most, when it is read with minimumWordConfidence or looks like a word
-    // (doubtfulWordLetters letters or digits, longestDoubtfulWord characters
-    // at most, no letter making up more than about half of them, no run of
-    // four alike, one sign at most besides punctuation). Pieces of an
+    // letters or digits), an address or a call of code ("append(entry);"),
+    // or in a label of labelWords words at most, when it is read with
+    // minimumWordConfidence or looks like a word (doubtfulWordLetters letters
+    // or digits, longestDoubtfulWord characters at most, no letter making up
+    // more than about half of them, no run of four alike, one sign at most
+    // besides punctuation). Pieces of an
     // address read apart ("…/2025/1" "7/…", "…/page" "?id=2", "https://shop."
     // "example.com") are one word, and its misread scheme is read as written
     // (see LinkDetector::withSchemeMended).
     static KeptLine keptWords(const std::vector<Word>& read);
     // Whether `word` has the shape of a web address: a scheme ("https://",
-    // its slashes at times misread: "htps:i/") or "www." before a name, or a host ending in a domain of letters with
-    // a path after it; with no run of four of one sign and no letter making
-    // up a third of its letters, as a texture's scraps have. A line holding
+    // its slashes at times misread: "htps:i/") or "www." before a name, or a
+    // host ending in a domain of letters with a path after it; with no run of
+    // four of one sign and no letter making up a third of its letters, as a
+    // texture's scraps have. A line holding
     // one is certain, whatever the engine's confidence.
     static bool looksLikeAddress(const QString& word);
 

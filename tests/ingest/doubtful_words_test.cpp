@@ -42,6 +42,12 @@ TEST(DoubtfulWords, ScrapsAreLeftOutAndTextKeepsTheWordsTheEngineDoubts)
         TextRecognizer::keptWords(Words{{u"return"_s, 96}, {u"json."_s, 2}, {u"load(handle)"_s, 2}});
     EXPECT_EQ(code.text, u"return json. load(handle)"_s);
     EXPECT_EQ(code.certainty, TextRecognizer::Certainty::sure);
+    // A call on a line of its own in small monospaced text, all of it doubted
+    // (a compiler's quote of the line it stopped at); a scrap of that shape
+    // is no call.
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"journal."_s, 23}, {u"append(entry)"_s, 23}, {u";"_s, 85}}).text,
+              u"journal. append(entry) ;"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"ee."_s, 23}, {u"eeeeee(ee)"_s, 23}, {u"Ns"_s, 20}}).text, QString());
     // A line read well as a whole keeps a code it doubts.
     EXPECT_EQ(TextRecognizer::keptWords(Words{{u"Flight"_s, 90}, {u"LH1234"_s, 30}, {u"boards"_s, 88}}).text,
               u"Flight LH1234 boards"_s);
