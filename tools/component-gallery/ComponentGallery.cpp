@@ -173,7 +173,9 @@ QWidget* symbolGrid()
             const QColor tint = i % 4 == 0 ? PremiumTheme::primary() : PremiumTheme::textPrimary();
             SymbolRegistry::paint(p, QRectF(box.center().x() - 11, box.top() + 2, 22, 22), names[i], tint);
             p.setPen(PremiumTheme::textTertiary());
-            p.drawText(box.adjusted(0, 28, 0, 0), Qt::AlignHCenter | Qt::AlignTop, names[i]);
+            // Long names are elided so that neighbours never overlap.
+            const QString name = p.fontMetrics().elidedText(names[i], Qt::ElideMiddle, cell.width() - 8);
+            p.drawText(box.adjusted(0, 28, 0, 0), Qt::AlignHCenter | Qt::AlignTop, name);
         }
     });
 }
