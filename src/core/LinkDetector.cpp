@@ -1,5 +1,7 @@
 #include "core/LinkDetector.h"
 
+#include "core/EditDistance.h"
+
 #include <libpsl.h>
 
 #include <QRegularExpression>
@@ -7,7 +9,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <numeric>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -118,22 +119,6 @@ bool isIpv4(QStringView host)
 {
     static const QRegularExpression dotted(u"^\\d{1,3}(?:\\.\\d{1,3}){3}$"_s);
     return dotted.match(host).hasMatch();
-}
-
-int editDistance(QStringView a, QStringView b)
-{
-    std::vector<int> row(size_t(b.size()) + 1);
-    std::iota(row.begin(), row.end(), 0);
-    for (qsizetype i = 1; i <= a.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = int(i);
-        for (qsizetype j = 1; j <= b.size(); ++j) {
-            const int above = row[size_t(j)];
-            row[size_t(j)] = std::min({above + 1, row[size_t(j - 1)] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row.back();
 }
 } // namespace
 
@@ -467,10 +452,11 @@ QString LinkDetector::withSchemeMended(const QString& address)
     if (!match.hasMatch())
         return address;
     const QString letters = match.captured(1).toLower();
+    const std::u16string_view read(reinterpret_cast<const char16_t*>(letters.utf16()), size_t(letters.size()));
     static const QSet<QString> others{u"ftp"_s, u"ftps"_s, u"sftp"_s, u"ssh"_s,  u"git"_s,  u"file"_s,
                                       u"smb"_s, u"wss"_s,  u"rtsp"_s, u"hxxp"_s, u"hxxps"_s};
-    const int toHttps = editDistance(letters, u"https");
-    const int toHttp = editDistance(letters, u"http");
+    const int toHttps = editDistance(read, u"https", 3);
+    const int toHttp = editDistance(read, u"http", 3);
     if (others.contains(letters) || std::min(toHttps, toHttp) > 2)
         return address;
     const QString mended = toHttp < toHttps ? u"http://"_s : u"https://"_s;

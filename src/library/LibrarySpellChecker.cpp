@@ -1,5 +1,7 @@
 #include "library/LibrarySpellChecker.h"
 
+#include "core/EditDistance.h"
+
 #include <algorithm>
 
 namespace {
@@ -97,7 +99,7 @@ int distanceBetween(const QString& a, const QString& b)
     const QString foldedB = b.toCaseFolded();
     const std::u16string_view viewA(reinterpret_cast<const char16_t*>(foldedA.utf16()), size_t(foldedA.size()));
     const std::u16string_view viewB(reinterpret_cast<const char16_t*>(foldedB.utf16()), size_t(foldedB.size()));
-    return Vocabulary::editDistance(viewA, viewB, 64);
+    return editDistance(viewA, viewB, 64);
 }
 } // namespace
 

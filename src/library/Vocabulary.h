@@ -79,10 +79,6 @@ public:
     static constexpr qsizetype prefixLength = 7;
     static constexpr qsizetype shortestCorrected = 4;
 
-    // Optimal string alignment distance, giving up (returning limit + 1)
-    // once it exceeds `limit`.
-    static int editDistance(std::u16string_view a, std::u16string_view b, int limit);
-
 private:
     class Builder;
     friend class Builder;

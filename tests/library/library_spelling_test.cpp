@@ -1,3 +1,4 @@
+#include "core/EditDistance.h"
 #include "core/LinkDetector.h"
 #include "core/Workers.h"
 #include "ingest/SentenceEncoder.h"
@@ -121,7 +122,7 @@ TEST(VocabularyTest, NeverMissesAWordOneEditAwayAgainstAFullScan)
             continue;
         int nearest = 3;
         for (const QString& word : words)
-            nearest = std::min(nearest, Vocabulary::editDistance(u16(typed), u16(word), 2));
+            nearest = std::min(nearest, editDistance(u16(typed), u16(word), 2));
         const std::optional<Vocabulary::Match> found = vocabulary->closest(typed);
         ASSERT_TRUE(found) << typed.toStdString();
         EXPECT_EQ(found->distance, nearest) << typed.toStdString();
