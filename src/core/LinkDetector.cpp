@@ -115,6 +115,23 @@ bool hasUpperCase(QStringView text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isUpper(); });
 }
 
+// The letters of a misread "http" or "https": the engine reads an h as b, n
+// or k, a t as i, l, 1, f or |, puts a thin letter in ("hittps") or drops a
+// t ("htps"), and at times takes the padlock of an address bar for a
+// capital before the h ("Nhitps"). Any other word before ":/" is a scheme
+// of its own (tcp, smtp, rtmp, help...), as are links defanged on purpose
+// ("hxxps").
+bool isMisreadHttp(const QString& letters)
+{
+    static const QRegularExpression shape(u"^(?:\\p{Lu}(?=h))?((?i)(?:li|[hbnk])[tilf1|]{1,3}p[s5]?)$"_s);
+    const QRegularExpressionMatch match = shape.match(letters);
+    if (!match.hasMatch())
+        return false;
+    const QString read = match.captured(1).toLower();
+    const std::u16string_view view(reinterpret_cast<const char16_t*>(read.utf16()), size_t(read.size()));
+    return std::min(editDistance(view, u"https", 3), editDistance(view, u"http", 3)) <= 2;
+}
+
 bool isIpv4(QStringView host)
 {
     static const QRegularExpression dotted(u"^\\d{1,3}(?:\\.\\d{1,3}){3}$"_s);
@@ -141,11 +158,15 @@ public:
         QList<QUrl> links;
         qsizetype at = 0;
         while (at < m_text.size()) {
-            if (at > 0 && continuesWord(m_text[at - 1])) {
+            // A scheme begins a link after a sign that begins a word
+            // ("/https://…", the padlock of an address bar read as a slash),
+            // but not inside a word.
+            const bool glued = at > 0 && continuesWord(m_text[at - 1]);
+            if (glued && (m_text[at - 1].isLetterOrNumber() || (at > 1 && continuesWord(m_text[at - 2])))) {
                 ++at;
                 continue;
             }
-            const Match match = matchAt(at);
+            const Match match = glued ? schemeUrl(at) : matchAt(at);
             if (match.end > at) {
                 QUrl url(match.url, QUrl::TolerantMode);
                 if (url.isValid())
@@ -447,22 +468,19 @@ std::shared_ptr<const LinkDetector> LinkDetector::shared(QString* error)
 // continues a word, so neither a scheme nor a bare host was found in it.
 QString LinkDetector::withSchemeMended(const QString& address)
 {
-    static const QRegularExpression scheme(u"^[^\\p{L}]*(\\p{L}{3,7}):[il1|]?/+(?=\\w)"_s);
+    static const QRegularExpression scheme(
+        u"^([^\\p{L}1|]*)([\\p{L}1|]{3,8}):[il1|]?/+(?=[\\w-]+\\.|localhost\\b|\\[)"_s);
     const QRegularExpressionMatch match = scheme.match(address);
-    if (!match.hasMatch())
+    if (!match.hasMatch() || !isMisreadHttp(match.captured(2)))
         return address;
-    const QString letters = match.captured(1).toLower();
-    const std::u16string_view read(reinterpret_cast<const char16_t*>(letters.utf16()), size_t(letters.size()));
-    static const QSet<QString> others{u"ftp"_s, u"ftps"_s, u"sftp"_s, u"ssh"_s,  u"git"_s,  u"file"_s,
-                                      u"smb"_s, u"wss"_s,  u"rtsp"_s, u"hxxp"_s, u"hxxps"_s};
-    const int toHttps = editDistance(read, u"https", 3);
-    const int toHttp = editDistance(read, u"http", 3);
-    if (others.contains(letters) || std::min(toHttps, toHttp) > 2)
+    const bool isSecure = QStringView(u"sS5").contains(match.captured(2).back());
+    const QString mended = isSecure ? u"https://"_s : u"http://"_s;
+    const QStringView written =
+        QStringView(address).sliced(match.capturedStart(2), match.capturedEnd(0) - match.capturedStart(2));
+    if (written.compare(mended, Qt::CaseInsensitive) == 0)
         return address;
-    const QString mended = toHttp < toHttps ? u"http://"_s : u"https://"_s;
-    if (match.captured(0) == mended)
-        return address;
-    return mended + address.sliced(match.capturedEnd(0));
+    // The signs before the scheme are the screen's: a bracket, a quote.
+    return match.captured(1) + mended + address.sliced(match.capturedEnd(0));
 }
 
 QList<QUrl> LinkDetector::detect(const QString& text) const

@@ -69,7 +69,7 @@ TEST(DoubtfulWords, ALineHoldingAnAddressIsKeptHoweverDoubtedAndWhateverItsLengt
     const std::pair<QString, QString> doubtedAddresses[] = {
         {u"hitps:/www.harbourgazette.com/wiki/tide-tables"_s, u"https://www.harbourgazette.com/wiki/tide-tables"_s},
         {u"/https://blog.saltmarshkitchen.com/2025/tide-tables"_s,
-         u"https://blog.saltmarshkitchen.com/2025/tide-tables"_s},
+         u"/https://blog.saltmarshkitchen.com/2025/tide-tables"_s},
         {u"docs.python.org/3/library/json.html"_s, u"docs.python.org/3/library/json.html"_s}};
     for (const auto& [doubted, kept] : doubtedAddresses) {
         EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@"_s, 12}, {doubted, 0}}).text.toStdString(), kept.toStdString());
@@ -112,7 +112,7 @@ TEST(DoubtfulWords, TheSchemeOfAnAddressIsReadAsWrittenHoweverTheEngineMisreadIt
     const QString rest = u"shop.copperkettle.com/products/enamel-kettle"_s;
     const std::pair<QString, QString> misread[] = {
         {u"hittps://"_s, u"https://"_s}, {u"Nhitps://"_s, u"https://"_s}, {u"hitps:/"_s, u"https://"_s},
-        {u"/https://"_s, u"https://"_s}, {u"htps://"_s, u"https://"_s},   {u"hitp://"_s, u"http://"_s},
+        {u"(hitps:/"_s, u"(https://"_s}, {u"htps://"_s, u"https://"_s},   {u"hitp://"_s, u"http://"_s},
     };
     // The line of an address bar read wholly, the address too long for a
     // word and doubted, with its slashes misread.
@@ -125,8 +125,11 @@ TEST(DoubtfulWords, TheSchemeOfAnAddressIsReadAsWrittenHoweverTheEngineMisreadIt
     for (const auto& [scheme, written] : misread)
         EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@"_s, 12}, {scheme + rest, 20}}).text.toStdString(),
                   (written + rest).toStdString());
-    // Other schemes, and a link defanged on purpose, stay as they are read.
-    for (const QString& scheme : {u"ftp://"_s, u"hxxps://"_s, u"chrome://"_s, u"file:///"_s})
+    // Other schemes, a link defanged on purpose, and the signs before a
+    // scheme stay as they are read.
+    for (const QString& scheme :
+         {u"ftp://"_s, u"hxxps://"_s, u"chrome://"_s, u"file:///"_s, u"tcp://"_s, u"rtmp://"_s, u"smtp://"_s,
+          u"smtps://"_s, u"nntp://"_s, u"tftp://"_s, u"help:/"_s, u"(https://"_s, u"\"https://"_s, u"/https://"_s})
         EXPECT_EQ(TextRecognizer::keptWords(Words{{scheme + rest, 80}}).text.toStdString(),
                   (scheme + rest).toStdString());
 }
