@@ -22,10 +22,12 @@ struct psl_ctx_st;
 //   by a blank after a dot is joined when a public suffix in lower case
 //   follows ("stackoverflow. com/questions"), or after a scheme wherever
 //   lower-case labels ending in a top-level domain follow
-//   ("https://calendar. example. org/event"); the tail of a host broken more
-//   than once, which would name another site, is no link; a scheme misread
-//   ("hittps://", "hitps:/") is read as the "https://" it was, and may
-//   follow a sign glued to it ("/https://", a padlock);
+//   ("https://calendar. example. org/event"), or where the word after the
+//   blank completes a top-level domain cut short ("example.co m/cart"); the
+//   tail of a host broken at a blank after a lower-case label
+//   ("calendar. example.org"), which would name another site, is no link;
+//   a scheme misread ("hittps://", "hitps:/") is read as the "https://" it
+//   was, and may follow a sign glued to it ("/https://", a padlock);
 // - e-mail addresses, as "mailto:" URLs.
 // Trailing punctuation and closing brackets without an opening one inside the
 // link are left out ("(see example.com/a)." gives "http://example.com/a").

@@ -119,6 +119,14 @@ const LinkCase recognisedTable[] = {
     {"Join: https://calendar. example.org/event/1734.", {u"https://calendar.example.org/event/1734"_s}},
     {"calendar. example. org/event/1734", {}},
     {"Open it at meet. team. example. com/room", {}},
+    {"calendar. example.org/event/1734", {}},
+    {"Read the docs. python.org/3/ has more", {}},
+    // A capital starts a sentence, "www." a host, and a letter and a dot
+    // end an abbreviation.
+    {"Read the docs. Python.org/3/ has more", {u"http://python.org/3/"_s}},
+    {"Back at home. www.example.com", {u"http://www.example.com"_s}},
+    {"e.g. www.example. com", {u"http://www.example.com"_s}},
+    {"e.g. example.com/a", {u"http://example.com/a"_s}},
     {"https://status. example. com/incidents, then", {u"https://status.example.com/incidents"_s}},
     {"Go to https://example.com. it works", {u"https://example.com"_s}},
     {"Go to https://example.com. Then sign in", {u"https://example.com"_s}},
@@ -127,6 +135,16 @@ const LinkCase recognisedTable[] = {
     {"https://foru m.quillandink.de/t/482", {u"https://forum.quillandink.de/t/482"_s}},
     {"Shop: https://www.copperkett le.com/cart.", {u"https://www.copperkettle.com/cart"_s}},
     {"https://foru M.quillandink.de/t/482", {}},
+    // A top-level domain cut short is joined when the rest completes another
+    // and a path follows, or a single letter ends the word; a word after an
+    // address that completes none stays a word.
+    {"https://shop.example.co m/cart", {u"https://shop.example.com/cart"_s}},
+    {"See https://status.example.ne t/incidents.", {u"https://status.example.net/incidents"_s}},
+    {"https://forum.example.de v:8080/t/1", {u"https://forum.example.dev:8080/t/1"_s}},
+    {"Shop: shop.example.co m/cart", {u"http://shop.example.com/cart"_s}},
+    {"https://shop.example.ne t", {u"https://shop.example.net"_s}},
+    {"https://example.co is down", {u"https://example.co"_s}},
+    {"https://example.com m/s and https://example.de a site", {u"https://example.com"_s, u"https://example.de"_s}},
     {"https://10.0.0.1 is down", {u"https://10.0.0.1"_s}},
     {"http://localhost example.com", {u"http://localhost"_s, u"http://example.com"_s}},
     {"https://example.com and docs.example.org", {u"https://example.com"_s, u"http://docs.example.org"_s}},
@@ -141,7 +159,6 @@ const LinkCase recognisedTable[] = {
     // ...and not where a sentence simply goes on.
     {"Bring snacks, drinks etc. in the car.", {}},
     {"Read the docs. It is all there.", {}},
-    {"Read the docs. python.org/3/ has more", {u"http://python.org/3/"_s}},
     {"It ends here. Com later", {}},
     {"version 2. com", {}},
     {"hello.  com/x", {}},
