@@ -9,6 +9,8 @@
 #include "ingest/PageReader.h"
 #include "ingest/TextRecognizer.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -100,6 +102,78 @@ TEST(DoubtfulWords, ALineHoldingAnAddressIsKeptHoweverDoubtedAndWhateverItsLengt
         TextRecognizer::keptWords(Words{{u"https://shop.example.com/item/42"_s, 90}, {u"24"_s, 95}, {u"hours"_s, 95}})
             .text,
         u"https://shop.example.com/item/42 24 hours"_s);
+}
+
+TEST(DoubtfulWords, APieceAfterAnAddressIsJoinedOnlyWithNoBlankBeforeIt)
+{
+    // Split by the engine where the screen shows no blank: one address.
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://shop.example.com/page"_s, 70}, {u"?id=2"_s, 60, false}}).text,
+              u"https://shop.example.com/page?id=2"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://shop.example.com/a?b=1"_s, 70}, {u"&c=2"_s, 60, false}}).text,
+              u"https://shop.example.com/a?b=1&c=2"_s);
+    // A blank on the screen: words of their own.
+    EXPECT_EQ(TextRecognizer::keptWords(
+                  Words{{u"xdg-open"_s, 90}, {u"https://docs.example.org/setup"_s, 80, true}, {u"&"_s, 90, true}})
+                  .text,
+              u"xdg-open https://docs.example.org/setup &"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"git"_s, 95},
+                                              {u"clone"_s, 95, true},
+                                              {u"https://github.com/user/repo.git"_s, 80, true},
+                                              {u"/home/user/repo"_s, 85, true}})
+                  .text,
+              u"git clone https://github.com/user/repo.git /home/user/repo"_s);
+    // A monospaced font's gaps around a narrow sign, where the screen shows
+    // no blank; with one, or not known to have none, the words stay apart.
+    EXPECT_EQ(
+        TextRecognizer::keptWords(Words{{u"SMTP_URL='smtps:"_s, 70}, {u"//mail.tidewatch.net:465'"_s, 70, false}}).text,
+        u"SMTP_URL='smtps://mail.tidewatch.net:465'"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://github.com/harbourlabs/tidewatch."_s, 80},
+                                              {u"git"_s, 90, false},
+                                              {u"/home/mara"_s, 90, true}})
+                  .text,
+              u"https://github.com/harbourlabs/tidewatch.git /home/mara"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"Go"_s, 95},
+                                              {u"to"_s, 95, true},
+                                              {u"https://example.com."_s, 80, true},
+                                              {u"Then"_s, 95, true},
+                                              {u"sign"_s, 95, true}})
+                  .text,
+              u"Go to https://example.com. Then sign"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"broker:"_s, 90}, {u"mqtt://broker.tidewatch.net"_s, 80, false}}).text,
+              u"broker: mqtt://broker.tidewatch.net"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://example.com/docs."_s, 80}, {u"Next"_s, 95}}).text,
+              u"https://example.com/docs. Next"_s);
+    // The pieces of an address the engine split at a digit or a host's dot
+    // are joined as they were.
+    EXPECT_EQ(
+        TextRecognizer::keptWords(Words{{u"https://recipes."_s, 30}, {u"hearthandhome.net/bread"_s, 70, true}}).text,
+        u"https://recipes.hearthandhome.net/bread"_s);
+}
+
+TEST(DoubtfulWords, AnAddressOnAScreenKeepsTheBlanksBesideIt)
+{
+    Reading reading;
+    const QString lines[] = {u"$ xdg-open https://docs.harbourgazette.com/setup &"_s,
+                             u"$ git clone https://github.com/harbourlabs/tidewatch.git /home/mara/projects"_s,
+                             u"Open https://shop.harbourgazette.com/cart?item=42 or #orders"_s};
+    for (const QString& family : {u"DejaVu Sans Mono"_s, u"Inter"_s}) {
+        for (const int pixels : {15, 30}) {
+            QImage image(1400 * pixels / 15, 40 * pixels / 15 * int(std::size(lines)) + 40, QImage::Format_RGB32);
+            image.fill(QColor(0x12, 0x12, 0x14));
+            QPainter painter(&image);
+            QFont font(family);
+            font.setPixelSize(pixels);
+            painter.setFont(font);
+            painter.setPen(QColor(0xE5, 0xE5, 0xE5));
+            for (size_t i = 0; i < std::size(lines); ++i)
+                painter.drawText(QPoint(pixels, int(40 * pixels / 15 * (i + 1))), lines[i]);
+            painter.end();
+            const QString text = textOf(reading.reader.read(image));
+            SCOPED_TRACE(u"%1 at %2 px"_s.arg(family).arg(pixels).toStdString());
+            for (const QString& line : lines)
+                EXPECT_TRUE(text.contains(line.sliced(2))) << text.toStdString();
+        }
+    }
 
     // Names with a dot are no address, nor are scraps that look like one.
     for (const QString& word :
