@@ -22,6 +22,13 @@
 // and a scale of 1 or 2 vary. A window counts when its whole address (a
 // dialog: its title) is in the text read.
 //
+// Addresses of other schemes (written_scheme_kept_pct): terminals and
+// configuration files holding tcp://, rtmp://, smtps://, redis://, help:/
+// and other addresses beside web addresses, in brackets and quotes and
+// followed by " &" or by a path. A screen counts when its text keeps every
+// address as written, with the signs around it, and its links are exactly
+// the web addresses shown.
+//
 // A library of 194 screenshots as a new user's folder holds them: words read
 // that are not on the screen (extra_words_pct, of the words read), the files
 // that have any, word recall, the pages read in the order drawn (title bar,
@@ -33,6 +40,7 @@
 #include "core/OmpThreadLimit.h"
 #include "core/SharedWork.h"
 #include "core/Workers.h"
+#include "generators/AddressScreens.h"
 #include "generators/SampleLibrary.h"
 #include "ingest/OCRService.h"
 #include "ingest/ObjectClassifier.h"
@@ -300,6 +308,32 @@ double markedLinePercent(PageReader& reader, SampleLibrary::Marked (*draw)(quint
     return 100.0 * found / screens;
 }
 
+// The share of terminals and configuration files read as written.
+double writtenSchemePercent(PageReader& reader, bool verbose)
+{
+    constexpr int screens = 24;
+    int kept = 0;
+    for (int i = 0; i < screens; ++i) {
+        const AddressScreens::Screen screen = AddressScreens::draw(i);
+        const QString read = readText(screen.drawing.image, reader);
+        const QString text = comparable(read);
+        QStringList lost;
+        for (const QString& address : screen.written)
+            if (!text.contains(comparable(address)))
+                lost.append(address);
+        QStringList links;
+        for (const QUrl& url : OCRService::extractUrls(read))
+            links.append(url.toString());
+        const bool isKept = lost.isEmpty() && links == screen.links;
+        kept += isKept;
+        if (verbose && !isKept)
+            Console::printLine(u"  address screen %1: lost %2; links %3 (shown: %4)\n    read: %5"_s.arg(i).arg(
+                lost.join(u" | "_s), links.join(u' '), screen.links.join(u' '), read));
+    }
+    Console::printLine(u"addresses of other schemes: %1 of %2 screens read as written"_s.arg(kept).arg(screens));
+    return 100.0 * kept / screens;
+}
+
 struct Library
 {
     ExtraWords extras;
@@ -420,6 +454,7 @@ int main(int argc, char* argv[])
         markedLinePercent(shared.reader, &SampleLibrary::drawBrowser, u"browser addresses"_s, verbose);
     const double dialogTitles =
         markedLinePercent(shared.reader, &SampleLibrary::drawDialog, u"dialog titles"_s, verbose);
+    const double writtenSchemes = writtenSchemePercent(shared.reader, verbose);
     const Library library = readLibrary(shared.reader, verbose);
     double kindPrecision = 1.0;
     for (const QString& kind :
@@ -451,6 +486,7 @@ int main(int argc, char* argv[])
         .add(u"same_order_pct"_s, sameOrder, 1)
         .add(u"address_bar_pct"_s, addressBars, 1)
         .add(u"dialog_title_pct"_s, dialogTitles, 1)
+        .add(u"written_scheme_kept_pct"_s, writtenSchemes, 1)
         .add(u"extra_words_pct"_s, library.extras.percent())
         .add(u"files_with_extra_words"_s, library.extras.filesWithExtra, 0)
         .add(u"library_word_recall"_s, library.recall.ratio(), 4)

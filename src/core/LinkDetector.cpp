@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -115,6 +116,23 @@ bool hasUpperCase(QStringView text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isUpper(); });
 }
 
+// The letters of a misread "http" or "https": the engine reads an h as b, n
+// or k, a t as i, l, 1, f or |, puts a thin letter in ("hittps") or drops a
+// t ("htps"), and at times takes the padlock of an address bar for a
+// capital before the h ("Nhitps"). Any other word before ":/" is a scheme
+// of its own (tcp, smtp, rtmp, help...), as are links defanged on purpose
+// ("hxxps").
+bool isMisreadHttp(const QString& letters)
+{
+    static const QRegularExpression shape(u"^(?:\\p{Lu}(?=h))?((?i)(?:li|[hbnk])[tilf1|]{1,3}p[s5]?)$"_s);
+    const QRegularExpressionMatch match = shape.match(letters);
+    if (!match.hasMatch())
+        return false;
+    const QString read = match.captured(1).toLower();
+    const std::u16string_view view(reinterpret_cast<const char16_t*>(read.utf16()), size_t(read.size()));
+    return std::min(editDistance(view, u"https", 3), editDistance(view, u"http", 3)) <= 2;
+}
+
 bool isIpv4(QStringView host)
 {
     static const QRegularExpression dotted(u"^\\d{1,3}(?:\\.\\d{1,3}){3}$"_s);
@@ -141,11 +159,15 @@ public:
         QList<QUrl> links;
         qsizetype at = 0;
         while (at < m_text.size()) {
-            if (at > 0 && continuesWord(m_text[at - 1])) {
+            // A scheme begins a link after a sign that begins a word
+            // ("/https://…", the padlock of an address bar read as a slash),
+            // but not inside a word.
+            const bool glued = at > 0 && continuesWord(m_text[at - 1]);
+            if (glued && (m_text[at - 1].isLetterOrNumber() || (at > 1 && continuesWord(m_text[at - 2])))) {
                 ++at;
                 continue;
             }
-            const Match match = matchAt(at);
+            const Match match = glued ? schemeUrl(at) : matchAt(at);
             if (match.end > at) {
                 QUrl url(match.url, QUrl::TolerantMode);
                 if (url.isValid())
@@ -169,7 +191,7 @@ private:
         qsizetype start = 0;
         qsizetype end = 0;
         int labels = 0;
-        QStringView tld;
+        QString tld;
         qsizetype firstLabelLength = 0;
         std::vector<qsizetype> gaps; // the blanks read past, if any
         bool misreadWww = false;
@@ -239,15 +261,17 @@ private:
         const Host host = scanHost(at, Breaks::beforeSuffix);
         if (host.labels < 2 || !m_detector.isTopLevelDomain(host.tld))
             return {};
-        // "calendar. example. org" may be the end of a host broken more than
-        // once: its tail alone would name another site.
-        if ((!host.gaps.empty() && followsBrokenLabel(at)) || followsSchemeWithoutHost(at))
-            return {};
         const bool isWww = startsWithCaseless(m_text, at, u"www.") || host.misreadWww;
+        // "calendar. example.org" and "calendar. example. org" may be the end
+        // of a host broken at its blanks: the tail alone would name another
+        // site. A capital starts a sentence instead, and "www." a host.
+        const bool mayBeTail = !host.gaps.empty() || !hasUpperCase(m_text.sliced(at, host.end - at));
+        if ((mayBeTail && !isWww && followsBrokenLabel(at)) || followsSchemeWithoutHost(at))
+            return {};
         if (isWww && host.labels < 3)
             return {};
         const qsizetype end = portAndPathEnd(at, host.end);
-        if (!isWww && end == host.end && isFileExtensionDomain(host.tld.toString().toLower()))
+        if (!isWww && end == host.end && isFileExtensionDomain(host.tld.toLower()))
             return {};
         // "example.com_old" or "example.com@x" is some other kind of word.
         if (end == host.end && host.end < m_text.size() && QStringView(u"_@%+~\\").contains(m_text[host.end]))
@@ -256,13 +280,14 @@ private:
     }
 
     // Whether `at` follows a lower-case label and a dot with a blank, as the
-    // rest of a broken host would.
+    // rest of a broken host would; a label of one letter is an abbreviation's
+    // ("e.g. www.example.com").
     bool followsBrokenLabel(qsizetype at) const
     {
-        if (at < 3 || m_text[at - 1] != u' ' || m_text[at - 2] != u'.')
+        if (at < 4 || m_text[at - 1] != u' ' || m_text[at - 2] != u'.')
             return false;
         const QChar last = m_text[at - 3];
-        return isHostChar(last) && !last.isUpper();
+        return isHostChar(last) && !last.isUpper() && isHostChar(m_text[at - 4]);
     }
 
     // Whether `at` follows a scheme and a word of host characters with a
@@ -304,6 +329,7 @@ private:
         Host host;
         host.start = at;
         qsizetype position = at;
+        QString cut; // the start of a label a blank broke
         for (;;) {
             const qsizetype labelStart = position;
             while (position < m_text.size() && isHostChar(m_text[position]))
@@ -314,15 +340,16 @@ private:
                 host.firstLabelLength = position - labelStart;
             ++host.labels;
             host.end = position;
-            host.tld = m_text.sliced(labelStart, position - labelStart);
+            host.tld = std::exchange(cut, QString()) + m_text.sliced(labelStart, position - labelStart).toString();
             if (position + 1 < m_text.size() && m_text[position] == u'.' && isHostChar(m_text[position + 1])) {
                 ++position;
             } else if (mayReadPast(host, breaks) && position - labelStart >= 2 &&
                        brokenSuffixEnd(position, breaks == Breaks::anywhere) > position) {
                 host.gaps.push_back(position + 1);
                 position += 2;
-            } else if (breaks == Breaks::anywhere && !host.brokenLabel && isBrokenLabel(host, position)) {
+            } else if (mayReadPast(host, breaks) && !host.brokenLabel && isBrokenLabel(host, position, breaks)) {
                 host.brokenLabel = true;
+                cut = host.tld;
                 host.gaps.push_back(position);
                 position += 1;
                 --host.labels;
@@ -340,16 +367,23 @@ private:
         return breaks == Breaks::anywhere || (breaks == Breaks::beforeSuffix && host.gaps.empty());
     }
 
-    // Whether the blank at `blank` splits a label of a host written after a
-    // scheme, as text recognition splits "forum" into "foru m": the host so
-    // far ends in no top-level domain, and the lower-case word after the
-    // blank runs on, with dots only, to one ("m.example.de/t/1").
-    bool isBrokenLabel(const Host& host, qsizetype blank) const
+    // Whether the blank at `blank` splits a label of a host, as text
+    // recognition splits "forum" into "foru m" and "com" into "co m". After a
+    // scheme, when the host so far ends in no top-level domain, the
+    // lower-case word after the blank runs on, with dots only, to one
+    // ("m.example.de/t/1"); a host ending in one, with or without a scheme,
+    // is broken when the word after the blank completes another (see
+    // completesTopLevelDomain).
+    bool isBrokenLabel(const Host& host, qsizetype blank, Breaks breaks) const
     {
         if (blank + 1 >= m_text.size() || m_text[blank] != u' ' || !isHostChar(m_text[blank + 1]))
             return false;
         const QStringView sofar = m_text.sliced(host.start, blank - host.start);
-        if (sofar == u"localhost" || m_detector.isTopLevelDomain(host.tld))
+        if (sofar == u"localhost")
+            return false;
+        if (m_detector.isTopLevelDomain(host.tld))
+            return host.labels >= 2 && completesTopLevelDomain(host, blank);
+        if (breaks != Breaks::anywhere)
             return false;
         qsizetype end = blank + 1;
         qsizetype lastLabel = end;
@@ -361,6 +395,27 @@ private:
         const QStringView rest = m_text.sliced(blank + 1, end - blank - 1);
         return lastLabel > blank + 1 && !hasUpperCase(rest) &&
                m_detector.isTopLevelDomain(m_text.sliced(lastLabel, end - lastLabel));
+    }
+
+    // Whether the lower-case piece after `blank` completes the top-level
+    // domain the host ends in to another, and a path or port follows it
+    // ("shop.example.co m/cart", "…ne t/", "…de v:8080") or it is a single
+    // letter ending the word ("example.ne t"): a word after an address
+    // is neither.
+    bool completesTopLevelDomain(const Host& host, qsizetype blank) const
+    {
+        qsizetype end = blank + 1;
+        while (end < m_text.size() && isHostChar(m_text[end]))
+            ++end;
+        const QStringView rest = m_text.sliced(blank + 1, end - blank - 1);
+        if (hasUpperCase(rest) || !m_detector.isTopLevelDomain(host.tld + rest.toString()))
+            return false;
+        if (end == m_text.size())
+            return rest.size() == 1;
+        const QChar next = m_text[end];
+        const bool pathFollows = QStringView(u"/?#").contains(next) ||
+                                 (next == u':' && end + 1 < m_text.size() && m_text[end + 1].isDigit());
+        return pathFollows || (rest.size() == 1 && (!isBodyChar(next) || isTrailingPunctuation(next)));
     }
 
     bool isBlankAfterDot(qsizetype dot) const
@@ -447,22 +502,19 @@ std::shared_ptr<const LinkDetector> LinkDetector::shared(QString* error)
 // continues a word, so neither a scheme nor a bare host was found in it.
 QString LinkDetector::withSchemeMended(const QString& address)
 {
-    static const QRegularExpression scheme(u"^[^\\p{L}]*(\\p{L}{3,7}):[il1|]?/+(?=\\w)"_s);
+    static const QRegularExpression scheme(
+        u"^([^\\p{L}1|]*)([\\p{L}1|]{3,8}):[il1|]?/+(?=[\\w-]+\\.|localhost\\b|\\[)"_s);
     const QRegularExpressionMatch match = scheme.match(address);
-    if (!match.hasMatch())
+    if (!match.hasMatch() || !isMisreadHttp(match.captured(2)))
         return address;
-    const QString letters = match.captured(1).toLower();
-    const std::u16string_view read(reinterpret_cast<const char16_t*>(letters.utf16()), size_t(letters.size()));
-    static const QSet<QString> others{u"ftp"_s, u"ftps"_s, u"sftp"_s, u"ssh"_s,  u"git"_s,  u"file"_s,
-                                      u"smb"_s, u"wss"_s,  u"rtsp"_s, u"hxxp"_s, u"hxxps"_s};
-    const int toHttps = editDistance(read, u"https", 3);
-    const int toHttp = editDistance(read, u"http", 3);
-    if (others.contains(letters) || std::min(toHttps, toHttp) > 2)
+    const bool isSecure = QStringView(u"sS5").contains(match.captured(2).back());
+    const QString mended = isSecure ? u"https://"_s : u"http://"_s;
+    const QStringView written =
+        QStringView(address).sliced(match.capturedStart(2), match.capturedEnd(0) - match.capturedStart(2));
+    if (written.compare(mended, Qt::CaseInsensitive) == 0)
         return address;
-    const QString mended = toHttp < toHttps ? u"http://"_s : u"https://"_s;
-    if (match.captured(0) == mended)
-        return address;
-    return mended + address.sliced(match.capturedEnd(0));
+    // The signs before the scheme are the screen's: a bracket, a quote.
+    return match.captured(1) + mended + address.sliced(match.capturedEnd(0));
 }
 
 QList<QUrl> LinkDetector::detect(const QString& text) const

@@ -22,9 +22,12 @@ struct psl_ctx_st;
 //   by a blank after a dot is joined when a public suffix in lower case
 //   follows ("stackoverflow. com/questions"), or after a scheme wherever
 //   lower-case labels ending in a top-level domain follow
-//   ("https://calendar. example. org/event"); the tail of a host broken more
-//   than once, which would name another site, is no link; a scheme misread
-//   ("hittps://", "hitps:/") is read as the "https://" it was;
+//   ("https://calendar. example. org/event"), or where the word after the
+//   blank completes a top-level domain cut short ("example.co m/cart"); the
+//   tail of a host broken at a blank after a lower-case label
+//   ("calendar. example.org"), which would name another site, is no link;
+//   a scheme misread ("hittps://", "hitps:/") is read as the "https://" it
+//   was, and may follow a sign glued to it ("/https://", a padlock);
 // - e-mail addresses, as "mailto:" URLs.
 // Trailing punctuation and closing brackets without an opening one inside the
 // link are left out ("(see example.com/a)." gives "http://example.com/a").
@@ -58,8 +61,10 @@ public:
 
     // `word` with a scheme that text recognition misread at its start read
     // as written: "hittps://", "htps:i/" or "Nhitps://" (the padlock of an
-    // address bar taken in) as "https://". Other schemes, and links written
-    // defanged on purpose ("hxxps://"), stay as they are.
+    // address bar taken in) as "https://", when a host follows; the signs
+    // before it ("(", a quote) stay. Only "http" and "https" are mended:
+    // other schemes (tcp://, smtp://, rtmp://, help:/...) and links written
+    // defanged on purpose ("hxxps://") stay as they are.
     static QString withSchemeMended(const QString& word);
 
     // Whether `label` (any case) is a top-level domain of the public suffix list.

@@ -74,6 +74,15 @@ bool startsPath(const QString& piece)
     return !piece.isEmpty() && QStringView(u"/?#&").contains(piece.front());
 }
 
+// Whether `piece` begins a path, a query or an "&" that the engine split
+// from the address before it: with a blank before it on the screen it is a
+// word of its own ("git clone https://…/repo.git /home/user/repo",
+// "xdg-open https://… &").
+bool carriesOnPath(const TextRecognizer::Word& piece)
+{
+    return startsPath(piece.text) && piece.blankBefore != true;
+}
+
 // Whether `piece` is the rest of the host `address` began: after a scheme,
 // a host is not whole without a dot inside it ("https://recipes." or
 // "https://foru" read apart from "hearthandhome.net/..." or "m.example.de").
@@ -85,15 +94,42 @@ bool carriesOnHost(const QString& address, const QString& piece)
     return unfinished.match(address).hasMatch() && rest.match(piece).hasMatch();
 }
 
+// Whether `word` ends in a scheme split from the rest of its address
+// ("https:", "URL='smtps:/").
+bool endsInScheme(const QString& word)
+{
+    static const QRegularExpression scheme(u"(?:^|[^\\w.\\-/])[a-z]{2,8}:/?$"_s);
+    return scheme.match(word).hasMatch();
+}
+
+// Whether `piece` goes on from a sign at the seam where the engine split an
+// address with no blank on the screen: a monospaced font leaves gaps as wide
+// as a proportional font's blank around its narrow signs ("https:"
+// "//mail.example.com", "example." "com/a", "harbour-" "road", "…:" "8080",
+// "…/" "INBOX").
+bool carriesOnAtSign(const QString& address, const TextRecognizer::Word& piece)
+{
+    if (piece.blankBefore != false || address.isEmpty() || piece.text.isEmpty())
+        return false;
+    const QChar last = address.back();
+    const QChar first = piece.text.front();
+    if (QStringView(u".-_/").contains(last))
+        return first.isLetterOrNumber();
+    if (last == u':')
+        return first.isDigit() || first == u'/';
+    return QStringView(u".-_:").contains(first);
+}
+
 // Whether `piece`, read after `address` and before `next`, carries on its
 // path: an address holds no space, but the engine at times takes one for
 // the wide side of a narrow sign (after the "1" of many fonts, before a
 // "?"). A number carries on an address that ends in a digit when it holds
 // a sign of a path, or when the piece after it begins one.
-bool carriesOnAddress(const QString& address, const QString& piece, const QString& next)
+bool carriesOnAddress(const QString& address, const TextRecognizer::Word& word, const QString& next)
 {
     static const QRegularExpression pathSign(u"[/?#=&]"_s);
-    if (startsPath(piece) || carriesOnHost(address, piece))
+    const QString& piece = word.text;
+    if (carriesOnPath(word) || carriesOnHost(address, piece) || carriesOnAtSign(address, word))
         return true;
     if (address.isEmpty() || piece.isEmpty() || !address.back().isDigit() || !piece.front().isDigit())
         return false;
@@ -110,25 +146,114 @@ std::vector<TextRecognizer::Word> withAddressesJoined(const std::vector<TextReco
     for (size_t i = 0; i < line.size(); ++i) {
         const TextRecognizer::Word& word = line[i];
         const QString next = i + 1 < line.size() ? line[i + 1].text : QString();
-        if (inAddress && carriesOnAddress(joined.back().text, word.text, next)) {
+        if (inAddress && carriesOnAddress(joined.back().text, word, next)) {
             joined.back().text += word.text;
             joined.back().confidence = std::min(joined.back().confidence, word.confidence);
             continue;
         }
         joined.push_back(word);
-        inAddress = TextRecognizer::looksLikeAddress(word.text);
+        inAddress = TextRecognizer::looksLikeAddress(word.text) || endsInScheme(word.text);
     }
     return joined;
 }
 
-void addLinesOf(tesseract::TessBaseAPI& engine, TextRecognizer::Result& result)
+// The rows of `ink` that hold ink, and the widest run of its columns from
+// `from` to `to` that holds none.
+int inkedRows(const QImage& ink)
+{
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < ink.height(); ++y) {
+        const uchar* row = ink.constScanLine(y);
+        if (std::any_of(row, row + ink.width(), [](uchar grey) { return grey < 128; })) {
+            top = top < 0 ? y : top;
+            bottom = y;
+        }
+    }
+    return top < 0 ? 0 : bottom - top + 1;
+}
+
+int widestBlank(const QImage& ink, int from, int to)
+{
+    int widest = 0;
+    int run = 0;
+    for (int x = std::max(from, 0); x <= std::min(to, ink.width() - 1); ++x) {
+        bool blank = true;
+        for (int y = 0; y < ink.height() && blank; ++y)
+            blank = ink.constScanLine(y)[x] >= 128;
+        run = blank ? run + 1 : 0;
+        widest = std::max(widest, run);
+    }
+    return widest;
+}
+
+// Sets each word's blankBefore from `ink`, the line the engine read, dark on
+// white, and `boxes`, where the engine placed the words: roughly, by what it
+// read rather than by their ink, so that a word's box may run over the
+// next; the start of the next is the surer. The space between two words is
+// the widest gap in the ink around that seam. A blank is wider than the gaps
+// between letters, but a monospaced font leaves gaps around its narrow
+// signs (":", ".") as wide as a proportional font's blank. So a gap is a
+// blank when it is a fifth of the line's height, and near the width of the
+// line's other blanks or, on a line with no other, wider than the gaps
+// within the words beside it; half the height is always a blank.
+void markBlanks(std::vector<TextRecognizer::Word>& line, const std::vector<QRect>& boxes, const QImage& ink)
+{
+    if (line.size() < 2)
+        return;
+    const int height = inkedRows(ink);
+    const int reach = height * 2 / 5;
+    const auto isPlaced = [&boxes](size_t i) { return i < boxes.size() && !boxes[i].isEmpty(); };
+    // Where word `i` ends: its box, or the start of the next if sooner.
+    const auto endOf = [&](size_t i) {
+        return isPlaced(i + 1) ? std::min(boxes[i].right(), boxes[i + 1].left()) : boxes[i].right();
+    };
+    const auto widestWithin = [&](size_t i) {
+        return isPlaced(i) ? widestBlank(ink, boxes[i].left() + reach, endOf(i) - reach) : 0;
+    };
+    std::vector<int> gaps(line.size(), -1);
+    for (size_t i = 1; i < line.size(); ++i) {
+        if (isPlaced(i - 1) && isPlaced(i))
+            gaps[i] = widestBlank(ink, endOf(i - 1) - reach, boxes[i].left() + reach);
+    }
+    for (size_t i = 1; i < line.size(); ++i) {
+        if (gaps[i] < 0)
+            continue;
+        std::vector<int> others;
+        for (size_t j = 1; j < gaps.size(); ++j) {
+            if (j != i && gaps[j] >= 0)
+                others.push_back(gaps[j]);
+        }
+        double like = 0;
+        if (!others.empty()) {
+            const auto middle = others.begin() + std::ptrdiff_t(others.size() / 2);
+            std::nth_element(others.begin(), middle, others.end());
+            like = *middle * 0.6;
+        } else {
+            like = std::max(widestWithin(i - 1), widestWithin(i)) * 1.15 + 1;
+        }
+        line[i].blankBefore = gaps[i] >= std::max(height * 0.2, std::min(height * 0.5, like));
+    }
+}
+
+QRect wordBox(const tesseract::ResultIterator& word)
+{
+    int left = 0, top = 0, right = 0, bottom = 0;
+    if (!word.BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom))
+        return {};
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+void addLinesOf(tesseract::TessBaseAPI& engine, const QImage& ink, TextRecognizer::Result& result)
 {
     result.lines.emplace();
     const std::unique_ptr<tesseract::ResultIterator> iterator(engine.GetIterator());
     if (!iterator)
         return;
     std::vector<TextRecognizer::Word> line;
-    const auto endLine = [&result, &line] {
+    std::vector<QRect> boxes;
+    const auto endLine = [&result, &line, &boxes, &ink] {
+        markBlanks(line, boxes, ink);
         const TextRecognizer::KeptLine kept = TextRecognizer::keptWords(line);
         if (!kept.text.isEmpty()) {
             result.lines->append(kept.text);
@@ -137,6 +262,7 @@ void addLinesOf(tesseract::TessBaseAPI& engine, TextRecognizer::Result& result)
             ++result.scraps;
         }
         line.clear();
+        boxes.clear();
     };
     do {
         if (iterator->IsAtBeginningOf(tesseract::RIL_TEXTLINE))
@@ -144,8 +270,10 @@ void addLinesOf(tesseract::TessBaseAPI& engine, TextRecognizer::Result& result)
         const std::unique_ptr<char[]> text(iterator->GetUTF8Text(tesseract::RIL_WORD));
         // Words past a deadline are left empty by the engine.
         const QString word = text ? QString::fromUtf8(text.get()).simplified() : QString();
-        if (!word.isEmpty())
+        if (!word.isEmpty()) {
             line.push_back({word, iterator->Confidence(tesseract::RIL_WORD)});
+            boxes.push_back(wordBox(*iterator));
+        }
     } while (iterator->Next(tesseract::RIL_WORD));
     endLine();
 }
@@ -187,9 +315,10 @@ bool isToEnd(void* watch, int /*words*/)
 // than a word, but a texture is never read as one.
 bool TextRecognizer::looksLikeAddress(const QString& word)
 {
-    static const QRegularExpression shape(uR"(^(?:(?<start>[a-z]{3,6}:[il1|]?/+|www\d?\.)(?<name>\S*))"
-                                          uR"(|[a-z0-9][a-z0-9.-]*\.[a-z]{2,12}(?<path>[/?#:]\S*))$)"_s,
-                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression shape(
+        uR"(^(?:(?:[a-z_]\w*=['"]?)?(?<start>[a-z]{3,6}:[il1|]?/+|www\d?\.)(?<name>\S*))"
+        uR"(|[a-z0-9][a-z0-9.-]*\.[a-z]{2,12}(?<path>[/?#:]\S*))$)"_s,
+        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression edges(uR"re(^[^\p{L}\p{N}]+|[)"'\]>.,;:!]+$)re"_s);
     static const QRegularExpression runOfFour(uR"((\D)\1\1\1)"_s);
     const QString bare = QString(word).remove(edges);
@@ -311,10 +440,10 @@ TextRecognizer::Result TextRecognizer::readLine(const QImage& ink, const Limits&
     // columns stays one line, as it does when the page is read whole.
     m_engine->SetPageSegMode(tesseract::PSM_SINGLE_LINE);
     setPage(ink);
-    return read(limits);
+    return read(ink, limits);
 }
 
-TextRecognizer::Result TextRecognizer::read(const Limits& limits)
+TextRecognizer::Result TextRecognizer::read(const QImage& ink, const Limits& limits)
 {
     tesseract::ETEXT_DESC monitor;
     Watch watch{limits};
@@ -329,7 +458,7 @@ TextRecognizer::Result TextRecognizer::read(const Limits& limits)
     if (limits.stop.stop_requested()) {
         result = {std::nullopt, Result::Failure::stopped, {}};
     } else if (recognised || monitor.deadline_exceeded() || watch.isProcessorTimeSpent) {
-        addLinesOf(*m_engine, result);
+        addLinesOf(*m_engine, ink, result);
         result.reachedDeadline = monitor.deadline_exceeded() || watch.isProcessorTimeSpent;
     } else {
         result = {std::nullopt, Result::Failure::recognition, u"Tesseract could not analyse the image"_s};

@@ -82,11 +82,14 @@ public:
     // Screens show about 96 pixels per inch at their nominal scale; telling the
     // engine so keeps it from guessing (and from saying that it guesses).
     static constexpr int screenResolution = 96;
-    // One word as the engine read it, with its confidence (0 to 100).
+    // One word as the engine read it, with its confidence (0 to 100), and
+    // whether the screen shows a blank before it: the engine at times splits
+    // a word where there is none (unknown when the picture was not measured).
     struct Word
     {
         QString text;
         float confidence = 0;
+        std::optional<bool> blankBefore = {};
     };
     // What a line keeps of its words, and how surely it was read.
     struct KeptLine
@@ -104,13 +107,16 @@ public:
     // minimumWordConfidence or looks like a word (doubtfulWordLetters letters
     // or digits, longestDoubtfulWord characters at most, no letter making up
     // more than about half of them, no run of four alike, one sign at most
-    // besides punctuation). Pieces of an
-    // address read apart ("…/2025/1" "7/…", "…/page" "?id=2", "https://shop."
-    // "example.com") are one word, and its misread scheme is read as written
-    // (see LinkDetector::withSchemeMended).
+    // besides punctuation). Pieces of an address read apart ("…/2025/1"
+    // "7/…", "https://shop." "example.com"; where the screen shows no blank,
+    // "…/page" "?id=2", "https:" "//…", "example." "com/a") are one word,
+    // but a path or an "&" with a blank before it stays a word of its own;
+    // and its misread scheme is read as written (see
+    // LinkDetector::withSchemeMended).
     static KeptLine keptWords(const std::vector<Word>& read);
     // Whether `word` has the shape of a web address: a scheme ("https://",
-    // its slashes at times misread: "htps:i/") or "www." before a name, or a
+    // its slashes at times misread: "htps:i/"; after a setting's name:
+    // "URL='smtps://") or "www." before a name, or a
     // host ending in a domain of letters with a path after it; with no run of
     // four of one sign and no letter making up a third of its letters, as a
     // texture's scraps have. A line holding
@@ -129,7 +135,7 @@ public:
 private:
     bool ensureEngine();
     void setPage(const QImage& ink);
-    Result read(const Limits& limits);
+    Result read(const QImage& ink, const Limits& limits);
 
     std::unique_ptr<tesseract::TessBaseAPI> m_engine;
     QString m_engineError;

@@ -119,6 +119,14 @@ const LinkCase recognisedTable[] = {
     {"Join: https://calendar. example.org/event/1734.", {u"https://calendar.example.org/event/1734"_s}},
     {"calendar. example. org/event/1734", {}},
     {"Open it at meet. team. example. com/room", {}},
+    {"calendar. example.org/event/1734", {}},
+    {"Read the docs. python.org/3/ has more", {}},
+    // A capital starts a sentence, "www." a host, and a letter and a dot
+    // end an abbreviation.
+    {"Read the docs. Python.org/3/ has more", {u"http://python.org/3/"_s}},
+    {"Back at home. www.example.com", {u"http://www.example.com"_s}},
+    {"e.g. www.example. com", {u"http://www.example.com"_s}},
+    {"e.g. example.com/a", {u"http://example.com/a"_s}},
     {"https://status. example. com/incidents, then", {u"https://status.example.com/incidents"_s}},
     {"Go to https://example.com. it works", {u"https://example.com"_s}},
     {"Go to https://example.com. Then sign in", {u"https://example.com"_s}},
@@ -127,6 +135,16 @@ const LinkCase recognisedTable[] = {
     {"https://foru m.quillandink.de/t/482", {u"https://forum.quillandink.de/t/482"_s}},
     {"Shop: https://www.copperkett le.com/cart.", {u"https://www.copperkettle.com/cart"_s}},
     {"https://foru M.quillandink.de/t/482", {}},
+    // A top-level domain cut short is joined when the rest completes another
+    // and a path follows, or a single letter ends the word; a word after an
+    // address that completes none stays a word.
+    {"https://shop.example.co m/cart", {u"https://shop.example.com/cart"_s}},
+    {"See https://status.example.ne t/incidents.", {u"https://status.example.net/incidents"_s}},
+    {"https://forum.example.de v:8080/t/1", {u"https://forum.example.dev:8080/t/1"_s}},
+    {"Shop: shop.example.co m/cart", {u"http://shop.example.com/cart"_s}},
+    {"https://shop.example.ne t", {u"https://shop.example.net"_s}},
+    {"https://example.co is down", {u"https://example.co"_s}},
+    {"https://example.com m/s and https://example.de a site", {u"https://example.com"_s, u"https://example.de"_s}},
     {"https://10.0.0.1 is down", {u"https://10.0.0.1"_s}},
     {"http://localhost example.com", {u"http://localhost"_s, u"http://example.com"_s}},
     {"https://example.com and docs.example.org", {u"https://example.com"_s, u"http://docs.example.org"_s}},
@@ -134,10 +152,13 @@ const LinkCase recognisedTable[] = {
     {"@ hittps://shop.copperkettle.com/cart", {u"https://shop.copperkettle.com/cart"_s}},
     {"Nhitps:/docs.brightlane.io/guide", {u"https://docs.brightlane.io/guide"_s}},
     {"hxxps://evil.example.com/x steps:/usr/bin", {}},
+    {"(hittps://shop.copperkettle.com/cart)", {u"https://shop.copperkettle.com/cart"_s}},
+    // The padlock read as a slash before a scheme written whole.
+    {"/https://blog.saltmarshkitchen.com/a", {u"https://blog.saltmarshkitchen.com/a"_s}},
+    {"x/https://blog.saltmarshkitchen.com/a", {}},
     // ...and not where a sentence simply goes on.
     {"Bring snacks, drinks etc. in the car.", {}},
     {"Read the docs. It is all there.", {}},
-    {"Read the docs. python.org/3/ has more", {u"http://python.org/3/"_s}},
     {"It ends here. Com later", {}},
     {"version 2. com", {}},
     {"hello.  com/x", {}},
@@ -151,6 +172,51 @@ TEST(LinkDetector, ReadsRecognisedTextAsItsWriterMeantIt)
         const QString text = QString::fromUtf8(entry.text);
         EXPECT_EQ(linksIn(text), entry.expected) << "text: " << entry.text;
     }
+}
+
+TEST(LinkDetector, MendsOnlyAMisreadWebSchemeAndKeepsWhatStandsBeforeIt)
+{
+    // Terminal and configuration lines: their schemes are written whole, and
+    // none of them is a web address.
+    const QString written[] = {
+        u"Endpoint: tcp://127.0.0.1:2375"_s,
+        u"syslog target udp://logs.tidewatch.net:514"_s,
+        u"$ wscat -c ws://localhost:8080/feed"_s,
+        u"socket = \"wss://stream.harbourcast.tv/live\""_s,
+        u"$ ffmpeg -f flv rtmp://live.harbourcast.tv/app/key &"_s,
+        u"camera: (rtsp://192.168.4.31:554/stream1)"_s,
+        u"relay smtp://mail.tidewatch.net:25 /var/spool/mail"_s,
+        u"SMTP_URL='smtps://mail.tidewatch.net:465'"_s,
+        u"mailbox imap://imap.tidewatch.net/INBOX"_s,
+        u"$ slrn nntp://news.tidewatch.net/comp.lang.c NNTP://news.tidewatch.net"_s,
+        u"$ curl tftp://boot.tidewatch.net/pxelinux.0"_s,
+        u"$ redis-cli -u redis://cache.tidewatch.net:6379/0"_s,
+        u"queue: \"amqp://queue.tidewatch.net:5672/jobs\""_s,
+        u"broker: mqtt://broker.tidewatch.net:1883"_s,
+        u"$ ldapsearch -H ldap://directory.tidewatch.net"_s,
+        u"$ khelpcenter help:/usr/share/doc/bash &"_s,
+        u"$ open hitp:/usr/share/doc"_s,
+    };
+    for (const QString& line : written) {
+        for (const QString& word : line.split(u' '))
+            EXPECT_EQ(LinkDetector::withSchemeMended(word).toStdString(), word.toStdString());
+        EXPECT_EQ(linksIn(line), QStringList()) << line.toStdString();
+    }
+
+    // A misread "http" or "https" is mended, and the signs before it stay.
+    const std::pair<QString, QString> misread[] = {
+        {u"(hittps://shop.example.com/a)"_s, u"(https://shop.example.com/a)"_s},
+        {u"\"hitps:/shop.example.com\""_s, u"\"https://shop.example.com\""_s},
+        {u"'htps:i/docs.example.org/x'"_s, u"'https://docs.example.org/x'"_s},
+        {u"nttps://docs.example.org"_s, u"https://docs.example.org"_s},
+        {u"hitp://localhost:3000"_s, u"http://localhost:3000"_s},
+        {u"Nhitps://docs.example.org"_s, u"https://docs.example.org"_s},
+        {u"https:/docs.example.org"_s, u"https://docs.example.org"_s},
+    };
+    for (const auto& [read, mended] : misread)
+        EXPECT_EQ(LinkDetector::withSchemeMended(read).toStdString(), mended.toStdString());
+    for (const QString& whole : {u"/https://docs.example.org"_s, u"HTTP://EXAMPLE.COM"_s, u"[https://[::1]/]"_s})
+        EXPECT_EQ(LinkDetector::withSchemeMended(whole).toStdString(), whole.toStdString());
 }
 
 TEST(LinkDetector, KnowsTopLevelDomainsFromThePublicSuffixList)

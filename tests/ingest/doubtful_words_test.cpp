@@ -9,6 +9,8 @@
 #include "ingest/PageReader.h"
 #include "ingest/TextRecognizer.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -69,7 +71,7 @@ TEST(DoubtfulWords, ALineHoldingAnAddressIsKeptHoweverDoubtedAndWhateverItsLengt
     const std::pair<QString, QString> doubtedAddresses[] = {
         {u"hitps:/www.harbourgazette.com/wiki/tide-tables"_s, u"https://www.harbourgazette.com/wiki/tide-tables"_s},
         {u"/https://blog.saltmarshkitchen.com/2025/tide-tables"_s,
-         u"https://blog.saltmarshkitchen.com/2025/tide-tables"_s},
+         u"/https://blog.saltmarshkitchen.com/2025/tide-tables"_s},
         {u"docs.python.org/3/library/json.html"_s, u"docs.python.org/3/library/json.html"_s}};
     for (const auto& [doubted, kept] : doubtedAddresses) {
         EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@"_s, 12}, {doubted, 0}}).text.toStdString(), kept.toStdString());
@@ -100,6 +102,78 @@ TEST(DoubtfulWords, ALineHoldingAnAddressIsKeptHoweverDoubtedAndWhateverItsLengt
         TextRecognizer::keptWords(Words{{u"https://shop.example.com/item/42"_s, 90}, {u"24"_s, 95}, {u"hours"_s, 95}})
             .text,
         u"https://shop.example.com/item/42 24 hours"_s);
+}
+
+TEST(DoubtfulWords, APieceAfterAnAddressIsJoinedOnlyWithNoBlankBeforeIt)
+{
+    // Split by the engine where the screen shows no blank: one address.
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://shop.example.com/page"_s, 70}, {u"?id=2"_s, 60, false}}).text,
+              u"https://shop.example.com/page?id=2"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://shop.example.com/a?b=1"_s, 70}, {u"&c=2"_s, 60, false}}).text,
+              u"https://shop.example.com/a?b=1&c=2"_s);
+    // A blank on the screen: words of their own.
+    EXPECT_EQ(TextRecognizer::keptWords(
+                  Words{{u"xdg-open"_s, 90}, {u"https://docs.example.org/setup"_s, 80, true}, {u"&"_s, 90, true}})
+                  .text,
+              u"xdg-open https://docs.example.org/setup &"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"git"_s, 95},
+                                              {u"clone"_s, 95, true},
+                                              {u"https://github.com/user/repo.git"_s, 80, true},
+                                              {u"/home/user/repo"_s, 85, true}})
+                  .text,
+              u"git clone https://github.com/user/repo.git /home/user/repo"_s);
+    // A monospaced font's gaps around a narrow sign, where the screen shows
+    // no blank; with one, or not known to have none, the words stay apart.
+    EXPECT_EQ(
+        TextRecognizer::keptWords(Words{{u"SMTP_URL='smtps:"_s, 70}, {u"//mail.tidewatch.net:465'"_s, 70, false}}).text,
+        u"SMTP_URL='smtps://mail.tidewatch.net:465'"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://github.com/harbourlabs/tidewatch."_s, 80},
+                                              {u"git"_s, 90, false},
+                                              {u"/home/mara"_s, 90, true}})
+                  .text,
+              u"https://github.com/harbourlabs/tidewatch.git /home/mara"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"Go"_s, 95},
+                                              {u"to"_s, 95, true},
+                                              {u"https://example.com."_s, 80, true},
+                                              {u"Then"_s, 95, true},
+                                              {u"sign"_s, 95, true}})
+                  .text,
+              u"Go to https://example.com. Then sign"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"broker:"_s, 90}, {u"mqtt://broker.tidewatch.net"_s, 80, false}}).text,
+              u"broker: mqtt://broker.tidewatch.net"_s);
+    EXPECT_EQ(TextRecognizer::keptWords(Words{{u"https://example.com/docs."_s, 80}, {u"Next"_s, 95}}).text,
+              u"https://example.com/docs. Next"_s);
+    // The pieces of an address the engine split at a digit or a host's dot
+    // are joined as they were.
+    EXPECT_EQ(
+        TextRecognizer::keptWords(Words{{u"https://recipes."_s, 30}, {u"hearthandhome.net/bread"_s, 70, true}}).text,
+        u"https://recipes.hearthandhome.net/bread"_s);
+}
+
+TEST(DoubtfulWords, AnAddressOnAScreenKeepsTheBlanksBesideIt)
+{
+    Reading reading;
+    const QString lines[] = {u"$ xdg-open https://docs.harbourgazette.com/setup &"_s,
+                             u"$ git clone https://github.com/harbourlabs/tidewatch.git /home/mara/projects"_s,
+                             u"Open https://shop.harbourgazette.com/cart?item=42 or #orders"_s};
+    for (const QString& family : {u"DejaVu Sans Mono"_s, u"Inter"_s}) {
+        for (const int pixels : {15, 30}) {
+            QImage image(1400 * pixels / 15, 40 * pixels / 15 * int(std::size(lines)) + 40, QImage::Format_RGB32);
+            image.fill(QColor(0x12, 0x12, 0x14));
+            QPainter painter(&image);
+            QFont font(family);
+            font.setPixelSize(pixels);
+            painter.setFont(font);
+            painter.setPen(QColor(0xE5, 0xE5, 0xE5));
+            for (size_t i = 0; i < std::size(lines); ++i)
+                painter.drawText(QPoint(pixels, int(40 * pixels / 15 * (i + 1))), lines[i]);
+            painter.end();
+            const QString text = textOf(reading.reader.read(image));
+            SCOPED_TRACE(u"%1 at %2 px"_s.arg(family).arg(pixels).toStdString());
+            for (const QString& line : lines)
+                EXPECT_TRUE(text.contains(line.sliced(2))) << text.toStdString();
+        }
+    }
 
     // Names with a dot are no address, nor are scraps that look like one.
     for (const QString& word :
@@ -112,7 +186,7 @@ TEST(DoubtfulWords, TheSchemeOfAnAddressIsReadAsWrittenHoweverTheEngineMisreadIt
     const QString rest = u"shop.copperkettle.com/products/enamel-kettle"_s;
     const std::pair<QString, QString> misread[] = {
         {u"hittps://"_s, u"https://"_s}, {u"Nhitps://"_s, u"https://"_s}, {u"hitps:/"_s, u"https://"_s},
-        {u"/https://"_s, u"https://"_s}, {u"htps://"_s, u"https://"_s},   {u"hitp://"_s, u"http://"_s},
+        {u"(hitps:/"_s, u"(https://"_s}, {u"htps://"_s, u"https://"_s},   {u"hitp://"_s, u"http://"_s},
     };
     // The line of an address bar read wholly, the address too long for a
     // word and doubted, with its slashes misread.
@@ -125,8 +199,11 @@ TEST(DoubtfulWords, TheSchemeOfAnAddressIsReadAsWrittenHoweverTheEngineMisreadIt
     for (const auto& [scheme, written] : misread)
         EXPECT_EQ(TextRecognizer::keptWords(Words{{u"@"_s, 12}, {scheme + rest, 20}}).text.toStdString(),
                   (written + rest).toStdString());
-    // Other schemes, and a link defanged on purpose, stay as they are read.
-    for (const QString& scheme : {u"ftp://"_s, u"hxxps://"_s, u"chrome://"_s, u"file:///"_s})
+    // Other schemes, a link defanged on purpose, and the signs before a
+    // scheme stay as they are read.
+    for (const QString& scheme :
+         {u"ftp://"_s, u"hxxps://"_s, u"chrome://"_s, u"file:///"_s, u"tcp://"_s, u"rtmp://"_s, u"smtp://"_s,
+          u"smtps://"_s, u"nntp://"_s, u"tftp://"_s, u"help:/"_s, u"(https://"_s, u"\"https://"_s, u"/https://"_s})
         EXPECT_EQ(TextRecognizer::keptWords(Words{{scheme + rest, 80}}).text.toStdString(),
                   (scheme + rest).toStdString());
 }
