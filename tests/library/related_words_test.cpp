@@ -1,6 +1,7 @@
 #include "core/Clock.h"
 #include "ingest/SentenceEncoder.h"
 #include "library/GallerySearch.h"
+#include "library/LibrarySpellChecker.h"
 #include "library/RelatedWords.h"
 #include "library/Vocabulary.h"
 #include "platform/SpellChecker.h"
@@ -90,14 +91,21 @@ protected:
     }
 
     // The search as the application makes it, over the words of `library`,
-    // with the query's embedding.
-    static QStringList found(const QString& query, const QList<Screenshot>& library)
+    // with the query's embedding; spelling corrected to the library's words
+    // when `corrected`.
+    static QStringList found(const QString& query, const QList<Screenshot>& library, bool corrected = false)
     {
+        const std::shared_ptr<const Vocabulary> vocabulary = Vocabulary::build(library, kRunning);
         auto related = std::make_shared<RelatedWords>([] { return encoder(); });
-        related->setVocabulary(Vocabulary::build(library, kRunning), kRunning);
+        related->setVocabulary(vocabulary, kRunning);
+        std::shared_ptr<SpellChecker> spelling = std::make_shared<NullSpellChecker>();
+        if (corrected) {
+            auto libraryWords = std::make_shared<LibrarySpellChecker>(nullptr);
+            libraryWords->setVocabulary(vocabulary);
+            spelling = std::move(libraryWords);
+        }
         const GallerySearch search(
-            std::make_shared<NullSpellChecker>(), [](const QString& text) { return encoder()->encode(text); },
-            searchThreads(), related);
+            std::move(spelling), [](const QString& text) { return encoder()->encode(text); }, searchThreads(), related);
         QStringList names;
         for (const Screenshot& screenshot : search.search(query, library, kRunning))
             names.append(screenshot.filename);
@@ -302,5 +310,28 @@ TEST_F(RelatedWordsTest, ANarrowQueryReturnsItsHoldersAndFewOthers)
     const QStringList tagged = found(u"supplies"_s, library);
     EXPECT_EQ(tagged.value(0), u"holder 0.png"_s);
     EXPECT_LE(tagged.size(), 1 + GallerySearch::meaningOnlyBesideWords) << tagged.join(u", "_s).toStdString();
+}
+
+// Where the user misspelt, the spelling correction is the query's own word:
+// the screenshot holding it with the query's other words comes first, before
+// one holding only another of its words, however many points that earns,
+// and before the recent ones found through words like the query's.
+TEST_F(RelatedWordsTest, AMisspeltWordFindsWhatItsCorrectionHoldsFirst)
+{
+    QList<Screenshot> library{
+        analysed(u"Screenshot 1.png"_s, u"configuration of the bundler: settings and setup"_s),
+        analysed(u"Screenshot 2.png"_s, u"project settings, build configuration, setup wizard"_s),
+        analysed(u"Screenshot 3.png"_s, u"edit the configuration file and reload the settings"_s),
+        // "config" alone, in a tag too: more points than the chat earns.
+        analysed(u"config-backup.png"_s, u"config saved: configuration settings backed up"_s, {}, {u"config"_s}),
+    };
+    Screenshot chat = shot(u"chat.png"_s, u"Ines: looks like the webpack config lost the alias for the ui folder"_s);
+    chat.embedding = encoder()->encode(*chat.ocrText);
+    library.append(chat); // older than the others: no recency bonus
+
+    for (const QString& query : {u"webpak config"_s, u"Webpak"_s}) {
+        const QStringList names = found(query, library, true);
+        EXPECT_EQ(names.value(0), u"chat.png"_s) << names.join(u", "_s).toStdString();
+    }
 }
 } // namespace
