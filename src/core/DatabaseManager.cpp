@@ -1002,6 +1002,27 @@ bool DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& resu
     return written;
 }
 
+namespace {
+// Of an unfinished reading that read less than the one before, which stays.
+bool writeCountOnly(SqliteStatement& statement, const ProcessedFileResult& result)
+{
+    if (const std::optional<QByteArray> failure = failureText(result.failure))
+        statement.bindText(1, QByteArrayView(*failure));
+    else
+        statement.bindNull(1);
+    if (result.unfinishedReads > 0)
+        statement.bindInt(2, result.unfinishedReads);
+    else
+        statement.bindNull(2);
+    statement.bindText(3, uuidText(result.id));
+    const bool written = statement.stepDone();
+    if (!written)
+        Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
+    statement.reset();
+    return written;
+}
+} // namespace
+
 int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
 {
     reopenIfReadOnly();
@@ -1015,11 +1036,18 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
                                        "detected_urls = ?, size_bytes = coalesce(?, size_bytes), embedding_model = ?, "
                                        "file_modified_ms = coalesce(?, file_modified_ms), analysis_failure = ?, "
                                        "unfinished_reads = ? WHERE id = ?;");
+    SqliteStatement countOnly(m_db.get(),
+                              "UPDATE screenshot SET analysis_failure = ?, unfinished_reads = ? WHERE id = ?;");
     const int model = m_embeddingModel;
     SqliteTransaction transaction(m_db.get());
-    if (!update.isPrepared() || !transaction.isActive())
+    if (!update.isPrepared() || !countOnly.isPrepared() || !transaction.isActive())
         return failureCode(m_db.get());
     for (const ProcessedFileResult& result : results) {
+        if (result.keepsEarlierReading) {
+            if (!writeCountOnly(countOnly, result))
+                return failureCode(m_db.get());
+            continue;
+        }
         update.bindText(1, result.ocrText);
         update.bindText(2, QByteArrayView(JsonArrayCodec::encodeStrings(result.tags)));
         update.bindText(3, QByteArrayView(encodeEmbedding(result.embedding)));

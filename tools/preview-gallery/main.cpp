@@ -3,7 +3,9 @@
 // the file's name:
 // - inspector.png: the metadata inspector as the gallery docks it (320 wide):
 //   a full record with the tag suggestions open, the same scrolled to its
-//   end, a record not yet analysed, one whose save failed, and no record;
+//   end, a record not yet analysed, one whose reading real time stopped
+//   (part of its text, the rest at the next start), one whose save failed,
+//   and no record;
 // - mini-gallery.png: the tray popup (450 by 500) with a hovered cell, just
 //   after a copy, searched without results, and with the quick preview open.
 // Given a folder, it writes one PNG per state of the previews instead:
@@ -211,6 +213,13 @@ void renderInspectorStates(Services& services, Page& page, render::Shots& shots)
     MetadataInspectorView* full = addPanel(receipt);
     MetadataInspectorView* scrolled = addPanel(receipt);
     addPanel(other);
+    Screenshot stopped = receipt;
+    stopped.id = QUuid::createUuid();
+    stopped.ocrText = stopped.ocrText->section(u'\n', 0, 3);
+    stopped.detectedUrls = QList<QUrl>();
+    stopped.unfinishedReads = 1;
+    database.upsert(stopped);
+    addPanel(stopped);
     Screenshot unsaved = receipt;
     unsaved.id = QUuid::createUuid();
     database.upsert(unsaved);
