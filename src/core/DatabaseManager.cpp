@@ -292,18 +292,19 @@ QString quotedList(const QList<QUrl>& urls)
 
 // Two passes over every row with text, a page at a time: the first reports
 // what it finds (a manual rescan only), the second rewrites the links of
-// every row that has any, and empties those stored for a text that gives
-// none.
+// every row whose text now gives other links than those stored, and empties
+// those stored for a text that gives none.
 struct DatabaseManager::BackfillRun
 {
     bool quiet = true;
-    bool reporting = false;       // in the first pass
-    QByteArray afterId;           // keyset cursor: pages continue after this id
-    QUuid currentId;              // the row being visited
-    bool currentHasLinks = false; // whether its stored links are any
-    int rowsWithText = 0;         // first pass
-    int rowsWithLinks = 0;        // first pass
-    int rowsCollected = 0;        // second pass: rows with links, all rewritten
+    bool reporting = false;  // in the first pass
+    QByteArray afterId;      // keyset cursor: pages continue after this id
+    QUuid currentId;         // the row being visited
+    QByteArray currentLinks; // its stored links, as stored
+    int rowsWithText = 0;    // first pass
+    int rowsWithLinks = 0;   // first pass
+    int rowsCollected = 0;   // second pass: rows with links
+    int rowsChanged = 0;     // second pass: rows given other links than stored
     bool updateFailed = false;
     LinkRescanDone done;
 };
@@ -696,7 +697,7 @@ void DatabaseManager::startBackfill(std::shared_ptr<BackfillRun> run)
 }
 
 // One page of rows with text per queue task: a report page, or a page whose
-// rows with links are all rewritten in one transaction. The next page is
+// rows with changed links are rewritten in one transaction. The next page is
 // queued behind whatever callers are waiting, so a large library's backfill
 // never holds the store for long.
 void DatabaseManager::backfillBatch(std::shared_ptr<BackfillRun> run)
@@ -717,13 +718,17 @@ void DatabaseManager::backfillBatch(std::shared_ptr<BackfillRun> run)
             if (!run.quiet && run.rowsCollected < 3)
                 Console::printLine(
                     u"🔍 Scanning: %1... Found: %2 links"_s.arg(graphemePrefix(text, 30)).arg(links.size()));
-            // A link an earlier reading of the text made up is taken back.
-            if (links.isEmpty() && run.currentHasLinks)
-                updates.append({run.currentId, encodeUrls(links)});
-            if (links.isEmpty())
+            if (!links.isEmpty())
+                ++run.rowsCollected;
+            // A link an earlier reading of the text made up is taken back;
+            // links stored as they are found again are left as they are.
+            const bool hadLinks = !run.currentLinks.isEmpty() && run.currentLinks != "[]";
+            QByteArray encoded = encodeUrls(links);
+            if ((links.isEmpty() && !hadLinks) || encoded == run.currentLinks)
                 return;
-            ++run.rowsCollected;
-            updates.append({run.currentId, encodeUrls(links)});
+            if (!links.isEmpty())
+                ++run.rowsChanged;
+            updates.append({run.currentId, std::move(encoded)});
         });
         if (!updates.isEmpty() && !noteWrite(writeLinkUpdates(updates))) {
             run->updateFailed = true;
@@ -771,8 +776,7 @@ int DatabaseManager::readLinkPage(BackfillRun& run,
         }
         const QString text = rows.columnText(1);
         run.currentId = *id;
-        const QByteArrayView stored = rows.columnBytes(2);
-        run.currentHasLinks = !stored.isEmpty() && stored != "[]";
+        run.currentLinks = rows.columnBytes(2).toByteArray();
         visit(text, detector->detect(text));
     }
     noteRead(step);
@@ -798,7 +802,7 @@ int DatabaseManager::writeLinkUpdates(const QList<LinkUpdate>& updates)
 // The summary of every page written.
 void DatabaseManager::finishBackfill(const BackfillRun& run)
 {
-    const int found = run.rowsCollected;
+    const int found = run.rowsChanged;
     if (found > 0 || !run.quiet)
         Console::printLine(u"🔗 Found %1 screenshots with new links to backfill."_s.arg(found));
     if (found > 0) {
@@ -807,7 +811,7 @@ void DatabaseManager::finishBackfill(const BackfillRun& run)
             Console::printLine(u"✅ Backfill complete."_s);
     }
     if (run.done)
-        run.done({.rowsWithLinks = found, .written = !run.updateFailed});
+        run.done({.rowsWithLinks = run.rowsCollected, .written = !run.updateFailed});
     m_isBackfilling = false;
     if (!m_waitingBackfills.isEmpty())
         m_queue.async([this, next = m_waitingBackfills.takeFirst()] { startBackfill(next); });
@@ -1002,6 +1006,27 @@ bool DatabaseManager::updateMetadataBatch(const QList<ProcessedFileResult>& resu
     return written;
 }
 
+namespace {
+// Of an unfinished reading that read less than the one before, which stays.
+bool writeCountOnly(SqliteStatement& statement, const ProcessedFileResult& result)
+{
+    if (const std::optional<QByteArray> failure = failureText(result.failure))
+        statement.bindText(1, QByteArrayView(*failure));
+    else
+        statement.bindNull(1);
+    if (result.unfinishedReads > 0)
+        statement.bindInt(2, result.unfinishedReads);
+    else
+        statement.bindNull(2);
+    statement.bindText(3, uuidText(result.id));
+    const bool written = statement.stepDone();
+    if (!written)
+        Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
+    statement.reset();
+    return written;
+}
+} // namespace
+
 int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
 {
     reopenIfReadOnly();
@@ -1015,11 +1040,18 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
                                        "detected_urls = ?, size_bytes = coalesce(?, size_bytes), embedding_model = ?, "
                                        "file_modified_ms = coalesce(?, file_modified_ms), analysis_failure = ?, "
                                        "unfinished_reads = ? WHERE id = ?;");
+    SqliteStatement countOnly(m_db.get(),
+                              "UPDATE screenshot SET analysis_failure = ?, unfinished_reads = ? WHERE id = ?;");
     const int model = m_embeddingModel;
     SqliteTransaction transaction(m_db.get());
-    if (!update.isPrepared() || !transaction.isActive())
+    if (!update.isPrepared() || !countOnly.isPrepared() || !transaction.isActive())
         return failureCode(m_db.get());
     for (const ProcessedFileResult& result : results) {
+        if (result.keepsEarlierReading) {
+            if (!writeCountOnly(countOnly, result))
+                return failureCode(m_db.get());
+            continue;
+        }
         update.bindText(1, result.ocrText);
         update.bindText(2, QByteArrayView(JsonArrayCodec::encodeStrings(result.tags)));
         update.bindText(3, QByteArrayView(encodeEmbedding(result.embedding)));

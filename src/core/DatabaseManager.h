@@ -203,8 +203,8 @@ public:
     // file is gone included. Ends `timer` like a page.
     QList<FilePlace> fetchPlaces(const QString& folder, LogTimer& timer);
 
-    // How a link rescan ended: the rows found with links (every one of them
-    // rewritten) and whether all of that was written.
+    // How a link rescan ended: the rows found with links (those whose
+    // stored links differ rewritten) and whether all of that was written.
     struct LinkRescan
     {
         int rowsWithLinks = 0;

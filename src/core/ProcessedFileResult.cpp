@@ -28,10 +28,13 @@ ProcessedFileResult ProcessedFileResult::failed(const QUuid& id, AnalysisFailure
     return result;
 }
 
-void ProcessedFileResult::endAtBudget(bool byRealTimeAlone, int unfinishedBefore)
+void ProcessedFileResult::endAtBudget(bool byRealTimeAlone, const Screenshot& before)
 {
     reachedTimeBudget = true;
-    unfinishedReads = byRealTimeAlone ? unfinishedBefore + 1 : 0;
-    failure =
-        ocrText.isEmpty() && !isReadAgainAfter(unfinishedReads) ? AnalysisFailure::givenUp : AnalysisFailure::none;
+    unfinishedReads = byRealTimeAlone ? before.unfinishedReads + 1 : 0;
+    // How far a stopped reading gets depends on the machine's load, not on
+    // the file: a later one may read less than the one before.
+    keepsEarlierReading = before.unfinishedReads > 0 && before.ocrText && before.ocrText->size() > ocrText.size();
+    const bool keepsNoText = ocrText.isEmpty() && !keepsEarlierReading;
+    failure = keepsNoText && !isReadAgainAfter(unfinishedReads) ? AnalysisFailure::givenUp : AnalysisFailure::none;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AnalysisFailure.h"
+#include "core/Screenshot.h"
 
 #include <QList>
 #include <QString>
@@ -43,6 +44,10 @@ struct ProcessedFileResult
     AnalysisFailure failure = AnalysisFailure::none;
     // Real-time stops in a row, this one included (Screenshot::unfinishedReads).
     int unfinishedReads = 0;
+    // Stopped again after an unfinished reading that read more: that text,
+    // and what was made of it, stays in the store and the list; only the
+    // count and the failure of this result are written.
+    bool keepsEarlierReading = false;
 
     // What a file that could not be read, or was given up, is stored as: an
     // analysis that found nothing, and why.
@@ -50,7 +55,8 @@ struct ProcessedFileResult
     // Reading ran out of budget after `ocrText` was read. With the processor
     // time spent, that text is all there is, and a file of which nothing was
     // read is given up. Stopped by real time alone, the file is not at fault:
-    // it is unfinished (`unfinishedBefore` such stops came right before this
-    // one) and read again, unless that limit is reached.
-    void endAtBudget(bool byRealTimeAlone, int unfinishedBefore);
+    // it is unfinished (`before.unfinishedReads` such stops came right
+    // before this one) and read again, unless that limit is reached. Of two
+    // unfinished readings in a row, the longer text is kept.
+    void endAtBudget(bool byRealTimeAlone, const Screenshot& before);
 };

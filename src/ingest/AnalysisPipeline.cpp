@@ -328,7 +328,7 @@ void AnalysisPipeline::ProcessingRun::checkOverdue(int batch, size_t index)
                    {u"processorSeconds"_s, std::chrono::duration<double>(slot.account->spent()).count()}});
     if (slot.source) {
         ProcessedFileResult result{slot.file.id, QString(), {}, QList<double>(), {}, slot.source};
-        result.endAtBudget(byRealTimeAlone, slot.file.unfinishedReads);
+        result.endAtBudget(byRealTimeAlone, slot.file);
         m_pending.append(std::move(result));
     }
     settle(index);
@@ -688,7 +688,7 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
     ProcessedFileResult result{file.id,          text, std::move(tags), std::move(embedding), std::move(urls),
                                std::move(source)};
     if (sight.reachedDeadline)
-        result.endAtBudget(byRealTimeAlone, file.unfinishedReads);
+        result.endAtBudget(byRealTimeAlone, file);
     return result;
 }
 

@@ -540,10 +540,12 @@ void ScreenshotMonitor::applyResults(const QList<ProcessedFileResult>& results)
         const ProcessedFileResult* result = byId.value(screenshot.id);
         if (!result)
             continue;
-        screenshot.ocrText = result->ocrText;
-        screenshot.tags = result->tags;
-        screenshot.embedding = result->embedding;
-        screenshot.detectedUrls = result->urls;
+        if (!result->keepsEarlierReading) {
+            screenshot.ocrText = result->ocrText;
+            screenshot.tags = result->tags;
+            screenshot.embedding = result->embedding;
+            screenshot.detectedUrls = result->urls;
+        }
         screenshot.analysisFailure = result->failure;
         screenshot.unfinishedReads = result->unfinishedReads;
         if (result->source)

@@ -45,7 +45,14 @@ bool showsSameFacts(const Screenshot& a, const Screenshot& b)
 {
     return a.id == b.id && a.filename == b.filename && a.dateCreated == b.dateCreated && a.fileSize == b.fileSize &&
            a.ocrText == b.ocrText && a.tags == b.tags && a.sourceApp == b.sourceApp &&
-           a.detectedUrls == b.detectedUrls && a.analysisFailure == b.analysisFailure;
+           a.detectedUrls == b.detectedUrls && a.analysisFailure == b.analysisFailure &&
+           a.awaitsAnotherRead() == b.awaitsAnotherRead();
+}
+
+// A reading that real time stopped holds part of the text, perhaps none.
+QString stillReadingNote()
+{
+    return u"The text of this file is still being read; it will be completed at the next start."_s;
 }
 
 QWidget* sectionHeaderRow(QWidget* header, QWidget* trailing, QWidget* parent)
@@ -272,6 +279,12 @@ QWidget* MetadataInspectorView::makeIntelligentTextSection(const Screenshot& scr
         text->setObjectName(u"recognizedText"_s);
         panel->contentLayout()->addWidget(text);
         body = panel;
+        if (screenshot.awaitsAnotherRead()) {
+            QLabel* note = makeTextLabel(stillReadingNote(), TextStyle::caption(), white(0.5), parent);
+            note->setObjectName(u"stillReadingNote"_s);
+            note->setWordWrap(true);
+            return section({header, body, note}, parent);
+        }
     } else {
         body = new QWidget(parent);
         body->setObjectName(u"noTextPlaceholder"_s);
@@ -279,10 +292,16 @@ QWidget* MetadataInspectorView::makeIntelligentTextSection(const Screenshot& scr
         column->setContentsMargins(0, 20, 0, 20);
         column->setSpacing(8);
         column->addWidget(new SymbolLabel(u"text.magnifyingglass"_s, 24, white(0.3), body), 0, Qt::AlignHCenter);
-        // Whether the file shows no text, or its text is unknown.
-        const QString note =
-            screenshot.couldNotBeRead() ? u"The text of this file could not be read."_s : u"No text detected"_s;
-        column->addWidget(makeTextLabel(note, TextStyle::caption(), white(0.5), body), 0, Qt::AlignHCenter);
+        // Whether the file shows no text, or its text is unknown or not yet whole.
+        QString note = u"No text detected"_s;
+        if (screenshot.couldNotBeRead())
+            note = u"The text of this file could not be read."_s;
+        else if (screenshot.awaitsAnotherRead())
+            note = stillReadingNote();
+        QLabel* label = makeTextLabel(note, TextStyle::caption(), white(0.5), body);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignHCenter);
+        column->addWidget(label);
     }
     return section({header, body}, parent);
 }

@@ -201,7 +201,8 @@ void MiniGalleryGrid::paintEvent(QPaintEvent* event)
             continue;
         const Screenshot& screenshot = m_screenshots.at(index);
         const std::optional<QImage> thumbnail = m_thumbnails ? m_thumbnails(screenshot) : std::nullopt;
-        const State state{m_hover.value(index, 0), m_copiedId == screenshot.id};
+        const bool unreadable = !thumbnail && m_isUnreadable && m_isUnreadable(screenshot);
+        const State state{m_hover.value(index, 0), m_copiedId == screenshot.id, unreadable};
         if (inSharp)
             paint(painter, cellRect(index), screenshot, thumbnail, state);
         if (inBand)

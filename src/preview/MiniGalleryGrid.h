@@ -42,6 +42,8 @@ public:
     // Asks for a thumbnail: the image when it is at hand, else nothing (and
     // the asker is told through thumbnailArrived() when it comes).
     using ThumbnailSource = std::function<std::optional<QImage>(const Screenshot&)>;
+    // Whether no picture can be made of a screenshot without a thumbnail.
+    using UnreadableCheck = std::function<bool(const Screenshot&)>;
 
     explicit MiniGalleryGrid(QWidget* parent = nullptr);
 
@@ -53,6 +55,7 @@ public:
     const QList<Screenshot>& screenshots() const { return m_screenshots; }
     void setCopiedId(const std::optional<QUuid>& id);
     void setThumbnailSource(ThumbnailSource source) { m_thumbnails = std::move(source); }
+    void setUnreadableCheck(UnreadableCheck check) { m_isUnreadable = std::move(check); }
     void scrollToTop();
 
     // Repaints the cell of `id` when it is on screen.
@@ -105,6 +108,7 @@ private:
     QList<Screenshot> m_screenshots;
     std::optional<QUuid> m_copiedId;
     ThumbnailSource m_thumbnails;
+    UnreadableCheck m_isUnreadable;
     int m_hovered = -1;
     // Cells whose hover is not at rest (0), by index.
     QHash<int, qreal> m_hover;

@@ -21,6 +21,7 @@
 #include "ui/TextLabel.h"
 #include "ui/TextStyle.h"
 #include "ui/ThumbnailLoader.h"
+#include "ui/UnreadablePicture.h"
 
 #include <QClipboard>
 #include <QGraphicsOpacityEffect>
@@ -148,6 +149,7 @@ QWidget* MiniGalleryView::makeContent()
     m_content->addWidget(m_grid);
     m_content->addWidget(makeEmptyState());
     m_grid->setThumbnailSource([this](const Screenshot& screenshot) { return m_thumbnails->request(screenshot); });
+    m_grid->setUnreadableCheck([this](const Screenshot& screenshot) { return isUnreadable(screenshot); });
     connect(m_thumbnails, &ThumbnailLoader::thumbnailReady, m_grid, &MiniGalleryGrid::thumbnailArrived);
     connect(m_thumbnails, &ThumbnailLoader::thumbnailFailed, m_grid, &MiniGalleryGrid::thumbnailArrived);
     connect(m_grid, &MiniGalleryGrid::visibleIdsChanged, m_thumbnails, &ThumbnailLoader::retainOnly);
@@ -347,9 +349,20 @@ void MiniGalleryView::cellAction(MiniScreenshotItem::Action action, const Screen
     }
 }
 
+bool MiniGalleryView::isUnreadable(const Screenshot& screenshot) const
+{
+    return !screenshot.isVideo() && m_thumbnails->hasFailed(screenshot.id);
+}
+
 void MiniGalleryView::copyImage(const Screenshot& screenshot)
 {
-    // One file URL and nothing else; the file is neither read nor checked.
+    // A link to a file that holds no picture would paste as nothing, or as
+    // a broken image, without a word.
+    if (isUnreadable(screenshot)) {
+        tellUnreadable(screenshot);
+        return;
+    }
+    // One file URL and nothing else; the file is neither read again nor checked.
     auto* data = new QMimeData;
     data->setUrls({QUrl::fromLocalFile(screenshot.filePath)});
     QGuiApplication::clipboard()->setMimeData(data);
@@ -366,6 +379,7 @@ void MiniGalleryView::copyText(const Screenshot& screenshot)
 
 void MiniGalleryView::markCopied(const Screenshot& screenshot)
 {
+    m_unreadableNoticeId.reset();
     m_copiedId = screenshot.id;
     m_grid->setCopiedId(m_copiedId);
     showCopiedConfirmation(true);
@@ -383,14 +397,47 @@ void MiniGalleryView::clearCopiedMarker(const QUuid& id)
     showCopiedConfirmation(false);
 }
 
+void MiniGalleryView::tellUnreadable(const Screenshot& screenshot)
+{
+    m_copiedId.reset();
+    m_grid->setCopiedId(std::nullopt);
+    m_unreadableNoticeId = screenshot.id;
+    showFooterNote(true, UnreadablePicture::text(), PremiumTheme::systemColor(SystemColor::orange));
+    const QUuid id = screenshot.id;
+    m_scheduler->runAfter(copiedMarkerDuration, this, [this, id] { clearUnreadableNotice(id); });
+}
+
+void MiniGalleryView::clearUnreadableNotice(const QUuid& id)
+{
+    if (m_unreadableNoticeId != id)
+        return;
+    m_unreadableNoticeId.reset();
+    showFooterNote(false);
+}
+
 bool MiniGalleryView::showsCopiedConfirmation() const
 {
     return m_copiedId.has_value() && !m_copiedLabel->isHidden();
 }
 
+bool MiniGalleryView::showsUnreadableNotice() const
+{
+    return m_unreadableNoticeId.has_value() && !m_copiedLabel->isHidden();
+}
+
 void MiniGalleryView::showCopiedConfirmation(bool show)
 {
+    showFooterNote(show, u"Copied to Clipboard!"_s, PremiumTheme::systemColor(SystemColor::green));
+}
+
+void MiniGalleryView::showFooterNote(bool show, const QString& text, const QColor& color)
+{
     if (show) {
+        m_copiedLabel->setText(text);
+        QPalette palette = m_copiedLabel->palette();
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+            palette.setColor(role, color);
+        m_copiedLabel->setPalette(palette);
         if (m_copiedLabel->isHidden())
             m_copiedOpacity->setOpacity(0);
         m_copiedLabel->show();
@@ -399,7 +446,7 @@ void MiniGalleryView::showCopiedConfirmation(bool show)
     }
     QVariantAnimation* fade = Motion::animate(m_copiedOpacity, "opacity", 0.0, QEasingCurve::InOutQuad, copiedFadeMs);
     const auto hideIfStillCleared = [this] {
-        if (!m_copiedId)
+        if (!m_copiedId && !m_unreadableNoticeId)
             m_copiedLabel->hide();
     };
     if (fade)

@@ -66,6 +66,11 @@ public:
     bool isThumbnailLoadingIdle() const;
     std::optional<Screenshot> previewScreenshot() const;
 
+    // No picture can be made of the file (an empty or cut-off image), as its
+    // thumbnail found; a recording without a still may still play.
+    bool isUnreadable(const Screenshot& screenshot) const;
+    // Copies the file's link, or, for an image that cannot be opened, says
+    // so in the footer and leaves the clipboard alone.
     void copyImage(const Screenshot& screenshot);
     void copyText(const Screenshot& screenshot);
     void openQuickPreview(const Screenshot& screenshot);
@@ -80,6 +85,8 @@ public:
     QAbstractButton* openDashboardButton() const { return m_openDashboardButton; }
     QAbstractButton* quitButton() const { return m_quitButton; }
     bool showsCopiedConfirmation() const;
+    // The footer says that the image asked for cannot be opened.
+    bool showsUnreadableNotice() const;
     // The empty state's text, or nothing while the grid shows screenshots.
     std::optional<QString> emptyStateText() const;
 
@@ -111,6 +118,10 @@ private:
     void cellAction(MiniScreenshotItem::Action action, const Screenshot& screenshot);
     void markCopied(const Screenshot& screenshot);
     void clearCopiedMarker(const QUuid& id);
+    void tellUnreadable(const Screenshot& screenshot);
+    void clearUnreadableNotice(const QUuid& id);
+    // Fades the footer's note in with `text`, or out.
+    void showFooterNote(bool show, const QString& text = {}, const QColor& color = {});
     void showCopiedConfirmation(bool show);
 
     GalleryViewModel& m_viewModel;
@@ -121,6 +132,7 @@ private:
     QString m_searchText;
     QList<Screenshot> m_shown;
     std::optional<QUuid> m_copiedId;
+    std::optional<QUuid> m_unreadableNoticeId;
     bool m_needsFilter = true;
 
     // The folded texts of the library, built for a search and dropped when

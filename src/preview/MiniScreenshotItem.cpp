@@ -1,9 +1,11 @@
 #include "preview/MiniScreenshotItem.h"
 
 #include "core/DateText.h"
+#include "ui/ColorFromHex.h"
 #include "ui/PremiumTheme.h"
 #include "ui/RoundedBackground.h"
 #include "ui/SymbolRegistry.h"
+#include "ui/UnreadablePicture.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -17,6 +19,9 @@ namespace {
 constexpr qreal buttonSymbolSize = 14;
 constexpr qreal copiedSymbolSize = 17; // the title-2 text style
 constexpr qreal labelPadding = 4;
+constexpr qreal unreadableSymbolSize = 24;
+constexpr qreal unreadableInset = 8;
+constexpr qreal unreadableGap = 4;
 
 QColor black(qreal opacity)
 {
@@ -41,9 +46,14 @@ QRectF coverRect(const QSizeF& image, const QRectF& cell)
     return target;
 }
 
+QFont timeLabelFont()
+{
+    return PremiumTheme::systemFont(10, QFont::Bold);
+}
+
 void paintTimeLabel(QPainter& painter, const QRectF& cell, const QString& text)
 {
-    const QFont font = PremiumTheme::systemFont(10, QFont::Bold);
+    const QFont font = timeLabelFont();
     const QFontMetricsF metrics(font);
     const QSizeF box(metrics.horizontalAdvance(text) + 2 * labelPadding, metrics.height() + 2 * labelPadding);
     const QRectF label(cell.center().x() - box.width() / 2, cell.bottom() - labelPadding - box.height(), box.width(),
@@ -52,6 +62,32 @@ void paintTimeLabel(QPainter& painter, const QRectF& cell, const QString& text)
     painter.setFont(font);
     painter.setPen(Qt::white);
     painter.drawText(label, Qt::AlignCenter, text);
+}
+// The symbol, and beneath it the sentence where the cell has room for it
+// whole, clear of the time label.
+void paintUnreadable(QPainter& painter, const QRectF& cell)
+{
+    const qreal timeBand = QFontMetricsF(timeLabelFont()).height() + 3 * labelPadding;
+    const QRectF room = cell.adjusted(unreadableInset, unreadableInset, -unreadableInset, -timeBand);
+    if (room.width() < unreadableSymbolSize || room.height() < unreadableSymbolSize)
+        return;
+    const QFont font = PremiumTheme::systemFont(10);
+    const QString text = UnreadablePicture::text();
+    const QRectF textBounds = QFontMetricsF(font).boundingRect(QRectF(0, 0, room.width(), cell.height()),
+                                                               Qt::AlignHCenter | Qt::TextWordWrap, text);
+    const bool withText = textBounds.width() <= room.width() &&
+                          unreadableSymbolSize + unreadableGap + textBounds.height() <= room.height();
+    const qreal height = unreadableSymbolSize + (withText ? unreadableGap + textBounds.height() : 0);
+    const qreal y = room.center().y() - height / 2;
+    SymbolRegistry::paint(
+        painter, QRectF(room.center().x() - unreadableSymbolSize / 2, y, unreadableSymbolSize, unreadableSymbolSize),
+        UnreadablePicture::symbolName(), withOpacity(Qt::white, 0.5));
+    if (!withText)
+        return;
+    painter.setFont(font);
+    painter.setPen(withOpacity(Qt::white, 0.6));
+    painter.drawText(QRectF(room.left(), y + unreadableSymbolSize + unreadableGap, room.width(), textBounds.height()),
+                     Qt::AlignHCenter | Qt::TextWordWrap, text);
 }
 } // namespace
 
@@ -86,10 +122,13 @@ void paint(QPainter& painter, const QRectF& cell, const Screenshot& screenshot, 
 
     painter.save();
     painter.setClipPath(frame, Qt::IntersectClip); // within the caller's clip
-    if (thumbnail && !thumbnail->isNull())
+    if (thumbnail && !thumbnail->isNull()) {
         painter.drawImage(coverRect(thumbnail->deviceIndependentSize(), cell), *thumbnail);
-    else
+    } else {
         painter.fillPath(frame, withOpacity(PremiumTheme::textSecondary(), 0.1));
+        if (state.unreadable)
+            paintUnreadable(painter, cell);
+    }
     if (state.hover > 0)
         painter.fillPath(frame, black(0.5 * state.hover));
     painter.restore();

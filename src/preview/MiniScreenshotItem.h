@@ -12,7 +12,8 @@
 class QPainter;
 
 // One cell of the tray popup's grid, painted: the thumbnail (or a faint
-// placeholder) in a rounded frame; while the pointer is over it, a dimming
+// placeholder, which says so for a file that gives no picture) in a rounded
+// frame; while the pointer is over it, a dimming
 // with round buttons; while it is the copied one, a darker dimming with a
 // green check mark; otherwise its time of day at the bottom.
 namespace MiniScreenshotItem {
@@ -32,6 +33,7 @@ struct State
     // 0 at rest, 1 under the pointer; in between while the hover eases in or out.
     qreal hover = 0;
     bool copied = false;
+    bool unreadable = false; // no picture can be made of the file
 };
 
 constexpr qreal cellHeight = 120;

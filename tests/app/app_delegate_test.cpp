@@ -384,24 +384,26 @@ TEST_F(AppDelegateTest, ForceScanOfARunningMonitorLooksForNewFilesAtOnce)
 {
     grantFolder();
     ASSERT_TRUE(waitUntil([&] { return m_monitor->isMonitoringActive(); }));
-    // No poll falls due during the test, so only the forced scan can find the file,
-    // however long a busy machine takes to let it run.
+    // No poll falls due during the test, so only the forced scan can find the file.
     m_monitor->setPollingInterval(10 * 60 * 1000);
     m_delegate->setup();
-    drainPostedEvents(); // the start's own queued work
+    // Running: the start's load of the folder has ended, and the GUI thread
+    // has heard so, however long a busy machine took. A scan forced while the
+    // load runs leaves the folder to it and looks again at the next poll.
+    services().workers().fileQueue().sync([] {});
+    drainPostedEvents();
     m_console.clear();
 
     QImage pixel(4, 4, QImage::Format_RGB32);
     pixel.fill(Qt::red);
     ASSERT_TRUE(pixel.save(m_folder + u"/new.png"_s));
+    const ChangeScanner& scanner = ScreenshotMonitorTestAccess::scanner(*m_monitor);
+    const quint64 checksBefore = scanner.checksEnded();
     m_delegate->forceScan();
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            const auto& list = m_monitor->screenshots();
-            return std::any_of(list.begin(), list.end(),
-                               [](const Screenshot& s) { return s.filename == u"new.png"_s; });
-        },
-        30000));
+    // The forced check has ended: its walk was handed back and applied.
+    ASSERT_TRUE(waitUntil([&] { return scanner.checksEnded() > checksBefore; }, 30000));
+    const QList<Screenshot>& list = m_monitor->screenshots();
+    EXPECT_TRUE(std::any_of(list.begin(), list.end(), [](const Screenshot& s) { return s.filename == u"new.png"_s; }));
     EXPECT_FALSE(m_console.contains(u"already active"_s)) << m_console.lines().join(u'\n').toStdString();
     EXPECT_FALSE(m_console.contains(u"Starting file monitoring"_s));
     EXPECT_TRUE(m_monitor->isMonitoringActive());

@@ -226,6 +226,28 @@ TEST_F(GalleryGridTest, ACardOfAFileThatGivesNoPictureSaysSo)
     }
 }
 
+// A recording that gives no still may still play: its card keeps the
+// recording's badge and is not called an image that can't be opened.
+TEST_F(GalleryGridTest, ARecordingWithoutAStillIsNotMarkedAsAnUnreadableImage)
+{
+    m_grid.thumbnailLoader().setGenerator([](const Screenshot& s, QSizeF size) { return s.generateThumbnail(size); });
+    QFile file(m_dir.filePath(u"Screen Recording.mov"_s));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a movie");
+    file.close();
+    Screenshot recording = shot(0);
+    recording.filePath = file.fileName();
+    recording.filename = QFileInfo(file).fileName();
+    publish({recording});
+    m_grid.viewport()->repaint();
+    ASSERT_TRUE(waitUntil([&] { return m_grid.thumbnailLoader().hasFailed(recording.id); }));
+
+    const CleanScreenshotCard::Layers layers = *m_grid.cardLayers(recording.id);
+    EXPECT_FALSE(layers.unreadable);
+    EXPECT_FALSE(layers.picture);
+    EXPECT_TRUE(layers.videoBadge);
+}
+
 TEST_F(GalleryGridTest, VisibleCardsAreLoadedOnceAndCached)
 {
     showLibrary(3, 10);

@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -30,13 +31,16 @@ constexpr int generousMs = 30000;
 const QString firstLines = u"the first lines"_s;
 
 // Reads "text of <name>", except by name: while `starved` holds, "napping"
-// and "dozing" files sleep, off the processor, until real time runs out (the
-// first having read some lines by then, the second nothing); "spending"
-// files spend processor time until it runs out, before a word is read.
+// and "dozing" files sleep, off the processor, until real time runs out
+// (having read by then what `readBeforeStopped` holds for them: some lines
+// of the first, nothing of the second); "spending" files spend processor
+// time until it runs out, before a word is read.
 class StarvedAnalyzer : public NothingAnalyzer
 {
 public:
     std::atomic<bool> starved{true};
+    // Changed only between starts.
+    QHash<QString, QString> readBeforeStopped{{u"napping.png"_s, firstLines}};
 
     Sight look(const QString& path, std::stop_token stop, const TimeBudget& budget) override
     {
@@ -46,8 +50,8 @@ public:
             while (!budget.isPastDeadline() && !stop.stop_requested())
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             sight.reachedDeadline = true;
-            if (name.startsWith(u"napping"_s))
-                sight.text = firstLines;
+            if (const QString read = readBeforeStopped.value(name); !read.isEmpty())
+                sight.text = read;
         } else if (name.startsWith(u"spending"_s)) {
             volatile unsigned sink = 0;
             while (!budget.isProcessorTimeSpent() && !stop.stop_requested())
@@ -193,4 +197,42 @@ TEST_F(UnfinishedReads, AreReadAgainOnlyAFewTimesInARowUntilTheFileChanges)
     EXPECT_EQ(m_analyzer->looks(u"napping.png"_s), unfinishedReadLimit + 1);
     EXPECT_EQ(row(*library, u"napping.png"_s)->unfinishedReads, 1);
     EXPECT_EQ(m_analyzer->looks(u"dozing.png"_s), unfinishedReadLimit);
+}
+
+// How far a stopped reading gets depends on the load of the machine: the
+// longer of two unfinished texts stays, wherever it came, and a reading that
+// ends replaces it whatever its length.
+TEST_F(UnfinishedReads, TheLongerOfTwoUnfinishedTextsStaysUntilAFinishedReadingReplacesIt)
+{
+    const QString longer = u"the first lines of a long page"_s;
+    m_analyzer->readBeforeStopped = {{u"napping.png"_s, longer}};
+    start();
+
+    // The next start reads less of one file, more of the other.
+    m_analyzer->readBeforeStopped = {{u"napping.png"_s, u"the"_s}, {u"dozing.png"_s, firstLines}};
+    {
+        std::unique_ptr<StartedLibrary> library = start();
+        const std::optional<Screenshot> napping = row(*library, u"napping.png"_s);
+        EXPECT_EQ(napping->ocrText, longer);
+        EXPECT_EQ(napping->unfinishedReads, 2);
+        EXPECT_EQ(napping->analysisFailure, AnalysisFailure::none);
+        const std::optional<Screenshot> dozing = row(*library, u"dozing.png"_s);
+        EXPECT_EQ(dozing->ocrText, firstLines);
+        EXPECT_EQ(dozing->unfinishedReads, 2);
+        // The live list says the same.
+        for (const Screenshot& shown : library->monitor.screenshots()) {
+            if (shown.filename == u"napping.png"_s) {
+                EXPECT_EQ(shown.ocrText, longer);
+            } else if (shown.filename == u"dozing.png"_s) {
+                EXPECT_EQ(shown.ocrText, firstLines);
+            }
+        }
+    }
+
+    m_analyzer->starved = false;
+    std::unique_ptr<StartedLibrary> library = start();
+    const std::optional<Screenshot> napping = row(*library, u"napping.png"_s);
+    ASSERT_LT(u"text of napping.png"_s.size(), longer.size());
+    EXPECT_EQ(napping->ocrText, u"text of napping.png"_s);
+    EXPECT_EQ(napping->unfinishedReads, 0);
 }

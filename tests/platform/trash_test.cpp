@@ -76,21 +76,35 @@ TEST(SystemTrash, RefusesFoldersLinksAndMissingFiles)
     EXPECT_FALSE(trash.moveToTrash(dir.filePath(u"missing.png"_s)).ok);
 }
 
-TEST(SystemTrash, RecordNamesTheOriginalPath)
+// The record's Path is escaped as in URLs, "/" kept, so that a file manager
+// restores the file under its own name; one with nothing to escape is
+// written as it stands, and the rest of the record is left as it was.
+TEST(SystemTrash, RecordNamesTheOriginalPathEscapedAsInUrls)
 {
     QTemporaryDir dir;
-    const QString path = writeFile(dir.filePath(u"Shot 2.png"_s));
-    const Trash::Result result = SystemTrash().moveToTrash(path);
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    const QString folder = dir.filePath(u"Shots of 100%"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QStringList names{u"50% off.png"_s,     u"Shot 2.png"_s, u"#1 report.png"_s,
+                            u"café résumé.png"_s, u"a%20b.png"_s,  u"plain_name-1.png"_s};
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = writeFile(folder + u'/' + name);
+        const Trash::Result result = SystemTrash().moveToTrash(path);
+        ASSERT_TRUE(result.ok) << result.error.toStdString();
 
-    QFile record(QFileInfo(result.trashedPath).dir().filePath(u"../info/"_s) +
-                 QFileInfo(result.trashedPath).fileName() + u".trashinfo"_s);
-    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(record.readAll());
-    const qsizetype at = text.indexOf(u"\nPath="_s);
-    ASSERT_GE(at, 0) << text.toStdString();
-    const QString recorded = text.mid(at + 6).section(u'\n', 0, 0);
-    EXPECT_EQ(QUrl::fromPercentEncoding(recorded.toUtf8()), path);
+        QFile record(QFileInfo(result.trashedPath).dir().filePath(u"../info/"_s) +
+                     QFileInfo(result.trashedPath).fileName() + u".trashinfo"_s);
+        ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = record.readAll().split('\n');
+        ASSERT_GE(lines.size(), 3);
+        EXPECT_EQ(lines[0], "[Trash Info]");
+        EXPECT_TRUE(lines[2].startsWith("DeletionDate=")) << lines[2].toStdString();
+        ASSERT_TRUE(lines[1].startsWith("Path=")) << lines[1].toStdString();
+        const QByteArray recorded = lines[1].sliced(5);
+        EXPECT_EQ(QUrl::fromPercentEncoding(recorded), path);
+        EXPECT_EQ(recorded, QUrl::toPercentEncoding(path, "/"));
+        EXPECT_TRUE(recorded.startsWith(QFile::encodeName(dir.path()))) << "the folders' slashes stay";
+    }
 }
 
 TEST(SystemTrash, RefusesWhenTheTrashWouldNotBeAbsolute)

@@ -135,6 +135,47 @@ TEST_F(InspectorFixture, AFileThatCouldNotBeReadSaysSoWhereOneWithoutTextSaysNon
     }
 }
 
+// A reading that real time stopped holds part of the text, perhaps none: it
+// says so, under the text or in place of "No text detected", while another
+// reading is to come, and says nothing more once none is.
+TEST_F(InspectorFixture, AnUnfinishedReadingSaysItsTextIsCompletedAtTheNextStart)
+{
+    const QString stillReading =
+        u"The text of this file is still being read; it will be completed at the next start."_s;
+    const auto shown = [this] {
+        drainPostedEvents(); // new sections show, old ones go
+        QStringList texts;
+        for (const QLabel* label : m_inspector->findChildren<QLabel*>()) {
+            if (label->isVisibleTo(m_inspector) && !label->text().isEmpty())
+                texts.append(label->text());
+        }
+        return texts;
+    };
+    Screenshot shot = stored(u"a.png"_s);
+    shot.ocrText = u"the first lines"_s;
+    show(shot);
+    EXPECT_FALSE(shown().contains(stillReading));
+
+    shot.unfinishedReads = 1;
+    show(shot);
+    EXPECT_TRUE(shown().contains(stillReading)) << "only the count changed";
+    EXPECT_NE(m_inspector->copyButton(), nullptr);
+    const QTextEdit* text = m_inspector->findChild<QTextEdit*>(u"recognizedText"_s);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->toPlainText(), u"the first lines"_s);
+
+    shot.ocrText = u""_s;
+    show(shot);
+    EXPECT_TRUE(shown().contains(stillReading));
+    EXPECT_FALSE(shown().contains(u"No text detected"_s));
+
+    // Stopped as often as the limit allows: what was read is all there is.
+    shot.unfinishedReads = unfinishedReadLimit;
+    show(shot);
+    EXPECT_FALSE(shown().contains(stillReading));
+    EXPECT_TRUE(shown().contains(u"No text detected"_s));
+}
+
 TEST_F(InspectorFixture, ChipsAndFactsShowTheRecordAsPlainText)
 {
     Screenshot shot = stored(u"<b>report</b>.png"_s);

@@ -3,6 +3,7 @@
 #include "support/GalleryServices.h"
 #include "support/ManualScheduler.h"
 #include "support/MonitorTestAccess.h"
+#include "support/UnreadableImages.h"
 
 #include "core/ImageCache.h"
 #include "core/MemoryMonitor.h"
@@ -24,6 +25,9 @@
 
 #include <QAbstractButton>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLineEdit>
@@ -49,6 +53,16 @@ Screenshot record(const QString& path, std::optional<QString> text = std::nullop
     shot.dateCreated = QDateTime(QDate(2024, 3, 14), QTime(16, 45));
     shot.ocrText = text;
     return shot;
+}
+
+// A small picture at `path`, its folder made: a file the popup can show.
+QString writtenPicture(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
+    return path;
 }
 
 QStringList names(const QList<Screenshot>& list)
@@ -201,7 +215,9 @@ TEST_F(MiniGallery, TheEmptyStateSaysWhetherTheLibraryOrTheSearchIsEmpty)
 
 TEST_F(MiniGallery, ACellClickCopiesExactlyOneFileUrlWhateverTheName)
 {
-    const QStringList paths{u"/tmp/a b/#1 100%.png"_s, u"/tmp/c%20d.png"_s, u"/tmp/é?.png"_s};
+    const QStringList paths{writtenPicture(m_dir.filePath(u"a b/#1 100%.png"_s)),
+                            writtenPicture(m_dir.filePath(u"c%20d.png"_s)),
+                            writtenPicture(m_dir.filePath(u"é?.png"_s))};
     QList<Screenshot> library;
     for (const QString& path : paths)
         library.append(record(path, u"text"_s));
@@ -379,6 +395,71 @@ TEST_F(MiniGallery, AnUnreadableImageSaysSoAndStillCloses)
     EXPECT_FALSE(m_view.previewScreenshot());
 }
 
+// An empty or cut-off image says so in its cell, as the gallery's card does,
+// and copying it puts no link to a picture that is none on the clipboard
+// but says why; a good image beside it, and a recording that gives no still
+// but may play, are shown and copied as ever.
+TEST_F(MiniGallery, AnImageThatGivesNoPictureSaysSoInItsCellAndIsNotCopied)
+{
+    QStringList paths = writeUnreadableImages(QDir(m_dir.path()));
+    paths.prepend(writtenPicture(m_dir.filePath(u"good.png"_s)));
+    QFile recording(m_dir.filePath(u"Screen Recording.mov"_s));
+    ASSERT_TRUE(recording.open(QIODevice::WriteOnly));
+    recording.write("not a movie");
+    recording.close();
+    paths.append(recording.fileName());
+    QList<Screenshot> library;
+    for (const QString& path : paths)
+        library.append(record(path));
+    setLibrary(library);
+    grid().viewport()->repaint();
+    ASSERT_TRUE(waitUntil([&] { return m_view.isThumbnailLoadingIdle(); }));
+    ASSERT_TRUE(m_view.thumbnails().hasFailed(library[3].id)) << "the recording gave a still after all";
+    const QList<bool> unreadable{false, true, true, false};
+    for (int i = 0; i < library.size(); ++i)
+        EXPECT_EQ(m_view.isUnreadable(library[i]), unreadable[i]) << library[i].filename.toStdString();
+
+    // The symbol and the sentence stand out of a bare cell, above its time.
+    grid().viewport()->repaint();
+    const QImage painted = grid().viewport()->grab().toImage();
+    for (int i = 1; i < library.size(); ++i) {
+        const QRect cell = grid().cellRect(i).toRect();
+        const QRgb bare = painted.pixel(cell.left() + 6, cell.top() + 20);
+        int drawn = 0;
+        for (int y = cell.top() + 4; y < cell.bottom() - 30; ++y) {
+            for (int x = cell.left() + 4; x < cell.right() - 4; ++x) {
+                const QRgb pixel = painted.pixel(x, y);
+                drawn += std::max({std::abs(qRed(pixel) - qRed(bare)), std::abs(qGreen(pixel) - qGreen(bare)),
+                                   std::abs(qBlue(pixel) - qBlue(bare))}) > 2;
+            }
+        }
+        if (unreadable[i])
+            EXPECT_GT(drawn, 50) << library[i].filename.toStdString() << ": a bare cell";
+        else
+            EXPECT_EQ(drawn, 0) << library[i].filename.toStdString() << ": marked unreadable";
+    }
+
+    QGuiApplication::clipboard()->setText(u"before"_s);
+    hoverAndClick(2, Action::copyImage);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"before"_s);
+    EXPECT_FALSE(QGuiApplication::clipboard()->mimeData()->hasUrls());
+    EXPECT_TRUE(m_view.showsUnreadableNotice());
+    EXPECT_FALSE(m_view.showsCopiedConfirmation());
+    EXPECT_FALSE(m_view.copiedId());
+    m_clock.advance(MiniGalleryView::copiedMarkerDuration);
+    EXPECT_FALSE(m_view.showsUnreadableNotice());
+
+    hoverAndClick(1, std::nullopt);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), u"before"_s);
+    EXPECT_TRUE(m_view.showsUnreadableNotice());
+    for (const int i : {0, 3}) {
+        hoverAndClick(i, std::nullopt);
+        EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(paths[i])});
+        EXPECT_TRUE(m_view.showsCopiedConfirmation());
+        EXPECT_FALSE(m_view.showsUnreadableNotice());
+    }
+}
+
 TEST_F(MiniGallery, ARecordingDoesNotPlayByItselfAndAClickOnItDoesNotClose)
 {
     const Screenshot video = record(m_dir.filePath(u"Screen Recording.mov"_s));
@@ -470,7 +551,7 @@ TEST_F(MiniGallery, PointsInTheGapsHitNoCellAndButtonsAnswerInsideTheirCircle)
 {
     QList<Screenshot> library;
     for (int i = 0; i < 30; ++i)
-        library.append(record(u"/s/%1.png"_s.arg(i), u"t"_s));
+        library.append(record(writtenPicture(m_dir.filePath(u"s/%1.png"_s.arg(i))), u"t"_s));
     setLibrary(library);
 
     const struct
@@ -490,7 +571,7 @@ TEST_F(MiniGallery, PointsInTheGapsHitNoCellAndButtonsAnswerInsideTheirCircle)
     const auto button = grid().buttonsOf(3).at(1);
     QTest::mouseMove(grid().viewport(), button.rect.topLeft().toPoint() + QPoint(1, 1));
     QTest::mouseClick(grid().viewport(), Qt::LeftButton, {}, button.rect.topLeft().toPoint() + QPoint(1, 1));
-    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(u"/s/3.png"_s)});
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->urls(), QList<QUrl>{QUrl::fromLocalFile(library[3].filePath)});
 }
 
 TEST_F(MiniGallery, AClosedPopupFiltersWhenItOpensAgain)

@@ -3,9 +3,12 @@
 // the file's name:
 // - inspector.png: the metadata inspector as the gallery docks it (320 wide):
 //   a full record with the tag suggestions open, the same scrolled to its
-//   end, a record not yet analysed, one whose save failed, and no record;
+//   end, a record not yet analysed, one whose reading real time stopped
+//   (part of its text, the rest at the next start), one whose save failed,
+//   and no record;
 // - mini-gallery.png: the tray popup (450 by 500) with a hovered cell, just
-//   after a copy, searched without results, and with the quick preview open.
+//   after a copy, searched without results, and with the quick preview open;
+//   the fourth cell is an image cut off halfway, which gives no picture.
 // Given a folder, it writes one PNG per state of the previews instead:
 // preview-in-place-<state>.png and preview-full-<state>.png (loading,
 // unreadable, first, last, delete, and video or zoomed), inspector-actions.png (just after
@@ -211,6 +214,13 @@ void renderInspectorStates(Services& services, Page& page, render::Shots& shots)
     MetadataInspectorView* full = addPanel(receipt);
     MetadataInspectorView* scrolled = addPanel(receipt);
     addPanel(other);
+    Screenshot stopped = receipt;
+    stopped.id = QUuid::createUuid();
+    stopped.ocrText = stopped.ocrText->section(u'\n', 0, 3);
+    stopped.detectedUrls = QList<QUrl>();
+    stopped.unfinishedReads = 1;
+    database.upsert(stopped);
+    addPanel(stopped);
     Screenshot unsaved = receipt;
     unsaved.id = QUuid::createUuid();
     database.upsert(unsaved);
@@ -256,8 +266,17 @@ void hover(MiniGalleryGrid& grid, int index)
 
 void renderMiniGalleryStates(Services& services, Page& page, render::Shots& shots)
 {
-    ScreenshotMonitorTestAccess::setScreenshots(services.monitor,
-                                                sampleLibrary(services.scratch.filePath(u"Screenshots"_s)));
+    QList<Screenshot> library = sampleLibrary(services.scratch.filePath(u"Screenshots"_s));
+    // A copy that stopped halfway, which gives no picture.
+    QFile whole(library[0].filePath);
+    QFile cut(QFileInfo(whole).dir().filePath(u"Screenshot 2024-03-14 at 16.20.00.png"_s));
+    if (whole.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly))
+        cut.write(whole.read(whole.size() / 2));
+    cut.close();
+    Screenshot cutShort(cut.fileName(), QUuid::createUuid());
+    cutShort.dateCreated = library[3].dateCreated.addSecs(1);
+    library.insert(3, cutShort);
+    ScreenshotMonitorTestAccess::setScreenshots(services.monitor, library);
     std::vector<std::unique_ptr<GalleryViewModel>> models;
     const auto addPopup = [&] {
         models.push_back(std::make_unique<GalleryViewModel>(
