@@ -36,8 +36,14 @@
 // (f) Whether the program, launched 0.3 s after the running copy was told
 // to quit, opens its window once that copy has ended
 // (relaunch_after_quit_ok).
+// (g) A 2 GB file named .png that is no picture (random bytes at its head,
+// a hole after them, as a disk image or a download cut short leaves it),
+// analysed by a run of the pipeline with the real analyses: the megabytes the
+// process read meanwhile (undecodable_2gb_read_mb) and its peak resident
+// memory over what was resident before (undecodable_2gb_peak_rss_mb). Files
+// with other heads are measured and printed alongside.
 //
-// bench_pipeline [--only worst|overhead|throughput|giveup|quit|relaunch]   one section alone, in
+// bench_pipeline [--only worst|overhead|throughput|giveup|undecodable|quit|relaunch]   one section alone, in
 // a process of its own (its peak memory is then its own); all by default.
 // Run it on two cores too: taskset -c 0,1 build/bench/bench_pipeline
 
@@ -716,6 +722,77 @@ int relaunchAfterQuitOk(const QString& home)
             .arg(opened ? u"its window opened"_s : u"no window: "_s + output.simplified()));
     return opened ? 1 : 0;
 }
+
+// Bytes this process has read through system calls so far.
+qint64 bytesReadSoFar()
+{
+    QFile io(u"/proc/self/io"_s);
+    if (!io.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return 0;
+}
+
+struct Undecodable
+{
+    double readMB = 0;
+    double peakOverResidentMB = 0;
+};
+
+// (g): each file analysed by a run of its own; the figures of the first.
+Undecodable measureUndecodable(ScreenshotMonitor& monitor, DatabaseManager& store)
+{
+    constexpr qint64 size = 2LL * 1024 * 1024 * 1024;
+    const QString folder = monitor.monitoredPath() + u"/undecodable"_s;
+    QDir().mkpath(folder);
+    QByteArray randomHead(64 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < randomHead.size(); ++i)
+        randomHead[i] = char((quint64(i) * 2654435761u) >> 13);
+    const std::pair<QString, QByteArray> heads[] = {
+        {u"Disk image.png"_s, randomHead},
+        {u"Zeros.png"_s, {}},
+        {u"PNG signature.png"_s, QByteArray("\x89PNG\r\n\x1a\n", 8) + randomHead},
+        {u"HEIF signature.png"_s, QByteArray::fromHex("000000186674797068656963000000006d69663168656963")},
+        {u"Endless JPEG header.png"_s, QByteArray::fromHex("ffd8ffe00010")},
+    };
+    // The image decoders' plugins and the store's statements are ready in a
+    // program that has run before: a small file that is no picture first.
+    const QString small = folder + u"/Small.png"_s;
+    QFile warm(small);
+    if (warm.open(QIODevice::WriteOnly))
+        warm.write(randomHead.first(4096));
+    warm.close();
+    runPipeline(monitor, store, {Screenshot(small, QUuid::createUuid())});
+    std::vector<Undecodable> measured;
+    for (const auto& [name, head] : heads) {
+        QFile file(folder + u'/' + name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(head) != head.size() || !file.resize(size))
+            return {-1, -1};
+        file.close();
+        const QList<Screenshot> records{Screenshot(file.fileName(), QUuid::createUuid())};
+        store.upsertMany(records);
+        resetPeakResidentMemory();
+        const double residentMB = residentMemoryMB();
+        const qint64 readBefore = bytesReadSoFar();
+        runPipeline(monitor, store, records);
+        const Undecodable figures{double(bytesReadSoFar() - readBefore) / (1024.0 * 1024.0),
+                                  std::max(0.0, peakResidentMemoryMB() - residentMB)};
+        const std::optional<Screenshot> row = store.fetchByPath(file.fileName());
+        Console::printLine(u"(g) %1 (2 GB): %2 MB read, peak %3 MB over the %4 MB resident before; %5"_s.arg(name)
+                               .arg(figures.readMB, 0, 'f', 2)
+                               .arg(figures.peakOverResidentMB, 0, 'f', 2)
+                               .arg(residentMB, 0, 'f', 1)
+                               .arg(row && row->analysisFailure == AnalysisFailure::unreadable
+                                        ? u"remembered as unreadable"_s
+                                        : u"NOT remembered as unreadable"_s));
+        measured.push_back(figures);
+        QFile::remove(file.fileName());
+    }
+    return measured.front();
+}
 } // namespace
 
 // The slowest quit of three tools, each run halfway in a child; -1 when one
@@ -752,10 +829,11 @@ int main(int argc, char** argv)
     const bool isChild = argc == 4 && (qstrcmp(argv[1], "--fresh-rss") == 0 || qstrcmp(argv[1], "--run-rss") == 0);
     const QString only = argc == 3 && qstrcmp(argv[1], "--only") == 0 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (!isChild && argc > 1 &&
-        (only.isEmpty() ||
-         !QStringList{u"worst"_s, u"overhead"_s, u"throughput"_s, u"giveup"_s, u"quit"_s, u"relaunch"_s}.contains(
-             only))) {
-        std::fprintf(stderr, "usage: %s [--only worst|overhead|throughput|giveup|quit|relaunch]\n", argv[0]);
+        (only.isEmpty() || !QStringList{u"worst"_s, u"overhead"_s, u"throughput"_s, u"giveup"_s, u"undecodable"_s,
+                                        u"quit"_s, u"relaunch"_s}
+                                .contains(only))) {
+        std::fprintf(stderr, "usage: %s [--only worst|overhead|throughput|giveup|undecodable|quit|relaunch]\n",
+                     argv[0]);
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -800,6 +878,13 @@ int main(int argc, char** argv)
     if (runs(u"giveup"_s))
         result.add(u"retried_after_giveup"_s, retriedAfterGiveUp(home.path(), embedding), 0);
     MonitorServices parts;
+    if (runs(u"undecodable"_s)) {
+        ScreenshotMonitor monitor(
+            parts.with(settings, memory, store, std::make_shared<ServiceAnalyzer>(embedding, parts.workers)));
+        const Undecodable undecodable = measureUndecodable(monitor, store);
+        result.add(u"undecodable_2gb_read_mb"_s, undecodable.readMB)
+            .add(u"undecodable_2gb_peak_rss_mb"_s, undecodable.peakOverResidentMB);
+    }
     double freeWorkMs = 0;
     if (runs(u"overhead"_s)) {
         ScreenshotMonitor free(parts.with(settings, memory, store, std::make_shared<FreeAnalyzer>()));

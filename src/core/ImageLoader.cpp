@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
+#include <QtEndian>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,11 +17,11 @@
 namespace {
 
 // The primary image of a HEIF file. The handle keeps the context's data
-// alive by itself, but the context is held too so both are released together;
-// a file read from memory keeps its bytes here, since libheif does not copy them.
+// alive by itself, but the context is held too so both are released together.
+// libheif reads what the boxes point at only as it decodes, so the device it
+// was opened from must outlive this.
 struct HeifPrimary
 {
-    QByteArray bytes;
     heif::Context context;
     heif::Handle handle;
 };
@@ -30,37 +32,63 @@ void initialiseHeif()
     std::call_once(initialised, [] { heif_init(nullptr); });
 }
 
-std::optional<HeifPrimary> primaryOf(HeifPrimary heif, const heif_error& read)
+bool isHeifHead(const QByteArray& head)
 {
-    if (!heif.context || !heif::ok(read))
+    const auto kind = heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
+    return kind == heif_filetype_yes_supported || kind == heif_filetype_maybe;
+}
+
+// The decoders read a device from its start.
+bool rewound(QIODevice& device)
+{
+    return !device.isSequential() && device.seek(0);
+}
+
+QIODevice& deviceOf(void* userdata)
+{
+    return *static_cast<QIODevice*>(userdata);
+}
+
+int readFromDevice(void* data, size_t size, void* userdata)
+{
+    char* into = static_cast<char*>(data);
+    for (qint64 left = qint64(size); left > 0;) {
+        const qint64 read = deviceOf(userdata).read(into, left);
+        if (read <= 0)
+            return -1;
+        into += read;
+        left -= read;
+    }
+    return 0;
+}
+
+// libheif asks for the bytes its boxes point at, and no more.
+const heif_reader deviceReader{
+    .reader_api_version = 1,
+    .get_position = [](void* userdata) -> int64_t { return deviceOf(userdata).pos(); },
+    .read = readFromDevice,
+    .seek = [](int64_t position, void* userdata) { return deviceOf(userdata).seek(position) ? 0 : -1; },
+    .wait_for_file_size =
+        [](int64_t target, void* userdata) {
+            return target <= deviceOf(userdata).size() ? heif_reader_grow_status_size_reached
+                                                       : heif_reader_grow_status_size_beyond_eof;
+        },
+};
+
+// Only a device whose head says HEIF is handed to libheif.
+std::optional<HeifPrimary> openHeif(QIODevice& device)
+{
+    if (!rewound(device) || !isHeifHead(device.peek(32)))
+        return std::nullopt;
+    initialiseHeif();
+    HeifPrimary heif{heif::Context(heif_context_alloc()), {}};
+    if (!heif.context || !heif::ok(heif_context_read_from_reader(heif.context.get(), &deviceReader, &device, nullptr)))
         return std::nullopt;
     heif_image_handle* handle = nullptr;
     if (!heif::ok(heif_context_get_primary_image_handle(heif.context.get(), &handle)))
         return std::nullopt;
     heif.handle.reset(handle);
     return heif;
-}
-
-std::optional<HeifPrimary> openHeif(const QString& path)
-{
-    initialiseHeif();
-    HeifPrimary heif{{}, heif::Context(heif_context_alloc()), {}};
-    if (!heif.context)
-        return std::nullopt;
-    const heif_error read =
-        heif_context_read_from_file(heif.context.get(), QFile::encodeName(path).constData(), nullptr);
-    return primaryOf(std::move(heif), read);
-}
-
-std::optional<HeifPrimary> openHeif(QByteArray bytes)
-{
-    initialiseHeif();
-    HeifPrimary heif{std::move(bytes), heif::Context(heif_context_alloc()), {}};
-    if (!heif.context)
-        return std::nullopt;
-    const heif_error read = heif_context_read_from_memory_without_copy(heif.context.get(), heif.bytes.constData(),
-                                                                       size_t(heif.bytes.size()), nullptr);
-    return primaryOf(std::move(heif), read);
 }
 
 QSize boundedSize(const QSize& size, int maxPixelSize)
@@ -123,21 +151,55 @@ QSize heifSize(const std::optional<HeifPrimary>& heif)
     return size.isEmpty() ? QSize() : size;
 }
 
-QImage decodeWithQt(QImageReader& reader, int maxPixelSize)
+// The segments ahead of a JPEG's frame (EXIF, colour profiles, XMP) run to a
+// few megabytes at most. Without a bound, a file of something else would be
+// read to its end by a decoder looking for a marker, however large it is.
+constexpr qint64 headerBytes = qint64(ImageLoader::headerLimitMB) * 1024 * 1024;
+
+// The start of a device that can seek, as a device of its own: the decoders
+// read no further than the window, which is moved to the picture's extent
+// once the header is understood. Reads and seeks go through to the device, as
+// QFile's do to its file.
+class DeviceWindow : public QIODevice
 {
-    reader.setAutoTransform(true);
-    if (maxPixelSize > 0) {
-        // The scaled size applies before the orientation, which keeps the
-        // longer side the longer side.
-        const QSize stored = reader.size();
-        const QSize target = boundedSize(stored, maxPixelSize);
-        if (stored.isValid() && target != stored)
-            reader.setScaledSize(target);
+public:
+    DeviceWindow(QIODevice& device, qint64 limit)
+        : m_device(device)
+        , m_limit(limit)
+    {
+        open(QIODevice::ReadOnly);
     }
-    return bounded(reader.read(), maxPixelSize);
+
+    void setLimit(qint64 limit) { m_limit = limit; }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return std::min(m_device.size(), m_limit); }
+    bool seek(qint64 position) override { return m_device.seek(position) && QIODevice::seek(position); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 allowed = std::min(maxSize, m_limit - m_device.pos());
+        return allowed > 0 ? m_device.read(data, allowed) : 0;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QIODevice& m_device;
+    qint64 m_limit;
+};
+
+// How far a decoder may read once the header is understood. A WebP file says
+// its own length, and Qt's decoder would otherwise take in whatever follows
+// (the zeros of a download cut short, gigabytes of them).
+qint64 extentOf(const QByteArray& head)
+{
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.sliced(8, 4) != "WEBP")
+        return std::numeric_limits<qint64>::max();
+    return qint64(qFromLittleEndian<quint32>(head.constData() + 4)) + 8;
 }
 
-QSize qtSize(QImageReader& reader)
+QSize uprightSize(QImageReader& reader)
 {
     reader.setAutoTransform(true);
     QSize size = reader.size();
@@ -148,35 +210,40 @@ QSize qtSize(QImageReader& reader)
     return size;
 }
 
+QSize qtSize(QIODevice& device)
+{
+    if (!rewound(device))
+        return {};
+    DeviceWindow window(device, headerBytes);
+    QImageReader reader(&window);
+    return uprightSize(reader);
+}
+
+// A header that gives no size is no picture Qt can decode.
+QImage decodeWithQt(QIODevice& device, int maxPixelSize)
+{
+    if (!rewound(device))
+        return {};
+    const QByteArray head = device.peek(12);
+    DeviceWindow window(device, headerBytes);
+    QImageReader reader(&window);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (stored.isEmpty())
+        return {};
+    window.setLimit(extentOf(head));
+    // The scaled size applies before the orientation, which keeps the
+    // longer side the longer side.
+    const QSize target = boundedSize(stored, maxPixelSize);
+    if (target != stored)
+        reader.setScaledSize(target);
+    return bounded(reader.read(), maxPixelSize);
+}
+
 bool hasHeifExtension(const QString& path)
 {
     const QString extension = pathExtension(path).toLower();
     return extension == u"heic" || extension == u"heif";
-}
-
-bool isHeifHead(const QByteArray& head)
-{
-    const auto kind = heif_check_filetype(reinterpret_cast<const uint8_t*>(head.constData()), int(head.size()));
-    return kind == heif_filetype_yes_supported || kind == heif_filetype_maybe;
-}
-
-// Only asked after another decoder failed, so the extra read costs nothing
-// on the usual path.
-bool looksLikeHeif(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && isHeifHead(file.read(32));
-}
-
-// The device's whole content when it holds a HEIF file, read from its start.
-std::optional<QByteArray> heifContent(QIODevice& device)
-{
-    if (!device.isSequential() && !device.seek(0))
-        return std::nullopt;
-    QByteArray bytes = device.readAll();
-    if (!isHeifHead(bytes.first(std::min<qsizetype>(bytes.size(), 32))))
-        return std::nullopt;
-    return bytes;
 }
 } // namespace
 
@@ -193,53 +260,45 @@ void ImageLoader::raiseAllocationLimit()
 QImage ImageLoader::load(const QString& path, int maxPixelSize)
 {
     raiseAllocationLimit();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     // Names lie now and then (a JPEG saved as .heic, a HEIC renamed .png);
     // the other decoder gets its turn before the file counts as unreadable.
-    QImageReader reader(path);
     if (hasHeifExtension(path)) {
-        QImage image = decodeHeif(openHeif(path), maxPixelSize);
-        return image.isNull() ? decodeWithQt(reader, maxPixelSize) : image;
+        QImage image = decodeHeif(openHeif(file), maxPixelSize);
+        return image.isNull() ? decodeWithQt(file, maxPixelSize) : image;
     }
-    QImage image = decodeWithQt(reader, maxPixelSize);
-    if (image.isNull() && looksLikeHeif(path))
-        image = decodeHeif(openHeif(path), maxPixelSize);
-    return image;
+    return load(file, maxPixelSize);
 }
 
 QSize ImageLoader::imageSize(const QString& path)
 {
     raiseAllocationLimit();
-    QImageReader reader(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
     if (hasHeifExtension(path)) {
-        const QSize size = heifSize(openHeif(path));
-        return size.isValid() ? size : qtSize(reader);
+        const QSize size = heifSize(openHeif(file));
+        return size.isValid() ? size : qtSize(file);
     }
-    const QSize size = qtSize(reader);
-    if (!size.isValid() && looksLikeHeif(path))
-        return heifSize(openHeif(path));
-    return size;
+    return imageSize(file);
 }
 
 QImage ImageLoader::load(QIODevice& device, int maxPixelSize)
 {
     raiseAllocationLimit();
-    QImageReader reader(&device);
-    QImage image = decodeWithQt(reader, maxPixelSize);
+    QImage image = decodeWithQt(device, maxPixelSize);
     if (image.isNull())
-        if (auto bytes = heifContent(device))
-            image = decodeHeif(openHeif(std::move(*bytes)), maxPixelSize);
+        image = decodeHeif(openHeif(device), maxPixelSize);
     return image;
 }
 
 QSize ImageLoader::imageSize(QIODevice& device)
 {
     raiseAllocationLimit();
-    QImageReader reader(&device);
-    const QSize size = qtSize(reader);
-    if (!size.isValid())
-        if (auto bytes = heifContent(device))
-            return heifSize(openHeif(std::move(*bytes)));
-    return size;
+    const QSize size = qtSize(device);
+    return size.isValid() ? size : heifSize(openHeif(device));
 }
 
 QImage ImageLoader::flattenedOnWhite(const QImage& image, QImage::Format format)

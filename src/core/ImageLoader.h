@@ -8,8 +8,11 @@ class QIODevice;
 
 // The one way this program decodes still images (png, jpg, jpeg, webp, heic):
 // results are always upright (EXIF or HEIF orientation applied), and a bounded
-// load never decodes the full image where the codec can avoid it. Every
-// function is safe to call from any thread and returns QImage, never QPixmap.
+// load never decodes the full image where the codec can avoid it. A file is
+// read only as far as its format needs: the header alone until it has told
+// the picture's size, so a large file of something else costs the reading of
+// its first bytes. Every function is safe to call from any thread and returns
+// QImage, never QPixmap.
 class ImageLoader
 {
 public:
@@ -17,6 +20,10 @@ public:
     // 16-bit screenshot of a 6K display exceeds. The loader raises the bound
     // once, process-wide, to this many megabytes.
     static constexpr int allocationLimitMB = 512;
+
+    // A header tells the picture's size within this many megabytes (a
+    // JPEG's metadata segments included); a file is read no further before.
+    static constexpr int headerLimitMB = 16;
 
     // The image at `path`, upright. With `maxPixelSize` > 0 its longer side is
     // at most that many pixels (never enlarged). A null image when the file is
@@ -27,9 +34,9 @@ public:
     // the pixels; an invalid size when the file cannot be read as an image.
     static QSize imageSize(const QString& path);
 
-    // The same from an open device positioned at the file's start (a file
-    // that the caller opened itself, having checked what it is). The device
-    // is read, never closed.
+    // The same from an open device that can seek (a file that the caller
+    // opened itself, having checked what it is, or a buffer), read from its
+    // start and never closed; a sequential device gives nothing.
     static QImage load(QIODevice& device, int maxPixelSize = 0);
     static QSize imageSize(QIODevice& device);
 

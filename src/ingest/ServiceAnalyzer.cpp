@@ -119,8 +119,10 @@ FileAnalyzer::Sight ServiceAnalyzer::look(const QString& filePath, std::stop_tok
     std::optional<PixelBudget::Share> share;
     QImage image;
     if (isStillImage(filePath)) {
-        share.emplace(m_budget.take(PixelBudget::bytesFor(ImageLoader::imageSize(device))));
-        if (device.seek(0))
+        const QSize size = ImageLoader::imageSize(device);
+        share.emplace(m_budget.take(PixelBudget::bytesFor(size)));
+        // A header that tells no size is no picture; decoding would read it again.
+        if (size.isValid())
             image = ImageLoader::load(device);
         if (stop.stop_requested()) {
             sight.stopped = true;

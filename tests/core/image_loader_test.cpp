@@ -1,12 +1,18 @@
 #include "MediaFixtures.h"
 
 #include "core/ImageLoader.h"
+#include "support/ReadCost.h"
 
+#include <QBuffer>
 #include <QImageReader>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtConcurrent>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using fixtures::Quadrant;
@@ -137,5 +143,141 @@ TEST_F(ImageLoaderTest, WorkerThreadsDecodeSideBySide)
         SCOPED_TRACE(files[i].toStdString());
         EXPECT_EQ(images[i].size(), QSize(200, 150));
         EXPECT_EQ(fixtures::layoutOf(images[i]), upright);
+    }
+}
+
+namespace {
+constexpr qint64 fewGigabytes = 3LL * 1024 * 1024 * 1024;
+
+QByteArray randomBytes(qsizetype count, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(random.bounded(256));
+    return bytes;
+}
+
+QByteArray encoded(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+// Each way in: by path and by an open file, size and picture, full and bounded.
+std::vector<std::pair<const char*, std::function<bool(const QString&)>>> everyWayIn()
+{
+    const auto opened = [](const QString& file, auto use) {
+        QFile device(file);
+        return device.open(QIODevice::ReadOnly) && use(device);
+    };
+    return {
+        {"size by path", [](const QString& file) { return ImageLoader::imageSize(file).isValid(); }},
+        {"load by path", [](const QString& file) { return !ImageLoader::load(file).isNull(); }},
+        {"bounded load by path", [](const QString& file) { return !ImageLoader::load(file, 100).isNull(); }},
+        {"size of a device",
+         [opened](const QString& file) {
+             return opened(file, [](QFile& device) { return ImageLoader::imageSize(device).isValid(); });
+         }},
+        {"load of a device",
+         [opened](const QString& file) {
+             return opened(file, [](QFile& device) { return !ImageLoader::load(device, 100).isNull(); });
+         }},
+    };
+}
+} // namespace
+
+TEST_F(ImageLoaderTest, AFileOfAFewGigabytesThatIsNoPictureCostsAFewMegabytesOfReadingAndMemory)
+{
+    ImageLoader::load(writeEveryFormat().first()); // the decoders' own start-up is not counted
+    const QByteArray heifHead = QByteArray::fromHex("000000186674797068656963000000006d69663168656963");
+    // A disk image, a broken download, a renamed video; the rest of each file is zeros.
+    const std::pair<QString, QByteArray> files[] = {
+        {u"zeros.png"_s, {}},
+        {u"random.png"_s, randomBytes(64 * 1024, 1)},
+        {u"png-signature.png"_s, QByteArray("\x89PNG\r\n\x1a\n", 8) + randomBytes(64 * 1024, 2)},
+        {u"jpeg-signature.png"_s, QByteArray::fromHex("ffd8ffe0") + randomBytes(64 * 1024, 3)},
+        {u"heif-signature.png"_s, heifHead},
+        {u"heif-signature-random.heic"_s, heifHead + randomBytes(64 * 1024, 4)},
+    };
+    for (const auto& [name, head] : files) {
+        ASSERT_TRUE(writeSparse(path(name), head, fewGigabytes));
+        for (const auto& [way, decodes] : everyWayIn()) {
+            SCOPED_TRACE(name.toStdString() + ", " + way);
+            bool decoded = true;
+            const ReadCost cost = readCostOf([&] { decoded = decodes(path(name)); });
+            EXPECT_FALSE(decoded);
+            EXPECT_LT(cost.readMB, 1.0);
+            EXPECT_LT(cost.peakOverStartMB, 4.0);
+        }
+    }
+
+    // Segments that never end: a decoder looking for the next marker stops
+    // at the header's bound.
+    ASSERT_TRUE(writeSparse(path(u"endless-header.jpg"_s), QByteArray::fromHex("ffd8ffe00010"), fewGigabytes));
+    for (const auto& [way, decodes] : everyWayIn()) {
+        SCOPED_TRACE(way);
+        const ReadCost cost = readCostOf([&] { EXPECT_FALSE(decodes(path(u"endless-header.jpg"_s))); });
+        EXPECT_LT(cost.readMB, ImageLoader::headerLimitMB + 1.0);
+        EXPECT_LT(cost.peakOverStartMB, 4.0);
+    }
+}
+
+TEST_F(ImageLoaderTest, APictureFollowedByGigabytesOfZerosDecodesReadingOnlyThePicture)
+{
+    // A download written into a file made at its full size, stopped or not.
+    const QImage picture = fixtures::quadrants(64, 48);
+    ASSERT_TRUE(fixtures::writeHeic(path(u"source.heic"_s), picture));
+    QFile source(path(u"source.heic"_s));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray heic = source.readAll();
+    const std::pair<QString, QByteArray> files[] = {
+        {u"a.png"_s, encoded(picture, "PNG")},
+        {u"b.jpg"_s, encoded(picture, "JPG")},
+        {u"c.webp"_s, encoded(picture, "WEBP")},
+        {u"d.heic"_s, heic},
+        {u"e-heic.png"_s, heic},
+    };
+    for (const auto& [name, bytes] : files) {
+        ASSERT_TRUE(writeSparse(path(name), bytes, fewGigabytes));
+        for (const auto& [way, decodes] : everyWayIn()) {
+            SCOPED_TRACE(name.toStdString() + ", " + way);
+            bool decoded = false;
+            const ReadCost cost = readCostOf([&] { decoded = decodes(path(name)); });
+            EXPECT_TRUE(decoded);
+            EXPECT_LT(cost.readMB, 1.0);
+            EXPECT_LT(cost.peakOverStartMB, 4.0);
+        }
+        EXPECT_EQ(fixtures::layoutOf(ImageLoader::load(path(name))), upright);
+    }
+}
+
+TEST_F(ImageLoaderTest, EveryFormatDecodesFromAFileOpenedByItsDescriptorOrABuffer)
+{
+    // As the analysis opens a file: by descriptor, so the device has no name
+    // to go by; asked for the size first, then for the picture.
+    QStringList files = writeEveryFormat();
+    ASSERT_TRUE(fixtures::writeHeic(path(u"really-heic.png"_s), fixtures::quadrants(400, 300)));
+    files.append(path(u"really-heic.png"_s));
+    for (const QString& file : files) {
+        SCOPED_TRACE(file.toStdString());
+        QFile named(file);
+        ASSERT_TRUE(named.open(QIODevice::ReadOnly));
+        QBuffer buffer;
+        buffer.setData(named.readAll());
+        ASSERT_TRUE(named.seek(0));
+        QFile device;
+        ASSERT_TRUE(device.open(named.handle(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle));
+        EXPECT_EQ(ImageLoader::imageSize(device), QSize(400, 300));
+        const QImage bounded = ImageLoader::load(device, 100);
+        EXPECT_EQ(bounded.size(), QSize(100, 75));
+        EXPECT_EQ(fixtures::layoutOf(bounded), upright);
+
+        ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+        EXPECT_EQ(ImageLoader::imageSize(buffer), QSize(400, 300));
+        EXPECT_EQ(fixtures::layoutOf(ImageLoader::load(buffer)), upright);
     }
 }

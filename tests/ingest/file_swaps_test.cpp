@@ -1,9 +1,12 @@
 // Files replaced under the real analyses: a FIFO swapped in for a listed
 // picture mid-run is refused at once instead of holding an analysis thread
 // for ever and stays unanalysed for the next run, a file that does not
-// decode is remembered as unreadable, and the sound files are read.
+// decode is remembered as unreadable (a large one after its head alone is
+// read), and the sound files are read.
 
 #include "ServicePipeline.h"
+#include "core/ImageLoader.h"
+#include "support/ReadCost.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,4 +48,29 @@ TEST_F(PipelineWithServices, AFifoSwappedInMidRunOrABrokenPictureStaysUnanalysed
     for (int i = 0; i < 5; ++i)
         EXPECT_TRUE(m_store.fetchByPath(files[i].filePath)->ocrText.has_value()) << i;
     EXPECT_FALSE(m_log.contains(u"Analysis given up at its time budget"_s));
+}
+
+TEST_F(PipelineWithServices, AFileOfAFewGigabytesThatIsNoPictureIsRememberedUnreadableAfterItsHeadIsReadOnce)
+{
+    constexpr qint64 fewGigabytes = 3LL * 1024 * 1024 * 1024;
+    QDir().mkpath(m_folder);
+    // A disk image with a name that lies, and a JPEG whose segments never
+    // end, which a decoder reads up to the header's bound.
+    QByteArray randomHead(64 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < randomHead.size(); ++i)
+        randomHead[i] = char((i * 2654435761u) >> 13);
+    const QList<Screenshot> files{Screenshot(m_folder + u"/disk.png"_s, QUuid::createUuid()),
+                                  Screenshot(m_folder + u"/endless.png"_s, QUuid::createUuid())};
+    ASSERT_TRUE(writeSparse(files[0].filePath, randomHead, fewGigabytes));
+    ASSERT_TRUE(writeSparse(files[1].filePath, QByteArray::fromHex("ffd8ffe00010"), fewGigabytes));
+
+    const ReadCost cost = readCostOf([&] { ASSERT_TRUE(analyse(files)); });
+    m_parts.workers.storeWrites().waitForDone();
+    for (const Screenshot& file : files)
+        EXPECT_EQ(m_store.fetchByPath(file.filePath)->analysisFailure, AnalysisFailure::unreadable)
+            << file.filename.toStdString();
+    // Up to the header's bound for the endless one, once: a header that told
+    // no size is not handed to the decoder again.
+    EXPECT_LT(cost.readMB, ImageLoader::headerLimitMB + 2.0);
+    EXPECT_LT(cost.peakOverStartMB, 8.0);
 }
