@@ -714,6 +714,32 @@ TEST_F(StoreFaultsTest, AFileKeptWithItsLogIsReadThroughItAndNothingIsMadeBeside
     EXPECT_EQ(snapshot(), before);
 }
 
+// The damaged file may hold a path twice (its waiting table and a row, or two
+// rows): its words are carried once, together, and the banner counts it once.
+TEST_F(StoreFaultsTest, APathFoundTwiceInADamagedFileIsCarriedAndCountedOnce)
+{
+    const QString old = m_dir.filePath(u"old.sqlite"_s);
+    makeLibraryFile(old, {userColumnsTable}, "screenshot",
+                    {{u"/lib/twice.png"_s, tagsJson({u"a"_s}), u"first"_s},
+                     {u"/lib/once.png"_s, tagsJson({u"x"_s}), std::nullopt},
+                     {u"/lib/twice.png"_s, tagsJson({u"b"_s, u"a"_s}), u"second"_s}});
+    makeLibraryFile(old,
+                    {"CREATE TABLE salvaged_user_data (filepath TEXT PRIMARY KEY, custom_tags TEXT, "
+                     "user_notes TEXT);"},
+                    "salvaged_user_data", {{u"/lib/twice.png"_s, tagsJson({u"c"_s}), u"first"_s}});
+
+    auto store = openStore();
+    store->carryUserDataFrom(old);
+    ASSERT_TRUE(carryingEnded(*store));
+
+    EXPECT_EQ(store->health().state().carriedUserData, 2);
+    const auto stored = store->addFiles({record(u"/lib/twice.png"_s), record(u"/lib/once.png"_s)});
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)[0].customTags, (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    EXPECT_EQ((*stored)[0].userNotes, u"first\n\nsecond"_s);
+    EXPECT_EQ((*stored)[1].customTags, QStringList{u"x"_s});
+}
+
 // The reading runs beside the library load: a row made before it ends gets
 // the words after its own, one made after gets them as it is made, and the
 // file is read once.
