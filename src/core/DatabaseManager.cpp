@@ -1,7 +1,6 @@
 #include "core/DatabaseManager.h"
 
 #include "core/Console.h"
-#include "core/DamagedStoreReader.h"
 #include "core/Graphemes.h"
 #include "core/JsonArrayCodec.h"
 #include "core/LinkDetector.h"
@@ -10,6 +9,7 @@
 #include "core/PathUtils.h"
 #include "core/SqliteStatement.h"
 #include "core/SqliteTransaction.h"
+#include "core/UserDataLimits.h"
 #include "core/Uuid.h"
 
 #include <QDateTime>
@@ -31,6 +31,8 @@ constexpr qsizetype upsertChunkSize = 500;
 // Tags and notes read from a damaged library file, waiting for the rows of
 // their paths.
 constexpr const char* salvagedTable = "salvaged_user_data";
+// Damaged files set aside whose tags and notes are still to be read.
+constexpr const char* toCarryFromTable = "set_aside_to_read";
 
 constexpr const char* createTableSql = "CREATE TABLE IF NOT EXISTS screenshot (\n"
                                        "    id TEXT PRIMARY KEY,\n"
@@ -340,6 +342,12 @@ DatabaseManager::~DatabaseManager()
 {
     // The backfill is redone at the next start; quitting must not wait for it.
     m_closing = true;
+    // Nor for the reading of a damaged file, once the work that starts one
+    // has run; what it handed over before it stopped is still written.
+    m_queue.sync([] {});
+    m_carrying.request_stop();
+    if (m_carrying.joinable())
+        m_carrying.join();
 }
 
 void DatabaseManager::open()
@@ -365,10 +373,12 @@ void DatabaseManager::open()
         } else {
             Console::printLine(u"⚠️ The library file was damaged; it was moved to "_s + setAside +
                                u" and a new one was started"_s);
-            const int carried = carryUserDataFrom(setAside);
             Logger::log(LogLevel::error, u"Database"_s, u"Damaged database set aside"_s,
-                        {{u"path"_s, m_path}, {u"setAside"_s, setAside}, {u"carried"_s, carried}});
-            m_health.recordSetAside(setAside, carried);
+                        {{u"path"_s, m_path}, {u"setAside"_s, setAside}});
+            // Read once the new file is ready (createTables).
+            m_health.recordSetAside(setAside);
+            if (!m_db || !rememberFileToCarryFrom(setAside))
+                m_health.recordUserDataCarried(0, 0, false);
         }
     }
     if (m_db)
@@ -434,53 +444,165 @@ void DatabaseManager::reopenIfReadOnly()
     bringSchemaUpToDate();
 }
 
-// The tags and notes still readable in the damaged file wait in the new one,
-// by path, for the rows the library load makes (writeNewFiles). The number
-// of screenshots whose words were kept.
-int DatabaseManager::carryUserDataFrom(const QString& damagedPath)
+void DatabaseManager::carryUserDataFrom(const QString& damagedPath)
 {
-    const QList<DamagedStoreReader::Entry> entries =
-        DamagedStoreReader::userData(damagedPath, {"screenshot", salvagedTable});
+    m_queue.sync([&] {
+        if (!m_db)
+            return;
+        m_health.recordSetAside(damagedPath);
+        if (rememberFileToCarryFrom(damagedPath))
+            startCarrying({damagedPath});
+        else
+            m_health.recordUserDataCarried(0, 0, false);
+    });
+}
+
+bool DatabaseManager::rememberFileToCarryFrom(const QString& damagedPath)
+{
+    const QByteArray create =
+        QByteArray("CREATE TABLE IF NOT EXISTS ") + toCarryFromTable + " (path TEXT PRIMARY KEY);";
+    const QByteArray insertSql = QByteArray("INSERT OR IGNORE INTO ") + toCarryFromTable + " (path) VALUES (?);";
+    if (!sqliteExec(m_db.get(), create.constData()))
+        return noteWrite(failureCode(m_db.get()));
+    SqliteStatement insert(m_db.get(), insertSql.constData());
+    insert.bindText(1, damagedPath);
+    return noteWrite(insert.stepDone() ? SQLITE_OK : failureCode(m_db.get()));
+}
+
+QStringList DatabaseManager::filesToCarryFrom()
+{
+    const QByteArray sql = QByteArray("SELECT path FROM ") + toCarryFromTable + " ORDER BY rowid;";
+    SqliteStatement files(m_db.get(), sql.constData());
+    QStringList paths;
+    while (files.step() == SQLITE_ROW)
+        paths.append(files.columnText(0));
+    return paths;
+}
+
+// The reading may take long on a large or hostile file, so the store's work
+// goes on meanwhile; its result is written on the queue.
+void DatabaseManager::startCarrying(const QStringList& damagedPaths)
+{
+    if (m_carrying.joinable())
+        m_carrying.join();
+    m_carrying = std::jthread([this, damagedPaths](std::stop_token stop) {
+        for (const QString& damagedPath : damagedPaths) {
+            DamagedStoreReader::Result read =
+                DamagedStoreReader::userData(damagedPath, {"screenshot", salvagedTable}, {}, stop);
+            // Cut short by the store closing: read whole at the next start.
+            if (!read.isWhole && stop.stop_requested())
+                return;
+            m_queue.async([this, damagedPath, read = std::move(read)] { finishCarrying(damagedPath, read); });
+        }
+    });
+}
+
+namespace {
+// mergedUserData, leaving out (and counting) what the carried words would
+// take past the program's limits; the kept row's own words all stay.
+DatabaseManager::UserData mergedWithinLimits(const DatabaseManager::UserData& kept,
+                                             const DatabaseManager::UserData& carried, qint64& leftOut)
+{
+    DatabaseManager::UserData merged = DatabaseManager::mergedUserData(kept, carried);
+    const qsizetype room = std::max(kept.customTags.size(), UserDataLimits::maxTagCount);
+    if (merged.customTags.size() > room) {
+        leftOut += merged.customTags.size() - room;
+        merged.customTags.resize(room);
+    }
+    if (merged.notes && merged.notes != kept.notes && merged.notes->size() > UserDataLimits::maxNoteLength) {
+        ++leftOut;
+        merged.notes = kept.notes;
+    }
+    return merged;
+}
+} // namespace
+
+void DatabaseManager::finishCarrying(const QString& damagedPath, const DamagedStoreReader::Result& read)
+{
+    qint64 leftOut = read.leftOut;
     QList<QString> paths;
     QHash<QString, UserData> byPath;
-    for (const DamagedStoreReader::Entry& entry : entries) {
+    for (const DamagedStoreReader::Entry& entry : read.entries) {
         const UserData found{entry.customTags, entry.notes};
         const auto known = byPath.constFind(entry.filePath);
         if (known == byPath.cend())
             paths.append(entry.filePath);
-        byPath.insert(entry.filePath, known == byPath.cend() ? found : mergedUserData(*known, found));
+        byPath.insert(entry.filePath, known == byPath.cend() ? found : mergedWithinLimits(*known, found, leftOut));
     }
-    if (paths.isEmpty() || !m_db)
-        return 0;
-    const int written = writeSalvagedUserData(paths, byPath);
-    if (!noteWrite(written))
-        return 0;
-    Console::printLine(
-        u"🩹 Tags and notes of %1 screenshot(s) read from the damaged library file"_s.arg(paths.size()));
-    return int(paths.size());
+    if (!noteWrite(writeSalvagedUserData(damagedPath, paths, byPath, leftOut))) {
+        // Still remembered: read again at the next start.
+        m_health.recordUserDataCarried(0, 0, false);
+        return;
+    }
+    if (!paths.isEmpty())
+        Console::printLine(
+            u"🩹 Tags and notes of %1 screenshot(s) read from the damaged library file"_s.arg(paths.size()));
+    if (leftOut > 0)
+        Console::printLine(u"✂️ %1 tag(s) or note(s) in the damaged library file left out: beyond what a "
+                           u"screenshot keeps"_s.arg(leftOut));
+    if (!read.isWhole)
+        Console::printLine(u"⚠️ Reading the damaged library file stopped at its limit of time or size"_s);
+    Logger::log(LogLevel::info, u"Database"_s, u"User data carried from damaged database"_s,
+                {{u"setAside"_s, damagedPath},
+                 {u"carried"_s, int(paths.size())},
+                 {u"leftOut"_s, leftOut},
+                 {u"whole"_s, read.isWhole}});
+    m_health.recordUserDataCarried(int(paths.size()), leftOut, !read.isWhole);
 }
 
-int DatabaseManager::writeSalvagedUserData(const QList<QString>& paths, const QHash<QString, UserData>& byPath)
+// In one transaction with forgetting the file, so that a file is never
+// carried over twice: a row of the path takes the words at once, otherwise
+// they wait for it.
+int DatabaseManager::writeSalvagedUserData(const QString& damagedPath, const QList<QString>& paths,
+                                           const QHash<QString, UserData>& byPath, qint64& leftOut)
 {
+    reopenIfReadOnly();
+    if (!m_db)
+        return SQLITE_CANTOPEN;
     const QByteArray create = QByteArray("CREATE TABLE IF NOT EXISTS ") + salvagedTable +
                               " (filepath TEXT PRIMARY KEY, custom_tags TEXT, user_notes TEXT);";
     if (!sqliteExec(m_db.get(), create.constData()))
         return failureCode(m_db.get());
     const QByteArray insertSql = QByteArray("INSERT OR REPLACE INTO ") + salvagedTable +
                                  " (filepath, custom_tags, user_notes) VALUES (?, ?, ?);";
+    const QByteArray forgetSql = QByteArray("DELETE FROM ") + toCarryFromTable + " WHERE path = ?;";
     SqliteStatement insert(m_db.get(), insertSql.constData());
+    SqliteStatement owner(m_db.get(), "SELECT id, custom_tags, user_notes FROM screenshot WHERE filepath = ?;");
+    SqliteStatement give(m_db.get(), userDataSql);
+    SqliteStatement forget(m_db.get(), forgetSql.constData());
     SqliteTransaction transaction(m_db.get());
-    if (!insert.isPrepared() || !transaction.isActive())
+    if (!insert.isPrepared() || !owner.isPrepared() || !give.isPrepared() || !forget.isPrepared() ||
+        !transaction.isActive())
         return failureCode(m_db.get());
     for (const QString& path : paths) {
-        const UserData& data = byPath[path];
+        const UserData carried = byPath.value(path);
+        owner.bindText(1, path);
+        const int found = owner.step();
+        if (found == SQLITE_ROW) {
+            const UserData own{decodeTextList(owner, 1), nonEmptyText(owner, 2)};
+            const UserData merged = mergedWithinLimits(own, carried, leftOut);
+            give.bindText(3, owner.columnText(0));
+            owner.reset();
+            bindUserData(give, 1, merged.customTags, merged.notes);
+            if (!give.stepDone())
+                return failureCode(m_db.get());
+            give.reset();
+            continue;
+        }
+        owner.reset();
+        if (found != SQLITE_DONE)
+            return failureCode(m_db.get());
         insert.bindText(1, path);
-        bindUserData(insert, 2, data.customTags, data.notes);
+        bindUserData(insert, 2, carried.customTags, carried.notes);
         if (!insert.stepDone())
             return failureCode(m_db.get());
         insert.reset();
     }
-    return transaction.commit() ? SQLITE_OK : failureCode(m_db.get());
+    forget.bindText(1, damagedPath);
+    if (!forget.stepDone() || !transaction.commit())
+        return failureCode(m_db.get());
+    m_salvagePending = hasSalvagedUserData();
+    return SQLITE_OK;
 }
 
 // Beside the original, named after the moment, never over another file. The
@@ -552,6 +674,11 @@ void DatabaseManager::createTables()
         return;
     bringSchemaUpToDate();
     m_salvagePending = hasSalvagedUserData();
+    // A file set aside now, or one whose reading a close cut short.
+    if (const QStringList damaged = filesToCarryFrom(); !damaged.isEmpty()) {
+        m_health.recordSetAside(damaged.last());
+        startCarrying(damaged);
+    }
     rescanForLinks(true);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DamagedStoreReader.h"
 #include "core/FileIdentity.h"
 #include "core/ProcessedFileResult.h"
 #include "core/Screenshot.h"
@@ -17,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 class LogTimer;
 class QTimeZone;
@@ -38,12 +40,11 @@ class SqliteStatement;
 // SQLite.
 //
 // A file found damaged at open is moved aside (never deleted) and a new one is
-// started; health() names where the old one went. The tags and notes still
-// readable in it wait in the new file, by path, and go to the row a file of
-// that path gets (addFiles), however much later that is. Damage met while running
-// is noted beside the file, and the next start checks it whole. A file that
-// could only be opened for reading (or whose writes were refused as
-// read-only) is opened again for writing before each later write, so that
+// started at once; health() names where the old one went. The tags and notes
+// still readable in it are read meanwhile (carryUserDataFrom). Damage met
+// while running is noted beside the file, and the next start checks it whole.
+// A file that could only be opened for reading (or whose writes were refused
+// as read-only) is opened again for writing before each later write, so that
 // writing resumes as soon as the file allows it.
 //
 // Each row also keeps which file it describes (device, inode, size,
@@ -69,7 +70,8 @@ public:
     // the store's queue: the constructor returns at once, and the first call
     // waits for that work.
     explicit DatabaseManager(const QString& path);
-    // Finishes queued work, except what remains of a link backfill, then
+    // Finishes queued work, except what remains of a link backfill or of
+    // the reading of a damaged file (both done again at the next start), then
     // closes the file.
     ~DatabaseManager();
 
@@ -146,6 +148,17 @@ public:
     // joined by a blank line, a note already there (as a whole paragraph
     // run) not added again.
     static UserData mergedUserData(const UserData& kept, const UserData& carried);
+    // Reads the tags and notes still readable in the damaged library file at
+    // `damagedPath` on a thread of its own, within the program's limits
+    // (UserDataLimits), and gives them to the rows of their paths: to a row
+    // already there, after its own; otherwise they wait in this file, by
+    // path, for the row a file of that path gets (addFiles), however much
+    // later that is. health() tells when it is done, how many screenshots
+    // gained words and how many were left out. Open does it for the file it
+    // sets aside; a store closed before the reading ended does it again at
+    // its next start.
+    void carryUserDataFrom(const QString& damagedPath);
+
     // Removes the row of `id` after handing its tags and notes to the row of
     // `keeperId` (mergedUserData), in one transaction: either both happen or
     // neither. True only when the row was removed; a row with user data and
@@ -258,8 +271,14 @@ private:
     void reopenIfReadOnly();
     // Moves the damaged file (and its journal) aside; where it went, or empty.
     QString setDamagedFileAside();
-    int carryUserDataFrom(const QString& damagedPath);
-    int writeSalvagedUserData(const QList<QString>& paths, const QHash<QString, UserData>& byPath);
+    // Set-aside files whose tags and notes are still to be carried over,
+    // kept in the file until they are.
+    bool rememberFileToCarryFrom(const QString& damagedPath);
+    QStringList filesToCarryFrom();
+    void startCarrying(const QStringList& damagedPaths);
+    void finishCarrying(const QString& damagedPath, const DamagedStoreReader::Result& read);
+    int writeSalvagedUserData(const QString& damagedPath, const QList<QString>& paths,
+                              const QHash<QString, UserData>& byPath, qint64& leftOut);
     bool hasSalvagedUserData();
     // Records the write's result code in health(); true when it succeeded.
     bool noteWrite(int code);
@@ -316,4 +335,7 @@ private:
     bool m_isBackfilling = false;
     QList<std::shared_ptr<BackfillRun>> m_waitingBackfills;
     SerialQueue m_queue;
+    // Reads a damaged file's tags and notes and hands them to the queue;
+    // started on the queue only.
+    std::jthread m_carrying;
 };

@@ -17,11 +17,24 @@ void StoreHealth::recordWrite(int sqliteCode)
     update(next);
 }
 
-void StoreHealth::recordSetAside(const QString& path, int carriedUserData)
+void StoreHealth::recordSetAside(const QString& path)
 {
     State next = state();
     next.setAsidePath = path;
-    next.carriedUserData = carriedUserData;
+    next.isCarryingUserData = true;
+    next.carriedUserData = 0;
+    next.leftOutUserData = 0;
+    next.wasCarryingCut = false;
+    update(next);
+}
+
+void StoreHealth::recordUserDataCarried(int carried, qint64 leftOut, bool wasCut)
+{
+    State next = state();
+    next.isCarryingUserData = false;
+    next.carriedUserData = carried;
+    next.leftOutUserData = leftOut;
+    next.wasCarryingCut = wasCut;
     update(next);
 }
 

@@ -87,6 +87,9 @@ ScreenshotMonitor::ScreenshotMonitor(const Services& services, QObject* parent)
                                 : u"ℹ️ Using standard path: "_s + m_monitoredPath);
     Console::printLine(u"📁 ScreenshotMonitor initialized"_s);
     Console::printLine(u"📂 Monitoring: "_s + m_monitoredPath);
+    // Queued: the store reports from its own queue.
+    connect(&m_store.health(), &StoreHealth::changed, this, &ScreenshotMonitor::reloadAfterCarriedUserData,
+            Qt::QueuedConnection);
 }
 
 ScreenshotMonitor::~ScreenshotMonitor()
@@ -319,6 +322,16 @@ void ScreenshotMonitor::loadScreenshotLibrary()
     Console::printLine(u"📸 Loading screenshot library..."_s);
     m_scanner.loadStarted();
     m_loader.start(m_monitoredPath, m_generation, [this] { m_scanner.loadEnded(); });
+}
+
+void ScreenshotMonitor::reloadAfterCarriedUserData()
+{
+    const StoreHealth::State state = m_store.health().state();
+    if (state.isCarryingUserData || state.carriedUserData == 0 || state.setAsidePath == m_reloadedAfterCarryingFrom)
+        return;
+    m_reloadedAfterCarryingFrom = state.setAsidePath;
+    if (m_isMonitoringActive)
+        loadScreenshotLibrary();
 }
 
 void ScreenshotMonitor::publishLoadedRows(const QList<Screenshot>& rows, const QSet<QString>& paths)

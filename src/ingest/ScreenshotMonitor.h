@@ -244,6 +244,10 @@ private:
     void listNewestFirst(QList<Screenshot> added);
     // Puts each record in the place of the listed one with its id.
     void replaceListed(const QList<Screenshot>& records);
+    // Once tags and notes from a damaged library file reached the store, the
+    // rows listed (or being loaded) before may lack them: the library is
+    // loaded again, after any load under way.
+    void reloadAfterCarriedUserData();
 
     Settings& m_settings;
     AppEvents& m_events;
@@ -255,6 +259,7 @@ private:
     QSet<QString> m_knownFiles;
     bool m_hasFileAccess = false;
     bool m_isMonitoringActive = false;
+    QString m_reloadedAfterCarryingFrom; // a damaged library file set aside
     std::atomic<bool> m_isCancelled{false};
     Progress m_progress;
     // Raised by every restart and by forgetFolder(): queued work of an older

@@ -2,6 +2,7 @@
 
 #include "core/Scheduler.h"
 #include "core/Screenshot.h"
+#include "core/UserDataLimits.h"
 
 #include <QImage>
 #include <QStringList>
@@ -53,7 +54,7 @@ public:
 
     static constexpr std::chrono::milliseconds noteSaveDelay{500};
     // The longest tag taken; a longer one is refused, never cut.
-    static constexpr qsizetype maxTagLength = 32767;
+    static constexpr qsizetype maxTagLength = UserDataLimits::maxTagLength;
     static constexpr std::chrono::milliseconds copiedResetDelay{2000};
 
     MetadataInspectorView(DatabaseManager& database, ScreenshotMonitor& monitor, QWidget* parent = nullptr);

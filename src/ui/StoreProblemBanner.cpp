@@ -1,11 +1,13 @@
 #include "ui/StoreProblemBanner.h"
 
 #include "core/StoreHealth.h"
+#include "core/UserDataLimits.h"
 #include "ui/PremiumTheme.h"
 #include "ui/TextLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -46,16 +48,32 @@ QString StoreProblemBanner::writeProblemText(const QString& reason)
            "written again."_s.arg(reason);
 }
 
-QString StoreProblemBanner::setAsideText(const QString& path, int carriedUserData)
+QString StoreProblemBanner::setAsideText(const StoreHealth::State& state)
 {
-    const QString setAside =
-        u"The library file was damaged. It was moved to %1 and a new library was started."_s.arg(path);
-    if (carriedUserData == 0)
-        return setAside + u" No tags or notes could be read from it."_s;
-    return setAside +
-           (carriedUserData == 1
-                ? u" The tags and notes of 1 screenshot were read from it and carried over."_s
-                : u" The tags and notes of %1 screenshots were read from it and carried over."_s.arg(carriedUserData));
+    QString text =
+        u"The library file was damaged. It was moved to %1 and a new library was started."_s.arg(state.setAsidePath);
+    if (state.isCarryingUserData)
+        return text + u" Its tags and notes are being read and carried over."_s;
+    const int carried = state.carriedUserData;
+    if (carried == 0)
+        text += u" No tags or notes could be read from it."_s;
+    else if (carried == 1)
+        text += u" The tags and notes of 1 screenshot were read from it and carried over."_s;
+    else
+        text += u" The tags and notes of %1 screenshots were read from it and carried over."_s.arg(carried);
+    const QLocale english(QLocale::English);
+    if (state.leftOutUserData > 0) {
+        text += (state.leftOutUserData == 1
+                     ? u" 1 tag or note was left out"_s
+                     : u" %1 tags or notes were left out"_s.arg(english.toString(state.leftOutUserData))) +
+                u": a screenshot keeps at most %1 tags of up to %2 characters each, and a note of up to %3 "
+                u"characters."_s.arg(english.toString(UserDataLimits::maxTagCount),
+                                     english.toString(UserDataLimits::maxTagLength),
+                                     english.toString(UserDataLimits::maxNoteLength));
+    }
+    if (state.wasCarryingCut)
+        text += u" Reading it stopped at its limit of time or size, so some may be missing."_s;
+    return text;
 }
 
 void StoreProblemBanner::refresh()
@@ -66,7 +84,7 @@ void StoreProblemBanner::refresh()
         lines.append(writeProblemText(state.writeProblem));
     const bool showSetAside = !state.setAsidePath.isEmpty() && state.setAsidePath != m_dismissedSetAside;
     if (showSetAside)
-        lines.append(setAsideText(state.setAsidePath, state.carriedUserData));
+        lines.append(setAsideText(state));
     m_label->setText(lines.join(u'\n'));
     // Only the note about the old file goes away on request; a write
     // problem stays until writing works.

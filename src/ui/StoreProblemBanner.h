@@ -1,15 +1,17 @@
 #pragma once
 
+#include "core/StoreHealth.h"
+
 #include <QFrame>
 
 class QLabel;
 class QPushButton;
-class StoreHealth;
 
 // A strip across the top of the window while the library cannot be saved
 // (why, and that nothing analysed is lost meanwhile), and once after a
-// damaged library file was set aside (where it went, and how many
-// screenshots' tags and notes were carried over from it), until dismissed.
+// damaged library file was set aside (where it went; once read, how many
+// screenshots' tags and notes were carried over from it and what was left
+// out), until dismissed.
 // Hidden while there is nothing to say.
 class StoreProblemBanner : public QFrame
 {
@@ -22,7 +24,8 @@ public:
     QString text() const;
 
     static QString writeProblemText(const QString& reason);
-    static QString setAsideText(const QString& path, int carriedUserData);
+    // What the state says of a damaged library file set aside.
+    static QString setAsideText(const StoreHealth::State& state);
 
 private:
     void refresh();

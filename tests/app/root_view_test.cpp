@@ -283,6 +283,7 @@ TEST_F(RootView, ADamagedLibraryIsSetAsideWithTheTagsAndNotesThatCouldStillBeRea
     auto* banner = view.findChild<StoreProblemBanner*>();
     ASSERT_NE(banner, nullptr);
     ASSERT_TRUE(waitUntil([&] { return banner->text().contains(u"was moved to "_s + storePath); }));
+    ASSERT_TRUE(waitUntil([&] { return banner->text().contains(u"were read from it and carried over."_s); }, 60000));
     const int carried = services().store().health().state().carriedUserData;
     EXPECT_GT(carried, 0);
     EXPECT_LT(carried, files);

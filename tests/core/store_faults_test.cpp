@@ -2,8 +2,10 @@
 #include "core/LogTimer.h"
 #include "core/SqliteConnection.h"
 #include "core/SqliteStatement.h"
+#include "core/UserDataLimits.h"
 #include "core/Uuid.h"
 #include "support/Capture.h"
+#include "support/Wait.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,9 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <future>
 #include <random>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -82,6 +86,13 @@ protected:
     QStringList setAsideFiles() const
     {
         return QDir(m_dir.path()).entryList({u"Brindlework.sqlite.damaged-*"_s}, QDir::Files);
+    }
+
+    // The tags and notes of a damaged file are read beside the store's work:
+    // true once that has ended.
+    static bool carryingEnded(DatabaseManager& store)
+    {
+        return waitUntil([&] { return !store.health().state().isCarryingUserData; }, 60000);
     }
 
     QTemporaryDir m_dir;
@@ -350,6 +361,7 @@ TEST_F(StoreFaultsTest, TheTagsAndNotesStillReadableInADamagedFileGoToTheNewOne)
         {
             auto store = openStore();
             ASSERT_EQ(setAsideFiles().size(), 1);
+            ASSERT_TRUE(carryingEnded(*store));
             carried = store->health().state().carriedUserData;
             EXPECT_EQ(store->count(), 0) << "the new library starts empty";
         } // closed before the load ever ran: the words wait in the file
@@ -514,4 +526,291 @@ TEST_F(StoreFaultsTest, APathUpdateTakesThePlaceOfARowLeftByAVanishedFile)
     // User data for a row that is not there is not saved, and says so.
     EXPECT_FALSE(store->saveUserData(stale.id, {u"lost"_s}, std::nullopt));
     EXPECT_TRUE(store->health().canWrite()) << "a missing row is not a storage problem";
+}
+
+namespace {
+// The user's words on one row of a library file of another making; tags as
+// the JSON text stored.
+struct StoredWords
+{
+    QString path;
+    std::optional<QByteArray> tags;
+    std::optional<QString> note;
+};
+
+// A file at `path` made by `statements`, then holding `rows` in `table`.
+void makeLibraryFile(const QString& path, const QList<const char*>& statements, const char* table = "screenshot",
+                     const QList<StoredWords>& rows = {})
+{
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    const SqliteConnection db(raw);
+    for (const char* sql : statements)
+        ASSERT_TRUE(sqliteExec(db.get(), sql)) << sql << ": " << sqlite3_errmsg(db.get());
+    const QByteArray insertSql =
+        QByteArray("INSERT INTO ") + table + " (filepath, custom_tags, user_notes) VALUES (?, ?, ?);";
+    SqliteStatement insert(db.get(), insertSql.constData());
+    for (const StoredWords& row : rows) {
+        insert.bindText(1, row.path);
+        row.tags ? insert.bindText(2, QByteArrayView(*row.tags)) : insert.bindNull(2);
+        row.note ? insert.bindText(3, *row.note) : insert.bindNull(3);
+        ASSERT_TRUE(insert.stepDone()) << sqlite3_errmsg(db.get());
+        insert.reset();
+    }
+}
+
+constexpr const char* userColumnsTable = "CREATE TABLE screenshot (filepath TEXT, custom_tags TEXT, user_notes TEXT);";
+
+QByteArray tagsJson(const QStringList& tags)
+{
+    QStringList quoted;
+    for (const QString& tag : tags)
+        quoted.append(u'"' + tag + u'"');
+    return (u'[' + quoted.join(u',') + u']').toUtf8();
+}
+} // namespace
+
+// A file named like the library's may hold a view where the table should be:
+// a view runs whatever query the file holds, without end when it recurses.
+// The start goes on at once, and nothing of such a file is carried over.
+TEST_F(StoreFaultsTest, ADamagedFileWhoseScreenshotsAreAViewHoldsNothingUpAndGivesNothing)
+{
+    const std::vector<std::pair<const char*, const char*>> views{
+        {"a view of another table", "CREATE VIEW screenshot AS SELECT rowid, * FROM elsewhere;"},
+        {"an endless recursive view",
+         "CREATE VIEW screenshot AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+         "SELECT i AS rowid, '/lib/shot ' || i || '.png' AS filepath, '[\"endless\"]' AS custom_tags, "
+         "'a note' AS user_notes FROM n;"},
+    };
+    for (const auto& [name, view] : views) {
+        SCOPED_TRACE(name);
+        QFile::remove(dbPath());
+        for (const QString& old : setAsideFiles())
+            QFile::remove(m_dir.filePath(old));
+        QList<StoredWords> words;
+        for (int i = 0; i < 20; ++i)
+            words.append({shotPath(i), tagsJson({tagOf(i)}), noteOf(i)});
+        makeLibraryFile(dbPath(), {"CREATE TABLE elsewhere (filepath TEXT, custom_tags TEXT, user_notes TEXT);", view},
+                        "elsewhere", words);
+        makeLibraryFile(dbPath(), {"CREATE TABLE filler (x TEXT);",
+                                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+                                   "INSERT INTO filler SELECT printf('%.500c', 'x') FROM n;"});
+        // Cut off inside the filler, past the words: damaged, yet every row of
+        // the other table readable.
+        ASSERT_TRUE(QFile::resize(dbPath(), QFileInfo(dbPath()).size() / 2));
+
+        auto store = openStore();
+        ASSERT_EQ(setAsideFiles().size(), 1);
+        EXPECT_EQ(store->count(), 0) << "the new library answers at once";
+        ASSERT_TRUE(carryingEnded(*store));
+
+        const StoreHealth::State state = store->health().state();
+        EXPECT_EQ(state.carriedUserData, 0);
+        EXPECT_EQ(state.leftOutUserData, 0);
+        EXPECT_FALSE(state.wasCarryingCut) << "read to its end, not stopped by the time bound";
+        const auto stored = store->addFiles({record(shotPath(1))});
+        ASSERT_TRUE(stored);
+        EXPECT_TRUE(stored->first().customTags.isEmpty());
+        EXPECT_FALSE(stored->first().userNotes);
+    }
+}
+
+// What the program itself would refuse is left out and counted (each tag and
+// each note); what lies within its limits, up to the limits themselves, is
+// carried, the rest of the row with it. Words of one path found twice are
+// held to the limits together.
+TEST_F(StoreFaultsTest, OnlyWordsWithinTheProgramsLimitsAreCarriedAndTheRestIsCounted)
+{
+    const QString longestTag(UserDataLimits::maxTagLength, u'y');
+    QStringList manyTags;
+    for (int i = 0; i < 20'000; ++i)
+        manyTags.append(u"t%1"_s.arg(i));
+    const QString longestNote(UserDataLimits::maxNoteLength, u'n');
+    QStringList firstHalf;
+    QStringList secondHalf;
+    for (int i = 0; i < 300; ++i) {
+        firstHalf.append(u"a%1"_s.arg(i));
+        secondHalf.append(u"b%1"_s.arg(i));
+    }
+    const QString halfNote(UserDataLimits::maxNoteLength * 3 / 5, u'h');
+    const QString old = m_dir.filePath(u"old.sqlite"_s);
+    makeLibraryFile(old, {userColumnsTable}, "screenshot",
+                    {{u"/lib/long tag.png"_s, tagsJson({u"short"_s, QString(100'000, u'x'), longestTag}), u"a note"_s},
+                     {u"/lib/many tags.png"_s, tagsJson(manyTags), std::nullopt},
+                     {u"/lib/big note.png"_s, tagsJson({u"kept"_s}), QString(20 << 20, u'z')},
+                     {u"/lib/longest note.png"_s, std::nullopt, longestNote},
+                     {u"/lib/only a big note.png"_s, std::nullopt, QString(UserDataLimits::maxNoteLength + 1, u'z')},
+                     {u"/lib/twice.png"_s, tagsJson(firstHalf), halfNote},
+                     {u"/lib/twice.png"_s, tagsJson(secondHalf), halfNote + u"!"_s}});
+
+    auto store = openStore();
+    store->carryUserDataFrom(old);
+    ASSERT_TRUE(carryingEnded(*store));
+
+    const StoreHealth::State state = store->health().state();
+    EXPECT_EQ(state.carriedUserData, 5) << "a screenshot left with nothing is not counted as carried";
+    EXPECT_EQ(state.leftOutUserData, 1 + (20'000 - UserDataLimits::maxTagCount) + 1 + 1 + (600 - 500) + 1);
+    EXPECT_FALSE(state.wasCarryingCut);
+    const auto stored = store->addFiles({record(u"/lib/long tag.png"_s), record(u"/lib/many tags.png"_s),
+                                         record(u"/lib/big note.png"_s), record(u"/lib/longest note.png"_s),
+                                         record(u"/lib/only a big note.png"_s), record(u"/lib/twice.png"_s)});
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)[0].customTags, (QStringList{u"short"_s, longestTag}));
+    EXPECT_EQ((*stored)[0].userNotes, u"a note"_s);
+    EXPECT_EQ((*stored)[1].customTags, manyTags.first(UserDataLimits::maxTagCount)) << "the first ones, in order";
+    EXPECT_EQ((*stored)[2].customTags, QStringList{u"kept"_s});
+    EXPECT_FALSE((*stored)[2].userNotes);
+    EXPECT_EQ((*stored)[3].userNotes, longestNote);
+    EXPECT_TRUE((*stored)[4].customTags.isEmpty());
+    EXPECT_FALSE((*stored)[4].userNotes);
+    EXPECT_EQ((*stored)[5].customTags, firstHalf + secondHalf.first(200));
+    EXPECT_EQ((*stored)[5].userNotes, halfNote);
+}
+
+// A file set aside with its write-ahead log holds its last transactions
+// there: they are read, and nothing is made or changed beside the file.
+TEST_F(StoreFaultsTest, AFileKeptWithItsLogIsReadThroughItAndNothingIsMadeBesideIt)
+{
+    const QString writing = m_dir.filePath(u"writing/old.sqlite"_s);
+    const QString kept = m_dir.filePath(u"kept/old.sqlite"_s);
+    QDir().mkpath(QFileInfo(writing).path());
+    QDir().mkpath(QFileInfo(kept).path());
+    {
+        // Copied while the writer still has it open: every row is in the log.
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(writing.toUtf8().constData(), &raw), SQLITE_OK);
+        const SqliteConnection writer(raw);
+        ASSERT_TRUE(sqliteExec(writer.get(), "PRAGMA journal_mode = WAL;"));
+        ASSERT_TRUE(sqliteExec(writer.get(), "PRAGMA wal_autocheckpoint = 0;"));
+        ASSERT_TRUE(sqliteExec(writer.get(), userColumnsTable));
+        ASSERT_TRUE(sqliteExec(writer.get(), "INSERT INTO screenshot VALUES ('/lib/a.png', '[\"from the log\"]', "
+                                             "'first'), ('/lib/b.png', NULL, 'second');"));
+        for (const QString& suffix : {QString(), u"-wal"_s})
+            ASSERT_TRUE(QFile::copy(writing + suffix, kept + suffix));
+    }
+    ASSERT_GT(QFileInfo(kept + u"-wal"_s).size(), 0);
+    const auto snapshot = [&] {
+        QStringList files;
+        for (const QFileInfo& file : QDir(QFileInfo(kept).path()).entryInfoList(QDir::Files | QDir::Hidden)) {
+            QFile content(file.filePath());
+            content.open(QIODevice::ReadOnly);
+            files.append(file.fileName() + u' ' + QString::fromLatin1(content.readAll().toBase64()));
+        }
+        return files;
+    };
+    const QStringList before = snapshot();
+
+    auto store = openStore();
+    store->carryUserDataFrom(kept);
+    ASSERT_TRUE(carryingEnded(*store));
+
+    EXPECT_EQ(store->health().state().carriedUserData, 2);
+    const auto stored = store->addFiles({record(u"/lib/a.png"_s), record(u"/lib/b.png"_s)});
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)[0].customTags, QStringList{u"from the log"_s});
+    EXPECT_EQ((*stored)[0].userNotes, u"first"_s);
+    EXPECT_EQ((*stored)[1].userNotes, u"second"_s);
+    store.reset();
+    EXPECT_EQ(snapshot(), before);
+}
+
+// The damaged file may hold a path twice (its waiting table and a row, or two
+// rows): its words are carried once, together, and the banner counts it once.
+TEST_F(StoreFaultsTest, APathFoundTwiceInADamagedFileIsCarriedAndCountedOnce)
+{
+    const QString old = m_dir.filePath(u"old.sqlite"_s);
+    makeLibraryFile(old, {userColumnsTable}, "screenshot",
+                    {{u"/lib/twice.png"_s, tagsJson({u"a"_s}), u"first"_s},
+                     {u"/lib/once.png"_s, tagsJson({u"x"_s}), std::nullopt},
+                     {u"/lib/twice.png"_s, tagsJson({u"b"_s, u"a"_s}), u"second"_s}});
+    makeLibraryFile(old,
+                    {"CREATE TABLE salvaged_user_data (filepath TEXT PRIMARY KEY, custom_tags TEXT, "
+                     "user_notes TEXT);"},
+                    "salvaged_user_data", {{u"/lib/twice.png"_s, tagsJson({u"c"_s}), u"first"_s}});
+
+    auto store = openStore();
+    store->carryUserDataFrom(old);
+    ASSERT_TRUE(carryingEnded(*store));
+
+    EXPECT_EQ(store->health().state().carriedUserData, 2);
+    const auto stored = store->addFiles({record(u"/lib/twice.png"_s), record(u"/lib/once.png"_s)});
+    ASSERT_TRUE(stored);
+    EXPECT_EQ((*stored)[0].customTags, (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    EXPECT_EQ((*stored)[0].userNotes, u"first\n\nsecond"_s);
+    EXPECT_EQ((*stored)[1].customTags, QStringList{u"x"_s});
+}
+
+// The reading runs beside the library load: a row made before it ends gets
+// the words after its own, one made after gets them as it is made, and the
+// file is read once.
+TEST_F(StoreFaultsTest, CarriedWordsReachRowsMadeBeforeOrAfterTheReadingEnds)
+{
+    const QString old = m_dir.filePath(u"old.sqlite"_s);
+    makeLibraryFile(old, {userColumnsTable}, "screenshot",
+                    {{u"/lib/before.png"_s, tagsJson({u"old"_s, u"mine"_s}), u"old note"_s},
+                     {u"/lib/after.png"_s, tagsJson({u"old"_s}), std::nullopt}});
+    {
+        auto store = openStore();
+        const auto before = store->addFiles({record(u"/lib/before.png"_s)});
+        ASSERT_TRUE(before);
+        ASSERT_TRUE(store->saveUserData(before->first().id, {u"mine"_s}, u"my note"_s));
+        store->carryUserDataFrom(old);
+        ASSERT_TRUE(carryingEnded(*store));
+
+        EXPECT_EQ(store->health().state().carriedUserData, 2);
+        const auto row = store->fetchByPath(u"/lib/before.png"_s);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->customTags, (QStringList{u"mine"_s, u"old"_s}));
+        EXPECT_EQ(row->userNotes, u"my note\n\nold note"_s);
+    }
+    auto store = openStore();
+    EXPECT_TRUE(store->health().state().setAsidePath.isEmpty()) << "read once";
+    const auto after = store->addFiles({record(u"/lib/after.png"_s)});
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->first().customTags, QStringList{u"old"_s});
+}
+
+// Closing does not wait for the reading: the next start does it again.
+TEST_F(StoreFaultsTest, AStoreClosedWhileReadingReadsTheFileAgainAtItsNextStart)
+{
+    // Large enough that the reading is still under way as the store closes.
+    const QString old = m_dir.filePath(u"old.sqlite"_s);
+    makeLibraryFile(old, {userColumnsTable,
+                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) "
+                          "INSERT INTO screenshot SELECT '/lib/shot ' || i || '.png', '[\"tag\"]', NULL FROM n;"});
+    {
+        auto store = openStore();
+        store->carryUserDataFrom(old);
+    }
+    auto store = openStore();
+    ASSERT_TRUE(carryingEnded(*store));
+    const auto last = store->addFiles({record(u"/lib/shot 300000.png"_s)});
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->first().customTags, QStringList{u"tag"_s});
+}
+
+// However long the reading takes (here a file that cannot be opened until
+// the test opens it too, as on a stalled disk), the new library answers
+// meanwhile.
+TEST_F(StoreFaultsTest, TheLibraryAnswersWhileADamagedFileIsStillBeingRead)
+{
+    const QString stalled = m_dir.filePath(u"stalled.sqlite"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(stalled).constData(), 0600), 0);
+    auto store = openStore();
+    auto answered = std::async(std::launch::async, [&] {
+        store->carryUserDataFrom(stalled);
+        return store->addFiles({record(u"/lib/a.png"_s)}).has_value() && store->count() == 1;
+    });
+
+    const bool answeredInTime = answered.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    EXPECT_TRUE(store->health().state().isCarryingUserData);
+    {
+        // Opened and closed without a word: the reading meets the file's end.
+        QFile writer(stalled);
+        ASSERT_TRUE(writer.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(answeredInTime);
+    EXPECT_TRUE(answered.get());
+    ASSERT_TRUE(carryingEnded(*store));
+    EXPECT_EQ(store->health().state().carriedUserData, 0);
 }

@@ -1,5 +1,8 @@
 #include "LibraryHarness.h"
 
+#include "core/SqliteConnection.h"
+#include "core/SqliteStatement.h"
+
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QThread>
@@ -145,4 +148,37 @@ TEST_F(LibraryLoadTest, ALoadOutlivedByAFolderChangeAppliesNothing)
     EXPECT_EQ(totals.count(), 0);
     EXPECT_EQ(incomplete.count(), 0);
     EXPECT_FALSE(monitor.isPolling());
+}
+
+// Tags and notes carried over from a damaged library file after the library
+// was listed reach the listed records too, not only the rows.
+TEST_F(LibraryLoadTest, WordsCarriedFromADamagedFileAfterTheLoadReachTheListedRecords)
+{
+    const QString shot = writeFile(m_folder + u"/a.png"_s);
+    writeFile(m_folder + u"/b.png"_s);
+    ScreenshotMonitor& monitor = startOn(m_folder);
+    settle();
+    ASSERT_EQ(monitor.screenshots().size(), 2);
+    const QString old = m_dir.filePath(u"old.sqlite"_s);
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(old.toUtf8().constData(), &raw), SQLITE_OK);
+        const SqliteConnection db(raw);
+        const QByteArray sql = "CREATE TABLE screenshot (filepath TEXT, custom_tags TEXT, user_notes TEXT);"
+                               "INSERT INTO screenshot VALUES ('" +
+                               shot.toUtf8() + "', '[\"old\"]', 'old note');";
+        ASSERT_TRUE(sqliteExec(db.get(), sql.constData()));
+    }
+
+    m_store->carryUserDataFrom(old);
+
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            for (const Screenshot& listed : monitor.screenshots()) {
+                if (listed.filePath == shot)
+                    return listed.customTags == QStringList{u"old"_s} && listed.userNotes == u"old note"_s;
+            }
+            return false;
+        },
+        30000));
 }
