@@ -619,6 +619,41 @@ TEST_F(FileChangesTest, AFileTouchedAndItsDatePutBackKeepsItsRowAndIsNotReadAgai
     }
 }
 
+// A row of an earlier version recorded its file's device, inode, size and
+// date, but neither birth time nor fingerprint. Renamed before the first
+// start that keeps them, it cannot be told from a new file given a freed
+// inode and is not followed (see above); that start records what it lacks,
+// without reading the file again, so that a rename after it is followed.
+TEST_F(FileChangesTest, ARowOfAnEarlierVersionIsFollowedWhenRenamedAfterItsFirstStart)
+{
+    const QString old = writeFile(m_folder + u"/receipt.png"_s);
+    const Screenshot row(old, QUuid::createUuid());
+    ASSERT_TRUE(m_store->upsert(row));
+    ASSERT_TRUE(m_store->updateMetadataBatch({{row.id, u"total 42"_s, {}, QList<double>{0.5}, {}}}));
+    ASSERT_TRUE(m_store->saveUserData(row.id, {u"receipt"_s}, u"paid"_s));
+    FileIdentity earlier = *FileIdentity::of(old);
+    earlier.birthNs = 0;
+    earlier.changedNs = 0;
+    ASSERT_TRUE(m_store->recordFileFacts({{row.id, earlier}}));
+    ASSERT_EQ(recordedAt(old), earlier);
+
+    startOn(m_folder);
+    settle();
+    EXPECT_EQ(m_store->fetchByPath(old)->ocrText, u"total 42"_s);
+    EXPECT_FALSE(m_console.contains(u"saved again"_s));
+    const FileIdentity recorded = recordedAt(old);
+    EXPECT_EQ(recorded.birthNs, FileIdentity::of(old)->birthNs);
+    EXPECT_TRUE(recorded.birthNs != 0 || recorded.fingerprint != 0) << "nothing makes a rename sure";
+
+    const QString moved = m_folder + u"/2026/receipt.png"_s;
+    restartAfter([&] {
+        QDir().mkpath(QFileInfo(moved).path());
+        ASSERT_TRUE(QFile::rename(old, moved));
+    });
+    settle();
+    expectFollowed(old, moved, row.id, u"receipt"_s, u"paid"_s);
+}
+
 TEST_F(FileChangesTest, ARenamedOrMovedFileKeepsItsRowWithTagsAndNotes)
 {
     const QString old = writeFile(m_folder + u"/old.png"_s);
