@@ -249,4 +249,9 @@ QString pathOfId(const QString& dbPath, const QString& id)
     return singleText(dbPath, "SELECT filepath FROM screenshot WHERE id = ?;", id);
 }
 
+QString textAtPath(const QString& dbPath, const QString& path)
+{
+    return singleText(dbPath, "SELECT ocr_text FROM screenshot WHERE filepath = ? LIMIT 1;", path);
+}
+
 } // namespace Soak

@@ -118,5 +118,7 @@ struct LibraryCheck
 QString idAtPath(const QString& dbPath, const QString& path);
 // The path of the row with `id`; empty when there is none.
 QString pathOfId(const QString& dbPath, const QString& id);
+// The text stored for the row at `path`; empty when none was.
+QString textAtPath(const QString& dbPath, const QString& path);
 
 } // namespace Soak

@@ -9,11 +9,17 @@
 // each file renamed while the program was not running must have kept its
 // row (found under the new name by the next start). Last, the folder is put
 // back as a copy with its dates (a restore from a backup): the start on it
-// must analyse no file again. Then another folder is read by a crowded run
-// and a normal start (StarvedSoak.h): every file must have its whole text.
+// must analyse no file again. Then other pictures are given the names, sizes
+// and dates of tagged ones (a restore that keeps dates, an editor that puts
+// the old date back), while the program is closed and while it runs: put in
+// their place, put where they were deleted, or written over them in place.
+// Each must be read anew, keeping none of the tags, note or text of the file
+// that was there. Then another folder is read by a crowded run and a normal
+// start (StarvedSoak.h): every file must have its whole text.
 //
 // RESULT soak files=… rows=… duplicates=0 lost_user_data=0 unanalysed=0 …
 //        renames_closed=… renames_closed_followed=… restored_copy_reanalysed=0
+//        same_path_other_files=6 same_path_other_file_inherited=0
 //        starved_cut_short=… starved_lost_text=0
 
 #include "SoakHarness.h"
@@ -22,6 +28,7 @@
 #include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
+#include "core/Uuid.h"
 #include "ingest/ScreenshotMonitor.h"
 #include "platform/FolderChooser.h"
 #include "platform/SafeFile.h"
@@ -264,6 +271,123 @@ int analysedAfterRestoredCopy(const QString& folder, const QString& data)
     return -1;
 }
 
+// Another picture of exactly `size` bytes showing `caption`: drawn as the
+// soak draws pictures, then filled up after its end, where readers stop.
+// Empty when no drawing came out small enough.
+QByteArray pictureOfSize(const QString& caption, qint64 size, std::mt19937& random)
+{
+    QTemporaryDir scratch;
+    const QString path = scratch.filePath(u"picture.png"_s);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        QFile file(path);
+        if (!Soak::writePicture(path, caption, random) || !file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = file.readAll();
+        if (bytes.size() <= size)
+            return bytes + QByteArray(size - bytes.size(), '\0');
+    }
+    return {};
+}
+
+// `bytes` put at `path` at once (through a hidden file renamed over it),
+// with the modification time `date`.
+bool putKeepingDate(const QString& path, const QByteArray& bytes, const QDateTime& date)
+{
+    const QString part = QFileInfo(path).path() + u"/."_s + QFileInfo(path).fileName() + u".part"_s;
+    QFile file(part);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.setFileTime(date, QFileDevice::FileModificationTime))
+        return false;
+    file.close();
+    return ::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0;
+}
+
+// The file at `path` written over with `bytes` of its size, its date put back.
+bool rewriteKeepingDate(const QString& path, const QByteArray& bytes)
+{
+    const QDateTime date = QFileInfo(path).lastModified();
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size() && file.flush() &&
+           file.setFileTime(date, QFileDevice::FileModificationTime);
+}
+
+struct SamePath
+{
+    int replaced = 0;
+    int inherited = 0; // rows that kept the tags, note or text of the file that was there
+};
+
+// See the file's comment. Six pictures the store has read, outside the
+// ledger's (what they lose is no loss of the user's words).
+SamePath samePathOtherFiles(const QString& folder, const QString& data, const Soak::UserDataLedger& ledger,
+                            std::mt19937& random)
+{
+    const QString dbPath = data + u"/library.sqlite"_s;
+    struct Target
+    {
+        QString path;
+        QString oldText;
+        QString caption;
+        QByteArray bytes;
+        QDateTime date;
+    };
+    QList<Target> targets;
+    {
+        DatabaseManager store(dbPath);
+        const QStringList ledgerIds = ledger.ids();
+        for (const QString& path : FolderWalker::walk(folder, {u"png"_s}).files) {
+            const std::optional<Screenshot> row = store.fetchByPath(path);
+            if (targets.size() == 6)
+                break;
+            if (!row || !row->ocrText || ledgerIds.contains(uuidText(row->id)))
+                continue;
+            const QString caption = u"another picture %1"_s.arg(targets.size());
+            const QByteArray bytes = pictureOfSize(caption, QFileInfo(path).size(), random);
+            if (!bytes.isEmpty() && store.saveUserData(row->id, {u"replaced-%1"_s.arg(targets.size())},
+                                                       u"a note on the picture that was there"_s))
+                targets.append({path, *row->ocrText, caption, bytes, QFileInfo(path).lastModified()});
+        }
+    }
+    if (targets.size() < 6)
+        return {int(targets.size()), -1};
+
+    // Closed: put in its place, put where it was deleted, rewritten in place.
+    bool written = putKeepingDate(targets[0].path, targets[0].bytes, targets[0].date) &&
+                   QFile::remove(targets[1].path) &&
+                   putKeepingDate(targets[1].path, targets[1].bytes, targets[1].date) &&
+                   rewriteKeepingDate(targets[2].path, targets[2].bytes);
+    Soak::Child(u"soak"_s, {u"--folder"_s, folder, u"--data"_s, data}).waitForExit(180000);
+
+    // The same while it runs; a deleted one is put back once the deletion was seen.
+    Soak::Child running(u"soak"_s, {u"--folder"_s, folder, u"--data"_s, data});
+    if (running.waitForLine(u"SCANNED"_s, 60000)) {
+        written = written && putKeepingDate(targets[3].path, targets[3].bytes, targets[3].date) &&
+                  rewriteKeepingDate(targets[4].path, targets[4].bytes) && QFile::remove(targets[5].path);
+        running.waitForLine(u"🗑️ Detected"_s, 10000);
+        written = written && putKeepingDate(targets[5].path, targets[5].bytes, targets[5].date);
+        waitFor(
+            [&] {
+                return !running.isRunning() || std::all_of(targets.cbegin() + 3, targets.cend(), [&](const Target& t) {
+                    return Soak::textAtPath(dbPath, t.path) == t.caption;
+                });
+            },
+            60000);
+    }
+    running.waitForExit(180000);
+    if (!written)
+        return {int(targets.size()), -1};
+
+    SamePath figures{int(targets.size()), 0};
+    DatabaseManager store(dbPath);
+    for (const Target& target : std::as_const(targets)) {
+        const std::optional<Screenshot> row = store.fetchByPath(target.path);
+        const bool kept =
+            !row || !row->customTags.isEmpty() || row->userNotes.has_value() || row->ocrText == target.oldText;
+        figures.inherited += kept ? 1 : 0;
+    }
+    return figures;
+}
+
 void addFiles(const QString& folder, int count, int& written, std::mt19937& random)
 {
     for (int i = 0; i < count && written < totalFiles; ++i, ++written) {
@@ -338,6 +462,8 @@ int run(quint32 seed)
     last.waitForExit(180000);
     const int restoredCopyReanalysed = analysedAfterRestoredCopy(folder, data);
     ++figures.restarts;
+    const SamePath samePath = samePathOtherFiles(folder, data, ledger, random);
+    figures.restarts += 2;
 
     const Soak::LibraryCheck check = Soak::LibraryCheck::of(folder, dbPath);
     const int lost = ledger.lost(dbPath);
@@ -362,6 +488,8 @@ int run(quint32 seed)
         .add(u"renames_closed"_s, figures.renamesClosed, 0)
         .add(u"renames_closed_followed"_s, figures.renamesClosedFollowed, 0)
         .add(u"restored_copy_reanalysed"_s, restoredCopyReanalysed, 0)
+        .add(u"same_path_other_files"_s, samePath.replaced, 0)
+        .add(u"same_path_other_file_inherited"_s, samePath.inherited, 0)
         .add(u"starved_cut_short"_s, starved.cutShort, 0)
         .add(u"starved_lost_text"_s, starved.lostText, 0)
         .add(u"restarts"_s, figures.restarts, 0)
@@ -370,7 +498,8 @@ int run(quint32 seed)
     const bool sound = check.isSound() && lost == 0 && check.files == totalFiles && check.rows == totalFiles &&
                        figures.renamesFollowed == figures.renames && figures.wrongAfterKills == 0 &&
                        figures.renamesClosed >= 10 && figures.renamesClosedFollowed == figures.renamesClosed &&
-                       restoredCopyReanalysed == 0 && starved.lostText == 0;
+                       restoredCopyReanalysed == 0 && samePath.replaced == 6 && samePath.inherited == 0 &&
+                       starved.lostText == 0;
     return sound ? 0 : 1;
 }
 

@@ -194,16 +194,17 @@ FileCheck checkFile(sqlite3* db, bool thorough)
     return isDamage(step) ? FileCheck::damaged : FileCheck::unknown;
 }
 
-// Binds a file's device, inode, modification time, birth time and
-// fingerprint to five parameters from `first` on (the last two NULL when
-// unknown). SQLite integers are signed: the unsigned numbers are kept bit
-// for bit.
+// Binds a file's device, inode, modification time, birth time, fingerprint
+// and change time to six parameters from `first` on (the last three NULL
+// when unknown). SQLite integers are signed: the unsigned numbers are kept
+// bit for bit.
 void bindIdentity(SqliteStatement& statement, int first, const FileIdentity& identity)
 {
     statement.bindInt64(first, qint64(identity.device));
     statement.bindInt64(first + 1, qint64(identity.inode));
     statement.bindInt64(first + 2, identity.modifiedMs);
-    for (const auto& [offset, value] : {std::pair(3, identity.birthNs), std::pair(4, qint64(identity.fingerprint))}) {
+    for (const auto& [offset, value] : {std::pair(3, identity.birthNs), std::pair(4, qint64(identity.fingerprint)),
+                                        std::pair(5, identity.changedNs)}) {
         if (value != 0)
             statement.bindInt64(first + offset, value);
         else
@@ -226,8 +227,8 @@ void bindUserData(SqliteStatement& statement, int first, const QStringList& cust
 }
 
 // The identity columns in bindIdentity's order, as an UPDATE sets them.
-constexpr const char* identityAssignments =
-    "file_device = ?, file_inode = ?, file_modified_ms = ?, file_birth_ns = ?, file_fingerprint = ?";
+constexpr const char* identityAssignments = "file_device = ?, file_inode = ?, file_modified_ms = ?, file_birth_ns = ?, "
+                                            "file_fingerprint = ?, file_changed_ns = ?";
 
 QByteArray identitySql()
 {
@@ -237,7 +238,7 @@ QByteArray identitySql()
 // A row's recorded identity, as recordedIdentityAt() reads it, and the
 // condition that it has one.
 constexpr const char* recordedIdentityColumns =
-    "file_device, file_inode, file_modified_ms, size_bytes, file_birth_ns, file_fingerprint";
+    "file_device, file_inode, file_modified_ms, size_bytes, file_birth_ns, file_fingerprint, file_changed_ns";
 constexpr const char* hasRecordedIdentity = "file_device IS NOT NULL AND file_inode IS NOT NULL AND "
                                             "file_modified_ms IS NOT NULL AND size_bytes IS NOT NULL";
 
@@ -249,7 +250,8 @@ FileIdentity recordedIdentityAt(const SqliteStatement& row, int first)
             .size = row.columnInt64(first + 3),
             .modifiedMs = row.columnInt64(first + 2),
             .birthNs = orZero(first + 4),
-            .fingerprint = quint64(orZero(first + 5))};
+            .fingerprint = quint64(orZero(first + 5)),
+            .changedNs = orZero(first + 6)};
 }
 
 // Whether `note` already holds `part` as a run of whole paragraphs.
@@ -712,7 +714,7 @@ void DatabaseManager::bringSchemaUpToDate()
     addUnfinishedReads();
     // What makes the file's identity sure (FileIdentity); NULL when unknown,
     // as in rows recorded before they were kept. Ours alone too.
-    for (const char* column : {"file_birth_ns", "file_fingerprint"})
+    for (const char* column : {"file_birth_ns", "file_fingerprint", "file_changed_ns"})
         addColumnIfMissing(QString::fromLatin1(column), u"INTEGER"_s, false);
     migrateEmptyEmbeddings();
     if (createIndexes())
@@ -1093,8 +1095,8 @@ int DatabaseManager::writeNewFiles(const QList<Screenshot>& records, const QList
                 return failureCode(m_db.get());
             if (index < identities.size()) {
                 bindIdentity(identify, 1, identities[index]);
-                identify.bindInt64(6, record.fileSize);
-                identify.bindText(7, uuidText(record.id));
+                identify.bindInt64(7, record.fileSize);
+                identify.bindText(8, uuidText(record.id));
                 if (!identify.stepDone())
                     return failureCode(m_db.get());
                 identify.reset();
@@ -1152,6 +1154,20 @@ bool writeCountOnly(SqliteStatement& statement, const ProcessedFileResult& resul
     statement.reset();
     return written;
 }
+
+// The fingerprint of the file a result was read from, where it was taken:
+// from then on, another file given the row's name, size and date is told
+// from it.
+bool writeFingerprint(SqliteStatement& statement, const ProcessedFileResult& result)
+{
+    if (result.fingerprint == 0)
+        return true;
+    statement.bindInt64(1, qint64(result.fingerprint));
+    statement.bindText(2, uuidText(result.id));
+    const bool done = statement.stepDone();
+    statement.reset();
+    return done;
+}
 } // namespace
 
 int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
@@ -1169,9 +1185,10 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
                                        "unfinished_reads = ? WHERE id = ?;");
     SqliteStatement countOnly(m_db.get(),
                               "UPDATE screenshot SET analysis_failure = ?, unfinished_reads = ? WHERE id = ?;");
+    SqliteStatement fingerprint(m_db.get(), "UPDATE screenshot SET file_fingerprint = ? WHERE id = ?;");
     const int model = m_embeddingModel;
     SqliteTransaction transaction(m_db.get());
-    if (!update.isPrepared() || !countOnly.isPrepared() || !transaction.isActive())
+    if (!update.isPrepared() || !countOnly.isPrepared() || !fingerprint.isPrepared() || !transaction.isActive())
         return failureCode(m_db.get());
     for (const ProcessedFileResult& result : results) {
         if (result.keepsEarlierReading) {
@@ -1204,7 +1221,7 @@ int DatabaseManager::writeMetadata(const QList<ProcessedFileResult>& results)
         else
             update.bindNull(9);
         update.bindText(10, uuidText(result.id));
-        if (!update.stepDone()) {
+        if (!update.stepDone() || !writeFingerprint(fingerprint, result)) {
             // The batch is kept whole: nothing of it is marked analysed unless all of it is.
             Console::printLine(u"❌ Failed to update metadata in batch for "_s + uuidText(result.id));
             return failureCode(m_db.get());
@@ -1422,6 +1439,44 @@ std::optional<FileIdentity> DatabaseManager::recordedIdentity(const QUuid& id)
     });
 }
 
+std::optional<DatabaseManager::FileFacts>
+DatabaseManager::FileFacts::ofFileFound(const Screenshot& record, const std::optional<FileIdentity>& recorded,
+                                        const FileIdentity& now)
+{
+    if (!recorded)
+        return FileFacts{record.id, now.recordable(record.filePath)};
+    using Sameness = FileIdentity::Sameness;
+    const FileIdentity::Comparison comparison = recorded->comparedAt(record.filePath, now);
+    switch (comparison.sameness) {
+    case Sameness::unchanged:
+        return std::nullopt;
+    case Sameness::sameFile:
+        return FileFacts{record.id, comparison.recorded};
+    case Sameness::savedAgain:
+    case Sameness::otherFile:
+        return FileFacts{record.id, comparison.recorded, fileCreationDate(record.filePath), true,
+                         comparison.sameness == Sameness::otherFile};
+    }
+    return std::nullopt;
+}
+
+void DatabaseManager::FileFacts::applyTo(Screenshot& record) const
+{
+    record.fileSize = identity.size;
+    if (needsAnalysis) {
+        if (dateCreated)
+            record.dateCreated = *dateCreated;
+        record.ocrText.reset();
+        record.analysisFailure = AnalysisFailure::none;
+        record.unfinishedReads = 0;
+    }
+    if (isAnotherFile) {
+        record.customTags.clear();
+        record.userNotes.reset();
+        record.sourceApp.reset();
+    }
+}
+
 bool DatabaseManager::recordFileFacts(const QList<FileFacts>& facts)
 {
     if (facts.isEmpty())
@@ -1432,22 +1487,25 @@ bool DatabaseManager::recordFileFacts(const QList<FileFacts>& facts)
             return noteWrite(SQLITE_CANTOPEN);
         SqliteStatement update(
             m_db.get(), "UPDATE screenshot SET file_device = ?1, file_inode = ?2, file_modified_ms = ?3, "
-                        "file_birth_ns = ?4, file_fingerprint = ?5, size_bytes = ?6, date_created = "
-                        "coalesce(?7, date_created), ocr_text = CASE WHEN ?8 THEN NULL ELSE ocr_text END, "
-                        "analysis_failure = CASE WHEN ?8 THEN NULL ELSE analysis_failure END, unfinished_reads = "
-                        "CASE WHEN ?8 THEN NULL ELSE unfinished_reads END WHERE id = ?9;");
+                        "file_birth_ns = ?4, file_fingerprint = ?5, file_changed_ns = ?6, size_bytes = ?7, "
+                        "date_created = coalesce(?8, date_created), ocr_text = CASE WHEN ?9 THEN NULL ELSE ocr_text "
+                        "END, analysis_failure = CASE WHEN ?9 THEN NULL ELSE analysis_failure END, unfinished_reads = "
+                        "CASE WHEN ?9 THEN NULL ELSE unfinished_reads END, custom_tags = CASE WHEN ?10 THEN NULL "
+                        "ELSE custom_tags END, user_notes = CASE WHEN ?10 THEN NULL ELSE user_notes END, source_app = "
+                        "CASE WHEN ?10 THEN NULL ELSE source_app END WHERE id = ?11;");
         SqliteTransaction transaction(m_db.get());
         if (!update.isPrepared() || !transaction.isActive())
             return noteWrite(failureCode(m_db.get()));
         for (const FileFacts& entry : facts) {
             bindIdentity(update, 1, entry.identity);
-            update.bindInt64(6, entry.identity.size);
+            update.bindInt64(7, entry.identity.size);
             if (entry.dateCreated)
-                update.bindDouble(7, double(entry.dateCreated->toMSecsSinceEpoch()) / 1000.0);
+                update.bindDouble(8, double(entry.dateCreated->toMSecsSinceEpoch()) / 1000.0);
             else
-                update.bindNull(7);
-            update.bindInt(8, entry.needsAnalysis ? 1 : 0);
-            update.bindText(9, uuidText(entry.id));
+                update.bindNull(8);
+            update.bindInt(9, entry.needsAnalysis ? 1 : 0);
+            update.bindInt(10, entry.isAnotherFile ? 1 : 0);
+            update.bindText(11, uuidText(entry.id));
             if (!update.stepDone())
                 return noteWrite(failureCode(m_db.get()));
             update.reset();
@@ -1473,13 +1531,17 @@ int DatabaseManager::writeFilePath(const QString& newPath, const QString& idText
         return SQLITE_CANTOPEN;
     // The file now at the path is what the row describes from here on (a
     // copy across file systems or a rendition is another inode and size).
+    // One that kept its size and date kept its bytes: the fingerprint its
+    // analysis took stays.
     std::optional<FileIdentity> identity = FileIdentity::of(newPath);
     if (identity)
         identity = identity->recordable(newPath);
-    const QByteArray sql = identity ? QByteArray("UPDATE screenshot SET filepath = ?, ") + identityAssignments +
-                                          ", size_bytes = ? WHERE id = ?;"
-                                    : QByteArray("UPDATE screenshot SET filepath = ? WHERE id = ?;");
-    SqliteStatement update(m_db.get(), sql.constData());
+    const char* sql = identity ? "UPDATE screenshot SET filepath = ?1, file_device = ?2, file_inode = ?3, "
+                                 "file_modified_ms = ?4, file_birth_ns = ?5, file_fingerprint = coalesce(?6, CASE WHEN "
+                                 "size_bytes = ?8 AND file_modified_ms = ?4 THEN file_fingerprint END), "
+                                 "file_changed_ns = ?7, size_bytes = ?8 WHERE id = ?9;"
+                               : "UPDATE screenshot SET filepath = ? WHERE id = ?;";
+    SqliteStatement update(m_db.get(), sql);
     SqliteStatement stale(m_db.get(), "DELETE FROM screenshot WHERE filepath = ? AND id != ?;");
     SqliteTransaction transaction(m_db.get());
     if (!update.isPrepared() || !stale.isPrepared() || !transaction.isActive())
@@ -1487,9 +1549,9 @@ int DatabaseManager::writeFilePath(const QString& newPath, const QString& idText
     update.bindText(1, newPath);
     if (identity) {
         bindIdentity(update, 2, *identity);
-        update.bindInt64(7, identity->size);
+        update.bindInt64(8, identity->size);
     }
-    update.bindText(identity ? 8 : 2, idText);
+    update.bindText(identity ? 9 : 2, idText);
     if (!update.stepDone()) {
         Console::printLine(u"❌ Failed to update file path for "_s + idText);
         return failureCode(m_db.get());

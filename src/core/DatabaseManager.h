@@ -181,13 +181,26 @@ public:
     // What a row's file is now: its identity and size, and its creation date
     // when given. `needsAnalysis`: the file was saved again, so its text is
     // dropped (and any failure or unfinished read of it) and the row waits to
-    // be read again.
+    // be read again. `isAnotherFile`: what is at the path now is not the file
+    // the row described, so the user's tags and note and the source
+    // application go too.
     struct FileFacts
     {
         QUuid id;
         FileIdentity identity;
         std::optional<QDateTime> dateCreated;
         bool needsAnalysis = false;
+        bool isAnotherFile = false;
+
+        // What the row of `record` records of the file found at its path as
+        // `now`, held against what it `recorded` (FileIdentity::comparedAt);
+        // a row that recorded nothing records the file as it is. Nothing
+        // when the row describes the file as it is. May read the file's
+        // first and last bytes.
+        static std::optional<FileFacts>
+        ofFileFound(const Screenshot& record, const std::optional<FileIdentity>& recorded, const FileIdentity& now);
+        // `record` as its row becomes with these facts.
+        void applyTo(Screenshot& record) const;
     };
     // All in one transaction; false (and nothing written) when it failed.
     bool recordFileFacts(const QList<FileFacts>& facts);

@@ -54,7 +54,8 @@ FileEntry FileEntry::at(int directory, const char* name)
                                 .inode = quint64(own.stx_ino),
                                 .size = qint64(content.stx_size),
                                 .modifiedMs = milliseconds(content.stx_mtime),
-                                .birthNs = (own.stx_mask & STATX_BTIME) != 0 ? nanoseconds(own.stx_btime) : 0};
+                                .birthNs = (own.stx_mask & STATX_BTIME) != 0 ? nanoseconds(own.stx_btime) : 0,
+                                .changedNs = nanoseconds(content.stx_ctime)};
     return {Kind::regularFile, identity};
 }
 
@@ -99,9 +100,25 @@ FileIdentity FileIdentity::recordable(const QString& path) const
     return recorded;
 }
 
-bool FileIdentity::isOutdatedBy(const FileIdentity& now) const
+FileIdentity::Comparison FileIdentity::comparedAt(const QString& path, const FileIdentity& now) const
 {
-    return !isSameInode(now) || birthNs != now.birthNs || (now.birthNs == 0 && fingerprint == 0);
+    if (!hasSameDates(now))
+        return {Sameness::savedAgain, now.recordable(path)};
+    FileIdentity recorded = now;
+    recorded.fingerprint = fingerprint;
+    // A time not recorded yet (by a row of an earlier version) is no sign of
+    // change: it is recorded now.
+    const auto differs = [](qint64 before, qint64 after) { return before != 0 && before != after; };
+    if (isSameInode(now) && !differs(birthNs, now.birthNs) && !differs(changedNs, now.changedNs)) {
+        const bool isDue =
+            birthNs != now.birthNs || changedNs != now.changedNs || (now.birthNs == 0 && fingerprint == 0);
+        return {isDue ? Sameness::sameFile : Sameness::unchanged, recorded.recordable(path)};
+    }
+    const quint64 taken = now.fingerprint != 0 ? now.fingerprint : fingerprintOf(path);
+    const bool isOtherFile = fingerprint != 0 && taken != 0 && taken != fingerprint;
+    if (taken != 0)
+        recorded.fingerprint = taken;
+    return {isOtherFile ? Sameness::otherFile : Sameness::sameFile, recorded};
 }
 
 bool FileIdentity::isMovedTo(const FileIdentity& now, const QString& path) const

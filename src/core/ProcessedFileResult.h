@@ -48,6 +48,9 @@ struct ProcessedFileResult
     // and what was made of it, stays in the store and the list; only the
     // count and the failure of this result are written.
     bool keepsEarlierReading = false;
+    // Of the file that was read (FileIdentity::fingerprintOf): what tells
+    // another file given its name, size and date from it. 0 when not taken.
+    quint64 fingerprint = 0;
 
     // What a file that could not be read, or was given up, is stored as: an
     // analysis that found nothing, and why.

@@ -1,6 +1,7 @@
 #include "ingest/AnalysisPipeline.h"
 
 #include "core/DatabaseManager.h"
+#include "core/FileIdentity.h"
 #include "core/GuiThread.h"
 #include "core/LogTimer.h"
 #include "core/Logger.h"
@@ -687,6 +688,8 @@ std::optional<ProcessedFileResult> AnalysisPipeline::processFile(FileAnalyzer& a
         isBlankLine(joined) ? std::optional<QList<double>>(QList<double>()) : analyzer.embedding(joined);
     ProcessedFileResult result{file.id,          text, std::move(tags), std::move(embedding), std::move(urls),
                                std::move(source)};
+    // Its first and last bytes, which the reading has just brought in.
+    result.fingerprint = FileIdentity::fingerprintOf(file.filePath);
     if (sight.reachedDeadline)
         result.endAtBudget(byRealTimeAlone, file);
     return result;

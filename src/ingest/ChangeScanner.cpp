@@ -307,20 +307,20 @@ void ChangeScanner::followChangedFiles(Changes& changes, const FolderWalker::Res
         const std::optional<Screenshot> row = m_store.fetchByPath(listing.files[index]);
         if (!row)
             continue;
-        indexes.append(index);
-        // Copied or restored with its dates: the same file, under another inode.
-        if (before->hasSameDates(listing.identities[index])) {
-            facts.append({row->id, listing.identities[index].recordable(row->filePath), std::nullopt, false});
+        // What the row recorded, with the fingerprint its analysis took,
+        // tells; the last listing stands in where it recorded nothing.
+        const std::optional<FileIdentity> recorded = m_store.recordedIdentity(row->id);
+        std::optional<DatabaseManager::FileFacts> fact =
+            DatabaseManager::FileFacts::ofFileFound(*row, recorded ? recorded : *before, listing.identities[index]);
+        if (!fact)
             continue;
+        indexes.append(index);
+        if (fact->needsAnalysis) {
+            Screenshot record = *row;
+            fact->applyTo(record);
+            changes.changed.append(std::move(record));
         }
-        Screenshot record = *row;
-        record.fileSize = listing.identities[index].size;
-        record.dateCreated = fileCreationDate(record.filePath);
-        record.ocrText.reset();
-        record.analysisFailure = AnalysisFailure::none;
-        record.unfinishedReads = 0;
-        facts.append({record.id, listing.identities[index].recordable(record.filePath), record.dateCreated, true});
-        changes.changed.append(std::move(record));
+        facts.append(std::move(*fact));
     }
     if (facts.isEmpty() || m_store.recordFileFacts(facts))
         return;
@@ -346,10 +346,38 @@ void ChangeScanner::addNewFiles(Changes& changes, const QList<qsizetype>& fresh,
         records.append(Screenshot(changes.listing.files[index], QUuid::createUuid(), sourceApp));
         identities.append(changes.listing.identities[index].recordable(records.last().filePath));
     }
-    if (std::optional<QList<Screenshot>> stored = m_store.addFiles(records, identities))
+    if (std::optional<QList<Screenshot>> stored = m_store.addFiles(records, identities)) {
         changes.added = std::move(*stored);
-    else
+        followReturningPaths(changes, records, identities);
+    } else {
         changes.isStoreBehind = true; // unknown until stored: the next walk finds them again
+    }
+}
+
+// A path whose file vanished keeps its row, which addFiles hands back when a
+// file appears there again: that file is held against what the row recorded,
+// as one found changed at its name is.
+void ChangeScanner::followReturningPaths(Changes& changes, const QList<Screenshot>& created,
+                                         const QList<FileIdentity>& identities)
+{
+    QList<DatabaseManager::FileFacts> facts;
+    QList<qsizetype> indexes;
+    for (qsizetype k = 0; k < changes.added.size(); ++k) {
+        const Screenshot& row = changes.added[k];
+        if (row.id == created[k].id)
+            continue;
+        if (std::optional<DatabaseManager::FileFacts> fact =
+                DatabaseManager::FileFacts::ofFileFound(row, m_store.recordedIdentity(row.id), identities[k])) {
+            facts.append(std::move(*fact));
+            indexes.append(k);
+        }
+    }
+    // Refused: listed as the row is, and the next start holds the file
+    // against it again.
+    if (!m_store.recordFileFacts(facts))
+        return;
+    for (qsizetype k = 0; k < facts.size(); ++k)
+        facts[k].applyTo(changes.added[indexes[k]]);
 }
 
 void ChangeScanner::walkEnded(const QString& folder, quint64 generation, quint64 loadsBefore, quint64 epoch,

@@ -34,8 +34,10 @@ class SerialQueue;
 // instead of the new name getting a row of its own. A known name whose file
 // changed size or date between two listings (saved again, in place or over
 // it) has its row take the new size and date, and is read again; one whose
-// file kept them under another inode (copied or restored with its dates)
-// records it and is not read again. New files get their rows during the
+// file kept them and its bytes under another inode (copied or restored with
+// its dates) records it and is not read again; one whose name holds other
+// bytes with the same size and date is another file's from now on, read
+// again without the user's words (FileIdentity::comparedAt). New files get their rows during the
 // walk; when the store cannot take them, they stay unknown and the next
 // check walks again.
 class ChangeScanner
@@ -148,6 +150,10 @@ private:
     // Moves each renamed file's row to its new path, out of `fresh` and the deletions.
     void followRenames(Changes& changes, const FolderWalker::Result& previous, QList<qsizetype>& fresh);
     void addNewFiles(Changes& changes, const QList<qsizetype>& fresh, const std::optional<QString>& sourceApp);
+    // Rows the store still held at paths of new files (`created` are the
+    // records given to it) take what those files are now.
+    void followReturningPaths(Changes& changes, const QList<Screenshot>& created,
+                              const QList<FileIdentity>& identities);
     // Gives the rows of files saved again, copied or restored since
     // `previous` their new facts.
     void followChangedFiles(Changes& changes, const FolderWalker::Result& previous, const QSet<QString>& known);

@@ -261,16 +261,11 @@ QList<Screenshot> LibraryLoader::recordFileFacts(const QString& folder, QList<Sc
                     gone.insert({before->device, before->inode}, {i, *before});
                 continue;
             }
-            const FileIdentity& now = walk.identities[*at];
-            // Never recorded, or the same file under another inode (copied or
-            // restored with its dates): recorded now. Another size or date:
-            // saved again.
-            const bool savedAgain = before && !before->hasSameDates(now);
-            if (before && !savedAgain && !before->isOutdatedBy(now))
-                continue;
-            facts.append({record.id, now.recordable(record.filePath),
-                          savedAgain ? std::optional(fileCreationDate(record.filePath)) : std::nullopt, savedAgain});
-            factIndexes.append(i);
+            if (std::optional<DatabaseManager::FileFacts> fact =
+                    DatabaseManager::FileFacts::ofFileFound(record, before, walk.identities[*at])) {
+                facts.append(std::move(*fact));
+                factIndexes.append(i);
+            }
         }
     }
 
@@ -284,14 +279,8 @@ QList<Screenshot> LibraryLoader::recordFileFacts(const QString& folder, QList<Sc
         if (!resized && !fact.needsAnalysis)
             continue; // a first record of the file the row already describes
         Screenshot& record = loaded[factIndexes[k]];
-        record.fileSize = fact.identity.size;
-        if (fact.needsAnalysis) {
-            record.dateCreated = *fact.dateCreated;
-            record.ocrText.reset();
-            record.analysisFailure = AnalysisFailure::none;
-            record.unfinishedReads = 0;
-            ++savedAgain;
-        }
+        fact.applyTo(record);
+        savedAgain += fact.needsAnalysis ? 1 : 0;
         refreshed.append(record);
     }
     if (savedAgain > 0)

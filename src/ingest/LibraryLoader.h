@@ -26,10 +26,13 @@ class SerialQueue;
 // file is gone takes the path of a new file that is surely the same
 // (FileIdentity::isMovedTo: renamed or moved while the program was not
 // running); a row whose file was saved again takes its new size and date and
-// is read again; a row whose file has its size and date under another inode
-// (copied or restored with its dates) records it without being read again,
-// as does a row that recorded nothing yet, or not its file's birth time or
-// fingerprint.
+// is read again; a row whose file has its size, date and bytes under another
+// inode (copied or restored with its dates) records it without being read
+// again, as does a row that recorded nothing yet, or not all of it; a row
+// whose name holds other bytes with its size and date (another file written
+// there, or the file rewritten with its date put back) is another file's
+// from now on, read again without the user's words
+// (FileIdentity::comparedAt).
 class LibraryLoader
 {
 public:

@@ -104,7 +104,7 @@ const QStringList oldLayoutColumns{u"id"_s,   u"filename"_s, u"filepath"_s, u"da
                                    u"tags"_s, u"notes"_s,    u"ocr_text"_s, u"embedding_json"_s, u"detected_urls"_s};
 const QStringList addedColumns{u"source_app"_s,       u"custom_tags"_s,   u"user_notes"_s,       u"embedding_model"_s,
                                u"file_device"_s,      u"file_inode"_s,    u"file_modified_ms"_s, u"analysis_failure"_s,
-                               u"unfinished_reads"_s, u"file_birth_ns"_s, u"file_fingerprint"_s};
+                               u"unfinished_reads"_s, u"file_birth_ns"_s, u"file_fingerprint"_s, u"file_changed_ns"_s};
 } // namespace
 
 TEST_F(DatabaseManagerTest, FreshStartCreatesFolderFileAndSchemaAndSaysSo)
@@ -335,6 +335,57 @@ TEST_F(DatabaseManagerTest, UnfinishedReadsAreKeptUntilTheFileIsReadWholeOrChang
     ASSERT_TRUE(db->updateMetadataBatch({result(s.id, u"all of it"_s)}));
     EXPECT_EQ(db->fetchByPath(s.filePath)->unfinishedReads, 0);
     EXPECT_EQ(RawDatabase(dbPath()).text(u"SELECT unfinished_reads FROM screenshot"_s), u"NULL"_s);
+}
+
+// The fingerprint a reading took stays with the row while the bytes are
+// those it read (a result without one, a rename); a file of another size at
+// the row's name drops it. Another file at the name takes the user's words
+// and the source application with the text, and leaves other rows alone.
+TEST_F(DatabaseManagerTest, AReadingsFingerprintStaysWithItsBytesAndAnotherFileTakesNoUserData)
+{
+    auto db = openStore();
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    };
+    Screenshot shot = record(write(u"shot.png"_s, "shown bytes"));
+    shot.sourceApp = u"Editor"_s;
+    const Screenshot neighbour = record(write(u"neighbour.png"_s, "other bytes"));
+    for (const Screenshot& s : {shot, neighbour}) {
+        ASSERT_TRUE(db->upsert(s));
+        ASSERT_TRUE(db->recordFileFacts({{s.id, *FileIdentity::of(s.filePath)}}));
+        ASSERT_TRUE(db->saveUserData(s.id, {u"tag"_s}, u"note"_s));
+    }
+    const auto fingerprint = [&] { return db->recordedIdentity(shot.id)->fingerprint; };
+    ProcessedFileResult read = result(shot.id, u"total 42"_s);
+    read.fingerprint = 77;
+    ASSERT_TRUE(db->updateMetadataBatch({read, result(neighbour.id, u"neighbour text"_s)}));
+    EXPECT_EQ(fingerprint(), 77u);
+    ASSERT_TRUE(db->updateMetadataBatch({result(shot.id, u"total 42"_s)}));
+    EXPECT_EQ(fingerprint(), 77u) << "a result without one leaves it";
+
+    const QString moved = m_dir.filePath(u"moved.png"_s);
+    ASSERT_TRUE(QFile::rename(shot.filePath, moved));
+    ASSERT_TRUE(db->updateFilePath(moved, uuidText(shot.id)));
+    EXPECT_EQ(fingerprint(), 77u) << "renamed, the same bytes";
+    const QString rendition = write(u"rendition.png"_s, "smaller");
+    ASSERT_TRUE(db->updateFilePath(rendition, uuidText(shot.id)));
+    EXPECT_NE(fingerprint(), 77u) << "another size, other bytes";
+
+    ASSERT_TRUE(
+        db->recordFileFacts({{shot.id, *FileIdentity::of(rendition), QDateTime::currentDateTime(), true, true}}));
+    const std::optional<Screenshot> row = db->fetchByPath(rendition);
+    EXPECT_FALSE(row->ocrText.has_value());
+    EXPECT_TRUE(row->customTags.isEmpty());
+    EXPECT_FALSE(row->userNotes.has_value());
+    EXPECT_FALSE(row->sourceApp.has_value());
+    const std::optional<Screenshot> untouched = db->fetchByPath(neighbour.filePath);
+    EXPECT_EQ(untouched->customTags, QStringList{u"tag"_s});
+    EXPECT_EQ(untouched->userNotes, u"note"_s);
+    EXPECT_EQ(untouched->ocrText, u"neighbour text"_s);
 }
 
 // Files given up before real time and processor time were told apart may only

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include <sys/stat.h>
@@ -249,4 +250,53 @@ TEST(FileIdentity, FingerprintTellsFilesOfOneSizeApartAndNeverWaitsForAFifo)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
     EXPECT_EQ(FileIdentity::fingerprintOf(fifo), 0u);
     EXPECT_EQ(FileIdentity::fingerprintOf(dir.filePath(u"missing.png"_s)), 0u);
+}
+
+// At one name, the same size and modification time are the same file unless
+// its bytes say otherwise, and the bytes are read only where the inode, birth
+// or change time disagree with the record: the check of a large library at
+// each start costs a stat per file.
+TEST(FileIdentity, AtOneNameOnlyTheBytesTellAnotherFileOfTheSameSizeAndDate)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"shot.png"_s);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the shown bytes");
+    file.close();
+    const FileIdentity now = *FileIdentity::of(path);
+    ASSERT_NE(now.changedNs, 0);
+    const quint64 shown = FileIdentity::fingerprintOf(path);
+    const quint64 other = shown + 1; // of bytes the file does not hold
+    using Change = std::function<void(FileIdentity&)>;
+    const auto compared = [&](quint64 fingerprint, const Change& change) {
+        FileIdentity recorded = now;
+        recorded.fingerprint = fingerprint;
+        change(recorded);
+        return recorded.comparedAt(path, now);
+    };
+    using Sameness = FileIdentity::Sameness;
+    FileIdentity withShown = now;
+    withShown.fingerprint = shown;
+
+    EXPECT_EQ(compared(other, [](FileIdentity&) {}).sameness, Sameness::unchanged) << "the bytes were read";
+    for (const Change& restamped :
+         {Change([](FileIdentity& r) { ++r.inode; }), Change([](FileIdentity& r) { r.birthNs += 1000; }),
+          Change([](FileIdentity& r) { r.changedNs -= 1000; })}) {
+        const FileIdentity::Comparison copy = compared(shown, restamped);
+        EXPECT_EQ(copy.sameness, Sameness::sameFile);
+        EXPECT_EQ(copy.recorded, withShown);
+        EXPECT_EQ(compared(other, restamped).sameness, Sameness::otherFile);
+        // A row that recorded no fingerprint: the dates stand, and one is recorded now.
+        EXPECT_EQ(compared(0, restamped).sameness, Sameness::sameFile);
+        EXPECT_EQ(compared(0, restamped).recorded.fingerprint, shown);
+    }
+    // A row of an earlier version records the times it lacks, without reading.
+    const FileIdentity::Comparison earlier = compared(other, [](FileIdentity& r) { r.birthNs = r.changedNs = 0; });
+    EXPECT_EQ(earlier.sameness, Sameness::sameFile);
+    EXPECT_EQ(earlier.recorded.fingerprint, other);
+    // Another size or date: saved again, and the old bytes' fingerprint goes.
+    const FileIdentity::Comparison saved = compared(shown, [](FileIdentity& r) { r.modifiedMs -= 1000; });
+    EXPECT_EQ(saved.sameness, Sameness::savedAgain);
+    EXPECT_EQ(saved.recorded.fingerprint, now.birthNs == 0 ? shown : 0u);
 }

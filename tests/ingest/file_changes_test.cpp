@@ -106,6 +106,26 @@ protected:
                !m_monitor->isProcessing();
     }
 
+    // `change` made between two walks while the program runs: none sees it
+    // half done. The next check walks.
+    void changeBetweenWalks(const std::function<void()>& change)
+    {
+        ChangeScanner& scanner = ScreenshotMonitorTestAccess::scanner(*m_monitor);
+        scanner.pause();
+        change();
+        scanner.resume();
+    }
+
+    // `bytes` put at `path` at once, with the modification time of `dated`
+    // (as a restore that keeps dates writes a file).
+    static void replaceKeepingDate(const QString& path, const QByteArray& bytes, const FileIdentity& dated)
+    {
+        const QString part = QFileInfo(path).path() + u"/."_s + QFileInfo(path).fileName() + u".part"_s;
+        overwrite(part, bytes);
+        giveDate(part, dated);
+        ASSERT_EQ(::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()), 0);
+    }
+
     // The identity the row of `path` recorded.
     FileIdentity recordedAt(const QString& path)
     {
@@ -471,6 +491,167 @@ TEST_F(FileChangesTest, WhileRunningANewFileWithADeletedFilesInodeSizeAndDateNev
         EXPECT_EQ(m_store->fetchByPath(deleted)->customTags, QStringList{u"a's tag"_s}) << "the vanished row waits";
         m_monitor.reset(); // before the walk's captures go
     }
+}
+
+// Another file given the name, size and date of the one there (a restore
+// that keeps dates, an editor that puts the old date back), while the program
+// is closed or while it runs, in its place or in place of one deleted before,
+// or the file rewritten in place with its date put back: its bytes tell it
+// from the file the row was read from. It is read, and takes neither the
+// text nor the tags and note of that file.
+TEST_F(FileChangesTest, AnotherFileWithTheNameSizeAndDateOfTheOneThereIsReadAndTakesNoUserData)
+{
+    const QString shot = m_folder + u"/shot.png"_s;
+    overwrite(shot, "aaaa");
+    restartAfter([] {}, std::make_shared<ContentAnalyzer>());
+    ASSERT_TRUE(waitUntil([&] { return allRead({shot}); }));
+    m_parts.workers.storeWrites().waitForDone();
+    FileIdentity was;
+    const auto giveUserData = [&] {
+        ASSERT_TRUE(m_store->saveUserData(m_store->fetchByPath(shot)->id, {u"old tag"_s}, u"old note"_s));
+        was = *FileIdentity::of(shot);
+    };
+    const auto expectReadAnew = [&](const QString& text) {
+        ASSERT_TRUE(waitUntil([&] { return allRead({shot}) && listed(shot)->ocrText == text; }));
+        m_parts.workers.storeWrites().waitForDone();
+        const std::optional<Screenshot> row = m_store->fetchByPath(shot);
+        ASSERT_TRUE(row);
+        EXPECT_EQ(row->ocrText, text);
+        EXPECT_TRUE(row->customTags.isEmpty());
+        EXPECT_FALSE(row->userNotes.has_value());
+        EXPECT_TRUE(listed(shot)->customTags.isEmpty());
+        EXPECT_FALSE(listed(shot)->userNotes.has_value());
+        EXPECT_EQ(rowsAt(shot), 1);
+    };
+
+    {
+        SCOPED_TRACE("written where it was deleted, while closed");
+        giveUserData();
+        restartAfter(
+            [&] {
+                ASSERT_TRUE(QFile::remove(shot));
+                overwrite(shot, "bbbb");
+                giveDate(shot, was);
+            },
+            std::make_shared<ContentAnalyzer>());
+        expectReadAnew(u"bbbb"_s);
+    }
+    {
+        SCOPED_TRACE("rewritten in place with its date put back, while closed");
+        giveUserData();
+        restartAfter(
+            [&] {
+                overwrite(shot, "cccc");
+                giveDate(shot, was);
+                ASSERT_EQ(FileIdentity::of(shot)->inode, was.inode);
+            },
+            std::make_shared<ContentAnalyzer>());
+        expectReadAnew(u"cccc"_s);
+    }
+    {
+        SCOPED_TRACE("put in its place, while running");
+        giveUserData();
+        changeBetweenWalks([&] { replaceKeepingDate(shot, "dddd", was); });
+        expectReadAnew(u"dddd"_s);
+    }
+    {
+        SCOPED_TRACE("rewritten in place with its date put back, while running");
+        giveUserData();
+        changeBetweenWalks([&] {
+            overwrite(shot, "eeee");
+            giveDate(shot, was);
+        });
+        expectReadAnew(u"eeee"_s);
+    }
+    {
+        SCOPED_TRACE("deleted, and later another put there, while running");
+        giveUserData();
+        changeBetweenWalks([&] { ASSERT_TRUE(QFile::remove(shot)); });
+        ASSERT_TRUE(waitUntil([&] { return !listed(shot); }));
+        changeBetweenWalks([&] { replaceKeepingDate(shot, "ffff", was); });
+        expectReadAnew(u"ffff"_s);
+    }
+}
+
+// A file touched and its date put back, while the program is closed or while
+// it runs (for a library copied with its dates, see above): its change time
+// moved, its bytes stayed. The row keeps its text and the user's words, the
+// file is not read again, and the new change time is recorded, so that the
+// next look reads no bytes.
+TEST_F(FileChangesTest, AFileTouchedAndItsDatePutBackKeepsItsRowAndIsNotReadAgain)
+{
+    const QString shot = m_folder + u"/shot.png"_s;
+    overwrite(shot, "aaaa");
+    const auto analyzer = std::make_shared<ContentAnalyzer>();
+    restartAfter([] {}, analyzer);
+    ASSERT_TRUE(waitUntil([&] { return allRead({shot}); }));
+    m_parts.workers.storeWrites().waitForDone();
+    const QUuid id = listed(shot)->id;
+    ASSERT_TRUE(m_store->saveUserData(id, {u"kept"_s}, u"a note"_s));
+    const int reads = analyzer->started();
+
+    const auto touchedBack = [&] {
+        const FileIdentity was = *FileIdentity::of(shot);
+        giveDate(shot, FileIdentity{.modifiedMs = QDateTime::currentMSecsSinceEpoch()});
+        giveDate(shot, was);
+    };
+    const auto expectKept = [&] {
+        ASSERT_TRUE(waitUntil([&] { return recordedAt(shot).changedNs == FileIdentity::of(shot)->changedNs; }));
+        settle();
+        EXPECT_EQ(analyzer->started(), reads) << "read again";
+        EXPECT_EQ(listed(shot)->ocrText, u"aaaa"_s);
+        const std::optional<Screenshot> row = m_store->fetchByPath(shot);
+        EXPECT_EQ(row->id, id);
+        EXPECT_EQ(row->ocrText, u"aaaa"_s);
+        EXPECT_EQ(row->customTags, QStringList{u"kept"_s});
+        EXPECT_EQ(row->userNotes, u"a note"_s);
+        EXPECT_FALSE(m_console.contains(u"saved again"_s));
+    };
+    {
+        SCOPED_TRACE("while closed");
+        restartAfter(touchedBack, analyzer);
+        expectKept();
+    }
+    {
+        SCOPED_TRACE("while running");
+        changeBetweenWalks(touchedBack);
+        expectKept();
+    }
+}
+
+// A row of an earlier version recorded its file's device, inode, size and
+// date, but neither birth time nor fingerprint. Renamed before the first
+// start that keeps them, it cannot be told from a new file given a freed
+// inode and is not followed (see above); that start records what it lacks,
+// without reading the file again, so that a rename after it is followed.
+TEST_F(FileChangesTest, ARowOfAnEarlierVersionIsFollowedWhenRenamedAfterItsFirstStart)
+{
+    const QString old = writeFile(m_folder + u"/receipt.png"_s);
+    const Screenshot row(old, QUuid::createUuid());
+    ASSERT_TRUE(m_store->upsert(row));
+    ASSERT_TRUE(m_store->updateMetadataBatch({{row.id, u"total 42"_s, {}, QList<double>{0.5}, {}}}));
+    ASSERT_TRUE(m_store->saveUserData(row.id, {u"receipt"_s}, u"paid"_s));
+    FileIdentity earlier = *FileIdentity::of(old);
+    earlier.birthNs = 0;
+    earlier.changedNs = 0;
+    ASSERT_TRUE(m_store->recordFileFacts({{row.id, earlier}}));
+    ASSERT_EQ(recordedAt(old), earlier);
+
+    startOn(m_folder);
+    settle();
+    EXPECT_EQ(m_store->fetchByPath(old)->ocrText, u"total 42"_s);
+    EXPECT_FALSE(m_console.contains(u"saved again"_s));
+    const FileIdentity recorded = recordedAt(old);
+    EXPECT_EQ(recorded.birthNs, FileIdentity::of(old)->birthNs);
+    EXPECT_TRUE(recorded.birthNs != 0 || recorded.fingerprint != 0) << "nothing makes a rename sure";
+
+    const QString moved = m_folder + u"/2026/receipt.png"_s;
+    restartAfter([&] {
+        QDir().mkpath(QFileInfo(moved).path());
+        ASSERT_TRUE(QFile::rename(old, moved));
+    });
+    settle();
+    expectFollowed(old, moved, row.id, u"receipt"_s, u"paid"_s);
 }
 
 TEST_F(FileChangesTest, ARenamedOrMovedFileKeepsItsRowWithTagsAndNotes)

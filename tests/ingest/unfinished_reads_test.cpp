@@ -236,3 +236,37 @@ TEST_F(UnfinishedReads, TheLongerOfTwoUnfinishedTextsStaysUntilAFinishedReadingR
     EXPECT_EQ(napping->ocrText, u"text of napping.png"_s);
     EXPECT_EQ(napping->unfinishedReads, 0);
 }
+
+// A file saved again while the program runs is read from the start: the
+// real-time stops of its earlier bytes do not count against it, so a stop of
+// the new reading leaves it to be read again at the next start.
+TEST_F(UnfinishedReads, AFileSavedAgainWhileRunningCountsItsStopsAfresh)
+{
+    start().reset();
+    std::unique_ptr<StartedLibrary> library = start();
+    ASSERT_EQ(row(*library, u"napping.png"_s)->unfinishedReads, 2);
+
+    QFile napping(path(u"napping.png"_s));
+    ASSERT_TRUE(napping.open(QIODevice::Append));
+    napping.write(" and a few more");
+    napping.close();
+    library->monitor.forceChangeCheck();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (m_analyzer->looks(u"napping.png"_s) < 3 || library->monitor.isProcessing())
+                return false;
+            library->parts.workers.storeWrites().waitForDone();
+            return row(*library, u"napping.png"_s)->ocrText.has_value();
+        },
+        generousMs));
+    EXPECT_EQ(row(*library, u"napping.png"_s)->unfinishedReads, 1);
+    for (const Screenshot& shown : library->monitor.screenshots()) {
+        if (shown.filename == u"napping.png"_s) {
+            EXPECT_EQ(shown.unfinishedReads, 1);
+        }
+    }
+
+    library.reset();
+    library = start();
+    EXPECT_EQ(m_analyzer->looks(u"napping.png"_s), 4) << "read again at the next start";
+}
