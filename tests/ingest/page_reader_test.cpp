@@ -1,8 +1,8 @@
 // Pages read in parts on several engines: the same text in the same order as
 // one engine reading the whole page, every line of a browser's address bar
-// and of a dialog beside its icon, the same ink whichever rows are made
-// together, very large pictures cut along blank rows, and a stop that ends
-// the helpers' work.
+// (its scheme's slashes as they are drawn) and of a dialog beside its icon,
+// the same ink whichever rows are made together, very large pictures cut
+// along blank rows, and a stop that ends the helpers' work.
 
 #include "Reading.h"
 #include "generators/SampleLibrary.h"
@@ -199,6 +199,40 @@ TEST_F(PageReaderTest, AnAddressBarIsReadWholeBesideItsButtonsAndPadlock)
         EXPECT_TRUE(textOf(shared.reader.read(browser.drawing.image)).contains(browser.line));
     }
     m_pool.waitForDone();
+}
+
+TEST(PageReaderReadings, TheSecondSlashOfASchemeIsNotReadAsALetter)
+{
+    // In a narrow font the second slash of "https://" comes so close to the
+    // "w" after it that the engine reads it as an "A" ("https:/Awww"), and
+    // does so softened too; the picture shows both slashes. The scheme is
+    // drawn apart from the rest, as a browser that colours it draws it.
+    const auto bar = [](const QString& address, bool dark) {
+        QImage image(900, 60, QImage::Format_RGB32);
+        image.fill(dark ? QColor(0x2B, 0x2A, 0x33) : QColor(0xF0, 0xF0, 0xF4));
+        QPainter painter(&image);
+        QFont font(u"DejaVu Sans Condensed"_s);
+        font.setPixelSize(11);
+        painter.setFont(font);
+        painter.setPen(dark ? QColor(0xFB, 0xFB, 0xFE) : QColor(0x15, 0x14, 0x1A));
+        const qsizetype schemeEnd = address.lastIndexOf(u'/', address.indexOf(u'.')) + 1;
+        painter.drawText(40, 35, address.left(schemeEnd));
+        painter.drawText(40 + QFontMetrics(font).horizontalAdvance(address.left(schemeEnd)), 35,
+                         address.mid(schemeEnd));
+        return image;
+    };
+    Reading one(nullptr, 1);
+    const QString address = u"https://www.harbourgazette.com/local/2025/10/harbour-road-bike-lane-pilot"_s;
+    const QString text = textOf(one.reader.read(bar(address, true)));
+    EXPECT_TRUE(text.contains(address)) << text.toStdString();
+
+    // A letter that is on the screen stays, after two slashes or one.
+    const QString capital = u"https://Awww.example.org/local/2025/10/harbour-road"_s;
+    EXPECT_TRUE(textOf(one.reader.read(bar(capital, true))).contains(capital));
+    const QString small = u"https://awww.example.org/local/2025/10/harbour-road"_s;
+    EXPECT_TRUE(textOf(one.reader.read(bar(small, false))).contains(small));
+    EXPECT_TRUE(
+        textOf(one.reader.read(bar(u"https:/awww.example.org/local/2025/10/harbour-road"_s, false))).contains(small));
 }
 
 TEST_F(PageReaderTest, ADialogKeepsTheBoldTitleBesideItsIconAndTheLineBelow)
