@@ -338,6 +338,10 @@ void addLinesOf(tesseract::TessBaseAPI& engine, const QImage& ink, TextRecognize
     const auto endLine = [&result, &line, &boxes, &ink] {
         markBlanks(line, boxes, ink);
         const TextRecognizer::KeptLine kept = TextRecognizer::keptWords(line);
+        // A line dropped as scraps may have held an address read badly.
+        result.addressConfidence = std::min(result.addressConfidence, kept.addressConfidence);
+        result.addresses += kept.addresses;
+        result.addressMended |= kept.addressMended;
         if (!kept.text.isEmpty()) {
             result.lines->append(kept.text);
             result.certainty.push_back(kept.certainty);
@@ -436,14 +440,33 @@ TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& read
     std::vector<Word> line = withAddressesJoined(read);
     float total = 0;
     std::vector<bool> isAddress;
+    bool addressMended = false;
     for (Word& word : line) {
         total += word.confidence;
         isAddress.push_back(looksLikeAddress(word.text));
-        if (isAddress.back())
-            word.text = LinkDetector::withSchemeMended(word.text);
+        if (!isAddress.back())
+            continue;
+        // Read in pieces, or with its scheme misread: the engine was unsure
+        // of it, whatever its confidence.
+        const QString asRead = word.text;
+        word.text = LinkDetector::withSchemeMended(word.text);
+        addressMended |= word.text != asRead || std::none_of(read.begin(), read.end(), [&asRead](const Word& piece) {
+                             return piece.text == asRead;
+                         });
     }
     const bool wellRead = total / float(line.size()) >= wellReadLineConfidence;
     const bool holdsAddress = std::find(isAddress.begin(), isAddress.end(), true) != isAddress.end();
+    int addresses = 0;
+    float addressConfidence = 100;
+    for (size_t i = 0; i < line.size(); ++i) {
+        addresses += isAddress[i];
+        // The start of an address not read as one ("https:" "//host…",
+        // "https:www.host…") is in doubt however sure the engine was.
+        if (isAddress[i])
+            addressConfidence = std::min(addressConfidence, line[i].confidence);
+        else if (holdsAddressStart(line[i].text))
+            addressConfidence = 0;
+    }
     const auto sureWords = std::count_if(line.begin(), line.end(), [](const Word& word) {
         return word.confidence >= sureWordConfidence && lettersAndDigits(word.text) >= sureWordLetters;
     });
@@ -469,7 +492,13 @@ TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& read
     const Certainty certainty = sureWords >= 2 || holdsAddress                    ? Certainty::certain
                                 : anchored || sureLabel || (wellRead && !isLabel) ? Certainty::sure
                                                                                   : Certainty::doubtful;
-    return {kept.join(u' '), certainty};
+    return {kept.join(u' '), certainty, addresses, addressConfidence, addressMended};
+}
+
+bool TextRecognizer::holdsAddressStart(const QString& word)
+{
+    static const QRegularExpression start(u"https?:|:/|www\\."_s, QRegularExpression::CaseInsensitiveOption);
+    return word.contains(start);
 }
 
 TextRecognizer::TextRecognizer() = default;
