@@ -686,6 +686,25 @@ bool breaksAnAddressOf(const TextRecognizer::Result& other, const TextRecognizer
         });
     });
 }
+// Whether `softened` reads the same addresses as `first` but for letters or
+// digits where `first` read signs ("pxelinux.0" for "pxelinux.@"): the
+// engine takes a letter for a sign far more often than a sign for a letter.
+bool readsLettersForSigns(const TextRecognizer::Result& softened, const TextRecognizer::Result& first)
+{
+    const QStringList ours = addressesIn(softened);
+    const QStringList theirs = addressesIn(first);
+    if (ours.size() != theirs.size() || ours == theirs)
+        return false;
+    for (qsizetype a = 0; a < ours.size(); ++a) {
+        if (ours[a].size() != theirs[a].size())
+            return false;
+        for (qsizetype i = 0; i < ours[a].size(); ++i) {
+            if (ours[a][i] != theirs[a][i] && (!ours[a][i].isLetterOrNumber() || theirs[a][i].isLetterOrNumber()))
+                return false;
+        }
+    }
+    return true;
+}
 } // namespace
 
 bool PageReader::needsSofterReading(const TextRecognizer::Result& first)
@@ -709,7 +728,8 @@ TextRecognizer::Result PageReader::keptReading(TextRecognizer::Result first, Tex
     // as written is only given up for one read far more surely.
     const bool isBetter = readsAddressesAsWritten(first)
                               ? readsAddressesAsWritten(softened) &&
-                                    softened.addressConfidence >= first.addressConfidence + clearlySurerAddress
+                                    (softened.addressConfidence >= first.addressConfidence + clearlySurerAddress ||
+                                     readsLettersForSigns(softened, first))
                               : first.addresses == 0 || readsAddressesAsWritten(softened) ||
                                     softened.addressConfidence > first.addressConfidence;
     return isBetter ? std::move(softened) : std::move(first);

@@ -108,7 +108,7 @@ public:
     // Whether the first reading of a line holds an address, or the start of
     // one, read less surely than surelyReadAddress, or mended.
     static bool needsSofterReading(const TextRecognizer::Result& first);
-    static constexpr float surelyReadAddress = 70;
+    static constexpr float surelyReadAddress = 85;
     // Which of two readings of a line is kept. The softened one only when
     // it holds as many addresses as the first, at least one, none of them
     // only the start of one the first holds whole, and either the

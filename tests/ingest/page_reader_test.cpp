@@ -276,6 +276,11 @@ TEST(PageReaderReadings, TheSoftenedReadingReplacesTheFirstOnlyWhereItReadsTheAd
     EXPECT_EQ(kept(lineReadAs({{u"https://docs.example.io/wiki/how-to-export"_s, 20}}),
                    lineReadAs({{u"<7"_s, 40}, {u"https://docs.example.io/wiki/now-to-export"_s, 44}})),
               "https://docs.example.io/wiki/how-to-export");
+    // But a sign the first read for a letter or digit is a misreading.
+    const TextRecognizer::Result digit = lineReadAs({{u"curl"_s, 96}, {u"tftp://boot.example.net/pxelinux.0"_s, 79}});
+    const TextRecognizer::Result sign = lineReadAs({{u"curl"_s, 96}, {u"tftp://boot.example.net/pxelinux.@"_s, 78}});
+    EXPECT_EQ(kept(sign, digit), "curl tftp://boot.example.net/pxelinux.0");
+    EXPECT_EQ(kept(digit, sign), "curl tftp://boot.example.net/pxelinux.0");
     EXPECT_EQ(kept(lineReadAs({{u"https://www.example.org/local/harbour-road_"_s, 12}}),
                    lineReadAs({{u"https://www.example.org/local/harbour-road"_s, 89}})),
               "https://www.example.org/local/harbour-road");
