@@ -428,7 +428,9 @@ QRect browserFrame(Painter& p, const QImage& image)
     return frame;
 }
 
-void drawBrowserWindow(SampleLibrary::Marked& marked, std::mt19937& random, bool dark, double scale)
+// `oneColour`: the whole bar in the host's colour, drawn as one text, as
+// some browsers show it.
+void drawBrowserWindow(SampleLibrary::Marked& marked, std::mt19937& random, bool dark, bool oneColour, double scale)
 {
     const Theme& theme = dark ? kDark : kLight;
     QImage& image = marked.drawing.image;
@@ -453,13 +455,19 @@ void drawBrowserWindow(SampleLibrary::Marked& marked, std::mt19937& random, bool
     p.roundedRect(field, p.between(0, 1) ? 16 : 8, theme.panel);
     const double size = p.between(13, 15);
     const QColor hostColor = dark ? QColor(0xF2, 0xF2, 0xF2) : QColor(0x1F, 0x1F, 0x22);
-    drawPadlock(p, {field.left() + p.px(14), field.center().y() - p.px(size * 0.4)}, size * 0.85, theme.dimText);
     const qsizetype hostEnd = address.indexOf(u'/', 8);
     const bool greyPath = p.between(0, 3) == 0;
-    p.runs({{address.left(8), theme.dimText},
-            {address.mid(8, hostEnd - 8), hostColor},
-            {address.mid(hostEnd), greyPath ? theme.dimText : hostColor}},
-           {field.left() + p.px(34), field.center().y() + p.px(size * 0.36)}, p.font(family, size));
+    drawPadlock(p, {field.left() + p.px(14), field.center().y() - p.px(size * 0.4)}, size * 0.85,
+                oneColour ? hostColor : theme.dimText);
+    const QPoint textAt(field.left() + p.px(34), field.center().y() + p.px(size * 0.36));
+    if (oneColour) {
+        p.runs({{address, hostColor}}, textAt, p.font(family, size));
+    } else {
+        p.runs({{address.left(8), theme.dimText},
+                {address.mid(8, hostEnd - 8), hostColor},
+                {address.mid(hostEnd), greyPath ? theme.dimText : hostColor}},
+               textAt, p.font(family, size));
+    }
     p.painter().setPen(QPen(theme.dimText, std::max(1, p.px(1.4))));
     p.painter().drawEllipse(QPoint(toolbar.right() - p.px(40), toolbar.center().y()), p.px(11), p.px(11));
 
@@ -685,7 +693,7 @@ SampleLibrary::Marked SampleLibrary::drawBrowser(quint32 seed, int index)
     std::mt19937 random(seed * 5303u + quint32(index));
     double scale = 1;
     Marked marked{{screenAtScale(random, &scale), {}, u"web page"_s}, {}};
-    drawBrowserWindow(marked, random, index % 2 == 1, scale);
+    drawBrowserWindow(marked, random, index % 2 == 1, index % 3 == 2, scale);
     return marked;
 }
 

@@ -78,9 +78,9 @@ public:
         QString next = {};
     };
     // A browser window whose address bar shows a padlock, the scheme in grey
-    // and a long address in dark text (`line`), above a page of text. Hosts,
-    // paths, fonts, sizes, light or dark and a scale of 1 or 2 vary with the
-    // index.
+    // and a long address in dark text (`line`), or all of them in one dark
+    // colour, above a page of text. Hosts (www. among them), paths, fonts,
+    // sizes, light or dark and a scale of 1 or 2 vary with the index.
     static Marked drawBrowser(quint32 seed, int index);
     // A dialog over a window: an icon beside a bold title (`line`) and the
     // first line of its body (`next`), more lines and buttons below; dark

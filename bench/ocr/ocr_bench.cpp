@@ -17,10 +17,11 @@
 //
 // Lines beside icons and in two greys (address_bar_pct, dialog_title_pct):
 // browser windows whose address bar shows a padlock, the scheme in grey and
-// a long address in dark text, and dialogs, dark more often than not, with
-// an icon beside a bold title; hosts, paths, fonts, sizes, light and dark
-// and a scale of 1 or 2 vary. A window counts when its whole address (a
-// dialog: its title) is in the text read.
+// a long address in dark text (or all of it in one dark colour), and
+// dialogs, dark more often than not, with an icon beside a bold title;
+// hosts, paths, fonts, sizes, light and dark and a scale of 1 or 2 vary. A
+// window counts when its whole address (a dialog: its title) is in the text
+// read.
 //
 // Addresses of other schemes (written_scheme_kept_pct): terminals and
 // configuration files holding tcp://, rtmp://, smtps://, redis://, help:/

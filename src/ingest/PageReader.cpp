@@ -383,16 +383,6 @@ QImage softened(const QImage& image, int height)
     return soft;
 }
 
-bool holdsAddress(const TextRecognizer::Result& result)
-{
-    for (const QString& line : result.lines.value_or(QStringList())) {
-        const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
-        if (std::any_of(words.begin(), words.end(), &TextRecognizer::looksLikeAddress))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 // One tile of a page: where it is, and after its layout the boxes of its
@@ -661,22 +651,112 @@ std::vector<QRect> PageReader::linesInReadingOrder(const QImage& ink, const std:
     return parts;
 }
 
+namespace {
+// Whether the addresses of `reading` were read whole, each as one word with
+// its scheme as written.
+bool readsAddressesAsWritten(const TextRecognizer::Result& reading)
+{
+    return reading.addresses > 0 && !reading.addressMended && reading.addressConfidence > 0;
+}
+
+QStringList addressesIn(const TextRecognizer::Result& reading)
+{
+    QStringList addresses;
+    for (const QString& line : reading.lines.value_or(QStringList())) {
+        for (const QString& word : line.split(u' ', Qt::SkipEmptyParts)) {
+            if (TextRecognizer::looksLikeAddress(word))
+                addresses.append(word);
+        }
+    }
+    return addresses;
+}
+
+// Whether `other` holds only the start of an address `reading` holds whole
+// (broken off at a sign it read as a space), not just without a sign at its
+// end.
+bool breaksAnAddressOf(const TextRecognizer::Result& other, const TextRecognizer::Result& reading)
+{
+    const QStringList whole = addressesIn(reading);
+    const QStringList starts = addressesIn(other);
+    return std::any_of(starts.begin(), starts.end(), [&whole](const QString& start) {
+        return std::any_of(whole.begin(), whole.end(), [&start](const QString& address) {
+            const QStringView rest = QStringView(address).sliced(std::min(start.size(), address.size()));
+            return address.startsWith(start) &&
+                   std::any_of(rest.begin(), rest.end(), [](QChar c) { return c.isLetterOrNumber(); });
+        });
+    });
+}
+// Whether `softened` reads the same addresses as `first` but for letters or
+// digits where `first` read signs ("pxelinux.0" for "pxelinux.@"): the
+// engine takes a letter for a sign far more often than a sign for a letter.
+bool readsLettersForSigns(const TextRecognizer::Result& softened, const TextRecognizer::Result& first)
+{
+    const QStringList ours = addressesIn(softened);
+    const QStringList theirs = addressesIn(first);
+    if (ours.size() != theirs.size() || ours == theirs)
+        return false;
+    for (qsizetype a = 0; a < ours.size(); ++a) {
+        if (ours[a].size() != theirs[a].size())
+            return false;
+        for (qsizetype i = 0; i < ours[a].size(); ++i) {
+            if (ours[a][i] != theirs[a][i] && (!ours[a][i].isLetterOrNumber() || theirs[a][i].isLetterOrNumber()))
+                return false;
+        }
+    }
+    return true;
+}
+} // namespace
+
+bool PageReader::needsSofterReading(const TextRecognizer::Result& first)
+{
+    return first.addressMended || first.addressConfidence < surelyReadAddress;
+}
+
+TextRecognizer::Result PageReader::keptReading(TextRecognizer::Result first, TextRecognizer::Result softened)
+{
+    // Not read to its end, the softened line says nothing; the first is
+    // read again at the next start, when there is time for both.
+    if (softened.reachedDeadline) {
+        first.reachedDeadline = true;
+        return first;
+    }
+    if (!softened.lines || softened.addresses == 0 || softened.addresses < first.addresses ||
+        breaksAnAddressOf(softened, first))
+        return first;
+    // Softened, the engine reads a misread scheme right far more often than
+    // not, but other letters no better: an address the first reading read
+    // as written is only given up for one read far more surely.
+    const bool isBetter = readsAddressesAsWritten(first)
+                              ? readsAddressesAsWritten(softened) &&
+                                    (softened.addressConfidence >= first.addressConfidence + clearlySurerAddress ||
+                                     readsLettersForSigns(softened, first))
+                              : first.addresses == 0 || readsAddressesAsWritten(softened) ||
+                                    softened.addressConfidence > first.addressConfidence;
+    return isBetter ? std::move(softened) : std::move(first);
+}
+
 TextRecognizer::Result PageReader::readLine(TextRecognizer& engine, const QImage& ink, const QRect& line,
                                             const Limits& limits)
 {
     const QImage image = onWhite(ink, line);
-    TextRecognizer::Result result = engine.readLine(image, limits);
+    TextRecognizer::Result first = engine.readLine(image, limits);
     // The engine misreads the scheme and slashes of an address ("hitps:/"
-    // for a grey "https://", "https:/Awww" for "https://www") far less often
-    // in a softened line; other text it reads no better so, at times worse
-    // (a space in "json.load" of small code enlarged).
-    if (result.reachedDeadline || limits.isPastDeadline() || !holdsAddress(result))
-        return result;
-    const QImage soft = softened(image, line.intersected(ink.rect()).height());
-    if (soft.isNull())
-        return result;
-    TextRecognizer::Result again = engine.readLine(soft, limits);
-    return again.lines && !again.reachedDeadline && holdsAddress(again) ? again : result;
+    // for a grey "https://") far less often in a softened line, but other
+    // text it reads no better so, at times worse (a space in "json.load" of
+    // small code enlarged), and a second reading costs as much as the first:
+    // only an address read with doubt, or the start of one not read as one,
+    // is read again.
+    if (first.reachedDeadline || !needsSofterReading(first))
+        return first;
+    // Not begun once the time is up, as if cut short.
+    TextRecognizer::Result again{std::nullopt, TextRecognizer::Result::Failure::none, {}, true};
+    if (!limits.isPastDeadline()) {
+        const QImage soft = softened(image, line.intersected(ink.rect()).height());
+        if (soft.isNull())
+            return first;
+        again = engine.readLine(soft, limits);
+    }
+    return keptReading(std::move(first), std::move(again));
 }
 
 TextRecognizer::Result PageReader::readLines(const QImage& ink, const std::vector<QRect>& lines, const Limits& limits)

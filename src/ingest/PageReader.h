@@ -101,9 +101,24 @@ public:
     // Lines are read in parts no longer than this many times their height,
     // or twice as long where that would cut a word.
     static constexpr int longestLine = 40;
-    // A line that holds a web address is read again softened: enlarged a
-    // whole number of times to this height at least when it is lower.
+    // A line that holds a web address read with doubt is read again
+    // softened: enlarged a whole number of times to this height at least
+    // when it is lower, else slightly blurred.
     static constexpr int smallLine = 24;
+    // Whether the first reading of a line holds an address, or the start of
+    // one, read less surely than surelyReadAddress, or mended.
+    static bool needsSofterReading(const TextRecognizer::Result& first);
+    static constexpr float surelyReadAddress = 85;
+    // Which of two readings of a line is kept. The softened one only when
+    // it holds as many addresses as the first, at least one, none of them
+    // only the start of one the first holds whole, and either the
+    // first read them as written and the softened one does too, by
+    // clearlySurerAddress more surely; or the first did not (it holds none,
+    // or mended one) and the softened one reads them as written, or more
+    // surely. The first is marked unfinished when the softened one was not
+    // read to its end.
+    static TextRecognizer::Result keptReading(TextRecognizer::Result first, TextRecognizer::Result softened);
+    static constexpr float clearlySurerAddress = 30;
     // A page with more than this many doubtful lines (see TextRecognizer)
     // for each line read surely is a texture or a photograph: only its lines
     // read with certainty are kept.

@@ -10,8 +10,12 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <opencv2/imgproc.hpp>
+
 #include <algorithm>
+#include <cstring>
 #include <mutex>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -244,6 +248,85 @@ QRect wordBox(const tesseract::ResultIterator& word)
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
+// Pixels this dark or darker are ink in a picture prepared for the engine.
+constexpr uchar inkAtMost = 160;
+
+// The boxes of the marks of `marked` (ink 255, paper 0), from left to right.
+std::vector<QRect> marksOf(const cv::Mat& marked)
+{
+    cv::Mat labels, stats, centres;
+    const int count = cv::connectedComponentsWithStats(marked, labels, stats, centres, 8, CV_32S);
+    std::vector<QRect> marks;
+    for (int label = 1; label < count; ++label) {
+        const int* mark = stats.ptr<int>(label);
+        marks.emplace_back(mark[cv::CC_STAT_LEFT], mark[cv::CC_STAT_TOP], mark[cv::CC_STAT_WIDTH],
+                           mark[cv::CC_STAT_HEIGHT]);
+    }
+    std::sort(marks.begin(), marks.end(), [](const QRect& a, const QRect& b) { return a.left() < b.left(); });
+    return marks;
+}
+
+// The first colon among `marks`: two dots one above the other, each a third
+// of `tallest` at most. Its box, or an empty one.
+QRect firstColon(const std::vector<QRect>& marks, int tallest)
+{
+    const auto isDot = [tallest](const QRect& mark) {
+        return mark.width() * 3 <= tallest && mark.height() * 3 <= tallest;
+    };
+    for (size_t i = 0; i + 1 < marks.size(); ++i) {
+        const QRect& upper = marks[i].top() < marks[i + 1].top() ? marks[i] : marks[i + 1];
+        const QRect& lower = &upper == &marks[i] ? marks[i + 1] : marks[i];
+        if (isDot(upper) && isDot(lower) && upper.right() >= lower.left() && lower.right() >= upper.left() &&
+            upper.bottom() < lower.top())
+            return upper.united(lower);
+    }
+    return {};
+}
+
+// Whether the picture of `word` (its box in `ink`) shows two slashes after
+// the colon that the word begins with. The engine at times reads the second
+// slash of "://" as a letter where it comes close to, or touches, the letter
+// after it ("https:/Awww" for "https://www"), then reads that letter as
+// well. Slashes reach below the line the letters stand on, where the colon
+// ends: their feet stand apart there, within a letter's height of the
+// colon, whatever their tops touch.
+bool showsTwoSlashesAfterColon(const QImage& ink, const QRect& word)
+{
+    const QRect box = word.intersected(ink.rect());
+    if (box.width() < 4 || box.height() < 4)
+        return false;
+    cv::Mat pixels(box.height(), box.width(), CV_8UC1);
+    for (int y = 0; y < box.height(); ++y)
+        std::memcpy(pixels.ptr(y), ink.constScanLine(box.top() + y) + box.left(), size_t(box.width()));
+    const cv::Mat marked = pixels <= inkAtMost;
+    const std::vector<QRect> marks = marksOf(marked);
+    const int tallest = std::accumulate(marks.begin(), marks.end(), 0,
+                                        [](int most, const QRect& mark) { return std::max(most, mark.height()); });
+    const QRect colon = firstColon(marks, tallest);
+    if (colon.isEmpty() || colon.bottom() + 1 >= box.height())
+        return false;
+    const cv::Mat belowLine = marked.rowRange(colon.bottom() + 1, box.height());
+    int feet = 0;
+    bool inFoot = false;
+    for (int x = colon.right() + 1; x <= std::min(box.width() - 1, colon.right() + tallest); ++x) {
+        const bool isFoot = cv::countNonZero(belowLine.col(x)) > 0;
+        feet += isFoot && !inFoot;
+        inFoot = isFoot;
+    }
+    return feet >= 2;
+}
+
+// `word` as the picture shows it: a letter read in place of the second
+// slash of its scheme is that slash.
+QString withSlashesAsShown(const QString& word, const QImage& ink, const QRect& box)
+{
+    static const QRegularExpression oneSlashThenLetter(u"^([^\\p{L}]*\\p{L}{3,7}:/)\\p{L}(?=\\S)"_s);
+    const QRegularExpressionMatch match = oneSlashThenLetter.match(word);
+    if (!match.hasMatch() || !showsTwoSlashesAfterColon(ink, box))
+        return word;
+    return match.captured(1) + u'/' + word.sliced(match.capturedEnd(0));
+}
+
 void addLinesOf(tesseract::TessBaseAPI& engine, const QImage& ink, TextRecognizer::Result& result)
 {
     result.lines.emplace();
@@ -255,6 +338,10 @@ void addLinesOf(tesseract::TessBaseAPI& engine, const QImage& ink, TextRecognize
     const auto endLine = [&result, &line, &boxes, &ink] {
         markBlanks(line, boxes, ink);
         const TextRecognizer::KeptLine kept = TextRecognizer::keptWords(line);
+        // A line dropped as scraps may have held an address read badly.
+        result.addressConfidence = std::min(result.addressConfidence, kept.addressConfidence);
+        result.addresses += kept.addresses;
+        result.addressMended |= kept.addressMended;
         if (!kept.text.isEmpty()) {
             result.lines->append(kept.text);
             result.certainty.push_back(kept.certainty);
@@ -271,8 +358,9 @@ void addLinesOf(tesseract::TessBaseAPI& engine, const QImage& ink, TextRecognize
         // Words past a deadline are left empty by the engine.
         const QString word = text ? QString::fromUtf8(text.get()).simplified() : QString();
         if (!word.isEmpty()) {
-            line.push_back({word, iterator->Confidence(tesseract::RIL_WORD)});
-            boxes.push_back(wordBox(*iterator));
+            const QRect box = wordBox(*iterator);
+            line.push_back({withSlashesAsShown(word, ink, box), iterator->Confidence(tesseract::RIL_WORD)});
+            boxes.push_back(box);
         }
     } while (iterator->Next(tesseract::RIL_WORD));
     endLine();
@@ -352,14 +440,33 @@ TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& read
     std::vector<Word> line = withAddressesJoined(read);
     float total = 0;
     std::vector<bool> isAddress;
+    bool addressMended = false;
     for (Word& word : line) {
         total += word.confidence;
         isAddress.push_back(looksLikeAddress(word.text));
-        if (isAddress.back())
-            word.text = LinkDetector::withSchemeMended(word.text);
+        if (!isAddress.back())
+            continue;
+        // Read in pieces, or with its scheme misread: the engine was unsure
+        // of it, whatever its confidence.
+        const QString asRead = word.text;
+        word.text = LinkDetector::withSchemeMended(word.text);
+        addressMended |= word.text != asRead || std::none_of(read.begin(), read.end(), [&asRead](const Word& piece) {
+                             return piece.text == asRead;
+                         });
     }
     const bool wellRead = total / float(line.size()) >= wellReadLineConfidence;
     const bool holdsAddress = std::find(isAddress.begin(), isAddress.end(), true) != isAddress.end();
+    int addresses = 0;
+    float addressConfidence = 100;
+    for (size_t i = 0; i < line.size(); ++i) {
+        addresses += isAddress[i];
+        // The start of an address not read as one ("https:" "//host…",
+        // "https:www.host…") is in doubt however sure the engine was.
+        if (isAddress[i])
+            addressConfidence = std::min(addressConfidence, line[i].confidence);
+        else if (holdsAddressStart(line[i].text))
+            addressConfidence = 0;
+    }
     const auto sureWords = std::count_if(line.begin(), line.end(), [](const Word& word) {
         return word.confidence >= sureWordConfidence && lettersAndDigits(word.text) >= sureWordLetters;
     });
@@ -385,7 +492,13 @@ TextRecognizer::KeptLine TextRecognizer::keptWords(const std::vector<Word>& read
     const Certainty certainty = sureWords >= 2 || holdsAddress                    ? Certainty::certain
                                 : anchored || sureLabel || (wellRead && !isLabel) ? Certainty::sure
                                                                                   : Certainty::doubtful;
-    return {kept.join(u' '), certainty};
+    return {kept.join(u' '), certainty, addresses, addressConfidence, addressMended};
+}
+
+bool TextRecognizer::holdsAddressStart(const QString& word)
+{
+    static const QRegularExpression start(u"https?:|:/|www\\."_s, QRegularExpression::CaseInsensitiveOption);
+    return word.contains(start);
 }
 
 TextRecognizer::TextRecognizer() = default;

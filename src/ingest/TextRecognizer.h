@@ -59,6 +59,14 @@ public:
         // its size (at the size it was read at).
         std::vector<QRect> boxes = {};
         QSize page = {};
+        // The web addresses in `lines` (see looksLikeAddress); how surely the
+        // least sure of them was read, 0 to 100 (100 when there are none, 0
+        // when a word holds the start of one not read as one: "https:"
+        // "//host…", "https:www.host…"); and whether one was read in pieces
+        // or with its scheme misread, and mended.
+        int addresses = 0;
+        float addressConfidence = 100;
+        bool addressMended = false;
     };
 
     // The boxes of the text lines of a page, in no particular order, or why
@@ -91,11 +99,15 @@ public:
         float confidence = 0;
         std::optional<bool> blankBefore = {};
     };
-    // What a line keeps of its words, and how surely it was read.
+    // What a line keeps of its words, how surely it was read, and its
+    // addresses (as in Result).
     struct KeptLine
     {
         QString text;
         Certainty certainty = Certainty::doubtful;
+        int addresses = 0;
+        float addressConfidence = 100;
+        bool addressMended = false;
     };
     // The words of one line worth keeping. A line whose words are read with
     // wellReadLineConfidence on average keeps them all. Elsewhere a word is
@@ -122,6 +134,9 @@ public:
     // texture's scraps have. A line holding
     // one is certain, whatever the engine's confidence.
     static bool looksLikeAddress(const QString& word);
+    // Whether `word` holds what begins a web address ("https:", ":/",
+    // "www."), read as one or not.
+    static bool holdsAddressStart(const QString& word);
 
     static constexpr float wellReadLineConfidence = 45;
     static constexpr float keptAloneConfidence = 60;

@@ -154,7 +154,7 @@ TEST(DoubtfulWords, AnAddressOnAScreenKeepsTheBlanksBesideIt)
 {
     Reading reading;
     const QString lines[] = {u"$ xdg-open https://docs.harbourgazette.com/setup &"_s,
-                             u"$ git clone https://github.com/harbourlabs/tidewatch.git /home/mara/projects"_s,
+                             u"$ git clone https://github.com/harbourlabs/tidewatch.git /srv/mara/projects"_s,
                              u"Open https://shop.harbourgazette.com/cart?item=42 or #orders"_s};
     for (const QString& family : {u"DejaVu Sans Mono"_s, u"Inter"_s}) {
         for (const int pixels : {15, 30}) {
