@@ -220,7 +220,9 @@ void MetadataInspectorView::rebuildReadOnlySections()
     m_fileFacts.clear();
 
     // The mark of text read: not for a file nothing could be read of.
-    m_textIndicator->setVisible(m_screenshot && m_screenshot->ocrText.has_value() && !m_screenshot->couldNotBeRead());
+    // The mark says the text was read; a reading still to be completed is not.
+    m_textIndicator->setVisible(m_screenshot && m_screenshot->ocrText.has_value() && !m_screenshot->couldNotBeRead() &&
+                                !m_screenshot->awaitsAnotherRead());
     if (!m_screenshot) {
         m_pages->setCurrentWidget(m_emptyState);
         return;

@@ -155,10 +155,12 @@ TEST_F(InspectorFixture, AnUnfinishedReadingSaysItsTextIsCompletedAtTheNextStart
     shot.ocrText = u"the first lines"_s;
     show(shot);
     EXPECT_FALSE(shown().contains(stillReading));
+    EXPECT_TRUE(m_inspector->showsTextIndicator());
 
     shot.unfinishedReads = 1;
     show(shot);
     EXPECT_TRUE(shown().contains(stillReading)) << "only the count changed";
+    EXPECT_FALSE(m_inspector->showsTextIndicator()) << "the mark of a text read whole";
     EXPECT_NE(m_inspector->copyButton(), nullptr);
     const QTextEdit* text = m_inspector->findChild<QTextEdit*>(u"recognizedText"_s);
     ASSERT_NE(text, nullptr);
@@ -173,6 +175,7 @@ TEST_F(InspectorFixture, AnUnfinishedReadingSaysItsTextIsCompletedAtTheNextStart
     shot.unfinishedReads = unfinishedReadLimit;
     show(shot);
     EXPECT_FALSE(shown().contains(stillReading));
+    EXPECT_TRUE(m_inspector->showsTextIndicator());
     EXPECT_TRUE(shown().contains(u"No text detected"_s));
 }
 
