@@ -25,6 +25,7 @@
 #include "app/WelcomeView.h"
 #include "core/AppEvents.h"
 #include "core/AppPreferences.h"
+#include "core/DatabaseManager.h"
 #include "core/MemoryMonitor.h"
 #include "core/Settings.h"
 #include "ingest/EmbeddingService.h"
@@ -37,6 +38,7 @@
 #include "support/OneFolderChooser.h"
 #include "ui/AppStyle.h"
 #include "ui/ConfettiView.h"
+#include "ui/StoreProblemBanner.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -385,6 +387,24 @@ void tourSettings(Tour& tour, QMainWindow& window, MainAppView& main)
     }
     sheet->close();
 }
+
+// The strip a damaged library file leaves across the window: set aside, then
+// what was carried over from it and what its limits left out.
+void tourStoreBanner(Tour& tour, QMainWindow& window, StoreHealth& health)
+{
+    const QString setAside = QDir::homePath() + u"/.local/share/Brindlework/Brindlework.sqlite.damaged-1"_s;
+    health.recordSetAside(setAside);
+    const auto* banner = window.findChild<StoreProblemBanner*>();
+    if (tour.await([&] { return banner && banner->isVisible() && !banner->text().isEmpty(); },
+                   u"the banner of a library file set aside"_s) &&
+        tour.awaitStill(window, u"the banner's entrance"_s))
+        tour.save(window, u"main-library-set-aside.png"_s);
+    health.recordUserDataCarried(12, 3, false);
+    if (tour.await([&] { return banner->text().contains(u"left out"_s); },
+                   u"the banner's count of what was carried"_s) &&
+        tour.awaitStill(window, u"the banner's new words"_s))
+        tour.save(window, u"main-library-set-aside-carried.png"_s);
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -430,6 +450,7 @@ int main(int argc, char* argv[])
         if (tour.reach(main != nullptr, u"the main view"_s)) {
             tourDestinations(tour, window, *main);
             tourSettings(tour, window, *main);
+            tourStoreBanner(tour, window, services.store().health());
         }
     }
 
