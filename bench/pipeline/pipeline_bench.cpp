@@ -71,6 +71,7 @@
 #include "support/MonitorTestAccess.h"
 #include "support/OneFolderChooser.h"
 #include "support/QuitDuringTool.h"
+#include "support/ReadCost.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -723,27 +724,8 @@ int relaunchAfterQuitOk(const QString& home)
     return opened ? 1 : 0;
 }
 
-// Bytes this process has read through system calls so far.
-qint64 bytesReadSoFar()
-{
-    QFile io(u"/proc/self/io"_s);
-    if (!io.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : io.readAll().split('\n')) {
-        if (line.startsWith("rchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    }
-    return 0;
-}
-
-struct Undecodable
-{
-    double readMB = 0;
-    double peakOverResidentMB = 0;
-};
-
 // (g): each file analysed by a run of its own; the figures of the first.
-Undecodable measureUndecodable(ScreenshotMonitor& monitor, DatabaseManager& store)
+ReadCost measureUndecodable(ScreenshotMonitor& monitor, DatabaseManager& store)
 {
     constexpr qint64 size = 2LL * 1024 * 1024 * 1024;
     const QString folder = monitor.monitoredPath() + u"/undecodable"_s;
@@ -766,30 +748,25 @@ Undecodable measureUndecodable(ScreenshotMonitor& monitor, DatabaseManager& stor
         warm.write(randomHead.first(4096));
     warm.close();
     runPipeline(monitor, store, {Screenshot(small, QUuid::createUuid())});
-    std::vector<Undecodable> measured;
+    std::vector<ReadCost> measured;
     for (const auto& [name, head] : heads) {
-        QFile file(folder + u'/' + name);
-        if (!file.open(QIODevice::WriteOnly) || file.write(head) != head.size() || !file.resize(size))
+        const QString path = folder + u'/' + name;
+        if (!writeSparse(path, head, size))
             return {-1, -1};
-        file.close();
-        const QList<Screenshot> records{Screenshot(file.fileName(), QUuid::createUuid())};
+        const QList<Screenshot> records{Screenshot(path, QUuid::createUuid())};
         store.upsertMany(records);
-        resetPeakResidentMemory();
         const double residentMB = residentMemoryMB();
-        const qint64 readBefore = bytesReadSoFar();
-        runPipeline(monitor, store, records);
-        const Undecodable figures{double(bytesReadSoFar() - readBefore) / (1024.0 * 1024.0),
-                                  std::max(0.0, peakResidentMemoryMB() - residentMB)};
-        const std::optional<Screenshot> row = store.fetchByPath(file.fileName());
+        const ReadCost figures = readCostOf([&] { runPipeline(monitor, store, records); });
+        const std::optional<Screenshot> row = store.fetchByPath(path);
         Console::printLine(u"(g) %1 (2 GB): %2 MB read, peak %3 MB over the %4 MB resident before; %5"_s.arg(name)
                                .arg(figures.readMB, 0, 'f', 2)
-                               .arg(figures.peakOverResidentMB, 0, 'f', 2)
+                               .arg(std::max(0.0, figures.peakOverStartMB), 0, 'f', 2)
                                .arg(residentMB, 0, 'f', 1)
                                .arg(row && row->analysisFailure == AnalysisFailure::unreadable
                                         ? u"remembered as unreadable"_s
                                         : u"NOT remembered as unreadable"_s));
         measured.push_back(figures);
-        QFile::remove(file.fileName());
+        QFile::remove(path);
     }
     return measured.front();
 }
@@ -881,9 +858,9 @@ int main(int argc, char** argv)
     if (runs(u"undecodable"_s)) {
         ScreenshotMonitor monitor(
             parts.with(settings, memory, store, std::make_shared<ServiceAnalyzer>(embedding, parts.workers)));
-        const Undecodable undecodable = measureUndecodable(monitor, store);
+        const ReadCost undecodable = measureUndecodable(monitor, store);
         result.add(u"undecodable_2gb_read_mb"_s, undecodable.readMB)
-            .add(u"undecodable_2gb_peak_rss_mb"_s, undecodable.peakOverResidentMB);
+            .add(u"undecodable_2gb_peak_rss_mb"_s, std::max(0.0, undecodable.peakOverStartMB));
     }
     double freeWorkMs = 0;
     if (runs(u"overhead"_s)) {
