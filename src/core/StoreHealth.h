@@ -6,9 +6,9 @@
 
 // What the window must tell the user about the store: whether changes can be
 // saved right now (and why not), and whether a damaged library file was set
-// aside at start (and what was carried over from it). The store updates it from its own queue; readers on any
-// thread get a consistent copy, and `changed` reaches GUI-thread receivers
-// through the event loop.
+// aside at start (and what was carried over from it). The store updates it
+// from its own queue; readers on any thread get a consistent copy, and
+// `changed` reaches GUI-thread receivers through the event loop.
 class StoreHealth : public QObject
 {
     Q_OBJECT
