@@ -257,13 +257,20 @@ int lastInkColumn(const QImage& ink, const QRect& row, int from, int step, int g
 // letters and words are: the layout at times leaves the start of a line
 // beside an icon out of it ("Iforge" for "Pixelforge"). A row lower than
 // half `textHeight` is a speck, or the top of a line's letters, and stays.
+// One column of ink against an edge, with none beyond it, is the soft edge
+// of the letter there, which the layout's threshold left out and ours takes
+// in: nothing was left out, and the edge stays (with that grey column a
+// small bold grey label was read "Carvatho" for "Carvalho").
 QRect withInkBeside(const QImage& ink, const QRect& row, int textHeight)
 {
     if (row.isEmpty() || row.height() * 2 < textHeight)
         return row;
     const int gap = std::max(2, row.height() / 2);
-    return QRect(QPoint(lastInkColumn(ink, row, row.left(), -1, gap), row.top()),
-                 QPoint(lastInkColumn(ink, row, row.right(), 1, gap), row.bottom()));
+    const auto widened = [&](int edge, int step) {
+        const int last = lastInkColumn(ink, row, edge, step, gap);
+        return std::abs(last - edge) > 1 ? last : edge;
+    };
+    return QRect(QPoint(widened(row.left(), -1), row.top()), QPoint(widened(row.right(), 1), row.bottom()));
 }
 
 // Cuts `box`, one row of a line of the layout, where a gap as wide as a

@@ -370,6 +370,35 @@ TEST(PageReaderLines, ALineLaidOutWithoutItsFirstLettersIsReadFromItsStart)
     EXPECT_EQ(lines[0].right(), right);
 }
 
+TEST(PageReaderLines, ASmallBoldGreyLabelIsReadWithoutTheSoftEdgeOfItsFirstLetter)
+{
+    // A chat's sender above its bubble, bold grey Inter at 11 px: the layout
+    // leaves out the grey column beside its "I", which is no letter left
+    // out. Taken into the line, the engine read the "l" of "Carvalho" as "t".
+    Reading one(nullptr, 1);
+    for (int left = 20; left < 23; ++left) {
+        QImage page(600, 110, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        {
+            QPainter painter(&page);
+            QFont font(u"Inter"_s);
+            font.setPixelSize(11);
+            font.setBold(true);
+            painter.setFont(font);
+            painter.setPen(QColor(0x6E, 0x6E, 0x73));
+            painter.drawText(left, 40, u"Ines Carvalho"_s);
+            painter.fillRect(left - 4, 48, 460, 42, QColor(0xE5, 0xE5, 0xEA));
+            font.setBold(false);
+            font.setPixelSize(15);
+            painter.setFont(font);
+            painter.setPen(QColor(0x1D, 0x1D, 0x1F));
+            painter.drawText(left + 12, 74, u"looks like the webpack config lost the alias"_s);
+        }
+        const QString text = textOf(one.reader.read(page));
+        EXPECT_EQ(text.toStdString(), "Ines Carvalho looks like the webpack config lost the alias") << left;
+    }
+}
+
 TEST_F(PageReaderTest, InkMadeInPartsIsTheInkMadeWhole)
 {
     Reading shared(&m_pool, 2);
