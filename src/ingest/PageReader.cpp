@@ -82,6 +82,13 @@ QImage greyRows(const QImage& image, int top, int count)
     return grey;
 }
 
+// The same, but the rows of a grey picture are its own: valid only while
+// `image` is.
+QImage greyView(const QImage& image, int top, int count)
+{
+    return image.format() == QImage::Format_Grayscale8 ? rowsOf(image, top, count) : greyRows(image, top, count);
+}
+
 cv::Mat matOver(uchar* bits, int width, int rows, qsizetype bytesPerLine)
 {
     return cv::Mat(rows, width, CV_8UC1, bits, size_t(bytesPerLine));
@@ -194,7 +201,7 @@ bool makeInkRows(const QImage& image, int top, int count, int window, uchar* ink
     const int margin = std::max(window / 2, flatSide / 2 + flatReach);
     const int from = std::max(0, top - margin);
     const int to = std::min(image.height(), top + count + margin);
-    const QImage grey = greyRows(image, from, to - from);
+    const QImage grey = greyView(image, from, to - from);
     if (grey.isNull())
         return false;
     const cv::Mat pixels =
@@ -678,7 +685,7 @@ std::vector<QRect> PageReader::panelEdges(const QImage& image)
     std::vector<QRect> edges;
     if (image.width() < 4 || image.height() < 4)
         return edges;
-    const QImage grey = greyRows(image, 0, image.height());
+    const QImage grey = greyView(image, 0, image.height());
     if (grey.isNull())
         return edges;
     const int longest = std::max(1, grey.height() / panelEdgeShare);
@@ -689,9 +696,10 @@ std::vector<QRect> PageReader::panelEdges(const QImage& image)
             edges.emplace_back(x, runTop[size_t(x)], 1, y - runTop[size_t(x)]);
         runTop[size_t(x)] = -1;
     };
+    const int width = grey.width();
     for (int y = 0; y <= grey.height(); ++y) {
         const uchar* row = y < grey.height() ? grey.constScanLine(y) : nullptr;
-        for (int x = 2; x + 1 < grey.width(); ++x) {
+        for (int x = 2; x + 1 < width; ++x) {
             // A step between two flat sides.
             const bool edge = row && std::abs(row[x] - row[x - 1]) >= 3 && std::abs(row[x - 1] - row[x - 2]) <= 1 &&
                               std::abs(row[x + 1] - row[x]) <= 1;
@@ -960,9 +968,14 @@ TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
     if (photograph)
         image = photographAtReadingSize(std::move(image));
     std::vector<QRect> edges;
-    if (!photograph) {
+    {
+        // Made grey once, for the panels' edges and the ink alike: the
+        // colours are not needed again.
         const CpuAccount::Charge charge(limits.budget.cpuAccount());
-        edges = panelEdges(image);
+        if (image.format() != QImage::Format_Grayscale8)
+            image = greyRows(image, 0, image.height());
+        if (!photograph)
+            edges = panelEdges(image);
     }
     QImage ink = this->ink(image, limits);
     image = QImage();
