@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -40,6 +41,11 @@ constexpr int flatSide = 9;
 // it: the rounded ends of bubbles and buttons, where the window's median is
 // the colour outside and the inside would show as a crescent of ink.
 constexpr int flatReach = 6;
+// Ink is made only outside flat areas, and its background found pixel by
+// pixel there where no more than one pixel in this many lies outside them
+// (a screen); elsewhere (a photograph, a texture) it is found for every
+// pixel at once, which costs about a quarter as much a pixel.
+constexpr int slidToOneIn = 4;
 // A frame round text is at least this high and wide, and holds a letter
 // at least this high (not the dot of an "i" inside letters joined up).
 constexpr int minimumFrameSide = 12;
@@ -76,6 +82,13 @@ QImage greyRows(const QImage& image, int top, int count)
     return grey;
 }
 
+// The same, but the rows of a grey picture are its own: valid only while
+// `image` is.
+QImage greyView(const QImage& image, int top, int count)
+{
+    return image.format() == QImage::Format_Grayscale8 ? rowsOf(image, top, count) : greyRows(image, top, count);
+}
+
 cv::Mat matOver(uchar* bits, int width, int rows, qsizetype bytesPerLine)
 {
     return cv::Mat(rows, width, CV_8UC1, bits, size_t(bytesPerLine));
@@ -105,6 +118,79 @@ cv::Mat partOfFlatAreas(const cv::Mat& grey)
     return nearFlat & ((grey == darkestNear) | (grey == lightestNear));
 }
 
+// The median grey of the square `window` pixels wide around a pixel of
+// `grey`, its edge rows and columns repeated beyond it (as cv::medianBlur
+// has it), asked for along rows from left to right: a histogram of the
+// square slides along a row to the next pixel asked for, or is counted anew
+// where that is far. A screen is mostly flat areas, whose ink needs no
+// background, so the median is wanted for a few hundredths of its pixels.
+class WindowMedian
+{
+public:
+    WindowMedian(const cv::Mat& grey, int window)
+        : m_grey(grey)
+        , m_radius(window / 2)
+        , m_rank(window * window / 2)
+        , m_rows(size_t(window))
+    {}
+
+    uchar at(int x, int y)
+    {
+        if (y != m_y || x < m_x || x - m_x > m_radius)
+            countAt(x, y);
+        for (; m_x < x; ++m_x) {
+            addColumn(m_x - m_radius, -1);
+            addColumn(m_x + m_radius + 1, 1);
+        }
+        while (m_below > m_rank)
+            m_below -= m_counts[size_t(--m_median)];
+        while (m_below + m_counts[size_t(m_median)] <= m_rank)
+            m_below += m_counts[size_t(m_median++)];
+        return uchar(m_median);
+    }
+
+private:
+    void countAt(int x, int y)
+    {
+        m_counts.fill(0);
+        m_below = 0;
+        m_y = y;
+        for (int dy = -m_radius; dy <= m_radius; ++dy)
+            m_rows[size_t(dy + m_radius)] = m_grey.ptr(std::clamp(y + dy, 0, m_grey.rows - 1));
+        for (int dx = -m_radius; dx <= m_radius; ++dx)
+            addColumn(x + dx, 1);
+        m_x = x;
+    }
+
+    void addColumn(int x, int sign)
+    {
+        const int column = std::clamp(x, 0, m_grey.cols - 1);
+        for (const uchar* row : m_rows) {
+            const uchar value = row[column];
+            m_counts[value] += sign;
+            m_below += value < m_median ? sign : 0;
+        }
+    }
+
+    const cv::Mat& m_grey;
+    const int m_radius;
+    const int m_rank;
+    std::vector<const uchar*> m_rows;
+    std::array<int, 256> m_counts = {};
+    int m_x = -1;
+    int m_y = -1;
+    int m_median = 0;
+    int m_below = 0; // of the counted values, below m_median
+};
+
+// A pixel's ink: its difference from the background, stretched, and paper
+// where faint.
+uchar inkOf(uchar grey, uchar background)
+{
+    const uchar ink = cv::saturate_cast<uchar>(255 - inkGain * std::abs(int(grey) - int(background)));
+    return ink > faintInkAbove ? 255 : ink;
+}
+
 // Writes rows [top, top + count) of the ink of `image` to `inkBits`, a grey
 // picture of the same size. Each row's background is the median of the
 // window around it, so rows are read from `window / 2` above and below (at
@@ -115,19 +201,25 @@ bool makeInkRows(const QImage& image, int top, int count, int window, uchar* ink
     const int margin = std::max(window / 2, flatSide / 2 + flatReach);
     const int from = std::max(0, top - margin);
     const int to = std::min(image.height(), top + count + margin);
-    QImage grey = greyRows(image, from, to - from);
+    const QImage grey = greyView(image, from, to - from);
     if (grey.isNull())
         return false;
-    const cv::Mat pixels = matOver(grey.bits(), grey.width(), grey.height(), grey.bytesPerLine());
-    cv::Mat background;
-    cv::medianBlur(pixels, background, window);
+    const cv::Mat pixels =
+        matOver(const_cast<uchar*>(grey.constBits()), grey.width(), grey.height(), grey.bytesPerLine());
+    const cv::Mat flat = partOfFlatAreas(pixels);
     const cv::Range rows(top - from, top - from + count);
-    cv::Mat difference;
-    cv::absdiff(pixels.rowRange(rows), background.rowRange(rows), difference);
-    cv::Mat ink = matOver(inkBits + qsizetype(top) * inkBytesPerLine, image.width(), count, inkBytesPerLine);
-    difference.convertTo(ink, CV_8U, -inkGain, 255);
-    ink.setTo(255, ink > faintInkAbove);
-    ink.setTo(255, partOfFlatAreas(pixels).rowRange(rows));
+    cv::Mat medians; // of every pixel, where few lie in flat areas
+    if (qint64(cv::countNonZero(flat.rowRange(rows))) * slidToOneIn < qint64(count) * pixels.cols * (slidToOneIn - 1))
+        cv::medianBlur(pixels, medians, window);
+    WindowMedian background(pixels, window);
+    for (int y = rows.start; y < rows.end; ++y) {
+        const uchar* row = pixels.ptr(y);
+        const uchar* isFlat = flat.ptr(y);
+        const uchar* median = medians.empty() ? nullptr : medians.ptr(y);
+        uchar* ink = inkBits + qsizetype(from + y) * inkBytesPerLine;
+        for (int x = 0; x < pixels.cols; ++x)
+            ink[x] = isFlat[x] ? 255 : inkOf(row[x], median ? median[x] : background.at(x, y));
+    }
     return true;
 }
 
@@ -593,7 +685,7 @@ std::vector<QRect> PageReader::panelEdges(const QImage& image)
     std::vector<QRect> edges;
     if (image.width() < 4 || image.height() < 4)
         return edges;
-    const QImage grey = greyRows(image, 0, image.height());
+    const QImage grey = greyView(image, 0, image.height());
     if (grey.isNull())
         return edges;
     const int longest = std::max(1, grey.height() / panelEdgeShare);
@@ -604,9 +696,10 @@ std::vector<QRect> PageReader::panelEdges(const QImage& image)
             edges.emplace_back(x, runTop[size_t(x)], 1, y - runTop[size_t(x)]);
         runTop[size_t(x)] = -1;
     };
+    const int width = grey.width();
     for (int y = 0; y <= grey.height(); ++y) {
         const uchar* row = y < grey.height() ? grey.constScanLine(y) : nullptr;
-        for (int x = 2; x + 1 < grey.width(); ++x) {
+        for (int x = 2; x + 1 < width; ++x) {
             // A step between two flat sides.
             const bool edge = row && std::abs(row[x] - row[x - 1]) >= 3 && std::abs(row[x - 1] - row[x - 2]) <= 1 &&
                               std::abs(row[x + 1] - row[x]) <= 1;
@@ -875,9 +968,14 @@ TextRecognizer::Result PageReader::read(QImage image, const Limits& limits)
     if (photograph)
         image = photographAtReadingSize(std::move(image));
     std::vector<QRect> edges;
-    if (!photograph) {
+    {
+        // Made grey once, for the panels' edges and the ink alike: the
+        // colours are not needed again.
         const CpuAccount::Charge charge(limits.budget.cpuAccount());
-        edges = panelEdges(image);
+        if (image.format() != QImage::Format_Grayscale8)
+            image = greyRows(image, 0, image.height());
+        if (!photograph)
+            edges = panelEdges(image);
     }
     QImage ink = this->ink(image, limits);
     image = QImage();

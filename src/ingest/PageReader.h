@@ -28,7 +28,7 @@ public:
 
     using Limits = TextRecognizer::Limits;
 
-    // The lines of `image`, which is let go as soon as its ink is made.
+    // The lines of `image`, which is let go as soon as it is made grey.
     // Failure::stopped when a stop was requested meanwhile: what was read so
     // far does not count. Past the deadline no layout or line begins, and
     // what was read until then is the result.

@@ -1,7 +1,8 @@
 // Pages read in parts on several engines: the same text in the same order as
 // one engine reading the whole page, every line of a browser's address bar
 // (its scheme's slashes as they are drawn) and of a dialog beside its icon,
-// the same ink whichever rows are made together, very large pictures cut
+// the same ink whichever rows are made together, its background the median
+// around each pixel up to the picture's edges, very large pictures cut
 // along blank rows, and a stop that ends the helpers' work; and which of two
 // readings of a line is kept.
 
@@ -10,8 +11,10 @@
 #include "ingest/PageReader.h"
 
 #include <QPainter>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
 
 #include <future>
 #include <numeric>
@@ -418,6 +421,51 @@ TEST_F(PageReaderTest, InkMadeInPartsIsTheInkMadeWhole)
         const QImage whole = PageReader::inkOnWhite(image);
         ASSERT_FALSE(whole.isNull());
         EXPECT_EQ(shared.reader.ink(image), whole);
+    }
+    m_pool.waitForDone();
+}
+
+TEST_F(PageReaderTest, InkIsTheDifferenceFromTheMedianAroundEachPixelUpToTheEdges)
+{
+    // A flat grey with patches of noise, at the edges and corners too, far
+    // enough apart that the grey between them stays flat; narrow and wide
+    // gaps between them along a row. Noise never takes the flat grey. A
+    // picture lower than the window has a smaller one.
+    Reading shared(&m_pool, 2);
+    QRandomGenerator random(11);
+    const auto patched = [&random](QSize size) {
+        QImage picture(size, QImage::Format_Grayscale8);
+        picture.fill(128);
+        std::vector<int> tops{size.height() - 9};
+        for (int top = -3; top + 12 + 10 < tops.front(); top += 40)
+            tops.push_back(top);
+        for (const int top : tops) {
+            for (int left = -2, width = 3; left < size.width(); left += width + 10 + int(random.bounded(30))) {
+                width = 3 + int(random.bounded(40));
+                for (int y = std::max(0, top); y < std::min(size.height(), top + 12); ++y)
+                    for (int x = std::max(0, left); x < std::min(size.width(), left + width); ++x)
+                        picture.scanLine(y)[x] = uchar((129 + random.bounded(255)) % 256);
+            }
+        }
+        return picture;
+    };
+    for (const QSize size : {QSize(700, 256 * 2 + 40), QSize(90, 25)}) {
+        SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+        const QImage picture = patched(size);
+        const cv::Mat grey(picture.height(), picture.width(), CV_8UC1, const_cast<uchar*>(picture.constBits()),
+                           size_t(picture.bytesPerLine()));
+        cv::Mat median;
+        cv::medianBlur(grey, median, std::min({31, (size.width() - 1) | 1, (size.height() - 1) | 1}));
+        QImage expected(size, QImage::Format_Grayscale8);
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                const int value = grey.at<uchar>(y, x);
+                const int ink = std::max(0, 255 - 2 * std::abs(value - median.at<uchar>(y, x)));
+                expected.scanLine(y)[x] = uchar(value == 128 || ink > 224 ? 255 : ink);
+            }
+        }
+        EXPECT_EQ(PageReader::inkOnWhite(picture), expected);
+        EXPECT_EQ(shared.reader.ink(picture), expected);
     }
     m_pool.waitForDone();
 }
