@@ -63,6 +63,7 @@ void paintTimeLabel(QPainter& painter, const QRectF& cell, const QString& text)
     painter.setPen(Qt::white);
     painter.drawText(label, Qt::AlignCenter, text);
 }
+
 // The symbol, and beneath it the sentence where the cell has room for it
 // whole, clear of the time label.
 void paintUnreadable(QPainter& painter, const QRectF& cell)
